@@ -1,0 +1,30 @@
+// The process-wide set-up shared by every test executable: the toolbox's
+// managers are brought up once before the first test, as the entry point of
+// a real program would, so that code under test finds them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+namespace zeft::testing {
+
+// Which back end the process memory manager uses during the run. Chosen on
+// the test program's command line ("--zeft-allocator=system|block|bundle"),
+// never from the environment.
+enum class TestAllocator { kFromBundle, kSystem, kBlock };
+
+class ToolboxTestEnvironment : public ::testing::Environment {
+ public:
+  explicit ToolboxTestEnvironment(TestAllocator allocator) : fAllocator(allocator) {}
+  void SetUp() override;
+
+  static TestAllocator Allocator() { return sAllocator; }
+
+ private:
+  TestAllocator fAllocator;
+  static TestAllocator sAllocator;
+};
+
+// Removes the toolbox's own flags from argv and returns the allocator asked for.
+TestAllocator ParseToolboxTestFlags(int& argc, char** argv);
+
+}  // namespace zeft::testing

@@ -1,0 +1,73 @@
+// Four-character codes and the 64-bit error code: a component signature in
+// the high 32 bits and a number in the low 32 bits. Every facility that
+// raises errors names its numbers here, so the whole table reads in one place.
+#pragma once
+
+#include "core/VTypes.h"
+
+namespace zeft {
+
+// Packs four characters big-endian, the first in the most significant byte
+// ("zeft" -> 0x7A656674). Memory tags and component signatures use it.
+constexpr uint32 FourCC(const char (&text)[5]) {
+  return (uint32(uint8(text[0])) << 24) | (uint32(uint8(text[1])) << 16) |
+         (uint32(uint8(text[2])) << 8) | uint32(uint8(text[3]));
+}
+
+using VError = uint64;
+
+inline constexpr VError VE_OK = 0;
+
+constexpr VError MakeVError(uint32 component, int32 number) {
+  return (uint64(component) << 32) | uint64(uint32(number));
+}
+constexpr uint32 ErrorComponent(VError error) { return uint32(error >> 32); }
+constexpr int32 ErrorNumber(VError error) { return int32(uint32(error)); }
+
+// Error components.
+inline constexpr uint32 kComponentToolbox = FourCC("zeft");
+inline constexpr uint32 kComponentPosix = FourCC("POSX");
+inline constexpr uint32 kComponentMach = FourCC("MACH");
+inline constexpr uint32 kComponentCarbon = FourCC("CARB");
+inline constexpr uint32 kComponentCocoa = FourCC("COCO");
+inline constexpr uint32 kComponentXML = FourCC("xmlc");
+inline constexpr uint32 kComponentJSONClasses = FourCC("NVRT");
+inline constexpr uint32 kComponentUpdater = FourCC("UPNV");
+
+constexpr VError ToolboxError(int32 number) {
+  return MakeVError(kComponentToolbox, number);
+}
+
+// Toolbox error numbers (component "zeft").
+namespace toolbox_error {
+inline constexpr int32 kGeneric = 1;
+inline constexpr int32 kNotSupportedByValue = 2;
+inline constexpr int32 kInvalidParameter = 3;
+inline constexpr int32 kApplicationInitFailed = 4;
+inline constexpr int32 kAccessDenied = 5;
+inline constexpr int32 kUserCancelled = 6;
+inline constexpr int32 kLauncherShutdown = 8;
+inline constexpr int32 kMemoryFull = 100;
+inline constexpr int32 kStringTooLong = 107;
+inline constexpr int32 kBufferTooLong = 108;
+inline constexpr int32 kTextConversionFailed = 300;
+inline constexpr int32 kCannotCreateIntlSettings = 305;
+}  // namespace toolbox_error
+
+// Updater error numbers (component "UPNV").
+namespace updater_error {
+inline constexpr int32 kWaitTimedOut = 1;
+inline constexpr int32 kUpToDateBundleMissing = 2;
+inline constexpr int32 kOutdatedBundleMissing = 3;
+inline constexpr int32 kFileCopyFailed = 8;
+inline constexpr int32 kRenameAsideFailed = 11;
+inline constexpr int32 kCreateParentFailed = 12;
+inline constexpr int32 kCopyIntoPlaceFailed = 13;
+inline constexpr int32 kSameOrNestedBundles = 14;
+inline constexpr int32 kBadCustomizationFile = 41;
+inline constexpr int32 kInstallFailed = 100;
+inline constexpr int32 kLogStartFailed = 101;
+inline constexpr int32 kRelaunchFailed = 120;
+}  // namespace updater_error
+
+}  // namespace zeft
