@@ -1,0 +1,43 @@
+// VSystem is the toolbox's single entry point to operating-system services
+// that have no object of their own: clocks, processor and memory facts,
+// virtual memory. Static functions only; each forwards to XMacSystem unless
+// the facade itself keeps a cache.
+#pragma once
+
+#include <cstddef>
+
+#include "core/VTypes.h"
+
+namespace zeft {
+
+class VSystem {
+ public:
+  VSystem() = delete;
+
+  // Monotonic clock: milliseconds, and ticks (sixtieths of a second).
+  static uint64 GetCurrentTime();
+  static uint32 GetCurrentTicks();
+  // Distance between now and `since` in ticks, whichever is larger.
+  static uint32 GetCurrentDeltaTicks(uint32 since);
+
+  // Logical processors; 1 when unreadable or below 2. Read once.
+  static uint32 GetNumberOfLogicalProcessors();
+
+  // Virtual memory. Sizes are rounded up to whole pages.
+  static uint64 GetVMPageSize();
+  static size_t RoundUpVMPageSize(size_t size);
+  // Zero-filled pages at `address` when not null (the call fails rather than
+  // replace an existing mapping), anywhere otherwise; null on failure.
+  static void* VirtualAlloc(size_t size, const void* address);
+  // Like VirtualAlloc, wired into physical memory when the host allows it:
+  // `*firstTry` tells whether the wired attempt succeeded; otherwise the
+  // block is pageable.
+  static void* VirtualAllocPhysicalMemory(size_t size, const void* address, bool* firstTry);
+  // Releases a block of VirtualAlloc; 0 on success, else the error number.
+  static int32 VirtualFree(void* address, size_t size, bool unused);
+
+  // Sleeps the calling thread; returns 0.
+  static int32 Delay(int32 milliseconds);
+};
+
+}  // namespace zeft
