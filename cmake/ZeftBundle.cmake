@@ -1,5 +1,15 @@
+# Text as XML character data: the Info.plist must stay well formed whatever
+# a name or value holds.
+function(_zeft_xml_escape out text)
+  string(REPLACE "&" "&amp;" text "${text}")
+  string(REPLACE "<" "&lt;" text "${text}")
+  string(REPLACE ">" "&gt;" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
 # zeft_add_app_bundle(<target> NAME <BundleName> [IDENTIFIER <id>] [VERSION <v>]
-#                     [RESOURCES <files...>] [OUTPUT_DIRECTORY <dir>])
+#                     [RESOURCES <files...>] [OUTPUT_DIRECTORY <dir>]
+#                     [INFO_PLIST <template>] [EXTRA_KEYS <key> <value>...])
 #
 # Lays out an application bundle in the build tree for an executable target:
 #   <dir>/<BundleName>.app/Contents/Info.plist
@@ -26,19 +36,25 @@ function(zeft_add_app_bundle target)
   endif()
 
   set(contents ${ARG_OUTPUT_DIRECTORY}/${ARG_NAME}.app/Contents)
-  set(BUNDLE_NAME ${ARG_NAME})
+  _zeft_xml_escape(BUNDLE_NAME "${ARG_NAME}")
   set(BUNDLE_EXECUTABLE $<TARGET_FILE_NAME:${target}>)
-  set(BUNDLE_IDENTIFIER ${ARG_IDENTIFIER})
-  set(BUNDLE_VERSION ${ARG_VERSION})
+  _zeft_xml_escape(BUNDLE_IDENTIFIER "${ARG_IDENTIFIER}")
+  _zeft_xml_escape(BUNDLE_VERSION "${ARG_VERSION}")
   # Extra <key>/<value> lines, given as pairs: KEY VALUE KEY VALUE ...
   set(BUNDLE_EXTRA_KEYS "")
   list(LENGTH ARG_EXTRA_KEYS extra_count)
+  math(EXPR extra_odd "${extra_count} % 2")
+  if(extra_odd)
+    message(FATAL_ERROR "zeft_add_app_bundle(${target}): EXTRA_KEYS needs KEY VALUE pairs")
+  endif()
   if(extra_count GREATER 0)
     math(EXPR last "${extra_count} - 1")
     foreach(i RANGE 0 ${last} 2)
       math(EXPR j "${i} + 1")
       list(GET ARG_EXTRA_KEYS ${i} key)
       list(GET ARG_EXTRA_KEYS ${j} value)
+      _zeft_xml_escape(key "${key}")
+      _zeft_xml_escape(value "${value}")
       string(APPEND BUNDLE_EXTRA_KEYS "\t<key>${key}</key>\n\t<string>${value}</string>\n")
     endforeach()
   endif()

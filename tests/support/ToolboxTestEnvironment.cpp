@@ -5,6 +5,7 @@
 
 #include "core/VCppMemMgr.h"
 #include "core/VObject.h"
+#include "runtime/VTaskMgr.h"
 
 namespace zeft::testing {
 
@@ -18,6 +19,13 @@ void ToolboxTestEnvironment::SetUp() {
     if (fAllocator == TestAllocator::kBlock) kind = kAllocatorBlock;
     VObject::sCppMemMgr = new VCppMemMgr(kind);
   }
+  // The thread running the tests becomes the main task, as in a program.
+  if (!VTaskMgr::IsInited()) VTaskMgr::Init(nullptr);
+}
+
+void ToolboxTestEnvironment::TearDown() {
+  // Joins the threads of tasks that died since the last purge.
+  VTaskMgr::DeInit();
 }
 
 TestAllocator ParseToolboxTestFlags(int& argc, char** argv) {

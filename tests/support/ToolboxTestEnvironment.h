@@ -16,6 +16,7 @@ class ToolboxTestEnvironment : public ::testing::Environment {
  public:
   explicit ToolboxTestEnvironment(TestAllocator allocator) : fAllocator(allocator) {}
   void SetUp() override;
+  void TearDown() override;
 
   static TestAllocator Allocator() { return sAllocator; }
 

@@ -50,6 +50,18 @@ inline constexpr int32 kLauncherShutdown = 8;
 inline constexpr int32 kMemoryFull = 100;
 inline constexpr int32 kStringTooLong = 107;
 inline constexpr int32 kBufferTooLong = 108;
+// Streams.
+inline constexpr int32 kStreamEndOfData = 200;
+inline constexpr int32 kStreamNotOpened = 201;
+inline constexpr int32 kStreamAlreadyOpened = 202;
+inline constexpr int32 kStreamNotOpenForReading = 203;
+inline constexpr int32 kStreamNotOpenForWriting = 204;
+inline constexpr int32 kStreamNoFile = 205;
+inline constexpr int32 kStreamStoppedByProgress = 206;
+inline constexpr int32 kStreamBadSignature = 207;
+inline constexpr int32 kStreamNoTextConverter = 208;
+inline constexpr int32 kStreamBadText = 210;
+inline constexpr int32 kStreamCannotUnget = 211;
 inline constexpr int32 kTextConversionFailed = 300;
 inline constexpr int32 kCannotCreateIntlSettings = 305;
 }  // namespace toolbox_error

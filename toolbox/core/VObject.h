@@ -7,6 +7,7 @@
 namespace zeft {
 
 class VCppMemMgr;
+class VString;
 
 // Character-set numbers (see CharSet.h for the full list).
 enum CharSet : int32;
@@ -20,6 +21,14 @@ class VObject {
   // `size` to the bytes written and returns their character set. The base
   // writes nothing and answers UTF-8.
   virtual CharSet DebugDump(char* buffer, int& size) const;
+
+  // The buffer form's text (up to 1024 bytes) as a string. Classes that
+  // override the buffer form keep this one visible with
+  // `using VObject::DebugDump;`.
+  void DebugDump(VString& dump) const;
+
+  // The class's debug name; empty unless a class says otherwise.
+  void DebugGetClassName(VString& name) const;
 
   // The process memory manager; created by the entry point before any other
   // toolbox object and never destroyed.

@@ -66,6 +66,4 @@ int32 VSystem::VirtualFree(void* address, size_t size, bool) {
   return XMacSystem::VirtualFree(address, RoundUpVMPageSize(size));
 }
 
-int32 VSystem::Delay(int32 milliseconds) { return XMacSystem::Delay(milliseconds); }
-
 }  // namespace zeft

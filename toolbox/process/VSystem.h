@@ -35,9 +35,6 @@ class VSystem {
   static void* VirtualAllocPhysicalMemory(size_t size, const void* address, bool* firstTry);
   // Releases a block of VirtualAlloc; 0 on success, else the error number.
   static int32 VirtualFree(void* address, size_t size, bool unused);
-
-  // Sleeps the calling thread; returns 0.
-  static int32 Delay(int32 milliseconds);
 };
 
 }  // namespace zeft

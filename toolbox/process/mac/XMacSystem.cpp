@@ -5,11 +5,45 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <map>
+#include <mutex>
+
+// Present only when the program runs under the leak sanitizer.
+extern "C" {
+void __lsan_register_root_region(const void* begin, size_t size) __attribute__((weak));
+void __lsan_unregister_root_region(const void* begin, size_t size) __attribute__((weak));
+}
 
 namespace zeft {
 
 namespace {
+
+// Blocks carved from these pages (and the memory manager itself) hold the
+// only pointers to some heap blocks, so the leak sanitizer must scan them.
+// Only whole regions are unregistered; a stale entry over unmapped pages is
+// skipped by the scan.
+std::mutex sLeakRootsLock;
+std::map<uintptr_t, size_t>* sLeakRoots = nullptr;
+
+void AddLeakScanRoot(const void* begin, size_t size) {
+  if (__lsan_register_root_region == nullptr) return;
+  std::lock_guard<std::mutex> guard(sLeakRootsLock);
+  if (sLeakRoots == nullptr) sLeakRoots = new std::map<uintptr_t, size_t>();
+  (*sLeakRoots)[uintptr_t(begin)] = size;
+  __lsan_register_root_region(begin, size);
+}
+
+void RemoveLeakScanRoot(const void* begin, size_t size) {
+  if (__lsan_unregister_root_region == nullptr) return;
+  std::lock_guard<std::mutex> guard(sLeakRootsLock);
+  if (sLeakRoots == nullptr) return;
+  auto found = sLeakRoots->find(uintptr_t(begin));
+  if (found == sLeakRoots->end() || found->second != size) return;
+  sLeakRoots->erase(found);
+  __lsan_unregister_root_region(begin, size);
+}
 
 uint64 MonotonicNanoseconds() {
   timespec now{};
@@ -58,6 +92,7 @@ void* XMacSystem::VirtualAlloc(size_t size, const void* address) {
     munmap(block, size);
     return nullptr;
   }
+  AddLeakScanRoot(block, size);
   return block;
 }
 
@@ -72,16 +107,9 @@ void* XMacSystem::VirtualAllocPhysicalMemory(size_t size, const void* address, b
 }
 
 int32 XMacSystem::VirtualFree(void* address, size_t size) {
+  RemoveLeakScanRoot(address, size);
   if (munmap(address, size) == 0) return 0;
   return int32(errno);
-}
-
-int32 XMacSystem::Delay(int32 milliseconds) {
-  if (milliseconds < 0) milliseconds = 0;
-  timespec remaining{milliseconds / 1000, long(milliseconds % 1000) * 1000000L};
-  while (nanosleep(&remaining, &remaining) == -1 && errno == EINTR) {
-  }
-  return 0;
 }
 
 }  // namespace zeft

@@ -29,8 +29,6 @@ class XMacSystem {
   static void* VirtualAlloc(size_t size, const void* address);
   static void* VirtualAllocPhysicalMemory(size_t size, const void* address, bool* firstTry);
   static int32 VirtualFree(void* address, size_t size);
-
-  static int32 Delay(int32 milliseconds);
 };
 
 }  // namespace zeft

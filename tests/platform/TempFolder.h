@@ -1,0 +1,49 @@
+// A scratch folder under /tmp for one test, removed with everything in it.
+#pragma once
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+namespace zeft::testing {
+
+class TempFolder {
+ public:
+  TempFolder() {
+    char pattern[] = "/tmp/zeft-platform-XXXXXX";
+    const char* made = ::mkdtemp(pattern);
+    fPath = made != nullptr ? made : "";
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(fPath, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::string& Path() const { return fPath; }
+  std::string Path(std::string_view relative) const { return fPath + "/" + std::string(relative); }
+
+  // Writes `bytes` to `relative`, creating the folders on the way.
+  std::string Write(std::string_view relative, std::string_view bytes) const {
+    std::string path = Path(relative);
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+    return path;
+  }
+
+  std::string MakeFolder(std::string_view relative) const {
+    std::string path = Path(relative);
+    std::filesystem::create_directories(path);
+    return path;
+  }
+
+ private:
+  std::string fPath;
+};
+
+}  // namespace zeft::testing

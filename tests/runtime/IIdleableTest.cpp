@@ -1,0 +1,107 @@
+#include "runtime/IIdleable.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+
+#include "RuntimeTestHelpers.h"
+#include "process/VSystem.h"
+#include "runtime/VTask.h"
+#include "runtime/VTaskMgr.h"
+#include "runtime/mac/XIdleMessage.h"
+
+namespace zeft {
+namespace {
+
+using testing::StartTask;
+using testing::StopTask;
+using testing::WaitUntil;
+
+class CountingIdler : public IIdleable {
+ public:
+  ~CountingIdler() override { StopIdling(); }
+  std::atomic<int> fCalls{0};
+  std::atomic<bool> fSlow{false};
+
+ protected:
+  void DoIdle() override {
+    fCalls.fetch_add(1);
+    if (fSlow.load()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+};
+
+// Runs idle passes on the main task until `condition` holds.
+template <class Condition>
+bool IdleUntil(Condition condition) {
+  return WaitUntil([&] {
+    VTask::ExecuteMessagesWithTimeout(2, true);
+    return condition();
+  });
+}
+
+TEST(IIdleableTest, IdlePassCallsRegisteredIdlers) {
+  CountingIdler idler;
+  VTask* main = VTask::GetCurrent();
+  idler.StartIdling();
+  idler.StartIdling(main);  // the same task: one registration
+  EXPECT_TRUE(main->HasIdler(&idler));
+  EXPECT_TRUE(IdleUntil([&] { return idler.fCalls.load() >= 2; }));
+
+  idler.StopIdling();
+  EXPECT_FALSE(main->HasIdler(&idler));
+  EXPECT_EQ(idler.GetIdlingTask(), nullptr);
+  const int calls = idler.fCalls.load();
+  for (int i = 0; i < 5; ++i) VTask::ExecuteMessagesWithTimeout(20, true);
+  EXPECT_EQ(idler.fCalls.load(), calls);
+  idler.StopIdling();  // not registered: nothing
+  idler.Idle();        // flag cleared: DoIdle is not called
+  EXPECT_EQ(idler.fCalls.load(), calls);
+}
+
+TEST(IIdleableTest, MovesBetweenTasks) {
+  CountingIdler idler;
+  VTask* main = VTask::GetCurrent();
+  VTask* other = StartTask();
+  idler.StartIdling(main);
+  idler.StartIdling(other);
+  EXPECT_FALSE(main->HasIdler(&idler));
+  EXPECT_TRUE(other->HasIdler(&idler));
+  EXPECT_TRUE(WaitUntil([&] { return idler.fCalls.load() > 0; }));
+  idler.StopIdling();
+  EXPECT_FALSE(other->HasIdler(&idler));
+  EXPECT_TRUE(StopTask(other));
+}
+
+// Destroyed on another task while its task idles: the task's list must not
+// keep the pointer, and no call may reach the freed object.
+TEST(IIdleableTest, DestroyedOnAnotherTaskLeavesNoDanglingEntry) {
+  VTask* owner = StartTask();
+  for (int round = 0; round < 20; ++round) {
+    auto idler = std::make_unique<CountingIdler>();
+    idler->fSlow.store(true);
+    idler->StartIdling(owner);
+    ASSERT_TRUE(WaitUntil([&] { return idler->fCalls.load() > 0; }));
+    idler.reset();  // on the main task, while the owner keeps idling
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_TRUE(StopTask(owner));
+}
+
+TEST(IIdleableTest, IdleMessageChainEndsWhenIdlingStops) {
+  CountingIdler idler;
+  idler.StartIdling(nullptr);  // idling, driven by the messages only
+  auto* first = new XIdleMessage(&idler);
+  EXPECT_TRUE(first->PostTo(VTask::GetCurrent()));
+  first->Release();
+  // Each link posts its successor 16 ms later through the delayed messages.
+  EXPECT_TRUE(IdleUntil([&] { return idler.fCalls.load() >= 6; }));
+  idler.StopIdling();
+  VTaskMgr::sInstance->_CheckDelayedMessages(VSystem::GetCurrentTicks() + 10);
+  while (VTask::ExecuteMessages(false)) {
+  }
+  EXPECT_EQ(VTaskMgr::sInstance->CountMessagesFor(VTask::GetCurrent()), 0) << "no successor";
+}
+
+}  // namespace
+}  // namespace zeft

@@ -1,0 +1,400 @@
+// VString is the toolbox's string and the value of kind 10: UTF-16 code
+// units with a 32-bit length, always terminated by a 0 unit, null distinct
+// from empty. Its characters live in one of four buffers: the object's
+// inline room, a heap block shared copy-on-write between copies through an
+// atomic count stored inside the block, a heap block of its own, or a buffer
+// the caller owns. VStr<N> adds N units of inline room so that short strings
+// need no heap memory.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <string>
+
+#include "core/CharSet.h"
+#include "core/VErrorCodes.h"
+#include "core/VInlineString.h"
+#include "core/VMemoryBuffer.h"
+#include "core/VTypes.h"
+#include "core/VValueInfo.h"
+#include "core/VValueSingle.h"
+
+namespace zeft {
+
+class VBlob;
+class VCollator;
+class VCompareOptions;
+class VIntlMgr;
+class VStream;
+class VString;
+
+// How line ends are written. Any other value (1 by convention) leaves line
+// ends as they are.
+enum ECarriageReturnMode : int32 {
+  kCRModeNone = 1,
+  kCRModeCRLF = 2,
+  kCRModeCR = 3,
+  kCRModeLF = 4,
+};
+
+// The descriptor of kind 10.
+class VString_info : public VValueInfo {
+ public:
+  constexpr VString_info() : VValueInfo(kValueKindString, kValueKindString) {}
+
+  VValue* Generate() const override;
+  VValue* Generate(VBlob* blob) const override;
+  VValue* LoadFromPtr(const void* data, bool refOnly) const override;
+  void* ByteSwapPtr(void* data, bool fromNative) const override;
+  CompareResult CompareTwoPtrToData(const void* data1, const void* data2,
+                                    bool diacritical) const override;
+  CompareResult CompareTwoPtrToDataBegining(const void* data1, const void* data2,
+                                            bool diacritical) const override;
+  CompareResult CompareTwoPtrToData_Like(const void* data1, const void* data2,
+                                         bool diacritical) const override;
+  CompareResult CompareTwoPtrToDataBegining_Like(const void* data1, const void* data2,
+                                                 bool diacritical) const override;
+  CompareResult CompareTwoPtrToDataWithOptions(const void* data1, const void* data2,
+                                               const VCompareOptions& options) const override;
+  size_t GetSizeOfValueDataPtr(const void* data) const override;
+  size_t GetAvgSpace() const override;
+};
+
+class VString : public VValueSingle {
+ public:
+  // Flag bits of the buffer (kept apart from the value flags).
+  static constexpr uint8 kBufferExternal = 16;   // never released by the string
+  static constexpr uint8 kBufferExclusive = 64;  // no share count, written in place
+
+  // Memory tags of string blocks.
+  static constexpr int32 kTagString = int32(FourCC("str "));
+  static constexpr int32 kTagLentString = int32(FourCC("strX"));
+
+  static const VString_info sInfo;
+  static const VString sEmpty;
+
+  // Construction. Every constructor leaves the string dirty.
+  VString();
+  explicit VString(bool isNull);
+  VString(const VString& other);
+  VString(VString&& other) noexcept;
+  explicit VString(UniChar c);
+  VString(const UniChar* text);
+  VString(const wchar_t* text);
+  VString(wchar_t* text, size_t unused);
+  VString(const char* text);
+  VString(const void* data, size_t bytes, CharSet set);
+  // An external string over the caller's buffer of `bufferBytes` bytes
+  // holding `length` units; SIZE_MAX bytes means capacity = length.
+  VString(UniChar* buffer, int32 length, size_t bufferBytes);
+  // An external string over the caller's 0-terminated buffer.
+  VString(UniChar* buffer, size_t bufferBytes);
+  // Shares the record's block (one more count).
+  explicit VString(const VInlineString& s);
+  // Borrows the record's block without a count.
+  VString(const VInlineString& s, bool borrow);
+  ~VString() override;
+
+  VString& operator=(const VString& other) {
+    FromString(other);
+    return *this;
+  }
+  VString& operator=(VString&& other) noexcept;
+  VString& operator=(const UniChar* text);
+  VString& operator=(const char* text) {
+    FromCString(text);
+    return *this;
+  }
+  VString& operator+=(const VString& other) {
+    AppendString(other);
+    return *this;
+  }
+  VString& operator+=(UniChar c) {
+    AppendUniChar(c);
+    return *this;
+  }
+  bool operator==(const VString& other) const { return EqualToStringRaw(other); }
+
+  // A heap-allocated string with inline room for n units; delete it.
+  static VString* NewString(int32 n);
+  // Objects made by NewString are one block with their inline room.
+  static void operator delete(void* block) { ::operator delete(block); }
+
+  // Content.
+  int32 GetLength() const { return fLength; }
+  bool IsEmpty() const { return fLength == 0; }
+  int32 GetCapacity() const { return fMaxLength; }
+  int32 GetInlineCapacity() const { return fInlineCapacity; }
+  const UniChar* GetCPointer() const { return fString; }
+  bool IsInline() const { return fString == fInline; }
+  // The buffer made writable (un-shared) with room for at least `size`
+  // units, content kept; null when the room cannot be had.
+  UniChar* GetCPointerForWrite(int32 size = 0);
+  // Makes the buffer writable with room for `size` units, keeping the
+  // content; false (string unchanged) on failure.
+  bool EnsureSize(int32 size);
+  // For callers that wrote units into the buffer themselves: `length` from
+  // 0 to the capacity becomes the length (terminated, not null, dirty).
+  bool Validate(int32 length);
+  static int32 UniCStringLength(const UniChar* text);
+
+  // The growth rule: block size in units for a string of `currentLength`
+  // asking for `requested` units; 0 when impossible.
+  static int64 ComputeProgressiveResize(int32 currentLength, int32 requested);
+
+  // Shared blocks. The count lives at unit index ((capacity + 2) & ~1).
+  static void RetainSharedBuffer(UniChar* block, int32 capacity);
+  static void ReleaseSharedBuffer(UniChar* block, int32 capacity);
+  static int32 GetSharedBufferCount(const UniChar* block, int32 capacity) {
+    UniChar* count = const_cast<UniChar*>(block) + ((capacity + 2) & ~1);
+    return std::atomic_ref<int32>(*reinterpret_cast<int32*>(count)).load();
+  }
+  // Hands out a counted shared block holding the units (this string's own
+  // when shareable, else a new copy with capacity = length); null, 0, 0 for
+  // an empty or null string or when the copy cannot be allocated.
+  UniChar* RetainBuffer(int32* outLength, int32* outCapacity) const;
+
+  // Copy, exchange, clear.
+  void FromString(const VString& source) override;
+  void FromString(const VInlineString& s);
+  void Swap(VString& other);
+  VString* Clone() const override;
+  void Clear() override;
+  // Releases the buffer and returns to the inline one, empty; the null flag
+  // is left alone.
+  void _Clear();
+
+  // Setters of the whole content (previous content dropped).
+  void FromBoolean(uint8 b) override;
+  void FromByte(int8 n) override;
+  void FromWord(int16 n) override;
+  void FromLong(int32 n) override;
+  void FromLong8(int64 n) override;
+  virtual void FromULong8(uint64 n);
+  void FromReal(double r) override;
+  void FromValue(const VValueSingle& value) override;
+  bool FromValueSameKind(const VValue* other) override;
+  void FromUniChar(UniChar c);
+  void FromUniString(const UniChar* units, int32 count);
+  void FromCString(const char* text);
+  void FromOsType(uint32 code);
+  // Decodes the bytes; returns the number of bytes consumed.
+  size_t FromBlock(const void* data, size_t bytes, CharSet set);
+  void GetString(VString& target) const override;
+  void GetValue(VValueSingle& target) const override;
+
+  // Appending.
+  void AppendString(const VString& s);
+  void AppendUniChar(UniChar c);
+  void AppendUniChars(const UniChar* units, int32 count);
+  void AppendCString(const char* text);
+  void AppendBlock(const void* data, size_t bytes, CharSet set);
+  void AppendOsType(uint32 code);
+  void AppendLong(int32 n);
+  void AppendLong8(int64 n);
+  void AppendULong8(uint64 n);
+  void AppendReal(double r);
+  void AppendValue(const VValueSingle& value);
+
+  // Inserting, removing, cutting (positions are 1-based).
+  void Insert(UniChar c, int32 pos);
+  void Insert(const VString& s, int32 pos);
+  void Remove(int32 pos, int32 count);
+  void Truncate(int32 newLength, bool keepPairs = false);
+  // Keeps count units from pos in place; out-of-range arguments are refused.
+  void SubString(int32 pos, int32 count);
+  void GetSubString(int32 pos, int32 count, VString& dest) const;
+  VString Before(int32 pos) const;
+  VString After(int32 pos) const;
+  void Replace(const VString& with, int32 pos, int32 count);
+
+  // Single characters.
+  UniChar GetUniChar(int32 pos) const;
+  bool SetUniChar(int32 pos, UniChar c);
+
+  // Searching; results are 1-based positions, 0 when not found.
+  int32 FindUniChar(UniChar c, int32 start = 1, bool backwards = false) const;
+  int32 FindRawString(const VString& pattern, int32 start = 1) const;
+  static int32 FindRawString(const UniChar* text, int32 textLength, const UniChar* pattern,
+                             int32 patternLength);
+  bool BeginsWithRawString(const VString& s) const;
+  bool EndsWithRawString(const VString& s) const;
+  int32 Find(const VString& pattern, int32 start = 1, bool diacritical = false) const;
+  bool BeginsWith(const VString& prefix, bool diacritical = false) const;
+  bool EndsWith(const VString& suffix, bool diacritical = false) const;
+  double SimilarToString(const VString& other) const;
+
+  // Exchanging occurrences; each returns the number replaced where it
+  // counts them.
+  int32 ExchangeRawString(const VString& pattern, const VString& replacement, int32 start = 1,
+                          int32 maxCount = 0x7FFFFFFF);
+  void Exchange(const VString& pattern, const VString& replacement, int32 start = 1,
+                int32 maxCount = 0x7FFFFFFF, bool diacritical = false,
+                VCollator* collator = nullptr);
+  void Exchange(UniChar from, UniChar to, int32 start = 1, int32 maxCount = 0x7FFFFFFF);
+
+  // White space.
+  void RemoveWhiteSpaces(bool leading = true, bool trailing = true, int32* outLeading = nullptr,
+                         int32* outTrailing = nullptr, VIntlMgr* intl = nullptr,
+                         bool option = false);
+
+  // Line ends.
+  ECarriageReturnMode GetCarriageReturnMode(ECarriageReturnMode fallback) const;
+  void ConvertCarriageReturns(ECarriageReturnMode mode);
+  static void ConvertCarriageReturns(VMemoryBuffer<>& buffer, CharSet set,
+                                     ECarriageReturnMode mode);
+  // Converts the line ends of `length` units held in room for `capacity`
+  // units, in place; returns the new length and reports in `needed` (may be
+  // null) the length the whole conversion needs. For T = uint8, UniChar
+  // and uint32.
+  template <class T>
+  static size_t _ConvertCarriageReturns(T* text, size_t length, size_t capacity,
+                                        ECarriageReturnMode mode, size_t* needed);
+
+  // Comparison as values of kind 10 (collated entry points use the current
+  // task's international settings; see VStringCompare.cpp).
+  CompareResult CompareToSameKind(const VValue* other, bool diacritical) const override;
+  CompareResult CompareBeginingToSameKind(const VValue* other, bool diacritical) const override;
+  bool EqualToSameKind(const VValue* other, bool diacritical) const override;
+  CompareResult CompareToSameKind_Like(const VValue* other, bool diacritical) const override;
+  CompareResult CompareBeginingToSameKind_Like(const VValue* other,
+                                               bool diacritical) const override;
+  bool EqualToSameKind_Like(const VValue* other, bool diacritical) const override;
+  CompareResult CompareToSameKindPtr(const void* data, bool diacritical) const override;
+  CompareResult Swap_CompareToSameKindPtr(const void* data, bool diacritical) const override;
+  bool EqualToSameKindPtr(const void* data, bool diacritical) const override;
+  CompareResult CompareBeginingToSameKindPtr(const void* data, bool diacritical) const override;
+  CompareResult IsTheBeginingToSameKindPtr(const void* data, bool diacritical) const override;
+  CompareResult CompareToSameKindPtr_Like(const void* data, bool diacritical) const override;
+  CompareResult Swap_CompareToSameKindPtr_Like(const void* data,
+                                               bool diacritical) const override;
+  bool EqualToSameKindPtr_Like(const void* data, bool diacritical) const override;
+  bool Swap_EqualToSameKindPtr_Like(const void* data, bool diacritical) const override;
+  CompareResult CompareBeginingToSameKindPtr_Like(const void* data,
+                                                  bool diacritical) const override;
+  CompareResult IsTheBeginingToSameKindPtr_Like(const void* data,
+                                                bool diacritical) const override;
+  CompareResult CompareToSameKindWithOptions(const VValue* other,
+                                             const VCompareOptions& options) const override;
+  bool EqualToSameKindWithOptions(const VValue* other,
+                                  const VCompareOptions& options) const override;
+  CompareResult CompareToSameKindPtrWithOptions(const void* data,
+                                                const VCompareOptions& options) const override;
+  CompareResult Swap_CompareToSameKindPtrWithOptions(
+      const void* data, const VCompareOptions& options) const override;
+  bool EqualToSameKindPtrWithOptions(const void* data,
+                                     const VCompareOptions& options) const override;
+  CompareResult CompareTo(const VValueSingle& value, bool diacritical) const override;
+
+  // Plain comparisons.
+  CompareResult CompareToString(const VString& other, bool diacritical = false) const;
+  CompareResult CompareToString_Like(const VString& other, bool diacritical = false) const;
+  bool EqualToString(const VString& other, bool diacritical = false) const;
+  bool EqualToString_Like(const VString& other, bool diacritical = false) const;
+  bool EqualToStringRaw(const VString& other) const;
+  CompareResult CompareToStringRaw(const VString& other) const;
+  CompareResult CompareToStringRawCase(const VString& other) const;
+  bool EqualToUSASCIICString(const char* text) const;
+
+  virtual uint32 GetHashValue() const;
+
+  // Value forms.
+  const VValueInfo* GetValueInfo() const override;
+  using VObject::DebugDump;
+  CharSet DebugDump(char* buffer, int& size) const override;
+  const void* LoadFromPtr(const void* data, bool refOnly) override;
+  void* WriteToPtr(void* data, bool refOnly, size_t max) const override;
+  size_t GetSpace(size_t max) const override;
+  VError ReadFromStream(VStream* stream, int32 param) override;
+  VError WriteToStream(VStream* stream, int32 param) const override;
+  size_t GetStreamSpace() const override { return GetSizeInStream(); }
+  size_t GetSizeInStream() const;
+
+ protected:
+  // For classes that give the string inline room of their own: the string
+  // starts empty on `room`, which holds capacity + 1 units.
+  struct InlineRoomTag {};
+  VString(InlineRoomTag, UniChar* room, int32 capacity);
+
+  void DoNullChanged() override;
+
+  // Gives the string at least `requested` units (the growth rule); returns
+  // whether the capacity now reaches it. Never changes the length.
+  bool _ReallocBuffer(int32 requested, bool keepContent);
+  // Makes the buffer writable with room for `size` units.
+  bool _EnsureSize(int32 size, bool keepContent);
+  void _ReleaseBuffer();
+  // Counted reference to a shareable heap block, or null.
+  UniChar* _RetainBuffer() const;
+  // Empties before a rewrite, keeping a small writable heap buffer.
+  void _EmptyForRewrite();
+  // Cuts to newLength units, keeping or shrinking the buffer.
+  void _CutTo(int32 newLength);
+  bool _IsShareable() const;
+  bool _IsWritable() const {
+    if (fString == fInline || (fBufferFlags & kBufferExclusive) != 0) return true;
+    return GetSharedBufferCount(fString, fMaxLength) < 2;
+  }
+  // Sets the length, writes the terminator; not null, dirty.
+  void _SetLengthAndTerminate(int32 length) {
+    fLength = length;
+    fString[length] = 0;
+    if (IsNull()) SetNull(false);
+    fFlags |= kFlagDirty;
+  }
+
+ private:
+  UniChar* fString;
+  int32 fLength = 0;
+  int32 fMaxLength = 0;
+  int32 fInlineCapacity = 0;
+  UniChar* fInline;
+  uint8 fBufferFlags = 0;
+  UniChar fInlineUnit[1] = {0};  // the inline room of a plain VString
+};
+
+// A VString with room for N units inside the object.
+template <int32 N>
+class VStr : public VString {
+  static_assert(N > 0, "a VStr needs inline room");
+
+ public:
+  VStr() : VString(InlineRoomTag{}, fRoom, N) {}
+  VStr(const VString& s) : VStr() { FromString(s); }
+  VStr(const VStr& s) : VStr() { FromString(s); }
+  VStr(const UniChar* text) : VStr() { FromUniString(text, UniCStringLength(text)); }
+  VStr(const char* text) : VStr() { FromCString(text); }
+  VStr& operator=(const VString& s) {
+    FromString(s);
+    return *this;
+  }
+  VStr& operator=(const VStr& s) {
+    FromString(s);
+    return *this;
+  }
+
+ private:
+  UniChar fRoom[N + 1];
+};
+
+using VStr4 = VStr<4>;
+using VStr15 = VStr<15>;
+using VStr31 = VStr<31>;
+using VStr63 = VStr<63>;
+using VStr255 = VStr<255>;
+
+// A string made from a four-character code.
+class VOsTypeString : public VStr<4> {
+ public:
+  explicit VOsTypeString(uint32 code) { FromOsType(code); }
+};
+
+// The string in UTF-8; empty for an empty or null string or a failure.
+std::string to_string(const VString& s);
+
+VString ToString(int n);
+VString ToString(long long n);
+VString ToString(unsigned long long n);
+VString ToString(unsigned long n);
+
+}  // namespace zeft

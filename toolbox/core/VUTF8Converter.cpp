@@ -1,0 +1,326 @@
+#include "core/VUTF8Converter.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace zeft {
+
+namespace {
+
+constexpr bool IsHighSurrogate(uint32 c) { return c >= 0xD800 && c <= 0xDBFF; }
+constexpr bool IsLowSurrogate(uint32 c) { return c >= 0xDC00 && c <= 0xDFFF; }
+constexpr bool IsContinuation(uint8 b) { return (b & 0xC0) == 0x80; }
+
+// After this many ASCII characters in a row, a long run is assumed and the
+// vector loops take over; text mixing scripts stays on the scalar path.
+constexpr size_t kASCIIRunForVectors = 8;
+
+inline size_t UTF8Length(uint32 value) {
+  if (value < 0x80) return 1;
+  if (value < 0x800) return 2;
+  if (value < 0x10000) return 3;
+  if (value < 0x200000) return 4;
+  if (value < 0x4000000) return 5;
+  return 6;
+}
+
+// Writes the sequence of `length` bytes for value, the last byte first.
+inline void WriteUTF8(uint8* dst, uint32 value, size_t length) {
+  static constexpr uint8 kLeadMark[7] = {0x00, 0x00, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC};
+  for (size_t i = length - 1; i > 0; --i) {
+    dst[i] = uint8((value & 0x3F) | 0x80);
+    value >>= 6;
+  }
+  dst[0] = uint8(value | kLeadMark[length]);
+}
+
+// Widens ASCII bytes sixteen at a time while both sides have 16 left before
+// their limits; stops at the end of the run. Units stored behind the run
+// are scratch, overwritten by what follows.
+inline void WidenASCIIRun(const uint8*& src, const uint8* srcLimit, UniChar*& dst,
+                          const UniChar* dstLimit) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  while (srcLimit - src >= 16 && dstLimit - dst >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi8(bytes, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 8), _mm_unpackhi_epi8(bytes, zero));
+    const int high = _mm_movemask_epi8(bytes);
+    const size_t n = high == 0 ? 16 : size_t(__builtin_ctz(high));
+    src += n;
+    dst += n;
+    if (n < 16) break;
+  }
+#else
+  (void)src, (void)srcLimit, (void)dst, (void)dstLimit;
+#endif
+}
+
+// Narrows units below 0x80 eight at a time (same contract as above).
+inline void NarrowASCIIRun(const UniChar*& src, const UniChar* srcLimit, uint8* target,
+                           size_t& produced, size_t producedLimit) {
+#if defined(__SSE2__)
+  const __m128i mask = _mm_set1_epi16(int16(0xFF80));
+  const __m128i zero = _mm_setzero_si128();
+  while (srcLimit - src >= 8 && producedLimit - produced >= 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    const int ascii = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, mask), zero));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(target + produced),
+                     _mm_packus_epi16(units, units));
+    const size_t n = ascii == 0xFFFF ? 8 : size_t(__builtin_ctz(~ascii)) / 2;
+    src += n;
+    produced += n;
+    if (n < 8) break;
+  }
+#else
+  (void)src, (void)srcLimit, (void)target, (void)produced, (void)producedLimit;
+#endif
+}
+
+// The encoder for both UTF-16 and wide sources (Unit is UniChar or
+// wchar_t); without kWrite it only counts.
+template <class Unit, bool kWrite>
+bool EncodeUTF8(const Unit* source, int sourceChars, int* consumedChars, uint8* target,
+                size_t targetMaxBytes, size_t* producedBytes) {
+  const Unit* src = source;
+  const Unit* const end = source + (sourceChars > 0 && source != nullptr ? sourceChars : 0);
+  size_t produced = 0;
+  size_t asciiRun = 0;
+  bool ok = true;
+  while (src < end) {
+    // A stretch that leaves three bytes of room per unit needs no room
+    // checks. There, ASCII and two-byte characters share one branch-free
+    // path (their order is unpredictable in text mixing them): one 2-byte
+    // store of the right form and an advance by its length.
+    const size_t roomUnits = (targetMaxBytes - produced) / 3;
+    const Unit* const safeEnd = size_t(end - src) < roomUnits ? end : src + roomUnits;
+    while (src < safeEnd) {
+      const uint32 c = uint32(*src);
+      if (c < 0x800) {
+        // Arithmetic rather than conditions keeps the compiler from
+        // branching: the top bit of 0x7F - c is set when c >= 0x80.
+        const uint32 twoByte = (0x7Fu - c) >> 31;
+        if constexpr (kWrite) {
+          const uint32 two = (0xC0 | (c >> 6)) | ((0x80 | (c & 0x3F)) << 8);
+          const uint16 bytes = uint16(c ^ ((c ^ two) & (0u - twoByte)));
+          std::memcpy(target + produced, &bytes, 2);  // the 2nd byte is scratch after ASCII
+        }
+        produced += 1 + twoByte;
+        ++src;
+        if constexpr (kWrite && sizeof(Unit) == sizeof(UniChar)) {
+          asciiRun = (asciiRun + 1) & (size_t(twoByte) - 1);
+          if (asciiRun >= kASCIIRunForVectors) {
+            NarrowASCIIRun(reinterpret_cast<const UniChar*&>(src),
+                           reinterpret_cast<const UniChar*>(safeEnd), target, produced,
+                           targetMaxBytes);
+            asciiRun = 0;
+          }
+        }
+        continue;
+      }
+      if ((c >= 0xD800 && c <= 0xDFFF) || c > 0xFFFF) break;  // pairs, lone and wide values
+      if constexpr (kWrite) {
+        target[produced] = uint8(0xE0 | (c >> 12));
+        target[produced + 1] = uint8(0x80 | ((c >> 6) & 0x3F));
+        target[produced + 2] = uint8(0x80 | (c & 0x3F));
+      }
+      produced += 3;
+      ++src;
+      asciiRun = 0;
+    }
+    if (src == end) break;
+
+    // One character with every check.
+    const uint32 c = uint32(*src);
+    if constexpr (sizeof(Unit) > sizeof(UniChar)) {
+      if (c & 0x80000000u) {
+        ok = false;
+        break;
+      }
+    }
+    uint32 value = c;
+    int units = 1;
+    if (IsHighSurrogate(c)) {
+      if (src + 1 == end) break;  // its pair may come with the next call
+      const uint32 next = uint32(src[1]);
+      if (IsLowSurrogate(next)) {
+        value = (c << 10) + next - 0x35FDC00;
+        units = 2;
+      }
+      // Otherwise the high surrogate is written on its own, like a lone low.
+    }
+    const size_t length = UTF8Length(value);
+    if (length > targetMaxBytes - produced) break;
+    if constexpr (kWrite) WriteUTF8(target + produced, value, length);
+    produced += length;
+    src += units;
+  }
+  if (consumedChars != nullptr) *consumedChars = int(src - source);
+  if (producedBytes != nullptr) *producedBytes = produced;
+  return ok;
+}
+
+template <class Unit>
+bool EncodeOrCountUTF8(const Unit* source, int sourceChars, int* consumedChars, void* target,
+                       size_t targetMaxBytes, size_t* producedBytes) {
+  if (target == nullptr) {
+    return EncodeUTF8<Unit, false>(source, sourceChars, consumedChars, nullptr, targetMaxBytes,
+                                   producedBytes);
+  }
+  return EncodeUTF8<Unit, true>(source, sourceChars, consumedChars, static_cast<uint8*>(target),
+                                targetMaxBytes, producedBytes);
+}
+
+}  // namespace
+
+bool VToUnicodeConverter_UTF8::Convert(const void* source, size_t sourceBytes,
+                                       size_t* consumedBytes, UniChar* target,
+                                       int targetMaxChars, int* producedChars) {
+  const uint8* const begin = static_cast<const uint8*>(source);
+  const uint8* src = begin;
+  const uint8* const end = begin + (begin != nullptr ? sourceBytes : 0);
+  UniChar* dst = target;
+  UniChar* const dstEnd = target + (target != nullptr && targetMaxChars > 0 ? targetMaxChars : 0);
+  size_t asciiRun = 0;
+  bool ok = true;
+
+  while (src < end && dst < dstEnd) {
+    // A stretch that ends 3 bytes before the end of the input (so a sequence
+    // starting in it can be read whole) and leaves at least one unit of room
+    // per byte plus one (a four-byte sequence gives two units) needs no
+    // bounds checks. Well-formed sequences are decoded there; anything else
+    // goes to the checked path below.
+    const size_t readable = size_t(end - src) > 3 ? size_t(end - src) - 3 : 0;
+    const size_t room = size_t(dstEnd - dst) - 1;
+    const uint8* const safeEnd = src + (readable < room ? readable : room);
+    while (src < safeEnd) {
+      const uint8 lead = *src;
+      if (lead < 0x80) {
+        *dst++ = lead;
+        ++src;
+        if (++asciiRun >= kASCIIRunForVectors) {
+          WidenASCIIRun(src, safeEnd, dst, dstEnd);
+          asciiRun = 0;
+        }
+        continue;
+      }
+      asciiRun = 0;
+      if (lead >= 0xC2 && lead < 0xE0) {
+        if (!IsContinuation(src[1])) break;
+        *dst++ = UniChar(((lead & 0x1F) << 6) | (src[1] & 0x3F));
+        src += 2;
+        continue;
+      }
+      if ((lead & 0xF0) == 0xE0) {
+        if (!IsContinuation(src[1]) || !IsContinuation(src[2])) break;
+        const uint32 value = (uint32(lead & 0x0F) << 12) | (uint32(src[1] & 0x3F) << 6) |
+                             uint32(src[2] & 0x3F);
+        if (value < 0x800) break;
+        *dst++ = UniChar(value);
+        src += 3;
+        continue;
+      }
+      if (lead >= 0xF0 && lead < 0xF5) {
+        if (!IsContinuation(src[1]) || !IsContinuation(src[2]) || !IsContinuation(src[3]))
+          break;
+        uint32 value = (uint32(lead & 0x07) << 18) | (uint32(src[1] & 0x3F) << 12) |
+                       (uint32(src[2] & 0x3F) << 6) | uint32(src[3] & 0x3F);
+        if (value < 0x10000 || value >= 0x110000) break;
+        value -= 0x10000;
+        dst[0] = UniChar((value >> 10) + 0xD800);
+        dst[1] = UniChar((value & 0x3FF) | 0xDC00);
+        dst += 2;
+        src += 4;
+        continue;
+      }
+      break;
+    }
+    if (src >= end || dst >= dstEnd) break;
+
+    // One character with every check.
+    const uint8 lead = *src;
+    if (lead < 0xC0 || lead >= 0xFE) {
+      // ASCII, or a stray continuation byte, or a byte that never starts a
+      // sequence: the character of that value.
+      *dst++ = lead;
+      ++src;
+      continue;
+    }
+    size_t trailing;
+    uint32 value;
+    uint32 minimum;
+    if (lead < 0xE0) {
+      trailing = 1, value = lead & 0x1F, minimum = 0x80;
+    } else if (lead < 0xF0) {
+      trailing = 2, value = lead & 0x0F, minimum = 0x800;
+    } else if (lead < 0xF8) {
+      trailing = 3, value = lead & 0x07, minimum = 0x10000;
+    } else if (lead < 0xFC) {
+      trailing = 4, value = lead & 0x03, minimum = 0x200000;
+    } else {
+      trailing = 5, value = lead & 0x01, minimum = 0x4000000;
+    }
+    const size_t available = size_t(end - src) - 1;
+    const size_t present = available < trailing ? available : trailing;
+    bool wellFormed = true;
+    for (size_t i = 1; i <= present; ++i) {
+      if (!IsContinuation(src[i])) {
+        wellFormed = false;
+        break;
+      }
+      value = (value << 6) | (src[i] & 0x3F);
+    }
+    if (wellFormed && present < trailing) break;  // cut by the end: more bytes may come
+    if (!wellFormed || value < minimum) {
+      // Not a sequence: the lead byte stands for itself and decoding resumes
+      // right behind it, so a following ASCII byte is never swallowed.
+      *dst++ = lead;
+      ++src;
+      continue;
+    }
+    if (value < 0x10000) {
+      *dst++ = UniChar(value);
+    } else if (value < 0x110000) {
+      if (dstEnd - dst < 2) break;
+      value -= 0x10000;
+      *dst++ = UniChar((value >> 10) + 0xD800);
+      *dst++ = UniChar((value & 0x3FF) | 0xDC00);
+    } else {
+      ok = false;
+      if (dstEnd - dst < 2) break;
+      *dst++ = u'?';
+    }
+    src += trailing + 1;
+  }
+  if (consumedBytes != nullptr) *consumedBytes = size_t(src - begin);
+  if (producedChars != nullptr) *producedChars = int(dst - target);
+  return ok;
+}
+
+bool VFromUnicodeConverter_UTF8::Convert(const UniChar* source, int sourceChars,
+                                         int* consumedChars, void* target, size_t targetMaxBytes,
+                                         size_t* producedBytes) {
+  return EncodeOrCountUTF8(source, sourceChars, consumedChars, target, targetMaxBytes,
+                           producedBytes);
+}
+
+bool VFromUnicodeConverter_UTF8::ConvertFrom_wchar(const wchar_t* source, int count,
+                                                   int* consumed, void* target,
+                                                   size_t targetMaxBytes, size_t* producedBytes) {
+  return EncodeOrCountUTF8(source, count, consumed, target, targetMaxBytes, producedBytes);
+}
+
+bool VFromUnicodeConverter_UTF8::ConvertLoneHighSurrogate(UniChar unit, void* target,
+                                                          size_t targetMaxBytes,
+                                                          size_t* producedBytes) {
+  if (producedBytes != nullptr) *producedBytes = 0;
+  if (targetMaxBytes < 3) return false;
+  if (target != nullptr) WriteUTF8(static_cast<uint8*>(target), unit, 3);
+  if (producedBytes != nullptr) *producedBytes = 3;
+  return true;
+}
+
+}  // namespace zeft

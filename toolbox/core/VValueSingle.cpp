@@ -1,0 +1,63 @@
+#include "core/VValueSingle.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "core/CharSet.h"
+#include "core/VString.h"
+
+namespace zeft {
+
+CharSet VValueSingle::DebugDump(char* buffer, int& size) const {
+  VString text;
+  GetString(text);
+  const int32 maxUnits = size > 0 ? size / 2 : 0;
+  const int32 units = std::min(text.GetLength(), maxUnits);
+  std::memcpy(buffer, text.GetCPointer(), size_t(units) * sizeof(UniChar));
+  size = units * int(sizeof(UniChar));
+  return kCharSetUTF16;
+}
+
+uint8 VValueSingle::GetBoolean() const { return 0; }
+int8 VValueSingle::GetByte() const { return 0; }
+int16 VValueSingle::GetWord() const { return 0; }
+int32 VValueSingle::GetLong() const { return 0; }
+int64 VValueSingle::GetLong8() const { return 0; }
+int64 VValueSingle::GetLong8OrMilliSeconds() const { return GetLong8(); }
+double VValueSingle::GetReal() const { return 0.0; }
+void VValueSingle::GetString(VString& target) const { target.Clear(); }
+void VValueSingle::GetValue(VValueSingle& target) const { target.Clear(); }
+
+void VValueSingle::FromBoolean(uint8) {}
+void VValueSingle::FromByte(int8) {}
+void VValueSingle::FromWord(int16) {}
+void VValueSingle::FromLong(int32) {}
+void VValueSingle::FromLong8(int64) {}
+void VValueSingle::FromReal(double) {}
+void VValueSingle::FromString(const VString&) {}
+void VValueSingle::FromValue(const VValueSingle&) {}
+
+void VValueSingle::GetXMLString(VString& text, uint32) const { GetString(text); }
+
+bool VValueSingle::FromXMLString(const VString& text) {
+  FromString(text);
+  return true;
+}
+
+bool VValueSingle::EqualTo(const VValueSingle& other, bool diacritical) const {
+  return CompareTo(other, diacritical) == kCompareEqual;
+}
+
+VValueSingle* VValueSingle::ConvertTo(uint16 kind) const {
+  std::unique_ptr<VValue> value(NewValueFromValueKind(kind));
+  if (value == nullptr) return nullptr;
+  VValueSingle* single = value->IsVValueSingle();
+  if (single == nullptr) return nullptr;
+  GetValue(*single);
+  single->SetNull(IsNull());
+  value.release();
+  return single;
+}
+
+}  // namespace zeft

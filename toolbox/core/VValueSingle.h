@@ -1,0 +1,74 @@
+// VValueSingle is the branch of VValue for values that hold one datum
+// (numbers, booleans, strings, and later times, durations, UUIDs, blobs):
+// every single value reads as and sets from every scalar type, a string and
+// any other single value, has an XML text form, and orders itself against
+// any other single value.
+#pragma once
+
+#include "core/VTypes.h"
+#include "core/VValue.h"
+
+namespace zeft {
+
+class VString;
+
+class VValueSingle : public VValue {
+ public:
+  ~VValueSingle() override = default;
+
+  // Keeps VObject's DebugDump(VString&) visible beside the override.
+  using VObject::DebugDump;
+  // The value's string form, at most size / 2 units, in UTF-16 native
+  // order; answers that char set.
+  CharSet DebugDump(char* buffer, int& size) const override;
+
+  const VValueSingle* IsVValueSingle() const override { return this; }
+  VValueSingle* IsVValueSingle() override { return this; }
+  bool CanBeStreamed() const override { return true; }
+
+  // Getters; the base answers 0 / false.
+  virtual uint8 GetBoolean() const;
+  virtual int8 GetByte() const;
+  virtual int16 GetWord() const;
+  virtual int32 GetLong() const;
+  virtual int64 GetLong8() const;
+  // GetLong8, except that a time answers in milliseconds.
+  virtual int64 GetLong8OrMilliSeconds() const;
+  virtual double GetReal() const;
+  // Hands this value to the target's setter of its own type; the base
+  // clears the target.
+  virtual void GetString(VString& target) const;
+  virtual void GetValue(VValueSingle& target) const;
+
+  // Setters; the base does nothing.
+  virtual void FromBoolean(uint8 value);
+  virtual void FromByte(int8 value);
+  virtual void FromWord(int16 value);
+  virtual void FromLong(int32 value);
+  virtual void FromLong8(int64 value);
+  virtual void FromReal(double value);
+  virtual void FromString(const VString& text);
+  virtual void FromValue(const VValueSingle& value);
+
+  // XML text form; the base is the string form. FromXMLString answers
+  // whether the text was taken (the base always takes it).
+  virtual void GetXMLString(VString& text, uint32 options) const;
+  virtual bool FromXMLString(const VString& text);
+
+  // Orders this value against any single value (-1, 0, 1, or
+  // kCompareUnordered when there is no order).
+  virtual CompareResult CompareTo(const VValueSingle& other, bool diacritical) const = 0;
+  virtual bool EqualTo(const VValueSingle& other, bool diacritical) const;
+
+  // A new value of `kind` (owned by the caller) filled from this value
+  // through GetValue, with this value's null state; null when the kind has
+  // no descriptor or is not a single value.
+  VValueSingle* ConvertTo(uint16 kind) const;
+
+ protected:
+  explicit VValueSingle(uint8 initialFlags = 0) : VValue(initialFlags) {}
+  VValueSingle(const VValueSingle&) = default;
+  VValueSingle& operator=(const VValueSingle&) = default;
+};
+
+}  // namespace zeft

@@ -1,0 +1,124 @@
+#include "platform/MainBundle.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <optional>
+
+#include "platform/PropertyList.h"
+
+namespace zeft::platform {
+
+namespace {
+
+constexpr std::string_view kBundleExtension = ".app";
+constexpr std::string_view kInfoPlistSubpath = "Contents/Info.plist";
+
+std::string Join(const std::string& folder, std::string_view name) {
+  std::string path = folder;
+  if (path.empty() || path.back() != '/') path += '/';
+  path += name;
+  return path;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The folder part of `path`: "/a/b" -> "/a", "/a" -> "/", "a" -> "".
+std::string ParentOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return std::string();
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string WithoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+bool IsBundleName(std::string_view name) {
+  return name.size() > kBundleExtension.size() && name.ends_with(kBundleExtension);
+}
+
+struct TestingOverride {
+  std::mutex fMutex;
+  std::string fPath;  // "" when not overridden
+};
+
+TestingOverride& Override() {
+  static TestingOverride sOverride;
+  return sOverride;
+}
+
+const std::string& RealMainBundlePath() {
+  static const std::string sPath = LocateMainBundle(GetExecutablePath());
+  return sPath;
+}
+
+}  // namespace
+
+std::string GetExecutablePath() {
+  std::string path(256, '\0');
+  for (;;) {
+    ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+    if (length < 0) return std::string();
+    if (size_t(length) < path.size()) {
+      path.resize(size_t(length));
+      return path;
+    }
+    if (path.size() >= 65536) return std::string();  // no sane path is that long
+    path.resize(path.size() * 2);
+  }
+}
+
+std::string LocateMainBundle(const std::string& executablePath) {
+  std::string executableFolder = WithoutTrailingSlashes(ParentOf(executablePath));
+  for (std::string folder = executableFolder; !folder.empty() && folder != "/"; folder = ParentOf(folder)) {
+    std::string_view name(folder);
+    name.remove_prefix(folder.find_last_of('/') + 1);
+    if (IsBundleName(name) && IsRegularFile(Join(folder, kInfoPlistSubpath))) return folder;
+  }
+  return executableFolder;
+}
+
+std::string GetMainBundlePath() {
+  {
+    TestingOverride& override = Override();
+    std::lock_guard<std::mutex> lock(override.fMutex);
+    if (!override.fPath.empty()) return override.fPath;
+  }
+  return RealMainBundlePath();
+}
+
+std::string GetMainBundleInfoPlistPath() {
+  std::string bundle = GetMainBundlePath();
+  if (bundle.empty()) return std::string();
+  std::string path = Join(bundle, kInfoPlistSubpath);
+  return IsRegularFile(path) ? path : std::string();
+}
+
+bool GetMainBundleInfoString(const char* key, std::string& out) {
+  if (key == nullptr) return false;
+  std::string path = GetMainBundleInfoPlistPath();
+  if (path.empty()) return false;
+  std::string error;
+  std::optional<PropertyListValue> info = LoadInfoPlist(path, error);
+  if (!info) return false;
+  const PropertyListValue* value = info->Find(key);
+  const std::string* text = value != nullptr ? value->GetString() : nullptr;
+  if (text == nullptr) return false;
+  out = *text;
+  return true;
+}
+
+void SetMainBundlePathForTesting(const std::string& path) {
+  TestingOverride& override = Override();
+  std::lock_guard<std::mutex> lock(override.fMutex);
+  override.fPath = path.empty() ? std::string() : WithoutTrailingSlashes(path);
+}
+
+}  // namespace zeft::platform

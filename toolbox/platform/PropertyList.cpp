@@ -1,0 +1,491 @@
+#include "platform/PropertyList.h"
+
+#include <fcntl.h>
+#include <plist/plist.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace zeft::platform {
+
+namespace {
+
+constexpr std::string_view kBinaryMagic = "bplist";
+constexpr std::string_view kBinaryMagicVersion = "bplist00";
+// Seconds from 1970-01-01 to 2001-01-01, the epoch of property-list dates.
+constexpr int64 kPropertyListEpochOffset = 978307200;
+
+std::string TooDeepError() {
+  return "the property list nests arrays and dictionaries deeper than " +
+         std::to_string(kPropertyListMaxDepth) + " levels";
+}
+
+std::string TooManyValuesError() {
+  return "the property list holds more than " + std::to_string(kPropertyListMaxValues) + " values";
+}
+
+std::string ErrnoText(int error) {
+  char buffer[256];
+  return strerror_r(error, buffer, sizeof(buffer));  // GNU form: returns the text
+}
+
+// libplist's parsers and plist_free recurse once per nesting level, so
+// input nested too deeply must be refused before it reaches them. This scan
+// counts element nesting; it skips what cannot hold elements (comments,
+// CDATA, processing instructions, declarations). It never under-counts, so
+// the container depth checked later on the tree is the exact rule.
+bool CheckXMLNesting(std::string_view text, std::string& error) {
+  const std::string malformed = "malformed XML property list";
+  // The plist element, the containers, then one leaf element.
+  constexpr int kMaxElementDepth = kPropertyListMaxDepth + 2;
+  int depth = 0;
+  size_t i = 0;
+  auto skipTo = [&](std::string_view terminator, size_t from) {
+    size_t end = text.find(terminator, from);
+    if (end == std::string_view::npos) return false;
+    i = end + terminator.size();
+    return true;
+  };
+  while ((i = text.find('<', i)) != std::string_view::npos) {
+    std::string_view rest = text.substr(i);
+    if (rest.starts_with("<!--")) {
+      if (!skipTo("-->", i + 4)) break;
+    } else if (rest.starts_with("<![CDATA[")) {
+      if (!skipTo("]]>", i + 9)) break;
+    } else if (rest.starts_with("<?")) {
+      if (!skipTo("?>", i + 2)) break;
+    } else if (rest.starts_with("<!")) {  // declaration, maybe with [internal subset]
+      int brackets = 0;
+      size_t j = i + 2;
+      for (; j < text.size(); ++j) {
+        if (text[j] == '[') ++brackets;
+        else if (text[j] == ']') --brackets;
+        else if (text[j] == '>' && brackets <= 0) break;
+      }
+      if (j >= text.size()) break;
+      i = j + 1;
+    } else {
+      // A start, end or empty-element tag; '>' inside quoted attribute values
+      // does not end it.
+      char quote = 0;
+      size_t j = i + 1;
+      for (; j < text.size(); ++j) {
+        char c = text[j];
+        if (quote != 0) {
+          if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+          quote = c;
+        } else if (c == '>') {
+          break;
+        }
+      }
+      if (j >= text.size()) break;
+      if (text[i + 1] == '/') {
+        if (--depth < 0) {
+          error = malformed;
+          return false;
+        }
+      } else if (text[j - 1] != '/') {
+        if (++depth > kMaxElementDepth) {
+          error = TooDeepError();
+          return false;
+        }
+      }
+      i = j + 1;
+      continue;
+    }
+  }
+  if (i != std::string_view::npos) {  // stopped inside an unterminated construct
+    error = malformed;
+    return false;
+  }
+  return true;
+}
+
+// Reads the big-endian unsigned number of `width` (1..8) bytes at `offset`.
+bool ReadBigEndian(std::string_view bytes, uint64 offset, unsigned width, uint64& out) {
+  if (width == 0 || width > 8 || offset > bytes.size() || bytes.size() - offset < width) return false;
+  out = 0;
+  for (unsigned k = 0; k < width; ++k) out = (out << 8) | uint8(bytes[size_t(offset) + k]);
+  return true;
+}
+
+// The binary parser follows object references recursively and copies
+// objects that are referenced more than once. Before it runs, walk the
+// object graph without recursion: every offset and reference in range, no
+// cycle, nesting within the cap, and the expanded value count within the
+// cap (shared references can expand a small file enormously).
+class BinaryShapeCheck {
+ public:
+  explicit BinaryShapeCheck(std::string_view bytes) : fBytes(bytes) {}
+
+  bool Run(std::string& error) {
+    const std::string malformed = "malformed binary property list";
+    constexpr size_t kTrailerSize = 32;
+    if (fBytes.size() < kBinaryMagicVersion.size() + kTrailerSize + 2) {
+      error = malformed;
+      return false;
+    }
+    size_t trailer = fBytes.size() - kTrailerSize;
+    fOffsetSize = uint8(fBytes[trailer + 6]);
+    fRefSize = uint8(fBytes[trailer + 7]);
+    uint64 top = 0;
+    if (fOffsetSize < 1 || fOffsetSize > 8 || fRefSize < 1 || fRefSize > 8 ||
+        !ReadBigEndian(fBytes, trailer + 8, 8, fObjectCount) || !ReadBigEndian(fBytes, trailer + 16, 8, top) ||
+        !ReadBigEndian(fBytes, trailer + 24, 8, fTableOffset)) {
+      error = malformed;
+      return false;
+    }
+    if (fObjectCount > kPropertyListMaxValues) {
+      error = TooManyValuesError();
+      return false;
+    }
+    if (fObjectCount == 0 || top >= fObjectCount || fTableOffset < kBinaryMagicVersion.size() ||
+        fTableOffset > trailer || (trailer - fTableOffset) / fOffsetSize < fObjectCount) {
+      error = malformed;
+      return false;
+    }
+    return Walk(top, error);
+  }
+
+ private:
+  struct Container {
+    uint64 fObject = 0;
+    uint64 fRefs = 0;      // position of the first reference
+    uint64 fRefCount = 0;  // references to follow
+    uint64 fNext = 0;
+    uint8 fChildDepth = 0;
+    uint32 fValues = 1;  // itself and its expanded children so far
+  };
+
+  // Finds the object's references. False when the object is malformed.
+  bool Inspect(uint64 object, bool& isContainer, Container& container) {
+    uint64 offset = 0;
+    if (!ReadBigEndian(fBytes, fTableOffset + object * fOffsetSize, fOffsetSize, offset) ||
+        offset < kBinaryMagicVersion.size() || offset >= fTableOffset)
+      return false;
+    uint8 marker = uint8(fBytes[size_t(offset)]);
+    uint8 type = marker >> 4;
+    isContainer = type == 0xA || type == 0xC || type == 0xD;
+    if (!isContainer) return true;
+    uint64 count = marker & 0x0F;
+    uint64 position = offset + 1;
+    if (count == 0x0F) {  // the count follows as an integer object
+      if (position >= fBytes.size()) return false;
+      uint8 intMarker = uint8(fBytes[size_t(position)]);
+      if ((intMarker >> 4) != 0x1 || (intMarker & 0x0F) > 3) return false;
+      unsigned width = 1u << (intMarker & 0x0F);
+      if (!ReadBigEndian(fBytes, position + 1, width, count)) return false;
+      position += 1 + width;
+    }
+    uint64 perEntry = type == 0xD ? 2 : 1;  // dictionaries list keys, then values
+    if (count > fBytes.size() || position > fTableOffset ||
+        count * perEntry * fRefSize > fTableOffset - position)
+      return false;
+    container.fObject = object;
+    container.fRefs = position;
+    container.fRefCount = count * perEntry;
+    return true;
+  }
+
+  bool Walk(uint64 top, std::string& error) {
+    const std::string malformed = "malformed binary property list";
+    enum : uint8 { kUnseen, kOpen, kDone };
+    std::vector<uint8> state(fObjectCount, kUnseen);
+    std::vector<uint8> depth(fObjectCount, 0);
+    std::vector<uint32> values(fObjectCount, 0);
+    std::vector<Container> stack;
+    stack.reserve(kPropertyListMaxDepth);
+    constexpr uint32 kTooMany = uint32(kPropertyListMaxValues) + 1;
+
+    // Visits `object`; when it is finished already (a leaf or a walked
+    // container) its figures are added to the parent on the stack.
+    auto visit = [&](uint64 object) -> bool {
+      if (state[object] == kOpen) {
+        error = "the binary property list refers to itself";
+        return false;
+      }
+      if (state[object] == kUnseen) {
+        bool isContainer = false;
+        Container container;
+        if (!Inspect(object, isContainer, container)) {
+          error = malformed;
+          return false;
+        }
+        if (isContainer) {
+          if (stack.size() >= size_t(kPropertyListMaxDepth)) {
+            error = TooDeepError();
+            return false;
+          }
+          state[object] = kOpen;
+          stack.push_back(container);
+          return true;
+        }
+        state[object] = kDone;
+        values[object] = 1;
+      }
+      if (!stack.empty()) {
+        Container& parent = stack.back();
+        parent.fChildDepth = std::max(parent.fChildDepth, depth[object]);
+        parent.fValues = std::min<uint64>(uint64(parent.fValues) + values[object], kTooMany);
+      }
+      return true;
+    };
+
+    if (!visit(top)) return false;
+    while (!stack.empty()) {
+      Container& current = stack.back();
+      if (current.fNext < current.fRefCount) {
+        uint64 child = 0;
+        ReadBigEndian(fBytes, current.fRefs + current.fNext * fRefSize, fRefSize, child);  // in range: checked
+        ++current.fNext;
+        if (child >= fObjectCount) {
+          error = malformed;
+          return false;
+        }
+        if (!visit(child)) return false;
+        continue;
+      }
+      uint64 object = current.fObject;
+      depth[object] = uint8(current.fChildDepth + 1);
+      values[object] = current.fValues;
+      state[object] = kDone;
+      stack.pop_back();
+      if (!visit(object)) return false;
+    }
+    if (values[top] >= kTooMany) {
+      error = TooManyValuesError();
+      return false;
+    }
+    return true;
+  }
+
+  std::string_view fBytes;
+  unsigned fOffsetSize = 0;
+  unsigned fRefSize = 0;
+  uint64 fObjectCount = 0;
+  uint64 fTableOffset = 0;
+};
+
+struct PlistDeleter {
+  void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
+};
+using PlistHolder = std::unique_ptr<void, PlistDeleter>;
+
+class TreeConverter {
+ public:
+  explicit TreeConverter(std::string& error) : fError(error) {}
+
+  // `depth` counts the containers enclosing `node`.
+  bool Convert(plist_t node, int depth, PropertyListValue& out) {
+    if (++fValues > kPropertyListMaxValues) {
+      fError = TooManyValuesError();
+      return false;
+    }
+    switch (plist_get_node_type(node)) {
+      case PLIST_BOOLEAN: {
+        uint8_t value = 0;
+        plist_get_bool_val(node, &value);
+        out = PropertyListValue::FromBoolean(value != 0);
+        return true;
+      }
+      case PLIST_UINT: {
+        uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        out = PropertyListValue::FromInteger(int64(value));  // negative numbers come as their bits
+        return true;
+      }
+      case PLIST_REAL: {
+        double value = 0;
+        plist_get_real_val(node, &value);
+        out = PropertyListValue::FromReal(value);
+        return true;
+      }
+      case PLIST_STRING: {
+        uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        out = PropertyListValue::FromString(text != nullptr ? std::string(text, size_t(length)) : std::string());
+        return true;
+      }
+      case PLIST_DATA: {
+        uint64_t length = 0;
+        const char* bytes = plist_get_data_ptr(node, &length);
+        PropertyListValue::Data data;
+        if (bytes != nullptr) data.assign(bytes, bytes + length);
+        out = PropertyListValue::FromData(std::move(data));
+        return true;
+      }
+      case PLIST_DATE: {
+        int32_t seconds = 0;
+        int32_t microseconds = 0;
+        plist_get_date_val(node, &seconds, &microseconds);
+        out = PropertyListValue::FromDate({int64(seconds) + kPropertyListEpochOffset, microseconds});
+        return true;
+      }
+      case PLIST_ARRAY:
+        return ConvertArray(node, depth, out);
+      case PLIST_DICT:
+        return ConvertDictionary(node, depth, out);
+      default:
+        fError = "the property list holds a value of an unsupported type";
+        return false;
+    }
+  }
+
+ private:
+  bool EnterContainer(int depth) {
+    if (depth + 1 > kPropertyListMaxDepth) {
+      fError = TooDeepError();
+      return false;
+    }
+    return true;
+  }
+
+  bool ConvertArray(plist_t node, int depth, PropertyListValue& out) {
+    if (!EnterContainer(depth)) return false;
+    uint32_t count = plist_array_get_size(node);
+    PropertyListValue::Array items(count);
+    for (uint32_t k = 0; k < count; ++k) {
+      if (!Convert(plist_array_get_item(node, k), depth + 1, items[k])) return false;
+    }
+    out = PropertyListValue::FromArray(std::move(items));
+    return true;
+  }
+
+  bool ConvertDictionary(plist_t node, int depth, PropertyListValue& out) {
+    if (!EnterContainer(depth)) return false;
+    PropertyListValue::Dictionary entries;
+    entries.reserve(plist_dict_get_size(node));
+    plist_dict_iter iter = nullptr;
+    plist_dict_new_iter(node, &iter);
+    std::unique_ptr<void, decltype(&std::free)> iterHolder(iter, &std::free);
+    for (;;) {
+      char* key = nullptr;
+      plist_t item = nullptr;
+      plist_dict_next_item(node, iter, &key, &item);
+      if (item == nullptr) {
+        std::free(key);
+        break;
+      }
+      std::unique_ptr<char, decltype(&std::free)> keyHolder(key, &std::free);
+      entries.emplace_back(key != nullptr ? std::string(key) : std::string(), PropertyListValue());
+      if (!Convert(item, depth + 1, entries.back().second)) return false;
+    }
+    out = PropertyListValue::FromDictionary(std::move(entries));
+    return true;
+  }
+
+  std::string& fError;
+  size_t fValues = 0;
+};
+
+}  // namespace
+
+const PropertyListValue* PropertyListValue::Find(std::string_view key) const noexcept {
+  const Dictionary* entries = GetDictionary();
+  if (entries == nullptr) return nullptr;
+  for (const auto& entry : *entries) {
+    if (entry.first == key) return &entry.second;
+  }
+  return nullptr;
+}
+
+std::optional<PropertyListValue> ParsePropertyList(std::string_view bytes, std::string& error) {
+  if (bytes.empty()) {
+    error = "the property list is empty";
+    return std::nullopt;
+  }
+  if (bytes.size() > kPropertyListMaxFileSize) {
+    error = "the property list is larger than " + std::to_string(kPropertyListMaxFileSize) + " bytes";
+    return std::nullopt;
+  }
+  plist_t root = nullptr;
+  if (bytes.starts_with(kBinaryMagic)) {
+    if (!bytes.starts_with(kBinaryMagicVersion)) {
+      error = "unsupported binary property list version";
+      return std::nullopt;
+    }
+    if (!BinaryShapeCheck(bytes).Run(error)) return std::nullopt;
+    plist_from_bin(bytes.data(), uint32_t(bytes.size()), &root);
+    if (root == nullptr) {
+      error = "malformed binary property list";
+      return std::nullopt;
+    }
+  } else {
+    if (!CheckXMLNesting(bytes, error)) return std::nullopt;
+    plist_from_xml(bytes.data(), uint32_t(bytes.size()), &root);
+    if (root == nullptr) {
+      error = "malformed XML property list";
+      return std::nullopt;
+    }
+  }
+  PlistHolder holder(root);
+  PropertyListValue value;
+  if (!TreeConverter(error).Convert(root, 0, value)) return std::nullopt;
+  return value;
+}
+
+std::optional<PropertyListValue> LoadPropertyList(const std::string& path, std::string& error) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = "cannot open \"" + path + "\": " + ErrnoText(errno);
+    return std::nullopt;
+  }
+  struct FdCloser {
+    int fd;
+    ~FdCloser() { ::close(fd); }
+  } closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    error = "cannot read \"" + path + "\": " + ErrnoText(errno);
+    return std::nullopt;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    error = "\"" + path + "\" is not a regular file";
+    return std::nullopt;
+  }
+  if (uint64(info.st_size) > kPropertyListMaxFileSize) {
+    error = "\"" + path + "\" is larger than " + std::to_string(kPropertyListMaxFileSize) + " bytes";
+    return std::nullopt;
+  }
+  // Read up to one byte past the cap, in case the file grew since fstat.
+  std::string bytes(size_t(info.st_size) + 1, '\0');
+  size_t filled = 0;
+  for (;;) {
+    if (filled == bytes.size()) {
+      if (bytes.size() > kPropertyListMaxFileSize) break;
+      bytes.resize(std::min(bytes.size() * 2, kPropertyListMaxFileSize + 1));
+    }
+    ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      error = "cannot read \"" + path + "\": " + ErrnoText(errno);
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    filled += size_t(got);
+  }
+  bytes.resize(filled);
+  if (bytes.size() > kPropertyListMaxFileSize) {
+    error = "\"" + path + "\" is larger than " + std::to_string(kPropertyListMaxFileSize) + " bytes";
+    return std::nullopt;
+  }
+  std::optional<PropertyListValue> value = ParsePropertyList(bytes, error);
+  if (!value) error = "\"" + path + "\": " + error;
+  return value;
+}
+
+std::optional<PropertyListValue> LoadInfoPlist(const std::string& path, std::string& error) {
+  std::optional<PropertyListValue> value = LoadPropertyList(path, error);
+  if (value && value->GetDictionary() == nullptr) {
+    error = "\"" + path + "\": the root of the property list is not a dictionary";
+    return std::nullopt;
+  }
+  return value;
+}
+
+}  // namespace zeft::platform

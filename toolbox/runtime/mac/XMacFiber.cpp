@@ -1,0 +1,153 @@
+#include "runtime/mac/XMacFiber.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "runtime/VErrorThrow.h"
+#include "runtime/VTask.h"
+
+namespace zeft {
+
+thread_local XMacFiber* XMacFiber::sCurrent = nullptr;
+
+_FiberData::_FiberData(VTask* task) { SetTask(task); }
+
+void _FiberData::SetTask(VTask* task) {
+  fTask = task;
+  fTaskID = task != nullptr ? task->GetID() : 0;
+}
+
+XMacFiber::~XMacFiber() { sem_destroy(&fSemaphore); }
+
+XMacFiber* XMacFiber::GetCurrent() { return sCurrent; }
+
+XMacFiber* XMacFiber::Create(size_t stackSize, void (*procedure)(void*), void* data) {
+  const size_t page = size_t(sysconf(_SC_PAGESIZE));
+  if (stackSize < size_t(PTHREAD_STACK_MIN)) stackSize = size_t(PTHREAD_STACK_MIN);
+  const size_t size = (stackSize + page - 1) / page * page;
+  void* region = mmap(nullptr, size + page, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+  if (region == MAP_FAILED) {
+    _ThrowError(MakeVError(kComponentPosix, errno));
+    return nullptr;
+  }
+  if (mprotect(region, page, PROT_NONE) != 0) {
+    const int error = errno;
+    munmap(region, size + page);
+    _ThrowError(MakeVError(kComponentPosix, error));
+    return nullptr;
+  }
+  auto* fiber = new XMacFiber;
+  if (sem_init(&fiber->fSemaphore, 0, 0) != 0) {
+    const int error = errno;
+    munmap(region, size + page);
+    ::operator delete(fiber);  // the semaphore was never made
+    _ThrowError(MakeVError(kComponentPosix, error));
+    return nullptr;
+  }
+  fiber->fProcedure = procedure;
+  fiber->fData = data;
+  fiber->fStackRegion = region;
+  fiber->fStackRegionSize = size + page;
+
+  pthread_attr_t attributes;
+  int error = pthread_attr_init(&attributes);
+  if (error == 0) {
+    error = pthread_attr_setstack(&attributes, static_cast<char*>(region) + page, size);
+    if (error == 0) error = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_JOINABLE);
+    if (error == 0) error = pthread_create(&fiber->fThread, &attributes, _ThreadProc, fiber);
+    pthread_attr_destroy(&attributes);
+  }
+  if (error != 0) {
+    munmap(region, size + page);
+    delete fiber;
+    _ThrowError(MakeVError(kComponentPosix, error));
+    return nullptr;
+  }
+  fiber->fHasThread = true;
+  return fiber;
+}
+
+void* XMacFiber::_ThreadProc(void* fiberArgument) {
+  auto* fiber = static_cast<XMacFiber*>(fiberArgument);
+  sCurrent = fiber;
+  fiber->_WaitForTurn();
+  if (!fiber->fAbort.load()) fiber->fProcedure(fiber->fData);
+  return nullptr;
+}
+
+XMacFiber* XMacFiber::CreateFiberForThread(void* data) {
+  if (sCurrent != nullptr) return nullptr;  // already a fiber
+  auto* fiber = new XMacFiber;
+  if (sem_init(&fiber->fSemaphore, 0, 0) != 0) {
+    const int error = errno;
+    ::operator delete(fiber);
+    _ThrowError(MakeVError(kComponentPosix, error));
+    return nullptr;
+  }
+  fiber->fData = data;
+  fiber->fThread = pthread_self();
+  sCurrent = fiber;
+  return fiber;
+}
+
+void XMacFiber::_WaitForTurn() {
+  while (sem_wait(&fSemaphore) != 0 && errno == EINTR) {
+  }
+}
+
+void XMacFiber::Run() {
+  XMacFiber* current = sCurrent;
+  // Only a fiber can hand over its turn: it needs a semaphore to wait on.
+  if (current == this || current == nullptr) return;
+  sem_post(&fSemaphore);
+  current->_WaitForTurn();
+  if (current->fAbort.load()) pthread_exit(nullptr);
+}
+
+void XMacFiber::Abort() {
+  fAbort.store(true);
+  sem_post(&fSemaphore);
+  if (fHasThread) {
+    pthread_join(fThread, nullptr);
+    fHasThread = false;
+  }
+}
+
+void XMacFiber::Delete() {
+  if (fProcedure == nullptr) {
+    if (sCurrent == this) sCurrent = nullptr;
+    delete this;
+    return;
+  }
+  if (sCurrent == this) return;
+  Abort();
+  munmap(fStackRegion, fStackRegionSize);
+  delete this;
+}
+
+void* ConvertThreadToFiber(void* data) { return XMacFiber::CreateFiberForThread(data); }
+
+void* CreateFiberEx(size_t /*commitSize*/, size_t stackSize, uint32 /*flags*/, void (*procedure)(void*),
+                    void* data) {
+  return XMacFiber::Create(stackSize, procedure, data);
+}
+
+void* GetCurrentFiber() { return XMacFiber::GetCurrent(); }
+
+void* GetFiberData() {
+  XMacFiber* fiber = XMacFiber::GetCurrent();
+  return fiber != nullptr ? fiber->GetData() : nullptr;
+}
+
+void SwitchToFiber(void* fiber) {
+  if (fiber != nullptr) static_cast<XMacFiber*>(fiber)->Run();
+}
+
+void DeleteFiber(void* fiber) {
+  if (fiber != nullptr) static_cast<XMacFiber*>(fiber)->Delete();
+}
+
+}  // namespace zeft
