@@ -2,11 +2,17 @@
 // paths built on them, against ICU (u_strFromUTF8 / u_strToUTF8) and glibc
 // iconv. Texts: ASCII, Latin-1-heavy and CJK, of 16 B, 1 KiB and 1 MiB of
 // UTF-8. Arguments: {text kind, UTF-8 size}.
+//
+// Each benchmark cycles through a pool of different texts of its size (1 MiB
+// in all), so that no iteration converts the text of the one before: with a
+// single short text repeated, branch predictors learn its exact pattern of
+// character sizes and the figures say nothing about real text.
 #include <benchmark/benchmark.h>
 #include <iconv.h>
 #include <unicode/unistr.h>
 #include <unicode/ustring.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <utility>
@@ -29,10 +35,9 @@ struct Text {
   std::u16string utf16;
 };
 
-// Builds a text of at most `bytes` bytes of UTF-8: pseudo-random words (a
-// fixed seed, so every run sees the same text) over the kind's alphabet, so
-// that branch predictors cannot learn a short period.
-Text MakeText(int kind, size_t bytes) {
+// Builds a text of at most `bytes` bytes of UTF-8: pseudo-random words over
+// the kind's alphabet (a fixed seed: every run sees the same texts).
+Text MakeText(int kind, size_t bytes, uint32_t& seed) {
   static const char16_t* const kAlphabets[] = {
       u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789",
       // Half ASCII letters, half Latin-1 letters.
@@ -42,7 +47,6 @@ Text MakeText(int kind, size_t bytes) {
       u"\uAD6D\uC5B4\u6F22\u5B57\u3068\u4EEE\u540D\u3001\u4EBA\u5927\u5E74",
   };
   const std::u16string alphabet = kAlphabets[kind];
-  uint32_t seed = 12345;
   auto next = [&seed] {
     seed = seed * 1103515245u + 12345u;
     return seed >> 16;
@@ -67,12 +71,46 @@ Text MakeText(int kind, size_t bytes) {
   return text;
 }
 
-const Text& GetText(int kind, size_t bytes) {
-  static std::map<std::pair<int, size_t>, Text> cache;
+struct Pool {
+  std::vector<Text> texts;
+  size_t maxUTF8 = 0;
+  size_t maxUTF16 = 0;
+  size_t totalUTF8 = 0;
+};
+
+constexpr size_t kPoolBytes = size_t(1) << 20;
+
+const Pool& GetPool(int kind, size_t bytes) {
+  static std::map<std::pair<int, size_t>, Pool> cache;
   auto it = cache.find({kind, bytes});
-  if (it == cache.end()) it = cache.emplace(std::make_pair(kind, bytes), MakeText(kind, bytes)).first;
-  return it->second;
+  if (it != cache.end()) return it->second;
+  Pool pool;
+  uint32_t seed = 12345;
+  const size_t count = bytes >= kPoolBytes ? 1 : kPoolBytes / bytes;
+  for (size_t i = 0; i < count; ++i) {
+    Text text = MakeText(kind, bytes, seed);
+    pool.maxUTF8 = std::max(pool.maxUTF8, text.utf8.size());
+    pool.maxUTF16 = std::max(pool.maxUTF16, text.utf16.size());
+    pool.totalUTF8 += text.utf8.size();
+    pool.texts.push_back(std::move(text));
+  }
+  return cache.emplace(std::make_pair(kind, bytes), std::move(pool)).first->second;
 }
+
+// Cycles through the pool.
+class Cursor {
+ public:
+  explicit Cursor(const Pool& pool) : fPool(pool) {}
+  const Text& Next() {
+    const Text& text = fPool.texts[fIndex];
+    if (++fIndex == fPool.texts.size()) fIndex = 0;
+    return text;
+  }
+
+ private:
+  const Pool& fPool;
+  size_t fIndex = 0;
+};
 
 void Arguments(benchmark::internal::Benchmark* b) {
   for (int kind : {kASCII, kLatin1, kCJK}) {
@@ -80,18 +118,22 @@ void Arguments(benchmark::internal::Benchmark* b) {
   }
 }
 
-void SetCounters(benchmark::State& state, const Text& text) {
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.utf8.size()));
+void SetCounters(benchmark::State& state, const Pool& pool) {
+  // The average UTF-8 size of the pool's texts.
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(pool.totalUTF8) /
+                          int64_t(pool.texts.size()));
 }
 
 // ---- UTF-8 to UTF-16 into a buffer the caller has ----
 
 void BM_Decode_Zeft(benchmark::State& state) {
-  const Text& text = GetText(int(state.range(0)), size_t(state.range(1)));
-  std::vector<UniChar> out(text.utf8.size() + 1);
+  const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
+  Cursor cursor(pool);
+  std::vector<UniChar> out(pool.maxUTF8 + 1);
   zeft::VToUnicodeConverter* converter =
       zeft::VTextConverters::Get()->GetStdLibToUnicodeConverter();
   for (auto _ : state) {
+    const Text& text = cursor.Next();
     size_t consumed = 0;
     int produced = 0;
     converter->Convert(text.utf8.data(), text.utf8.size(), &consumed, out.data(), int(out.size()),
@@ -99,13 +141,15 @@ void BM_Decode_Zeft(benchmark::State& state) {
     benchmark::DoNotOptimize(out.data());
     benchmark::DoNotOptimize(produced);
   }
-  SetCounters(state, text);
+  SetCounters(state, pool);
 }
 
 void BM_Decode_ICU(benchmark::State& state) {
-  const Text& text = GetText(int(state.range(0)), size_t(state.range(1)));
-  std::vector<UChar> out(text.utf8.size() + 1);
+  const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
+  Cursor cursor(pool);
+  std::vector<UChar> out(pool.maxUTF8 + 1);
   for (auto _ : state) {
+    const Text& text = cursor.Next();
     UErrorCode error = U_ZERO_ERROR;
     int32_t length = 0;
     u_strFromUTF8(out.data(), int32_t(out.size()), &length, text.utf8.data(),
@@ -113,14 +157,16 @@ void BM_Decode_ICU(benchmark::State& state) {
     benchmark::DoNotOptimize(out.data());
     benchmark::DoNotOptimize(length);
   }
-  SetCounters(state, text);
+  SetCounters(state, pool);
 }
 
 void BM_Decode_Iconv(benchmark::State& state) {
-  const Text& text = GetText(int(state.range(0)), size_t(state.range(1)));
-  std::vector<char> out(2 * text.utf8.size() + 2);
+  const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
+  Cursor cursor(pool);
+  std::vector<char> out(2 * pool.maxUTF8 + 2);
   iconv_t cd = iconv_open("UTF-16LE", "UTF-8");
   for (auto _ : state) {
+    const Text& text = cursor.Next();
     char* in = const_cast<char*>(text.utf8.data());
     size_t inLeft = text.utf8.size();
     char* dst = out.data();
@@ -129,17 +175,19 @@ void BM_Decode_Iconv(benchmark::State& state) {
     benchmark::DoNotOptimize(out.data());
   }
   iconv_close(cd);
-  SetCounters(state, text);
+  SetCounters(state, pool);
 }
 
 // ---- UTF-16 to UTF-8 into a buffer the caller has ----
 
 void BM_Encode_Zeft(benchmark::State& state) {
-  const Text& text = GetText(int(state.range(0)), size_t(state.range(1)));
-  std::vector<char> out(text.utf8.size() + 1);
+  const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
+  Cursor cursor(pool);
+  std::vector<char> out(pool.maxUTF8 + 1);
   zeft::VFromUnicodeConverter* converter =
       zeft::VTextConverters::Get()->GetStdLibFromUnicodeConverter();
   for (auto _ : state) {
+    const Text& text = cursor.Next();
     int consumed = 0;
     size_t produced = 0;
     converter->Convert(text.utf16.data(), int(text.utf16.size()), &consumed, out.data(),
@@ -147,13 +195,15 @@ void BM_Encode_Zeft(benchmark::State& state) {
     benchmark::DoNotOptimize(out.data());
     benchmark::DoNotOptimize(produced);
   }
-  SetCounters(state, text);
+  SetCounters(state, pool);
 }
 
 void BM_Encode_ICU(benchmark::State& state) {
-  const Text& text = GetText(int(state.range(0)), size_t(state.range(1)));
-  std::vector<char> out(text.utf8.size() + 1);
+  const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
+  Cursor cursor(pool);
+  std::vector<char> out(pool.maxUTF8 + 1);
   for (auto _ : state) {
+    const Text& text = cursor.Next();
     UErrorCode error = U_ZERO_ERROR;
     int32_t length = 0;
     u_strToUTF8(out.data(), int32_t(out.size()), &length, text.utf16.data(),
@@ -161,14 +211,16 @@ void BM_Encode_ICU(benchmark::State& state) {
     benchmark::DoNotOptimize(out.data());
     benchmark::DoNotOptimize(length);
   }
-  SetCounters(state, text);
+  SetCounters(state, pool);
 }
 
 void BM_Encode_Iconv(benchmark::State& state) {
-  const Text& text = GetText(int(state.range(0)), size_t(state.range(1)));
-  std::vector<char> out(text.utf8.size() + 1);
+  const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
+  Cursor cursor(pool);
+  std::vector<char> out(pool.maxUTF8 + 1);
   iconv_t cd = iconv_open("UTF-8", "UTF-16LE");
   for (auto _ : state) {
+    const Text& text = cursor.Next();
     char* in = reinterpret_cast<char*>(const_cast<char16_t*>(text.utf16.data()));
     size_t inLeft = text.utf16.size() * 2;
     char* dst = out.data();
@@ -177,51 +229,64 @@ void BM_Encode_Iconv(benchmark::State& state) {
     benchmark::DoNotOptimize(out.data());
   }
   iconv_close(cd);
-  SetCounters(state, text);
+  SetCounters(state, pool);
 }
 
 // ---- Whole strings, allocation included ----
 
 void BM_StringFromUTF8_Zeft(benchmark::State& state) {
-  const Text& text = GetText(int(state.range(0)), size_t(state.range(1)));
+  const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
+  Cursor cursor(pool);
   zeft::VString s;
   for (auto _ : state) {
+    const Text& text = cursor.Next();
     s.FromBlock(text.utf8.data(), text.utf8.size(), zeft::kCharSetUTF8);
     benchmark::DoNotOptimize(s.GetCPointer());
   }
-  SetCounters(state, text);
+  SetCounters(state, pool);
 }
 
 void BM_StringFromUTF8_ICU(benchmark::State& state) {
-  const Text& text = GetText(int(state.range(0)), size_t(state.range(1)));
+  const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
+  Cursor cursor(pool);
   for (auto _ : state) {
+    const Text& text = cursor.Next();
     icu::UnicodeString s = icu::UnicodeString::fromUTF8(
         icu::StringPiece(text.utf8.data(), int32_t(text.utf8.size())));
     benchmark::DoNotOptimize(s.getBuffer());
   }
-  SetCounters(state, text);
+  SetCounters(state, pool);
 }
 
 void BM_StringToUTF8_Zeft(benchmark::State& state) {
-  const Text& text = GetText(int(state.range(0)), size_t(state.range(1)));
-  zeft::VString s;
-  s.AppendUniChars(text.utf16.data(), int32_t(text.utf16.size()));
-  for (auto _ : state) {
-    zeft::StStringConverter<char> bytes(s, zeft::kCharSetUTF8);
-    benchmark::DoNotOptimize(bytes.GetCPointer());
+  const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
+  std::vector<zeft::VString> strings(pool.texts.size());
+  for (size_t i = 0; i < strings.size(); ++i) {
+    const std::u16string& units = pool.texts[i].utf16;
+    strings[i].AppendUniChars(units.data(), int32_t(units.size()));
   }
-  SetCounters(state, text);
+  size_t index = 0;
+  for (auto _ : state) {
+    zeft::StStringConverter<char> bytes(strings[index], zeft::kCharSetUTF8);
+    benchmark::DoNotOptimize(bytes.GetCPointer());
+    if (++index == strings.size()) index = 0;
+  }
+  SetCounters(state, pool);
 }
 
 void BM_StringToUTF8_ICU(benchmark::State& state) {
-  const Text& text = GetText(int(state.range(0)), size_t(state.range(1)));
-  icu::UnicodeString s(text.utf16.data(), int32_t(text.utf16.size()));
+  const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
+  std::vector<icu::UnicodeString> strings;
+  for (const Text& text : pool.texts)
+    strings.emplace_back(text.utf16.data(), int32_t(text.utf16.size()));
+  size_t index = 0;
   for (auto _ : state) {
     std::string bytes;
-    s.toUTF8String(bytes);
+    strings[index].toUTF8String(bytes);
     benchmark::DoNotOptimize(bytes.data());
+    if (++index == strings.size()) index = 0;
   }
-  SetCounters(state, text);
+  SetCounters(state, pool);
 }
 
 BENCHMARK(BM_Decode_Zeft)->Apply(Arguments);

@@ -98,7 +98,9 @@ TEST_F(VirtualMemoryTest, AddressHintIsHonouredOrTheCallFails) {
   // Right behind it there is still room.
   auto* behind = static_cast<char*>(VSystem::VirtualAlloc(fPage, placed + 2 * fPage));
   EXPECT_EQ(behind, placed + 2 * fPage);
-  if (behind != nullptr) EXPECT_EQ(VSystem::VirtualFree(behind, fPage, false), 0);
+  if (behind != nullptr) {
+    EXPECT_EQ(VSystem::VirtualFree(behind, fPage, false), 0);
+  }
   EXPECT_EQ(VSystem::VirtualFree(placed, fPage * 2, false), 0);
 }
 
@@ -128,7 +130,9 @@ TEST_F(VirtualMemoryTest, PhysicalMemoryIsWiredOrPageableButAlwaysUsable) {
   block[size - 1] = 7;
   // Whatever the lock limit, a later wiring attempt agrees with the flag:
   // when the first try was refused, mlock of the same range is refused too.
-  if (!firstTry) EXPECT_NE(mlock(block, size), 0);
+  if (!firstTry) {
+    EXPECT_NE(mlock(block, size), 0);
+  }
   EXPECT_EQ(VSystem::VirtualFree(block, size, true), 0);
 }
 
