@@ -105,6 +105,19 @@ TEST(StStringConverter, OtherCharSets) {
   EXPECT_TRUE(big.IsOK());
   EXPECT_EQ(Result(big), std::string("\0A\0\xE9", 4));
 
+  // UTF-32 reports a full output as a failure: a result larger than the
+  // inline room must still be converted whole.
+  StStringConverter<char> wide(VString(std::string(300, 'w').c_str()), kCharSetUTF32BigEndian);
+  EXPECT_TRUE(wide.IsOK());
+  ASSERT_EQ(wide.GetSize(), 1200u);
+  EXPECT_EQ(std::string(wide.GetCPointer() + 1196, 4), std::string("\0\0\0w", 4));
+  // A real error is still one: a lone surrogate has no UTF-32 form.
+  StStringConverter<char> lone(MakeString(std::u16string(200, u'w') + u"\xDC00"),
+                               kCharSetUTF32);
+  EXPECT_FALSE(lone.IsOK());
+  EXPECT_EQ(lone.GetSize(), 0u);
+  EXPECT_EQ(lone.GetCPointer()[0], '\0');
+
   // A set nobody serves: an empty, terminated, failed result.
   StStringConverter<char> none(VString("abc"), CharSet(4242));
   EXPECT_FALSE(none.IsOK());

@@ -131,6 +131,98 @@ TEST(VUTF8Converter, DecodeNeverReadsPastTheInput) {
   }
 }
 
+// Deterministic pseudo-random numbers for the differential tests.
+class Random {
+ public:
+  uint32 Next() {
+    fState = fState * 1103515245u + 12345u;
+    return fState >> 8;
+  }
+  template <class T, size_t N>
+  T Pick(const T (&items)[N]) {
+    return items[Next() % N];
+  }
+
+ private:
+  uint32 fState = 20261209;
+};
+
+TEST(VUTF8Converter, BulkAndByteByByteDecodingAgree) {
+  // Byte soup weighted towards sequence boundaries. Decoding it whole takes
+  // the unchecked fast paths; decoding it with one or two units of room at
+  // a time takes the checked path. Both must read the same text.
+  const uint8 bytes[] = {'a', ' ', 0x7F, 0x80, 0xA9, 0xBF, 0xC0, 0xC1, 0xC2, 0xC3, 0xDF, 0xE0, 0xE4,
+                         0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xF8, 0xFC, 0xFE, 0xFF, 0x9F, 0x98, 0xB8};
+  VToUnicodeConverter_UTF8 converter;
+  Random random;
+  for (int round = 0; round < 400; ++round) {
+    Bytes input(random.Next() % 300);
+    for (uint8& b : input) b = random.Pick(bytes);
+    // Runs of ASCII long enough for the vector loops.
+    if (round % 3 == 0) input.insert(input.begin() + input.size() / 2, 40, 'k');
+
+    Decoded whole = Decode(converter, input, int(input.size()) + 1);
+    Units pieces;
+    size_t position = 0;
+    bool ok = true;
+    for (int step = 0;; ++step) {
+      UniChar out[2];
+      size_t consumed = 0;
+      int produced = 0;
+      ok &= converter.Convert(input.data() + position, input.size() - position, &consumed, out,
+                              1 + step % 2, &produced);
+      pieces.append(out, size_t(produced));
+      position += consumed;
+      if (consumed == 0 && produced == 0) {
+        if (step % 2 == 0) continue;  // a pair or a "?" needs the wider room
+        break;
+      }
+    }
+    ASSERT_EQ(pieces, whole.units) << "round " << round;
+    ASSERT_EQ(position, whole.consumed) << "round " << round;
+    ASSERT_EQ(ok, whole.ok) << "round " << round;
+    ASSERT_GE(whole.consumed + 5, input.size());  // only a cut sequence stays unread
+  }
+}
+
+TEST(VUTF8Converter, BulkPieceByPieceAndCountedEncodingAgree) {
+  const UniChar units[] = {u'a', u' ', 0x7F, 0x80, 0xE9, 0x7FF, 0x800, 0x4E2D, 0xFFFF,
+                           0xD800, 0xD83D, 0xDBFF, 0xDC00, 0xDE00, 0xDFFF};
+  VFromUnicodeConverter_UTF8 converter;
+  Random random;
+  for (int round = 0; round < 400; ++round) {
+    Units input(random.Next() % 300, u' ');
+    for (UniChar& u : input) u = random.Pick(units);
+    if (round % 3 == 0) input.insert(input.size() / 2, 40, u'k');
+
+    Encoded whole = Encode(converter, input, input.size() * 3 + 1);
+    size_t counted = 0;
+    int countedUnits = 0;
+    converter.Convert(input.data(), int(input.size()), &countedUnits, nullptr, size_t(-1),
+                      &counted);
+    EXPECT_EQ(counted, whole.bytes.size());
+    EXPECT_EQ(countedUnits, whole.consumed);
+
+    Bytes pieces;
+    int position = 0;
+    for (;;) {
+      uint8 out[4];
+      int consumed = 0;
+      size_t produced = 0;
+      converter.Convert(input.data() + position, int(input.size()) - position, &consumed, out,
+                        sizeof out, &produced);
+      pieces.insert(pieces.end(), out, out + produced);
+      position += consumed;
+      if (consumed == 0) break;
+    }
+    ASSERT_EQ(pieces, whole.bytes) << "round " << round;
+    ASSERT_EQ(position, whole.consumed) << "round " << round;
+    // Everything but a high surrogate ending the text is encoded.
+    const bool trailingHigh = !input.empty() && input.back() >= 0xD800 && input.back() <= 0xDBFF;
+    ASSERT_EQ(size_t(whole.consumed), input.size() - (trailingHigh ? 1 : 0));
+  }
+}
+
 struct EncodeCase {
   const char* label;
   Units input;

@@ -11,8 +11,12 @@
 
 #include "core/MAPM_FloatToReal.h"
 #include "core/VBoolean.h"
+#include "core/VByte.h"
+#include "core/VLong.h"
+#include "core/VLong8.h"
 #include "core/VReal.h"
 #include "core/VString.h"
+#include "core/VWord.h"
 
 namespace zeft {
 namespace {
@@ -173,6 +177,53 @@ TEST(VBooleanText, XMLForms) {
   EXPECT_EQ(Text(text), u"true");
   VBoolean(0).GetXMLString(text, 0);
   EXPECT_EQ(Text(text), u"false");
+}
+
+// Every scalar reads a string through the string's own parse, cut to its
+// width as from any other value.
+TEST(VScalarFromString, ParsesTheText) {
+  struct Case {
+    std::u16string text;
+    int8 byte;
+    int16 word;
+    int32 long4;
+    int64 long8;
+    double real;
+    uint8 boolean;
+  };
+  const Case cases[] = {
+      {u"42", 42, 42, 42, 42, 42.0, 0},
+      {u"-12.7", -12, -12, -12, -12, -12.7, 0},
+      {u"300", 44, 300, 300, 300, 300.0, 0},           // a byte keeps the low 8 bits
+      {u"70000", 0, 4464, 70000, 70000, 70000.0, 0},   // a word asks the long
+      {u"3000000000", 0, 0, 0, 3000000000, 3e9, 0},    // beyond 32 bits: 0
+      {u"12a3", 123, 123, 123, 123, 12.0, 0},
+      {u"true", 0, 0, 0, 0, 0.0, 1},
+      {u"", 0, 0, 0, 0, 0.0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.text.begin(), c.text.end()));
+    const VString text = FromUtf16(c.text);
+    VByte byte(9);
+    byte.FromString(text);
+    EXPECT_EQ(byte.GetByte(), c.byte);
+    VWord word(9);
+    word.FromString(text);
+    EXPECT_EQ(word.GetWord(), c.word);
+    VLong long4(9);
+    long4.FromString(text);
+    EXPECT_EQ(long4.GetLong(), c.long4);
+    VLong8 long8(9);
+    long8.FromString(text);
+    EXPECT_EQ(long8.GetLong8(), c.long8);
+    VReal real(9.0);
+    real.FromString(text);
+    EXPECT_EQ(real.GetReal(), c.real);
+    VBoolean boolean(7);
+    boolean.FromString(text);
+    EXPECT_EQ(boolean.GetBoolean(), c.boolean);
+    EXPECT_FALSE(long8.IsNull());
+  }
 }
 
 // exponent, sign, count, digit bytes, packed without padding.

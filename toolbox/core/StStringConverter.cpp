@@ -98,9 +98,11 @@ void StStringConverterBase::_ConvertString(const UniChar* text, int length,
   size_t produced = 0;
   const size_t room = fCapacity > terminatorSize ? fCapacity - terminatorSize : 0;
   bool ok = fConverter->Convert(text, length, &consumed, fBuffer, room, &produced);
-  if (ok && consumed < length) {
+  if (consumed < length) {
     // Too large for the current room: convert the whole text into the heap
-    // block (ConvertRealloc may move it, so the buffer follows it).
+    // block (ConvertRealloc may move it, so the buffer follows it). Some
+    // converters report a full output as a failure (UTF-32), so a failed
+    // first pass is retried there too; a real error fails again.
     produced = 0;
     ok = fConverter->ConvertRealloc(text, length, fHeapBlock, produced, terminatorSize);
     if (ok) {

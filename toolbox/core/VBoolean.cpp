@@ -2,6 +2,7 @@
 
 #include "core/VString.h"
 #include "files/VStream.h"
+#include "values/VDuration.h"
 
 namespace zeft {
 
@@ -13,6 +14,7 @@ int16 VBoolean::GetWord() const { return fValue; }
 int32 VBoolean::GetLong() const { return fValue; }
 int64 VBoolean::GetLong8() const { return fValue; }
 double VBoolean::GetReal() const { return fValue; }
+void VBoolean::GetDuration(VDuration& target) const { target.FromBoolean(fValue); }
 void VBoolean::GetString(VString& target) const { target.FromBoolean(fValue); }
 void VBoolean::GetValue(VValueSingle& target) const { target.FromBoolean(fValue); }
 
@@ -22,6 +24,9 @@ void VBoolean::FromWord(int16 value) { Store(value != 0); }
 void VBoolean::FromLong(int32 value) { Store(value != 0); }
 void VBoolean::FromLong8(int64 value) { Store(value != 0); }
 void VBoolean::FromReal(double value) { Store(value != 0.0); }  // NaN is true
+void VBoolean::FromDuration(const VDuration& duration) {
+  StoreWithNullState(duration.GetBoolean(), duration.IsNull());
+}
 void VBoolean::FromString(const VString& text) {
   StoreWithNullState(text.GetBoolean(), text.IsNull());
 }

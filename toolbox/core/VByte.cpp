@@ -2,6 +2,7 @@
 
 #include "core/VString.h"
 #include "files/VStream.h"
+#include "values/VDuration.h"
 
 namespace zeft {
 
@@ -13,6 +14,7 @@ int16 VByte::GetWord() const { return fValue; }
 int32 VByte::GetLong() const { return fValue; }
 int64 VByte::GetLong8() const { return fValue; }
 double VByte::GetReal() const { return fValue; }
+void VByte::GetDuration(VDuration& target) const { target.FromWord(fValue); }
 void VByte::GetString(VString& target) const { target.FromWord(fValue); }
 void VByte::GetValue(VValueSingle& target) const { target.FromWord(fValue); }
 
@@ -22,6 +24,9 @@ void VByte::FromWord(int16 value) { Store(int8(value)); }
 void VByte::FromLong(int32 value) { Store(int8(value)); }
 void VByte::FromLong8(int64 value) { Store(int8(value)); }
 void VByte::FromReal(double value) { Store(int8(SaturatingRealToLong(value))); }
+void VByte::FromDuration(const VDuration& duration) {
+  StoreWithNullState(int8(duration.GetWord()), duration.IsNull());
+}
 void VByte::FromString(const VString& text) {
   StoreWithNullState(int8(text.GetWord()), text.IsNull());
 }

@@ -61,7 +61,17 @@ inline constexpr int32 kStreamStoppedByProgress = 206;
 inline constexpr int32 kStreamBadSignature = 207;
 inline constexpr int32 kStreamNoTextConverter = 208;
 inline constexpr int32 kStreamBadText = 210;
+// The same number, raised for a string unit of 128 or more where ASCII is required.
+inline constexpr int32 kNotASCII = kStreamBadText;
 inline constexpr int32 kStreamCannotUnget = 211;
+// Blobs (a read-only blob shares the number of a stream not open for writing).
+inline constexpr int32 kReadOnlyBlob = 204;
+// Bag streams.
+inline constexpr int32 kBagStreamBadVersion = 212;
+// A count, size, offset, bucket or nesting depth out of bounds.
+inline constexpr int32 kBagStreamCorrupted = 213;
+// Bag XML: an element or attribute name that is not an XML name (not written).
+inline constexpr int32 kBagXMLInvalidName = 220;
 inline constexpr int32 kTextConversionFailed = 300;
 inline constexpr int32 kCannotCreateIntlSettings = 305;
 }  // namespace toolbox_error

@@ -32,19 +32,28 @@ bool VFromUnicodeConverter::ConvertLoneHighSurrogate(UniChar, void*, size_t,
 
 // grow(total) must give a block of at least `total` bytes whose first
 // heldBytes are kept, or null. Each round grows the block to room for the
-// rest at GetCharSize() bytes per unit and converts while steps produce
-// bytes. A round that consumes nothing cannot be helped by more room: the
-// rest is then a high surrogate ending the text (encoded on its own), or
-// the conversion fails.
+// rest and converts while steps produce bytes. The first round allows
+// GetCharSize() bytes per unit; a later one, needed because the text took
+// more than that, allows the bytes per unit seen so far (rounded up), so
+// that text of wide characters needs two rounds rather than one per
+// fraction converted. A round that consumes nothing cannot be helped by
+// more room: the rest is then a high surrogate ending the text (encoded on
+// its own), or the conversion fails.
 template <class Grow>
 bool VFromUnicodeConverter::_ConvertGrowing(const UniChar* source, int count, size_t heldBytes,
                                             size_t trailingBytes, Grow grow,
                                             size_t& producedBytes) {
   size_t produced = 0;
+  size_t consumedUnits = 0;
   if (source == nullptr || count < 0) count = 0;
   for (;;) {
+    size_t bytesPerUnit = GetCharSize();
+    if (consumedUnits > 0) {
+      const size_t seen = (produced + consumedUnits - 1) / consumedUnits;
+      if (seen > bytesPerUnit) bytesPerUnit = seen;
+    }
     const size_t total =
-        heldBytes + produced + trailingBytes + GetCharSize() * (size_t(count) + 2);
+        heldBytes + produced + trailingBytes + bytesPerUnit * (size_t(count) + 2);
     uint8* block = static_cast<uint8*>(grow(total));
     if (block == nullptr) {
       ThrowMemFailure();
@@ -60,6 +69,7 @@ bool VFromUnicodeConverter::_ConvertGrowing(const UniChar* source, int count, si
         return false;
       source += consumed;
       count -= consumed;
+      consumedUnits += size_t(consumed);
       produced += stepProduced;
       progressed = progressed || consumed > 0;
       if (stepProduced == 0) break;

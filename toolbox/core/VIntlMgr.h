@@ -17,6 +17,8 @@ namespace zeft {
 
 class VCollator;
 class VCompareOptions;
+class VDuration;
+class VTime;
 
 // How FindStrings filters matches against the text's words.
 enum EFindStringMode : int32 {
@@ -176,6 +178,11 @@ class VIntlMgr : public VObject, public IRefCountable {
   void FormatDuration(int64 milliseconds, VString& out, EOSFormats style) const {
     fImpl.FormatDuration(milliseconds, out, style);
   }
+  // The same for time and duration values (a null time or duration gives
+  // an empty text).
+  void FormatDate(const VTime& time, VString& out, EOSFormats style, bool useUTC) const;
+  void FormatTime(const VTime& time, VString& out, EOSFormats style, bool useUTC) const;
+  void FormatDuration(const VDuration& duration, VString& out, EOSFormats style) const;
   // Month 1 to 12, weekday 0 (Sunday) to 6; out of range clears `out`.
   bool GetMonthName(int32 month, bool abbreviated, VString& out) const;
   bool GetWeekDayName(int32 day, bool abbreviated, VString& out) const;
@@ -184,6 +191,9 @@ class VIntlMgr : public VObject, public IRefCountable {
   // pattern of repeated letters ("dd/MM/yyyy HH:mm:ss"). `monthName`, when
   // given, replaces the month name.
   void FormatDateTimeWithPattern(const DateTimeFields& fields, const VString& pattern,
+                                 const VString* monthName, VString& result) const;
+  // The same for a time value, in UTC or in the system's time zone.
+  void FormatDateTimeWithPattern(const VTime& time, const VString& pattern, bool useUTC,
                                  const VString* monthName, VString& result) const;
 
   // Fills the symbols, separators, patterns and date order from the locale.

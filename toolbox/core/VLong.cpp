@@ -2,6 +2,7 @@
 
 #include "core/VString.h"
 #include "files/VStream.h"
+#include "values/VDuration.h"
 
 namespace zeft {
 
@@ -13,6 +14,7 @@ int16 VLong::GetWord() const { return int16(fValue); }
 int32 VLong::GetLong() const { return fValue; }
 int64 VLong::GetLong8() const { return fValue; }
 double VLong::GetReal() const { return fValue; }
+void VLong::GetDuration(VDuration& target) const { target.FromLong(fValue); }
 void VLong::GetString(VString& target) const { target.FromLong(fValue); }
 void VLong::GetValue(VValueSingle& target) const { target.FromLong(fValue); }
 
@@ -22,6 +24,9 @@ void VLong::FromWord(int16 value) { Store(value); }
 void VLong::FromLong(int32 value) { Store(value); }
 void VLong::FromLong8(int64 value) { Store(int32(value)); }
 void VLong::FromReal(double value) { Store(SaturatingRealToLong(value)); }
+void VLong::FromDuration(const VDuration& duration) {
+  StoreWithNullState(duration.GetLong(), duration.IsNull());
+}
 void VLong::FromString(const VString& text) { StoreWithNullState(text.GetLong(), text.IsNull()); }
 void VLong::FromValue(const VValueSingle& value) {
   StoreWithNullState(value.GetLong(), value.IsNull());

@@ -22,6 +22,7 @@ class VLong : public VScalarValue<VLong, int32> {
   int32 GetLong() const override;
   int64 GetLong8() const override;
   double GetReal() const override;
+  void GetDuration(VDuration& target) const override;
   void GetString(VString& target) const override;
   void GetValue(VValueSingle& target) const override;
 
@@ -31,6 +32,7 @@ class VLong : public VScalarValue<VLong, int32> {
   void FromLong(int32 value) override;
   void FromLong8(int64 value) override;
   void FromReal(double value) override;
+  void FromDuration(const VDuration& duration) override;
   void FromString(const VString& text) override;
   void FromValue(const VValueSingle& value) override;
 

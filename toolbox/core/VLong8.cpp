@@ -2,6 +2,7 @@
 
 #include "core/VString.h"
 #include "files/VStream.h"
+#include "values/VDuration.h"
 
 namespace zeft {
 
@@ -13,6 +14,7 @@ int16 VLong8::GetWord() const { return int16(fValue); }
 int32 VLong8::GetLong() const { return int32(fValue); }
 int64 VLong8::GetLong8() const { return fValue; }
 double VLong8::GetReal() const { return double(fValue); }
+void VLong8::GetDuration(VDuration& target) const { target.FromLong8(fValue); }
 void VLong8::GetString(VString& target) const { target.FromLong8(fValue); }
 void VLong8::GetValue(VValueSingle& target) const { target.FromLong8(fValue); }
 
@@ -22,6 +24,9 @@ void VLong8::FromWord(int16 value) { Store(value); }
 void VLong8::FromLong(int32 value) { Store(value); }
 void VLong8::FromLong8(int64 value) { Store(value); }
 void VLong8::FromReal(double value) { Store(SaturatingRealToLong8(value)); }
+void VLong8::FromDuration(const VDuration& duration) {
+  StoreWithNullState(duration.GetLong8(), duration.IsNull());
+}
 void VLong8::FromString(const VString& text) {
   // A null text keeps the number and only passes on its null state.
   StoreWithNullState(text.IsNull() ? fValue : text.GetLong8(), text.IsNull());

@@ -8,6 +8,7 @@
 
 #include "core/VString.h"
 #include "files/VStream.h"
+#include "values/VDuration.h"
 
 namespace zeft {
 
@@ -55,6 +56,7 @@ int16 VReal::GetWord() const { return int16(SaturatingRealToLong(fValue)); }
 int32 VReal::GetLong() const { return SaturatingRealToLong(fValue); }
 int64 VReal::GetLong8() const { return SaturatingRealToLong8(fValue); }
 double VReal::GetReal() const { return fValue; }
+void VReal::GetDuration(VDuration& target) const { target.FromReal(fValue); }
 void VReal::GetString(VString& target) const { target.FromReal(fValue); }
 void VReal::GetValue(VValueSingle& target) const { target.FromReal(fValue); }
 
@@ -64,6 +66,9 @@ void VReal::FromWord(int16 value) { Store(value); }
 void VReal::FromLong(int32 value) { Store(value); }
 void VReal::FromLong8(int64 value) { Store(double(value)); }
 void VReal::FromReal(double value) { Store(value); }
+void VReal::FromDuration(const VDuration& duration) {
+  StoreWithNullState(duration.GetReal(), duration.IsNull());
+}
 void VReal::FromString(const VString& text) {
   // A null text keeps the number and only passes on its null state.
   StoreWithNullState(text.IsNull() ? fValue : text.GetReal(), text.IsNull());

@@ -40,6 +40,7 @@ class VReal : public VScalarValue<VReal, double> {
   int32 GetLong() const override;
   int64 GetLong8() const override;
   double GetReal() const override;
+  void GetDuration(VDuration& target) const override;
   void GetString(VString& target) const override;
   void GetValue(VValueSingle& target) const override;
 
@@ -49,6 +50,7 @@ class VReal : public VScalarValue<VReal, double> {
   void FromLong(int32 value) override;
   void FromLong8(int64 value) override;
   void FromReal(double value) override;
+  void FromDuration(const VDuration& duration) override;
   void FromString(const VString& text) override;
   void FromValue(const VValueSingle& value) override;
 

@@ -8,8 +8,10 @@
 #pragma once
 
 #include <atomic>
+#include <cstdarg>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "core/CharSet.h"
 #include "core/VErrorCodes.h"
@@ -21,12 +23,17 @@
 
 namespace zeft {
 
+class VArrayString;
 class VBlob;
 class VCollator;
 class VCompareOptions;
+class VDuration;
 class VIntlMgr;
 class VStream;
 class VString;
+class VValueBag;
+class VTime;
+class VUUID;
 
 // How line ends are written. Any other value (1 by convention) leaves line
 // ends as they are.
@@ -310,6 +317,138 @@ class VString : public VValueSingle {
   size_t GetStreamSpace() const override { return GetSizeInStream(); }
   size_t GetSizeInStream() const;
 
+  // Formatting (VStringPrintf.cpp). Every conversion of the C library is
+  // written as it defines it, in the C locale; three more insert toolbox
+  // objects and take no flags, width or precision: %S a `const VString*`,
+  // %A the text of a `const VValueSingle*`, %V the debug text of a
+  // `const VObject*` (pass the VObject base when a class has several bases).
+  // The formatted bytes are cut at 1023 on a UTF-8 character boundary.
+  // Printf and VPrintf replace the content; AppendPrintf and _Printf append.
+  void Printf(const char* format, ...);
+  void VPrintf(const char* format, va_list args);
+  void AppendPrintf(const char* format, ...);
+  void _Printf(const char* format, va_list args);
+  // Replaces each placeholder "{key}" by the text of the bag's attribute
+  // `key`; a missing key's placeholder is removed with removeMissing, else
+  // left. "{{" and "}}" pairs and braces around text holding a space are
+  // not placeholders; inserted texts are not scanned again.
+  void Format(const VValueBag* bag, bool removeMissing);
+
+  // XML text escaping (VStringXML.cpp). TranscodeToXML replaces the five
+  // markup characters by their entities and, with escapeControls, the
+  // control units other than tab, line feed and carriage return by "&#xNN;";
+  // TranscodeFromXML decodes those entities and "&#x...;" references.
+  // Both leave a string with nothing to change exactly as it was.
+  void TranscodeToXML(bool escapeControls = false);
+  void TranscodeFromXML();
+  void GetXMLString(VString& dest, uint32 options) const override;
+  bool FromXMLString(const VString& source) override;
+
+  // Numbers, codes and bytes (VStringConvert.cpp). The parsers never fail:
+  // text that is not a number reads as 0. GetLong8 is lenient: it takes
+  // every decimal digit, skips every other unit, lets a "-" before the
+  // first nonzero digit make the result negative and stops at the first
+  // unit of the task's decimal separator ("." without settings); it wraps
+  // on overflow. GetLong and GetWord answer 0 when that does not fit.
+  uint8 GetBoolean() const override;
+  int16 GetWord() const override;
+  int32 GetLong() const override;
+  int64 GetLong8() const override;
+  double GetReal() const override;
+  // The C-locale reading of the UTF-8 form (leading white space, a sign,
+  // digits, exponent, "inf", "nan"; it stops at the first unit it cannot
+  // use). `overflow` (may be null) tells a result that is out of range.
+  double GetRealCheckOverflow(bool* overflow) const;
+  // Times, durations and UUIDs read their own text from the string, and
+  // give it theirs.
+  void GetDuration(VDuration& target) const override;
+  void GetTime(VTime& target) const override;
+  void GetVUUID(VUUID& target) const override;
+  void FromDuration(const VDuration& duration) override;
+  void FromTime(const VTime& time) override;
+  void FromVUUID(const VUUID& uuid) override;
+  // The first four UTF-8 bytes, padded with spaces, the first byte highest.
+  uint32 GetOsType() const;
+  // Every hexadecimal digit counts, every other unit is skipped ("0x1F"
+  // gives 31); wraps on overflow.
+  uint64 GetHexLong() const;
+  // Upper-case hexadecimal digits without leading zeros; withPrefix pads
+  // them to 4, 8 or 16 digits (2 for bytes) and puts "0x" in front.
+  // Signed values are written as their bits.
+  void FromHexLong(uint64 value, bool withPrefix);
+  void FromHexLong(int64 value, bool withPrefix);
+  void FromHexLong(uint32 value, bool withPrefix);
+  void FromHexLong(int32 value, bool withPrefix);
+  void FromHexLong(uint8 value, bool withPrefix);
+  void FromHexLong(int8 value, bool withPrefix);
+  // A byte-order mark at the start of the block overrides `set` and is
+  // skipped; returns the char set used.
+  CharSet FromBlockWithOptionalBOM(const void* data, size_t bytes, CharSet set);
+  // Writes the text in `set` into the buffer and returns its byte count
+  // (prefix and terminator not counted). withLengthPrefix puts the count in
+  // front: one byte, or for kCharSetUTF16 one unit holding the number of
+  // units; a count the prefix cannot hold makes the prefix and the result
+  // 0 and the text empty. withTerminator ends the text with a 0 byte (a 0
+  // unit for kCharSetUTF16). A buffer too small for prefix and terminator
+  // receives nothing and gives 0.
+  size_t ToBlock(void* buffer, size_t bufferSize, CharSet set, bool withTerminator,
+                 bool withLengthPrefix) const;
+  // Replaces the buffer's content with the text in `set`; false, buffer
+  // unchanged, when no converter serves the set.
+  bool ToBuffer(VMemoryBuffer<>& buffer, CharSet set) const;
+
+  // Base64 (VStringBase64.cpp, through Base64Coder). url selects the
+  // URL-safe alphabet without padding. EncodeBase64(data, size) makes this
+  // string the encoded text; EncodeBase64(set) encodes the string's own
+  // bytes in `set`. DecodeBase64(out) decodes the string's text into out
+  // (units of 128 or more are refused with toolbox error 210, out then
+  // untouched); DecodeBase64(set) replaces the content with the decoded
+  // bytes read in `set`. All answer false and leave the string unchanged
+  // on failure; an empty string is left as it is and gives true.
+  bool EncodeBase64(const void* data, size_t size, bool url = false);
+  bool EncodeBase64(CharSet set, bool url = false);
+  bool DecodeBase64(VMemoryBuffer<>& out, bool url = false) const;
+  bool DecodeBase64(CharSet set, bool url = false);
+
+  // Splitting, trimming, joining (VStringSplit.cpp). The splitters empty
+  // `parts`, append the pieces between separators (empty pieces only with
+  // keepEmpty; trimSpaces drops the spaces, 0x20 only, around each piece)
+  // and answer whether the separator occurs. A separator string is found
+  // by the task's collation (exact units with diacritical set).
+  bool GetSubStrings(UniChar separator, std::vector<VString>& parts, bool keepEmpty = false,
+                     bool trimSpaces = false) const;
+  bool GetSubStrings(UniChar separator, VArrayString& parts, bool keepEmpty = false,
+                     bool trimSpaces = false) const;
+  bool GetSubStrings(const VString& separator, std::vector<VString>& parts,
+                     bool keepEmpty = false, bool trimSpaces = false,
+                     bool diacritical = false) const;
+  // Removes the leading and trailing spaces (0x20 only).
+  void TrimeSpaces();
+  // The content becomes the parts with the separator between them; false,
+  // string unchanged, when the result cannot be held.
+  bool Join(const std::vector<VString>& parts, const VString& separator);
+  bool Join(const std::vector<VString>& parts, UniChar separator);
+
+  // JSON string text (VStringJSON.cpp). GetJSONString escapes this string
+  // into `out`, replacing its content; FromJSONString unescapes the text
+  // between the quotes of a JSON string. Both return 0 or toolbox error
+  // 107 (no room; the target is then unchanged).
+  static constexpr uint32 kJSONWithQuotes = 0x1;    // put the text between quotes
+  static constexpr uint32 kJSONRaw = 0x10;          // no escaping at all
+  static constexpr uint32 kJSONEscapeAmpAndApos = 0x400;  // "&" and "'" as \u escapes
+  VError GetJSONString(VString& out, uint32 options) const;
+  VError FromJSONString(const VString& json, uint32 options);
+  // This string reduced to a JavaScript identifier: letters, digits, "$"
+  // and "_" kept, "_" in front of a leading digit.
+  void GetCleanJSName(VString& out) const;
+  // "dddd-dd-dd" exactly (the digits are not checked for a real date).
+  bool IsISODate() const;
+  // "!!dddd-dd-dd!!" exactly.
+  bool IsNonAmbigousDate() const;
+  // The buffer is one the memory manager knows (or the inline one) and the
+  // terminator is in place.
+  bool IsStringValid() const;
+
  protected:
   // For classes that give the string inline room of their own: the string
   // starts empty on `room`, which holds capacity + 1 units.
@@ -331,6 +470,8 @@ class VString : public VValueSingle {
   // Cuts to newLength units, keeping or shrinking the buffer.
   void _CutTo(int32 newLength);
   bool _IsShareable() const;
+  // The hexadecimal text of a `bits`-bit value (VStringConvert.cpp).
+  void _FromHexLong(uint64 value, int32 bits, bool withPrefix);
   bool _IsWritable() const {
     if (fString == fInline || (fBufferFlags & kBufferExclusive) != 0) return true;
     return GetSharedBufferCount(fString, fMaxLength) < 2;
@@ -388,6 +529,9 @@ class VOsTypeString : public VStr<4> {
  public:
   explicit VOsTypeString(uint32 code) { FromOsType(code); }
 };
+
+// A copy of a with the units of b appended (VStringSplit.cpp).
+VString operator+(const VString& a, const VString& b);
 
 // The string in UTF-8; empty for an empty or null string or a failure.
 std::string to_string(const VString& s);

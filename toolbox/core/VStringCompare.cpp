@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/VCompareOptions.h"
+#include "core/VIntlMgr.h"
 #include "core/VString.h"
 #include "runtime/VTask.h"
 
@@ -37,12 +38,12 @@ Units StoredUnits(const void* data) {
           int32(std::min<uint32>(length, 0x7FFFFFFF))};
 }
 
-// Collation belongs to the international settings (VIntlMgr), which come
-// with a later component; VTask::GetCurrentIntlManager() and the options
-// therefore answer null for now. Without an intl manager, strings compare
-// unit by unit: exactly when diacritical is set, with the ASCII letters
-// folded when it is clear. LIKE patterns use the default wild character
-// "@", anywhere in the pattern.
+// Collated comparisons go to the collator of the international settings
+// (VIntlMgr): the current task's, or the one the options name. Without
+// settings (VTask::GetCurrentIntlManager() answers null before any exist),
+// strings compare unit by unit: exactly when diacritical is set, with the
+// ASCII letters folded when it is clear; LIKE patterns then use the default
+// wild character "@", anywhere in the pattern.
 class Collation {
  public:
   explicit Collation(VIntlMgr* intl) : fIntl(intl) {}
@@ -50,6 +51,8 @@ class Collation {
   static Collation Current() { return Collation(VTask::GetCurrentIntlManager()); }
 
   CompareResult Compare(Units a, Units b, bool diacritical) const {
+    if (fIntl != nullptr)
+      return fIntl->CompareString(a.text, a.length, b.text, b.length, diacritical);
     int32 common = std::min(a.length, b.length);
     for (int32 i = 0; i < common; ++i) {
       UniChar x = diacritical ? a.text[i] : FoldASCII(a.text[i]);
@@ -61,16 +64,24 @@ class Collation {
   }
 
   bool Equal(Units a, Units b, bool diacritical) const {
+    if (fIntl != nullptr)
+      return fIntl->EqualString(a.text, a.length, b.text, b.length, diacritical);
     return Compare(a, b, diacritical) == kCompareEqual;
   }
 
   CompareResult CompareLike(Units text, Units pattern, bool diacritical) const {
+    if (fIntl != nullptr)
+      return fIntl->CompareString_Like(text.text, text.length, pattern.text, pattern.length,
+                                       diacritical);
     if (Matches(text, pattern, diacritical)) return kCompareEqual;
     CompareResult result = Compare(text, pattern, diacritical);
     return result != kCompareEqual ? result : kCompareLess;
   }
 
   bool EqualLike(Units text, Units pattern, bool diacritical) const {
+    if (fIntl != nullptr)
+      return fIntl->EqualString_Like(text.text, text.length, pattern.text, pattern.length,
+                                     diacritical);
     return Matches(text, pattern, diacritical);
   }
 
@@ -100,7 +111,7 @@ class Collation {
     return p == pattern.length;
   }
 
-  [[maybe_unused]] VIntlMgr* fIntl;
+  VIntlMgr* fIntl;
 };
 
 const VString& AsString(const VValue* value) { return *static_cast<const VString*>(value); }

@@ -8,6 +8,8 @@
 #include <new>
 #include <vector>
 
+#include "core/VCollator.h"
+#include "core/VIntlMgr.h"
 #include "core/VString.h"
 #include "core/VTextConverters.h"
 #include "core/VToUnicodeConverter.h"
@@ -458,10 +460,10 @@ bool VString::EndsWithRawString(const VString& s) const {
                      size_t(s.fLength) * sizeof(UniChar)) == 0;
 }
 
-// The collated searches belong to the international settings, which this
-// build does not have yet: VTask::GetCurrentIntlManager() answers null, and
-// with no intl manager they compare units raw (diacritical set) or with
-// ASCII letters folded (diacritical clear).
+// The collated searches ask the collator of the current task's
+// international settings. Without settings (none exist before the process
+// makes them) units compare raw (diacritical set) or with ASCII letters
+// folded (diacritical clear).
 
 int32 VString::Find(const VString& pattern, int32 start, bool diacritical) const {
   // Starts outside 1 .. length + 1 are refused.
@@ -469,19 +471,34 @@ int32 VString::Find(const VString& pattern, int32 start, bool diacritical) const
   int32 textLength = fLength - start + 1;
   if (textLength == 0) return 0;
   if (pattern.fLength == 0) return start;
-  int32 found = FindUnitsFolded(fString + start - 1, textLength, pattern.fString, pattern.fLength,
-                                diacritical);
+  int32 found;
+  if (const VIntlMgr* intl = VTask::GetCurrentIntlManager(); intl != nullptr)
+    found = intl->GetCollator()->FindString(fString + start - 1, textLength, pattern.fString,
+                                            pattern.fLength, diacritical, nullptr);
+  else
+    found = FindUnitsFolded(fString + start - 1, textLength, pattern.fString, pattern.fLength,
+                            diacritical);
   return found == 0 ? 0 : start + found - 1;
 }
 
 bool VString::BeginsWith(const VString& prefix, bool diacritical) const {
   if (prefix.fLength == 0) return true;
+  if (const VIntlMgr* intl = VTask::GetCurrentIntlManager(); intl != nullptr) {
+    // A collated match may be longer than the prefix ("ss" for "ß"): a
+    // little more of the text is offered.
+    int32 offered = int32(std::min<int64>(int64(prefix.fLength) + 16, fLength));
+    return intl->GetCollator()->BeginsWithString(fString, offered, prefix.fString,
+                                                 prefix.fLength, diacritical, nullptr);
+  }
   if (prefix.fLength > fLength) return false;
   return EqualUnits(fString, prefix.fString, prefix.fLength, diacritical);
 }
 
 bool VString::EndsWith(const VString& suffix, bool diacritical) const {
   if (suffix.fLength == 0) return true;
+  if (const VIntlMgr* intl = VTask::GetCurrentIntlManager(); intl != nullptr)
+    return intl->GetCollator()->EndsWithString(fString, fLength, suffix.fString, suffix.fLength,
+                                               diacritical, nullptr);
   if (suffix.fLength > fLength) return false;
   return EqualUnits(fString + fLength - suffix.fLength, suffix.fString, suffix.fLength,
                     diacritical);
@@ -592,33 +609,45 @@ int32 VString::ExchangeRawString(const VString& pattern, const VString& replacem
 }
 
 void VString::Exchange(const VString& pattern, const VString& replacement, int32 start,
-                       int32 maxCount, bool diacritical, VCollator* /*collator*/) {
-  // Collators come with the international settings; until then occurrences
-  // are found raw or with ASCII letters folded (see Find).
+                       int32 maxCount, bool diacritical, VCollator* collator) {
   if (maxCount < 1 || pattern.fLength == 0 || start < 1 || start > fLength) return;
+  if (collator == nullptr) {
+    if (const VIntlMgr* intl = VTask::GetCurrentIntlManager(); intl != nullptr)
+      collator = intl->GetCollator();
+  }
+  // Each occurrence with the length the collator matched (which may differ
+  // from the pattern's); without a collator, raw or with ASCII letters
+  // folded (see Find).
+  int32 matched = pattern.fLength;
+  auto findFrom = [&](int32 from) -> int32 {
+    if (from >= fLength) return 0;
+    if (collator == nullptr)
+      return FindUnitsFolded(fString + from, fLength - from, pattern.fString, pattern.fLength,
+                             diacritical);
+    int32 at = collator->FindString(fString + from, fLength - from, pattern.fString,
+                                    pattern.fLength, diacritical, &matched);
+    return matched < 1 ? 0 : at;
+  };
   int32 offset = start - 1;
-  int32 found = FindUnitsFolded(fString + offset, fLength - offset, pattern.fString,
-                                pattern.fLength, diacritical);
+  int32 found = findFrom(offset);
   if (found == 0) return;
 
   VString result;
   if (!result._EnsureSize(fLength, false)) return;
   result.AppendUniChars(fString, offset);
   int32 count = 0;
+  int64 expected = fLength;
   while (found != 0 && count < maxCount) {
     int32 occurrence = offset + found - 1;
     result.AppendUniChars(fString + offset, occurrence - offset);
     result.AppendUniChars(replacement.fString, replacement.fLength);
-    offset = occurrence + pattern.fLength;
+    offset = occurrence + matched;
+    expected += int64(replacement.fLength) - matched;
     ++count;
-    found = offset < fLength ? FindUnitsFolded(fString + offset, fLength - offset,
-                                               pattern.fString, pattern.fLength, diacritical)
-                             : 0;
+    found = findFrom(offset);
   }
   result.AppendUniChars(fString + offset, fLength - offset);
-  if (result.fLength != int32(int64(fLength) + int64(count) * (replacement.fLength - pattern.fLength))) {
-    return;  // an append failed: keep the string as it was
-  }
+  if (result.fLength != expected) return;  // an append failed: keep the string as it was
   Swap(result);
 }
 
@@ -641,10 +670,11 @@ void VString::Exchange(UniChar from, UniChar to, int32 start, int32 maxCount) {
 // White space
 
 void VString::RemoveWhiteSpaces(bool leading, bool trailing, int32* outLeading,
-                                int32* outTrailing, VIntlMgr* /*intl*/, bool /*option*/) {
-  // Character classes come with the international settings; until then
-  // white means space and tab.
-  auto isWhite = [](UniChar c) { return c == 0x20 || c == 0x09; };
+                                int32* outTrailing, VIntlMgr* intl, bool option) {
+  // The settings' spaces when given; else white means space and tab.
+  auto isWhite = [intl, option](UniChar c) {
+    return intl != nullptr ? intl->IsSpace(c, option) : (c == 0x20 || c == 0x09);
+  };
   int32 lead = 0;
   int32 trail = 0;
   if (leading) {

@@ -40,7 +40,9 @@ bool VToUnicodeConverter::ConvertString(const void* source, size_t sourceBytes,
     size_t room = remaining + 1;
     const size_t limit = size_t(std::numeric_limits<int32>::max() - length);
     if (room > limit) room = limit;
-    UniChar* buffer = room > 0 ? _PrepareAppend(target, room) : nullptr;
+    // A string already at its largest length gets room for nothing: asking
+    // for one unit then fails with the error.
+    UniChar* buffer = _PrepareAppend(target, room > 0 ? room : 1);
     if (buffer == nullptr) {
       if (step > 0) target.Truncate(startLength);
       if (consumedBytes != nullptr) *consumedBytes = 0;

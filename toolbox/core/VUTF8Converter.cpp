@@ -88,7 +88,9 @@ bool EncodeUTF8(const Unit* source, int sourceChars, int* consumedChars, uint8* 
   const Unit* src = source;
   const Unit* const end = source + (sourceChars > 0 && source != nullptr ? sourceChars : 0);
   size_t produced = 0;
-  size_t asciiRun = 0;
+  // Starting just short of a run lets text that begins with ASCII take the
+  // vector loop at once.
+  size_t asciiRun = kASCIIRunForVectors - 1;
   bool ok = true;
   while (src < end) {
     // A stretch that leaves three bytes of room per unit needs no room
@@ -184,7 +186,7 @@ bool VToUnicodeConverter_UTF8::Convert(const void* source, size_t sourceBytes,
   const uint8* const end = begin + (begin != nullptr ? sourceBytes : 0);
   UniChar* dst = target;
   UniChar* const dstEnd = target + (target != nullptr && targetMaxChars > 0 ? targetMaxChars : 0);
-  size_t asciiRun = 0;
+  size_t asciiRun = kASCIIRunForVectors - 1;  // see the encoder
   bool ok = true;
 
   while (src < end && dst < dstEnd) {
@@ -197,6 +199,8 @@ bool VToUnicodeConverter_UTF8::Convert(const void* source, size_t sourceBytes,
     const size_t room = size_t(dstEnd - dst) - 1;
     const uint8* const safeEnd = src + (readable < room ? readable : room);
     while (src < safeEnd) {
+      // Branches rather than arithmetic here: the next byte's address would
+      // otherwise wait for this byte's value.
       const uint8 lead = *src;
       if (lead < 0x80) {
         *dst++ = lead;

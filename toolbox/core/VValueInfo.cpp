@@ -8,6 +8,11 @@
 #include "core/VReal.h"
 #include "core/VString.h"
 #include "core/VWord.h"
+#include "values/VBlobWithPtr.h"
+#include "values/VDuration.h"
+#include "values/VTime.h"
+#include "values/VUUID.h"
+#include "values/VValueBag.h"
 
 namespace zeft {
 
@@ -37,6 +42,11 @@ void VValueInfo::RegisterBuiltinValueKinds(Registry& registry) {
   add(kValueKindLong8, VLong8::sInfo);
   add(kValueKindReal, VReal::sInfo);
   add(kValueKindString, VString::sInfo);
+  add(kValueKindDuration, VDuration::sInfo);
+  add(kValueKindTime, VTime::sInfo);
+  add(kValueKindBlob, VBlob::sInfo);
+  add(kValueKindUUID, VUUID::sInfo);
+  add(kValueKindBag, VValueBag::sInfo);
 }
 
 CompareResult VValueInfo::CompareTwoPtrToData(const void*, const void*, bool) const {

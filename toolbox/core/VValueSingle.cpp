@@ -6,6 +6,9 @@
 
 #include "core/CharSet.h"
 #include "core/VString.h"
+#include "values/VDuration.h"
+#include "values/VTime.h"
+#include "values/VUUID.h"
 
 namespace zeft {
 
@@ -13,9 +16,8 @@ CharSet VValueSingle::DebugDump(char* buffer, int& size) const {
   VString text;
   GetString(text);
   const int32 maxUnits = size > 0 ? size / 2 : 0;
-  const int32 units = std::min(text.GetLength(), maxUnits);
-  std::memcpy(buffer, text.GetCPointer(), size_t(units) * sizeof(UniChar));
-  size = units * int(sizeof(UniChar));
+  if (text.GetLength() > maxUnits) text.Truncate(maxUnits);
+  size = int(text.ToBlock(buffer, size_t(maxUnits) * sizeof(UniChar), kCharSetUTF16, false, false));
   return kCharSetUTF16;
 }
 
@@ -26,7 +28,10 @@ int32 VValueSingle::GetLong() const { return 0; }
 int64 VValueSingle::GetLong8() const { return 0; }
 int64 VValueSingle::GetLong8OrMilliSeconds() const { return GetLong8(); }
 double VValueSingle::GetReal() const { return 0.0; }
+void VValueSingle::GetDuration(VDuration& target) const { target.Clear(); }
+void VValueSingle::GetTime(VTime& target) const { target.Clear(); }
 void VValueSingle::GetString(VString& target) const { target.Clear(); }
+void VValueSingle::GetVUUID(VUUID& target) const { target.Clear(); }
 void VValueSingle::GetValue(VValueSingle& target) const { target.Clear(); }
 
 void VValueSingle::FromBoolean(uint8) {}
@@ -35,7 +40,10 @@ void VValueSingle::FromWord(int16) {}
 void VValueSingle::FromLong(int32) {}
 void VValueSingle::FromLong8(int64) {}
 void VValueSingle::FromReal(double) {}
+void VValueSingle::FromDuration(const VDuration&) {}
+void VValueSingle::FromTime(const VTime&) {}
 void VValueSingle::FromString(const VString&) {}
+void VValueSingle::FromVUUID(const VUUID&) {}
 void VValueSingle::FromValue(const VValueSingle&) {}
 
 void VValueSingle::GetXMLString(VString& text, uint32) const { GetString(text); }

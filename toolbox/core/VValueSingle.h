@@ -10,7 +10,10 @@
 
 namespace zeft {
 
+class VDuration;
 class VString;
+class VTime;
+class VUUID;
 
 class VValueSingle : public VValue {
  public:
@@ -37,7 +40,10 @@ class VValueSingle : public VValue {
   virtual double GetReal() const;
   // Hands this value to the target's setter of its own type; the base
   // clears the target.
+  virtual void GetDuration(VDuration& target) const;
+  virtual void GetTime(VTime& target) const;
   virtual void GetString(VString& target) const;
+  virtual void GetVUUID(VUUID& target) const;
   virtual void GetValue(VValueSingle& target) const;
 
   // Setters; the base does nothing.
@@ -47,7 +53,10 @@ class VValueSingle : public VValue {
   virtual void FromLong(int32 value);
   virtual void FromLong8(int64 value);
   virtual void FromReal(double value);
+  virtual void FromDuration(const VDuration& duration);
+  virtual void FromTime(const VTime& time);
   virtual void FromString(const VString& text);
+  virtual void FromVUUID(const VUUID& uuid);
   virtual void FromValue(const VValueSingle& value);
 
   // XML text form; the base is the string form. FromXMLString answers

@@ -2,6 +2,7 @@
 
 #include "core/VString.h"
 #include "files/VStream.h"
+#include "values/VDuration.h"
 
 namespace zeft {
 
@@ -13,6 +14,7 @@ int16 VWord::GetWord() const { return fValue; }
 int32 VWord::GetLong() const { return fValue; }
 int64 VWord::GetLong8() const { return fValue; }
 double VWord::GetReal() const { return fValue; }
+void VWord::GetDuration(VDuration& target) const { target.FromWord(fValue); }
 void VWord::GetString(VString& target) const { target.FromWord(fValue); }
 void VWord::GetValue(VValueSingle& target) const { target.FromWord(fValue); }
 
@@ -22,6 +24,9 @@ void VWord::FromWord(int16 value) { Store(value); }
 void VWord::FromLong(int32 value) { Store(int16(value)); }
 void VWord::FromLong8(int64 value) { Store(int16(value)); }
 void VWord::FromReal(double value) { Store(int16(SaturatingRealToLong(value))); }
+void VWord::FromDuration(const VDuration& duration) {
+  StoreWithNullState(duration.GetWord(), duration.IsNull());
+}
 void VWord::FromString(const VString& text) {
   StoreWithNullState(int16(text.GetLong()), text.IsNull());
 }

@@ -12,6 +12,19 @@ namespace {
 std::atomic<uint32> sLogicalProcessors{0};
 std::atomic<uint64> sVMPageSize{0};
 
+// The zone's offsets from UTC in seconds, computed on first use.
+std::atomic<int32> sGMTOffset{0};
+std::atomic<int32> sGMTOffsetWithDayLight{0};
+std::atomic<bool> sGMTOffsetValid{false};
+
+void StoreGMTOffsets() {
+  int32 offset = 0;
+  int32 withDaylight = 0;
+  XMacSystem::UpdateGMTOffset(&offset, &withDaylight);
+  sGMTOffset.exchange(offset);
+  sGMTOffsetWithDayLight.exchange(withDaylight);
+}
+
 }  // namespace
 
 uint64 VSystem::GetCurrentTime() { return XMacSystem::GetCurrentTime(); }
@@ -65,5 +78,23 @@ void* VSystem::VirtualAllocPhysicalMemory(size_t size, const void* address, bool
 int32 VSystem::VirtualFree(void* address, size_t size, bool) {
   return XMacSystem::VirtualFree(address, RoundUpVMPageSize(size));
 }
+
+void VSystem::GetSystemUTCTime(int16* dateTime) { XMacSystem::GetSystemUTCTime(dateTime); }
+
+void VSystem::GetSystemLocalTime(int16* dateTime) { XMacSystem::GetSystemLocalTime(dateTime); }
+
+void VSystem::LocalToUTCTime(int16* dateTime) { XMacSystem::LocalToUTCTime(dateTime); }
+
+void VSystem::UTCToLocalTime(int16* dateTime) { XMacSystem::UTCToLocalTime(dateTime); }
+
+int32 VSystem::GetGMTOffset(bool withDaylight) {
+  if (!sGMTOffsetValid.load()) {
+    StoreGMTOffsets();
+    sGMTOffsetValid.store(true);
+  }
+  return withDaylight ? sGMTOffsetWithDayLight.load() : sGMTOffset.load();
+}
+
+void VSystem::UpdateGMTOffset() { StoreGMTOffsets(); }
 
 }  // namespace zeft

@@ -292,11 +292,6 @@ int32 VTaskMgr::CountMessagesFor(IMessageable* target) {
   return count;
 }
 
-int32 VTaskMgr::CountDelayedMessages() {
-  std::lock_guard guard(fLock);
-  return int32(fDelayedMessages.size());
-}
-
 size_t VTaskMgr::GetStackSizeForMainTask() {
   std::lock_guard guard(fLock);
   if (fMainTaskStackSize == 0) {

@@ -68,7 +68,6 @@ class VTaskMgr {
   void _CheckDelayedMessages(uint32 nowTicks);
   void CancelMessages(IMessageable* target);
   int32 CountMessagesFor(IMessageable* target);
-  int32 CountDelayedMessages();
 
   // Stack sizes.
   size_t GetStackSizeForMainTask();

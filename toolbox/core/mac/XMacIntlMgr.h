@@ -109,6 +109,9 @@ class XMacIntlMgr {
   static bool ToUpperLowerCase(const UniChar* source, int32 count, UniChar* target,
                                int32& ioCount, bool upper);
 
+  // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+  static int64 DaysSinceEpoch(int64 year, int64 month, int64 day);
+
   // Platform converters (ICU) for the character sets the built-in ones do
   // not serve; null when the set has none.
   static VToUnicodeConverter* NewToUnicodeConverter(CharSet set);

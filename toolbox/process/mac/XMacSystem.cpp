@@ -112,4 +112,82 @@ int32 XMacSystem::VirtualFree(void* address, size_t size) {
   return int32(errno);
 }
 
+namespace {
+
+enum { kYear, kMonth, kDay, kHour, kMinute, kSecond, kMillisecond };
+
+// A time of day without a date is not moved between zones.
+bool IsTimeOfDayOnly(const int16* dateTime) {
+  return dateTime[kYear] == 0 && (dateTime[kMonth] == 0 || dateTime[kHour] == 0);
+}
+
+void FieldsToTm(const int16* dateTime, struct tm& fields) {
+  fields = {};
+  fields.tm_year = dateTime[kYear] - 1900;
+  fields.tm_mon = dateTime[kMonth] - 1;
+  fields.tm_mday = dateTime[kDay];
+  fields.tm_hour = dateTime[kHour];
+  fields.tm_min = dateTime[kMinute];
+  fields.tm_sec = dateTime[kSecond];
+}
+
+void TmToFields(const struct tm& fields, int16* dateTime) {
+  dateTime[kYear] = int16(fields.tm_year + 1900);
+  dateTime[kMonth] = int16(fields.tm_mon + 1);
+  dateTime[kDay] = int16(fields.tm_mday);
+  dateTime[kHour] = int16(fields.tm_hour);
+  dateTime[kMinute] = int16(fields.tm_min);
+  dateTime[kSecond] = int16(fields.tm_sec);
+}
+
+void GetSystemTime(int16* dateTime, bool local) {
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  struct tm fields;
+  if (local) {
+    localtime_r(&now.tv_sec, &fields);
+  } else {
+    gmtime_r(&now.tv_sec, &fields);
+  }
+  TmToFields(fields, dateTime);
+  dateTime[kMillisecond] = int16(now.tv_nsec / 1000000);
+}
+
+}  // namespace
+
+void XMacSystem::GetSystemUTCTime(int16* dateTime) { GetSystemTime(dateTime, false); }
+
+void XMacSystem::GetSystemLocalTime(int16* dateTime) { GetSystemTime(dateTime, true); }
+
+void XMacSystem::LocalToUTCTime(int16* dateTime) {
+  if (IsTimeOfDayOnly(dateTime)) return;
+  struct tm fields;
+  FieldsToTm(dateTime, fields);
+  // Let the zone's rules at that date decide whether daylight saving applies.
+  fields.tm_isdst = -1;
+  const time_t instant = mktime(&fields);
+  struct tm utc;
+  if (gmtime_r(&instant, &utc) == nullptr) return;
+  TmToFields(utc, dateTime);
+}
+
+void XMacSystem::UTCToLocalTime(int16* dateTime) {
+  if (IsTimeOfDayOnly(dateTime)) return;
+  struct tm fields;
+  FieldsToTm(dateTime, fields);
+  const time_t instant = timegm(&fields);
+  struct tm local;
+  if (localtime_r(&instant, &local) == nullptr) return;
+  TmToFields(local, dateTime);
+}
+
+void XMacSystem::UpdateGMTOffset(int32* offset, int32* offsetWithDaylight) {
+  const time_t now = time(nullptr);
+  struct tm local;
+  localtime_r(&now, &local);
+  const int32 withDaylight = int32(local.tm_gmtoff);
+  *offsetWithDaylight = withDaylight;
+  *offset = local.tm_isdst > 0 ? withDaylight - 3600 : withDaylight;
+}
+
 }  // namespace zeft

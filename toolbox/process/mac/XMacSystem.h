@@ -1,5 +1,5 @@
 // XMacSystem carries out the system facade's requests on the host: clocks,
-// processor facts and virtual memory. Static functions only; VSystem
+// processor facts, virtual memory and the wall clock. Static functions only; VSystem
 // forwards to it and keeps the caches that belong to the facade.
 #pragma once
 
@@ -29,6 +29,15 @@ class XMacSystem {
   static void* VirtualAlloc(size_t size, const void* address);
   static void* VirtualAllocPhysicalMemory(size_t size, const void* address, bool* firstTry);
   static int32 VirtualFree(void* address, size_t size);
+
+  // Wall clock and zone conversions of date-time arrays (see VSystem).
+  static void GetSystemUTCTime(int16* dateTime);
+  static void GetSystemLocalTime(int16* dateTime);
+  static void LocalToUTCTime(int16* dateTime);
+  static void UTCToLocalTime(int16* dateTime);
+  // The system zone's offsets from UTC now, in seconds: with daylight saving
+  // and without it (one hour less while daylight saving is in effect).
+  static void UpdateGMTOffset(int32* offset, int32* offsetWithDaylight);
 };
 
 }  // namespace zeft

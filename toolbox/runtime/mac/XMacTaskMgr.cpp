@@ -15,8 +15,8 @@
 
 namespace zeft {
 
-thread_local VTask* XMacTaskMgr::sCurrentTask = nullptr;
-thread_local int32 XMacTaskMgr::sForeignThreadID = 0;
+constinit thread_local VTask* XMacTaskMgr::sCurrentTask = nullptr;
+constinit thread_local int32 XMacTaskMgr::sForeignThreadID = 0;
 
 namespace {
 

@@ -53,8 +53,8 @@ class XMacTaskMgr {
   static void SetForeignThreadID(int32 id) { sForeignThreadID = id; }
 
  private:
-  static thread_local VTask* sCurrentTask;
-  static thread_local int32 sForeignThreadID;
+  static constinit thread_local VTask* sCurrentTask;
+  static constinit thread_local int32 sForeignThreadID;
   bool fFibered = false;
 };
 

@@ -1,0 +1,285 @@
+// printf-style formatting into strings: standard conversions, the object
+// conversions %S, %A and %V, the 1023-byte cut, and bag placeholders.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "core/VLong.h"
+#include "core/VReal.h"
+#include "core/IRefCountable.h"
+#include "core/VString.h"
+#include "values/VValueBag.h"
+
+namespace zeft {
+namespace {
+
+std::u16string Text(const VString& s) { return std::u16string(s.GetCPointer(), size_t(s.GetLength())); }
+
+std::string UTF8(const VString& s) { return to_string(s); }
+
+struct PrintfCase {
+  const char* name;
+  std::function<void(VString&)> print;
+  std::string expected;
+};
+
+class VStringPrintf : public ::testing::Test {
+ protected:
+  VString fAbc{"abc"};
+  VString fDef{"def"};
+  VLong fTwelve{12};
+};
+
+TEST_F(VStringPrintf, StandardAndObjectConversions) {
+  const VString* abc = &fAbc;
+  const VString* def = &fDef;
+  const VLong* twelve = &fTwelve;
+  const PrintfCase cases[] = {
+      {"int and C string", [](VString& s) { s.Printf("%d-%s", 7, "x"); }, "7-x"},
+      // Doubles and pointers travel apart on x86-64: the objects must still
+      // land where their conversions stand.
+      {"mixed with doubles",
+       [&](VString& s) { s.Printf("%f %S %lld %S", 1.5, abc, 1234567890123LL, def); },
+       "1.500000 abc 1234567890123 def"},
+      {"many doubles and objects",
+       [&](VString& s) {
+         s.Printf("%g%S%g%A%g%g%g%g%g%g%S", 1.0, abc, 2.0, twelve, 3.0, 4.0, 5.0, 6.0, 7.0, 8.5,
+                  def);
+       },
+       "1abc212345678.5def"},
+      {"string and value", [&](VString& s) { s.Printf("%S and %A", abc, twelve); },
+       "abc and 12"},
+      {"percent pair", [&](VString& s) { s.Printf("100%% %S", abc); }, "100% abc"},
+      {"flags width precision",
+       [](VString& s) { s.Printf("%5.2f|%-4d|%04x|%+d|%#o|% d", 3.14159, 7, 255, 3, 8, 5); },
+       " 3.14|7   |00ff|+3|010| 5"},
+      {"star width and precision",
+       [](VString& s) { s.Printf("%*d|%.*f|%*.*s", 5, 42, 2, 2.5, 6, 2, "hello"); },
+       "   42|2.50|    he"},
+      {"negative star width", [](VString& s) { s.Printf("[%*d]", -4, 7); }, "[7   ]"},
+      {"star then object",
+       [&](VString& s) { s.Printf("%*.*f%S%-*s%A", 8, 3, 2.25, abc, 3, "x", twelve); },
+       "   2.250abcx  12"},
+      {"length modifiers",
+       [](VString& s) {
+         s.Printf("%hhd %hd %ld %lld %zu %zd %jd %td %llx", 300, 70000, -5L, -6LL, size_t(9),
+                  ssize_t(-9), intmax_t(10), ptrdiff_t(-11), 0xFFFFFFFFFULL);
+       },
+       "44 4464 -5 -6 9 -9 10 -11 fffffffff"},
+      {"long double", [](VString& s) { s.Printf("%.3Lf|%Lg", 1.5L, 2.0L); }, "1.500|2"},
+      {"hex float after a flag", [](VString& s) { s.Printf("%+a|%.1A", 1.0, 1.0); },
+       "+0x1p+0|0X1.0P+0"},
+      {"characters", [](VString& s) { s.Printf("%c%lc%3c", 'a', wint_t(0xE9), 'z'); },
+       "a\xC3\xA9  z"},
+      {"wide string", [](VString& s) { s.Printf("%ls|%5S|%.2ls", L"\u00E9t\u00E9", L"ab", L"xyz"); },
+       "\xC3\xA9t\xC3\xA9|   ab|xy"},
+      {"utf-8 text", [](VString& s) { s.Printf("\xE2\x82\xAC %s", "\xF0\x9F\x98\x80"); },
+       "\xE2\x82\xAC \xF0\x9F\x98\x80"},
+      {"null pointer", [](VString& s) { s.Printf("%p", static_cast<void*>(nullptr)); }, "(nil)"},
+      // ";;;" in the format or in an argument does not move object texts.
+      {"markers in arguments",
+       [&](VString& s) { s.Printf("%s%S%s|%S", ";;;", abc, ";;;x;;;", def); },
+       ";;;abc;;;x;;;|def"},
+      {"markers in format", [&](VString& s) { s.Printf(";;;%S;;; ;;;%p;;;", abc, nullptr); },
+       ";;;abc;;; ;;;(nil);;;"},
+      // Not conversions: written as they stand, taking no argument.
+      {"unknown conversion", [](VString& s) { s.Printf("%y|%d", 4); }, "%y|4"},
+      {"positional argument", [](VString& s) { s.Printf("%1$d|%d", 5); }, "%1$d|5"},
+      {"trailing percent", [](VString& s) { s.Printf("50%"); }, "50%"},
+      {"empty format", [](VString& s) { s.Printf(""); }, ""},
+  };
+  for (const PrintfCase& tc : cases) {
+    VString s("previous");
+    tc.print(s);
+    EXPECT_EQ(UTF8(s), tc.expected) << tc.name;
+    EXPECT_FALSE(s.IsNull()) << tc.name;
+  }
+}
+
+TEST_F(VStringPrintf, StandardConversionsMatchTheCLibrary) {
+  char expected[256];
+  std::snprintf(expected, sizeof(expected), "%e|%G|%10.4e|%-8.3g|%x|%X|%o|%u", 12345.678,
+                0.000012, -1.0 / 3, 1e10, 48879u, 48879u, 8u, 4000000000u);
+  VString s;
+  s.Printf("%e|%G|%10.4e|%-8.3g|%x|%X|%o|%u", 12345.678, 0.000012, -1.0 / 3, 1e10, 48879u, 48879u,
+           8u, 4000000000u);
+  EXPECT_EQ(UTF8(s), expected);
+}
+
+TEST_F(VStringPrintf, ObjectsThatCannotBePrinted) {
+  VObject plainObject;
+  VString nullString(true);
+  const PrintfCase cases[] = {
+      {"null string pointer", [](VString& s) { s.Printf("[%S]", static_cast<VString*>(nullptr)); },
+       "[@@invalid VObject@@]"},
+      {"null value pointer", [](VString& s) { s.Printf("[%A]", static_cast<VLong*>(nullptr)); },
+       "[@@invalid VObject@@]"},
+      {"null object pointer", [](VString& s) { s.Printf("[%V]", static_cast<VObject*>(nullptr)); },
+       "[@@invalid VObject@@]"},
+      {"value that is no string", [&](VString& s) { s.Printf("[%S]", &fTwelve); },
+       "[@@invalid VString@@]"},
+      {"object that is no value", [&](VString& s) { s.Printf("[%A]", &plainObject); },
+       "[@@invalid VValueSingle@@]"},
+      {"null string prints empty", [&](VString& s) { s.Printf("[%S]", &nullString); }, "[]"},
+  };
+  for (const PrintfCase& tc : cases) {
+    VString s;
+    tc.print(s);
+    EXPECT_EQ(UTF8(s), tc.expected) << tc.name;
+  }
+}
+
+TEST_F(VStringPrintf, DebugTextOfObjects) {
+  VReal real(2.5);
+  VString expected;
+  real.DebugDump(expected);
+  ASSERT_FALSE(expected.IsEmpty());
+  VString s;
+  s.Printf("<%V>", static_cast<const VObject*>(&real));
+  EXPECT_EQ(Text(s), u"<" + Text(expected) + u">");
+}
+
+TEST_F(VStringPrintf, PrintfReplacesAndAppendPrintfAppends) {
+  VString s;
+  s.Printf("%d", 1);
+  s.Printf("%d", 2);
+  EXPECT_EQ(UTF8(s), "2");
+  s.AppendPrintf("-%s", "x");
+  EXPECT_EQ(UTF8(s), "2-x");
+
+  // The string may be its own argument: its text is taken before it changes.
+  VString self("abc");
+  self.Printf("<%S>", &self);
+  EXPECT_EQ(UTF8(self), "<abc>");
+  self.AppendPrintf("%S", &self);
+  EXPECT_EQ(UTF8(self), "<abc><abc>");
+
+  // A null string becomes a value.
+  VString null(true);
+  null.Printf("%s", "");
+  EXPECT_FALSE(null.IsNull());
+  EXPECT_TRUE(null.IsEmpty());
+}
+
+TEST_F(VStringPrintf, PercentNCountsTheBytesWrittenSoFar) {
+  int first = -1;
+  long long second = -1;
+  signed char third = -1;
+  VString s;
+  s.Printf("ab%ncd%S\xC3\xA9%lln%hhn", &first, &fAbc, &second, &third);
+  EXPECT_EQ(UTF8(s), "abcdabc\xC3\xA9");
+  EXPECT_EQ(first, 2);
+  EXPECT_EQ(second, 9);
+  EXPECT_EQ(third, 9);
+}
+
+// The formatted bytes are cut at 1023, never inside a UTF-8 sequence; what
+// follows the cut, object texts included, is dropped.
+TEST_F(VStringPrintf, OutputIsCutAtACharacterBoundary) {
+  VString s;
+  std::string longText(2000, 'x');
+  s.Printf("%s%S", longText.c_str(), &fAbc);
+  EXPECT_EQ(UTF8(s), std::string(1023, 'x'));
+
+  const char* characters[] = {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
+  for (const char* character : characters) {
+    const size_t size = std::strlen(character);
+    for (size_t prefix = 1015; prefix <= 1023; ++prefix) {
+      std::string text = std::string(prefix, 'y') + character + "z";
+      std::string expected = std::string(prefix, 'y');
+      if (prefix + size <= 1023) expected += character;
+      if (prefix + size < 1023) expected += "z";
+      // Through a conversion and through the format's literal text.
+      s.Printf("%s", text.c_str());
+      EXPECT_EQ(UTF8(s), expected) << "conversion, prefix " << prefix << " size " << size;
+      s.Printf(text.c_str());
+      EXPECT_EQ(UTF8(s), expected) << "literal, prefix " << prefix << " size " << size;
+    }
+  }
+}
+
+TEST_F(VStringPrintf, LongObjectTextsAreKeptWhole) {
+  VString big;
+  for (int i = 0; i < 3000; ++i) big.AppendUniChar(u'a');
+  VString s;
+  s.Printf("[%S][%S]", &big, &fAbc);
+  EXPECT_EQ(s.GetLength(), 3000 + 7);
+  EXPECT_EQ(Text(s).substr(3001), u"][abc]");
+}
+
+// ---------------------------------------------------------------------------
+// Bag placeholders
+
+class VStringFormat : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fBag->SetLong("code", 5);
+    fBag->SetString("file", VString("a.txt"));
+    fBag->SetString("brace", VString("{code}"));
+    fBag->SetString("empty", VString(""));
+    fBag->SetReal("ratio", 0.5);
+  }
+  VRefPtr<VValueBag> fBag{new VValueBag, kAdoptRef};
+};
+
+TEST_F(VStringFormat, ReplacesPlaceholdersFromAttributes) {
+  const struct {
+    const char* text;
+    bool removeMissing;
+    const char* expected;
+  } cases[] = {
+      {"Error {code} in {file}", false, "Error 5 in a.txt"},
+      {"a {missing} b", true, "a  b"},
+      {"a {missing} b", false, "a {missing} b"},
+      {"{missing}{code}", true, "5"},
+      {"{missing}{code}", false, "{missing}5"},
+      {"{{code}}", true, "{{code}}"},
+      {"{not a key}", true, "{not a key}"},
+      {"{code}}}", false, "{code}}}"},
+      {"{code} {ratio}", false, "5 0.5"},
+      // An inserted text is not scanned again.
+      {"<{brace}>", true, "<{code}>"},
+      {"[{empty}]{code}", false, "[]5"},
+      {"{code", false, "{code"},
+      {"}{code}{", false, "}5{"},
+      {"x", true, "x"},
+      {"{}", true, ""},
+      {"{}", false, "{}"},
+  };
+  for (const auto& tc : cases) {
+    VString s(tc.text);
+    s.Format(fBag.Get(), tc.removeMissing);
+    EXPECT_EQ(UTF8(s), tc.expected) << tc.text << " removeMissing=" << tc.removeMissing;
+  }
+}
+
+TEST_F(VStringFormat, NothingHappensWithoutABagOrText) {
+  VString s("{code}");
+  s.Format(nullptr, true);
+  EXPECT_EQ(UTF8(s), "{code}");
+  VRefPtr<VValueBag> empty(new VValueBag, kAdoptRef);
+  s.Format(empty.Get(), true);
+  EXPECT_EQ(UTF8(s), "{code}");
+
+  VString null(true);
+  null.Format(fBag.Get(), true);
+  EXPECT_TRUE(null.IsNull());
+}
+
+// A placeholder whose key cannot be a bag key (over 255 bytes) names no
+// attribute, even when a key made of its first bytes exists.
+TEST_F(VStringFormat, OverlongKeyIsMissing) {
+  std::string name(300, 'k');
+  fBag->SetLong(StPackedDictionaryKey(name.c_str(), 255), 1);
+  VString s(("<{" + name + "}>").c_str());
+  s.Format(fBag.Get(), true);
+  EXPECT_EQ(UTF8(s), "<>");
+}
+
+}  // namespace
+}  // namespace zeft

@@ -1,0 +1,314 @@
+// Text forms of the time value: the RFC 3339 writer and reader (with zone
+// offsets in force at the time named), the XML wrapper, the numeric parser,
+// RFC 822, the compiler date and the system formats.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "ValueTestSupport.h"
+#include "core/VIntlMgr.h"
+#include "runtime/VTask.h"
+#include "values/VTime.h"
+
+namespace zeft {
+namespace {
+
+using test::ScopedTimeZone;
+using test::Text;
+
+VTime Make(int16 y, int16 mo, int16 d, int16 h = 0, int16 mi = 0, int16 s = 0, int16 ms = 0) {
+  VTime t;
+  t.FromUTCTime(y, mo, d, h, mi, s, ms);
+  return t;
+}
+
+std::string Rfc3339(const VTime& t, uint32 options) {
+  VString text;
+  t.GetRfc3339String(text, options);
+  return Text(text);
+}
+
+// "yyyy-mm-ddThh:mm:ss.mmmZ" of a time, or "null".
+std::string Describe(const VTime& t) { return t.IsNull() ? "null" : Rfc3339(t, VTime::kRfc3339UTC); }
+
+TEST(VTimeRfc3339, WriterOptions) {
+  const VTime t = Make(2024, 3, 5, 10, 20, 30, 400);
+  struct Case {
+    uint32 options;
+    const char* text;
+  } const cases[] = {
+      {0x1, "2024-03-05T10:20:30.400Z"}, {0x21, "2024-03-05T10:20:30Z"},
+      {0x5, "10:20:30Z"},                {0x9, "2024-03-05"},
+      {0x11, "0000-00-00T10:20:30.400Z"}, {0x31, "0000-00-00T10:20:30Z"},
+      {0x2, "2024-03-05T10:20:30.400"},  {0x22, "2024-03-05T10:20:30"},
+      {0x6, "10:20:30"},                 {0xA, "2024-03-05"},
+      {0x0, "2024-03-05T10:20:30+00:00"}, {0x4, "10:20:30+00:00"},
+      {0x8, "2024-03-05+00:00"},         {0x20, "2024-03-05T10:20:30+00:00"},
+  };
+  ScopedTimeZone zone("UTC");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    EXPECT_EQ(Rfc3339(t, c.options), c.text);
+  }
+  // Fields beyond their digits are written as they are.
+  EXPECT_EQ(Rfc3339(Make(0, 0, 0, 100, 0, 0, 5), 0x1), "0000-00-00T100:00:00.005Z");
+  VTime null;
+  null.SetNull(true);
+  for (uint32 options : {0u, 1u, 2u, 4u, 8u, 0x10u, 0x20u}) {
+    EXPECT_EQ(Rfc3339(null, options), "0000-00-00T00:00:00Z");
+  }
+}
+
+TEST(VTimeRfc3339, WriterUsesTheOffsetOfTheInstant) {
+  {
+    ScopedTimeZone zone("Europe/Paris");
+    EXPECT_EQ(Rfc3339(Make(2024, 1, 15, 12), 0), "2024-01-15T13:00:00+01:00");
+    // Summer time written in winter keeps its own offset.
+    EXPECT_EQ(Rfc3339(Make(2024, 7, 1, 12), 0), "2024-07-01T14:00:00+02:00");
+    EXPECT_EQ(Rfc3339(Make(2024, 7, 1, 23), 0x8), "2024-07-02+02:00");
+    EXPECT_EQ(Rfc3339(Make(2024, 7, 1, 12), 0x2), "2024-07-01T14:00:00.000");
+  }
+  {
+    ScopedTimeZone zone("America/New_York");
+    EXPECT_EQ(Rfc3339(Make(2024, 1, 15, 12), 0), "2024-01-15T07:00:00-05:00");
+    EXPECT_EQ(Rfc3339(Make(2024, 7, 1, 12), 0x4), "08:00:00-04:00");
+  }
+}
+
+struct ReadCase {
+  const char* text;
+  bool recognised;
+  const char* result;  // Describe() of the time read
+};
+
+void CheckReads(const ReadCase* cases, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    const ReadCase& c = cases[i];
+    SCOPED_TRACE(c.text);
+    VTime t = Make(1999, 9, 9);
+    EXPECT_EQ(t.FromRfc3339String(VString(c.text)), c.recognised);
+    EXPECT_EQ(Describe(t), c.result);
+  }
+}
+
+TEST(VTimeRfc3339, ReaderForms) {
+  const ReadCase cases[] = {
+      {"2024-03-05T10:20:30.250Z", true, "2024-03-05T10:20:30.250Z"},
+      {"2024-03-05T10:20:30Z", true, "2024-03-05T10:20:30.000Z"},
+      {"2024-03-05T10:20:30.4Z", true, "2024-03-05T10:20:30.400Z"},
+      {"2024-03-05T10:20:30.25Z", true, "2024-03-05T10:20:30.250Z"},
+      {"2024-03-05T10:20:30.1234Z", true, "2024-03-05T10:20:30.123Z"},
+      {"2024-03-05T10:20:30.Z", true, "2024-03-05T10:20:30.000Z"},
+      {"2024-03-05T10:20:3xZ", true, "2024-03-05T10:20:03.000Z"},
+      {"2024-02-30T10:00:00Z", true, "null"},
+      {"2024-03-05T25:00:00Z", true, "null"},
+      {"2024-03-05T25:00:00.500Z", true, "null"},  // milliseconds do not revive it
+      {"2024-02-30", true, "0000-00-00T00:00:00.000Z"},
+      {"2024-03-05", true, "2024-03-05T00:00:00.000Z"},
+      {"0000-00-00T00:00:00Z", true, "null"},
+      {"0000-00-00T10:20:30Z", true, "0000-00-00T10:20:30.000Z"},
+      {"0000-00-00T10:20Z", false, "null"},
+      {"25:61", true, "0000-00-00T26:01:00.000Z"},
+      {"10:20:30.5", true, "0000-00-00T10:20:30.500Z"},
+      {"3700", true, "0000-00-00T01:01:00.000Z"},
+      {"2024/03/05", true, "0000-00-00T00:33:00.000Z"},
+      {"abc", false, "null"},
+      {"", false, "null"},
+      {"2024-03-05+02:00", false, "null"},
+      {"2024-03-05T10:20Z", false, "null"},
+      {"2024-03-05T10:20:nanZ", false, "null"},
+      {"2024-03-05T10:20:30+xx", false, "null"},
+  };
+  ScopedTimeZone zone("UTC");
+  CheckReads(cases, std::size(cases));
+}
+
+// ".400" has no exact binary form: truncating gave 399 ms.
+TEST(VTimeRfc3339, MillisecondsRoundTrip) {
+  ScopedTimeZone zone("UTC");
+  int failures = 0;
+  for (int16 ms = 0; ms < 1000; ++ms) {
+    const VTime t = Make(2024, 3, 5, 10, 20, 30, ms);
+    VTime back;
+    back.FromRfc3339String(VString(Rfc3339(t, VTime::kRfc3339UTC).c_str()));
+    if (back != t) ++failures;
+  }
+  EXPECT_EQ(failures, 0);
+  const ReadCase cases[] = {
+      {"2024-03-05T10:20:30.400Z", true, "2024-03-05T10:20:30.400Z"},
+      {"2024-03-05T10:20:30.9996Z", true, "2024-03-05T10:20:31.000Z"},
+      {"10:20:30.007", true, "0000-00-00T10:20:30.007Z"},
+  };
+  CheckReads(cases, std::size(cases));
+}
+
+// An explicit offset names the zone of the fields: the result does not
+// depend on the system's zone nor on the season of the present moment.
+TEST(VTimeRfc3339, ReaderAppliesTheGivenOffset) {
+  const ReadCase cases[] = {
+      {"2024-03-05T10:20:30+02:00", true, "2024-03-05T08:20:30.000Z"},
+      {"2024-07-01T12:00:00+02:00", true, "2024-07-01T10:00:00.000Z"},
+      {"2024-01-15T07:00:00-05:00", true, "2024-01-15T12:00:00.000Z"},
+      {"2024-07-01T00:30:00.250+05:30", true, "2024-06-30T19:00:00.250Z"},
+      {"2024-12-31T23:00:00-01:00", true, "2025-01-01T00:00:00.000Z"},
+  };
+  for (const char* zone : {"UTC", "Europe/Paris", "America/New_York"}) {
+    SCOPED_TRACE(zone);
+    ScopedTimeZone scoped(zone);
+    CheckReads(cases, std::size(cases));
+  }
+}
+
+TEST(VTimeRfc3339, ReaderWithoutZoneTakesLocalTime) {
+  ScopedTimeZone zone("Europe/Paris");
+  const ReadCase cases[] = {
+      // Summer time read in winter: the offset of that date applies.
+      {"2024-07-01T14:00:00", true, "2024-07-01T12:00:00.000Z"},
+      {"2024-01-15T13:00:00.5", true, "2024-01-15T12:00:00.500Z"},
+      {"2024-07-01", true, "2024-07-01T00:00:00.000Z"},  // short texts are UTC
+  };
+  CheckReads(cases, std::size(cases));
+  VTime t;
+  EXPECT_TRUE(t.FromRfc3339String(VString("2024-07-01T00:00:00")));
+  EXPECT_EQ(Describe(t), "2024-06-30T22:00:00.000Z");
+  // Written with its offset, read back anywhere.
+  const VTime summer = Make(2024, 7, 1, 12, 0, 0);
+  const std::string written = Rfc3339(summer, 0);
+  ScopedTimeZone other("America/New_York");
+  VTime back;
+  EXPECT_TRUE(back.FromRfc3339String(VString(written.c_str())));
+  EXPECT_EQ(back, summer);
+}
+
+TEST(VTimeText, XMLForm) {
+  ScopedTimeZone zone("UTC");
+  VTime t;
+  EXPECT_TRUE(t.FromXMLString(VString("!!2024-03-05T10:20:30.400Z!!")));
+  EXPECT_EQ(Describe(t), "2024-03-05T10:20:30.400Z");
+  EXPECT_TRUE(t.FromXMLString(VString("5!3!2024")));
+  EXPECT_EQ(Describe(t), "2024-03-05T00:00:00.000Z");
+  EXPECT_FALSE(t.FromXMLString(VString("!!x")));
+  VString text;
+  Make(2024, 3, 5, 1, 2, 3, 4).GetXMLString(text, VTime::kRfc3339UTC);
+  EXPECT_EQ(Text(text), "2024-03-05T01:02:03.004Z");
+}
+
+TEST(VTimeText, NumericParser) {
+  struct Case {
+    const char* text;
+    const char* result;
+  } const cases[] = {
+      {"5!3!2024", "2024-03-05T00:00:00.000Z"},
+      {"2024-03-05 10:20:30", "2024-03-05T10:20:30.000Z"},
+      {"2024-03-05 10:20:30:7", "2024-03-05T10:20:30.007Z"},
+      {"31!2!2024", "null"},
+      {"0!0!0", "0000-00-00T00:00:00.000Z"},
+      {"2024!3!5", "null"},  // day-first: day 2024
+      {"2024 3 5 !9", "2024-03-05T00:00:00.000Z"},
+      {"2024 3 5!9", "null"},  // the run before the "!" is dropped
+      {"", "0000-00-00T00:00:00.000Z"},
+      {"2024-13-01", "null"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    VTime t = Make(1999, 1, 1);
+    t.FromString(VString(c.text));
+    EXPECT_EQ(Describe(t), c.result);
+  }
+  VString simple;
+  Make(2024, 3, 5).toSimpleDateString(simple);
+  EXPECT_EQ(Text(simple), "5!3!2024");
+  VTime null;
+  null.SetNull(true);
+  null.toSimpleDateString(simple);
+  EXPECT_TRUE(simple.IsNull());
+}
+
+TEST(VTimeText, Rfc822) {
+  VString text;
+  Make(2024, 3, 5, 10, 20, 30).GetRfc822String(text);
+  EXPECT_EQ(Text(text), "Tue, 05 Mar 2024 10:20:30 GMT");
+  VTime back;
+  back.FromRfc822String(text);
+  EXPECT_EQ(Describe(back), "2024-03-05T10:20:30.000Z");
+  back.FromRfc822String(VString("Sun, 6 Nov 1994 08:49:37 GMT"));
+  EXPECT_EQ(Describe(back), "1994-11-06T08:49:37.000Z");
+  back.FromRfc822String(VString("6 Foo 1994"));
+  EXPECT_EQ(Describe(back), "null");
+  back.FromRfc822String(VString(""));
+  EXPECT_EQ(Describe(back), "0000-00-00T00:00:00.000Z");
+  VTime null;
+  null.SetNull(true);
+  null.GetRfc822String(text);
+  EXPECT_EQ(Text(text), ", 00  0000 00:00:00 GMT");
+}
+
+TEST(VTimeText, CompilerDate) {
+  ScopedTimeZone zone("Europe/Paris");
+  VTime t;
+  t.FromCompilerDateTime("Feb 29 2024", "12:00:00");
+  EXPECT_EQ(Describe(t), "2024-02-29T11:00:00.000Z");
+  t.FromCompilerDateTime("jul  4 2024", "12:00:00");
+  EXPECT_EQ(Describe(t), "2024-07-04T10:00:00.000Z");
+  t.FromCompilerDateTime("Xyz 1 2024", "12:00:00");
+  EXPECT_TRUE(t.IsNull());
+  const std::string longText(300, 'a');
+  t.FromCompilerDateTime(longText.c_str(), "12:00:00");
+  EXPECT_TRUE(t.IsNull());
+}
+
+// The system formats depend on the locale: only their shape is checked.
+TEST(VTimeText, SystemFormatsHaveADateAndATime) {
+  ScopedTimeZone zone("UTC");
+  const VTime t = Make(2024, 3, 5, 10, 20, 30);
+  VString text;
+  t.GetString(text);
+  const std::string s = Text(text);
+  EXPECT_TRUE(std::regex_search(s, std::regex("\\d.*\\d \\d{1,2}\\D\\d{2}"))) << s;
+  EXPECT_NE(s.find("20"), std::string::npos) << s;
+  VString date, time;
+  t.FormatByOS(date, time, true);
+  EXPECT_FALSE(date.IsEmpty());
+  EXPECT_FALSE(time.IsEmpty());
+  EXPECT_EQ(Text(text), Text(date) + " " + Text(time));
+  VTime null;
+  null.SetNull(true);
+  null.GetString(text);
+  EXPECT_TRUE(text.IsEmpty());
+}
+
+// With international settings the system formats come from their locale.
+TEST(VTimeText, SystemFormatsFollowTheSettings) {
+  ScopedTimeZone zone("America/New_York");
+  VIntlMgr* intl = VIntlMgr::Create(1033);
+  ASSERT_NE(intl, nullptr);
+  VIntlMgr* previous = VIntlMgr::GetProcessDefault();
+  if (previous != nullptr) previous->Retain();
+  VIntlMgr::SetProcessDefault(intl);
+  struct Restore {
+    VIntlMgr* previous;
+    VIntlMgr* intl;
+    ~Restore() {
+      VIntlMgr::SetProcessDefault(previous);
+      if (previous != nullptr) previous->Release();
+      intl->Release();
+    }
+  } restore{previous, intl};
+  if (VTask::GetCurrentIntlManager() != intl) {
+    GTEST_SKIP() << "the process settings do not reach a thread without a task yet";
+  }
+
+  const VTime t = Make(2024, 3, 5, 14, 20, 30);
+  VString date, time;
+  t.FormatByOS(date, time, false);
+  EXPECT_NE(Text(time).find("9:20"), std::string::npos) << Text(time);
+  t.FormatByOS(date, time, true);
+  EXPECT_EQ(Text(date), "3/5/24");
+  EXPECT_NE(Text(time).find("2:20"), std::string::npos) << Text(time);
+  VString text;
+  t.GetString(text);
+  EXPECT_EQ(Text(text), Text(date) + " " + Text(time));
+}
+
+}  // namespace
+}  // namespace zeft

@@ -1,0 +1,514 @@
+// printf-style formatting into a VString, with conversions for toolbox
+// objects.
+//
+// The variable argument list is walked conversion by conversion and each
+// argument is fetched with its own type: on x86-64 integers, pointers and
+// doubles travel in different registers, so a whole format cannot be handed
+// to vsnprintf once object conversions have been taken out of it. Each
+// standard conversion is formatted alone by snprintf, in the C locale, and
+// object texts are inserted at their own positions.
+#include <cerrno>
+#include <clocale>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <locale.h>
+#include <sys/types.h>
+
+#include "core/VCppMemMgr.h"
+#include "core/VString.h"
+#include "core/VTextConverters.h"
+#include "core/VToUnicodeConverter.h"
+#include "values/StPackedDictionaryKey.h"
+#include "values/VValueBag.h"
+
+namespace zeft {
+
+namespace {
+
+// The format is read up to this many bytes; the formatted bytes are cut at
+// as many.
+constexpr int32 kMaxFormatBytes = 1023;
+constexpr int32 kMaxOutputBytes = 1023;
+
+// Bytes a string takes in UTF-8.
+int64 UTF8Length(const VString& s) {
+  const UniChar* p = s.GetCPointer();
+  int64 bytes = 0;
+  for (int32 i = 0, n = s.GetLength(); i < n; ++i) {
+    UniChar c = p[i];
+    if (c < 0x80) {
+      bytes += 1;
+    } else if (c < 0x800) {
+      bytes += 2;
+    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && p[i + 1] >= 0xDC00 &&
+               p[i + 1] <= 0xDFFF) {
+      bytes += 4;
+      ++i;
+    } else {
+      bytes += 3;
+    }
+  }
+  return bytes;
+}
+
+// Where bytes[0..length) must end so that it does not stop inside a UTF-8
+// sequence.
+int32 UTF8Boundary(const char* bytes, int32 length) {
+  int32 j = length - 1;
+  int32 back = 0;
+  while (j >= 0 && back < 3 && (uint8(bytes[j]) & 0xC0) == 0x80) {
+    --j;
+    ++back;
+  }
+  if (j < 0) return length;
+  uint8 lead = uint8(bytes[j]);
+  if (lead < 0xC0) return length;
+  int32 need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+  return j + need > length ? j : length;
+}
+
+// Numbers print in the C locale whatever the process locale, and wide
+// characters (%lc, %ls) convert to UTF-8, the toolbox's 8-bit text; the
+// calling thread's locale is restored on exit.
+locale_t MakeFormattingLocale() {
+  locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+  if (c == locale_t(0)) return c;
+  locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", c);
+  return utf8 != locale_t(0) ? utf8 : c;
+}
+
+class StCLocale {
+ public:
+  StCLocale() {
+    static const locale_t sC = MakeFormattingLocale();
+    if (sC != locale_t(0)) fPrevious = uselocale(sC);
+  }
+  ~StCLocale() {
+    if (fPrevious != locale_t(0)) uselocale(fPrevious);
+  }
+  StCLocale(const StCLocale&) = delete;
+  StCLocale& operator=(const StCLocale&) = delete;
+
+ private:
+  locale_t fPrevious = locale_t(0);
+};
+
+// Collects the formatted bytes (at most kMaxOutputBytes in all) and the
+// object texts into `fOut`, in order.
+class Collector {
+ public:
+  explicit Collector(VString& out) : fOut(out) {}
+
+  bool IsFull() const { return fFull; }
+  int64 GetWritten() const { return fWritten; }
+
+  void AddBytes(const char* bytes, size_t count) {
+    if (fFull || count == 0) return;
+    size_t taken = count;
+    if (taken > size_t(fBudget)) taken = size_t(fBudget);
+    std::memcpy(fBytes + fUsed, bytes, taken);
+    _Advance(int32(taken), taken < count);
+  }
+
+  // Runs snprintf(room, size, args...) into the free room.
+  template <class... Args>
+  void AddFormatted(const char* spec, Args... args) {
+    if (fFull) return;
+    int result = std::snprintf(fBytes + fUsed, size_t(fBudget) + 1, spec, args...);
+    // A conversion the C library refuses (a wide character with no
+    // multibyte form) prints nothing.
+    if (result <= 0) return;
+    bool cut = result > fBudget;
+    _Advance(cut ? fBudget : result, cut);
+  }
+
+  void AddText(const VString& text) {
+    if (fFull) return;
+    Flush();
+    fOut.AppendString(text);
+    fWritten += UTF8Length(text);
+  }
+
+  void Flush() {
+    if (fUsed == 0) return;
+    uint8 all = 0;
+    for (int32 i = 0; i < fUsed; ++i) all |= uint8(fBytes[i]);
+    if ((all & 0x80) == 0) {
+      UniChar units[kMaxOutputBytes + 1];
+      for (int32 i = 0; i < fUsed; ++i) units[i] = UniChar(uint8(fBytes[i]));
+      fOut.AppendUniChars(units, fUsed);
+    } else {
+      VTextConverters::Get()->GetStdLibToUnicodeConverter()->ConvertString(fBytes, size_t(fUsed),
+                                                                           nullptr, fOut);
+    }
+    fUsed = 0;
+  }
+
+ private:
+  void _Advance(int32 count, bool cut) {
+    int32 end = fUsed + count;
+    if (cut) end = UTF8Boundary(fBytes, end);
+    fWritten += end - fUsed;
+    fBudget -= end - fUsed;
+    fUsed = end;
+    if (cut || fBudget == 0) fFull = true;
+  }
+
+  VString& fOut;
+  char fBytes[kMaxOutputBytes + 1];
+  int32 fUsed = 0;
+  int32 fBudget = kMaxOutputBytes;
+  bool fFull = false;
+  int64 fWritten = 0;  // bytes so far, object texts counted in UTF-8, for %n
+};
+
+// One standard conversion as parsed from the format.
+struct Conversion {
+  char spec[64];        // "%", flags, width, precision, length, letter
+  int starCount = 0;    // '*' for width and/or precision
+  bool widthStar = false;
+  bool precisionStar = false;
+  char length[3] = {0, 0, 0};  // "", "hh", "h", "l", "ll", "q", "L", "j", "z", "Z", "t"
+  char letter = 0;
+  size_t textLength = 0;  // bytes of the format it spans
+};
+
+bool IsLength(const char* length, const char* name) { return std::strcmp(length, name) == 0; }
+
+// Parses the conversion starting with the '%' at `p` (end excluded); false
+// when it is not one the C library defines (positional "$" arguments
+// included, which cannot be fetched one by one).
+bool ParseConversion(const char* p, const char* end, Conversion& conv) {
+  const char* q = p + 1;
+  while (q < end && std::strchr("-+ #0'I", *q) != nullptr) ++q;
+  if (q < end && *q == '*') {
+    conv.widthStar = true;
+    ++q;
+  } else {
+    while (q < end && *q >= '0' && *q <= '9') ++q;
+  }
+  if (q < end && *q == '.') {
+    ++q;
+    if (q < end && *q == '*') {
+      conv.precisionStar = true;
+      ++q;
+    } else {
+      while (q < end && *q >= '0' && *q <= '9') ++q;
+    }
+  }
+  int lengthChars = 0;
+  if (q < end && std::strchr("hlqLjzZt", *q) != nullptr) {
+    conv.length[lengthChars++] = *q++;
+    if (q < end && (*q == 'h' || *q == 'l') && *q == conv.length[0]) conv.length[lengthChars++] = *q++;
+  }
+  if (q >= end) return false;
+  conv.letter = *q;
+  if (std::strchr("diouxXbBeEfFgGaAcCsSpnm", conv.letter) == nullptr) return false;
+  conv.textLength = size_t(q + 1 - p);
+  if (conv.textLength >= sizeof(conv.spec)) return false;
+  std::memcpy(conv.spec, p, conv.textLength);
+  conv.spec[conv.textLength] = 0;
+  conv.starCount = (conv.widthStar ? 1 : 0) + (conv.precisionStar ? 1 : 0);
+  return true;
+}
+
+// Formats one value with the conversion's '*' arguments in front of it.
+template <class... Value>
+void Emit(Collector& out, const Conversion& conv, int width, int precision, Value... value) {
+  if (conv.starCount == 2) {
+    out.AddFormatted(conv.spec, width, precision, value...);
+  } else if (conv.widthStar) {
+    out.AddFormatted(conv.spec, width, value...);
+  } else if (conv.precisionStar) {
+    out.AddFormatted(conv.spec, precision, value...);
+  } else {
+    out.AddFormatted(conv.spec, value...);
+  }
+}
+
+template <class T>
+void Store(va_list* args, int64 count) {
+  T* target = va_arg(*args, T*);
+  if (target != nullptr) *target = T(count);
+}
+
+// Fetches the conversion's arguments with their own types and formats it.
+void FormatConversion(Collector& out, const Conversion& conv, va_list* args, int savedErrno) {
+  int width = conv.widthStar ? va_arg(*args, int) : 0;
+  int precision = conv.precisionStar ? va_arg(*args, int) : 0;
+  const char* len = conv.length;
+  switch (conv.letter) {
+    case 'd':
+    case 'i':
+      if (IsLength(len, "l")) {
+        Emit(out, conv, width, precision, va_arg(*args, long));
+      } else if (IsLength(len, "ll") || IsLength(len, "q") || IsLength(len, "L")) {
+        Emit(out, conv, width, precision, va_arg(*args, long long));
+      } else if (IsLength(len, "j")) {
+        Emit(out, conv, width, precision, va_arg(*args, intmax_t));
+      } else if (IsLength(len, "z") || IsLength(len, "Z")) {
+        Emit(out, conv, width, precision, va_arg(*args, ssize_t));
+      } else if (IsLength(len, "t")) {
+        Emit(out, conv, width, precision, va_arg(*args, ptrdiff_t));
+      } else {
+        Emit(out, conv, width, precision, va_arg(*args, int));
+      }
+      break;
+    case 'o':
+    case 'u':
+    case 'x':
+    case 'X':
+    case 'b':
+    case 'B':
+      if (IsLength(len, "l")) {
+        Emit(out, conv, width, precision, va_arg(*args, unsigned long));
+      } else if (IsLength(len, "ll") || IsLength(len, "q") || IsLength(len, "L")) {
+        Emit(out, conv, width, precision, va_arg(*args, unsigned long long));
+      } else if (IsLength(len, "j")) {
+        Emit(out, conv, width, precision, va_arg(*args, uintmax_t));
+      } else if (IsLength(len, "z") || IsLength(len, "Z")) {
+        Emit(out, conv, width, precision, va_arg(*args, size_t));
+      } else if (IsLength(len, "t")) {
+        Emit(out, conv, width, precision, va_arg(*args, ptrdiff_t));
+      } else {
+        Emit(out, conv, width, precision, va_arg(*args, unsigned int));
+      }
+      break;
+    case 'e':
+    case 'E':
+    case 'f':
+    case 'F':
+    case 'g':
+    case 'G':
+    case 'a':
+    case 'A':
+      if (IsLength(len, "L")) {
+        Emit(out, conv, width, precision, va_arg(*args, long double));
+      } else {
+        Emit(out, conv, width, precision, va_arg(*args, double));
+      }
+      break;
+    case 'c':
+      if (IsLength(len, "l")) {
+        Emit(out, conv, width, precision, va_arg(*args, wint_t));
+      } else {
+        Emit(out, conv, width, precision, va_arg(*args, int));
+      }
+      break;
+    case 'C':
+      Emit(out, conv, width, precision, va_arg(*args, wint_t));
+      break;
+    case 's':
+      if (IsLength(len, "l")) {
+        Emit(out, conv, width, precision, va_arg(*args, const wchar_t*));
+      } else {
+        Emit(out, conv, width, precision, va_arg(*args, const char*));
+      }
+      break;
+    case 'S':
+      Emit(out, conv, width, precision, va_arg(*args, const wchar_t*));
+      break;
+    case 'p':
+      Emit(out, conv, width, precision, va_arg(*args, const void*));
+      break;
+    case 'm':
+      // The text of errno as it was when formatting began.
+      errno = savedErrno;
+      Emit(out, conv, width, precision);
+      break;
+    case 'n': {
+      // The count of bytes formatted so far, stored through the pointer
+      // (the C library's own %n would count only this one conversion).
+      int64 count = out.GetWritten();
+      if (IsLength(len, "hh")) {
+        Store<signed char>(args, count);
+      } else if (IsLength(len, "h")) {
+        Store<short>(args, count);
+      } else if (IsLength(len, "l")) {
+        Store<long>(args, count);
+      } else if (IsLength(len, "ll") || IsLength(len, "q") || IsLength(len, "L")) {
+        Store<long long>(args, count);
+      } else if (IsLength(len, "j")) {
+        Store<intmax_t>(args, count);
+      } else if (IsLength(len, "z") || IsLength(len, "Z")) {
+        Store<ssize_t>(args, count);
+      } else if (IsLength(len, "t")) {
+        Store<ptrdiff_t>(args, count);
+      } else {
+        Store<int>(args, count);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+// The text of an object conversion (%S, %A, %V).
+void ObjectText(char letter, const void* pointer, VString& text) {
+  if (pointer != nullptr && VObject::sCppMemMgr != nullptr) {
+    pointer = VObject::sCppMemMgr->CheckVObject(pointer);
+  }
+  if (pointer == nullptr) {
+    text.FromCString("@@invalid VObject@@");
+    return;
+  }
+  const VObject* object = static_cast<const VObject*>(pointer);
+  switch (letter) {
+    case 'S':
+      if (const VString* s = dynamic_cast<const VString*>(object)) {
+        text.FromString(*s);
+        // A null string prints as an empty one.
+        if (text.IsNull()) text.Clear();
+      } else {
+        text.FromCString("@@invalid VString@@");
+      }
+      break;
+    case 'A':
+      if (const VValueSingle* v = dynamic_cast<const VValueSingle*>(object)) {
+        v->GetString(text);
+      } else {
+        text.FromCString("@@invalid VValueSingle@@");
+      }
+      break;
+    default:
+      object->DebugDump(text);
+      break;
+  }
+}
+
+}  // namespace
+
+void VString::Printf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  VPrintf(format, args);
+  va_end(args);
+}
+
+void VString::AppendPrintf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  _Printf(format, args);
+  va_end(args);
+}
+
+void VString::VPrintf(const char* format, va_list args) {
+  // Formatted apart first, so that an argument may be this very string.
+  VStr<255> text;
+  text._Printf(format, args);
+  _EmptyForRewrite();
+  AppendString(text);
+  SetNotNullAndDirty();
+}
+
+void VString::_Printf(const char* format, va_list args) {
+  if (format == nullptr) return;
+  int savedErrno = errno;
+  VStr<255> text;
+  {
+    StCLocale cLocale;
+    Collector out(text);
+    va_list ap;
+    va_copy(ap, args);
+
+    int32 formatLength = int32(strnlen(format, size_t(kMaxFormatBytes) + 1));
+    if (formatLength > kMaxFormatBytes) formatLength = UTF8Boundary(format, kMaxFormatBytes);
+    const char* p = format;
+    const char* end = format + formatLength;
+    while (p < end && !out.IsFull()) {
+      const char* percent = static_cast<const char*>(std::memchr(p, '%', size_t(end - p)));
+      if (percent == nullptr) {
+        out.AddBytes(p, size_t(end - p));
+        break;
+      }
+      out.AddBytes(p, size_t(percent - p));
+      p = percent;
+      if (p + 1 >= end) {
+        // A "%" that ends the format is written as it stands.
+        out.AddBytes(p, 1);
+        break;
+      }
+      char c = p[1];
+      if (c == '%') {
+        out.AddBytes(p, 1);
+        p += 2;
+      } else if (c == 'S' || c == 'A' || c == 'V') {
+        VString objectText;
+        ObjectText(c, va_arg(ap, const void*), objectText);
+        out.AddText(objectText);
+        p += 2;
+      } else {
+        Conversion conv;
+        if (ParseConversion(p, end, conv)) {
+          FormatConversion(out, conv, &ap, savedErrno);
+          p += conv.textLength;
+        } else {
+          // Not a conversion: written as it stands, no argument taken.
+          out.AddBytes(p, 1);
+          ++p;
+        }
+      }
+    }
+    out.Flush();
+    va_end(ap);
+  }
+  errno = savedErrno;
+  AppendString(text);
+  SetNotNullAndDirty();
+}
+
+void VString::Format(const VValueBag* bag, bool removeMissing) {
+  if (bag == nullptr || bag->IsEmpty() || fLength < 2) return;
+  VString key;
+  VString text;
+  int32 pos = 1;
+  while (pos < fLength) {
+    const int32 open = FindUniChar('{', pos);
+    if (open == 0) break;
+    if (open < fLength && fString[open] == '{') {
+      pos = open + 2;
+      continue;
+    }
+    const int32 close = FindUniChar('}', open + 1);
+    if (close == 0) break;
+    if (close < fLength && fString[close] == '}') {
+      pos = close + 2;
+      continue;
+    }
+    const int32 keyLength = close - open - 1;
+    if (keyLength > 0) {
+      const int32 space = FindUniChar(' ', open + 1);
+      if (space != 0 && space < close) {
+        pos = open + 1;
+        continue;
+      }
+    }
+    key.FromUniString(fString + open, keyLength);
+    // A key that cannot be a bag key (over 255 bytes) names no attribute.
+    const StPackedDictionaryKey bagKey(key);
+    const VValueSingle* value = bagKey.IsValid() ? bag->GetAttributeValue(bagKey) : nullptr;
+    if (value != nullptr) {
+      value->GetString(text);
+      const int32 before = fLength;
+      Replace(text, open, close - open + 1);
+      // When the room for the text cannot be had the string is unchanged:
+      // go on behind the placeholder.
+      if (fLength == before - (close - open + 1) + text.GetLength()) {
+        pos = open + text.GetLength();
+      } else {
+        pos = close + 1;
+      }
+    } else if (removeMissing) {
+      Remove(open, close - open + 1);
+      pos = open;
+    } else {
+      pos = open + 1;
+    }
+  }
+}
+
+}  // namespace zeft

@@ -1,0 +1,68 @@
+// XMacStringCompare is the comparison engine of the system collator: it
+// compares and searches UTF-16 text with the platform's locale-aware
+// collation (ICU) for one dialect. Without `diacritical`, case, accents and
+// character width are ignored; with it, accents and case count but width
+// still does not (a full-width "A" equals "A" in both modes).
+#pragma once
+
+#include <string>
+
+#include <unicode/ucol.h>
+#include <unicode/usearch.h>
+
+#include "core/DialectCode.h"
+#include "core/VTypes.h"
+#include "core/VValue.h"
+
+namespace zeft {
+
+class VIntlMgr;
+
+class XMacStringCompare {
+ public:
+  // With a manager, its locale; without, a locale made for the dialect.
+  XMacStringCompare(DialectCode dialect, VIntlMgr* intl);
+  XMacStringCompare(const XMacStringCompare& other);
+  XMacStringCompare& operator=(const XMacStringCompare&) = delete;
+  virtual ~XMacStringCompare();
+
+  // False when the platform could not make a collator for the locale.
+  bool IsValid() const { return fCollators[0] != nullptr; }
+  // The ICU locale id the comparisons follow ("" is ICU's root locale).
+  const std::string& GetLocaleID() const { return fLocaleID; }
+
+  // -1, 0 or 1; 0 when a text cannot be read (null with a length, or a
+  // negative length).
+  CompareResult CompareString(const UniChar* a, int32 aLength, const UniChar* b, int32 bLength,
+                              bool diacritical);
+  bool EqualString(const UniChar* a, int32 aLength, const UniChar* b, int32 bLength,
+                   bool diacritical);
+  // 1-based position of the first match of pattern in text, or 0;
+  // foundLength (may be null) receives the matched length in text units,
+  // or 0.
+  int32 FindString(const UniChar* text, int32 textLength, const UniChar* pattern,
+                   int32 patternLength, bool diacritical, int32* foundLength);
+
+  // The version text of the comparison engine ("ICU 72.1, collation ...").
+  std::string GetEngineVersion() const;
+
+ private:
+  // The platform comparison result.
+  CompareResult _CompareCFString(const UniChar* a, int32 aLength, const UniChar* b,
+                                 int32 bLength, bool diacritical);
+  // The collator of one mode, opened on first use; null when it cannot be.
+  UCollator* _GetCollator(bool diacritical);
+  // The search object of one mode, set to pattern and text; null when it
+  // cannot be made.
+  UStringSearch* _PrepareSearch(const UniChar* text, int32 textLength, const UniChar* pattern,
+                                int32 patternLength, bool diacritical);
+
+  std::string fLocaleID;
+  // [0]: accents and case ignored; [1]: significant.
+  UCollator* fCollators[2] = {nullptr, nullptr};
+  UStringSearch* fSearches[2] = {nullptr, nullptr};
+  // The pattern each search object holds, to skip re-preparing it.
+  std::u16string fSearchPatterns[2];
+};
+
+}  // namespace zeft

@@ -1,0 +1,36 @@
+// StBagKeyNoDefault is a typed static bag key: a component declares it
+// once over a literal (constexpr, hashed at compile time) and reads and
+// writes one attribute through it. T is the type callers handle, V the
+// value class stored.
+#pragma once
+
+#include <cstddef>
+
+#include "values/StBagKeyConversions.h"
+#include "values/StPackedDictionaryKey.h"
+#include "values/VValueBag.h"
+
+namespace zeft {
+
+template <class T, class V>
+class StBagKeyNoDefault : public StPackedDictionaryKey {
+ public:
+  template <size_t N>
+  constexpr StBagKeyNoDefault(const char (&name)[N]) : StPackedDictionaryKey(name) {}
+
+  // False, `out` untouched, when the bag has no such attribute.
+  bool Get(const VValueBag& bag, T& out) const {
+    V stored;
+    if (!bag.GetAttribute(*this, stored)) return false;
+    bag_key::FromStored(stored, out);
+    return true;
+  }
+  // Replaces the attribute, or adds it.
+  bool Set(VValueBag& bag, const T& value) const {
+    V stored;
+    bag_key::ToStored(value, stored);
+    return bag.SetAttribute(*this, stored);
+  }
+};
+
+}  // namespace zeft

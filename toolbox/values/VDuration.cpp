@@ -1,0 +1,397 @@
+#include "values/VDuration.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/VString.h"
+#include "files/VStream.h"
+#include "values/ValueTextHelpers.h"
+
+namespace zeft {
+
+constinit const VDuration::InfoType VDuration::sInfo;
+
+namespace {
+
+// Real numbers of milliseconds become counts by truncation; values beyond
+// the 64-bit range saturate rather than overflow.
+int64 TruncateToCount(double milliseconds) {
+  if (std::isnan(milliseconds)) return 0;
+  if (milliseconds >= 9223372036854775808.0) return INT64_MAX;
+  if (milliseconds <= -9223372036854775808.0) return INT64_MIN;
+  return int64(milliseconds);
+}
+
+// Milliseconds of a real number of seconds read from text, rounded to the
+// nearest: the text's decimal fraction rarely has an exact binary form, so
+// truncating would lose a millisecond on values such as 1.007.
+int64 SecondsToCount(double seconds) {
+  if (!std::isfinite(seconds)) return 0;
+  return TruncateToCount(std::round(seconds * 1000.0));
+}
+
+// Counts wrap around instead of overflowing: out-of-range input gives a
+// defined (if meaningless) count, never undefined behaviour.
+int64 MulWrap(int64 a, int64 b) { return int64(uint64(a) * uint64(b)); }
+int64 AddWrap(int64 a, int64 b) { return int64(uint64(a) + uint64(b)); }
+
+CompareResult CompareCounts(int64 a, int64 b) {
+  return a == b ? kCompareEqual : a > b ? kCompareBigger : kCompareLess;
+}
+
+int64 LoadCount(const void* data) {
+  int64 count;
+  std::memcpy(&count, data, sizeof(count));
+  return count;
+}
+
+// The products fit in 64 bits for every 32-bit part.
+int64 SumOfParts(int32 days, int32 hours, int32 minutes, int32 seconds, int32 milliseconds) {
+  return int64(days) * VDuration::kMillisecondsPerDay +
+         int64(hours) * VDuration::kMillisecondsPerHour +
+         int64(minutes) * VDuration::kMillisecondsPerMinute +
+         int64(seconds) * VDuration::kMillisecondsPerSecond + milliseconds;
+}
+
+// h, m, s and ms read from text, summed with wrapping.
+int64 SumOfTextParts(int64 hours, int64 minutes, int64 seconds, int64 milliseconds) {
+  int64 count = MulWrap(hours, VDuration::kMillisecondsPerHour);
+  count = AddWrap(count, MulWrap(minutes, VDuration::kMillisecondsPerMinute));
+  count = AddWrap(count, MulWrap(seconds, VDuration::kMillisecondsPerSecond));
+  return AddWrap(count, milliseconds);
+}
+
+}  // namespace
+
+VDuration::VDuration(int64 milliseconds)
+    : VValueSingle(kFlagDirty), fMilliseconds(milliseconds) {}
+
+VDuration::VDuration(const int64* count, bool zero)
+    : VValueSingle(kFlagDirty), fMilliseconds(zero ? 0 : LoadCount(count)) {}
+
+VDuration::VDuration(const VDuration& other)
+    : VValueSingle(kFlagDirty), fMilliseconds(other.fMilliseconds) {}
+
+VDuration& VDuration::operator=(const VDuration& other) {
+  FromDuration(other);
+  return *this;
+}
+
+void VDuration::SetCount(int64 milliseconds) {
+  fMilliseconds = milliseconds;
+  SetNotNullAndDirty();
+}
+
+void VDuration::Clear() { SetCount(0); }
+
+VDuration* VDuration::Clone() const { return new VDuration(*this); }
+
+bool VDuration::FromValueSameKind(const VValue* other) {
+  fMilliseconds = static_cast<const VDuration*>(other)->fMilliseconds;
+  SetNull(other->IsNull());
+  fFlags |= kFlagDirty;
+  return true;
+}
+
+// ---- Scalar forms
+
+uint8 VDuration::GetBoolean() const { return fMilliseconds != 0; }
+int8 VDuration::GetByte() const { return int8(ConvertToSeconds()); }
+int16 VDuration::GetWord() const { return int16(ConvertToSeconds()); }
+int32 VDuration::GetLong() const { return int32(ConvertToSeconds()); }
+int64 VDuration::GetLong8() const { return ConvertToSeconds(); }
+int64 VDuration::GetLong8OrMilliSeconds() const { return fMilliseconds; }
+double VDuration::GetReal() const { return double(fMilliseconds) / 1000.0; }
+
+void VDuration::GetDuration(VDuration& target) const { target.fMilliseconds = fMilliseconds; }
+
+void VDuration::GetString(VString& target) const {
+  target.Clear();
+  if (!IsNull()) target.FromLong8(fMilliseconds);
+}
+
+void VDuration::GetValue(VValueSingle& target) const { target.FromDuration(*this); }
+
+void VDuration::FromBoolean(uint8 value) { SetCount(value ? kMillisecondsPerSecond : 0); }
+void VDuration::FromByte(int8 value) { FromNbSeconds(value); }
+void VDuration::FromWord(int16 value) { FromNbSeconds(value); }
+void VDuration::FromLong(int32 value) { FromNbSeconds(value); }
+void VDuration::FromLong8(int64 value) { FromNbSeconds(value); }
+void VDuration::FromReal(double value) { SetCount(TruncateToCount(value * 1000.0)); }
+void VDuration::FromDuration(const VDuration& other) { SetCount(other.fMilliseconds); }
+
+void VDuration::FromValue(const VValueSingle& value) {
+  value.GetDuration(*this);
+  SetNull(value.IsNull());
+}
+
+void VDuration::FromString(const VString& text) {
+  if (text.FindUniChar(u':') == 0) {
+    FromNbSeconds(value_text::ReadLong8(text));
+    return;
+  }
+  // Split at ":", keeping empty parts; each part is read as a number.
+  std::vector<int64> parts;
+  const int32 length = text.GetLength();
+  int32 start = 1;
+  while (start <= length + 1) {
+    int32 colon = text.FindUniChar(u':', start);
+    if (colon == 0) colon = length + 1;
+    VString part;
+    text.GetSubString(start, colon - start, part);
+    parts.push_back(value_text::ReadLong8(part));
+    start = colon + 1;
+  }
+  if (parts.size() >= 4) {
+    SetCount(SumOfTextParts(parts[0], parts[1], parts[2], parts[3]));
+  } else if (parts.size() == 3) {
+    SetCount(SumOfTextParts(parts[0], parts[1], parts[2], 0));
+  } else {
+    SetCount(SumOfTextParts(0, parts[0], parts[1], 0));
+  }
+}
+
+// ---- ISO 8601 form
+
+void VDuration::GetXMLString(VString& text, uint32 options) const {
+  if ((options & kXMLOptionISO8601) == 0) {
+    text.FromLong8(ConvertToSeconds());
+    return;
+  }
+  int32 days, hours, minutes, seconds, milliseconds;
+  GetDuration(days, hours, minutes, seconds, milliseconds);
+  char buffer[256];
+  if (milliseconds == 0) {
+    if (days == 0) {
+      std::snprintf(buffer, sizeof(buffer), "PT%dH%dM%dS", hours, minutes, seconds);
+    } else {
+      std::snprintf(buffer, sizeof(buffer), "P%dDT%dH%dM%dS", days, hours, minutes, seconds);
+    }
+  } else {
+    // The seconds are written through single precision, as they always were.
+    const double fraction = double(float(double(seconds) + double(milliseconds) / 1000.0));
+    if (days == 0) {
+      std::snprintf(buffer, sizeof(buffer), "PT%dH%dM%.14fS", hours, minutes, fraction);
+    } else {
+      std::snprintf(buffer, sizeof(buffer), "P%dDT%dH%dM%.14fS", days, hours, minutes,
+                    fraction);
+    }
+  }
+  text.FromCString(buffer);
+}
+
+bool VDuration::FromXMLString(const VString& text) {
+  if (text.IsEmpty() || text.GetCPointer()[0] != u'P') {
+    FromString(text);  // seconds, or the colon form
+    return true;
+  }
+  int64 years = 0, months = 0, days = 0, hours = 0, minutes = 0;
+  double seconds = 0.0;
+  bool inTime = false;
+  VString number;
+  const UniChar* units = text.GetCPointer();
+  for (int32 i = 1; i < text.GetLength(); ++i) {
+    const UniChar c = units[i];
+    if (!inTime && c == u'T') {
+      inTime = true;
+    } else if (!inTime && (c == u'Y' || c == u'M' || c == u'D')) {
+      const int64 n = value_text::ReadLong(number);
+      (c == u'Y' ? years : c == u'M' ? months : days) = n;
+      number.Clear();
+    } else if (inTime && (c == u'H' || c == u'M')) {
+      (c == u'H' ? hours : minutes) = value_text::ReadLong(number);
+      number.Clear();
+    } else if (inTime && c == u'S') {
+      const std::string bytes = value_text::ToUTF8(number, 255);
+      if (std::sscanf(bytes.c_str(), "%lf", &seconds) != 1) seconds = 0.0;
+    } else {
+      number.AppendUniChar(c);
+    }
+  }
+  // A year counts 360 days and a month 30.
+  // The parts are 32-bit numbers, so the sums below cannot overflow.
+  const int64 dayCount = years * 360 + months * 30 + days;
+  SetCount(dayCount * kMillisecondsPerDay + hours * kMillisecondsPerHour +
+           minutes * kMillisecondsPerMinute + SecondsToCount(seconds));
+  return true;
+}
+
+// ---- Parts
+
+int32 VDuration::GetDay() const { return int32(fMilliseconds / kMillisecondsPerDay); }
+int32 VDuration::GetHour() const {
+  return int32((fMilliseconds % kMillisecondsPerDay) / kMillisecondsPerHour);
+}
+int32 VDuration::GetMinute() const {
+  return int32((fMilliseconds % kMillisecondsPerHour) / kMillisecondsPerMinute);
+}
+int32 VDuration::GetSecond() const {
+  return int32((fMilliseconds % kMillisecondsPerMinute) / kMillisecondsPerSecond);
+}
+int32 VDuration::GetMillisecond() const { return int32(fMilliseconds % kMillisecondsPerSecond); }
+
+void VDuration::GetDuration(int32& days, int32& hours, int32& minutes, int32& seconds,
+                            int32& milliseconds) const {
+  if (IsNull()) {
+    days = hours = minutes = seconds = milliseconds = -1;
+    return;
+  }
+  days = GetDay();
+  hours = GetHour();
+  minutes = GetMinute();
+  seconds = GetSecond();
+  milliseconds = GetMillisecond();
+}
+
+void VDuration::GetFormattedString(VString& text) const {
+  int32 parts[5];
+  GetDuration(parts[0], parts[1], parts[2], parts[3], parts[4]);
+  for (int i = 0; i < 5; ++i) {
+    if (i > 0) text.AppendUniChar(u':');
+    text.AppendLong(parts[i]);
+  }
+}
+
+void VDuration::FromDecimalHour(double hours) {
+  SetCount(TruncateToCount(hours * double(kMillisecondsPerHour)));
+}
+
+void VDuration::FromNbMilliseconds(int64 n) { SetCount(n); }
+void VDuration::FromNbSeconds(int64 n) { SetCount(MulWrap(n, kMillisecondsPerSecond)); }
+void VDuration::FromNbMinutes(int64 n) { SetCount(MulWrap(n, kMillisecondsPerMinute)); }
+void VDuration::FromNbHours(int64 n) { SetCount(MulWrap(n, kMillisecondsPerHour)); }
+void VDuration::FromNbDays(int64 n) { SetCount(MulWrap(n, kMillisecondsPerDay)); }
+
+void VDuration::SetDuration(int32 days, int32 hours, int32 minutes, int32 seconds,
+                            int32 milliseconds) {
+  SetCount(SumOfParts(days, hours, minutes, seconds, milliseconds));
+}
+
+void VDuration::AddDuration(int32 days, int32 hours, int32 minutes, int32 seconds,
+                            int32 milliseconds) {
+  SetCount(AddWrap(fMilliseconds, SumOfParts(days, hours, minutes, seconds, milliseconds)));
+}
+
+// ---- Arithmetic
+
+void VDuration::Add(const VDuration& other) {
+  fMilliseconds = AddWrap(fMilliseconds, other.fMilliseconds);
+}
+void VDuration::Substract(const VDuration& other) {
+  fMilliseconds = AddWrap(fMilliseconds, MulWrap(other.fMilliseconds, -1));
+}
+
+VDuration& VDuration::Multiply(double factor) {
+  fMilliseconds = TruncateToCount(double(fMilliseconds) * factor);
+  return *this;
+}
+
+VDuration& VDuration::Divide(double divisor) {
+  fMilliseconds = TruncateToCount(double(fMilliseconds) / divisor);
+  return *this;
+}
+
+double VDuration::Divide(const VDuration& divisor) const {
+  return double(fMilliseconds) / double(divisor.fMilliseconds);
+}
+
+void VDuration::Remainder(const VDuration& divisor) {
+  // -1 would overflow the division for the smallest count; its remainder is 0.
+  if (divisor.fMilliseconds == 0) return;
+  fMilliseconds = divisor.fMilliseconds == -1 ? 0 : fMilliseconds % divisor.fMilliseconds;
+}
+
+// The deltas are formed in 64 bits (n days always fit); only the final sum
+// can leave the range, and it wraps.
+void VDuration::AddDays(int32 n) { AddMilliseconds(int64(n) * kMillisecondsPerDay); }
+void VDuration::AddHours(int32 n) { AddMilliseconds(int64(n) * kMillisecondsPerHour); }
+void VDuration::AddMinutes(int32 n) { AddMilliseconds(int64(n) * kMillisecondsPerMinute); }
+void VDuration::AddSeconds(int32 n) { AddMilliseconds(int64(n) * kMillisecondsPerSecond); }
+void VDuration::AddMilliseconds(int64 n) { SetCount(AddWrap(fMilliseconds, n)); }
+void VDuration::AddDecimalHour(double hours) {
+  AddMilliseconds(TruncateToCount(hours * double(kMillisecondsPerHour)));
+}
+
+void VDuration::AdjustDay(int32 n) {
+  AddMilliseconds((int64(n) - GetDay()) * kMillisecondsPerDay);
+}
+void VDuration::AdjustHour(int32 n) {
+  AddMilliseconds((int64(n) - GetHour()) * kMillisecondsPerHour);
+}
+void VDuration::AdjustMinute(int32 n) {
+  AddMilliseconds((int64(n) - GetMinute()) * kMillisecondsPerMinute);
+}
+void VDuration::AdjustSecond(int32 n) {
+  AddMilliseconds((int64(n) - GetSecond()) * kMillisecondsPerSecond);
+}
+void VDuration::AdjustMillisecond(int32 n) { AddMilliseconds(int64(n) - GetMillisecond()); }
+
+// ---- Comparison
+
+CompareResult VDuration::CompareTo(const VDuration& other) const {
+  return CompareCounts(fMilliseconds, other.fMilliseconds);
+}
+
+CompareResult VDuration::CompareTo(const VValueSingle& other, bool) const {
+  VDuration converted;
+  other.GetDuration(converted);
+  return CompareTo(converted);
+}
+
+CompareResult VDuration::CompareToSameKind(const VValue* other, bool) const {
+  return CompareTo(*static_cast<const VDuration*>(other));
+}
+bool VDuration::EqualToSameKind(const VValue* other, bool) const {
+  return fMilliseconds == static_cast<const VDuration*>(other)->fMilliseconds;
+}
+CompareResult VDuration::CompareToSameKindPtr(const void* data, bool) const {
+  return CompareCounts(fMilliseconds, LoadCount(data));
+}
+bool VDuration::EqualToSameKindPtr(const void* data, bool) const {
+  return fMilliseconds == LoadCount(data);
+}
+CompareResult VDuration::CompareToSameKindWithOptions(const VValue* other,
+                                                      const VCompareOptions&) const {
+  return CompareToSameKind(other, false);
+}
+bool VDuration::EqualToSameKindWithOptions(const VValue* other, const VCompareOptions&) const {
+  return EqualToSameKind(other, false);
+}
+CompareResult VDuration::CompareToSameKindPtrWithOptions(const void* data,
+                                                         const VCompareOptions&) const {
+  return CompareToSameKindPtr(data, false);
+}
+bool VDuration::EqualToSameKindPtrWithOptions(const void* data, const VCompareOptions&) const {
+  return EqualToSameKindPtr(data, false);
+}
+
+// ---- Raw and stream forms
+
+const void* VDuration::LoadFromPtr(const void* data, bool) {
+  SetCount(LoadCount(data));
+  return static_cast<const uint8*>(data) + sizeof(int64);
+}
+
+void* VDuration::WriteToPtr(void* data, bool, size_t) const {
+  std::memcpy(data, &fMilliseconds, sizeof(int64));
+  return static_cast<uint8*>(data) + sizeof(int64);
+}
+
+VError VDuration::ReadFromStream(VStream* stream, int32) {
+  int64 count = 0;
+  int32 n = 1;
+  const VError error = stream->GetLong8s(&count, &n);
+  if (n == 1) fMilliseconds = count;
+  return error;
+}
+
+VError VDuration::WriteToStream(VStream* stream, int32 param) const {
+  VValueSingle::WriteToStream(stream, param);
+  return stream->PutLong8s(&fMilliseconds, 1);
+}
+
+}  // namespace zeft
