@@ -126,7 +126,7 @@ void SetCounters(benchmark::State& state, const Pool& pool) {
 
 // ---- UTF-8 to UTF-16 into a buffer the caller has ----
 
-void BM_Decode_Zeft(benchmark::State& state) {
+void BM_UTF8Decode_Zeft(benchmark::State& state) {
   const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
   Cursor cursor(pool);
   std::vector<UniChar> out(pool.maxUTF8 + 1);
@@ -144,7 +144,7 @@ void BM_Decode_Zeft(benchmark::State& state) {
   SetCounters(state, pool);
 }
 
-void BM_Decode_ICU(benchmark::State& state) {
+void BM_UTF8Decode_ICU(benchmark::State& state) {
   const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
   Cursor cursor(pool);
   std::vector<UChar> out(pool.maxUTF8 + 1);
@@ -160,7 +160,7 @@ void BM_Decode_ICU(benchmark::State& state) {
   SetCounters(state, pool);
 }
 
-void BM_Decode_Iconv(benchmark::State& state) {
+void BM_UTF8Decode_Iconv(benchmark::State& state) {
   const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
   Cursor cursor(pool);
   std::vector<char> out(2 * pool.maxUTF8 + 2);
@@ -180,7 +180,7 @@ void BM_Decode_Iconv(benchmark::State& state) {
 
 // ---- UTF-16 to UTF-8 into a buffer the caller has ----
 
-void BM_Encode_Zeft(benchmark::State& state) {
+void BM_UTF8Encode_Zeft(benchmark::State& state) {
   const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
   Cursor cursor(pool);
   std::vector<char> out(pool.maxUTF8 + 1);
@@ -198,7 +198,7 @@ void BM_Encode_Zeft(benchmark::State& state) {
   SetCounters(state, pool);
 }
 
-void BM_Encode_ICU(benchmark::State& state) {
+void BM_UTF8Encode_ICU(benchmark::State& state) {
   const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
   Cursor cursor(pool);
   std::vector<char> out(pool.maxUTF8 + 1);
@@ -214,7 +214,7 @@ void BM_Encode_ICU(benchmark::State& state) {
   SetCounters(state, pool);
 }
 
-void BM_Encode_Iconv(benchmark::State& state) {
+void BM_UTF8Encode_Iconv(benchmark::State& state) {
   const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
   Cursor cursor(pool);
   std::vector<char> out(pool.maxUTF8 + 1);
@@ -234,7 +234,7 @@ void BM_Encode_Iconv(benchmark::State& state) {
 
 // ---- Whole strings, allocation included ----
 
-void BM_StringFromUTF8_Zeft(benchmark::State& state) {
+void BM_UTF8StringFrom_Zeft(benchmark::State& state) {
   const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
   Cursor cursor(pool);
   zeft::VString s;
@@ -246,7 +246,7 @@ void BM_StringFromUTF8_Zeft(benchmark::State& state) {
   SetCounters(state, pool);
 }
 
-void BM_StringFromUTF8_ICU(benchmark::State& state) {
+void BM_UTF8StringFrom_ICU(benchmark::State& state) {
   const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
   Cursor cursor(pool);
   for (auto _ : state) {
@@ -258,7 +258,7 @@ void BM_StringFromUTF8_ICU(benchmark::State& state) {
   SetCounters(state, pool);
 }
 
-void BM_StringToUTF8_Zeft(benchmark::State& state) {
+void BM_UTF8StringTo_Zeft(benchmark::State& state) {
   const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
   std::vector<zeft::VString> strings(pool.texts.size());
   for (size_t i = 0; i < strings.size(); ++i) {
@@ -274,7 +274,7 @@ void BM_StringToUTF8_Zeft(benchmark::State& state) {
   SetCounters(state, pool);
 }
 
-void BM_StringToUTF8_ICU(benchmark::State& state) {
+void BM_UTF8StringTo_ICU(benchmark::State& state) {
   const Pool& pool = GetPool(int(state.range(0)), size_t(state.range(1)));
   std::vector<icu::UnicodeString> strings;
   for (const Text& text : pool.texts)
@@ -289,15 +289,15 @@ void BM_StringToUTF8_ICU(benchmark::State& state) {
   SetCounters(state, pool);
 }
 
-BENCHMARK(BM_Decode_Zeft)->Apply(Arguments);
-BENCHMARK(BM_Decode_ICU)->Apply(Arguments);
-BENCHMARK(BM_Decode_Iconv)->Apply(Arguments);
-BENCHMARK(BM_Encode_Zeft)->Apply(Arguments);
-BENCHMARK(BM_Encode_ICU)->Apply(Arguments);
-BENCHMARK(BM_Encode_Iconv)->Apply(Arguments);
-BENCHMARK(BM_StringFromUTF8_Zeft)->Apply(Arguments);
-BENCHMARK(BM_StringFromUTF8_ICU)->Apply(Arguments);
-BENCHMARK(BM_StringToUTF8_Zeft)->Apply(Arguments);
-BENCHMARK(BM_StringToUTF8_ICU)->Apply(Arguments);
+BENCHMARK(BM_UTF8Decode_Zeft)->Apply(Arguments);
+BENCHMARK(BM_UTF8Decode_ICU)->Apply(Arguments);
+BENCHMARK(BM_UTF8Decode_Iconv)->Apply(Arguments);
+BENCHMARK(BM_UTF8Encode_Zeft)->Apply(Arguments);
+BENCHMARK(BM_UTF8Encode_ICU)->Apply(Arguments);
+BENCHMARK(BM_UTF8Encode_Iconv)->Apply(Arguments);
+BENCHMARK(BM_UTF8StringFrom_Zeft)->Apply(Arguments);
+BENCHMARK(BM_UTF8StringFrom_ICU)->Apply(Arguments);
+BENCHMARK(BM_UTF8StringTo_Zeft)->Apply(Arguments);
+BENCHMARK(BM_UTF8StringTo_ICU)->Apply(Arguments);
 
 }  // namespace

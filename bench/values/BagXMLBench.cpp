@@ -1,7 +1,6 @@
 // The XML text of a bag of 1,000 attributes against libxml2's text writer
 // writing the same element into a memory buffer.
 #include <benchmark/benchmark.h>
-
 #include <libxml/xmlwriter.h>
 
 #include <string>
@@ -36,7 +35,8 @@ std::vector<Attribute> MakeAttributes() {
         a.value = std::to_string(i) + ".5";
         break;
       default:
-        a.value = (i % 2 == 0) ? "plain value " + std::to_string(i) : "a < b & \"c\" " + std::to_string(i);
+        a.value = (i % 2 == 0) ? "plain value " + std::to_string(i)
+                               : "a < b & \"c\" " + std::to_string(i);
         break;
     }
     attributes.push_back(a);

@@ -223,6 +223,42 @@ TEST(VUTF8Converter, BulkPieceByPieceAndCountedEncodingAgree) {
   }
 }
 
+TEST(VUTF8Converter, ASCIIRunsOfEveryLengthInExactBuffers) {
+  // The vector loops and their overlapping last block, at every run length
+  // and position, with input and output in heap blocks of the exact size so
+  // that AddressSanitizer sees any access outside them.
+  VToUnicodeConverter_UTF8 decoder;
+  VFromUnicodeConverter_UTF8 encoder;
+  for (size_t before = 0; before < 3; ++before) {
+    for (size_t run = 1; run <= 70; ++run) {
+      for (size_t after = 0; after < 2; ++after) {
+        SCOPED_TRACE(testing::Message() << before << " + " << run << " + " << after);
+        Units text = Units(before, u'\u00E9') + Units(run, u'a') + Units(after, u'\u4E2D');
+        for (size_t i = 0; i < run; ++i) text[before + i] = UniChar(u'!' + (i * 7) % 90);
+        const size_t bytes = 2 * before + run + 3 * after;
+
+        std::unique_ptr<UniChar[]> units(new UniChar[text.size()]);
+        std::memcpy(units.get(), text.data(), text.size() * 2);
+        std::unique_ptr<uint8[]> encoded(new uint8[bytes]);
+        int consumed = 0;
+        size_t produced = 0;
+        ASSERT_TRUE(encoder.Convert(units.get(), int(text.size()), &consumed, encoded.get(),
+                                    bytes, &produced));
+        ASSERT_EQ(produced, bytes);
+        ASSERT_EQ(consumed, int(text.size()));
+
+        std::unique_ptr<UniChar[]> decoded(new UniChar[text.size()]);
+        size_t read = 0;
+        int written = 0;
+        ASSERT_TRUE(decoder.Convert(encoded.get(), bytes, &read, decoded.get(),
+                                    int(text.size()), &written));
+        ASSERT_EQ(read, bytes);
+        ASSERT_EQ(Units(decoded.get(), size_t(written)), text);
+      }
+    }
+  }
+}
+
 struct EncodeCase {
   const char* label;
   Units input;

@@ -6,6 +6,7 @@
 #include "core/VCollator.h"
 #include "core/VCompareOptions.h"
 #include "core/VIntlMgr.h"
+#include "runtime/VTask.h"
 
 namespace zeft {
 namespace {
@@ -119,6 +120,64 @@ TEST(VIntlMgrCreate, ProcessDefaultHoldsOneReference) {
   VIntlMgr::SetProcessDefault(nullptr);
   EXPECT_EQ(VIntlMgr::GetProcessDefault(), nullptr);
   EXPECT_EQ(intl->GetRefCount(), 1);
+}
+
+// Settings equal to the current ones are copied, with the collator reset.
+TEST(VIntlMgrCreate, ReusesEqualCurrentSettings) {
+  VRefPtr<VIntlMgr> current = Make(1031);
+  ASSERT_TRUE(current);
+  VIntlMgr::SetProcessDefault(current.Get());
+  if (VTask::GetCurrentIntlManager() != current.Get()) {
+    VIntlMgr::SetProcessDefault(nullptr);
+    GTEST_SKIP() << "the current settings do not fall back to the process default yet";
+  }
+  current->GetCollator()->SetWildChar(u'*');
+  VRefPtr<VIntlMgr> same = Make(1031, 1031);
+  ASSERT_TRUE(same);
+  EXPECT_NE(same.Get(), current.Get());
+  EXPECT_NE(same->GetCollator(), current->GetCollator());
+  EXPECT_EQ(same->GetWildChar(), u'@');
+  EXPECT_EQ(current->GetWildChar(), u'*');
+  EXPECT_EQ(Str(same->GetDecimalSeparator()), ",");
+  VRefPtr<VIntlMgr> other = Make(1031, 1033);
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->GetCollator()->GetDialectCode(), 1033u);
+  VIntlMgr::SetProcessDefault(nullptr);
+}
+
+TEST(VIntlMgrStrings, CaseOfStrings) {
+  VString shared("stra\xC3\x9F" "e \xC3\x9C abc");
+  VString text(shared);
+  VIntlMgr* current = VTask::GetCurrentIntlManager();
+  text.ToUpperCase();
+  if (current == nullptr) {
+    // Without settings only ASCII letters change.
+    EXPECT_EQ(Str(text), "STRA\xC3\x9F" "E \xC3\x9C ABC");
+  } else {
+    EXPECT_EQ(Str(text), "STRASSE \xC3\x9C ABC");
+  }
+  EXPECT_EQ(Str(shared), "stra\xC3\x9F" "e \xC3\x9C abc");
+  text.ToLowerCase();
+  EXPECT_EQ(Str(text).substr(0, 4), "stra");
+  VString digits("123 \xC3\x9F");
+  VString copy(digits);
+  copy.ToLowerCase();
+  EXPECT_EQ(Str(copy), "123 \xC3\x9F");
+  VString empty;
+  empty.ToUpperCase();
+  EXPECT_TRUE(empty.IsEmpty());
+}
+
+TEST(VIntlMgrStrings, CaseThroughTheCurrentSettings) {
+  VRefPtr<VIntlMgr> intl = Make(1033);
+  ASSERT_TRUE(intl);
+  VIntlMgr::SetProcessDefault(intl.Get());
+  bool wired = VTask::GetCurrentIntlManager() == intl.Get();
+  VString text("stra\xC3\x9F" "e");
+  text.ToUpperCase();
+  VIntlMgr::SetProcessDefault(nullptr);
+  if (!wired) GTEST_SKIP() << "the current settings do not fall back to the process default yet";
+  EXPECT_EQ(Str(text), "STRASSE");
 }
 
 class VIntlMgrCollation : public ::testing::Test {

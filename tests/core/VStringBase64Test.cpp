@@ -2,6 +2,7 @@
 // bits, white space, checksum texts, and the coding of a string's content.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
@@ -11,11 +12,14 @@
 #include "core/CharSet.h"
 #include "core/VMemoryBuffer.h"
 #include "core/VString.h"
+#include "support/ErrorTestSupport.h"
 
 namespace zeft {
 namespace {
 
-std::u16string Text(const VString& s) { return std::u16string(s.GetCPointer(), size_t(s.GetLength())); }
+std::u16string Text(const VString& s) {
+  return std::u16string(s.GetCPointer(), size_t(s.GetLength()));
+}
 
 VString Str(const std::u16string& text) {
   VString s;
@@ -139,6 +143,10 @@ TEST(Base64Coder, FailedDecodingEmptiesTheOutput) {
   EXPECT_EQ(out.GetDataSize(), 0u);
   EXPECT_FALSE(Base64Coder::Decode(nullptr, 4, out, false));
   EXPECT_FALSE(Base64Coder::_Encode(nullptr, 3, out, 0, false));
+  // A size whose text could not be counted is refused before any byte is read.
+  EXPECT_FALSE(Base64Coder::_Encode("x", SIZE_MAX, out, 0, false));
+  EXPECT_FALSE(Base64Coder::_Encode("x", SIZE_MAX / 3 * 2, out, 0, true));
+  EXPECT_EQ(out.GetDataSize(), 0u);
 }
 
 TEST(Base64Coder, DecodeQuadsStopsBehindTheStranger) {
@@ -163,7 +171,7 @@ TEST(Base64Coder, RandomBytesRoundTripAtEveryLength) {
     for (char& c : data) c = char(random());
     for (bool url : {false, true}) {
       for (int perLine : {0, 1, 5, 19}) {
-        SCOPED_TRACE(testing::Message() << size << (url ? " url " : " ") << perLine);
+        SCOPED_TRACE(::testing::Message() << size << (url ? " url " : " ") << perLine);
         EXPECT_EQ(Decode(Encode(data, url, perLine), url), data);
       }
     }
@@ -273,6 +281,19 @@ TEST(VStringBase64, DecodeContentReadsTheBytesInTheCharSet) {
   VString bad = Str(u"YQ");
   EXPECT_FALSE(bad.DecodeBase64(kCharSetUTF8, false));
   EXPECT_EQ(Text(bad), u"YQ");
+}
+
+TEST(VStringBase64, UnitsOutsideASCIIRaise210) {
+  testing::ErrorCollector errors;
+  VMemoryBuffer<> out;
+  EXPECT_FALSE(Str(u"YQ\u00E9=").DecodeBase64(out, false));
+  auto records = errors.Errors();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].code, ToolboxError(toolbox_error::kNotASCII));
+  // A text that only is no Base64 fails without an error record.
+  errors.Flush();
+  EXPECT_FALSE(Str(u"Y!==").DecodeBase64(out, false));
+  EXPECT_TRUE(errors.Errors().empty());
 }
 
 }  // namespace

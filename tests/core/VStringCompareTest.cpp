@@ -9,6 +9,7 @@
 #include "core/VCompareOptions.h"
 #include "core/VLong.h"
 #include "core/VString.h"
+#include "support/ToolboxTestEnvironment.h"
 
 namespace zeft {
 namespace {
@@ -42,7 +43,7 @@ TEST(VStringCompare, RawAndASCIICase) {
       {u"\u00E9", u"e", 1, 1}, {u"\u00C9", u"\u00E9", -1, -1}, {u"b", u"a\uFFFF", 1, 1},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.a.size() << "/" << c.b.size());
+    SCOPED_TRACE(::testing::Message() << c.a.size() << "/" << c.b.size());
     EXPECT_EQ(S(c.a).CompareToStringRaw(S(c.b)), c.raw);
     EXPECT_EQ(S(c.a).CompareToStringRawCase(S(c.b)), c.rawCase);
     EXPECT_EQ(S(c.a).EqualToStringRaw(S(c.b)), c.raw == 0);
@@ -60,6 +61,7 @@ TEST(VStringCompare, USASCIICString) {
 }
 
 TEST(VStringCompare, WithoutCollationDiacriticalDecidesCase) {
+  testing::StWithoutIntlSettings noSettings;
   EXPECT_EQ(S(u"ABC").CompareToString(S(u"abc"), false), 0);
   EXPECT_EQ(S(u"ABC").CompareToString(S(u"abc"), true), -1);
   EXPECT_TRUE(S(u"Hello").EqualToString(S(u"hELLO")));

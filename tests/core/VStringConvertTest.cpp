@@ -1,26 +1,38 @@
 // VString read as numbers, booleans, codes and hexadecimal; hexadecimal
 // text; the string written as bytes and read with a byte-order mark.
 #include <gtest/gtest.h>
+#include <locale.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "core/CharSet.h"
+#include "core/IRefCountable.h"
+#include "core/VIntlMgr.h"
 #include "core/VLong.h"
 #include "core/VMemoryBuffer.h"
 #include "core/VReal.h"
 #include "core/VString.h"
+#include "runtime/VTask.h"
+#include "values/VDuration.h"
+#include "values/VTime.h"
+#include "values/VUUID.h"
 
 namespace zeft {
 namespace {
 
-std::u16string Text(const VString& s) { return std::u16string(s.GetCPointer(), size_t(s.GetLength())); }
+std::u16string Text(const VString& s) {
+  return std::u16string(s.GetCPointer(), size_t(s.GetLength()));
+}
 
 VString Str(const std::u16string& text) {
   VString s;
@@ -75,15 +87,9 @@ TEST(VStringNumbers, GetLongAndGetWordRefuseWhatDoesNotFit) {
     int16 asWord;
   };
   const Case cases[] = {
-      {u"3000000000", 0, 0},
-      {u"2147483647", INT32_MAX, 0},
-      {u"-2147483648", INT32_MIN, 0},
-      {u"-2147483649", 0, 0},
-      {u"40000", 40000, 0},
-      {u"32767", 32767, 32767},
-      {u"-32768", -32768, -32768},
-      {u"-32769", -32769, 0},
-      {u"-5", -5, -5},
+      {u"3000000000", 0, 0},       {u"2147483647", INT32_MAX, 0}, {u"-2147483648", INT32_MIN, 0},
+      {u"-2147483649", 0, 0},      {u"40000", 40000, 0},          {u"32767", 32767, 32767},
+      {u"-32768", -32768, -32768}, {u"-32769", -32769, 0},        {u"-5", -5, -5},
       {u"7 apples", 7, 7},
   };
   for (const Case& c : cases) {
@@ -141,7 +147,10 @@ TEST(VStringNumbers, GetRealReadsTheCLocaleForm) {
       {u"1e-999", 0.0, true},
       {u"inf", inf, false},
       {std::u16string(300, u'0') + u"1.5", 1.5, false},
-      {std::u16string(u"4\0" u"2", 3), 4.0, false},
+      {std::u16string(u"4\0"
+                      u"2",
+                      3),
+       4.0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Narrow(c.text.substr(0, 40)));
@@ -151,6 +160,51 @@ TEST(VStringNumbers, GetRealReadsTheCLocaleForm) {
     EXPECT_EQ(overflow, c.overflow);
     EXPECT_EQ(s.GetReal(), c.value);
   }
+}
+
+// Whatever the text, the result is the C library's C-locale reading.
+TEST(VStringNumbers, GetRealMatchesStrtodInTheCLocale) {
+  const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t(nullptr));
+  ASSERT_NE(cLocale, locale_t(nullptr));
+  std::mt19937 random(17);
+  const std::string alphabet = " \t\n+-0123456789..eExXiInNfFaApP(";
+  std::vector<std::string> texts = {"1e308",     "1.8e308",  "2.2250738585072014e-308",
+                                    "4e-320",    "1e-400",   "-0",
+                                    "0x1p-1080", "   .5e-3", "+-1",
+                                    "nan(12)"};
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    const int length = int(random() % 24);
+    for (int k = 0; k < length; ++k) text += alphabet[random() % alphabet.size()];
+    texts.push_back(text);
+  }
+  std::uniform_real_distribution<double> exponent(-330, 330);
+  char buffer[64];
+  for (int i = 0; i < 2000; ++i) {
+    const double value = std::pow(10.0, exponent(random)) * ((random() % 2) ? -1.0 : 1.0);
+    std::snprintf(buffer, sizeof(buffer),
+                  (i % 3 == 0)   ? "%.17g"
+                  : (i % 3 == 1) ? "%.6e"
+                                 : "%a",
+                  value);
+    texts.push_back(buffer);
+  }
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    errno = 0;
+    const double expected = strtod_l(text.c_str(), nullptr, cLocale);
+    const bool expectedOverflow = errno == ERANGE && (expected == 0.0 || std::isinf(expected));
+    bool overflow = !expectedOverflow;
+    const double value =
+        Str(std::u16string(text.begin(), text.end())).GetRealCheckOverflow(&overflow);
+    if (std::isnan(expected)) {
+      EXPECT_TRUE(std::isnan(value));
+    } else {
+      EXPECT_EQ(std::memcmp(&value, &expected, sizeof(double)), 0) << value << " " << expected;
+    }
+    EXPECT_EQ(overflow, expectedOverflow);
+  }
+  freelocale(cLocale);
 }
 
 TEST(VStringNumbers, GetRealIgnoresTheProcessLocale) {
@@ -167,6 +221,30 @@ TEST(VStringNumbers, GetRealIgnoresTheProcessLocale) {
   const double value = Str(u"1.25").GetReal();
   std::setlocale(LC_NUMERIC, previous.c_str());
   EXPECT_EQ(value, 1.25);
+}
+
+// With settings, the integer parse stops at their decimal separator and
+// "true" is compared through their collation.
+TEST(VStringNumbers, FollowTheCurrentSettings) {
+  VRefPtr<VIntlMgr> french(VIntlMgr::Create(1036, kDialectSystem, 1), kAdoptRef);
+  ASSERT_TRUE(french);
+  ASSERT_EQ(Text(french->GetDecimalSeparator()), u",");
+  VIntlMgr::SetProcessDefault(french.Get());
+  const bool wired = VTask::GetCurrentIntlManager() == french.Get();
+  const int64 comma = Str(u"12,7").GetLong8();
+  const int64 point = Str(u"12.7").GetLong8();
+  const uint8 upper = Str(u"TRUE").GetBoolean();
+  const uint8 one = Str(u"1").GetBoolean();
+  std::vector<VString> parts;
+  const bool split = Str(u"aXb").GetSubStrings(Str(u"x"), parts, false, false, false);
+  VIntlMgr::SetProcessDefault(nullptr);
+  if (!wired) GTEST_SKIP() << "the current settings do not fall back to the process default yet";
+  EXPECT_EQ(comma, 12);
+  EXPECT_EQ(point, 127);
+  EXPECT_EQ(upper, 1);
+  EXPECT_EQ(one, 0);
+  EXPECT_TRUE(split);
+  EXPECT_EQ(parts.size(), 2u);
 }
 
 // ---------------------------------------------------------------------------
@@ -187,12 +265,8 @@ TEST(VStringNumbers, OsTypeIsTheFirstFourUTF8BytesPadded) {
     uint32 code;
   };
   const Case cases[] = {
-      {u"ab", 0x61622020},
-      {u"TEXT", 0x54455854},
-      {u"abcdef", 0x61626364},
-      {u"", 0x20202020},
-      {u"\u00E9", 0xC3A92020},
-      {u"a\u20AC", 0x61E282AC},  // a three-byte character fills the code
+      {u"ab", 0x61622020},     {u"TEXT", 0x54455854},    {u"abcdef", 0x61626364}, {u"", 0x20202020},
+      {u"\u00E9", 0xC3A92020}, {u"a\u20AC", 0x61E282AC},  // a three-byte character fills the code
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Narrow(c.text));
@@ -201,6 +275,45 @@ TEST(VStringNumbers, OsTypeIsTheFirstFourUTF8BytesPadded) {
   VString back;
   back.FromOsType(Str(u"ab").GetOsType());
   EXPECT_EQ(Text(back), u"ab  ");
+}
+
+// Durations, UUIDs and times give the string their own text and read their
+// own text from it.
+TEST(VStringOtherKinds, EachKindWritesAndReadsItsOwnText) {
+  VString text(true);
+  const VDuration duration(90061001);
+  text.FromDuration(duration);
+  VString expected;
+  duration.GetString(expected);
+  EXPECT_EQ(Text(text), Text(expected));
+  EXPECT_FALSE(text.IsEmpty());
+  const VString colons = Str(u"1:02:03:004");
+  VDuration durationBack;
+  colons.GetDuration(durationBack);
+  VDuration durationExpected;
+  durationExpected.FromString(colons);
+  EXPECT_TRUE(durationBack == durationExpected);
+  EXPECT_NE(durationBack.GetLong8(), 0);
+
+  const VUUID uuid(true);
+  text.FromVUUID(uuid);
+  EXPECT_EQ(text.GetLength(), 32);
+  VUUID uuidBack;
+  text.GetVUUID(uuidBack);
+  EXPECT_TRUE(uuidBack == uuid);
+
+  VTime time;
+  time.FromUTCTime(2024, 2, 29, 13, 45, 30, 0);
+  text.FromTime(time);
+  time.GetString(expected);
+  EXPECT_EQ(Text(text), Text(expected));
+  const VString numbers = Str(u"2024 2 29 13 45 30");
+  VTime timeBack;
+  numbers.GetTime(timeBack);
+  VTime timeExpected;
+  timeExpected.FromString(numbers);
+  EXPECT_TRUE(timeBack == timeExpected);
+  EXPECT_FALSE(timeBack.IsNull());
 }
 
 // ---------------------------------------------------------------------------
@@ -246,7 +359,7 @@ TEST(VStringHexText, WidthsAndPrefix) {
 }
 
 TEST(VStringHexText, ReadsBackWhatItWrites) {
-  const uint64 values[] = {0, 1, 0xF, 0x10, 0xFFFF, 0x10000, 0xDEADBEEF, 0x123456789ABCDEF0,
+  const uint64 values[] = {0,         1, 0xF, 0x10, 0xFFFF, 0x10000, 0xDEADBEEF, 0x123456789ABCDEF0,
                            UINT64_MAX};
   for (uint64 value : values) {
     for (bool prefix : {false, true}) {
@@ -327,8 +440,8 @@ TEST(VStringBytes, ToBlockPrefixAndTerminatorInBytes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const Block block = ToBlock(Str(c.text), c.bufferSize, kCharSetUTF8, c.terminator, c.prefix,
-                                c.bytes.size());
+    const Block block =
+        ToBlock(Str(c.text), c.bufferSize, kCharSetUTF8, c.terminator, c.prefix, c.bytes.size());
     EXPECT_EQ(block.result, c.result);
     EXPECT_EQ(block.bytes, c.bytes);
   }

@@ -10,7 +10,9 @@
 namespace zeft {
 namespace {
 
-std::u16string Text(const VString& s) { return std::u16string(s.GetCPointer(), size_t(s.GetLength())); }
+std::u16string Text(const VString& s) {
+  return std::u16string(s.GetCPointer(), size_t(s.GetLength()));
+}
 
 VString Str(const std::u16string& text) {
   VString s;
@@ -69,7 +71,7 @@ TEST(VStringJSON, Escaping) {
       {u"plain", 0x2 | 0x8, u"plain"},  // other bits are not looked at
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << Narrow(c.text) << " options " << c.options);
+    SCOPED_TRACE(::testing::Message() << Narrow(c.text) << " options " << c.options);
     EXPECT_EQ(Escape(c.text, c.options), c.json);
   }
   VString out;
@@ -175,9 +177,8 @@ TEST(VStringChecks, CleanJSName) {
     std::u16string name;
   };
   const Case cases[] = {
-      {u"9lives-x", u"_9livesx"}, {u"a.b$c", u"ab$c"},       {u"", u""},
-      {u"_ok_", u"_ok_"},         {u"\u00E9t\u00E9", u"t"},  {u"0", u"_0"},
-      {u"-9", u"9"},              {u"...", u""},
+      {u"9lives-x", u"_9livesx"}, {u"a.b$c", u"ab$c"}, {u"", u""},    {u"_ok_", u"_ok_"},
+      {u"\u00E9t\u00E9", u"t"},   {u"0", u"_0"},       {u"-9", u"9"}, {u"...", u""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Narrow(c.text));

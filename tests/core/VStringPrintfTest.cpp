@@ -2,23 +2,27 @@
 // conversions %S, %A and %V, the 1023-byte cut, and bag placeholders.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdint>
+#include <climits>
+#include <cstdio>
+#include <limits>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
 
+#include "core/IRefCountable.h"
 #include "core/VLong.h"
 #include "core/VReal.h"
-#include "core/IRefCountable.h"
 #include "core/VString.h"
 #include "values/VValueBag.h"
 
 namespace zeft {
 namespace {
 
-std::u16string Text(const VString& s) { return std::u16string(s.GetCPointer(), size_t(s.GetLength())); }
+std::u16string Text(const VString& s) {
+  return std::u16string(s.GetCPointer(), size_t(s.GetLength()));
+}
 
 std::string UTF8(const VString& s) { return to_string(s); }
 
@@ -52,8 +56,7 @@ TEST_F(VStringPrintf, StandardAndObjectConversions) {
                   def);
        },
        "1abc212345678.5def"},
-      {"string and value", [&](VString& s) { s.Printf("%S and %A", abc, twelve); },
-       "abc and 12"},
+      {"string and value", [&](VString& s) { s.Printf("%S and %A", abc, twelve); }, "abc and 12"},
       {"percent pair", [&](VString& s) { s.Printf("100%% %S", abc); }, "100% abc"},
       {"flags width precision",
        [](VString& s) { s.Printf("%5.2f|%-4d|%04x|%+d|%#o|% d", 3.14159, 7, 255, 3, 8, 5); },
@@ -76,21 +79,28 @@ TEST_F(VStringPrintf, StandardAndObjectConversions) {
        "+0x1p+0|0X1.0P+0"},
       {"characters", [](VString& s) { s.Printf("%c%lc%3c", 'a', wint_t(0xE9), 'z'); },
        "a\xC3\xA9  z"},
-      {"wide string", [](VString& s) { s.Printf("%ls|%5S|%.2ls", L"\u00E9t\u00E9", L"ab", L"xyz"); },
+      {"wide string",
+       [](VString& s) { s.Printf("%ls|%5S|%.2ls", L"\u00E9t\u00E9", L"ab", L"xyz"); },
        "\xC3\xA9t\xC3\xA9|   ab|xy"},
       {"utf-8 text", [](VString& s) { s.Printf("\xE2\x82\xAC %s", "\xF0\x9F\x98\x80"); },
        "\xE2\x82\xAC \xF0\x9F\x98\x80"},
+      {"utf-8 text after an object",
+       [&](VString& s) { s.Printf("%S\xC3\xA9%S\xE2\x82\xAC", abc, def); },
+       "abc\xC3\xA9" "def\xE2\x82\xAC"},
       {"null pointer", [](VString& s) { s.Printf("%p", static_cast<void*>(nullptr)); }, "(nil)"},
       // ";;;" in the format or in an argument does not move object texts.
       {"markers in arguments",
-       [&](VString& s) { s.Printf("%s%S%s|%S", ";;;", abc, ";;;x;;;", def); },
-       ";;;abc;;;x;;;|def"},
+       [&](VString& s) { s.Printf("%s%S%s|%S", ";;;", abc, ";;;x;;;", def); }, ";;;abc;;;x;;;|def"},
       {"markers in format", [&](VString& s) { s.Printf(";;;%S;;; ;;;%p;;;", abc, nullptr); },
        ";;;abc;;; ;;;(nil);;;"},
       // Not conversions: written as they stand, taking no argument.
       {"unknown conversion", [](VString& s) { s.Printf("%y|%d", 4); }, "%y|4"},
       {"positional argument", [](VString& s) { s.Printf("%1$d|%d", 5); }, "%1$d|5"},
       {"trailing percent", [](VString& s) { s.Printf("50%"); }, "50%"},
+      // However long its flags, a conversion takes its argument.
+      {"long conversion",
+       [](VString& s) { s.Printf(("%" + std::string(70, '0') + "5d|%s").c_str(), 5, "x"); },
+       "00005|x"},
       {"empty format", [](VString& s) { s.Printf(""); }, ""},
   };
   for (const PrintfCase& tc : cases) {
@@ -103,12 +113,69 @@ TEST_F(VStringPrintf, StandardAndObjectConversions) {
 
 TEST_F(VStringPrintf, StandardConversionsMatchTheCLibrary) {
   char expected[256];
-  std::snprintf(expected, sizeof(expected), "%e|%G|%10.4e|%-8.3g|%x|%X|%o|%u", 12345.678,
-                0.000012, -1.0 / 3, 1e10, 48879u, 48879u, 8u, 4000000000u);
+  std::snprintf(expected, sizeof(expected), "%e|%G|%10.4e|%-8.3g|%x|%X|%o|%u", 12345.678, 0.000012,
+                -1.0 / 3, 1e10, 48879u, 48879u, 8u, 4000000000u);
   VString s;
   s.Printf("%e|%G|%10.4e|%-8.3g|%x|%X|%o|%u", 12345.678, 0.000012, -1.0 / 3, 1e10, 48879u, 48879u,
            8u, 4000000000u);
   EXPECT_EQ(UTF8(s), expected);
+}
+
+// Plain conversions are written without the C library; they must print
+// exactly what it prints.
+TEST_F(VStringPrintf, PlainConversionsMatchTheCLibrary) {
+  const double doubles[] = {0.0,
+                            -0.0,
+                            1.5,
+                            -2.25,
+                            0.1,
+                            1e-5,
+                            0.0078125,
+                            0.5e-6,
+                            2.5e-6,
+                            123456789.0,
+                            999999.5,
+                            9999995.0,
+                            1e15,
+                            1e16,
+                            1e300,
+                            std::numeric_limits<double>::min(),
+                            std::numeric_limits<double>::denorm_min(),
+                            std::numeric_limits<double>::max(),
+                            std::numeric_limits<double>::infinity(),
+                            -std::numeric_limits<double>::infinity(),
+                            std::numeric_limits<double>::quiet_NaN()};
+  for (double d : doubles) {
+    for (const char* format : {"%f", "%F", "%e", "%E", "%g", "%G", "%lf", "%.0f", "%.f", "%.1f",
+                               "%.3f", "%.10e", "%.0e", "%.0g", "%.1g", "%.17g", "%.40f",
+                               "%.41f", "%.3G"}) {
+      char expected[1024];
+      std::snprintf(expected, sizeof(expected), format, d);
+      VString s;
+      s.Printf(format, d);
+      EXPECT_EQ(UTF8(s), expected) << format << " " << d;
+    }
+  }
+  const long long integers[] = {0, 1, -1, 255, INT_MAX, INT_MIN, UINT_MAX, LLONG_MAX, LLONG_MIN};
+  for (long long n : integers) {
+    for (const char* format : {"%d", "%i", "%u", "%x", "%X", "%o"}) {
+      char expected[64];
+      std::snprintf(expected, sizeof(expected), format, int(n));
+      VString s;
+      s.Printf(format, int(n));
+      EXPECT_EQ(UTF8(s), expected) << format << " " << n;
+    }
+    for (const char* format : {"%ld", "%lu", "%lx", "%lld", "%llu", "%llX", "%llo"}) {
+      char expected[64];
+      std::snprintf(expected, sizeof(expected), format, n);
+      VString s;
+      s.Printf(format, n);
+      EXPECT_EQ(UTF8(s), expected) << format << " " << n;
+    }
+  }
+  VString s;
+  s.Printf("%c|%s|%s", 'q', static_cast<const char*>(nullptr), "");
+  EXPECT_EQ(UTF8(s), "q|(null)|");
 }
 
 TEST_F(VStringPrintf, ObjectsThatCannotBePrinted) {

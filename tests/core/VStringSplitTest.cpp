@@ -10,7 +10,9 @@
 namespace zeft {
 namespace {
 
-std::u16string Text(const VString& s) { return std::u16string(s.GetCPointer(), size_t(s.GetLength())); }
+std::u16string Text(const VString& s) {
+  return std::u16string(s.GetCPointer(), size_t(s.GetLength()));
+}
 
 VString Str(const std::u16string& text) {
   VString s;
@@ -117,8 +119,8 @@ TEST(VStringTrim, OnlySpacesAtBothEnds) {
     std::u16string trimmed;
   };
   const Case cases[] = {
-      {u"   ", u""},      {u"\ta ", u"\ta"}, {u"  a b  ", u"a b"}, {u"ab", u"ab"},
-      {u" x", u"x"},      {u"x ", u"x"},     {u"", u""},           {u"\u00A0a\u00A0", u"\u00A0a\u00A0"},
+      {u"   ", u""}, {u"\ta ", u"\ta"}, {u"  a b  ", u"a b"}, {u"ab", u"ab"},
+      {u" x", u"x"}, {u"x ", u"x"},     {u"", u""},           {u"\u00A0a\u00A0", u"\u00A0a\u00A0"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Narrow(c.text));

@@ -14,6 +14,7 @@
 #include "core/VString.h"
 #include "files/VConstPtrStream.h"
 #include "files/VPtrStream.h"
+#include "support/ErrorTestSupport.h"
 
 namespace zeft {
 namespace {
@@ -73,7 +74,7 @@ TEST(VStringGrowth, ProgressiveResizeTable) {
       {1, 2147483645, 0}, {0, INT32_MAX, 0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.current << ", " << c.requested);
+    SCOPED_TRACE(::testing::Message() << c.current << ", " << c.requested);
     int64 size = VString::ComputeProgressiveResize(c.current, c.requested);
     EXPECT_EQ(size, c.size);
     if (size == 0) continue;
@@ -486,7 +487,7 @@ TEST(VStringStreamForm, ExactBytesInBothOrders) {
       {u"", true, {0, 0, 0, 0}, 4},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "swap " << c.swap << " length "
+    SCOPED_TRACE(::testing::Message() << "swap " << c.swap << " length "
                                     << std::u16string(c.text).size());
     VString s(c.text);
     EXPECT_EQ(WriteForm(s, c.swap), c.bytes);
@@ -587,7 +588,7 @@ TEST(VStringSetters, NumbersInDecimal) {
       {[](VString& s) { s.FromOsType(0xC3A92020); }, u"\u00E9  "},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << std::string(c.text, c.text + std::u16string(c.text).size()));
+    SCOPED_TRACE(::testing::Message() << std::string(c.text, c.text + std::u16string(c.text).size()));
     VString s(true);
     s.AppendUniChars(u"previous text that is replaced", 30);
     c.set(s);
@@ -698,6 +699,28 @@ TEST(VStringSetters, CloneAndValueInfo) {
   EXPECT_EQ(generated->GetValueKind(), kValueKindString);
   EXPECT_FALSE(generated->IsNull());
   delete generated;
+}
+
+// --- Errors left on the task's error stack -------------------------------
+
+TEST(VStringErrors, GrowthBeyondTheLimitRaises107AndKeepsTheString) {
+  testing::ErrorCollector errors;
+  VString s("abc");
+  EXPECT_FALSE(s.EnsureSize(INT32_MAX));
+  EXPECT_EQ(Text(s), u"abc");
+  EXPECT_TRUE(testing::HasToolboxError(errors.Errors(), toolbox_error::kStringTooLong));
+
+  errors.Flush();
+  const UniChar unit = u'x';
+  s.AppendBlock(&unit, (size_t(INT32_MAX) + 1) * sizeof(UniChar), kCharSetUTF16);
+  EXPECT_EQ(Text(s), u"abc");
+  EXPECT_EQ(errors.LastError(), ToolboxError(toolbox_error::kStringTooLong));
+
+  // Growth that succeeds leaves nothing.
+  errors.Flush();
+  EXPECT_TRUE(s.EnsureSize(100000));
+  s.AppendCString("def");
+  EXPECT_TRUE(errors.Errors().empty());
 }
 
 }  // namespace

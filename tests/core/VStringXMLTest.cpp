@@ -13,7 +13,9 @@ namespace {
 
 using namespace std::literals;
 
-std::u16string Text(const VString& s) { return std::u16string(s.GetCPointer(), size_t(s.GetLength())); }
+std::u16string Text(const VString& s) {
+  return std::u16string(s.GetCPointer(), size_t(s.GetLength()));
+}
 
 VString S(std::u16string_view text) {
   VString s;
@@ -132,8 +134,8 @@ TEST(VStringXML, ValueFormsEscapeAndUnescape) {
 // (0 units and lone surrogates included), with and without controls.
 TEST(VStringXML, RoundTripOfRandomStrings) {
   std::mt19937 random(20260415);
-  const UniChar alphabet[] = {u'a', u'&', u'<', u'>', u'"', u'\'', u';', u'#', u'x', u'0',
-                              u'\t', u'\n', 0x01, 0x1F, 0x7F, 0x00, 0xE9, 0xD83D, 0xDE00, 0xFFFF};
+  const UniChar alphabet[] = {u'a',  u'&',  u'<', u'>', u'"', u'\'', u';', u'#',   u'x',   u'0',
+                              u'\t', u'\n', 0x01, 0x1F, 0x7F, 0x00,  0xE9, 0xD83D, 0xDE00, 0xFFFF};
   std::uniform_int_distribution<int> pick(0, int(std::size(alphabet)) - 1);
   std::uniform_int_distribution<int> size(0, 40);
   for (int round = 0; round < 2000; ++round) {

@@ -11,6 +11,7 @@
 #include "core/CharSet.h"
 #include "core/VString.h"
 #include "StreamTestSupport.h"
+#include "support/ErrorTestSupport.h"
 
 namespace zeft {
 namespace {
@@ -567,6 +568,47 @@ TEST(VStreamCopyTest, PutContentIntoReportsTheFirstError) {
   TestPtrStream destination;
   ASSERT_EQ(destination.OpenWriting(), VE_OK);
   EXPECT_EQ(source.PutContentInto(&destination), Err(te::kStreamAlreadyOpened));
+}
+
+// --- Errors left on the task's error stack -------------------------------
+
+TEST(VStreamErrorStackTest, ShortReadRaises200OnceAndLaterReadsOnlyReturnIt) {
+  testing::ErrorCollector errors;
+  const uint8 bytes[] = {1, 2};
+  TestConstPtrStream stream(bytes, sizeof(bytes));
+  ASSERT_EQ(stream.OpenReading(), VE_OK);
+  int32 value = 0;
+  EXPECT_EQ(stream.GetLong(value), Err(te::kStreamEndOfData));
+  EXPECT_EQ(stream.GetLong(value), Err(te::kStreamEndOfData));
+  auto records = errors.Errors();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].code, Err(te::kStreamEndOfData));
+}
+
+TEST(VStreamErrorStackTest, MisuseIsRaised) {
+  struct Case {
+    const char* what;
+    std::function<VError(VStream&)> action;
+    int32 number;
+  };
+  const uint8 bytes[10] = {};
+  const Case cases[] = {
+      {"positioning beyond the end", [](VStream& s) { s.OpenReading(); return s.SetPos(11); },
+       te::kStreamEndOfData},
+      {"writing to a constant stream", [](VStream& s) { return s.OpenWriting(); },
+       te::kStreamNotOpenForWriting},
+      {"reading a closed stream", [](VStream& s) { uint8 b; return s.GetData(&b, 1); },
+       te::kStreamNotOpenForReading},
+      {"opening twice", [](VStream& s) { s.OpenReading(); return s.OpenReading(); },
+       te::kStreamAlreadyOpened},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::ErrorCollector errors;
+    TestConstPtrStream stream(bytes, sizeof(bytes));
+    EXPECT_EQ(c.action(stream), Err(c.number));
+    EXPECT_EQ(errors.LastError(), Err(c.number));
+  }
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "runtime/VTaskMgr.h"
 #include "runtime/mac/XMacTask.h"
 #include "runtime/mac/XMacTaskMgr.h"
+#include "support/ToolboxTestEnvironment.h"
 
 namespace zeft {
 namespace {
@@ -174,6 +175,8 @@ TEST(VTaskTest, SleepWithoutTaskReturnsAtOnce) {
 }
 
 TEST(VTaskTest, StaticOperationsWithoutTaskAreNeutral) {
+  // Without a task, the settings are the process's: none here.
+  zeft::testing::StWithoutIntlSettings noSettings;
   std::thread foreign([] {
     EXPECT_FALSE(VTask::IsCurrentMain());
     EXPECT_FALSE(VTask::ExecuteMessages(true));

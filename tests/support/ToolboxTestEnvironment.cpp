@@ -4,7 +4,9 @@
 #include <string_view>
 
 #include "core/VCppMemMgr.h"
+#include "core/VIntlMgr.h"
 #include "core/VObject.h"
+#include "process/VProcess.h"
 #include "runtime/VTaskMgr.h"
 
 namespace zeft::testing {
@@ -19,13 +21,37 @@ void ToolboxTestEnvironment::SetUp() {
     if (fAllocator == TestAllocator::kBlock) kind = kAllocatorBlock;
     VObject::sCppMemMgr = new VCppMemMgr(kind);
   }
+  // Process-wide international settings, fixed to US English so that
+  // collated results do not depend on the machine's locale.
+  if (VIntlMgr::GetProcessDefault() == nullptr) {
+    VIntlMgr* intl = VIntlMgr::Create(kDialectEnglishUS, kDialectEnglishUS);
+    VIntlMgr::SetProcessDefault(intl);
+    if (intl != nullptr) intl->Release();
+  }
   // The thread running the tests becomes the main task, as in a program.
   if (!VTaskMgr::IsInited()) VTaskMgr::Init(nullptr);
+  // An application object, so that errors raised by code under test are
+  // recorded on the tasks' error stacks.
+  if (VProcess::sInstance == nullptr) fProcess = new VProcess;
 }
 
 void ToolboxTestEnvironment::TearDown() {
+  // The application object goes before the managers it was made after.
+  delete fProcess;
+  fProcess = nullptr;
   // Joins the threads of tasks that died since the last purge.
   VTaskMgr::DeInit();
+  VIntlMgr::SetProcessDefault(nullptr);
+}
+
+StWithoutIntlSettings::StWithoutIntlSettings() : fSaved(VIntlMgr::GetProcessDefault()) {
+  if (fSaved != nullptr) fSaved->Retain();
+  VIntlMgr::SetProcessDefault(nullptr);
+}
+
+StWithoutIntlSettings::~StWithoutIntlSettings() {
+  VIntlMgr::SetProcessDefault(fSaved);
+  if (fSaved != nullptr) fSaved->Release();
 }
 
 TestAllocator ParseToolboxTestFlags(int& argc, char** argv) {

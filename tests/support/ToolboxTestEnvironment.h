@@ -5,6 +5,14 @@
 
 #include <gtest/gtest.h>
 
+namespace zeft {
+class VProcess;
+}
+
+namespace zeft {
+class VIntlMgr;
+}
+
 namespace zeft::testing {
 
 // Which back end the process memory manager uses during the run. Chosen on
@@ -22,7 +30,21 @@ class ToolboxTestEnvironment : public ::testing::Environment {
 
  private:
   TestAllocator fAllocator;
+  VProcess* fProcess = nullptr;
   static TestAllocator sAllocator;
+};
+
+// Takes the process-wide international settings away for one scope, so a
+// test can exercise the paths used before any settings exist.
+class StWithoutIntlSettings {
+ public:
+  StWithoutIntlSettings();
+  ~StWithoutIntlSettings();
+  StWithoutIntlSettings(const StWithoutIntlSettings&) = delete;
+  StWithoutIntlSettings& operator=(const StWithoutIntlSettings&) = delete;
+
+ private:
+  VIntlMgr* fSaved;
 };
 
 // Removes the toolbox's own flags from argv and returns the allocator asked for.

@@ -110,7 +110,9 @@ TEST(StPackedDictionaryKeyTest, OverLongKeysAreInvalidOnEveryPath) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.key.IsValid(), c.valid) << c.name;
-    if (!c.valid) EXPECT_EQ(c.key.GetKeyLength(), 0u) << c.name;
+    if (!c.valid) {
+      EXPECT_EQ(c.key.GetKeyLength(), 0u) << c.name;
+    }
   }
   EXPECT_EQ(cases[6].key.GetKeyLength(), 5u);  // "caf" + 2 bytes
 

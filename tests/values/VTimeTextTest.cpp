@@ -29,7 +29,9 @@ std::string Rfc3339(const VTime& t, uint32 options) {
 }
 
 // "yyyy-mm-ddThh:mm:ss.mmmZ" of a time, or "null".
-std::string Describe(const VTime& t) { return t.IsNull() ? "null" : Rfc3339(t, VTime::kRfc3339UTC); }
+std::string Describe(const VTime& t) {
+  return t.IsNull() ? "null" : Rfc3339(t, VTime::kRfc3339UTC);
+}
 
 TEST(VTimeRfc3339, WriterOptions) {
   const VTime t = Make(2024, 3, 5, 10, 20, 30, 400);
@@ -121,6 +123,13 @@ TEST(VTimeRfc3339, ReaderForms) {
   };
   ScopedTimeZone zone("UTC");
   CheckReads(cases, std::size(cases));
+  // Only the first 255 bytes are parsed.
+  const std::string longText = "2024-03-05T10:20:30+" + std::string(300, '0');
+  VTime t;
+  EXPECT_FALSE(t.FromRfc3339String(VString(longText.c_str())));
+  EXPECT_TRUE(t.FromRfc3339String(VString((std::string(20, ' ') + "7Z" +
+                                           std::string(300, ' ')).c_str())));
+  EXPECT_EQ(Describe(t), "0000-00-00T00:00:00.000Z");  // 7 seconds: below a minute
 }
 
 // ".400" has no exact binary form: truncating gave 399 ms.

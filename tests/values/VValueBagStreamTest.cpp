@@ -16,6 +16,7 @@
 #include "files/StreamTestSupport.h"
 #include "values/VBagArray.h"
 #include "values/VValueBag.h"
+#include "support/ErrorTestSupport.h"
 
 namespace zeft {
 namespace {
@@ -405,6 +406,31 @@ TEST(VValueBagStreamTest, BagIsAValueOfTheRegistry) {
   ASSERT_EQ(read->GetValueKind(), kValueKindBag);
   ExpectSampleBag(*static_cast<VValueBag*>(read));
   static_cast<VValueBag*>(read)->Release();
+}
+
+// Header codes are returned to the caller, not raised; what the stream
+// itself runs into is raised by the stream.
+TEST(VValueBagStreamTest, HeaderErrorsAreReturnedAndStreamErrorsRaised) {
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    VError returned;
+    VError raised;
+  };
+  const Case cases[] = {
+      {"bad tag", {'G', 'A', 'B', 'X', 1, 0, 0, 0, 0}, Err(te::kStreamBadSignature), VE_OK},
+      {"version 2", {'G', 'A', 'B', 'V', 2, 0, 0, 0, 0}, Err(te::kBagStreamBadVersion), VE_OK},
+      {"cut header", {'G', 'A', 'B'}, Err(te::kStreamEndOfData), Err(te::kStreamEndOfData)},
+      {"no content flags", Header(), Err(te::kStreamEndOfData), Err(te::kStreamEndOfData)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::ErrorCollector errors;
+    BagRef bag = NewBag();
+    EXPECT_EQ(ReadBag(c.bytes, *bag), c.returned);
+    EXPECT_EQ(errors.LastError(), c.raised);
+    EXPECT_LE(errors.Errors().size(), 1u);
+  }
 }
 
 }  // namespace

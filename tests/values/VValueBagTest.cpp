@@ -378,15 +378,17 @@ TEST(VValueBagTest, SortElementsOrdersNamesByTheirRecord) {
 
 class SavedThing : public IBaggable {
  public:
-  explicit SavedThing(VError result) : fResult(result) {}
+  explicit SavedThing(VError result, const char* kindName = "thing")
+      : fResult(result), fKindName(kindName) {}
   VError SaveToBag(VValueBag& bag, VString& kindName) const override {
     bag.SetLong("saved", 1);
-    kindName = "thing";
+    kindName = fKindName.c_str();
     return fResult;
   }
 
  private:
   VError fResult;
+  std::string fKindName;
 };
 
 TEST(VValueBagTest, AddElementOfABaggableObject) {
@@ -399,6 +401,10 @@ TEST(VValueBagTest, AddElementOfABaggableObject) {
   SavedThing bad(ToolboxError(toolbox_error::kGeneric));
   EXPECT_EQ(bag->AddElement(&bad), ToolboxError(toolbox_error::kGeneric));
   EXPECT_EQ(bag->GetElements("thing")->GetCount(), 1);
+  // A kind name that cannot be a key is reported, not dropped silently.
+  SavedThing unnamed(VE_OK, std::string(300, 'k').c_str());
+  EXPECT_EQ(bag->AddElement(&unnamed), ToolboxError(toolbox_error::kInvalidParameter));
+  EXPECT_EQ(bag->GetElementNamesCount(), 1);
 }
 
 TEST(VValueBagTest, DebugDumpListsAttributesAndElements) {

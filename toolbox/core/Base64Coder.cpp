@@ -62,10 +62,10 @@ const char Base64Coder::sBase64Alphabet[65] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 const char Base64Coder::sBase64URLAlphabet[65] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-const std::array<uint8, 256> Base64Coder::sBase64Inverse = MakeInverse(
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
-const std::array<uint8, 256> Base64Coder::sBase64URLInverse = MakeInverse(
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_");
+const std::array<uint8, 256> Base64Coder::sBase64Inverse =
+    MakeInverse("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
+const std::array<uint8, 256> Base64Coder::sBase64URLInverse =
+    MakeInverse("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_");
 
 // ---------------------------------------------------------------------------
 // Encoding
@@ -173,7 +173,8 @@ bool DecodeCompact(const uint8* data, size_t size, VMemoryBuffer<>& out) {
   uint8* dest = static_cast<uint8*>(out.GetDataPtr());
   size_t sourcePos = 0;
   size_t destPos = 0;
-  if (!Base64Coder::_DecodeQuads(inverse, data, size / 4 - 1, dest, sourcePos, destPos)) return false;
+  if (!Base64Coder::_DecodeQuads(inverse, data, size / 4 - 1, dest, sourcePos, destPos))
+    return false;
 
   const uint32 s0 = inverse[last[0]];
   const uint32 s1 = inverse[last[1]];
@@ -200,7 +201,6 @@ bool DecodeCompact(const uint8* data, size_t size, VMemoryBuffer<>& out) {
   tail[1] = uint8((s1 << 4) | (s2 >> 2));
   return true;
 }
-
 
 }  // namespace
 

@@ -74,6 +74,12 @@ inline constexpr int32 kBagStreamCorrupted = 213;
 inline constexpr int32 kBagXMLInvalidName = 220;
 inline constexpr int32 kTextConversionFailed = 300;
 inline constexpr int32 kCannotCreateIntlSettings = 305;
+// Native statuses that the native error table maps.
+inline constexpr int32 kResourceNotFound = 401;
+inline constexpr int32 kFileNotFound = 600;
+inline constexpr int32 kFileInvalidName = 614;
+inline constexpr int32 kFolderNotFound = 650;
+inline constexpr int32 kFolderDiskFull = 658;
 }  // namespace toolbox_error
 
 // Updater error numbers (component "UPNV").

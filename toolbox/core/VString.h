@@ -245,6 +245,12 @@ class VString : public VValueSingle {
                          int32* outTrailing = nullptr, VIntlMgr* intl = nullptr,
                          bool option = false);
 
+  // Case, by the current task's international settings (the result may be
+  // longer: 'straße' -> 'STRASSE'); without settings only ASCII letters
+  // change.
+  void ToUpperCase(bool option = false);
+  void ToLowerCase(bool option = false);
+
   // Line ends.
   ECarriageReturnMode GetCarriageReturnMode(ECarriageReturnMode fallback) const;
   void ConvertCarriageReturns(ECarriageReturnMode mode);

@@ -1,11 +1,13 @@
 // VString read as numbers, codes and booleans, hexadecimal text, and the
 // string written as bytes in a character set.
+#include <locale.h>
+
 #include <cerrno>
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 #include <memory>
 #include <new>
 
@@ -39,6 +41,23 @@ bool DecimalStopUnit(UniChar& stop) {
   const VString& separator = intl->GetDecimalSeparator();
   if (separator.IsEmpty()) return false;
   stop = separator.GetCPointer()[0];
+  return true;
+}
+
+// Plain decimal text (after white space and a sign, a digit or a point,
+// and no "0x") reads the same through std::from_chars, which rounds
+// correctly as strtod_l does and is much faster. False for anything else,
+// and for results out of range, which strtod_l then decides.
+bool ReadPlainDecimal(const char* text, const char* end, double& result) {
+  const char* p = text;
+  while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
+  bool negative = false;
+  if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  if (p == end || !((*p >= '0' && *p <= '9') || *p == '.')) return false;
+  if (*p == '0' && p + 1 < end && (p[1] == 'x' || p[1] == 'X')) return false;
+  double value = 0.0;
+  if (std::from_chars(p, end, value, std::chars_format::general).ec != std::errc()) return false;
+  result = negative ? -value : value;
   return true;
 }
 
@@ -149,8 +168,10 @@ double VString::GetRealCheckOverflow(bool* overflow) const {
   for (int32 i = 0; i < count; ++i) text[i] = char(fString[i]);
   text[count] = 0;
 
+  double result = 0.0;
+  if (ReadPlainDecimal(text, text + count, result)) return result;
   errno = 0;
-  const double result = strtod_l(text, nullptr, cLocale);
+  result = strtod_l(text, nullptr, cLocale);
   if (overflow != nullptr) {
     *overflow = errno == ERANGE && (result == 0.0 || std::isinf(result));
   }
@@ -174,15 +195,21 @@ void VString::GetDuration(VDuration& target) const {
 
 void VString::GetTime(VTime& target) const { static_cast<VValueSingle&>(target).FromString(*this); }
 
-void VString::GetVUUID(VUUID& target) const { static_cast<VValueSingle&>(target).FromString(*this); }
+void VString::GetVUUID(VUUID& target) const {
+  static_cast<VValueSingle&>(target).FromString(*this);
+}
 
 void VString::FromDuration(const VDuration& duration) {
   static_cast<const VValueSingle&>(duration).GetString(*this);
 }
 
-void VString::FromTime(const VTime& time) { static_cast<const VValueSingle&>(time).GetString(*this); }
+void VString::FromTime(const VTime& time) {
+  static_cast<const VValueSingle&>(time).GetString(*this);
+}
 
-void VString::FromVUUID(const VUUID& uuid) { static_cast<const VValueSingle&>(uuid).GetString(*this); }
+void VString::FromVUUID(const VUUID& uuid) {
+  static_cast<const VValueSingle&>(uuid).GetString(*this);
+}
 
 uint64 VString::GetHexLong() const {
   uint64 value = 0;
@@ -227,7 +254,9 @@ void VString::FromHexLong(int32 value, bool withPrefix) {
 
 void VString::FromHexLong(uint8 value, bool withPrefix) { _FromHexLong(value, 8, withPrefix); }
 
-void VString::FromHexLong(int8 value, bool withPrefix) { _FromHexLong(uint8(value), 8, withPrefix); }
+void VString::FromHexLong(int8 value, bool withPrefix) {
+  _FromHexLong(uint8(value), 8, withPrefix);
+}
 
 // ---------------------------------------------------------------------------
 // Bytes

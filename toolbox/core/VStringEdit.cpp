@@ -693,6 +693,37 @@ void VString::RemoveWhiteSpaces(bool leading, bool trailing, int32* outLeading,
 }
 
 // ---------------------------------------------------------------------------
+// Case
+
+namespace {
+
+void ChangeCase(VString& s, bool option, bool upper) {
+  if (const VIntlMgr* intl = VTask::GetCurrentIntlManager(); intl != nullptr) {
+    intl->ToUpperLowerCase(s, option, upper);
+    return;
+  }
+  const UniChar first = upper ? u'a' : u'A';
+  const UniChar last = upper ? u'z' : u'Z';
+  const UniChar* text = s.GetCPointer();
+  int32 length = s.GetLength();
+  int32 i = 0;
+  while (i < length && (text[i] < first || text[i] > last)) ++i;
+  if (i == length) return;  // nothing to change: a shared buffer stays shared
+  UniChar* units = s.GetCPointerForWrite();
+  if (units == nullptr) return;
+  for (; i < length; ++i) {
+    if (units[i] >= first && units[i] <= last) units[i] = UniChar(units[i] ^ 0x20);
+  }
+  s.Validate(length);
+}
+
+}  // namespace
+
+void VString::ToUpperCase(bool option) { ChangeCase(*this, option, true); }
+
+void VString::ToLowerCase(bool option) { ChangeCase(*this, option, false); }
+
+// ---------------------------------------------------------------------------
 // Line ends
 
 template <class T>

@@ -14,31 +14,70 @@ namespace {
 
 constexpr int64 kMaxUnits = int64(1) << 31;
 
-// What an ASCII unit is written as: 0 itself, else the short escape letter
-// or 'u' for a \u00XX escape. '&' and '\'' are looked at apart, since their
-// form depends on the options.
-constexpr std::array<char, 128> MakeEscapes() {
-  std::array<char, 128> escapes{};
-  for (int c = 0; c < 0x20; ++c) escapes[size_t(c)] = 'u';
-  escapes[0x08] = 'b';
-  escapes[0x09] = 't';
-  escapes[0x0A] = 'n';
-  escapes[0x0C] = 'f';
-  escapes[0x0D] = 'r';
-  escapes['"'] = '"';
-  escapes['\\'] = '\\';
-  escapes[0x7F] = 'u';
-  return escapes;
+// What an ASCII unit is written as: the unit itself, a two-unit escape or a
+// \u00XX escape; the second table also escapes '&' and '\''. The six units
+// are copied whole and the length tells how many count, so that writing
+// needs no branch on the unit's kind.
+struct EscapeForm {
+  UniChar units[6];
+  uint32 length;
+};
+
+constexpr std::array<EscapeForm, 128> MakeEscapeForms(bool escapeAmpAndApos) {
+  constexpr char kUpperHex[] = "0123456789ABCDEF";
+  std::array<EscapeForm, 128> forms{};
+  for (int c = 0; c < 128; ++c) {
+    EscapeForm& form = forms[size_t(c)];
+    char letter = 0;
+    switch (c) {
+      case 0x08: letter = 'b'; break;
+      case 0x09: letter = 't'; break;
+      case 0x0A: letter = 'n'; break;
+      case 0x0C: letter = 'f'; break;
+      case 0x0D: letter = 'r'; break;
+      case '"': letter = '"'; break;
+      case '\\': letter = '\\'; break;
+      default:
+        if (c < 0x20 || c == 0x7F || (escapeAmpAndApos && (c == '&' || c == '\''))) letter = 'u';
+        break;
+    }
+    if (letter == 0) {
+      form.units[0] = UniChar(c);
+      form.length = 1;
+    } else if (letter != 'u') {
+      form.units[0] = u'\\';
+      form.units[1] = UniChar(letter);
+      form.length = 2;
+    } else {
+      form.units[0] = u'\\';
+      form.units[1] = u'u';
+      form.units[2] = u'0';
+      form.units[3] = u'0';
+      form.units[4] = UniChar(kUpperHex[c >> 4]);
+      form.units[5] = UniChar(kUpperHex[c & 15]);
+      form.length = 6;
+    }
+  }
+  return forms;
 }
 
-constexpr std::array<char, 128> kEscapes = MakeEscapes();
-constexpr char kUpperHex[] = "0123456789ABCDEF";
+constexpr std::array<EscapeForm, 128> kEscapeForms = MakeEscapeForms(false);
+constexpr std::array<EscapeForm, 128> kEscapeFormsWithAmpAndApos = MakeEscapeForms(true);
 
-// The escape letter of unit c, 0 when it is written as it is.
-inline char EscapeOf(UniChar c, bool escapeAmpAndApos) {
-  if (c >= 0x80) return 0;
-  if (escapeAmpAndApos && (c == '&' || c == '\'')) return 'u';
-  return kEscapes[c];
+// The units the escapes add to a text, without branches so that the loop
+// runs on whole vectors: 5 for a \u00XX escape, 1 for a two-unit one.
+int64 EscapedExtraUnits(const UniChar* text, int32 length, bool escapeAmpAndApos) {
+  const uint32 amp = escapeAmpAndApos ? 1 : 0;
+  int64 extra = 0;
+  for (int32 i = 0; i < length; ++i) {
+    const uint32 c = text[i];
+    const uint32 control = uint32(c < 0x20) | uint32(c == 0x7F) |
+                           (amp & (uint32(c == '&') | uint32(c == '\'')));
+    const uint32 shortControl = uint32(c - 8 < 3) | uint32(c == 12) | uint32(c == 13);
+    const uint32 quoteOrBackslash = uint32(c == '"') | uint32(c == '\\');
+    extra += int32(5 * control - 4 * shortControl + quoteOrBackslash);
+  }
+  return extra;
 }
 
 int HexValue(UniChar c) {
@@ -92,11 +131,8 @@ VError VString::GetJSONString(VString& out, uint32 options) const {
     return ToolboxError(toolbox_error::kStringTooLong);
   }
   const bool escapeAmpAndApos = (options & kJSONEscapeAmpAndApos) != 0;
-  int32 needed = quoted ? 2 : 0;
-  for (int32 i = 0; i < fLength; ++i) {
-    const char escape = EscapeOf(fString[i], escapeAmpAndApos);
-    needed += escape == 0 ? 1 : (escape == 'u' ? 6 : 2);
-  }
+  const int32 needed =
+      (quoted ? 2 : 0) + fLength + int32(EscapedExtraUnits(fString, fLength, escapeAmpAndApos));
   if (!out._EnsureSize(needed, false)) {
     _ThrowError(ToolboxError(toolbox_error::kStringTooLong));
     return ToolboxError(toolbox_error::kStringTooLong);
@@ -104,21 +140,29 @@ VError VString::GetJSONString(VString& out, uint32 options) const {
 
   UniChar* dest = out.fString;
   if (quoted) *dest++ = u'"';
-  for (int32 i = 0; i < fLength; ++i) {
-    const UniChar c = fString[i];
-    const char escape = EscapeOf(c, escapeAmpAndApos);
-    if (escape == 0) {
-      *dest++ = c;
-    } else if (escape != 'u') {
-      *dest++ = u'\\';
-      *dest++ = UniChar(escape);
-    } else {
-      *dest++ = u'\\';
-      *dest++ = u'u';
-      *dest++ = u'0';
-      *dest++ = u'0';
-      *dest++ = UniChar(kUpperHex[c >> 4]);
-      *dest++ = UniChar(kUpperHex[c & 15]);
+  if (needed == fLength + (quoted ? 2 : 0)) {
+    // Nothing to escape.
+    if (fLength > 0) std::memcpy(dest, fString, size_t(fLength) * sizeof(UniChar));
+    dest += fLength;
+  } else {
+    const EscapeForm* forms =
+        escapeAmpAndApos ? kEscapeFormsWithAmpAndApos.data() : kEscapeForms.data();
+    // Whole forms are copied while six units of room remain, exact lengths
+    // after that.
+    const int64 wholeFormsEnd = int64(out.fMaxLength) - 6;
+    for (int32 i = 0; i < fLength; ++i) {
+      const UniChar c = fString[i];
+      if (c >= 0x80) {
+        *dest++ = c;
+        continue;
+      }
+      const EscapeForm& form = forms[c];
+      if (dest - out.fString <= wholeFormsEnd) {
+        std::memcpy(dest, form.units, sizeof(form.units));
+      } else {
+        std::memcpy(dest, form.units, form.length * sizeof(UniChar));
+      }
+      dest += form.length;
     }
   }
   if (quoted) *dest++ = u'"';

@@ -7,15 +7,16 @@
 // to vsnprintf once object conversions have been taken out of it. Each
 // standard conversion is formatted alone by snprintf, in the C locale, and
 // object texts are inserted at their own positions.
+#include <locale.h>
+#include <sys/types.h>
+
 #include <cerrno>
-#include <clocale>
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
-#include <locale.h>
-#include <sys/types.h>
 
 #include "core/VCppMemMgr.h"
 #include "core/VString.h"
@@ -32,6 +33,8 @@ namespace {
 // as many.
 constexpr int32 kMaxFormatBytes = 1023;
 constexpr int32 kMaxOutputBytes = 1023;
+// Largest precision of a real written without the C library.
+constexpr int kMaxPlainPrecision = 40;
 
 // Bytes a string takes in UTF-8.
 int64 UTF8Length(const VString& s) {
@@ -137,9 +140,14 @@ class Collector {
     uint8 all = 0;
     for (int32 i = 0; i < fUsed; ++i) all |= uint8(fBytes[i]);
     if ((all & 0x80) == 0) {
-      UniChar units[kMaxOutputBytes + 1];
-      for (int32 i = 0; i < fUsed; ++i) units[i] = UniChar(uint8(fBytes[i]));
-      fOut.AppendUniChars(units, fUsed);
+      // ASCII widens straight into the string.
+      const int32 length = fOut.GetLength();
+      if (int64(length) + fUsed <= 0x7FFFFFF0) {
+        if (UniChar* units = fOut.GetCPointerForWrite(length + fUsed)) {
+          for (int32 i = 0; i < fUsed; ++i) units[length + i] = UniChar(uint8(fBytes[i]));
+          fOut.Validate(length + fUsed);
+        }
+      }
     } else {
       VTextConverters::Get()->GetStdLibToUnicodeConverter()->ConvertString(fBytes, size_t(fUsed),
                                                                            nullptr, fOut);
@@ -167,13 +175,17 @@ class Collector {
 
 // One standard conversion as parsed from the format.
 struct Conversion {
-  char spec[64];        // "%", flags, width, precision, length, letter
-  int starCount = 0;    // '*' for width and/or precision
+  char spec[kMaxFormatBytes + 1];  // "%", flags, width, precision, length, letter
+  int starCount = 0;               // '*' for width and/or precision
   bool widthStar = false;
   bool precisionStar = false;
   char length[3] = {0, 0, 0};  // "", "hh", "h", "l", "ll", "q", "L", "j", "z", "Z", "t"
   char letter = 0;
   size_t textLength = 0;  // bytes of the format it spans
+  // No flag, no width, a precision of at most kMaxPlainPrecision digits
+  // given in the format (-1: none).
+  bool plain = false;
+  int precision = -1;
 };
 
 bool IsLength(const char* length, const char* name) { return std::strcmp(length, name) == 0; }
@@ -190,25 +202,32 @@ bool ParseConversion(const char* p, const char* end, Conversion& conv) {
   } else {
     while (q < end && *q >= '0' && *q <= '9') ++q;
   }
+  conv.plain = q == p + 1;
   if (q < end && *q == '.') {
     ++q;
     if (q < end && *q == '*') {
       conv.precisionStar = true;
+      conv.plain = false;
       ++q;
     } else {
-      while (q < end && *q >= '0' && *q <= '9') ++q;
+      int precision = 0;
+      for (; q < end && *q >= '0' && *q <= '9'; ++q) {
+        if (precision <= kMaxPlainPrecision) precision = precision * 10 + (*q - '0');
+      }
+      if (precision > kMaxPlainPrecision) conv.plain = false;
+      conv.precision = precision;
     }
   }
   int lengthChars = 0;
   if (q < end && std::strchr("hlqLjzZt", *q) != nullptr) {
     conv.length[lengthChars++] = *q++;
-    if (q < end && (*q == 'h' || *q == 'l') && *q == conv.length[0]) conv.length[lengthChars++] = *q++;
+    if (q < end && (*q == 'h' || *q == 'l') && *q == conv.length[0])
+      conv.length[lengthChars++] = *q++;
   }
   if (q >= end) return false;
   conv.letter = *q;
   if (std::strchr("diouxXbBeEfFgGaAcCsSpnm", conv.letter) == nullptr) return false;
   conv.textLength = size_t(q + 1 - p);
-  if (conv.textLength >= sizeof(conv.spec)) return false;
   std::memcpy(conv.spec, p, conv.textLength);
   conv.spec[conv.textLength] = 0;
   conv.starCount = (conv.widthStar ? 1 : 0) + (conv.precisionStar ? 1 : 0);
@@ -235,8 +254,112 @@ void Store(va_list* args, int64 count) {
   if (target != nullptr) *target = T(count);
 }
 
+// Writes an integer in base 10, 8 or 16 (upper-case digits when asked).
+template <class T>
+void AddInteger(Collector& out, T value, int base, bool upper) {
+  char digits[72];
+  auto result = std::to_chars(digits, digits + sizeof(digits), value, base);
+  if (upper) {
+    for (char* p = digits; p < result.ptr; ++p) {
+      if (*p >= 'a' && *p <= 'z') *p = char(*p - 32);
+    }
+  }
+  out.AddBytes(digits, size_t(result.ptr - digits));
+}
+
+// Writes a double as %f, %e or %g; to_chars with a format and a precision
+// prints what printf does in the C locale.
+void AddDouble(Collector& out, double value, char letter, int precision) {
+  char digits[400];
+  const char lower = char(letter | 0x20);
+  const std::chars_format format = lower == 'f'   ? std::chars_format::fixed
+                                   : lower == 'e' ? std::chars_format::scientific
+                                                  : std::chars_format::general;
+  auto result = std::to_chars(digits, digits + sizeof(digits), value, format, precision);
+  if (result.ec != std::errc()) return;
+  if (letter != lower) {
+    for (char* p = digits; p < result.ptr; ++p) {
+      if (*p >= 'a' && *p <= 'z') *p = char(*p - 32);
+    }
+  }
+  out.AddBytes(digits, size_t(result.ptr - digits));
+}
+
+// The common plain conversions need no snprintf call; false for the others
+// (nothing taken from the arguments then).
+bool FormatPlainConversion(Collector& out, const Conversion& conv, va_list* args) {
+  if (!conv.plain) return false;
+  // A precision is written here for reals only.
+  const bool isReal = std::strchr("fFeEgG", conv.letter) != nullptr;
+  if (conv.precision >= 0 && !isReal) return false;
+  const char* len = conv.length;
+  const bool noLength = len[0] == 0;
+  const bool isLong = IsLength(len, "l");
+  const bool isLongLong = IsLength(len, "ll");
+  const char letter = conv.letter;
+  switch (letter) {
+    case 'd':
+    case 'i':
+      if (noLength) {
+        AddInteger(out, va_arg(*args, int), 10, false);
+      } else if (isLong) {
+        AddInteger(out, va_arg(*args, long), 10, false);
+      } else if (isLongLong) {
+        AddInteger(out, va_arg(*args, long long), 10, false);
+      } else {
+        return false;
+      }
+      return true;
+    case 'u':
+    case 'x':
+    case 'X':
+    case 'o': {
+      const int base = letter == 'u' ? 10 : letter == 'o' ? 8 : 16;
+      const bool upper = letter == 'X';
+      if (noLength) {
+        AddInteger(out, va_arg(*args, unsigned int), base, upper);
+      } else if (isLong) {
+        AddInteger(out, va_arg(*args, unsigned long), base, upper);
+      } else if (isLongLong) {
+        AddInteger(out, va_arg(*args, unsigned long long), base, upper);
+      } else {
+        return false;
+      }
+      return true;
+    }
+    case 'f':
+    case 'F':
+    case 'e':
+    case 'E':
+    case 'g':
+    case 'G':
+      // "l" changes nothing for doubles.
+      if (!noLength && !isLong) return false;
+      AddDouble(out, va_arg(*args, double), letter, conv.precision >= 0 ? conv.precision : 6);
+      return true;
+    case 'c':
+      if (!noLength) return false;
+      {
+        const char c = char(va_arg(*args, int));
+        out.AddBytes(&c, 1);
+      }
+      return true;
+    case 's':
+      if (!noLength) return false;
+      if (const char* text = va_arg(*args, const char*)) {
+        out.AddBytes(text, std::strlen(text));
+      } else {
+        out.AddBytes("(null)", 6);
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Fetches the conversion's arguments with their own types and formats it.
 void FormatConversion(Collector& out, const Conversion& conv, va_list* args, int savedErrno) {
+  if (FormatPlainConversion(out, conv, args)) return;
   int width = conv.widthStar ? va_arg(*args, int) : 0;
   int precision = conv.precisionStar ? va_arg(*args, int) : 0;
   const char* len = conv.length;
@@ -347,37 +470,92 @@ void FormatConversion(Collector& out, const Conversion& conv, va_list* args, int
   }
 }
 
-// The text of an object conversion (%S, %A, %V).
-void ObjectText(char letter, const void* pointer, VString& text) {
+// Adds the text of an object conversion (%S, %A, %V); `scratch` is room
+// for texts that must be made first.
+void AddObjectText(Collector& out, char letter, const void* pointer, VString& scratch) {
   if (pointer != nullptr && VObject::sCppMemMgr != nullptr) {
     pointer = VObject::sCppMemMgr->CheckVObject(pointer);
   }
   if (pointer == nullptr) {
-    text.FromCString("@@invalid VObject@@");
+    scratch.FromCString("@@invalid VObject@@");
+    out.AddText(scratch);
     return;
   }
   const VObject* object = static_cast<const VObject*>(pointer);
   switch (letter) {
     case 'S':
+      // A null string prints as an empty one.
       if (const VString* s = dynamic_cast<const VString*>(object)) {
-        text.FromString(*s);
-        // A null string prints as an empty one.
-        if (text.IsNull()) text.Clear();
-      } else {
-        text.FromCString("@@invalid VString@@");
+        out.AddText(*s);
+        return;
       }
+      scratch.FromCString("@@invalid VString@@");
       break;
     case 'A':
       if (const VValueSingle* v = dynamic_cast<const VValueSingle*>(object)) {
-        v->GetString(text);
+        v->GetString(scratch);
       } else {
-        text.FromCString("@@invalid VValueSingle@@");
+        scratch.FromCString("@@invalid VValueSingle@@");
       }
       break;
     default:
-      object->DebugDump(text);
+      object->DebugDump(scratch);
       break;
   }
+  out.AddText(scratch);
+}
+
+// Formats into `text`, which no argument may be.
+void FormatInto(VString& text, const char* format, va_list args) {
+  if (format == nullptr) return;
+  const int savedErrno = errno;
+  {
+    StCLocale cLocale;
+    Collector out(text);
+    VStr<63> scratch;
+    va_list ap;
+    va_copy(ap, args);
+
+    int32 formatLength = int32(strnlen(format, size_t(kMaxFormatBytes) + 1));
+    if (formatLength > kMaxFormatBytes) formatLength = UTF8Boundary(format, kMaxFormatBytes);
+    const char* p = format;
+    const char* end = format + formatLength;
+    while (p < end && !out.IsFull()) {
+      const char* percent = static_cast<const char*>(std::memchr(p, '%', size_t(end - p)));
+      if (percent == nullptr) {
+        out.AddBytes(p, size_t(end - p));
+        break;
+      }
+      out.AddBytes(p, size_t(percent - p));
+      p = percent;
+      if (p + 1 >= end) {
+        // A "%" that ends the format is written as it stands.
+        out.AddBytes(p, 1);
+        break;
+      }
+      const char c = p[1];
+      if (c == '%') {
+        out.AddBytes(p, 1);
+        p += 2;
+      } else if (c == 'S' || c == 'A' || c == 'V') {
+        AddObjectText(out, c, va_arg(ap, const void*), scratch);
+        p += 2;
+      } else {
+        Conversion conv;
+        if (ParseConversion(p, end, conv)) {
+          FormatConversion(out, conv, &ap, savedErrno);
+          p += conv.textLength;
+        } else {
+          // Not a conversion: written as it stands, no argument taken.
+          out.AddBytes(p, 1);
+          ++p;
+        }
+      }
+    }
+    out.Flush();
+    va_end(ap);
+  }
+  errno = savedErrno;
 }
 
 }  // namespace
@@ -399,64 +577,15 @@ void VString::AppendPrintf(const char* format, ...) {
 void VString::VPrintf(const char* format, va_list args) {
   // Formatted apart first, so that an argument may be this very string.
   VStr<255> text;
-  text._Printf(format, args);
+  FormatInto(text, format, args);
   _EmptyForRewrite();
   AppendString(text);
   SetNotNullAndDirty();
 }
 
 void VString::_Printf(const char* format, va_list args) {
-  if (format == nullptr) return;
-  int savedErrno = errno;
   VStr<255> text;
-  {
-    StCLocale cLocale;
-    Collector out(text);
-    va_list ap;
-    va_copy(ap, args);
-
-    int32 formatLength = int32(strnlen(format, size_t(kMaxFormatBytes) + 1));
-    if (formatLength > kMaxFormatBytes) formatLength = UTF8Boundary(format, kMaxFormatBytes);
-    const char* p = format;
-    const char* end = format + formatLength;
-    while (p < end && !out.IsFull()) {
-      const char* percent = static_cast<const char*>(std::memchr(p, '%', size_t(end - p)));
-      if (percent == nullptr) {
-        out.AddBytes(p, size_t(end - p));
-        break;
-      }
-      out.AddBytes(p, size_t(percent - p));
-      p = percent;
-      if (p + 1 >= end) {
-        // A "%" that ends the format is written as it stands.
-        out.AddBytes(p, 1);
-        break;
-      }
-      char c = p[1];
-      if (c == '%') {
-        out.AddBytes(p, 1);
-        p += 2;
-      } else if (c == 'S' || c == 'A' || c == 'V') {
-        VString objectText;
-        ObjectText(c, va_arg(ap, const void*), objectText);
-        out.AddText(objectText);
-        p += 2;
-      } else {
-        Conversion conv;
-        if (ParseConversion(p, end, conv)) {
-          FormatConversion(out, conv, &ap, savedErrno);
-          p += conv.textLength;
-        } else {
-          // Not a conversion: written as it stands, no argument taken.
-          out.AddBytes(p, 1);
-          ++p;
-        }
-      }
-    }
-    out.Flush();
-    va_end(ap);
-  }
-  errno = savedErrno;
+  FormatInto(text, format, args);
   AppendString(text);
   SetNotNullAndDirty();
 }

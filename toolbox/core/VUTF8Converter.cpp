@@ -39,11 +39,13 @@ inline void WriteUTF8(uint8* dst, uint32 value, size_t length) {
 
 // Widens ASCII bytes sixteen at a time while both sides have 16 left before
 // their limits; stops at the end of the run. Units stored behind the run
-// are scratch, overwritten by what follows.
+// are scratch, overwritten by what follows. The byte before src is ASCII
+// and its unit already written.
 inline void WidenASCIIRun(const uint8*& src, const uint8* srcLimit, UniChar*& dst,
                           const UniChar* dstLimit) {
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
+  size_t written = 1;  // ASCII bytes known to lie just before src, already decoded
   while (srcLimit - src >= 16 && dstLimit - dst >= 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi8(bytes, zero));
@@ -52,19 +54,36 @@ inline void WidenASCIIRun(const uint8*& src, const uint8* srcLimit, UniChar*& ds
     const size_t n = high == 0 ? 16 : size_t(__builtin_ctz(high));
     src += n;
     dst += n;
-    if (n < 16) break;
+    if (n < 16) return;
+    written += 16;
+  }
+  // The last bytes of the input: one more block ending at the limit,
+  // overlapping ASCII already decoded (rewriting the same units).
+  const size_t rest = size_t(srcLimit - src);
+  if (rest > 0 && rest < 16 && written + rest >= 16 && size_t(dstLimit - dst) >= rest) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(srcLimit - 16));
+    if (_mm_movemask_epi8(bytes) == 0) {
+      UniChar* const blockStart = dst + rest - 16;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(blockStart), _mm_unpacklo_epi8(bytes, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(blockStart + 8),
+                       _mm_unpackhi_epi8(bytes, zero));
+      src = srcLimit;
+      dst += rest;
+    }
   }
 #else
   (void)src, (void)srcLimit, (void)dst, (void)dstLimit;
 #endif
 }
 
-// Narrows units below 0x80 eight at a time (same contract as above).
+// Narrows units below 0x80 eight at a time (same contract as above). The
+// unit before src is ASCII and already written.
 inline void NarrowASCIIRun(const UniChar*& src, const UniChar* srcLimit, uint8* target,
                            size_t& produced, size_t producedLimit) {
 #if defined(__SSE2__)
   const __m128i mask = _mm_set1_epi16(int16(0xFF80));
   const __m128i zero = _mm_setzero_si128();
+  size_t written = 1;  // ASCII units known to lie just before src, already written
   while (srcLimit - src >= 8 && producedLimit - produced >= 8) {
     const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
     const int ascii = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, mask), zero));
@@ -73,7 +92,21 @@ inline void NarrowASCIIRun(const UniChar*& src, const UniChar* srcLimit, uint8* 
     const size_t n = ascii == 0xFFFF ? 8 : size_t(__builtin_ctz(~ascii)) / 2;
     src += n;
     produced += n;
-    if (n < 8) break;
+    if (n < 8) return;
+    written += 8;
+  }
+  // The last few units of a text: one more block ending at the limit,
+  // overlapping ASCII units already written (rewriting the same bytes).
+  const size_t rest = size_t(srcLimit - src);
+  if (rest > 0 && rest < 8 && written + rest >= 8 && producedLimit - produced >= rest) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(srcLimit - 8));
+    const int ascii = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, mask), zero));
+    if (ascii == 0xFFFF) {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(target + produced + rest - 8),
+                       _mm_packus_epi16(units, units));
+      src = srcLimit;
+      produced += rest;
+    }
   }
 #else
   (void)src, (void)srcLimit, (void)target, (void)produced, (void)producedLimit;
@@ -115,8 +148,10 @@ bool EncodeUTF8(const Unit* source, int sourceChars, int* consumedChars, uint8* 
         if constexpr (kWrite && sizeof(Unit) == sizeof(UniChar)) {
           asciiRun = (asciiRun + 1) & (size_t(twoByte) - 1);
           if (asciiRun >= kASCIIRunForVectors) {
+            // An ASCII run takes one byte per unit: it may run past the
+            // stretch, to the limits of the text and of the room.
             NarrowASCIIRun(reinterpret_cast<const UniChar*&>(src),
-                           reinterpret_cast<const UniChar*>(safeEnd), target, produced,
+                           reinterpret_cast<const UniChar*>(end), target, produced,
                            targetMaxBytes);
             asciiRun = 0;
           }
@@ -206,7 +241,9 @@ bool VToUnicodeConverter_UTF8::Convert(const void* source, size_t sourceBytes,
         *dst++ = lead;
         ++src;
         if (++asciiRun >= kASCIIRunForVectors) {
-          WidenASCIIRun(src, safeEnd, dst, dstEnd);
+          // One unit per byte: the run may go past the stretch, to the
+          // limits of the input and of the room.
+          WidenASCIIRun(src, end, dst, dstEnd);
           asciiRun = 0;
         }
         continue;

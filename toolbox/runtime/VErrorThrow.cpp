@@ -1,13 +1,42 @@
 #include "runtime/VErrorThrow.h"
 
+#include <new>
+
+#include "core/VString.h"
+#include "process/VProcess.h"
+#include "runtime/VErrorBase.h"
+#include "runtime/VErrorTaskContext.h"
+#include "runtime/VTask.h"
+#include "values/VValueBag.h"
+
 namespace zeft {
 
-void _ThrowError(VError /*code*/, const VString* /*p1*/, const VString* /*p2*/,
-                 const VString* /*p3*/) {
-  // Error records live on a task's error stack, which only exists once the
-  // application object does; no application object can exist yet in this
-  // build, so there is nowhere to push and the error is dropped, as it is in
-  // any program before its application object is made.
+void _ThrowError(VError code, const VString* p1, const VString* p2, const VString* p3) {
+  // Before the application object exists there is no one to report to.
+  if (VProcess::sInstance == nullptr) return;
+  // Without a task there is no stack to push on: make no record at all.
+  if (VTask::GetCurrent() == nullptr) return;
+  try {
+    auto* error = new VErrorBase(code);
+    VValueBag* parameters = error->GetBag();
+    if (p1 != nullptr) parameters->SetString(ErrorBagKeys::p1, *p1);
+    if (p2 != nullptr) parameters->SetString(ErrorBagKeys::p2, *p2);
+    if (p3 != nullptr) parameters->SetString(ErrorBagKeys::p3, *p3);
+    VTask::PushRetainedError(error);
+  } catch (const std::bad_alloc&) {
+    // Out of memory for the record itself: the caller still returns its code.
+  }
+}
+
+bool _PushRetainedError(VErrorBase* error, VError native) {
+  if (error == nullptr) return false;
+  if (native != VE_OK) {
+    VErrorTaskContext* stack = VTask::GetErrorContext(false);
+    if (stack == nullptr || !stack->IsErrorFiltered(error->GetError())) {
+      VTask::PushRetainedError(new VErrorBase(native));
+    }
+  }
+  return VTask::PushRetainedError(error);
 }
 
 }  // namespace zeft

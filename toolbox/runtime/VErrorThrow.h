@@ -6,12 +6,18 @@
 
 namespace zeft {
 
+class VErrorBase;
 class VString;
 
 // Pushes an error record for `code` with the non-null texts as its "p1",
 // "p2" and "p3" parameters. Does nothing while there is no application
-// object (no error stack exists before it).
+// object, and on a thread that runs no task.
 void _ThrowError(VError code, const VString* p1 = nullptr, const VString* p2 = nullptr,
                  const VString* p3 = nullptr);
+
+// Pushes a record the caller built, taking over the caller's reference.
+// With a native code, a plain record of that code goes first, unless the
+// stack filters the record's own code. True when the record was kept.
+bool _PushRetainedError(VErrorBase* error, VError native = VE_OK);
 
 }  // namespace zeft

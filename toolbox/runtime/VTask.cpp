@@ -3,12 +3,18 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <new>
 #include <thread>
 
+#include "core/VIntlMgr.h"
 #include "core/VString.h"
 #include "process/VSystem.h"
 #include "runtime/IFiberScheduler.h"
 #include "runtime/IIdleable.h"
+#include "runtime/StErrorContextInstaller.h"
+#include "runtime/VErrorBase.h"
+#include "runtime/VErrorContext.h"
+#include "runtime/VErrorTaskContext.h"
 #include "runtime/VMessage.h"
 #include "runtime/VMessageQueue.h"
 #include "runtime/VTaskMgr.h"
@@ -69,6 +75,7 @@ VTask::~VTask() {
     for (VMessageQueue* queue : *fDeathWaiters) queue->Release();
     delete fDeathWaiters;
   }
+  if (fErrorContext != nullptr) fErrorContext->Release();
   delete fPlatformTask;
   delete fName;
 }
@@ -431,8 +438,12 @@ VMessage* VTask::_RetainMessageWithTimeout(int32 timeoutMs, bool* outTimedOut) {
 bool VTask::_ExecuteMessages(VMessage* first, bool allowIdle) {
   if (first != nullptr) {
     for (VMessage* message = first; message != nullptr;) {
-      message->Execute();
-      message->Release();
+      {
+        // A message's errors are its own: dropped when it is done.
+        StErrorContextInstaller errorContext(false, false);
+        message->Execute();
+        message->Release();
+      }
       VMessageQueue* queue = _GetQueue();
       message = queue != nullptr ? queue->RetainMessage() : nullptr;
     }
@@ -508,10 +519,52 @@ void VTask::CallIdlers() {
   }
 }
 
-VIntlMgr* VTask::GetCurrentIntlManager() {
-  // No process object carries settings yet: the task's, else none.
+VErrorTaskContext* VTask::GetErrorContext(bool create) {
   VTask* task = GetCurrent();
-  return task != nullptr ? task->fIntlMgr : nullptr;
+  if (task == nullptr) return nullptr;
+  if (task->fErrorContext == nullptr && create) {
+    task->fErrorContext = new (std::nothrow) VErrorTaskContext;
+  }
+  return task->fErrorContext;
+}
+
+bool VTask::PushError(VErrorBase* error) {
+  if (error == nullptr) return false;
+  VErrorTaskContext* stack = GetErrorContext(true);
+  if (stack == nullptr) return false;
+  // Errors that no level silences are the debug manager's to report; until
+  // one exists they are only kept on the stack.
+  return stack->PushError(error);
+}
+
+bool VTask::PushRetainedError(VErrorBase* error) {
+  const bool pushed = PushError(error);
+  if (error != nullptr) error->Release();
+  return pushed;
+}
+
+void VTask::PushErrors(const VErrorContext* context) {
+  if (context == nullptr || context->IsEmpty()) return;
+  if (VErrorTaskContext* stack = GetErrorContext(true)) stack->PushErrorsFromContext(context);
+}
+
+void VTask::FlushErrors() {
+  if (VErrorTaskContext* stack = GetErrorContext(false)) stack->Flush();
+}
+
+VError VTask::GetLastError() const {
+  return fErrorContext != nullptr ? fErrorContext->GetLastError() : VE_OK;
+}
+
+bool VTask::FailedForMemory() const {
+  return fErrorContext != nullptr && fErrorContext->FailedForMemory();
+}
+
+VIntlMgr* VTask::GetCurrentIntlManager() {
+  // The task's own settings, else the process's default ones.
+  VTask* task = GetCurrent();
+  if (task != nullptr && task->fIntlMgr != nullptr) return task->fIntlMgr;
+  return VIntlMgr::GetProcessDefault();
 }
 
 void* VTask::GetCurrentData(size_t key) {

@@ -9,12 +9,16 @@
 #include <vector>
 
 #include "core/IRefCountable.h"
+#include "core/VErrorCodes.h"
 #include "core/VObject.h"
 #include "runtime/IMessageable.h"
 
 namespace zeft {
 
 class IIdleable;
+class VErrorBase;
+class VErrorContext;
+class VErrorTaskContext;
 class VIntlMgr;
 class VMessage;
 class VMessageQueue;
@@ -129,6 +133,25 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
   void CallIdlers();
   bool HasIdler(const IIdleable* idler) const;
 
+  // Errors. The calling task's error stack, made on demand when `create`
+  // is set; null without a task.
+  static VErrorTaskContext* GetErrorContext(bool create);
+  // Pushes the record on the calling task's stack; false without a task or
+  // a record, or when it was not added.
+  static bool PushError(VErrorBase* error);
+  // PushError, then drops the caller's reference (also when nothing was
+  // pushed).
+  static bool PushRetainedError(VErrorBase* error);
+  // Copies every record of the context onto the calling task's stack.
+  static void PushErrors(const VErrorContext* context);
+  // Empties the top level of the calling task's stack.
+  static void FlushErrors();
+  // The code of the newest record of this task's top level; 0 when none.
+  // Read it from the task's own thread.
+  VError GetLastError() const;
+  // Whether error 100 was pushed into this task's top level.
+  bool FailedForMemory() const;
+
   // The calling task's international settings, else the process's, else
   // null. Lent, not retained.
   static VIntlMgr* GetCurrentIntlManager();
@@ -208,6 +231,8 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
   // A sleeping fiber task waits for this flag to change.
   alignas(std::atomic_ref<int32>::required_alignment) int32 fFiberWakeFlag = 0;
   std::atomic<uint64> fLastPumpTime{0};
+  // Made on first use; only this task's own thread touches it.
+  VErrorTaskContext* fErrorContext = nullptr;
 };
 
 }  // namespace zeft

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <type_traits>
 
 #include "values/StBagKeyConversions.h"
 #include "values/StPackedDictionaryKey.h"
@@ -20,6 +21,7 @@ class StBagKeyNoDefault : public StPackedDictionaryKey {
 
   // False, `out` untouched, when the bag has no such attribute.
   bool Get(const VValueBag& bag, T& out) const {
+    if constexpr (std::is_same_v<T, V>) return bag.GetAttribute(*this, out);
     V stored;
     if (!bag.GetAttribute(*this, stored)) return false;
     bag_key::FromStored(stored, out);
@@ -27,6 +29,7 @@ class StBagKeyNoDefault : public StPackedDictionaryKey {
   }
   // Replaces the attribute, or adds it.
   bool Set(VValueBag& bag, const T& value) const {
+    if constexpr (std::is_same_v<T, V>) return bag.SetAttribute(*this, value);
     V stored;
     bag_key::ToStored(value, stored);
     return bag.SetAttribute(*this, stored);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <type_traits>
 
 #include "values/StBagKeyConversions.h"
 #include "values/StPackedDictionaryKey.h"
@@ -31,6 +32,7 @@ class StBagKeyWithDefault : public StPackedDictionaryKey {
     return result;
   }
   bool Set(VValueBag& bag, const T& value) const {
+    if constexpr (std::is_same_v<T, V>) return bag.SetAttribute(*this, value);
     V stored;
     bag_key::ToStored(value, stored);
     return bag.SetAttribute(*this, stored);

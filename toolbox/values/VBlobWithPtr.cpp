@@ -54,7 +54,9 @@ VBlobWithPtr::VBlobWithPtr(const void* data, size_t size) {
 VBlobWithPtr::VBlobWithPtr(const VBlobWithPtr& other) : VBlob(other) {
   fFlags |= kFlagDirty;
   // Exactly the source's size; an allocation failure leaves the copy empty.
-  if (other.GetSize() != 0) fBuffer.SetData(other.fBuffer.GetDataPtr(), other.fBuffer.GetDataSize());
+  if (other.GetSize() != 0) {
+    fBuffer.SetData(other.fBuffer.GetDataPtr(), other.fBuffer.GetDataSize());
+  }
 }
 
 VBlobWithPtr::VBlobWithPtr(const VBlob& other) : VBlob(other) {

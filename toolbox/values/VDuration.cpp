@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "core/CharSet.h"
 #include "core/VString.h"
 #include "files/VStream.h"
-#include "values/ValueTextHelpers.h"
 
 namespace zeft {
 
@@ -130,22 +130,13 @@ void VDuration::FromValue(const VValueSingle& value) {
 }
 
 void VDuration::FromString(const VString& text) {
-  if (text.FindUniChar(u':') == 0) {
-    FromNbSeconds(value_text::ReadLong8(text));
+  std::vector<VString> texts;
+  if (!text.GetSubStrings(u':', texts, true, true) || texts.size() < 2) {
+    FromNbSeconds(text.GetLong8());
     return;
   }
-  // Split at ":", keeping empty parts; each part is read as a number.
   std::vector<int64> parts;
-  const int32 length = text.GetLength();
-  int32 start = 1;
-  while (start <= length + 1) {
-    int32 colon = text.FindUniChar(u':', start);
-    if (colon == 0) colon = length + 1;
-    VString part;
-    text.GetSubString(start, colon - start, part);
-    parts.push_back(value_text::ReadLong8(part));
-    start = colon + 1;
-  }
+  for (const VString& part : texts) parts.push_back(part.GetLong8());
   if (parts.size() >= 4) {
     SetCount(SumOfTextParts(parts[0], parts[1], parts[2], parts[3]));
   } else if (parts.size() == 3) {
@@ -199,15 +190,16 @@ bool VDuration::FromXMLString(const VString& text) {
     if (!inTime && c == u'T') {
       inTime = true;
     } else if (!inTime && (c == u'Y' || c == u'M' || c == u'D')) {
-      const int64 n = value_text::ReadLong(number);
+      const int64 n = number.GetLong();
       (c == u'Y' ? years : c == u'M' ? months : days) = n;
       number.Clear();
     } else if (inTime && (c == u'H' || c == u'M')) {
-      (c == u'H' ? hours : minutes) = value_text::ReadLong(number);
+      (c == u'H' ? hours : minutes) = number.GetLong();
       number.Clear();
     } else if (inTime && c == u'S') {
-      const std::string bytes = value_text::ToUTF8(number, 255);
-      if (std::sscanf(bytes.c_str(), "%lf", &seconds) != 1) seconds = 0.0;
+      char bytes[256];
+      number.ToBlock(bytes, sizeof(bytes), kCharSetUTF8, true, false);
+      if (std::sscanf(bytes, "%lf", &seconds) != 1) seconds = 0.0;
     } else {
       number.AppendUniChar(c);
     }

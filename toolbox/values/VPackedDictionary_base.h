@@ -97,8 +97,12 @@ class VPackedDictionary_base : public VObject {
     const size_t oldKeySize = fKeys.size();
     try {
       slot.fKeyOffset = oldKeySize;
-      fKeys.reserve(oldKeySize + 1 + length);
-      fSlots.reserve(count + 1);
+      // Room ahead for a few more keys: small dictionaries grow in one or
+      // two steps instead of one per key.
+      if (fKeys.capacity() < oldKeySize + 1 + length) {
+        fKeys.reserve(std::max<size_t>({2 * fKeys.capacity(), oldKeySize + 1 + length, 64}));
+      }
+      if (fSlots.capacity() == count) fSlots.reserve(std::max<size_t>(2 * count, 4));
       fKeys.push_back(uint8(length));
       fKeys.insert(fKeys.end(), key.GetKeyText(), key.GetKeyText() + length);
       fSlots.push_back(slot);

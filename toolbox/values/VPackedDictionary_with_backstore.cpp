@@ -117,6 +117,9 @@ bool Store::Append(const StPackedDictionaryKey& key, const VValueSingle& value) 
   const size_t oldWords = fBackstore.size();
   if (words > kMaxBackstoreWords - oldWords) return false;
   try {
+    if (fBackstore.capacity() < oldWords + words) {
+      fBackstore.reserve(std::max<size_t>({2 * fBackstore.capacity(), oldWords + words, 32}));
+    }
     fBackstore.resize(oldWords + words, 0);
   } catch (const std::bad_alloc&) {
     return false;

@@ -6,12 +6,12 @@
 #include <cstring>
 #include <string>
 
+#include "core/CharSet.h"
 #include "core/VIntlMgr.h"
 #include "core/VString.h"
 #include "process/VSystem.h"
 #include "runtime/VTask.h"
 #include "values/VTime.h"
-#include "values/ValueTextHelpers.h"
 
 namespace zeft {
 
@@ -19,8 +19,8 @@ namespace {
 
 enum { kYear, kMonth, kDay, kHour, kMinute, kSecond, kMillisecond, kFieldCount };
 
-// Parsers see what a 256-byte buffer with its terminator would hold.
-constexpr size_t kParseBufferBytes = 255;
+// Parsers see what a 256-byte buffer with its terminator holds.
+constexpr size_t kParseBufferBytes = 256;
 
 constexpr const char* kWeekDayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr const char* kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -198,31 +198,31 @@ bool VTime::FromRfc3339String(const VString& text) {
   const int32 firstColon = text.FindUniChar(u':');
   const int32 firstDash = text.FindUniChar(u'-');
   const bool canonical = ScanCanonicalUTC(text, year, month, day, hour, minute, seconds);
-  const std::string bytes =
-      canonical ? std::string() : value_text::ToUTF8(text, kParseBufferBytes);
+  char bytes[kParseBufferBytes] = {};
+  if (!canonical) text.ToBlock(bytes, sizeof(bytes), kCharSetUTF8, true, false);
   if (canonical) {
     form = kDateTimeForm;
     fields = 6;
     if (year == 0 && month == 0 && day == 0) fields = 3;
   } else if (text.FindUniChar(u'T') == 11) {
     form = kDateTimeForm;
-    fields = std::sscanf(bytes.c_str(), "%4d-%2d-%2dT%2d:%2d:%lf", &year, &month, &day, &hour,
+    fields = std::sscanf(bytes, "%4d-%2d-%2dT%2d:%2d:%lf", &year, &month, &day, &hour,
                          &minute, &seconds);
     // The zero date-time counts as its three date fields, and only when
     // complete.
     if (year == 0 && month == 0 && day == 0) fields = fields == 6 ? 3 : 0;
   } else if (firstColon >= 3 && firstColon <= 5) {
     form = kTimeForm;
-    fields = std::sscanf(bytes.c_str(), "%d:%2d:%lf", &hour, &minute, &seconds);
+    fields = std::sscanf(bytes, "%d:%2d:%lf", &hour, &minute, &seconds);
   } else if (firstDash != 5) {
     form = kSecondsForm;
     int count = 0;
-    fields = std::sscanf(bytes.c_str(), "%d", &count) == 1 ? 3 : 0;
+    fields = std::sscanf(bytes, "%d", &count) == 1 ? 3 : 0;
     hour = count / 3600;
     minute = (count - 3600 * hour) / 60;
   } else {
     form = kDateForm;
-    fields = std::sscanf(bytes.c_str(), "%4d-%2d-%2d", &year, &month, &day);
+    fields = std::sscanf(bytes, "%4d-%2d-%2d", &year, &month, &day);
   }
   // Seconds that are no number ("nan", "inf", absurd sizes) are refused.
   if (!std::isfinite(seconds) || std::fabs(seconds) > 1e9) fields = 0;
@@ -288,9 +288,10 @@ bool VTime::FromRfc3339String(const VString& text) {
     int offsetHours = 0, offsetMinutes = 0;
     VString zoneText;
     text.GetSubString(offsetPos + 1, text.GetLength() - offsetPos, zoneText);
-    const std::string zone = value_text::ToUTF8(zoneText, kParseBufferBytes);
+    char zone[kParseBufferBytes];
+    zoneText.ToBlock(zone, sizeof(zone), kCharSetUTF8, true, false);
     if (form == kDateForm ||
-        std::sscanf(zone.c_str(), "%2d:%2d", &offsetHours, &offsetMinutes) != 2) {
+        std::sscanf(zone, "%2d:%2d", &offsetHours, &offsetMinutes) != 2) {
       SetNull(true);
       return false;
     }
@@ -400,11 +401,11 @@ void VTime::FromString(const VString& text) {
       }
     }
     if (!run.IsEmpty()) {
-      numbers[stored++] = int16(value_text::ReadLong(run));
+      numbers[stored++] = int16(run.GetLong());
       run.Clear();
     }
   }
-  if (!run.IsEmpty() && stored < kFieldCount) numbers[stored++] = int16(value_text::ReadLong(run));
+  if (!run.IsEmpty() && stored < kFieldCount) numbers[stored++] = int16(run.GetLong());
 
   if (dayFirst) {
     const int16 day = numbers[0], month = numbers[1], year = numbers[2];
@@ -433,7 +434,9 @@ void VTime::GetRfc822String(VString& text) const {
   }
   std::snprintf(buffer, sizeof(buffer), ", %02d ", f[kDay]);
   text.AppendCString(buffer);
-  if (!IsNull() && f[kMonth] >= 1 && f[kMonth] <= 12) text.AppendCString(kMonthNames[f[kMonth] - 1]);
+  if (!IsNull() && f[kMonth] >= 1 && f[kMonth] <= 12) {
+    text.AppendCString(kMonthNames[f[kMonth] - 1]);
+  }
   std::snprintf(buffer, sizeof(buffer), " %04d %02d:%02d:%02d GMT", f[kYear], f[kHour],
                 f[kMinute], f[kSecond]);
   text.AppendCString(buffer);
@@ -465,7 +468,7 @@ void VTime::FromRfc822String(const VString& text) {
   };
   int16 numbers[6] = {};  // day, month, year, hour, minute, second
   VString run;
-  if (nextRun(isDigit, run)) numbers[0] = int16(value_text::ReadLong(run));
+  if (nextRun(isDigit, run)) numbers[0] = int16(run.GetLong());
   if (nextRun(isAlpha, run)) {
     for (int32 m = 0; m < 12; ++m) {
       if (run.EqualToString(VString(kMonthNames[m]), false)) {
@@ -476,7 +479,7 @@ void VTime::FromRfc822String(const VString& text) {
   }
   for (int32 i = 2; i < 6; ++i) {
     if (!nextRun(isDigit, run)) break;
-    numbers[i] = int16(value_text::ReadLong(run));
+    numbers[i] = int16(run.GetLong());
   }
   FromUTCTime(numbers[2], numbers[1], numbers[0], numbers[3], numbers[4], numbers[5], 0);
 }

@@ -1,12 +1,13 @@
 // The XML text of a bag (one element: attributes, child elements, character
 // data) and the typing of XML attribute texts as values.
-#include <cerrno>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <iterator>
 #include <limits>
 
+#include "core/CharSet.h"
 #include "core/VBoolean.h"
 #include "core/VIntlMgr.h"
 #include "core/VLong.h"
@@ -32,6 +33,7 @@ bool IsHighSurrogate(UniChar c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(UniChar c) { return c >= 0xDC00 && c <= 0xDFFF; }
 bool IsLineBreakOrTab(UniChar c) { return c == kTab || c == kLineFeed || c == kReturn; }
 
+// For the short markup literals of this file.
 void AppendASCII(VString& out, const char* text) {
   UniChar units[32];
   int32 n = 0;
@@ -54,7 +56,7 @@ bool IsHiddenAttribute(const VString& name) {
   return EqualsASCII(name, "____objectunic") || EqualsASCII(name, "____property_name_in_jsarray");
 }
 
-bool IsNameStart(uint32 c) {
+constexpr bool IsNameStart(uint32 c) {
   return c == ':' || (c >= 'A' && c <= 'Z') || c == '_' || (c >= 'a' && c <= 'z') ||
          (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
          (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) ||
@@ -64,7 +66,7 @@ bool IsNameStart(uint32 c) {
          (c >= 0x10000 && c <= 0xEFFFF);
 }
 
-bool IsNameChar(uint32 c) {
+constexpr bool IsNameChar(uint32 c) {
   return IsNameStart(c) || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7 ||
          (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
 }
@@ -102,22 +104,47 @@ int32 AppendXMLChars(VString& out, const UniChar* text, int32 count, bool keepBr
 
 // An attribute value: what XML can carry, with tab, line feed and carriage
 // return as character references so that readers do not turn them into
-// spaces.
-void AppendAttributeText(VString& out, const VString& text) {
-  const UniChar* p = text.GetCPointer();
-  const int32 n = text.GetLength();
+// spaces. With `escapeMarkup` the five markup characters become entities
+// too (the text of a string value, escaped here in one pass).
+void AppendAttributeText(VString& out, const UniChar* p, int32 n, bool escapeMarkup) {
   int32 runStart = 0;
   for (int32 i = 0; i < n; ++i) {
-    const char* reference = p[i] == kTab        ? "&#x9;"
-                            : p[i] == kLineFeed ? "&#xA;"
-                            : p[i] == kReturn   ? "&#xD;"
-                                                : nullptr;
-    if (reference == nullptr) continue;
+    const UniChar c = p[i];
+    if (c > '>') continue;
+    const char* replacement = c == kTab        ? "&#x9;"
+                              : c == kLineFeed ? "&#xA;"
+                              : c == kReturn   ? "&#xD;"
+                                               : nullptr;
+    if (replacement == nullptr && escapeMarkup) {
+      replacement = c == '"'    ? "&quot;"
+                    : c == '&'  ? "&amp;"
+                    : c == '\'' ? "&apos;"
+                    : c == '<'  ? "&lt;"
+                    : c == '>'  ? "&gt;"
+                                : nullptr;
+    }
+    if (replacement == nullptr) continue;
     AppendXMLChars(out, p + runStart, i - runStart, false);
-    AppendASCII(out, reference);
+    AppendASCII(out, replacement);
     runStart = i + 1;
   }
   AppendXMLChars(out, p + runStart, n - runStart, false);
+}
+
+// The name of the attribute at the 0-based index, decoded from its UTF-8
+// key (ASCII names without the converter).
+void GetAttributeName(const VValueBag::AttributeStore& store, size_t index, VString& name) {
+  size_t length = 0;
+  const char* text = store.GetKeyText(index, length);
+  UniChar units[StPackedDictionaryKey::kMaxLength];
+  for (size_t i = 0; i < length; ++i) {
+    if ((uint8(text[i]) & 0x80) != 0) {
+      name.FromBlock(text, length, kCharSetUTF8);
+      return;
+    }
+    units[i] = UniChar(uint8(text[i]));
+  }
+  name.FromUniString(units, int32(length));
 }
 
 void RaiseInvalidName(const VString& name) {
@@ -138,12 +165,22 @@ int32 FindCDataEnd(const UniChar* text, int32 from, int32 count) {
 // Writing
 
 bool VValueBag::IsXMLName(const VString& name) {
+  // ASCII classes: 1 may start a name, 2 may follow.
+  static constexpr auto kASCII = [] {
+    std::array<uint8, 128> table{};
+    for (uint32 c = 0; c < 128; ++c) table[c] = IsNameStart(c) ? 1 : IsNameChar(c) ? 2 : 0;
+    return table;
+  }();
   const UniChar* p = name.GetCPointer();
   const int32 n = name.GetLength();
   if (n == 0) return false;
   for (int32 i = 0; i < n; ++i) {
     const bool first = i == 0;
     uint32 c = p[i];
+    if (c < 128) {
+      if (kASCII[c] == 0 || (first && kASCII[c] != 1)) return false;
+      continue;
+    }
     if (IsHighSurrogate(p[i])) {
       if (i + 1 >= n || !IsLowSurrogate(p[i + 1])) return false;
       c = 0x10000 + ((uint32(p[i]) - 0xD800) << 10) + (uint32(p[i + 1]) - 0xDC00);
@@ -221,13 +258,15 @@ void VValueBag::DumpXMLAttributes(VString& out, const VString& elementName,
     RaiseInvalidName(elementName);
     return;
   }
+  const int32 count = GetAttributesCount();
   out.AppendUniChar('<');
   out.AppendString(elementName);
   VStr<63> name;
   VStr<255> text;
-  for (int32 i = 1, count = GetAttributesCount(); i <= count; ++i) {
+  for (int32 i = 1; i <= count; ++i) {
     if (i == cdataPosition) continue;
-    const VValueSingle* value = GetNthAttribute(i, &name);
+    const VValueSingle* value = fAttributes.GetNthValue(size_t(i - 1));
+    GetAttributeName(fAttributes, size_t(i - 1), name);
     // A value whose kind has no descriptor cannot be written.
     if (value == nullptr || IsHiddenAttribute(name)) continue;
     if (!IsXMLName(name)) {
@@ -237,8 +276,15 @@ void VValueBag::DumpXMLAttributes(VString& out, const VString& elementName,
     out.AppendUniChar(' ');
     out.AppendString(name);
     AppendASCII(out, "=\"");
-    value->GetXMLString(text, 1);
-    AppendAttributeText(out, text);
+    if (const VString* string = value->GetValueKind() == kValueKindString
+                                    ? dynamic_cast<const VString*>(value)
+                                    : nullptr) {
+      // Its XML form, escaped without a copy.
+      AppendAttributeText(out, string->GetCPointer(), string->GetLength(), true);
+    } else {
+      value->GetXMLString(text, 1);
+      AppendAttributeText(out, text.GetCPointer(), text.GetLength(), false);
+    }
     out.AppendUniChar('"');
   }
   if (cdataPosition == 0 && GetElementNamesCount() == 0) out.AppendUniChar('/');
@@ -310,8 +356,8 @@ namespace {
 // White space when the task has no international settings.
 bool IsDefaultSpace(UniChar c) {
   return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-         c == 0x205F || c == 0x3000;
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000;
 }
 
 bool IsDigit(UniChar c) { return c >= '0' && c <= '9'; }
@@ -432,8 +478,11 @@ VValueSingle* ParseXMLValue(const VString& text) {
   const UniChar* p = text.GetCPointer();
   int32 begin = 0;
   int32 end = text.GetLength();
+  // Without international settings for the task, the Unicode spaces.
   VIntlMgr* intl = VTask::GetCurrentIntlManager();
-  auto isSpace = [intl](UniChar c) { return intl != nullptr ? intl->IsSpace(c) : IsDefaultSpace(c); };
+  auto isSpace = [intl](UniChar c) {
+    return intl != nullptr ? intl->IsSpace(c) : IsDefaultSpace(c);
+  };
   while (begin < end && isSpace(p[begin])) ++begin;
   while (end > begin && isSpace(p[end - 1])) --end;
 

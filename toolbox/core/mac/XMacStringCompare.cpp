@@ -9,12 +9,6 @@ namespace zeft {
 
 namespace {
 
-// A text that cannot be handed to the platform: negative length, or no
-// characters behind a length.
-bool IsUnreadable(const UniChar* text, int32 length) {
-  return length < 0 || (text == nullptr && length > 0);
-}
-
 const UChar* AsUChar(const UniChar* text) { return reinterpret_cast<const UChar*>(text); }
 
 // Accents and case are ignored at primary strength. Significant accents
@@ -73,31 +67,10 @@ XMacStringCompare::~XMacStringCompare() {
   }
 }
 
-UCollator* XMacStringCompare::_GetCollator(bool diacritical) { return fCollators[diacritical]; }
-
-CompareResult XMacStringCompare::CompareString(const UniChar* a, int32 aLength, const UniChar* b,
-                                               int32 bLength, bool diacritical) {
-  if (IsUnreadable(a, aLength) || IsUnreadable(b, bLength)) return 0;
-  return _CompareCFString(a, aLength, b, bLength, diacritical);
-}
-
-bool XMacStringCompare::EqualString(const UniChar* a, int32 aLength, const UniChar* b,
-                                    int32 bLength, bool diacritical) {
-  return CompareString(a, aLength, b, bLength, diacritical) == 0;
-}
-
-CompareResult XMacStringCompare::_CompareCFString(const UniChar* a, int32 aLength,
-                                                  const UniChar* b, int32 bLength,
-                                                  bool diacritical) {
-  UCollator* collator = _GetCollator(diacritical);
-  if (collator == nullptr) return 0;
-  return CompareResult(ucol_strcoll(collator, AsUChar(a), aLength, AsUChar(b), bLength));
-}
-
 UStringSearch* XMacStringCompare::_PrepareSearch(const UniChar* text, int32 textLength,
                                                  const UniChar* pattern, int32 patternLength,
                                                  bool diacritical) {
-  UCollator* collator = _GetCollator(diacritical);
+  UCollator* collator = fCollators[diacritical];
   if (collator == nullptr) return nullptr;
   UErrorCode status = U_ZERO_ERROR;
   UStringSearch*& search = fSearches[diacritical];
@@ -142,7 +115,7 @@ UStringSearch* XMacStringCompare::_PrepareSearch(const UniChar* text, int32 text
 int32 XMacStringCompare::FindString(const UniChar* text, int32 textLength, const UniChar* pattern,
                                     int32 patternLength, bool diacritical, int32* foundLength) {
   if (foundLength != nullptr) *foundLength = 0;
-  if (IsUnreadable(text, textLength) || IsUnreadable(pattern, patternLength)) return 0;
+  if (_IsUnreadable(text, textLength) || _IsUnreadable(pattern, patternLength)) return 0;
   if (textLength == 0 || patternLength == 0) return 0;
   UStringSearch* search = _PrepareSearch(text, textLength, pattern, patternLength, diacritical);
   if (search == nullptr) return 0;

@@ -32,11 +32,16 @@ class XMacStringCompare {
   const std::string& GetLocaleID() const { return fLocaleID; }
 
   // -1, 0 or 1; 0 when a text cannot be read (null with a length, or a
-  // negative length).
+  // negative length). Inline: every collated comparison comes through here.
   CompareResult CompareString(const UniChar* a, int32 aLength, const UniChar* b, int32 bLength,
-                              bool diacritical);
+                              bool diacritical) {
+    if (_IsUnreadable(a, aLength) || _IsUnreadable(b, bLength)) return 0;
+    return _CompareCFString(a, aLength, b, bLength, diacritical);
+  }
   bool EqualString(const UniChar* a, int32 aLength, const UniChar* b, int32 bLength,
-                   bool diacritical);
+                   bool diacritical) {
+    return CompareString(a, aLength, b, bLength, diacritical) == 0;
+  }
   // 1-based position of the first match of pattern in text, or 0;
   // foundLength (may be null) receives the matched length in text units,
   // or 0.
@@ -47,18 +52,25 @@ class XMacStringCompare {
   std::string GetEngineVersion() const;
 
  private:
+  // A text that cannot be handed to the platform.
+  static bool _IsUnreadable(const UniChar* text, int32 length) {
+    return length < 0 || (text == nullptr && length > 0);
+  }
   // The platform comparison result.
   CompareResult _CompareCFString(const UniChar* a, int32 aLength, const UniChar* b,
-                                 int32 bLength, bool diacritical);
-  // The collator of one mode, opened on first use; null when it cannot be.
-  UCollator* _GetCollator(bool diacritical);
+                                 int32 bLength, bool diacritical) {
+    UCollator* collator = fCollators[diacritical];
+    if (collator == nullptr) return 0;
+    return CompareResult(ucol_strcoll(collator, reinterpret_cast<const UChar*>(a), aLength,
+                                      reinterpret_cast<const UChar*>(b), bLength));
+  }
   // The search object of one mode, set to pattern and text; null when it
   // cannot be made.
   UStringSearch* _PrepareSearch(const UniChar* text, int32 textLength, const UniChar* pattern,
                                 int32 patternLength, bool diacritical);
 
   std::string fLocaleID;
-  // [0]: accents and case ignored; [1]: significant.
+  // [0]: accents and case ignored; [1]: significant. Both exist or none.
   UCollator* fCollators[2] = {nullptr, nullptr};
   UStringSearch* fSearches[2] = {nullptr, nullptr};
   // The pattern each search object holds, to skip re-preparing it.

@@ -1,0 +1,238 @@
+#include "runtime/VErrorTaskContext.h"
+
+#include <new>
+
+#include "core/VLong.h"
+#include "core/VString.h"
+#include "runtime/VErrorBase.h"
+#include "runtime/VErrorContext.h"
+#include "runtime/VTask.h"
+#include "values/VBagArray.h"
+#include "values/VValueBag.h"
+
+namespace zeft {
+
+namespace {
+
+constinit const StPackedDictionaryKey kErrorStackElement("__ERROR");
+constinit const StPackedDictionaryKey kErrorStackMessage("message");
+constinit const StPackedDictionaryKey kErrorStackComponent("componentSignature");
+constinit const StPackedDictionaryKey kErrorStackNumber("errCode");
+
+}  // namespace
+
+VErrorTaskContext::VErrorTaskContext() : fSpare(new VErrorContext) {}
+
+VErrorTaskContext::~VErrorTaskContext() {
+  for (auto it = fLevels.rbegin(); it != fLevels.rend(); ++it) (*it)->Release();
+  if (fSpare != nullptr) fSpare->Release();
+}
+
+bool VErrorTaskContext::PushError(VErrorBase* error, bool* outSilent) {
+  if (outSilent != nullptr) *outSilent = false;
+  if (error == nullptr) return false;
+  if (fLevels.empty()) {
+    VErrorContext* bottom = new (std::nothrow) VErrorContext(true, false);
+    if (bottom == nullptr) return false;
+    try {
+      fLevels.push_back(bottom);
+    } catch (const std::bad_alloc&) {
+      bottom->Release();
+      return false;
+    }
+  }
+  if (!fLevels.back()->PushError(error)) return false;
+  bool silent = false;
+  for (auto it = fLevels.rbegin(); it != fLevels.rend(); ++it) {
+    if ((*it)->IsSilent()) {
+      silent = true;
+      break;
+    }
+    if ((*it)->IsErrorFiltered(error->GetError())) {
+      fLevels.back()->SetSilent(true);
+      silent = true;
+      break;
+    }
+  }
+  if (outSilent != nullptr) *outSilent = silent;
+  return true;
+}
+
+void VErrorTaskContext::PushErrorsFromContext(const VErrorContext* context) {
+  if (context == nullptr) return;
+  // A copy of the list: pushing into the very level being read grows it.
+  const VErrorContext::ErrorList errors = context->GetErrors();
+  for (VErrorBase* error : errors) error->Retain();
+  for (VErrorBase* error : errors) {
+    PushError(error);
+    error->Release();
+  }
+}
+
+void VErrorTaskContext::PushErrorsFromBag(const VValueBag& bag) {
+  VBagArray* saved = bag.GetElements(ErrorBagKeys::error);
+  const int32 count = saved != nullptr ? saved->GetCount() : 0;
+  for (int32 i = 1; i <= count; ++i) {
+    const VValueBag* errorBag = saved->GetNth(i);
+    if (errorBag == nullptr) continue;
+    auto* error = new VErrorBase;
+    const VError result = error->LoadFromBag(*errorBag);
+    if (result == VE_OK) PushError(error);
+    error->Release();
+    if (result != VE_OK) break;
+  }
+}
+
+VErrorContext* VErrorTaskContext::PushNewContext(bool keep, bool silent) {
+  VErrorContext* context = fSpare;
+  if (context != nullptr) {
+    fSpare = nullptr;
+  } else {
+    context = new (std::nothrow) VErrorContext;
+    if (context == nullptr) return nullptr;
+  }
+  context->SetKeepingErrors(keep);
+  context->SetSilent(silent);
+  context->Flush();  // clears failed-for-memory
+  try {
+    fLevels.push_back(context);
+  } catch (const std::bad_alloc&) {
+    RecycleContext(context);
+    return nullptr;
+  }
+  context->Retain();
+  return context;
+}
+
+void VErrorTaskContext::PopContext() {
+  if (fLevels.empty()) return;
+  VErrorContext* top = fLevels.back();
+  if (top->IsEmpty() || !top->IsKeepingErrors()) {
+    fLevels.pop_back();
+    top->Release();
+    return;
+  }
+  if (fLevels.size() > 1) {
+    fLevels.pop_back();
+    fLevels.back()->PushErrors(*top);
+    top->Release();
+    return;
+  }
+  // The only level: its errors stay on the stack, in a level that no
+  // longer silences anything.
+  VErrorContext* copy = new (std::nothrow) VErrorContext(*top);
+  if (copy == nullptr) {
+    top->SetSilent(false);
+    return;
+  }
+  fLevels.back() = copy;
+  top->Release();
+}
+
+void VErrorTaskContext::RecycleContext(VErrorContext* context) {
+  if (context == nullptr) return;
+  if (fSpare == nullptr && context->IsEmpty() && !context->HasFilter() &&
+      !context->HasParameters() && context->GetRefCount() == 1) {
+    fSpare = context;
+    return;
+  }
+  context->Release();
+}
+
+void VErrorTaskContext::MergeAndFlushLastContext(bool log) {
+  if (fLevels.empty()) return;
+  VErrorContext* top = fLevels.back();
+  if (top->IsEmpty()) return;
+  if (top->IsKeepingErrors()) {
+    if (fLevels.size() == 1) {
+      VErrorContext* copy = new (std::nothrow) VErrorContext(*top);
+      if (copy != nullptr) {
+        try {
+          fLevels.insert(fLevels.begin(), copy);
+        } catch (const std::bad_alloc&) {
+          copy->Release();
+        }
+      }
+    } else {
+      fLevels[fLevels.size() - 2]->PushErrors(*top);
+    }
+  }
+  top->Flush();
+  top->SetSilent(log);
+}
+
+void VErrorTaskContext::Flush() {
+  if (!fLevels.empty()) fLevels.back()->Flush();
+}
+
+VError VErrorTaskContext::GetLastError() const {
+  return fLevels.empty() ? VE_OK : fLevels.back()->GetLastError();
+}
+
+VErrorBase* VErrorTaskContext::GetLast() const {
+  for (auto it = fLevels.rbegin(); it != fLevels.rend(); ++it) {
+    if (!(*it)->IsEmpty()) return (*it)->GetLast();
+  }
+  return nullptr;
+}
+
+VErrorBase* VErrorTaskContext::GetFirst() const {
+  for (VErrorContext* level : fLevels) {
+    if (!level->IsEmpty()) return level->GetFirst();
+  }
+  return nullptr;
+}
+
+VErrorBase* VErrorTaskContext::Find(VError code) const {
+  for (VErrorContext* level : fLevels) {
+    if (VErrorBase* error = level->Find(code)) return error;
+  }
+  return nullptr;
+}
+
+bool VErrorTaskContext::IsErrorFiltered(VError code) const {
+  for (VErrorContext* level : fLevels) {
+    if (level->IsErrorFiltered(code)) return true;
+  }
+  return false;
+}
+
+bool VErrorTaskContext::FailedForMemory() const {
+  return !fLevels.empty() && fLevels.back()->FailedForMemory();
+}
+
+void VErrorTaskContext::GetErrors(VErrorContext& out) const {
+  for (VErrorContext* level : fLevels) {
+    if (level != &out) out.PushErrors(*level);
+  }
+}
+
+VErrorContext* VErrorTaskContext::GetNthContext(int32 n) const {
+  return n >= 1 && n <= int32(fLevels.size()) ? fLevels[size_t(n - 1)] : nullptr;
+}
+
+void VErrorTaskContext::BuildErrorStack(VValueBag& bag) {
+  VErrorTaskContext* stack = VTask::GetErrorContext(false);
+  if (stack == nullptr) return;
+  VErrorContext all;
+  stack->GetErrors(all);
+  VString text;
+  for (const VErrorBase* error : all.GetErrors()) {
+    auto* errorBag = new VValueBag;
+    error->GetErrorDescription(text);
+    errorBag->SetString(kErrorStackMessage, text);
+    text.Clear();
+    const uint32 component = ErrorComponent(error->GetError());
+    for (int shift = 24; shift >= 0; shift -= 8) {
+      const uint8 c = uint8(component >> shift);
+      if (c == 0) break;
+      text.AppendUniChar(UniChar(c));
+    }
+    errorBag->SetString(kErrorStackComponent, text);
+    errorBag->SetLong(kErrorStackNumber, ErrorNumber(error->GetError()));
+    bag.AddElement(kErrorStackElement, errorBag);
+    errorBag->Release();
+  }
+}
+
+}  // namespace zeft
