@@ -256,9 +256,11 @@ bool VToUnicodeConverter_UTF8::Convert(const void* source, size_t sourceBytes,
         continue;
       }
       if ((lead & 0xF0) == 0xE0) {
-        if (!IsContinuation(src[1]) || !IsContinuation(src[2])) break;
-        const uint32 value = (uint32(lead & 0x0F) << 12) | (uint32(src[1] & 0x3F) << 6) |
-                             uint32(src[2] & 0x3F);
+        uint16 tail;  // both continuation bytes, checked at once
+        std::memcpy(&tail, src + 1, 2);
+        if ((tail & 0xC0C0) != 0x8080) break;
+        const uint32 value =
+            (uint32(lead & 0x0F) << 12) | (uint32(tail & 0x3F) << 6) | uint32((tail >> 8) & 0x3F);
         if (value < 0x800) break;
         *dst++ = UniChar(value);
         src += 3;
