@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/StStringConverter.h"
 #include "core/VCppMemMgr.h"
 #include "core/VObject.h"
 #include "core/VString.h"
@@ -12,6 +13,7 @@
 #include "core/mac/XMacFromUnicodeConverter.h"
 #include "core/mac/XMacIntlMgr.h"
 #include "core/mac/XMacToUnicodeConverter.h"
+#include "files/VPtrStream.h"
 
 namespace zeft {
 namespace {
@@ -355,6 +357,66 @@ TEST(PlatformConverterTest, SharedConverterServesTasksAtOnce) {
   }
   for (std::thread& t : threads) t.join();
   for (int f : failures) EXPECT_EQ(f, 0);
+}
+
+// Through the character-set registry, which asks the platform for every
+// set without a built-in converter.
+TEST(PlatformConverterRegistryTest, RegistryServesThePlatformSets) {
+  VTextConverters* tc = VTextConverters::Get();
+  for (CharSet set : {kCharSetDefault8Bit, kCharSetUTF7, kCharSetMacRoman, kCharSetWindows1252,
+                      kCharSetShiftJIS, kCharSetISO2022JP, kCharSetISO8859_15}) {
+    SCOPED_TRACE(int(set));
+    VToUnicodeConverter* to = tc->RetainToUnicodeConverter(set);
+    VFromUnicodeConverter* from = tc->RetainFromUnicodeConverter(set);
+    EXPECT_TRUE(to->IsValid());
+    EXPECT_TRUE(from->IsValid());
+    to->Release();
+    from->Release();
+  }
+  // A set the platform lacks still gets the converter that converts nothing.
+  VToUnicodeConverter* none = tc->RetainToUnicodeConverter(kCharSetMacJapanese);
+  EXPECT_FALSE(none->IsValid());
+  none->Release();
+
+  VString text;
+  EXPECT_TRUE(tc->ConvertToVString(kShiftJIS.data(), kShiftJIS.size(), kCharSetShiftJIS, text));
+  EXPECT_EQ(text, VString(kJapanese.c_str()));
+  StStringConverter<char> bytes(text, kCharSetISO2022JP);
+  ASSERT_TRUE(bytes.IsOK());
+  EXPECT_EQ(Bytes(bytes.GetCPointer(), bytes.GetSize()), kISO2022JP);
+  EXPECT_EQ(VString(kISO2022JP.data(), kISO2022JP.size(), kCharSetISO2022JP), text);
+}
+
+TEST(PlatformConverterRegistryTest, StreamsOpenInTheDefaultSet) {
+  VPtrStream stream;  // text in the system's default 8-bit set
+  ASSERT_EQ(stream.GetCharSet(), kCharSetDefault8Bit);
+  ASSERT_EQ(stream.OpenWriting(), VE_OK);
+  const VString text(u"déjà vu, 日本");
+  EXPECT_EQ(stream.PutText(text), VE_OK);
+  EXPECT_EQ(stream.CloseWriting(), VE_OK);
+  ASSERT_EQ(stream.OpenReading(), VE_OK);
+  VString back;
+  EXPECT_EQ(stream.GetText(back), VE_OK);
+  EXPECT_EQ(back, text);
+  EXPECT_EQ(stream.CloseReading(), VE_OK);
+}
+
+// A stream decodes its text in chunks: ISO-2022-JP's shift state must run
+// on from one chunk into the next.
+TEST(PlatformConverterRegistryTest, StreamsCarryShiftStatesAcrossChunks) {
+  VString text;
+  for (int i = 0; i < 600; ++i) text.AppendUniChars(kJapanese.data(), int32(kJapanese.size()));
+  VPtrStream stream;
+  ASSERT_EQ(stream.SetCharSet(kCharSetISO2022JP), VE_OK);
+  ASSERT_EQ(stream.OpenWriting(), VE_OK);
+  EXPECT_EQ(stream.PutText(text), VE_OK);
+  EXPECT_EQ(stream.CloseWriting(), VE_OK);
+  EXPECT_GT(stream.GetSize(), 3 * 4096);
+  ASSERT_EQ(stream.OpenReading(), VE_OK);
+  VString back;
+  EXPECT_EQ(stream.GetText(back), VE_OK);
+  EXPECT_EQ(back.GetLength(), text.GetLength());
+  EXPECT_TRUE(back == text);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/VString.h"
+#include "values/VArrayString.h"
 
 namespace zeft {
 namespace {
@@ -85,6 +86,24 @@ TEST(VStringSplit, AtAString) {
               c.found);
     EXPECT_EQ(Texts(parts), c.pieces);
   }
+}
+
+TEST(VStringSplit, IntoAStringArray) {
+  VArrayString parts;
+  parts.AppendString(Str(u"stale"));
+  EXPECT_TRUE(Str(u",a,,b").GetSubStrings(u',', parts, true, false));
+  ASSERT_EQ(parts.GetCount(), 4);
+  const Pieces expected = {u"", u"a", u"", u"b"};
+  for (int32 i = 1; i <= parts.GetCount(); ++i) {
+    VString piece(true);
+    parts.GetString(piece, i);
+    EXPECT_EQ(Text(piece), expected[size_t(i - 1)]) << i;
+    EXPECT_FALSE(piece.IsNull()) << i;
+  }
+  EXPECT_FALSE(Str(u"abc").GetSubStrings(u',', parts, false, false));
+  ASSERT_EQ(parts.GetCount(), 1);
+  EXPECT_FALSE(VString().GetSubStrings(u',', parts, false, false));
+  EXPECT_EQ(parts.GetCount(), 0);
 }
 
 TEST(VStringSplit, EmptySeparatorStringGivesTheWholeString) {

@@ -629,6 +629,9 @@ TEST(VStringSetters, BlocksAndEightBitText) {
   EXPECT_EQ(Text(eightBit), u"caf\u00E9");
   VString wide(L"wide");
   EXPECT_EQ(Text(wide), u"wide");
+  // A character beyond U+FFFF keeps its high bits as a surrogate pair.
+  VString emoji(L"a\U0001F600b");
+  EXPECT_EQ(Text(emoji), u"a\U0001F600b");
 }
 
 TEST(VStringSetters, DebugDumpGivesRawUnits) {

@@ -577,9 +577,9 @@ TEST(VStreamErrorStackTest, ShortReadRaises200OnceAndLaterReadsOnlyReturnIt) {
   const uint8 bytes[] = {1, 2};
   TestConstPtrStream stream(bytes, sizeof(bytes));
   ASSERT_EQ(stream.OpenReading(), VE_OK);
-  int32 value = 0;
-  EXPECT_EQ(stream.GetLong(value), Err(te::kStreamEndOfData));
-  EXPECT_EQ(stream.GetLong(value), Err(te::kStreamEndOfData));
+  uint8 buffer[4];
+  EXPECT_EQ(stream.GetData(buffer, 4), Err(te::kStreamEndOfData));
+  EXPECT_EQ(stream.GetData(buffer, 4), Err(te::kStreamEndOfData));
   auto records = errors.Errors();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].code, Err(te::kStreamEndOfData));

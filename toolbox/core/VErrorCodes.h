@@ -70,6 +70,8 @@ inline constexpr int32 kReadOnlyBlob = 204;
 inline constexpr int32 kBagStreamBadVersion = 212;
 // A count, size, offset, bucket or nesting depth out of bounds.
 inline constexpr int32 kBagStreamCorrupted = 213;
+// The same number for a value array stream whose element count is out of bounds.
+inline constexpr int32 kArrayStreamCorrupted = kBagStreamCorrupted;
 // Bag XML: an element or attribute name that is not an XML name (not written).
 inline constexpr int32 kBagXMLInvalidName = 220;
 inline constexpr int32 kTextConversionFailed = 300;

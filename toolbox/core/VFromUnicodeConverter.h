@@ -33,7 +33,9 @@ class VFromUnicodeConverter : public VObject, public IRefCountable {
   // Encodes all count units and appends them behind the producedBytes bytes
   // that block (a memory-manager block, or null) already holds, growing it;
   // trailingBytes bytes of room stay free behind the result. producedBytes
-  // grows by the bytes written.
+  // grows by the bytes written. The text is taken as complete: a high
+  // surrogate ending it is encoded on its own where the set allows. False
+  // (toolbox error 300 when memory runs out) when not everything converts.
   bool ConvertRealloc(const UniChar* source, int count, void*& block, size_t& producedBytes,
                       size_t trailingBytes);
 

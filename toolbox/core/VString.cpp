@@ -136,7 +136,9 @@ VString::VString(const UniChar* text) : VString() {
 
 VString::VString(const wchar_t* text) : VString() {
   if (text == nullptr) return;
-  VToUnicodeConverter* converter = VTextConverters::Get()->RetainToUnicodeConverter(kCharSetUTF32Raw);
+  // Wide characters are whole code points: characters beyond U+FFFF become
+  // surrogate pairs rather than losing their high bits.
+  VToUnicodeConverter* converter = VTextConverters::Get()->RetainToUnicodeConverter(kCharSetUTF32);
   converter->ConvertString(text, std::wcslen(text) * sizeof(wchar_t), nullptr, *this);
   converter->Release();
   SetNotNullAndDirty();

@@ -114,7 +114,7 @@ VError VString::GetJSONString(VString& out, uint32 options) const {
       out.FromString(*this);
       return VE_OK;
     }
-    if (!out._EnsureSize(fLength + 2, false)) {
+    if (fLength > 0x7FFFFFFF - 2 || !out._EnsureSize(fLength + 2, false)) {
       _ThrowError(ToolboxError(toolbox_error::kStringTooLong));
       return ToolboxError(toolbox_error::kStringTooLong);
     }

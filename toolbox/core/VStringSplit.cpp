@@ -7,6 +7,7 @@
 #include "core/VString.h"
 #include "runtime/VErrorThrow.h"
 #include "runtime/VTask.h"
+#include "values/VArrayString.h"
 
 namespace zeft {
 
@@ -52,6 +53,15 @@ bool VString::GetSubStrings(UniChar separator, std::vector<VString>& parts, bool
     }
     pos = end + 1;
   }
+  return found;
+}
+
+bool VString::GetSubStrings(UniChar separator, VArrayString& parts, bool keepEmpty,
+                            bool trimSpaces) const {
+  std::vector<VString> pieces;
+  const bool found = GetSubStrings(separator, pieces, keepEmpty, trimSpaces);
+  parts.Destroy();
+  for (const VString& piece : pieces) parts.AppendString(piece);
   return found;
 }
 

@@ -9,6 +9,7 @@
 #include "core/VUTF32Converter.h"
 #include "core/VUTF8Converter.h"
 #include "core/VVoidConverter.h"
+#include "core/mac/XMacIntlMgr.h"
 
 namespace zeft {
 
@@ -254,10 +255,15 @@ void SetName(const CharSetRow* row, VString& name) {
 }
 
 // Converters for the sets without a built-in converter: the platform's
-// legacy-encoding converters plug in here; a set nobody serves gets the
-// converter that converts nothing.
-VToUnicodeConverter* NewOtherToUnicodeConverter(CharSet) { return new VToUnicodeConverter_Void; }
-VFromUnicodeConverter* NewOtherFromUnicodeConverter(CharSet) {
+// converters when it serves the set, else the converter that converts
+// nothing.
+VToUnicodeConverter* NewOtherToUnicodeConverter(CharSet set) {
+  if (VToUnicodeConverter* platform = XMacIntlMgr::NewToUnicodeConverter(set)) return platform;
+  return new VToUnicodeConverter_Void;
+}
+VFromUnicodeConverter* NewOtherFromUnicodeConverter(CharSet set) {
+  if (VFromUnicodeConverter* platform = XMacIntlMgr::NewFromUnicodeConverter(set))
+    return platform;
   return new VFromUnicodeConverter_Void;
 }
 

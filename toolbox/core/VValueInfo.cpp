@@ -8,6 +8,7 @@
 #include "core/VReal.h"
 #include "core/VString.h"
 #include "core/VWord.h"
+#include "values/VArrayString.h"
 #include "values/VBlobWithPtr.h"
 #include "values/VDuration.h"
 #include "values/VTime.h"
@@ -46,6 +47,7 @@ void VValueInfo::RegisterBuiltinValueKinds(Registry& registry) {
   add(kValueKindTime, VTime::sInfo);
   add(kValueKindBlob, VBlob::sInfo);
   add(kValueKindUUID, VUUID::sInfo);
+  add(kValueKindArrayString, VArrayString::sInfo);
   add(kValueKindBag, VValueBag::sInfo);
 }
 

@@ -1,0 +1,158 @@
+// VArrayFixed<T> holds what the value arrays of plain machine numbers
+// share (bytes, words, longs, long8s, reals, time stamps, milliseconds):
+// positional access with neutral answers outside the array, the searches,
+// the element order, the QSort-based sort and the whole-array stream
+// transfer. Each typed array on top of it names its own element API.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "core/VErrorCodes.h"
+#include "files/VStream.h"
+#include "values/VArraySort.h"
+#include "values/VArrayValue.h"
+
+namespace zeft {
+
+template <class T>
+class VArrayFixed : public VArrayValue {
+ public:
+  // ISortable: the plain order of the numbers.
+  void SwapElements(uint8* data, int32 i, int32 j) override {
+    T* elements = reinterpret_cast<T*>(data);
+    std::swap(elements[i], elements[j]);
+  }
+  CompareResult CompareElements(uint8* data, int32 i, int32 j) override {
+    const T* elements = reinterpret_cast<const T*>(data);
+    return Order(elements[i], elements[j]);
+  }
+
+  void Sort(int32 from, int32 to, uint8 descending) override {
+    if (from < 1 || from >= to || to > fCount) return;
+    T* data = reinterpret_cast<T*>(LockAndGetData());
+    if (data != nullptr) QSort(data + (from - 1), to - from + 1, descending);
+    UnlockData();
+  }
+
+  // -1 element before value, 0 equal, 1 after (NaN reals are equal to
+  // everything, as with < and >).
+  static CompareResult Order(T a, T b) {
+    return a < b ? kCompareLess : a > b ? kCompareBigger : kCompareEqual;
+  }
+
+ protected:
+  explicit VArrayFixed(int32 count) : VArrayValue(sizeof(T)) {
+    if (count > 0) SetCount(count);
+  }
+
+  T At(int32 index) const {
+    T value;
+    std::memcpy(&value, fData + size_t(index) * sizeof(T), sizeof(T));
+    return value;
+  }
+  // The element at a 1-based position, or T() outside the array.
+  T GetAt(int32 position) const { return ValidIndex(position) ? At(position - 1) : T(); }
+  void SetAt(T value, int32 position) {
+    if (!ValidIndex(position)) return;
+    std::memcpy(fData + size_t(position - 1) * sizeof(T), &value, sizeof(T));
+  }
+
+  CompareResult CompareAt(T value, int32 position) const { return Order(GetAt(position), value); }
+
+  int32 FindNumber(T value, int32 start, uint8 forward, CompareMethod method) const {
+    if (fCount == 0 || !ValidIndex(start)) return -1;
+    if (method < kFindGreaterOrEqual || method > kFindLessOrEqual) return start;
+    const int32 step = forward != 0 ? 1 : -1;
+    for (int32 position = start; ValidIndex(position); position += step) {
+      if (PassesMethod(Order(At(position - 1), value), method)) return position;
+    }
+    return -1;
+  }
+
+  int32 QuickFindNumber(T value) const {
+    if (fData == nullptr) return -1;
+    int32 low = 0;
+    int32 high = fCount - 1;
+    while (low <= high) {
+      const int32 middle = low + (high - low) / 2;
+      const CompareResult r = Order(value, At(middle));
+      if (r == kCompareEqual) return middle + 1;
+      if (r == kCompareLess) {
+        high = middle - 1;
+      } else {
+        low = middle + 1;
+      }
+    }
+    return -1;
+  }
+
+  // The largest element, or the smallest number of T for an empty array.
+  T MaxNumber() const {
+    T best = std::numeric_limits<T>::lowest();
+    for (int32 i = 0; i < fCount; ++i) best = std::max(best, At(i));
+    return best;
+  }
+  // The smallest element, or the largest number of T for an empty array.
+  T MinNumber() const {
+    T best = std::numeric_limits<T>::max();
+    for (int32 i = 0; i < fCount; ++i) best = std::min(best, At(i));
+    return best;
+  }
+
+  // The shared frame followed by the block, in the stream's byte order.
+  VError WriteNumbers(VStream* stream, int32 param) const {
+    WriteStreamHeader(stream, param);
+    if (fCount > 0) PutNumbers(stream, reinterpret_cast<const T*>(fData), fCount);
+    return stream->GetLastError();
+  }
+  VError ReadNumbers(VStream* stream) {
+    int32 count = 0;
+    VError error = ReadStreamCount(stream, count);
+    if (error != VE_OK) return error;
+    return ReadElementsInChunks(
+        stream, count, [](VArrayValue& array, VStream* s, int32 first, int32 n) -> VError {
+          T* data = reinterpret_cast<T*>(array.LockAndGetData()) + first;
+          int32 got = n;
+          VError e = GetNumbers(s, data, &got);
+          array.UnlockData();
+          if (e == VE_OK && got != n) e = ToolboxError(toolbox_error::kStreamEndOfData);
+          return e;
+        });
+  }
+
+ private:
+  static VError PutNumbers(VStream* stream, const T* data, int32 count) {
+    if constexpr (sizeof(T) == 1) {
+      return stream->PutData(data, size_t(count));
+    } else if constexpr (sizeof(T) == 2) {
+      return stream->PutWords(reinterpret_cast<const int16*>(data), count);
+    } else if constexpr (sizeof(T) == 4) {
+      return stream->PutLongs(reinterpret_cast<const int32*>(data), count);
+    } else if constexpr (std::is_floating_point_v<T>) {
+      return stream->PutReals(data, count);
+    } else {
+      return stream->PutLong8s(reinterpret_cast<const int64*>(data), count);
+    }
+  }
+  static VError GetNumbers(VStream* stream, T* data, int32* count) {
+    if constexpr (sizeof(T) == 1) {
+      size_t got = 0;
+      VError e = stream->GetData(data, size_t(*count), &got);
+      *count = int32(got);
+      return e;
+    } else if constexpr (sizeof(T) == 2) {
+      return stream->GetWords(reinterpret_cast<int16*>(data), count);
+    } else if constexpr (sizeof(T) == 4) {
+      return stream->GetLongs(reinterpret_cast<int32*>(data), count);
+    } else if constexpr (std::is_floating_point_v<T>) {
+      return stream->GetReals(data, count);
+    } else {
+      return stream->GetLong8s(reinterpret_cast<int64*>(data), count);
+    }
+  }
+};
+
+}  // namespace zeft
