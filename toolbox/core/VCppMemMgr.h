@@ -20,6 +20,8 @@ class VMemCppImpl;
 class VMemCppImpl_stdlib;
 class VMemStats;
 class IMemoryWalker;
+class VArrayLong;
+class VArrayString;
 struct DebugBlockHeader;
 
 enum EAllocatorKind : int32 {
@@ -113,6 +115,7 @@ class VCppMemMgr {
   void RegisterBlock(DebugBlockHeader*, size_t, bool) {}
   void UnregisterBlock(DebugBlockHeader*) {}
   void DumpLeaks() {}
+  void GetUsage(VArrayString&, VArrayLong&, VArrayLong&) {}
 
  private:
   using Lock = std::unique_lock<std::recursive_mutex>;

@@ -8,7 +8,17 @@
 #include "core/VReal.h"
 #include "core/VString.h"
 #include "core/VWord.h"
+#include "values/VArrayBlob.h"
+#include "values/VArrayBoolean.h"
+#include "values/VArrayByte.h"
+#include "values/VArrayDuration.h"
+#include "values/VArrayImage.h"
+#include "values/VArrayLong.h"
+#include "values/VArrayLong8.h"
+#include "values/VArrayReal.h"
 #include "values/VArrayString.h"
+#include "values/VArrayTime.h"
+#include "values/VArrayWord.h"
 #include "values/VBlobWithPtr.h"
 #include "values/VDuration.h"
 #include "values/VTime.h"
@@ -47,7 +57,17 @@ void VValueInfo::RegisterBuiltinValueKinds(Registry& registry) {
   add(kValueKindTime, VTime::sInfo);
   add(kValueKindBlob, VBlob::sInfo);
   add(kValueKindUUID, VUUID::sInfo);
+  add(kValueKindArrayBoolean, VArrayBoolean::sInfo);
+  add(kValueKindArrayByte, VArrayByte::sInfo);
+  add(kValueKindArrayWord, VArrayWord::sInfo);
+  add(kValueKindArrayLong, VArrayLong::sInfo);
+  add(kValueKindArrayLong8, VArrayLong8::sInfo);
+  add(kValueKindArrayReal, VArrayReal::sInfo);
+  add(kValueKindArrayTime, VArrayTime::sInfo);
+  add(kValueKindArrayDuration, VArrayDuration::sInfo);
   add(kValueKindArrayString, VArrayString::sInfo);
+  add(kValueKindArrayImage, VArrayImage::sInfo);
+  add(kValueKindArrayBlob, VArrayBlob::sInfo);
   add(kValueKindBag, VValueBag::sInfo);
 }
 

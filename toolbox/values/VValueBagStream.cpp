@@ -1,8 +1,12 @@
 // The binary stream forms of a bag: the full form tagged "VBAG" and the
 // minimal form that sub-bags and bag arrays use inside it.
+#include <memory>
 #include <new>
 
 #include "files/VStream.h"
+#include "values/StPackedDictionaryKey.h"
+#include "values/VArrayString.h"
+#include "values/VBagArray.h"
 #include "values/StreamFields.h"
 #include "values/VValueBag.h"
 
@@ -12,6 +16,25 @@ namespace {
 
 constexpr uint8 kHasAttributes = 1;
 constexpr uint8 kHasElements = 2;
+
+VError CorruptedStream() { return ToolboxError(toolbox_error::kBagStreamCorrupted); }
+
+// The count that follows a list of names in the earlier layout; it must
+// name every entry, no more, no less.
+VError ReadNamedCount(VStream* stream, const VArrayString& names) {
+  uint32 count = 0;
+  VError error = GetStreamUInt32(stream, count);
+  if (error == VE_OK && count != uint32(names.GetCount())) error = CorruptedStream();
+  return error;
+}
+
+// The key of the n-th name; false for a null, empty or unusable name.
+bool GetNameKey(const VArrayString& names, int32 position, StPackedDictionaryKey& outKey) {
+  const VString* name = names.GetStringPtr(position);
+  if (name == nullptr || name->IsEmpty()) return false;
+  outKey = StPackedDictionaryKey(*name);
+  return outKey.IsValid();
+}
 
 }  // namespace
 
@@ -70,6 +93,58 @@ VError VValueBag::_ReadFromStreamMinimal(VStream* stream, int32 depth) {
     error = store != nullptr ? store->ReadFromStream(stream, depth)
                              : ToolboxError(toolbox_error::kMemoryFull);
   }
+  if (error != VE_OK) Destroy();
+  return error;
+}
+
+VError VValueBag::_ReadFromStream_v1(VStream* stream) {
+  Destroy();
+  VError error = stream->GetLastError();
+  if (error != VE_OK) return error;
+
+  VArrayString names;
+  error = names.ReadFromStream(stream, 0);
+  if (error == VE_OK) error = ReadNamedCount(stream, names);
+  for (int32 position = 1; error == VE_OK && position <= names.GetCount(); ++position) {
+    uint32 kind = 0;
+    error = GetStreamUInt32(stream, kind);
+    if (error != VE_OK) break;
+    // Only a single value of a known kind can be read; any other entry
+    // would leave the rest of the stream unreadable.
+    std::unique_ptr<VValue> value(VValue::NewValueFromValueKind(uint16(kind & 0xFFFF)));
+    VValueSingle* single = value != nullptr ? value->IsVValueSingle() : nullptr;
+    StPackedDictionaryKey key("");
+    if (single == nullptr || !GetNameKey(names, position, key)) {
+      error = CorruptedStream();
+      break;
+    }
+    error = single->ReadFromStream(stream, 0);
+    if (error == VE_OK && !SetAttribute(key, *single)) {
+      error = ToolboxError(toolbox_error::kMemoryFull);
+    }
+  }
+
+  if (error == VE_OK) error = names.ReadFromStream(stream, 0);
+  if (error == VE_OK) error = ReadNamedCount(stream, names);
+  for (int32 position = 1; error == VE_OK && position <= names.GetCount(); ++position) {
+    StPackedDictionaryKey key("");
+    if (!GetNameKey(names, position, key)) {
+      error = CorruptedStream();
+      break;
+    }
+    VBagArray* array = new (std::nothrow) VBagArray();
+    ElementStore* store = _GetOrMakeElementStore();
+    if (array == nullptr || store == nullptr) {
+      error = ToolboxError(toolbox_error::kMemoryFull);
+    } else {
+      error = array->_ReadFromStreamMinimal(stream, 1);
+      if (error == VE_OK && !store->SetValue(key, array)) {
+        error = ToolboxError(toolbox_error::kMemoryFull);
+      }
+    }
+    if (array != nullptr) array->Release();
+  }
+
   if (error != VE_OK) Destroy();
   return error;
 }
