@@ -68,8 +68,9 @@ inline constexpr int32 kStreamCannotUnget = 211;
 inline constexpr int32 kReadOnlyBlob = 204;
 // Bag streams.
 inline constexpr int32 kBagStreamBadVersion = 212;
-// A count, size, offset, bucket or nesting depth out of bounds.
-inline constexpr int32 kBagStreamCorrupted = 213;
+// A count, size, offset, bucket or nesting depth out of bounds. 209 is the
+// one stream number no other failure uses (213-219 belong to open files).
+inline constexpr int32 kBagStreamCorrupted = 209;
 // The same number for a value array stream whose element count is out of bounds.
 inline constexpr int32 kArrayStreamCorrupted = kBagStreamCorrupted;
 // Bag XML: an element or attribute name that is not an XML name (not written).

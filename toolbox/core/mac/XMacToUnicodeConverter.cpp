@@ -127,7 +127,7 @@ XMacToUnicodeConverter::XMacToUnicodeConverter(CharSet set) : fCharSet(set) {
   // The shared system-set converter never carries state between callers.
   const UConverterType type = ucnv_getType(converter);
   fCarriesState =
-      false && (type == UCNV_ISO_2022 || type == UCNV_UTF7);
+      set != kCharSetDefault8Bit && (type == UCNV_ISO_2022 || type == UCNV_UTF7);
 }
 
 XMacToUnicodeConverter::~XMacToUnicodeConverter() {
