@@ -289,7 +289,7 @@ TEST(VArrayValue, ForgedCountsFailWithoutHugeAllocations) {
     const Bytes forged = LittleLongs({0x7FFFFFFF, 2, 0, 0, 0});
     EXPECT_NE(test::ReadStreamBytes(*array, forged, false), VE_OK);
     EXPECT_EQ(array->GetCount(), 0);
-    const Bytes cut = LittleLongs({3, 2});
+    const Bytes cut = LittleLongs({40, 2});
     EXPECT_NE(test::ReadStreamBytes(*array, cut, false), VE_OK);
     EXPECT_EQ(array->GetCount(), 0);
   }
