@@ -76,6 +76,38 @@ TEST(QSort, SortsEveryKeyShapeInBothDirections) {
   }
 }
 
+TEST(QSort, PartitionStaysInsideTheRange) {
+  // A scan that starts one past the end reads (and may swap) the element
+  // behind the range: sort a middle part and watch every index used.
+  for (const std::vector<int32>& keys : KeySets()) {
+    if (keys.size() < 2) continue;
+    SCOPED_TRACE(keys.size());
+    std::vector<int32> work(keys);
+    const int32 lo = 1;
+    const int32 hi = int32(work.size()) - 1;
+    const int32 before = work.front();
+    int32 outside = 0;
+    auto check = [&](int32 i) {
+      if (i < lo || i > hi) ++outside;
+    };
+    array_sort::SortRange(
+        lo, hi,
+        [&](int32 i, int32 j) -> int32 {
+          check(i);
+          check(j);
+          return work[size_t(i)] < work[size_t(j)] ? -1 : work[size_t(i)] > work[size_t(j)];
+        },
+        [&](int32 i, int32 j) {
+          check(i);
+          check(j);
+          std::swap(work[size_t(i)], work[size_t(j)]);
+        });
+    EXPECT_EQ(outside, 0);
+    EXPECT_EQ(work.front(), before);
+    EXPECT_TRUE(std::is_sorted(work.begin() + 1, work.end()));
+  }
+}
+
 TEST(QSort, OtherElementTypes) {
   std::vector<double> reals = {2.5, -1.0, 1e300, -0.0, 3.25, 2.5, -1e-300, 7, 8, 9, 10, 0.5};
   std::vector<double> expected(reals);
@@ -159,7 +191,9 @@ class CountingSortable : public ISortable {
     return reinterpret_cast<uint8*>(const_cast<int32*>(fKeys.data()));
   }
   void UnlockData() const override { ++fUnlocks; }
-  void SwapElements(uint8*, int32 i, int32 j) override { std::swap(fKeys[size_t(i)], fKeys[size_t(j)]); }
+  void SwapElements(uint8*, int32 i, int32 j) override {
+    std::swap(fKeys[size_t(i)], fKeys[size_t(j)]);
+  }
   CompareResult CompareElements(uint8*, int32 i, int32 j) override {
     ++fComparisons;
     const int32 a = fKeys[size_t(i)];

@@ -312,7 +312,8 @@ TEST(VArrayValue, DescriptorsMakeEachArrayKind) {
     const VValueInfo* info = VValue::ValueInfoFromValueKind(c.kind);
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->GetKind(), c.kind);
-    for (VValue* made : {info->Generate(), info->Generate(nullptr), info->LoadFromPtr("x", false)}) {
+    for (VValue* made :
+         {info->Generate(), info->Generate(nullptr), info->LoadFromPtr("x", false)}) {
       std::unique_ptr<VValue> value(made);
       VArrayValue* array = dynamic_cast<VArrayValue*>(value.get());
       ASSERT_NE(array, nullptr);

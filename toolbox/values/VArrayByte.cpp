@@ -29,12 +29,12 @@ VValueSingle* VArrayByte::CloneValue(int32 position) const {
 }
 
 CompareResult VArrayByte::CompareTo(const VValueSingle& value, bool /*diacritical*/,
-                                 int32 position) const {
+                                    int32 position) const {
   return CompareAt(value.GetByte(), position);
 }
 
 int32 VArrayByte::Find(const VValueSingle& value, int32 start, uint8 forward,
-                   CompareMethod method) const {
+                       CompareMethod method) const {
   // The value's word, of which the low 8 bits are kept.
   return Find(int8(value.GetWord()), start, forward, method);
 }

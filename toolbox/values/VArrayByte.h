@@ -1,5 +1,6 @@
-// VArrayByte is the value array of signed bytes (kind 101), held as machine numbers
-// in one block so that streams transfer and QSort sorts them whole.
+// VArrayByte is the value array of signed bytes (kind 101), held as
+// machine numbers in one block so that streams transfer and QSort sorts
+// them whole.
 #pragma once
 
 #include "values/VArrayFixed.h"

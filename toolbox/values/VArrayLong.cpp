@@ -29,12 +29,12 @@ VValueSingle* VArrayLong::CloneValue(int32 position) const {
 }
 
 CompareResult VArrayLong::CompareTo(const VValueSingle& value, bool /*diacritical*/,
-                                 int32 position) const {
+                                    int32 position) const {
   return CompareAt(value.GetLong(), position);
 }
 
 int32 VArrayLong::Find(const VValueSingle& value, int32 start, uint8 forward,
-                   CompareMethod method) const {
+                       CompareMethod method) const {
   return Find(value.GetLong(), start, forward, method);
 }
 

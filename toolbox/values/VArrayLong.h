@@ -1,5 +1,6 @@
-// VArrayLong is the value array of signed 32-bit numbers (kind 103), held as machine numbers
-// in one block so that streams transfer and QSort sorts them whole.
+// VArrayLong is the value array of signed 32-bit numbers (kind 103),
+// held as machine numbers in one block so that streams transfer and QSort
+// sorts them whole.
 #pragma once
 
 #include "values/VArrayFixed.h"

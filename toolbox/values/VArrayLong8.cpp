@@ -29,12 +29,12 @@ VValueSingle* VArrayLong8::CloneValue(int32 position) const {
 }
 
 CompareResult VArrayLong8::CompareTo(const VValueSingle& value, bool /*diacritical*/,
-                                 int32 position) const {
+                                     int32 position) const {
   return CompareAt(value.GetLong8(), position);
 }
 
 int32 VArrayLong8::Find(const VValueSingle& value, int32 start, uint8 forward,
-                   CompareMethod method) const {
+                        CompareMethod method) const {
   return Find(value.GetLong8(), start, forward, method);
 }
 

@@ -1,5 +1,6 @@
-// VArrayLong8 is the value array of signed 64-bit numbers (kind 104), held as machine numbers
-// in one block so that streams transfer and QSort sorts them whole.
+// VArrayLong8 is the value array of signed 64-bit numbers (kind 104),
+// held as machine numbers in one block so that streams transfer and QSort
+// sorts them whole.
 #pragma once
 
 #include "values/VArrayFixed.h"

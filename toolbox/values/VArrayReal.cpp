@@ -31,12 +31,12 @@ VValueSingle* VArrayReal::CloneValue(int32 position) const {
 }
 
 CompareResult VArrayReal::CompareTo(const VValueSingle& value, bool /*diacritical*/,
-                                 int32 position) const {
+                                    int32 position) const {
   return CompareAt(value.GetReal(), position);
 }
 
 int32 VArrayReal::Find(const VValueSingle& value, int32 start, uint8 forward,
-                   CompareMethod method) const {
+                       CompareMethod method) const {
   return Find(value.GetReal(), start, forward, method);
 }
 

@@ -1,6 +1,7 @@
-// VArrayReal is the value array of 64-bit floating-point numbers (kind 105), held as machine numbers
-// in one block so that streams transfer and QSort sorts them whole; it
-// also gives the sum, average and spread of its elements.
+// VArrayReal is the value array of 64-bit floating-point numbers (kind
+// 105), held as machine numbers in one block so that streams transfer and
+// QSort sorts them whole; it also gives the sum, average and spread of its
+// elements.
 #pragma once
 
 #include "values/VArrayFixed.h"

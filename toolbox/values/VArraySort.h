@@ -96,16 +96,14 @@ template <class T>
 void QSort(T* base, int32 count, uint8 descending) {
   if (base == nullptr || count < 2) return;
   auto exchange = [base](int32 i, int32 j) { std::swap(base[i], base[j]); };
+  auto ascending = [base](int32 i, int32 j) -> int32 {
+    return base[i] < base[j] ? -1 : base[i] > base[j] ? 1 : 0;
+  };
   if (descending != 0) {
-    array_sort::SortRange(
-        0, count - 1,
-        [base](int32 i, int32 j) -> int32 { return base[i] > base[j] ? -1 : base[i] < base[j] ? 1 : 0; },
-        exchange);
+    array_sort::SortRange(0, count - 1, [&](int32 i, int32 j) { return ascending(j, i); },
+                          exchange);
   } else {
-    array_sort::SortRange(
-        0, count - 1,
-        [base](int32 i, int32 j) -> int32 { return base[i] < base[j] ? -1 : base[i] > base[j] ? 1 : 0; },
-        exchange);
+    array_sort::SortRange(0, count - 1, ascending, exchange);
   }
 }
 

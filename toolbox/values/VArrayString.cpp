@@ -139,7 +139,8 @@ int32 VArrayString::QuickFind(const VString& value) const {
     const int32 middle = low + (high - low) / 2;
     const VString* string = _GetElement(middle);
     // A null element sorts before every string.
-    const CompareResult r = string == nullptr ? kCompareBigger : value.CompareToString(*string, false);
+    const CompareResult r =
+        string == nullptr ? kCompareBigger : value.CompareToString(*string, false);
     if (r == kCompareEqual) return middle + 1;
     if (r == kCompareLess) {
       high = middle - 1;

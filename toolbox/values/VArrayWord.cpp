@@ -29,12 +29,12 @@ VValueSingle* VArrayWord::CloneValue(int32 position) const {
 }
 
 CompareResult VArrayWord::CompareTo(const VValueSingle& value, bool /*diacritical*/,
-                                 int32 position) const {
+                                    int32 position) const {
   return CompareAt(value.GetWord(), position);
 }
 
 int32 VArrayWord::Find(const VValueSingle& value, int32 start, uint8 forward,
-                   CompareMethod method) const {
+                       CompareMethod method) const {
   return Find(value.GetWord(), start, forward, method);
 }
 

@@ -1,5 +1,6 @@
-// VArrayWord is the value array of signed 16-bit numbers (kind 102), held as machine numbers
-// in one block so that streams transfer and QSort sorts them whole.
+// VArrayWord is the value array of signed 16-bit numbers (kind 102),
+// held as machine numbers in one block so that streams transfer and QSort
+// sorts them whole.
 #pragma once
 
 #include "values/VArrayFixed.h"

@@ -80,7 +80,7 @@ class VValueBag : public VValue, public IRefCountable {
   // VArrayString, a 32-bit count and per attribute its 32-bit kind and
   // stream form; then the element names, a 32-bit count and per name a
   // bag array in minimal form. Empties the bag first and leaves it empty
-  // when the stream is refused (toolbox error 213 for counts that do not
+  // when the stream is refused (toolbox error 209 for counts that do not
   // match the names, a null or invalid name, or a kind that is not a
   // registered single value, since its form could not be skipped).
   VError _ReadFromStream_v1(VStream* stream);
