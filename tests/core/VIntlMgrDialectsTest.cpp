@@ -290,7 +290,7 @@ TEST(VIntlMgrDialects, LocalizationFolderCandidates) {
 }
 
 TEST(VIntlMgrDialects, LocalizationFoldersMatchWithoutCase) {
-  testing::TempFolder temp;
+  test::TempFolder temp;
   temp.MakeFolder("French.lproj");
   temp.MakeFolder("FR.lproj");
   temp.MakeFolder("fr_fr.LPROJ");

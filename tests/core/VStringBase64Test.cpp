@@ -284,7 +284,7 @@ TEST(VStringBase64, DecodeContentReadsTheBytesInTheCharSet) {
 }
 
 TEST(VStringBase64, UnitsOutsideASCIIRaise210) {
-  testing::ErrorCollector errors;
+  test::ErrorCollector errors;
   VMemoryBuffer<> out;
   EXPECT_FALSE(Str(u"YQ\u00E9=").DecodeBase64(out, false));
   auto records = errors.Errors();

@@ -61,7 +61,7 @@ TEST(VStringCompare, USASCIICString) {
 }
 
 TEST(VStringCompare, WithoutCollationDiacriticalDecidesCase) {
-  testing::StWithoutIntlSettings noSettings;
+  test::StWithoutIntlSettings noSettings;
   EXPECT_EQ(S(u"ABC").CompareToString(S(u"abc"), false), 0);
   EXPECT_EQ(S(u"ABC").CompareToString(S(u"abc"), true), -1);
   EXPECT_TRUE(S(u"Hello").EqualToString(S(u"hELLO")));

@@ -707,11 +707,11 @@ TEST(VStringSetters, CloneAndValueInfo) {
 // --- Errors left on the task's error stack -------------------------------
 
 TEST(VStringErrors, GrowthBeyondTheLimitRaises107AndKeepsTheString) {
-  testing::ErrorCollector errors;
+  test::ErrorCollector errors;
   VString s("abc");
   EXPECT_FALSE(s.EnsureSize(INT32_MAX));
   EXPECT_EQ(Text(s), u"abc");
-  EXPECT_TRUE(testing::HasToolboxError(errors.Errors(), toolbox_error::kStringTooLong));
+  EXPECT_TRUE(test::HasToolboxError(errors.Errors(), toolbox_error::kStringTooLong));
 
   errors.Flush();
   const UniChar unit = u'x';

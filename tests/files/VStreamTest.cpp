@@ -573,7 +573,7 @@ TEST(VStreamCopyTest, PutContentIntoReportsTheFirstError) {
 // --- Errors left on the task's error stack -------------------------------
 
 TEST(VStreamErrorStackTest, ShortReadRaises200OnceAndLaterReadsOnlyReturnIt) {
-  testing::ErrorCollector errors;
+  test::ErrorCollector errors;
   const uint8 bytes[] = {1, 2};
   TestConstPtrStream stream(bytes, sizeof(bytes));
   ASSERT_EQ(stream.OpenReading(), VE_OK);
@@ -604,7 +604,7 @@ TEST(VStreamErrorStackTest, MisuseIsRaised) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    testing::ErrorCollector errors;
+    test::ErrorCollector errors;
     TestConstPtrStream stream(bytes, sizeof(bytes));
     EXPECT_EQ(c.action(stream), Err(c.number));
     EXPECT_EQ(errors.LastError(), Err(c.number));

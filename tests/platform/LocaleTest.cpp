@@ -80,7 +80,7 @@ TEST(Locale, TimeZoneComesFromTZ) {
 }
 
 TEST(Locale, SubFoldersMatchWithoutCase) {
-  testing::TempFolder temp;
+  test::TempFolder temp;
   temp.MakeFolder("Fr.lproj");
   temp.MakeFolder("fr.lproj");
   temp.MakeFolder("EN.LPROJ");

@@ -15,7 +15,7 @@
 namespace zeft::platform {
 namespace {
 
-using zeft::testing::TempFolder;
+using zeft::test::TempFolder;
 
 const char kInfoPlist[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

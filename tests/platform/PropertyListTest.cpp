@@ -15,7 +15,7 @@ namespace zeft::platform {
 namespace {
 
 using Value = PropertyListValue;
-using zeft::testing::TempFolder;
+using zeft::test::TempFolder;
 
 constexpr const char* kXMLHead =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

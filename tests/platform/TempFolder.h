@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace zeft::testing {
+namespace zeft::test {
 
 class TempFolder {
  public:
@@ -46,4 +46,4 @@ class TempFolder {
   std::string fPath;
 };
 
-}  // namespace zeft::testing
+}  // namespace zeft::test

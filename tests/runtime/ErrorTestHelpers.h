@@ -14,7 +14,7 @@
 #include "RuntimeTestHelpers.h"
 #include "xml/ILocalizer.h"
 
-namespace zeft::testing {
+namespace zeft::test {
 
 // Answers the texts of its table, declines every other code, and counts
 // the questions.
@@ -73,4 +73,4 @@ inline void RunOnPlainThread(std::function<void()> body) {
   thread.join();
 }
 
-}  // namespace zeft::testing
+}  // namespace zeft::test

@@ -14,9 +14,9 @@
 namespace zeft {
 namespace {
 
-using testing::StartTask;
-using testing::StopTask;
-using testing::WaitUntil;
+using test::StartTask;
+using test::StopTask;
+using test::WaitUntil;
 
 class CountingIdler : public IIdleable {
  public:

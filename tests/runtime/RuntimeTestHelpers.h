@@ -11,7 +11,7 @@
 #include "runtime/VMessage.h"
 #include "runtime/VTask.h"
 
-namespace zeft::testing {
+namespace zeft::test {
 
 // A small stack for tasks and fibers. ThreadSanitizer keeps its per-thread
 // state in the static TLS that the system carves from the top of the stack,
@@ -66,4 +66,4 @@ class CountingReceiver : public IMessageable {
   std::atomic<int32> fLastTaskID{0};
 };
 
-}  // namespace zeft::testing
+}  // namespace zeft::test

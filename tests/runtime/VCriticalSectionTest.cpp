@@ -13,9 +13,9 @@
 namespace zeft {
 namespace {
 
-using testing::StartTask;
-using testing::StopTask;
-using testing::WaitUntil;
+using test::StartTask;
+using test::StopTask;
+using test::WaitUntil;
 
 // Runs `probe` on another task and returns its answer.
 bool OnOtherTask(const std::function<bool()>& probe) {

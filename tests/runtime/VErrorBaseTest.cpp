@@ -18,11 +18,11 @@
 namespace zeft {
 namespace {
 
-using testing::RunOnNewTask;
-using testing::RunOnPlainThread;
-using testing::StLocalizerRegistration;
-using testing::StWithoutProcess;
-using testing::TableLocalizer;
+using test::RunOnNewTask;
+using test::RunOnPlainThread;
+using test::StLocalizerRegistration;
+using test::StWithoutProcess;
+using test::TableLocalizer;
 
 constinit const StPackedDictionaryKey kPath("path");
 constinit const StPackedDictionaryKey kName("name");
@@ -328,11 +328,11 @@ TEST(VErrorBase, CopyTakesACloneOfTheParameters) {
 }
 
 TEST(VErrorBase, UserGeneratedAndImportedRecords) {
-  std::vector<testing::ErrorRecord> records;
+  std::vector<test::ErrorRecord> records;
   VString description;
   VString dump;
   {
-    testing::ErrorCollector collector;
+    test::ErrorCollector collector;
     EXPECT_EQ(vThrowUserGeneratedError(MakeVError(kComponentUpdater, 41), VString("Bad file.")),
               MakeVError(kComponentUpdater, 41));
     records = collector.Errors();

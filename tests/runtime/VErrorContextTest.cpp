@@ -21,11 +21,11 @@
 namespace zeft {
 namespace {
 
-using testing::HasToolboxError;
-using testing::ReadErrors;
-using testing::RunOnNewTask;
-using testing::RunOnPlainThread;
-using testing::StWithoutProcess;
+using test::HasToolboxError;
+using test::ReadErrors;
+using test::RunOnNewTask;
+using test::RunOnPlainThread;
+using test::StWithoutProcess;
 
 constinit const StPackedDictionaryKey kWhere("where");
 constinit const StPackedDictionaryKey kDetail("detail");
@@ -170,7 +170,7 @@ TEST(VErrorTaskContext, NoStackWithoutATask) {
 
 TEST(VErrorTaskContext, ThrowErrorLeavesNoTraceWithoutApplicationObjectOrTask) {
   {
-    testing::ErrorCollector errors;
+    test::ErrorCollector errors;
     {
       StWithoutProcess noProcess;
       _ThrowError(ToolboxError(600));
@@ -182,7 +182,7 @@ TEST(VErrorTaskContext, ThrowErrorLeavesNoTraceWithoutApplicationObjectOrTask) {
     VString three("3");
     _ThrowError(ToolboxError(600), &one, nullptr, &three);
     ASSERT_NE(Stack(), nullptr);
-    auto records = testing::CurrentErrors();
+    auto records = test::CurrentErrors();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].parameters, (std::map<std::string, std::string>{{"p1", "1"}, {"p3", "3"}}));
     EXPECT_EQ(VTask::GetCurrent()->GetLastError(), ToolboxError(600));
@@ -236,7 +236,7 @@ TEST(VErrorTaskContext, DroppingAndKeepingLevels) {
       StErrorContextInstaller keeping(true, false);
       _ThrowError(ToolboxError(652));
     }
-    auto records = testing::CurrentErrors();
+    auto records = test::CurrentErrors();
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0].code, ToolboxError(600));
     EXPECT_EQ(records[1].code, ToolboxError(651));
@@ -330,7 +330,7 @@ TEST(VErrorTaskContext, PushRetainedErrorPushesTheNativeRecordFirst) {
     VRefPtr<VErrorBase> watch(error);
     EXPECT_TRUE(_PushRetainedError(error, native));
     EXPECT_EQ(watch->GetRefCount(), 2);  // the caller's reference went to the stack
-    auto records = testing::CurrentErrors();
+    auto records = test::CurrentErrors();
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].code, native);
     EXPECT_EQ(records[1].code, ToolboxError(600));
@@ -338,11 +338,11 @@ TEST(VErrorTaskContext, PushRetainedErrorPushesTheNativeRecordFirst) {
     VTask::FlushErrors();
     StErrorContextInstaller filtering(ToolboxError(600), 0);
     EXPECT_TRUE(_PushRetainedError(new VErrorBase(ToolboxError(600)), native));
-    records = testing::CurrentErrors();
+    records = test::CurrentErrors();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].code, ToolboxError(600));
     EXPECT_TRUE(_PushRetainedError(new VErrorBase(ToolboxError(650))));
-    EXPECT_EQ(testing::CurrentErrors().size(), 2u);
+    EXPECT_EQ(test::CurrentErrors().size(), 2u);
     EXPECT_FALSE(_PushRetainedError(nullptr, native));
   });
 }
@@ -462,7 +462,7 @@ TEST(VErrorTaskContext, ErrorStackAsABag) {
 
 // A message's errors stay in the message's own level and go with it.
 TEST(VErrorTaskContext, MessagesDropTheirErrors) {
-  VTask* worker = testing::StartTask();
+  VTask* worker = test::StartTask();
   std::atomic<VError> inside{VE_OK};
   std::atomic<bool> leftSomething{true};
   VFunctionMessage::PostToAndWait(worker, [&] {
@@ -475,7 +475,7 @@ TEST(VErrorTaskContext, MessagesDropTheirErrors) {
   });
   EXPECT_EQ(inside.load(), ToolboxError(600));
   EXPECT_FALSE(leftSomething.load());
-  EXPECT_TRUE(testing::StopTask(worker));
+  EXPECT_TRUE(test::StopTask(worker));
 }
 
 }  // namespace

@@ -15,10 +15,10 @@
 namespace zeft {
 namespace {
 
-using testing::CountingReceiver;
-using testing::StartTask;
-using testing::StopTask;
-using testing::WaitUntil;
+using test::CountingReceiver;
+using test::StartTask;
+using test::StopTask;
+using test::WaitUntil;
 
 // Drains the main task's queue so that one test's leftovers never reach the next.
 class VMessageTest : public ::testing::Test {

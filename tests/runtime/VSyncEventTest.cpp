@@ -12,9 +12,9 @@
 namespace zeft {
 namespace {
 
-using testing::StartTask;
-using testing::StopTask;
-using testing::WaitUntil;
+using test::StartTask;
+using test::StopTask;
+using test::WaitUntil;
 
 TEST(VSyncEventTest, OpensOnUnlockAndStaysOpenUntilReset) {
   VSyncEvent event;

@@ -13,10 +13,10 @@
 namespace zeft {
 namespace {
 
-using testing::CountingReceiver;
-using testing::StartTask;
-using testing::StopTask;
-using testing::WaitUntil;
+using test::CountingReceiver;
+using test::StartTask;
+using test::StopTask;
+using test::WaitUntil;
 
 TEST(VTaskMgrTest, NewTasksFollowTheMainTaskNewestFirst) {
   VTaskMgr* manager = VTaskMgr::sInstance;

@@ -18,7 +18,7 @@
 namespace zeft {
 namespace {
 
-using testing::kSmallStack;
+using test::kSmallStack;
 
 // Fibers hand the turn to each other: a converted thread and two created
 // fibers ping-pong, and the log shows one runs at a time in switch order.

@@ -20,7 +20,7 @@
 #include "runtime/VTask.h"
 #include "values/VValueBag.h"
 
-namespace zeft::testing {
+namespace zeft::test {
 
 // One record as a test sees it: its code and its parameters as UTF-8.
 struct ErrorRecord {
@@ -100,4 +100,4 @@ inline ::testing::AssertionResult HasToolboxError(const std::vector<ErrorRecord>
   return HasError(records, ToolboxError(number), key, value);
 }
 
-}  // namespace zeft::testing
+}  // namespace zeft::test

@@ -4,7 +4,7 @@
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  auto allocator = zeft::testing::ParseToolboxTestFlags(argc, argv);
-  ::testing::AddGlobalTestEnvironment(new zeft::testing::ToolboxTestEnvironment(allocator));
+  auto allocator = zeft::test::ParseToolboxTestFlags(argc, argv);
+  ::testing::AddGlobalTestEnvironment(new zeft::test::ToolboxTestEnvironment(allocator));
   return RUN_ALL_TESTS();
 }

@@ -9,7 +9,7 @@
 #include "process/VProcess.h"
 #include "runtime/VTaskMgr.h"
 
-namespace zeft::testing {
+namespace zeft::test {
 
 TestAllocator ToolboxTestEnvironment::sAllocator = TestAllocator::kFromBundle;
 
@@ -74,4 +74,4 @@ TestAllocator ParseToolboxTestFlags(int& argc, char** argv) {
   return allocator;
 }
 
-}  // namespace zeft::testing
+}  // namespace zeft::test

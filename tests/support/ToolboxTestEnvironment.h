@@ -13,7 +13,7 @@ namespace zeft {
 class VIntlMgr;
 }
 
-namespace zeft::testing {
+namespace zeft::test {
 
 // Which back end the process memory manager uses during the run. Chosen on
 // the test program's command line ("--zeft-allocator=system|block|bundle"),
@@ -50,4 +50,4 @@ class StWithoutIntlSettings {
 // Removes the toolbox's own flags from argv and returns the allocator asked for.
 TestAllocator ParseToolboxTestFlags(int& argc, char** argv);
 
-}  // namespace zeft::testing
+}  // namespace zeft::test

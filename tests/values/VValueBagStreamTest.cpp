@@ -425,7 +425,7 @@ TEST(VValueBagStreamTest, HeaderErrorsAreReturnedAndStreamErrorsRaised) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    testing::ErrorCollector errors;
+    test::ErrorCollector errors;
     BagRef bag = NewBag();
     EXPECT_EQ(ReadBag(c.bytes, *bag), c.returned);
     EXPECT_EQ(errors.LastError(), c.raised);
