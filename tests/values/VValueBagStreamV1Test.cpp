@@ -32,29 +32,29 @@ struct V1Stream {
   int32 elementCountDelta = 0;
 };
 
-Bytes MakeV1(const V1Stream& spec, bool swap) {
+Bytes MakeV1(const V1Stream& layout, bool swap) {
   VPtrStream stream;
   stream.SetNeedSwap(swap);
   EXPECT_EQ(stream.OpenWriting(), VE_OK);
   VArrayString names;
   names.AppendString(VString("count"));
   names.AppendString(VString("title"));
-  spec.attributeNames(names);
+  layout.attributeNames(names);
   names.WriteToStream(&stream, 0);
-  const int32 attributeCount = 2 + spec.attributeCountDelta;
+  const int32 attributeCount = 2 + layout.attributeCountDelta;
   stream.PutLongs(&attributeCount, 1);
   const int32 longKind = kValueKindLong;
   stream.PutLongs(&longKind, 1);
   VLong(-7).WriteToStream(&stream, 0);
-  const int32 secondKind = int32(spec.secondKind);
+  const int32 secondKind = int32(layout.secondKind);
   stream.PutLongs(&secondKind, 1);
   VString("hello").WriteToStream(&stream, 0);
 
   VArrayString elements;
   elements.AppendString(VString("child"));
-  spec.elementNames(elements);
+  layout.elementNames(elements);
   elements.WriteToStream(&stream, 0);
-  const int32 elementCount = 1 + spec.elementCountDelta;
+  const int32 elementCount = 1 + layout.elementCountDelta;
   stream.PutLongs(&elementCount, 1);
   VBagArray children;
   for (int32 i = 1; i <= 2; ++i) {
@@ -105,7 +105,7 @@ TEST(VValueBagStreamV1, RefusesDamagedStreamsAndStaysEmpty) {
   const VError corrupted = ToolboxError(toolbox_error::kBagStreamCorrupted);
   struct Case {
     const char* what;
-    V1Stream spec;
+    V1Stream layout;
     VError expected;
   };
   const Case cases[] = {
@@ -128,7 +128,7 @@ TEST(VValueBagStreamV1, RefusesDamagedStreamsAndStaysEmpty) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     BagRef bag(new VValueBag(), kAdoptRef);
-    EXPECT_EQ(ReadV1(MakeV1(c.spec, false), *bag, false), c.expected);
+    EXPECT_EQ(ReadV1(MakeV1(c.layout, false), *bag, false), c.expected);
     EXPECT_TRUE(bag->IsEmpty());
   }
 

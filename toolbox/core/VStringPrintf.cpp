@@ -118,9 +118,9 @@ class Collector {
 
   // Runs snprintf(room, size, args...) into the free room.
   template <class... Args>
-  void AddFormatted(const char* spec, Args... args) {
+  void AddFormatted(const char* format, Args... args) {
     if (fFull) return;
-    int result = std::snprintf(fBytes + fUsed, size_t(fBudget) + 1, spec, args...);
+    int result = std::snprintf(fBytes + fUsed, size_t(fBudget) + 1, format, args...);
     // A conversion the C library refuses (a wide character with no
     // multibyte form) prints nothing.
     if (result <= 0) return;
@@ -175,7 +175,7 @@ class Collector {
 
 // One standard conversion as parsed from the format.
 struct Conversion {
-  char spec[kMaxFormatBytes + 1];  // "%", flags, width, precision, length, letter
+  char format[kMaxFormatBytes + 1];  // "%", flags, width, precision, length, letter
   int starCount = 0;               // '*' for width and/or precision
   bool widthStar = false;
   bool precisionStar = false;
@@ -228,8 +228,8 @@ bool ParseConversion(const char* p, const char* end, Conversion& conv) {
   conv.letter = *q;
   if (std::strchr("diouxXbBeEfFgGaAcCsSpnm", conv.letter) == nullptr) return false;
   conv.textLength = size_t(q + 1 - p);
-  std::memcpy(conv.spec, p, conv.textLength);
-  conv.spec[conv.textLength] = 0;
+  std::memcpy(conv.format, p, conv.textLength);
+  conv.format[conv.textLength] = 0;
   conv.starCount = (conv.widthStar ? 1 : 0) + (conv.precisionStar ? 1 : 0);
   return true;
 }
@@ -238,13 +238,13 @@ bool ParseConversion(const char* p, const char* end, Conversion& conv) {
 template <class... Value>
 void Emit(Collector& out, const Conversion& conv, int width, int precision, Value... value) {
   if (conv.starCount == 2) {
-    out.AddFormatted(conv.spec, width, precision, value...);
+    out.AddFormatted(conv.format, width, precision, value...);
   } else if (conv.widthStar) {
-    out.AddFormatted(conv.spec, width, value...);
+    out.AddFormatted(conv.format, width, value...);
   } else if (conv.precisionStar) {
-    out.AddFormatted(conv.spec, precision, value...);
+    out.AddFormatted(conv.format, precision, value...);
   } else {
-    out.AddFormatted(conv.spec, value...);
+    out.AddFormatted(conv.format, value...);
   }
 }
 
