@@ -19,6 +19,7 @@
 #include "core/VMemStats.h"
 #include "platform/MainBundle.h"
 #include "process/VSystem.h"
+#include "runtime/VTaskMgr.h"
 
 namespace zeft {
 namespace {
@@ -503,6 +504,31 @@ TEST_F(VCppMemMgrPurgeTest, SystemAllocatorNeverPurges) {
   manager.SetPurgeHandlerProc(PurgeRecorder::Record);
   manager.PurgeMem(0);
   EXPECT_TRUE(PurgeRecorder::sCalls.empty());
+}
+
+TEST(VCppMemMgrHogs, RegisteredHogsCarryTheirTaskAndAreListedUntilUnregistered) {
+  VCppMemMgr manager(kAllocatorSystem);
+  VMemoryHog* mine = manager.RegisterMemHog();
+  ASSERT_NE(mine, nullptr);
+  EXPECT_EQ(mine->GetTaskID(), VTaskMgr::GetCurrentTaskID());
+
+  int32 otherTaskID = 0;
+  VMemoryHog* other = nullptr;
+  std::thread([&] {
+    other = manager.RegisterMemHog();
+    otherTaskID = VTaskMgr::GetCurrentTaskID();
+  }).join();
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(other->GetTaskID(), otherTaskID);
+  EXPECT_NE(otherTaskID, mine->GetTaskID());
+  EXPECT_EQ(manager.CountMemHogs(), 2);
+
+  manager.UnRegisterMemHog(mine);
+  EXPECT_EQ(manager.CountMemHogs(), 1);
+  VMemoryHog stranger(1);
+  manager.UnRegisterMemHog(&stranger);  // not listed: ignored, not deleted
+  EXPECT_EQ(manager.CountMemHogs(), 1);
+  // The last hog is deleted with the manager.
 }
 
 }  // namespace

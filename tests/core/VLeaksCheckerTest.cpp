@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/MainBundle.h"
+#include "runtime/mac/XMacStackCrawl.h"
 
 namespace zeft {
 namespace {
@@ -106,6 +107,29 @@ TEST_F(VLeaksCheckerFileTest, UnwritablePlaceGivesNull) {
   platform::SetMainBundlePathForTesting(fRoot + "/missing/App.app");
   VLeaksChecker checker;
   EXPECT_EQ(checker.OpenDumpFile("run"), nullptr);
+}
+
+TEST(VLeaksChecker, RegisteredBlocksAreCountedOnlyWhileCheckingIsOn) {
+  VLeaksChecker checker;
+  XMacStackCrawl ignored;
+  checker.RegisterBlock(ignored);
+  EXPECT_EQ(ignored.GetCount(), 0) << "a disabled checker records no stack";
+  EXPECT_EQ(checker.GetLeaksCount(), 0);
+
+  EXPECT_FALSE(checker.SetLeaksCheck(true));
+  checker.SetStackFramesToSkip(0);
+  XMacStackCrawl first;
+  XMacStackCrawl second;
+  checker.RegisterBlock(first);
+  checker.RegisterBlock(second);
+  EXPECT_GE(first.GetCount(), 1);
+  EXPECT_LE(first.GetCount(), 8) << "at most 8 frames are kept";
+  EXPECT_EQ(checker.GetLeaksCount(), 2);
+
+  checker.UnregisterBlock(first);
+  checker.UnregisterBlock(ignored);  // holds no frame: not counted
+  EXPECT_EQ(checker.GetLeaksCount(), 1);
+  EXPECT_TRUE(checker.SetLeaksCheck(false));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "core/VMemStats.h"
 #include "platform/MainBundle.h"
 #include "process/VSystem.h"
+#include "runtime/VTaskMgr.h"
 
 namespace zeft {
 
@@ -21,6 +23,7 @@ VCppMemMgr::VCppMemMgr(EAllocatorKind kind, bool flag1, bool flag2) { _Init(kind
 VCppMemMgr::~VCppMemMgr() {
   delete fSystemImpl;
   for (VMemCppImpl* arena : fArenas) delete arena;
+  for (VMemoryHog* hog : fHogs) delete hog;
 }
 
 void* VCppMemMgr::operator new(size_t size) noexcept {
@@ -347,6 +350,28 @@ int32 VCppMemMgr::GetAllocationBlockNumber(const void* block) {
   if (fUsesSystemAllocator || block == nullptr) return 0;
   Lock lock(fLock);
   return fArenas.front()->GetAllocationBlockNumber(block);
+}
+
+VMemoryHog* VCppMemMgr::RegisterMemHog() {
+  auto* hog = new VMemoryHog(VTaskMgr::GetCurrentTaskID());
+  StLocker<VCriticalSection> locker(&fHogLock);
+  fHogs.push_back(hog);
+  return hog;
+}
+
+void VCppMemMgr::UnRegisterMemHog(VMemoryHog* hog) {
+  {
+    StLocker<VCriticalSection> locker(&fHogLock);
+    auto found = std::find(fHogs.begin(), fHogs.end(), hog);
+    if (found == fHogs.end()) return;
+    fHogs.erase(found);
+  }
+  delete hog;
+}
+
+int32 VCppMemMgr::CountMemHogs() {
+  StLocker<VCriticalSection> locker(&fHogLock);
+  return int32(fHogs.size());
 }
 
 }  // namespace zeft

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/VLeaksChecker.h"
+#include "core/VMemoryHog.h"
 #include "core/VTypes.h"
 
 namespace zeft {
@@ -101,6 +102,12 @@ class VCppMemMgr {
   uint64 GetUsedMem();
   int32 GetAllocationBlockNumber(const void* block);
 
+  // Memory hogs: a new hog for the calling task, listed until it is
+  // unregistered (which deletes it; a hog that is not listed is ignored).
+  VMemoryHog* RegisterMemHog();
+  void UnRegisterMemHog(VMemoryHog* hog);
+  int32 CountMemHogs();
+
   VLeaksChecker& GetLeaksChecker() { return fLeaksChecker; }
 
   // Debug hooks without effect on this build.
@@ -150,6 +157,8 @@ class VCppMemMgr {
   bool fFlag2 = false;
   bool fUsesSystemAllocator = false;
   VLeaksChecker fLeaksChecker;
+  VCriticalSection fHogLock;
+  std::vector<VMemoryHog*> fHogs;
 };
 
 }  // namespace zeft

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/MainBundle.h"
+#include "runtime/mac/XMacStackCrawl.h"
 
 namespace zeft {
 
@@ -28,6 +29,16 @@ bool VLeaksChecker::SetLeaksCheck(bool enabled) {
   bool previous = fEnabled;
   fEnabled = enabled;
   return previous;
+}
+
+void VLeaksChecker::RegisterBlock(XMacStackCrawl& crawl) {
+  if (!fEnabled) return;
+  crawl.LoadFrames(uint32(fFramesToSkip > 0 ? fFramesToSkip : 0), kMaxLeakFrames);
+  if (crawl.GetCount() >= 1) ++fLeaksCount;
+}
+
+void VLeaksChecker::UnregisterBlock(XMacStackCrawl& crawl) {
+  if (crawl.GetCount() >= 1) --fLeaksCount;
 }
 
 FILE* VLeaksChecker::OpenDumpFile(const char* suffix) const {

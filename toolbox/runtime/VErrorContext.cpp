@@ -4,6 +4,8 @@
 #include <new>
 
 #include "core/VString.h"
+#include "process/VProcess.h"
+#include "runtime/ILogger.h"
 #include "runtime/VErrorBase.h"
 #include "values/VBagArray.h"
 #include "values/VValueBag.h"
@@ -95,6 +97,19 @@ bool VErrorContext::_FindAny(std::initializer_list<VError> codes) const {
     if (Find(code) != nullptr) return true;
   }
   return false;
+}
+
+void VErrorContext::SendErrorsToLogger() const {
+  ILogger* logger = VProcess::sInstance != nullptr ? VProcess::sInstance->GetLogger() : nullptr;
+  if (logger == nullptr) return;
+  // A snapshot: a logger that raises an error while logging pushes it into
+  // this very level when it is the task's top level.
+  const ErrorList errors = fErrors;
+  for (VErrorBase* error : errors) error->Retain();
+  for (VErrorBase* error : errors) {
+    logger->LogErrorIfNecessary(error);
+    error->Release();
+  }
 }
 
 bool VErrorContext::DebugDisplay() const {

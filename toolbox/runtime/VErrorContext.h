@@ -67,6 +67,10 @@ class VErrorContext : public VObject, public IRefCountable {
   void SetSilent(bool silent) { fSilent = silent; }
   bool FailedForMemory() const { return fFailedForMemory; }
 
+  // Hands each record, oldest first, to the process logger's
+  // LogErrorIfNecessary; nothing without a process logger.
+  void SendErrorsToLogger() const;
+
   // Forms each record's dump; whether the level holds records.
   bool DebugDisplay() const;
 

@@ -114,12 +114,16 @@ void VErrorTaskContext::PopContext() {
   }
   if (fLevels.size() > 1) {
     fLevels.pop_back();
+    // Errors that a silent level kept from the debug report reach the log
+    // once, when they leave silence.
+    if (top->IsSilent() && !fLevels.back()->IsSilent()) top->SendErrorsToLogger();
     fLevels.back()->PushErrors(*top);
     top->Release();
     return;
   }
   // The only level: its errors stay on the stack, in a level that no
   // longer silences anything.
+  if (top->IsSilent()) top->SendErrorsToLogger();
   VErrorContext* copy = new (std::nothrow) VErrorContext(*top);
   if (copy == nullptr) {
     top->SetSilent(false);
@@ -144,6 +148,7 @@ void VErrorTaskContext::MergeAndFlushLastContext(bool log) {
   VErrorContext* top = fLevels.back();
   if (top->IsEmpty()) return;
   if (top->IsKeepingErrors()) {
+    if (log) top->SendErrorsToLogger();
     if (fLevels.size() == 1) {
       VErrorContext* copy = new (std::nothrow) VErrorContext(*top);
       if (copy != nullptr) {

@@ -20,6 +20,7 @@
 #include "runtime/VTaskMgr.h"
 #include "runtime/mac/XMacTask.h"
 #include "runtime/mac/XMacTaskMgr.h"
+#include "values/VValueBag.h"
 
 namespace zeft {
 
@@ -78,6 +79,7 @@ VTask::~VTask() {
   if (fErrorContext != nullptr) fErrorContext->Release();
   delete fPlatformTask;
   delete fName;
+  if (fProperties != nullptr) fProperties->Release();
 }
 
 bool VTask::_CompareAndSwapState(int32 from, int32 to) {
@@ -202,6 +204,24 @@ void VTask::GetName(VString& name) const {
   fManager->Lock();
   name = fName != nullptr ? *fName : VString();
   fManager->Unlock();
+}
+
+void VTask::SetProperties(const VValueBag* properties) {
+  if (properties != nullptr) properties->Retain();
+  fManager->Lock();
+  const VValueBag* previous = fProperties;
+  fProperties = properties;
+  fManager->Unlock();
+  // Outside the lock: the last release destroys the bag.
+  if (previous != nullptr) previous->Release();
+}
+
+const VValueBag* VTask::RetainProperties() const {
+  fManager->Lock();
+  const VValueBag* properties = fProperties;
+  if (properties != nullptr) properties->Retain();
+  fManager->Unlock();
+  return properties;
 }
 
 size_t VTask::GetStackSize() {

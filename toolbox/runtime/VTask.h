@@ -1,7 +1,7 @@
 // VTask is the unit of concurrent work: every thread that runs toolbox code
 // is a task, carrying its own message queue, international settings,
-// task-local data, idlers and name. Static operations act on the calling
-// task and answer 0, null or false when the thread runs none.
+// task-local data, idlers, name and property bag. Static operations act on
+// the calling task and answer 0, null or false when the thread runs none.
 #pragma once
 
 #include <atomic>
@@ -24,6 +24,7 @@ class VMessage;
 class VMessageQueue;
 class VString;
 class VTaskMgr;
+class VValueBag;
 class XMacTask;
 
 enum ETaskStyle : uint32 {
@@ -87,6 +88,11 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
   void SetName(const VString& name);
   // Empty when the task has none.
   void GetName(VString& name) const;
+  // The task's property bag ("source" and "jobId" name its log records).
+  // Retains the new bag and releases the old one; null removes it.
+  void SetProperties(const VValueBag* properties);
+  // The bag with a new reference, or null; callable from any task.
+  const VValueBag* RetainProperties() const;
   void SetKind(uint32 kind) { fKind.store(kind, std::memory_order_relaxed); }
   uint32 GetKind() const { return fKind.load(std::memory_order_relaxed); }
 
@@ -212,6 +218,7 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
   std::atomic<uint32> fKind{0};
   std::function<void()> fBody;
   VString* fName = nullptr;  // under the manager's lock
+  const VValueBag* fProperties = nullptr;  // under the manager's lock
   std::atomic<VMessageQueue*> fQueue{nullptr};
   std::atomic<uint32> fQueueWakeCounter{0};
   std::atomic<size_t> fStackSize{0};
