@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 #include "core/LocalizeString.h"
 #include "core/VString.h"
+#include "process/VProcess.h"
+#include "xml/ILocalizer.h"
 
 namespace zeft {
 namespace {
@@ -107,8 +110,40 @@ TEST_F(XMacStringCompareTest, LocaleComesFromTheDialect) {
   EXPECT_NE(swedish.GetEngineVersion().find("ICU"), std::string::npos);
 }
 
+// Knows the keys of its table, nothing else.
+class KeyLocalizer : public ILocalizer {
+ public:
+  explicit KeyLocalizer(std::map<std::u16string, std::u16string> texts)
+      : fTexts(std::move(texts)) {}
+  DialectCode GetLocalizationLanguage() const override { return 1036; }
+  bool LocalizeErrorMessage(VError, VString&) override { return false; }
+  bool LocalizeStringWithKey(const VString& key, VString& result) override {
+    auto it = fTexts.find(std::u16string(key.GetCPointer(), size_t(key.GetLength())));
+    if (it == fTexts.end()) return false;
+    result = VString(it->second.c_str());
+    return true;
+  }
+  bool LocalizeStringWithDotStringsKey(const VString&, VString&) override { return false; }
+  VValueBag* RetainGroupBag(const VString&) override { return nullptr; }
+
+ private:
+  std::map<std::u16string, std::u16string> fTexts;
+};
+
+TEST(LocalizeStringTest, AsksTheProcessLocalizerFirst) {
+  ASSERT_NE(VProcess::sInstance, nullptr);
+  KeyLocalizer localizer(std::map<std::u16string, std::u16string>{{u"More", u"Plus"}});
+  VProcess::sInstance->SetLocalizer(&localizer);
+  EXPECT_EQ(LocalizeString(VString("More"), "default"), VString("Plus"));
+  EXPECT_EQ(LocalizeString(VString("More"), nullptr), VString("Plus"));
+  // A key the localizer does not know falls back to the default text.
+  EXPECT_EQ(LocalizeString(VString("Unknown"), "More"), VString("More"));
+  EXPECT_TRUE(LocalizeString(VString("Unknown"), nullptr).IsEmpty());
+  VProcess::sInstance->SetLocalizer(nullptr);
+}
+
 TEST(LocalizeStringTest, FallsBackToTheDefaultText) {
-  // No process localizer exists: every key gives the default text.
+  // No process localizer is set: every key gives the default text.
   EXPECT_EQ(LocalizeString(VString("MoreInformationsAvailableInLogFile"), "More"),
             VString("More"));
   EXPECT_EQ(LocalizeString(VString("Key"), "Plus d’informations"),

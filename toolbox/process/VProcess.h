@@ -12,6 +12,7 @@
 
 namespace zeft {
 
+class ILocalizer;
 class ILogger;
 
 class VProcess : public VObject {
@@ -27,6 +28,11 @@ class VProcess : public VObject {
 
   static VProcess* sInstance;
 
+  // The localizer through which LocalizeString looks keys up; set by the
+  // application, not owned. Null until then.
+  ILocalizer* GetLocalizer() const { return fLocalizer; }
+  void SetLocalizer(ILocalizer* localizer) { fLocalizer = localizer; }
+
   // ---- Process logger and log source ----
   // The process logger, lent; null when the process has none.
   ILogger* GetLogger() const { return fLogger.load(std::memory_order_acquire); }
@@ -40,6 +46,8 @@ class VProcess : public VObject {
   virtual VString GetLogSourceIdentifier() const;
 
  private:
+  ILocalizer* fLocalizer = nullptr;
+
   // The bundle's CFBundleName, empty when the key is missing.
   static VString _ReadProductName();
 
