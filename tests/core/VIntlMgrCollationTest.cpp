@@ -7,6 +7,7 @@
 #include "core/VCompareOptions.h"
 #include "core/VIntlMgr.h"
 #include "runtime/VTask.h"
+#include "support/ToolboxTestEnvironment.h"
 
 namespace zeft {
 namespace {
@@ -110,6 +111,7 @@ TEST(VIntlMgrCreate, CloneCopiesSettingsAndCollator) {
 }
 
 TEST(VIntlMgrCreate, ProcessDefaultHoldsOneReference) {
+  test::StWithoutIntlSettings restore;
   VRefPtr<VIntlMgr> intl = Make(1033);
   ASSERT_TRUE(intl);
   VIntlMgr::SetProcessDefault(intl.Get());
@@ -126,11 +128,8 @@ TEST(VIntlMgrCreate, ProcessDefaultHoldsOneReference) {
 TEST(VIntlMgrCreate, ReusesEqualCurrentSettings) {
   VRefPtr<VIntlMgr> current = Make(1031);
   ASSERT_TRUE(current);
-  VIntlMgr::SetProcessDefault(current.Get());
-  if (VTask::GetCurrentIntlManager() != current.Get()) {
-    VIntlMgr::SetProcessDefault(nullptr);
-    GTEST_SKIP() << "the current settings do not fall back to the process default yet";
-  }
+  test::StProcessIntlSettings settings(current.Get());
+  ASSERT_EQ(VTask::GetCurrentIntlManager(), current.Get());
   current->GetCollator()->SetWildChar(u'*');
   VRefPtr<VIntlMgr> same = Make(1031, 1031);
   ASSERT_TRUE(same);
@@ -142,7 +141,6 @@ TEST(VIntlMgrCreate, ReusesEqualCurrentSettings) {
   VRefPtr<VIntlMgr> other = Make(1031, 1033);
   ASSERT_TRUE(other);
   EXPECT_EQ(other->GetCollator()->GetDialectCode(), 1033u);
-  VIntlMgr::SetProcessDefault(nullptr);
 }
 
 TEST(VIntlMgrStrings, CaseOfStrings) {
@@ -171,12 +169,10 @@ TEST(VIntlMgrStrings, CaseOfStrings) {
 TEST(VIntlMgrStrings, CaseThroughTheCurrentSettings) {
   VRefPtr<VIntlMgr> intl = Make(1033);
   ASSERT_TRUE(intl);
-  VIntlMgr::SetProcessDefault(intl.Get());
-  bool wired = VTask::GetCurrentIntlManager() == intl.Get();
+  test::StProcessIntlSettings settings(intl.Get());
+  ASSERT_EQ(VTask::GetCurrentIntlManager(), intl.Get());
   VString text("stra\xC3\x9F" "e");
   text.ToUpperCase();
-  VIntlMgr::SetProcessDefault(nullptr);
-  if (!wired) GTEST_SKIP() << "the current settings do not fall back to the process default yet";
   EXPECT_EQ(Str(text), "STRASSE");
 }
 

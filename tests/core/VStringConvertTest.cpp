@@ -26,6 +26,7 @@
 #include "values/VDuration.h"
 #include "values/VTime.h"
 #include "values/VUUID.h"
+#include "support/ToolboxTestEnvironment.h"
 
 namespace zeft {
 namespace {
@@ -229,16 +230,14 @@ TEST(VStringNumbers, FollowTheCurrentSettings) {
   VRefPtr<VIntlMgr> french(VIntlMgr::Create(1036, kDialectSystem, 1), kAdoptRef);
   ASSERT_TRUE(french);
   ASSERT_EQ(Text(french->GetDecimalSeparator()), u",");
-  VIntlMgr::SetProcessDefault(french.Get());
-  const bool wired = VTask::GetCurrentIntlManager() == french.Get();
+  test::StProcessIntlSettings settings(french.Get());
+  ASSERT_EQ(VTask::GetCurrentIntlManager(), french.Get());
   const int64 comma = Str(u"12,7").GetLong8();
   const int64 point = Str(u"12.7").GetLong8();
   const uint8 upper = Str(u"TRUE").GetBoolean();
   const uint8 one = Str(u"1").GetBoolean();
   std::vector<VString> parts;
   const bool split = Str(u"aXb").GetSubStrings(Str(u"x"), parts, false, false, false);
-  VIntlMgr::SetProcessDefault(nullptr);
-  if (!wired) GTEST_SKIP() << "the current settings do not fall back to the process default yet";
   EXPECT_EQ(comma, 12);
   EXPECT_EQ(point, 127);
   EXPECT_EQ(upper, 1);

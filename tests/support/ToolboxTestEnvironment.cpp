@@ -44,12 +44,13 @@ void ToolboxTestEnvironment::TearDown() {
   VIntlMgr::SetProcessDefault(nullptr);
 }
 
-StWithoutIntlSettings::StWithoutIntlSettings() : fSaved(VIntlMgr::GetProcessDefault()) {
+StProcessIntlSettings::StProcessIntlSettings(VIntlMgr* settings)
+    : fSaved(VIntlMgr::GetProcessDefault()) {
   if (fSaved != nullptr) fSaved->Retain();
-  VIntlMgr::SetProcessDefault(nullptr);
+  VIntlMgr::SetProcessDefault(settings);
 }
 
-StWithoutIntlSettings::~StWithoutIntlSettings() {
+StProcessIntlSettings::~StProcessIntlSettings() {
   VIntlMgr::SetProcessDefault(fSaved);
   if (fSaved != nullptr) fSaved->Release();
 }

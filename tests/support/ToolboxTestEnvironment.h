@@ -34,17 +34,23 @@ class ToolboxTestEnvironment : public ::testing::Environment {
   static TestAllocator sAllocator;
 };
 
-// Takes the process-wide international settings away for one scope, so a
-// test can exercise the paths used before any settings exist.
-class StWithoutIntlSettings {
+// Makes `settings` (null: none) the process-wide international settings for
+// one scope and puts the previous ones back at its end.
+class StProcessIntlSettings {
  public:
-  StWithoutIntlSettings();
-  ~StWithoutIntlSettings();
-  StWithoutIntlSettings(const StWithoutIntlSettings&) = delete;
-  StWithoutIntlSettings& operator=(const StWithoutIntlSettings&) = delete;
+  explicit StProcessIntlSettings(VIntlMgr* settings);
+  ~StProcessIntlSettings();
+  StProcessIntlSettings(const StProcessIntlSettings&) = delete;
+  StProcessIntlSettings& operator=(const StProcessIntlSettings&) = delete;
 
  private:
   VIntlMgr* fSaved;
+};
+
+// The paths used before any settings exist.
+class StWithoutIntlSettings : public StProcessIntlSettings {
+ public:
+  StWithoutIntlSettings() : StProcessIntlSettings(nullptr) {}
 };
 
 // Removes the toolbox's own flags from argv and returns the allocator asked for.
