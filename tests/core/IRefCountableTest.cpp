@@ -11,13 +11,6 @@
 
 #include "core/VObject.h"
 
-// The allocation-failure cases need malloc to answer null under
-// AddressSanitizer instead of stopping the program. Weak, so that another
-// test file of this program may give the same setting.
-extern "C" __attribute__((weak)) const char* __asan_default_options() {
-  return "allocator_may_return_null=1";
-}
-
 namespace zeft {
 namespace {
 

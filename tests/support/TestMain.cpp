@@ -2,6 +2,11 @@
 
 #include "support/ToolboxTestEnvironment.h"
 
+// Allocation-failure tests need malloc to answer null under the sanitizers
+// instead of stopping the program.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+extern "C" const char* __tsan_default_options() { return "allocator_may_return_null=1"; }
+
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   auto allocator = zeft::test::ParseToolboxTestFlags(argc, argv);
