@@ -626,9 +626,16 @@ size_t VString::FromBlock(const void* data, size_t bytes, CharSet set) {
   }
   _Clear();
   size_t consumed = 0;
-  VToUnicodeConverter* converter = VTextConverters::Get()->RetainToUnicodeConverter(set);
-  converter->ConvertString(data, bytes, &consumed, *this);
-  converter->Release();
+  VTextConverters* converters = VTextConverters::Get();
+  if (set == kCharSetUTF8) {
+    // The process-wide UTF-8 decoder is stateless and lives as long as the
+    // registry: no reference needs to be taken for the commonest set.
+    converters->GetStdLibToUnicodeConverter()->ConvertString(data, bytes, &consumed, *this);
+  } else {
+    VToUnicodeConverter* converter = converters->RetainToUnicodeConverter(set);
+    converter->ConvertString(data, bytes, &consumed, *this);
+    converter->Release();
+  }
   SetNotNullAndDirty();
   return consumed;
 }
