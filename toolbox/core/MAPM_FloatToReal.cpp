@@ -8,6 +8,7 @@
 #include <locale.h>
 #include <string>
 
+#include "core/CLocale.h"
 #include "core/VTypes.h"
 
 namespace zeft {
@@ -40,9 +41,9 @@ double MAPM_FloatToReal(const void* number) {
   if (shown >= 0) text += '+';
   text += std::to_string(shown);
 
-  static const locale_t sCLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-  if (sCLocale == locale_t(nullptr)) return std::numeric_limits<double>::quiet_NaN();
-  return strtod_l(text.c_str(), nullptr, sCLocale);
+  const locale_t cLocale = GetCLocale();
+  if (cLocale == locale_t(nullptr)) return std::numeric_limits<double>::quiet_NaN();
+  return strtod_l(text.c_str(), nullptr, cLocale);
 }
 
 }  // namespace zeft

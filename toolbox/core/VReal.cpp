@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <locale.h>
 
+#include "core/CLocale.h"
 #include "core/VString.h"
 #include "files/VStream.h"
 #include "values/VDuration.h"
@@ -21,12 +22,6 @@ constexpr double kTolerance = 1e-6;
 constexpr double kLargestExactWhole = 9007199254740991.0;  // 2^53 - 1
 // Longest number text taken, in bytes.
 constexpr int32 kMaxNumberText = 254;
-
-// Numbers are read in the C locale whatever the process locale.
-locale_t CLocale() {
-  static const locale_t sLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-  return sLocale;
-}
 
 // Writes the number for the cases shared by the XML and JSON forms: whole
 // numbers as integers, others with "%.14G" in the C locale. Answers false
@@ -153,7 +148,7 @@ bool VReal::FromXMLString(const VString& text) {
     buffer[i] = units[i] == u',' ? '.' : char(units[i]);
   }
   buffer[length] = 0;
-  const locale_t cLocale = CLocale();
+  const locale_t cLocale = GetCLocale();
   if (cLocale == locale_t(nullptr)) return false;
   char* end = nullptr;
   const double value = strtod_l(buffer, &end, cLocale);

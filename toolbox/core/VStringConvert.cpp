@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 
+#include "core/CLocale.h"
 #include "core/VFromUnicodeConverter.h"
 #include "core/VIntlMgr.h"
 #include "core/VString.h"
@@ -23,12 +24,6 @@
 namespace zeft {
 
 namespace {
-
-// The "C" numeric conventions, made once for the process.
-locale_t CNumericLocale() {
-  static const locale_t sLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t(nullptr));
-  return sLocale;
-}
 
 // The unit that ends a lenient integer parse: the first unit of the task's
 // decimal separator, "." without settings. False when nothing ends it.
@@ -149,7 +144,7 @@ double VString::GetReal() const { return GetRealCheckOverflow(nullptr); }
 
 double VString::GetRealCheckOverflow(bool* overflow) const {
   if (overflow != nullptr) *overflow = false;
-  const locale_t cLocale = CNumericLocale();
+  const locale_t cLocale = GetCLocale();
   if (fLength == 0 || cLocale == locale_t(nullptr)) return 0.0;
 
   // No unit from 0x80 up can belong to a number, so the ASCII run from the
