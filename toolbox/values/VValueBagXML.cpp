@@ -33,27 +33,10 @@ bool IsHighSurrogate(UniChar c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(UniChar c) { return c >= 0xDC00 && c <= 0xDFFF; }
 bool IsLineBreakOrTab(UniChar c) { return c == kTab || c == kLineFeed || c == kReturn; }
 
-// For the short markup literals of this file.
-void AppendASCII(VString& out, const char* text) {
-  UniChar units[32];
-  int32 n = 0;
-  for (; text[n] != 0; ++n) units[n] = UniChar(uint8(text[n]));
-  out.AppendUniChars(units, n);
-}
-
-bool EqualsASCII(const VString& s, const char* ascii) {
-  int32 n = int32(std::strlen(ascii));
-  if (s.GetLength() != n) return false;
-  const UniChar* p = s.GetCPointer();
-  for (int32 i = 0; i < n; ++i) {
-    if (p[i] != UniChar(uint8(ascii[i]))) return false;
-  }
-  return true;
-}
-
 // Attributes used by the JSON form only.
 bool IsHiddenAttribute(const VString& name) {
-  return EqualsASCII(name, "____objectunic") || EqualsASCII(name, "____property_name_in_jsarray");
+  return name.EqualToUSASCIICString("____objectunic") ||
+         name.EqualToUSASCIICString("____property_name_in_jsarray");
 }
 
 constexpr bool IsNameStart(uint32 c) {
@@ -125,7 +108,7 @@ void AppendAttributeText(VString& out, const UniChar* p, int32 n, bool escapeMar
     }
     if (replacement == nullptr) continue;
     AppendXMLChars(out, p + runStart, i - runStart, false);
-    AppendASCII(out, replacement);
+    out.AppendCString(replacement);
     runStart = i + 1;
   }
   AppendXMLChars(out, p + runStart, n - runStart, false);
@@ -247,7 +230,7 @@ void VValueBag::_DumpXML(VString& out, const VString& elementName, int level) co
     out.AppendUniChar(kLineFeed);
     DumpXMLIndentation(out, level);
   }
-  AppendASCII(out, "</");
+  out.AppendCString("</");
   out.AppendString(elementName);
   out.AppendUniChar('>');
 }
@@ -275,7 +258,7 @@ void VValueBag::DumpXMLAttributes(VString& out, const VString& elementName,
     }
     out.AppendUniChar(' ');
     out.AppendString(name);
-    AppendASCII(out, "=\"");
+    out.AppendCString("=\"");
     if (const VString* string = value->GetValueKind() == kValueKindString
                                     ? dynamic_cast<const VString*>(value)
                                     : nullptr) {
@@ -308,7 +291,7 @@ bool VValueBag::DumpXMLCData(VString& out, int cdataPosition) const {
   // A "]]>" of the text ends the section itself; its two brackets are
   // written again outside it and a new section starts with its ">", so a
   // reader gets the text back exactly.
-  AppendASCII(out, "<![CDATA[");
+  out.AppendCString("<![CDATA[");
   int32 p = 0;
   while (p < n) {
     int32 f = FindCDataEnd(t, p, n);
@@ -317,10 +300,10 @@ bool VValueBag::DumpXMLCData(VString& out, int cdataPosition) const {
       break;
     }
     AppendXMLChars(out, t + p, f + 3 - p, true);
-    AppendASCII(out, "]]<![CDATA[>");
+    out.AppendCString("]]<![CDATA[>");
     p = f + 3;
   }
-  AppendASCII(out, "]]>");
+  out.AppendCString("]]>");
   return false;
 }
 
