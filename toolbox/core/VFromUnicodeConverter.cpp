@@ -1,5 +1,6 @@
 #include "core/VFromUnicodeConverter.h"
 
+#include "core/UTF16Surrogates.h"
 #include "core/VCppMemMgr.h"
 #include "core/VString.h"
 #include "runtime/VErrorThrow.h"
@@ -10,8 +11,6 @@ namespace {
 
 // Memory tag of the blocks ConvertRealloc allocates.
 constexpr int32 kConvertedTextTag = int32(FourCC("cvrt"));
-
-constexpr bool IsHighSurrogate(UniChar c) { return c >= 0xD800 && c <= 0xDBFF; }
 
 void ThrowMemFailure() {
   VString text("mem failure");

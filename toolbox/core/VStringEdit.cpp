@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "core/UTF16Surrogates.h"
 #include "core/VCollator.h"
 #include "core/VIntlMgr.h"
 #include "core/VString.h"
@@ -23,8 +24,6 @@ namespace {
 constexpr int64 kMaxLength = 0x7FFFFFFF;
 constexpr UniChar kCR = 13;
 constexpr UniChar kLF = 10;
-
-bool IsHighSurrogate(UniChar c) { return c >= 0xD800 && c <= 0xDBFF; }
 
 UniChar FoldASCII(UniChar c) { return (c >= 'A' && c <= 'Z') ? UniChar(c + 32) : c; }
 

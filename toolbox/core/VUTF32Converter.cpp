@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/UTF16Surrogates.h"
 #include "core/VString.h"
 
 namespace zeft {
@@ -18,9 +19,6 @@ inline void StoreUnit(uint8* p, uint32 v, bool swap) {
   if (swap) v = __builtin_bswap32(v);
   std::memcpy(p, &v, 4);
 }
-
-constexpr bool IsHighSurrogate(uint32 c) { return c >= 0xD800 && c <= 0xDBFF; }
-constexpr bool IsLowSurrogate(uint32 c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 }  // namespace
 

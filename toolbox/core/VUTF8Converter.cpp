@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "core/UTF16Surrogates.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -10,8 +12,6 @@ namespace zeft {
 
 namespace {
 
-constexpr bool IsHighSurrogate(uint32 c) { return c >= 0xD800 && c <= 0xDBFF; }
-constexpr bool IsLowSurrogate(uint32 c) { return c >= 0xDC00 && c <= 0xDFFF; }
 constexpr bool IsContinuation(uint8 b) { return (b & 0xC0) == 0x80; }
 
 // After this many ASCII characters in a row, a long run is assumed and the

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "core/CharSet.h"
+#include "core/UTF16Surrogates.h"
 #include "core/VBoolean.h"
 #include "core/VIntlMgr.h"
 #include "core/VLong.h"
@@ -29,8 +30,6 @@ constexpr UniChar kLineFeed = 0x0A;
 constexpr UniChar kReturn = 0x0D;
 constexpr UniChar kMinusSign = 0x2212;
 
-bool IsHighSurrogate(UniChar c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(UniChar c) { return c >= 0xDC00 && c <= 0xDFFF; }
 bool IsLineBreakOrTab(UniChar c) { return c == kTab || c == kLineFeed || c == kReturn; }
 
 // Attributes used by the JSON form only.
