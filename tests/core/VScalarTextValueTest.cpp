@@ -17,14 +17,15 @@
 #include "core/VReal.h"
 #include "core/VString.h"
 #include "core/VWord.h"
+#include "support/StringTestSupport.h"
 
 namespace zeft {
 namespace {
 
+using test::Text;
+
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
-
-std::u16string Text(const VString& s) { return std::u16string(s.GetCPointer(), s.GetLength()); }
 
 VString FromUtf16(const std::u16string& text) {
   VString s;

@@ -13,19 +13,13 @@
 #include "core/VMemoryBuffer.h"
 #include "core/VString.h"
 #include "support/ErrorTestSupport.h"
+#include "support/StringTestSupport.h"
 
 namespace zeft {
 namespace {
 
-std::u16string Text(const VString& s) {
-  return std::u16string(s.GetCPointer(), size_t(s.GetLength()));
-}
-
-VString Str(const std::u16string& text) {
-  VString s;
-  s.FromUniString(text.data(), int32(text.size()));
-  return s;
-}
+using test::Text;
+using test::Str;
 
 std::string Bytes(const VMemoryBuffer<>& buffer) {
   return std::string(static_cast<const char*>(buffer.GetDataPtr()), buffer.GetDataSize());

@@ -10,13 +10,14 @@
 
 #include "core/VMemoryBuffer.h"
 #include "core/VString.h"
+#include "support/StringTestSupport.h"
 
 namespace zeft {
 namespace {
 
-using namespace std::literals;
+using test::Text;
 
-std::u16string Text(const VString& s) { return std::u16string(s.GetCPointer(), size_t(s.GetLength())); }
+using namespace std::literals;
 
 VString S(std::u16string_view text) {
   VString s;

@@ -6,19 +6,13 @@
 #include <string>
 
 #include "core/VString.h"
+#include "support/StringTestSupport.h"
 
 namespace zeft {
 namespace {
 
-std::u16string Text(const VString& s) {
-  return std::u16string(s.GetCPointer(), size_t(s.GetLength()));
-}
-
-VString Str(const std::u16string& text) {
-  VString s;
-  s.FromUniString(text.data(), int32(text.size()));
-  return s;
-}
+using test::Text;
+using test::Str;
 
 std::string Narrow(const std::u16string& text) {
   std::string out;

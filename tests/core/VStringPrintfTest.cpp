@@ -16,13 +16,12 @@
 #include "core/VReal.h"
 #include "core/VString.h"
 #include "values/VValueBag.h"
+#include "support/StringTestSupport.h"
 
 namespace zeft {
 namespace {
 
-std::u16string Text(const VString& s) {
-  return std::u16string(s.GetCPointer(), size_t(s.GetLength()));
-}
+using test::Text;
 
 std::string UTF8(const VString& s) { return to_string(s); }
 

@@ -7,19 +7,13 @@
 
 #include "core/VString.h"
 #include "values/VArrayString.h"
+#include "support/StringTestSupport.h"
 
 namespace zeft {
 namespace {
 
-std::u16string Text(const VString& s) {
-  return std::u16string(s.GetCPointer(), size_t(s.GetLength()));
-}
-
-VString Str(const std::u16string& text) {
-  VString s;
-  s.FromUniString(text.data(), int32(text.size()));
-  return s;
-}
+using test::Text;
+using test::Str;
 
 std::vector<std::u16string> Texts(const std::vector<VString>& parts) {
   std::vector<std::u16string> texts;

@@ -15,11 +15,12 @@
 #include "files/VConstPtrStream.h"
 #include "files/VPtrStream.h"
 #include "support/ErrorTestSupport.h"
+#include "support/StringTestSupport.h"
 
 namespace zeft {
 namespace {
 
-std::u16string Text(const VString& s) { return std::u16string(s.GetCPointer(), size_t(s.GetLength())); }
+using test::Text;
 
 VString Long(int32 length, UniChar fill = u'x') {
   VString s;

@@ -16,9 +16,12 @@
 #include "files/VConstPtrStream.h"
 #include "values/VUUID.h"
 #include "values/VValueBag.h"
+#include "support/StringTestSupport.h"
 
 namespace zeft {
 namespace {
+
+using test::Text;
 
 using BagRef = VRefPtr<VValueBag>;
 
@@ -28,10 +31,6 @@ VString U(std::u16string_view text) {
   VString s;
   s.FromUniString(text.data(), int32(text.size()));
   return s;
-}
-
-std::u16string Text(const VString& s) {
-  return std::u16string(s.GetCPointer(), size_t(s.GetLength()));
 }
 
 std::string Dump(const VValueBag& bag, const char* name, bool indent) {
