@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <vector>
 
 #include "core/CharSet.h"
 #include "core/VCppMemMgr.h"
@@ -49,6 +49,21 @@ void Walk(const VValueBag& bag) {
   }
 }
 
+// The bag's full stream form; a bag that was read must always write.
+std::vector<uint8_t> WriteBag(const VValueBag& bag, bool swap) {
+  zeft::VPtrStream stream;
+  stream.SetCharSet(zeft::kCharSetUTF8);
+  stream.SetNeedSwap(swap);
+  stream.OpenWriting();
+  if (bag.WriteToStream(&stream) != zeft::VE_OK) std::abort();
+  stream.CloseWriting();
+  const void* data = nullptr;
+  zeft::int64 size = 0;
+  stream.GetUnderlyingData(data, size);
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  return std::vector<uint8_t>(bytes, bytes + size);
+}
+
 void Check(const uint8_t* data, size_t size, bool swap) {
   VValueBag* bag = new VValueBag();
   if (ReadBag(data, size, swap, *bag) != zeft::VE_OK) {
@@ -59,46 +74,17 @@ void Check(const uint8_t* data, size_t size, bool swap) {
   Walk(*bag);
   VValueBag* copy = bag->Clone();
 
-  zeft::VPtrStream first;
-  first.SetCharSet(zeft::kCharSetUTF8);
-  first.SetNeedSwap(swap);
-  first.OpenWriting();
-  if (bag->WriteToStream(&first) != zeft::VE_OK) std::abort();
-  first.CloseWriting();
-  const void* firstData = nullptr;
-  zeft::int64 firstSize = 0;
-  first.GetUnderlyingData(firstData, firstSize);
-
+  const std::vector<uint8_t> first = WriteBag(*bag, swap);
   VValueBag* again = new VValueBag();
-  if (ReadBag(firstData, size_t(firstSize), swap, *again) != zeft::VE_OK) std::abort();
-  zeft::VPtrStream second;
-  second.SetCharSet(zeft::kCharSetUTF8);
-  second.SetNeedSwap(swap);
-  second.OpenWriting();
-  if (again->WriteToStream(&second) != zeft::VE_OK) std::abort();
-  second.CloseWriting();
-  const void* secondData = nullptr;
-  zeft::int64 secondSize = 0;
-  second.GetUnderlyingData(secondData, secondSize);
-  if (secondSize != firstSize ||
-      (firstSize != 0 && std::memcmp(firstData, secondData, size_t(firstSize)) != 0)) {
-    std::abort();
-  }
+  if (ReadBag(first.data(), first.size(), swap, *again) != zeft::VE_OK) std::abort();
+  if (WriteBag(*again, swap) != first) std::abort();
   // A copy is independent of its source and writes a readable stream.
   if (copy != nullptr) {
     bag->Destroy();
     Walk(*copy);
-    zeft::VPtrStream third;
-    third.SetCharSet(zeft::kCharSetUTF8);
-  third.SetNeedSwap(swap);
-    third.OpenWriting();
-    if (copy->WriteToStream(&third) != zeft::VE_OK) std::abort();
-    third.CloseWriting();
-    const void* thirdData = nullptr;
-    zeft::int64 thirdSize = 0;
-    third.GetUnderlyingData(thirdData, thirdSize);
+    const std::vector<uint8_t> third = WriteBag(*copy, swap);
     VValueBag* reread = new VValueBag();
-    if (ReadBag(thirdData, size_t(thirdSize), swap, *reread) != zeft::VE_OK) std::abort();
+    if (ReadBag(third.data(), third.size(), swap, *reread) != zeft::VE_OK) std::abort();
     reread->Release();
     copy->Release();
   }

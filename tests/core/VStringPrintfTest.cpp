@@ -244,6 +244,32 @@ TEST_F(VStringPrintf, PercentNCountsTheBytesWrittenSoFar) {
   EXPECT_EQ(third, 9);
 }
 
+// An object text counts as the bytes its UTF-8 form takes: a pair as one
+// 4-byte character, a lone surrogate (also one ending the text) as 3 bytes.
+TEST_F(VStringPrintf, PercentNCountsObjectTextsInUTF8) {
+  const struct {
+    std::u16string text;
+    int bytes;
+  } kCases[] = {
+      {u"", 0},
+      {u"a\u00E9", 3},
+      {u"\u20AC", 3},
+      {u"\U0001F600", 4},
+      {u"x\xDC00y", 5},
+      {u"\xD83Dz", 4},
+      {u"z\xD83D", 4},
+      {u"\U0001F600\xD83D", 7},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << "case " << (&c - kCases));
+    VString text = test::Str(c.text);
+    int count = -1;
+    VString s;
+    s.Printf("%S%n", &text, &count);
+    EXPECT_EQ(count, c.bytes);
+  }
+}
+
 // The formatted bytes are cut at 1023, never inside a UTF-8 sequence; what
 // follows the cut, object texts included, is dropped.
 TEST_F(VStringPrintf, OutputIsCutAtACharacterBoundary) {

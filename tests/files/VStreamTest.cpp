@@ -3,6 +3,7 @@
 // copying between streams. VPtrStream and VConstPtrStream serve as kinds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <functional>
@@ -553,6 +554,50 @@ TEST(VStreamCopyTest, PutContentIntoMovesWholeBlocksAndTheRest) {
     EXPECT_EQ(Contents(destination), data);
     EXPECT_FALSE(source.IsReading());
   }
+}
+
+// A kind that hands out at most `fStep` bytes a call without an error (a
+// pipe-like source): copying must take only what was delivered, and a step
+// of 0 must end the copy with an error instead of spinning.
+class TrickleStream : public VStream {
+ public:
+  explicit TrickleStream(Bytes data, size_t step) : fData(std::move(data)), fStep(step) {
+    SetCharSet(kCharSetUTF8);
+  }
+
+ protected:
+  VError DoPutData(const void*, size_t) override { return Err(te::kStreamNotOpenForWriting); }
+  VError DoGetData(void* buffer, size_t* ioCount) override {
+    size_t position = size_t(GetPos());
+    *ioCount = std::min({*ioCount, fStep, fData.size() - position});
+    std::memcpy(buffer, fData.data() + position, *ioCount);
+    return VE_OK;
+  }
+  int64 DoGetSize() override { return int64(fData.size()); }
+  VError DoSetSize(int64) override { return Err(te::kStreamNotOpenForWriting); }
+
+ private:
+  Bytes fData;
+  size_t fStep;
+};
+
+TEST(VStreamCopyTest, PutContentIntoCopiesOnlyTheBytesDelivered) {
+  Bytes data(10);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = uint8(i + 1);
+  TrickleStream source(data, 3);
+  RecordingStream destination;
+  ASSERT_EQ(destination.OpenWriting(), VE_OK);
+  EXPECT_EQ(source.PutContentInto(&destination), VE_OK);
+  const std::vector<size_t> transfers{3, 3, 3, 1};
+  EXPECT_EQ(destination.fPuts, transfers);
+  EXPECT_EQ(Contents(destination), data);
+
+  TrickleStream stuck(data, 0);
+  RecordingStream nothing;
+  ASSERT_EQ(nothing.OpenWriting(), VE_OK);
+  EXPECT_EQ(stuck.PutContentInto(&nothing), Err(te::kStreamEndOfData));
+  EXPECT_TRUE(nothing.fPuts.empty());
+  EXPECT_FALSE(stuck.IsReading());
 }
 
 TEST(VStreamCopyTest, PutContentIntoReportsTheFirstError) {

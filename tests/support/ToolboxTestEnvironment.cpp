@@ -1,6 +1,7 @@
 #include "support/ToolboxTestEnvironment.h"
 
-#include <cstring>
+#include <cstdio>
+#include <cstdlib>
 #include <string_view>
 
 #include "core/VCppMemMgr.h"
@@ -63,9 +64,18 @@ TestAllocator ParseToolboxTestFlags(int& argc, char** argv) {
     std::string_view arg(argv[i]);
     if (arg.substr(0, kFlag.size()) == kFlag) {
       std::string_view value = arg.substr(kFlag.size());
-      if (value == "system") allocator = TestAllocator::kSystem;
-      else if (value == "block") allocator = TestAllocator::kBlock;
-      else allocator = TestAllocator::kFromBundle;
+      if (value == "system") {
+        allocator = TestAllocator::kSystem;
+      } else if (value == "block") {
+        allocator = TestAllocator::kBlock;
+      } else if (value == "bundle") {
+        allocator = TestAllocator::kFromBundle;
+      } else {
+        // A mistyped name must not quietly run the suite over another allocator.
+        std::fprintf(stderr, "unknown allocator \"%.*s\" (system, block or bundle)\n",
+                     int(value.size()), value.data());
+        std::exit(2);
+      }
       continue;
     }
     argv[kept++] = argv[i];

@@ -6,12 +6,9 @@
 #include <gtest/gtest.h>
 
 namespace zeft {
-class VProcess;
-}
-
-namespace zeft {
 class VIntlMgr;
-}
+class VProcess;
+}  // namespace zeft
 
 namespace zeft::test {
 

@@ -110,6 +110,16 @@ TEST(VDuration, ISO8601RoundTripsEveryMillisecond) {
   EXPECT_EQ(ReadISO("PT0H0M1.007S"), 1007);
 }
 
+// A process locale whose decimal point is "," must change neither form.
+TEST(VDuration, ISO8601IgnoresTheProcessLocale) {
+  test::ScopedDecimalCommaLocale locale;
+  if (!locale.IsSet()) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  EXPECT_EQ(ISO(1500), "PT0H0M1.50000000000000S");
+  EXPECT_EQ(ISO(90061001), "P1DT1H1M1.00100004673004S");
+  EXPECT_EQ(ReadISO("PT0H0M1.5S"), 1500);
+  EXPECT_EQ(ReadISO("P1DT1H1M1.00100004673004S"), 90061001);
+}
+
 TEST(VDuration, ReadsTheColonForm) {
   struct Case {
     const char* text;

@@ -151,6 +151,20 @@ TEST(VTimeRfc3339, MillisecondsRoundTrip) {
   CheckReads(cases, std::size(cases));
 }
 
+// A process locale whose decimal point is "," must not cut the fraction of
+// the seconds in the forms read by the general scanner.
+TEST(VTimeRfc3339, ReaderIgnoresTheProcessLocale) {
+  ScopedTimeZone zone("UTC");
+  test::ScopedDecimalCommaLocale locale;
+  if (!locale.IsSet()) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  const ReadCase cases[] = {
+      {"2024-07-01T00:30:00.250+05:30", true, "2024-06-30T19:00:00.250Z"},
+      {"2024-03-05T10:20:30.1234Z", true, "2024-03-05T10:20:30.123Z"},
+      {"10:20:30.5", true, "0000-00-00T10:20:30.500Z"},
+  };
+  CheckReads(cases, std::size(cases));
+}
+
 // An explicit offset names the zone of the fields: the result does not
 // depend on the system's zone nor on the season of the present moment.
 TEST(VTimeRfc3339, ReaderAppliesTheGivenOffset) {

@@ -1,9 +1,10 @@
 // Helpers shared by the value tests: a value's stream bytes, reading bytes
-// back into a value, and a scoped time zone.
+// back into a value, a scoped time zone and a scoped decimal-comma locale.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -71,6 +72,29 @@ class ScopedTimeZone {
 
  private:
   std::optional<std::string> fOld;
+};
+
+// Puts the process in a locale whose decimal point is "," for the life of
+// the object, when one is installed (IsSet); the previous one comes back.
+class ScopedDecimalCommaLocale {
+ public:
+  ScopedDecimalCommaLocale() : fOld(std::setlocale(LC_NUMERIC, nullptr)) {
+    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8", "de_DE", "fr_FR"}) {
+      if (std::setlocale(LC_NUMERIC, name) != nullptr) {
+        fSet = true;
+        break;
+      }
+    }
+  }
+  ~ScopedDecimalCommaLocale() { std::setlocale(LC_NUMERIC, fOld.c_str()); }
+  ScopedDecimalCommaLocale(const ScopedDecimalCommaLocale&) = delete;
+  ScopedDecimalCommaLocale& operator=(const ScopedDecimalCommaLocale&) = delete;
+
+  bool IsSet() const { return fSet; }
+
+ private:
+  std::string fOld;
+  bool fSet = false;
 };
 
 }  // namespace zeft::test

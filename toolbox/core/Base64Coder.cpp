@@ -4,8 +4,6 @@
 #include <cstring>
 
 #include "core/CharSet.h"
-#include "core/VCppMemMgr.h"
-#include "core/VObject.h"
 #include "core/VString.h"
 #include "runtime/VErrorThrow.h"
 
@@ -23,26 +21,6 @@ constexpr std::array<uint8, 256> MakeInverse(const char (&alphabet)[65]) {
 }
 
 bool IsSkippedWhiteSpace(uint8 c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-// A block from the memory manager, freed with the object; null for size 0
-// or when the manager cannot supply it.
-class StTemporaryBlock {
- public:
-  explicit StTemporaryBlock(size_t size)
-      : fBlock(size > 0 && VObject::sCppMemMgr != nullptr
-                   ? static_cast<uint8*>(VObject::sCppMemMgr->Malloc(size, false, kMemoryBufferTag))
-                   : nullptr) {}
-  ~StTemporaryBlock() {
-    if (fBlock != nullptr) VObject::sCppMemMgr->Free(fBlock);
-  }
-  StTemporaryBlock(const StTemporaryBlock&) = delete;
-  StTemporaryBlock& operator=(const StTemporaryBlock&) = delete;
-
-  uint8* Get() const { return fBlock; }
-
- private:
-  uint8* fBlock;
-};
 
 // Empties the buffer and frees its block.
 void FreeBuffer(VMemoryBuffer<>& buffer) { buffer.SetAllocatedSize(0); }
@@ -213,17 +191,18 @@ bool Base64Coder::_DecodeBase64(const uint8* data, size_t size, VMemoryBuffer<>&
   while (firstSpace < size && !IsSkippedWhiteSpace(data[firstSpace])) ++firstSpace;
   if (firstSpace == size) return false;
 
-  StTemporaryBlock copy(size);
-  if (copy.Get() == nullptr) {
+  VMemoryBuffer<> copy;
+  if (!copy.SetSize(size)) {
     _ThrowError(ToolboxError(toolbox_error::kMemoryFull));
     return false;
   }
-  std::memcpy(copy.Get(), data, firstSpace);
+  uint8* const kept = static_cast<uint8*>(copy.GetDataPtr());
+  std::memcpy(kept, data, firstSpace);
   size_t count = firstSpace;
   for (size_t i = firstSpace + 1; i < size; ++i) {
-    if (!IsSkippedWhiteSpace(data[i])) copy.Get()[count++] = data[i];
+    if (!IsSkippedWhiteSpace(data[i])) kept[count++] = data[i];
   }
-  return DecodeCompact(copy.Get(), count, out);
+  return DecodeCompact(kept, count, out);
 }
 
 bool Base64Coder::_DecodeBase64URL(const uint8* data, size_t size, VMemoryBuffer<>& out) {

@@ -46,7 +46,8 @@ bool VCppMemMgr::_BundleAsksForBlockAllocator() {
   // which does not exist yet.
   std::string value;
   if (!platform::GetMainBundleInfoString("MemoryAllocator", value)) return false;
-  return strcasecmp(value.c_str(), "stdlib") != 0 && strcasecmp(value.c_str(), "zeft") == 0;
+  // "stdlib" and any other word keep the system allocator.
+  return strcasecmp(value.c_str(), "zeft") == 0;
 }
 
 void VCppMemMgr::_Init(EAllocatorKind kind, bool flag1, bool flag2) {
@@ -336,7 +337,6 @@ uint64 VCppMemMgr::GetMemStatistics(size_t& out1, size_t& out2, size_t& allocate
   return total;
 }
 
-// Neither back end keeps these figures.
 // Neither back end keeps these figures.
 uint64 VCppMemMgr::GetFreeMemory() { return 0; }
 

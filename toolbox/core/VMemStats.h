@@ -52,7 +52,8 @@ class VMemStats {
   // Empties the tables and the block map.
   void ClearTables();
 
-  // Writes the text report; always returns VE_OK.
+  // Writes the text report; returns the stream's first write error, VE_OK
+  // when the whole report was written.
   VError DumpToStream(VStream* stream) const;
   // Debug output hook; this platform has none.
   void Dump() const {}

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/ASCIIText.h"
 #include "core/VCompareOptions.h"
 #include "core/VIntlMgr.h"
 #include "core/VString.h"
@@ -13,8 +14,6 @@ namespace {
 
 // The wild character of LIKE patterns.
 constexpr UniChar kWildChar = u'@';
-
-UniChar FoldASCII(UniChar c) { return (c >= 'A' && c <= 'Z') ? UniChar(c + 32) : c; }
 
 bool SameUnit(UniChar a, UniChar b, bool diacritical) {
   return diacritical ? a == b : FoldASCII(a) == FoldASCII(b);

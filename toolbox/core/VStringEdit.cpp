@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "core/ASCIIText.h"
 #include "core/UTF16Surrogates.h"
 #include "core/VCollator.h"
 #include "core/VIntlMgr.h"
@@ -24,8 +25,6 @@ namespace {
 constexpr int64 kMaxLength = 0x7FFFFFFF;
 constexpr UniChar kCR = 13;
 constexpr UniChar kLF = 10;
-
-UniChar FoldASCII(UniChar c) { return (c >= 'A' && c <= 'Z') ? UniChar(c + 32) : c; }
 
 struct RawEqual {
   bool operator()(UniChar a, UniChar b) const { return a == b; }

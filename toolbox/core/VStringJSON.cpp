@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/ASCIIText.h"
 #include "core/VCppMemMgr.h"
 #include "core/VString.h"
 #include "runtime/VErrorThrow.h"
@@ -78,13 +79,6 @@ int64 EscapedExtraUnits(const UniChar* text, int32 length, bool escapeAmpAndApos
     extra += int32(5 * control - 4 * shortControl + quoteOrBackslash);
   }
   return extra;
-}
-
-int HexValue(UniChar c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  return -1;
 }
 
 bool IsDigit(UniChar c) { return c >= u'0' && c <= u'9'; }
@@ -208,7 +202,7 @@ VError VString::FromJSONString(const VString& json, uint32 options) {
           // nothing.
           UniChar value = 0;
           for (int32 k = 0; k < 4; ++k) {
-            const int digit = HexValue(in[i + k]);
+            const int digit = HexDigitValue(in[i + k]);
             if (digit >= 0) value = UniChar((value << 4) | digit);
           }
           i += 4;

@@ -19,6 +19,7 @@
 #include <cwchar>
 
 #include "core/VCppMemMgr.h"
+#include "core/VFromUnicodeConverter.h"
 #include "core/VString.h"
 #include "core/VTextConverters.h"
 #include "core/VToUnicodeConverter.h"
@@ -36,25 +37,18 @@ constexpr int32 kMaxOutputBytes = 1023;
 // Largest precision of a real written without the C library.
 constexpr int kMaxPlainPrecision = 40;
 
-// Bytes a string takes in UTF-8.
+// Bytes a string takes in UTF-8, as the standard library's encoder writes
+// it.
 int64 UTF8Length(const VString& s) {
-  const UniChar* p = s.GetCPointer();
-  int64 bytes = 0;
-  for (int32 i = 0, n = s.GetLength(); i < n; ++i) {
-    UniChar c = p[i];
-    if (c < 0x80) {
-      bytes += 1;
-    } else if (c < 0x800) {
-      bytes += 2;
-    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && p[i + 1] >= 0xDC00 &&
-               p[i + 1] <= 0xDFFF) {
-      bytes += 4;
-      ++i;
-    } else {
-      bytes += 3;
-    }
-  }
-  return bytes;
+  const int32 length = s.GetLength();
+  int consumed = 0;
+  size_t bytes = 0;
+  VTextConverters::Get()->GetStdLibFromUnicodeConverter()->Convert(
+      s.GetCPointer(), length, &consumed, nullptr, SIZE_MAX, &bytes);
+  // A high surrogate ending the text waits for a pair that never comes: it
+  // is written on its own.
+  if (consumed < length) bytes += 3;
+  return int64(bytes);
 }
 
 // Where bytes[0..length) must end so that it does not stop inside a UTF-8

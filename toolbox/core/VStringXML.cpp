@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/ASCIIText.h"
+#include "core/UTF16Surrogates.h"
 #include "core/VString.h"
 
 namespace zeft {
@@ -41,13 +43,6 @@ bool MatchesAt(const UniChar* units, int32 i, int32 n, const char* ascii) {
   return true;
 }
 
-int HexDigitValue(UniChar c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // Decodes the entity or reference beginning with the '&' at units[i]: the
 // units it stands for go to `out` (one or two), and the result is the
 // entity's length, 0 when it is none to decode.
@@ -82,11 +77,10 @@ int32 DecodeEntity(const UniChar* units, int32 i, int32 n, UniChar out[2], int32
   if (k == i + 3 || k >= n || units[k] != ';') return 0;
   // A reference that names no character (0, a surrogate code point, beyond
   // U+10FFFF) stays as written.
-  if (tooLarge || value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+  if (tooLarge || value == 0 || value > 0x10FFFF || IsSurrogate(value)) return 0;
   if (value >= 0x10000) {
-    value -= 0x10000;
-    out[0] = UniChar(0xD800 + (value >> 10));
-    out[1] = UniChar(0xDC00 + (value & 0x3FF));
+    out[0] = HighSurrogateOf(value);
+    out[1] = LowSurrogateOf(value);
     *outCount = 2;
   } else {
     out[0] = UniChar(value);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/ASCIIText.h"
 #include "core/VFromUnicodeConverter.h"
 #include "core/VString.h"
 #include "core/VToUnicodeConverter.h"
@@ -199,8 +200,6 @@ constexpr CharSetRow kCharSetTable[] = {
 
 constexpr size_t kCharSetRowCount = sizeof(kCharSetTable) / sizeof(kCharSetTable[0]) - 1;
 static_assert(kCharSetRowCount == 162);
-
-constexpr UniChar FoldASCII(UniChar c) { return c >= u'A' && c <= u'Z' ? UniChar(c + 32) : c; }
 
 // Charset names are ASCII: they compare without regard to ASCII case and to
 // the task's language (a Turkish dotless i must not break "latin1").

@@ -39,7 +39,7 @@ bool VToUnicodeConverter_UTF32::Convert(const void* source, size_t sourceBytes,
     }
     uint32 value = LoadUnit(src, fSwap);
     if (value < 0x10000) {
-      if (value >= 0xD800 && value <= 0xDFFF) {
+      if (IsSurrogate(value)) {
         ok = false;
         break;
       }
@@ -49,9 +49,8 @@ bool VToUnicodeConverter_UTF32::Convert(const void* source, size_t sourceBytes,
         ok = false;
         break;
       }
-      value -= 0x10000;
-      *dst++ = UniChar((value >> 10) + 0xD800);
-      *dst++ = UniChar((value & 0x3FF) | 0xDC00);
+      *dst++ = HighSurrogateOf(value);
+      *dst++ = LowSurrogateOf(value);
     } else {
       ok = false;  // not a character: skipped
     }
@@ -78,7 +77,7 @@ bool VFromUnicodeConverter_UTF32::Convert(const UniChar* source, int sourceChars
         ok = false;
         break;
       }
-      value = (value << 10) + src[1] - 0x35FDC00;
+      value = CombineSurrogates(value, src[1]);
       units = 2;
     } else if (IsLowSurrogate(value)) {
       ok = false;

@@ -158,7 +158,7 @@ bool EncodeUTF8(const Unit* source, int sourceChars, int* consumedChars, uint8* 
         }
         continue;
       }
-      if ((c >= 0xD800 && c <= 0xDFFF) || c > 0xFFFF) break;  // pairs, lone and wide values
+      if (IsSurrogate(c) || c > 0xFFFF) break;  // pairs, lone and wide values
       if constexpr (kWrite) {
         target[produced] = uint8(0xE0 | (c >> 12));
         target[produced + 1] = uint8(0x80 | ((c >> 6) & 0x3F));
@@ -184,7 +184,7 @@ bool EncodeUTF8(const Unit* source, int sourceChars, int* consumedChars, uint8* 
       if (src + 1 == end) break;  // its pair may come with the next call
       const uint32 next = uint32(src[1]);
       if (IsLowSurrogate(next)) {
-        value = (c << 10) + next - 0x35FDC00;
+        value = CombineSurrogates(c, next);
         units = 2;
       }
       // Otherwise the high surrogate is written on its own, like a lone low.
@@ -272,9 +272,8 @@ bool VToUnicodeConverter_UTF8::Convert(const void* source, size_t sourceBytes,
         uint32 value = (uint32(lead & 0x07) << 18) | (uint32(src[1] & 0x3F) << 12) |
                        (uint32(src[2] & 0x3F) << 6) | uint32(src[3] & 0x3F);
         if (value < 0x10000 || value >= 0x110000) break;
-        value -= 0x10000;
-        dst[0] = UniChar((value >> 10) + 0xD800);
-        dst[1] = UniChar((value & 0x3FF) | 0xDC00);
+        dst[0] = HighSurrogateOf(value);
+        dst[1] = LowSurrogateOf(value);
         dst += 2;
         src += 4;
         continue;
@@ -328,9 +327,8 @@ bool VToUnicodeConverter_UTF8::Convert(const void* source, size_t sourceBytes,
       *dst++ = UniChar(value);
     } else if (value < 0x110000) {
       if (dstEnd - dst < 2) break;
-      value -= 0x10000;
-      *dst++ = UniChar((value >> 10) + 0xD800);
-      *dst++ = UniChar((value & 0x3FF) | 0xDC00);
+      *dst++ = HighSurrogateOf(value);
+      *dst++ = LowSurrogateOf(value);
     } else {
       ok = false;
       if (dstEnd - dst < 2) break;

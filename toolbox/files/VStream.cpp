@@ -273,13 +273,17 @@ VError VStream::PutContentInto(VStream* destination) {
   VError error = OpenReading();
   if (error != VE_OK) return error;
 
-  error = SetPos(0);
   int64 size = GetSize();
   uint8 buffer[kCopyBlockSize];
   while (error == VE_OK && fPosition < size) {
     size_t count = size_t(std::min<int64>(size - fPosition, int64(kCopyBlockSize)));
-    error = _GetData(buffer, count, nullptr);
-    if (error == VE_OK) error = destination->PutData(buffer, count);
+    size_t got = 0;
+    error = _GetData(buffer, count, &got);
+    if (error != VE_OK) break;
+    // Only the bytes delivered are copied; a kind that delivers none before
+    // its size would otherwise spin here.
+    if (got == 0) error = _RaiseError(toolbox_error::kStreamEndOfData);
+    else error = destination->PutData(buffer, got);
   }
   VError closeError = CloseReading();
   return error != VE_OK ? error : closeError;

@@ -1,11 +1,11 @@
 #include "platform/MainBundle.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <mutex>
 #include <optional>
 
+#include "platform/Locale.h"
 #include "platform/PropertyList.h"
 
 namespace zeft::platform {
@@ -20,11 +20,6 @@ std::string Join(const std::string& folder, std::string_view name) {
   if (path.empty() || path.back() != '/') path += '/';
   path += name;
   return path;
-}
-
-bool IsRegularFile(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 // The folder part of `path`: "/a/b" -> "/a", "/a" -> "/", "a" -> "".

@@ -21,8 +21,8 @@ void StoreGMTOffsets() {
   int32 offset = 0;
   int32 withDaylight = 0;
   XMacSystem::UpdateGMTOffset(&offset, &withDaylight);
-  sGMTOffset.exchange(offset);
-  sGMTOffsetWithDayLight.exchange(withDaylight);
+  sGMTOffset.store(offset);
+  sGMTOffsetWithDayLight.store(withDaylight);
 }
 
 }  // namespace

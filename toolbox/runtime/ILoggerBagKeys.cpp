@@ -1,6 +1,6 @@
 #include "runtime/ILoggerBagKeys.h"
 
-#include "core/StStringConverter.h"
+#include "core/VString.h"
 
 namespace zeft {
 
@@ -8,12 +8,7 @@ template <>
 void bag_key::FromStored<std::string>(const VValueSingle& from, std::string& to) {
   VString text;
   from.GetString(text);
-  StStringConverter<char> utf8(text, kCharSetUTF8);
-  if (utf8.IsOK()) {
-    to.assign(utf8.GetCPointer(), utf8.GetSize());
-  } else {
-    to.clear();
-  }
+  to = to_string(text);
 }
 
 namespace ILoggerBagKeys {

@@ -1,5 +1,6 @@
 #include "values/VDuration.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -7,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "core/CharSet.h"
 #include "core/VString.h"
 #include "files/VStream.h"
 
@@ -163,13 +163,17 @@ void VDuration::GetXMLString(VString& text, uint32 options) const {
       std::snprintf(buffer, sizeof(buffer), "P%dDT%dH%dM%dS", days, hours, minutes, seconds);
     }
   } else {
-    // The seconds are written through single precision, as they always were.
+    // The seconds are written through single precision, as they always were,
+    // with 14 decimals and a "." whatever the process locale.
     const double fraction = double(float(double(seconds) + double(milliseconds) / 1000.0));
+    char number[64];
+    const std::to_chars_result written = std::to_chars(
+        number, number + sizeof(number) - 1, fraction, std::chars_format::fixed, 14);
+    *written.ptr = 0;
     if (days == 0) {
-      std::snprintf(buffer, sizeof(buffer), "PT%dH%dM%.14fS", hours, minutes, fraction);
+      std::snprintf(buffer, sizeof(buffer), "PT%dH%dM%sS", hours, minutes, number);
     } else {
-      std::snprintf(buffer, sizeof(buffer), "P%dDT%dH%dM%.14fS", days, hours, minutes,
-                    fraction);
+      std::snprintf(buffer, sizeof(buffer), "P%dDT%dH%dM%sS", days, hours, minutes, number);
     }
   }
   text.FromCString(buffer);
@@ -197,9 +201,7 @@ bool VDuration::FromXMLString(const VString& text) {
       (c == u'H' ? hours : minutes) = number.GetLong();
       number.Clear();
     } else if (inTime && c == u'S') {
-      char bytes[256];
-      number.ToBlock(bytes, sizeof(bytes), kCharSetUTF8, true, false);
-      if (std::sscanf(bytes, "%lf", &seconds) != 1) seconds = 0.0;
+      seconds = number.GetReal();  // C locale; 0 when no number
     } else {
       number.AppendUniChar(c);
     }

@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <locale.h>
 #include <string>
 
+#include "core/CLocale.h"
 #include "core/CharSet.h"
 #include "core/VIntlMgr.h"
 #include "core/VString.h"
@@ -43,6 +45,22 @@ bool IsRfc3339Date(int32 year, int32 month, int32 day) {
   }
   return day <= length;
 }
+
+// Makes the C locale the thread's for its life: sscanf reads "%lf" with the
+// thread's decimal point, and the texts read here always use ".".
+class StCNumericLocale {
+ public:
+  StCNumericLocale() : fPrevious(GetCLocale() != locale_t(nullptr) ? uselocale(GetCLocale())
+                                                                     : locale_t(nullptr)) {}
+  ~StCNumericLocale() {
+    if (fPrevious != locale_t(nullptr)) uselocale(fPrevious);
+  }
+  StCNumericLocale(const StCNumericLocale&) = delete;
+  StCNumericLocale& operator=(const StCNumericLocale&) = delete;
+
+ private:
+  const locale_t fPrevious;
+};
 
 // The writer's own UTC form, "yyyy-mm-ddThh:mm:ss[.f[f[f]]]Z", read without
 // the general scanner; gives the fields sscanf would give.
@@ -200,6 +218,7 @@ bool VTime::FromRfc3339String(const VString& text) {
   const bool canonical = ScanCanonicalUTC(text, year, month, day, hour, minute, seconds);
   char bytes[kParseBufferBytes] = {};
   if (!canonical) text.ToBlock(bytes, sizeof(bytes), kCharSetUTF8, true, false);
+  const StCNumericLocale cLocale;
   if (canonical) {
     form = kDateTimeForm;
     fields = 6;

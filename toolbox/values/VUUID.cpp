@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/ASCIIText.h"
 #include "core/StStringConverter.h"
 #include "core/VString.h"
 #include "files/VStream.h"
@@ -11,17 +12,6 @@ namespace zeft {
 
 constinit const VUUID_info VUUID::sInfo;
 const VUUID VUUID::sNullUUID;
-
-namespace {
-
-int HexDigitValue(UniChar c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  return -1;
-}
-
-}  // namespace
 
 // ---- Descriptor
 

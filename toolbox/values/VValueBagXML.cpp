@@ -7,6 +7,7 @@
 #include <iterator>
 #include <limits>
 
+#include "core/ASCIIText.h"
 #include "core/CharSet.h"
 #include "core/UTF16Surrogates.h"
 #include "core/VBoolean.h"
@@ -165,7 +166,7 @@ bool VValueBag::IsXMLName(const VString& name) {
     }
     if (IsHighSurrogate(p[i])) {
       if (i + 1 >= n || !IsLowSurrogate(p[i + 1])) return false;
-      c = 0x10000 + ((uint32(p[i]) - 0xD800) << 10) + (uint32(p[i + 1]) - 0xDC00);
+      c = CombineSurrogates(p[i], p[i + 1]);
       ++i;
     } else if (IsLowSurrogate(p[i])) {
       return false;
@@ -344,13 +345,6 @@ bool IsDefaultSpace(UniChar c) {
 
 bool IsDigit(UniChar c) { return c >= '0' && c <= '9'; }
 
-int HexValue(UniChar c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 bool Equals(const UniChar* p, int32 n, const char* ascii) {
   int32 len = int32(std::strlen(ascii));
   if (n != len) return false;
@@ -373,10 +367,10 @@ VValueSingle* ParseUUID(const UniChar* p, int32 n) {
   int32 digits = 0;
   for (int32 i = 0; i < n; ++i) {
     if (p[i] == '-' || p[i] == kMinusSign) {
-      if (i == 0 || i + 1 >= n || HexValue(p[i - 1]) < 0 || HexValue(p[i + 1]) < 0) return nullptr;
+      if (i == 0 || i + 1 >= n || HexDigitValue(p[i - 1]) < 0 || HexDigitValue(p[i + 1]) < 0) return nullptr;
       continue;
     }
-    int v = HexValue(p[i]);
+    int v = HexDigitValue(p[i]);
     if (v < 0 || digits == 32) return nullptr;
     buffer.fBytes[digits / 2] = uint8((buffer.fBytes[digits / 2] << 4) | v);
     ++digits;

@@ -23,34 +23,6 @@ namespace {
 std::atomic<bool> sFiberedModeAllowed{false};
 constexpr size_t kFallbackStackLimit = 1048576;
 
-// UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
-void AppendUTF8(const UniChar* units, int32 count, std::string& out) {
-  for (int32 i = 0; i < count; ++i) {
-    uint32 c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (uint32(units[i + 1]) - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += char(0xC0 | (c >> 6));
-      out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += char(0xE0 | (c >> 12));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    } else {
-      out += char(0xF0 | (c >> 18));
-      out += char(0x80 | ((c >> 12) & 0x3F));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    }
-  }
-}
-
 bool IsMainThread() { return gettid() == getpid(); }
 
 }  // namespace
@@ -123,8 +95,7 @@ size_t XMacTaskMgr::GetCurrentFreeStackSizeStatic() {
 }
 
 void XMacTaskMgr::BuildThreadName(const VString& name, int32 id, char (&out)[16]) {
-  std::string text;
-  AppendUTF8(name.GetCPointer(), name.GetLength(), text);
+  std::string text = to_string(name);
   char suffix[32];
   std::snprintf(suffix, sizeof suffix, " (id = %d)", id);
   text += suffix;
