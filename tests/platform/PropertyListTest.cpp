@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <plist/plist.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -58,6 +59,14 @@ std::string ArrayObject(const std::vector<uint64>& refs, unsigned refSize) {
 
 const std::string kTrueObject = "\x09";
 
+// A dictionary of count keys then count values (references).
+std::string DictionaryObject(const std::vector<uint64>& keys, const std::vector<uint64>& values) {
+  std::string object(1, char(0xD0 | keys.size()));
+  for (uint64 ref : keys) AppendBigEndian(object, ref, 4);
+  for (uint64 ref : values) AppendBigEndian(object, ref, 4);
+  return object;
+}
+
 struct BinaryLayout {
   std::vector<std::string> objects;
   unsigned refSize = 4;
@@ -89,6 +98,13 @@ BinaryLayout Chain(int containers, int fanOut = 1) {
   for (int i = 0; i < containers; ++i)
     layout.objects.push_back(ArrayObject(std::vector<uint64>(size_t(fanOut), uint64(i + 1)), layout.refSize));
   layout.objects.push_back(kTrueObject);
+  return layout;
+}
+
+// A dictionary of one entry whose key is the given object.
+BinaryLayout DictionaryKeyedBy(std::string key) {
+  BinaryLayout layout;
+  layout.objects = {DictionaryObject({1}, {2}), std::move(key), kTrueObject};
   return layout;
 }
 
@@ -201,6 +217,18 @@ TEST(PropertyList, HandMadeBinaryLayoutIsRead) {
                                        Value::FromBoolean(false)}));
 }
 
+TEST(PropertyList, BinaryDictionaryKeysMayBeASCIIOrUTF16) {
+  // "k" in ASCII and "\u00e9" in UTF-16: both are keys.
+  BinaryLayout layout;
+  layout.objects = {DictionaryObject({1, 2}, {3, 3}), "\x51k", std::string("\x61\x00\xe9", 3),
+                    kTrueObject};
+  std::string error;
+  auto value = ParsePropertyList(BinaryPlist(layout), error);
+  ASSERT_TRUE(value) << error;
+  EXPECT_EQ(*value, Value::FromDictionary({{"k", Value::FromBoolean(true)},
+                                           {"\xc3\xa9", Value::FromBoolean(true)}}));
+}
+
 TEST(PropertyList, NestingUpToTheCapIsAccepted) {
   std::string error;
   auto xml = ParsePropertyList(XMLPlist(Nested(kPropertyListMaxDepth, "<true/>")), error);
@@ -258,6 +286,12 @@ TEST(PropertyList, BadInputFailsWithAReason) {
       {"binary object count too large", countTooLarge, "more than 1048576 values"},
       {"binary other version", "bplist15" + BinaryPlist(Chain(1)).substr(8), "unsupported binary"},
       {"binary unsupported type", BinaryPlist(uid), "unsupported type"},
+      // A NUL in a key aborted the process (UTF-16) or cut the key (ASCII).
+      {"binary key with a NUL", BinaryPlist(DictionaryKeyedBy(std::string("\x53k\0y", 4))), "malformed binary"},
+      {"binary UTF-16 key with a NUL", BinaryPlist(DictionaryKeyedBy(std::string("\x62\0k\0\0", 5))),
+       "malformed binary"},
+      {"binary key that is no string", BinaryPlist(DictionaryKeyedBy(kTrueObject)), "malformed binary"},
+      {"binary key running past its object", BinaryPlist(DictionaryKeyedBy("\x5Fk")), "malformed binary"},
       {"too large", std::string(kPropertyListMaxFileSize + 1, ' '), "larger than 16777216 bytes"},
   };
   for (const Case& c : cases) {
@@ -291,6 +325,9 @@ TEST(PropertyList, FileProblemsNameThePathAndTheCause) {
   std::string tooLarge = folder.Path("large.plist");
   folder.Write("large.plist", "");
   ASSERT_EQ(::truncate(tooLarge.c_str(), off_t(kPropertyListMaxFileSize) + 1), 0);  // sparse
+  // Opening a pipe without a writer used to wait forever.
+  std::string pipe = folder.Path("pipe.plist");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
 
   struct Case {
     std::string path;
@@ -299,6 +336,7 @@ TEST(PropertyList, FileProblemsNameThePathAndTheCause) {
   const Case cases[] = {
       {folder.Path("missing.plist"), "No such file or directory"},
       {folder.MakeFolder("folder.plist"), "is not a regular file"},
+      {pipe, "is not a regular file"},
       {folder.Write("empty.plist", ""), "is empty"},
       {folder.Write("bad.plist", "<plist><dict><key>"), "malformed XML"},
       {tooLarge, "larger than 16777216 bytes"},

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/ASCIIText.h"
 #include "core/VIntlMgr.h"
 #include "platform/Locale.h"
 
@@ -376,11 +377,9 @@ const CodePair kScriptCodes[] = {
 // The resolved system dialect; kDialectNotFound until first asked.
 std::atomic<DialectCode> sSystemDialect{kDialectNotFound};
 
-char LowerASCII(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
 bool EqualNoCase(const char* a, const char* b) {
   for (; *a != 0 && *b != 0; ++a, ++b) {
-    if (LowerASCII(*a) != LowerASCII(*b)) return false;
+    if (FoldASCII(uint8(*a)) != FoldASCII(uint8(*b))) return false;
   }
   return *a == *b;
 }
@@ -388,11 +387,7 @@ bool EqualNoCase(const char* a, const char* b) {
 bool EqualNoCase(const VString& a, const VString& b) {
   if (a.GetLength() != b.GetLength()) return false;
   for (int32 i = 0; i < a.GetLength(); ++i) {
-    UniChar x = a.GetCPointer()[i];
-    UniChar y = b.GetCPointer()[i];
-    if (x < 128) x = UniChar(LowerASCII(char(x)));
-    if (y < 128) y = UniChar(LowerASCII(char(y)));
-    if (x != y) return false;
+    if (FoldASCII(a.GetCPointer()[i]) != FoldASCII(b.GetCPointer()[i])) return false;
   }
   return true;
 }
@@ -605,7 +600,7 @@ int32 VIntlMgr::Compare2RFC3066LanguageCodes(const VString& a, const VString& b)
   auto parts = [](const VString& tag) {
     std::string text;
     for (int32 i = 0; i < tag.GetLength(); ++i)
-      text.push_back(LowerASCII(char(tag.GetCPointer()[i])));
+      text.push_back(char(FoldASCII(uint8(tag.GetCPointer()[i]))));
     return SplitASCII(text, '-');
   };
   std::vector<std::string> pa = parts(a);

@@ -14,6 +14,8 @@
 #include <mutex>
 #include <optional>
 
+#include "core/ASCIIText.h"
+
 namespace zeft::platform {
 
 namespace {
@@ -26,12 +28,10 @@ std::string GetEnv(const char* name) {
   return value != nullptr ? std::string(value) : std::string();
 }
 
-char LowerASCII(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
 bool EqualNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerASCII(a[i]) != LowerASCII(b[i])) return false;
+    if (FoldASCII(uint8(a[i])) != FoldASCII(uint8(b[i]))) return false;
   }
   return true;
 }

@@ -157,31 +157,43 @@ class BinaryShapeCheck {
     uint64 fObject = 0;
     uint64 fRefs = 0;      // position of the first reference
     uint64 fRefCount = 0;  // references to follow
+    uint64 fKeyCount = 0;  // the first references are keys (dictionaries)
     uint64 fNext = 0;
     uint8 fChildDepth = 0;
     uint32 fValues = 1;  // itself and its expanded children so far
   };
 
+  // Where the object starts; false when its offset is out of range.
+  bool ObjectOffset(uint64 object, uint64& offset) const {
+    return ReadBigEndian(fBytes, fTableOffset + object * fOffsetSize, fOffsetSize, offset) &&
+           offset >= kBinaryMagicVersion.size() && offset < fTableOffset;
+  }
+
+  // The element count of the object whose marker is at `offset` (the low
+  // nibble, or the integer object after it), and where its content starts.
+  bool ReadCount(uint64 offset, uint64& count, uint64& position) const {
+    count = uint8(fBytes[size_t(offset)]) & 0x0F;
+    position = offset + 1;
+    if (count != 0x0F) return true;
+    if (position >= fBytes.size()) return false;
+    uint8 intMarker = uint8(fBytes[size_t(position)]);
+    if ((intMarker >> 4) != 0x1 || (intMarker & 0x0F) > 3) return false;
+    unsigned width = 1u << (intMarker & 0x0F);
+    if (!ReadBigEndian(fBytes, position + 1, width, count)) return false;
+    position += 1 + width;
+    return true;
+  }
+
   // Finds the object's references. False when the object is malformed.
   bool Inspect(uint64 object, bool& isContainer, Container& container) {
     uint64 offset = 0;
-    if (!ReadBigEndian(fBytes, fTableOffset + object * fOffsetSize, fOffsetSize, offset) ||
-        offset < kBinaryMagicVersion.size() || offset >= fTableOffset)
-      return false;
-    uint8 marker = uint8(fBytes[size_t(offset)]);
-    uint8 type = marker >> 4;
+    if (!ObjectOffset(object, offset)) return false;
+    uint8 type = uint8(fBytes[size_t(offset)]) >> 4;
     isContainer = type == 0xA || type == 0xC || type == 0xD;
     if (!isContainer) return true;
-    uint64 count = marker & 0x0F;
-    uint64 position = offset + 1;
-    if (count == 0x0F) {  // the count follows as an integer object
-      if (position >= fBytes.size()) return false;
-      uint8 intMarker = uint8(fBytes[size_t(position)]);
-      if ((intMarker >> 4) != 0x1 || (intMarker & 0x0F) > 3) return false;
-      unsigned width = 1u << (intMarker & 0x0F);
-      if (!ReadBigEndian(fBytes, position + 1, width, count)) return false;
-      position += 1 + width;
-    }
+    uint64 count = 0;
+    uint64 position = 0;
+    if (!ReadCount(offset, count, position)) return false;
     uint64 perEntry = type == 0xD ? 2 : 1;  // dictionaries list keys, then values
     if (count > fBytes.size() || position > fTableOffset ||
         count * perEntry * fRefSize > fTableOffset - position)
@@ -189,6 +201,26 @@ class BinaryShapeCheck {
     container.fObject = object;
     container.fRefs = position;
     container.fRefCount = count * perEntry;
+    container.fKeyCount = type == 0xD ? count : 0;
+    return true;
+  }
+
+  // Dictionary keys must be strings (ASCII or UTF-16) without a NUL: the
+  // parser aborts the process on a UTF-16 key holding one, and cuts an
+  // ASCII one short (two keys could then become the same).
+  bool IsValidKey(uint64 object) const {
+    uint64 offset = 0;
+    uint64 count = 0;
+    uint64 position = 0;
+    if (!ObjectOffset(object, offset) || !ReadCount(offset, count, position)) return false;
+    uint8 type = uint8(fBytes[size_t(offset)]) >> 4;
+    if (type != 0x5 && type != 0x6) return false;
+    uint64 unit = type == 0x5 ? 1 : 2;
+    if (position > fTableOffset || count > (fTableOffset - position) / unit) return false;
+    for (uint64 k = 0; k < count; ++k) {
+      size_t at = size_t(position + k * unit);
+      if (fBytes[at] == 0 && (unit == 1 || fBytes[at + 1] == 0)) return false;
+    }
     return true;
   }
 
@@ -242,8 +274,9 @@ class BinaryShapeCheck {
       if (current.fNext < current.fRefCount) {
         uint64 child = 0;
         ReadBigEndian(fBytes, current.fRefs + current.fNext * fRefSize, fRefSize, child);  // in range: checked
+        bool isKey = current.fNext < current.fKeyCount;
         ++current.fNext;
-        if (child >= fObjectCount) {
+        if (child >= fObjectCount || (isKey && !IsValidKey(child))) {
           error = malformed;
           return false;
         }
@@ -430,7 +463,9 @@ std::optional<PropertyListValue> ParsePropertyList(std::string_view bytes, std::
 }
 
 std::optional<PropertyListValue> LoadPropertyList(const std::string& path, std::string& error) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a pipe or device is refused below instead of
+  // waiting for a writer; regular files read as usual.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     error = "cannot open \"" + path + "\": " + ErrnoText(errno);
     return std::nullopt;
