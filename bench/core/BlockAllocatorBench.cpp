@@ -37,8 +37,8 @@ struct AllocatorApi {
 // --- C library -------------------------------------------------------------
 
 const AllocatorApi kGlibcApi = {[](size_t size) { return std::malloc(size); },
-                             [](void* block) { std::free(block); },
-                             [](void* block, size_t size) { return std::realloc(block, size); }};
+                                [](void* block) { std::free(block); },
+                                [](void* block, size_t size) { return std::realloc(block, size); }};
 
 // --- Peers, loaded privately ------------------------------------------------
 
@@ -157,11 +157,16 @@ const AllocatorApi* Resolve(Kind kind, benchmark::State& state) {
     return nullptr;
   }
   switch (kind) {
-    case Kind::kGlibc: return &kGlibcApi;
-    case Kind::kMimalloc: return &peers.mimalloc;
-    case Kind::kJemalloc: return &peers.jemalloc;
-    case Kind::kBlockManager: return &kBlockManagerApi;
-    case Kind::kBlockArena: return &kBlockArenaApi;
+    case Kind::kGlibc:
+      return &kGlibcApi;
+    case Kind::kMimalloc:
+      return &peers.mimalloc;
+    case Kind::kJemalloc:
+      return &peers.jemalloc;
+    case Kind::kBlockManager:
+      return &kBlockManagerApi;
+    case Kind::kBlockArena:
+      return &kBlockArenaApi;
   }
   return nullptr;
 }
@@ -178,8 +183,10 @@ enum class Mix { kSmall, kBig, kMixed };
 
 size_t PickSize(std::mt19937_64& random, Mix mix) {
   switch (mix) {
-    case Mix::kSmall: return LogUniform(random, 16, 8192);
-    case Mix::kBig: return LogUniform(random, 16384, 1 << 20);
+    case Mix::kSmall:
+      return LogUniform(random, 16, 8192);
+    case Mix::kBig:
+      return LogUniform(random, 16384, 1 << 20);
     case Mix::kMixed:
       return random() % 10 == 0 ? LogUniform(random, 8192, 1 << 20) : LogUniform(random, 16, 8192);
   }
@@ -326,15 +333,16 @@ int RegisterAll() {
   }
   for (const Named& allocator : kAllocators) {
     for (bool anchored : {true, false}) {
-      const std::string name = std::string(anchored ? "BM_ReallocGrowth/" : "BM_ReallocGrowthEmptyHeap/") + allocator.name;
+      const std::string name =
+          std::string(anchored ? "BM_ReallocGrowth/" : "BM_ReallocGrowthEmptyHeap/") +
+          allocator.name;
       benchmark::RegisterBenchmark(name.c_str(), [allocator, anchored](benchmark::State& state) {
         ReallocGrowth(state, allocator.kind, anchored);
       });
     }
-    benchmark::RegisterBenchmark((std::string("BM_Fragmentation/") + allocator.name).c_str(),
-                                 [allocator](benchmark::State& state) {
-                                   Fragmentation(state, allocator.kind);
-                                 })
+    benchmark::RegisterBenchmark(
+        (std::string("BM_Fragmentation/") + allocator.name).c_str(),
+        [allocator](benchmark::State& state) { Fragmentation(state, allocator.kind); })
         ->Iterations(1)
         ->Unit(benchmark::kMillisecond);
   }

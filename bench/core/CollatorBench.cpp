@@ -23,9 +23,9 @@ using zeft::UniChar;
 constexpr zeft::DialectCode kFrench = 1036;
 
 const char16_t* const kWords[] = {
-    u"été",    u"Résumé", u"rapport", u"trimestriel", u"café",   u"naïve",  u"Über",
+    u"été",    u"Résumé", u"rapport", u"trimestriel", u"café",   u"naïve",    u"Über",
     u"façade", u"élève",  u"Noël",    u"coopération", u"garçon", u"Ångström", u"déjà",
-    u"crème",  u"brûlée", u"soirée",  u"fiancé",      u"voilà",  u"piñata", u"straße",
+    u"crème",  u"brûlée", u"soirée",  u"fiancé",      u"voilà",  u"piñata",   u"straße",
 };
 constexpr size_t kWordCount = sizeof(kWords) / sizeof(kWords[0]);
 
@@ -48,8 +48,7 @@ std::vector<std::u16string> MakeSentences(size_t count, size_t words) {
 UCollator* OpenRawCollator(bool diacritical) {
   UErrorCode status = U_ZERO_ERROR;
   UCollator* collator = ucol_open("fr_FR", &status);
-  ucol_setAttribute(collator, UCOL_STRENGTH, diacritical ? UCOL_SECONDARY : UCOL_PRIMARY,
-                    &status);
+  ucol_setAttribute(collator, UCOL_STRENGTH, diacritical ? UCOL_SECONDARY : UCOL_PRIMARY, &status);
   ucol_setAttribute(collator, UCOL_CASE_LEVEL, diacritical ? UCOL_ON : UCOL_OFF, &status);
   return collator;
 }
@@ -71,8 +70,8 @@ void BM_CollatorCompareString(benchmark::State& state) {
   for (auto _ : state) {
     const std::u16string& a = sentences[i % sentences.size()];
     const std::u16string& b = sentences[(i + 1) % sentences.size()];
-    benchmark::DoNotOptimize(collator->CompareString(a.data(), int(a.size()), b.data(),
-                                                     int(b.size()), diacritical));
+    benchmark::DoNotOptimize(
+        collator->CompareString(a.data(), int(a.size()), b.data(), int(b.size()), diacritical));
     ++i;
   }
   collator->Release();
@@ -86,8 +85,8 @@ void BM_RawUcolStrcoll(benchmark::State& state) {
   for (auto _ : state) {
     const std::u16string& a = sentences[i % sentences.size()];
     const std::u16string& b = sentences[(i + 1) % sentences.size()];
-    benchmark::DoNotOptimize(ucol_strcoll(collator, AsUChar(a), int32_t(a.size()), AsUChar(b),
-                                          int32_t(b.size())));
+    benchmark::DoNotOptimize(
+        ucol_strcoll(collator, AsUChar(a), int32_t(a.size()), AsUChar(b), int32_t(b.size())));
     ++i;
   }
   ucol_close(collator);

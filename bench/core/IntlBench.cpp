@@ -14,7 +14,7 @@ namespace {
 
 // Latin, accented Latin, digits, spaces, punctuation, Greek, CJK, Hangul.
 std::u16string MixedText(size_t length) {
-  const std::u16string pieces[] = {u"Hello", u" ", u"wörld", u", ", u"2024", u"\u00A0",
+  const std::u16string pieces[] = {u"Hello", u" ",    u"wörld", u", ", u"2024",   u"\u00A0",
                                    u"αβγ",   u"東京", u"서울",  u"! ", u"straße", u"\u3000"};
   std::u16string text;
   for (size_t i = 0; text.size() < length; ++i) text += pieces[i % std::size(pieces)];
@@ -86,8 +86,8 @@ void BM_ICUToUpper(benchmark::State& state) {
   for (auto _ : state) {
     UErrorCode status = U_ZERO_ERROR;
     int32_t length = u_strToUpper(buffer.data(), int32_t(buffer.size()),
-                                  reinterpret_cast<const UChar*>(text.data()),
-                                  int32_t(text.size()), "", &status);
+                                  reinterpret_cast<const UChar*>(text.data()), int32_t(text.size()),
+                                  "", &status);
     benchmark::DoNotOptimize(length);
     benchmark::DoNotOptimize(buffer.data());
   }

@@ -57,7 +57,8 @@ void BM_MixedBlocks(benchmark::State& state) {
   std::vector<size_t> slots(kSteps);
   for (size_t i = 0; i < kSteps; ++i) {
     int shift = std::uniform_int_distribution<int>(4, 15)(random);
-    sizes[i] = std::uniform_int_distribution<size_t>(size_t(1) << shift, size_t(1) << (shift + 1))(random);
+    sizes[i] =
+        std::uniform_int_distribution<size_t>(size_t(1) << shift, size_t(1) << (shift + 1))(random);
     slots[i] = std::uniform_int_distribution<size_t>(0, kLive - 1)(random);
   }
   std::vector<void*> live(kLive, nullptr);
@@ -75,8 +76,14 @@ void BM_MixedBlocks(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kSteps);
 }
 
-BENCHMARK(BM_SmallBlocks<SystemMalloc>)->Name("SmallBlocks/malloc")->RangeMultiplier(2)->Range(16, 256);
-BENCHMARK(BM_SmallBlocks<Manager>)->Name("SmallBlocks/VCppMemMgr")->RangeMultiplier(2)->Range(16, 256);
+BENCHMARK(BM_SmallBlocks<SystemMalloc>)
+    ->Name("SmallBlocks/malloc")
+    ->RangeMultiplier(2)
+    ->Range(16, 256);
+BENCHMARK(BM_SmallBlocks<Manager>)
+    ->Name("SmallBlocks/VCppMemMgr")
+    ->RangeMultiplier(2)
+    ->Range(16, 256);
 BENCHMARK(BM_MixedBlocks<SystemMalloc>)->Name("MixedBlocks/malloc");
 BENCHMARK(BM_MixedBlocks<Manager>)->Name("MixedBlocks/VCppMemMgr");
 
@@ -108,7 +115,8 @@ void BM_AppendStdVector(benchmark::State& state) {
   for (auto _ : state) {
     std::vector<char> buffer;
     if (reserved) buffer.reserve(kFilled);
-    for (size_t filled = 0; filled < kFilled; filled += piece) buffer.insert(buffer.end(), bytes.begin(), bytes.end());
+    for (size_t filled = 0; filled < kFilled; filled += piece)
+      buffer.insert(buffer.end(), bytes.begin(), bytes.end());
     benchmark::DoNotOptimize(buffer.data());
   }
   state.SetBytesProcessed(state.iterations() * int64_t(kFilled));

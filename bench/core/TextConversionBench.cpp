@@ -190,8 +190,8 @@ void BM_UTF8Encode_Zeft(benchmark::State& state) {
     const Text& text = cursor.Next();
     int consumed = 0;
     size_t produced = 0;
-    converter->Convert(text.utf16.data(), int(text.utf16.size()), &consumed, out.data(),
-                       out.size(), &produced);
+    converter->Convert(text.utf16.data(), int(text.utf16.size()), &consumed, out.data(), out.size(),
+                       &produced);
     benchmark::DoNotOptimize(out.data());
     benchmark::DoNotOptimize(produced);
   }
@@ -251,8 +251,8 @@ void BM_UTF8StringFrom_ICU(benchmark::State& state) {
   Cursor cursor(pool);
   for (auto _ : state) {
     const Text& text = cursor.Next();
-    icu::UnicodeString s = icu::UnicodeString::fromUTF8(
-        icu::StringPiece(text.utf8.data(), int32_t(text.utf8.size())));
+    icu::UnicodeString s =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(text.utf8.data(), int32_t(text.utf8.size())));
     benchmark::DoNotOptimize(s.getBuffer());
   }
   SetCounters(state, pool);

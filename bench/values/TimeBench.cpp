@@ -46,8 +46,8 @@ void BM_Chrono_FromMilliseconds_ToUTCFields(benchmark::State& state) {
     const year_month_day ymd{day};
     const hh_mm_ss<milliseconds> hms{tp - day};
     benchmark::DoNotOptimize(int(ymd.year()) + unsigned(ymd.month()) + unsigned(ymd.day()) +
-                             hms.hours().count() + hms.minutes().count() +
-                             hms.seconds().count() + hms.subseconds().count());
+                             hms.hours().count() + hms.minutes().count() + hms.seconds().count() +
+                             hms.subseconds().count());
   }
 }
 BENCHMARK(BM_Chrono_FromMilliseconds_ToUTCFields);
@@ -85,8 +85,8 @@ void BM_Chrono_FromUTCFields_ToMilliseconds(benchmark::State& state) {
     const year_month_day ymd{year{1900 + n % 200}, month{unsigned(1 + n % 12)},
                              day{unsigned(1 + n % 28)}};
     if (!ymd.ok()) continue;
-    const auto tp = sys_days{ymd} + hours{n % 24} + minutes{n % 60} + seconds{n % 60} +
-                    milliseconds{n % 1000};
+    const auto tp =
+        sys_days{ymd} + hours{n % 24} + minutes{n % 60} + seconds{n % 60} + milliseconds{n % 1000};
     benchmark::DoNotOptimize(tp.time_since_epoch().count());
   }
 }

@@ -44,8 +44,8 @@ std::u16string Decode(VToUnicodeConverter* converter, const Bytes& bytes, bool* 
   std::u16string out(bytes.size() * 2 + 2, u'\0');
   size_t read = 0;
   int produced = 0;
-  const bool result = converter->Convert(bytes.data(), bytes.size(), &read, out.data(),
-                                         int(out.size()), &produced);
+  const bool result =
+      converter->Convert(bytes.data(), bytes.size(), &read, out.data(), int(out.size()), &produced);
   if (ok != nullptr) *ok = result;
   if (consumed != nullptr) *consumed = read;
   out.resize(size_t(produced));
@@ -56,8 +56,7 @@ std::u16string Decode(VToUnicodeConverter* converter, const Bytes& bytes, bool* 
 Bytes Encode(VFromUnicodeConverter* converter, const std::u16string& text, bool* ok = nullptr) {
   void* block = nullptr;
   size_t produced = 0;
-  const bool result =
-      converter->ConvertRealloc(text.data(), int(text.size()), block, produced, 0);
+  const bool result = converter->ConvertRealloc(text.data(), int(text.size()), block, produced, 0);
   if (ok != nullptr) *ok = result;
   Bytes bytes = result && block != nullptr ? Bytes(static_cast<char*>(block), produced) : Bytes();
   if (block != nullptr) VObject::sCppMemMgr->Free(block);
@@ -113,21 +112,26 @@ TEST(PlatformConverterTest, RoundTrips) {
 }
 
 TEST(PlatformConverterTest, SetsWithoutAPlatformConverterGiveNone) {
-  const CharSet none[] = {kCharSetUnknown,        kCharSetUTF16BigEndian,
-                          kCharSetUTF32BigEndian, kCharSetUTF32RawBigEndian,
-                          kCharSetUTF32Raw,       kCharSetMacArabic,
-                          kCharSetMacHebrew,      kCharSetMacSimplifiedChinese,
-                          kCharSetMacTraditionalChinese, kCharSetMacJapanese,
+  const CharSet none[] = {kCharSetUnknown,
+                          kCharSetUTF16BigEndian,
+                          kCharSetUTF32BigEndian,
+                          kCharSetUTF32RawBigEndian,
+                          kCharSetUTF32Raw,
+                          kCharSetMacArabic,
+                          kCharSetMacHebrew,
+                          kCharSetMacSimplifiedChinese,
+                          kCharSetMacTraditionalChinese,
+                          kCharSetMacJapanese,
                           CharSet(12345)};
   for (CharSet set : none) {
     EXPECT_EQ(XMacIntlMgr::NewToUnicodeConverter(set), nullptr) << int(set);
     EXPECT_EQ(XMacIntlMgr::NewFromUnicodeConverter(set), nullptr) << int(set);
   }
   // Every other set of the table has both sides.
-  const CharSet some[] = {kCharSetDefault8Bit, kCharSetUTF7,    kCharSetASCII,
-                          kCharSetEBCDIC037,   kCharSetIBM437,  kCharSetMacCentralEurope2,
-                          kCharSetGBK,         kCharSetCP950,   kCharSetBig5,
-                          kCharSetISO8859_10,  kCharSetGB2312,  kCharSetGB2312_80,
+  const CharSet some[] = {kCharSetDefault8Bit, kCharSetUTF7,   kCharSetASCII,
+                          kCharSetEBCDIC037,   kCharSetIBM437, kCharSetMacCentralEurope2,
+                          kCharSetGBK,         kCharSetCP950,  kCharSetBig5,
+                          kCharSetISO8859_10,  kCharSetGB2312, kCharSetGB2312_80,
                           kCharSetWindows31J};
   for (CharSet set : some) {
     EXPECT_TRUE(ToUnicode(set).converter != nullptr) << int(set);
@@ -145,7 +149,11 @@ TEST(PlatformConverterTest, UnmappableCharactersBecomeQuestionMarks) {
   EXPECT_EQ(consumed, 1);
   EXPECT_EQ(Bytes(out, produced), "?");
   // A pair counts as one character; lone surrogates are characters too.
-  EXPECT_EQ(Encode(ascii.converter, u"a\U0001F600b" u"\xDC00" u"c"), "a?b?c");
+  EXPECT_EQ(Encode(ascii.converter,
+                   u"a\U0001F600b"
+                   u"\xDC00"
+                   u"c"),
+            "a?b?c");
   // A shifted set writes its "?" in its initial state.
   EXPECT_EQ(Encode(FromUnicode(kCharSetISO2022JP).converter, u"日\u0E01本"),
             "\x1b$B\x46\x7c\x1b(B?\x1b$B\x4b\x5c\x1b(B");

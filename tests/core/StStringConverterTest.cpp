@@ -67,7 +67,10 @@ TEST(StStringConverter, TrailingLoneHighSurrogate) {
   } cases[] = {
       {u"a\xD83D", "a\xED\xA0\xBD"},
       {std::u16string(600, u'x') + u"\xDBFF", std::string(600, 'x') + "\xED\xAF\xBF"},
-      {u"\xD83D" u"A\xD83D\xDE00", "\xED\xA0\xBD" "A\xF0\x9F\x98\x80"},
+      {u"\xD83D"
+       u"A\xD83D\xDE00",
+       "\xED\xA0\xBD"
+       "A\xF0\x9F\x98\x80"},
   };
   for (const auto& c : cases) {
     StStringConverter<char> converter(MakeString(c.text), kCharSetUTF8);
@@ -112,8 +115,7 @@ TEST(StStringConverter, OtherCharSets) {
   ASSERT_EQ(wide.GetSize(), 1200u);
   EXPECT_EQ(std::string(wide.GetCPointer() + 1196, 4), std::string("\0\0\0w", 4));
   // A real error is still one: a lone surrogate has no UTF-32 form.
-  StStringConverter<char> lone(MakeString(std::u16string(200, u'w') + u"\xDC00"),
-                               kCharSetUTF32);
+  StStringConverter<char> lone(MakeString(std::u16string(200, u'w') + u"\xDC00"), kCharSetUTF32);
   EXPECT_FALSE(lone.IsOK());
   EXPECT_EQ(lone.GetSize(), 0u);
   EXPECT_EQ(lone.GetCPointer()[0], '\0');
@@ -145,8 +147,8 @@ TEST(StStringConverter, CopiesOwnTheirResult) {
   for (size_t length : {size_t(10), size_t(2000)}) {
     SCOPED_TRACE(length);
     std::string text(length, 'q');
-    auto original = std::make_unique<StStringConverter<char>>(VString(text.c_str()), kCharSetUTF8,
-                                                             kCRModeLF);
+    auto original =
+        std::make_unique<StStringConverter<char>>(VString(text.c_str()), kCharSetUTF8, kCRModeLF);
     StStringConverter<char> copy(*original);
     EXPECT_NE(copy.GetCPointer(), original->GetCPointer());
     original.reset();  // the copy must not depend on the original's memory

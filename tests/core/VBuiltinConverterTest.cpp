@@ -48,8 +48,8 @@ Encoded Encode(VFromUnicodeConverter& converter, const Units& units, size_t room
   Bytes out(room + 1, 0xAA);
   int consumed = -1;
   size_t produced = 999;
-  bool ok = converter.Convert(units.data(), int(units.size()), &consumed, out.data(), room,
-                              &produced);
+  bool ok =
+      converter.Convert(units.data(), int(units.size()), &consumed, out.data(), room, &produced);
   out.resize(produced);
   return {out, consumed, ok};
 }
@@ -151,8 +151,9 @@ TEST(VUTF8Converter, BulkAndByteByByteDecodingAgree) {
   // Byte soup weighted towards sequence boundaries. Decoding it whole takes
   // the unchecked fast paths; decoding it with one or two units of room at
   // a time takes the checked path. Both must read the same text.
-  const uint8 bytes[] = {'a', ' ', 0x7F, 0x80, 0xA9, 0xBF, 0xC0, 0xC1, 0xC2, 0xC3, 0xDF, 0xE0, 0xE4,
-                         0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xF8, 0xFC, 0xFE, 0xFF, 0x9F, 0x98, 0xB8};
+  const uint8 bytes[] = {'a',  ' ',  0x7F, 0x80, 0xA9, 0xBF, 0xC0, 0xC1, 0xC2,
+                         0xC3, 0xDF, 0xE0, 0xE4, 0xED, 0xEF, 0xF0, 0xF4, 0xF5,
+                         0xF8, 0xFC, 0xFE, 0xFF, 0x9F, 0x98, 0xB8};
   VToUnicodeConverter_UTF8 converter;
   Random random;
   for (int round = 0; round < 400; ++round) {
@@ -186,8 +187,8 @@ TEST(VUTF8Converter, BulkAndByteByByteDecodingAgree) {
 }
 
 TEST(VUTF8Converter, BulkPieceByPieceAndCountedEncodingAgree) {
-  const UniChar units[] = {u'a', u' ', 0x7F, 0x80, 0xE9, 0x7FF, 0x800, 0x4E2D, 0xFFFF,
-                           0xD800, 0xD83D, 0xDBFF, 0xDC00, 0xDE00, 0xDFFF};
+  const UniChar units[] = {u'a',   u' ',   0x7F,   0x80,   0xE9,   0x7FF,  0x800, 0x4E2D,
+                           0xFFFF, 0xD800, 0xD83D, 0xDBFF, 0xDC00, 0xDE00, 0xDFFF};
   VFromUnicodeConverter_UTF8 converter;
   Random random;
   for (int round = 0; round < 400; ++round) {
@@ -242,16 +243,16 @@ TEST(VUTF8Converter, ASCIIRunsOfEveryLengthInExactBuffers) {
         std::unique_ptr<uint8[]> encoded(new uint8[bytes]);
         int consumed = 0;
         size_t produced = 0;
-        ASSERT_TRUE(encoder.Convert(units.get(), int(text.size()), &consumed, encoded.get(),
-                                    bytes, &produced));
+        ASSERT_TRUE(encoder.Convert(units.get(), int(text.size()), &consumed, encoded.get(), bytes,
+                                    &produced));
         ASSERT_EQ(produced, bytes);
         ASSERT_EQ(consumed, int(text.size()));
 
         std::unique_ptr<UniChar[]> decoded(new UniChar[text.size()]);
         size_t read = 0;
         int written = 0;
-        ASSERT_TRUE(decoder.Convert(encoded.get(), bytes, &read, decoded.get(),
-                                    int(text.size()), &written));
+        ASSERT_TRUE(decoder.Convert(encoded.get(), bytes, &read, decoded.get(), int(text.size()),
+                                    &written));
         ASSERT_EQ(read, bytes);
         ASSERT_EQ(Units(decoded.get(), size_t(written)), text);
       }
@@ -271,17 +272,31 @@ TEST(VUTF8Converter, EncodesUnitsAndSurrogates) {
   const EncodeCase cases[] = {
       {"pair", u"\U0001F600", {0xF0, 0x9F, 0x98, 0x80}, 2, true},
       {"largest pair", u"\U0010FFFF", {0xF4, 0x8F, 0xBF, 0xBF}, 2, true},
-      {"boundaries", u"\u007F\u0080\u07FF\u0800\uFFFF",
-       {0x7F, 0xC2, 0x80, 0xDF, 0xBF, 0xE0, 0xA0, 0x80, 0xEF, 0xBF, 0xBF}, 5, true},
+      {"boundaries",
+       u"\u007F\u0080\u07FF\u0800\uFFFF",
+       {0x7F, 0xC2, 0x80, 0xDF, 0xBF, 0xE0, 0xA0, 0x80, 0xEF, 0xBF, 0xBF},
+       5,
+       true},
       {"trailing high surrogate waits for its pair", u"\xD83D", {}, 0, true},
       {"text then trailing high surrogate", u"a\xD83D", {'a'}, 1, true},
       {"lone low surrogate", u"\xDC00", {0xED, 0xB0, 0x80}, 1, true},
       // A high surrogate is combined only with a low one.
-      {"high surrogate before ASCII", u"\xD83D" u"A", {0xED, 0xA0, 0xBD, 'A'}, 2, true},
-      {"high surrogate before a pair", u"\xD83D\xD83D\xDE00",
-       {0xED, 0xA0, 0xBD, 0xF0, 0x9F, 0x98, 0x80}, 3, true},
-      {"high surrogate before a non-surrogate", u"\xD800\u4E2D",
-       {0xED, 0xA0, 0x80, 0xE4, 0xB8, 0xAD}, 2, true},
+      {"high surrogate before ASCII",
+       u"\xD83D"
+       u"A",
+       {0xED, 0xA0, 0xBD, 'A'},
+       2,
+       true},
+      {"high surrogate before a pair",
+       u"\xD83D\xD83D\xDE00",
+       {0xED, 0xA0, 0xBD, 0xF0, 0x9F, 0x98, 0x80},
+       3,
+       true},
+      {"high surrogate before a non-surrogate",
+       u"\xD800\u4E2D",
+       {0xED, 0xA0, 0x80, 0xE4, 0xB8, 0xAD},
+       2,
+       true},
   };
   VFromUnicodeConverter_UTF8 converter;
   for (const EncodeCase& c : cases) {
@@ -304,8 +319,8 @@ TEST(VUTF8Converter, EncodeRoomAndCounting) {
   // A null target counts, within the limit.
   size_t produced = 0;
   int consumed = 0;
-  EXPECT_TRUE(converter.Convert(text.data(), int(text.size()), &consumed, nullptr, 1000,
-                                &produced));
+  EXPECT_TRUE(
+      converter.Convert(text.data(), int(text.size()), &consumed, nullptr, 1000, &produced));
   EXPECT_EQ(produced, 10u);
   EXPECT_EQ(consumed, int(text.size()));
   Units ascii(100, u'q');
@@ -324,11 +339,13 @@ TEST(VUTF8Converter, WideCharacters) {
   };
   const WideCase cases[] = {
       {"code point", std::wstring(1, wchar_t(0x1F600)), {0xF0, 0x9F, 0x98, 0x80}, 1, true},
-      {"pair in two units", {wchar_t(0xD83D), wchar_t(0xDE00)}, {0xF0, 0x9F, 0x98, 0x80}, 2,
-       true},
+      {"pair in two units", {wchar_t(0xD83D), wchar_t(0xDE00)}, {0xF0, 0x9F, 0x98, 0x80}, 2, true},
       {"high surrogate before ASCII", {wchar_t(0xD83D), L'A'}, {0xED, 0xA0, 0xBD, 'A'}, 2, true},
-      {"six bytes", std::wstring(1, wchar_t(0x7FFFFFFF)), {0xFD, 0xBF, 0xBF, 0xBF, 0xBF, 0xBF},
-       1, true},
+      {"six bytes",
+       std::wstring(1, wchar_t(0x7FFFFFFF)),
+       {0xFD, 0xBF, 0xBF, 0xBF, 0xBF, 0xBF},
+       1,
+       true},
       {"top bit set", {L'a', wchar_t(0x80000000u)}, {'a'}, 1, false},
   };
   VFromUnicodeConverter_UTF8 converter;
@@ -387,7 +404,10 @@ TEST(VUTF32Converter, EncodeRules) {
   } failures[] = {
       {"lone low", u"A\xDC00", 1},
       {"trailing high", u"A\xD800", 1},
-      {"high before non-low", u"\xD800" u"B", 0},
+      {"high before non-low",
+       u"\xD800"
+       u"B",
+       0},
   };
   for (const auto& f : failures) {
     SCOPED_TRACE(f.label);
@@ -409,7 +429,10 @@ TEST(VUTF32RawConverter, OneUnitPerUnit) {
   Decoded d = Decode(toLittle, {0x45, 0x23, 0x01, 0x00, 0x00, 0xD8, 0, 0});
   EXPECT_EQ(d.units, u"\u2345\xD800");
   EXPECT_TRUE(d.ok);
-  Encoded e = Encode(fromBig, u"\xDC00" u"A", 6);  // room for one unit
+  Encoded e = Encode(fromBig,
+                     u"\xDC00"
+                     u"A",
+                     6);  // room for one unit
   EXPECT_EQ(e.bytes, (Bytes{0, 0, 0xDC, 0x00}));
   EXPECT_EQ(e.consumed, 1);
   Decoded back = Decode(toBig, e.bytes);
@@ -474,8 +497,9 @@ VString MakeString(const Units& units) {
 Units ToUnits(const VString& s) { return Units(s.GetCPointer(), size_t(s.GetLength())); }
 
 TEST(VBuiltinConverters, RoundTripThroughEveryUnicodeSet) {
-  const CharSet sets[] = {kCharSetUTF8, kCharSetUTF16, kCharSetUTF16BigEndian, kCharSetUTF32,
-                          kCharSetUTF32BigEndian, kCharSetUTF32Raw, kCharSetUTF32RawBigEndian};
+  const CharSet sets[] = {
+      kCharSetUTF8,           kCharSetUTF16,    kCharSetUTF16BigEndian,   kCharSetUTF32,
+      kCharSetUTF32BigEndian, kCharSetUTF32Raw, kCharSetUTF32RawBigEndian};
   VTextConverters* converters = VTextConverters::Get();
   for (CharSet set : sets) {
     for (const Units& text : RoundTripTexts()) {

@@ -28,9 +28,9 @@ class VCollatorTest : public ::testing::Test {
   VCollatorTest() : fCollator(VCollator_system::Create(kEnglish, nullptr)) {}
 
   void SetWildOnlyAtEnds(bool onlyAtEnds) {
-    fCollator->SetOptions(onlyAtEnds ? VCollator::kOptionDefault |
-                                           VCollator::kOptionWildCharOnlyAtEnds
-                                     : VCollator::kOptionDefault);
+    fCollator->SetOptions(onlyAtEnds
+                              ? VCollator::kOptionDefault | VCollator::kOptionWildCharOnlyAtEnds
+                              : VCollator::kOptionDefault);
   }
   CompareResult Like(const std::u16string& text, const std::u16string& pattern,
                      bool diacritical = false) {
@@ -77,13 +77,13 @@ const LikeCase kLikeCases[] = {
     {u"abcdef", u"@@", 0, 0},
     {u"", u"@", 0, 0},
     {u"", u"@@", 0, 0},
-    {u"xab", u"ab@", 1, 1},      // CompareString("xab", "ab")
-    {u"abc", u"@b", -1, 1},      // the mismatch results of the two rules
-    {u"a@c", u"a@c", 0, 0},      // with bit 1 a middle wild character is literal
+    {u"xab", u"ab@", 1, 1},  // CompareString("xab", "ab")
+    {u"abc", u"@b", -1, 1},  // the mismatch results of the two rules
+    {u"a@c", u"a@c", 0, 0},  // with bit 1 a middle wild character is literal
     {u"abc", u"a@c", 0, kNonZero},
     {u"abcabc", u"@c", 0, 0},
     {u"abcab", u"@c", -1, 1},
-    {u"aaa", u"@aa", 0, 0},      // overlapping occurrences of the last segment
+    {u"aaa", u"@aa", 0, 0},  // overlapping occurrences of the last segment
     {u"abXcdYef", u"ab@cd@ef", 0, kNonZero},
     {u"ab", u"a@b@", 0, kNonZero},
     {u"ab", u"ab@@", 0, kNonZero},  // with bit 1 the inner "@" must be matched
@@ -96,10 +96,9 @@ const LikeCase kLikeCases[] = {
     {u"abc", u"", 1, 1},
 };
 
-void ExpectLikeResult(CompareResult expected, CompareResult actual, size_t index,
-                      bool onlyAtEnds) {
-  SCOPED_TRACE(::testing::Message() << "case " << index
-                                    << (onlyAtEnds ? " (ends only)" : " (anywhere)"));
+void ExpectLikeResult(CompareResult expected, CompareResult actual, size_t index, bool onlyAtEnds) {
+  SCOPED_TRACE(::testing::Message()
+               << "case " << index << (onlyAtEnds ? " (ends only)" : " (anywhere)"));
   if (expected == kNonZero)
     EXPECT_NE(actual, 0);
   else
@@ -151,7 +150,7 @@ TEST_F(VCollatorTest, EqualStringLikeFastScan) {
       {u"abé", u"ab", false, false},   // ... non-ASCII left: the collator decides
       {u"abc", u"abc@", false, true},  // a trailing wild character matches the rest
       {u"abc", u"abc@@", false, true},
-      {u"Été", u"ete", false, true},   // non-ASCII goes to the collator
+      {u"Été", u"ete", false, true},  // non-ASCII goes to the collator
       {u"Été", u"ete", true, false},
       {u"a^b", u"a^b", false, true},
       {u"a`b", u"A`B", false, true},
@@ -195,37 +194,33 @@ TEST_F(VCollatorTest, FindStringGivesPositionAndMatchedLength) {
       {u"un été", u"ETE", false, 4, 3},
       {u"un été", u"ETE", true, 0, 0},
       {u"un été", u"été", true, 4, 3},
-      {u"xABCabc", u"abc", true, 5, 3},  // case counts with diacritical
-      {u"aaA", u"aA", true, 2, 2},       // an overlapping candidate
-      {u"straße", u"SS", false, 5, 1},   // the match is shorter than the pattern
+      {u"xABCabc", u"abc", true, 5, 3},     // case counts with diacritical
+      {u"aaA", u"aA", true, 2, 2},          // an overlapping candidate
+      {u"straße", u"SS", false, 5, 1},      // the match is shorter than the pattern
       {u"e\u0301te", u"été", false, 1, 4},  // ... or longer
-      {u"ＡＢＣ", u"abc", false, 1, 3},   // full width
+      {u"ＡＢＣ", u"abc", false, 1, 3},     // full width
   };
   for (const FindCase& c : cases) {
     SCOPED_TRACE(::testing::Message() << "case " << (&c - cases));
     const std::u16string text(c.text), pattern(c.pattern);
     int32 length = -1;
-    EXPECT_EQ(fCollator->FindString(P(text), int32(text.size()), P(pattern),
-                                    int32(pattern.size()), c.diacritical, &length),
+    EXPECT_EQ(fCollator->FindString(P(text), int32(text.size()), P(pattern), int32(pattern.size()),
+                                    c.diacritical, &length),
               c.position);
     EXPECT_EQ(length, c.length);
     // The length argument may be null.
-    EXPECT_EQ(fCollator->FindString(P(text), int32(text.size()), P(pattern),
-                                    int32(pattern.size()), c.diacritical, nullptr),
+    EXPECT_EQ(fCollator->FindString(P(text), int32(text.size()), P(pattern), int32(pattern.size()),
+                                    c.diacritical, nullptr),
               c.position);
   }
 }
 
 TEST_F(VCollatorTest, ReversedFindStringGivesTheLastOccurrence) {
   const FindCase cases[] = {
-      {u"xabyab", u"ab", false, 5, 2},
-      {u"aaa", u"aa", false, 2, 2},
-      {u"aaa", u"a", false, 3, 1},
-      {u"ßxss", u"ss", false, 3, 2},
-      {u"ssxß", u"ss", false, 4, 1},
-      {u"xAByab", u"AB", true, 2, 2},
-      {u"abc", u"x", false, 0, 0},
-      {u"abc", u"", false, 1, 0},
+      {u"xabyab", u"ab", false, 5, 2}, {u"aaa", u"aa", false, 2, 2},
+      {u"aaa", u"a", false, 3, 1},     {u"ßxss", u"ss", false, 3, 2},
+      {u"ssxß", u"ss", false, 4, 1},   {u"xAByab", u"AB", true, 2, 2},
+      {u"abc", u"x", false, 0, 0},     {u"abc", u"", false, 1, 0},
       {u"", u"a", false, 0, 0},
   };
   for (const FindCase& c : cases) {
@@ -249,15 +244,11 @@ TEST_F(VCollatorTest, BeginsAndEndsWithGiveTheMatchedTextLength) {
     int32 endLength;
   };
   const Case cases[] = {
-      {u"Hello", u"he", true, 2, false, 0},
-      {u"Hello", u"LO", false, 0, true, 2},
+      {u"Hello", u"he", true, 2, false, 0},      {u"Hello", u"LO", false, 0, true, 2},
       {u"straße", u"STRASS", true, 5, false, 0},  // "ß" matches "SS"
-      {u"ßtraße", u"ss", true, 1, false, 0},
-      {u"straße", u"SSE", false, 0, true, 2},
-      {u"abcab", u"ab", true, 2, true, 2},
-      {u"abcabx", u"ab", true, 2, false, 0},
-      {u"abc", u"", true, 0, true, 0},
-      {u"", u"a", false, 0, false, 0},
+      {u"ßtraße", u"ss", true, 1, false, 0},     {u"straße", u"SSE", false, 0, true, 2},
+      {u"abcab", u"ab", true, 2, true, 2},       {u"abcabx", u"ab", true, 2, false, 0},
+      {u"abc", u"", true, 0, true, 0},           {u"", u"a", false, 0, false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "case " << (&c - cases));
@@ -289,16 +280,16 @@ TEST_F(VCollatorTest, PatternCompatibilityWithDichotomy) {
     bool expected;
   };
   const Case cases[] = {
-      {u"", true},          {u"abc", true},     {u"abc@", true},
-      {u"a@c", false},      {u"@abc", false},   {u"ab@@", false},
-      {u"\u3042", true},    {u"\u3042@", false}, {u"\u30A2b@", false},
-      {u"\uFF65@", false},  {u"\u3095@", true},  // U+3095 is outside the kana ranges
+      {u"", true},          {u"abc", true},      {u"abc@", true},    {u"a@c", false},
+      {u"@abc", false},     {u"ab@@", false},    {u"\u3042", true},  {u"\u3042@", false},
+      {u"\u30A2b@", false}, {u"\uFF65@", false}, {u"\u3095@", true},  // U+3095 is outside the kana
+                                                                      // ranges
   };
   for (const Case& c : cases) {
     const std::u16string pattern(c.pattern);
-    EXPECT_EQ(fCollator->IsPatternCompatibleWithDichotomyAndDiacritics(P(pattern),
-                                                                       int32(pattern.size())),
-              c.expected)
+    EXPECT_EQ(
+        fCollator->IsPatternCompatibleWithDichotomyAndDiacritics(P(pattern), int32(pattern.size())),
+        c.expected)
         << "case " << (&c - cases);
   }
 }

@@ -128,7 +128,8 @@ class VCppMemMgrBothTest : public ::testing::TestWithParam<EAllocatorKind> {
 
 TEST_P(VCppMemMgrBothTest, MallocGivesUsableTaggedBlocksAndFreeIgnoresNull) {
   std::vector<char*> blocks;
-  for (size_t size : {size_t(0), size_t(1), size_t(100), size_t(8191), size_t(8192), size_t(3 * kMiB)}) {
+  for (size_t size :
+       {size_t(0), size_t(1), size_t(100), size_t(8191), size_t(8192), size_t(3 * kMiB)}) {
     auto* block = static_cast<char*>(fManager.Malloc(size, size % 2 == 0, Tag("memb")));
     ASSERT_NE(block, nullptr) << size;
     EXPECT_GE(fManager.GetPtrSize(block), size);
@@ -232,8 +233,8 @@ TEST(VCppMemMgrSystem, FixedFiguresAndNoVirtualMemory) {
 
   size_t out[9];
   std::fill(std::begin(out), std::end(out), size_t(7));
-  EXPECT_EQ(manager.GetMemStatistics(out[0], out[1], out[2], out[3], out[4], out[5], out[6],
-                                     out[7], out[8]),
+  EXPECT_EQ(manager.GetMemStatistics(out[0], out[1], out[2], out[3], out[4], out[5], out[6], out[7],
+                                     out[8]),
             0x100000u);
   for (int i = 0; i < 9; ++i) EXPECT_EQ(out[i], i == 2 ? 0x100000u : 0u) << i;
 
@@ -334,7 +335,8 @@ TEST(VCppMemMgrBlock, VirtualAllocationHintPlacesTheRegionsBackToBack) {
   EXPECT_EQ(manager.CountVirtualAllocations(), 4);
   // Every part of the range is taken now.
   for (int i = 0; i < 4; ++i)
-    EXPECT_EQ(VSystem::VirtualAlloc(VSystem::GetVMPageSize(), probe + size_t(i) * part), nullptr) << i;
+    EXPECT_EQ(VSystem::VirtualAlloc(VSystem::GetVMPageSize(), probe + size_t(i) * part), nullptr)
+        << i;
 
   // A second request at the same place fails without touching the regions.
   EXPECT_FALSE(manager.AddVirtualAllocation(size, probe, false));
@@ -472,7 +474,8 @@ TEST_F(VCppMemMgrPurgeTest, OtherTasksWaitForTheRunningPurgeInsteadOfStartingOne
   fManager.SetPurgeHandlerProc([](int32, size_t, bool) -> size_t {
     ++sHandlerCalls;
     // A second task runs out of memory while this purge runs.
-    sOther = new std::thread([] { sOtherBlock = PurgeRecorder::sManager->Malloc(100, false, Tag("othr")); });
+    sOther = new std::thread(
+        [] { sOtherBlock = PurgeRecorder::sManager->Malloc(100, false, Tag("othr")); });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     PurgeRecorder::sManager->AddVirtualAllocation(40 * kMiB, nullptr, false);
     return 40 * kMiB;

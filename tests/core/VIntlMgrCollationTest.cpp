@@ -29,7 +29,7 @@ TEST(VIntlMgrCreate, DialectsFallBackToTheLanguageThenEnglish) {
     DialectCode collator;
   };
   const Case cases[] = {
-      {1033, 1033, 1033, 1033}, {6156, 6156, 1036, 1036},   // a French sub-language without a row
+      {1033, 1033, 1033, 1033},  {6156, 6156, 1036, 1036},  // a French sub-language without a row
       {99999, 1036, 1033, 1036}, {1033, 1038, 1033, 1033},  // Hungarian and Thai sort as 1033
       {1054, 1054, 1054, 1033},  {2057, 3084, 2057, 3084},
   };
@@ -43,10 +43,9 @@ TEST(VIntlMgrCreate, DialectsFallBackToTheLanguageThenEnglish) {
   }
   VRefPtr<VIntlMgr> system = Make(kDialectSystem);
   ASSERT_TRUE(system);
-  EXPECT_EQ(system->GetDialectCode(),
-            VIntlMgr::IsDialectCode(VIntlMgr::ResolveDialectCode(0))
-                ? VIntlMgr::ResolveDialectCode(0)
-                : DialectPrimary(VIntlMgr::ResolveDialectCode(0)));
+  EXPECT_EQ(system->GetDialectCode(), VIntlMgr::IsDialectCode(VIntlMgr::ResolveDialectCode(0))
+                                          ? VIntlMgr::ResolveDialectCode(0)
+                                          : DialectPrimary(VIntlMgr::ResolveDialectCode(0)));
 }
 
 TEST(VIntlMgrCreate, LocaleConventions) {
@@ -144,17 +143,23 @@ TEST(VIntlMgrCreate, ReusesEqualCurrentSettings) {
 }
 
 TEST(VIntlMgrStrings, CaseOfStrings) {
-  VString shared("stra\xC3\x9F" "e \xC3\x9C abc");
+  VString shared(
+      "stra\xC3\x9F"
+      "e \xC3\x9C abc");
   VString text(shared);
   VIntlMgr* current = VTask::GetCurrentIntlManager();
   text.ToUpperCase();
   if (current == nullptr) {
     // Without settings only ASCII letters change.
-    EXPECT_EQ(Str(text), "STRA\xC3\x9F" "E \xC3\x9C ABC");
+    EXPECT_EQ(Str(text),
+              "STRA\xC3\x9F"
+              "E \xC3\x9C ABC");
   } else {
     EXPECT_EQ(Str(text), "STRASSE \xC3\x9C ABC");
   }
-  EXPECT_EQ(Str(shared), "stra\xC3\x9F" "e \xC3\x9C abc");
+  EXPECT_EQ(Str(shared),
+            "stra\xC3\x9F"
+            "e \xC3\x9C abc");
   text.ToLowerCase();
   EXPECT_EQ(Str(text).substr(0, 4), "stra");
   VString digits("123 \xC3\x9F");
@@ -171,7 +176,9 @@ TEST(VIntlMgrStrings, CaseThroughTheCurrentSettings) {
   ASSERT_TRUE(intl);
   test::StProcessIntlSettings settings(intl.Get());
   ASSERT_EQ(VTask::GetCurrentIntlManager(), intl.Get());
-  VString text("stra\xC3\x9F" "e");
+  VString text(
+      "stra\xC3\x9F"
+      "e");
   text.ToUpperCase();
   EXPECT_EQ(Str(text), "STRASSE");
 }
@@ -204,10 +211,10 @@ TEST_F(VIntlMgrCollation, ComparisonsGoThroughTheCollator) {
                                  plain.GetLength(), false));
   VString text("abcdef");
   VString pattern("abc@");
-  EXPECT_TRUE(fIntl->EqualString_Like(text.GetCPointer(), text.GetLength(),
-                                      pattern.GetCPointer(), pattern.GetLength(), false));
-  EXPECT_EQ(fIntl->CompareString_Like(text.GetCPointer(), text.GetLength(),
-                                      pattern.GetCPointer(), pattern.GetLength(), false),
+  EXPECT_TRUE(fIntl->EqualString_Like(text.GetCPointer(), text.GetLength(), pattern.GetCPointer(),
+                                      pattern.GetLength(), false));
+  EXPECT_EQ(fIntl->CompareString_Like(text.GetCPointer(), text.GetLength(), pattern.GetCPointer(),
+                                      pattern.GetLength(), false),
             kCompareEqual);
   VCompareOptions options;
   options.SetLike(true);

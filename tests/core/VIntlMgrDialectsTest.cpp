@@ -87,7 +87,7 @@ TEST(VIntlMgrDialects, TagsToCodes) {
     DialectCode code;
   };
   const Case cases[] = {
-      {"en-US", true, false, true, 1033},   // no English row has "US": the language
+      {"en-US", true, false, true, 1033},  // no English row has "US": the language
       {"en-US", false, false, false, kDialectNotFound},
       {"en-GB", true, false, true, 2057},
       {"EN_gb", false, false, true, 2057},
@@ -110,8 +110,8 @@ TEST(VIntlMgrDialects, TagsToCodes) {
   };
   for (const Case& c : cases) {
     DialectCode code = 7;
-    bool recognised = VIntlMgr::GetDialectCodeWithRFC3066BisLanguageCode(
-        VString(c.tag), code, c.fallBack, c.primaryOnly);
+    bool recognised = VIntlMgr::GetDialectCodeWithRFC3066BisLanguageCode(VString(c.tag), code,
+                                                                         c.fallBack, c.primaryOnly);
     EXPECT_EQ(recognised, c.recognised) << c.tag;
     EXPECT_EQ(code, c.code) << c.tag;
   }
@@ -120,7 +120,8 @@ TEST(VIntlMgrDialects, TagsToCodes) {
   EXPECT_EQ(code, 2057u);
   EXPECT_TRUE(VIntlMgr::GetDialectCodeWithRFC3066BisLanguageCode("zh", "Hant", code, false, false));
   EXPECT_EQ(code, 1028u);
-  EXPECT_TRUE(VIntlMgr::GetDialectCodeWithRFC3066BisLanguageCode("es", nullptr, code, false, false));
+  EXPECT_TRUE(
+      VIntlMgr::GetDialectCodeWithRFC3066BisLanguageCode("es", nullptr, code, false, false));
   EXPECT_EQ(code, 3082u);
   EXPECT_FALSE(VIntlMgr::GetDialectCodeWithRFC3066BisLanguageCode(nullptr, "gb", code, true, true));
   EXPECT_EQ(code, kDialectNotFound);
@@ -173,8 +174,8 @@ TEST(VIntlMgrDialects, CompareLanguageTags) {
     int32 level;
   };
   const Case cases[] = {
-      {"fr-CA", "fr", 3}, {"fr", "fr-CA", 2},  {"fr-CA", "fr-BE", 1}, {"en", "xx", -1},
-      {"xx", "en", -1},   {"fr", "FR", 4},     {"en-GB", "fr-FR", 0}, {"en", "fr", 0},
+      {"fr-CA", "fr", 3}, {"fr", "fr-CA", 2}, {"fr-CA", "fr-BE", 1}, {"en", "xx", -1},
+      {"xx", "en", -1},   {"fr", "FR", 4},    {"en-GB", "fr-FR", 0}, {"en", "fr", 0},
       {"de_CH", "de", 0},  // only "-" separates parts here
   };
   for (const Case& c : cases)
@@ -188,10 +189,13 @@ TEST(VIntlMgrDialects, LanguageNames) {
     bool found;
     DialectCode code;
   };
-  const Case cases[] = {{"English", true, 1033}, {"french", true, 1036}, {"GERMAN", true, 1031},
+  const Case cases[] = {{"English", true, 1033},
+                        {"french", true, 1036},
+                        {"GERMAN", true, 1031},
                         // the table spells this one capitalised
                         {"sami", true, 1083},
-                        {"klingon", false, 99},  {"", false, 99}};
+                        {"klingon", false, 99},
+                        {"", false, 99}};
   for (const Case& c : cases) {
     DialectCode code = 99;
     EXPECT_EQ(VIntlMgr::GetDialectCodeWithISOLanguageName(VString(c.name), code), c.found)
@@ -212,14 +216,15 @@ TEST(VIntlMgrDialects, MacLanguagesScriptsAndDirection) {
     DialectCode code;
     int32 script;
   };
-  const Script scripts[] = {{1025, 5}, {16385, 5}, {1041, 1}, {1028, 2}, {4100, 2}, {3076, 3},
-                            {2066, 4}, {1037, 6},  {1032, 7}, {1065, 12}, {1048, 13},
-                            {1054, 14}, {1066, 15}, {1055, 16}, {1080, 11}, {4122, 10},
-                            {7194, 8}, {6170, 9}, {1033, 0}, {20490, 0}, {1067, -1}, {0, -1}};
+  const Script scripts[] = {{1025, 5},  {16385, 5}, {1041, 1},  {1028, 2},  {4100, 2},  {3076, 3},
+                            {2066, 4},  {1037, 6},  {1032, 7},  {1065, 12}, {1048, 13}, {1054, 14},
+                            {1066, 15}, {1055, 16}, {1080, 11}, {4122, 10}, {7194, 8},  {6170, 9},
+                            {1033, 0},  {20490, 0}, {1067, -1}, {0, -1}};
   for (const Script& s : scripts)
     EXPECT_EQ(VIntlMgr::DialectCodeToScriptCode(s.code), s.script) << s.code;
 
-  for (DialectCode rtl : {1025u, 3073u, 1037u, 1056u, 1065u}) EXPECT_TRUE(VIntlMgr::IsRightToLeftDialect(rtl));
+  for (DialectCode rtl : {1025u, 3073u, 1037u, 1056u, 1065u})
+    EXPECT_TRUE(VIntlMgr::IsRightToLeftDialect(rtl));
   for (DialectCode ltr : {1033u, 1041u, 1036u}) EXPECT_FALSE(VIntlMgr::IsRightToLeftDialect(ltr));
 }
 
@@ -300,7 +305,8 @@ TEST(VIntlMgrDialects, LocalizationFoldersMatchWithoutCase) {
   temp.Write("FR.lproj/Other.strings", "");
 
   std::vector<VString> found = {VString("kept")};
-  ASSERT_TRUE(VIntlMgr::GetLocalizationFoldersWithDialect(1036, VString(temp.Path().c_str()), found));
+  ASSERT_TRUE(
+      VIntlMgr::GetLocalizationFoldersWithDialect(1036, VString(temp.Path().c_str()), found));
   std::vector<std::string> got;
   for (const VString& f : found) got.push_back(Str(f));
   const std::vector<std::string> expected = {"kept", temp.Path("FR.lproj"),
@@ -308,7 +314,8 @@ TEST(VIntlMgrDialects, LocalizationFoldersMatchWithoutCase) {
   EXPECT_EQ(got, expected);
 
   found.clear();
-  EXPECT_FALSE(VIntlMgr::GetLocalizationFoldersWithDialect(1041, VString(temp.Path().c_str()), found));
+  EXPECT_FALSE(
+      VIntlMgr::GetLocalizationFoldersWithDialect(1041, VString(temp.Path().c_str()), found));
   EXPECT_FALSE(VIntlMgr::GetLocalizationFoldersWithDialect(1036, VString(""), found));
   EXPECT_FALSE(VIntlMgr::GetLocalizationFoldersWithDialect(
       1036, VString(temp.Path("missing").c_str()), found));

@@ -80,7 +80,10 @@ TEST_F(VIntlMgrFormats, PatternLetters) {
       {"LL", "03"},
       {"", ""},
       {"[dd]", "[05]"},
-      {"dd\xE2\x80\xAF" "MM", "05\xE2\x80\xAF" "03"},
+      {"dd\xE2\x80\xAF"
+       "MM",
+       "05\xE2\x80\xAF"
+       "03"},
   };
   for (const Case& c : cases) EXPECT_EQ(Format(c.pattern), c.expected) << c.pattern;
 }
@@ -90,8 +93,11 @@ TEST_F(VIntlMgrFormats, HourForms) {
     int32 hour;
     const char* expected;  // for "H K h k a"
   };
-  const Case cases[] = {{0, "0 0 12 24 AM"}, {11, "11 11 11 11 AM"}, {12, "12 0 12 12 PM"},
-                        {13, "13 1 1 13 PM"}, {23, "23 11 11 23 PM"}};
+  const Case cases[] = {{0, "0 0 12 24 AM"},
+                        {11, "11 11 11 11 AM"},
+                        {12, "12 0 12 12 PM"},
+                        {13, "13 1 1 13 PM"},
+                        {23, "23 11 11 23 PM"}};
   for (const Case& c : cases) {
     DateTimeFields fields = kMarch5;
     fields.hour = c.hour;
@@ -196,8 +202,8 @@ TEST(VIntlMgrPatternScans, AmPmAndTimeSeparator) {
     const char* separator;
   };
   const Case cases[] = {
-      {"h:mm a", true, ":"},      {"HH.mm", false, "."},  {"'h' H:mm", false, " "},
-      {"H:mm 'a'", false, ":"},   {"a h:mm", true, " "},  {"\"x:\"HH_mm", false, "_"},
+      {"h:mm a", true, ":"},    {"HH.mm", false, "."}, {"'h' H:mm", false, " "},
+      {"H:mm 'a'", false, ":"}, {"a h:mm", true, " "}, {"\"x:\"HH_mm", false, "_"},
   };
   for (const Case& c : cases) {
     bool amPm = false;
@@ -261,10 +267,11 @@ TEST_F(VIntlMgrFormats, DurationsIgnoreTheTimeZone) {
 // time values.
 TEST_F(VIntlMgrFormats, CalendarFieldsAgreeWithTimeValues) {
   const DateTimeFields dates[] = {{1970, 1, 1}, {1969, 12, 31}, {2000, 2, 29}, {2024, 12, 31},
-                                  {1600, 3, 1},  {1, 1, 1},      {2100, 3, 1}};
+                                  {1600, 3, 1}, {1, 1, 1},      {2100, 3, 1}};
   for (const DateTimeFields& d : dates) {
     VString weekDay;
-    ASSERT_TRUE(fIntl.GetWeekDayName(VTime::ComputeWeekDay(d.year, d.month, d.day), false, weekDay));
+    ASSERT_TRUE(
+        fIntl.GetWeekDayName(VTime::ComputeWeekDay(d.year, d.month, d.day), false, weekDay));
     std::string expected = std::to_string(VTime::ComputeYearDay(d.year, d.month, d.day)) + "|" +
                            Str(weekDay) + "|" +
                            std::to_string(VTime::ComputeJulianDay(d.year, d.month, d.day));

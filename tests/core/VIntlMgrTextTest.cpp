@@ -12,7 +12,9 @@ namespace {
 
 using Ranges = std::vector<std::pair<int32, int32>>;
 
-std::u16string U16(const VString& s) { return std::u16string(s.GetCPointer(), size_t(s.GetLength())); }
+std::u16string U16(const VString& s) {
+  return std::u16string(s.GetCPointer(), size_t(s.GetLength()));
+}
 
 class VIntlMgrText : public ::testing::Test {
  protected:
@@ -25,22 +27,37 @@ TEST_F(VIntlMgrText, CharacterClasses) {
     bool alpha, digit, punctuation, space;
   };
   const Case cases[] = {
-      {u'A', true, false, false, false},     {u'z', true, false, false, false},
-      {0x00E9, true, false, false, false},   {0x1E00, true, false, false, false},
-      {0xFF21, true, false, false, false},   {0x4E00, true, false, false, false},
-      {0x9FA5, true, false, false, false},   {0x0242, false, false, false, false},
+      {u'A', true, false, false, false},
+      {u'z', true, false, false, false},
+      {0x00E9, true, false, false, false},
+      {0x1E00, true, false, false, false},
+      {0xFF21, true, false, false, false},
+      {0x4E00, true, false, false, false},
+      {0x9FA5, true, false, false, false},
+      {0x0242, false, false, false, false},
       // Whole ideograph and Hangul blocks are letters, not only their ends.
-      {0x4E01, true, false, false, false},   {0x6F22, true, false, false, false},
-      {0xAC01, true, false, false, false},   {0xD7A3, true, false, false, false},
-      {0x9FA6, false, false, false, false},  {0xD7A4, false, false, false, false},
-      {u'5', false, true, false, false},     {0x0663, false, true, false, false},
-      {0x2460, false, true, false, false},   {0xFF19, false, true, false, false},
-      {u'!', false, false, true, false},     {u'$', false, false, false, false},
-      {0xFF65, false, false, true, false},   {0x3001, false, false, true, false},
-      {u' ', false, false, false, true},     {0x00A0, false, false, false, true},
-      {0x200B, false, false, false, true},   {0x3000, false, false, false, true},
-      {u'\t', false, false, false, false},   {u'\n', false, false, false, false},
-      {u'\r', false, false, false, false},   {0x0000, false, false, false, false},
+      {0x4E01, true, false, false, false},
+      {0x6F22, true, false, false, false},
+      {0xAC01, true, false, false, false},
+      {0xD7A3, true, false, false, false},
+      {0x9FA6, false, false, false, false},
+      {0xD7A4, false, false, false, false},
+      {u'5', false, true, false, false},
+      {0x0663, false, true, false, false},
+      {0x2460, false, true, false, false},
+      {0xFF19, false, true, false, false},
+      {u'!', false, false, true, false},
+      {u'$', false, false, false, false},
+      {0xFF65, false, false, true, false},
+      {0x3001, false, false, true, false},
+      {u' ', false, false, false, true},
+      {0x00A0, false, false, false, true},
+      {0x200B, false, false, false, true},
+      {0x3000, false, false, false, true},
+      {u'\t', false, false, false, false},
+      {u'\n', false, false, false, false},
+      {u'\r', false, false, false, false},
+      {0x0000, false, false, false, false},
       {0xFFFF, false, false, false, false},
   };
   for (const Case& c : cases) {
@@ -78,8 +95,7 @@ TEST_F(VIntlMgrText, RangeTestAgreesWithALinearScanEverywhere) {
     ASSERT_EQ(fIntl.IsAlpha(u), VIntlMgr::_CharTest(u, VIntlMgr::GetLetterTable())) << c;
     ASSERT_EQ(fIntl.IsDigit(u), VIntlMgr::_CharTest(u, VIntlMgr::GetDigitTable())) << c;
     ASSERT_EQ(fIntl.IsSpace(u), VIntlMgr::_CharTest(u, VIntlMgr::GetSpaceTable())) << c;
-    ASSERT_EQ(fIntl.IsPunctuation(u), VIntlMgr::_CharTest(u, VIntlMgr::GetPunctuationTable()))
-        << c;
+    ASSERT_EQ(fIntl.IsPunctuation(u), VIntlMgr::_CharTest(u, VIntlMgr::GetPunctuationTable())) << c;
     ASSERT_EQ(VIntlMgr::_IsItaDeadChar(u), c < 0x20 || (!fIntl.IsAlpha(u) && !fIntl.IsDigit(u)))
         << c;
   }
@@ -95,16 +111,18 @@ TEST_F(VIntlMgrText, RangesRebuiltFromClassBitsMatchTheTables) {
     const uint16* table;
     uint8 mask;
   };
-  const Class classes[] = {{VIntlMgr::GetLetterTable(), 8}, {VIntlMgr::GetDigitTable(), 2},
-                           {VIntlMgr::GetSpaceTable(), 1}, {VIntlMgr::GetPunctuationTable(), 4}};
+  const Class classes[] = {{VIntlMgr::GetLetterTable(), 8},
+                           {VIntlMgr::GetDigitTable(), 2},
+                           {VIntlMgr::GetSpaceTable(), 1},
+                           {VIntlMgr::GetPunctuationTable(), 4}};
   for (const Class& k : classes) {
     for (int32 r = 0; r < k.table[0]; ++r) {
       for (uint32 c = k.table[2 + 2 * r]; c <= k.table[3 + 2 * r]; ++c) bits[c] |= k.mask;
     }
   }
   for (const Class& k : classes) {
-    std::unique_ptr<uint16, void (*)(void*)> built(VIntlMgr::_FillOneRangesArray(bits.data(), k.mask),
-                                                 &VMemory::DisposePtr);
+    std::unique_ptr<uint16, void (*)(void*)> built(
+        VIntlMgr::_FillOneRangesArray(bits.data(), k.mask), &VMemory::DisposePtr);
     ASSERT_NE(built, nullptr);
     const uint16* table = built.get();
     // Adjacent ranges of the tables (03D0-03FF, 0400-0482) merge into one.
@@ -143,7 +161,8 @@ TEST_F(VIntlMgrText, MacRomanClasses) {
   };
   for (const Case& c : cases) {
     for (uint8 kind = 0; kind < 6; ++kind)
-      EXPECT_EQ(VIntlMgr::IsAMacCharacter(c.c, kind), c.kinds[kind]) << int(c.c) << " " << int(kind);
+      EXPECT_EQ(VIntlMgr::IsAMacCharacter(c.c, kind), c.kinds[kind])
+          << int(c.c) << " " << int(kind);
     EXPECT_FALSE(VIntlMgr::IsAMacCharacter(c.c, 6));
   }
 }
@@ -224,8 +243,9 @@ TEST_F(VIntlMgrText, SplitOnDots) {
   };
   for (const Case& c : cases) {
     Ranges out;
-    EXPECT_EQ(VIntlMgr::_SplitWordRangeOnDot(VString(c.text), c.position, c.length, out, c.keepDots),
-              c.found)
+    EXPECT_EQ(
+        VIntlMgr::_SplitWordRangeOnDot(VString(c.text), c.position, c.length, out, c.keepDots),
+        c.found)
         << c.text;
     EXPECT_EQ(out, c.pieces) << c.text << " " << c.position;
   }
@@ -239,8 +259,8 @@ TEST_F(VIntlMgrText, ApostropheSecondFollowedByVowel) {
     bool result;
   };
   const Case cases[] = {
-      {u"l'amore", 1, 7, true}, {u"L\u2019Eau", 1, 5, true}, {u"d'yeux", 1, 6, true},
-      {u"l'bc", 1, 4, false},   {u"l'a", 1, 3, false},       {u"lamore", 1, 6, false},
+      {u"l'amore", 1, 7, true}, {u"L\u2019Eau", 1, 5, true},  {u"d'yeux", 1, 6, true},
+      {u"l'bc", 1, 4, false},   {u"l'a", 1, 3, false},        {u"lamore", 1, 6, false},
       {u"x l'or", 3, 4, true},  {u"l'\u0161ab", 1, 5, false}, {u"l'", 1, 4, false},
   };
   for (const Case& c : cases) {
@@ -291,11 +311,13 @@ TEST_F(VIntlMgrText, KeywordSignatureAndDebugConversion) {
   char source[] = "abcdef";
   char target[4] = {0, 0, 0, 0};
   int32 targetBytes = 3;
-  EXPECT_TRUE(VIntlMgr::DebugConvertString(source, 6, kCharSetUTF8, target, targetBytes, kCharSetUTF8));
+  EXPECT_TRUE(
+      VIntlMgr::DebugConvertString(source, 6, kCharSetUTF8, target, targetBytes, kCharSetUTF8));
   EXPECT_EQ(targetBytes, 3);
   EXPECT_EQ(std::string(target, 3), "abc");
   targetBytes = 3;
-  EXPECT_FALSE(VIntlMgr::DebugConvertString(source, 6, kCharSetUTF8, target, targetBytes, kCharSetASCII));
+  EXPECT_FALSE(
+      VIntlMgr::DebugConvertString(source, 6, kCharSetUTF8, target, targetBytes, kCharSetASCII));
   EXPECT_EQ(targetBytes, 3);
 }
 

@@ -47,9 +47,18 @@ TEST_F(VMemCppImplTest, UsableSizeFollowsSizeClasses) {
     size_t usable;
   };
   const Case cases[] = {
-      {0, 8},           {1, 8},           {100, 104},       {1016, 1016},
-      {1017, 1080},     {5000, 5112},     {8191, 8440},     {8192, 9192},
-      {10000, 10216},   {1048552, 1048552}, {1048553, 1048568}, {3000000, 3000008},
+      {0, 8},
+      {1, 8},
+      {100, 104},
+      {1016, 1016},
+      {1017, 1080},
+      {5000, 5112},
+      {8191, 8440},
+      {8192, 9192},
+      {10000, 10216},
+      {1048552, 1048552},
+      {1048553, 1048568},
+      {3000000, 3000008},
   };
   std::vector<void*> blocks;
   for (const Case& c : cases) {
@@ -332,7 +341,7 @@ TEST_F(VMemCppImplTest, ReallocAlwaysMovesAndKeepsData) {
     size_t from;
     size_t to;
   };
-  const Case cases[] = {{100, 40}, {100, 100}, {100, 5000}, {20000, 100},
+  const Case cases[] = {{100, 40},      {100, 100},      {100, 5000},  {20000, 100},
                         {20000, 19000}, {5000, 2000000}, {2000000, 30}};
   for (const Case& c : cases) {
     auto* block = static_cast<unsigned char*>(fArena.Malloc(c.from, false, false, FourCC("grow")));

@@ -36,14 +36,14 @@ TEST(VMemoryBuffer, AmortisedGrowthRule) {
     size_t allocated;
   };
   const Case cases[] = {
-      {1, 1024},                // rounded up to one granule
-      {1000, 2048},             // 1000 + 500, rounded
-      {1024, 2048},             // 1024 + 512, rounded
-      {2048, 3072},             // exactly on granules
-      {4096, 6144},             // 4096 + 2048
+      {1, 1024},     // rounded up to one granule
+      {1000, 2048},  // 1000 + 500, rounded
+      {1024, 2048},  // 1024 + 512, rounded
+      {2048, 3072},  // exactly on granules
+      {4096, 6144},  // 4096 + 2048
       {1023 * kKiB, 1535 * kKiB},
-      {2 * kMiB, 3 * kMiB},     // half: exactly the cap
-      {3 * kMiB, 4 * kMiB},     // half capped at 1 MiB
+      {2 * kMiB, 3 * kMiB},  // half: exactly the cap
+      {3 * kMiB, 4 * kMiB},  // half capped at 1 MiB
       {10 * kMiB + 1, 11 * kMiB + kKiB},
   };
   for (const Case& c : cases) {

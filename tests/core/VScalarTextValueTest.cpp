@@ -108,7 +108,10 @@ TEST(VRealText, FromXMLStringTakesOnlyTheWholeText) {
       {u"  ", false, 0},
       {u"1,5,5", false, 0},
       {u"\uFF11", false, 0},  // a full-width digit is no number
-      {std::u16string(u"1.5\0" u"9", 5), false, 0},
+      {std::u16string(u"1.5\0"
+                      u"9",
+                      5),
+       false, 0},
       {std::u16string(253, u'0') + u"7", true, 7.0},
       {std::u16string(254, u'0') + u"7", false, 0},
   };
@@ -159,9 +162,9 @@ TEST(VBooleanText, XMLForms) {
     uint8 value;
   };
   const Case cases[] = {
-      {u"TRUE", true, 1}, {u"true", true, 1},  {u"False", true, 0}, {u"fALSE", true, 0},
-      {u"1", true, 1},    {u"0", true, 0},     {u"yes", false, 0},  {u"tru", false, 0},
-      {u"truee", false, 0}, {u"", false, 0},   {u"2", false, 0},    {u" true", false, 0},
+      {u"TRUE", true, 1},   {u"true", true, 1}, {u"False", true, 0}, {u"fALSE", true, 0},
+      {u"1", true, 1},      {u"0", true, 0},    {u"yes", false, 0},  {u"tru", false, 0},
+      {u"truee", false, 0}, {u"", false, 0},    {u"2", false, 0},    {u" true", false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.text.begin(), c.text.end()));
@@ -195,9 +198,9 @@ TEST(VScalarFromString, ParsesTheText) {
   const Case cases[] = {
       {u"42", 42, 42, 42, 42, 42.0, 0},
       {u"-12.7", -12, -12, -12, -12, -12.7, 0},
-      {u"300", 44, 300, 300, 300, 300.0, 0},           // a byte keeps the low 8 bits
-      {u"70000", 0, 4464, 70000, 70000, 70000.0, 0},   // a word asks the long
-      {u"3000000000", 0, 0, 0, 3000000000, 3e9, 0},    // beyond 32 bits: 0
+      {u"300", 44, 300, 300, 300, 300.0, 0},          // a byte keeps the low 8 bits
+      {u"70000", 0, 4464, 70000, 70000, 70000.0, 0},  // a word asks the long
+      {u"3000000000", 0, 0, 0, 3000000000, 3e9, 0},   // beyond 32 bits: 0
       {u"12a3", 123, 123, 123, 123, 12.0, 0},
       {u"true", 0, 0, 0, 0, 0.0, 1},
       {u"", 0, 0, 0, 0, 0.0, 0},

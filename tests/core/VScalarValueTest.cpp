@@ -99,8 +99,8 @@ TEST(VScalarValue, SettersStoreCutSaturateAndMarkTheValue) {
       {"bool FromByte -1", [] { return new VBoolean; }, [](auto& v) { v.FromByte(-1); }, 255},
       {"bool FromWord 256", [] { return new VBoolean; }, [](auto& v) { v.FromWord(256); }, 1},
       {"bool FromLong 2", [] { return new VBoolean; }, [](auto& v) { v.FromLong(2); }, 1},
-      {"bool FromLong8 2^40", [] { return new VBoolean; },
-       [](auto& v) { v.FromLong8(1LL << 40); }, 1},
+      {"bool FromLong8 2^40", [] { return new VBoolean; }, [](auto& v) { v.FromLong8(1LL << 40); },
+       1},
       {"bool FromReal NaN", [] { return new VBoolean; }, [](auto& v) { v.FromReal(kNaN); }, 1},
       {"bool FromReal -0", [] { return new VBoolean(1); }, [](auto& v) { v.FromReal(-0.0); }, 0},
       {"byte FromBoolean 200", [] { return new VByte; }, [](auto& v) { v.FromBoolean(200); }, -56},
@@ -114,8 +114,7 @@ TEST(VScalarValue, SettersStoreCutSaturateAndMarkTheValue) {
       {"word FromByte -1", [] { return new VWord; }, [](auto& v) { v.FromByte(-1); }, -1},
       {"word FromLong 0x12345", [] { return new VWord; }, [](auto& v) { v.FromLong(0x12345); },
        0x2345},
-      {"word FromLong8 -65537", [] { return new VWord; }, [](auto& v) { v.FromLong8(-65537); },
-       -1},
+      {"word FromLong8 -65537", [] { return new VWord; }, [](auto& v) { v.FromLong8(-65537); }, -1},
       {"word FromReal 70000.9", [] { return new VWord; }, [](auto& v) { v.FromReal(70000.9); },
        4464},
       {"word FromReal NaN", [] { return new VWord(3); }, [](auto& v) { v.FromReal(kNaN); }, 0},
@@ -132,8 +131,8 @@ TEST(VScalarValue, SettersStoreCutSaturateAndMarkTheValue) {
       {"long FromWord -5", [] { return new VLong; }, [](auto& v) { v.FromWord(-5); }, -5},
       {"long8 FromReal NaN", [] { return new VLong8(9); }, [](auto& v) { v.FromReal(kNaN); }, 0},
       {"long8 FromLong -7", [] { return new VLong8; }, [](auto& v) { v.FromLong(-7); }, -7},
-      {"long8 FromReal -2.5e15", [] { return new VLong8; },
-       [](auto& v) { v.FromReal(-2.5e15); }, -2.5e15},
+      {"long8 FromReal -2.5e15", [] { return new VLong8; }, [](auto& v) { v.FromReal(-2.5e15); },
+       -2.5e15},
       {"real FromLong8 2^53+1", [] { return new VReal; },
        [](auto& v) { v.FromLong8((1LL << 53) + 1); }, 9007199254740992.0},
       {"real FromByte -3", [] { return new VReal; }, [](auto& v) { v.FromByte(-3); }, -3},
@@ -157,9 +156,12 @@ TEST(VScalarValue, Long8SaturatesAtItsLimits) {
     int64 expected;
   };
   const Case cases[] = {
-      {1e19, kInt64Max}, {-1e19, kInt64Min}, {9223372036854775808.0, kInt64Max},
-      {-9223372036854775808.0, kInt64Min}, {kInf, kInt64Max}, {9.2233720368547748e18,
-                                                               9223372036854774784LL},
+      {1e19, kInt64Max},
+      {-1e19, kInt64Min},
+      {9223372036854775808.0, kInt64Max},
+      {-9223372036854775808.0, kInt64Min},
+      {kInf, kInt64Max},
+      {9.2233720368547748e18, 9223372036854774784LL},
   };
   for (const Case& c : cases) {
     VLong8 value;
@@ -337,9 +339,9 @@ TEST(VScalarValue, RealComparisonsFollowTheOptionsEpsilon) {
 
 TEST(VScalarValue, CloneClearAndSameKindCopy) {
   const MakeValue makers[] = {
-      [] { return new VBoolean(2); }, [] { return new VByte(-3); },  [] { return new VWord(-300); },
-      [] { return new VLong(-70000); }, [] { return new VLong8(1LL << 40); },
-      [] { return new VReal(-2.5); },
+      [] { return new VBoolean(2); },       [] { return new VByte(-3); },
+      [] { return new VWord(-300); },       [] { return new VLong(-70000); },
+      [] { return new VLong8(1LL << 40); }, [] { return new VReal(-2.5); },
   };
   for (const MakeValue& make : makers) {
     std::unique_ptr<VValueSingle> value(make());
@@ -385,9 +387,12 @@ TEST(VScalarValue, RawFormsAndSizes) {
     size_t streamSpace;
   };
   const Case cases[] = {
-      {"bool", [] { return new VBoolean(1); }, 1, 2},  {"byte", [] { return new VByte(-5); }, 1, 2},
-      {"word", [] { return new VWord(-500); }, 2, 2},  {"long", [] { return new VLong(-5); }, 4, 4},
-      {"long8", [] { return new VLong8(-5); }, 8, 8}, {"real", [] { return new VReal(-0.5); }, 8, 8},
+      {"bool", [] { return new VBoolean(1); }, 1, 2},
+      {"byte", [] { return new VByte(-5); }, 1, 2},
+      {"word", [] { return new VWord(-500); }, 2, 2},
+      {"long", [] { return new VLong(-5); }, 4, 4},
+      {"long8", [] { return new VLong8(-5); }, 8, 8},
+      {"real", [] { return new VReal(-0.5); }, 8, 8},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -430,7 +435,7 @@ TEST(VScalarValue, BooleanRawFormIsOneOrZero) {
 }
 
 TEST(VScalarDescriptor, ByteSwapPtrReversesOneStoredNumber) {
-  const VValueInfo* infos[] = {&VBoolean::sInfo, &VByte::sInfo, &VWord::sInfo,
+  const VValueInfo* infos[] = {&VBoolean::sInfo, &VByte::sInfo,  &VWord::sInfo,
                                &VLong::sInfo,    &VLong8::sInfo, &VReal::sInfo};
   for (const VValueInfo* info : infos) {
     SCOPED_TRACE(info->GetKind());
@@ -471,8 +476,8 @@ TEST(VScalarDescriptor, RealWithOptions) {
     CompareResult expected;
   };
   const Case cases[] = {
-      {kNaN, kNaN, 1e-6, false, 0}, {kNaN, 1.0, 1e-6, false, -1}, {1.0, kNaN, 1e-6, false, 1},
-      {1.0, 1.05, 0.1, false, 0},   {1.0, 1.05, 0.1, true, -1},   {1.05, 1.0, 0.01, false, 1},
+      {kNaN, kNaN, 1e-6, false, 0},   {kNaN, 1.0, 1e-6, false, -1}, {1.0, kNaN, 1e-6, false, 1},
+      {1.0, 1.05, 0.1, false, 0},     {1.0, 1.05, 0.1, true, -1},   {1.05, 1.0, 0.01, false, 1},
       {-kInf, kInf, 1e-6, false, -1},
   };
   for (const Case& c : cases) {

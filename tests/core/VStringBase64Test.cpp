@@ -18,8 +18,8 @@
 namespace zeft {
 namespace {
 
-using test::Text;
 using test::Str;
+using test::Text;
 
 std::string Bytes(const VMemoryBuffer<>& buffer) {
   return std::string(static_cast<const char*>(buffer.GetDataPtr()), buffer.GetDataSize());

@@ -38,9 +38,11 @@ TEST(VStringCompare, RawAndASCIICase) {
     CompareResult rawCase;
   };
   const Case cases[] = {
-      {u"ab", u"abc", -1, -1}, {u"abc", u"ab", 1, 1},   {u"abc", u"abc", 0, 0},
-      {u"ABC", u"abc", -1, 0}, {u"_", u"A", 1, -1},    {u"", u"", 0, 0},
-      {u"\u00E9", u"e", 1, 1}, {u"\u00C9", u"\u00E9", -1, -1}, {u"b", u"a\uFFFF", 1, 1},
+      {u"ab", u"abc", -1, -1},  {u"abc", u"ab", 1, 1},
+      {u"abc", u"abc", 0, 0},   {u"ABC", u"abc", -1, 0},
+      {u"_", u"A", 1, -1},      {u"", u"", 0, 0},
+      {u"\u00E9", u"e", 1, 1},  {u"\u00C9", u"\u00E9", -1, -1},
+      {u"b", u"a\uFFFF", 1, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.a.size() << "/" << c.b.size());
@@ -121,7 +123,7 @@ TEST(VStringCompare, OptionsBeginsWithCutsDifferently) {
   EXPECT_EQ(ab.CompareToSameKindPtrWithOptions(storedAbc.data(), options), 0);
   EXPECT_EQ(ab.Swap_CompareToSameKindPtrWithOptions(storedAbc.data(), options), 0);
   EXPECT_EQ(VString::sInfo.CompareTwoPtrToDataWithOptions(Stored(u"ab").data(), storedAbc.data(),
-                                                           options),
+                                                          options),
             0);
   options.SetBeginsWith(false);
   EXPECT_EQ(ab.CompareToSameKindPtrWithOptions(storedAbc.data(), options), -1);

@@ -23,17 +23,17 @@
 #include "core/VReal.h"
 #include "core/VString.h"
 #include "runtime/VTask.h"
+#include "support/StringTestSupport.h"
+#include "support/ToolboxTestEnvironment.h"
 #include "values/VDuration.h"
 #include "values/VTime.h"
 #include "values/VUUID.h"
-#include "support/ToolboxTestEnvironment.h"
-#include "support/StringTestSupport.h"
 
 namespace zeft {
 namespace {
 
-using test::Text;
 using test::Str;
+using test::Text;
 
 std::string Narrow(const std::u16string& text) {
   std::string out;

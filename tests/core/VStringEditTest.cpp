@@ -70,10 +70,16 @@ TEST(VStringEdit, EditingEdgeCases) {
       {"append itself", u"abc", [](VString& s) { s.AppendString(s); }, u"abcabc"},
       {"append own units", u"abc", [](VString& s) { s.AppendUniChars(s.GetCPointer() + 1, 2); },
        u"abcbc"},
-      {"append numbers", u"n=", [](VString& s) { s.AppendLong(-7); s.AppendULong8(9); }, u"n=-79"},
+      {"append numbers", u"n=",
+       [](VString& s) {
+         s.AppendLong(-7);
+         s.AppendULong8(9);
+       },
+       u"n=-79"},
       {"append real", u"", [](VString& s) { s.AppendReal(1.5); }, u"1.5"},
       {"append os type", u">", [](VString& s) { s.AppendOsType(0x61626364); }, u">abcd"},
-      {"append block utf16", u"", [](VString& s) { s.AppendBlock(u"xy", 4, kCharSetUTF16); }, u"xy"},
+      {"append block utf16", u"", [](VString& s) { s.AppendBlock(u"xy", 4, kCharSetUTF16); },
+       u"xy"},
       {"append block utf8", u"a", [](VString& s) { s.AppendBlock("\xC3\xA9", 2, kCharSetUTF8); },
        u"a\u00E9"},
       {"exchange chars", u"aaaa", [](VString& s) { s.Exchange(u'a', u'b', 1, 2); }, u"bbaa"},
@@ -392,7 +398,8 @@ TEST(VStringLineEnds, ByteBuffersGrowWhenNeeded) {
     const char expected[] = "l1\r\nl2\r\nl3\r\n";
     ASSERT_EQ(buffer.GetDataSize(), (sizeof(expected) - 1) * c.width);
     const auto* data = static_cast<const uint8*>(buffer.GetDataPtr());
-    for (size_t i = 0; i < sizeof(expected) - 1; ++i) EXPECT_EQ(data[i * c.width], uint8(expected[i]));
+    for (size_t i = 0; i < sizeof(expected) - 1; ++i)
+      EXPECT_EQ(data[i * c.width], uint8(expected[i]));
 
     VString::ConvertCarriageReturns(buffer, c.set, kCRModeLF);
     EXPECT_EQ(buffer.GetDataSize(), 9 * c.width);

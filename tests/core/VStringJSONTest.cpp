@@ -11,8 +11,8 @@
 namespace zeft {
 namespace {
 
-using test::Text;
 using test::Str;
+using test::Text;
 
 std::string Narrow(const std::u16string& text) {
   std::string out;

@@ -2,12 +2,12 @@
 // conversions %S, %A and %V, the 1023-byte cut, and bag placeholders.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
-#include <limits>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -15,8 +15,8 @@
 #include "core/VLong.h"
 #include "core/VReal.h"
 #include "core/VString.h"
-#include "values/VValueBag.h"
 #include "support/StringTestSupport.h"
+#include "values/VValueBag.h"
 
 namespace zeft {
 namespace {
@@ -85,7 +85,8 @@ TEST_F(VStringPrintf, StandardAndObjectConversions) {
        "\xE2\x82\xAC \xF0\x9F\x98\x80"},
       {"utf-8 text after an object",
        [&](VString& s) { s.Printf("%S\xC3\xA9%S\xE2\x82\xAC", abc, def); },
-       "abc\xC3\xA9" "def\xE2\x82\xAC"},
+       "abc\xC3\xA9"
+       "def\xE2\x82\xAC"},
       {"null pointer", [](VString& s) { s.Printf("%p", static_cast<void*>(nullptr)); }, "(nil)"},
       // ";;;" in the format or in an argument does not move object texts.
       {"markers in arguments",
@@ -145,9 +146,9 @@ TEST_F(VStringPrintf, PlainConversionsMatchTheCLibrary) {
                             -std::numeric_limits<double>::infinity(),
                             std::numeric_limits<double>::quiet_NaN()};
   for (double d : doubles) {
-    for (const char* format : {"%f", "%F", "%e", "%E", "%g", "%G", "%lf", "%.0f", "%.f", "%.1f",
-                               "%.3f", "%.10e", "%.0e", "%.0g", "%.1g", "%.17g", "%.40f",
-                               "%.41f", "%.3G"}) {
+    for (const char* format :
+         {"%f", "%F", "%e", "%E", "%g", "%G", "%lf", "%.0f", "%.f", "%.1f", "%.3f", "%.10e", "%.0e",
+          "%.0g", "%.1g", "%.17g", "%.40f", "%.41f", "%.3G"}) {
       char expected[1024];
       std::snprintf(expected, sizeof(expected), format, d);
       VString s;
@@ -251,14 +252,8 @@ TEST_F(VStringPrintf, PercentNCountsObjectTextsInUTF8) {
     std::u16string text;
     int bytes;
   } kCases[] = {
-      {u"", 0},
-      {u"a\u00E9", 3},
-      {u"\u20AC", 3},
-      {u"\U0001F600", 4},
-      {u"x\xDC00y", 5},
-      {u"\xD83Dz", 4},
-      {u"z\xD83D", 4},
-      {u"\U0001F600\xD83D", 7},
+      {u"", 0},         {u"a\u00E9", 3}, {u"\u20AC", 3},  {u"\U0001F600", 4},
+      {u"x\xDC00y", 5}, {u"\xD83Dz", 4}, {u"z\xD83D", 4}, {u"\U0001F600\xD83D", 7},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(testing::Message() << "case " << (&c - kCases));

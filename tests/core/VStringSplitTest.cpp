@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "core/VString.h"
-#include "values/VArrayString.h"
 #include "support/StringTestSupport.h"
+#include "values/VArrayString.h"
 
 namespace zeft {
 namespace {
 
-using test::Text;
 using test::Str;
+using test::Text;
 
 std::vector<std::u16string> Texts(const std::vector<VString>& parts) {
   std::vector<std::u16string> texts;

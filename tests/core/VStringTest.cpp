@@ -66,13 +66,21 @@ TEST(VStringGrowth, ProgressiveResizeTable) {
     int64 size;
   };
   const Case cases[] = {
-      {0, 5, 8},          {7, 0, 8},        {0, 6, 16},           {0, 100, 104},
-      {50, 100, 128},     {100, 100, 104},  {1000, 2000, 2408},   {1, 200000000, 210485768},
+      {0, 5, 8},
+      {7, 0, 8},
+      {0, 6, 16},
+      {0, 100, 104},
+      {50, 100, 128},
+      {100, 100, 104},
+      {1000, 2000, 2408},
+      {1, 200000000, 210485768},
       // Beyond the slack limit: no slack, even size (the count fits inside).
-      {1, 2140000000, 2140000004},          {1, 2140000001, 2140000004},
+      {1, 2140000000, 2140000004},
+      {1, 2140000001, 2140000004},
       {0, 2147483644, 2147483648},
       // Impossible sizes.
-      {1, 2147483645, 0}, {0, INT32_MAX, 0},
+      {1, 2147483645, 0},
+      {0, INT32_MAX, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.current << ", " << c.requested);
@@ -121,7 +129,8 @@ TEST(VStringModel, FreshStrings) {
   EXPECT_FALSE(plain.IsNull());
   EXPECT_TRUE(plain.IsDirty());
   EXPECT_TRUE(null.IsNull());
-  for (const VString* s : {static_cast<const VString*>(&plain), static_cast<const VString*>(&null)}) {
+  for (const VString* s :
+       {static_cast<const VString*>(&plain), static_cast<const VString*>(&null)}) {
     EXPECT_EQ(s->GetLength(), 0);
     EXPECT_EQ(s->GetCapacity(), 0);
     EXPECT_TRUE(s->IsInline());
@@ -384,8 +393,10 @@ TEST(VStringMoveSwap, SwapEveryPairOfBufferKinds) {
     int32 lengthB;
   };
   // VStr<15>: up to 15 units inline, more on the heap.
-  const Case cases[] = {{"inline-inline", 3, 10}, {"inline-heap", 4, 40},
-                        {"heap-inline", 40, 2}, {"heap-heap", 30, 50},
+  const Case cases[] = {{"inline-inline", 3, 10},
+                        {"inline-heap", 4, 40},
+                        {"heap-inline", 40, 2},
+                        {"heap-heap", 30, 50},
                         {"inline-inline overflow", 15, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -488,8 +499,8 @@ TEST(VStringStreamForm, ExactBytesInBothOrders) {
       {u"", true, {0, 0, 0, 0}, 4},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "swap " << c.swap << " length "
-                                    << std::u16string(c.text).size());
+    SCOPED_TRACE(::testing::Message()
+                 << "swap " << c.swap << " length " << std::u16string(c.text).size());
     VString s(c.text);
     EXPECT_EQ(WriteForm(s, c.swap), c.bytes);
     EXPECT_EQ(s.GetSizeInStream(), c.sizeInStream);
@@ -589,7 +600,8 @@ TEST(VStringSetters, NumbersInDecimal) {
       {[](VString& s) { s.FromOsType(0xC3A92020); }, u"\u00E9  "},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << std::string(c.text, c.text + std::u16string(c.text).size()));
+    SCOPED_TRACE(::testing::Message()
+                 << std::string(c.text, c.text + std::u16string(c.text).size()));
     VString s(true);
     s.AppendUniChars(u"previous text that is replaced", 30);
     c.set(s);
@@ -624,7 +636,9 @@ TEST(VStringSetters, BlocksAndEightBitText) {
   const char16_t units[] = u"hi!";
   EXPECT_EQ(utf16.FromBlock(units, 6, kCharSetUTF16), 6u);
   EXPECT_EQ(Text(utf16), u"hi!");
-  VString utf8(static_cast<const void*>("\xE2\x82\xAC" "5"), 4, kCharSetUTF8);
+  VString utf8(static_cast<const void*>("\xE2\x82\xAC"
+                                        "5"),
+               4, kCharSetUTF8);
   EXPECT_EQ(Text(utf8), u"\u20AC5");
   VString eightBit("caf\xC3\xA9");
   EXPECT_EQ(Text(eightBit), u"caf\u00E9");

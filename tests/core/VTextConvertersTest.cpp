@@ -46,11 +46,15 @@ const std::vector<NameGroup>& AllNames() {
       {7, 106, {"UTF-8"}},
       {8, 1012, {"UTF-7"}},
       {8, 103, {"UNICODE-1-1-UTF-7"}},
-      {9, 3, {"US-ASCII", "ANSI_X3.4-1968", "ANSI_X3.4-1986", "ASCII", "cp367", "csASCII",
-              "IBM367", "iso-ir-6", "ISO_646.irv:1991", "ISO646-US", "us"}},
+      {9,
+       3,
+       {"US-ASCII", "ANSI_X3.4-1968", "ANSI_X3.4-1986", "ASCII", "cp367", "csASCII", "IBM367",
+        "iso-ir-6", "ISO_646.irv:1991", "ISO646-US", "us"}},
       {11, 2011, {"IBM437", "cp437", "437", "csPC8CodePage437"}},
-      {10, 2028, {"ebcdic-cp-us", "cp037", "csIBM037", "ebcdic-cp-ca", "ebcdic-cp-nl",
-                  "ebcdic-cp-wt", "IBM037"}},
+      {10,
+       2028,
+       {"ebcdic-cp-us", "cp037", "csIBM037", "ebcdic-cp-ca", "ebcdic-cp-nl", "ebcdic-cp-wt",
+        "IBM037"}},
       {100, 2027, {"MacRoman", "x-mac-roman", "mac", "macintosh", "csMacintosh"}},
       {101, 2252, {"windows-1252"}},
       {102, 1250, {"MacCE", "x-mac-ce"}},
@@ -73,26 +77,45 @@ const std::vector<NameGroup>& AllNames() {
       {1002, 2026, {"Big5", "csBig5"}},
       {1003, 38, {"EUC-KR", "csEUCKR"}},
       {1004, 2084, {"KOI8-R", "csKOI8R"}},
-      {1005, 4, {"ISO-8859-1", "CP819", "csISOLatin1", "IBM819", "iso-ir-100", "ISO_8859-1",
-                 "ISO_8859-1:1987", "l1", "latin1"}},
-      {1006, 5, {"ISO-8859-2", "csISOLatin2", "iso-ir-101", "ISO_8859-2", "ISO_8859-2:1987", "l2",
-                 "latin2"}},
-      {1007, 6, {"ISO-8859-3", "csISOLatin3", "ISO-8859-3:1988", "iso-ir-109", "ISO_8859-3", "l3",
-                 "latin3"}},
-      {1008, 7, {"ISO-8859-4", "csISOLatin4", "ISO-8859-4:1988", "iso-ir-110", "ISO_8859-4", "l4",
-                 "latin4"}},
-      {1009, 8, {"ISO-8859-5", "csISOLatinCyrillic", "cyrillic", "ISO-8859-5:1988", "iso-ir-144",
-                 "ISO_8859-5"}},
-      {1010, 9, {"ISO-8859-6", "arabic", "ASMO-708", "csISOLatinArabic", "ECMA-114",
-                 "ISO-8859-6:1987", "iso-ir-127", "ISO_8859-6"}},
-      {1011, 10, {"ISO-8859-7", "csISOLatinGreek", "ECMA-118", "ELOT_928", "greek", "greek8",
-                  "iso-ir-126", "ISO_8859-7", "ISO_8859-7:1987"}},
-      {1012, 11, {"ISO-8859-8", "csISOLatinHebrew", "hebrew", "iso-ir-138", "ISO_8859-8",
-                  "ISO_8859-8:1988"}},
-      {1013, 12, {"ISO-8859-9", "csISOLatin5", "iso-ir-148", "ISO_8859-9", "ISO_8859-9:1989",
-                  "l5", "latin5"}},
-      {1014, 13, {"ISO-8859-10", "csISOLatin6", "iso-ir-157", "ISO_8859-10", "ISO_8859-10:1992",
-                  "l6", "latin6"}},
+      {1005,
+       4,
+       {"ISO-8859-1", "CP819", "csISOLatin1", "IBM819", "iso-ir-100", "ISO_8859-1",
+        "ISO_8859-1:1987", "l1", "latin1"}},
+      {1006,
+       5,
+       {"ISO-8859-2", "csISOLatin2", "iso-ir-101", "ISO_8859-2", "ISO_8859-2:1987", "l2",
+        "latin2"}},
+      {1007,
+       6,
+       {"ISO-8859-3", "csISOLatin3", "ISO-8859-3:1988", "iso-ir-109", "ISO_8859-3", "l3",
+        "latin3"}},
+      {1008,
+       7,
+       {"ISO-8859-4", "csISOLatin4", "ISO-8859-4:1988", "iso-ir-110", "ISO_8859-4", "l4",
+        "latin4"}},
+      {1009,
+       8,
+       {"ISO-8859-5", "csISOLatinCyrillic", "cyrillic", "ISO-8859-5:1988", "iso-ir-144",
+        "ISO_8859-5"}},
+      {1010,
+       9,
+       {"ISO-8859-6", "arabic", "ASMO-708", "csISOLatinArabic", "ECMA-114", "ISO-8859-6:1987",
+        "iso-ir-127", "ISO_8859-6"}},
+      {1011,
+       10,
+       {"ISO-8859-7", "csISOLatinGreek", "ECMA-118", "ELOT_928", "greek", "greek8", "iso-ir-126",
+        "ISO_8859-7", "ISO_8859-7:1987"}},
+      {1012,
+       11,
+       {"ISO-8859-8", "csISOLatinHebrew", "hebrew", "iso-ir-138", "ISO_8859-8", "ISO_8859-8:1988"}},
+      {1013,
+       12,
+       {"ISO-8859-9", "csISOLatin5", "iso-ir-148", "ISO_8859-9", "ISO_8859-9:1989", "l5",
+        "latin5"}},
+      {1014,
+       13,
+       {"ISO-8859-10", "csISOLatin6", "iso-ir-157", "ISO_8859-10", "ISO_8859-10:1992", "l6",
+        "latin6"}},
       {1015, 109, {"ISO-8859-13"}},
       {1018, 111, {"ISO-8859-15", "Latin-9"}},
       {1016, 2025, {"GB2312", "csGB2312", "x-mac-chinesesimp"}},
@@ -154,16 +177,33 @@ TEST(VTextConverters, PreferredNamesAndMIBEnums) {
     const char* name;
     int32 mib;
   } cases[] = {
-      {4, "UCS4", 1017},          {3, "UCS4BE", 1018},        {2, "UTF-16", 1015},
-      {1, "UTF-16BE", 1013},      {7, "UTF-8", 106},          {8, "UTF-7", 1012},
-      {9, "US-ASCII", 3},         {11, "IBM437", 2011},       {10, "ebcdic-cp-us", 2028},
-      {100, "MacRoman", 2027},    {102, "MacCE", 1250},       {114, "x-mac-ce", 1257},
-      {116, "x-mac-chinesesimp", 2025},                       {1000, "Shift_JIS", 17},
-      {1005, "ISO-8859-1", 4},    {1016, "GB2312", 2025},     {1017, "GB_2312-80", 57},
-      {1018, "ISO-8859-15", 111}, {1019, "Windows-31J", 2024}, {117, "GBK", 113},
+      {4, "UCS4", 1017},
+      {3, "UCS4BE", 1018},
+      {2, "UTF-16", 1015},
+      {1, "UTF-16BE", 1013},
+      {7, "UTF-8", 106},
+      {8, "UTF-7", 1012},
+      {9, "US-ASCII", 3},
+      {11, "IBM437", 2011},
+      {10, "ebcdic-cp-us", 2028},
+      {100, "MacRoman", 2027},
+      {102, "MacCE", 1250},
+      {114, "x-mac-ce", 1257},
+      {116, "x-mac-chinesesimp", 2025},
+      {1000, "Shift_JIS", 17},
+      {1005, "ISO-8859-1", 4},
+      {1016, "GB2312", 2025},
+      {1017, "GB_2312-80", 57},
+      {1018, "ISO-8859-15", 111},
+      {1019, "Windows-31J", 2024},
+      {117, "GBK", 113},
       // Sets without a row.
-      {5, "", 0},                 {6, "", 0},                 {118, "", 0},
-      {119, "", 0},               {0, "", 0},                 {-2, "", 0},
+      {5, "", 0},
+      {6, "", 0},
+      {118, "", 0},
+      {119, "", 0},
+      {0, "", 0},
+      {-2, "", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.set);
@@ -182,8 +222,12 @@ TEST(VTextConverters, MIBEnumLookUpsTakeTheFirstRow) {
     int32 set;
     const char* name;
   } cases[] = {
-      {2025, 1016, "GB2312"}, {103, 8, "UNICODE-1-1-UTF-7"}, {1019, 4, "UCS4LE"},
-      {1257, 114, "x-mac-ce"}, {106, 7, "UTF-8"},          {999999, 0, ""},
+      {2025, 1016, "GB2312"},
+      {103, 8, "UNICODE-1-1-UTF-7"},
+      {1019, 4, "UCS4LE"},
+      {1257, 114, "x-mac-ce"},
+      {106, 7, "UTF-8"},
+      {999999, 0, ""},
       {0, 0, ""},
   };
   for (const auto& c : cases) {
@@ -200,11 +244,11 @@ TEST(VTextConverters, EnumWebCharsets) {
   std::vector<CharSet> sets = {kCharSetUTF16};
   VTextConverters::Get()->EnumWebCharsets(names, sets);
   const std::vector<std::pair<const char*, int32>> expected = {
-      {"UTF-8", 7},        {"UTF-7", 8},        {"UNICODE-1-1-UTF-7", 8}, {"Shift_JIS", 1000},
-      {"Big5", 1002},      {"EUC-KR", 1003},    {"KOI8-R", 1004},         {"ISO-8859-1", 1005},
-      {"ISO-8859-2", 1006}, {"ISO-8859-3", 1007}, {"ISO-8859-4", 1008},    {"ISO-8859-5", 1009},
-      {"ISO-8859-6", 1010}, {"ISO-8859-7", 1011}, {"ISO-8859-8", 1012},    {"ISO-8859-9", 1013},
-      {"ISO-8859-10", 1014}, {"ISO-8859-13", 1015}, {"ISO-8859-15", 1018}, {"GB2312", 1016},
+      {"UTF-8", 7},          {"UTF-7", 8},          {"UNICODE-1-1-UTF-7", 8}, {"Shift_JIS", 1000},
+      {"Big5", 1002},        {"EUC-KR", 1003},      {"KOI8-R", 1004},         {"ISO-8859-1", 1005},
+      {"ISO-8859-2", 1006},  {"ISO-8859-3", 1007},  {"ISO-8859-4", 1008},     {"ISO-8859-5", 1009},
+      {"ISO-8859-6", 1010},  {"ISO-8859-7", 1011},  {"ISO-8859-8", 1012},     {"ISO-8859-9", 1013},
+      {"ISO-8859-10", 1014}, {"ISO-8859-13", 1015}, {"ISO-8859-15", 1018},    {"GB2312", 1016},
       {"GBK", 117},
   };
   ASSERT_EQ(names.size(), expected.size());
@@ -255,16 +299,11 @@ TEST(VTextConverters, ByteOrderMarks) {
     size_t size;
     int32 set;
   } cases[] = {
-      {{0xEF, 0xBB, 0xBF, 0x41}, true, 3, 7},
-      {{0xEF, 0xBB}, false, 0, 0},
-      {{0xFF, 0xFE, 0x00, 0x00}, true, 4, 4},
-      {{0xFF, 0xFE, 0x41, 0x00}, true, 2, 2},
-      {{0xFF, 0xFE, 0x00}, true, 2, 2},
-      {{0x00, 0x00, 0xFE, 0xFF}, true, 4, 3},
-      {{0xFE, 0xFF, 0x00, 0x41}, true, 2, 1},
-      {{0xFE}, false, 0, 0},
-      {{0x41, 0x42, 0x43, 0x44}, false, 0, 0},
-      {{}, false, 0, 0},
+      {{0xEF, 0xBB, 0xBF, 0x41}, true, 3, 7},  {{0xEF, 0xBB}, false, 0, 0},
+      {{0xFF, 0xFE, 0x00, 0x00}, true, 4, 4},  {{0xFF, 0xFE, 0x41, 0x00}, true, 2, 2},
+      {{0xFF, 0xFE, 0x00}, true, 2, 2},        {{0x00, 0x00, 0xFE, 0xFF}, true, 4, 3},
+      {{0xFE, 0xFF, 0x00, 0x41}, true, 2, 1},  {{0xFE}, false, 0, 0},
+      {{0x41, 0x42, 0x43, 0x44}, false, 0, 0}, {{}, false, 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.bytes.size());
@@ -273,13 +312,12 @@ TEST(VTextConverters, ByteOrderMarks) {
     EXPECT_EQ(VTextConverters::ParseBOM(c.bytes.data(), c.bytes.size(), &size, &set), c.found);
     EXPECT_EQ(size, c.size);
     EXPECT_EQ(set, CharSet(c.set));
-    EXPECT_EQ(VTextConverters::ParseBOM(c.bytes.data(), c.bytes.size(), nullptr, nullptr),
-              c.found);
+    EXPECT_EQ(VTextConverters::ParseBOM(c.bytes.data(), c.bytes.size(), nullptr, nullptr), c.found);
   }
 
   // Supplied marks are recognised as the set they were asked for.
-  for (CharSet set : {kCharSetUTF16BigEndian, kCharSetUTF16, kCharSetUTF32BigEndian,
-                      kCharSetUTF32, kCharSetUTF8}) {
+  for (CharSet set : {kCharSetUTF16BigEndian, kCharSetUTF16, kCharSetUTF32BigEndian, kCharSetUTF32,
+                      kCharSetUTF8}) {
     size_t size = 0;
     const uint8* bom = VTextConverters::GetBOMForCharSet(set, &size);
     ASSERT_NE(bom, nullptr);
@@ -289,8 +327,8 @@ TEST(VTextConverters, ByteOrderMarks) {
     EXPECT_EQ(parsed, set);
     EXPECT_EQ(parsedSize, size);
   }
-  for (CharSet set : {kCharSetUTF32RawBigEndian, kCharSetUTF32Raw, kCharSetUnknown,
-                      kCharSetISO8859_1}) {
+  for (CharSet set :
+       {kCharSetUTF32RawBigEndian, kCharSetUTF32Raw, kCharSetUnknown, kCharSetISO8859_1}) {
     size_t size = 7;
     EXPECT_EQ(VTextConverters::GetBOMForCharSet(set, &size), nullptr);
     EXPECT_EQ(size, 0u);
@@ -314,8 +352,8 @@ TEST(VTextConverters, CachedConvertersAreSharedOthersAreNew) {
     c->Release();
     d->Release();
   }
-  for (CharSet set : {kCharSetUTF32BigEndian, kCharSetUTF32RawBigEndian, kCharSetMacRoman,
-                      CharSet(4242)}) {
+  for (CharSet set :
+       {kCharSetUTF32BigEndian, kCharSetUTF32RawBigEndian, kCharSetMacRoman, CharSet(4242)}) {
     SCOPED_TRACE(int(set));
     VToUnicodeConverter* a = tc->RetainToUnicodeConverter(set);
     VToUnicodeConverter* b = tc->RetainToUnicodeConverter(set);

@@ -30,16 +30,13 @@ TEST_F(XMacStringCompareTest, ModesDecideWhatCounts) {
     CompareResult diacritical;  // diacritical set
   };
   const Case cases[] = {
-      {u"Été", u"ete", 0, 1},
-      {u"ete", u"Été", 0, -1},
-      {u"abc", u"ABC", 0, -1},        // lower case sorts first
-      {u"Ａ", u"A", 0, 0},             // full width equals normal width in both
-      {u"ｶ", u"カ", 0, 0},             // half-width katakana too
-      {u"e\u0301", u"é", 0, 0},        // canonically equivalent forms
-      {u"a", u"b", -1, -1},
-      {u"b", u"a", 1, 1},
-      {u"abc", u"abcd", -1, -1},
-      {u"", u"", 0, 0},
+      {u"Été", u"ete", 0, 1},    {u"ete", u"Été", 0, -1},
+      {u"abc", u"ABC", 0, -1},   // lower case sorts first
+      {u"Ａ", u"A", 0, 0},       // full width equals normal width in both
+      {u"ｶ", u"カ", 0, 0},       // half-width katakana too
+      {u"e\u0301", u"é", 0, 0},  // canonically equivalent forms
+      {u"a", u"b", -1, -1},      {u"b", u"a", 1, 1},
+      {u"abc", u"abcd", -1, -1}, {u"", u"", 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "case " << (&c - cases));
@@ -71,16 +68,14 @@ TEST_F(XMacStringCompareTest, SearchSurvivesThePatternBufferGoingAway) {
   int32 length = 0;
   {
     std::u16string pattern(u"two");
-    EXPECT_EQ(fCompare.FindString(text.data(), int32(text.size()), pattern.data(), 3, false,
-                                  &length),
-              5);
+    EXPECT_EQ(
+        fCompare.FindString(text.data(), int32(text.size()), pattern.data(), 3, false, &length), 5);
   }
   // Same pattern text from another buffer, then a different text.
   std::u16string pattern(u"two");
   const std::u16string text2(u"xxtwo");
-  EXPECT_EQ(fCompare.FindString(text2.data(), int32(text2.size()), pattern.data(), 3, false,
-                                &length),
-            3);
+  EXPECT_EQ(
+      fCompare.FindString(text2.data(), int32(text2.size()), pattern.data(), 3, false, &length), 3);
   EXPECT_EQ(length, 3);
 }
 
@@ -144,10 +139,8 @@ TEST(LocalizeStringTest, AsksTheProcessLocalizerFirst) {
 
 TEST(LocalizeStringTest, FallsBackToTheDefaultText) {
   // No process localizer is set: every key gives the default text.
-  EXPECT_EQ(LocalizeString(VString("MoreInformationsAvailableInLogFile"), "More"),
-            VString("More"));
-  EXPECT_EQ(LocalizeString(VString("Key"), "Plus d’informations"),
-            VString(u"Plus d’informations"));
+  EXPECT_EQ(LocalizeString(VString("MoreInformationsAvailableInLogFile"), "More"), VString("More"));
+  EXPECT_EQ(LocalizeString(VString("Key"), "Plus d’informations"), VString(u"Plus d’informations"));
   const VString none = LocalizeString(VString("Key"), nullptr);
   EXPECT_TRUE(none.IsEmpty());
   EXPECT_FALSE(none.IsNull());

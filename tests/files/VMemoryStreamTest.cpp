@@ -63,19 +63,24 @@ TEST(VPtrStreamTest, SizeAndPositionChanges) {
   const Case cases[] = {
       {"SetSize(0) frees the block", [](VPtrStream& s) { EXPECT_EQ(s.SetSize(0), VE_OK); }, {}, 0},
       {"shrinking keeps the start",
-       [](VPtrStream& s) { EXPECT_EQ(s.SetSize(3), VE_OK); }, {'a', 'b', 'c'}, 3},
+       [](VPtrStream& s) { EXPECT_EQ(s.SetSize(3), VE_OK); },
+       {'a', 'b', 'c'},
+       3},
       {"growing adds cleared bytes",
        [](VPtrStream& s) { EXPECT_EQ(s.SetSize(9), VE_OK); },
-       {'a', 'b', 'c', 'd', 'e', 'f', 0, 0, 0}, 6},
+       {'a', 'b', 'c', 'd', 'e', 'f', 0, 0, 0},
+       6},
       {"shrink then grow shows no stale bytes",
        [](VPtrStream& s) {
          EXPECT_EQ(s.SetSize(2), VE_OK);
          EXPECT_EQ(s.SetSize(5), VE_OK);
        },
-       {'a', 'b', 0, 0, 0}, 2},
+       {'a', 'b', 0, 0, 0},
+       2},
       {"a position past the end extends the data",
        [](VPtrStream& s) { EXPECT_EQ(s.SetPos(8), VE_OK); },
-       {'a', 'b', 'c', 'd', 'e', 'f', 0, 0}, 8},
+       {'a', 'b', 'c', 'd', 'e', 'f', 0, 0},
+       8},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -9,9 +9,9 @@
 #include <functional>
 #include <vector>
 
+#include "StreamTestSupport.h"
 #include "core/CharSet.h"
 #include "core/VString.h"
-#include "StreamTestSupport.h"
 #include "support/ErrorTestSupport.h"
 
 namespace zeft {
@@ -60,38 +60,86 @@ struct StateCase {
 TEST(VStreamStateTest, OpenCloseAndDirectionRules) {
   const CharSet kNoSuchCharSet = CharSet(987654);
   const StateCase cases[] = {
-      {"second OpenReading", [](VPtrStream& s) { s.OpenReading(); return s.OpenReading(); },
+      {"second OpenReading",
+       [](VPtrStream& s) {
+         s.OpenReading();
+         return s.OpenReading();
+       },
        Err(te::kStreamAlreadyOpened), VE_OK, true, false},
-      {"OpenWriting while reading", [](VPtrStream& s) { s.OpenReading(); return s.OpenWriting(); },
+      {"OpenWriting while reading",
+       [](VPtrStream& s) {
+         s.OpenReading();
+         return s.OpenWriting();
+       },
        Err(te::kStreamAlreadyOpened), VE_OK, true, false},
-      {"OpenReading while writing", [](VPtrStream& s) { s.OpenWriting(); return s.OpenReading(); },
+      {"OpenReading while writing",
+       [](VPtrStream& s) {
+         s.OpenWriting();
+         return s.OpenReading();
+       },
        Err(te::kStreamAlreadyOpened), VE_OK, false, true},
-      {"OpenWriting read-only", [](VPtrStream& s) { s.SetReadOnly(true); return s.OpenWriting(); },
+      {"OpenWriting read-only",
+       [](VPtrStream& s) {
+         s.SetReadOnly(true);
+         return s.OpenWriting();
+       },
        Err(te::kStreamNotOpenForWriting), VE_OK, false, false},
-      {"OpenReading write-only", [](VPtrStream& s) { s.SetWriteOnly(true); return s.OpenReading(); },
+      {"OpenReading write-only",
+       [](VPtrStream& s) {
+         s.SetWriteOnly(true);
+         return s.OpenReading();
+       },
        Err(te::kStreamNotOpenForReading), VE_OK, false, false},
-      {"read-only still reads", [](VPtrStream& s) { s.SetReadOnly(true); return s.OpenReading(); },
+      {"read-only still reads",
+       [](VPtrStream& s) {
+         s.SetReadOnly(true);
+         return s.OpenReading();
+       },
        VE_OK, VE_OK, true, false},
       {"CloseReading when closed", [](VPtrStream& s) { return s.CloseReading(); },
        Err(te::kStreamNotOpenForReading), VE_OK, false, false},
-      {"CloseWriting while reading", [](VPtrStream& s) { s.OpenReading(); return s.CloseWriting(); },
+      {"CloseWriting while reading",
+       [](VPtrStream& s) {
+         s.OpenReading();
+         return s.CloseWriting();
+       },
        Err(te::kStreamNotOpenForWriting), VE_OK, true, false},
       {"GetData when closed",
-       [](VPtrStream& s) { uint8 b; return s.GetData(&b, 1); },
+       [](VPtrStream& s) {
+         uint8 b;
+         return s.GetData(&b, 1);
+       },
        Err(te::kStreamNotOpenForReading), Err(te::kStreamNotOpenForReading), false, false},
       {"PutData while reading",
-       [](VPtrStream& s) { s.OpenReading(); uint8 b = 1; return s.PutData(&b, 1); },
+       [](VPtrStream& s) {
+         s.OpenReading();
+         uint8 b = 1;
+         return s.PutData(&b, 1);
+       },
        Err(te::kStreamNotOpenForWriting), Err(te::kStreamNotOpenForWriting), true, false},
       {"GetLongs while writing",
-       [](VPtrStream& s) { s.OpenWriting(); int32 l[1]; int32 n = 1; return s.GetLongs(l, &n); },
+       [](VPtrStream& s) {
+         s.OpenWriting();
+         int32 l[1];
+         int32 n = 1;
+         return s.GetLongs(l, &n);
+       },
        Err(te::kStreamNotOpenForReading), Err(te::kStreamNotOpenForReading), false, true},
-      {"SetPos when closed", [](VPtrStream& s) { return s.SetPos(0); },
-       Err(te::kStreamNotOpened), Err(te::kStreamNotOpened), false, false},
+      {"SetPos when closed", [](VPtrStream& s) { return s.SetPos(0); }, Err(te::kStreamNotOpened),
+       Err(te::kStreamNotOpened), false, false},
       {"SetPosByOffset when closed", [](VPtrStream& s) { return s.SetPosByOffset(0); },
        Err(te::kStreamNotOpened), Err(te::kStreamNotOpened), false, false},
-      {"SetSize while reading", [](VPtrStream& s) { s.OpenReading(); return s.SetSize(0); },
+      {"SetSize while reading",
+       [](VPtrStream& s) {
+         s.OpenReading();
+         return s.SetSize(0);
+       },
        Err(te::kStreamNotOpenForWriting), Err(te::kStreamNotOpenForWriting), true, false},
-      {"Flush while reading", [](VPtrStream& s) { s.OpenReading(); return s.Flush(); },
+      {"Flush while reading",
+       [](VPtrStream& s) {
+         s.OpenReading();
+         return s.Flush();
+       },
        Err(te::kStreamNotOpenForWriting), VE_OK, true, false},
       {"reopen after closing both ways",
        [](VPtrStream& s) {
@@ -120,10 +168,16 @@ TEST(VStreamStateTest, OpenCloseAndDirectionRules) {
        },
        Err(te::kStreamEndOfData), Err(te::kStreamEndOfData), false, false},
       {"OpenWriting without a converter keeps 208 pending",
-       [=](VPtrStream& s) { s.SetCharSet(kNoSuchCharSet); return s.OpenWriting(); },
+       [=](VPtrStream& s) {
+         s.SetCharSet(kNoSuchCharSet);
+         return s.OpenWriting();
+       },
        Err(te::kStreamNoTextConverter), Err(te::kStreamNoTextConverter), false, true},
       {"OpenReading without a converter is refused",
-       [=](VPtrStream& s) { s.SetCharSet(kNoSuchCharSet); return s.OpenReading(); },
+       [=](VPtrStream& s) {
+         s.SetCharSet(kNoSuchCharSet);
+         return s.OpenReading();
+       },
        Err(te::kStreamNoTextConverter), VE_OK, false, false},
   };
   for (const StateCase& c : cases) {
@@ -168,17 +222,30 @@ TEST(VStreamStateTest, SwapFlagAndCharSetSurviveReopening) {
 
 TEST(VStreamErrorTest, FirstWriteErrorIsKeptAndNothingMoves) {
   const std::function<VError(VStream&)> laterCalls[] = {
-      [](VStream& s) { uint8 b = 1; return s.PutData(&b, 1); },
+      [](VStream& s) {
+        uint8 b = 1;
+        return s.PutData(&b, 1);
+      },
       [](VStream& s) { return s.PutByte(7); },
-      [](VStream& s) { const int32 l[2] = {1, 2}; return s.PutLongs(l, 2); },
-      [](VStream& s) { s.SetNeedSwap(true); const int16 w[2] = {1, 2}; return s.PutWords(w, 2); },
+      [](VStream& s) {
+        const int32 l[2] = {1, 2};
+        return s.PutLongs(l, 2);
+      },
+      [](VStream& s) {
+        s.SetNeedSwap(true);
+        const int16 w[2] = {1, 2};
+        return s.PutWords(w, 2);
+      },
       [](VStream& s) { return s.PutHexBytes("\x01", 1); },
       [](VStream& s) { return s.PutText(VString("text")); },
       [](VStream& s) { return s.SetPos(0); },
       [](VStream& s) { return s.SetPosByOffset(-1); },
       [](VStream& s) { return s.SetSize(0); },
       [](VStream& s) { return s.SetCharSet(kCharSetUTF16); },
-      [](VStream& s) { uint8 b; return s.GetData(&b, 1); },
+      [](VStream& s) {
+        uint8 b;
+        return s.GetData(&b, 1);
+      },
       [](VStream& s) { return s.Flush(); },
       [](VStream& s) { return s.CloseWriting(); },
   };
@@ -306,10 +373,14 @@ GetForm Getter(int size) {
   return [size](VStream& s, int32* count) -> VError {
     static int64 buffer[8];
     switch (size) {
-      case 2: return s.GetWords(reinterpret_cast<int16*>(buffer), count);
-      case 4: return s.GetLongs(reinterpret_cast<int32*>(buffer), count);
-      case 8: return s.GetLong8s(buffer, count);
-      default: return s.GetReals(reinterpret_cast<double*>(buffer), count);
+      case 2:
+        return s.GetWords(reinterpret_cast<int16*>(buffer), count);
+      case 4:
+        return s.GetLongs(reinterpret_cast<int32*>(buffer), count);
+      case 8:
+        return s.GetLong8s(buffer, count);
+      default:
+        return s.GetReals(reinterpret_cast<double*>(buffer), count);
     }
   };
 }
@@ -511,8 +582,13 @@ TEST(VStreamSignatureTest, OpenReadingSetsTheByteOrderFromTheSignature) {
       {"opposite order", {0x56, 0x42, 0x41, 0x47, 9}, false, VE_OK, VE_OK, true, 4},
       {"machine order, flag set", {0x47, 0x41, 0x42, 0x56}, true, VE_OK, VE_OK, false, 4},
       {"neither order", {1, 2, 3, 4, 5}, false, Err(te::kStreamBadSignature), VE_OK, false, 0},
-      {"too short", {0x47, 0x41, 0x42}, false, Err(te::kStreamBadSignature),
-       Err(te::kStreamEndOfData), false, 3},
+      {"too short",
+       {0x47, 0x41, 0x42},
+       false,
+       Err(te::kStreamBadSignature),
+       Err(te::kStreamEndOfData),
+       false,
+       3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -638,13 +714,25 @@ TEST(VStreamErrorStackTest, MisuseIsRaised) {
   };
   const uint8 bytes[10] = {};
   const Case cases[] = {
-      {"positioning beyond the end", [](VStream& s) { s.OpenReading(); return s.SetPos(11); },
+      {"positioning beyond the end",
+       [](VStream& s) {
+         s.OpenReading();
+         return s.SetPos(11);
+       },
        te::kStreamEndOfData},
       {"writing to a constant stream", [](VStream& s) { return s.OpenWriting(); },
        te::kStreamNotOpenForWriting},
-      {"reading a closed stream", [](VStream& s) { uint8 b; return s.GetData(&b, 1); },
+      {"reading a closed stream",
+       [](VStream& s) {
+         uint8 b;
+         return s.GetData(&b, 1);
+       },
        te::kStreamNotOpenForReading},
-      {"opening twice", [](VStream& s) { s.OpenReading(); return s.OpenReading(); },
+      {"opening twice",
+       [](VStream& s) {
+         s.OpenReading();
+         return s.OpenReading();
+       },
        te::kStreamAlreadyOpened},
   };
   for (const Case& c : cases) {

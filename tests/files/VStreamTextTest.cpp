@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "StreamTestSupport.h"
 #include "core/CharSet.h"
 #include "core/VString.h"
-#include "StreamTestSupport.h"
 
 namespace zeft {
 namespace {
@@ -32,9 +32,11 @@ TEST(VStreamTextTest, PutTextEncodesWithTheStreamsLineEnds) {
       {"UTF-8 unchanged", kCharSetUTF8, kCRModeNone, u"a\r\nb\rc\n", B("a\r\nb\rc\n")},
       {"UTF-8 multi-byte", kCharSetUTF8, kCRModeLF, u"\u00E9\u20AC\U0001F600",
        B("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80")},
-      {"UTF-16 to CR LF", kCharSetUTF16, kCRModeCRLF, u"a\nb",
-       {'a', 0, 0x0D, 0, 0x0A, 0, 'b', 0}},
-      {"UTF-16 big-endian to LF", kCharSetUTF16BigEndian, kCRModeLF, u"a\r\n\u00E9",
+      {"UTF-16 to CR LF", kCharSetUTF16, kCRModeCRLF, u"a\nb", {'a', 0, 0x0D, 0, 0x0A, 0, 'b', 0}},
+      {"UTF-16 big-endian to LF",
+       kCharSetUTF16BigEndian,
+       kCRModeLF,
+       u"a\r\n\u00E9",
        {0, 'a', 0, 0x0A, 0, 0xE9}},
       {"empty text", kCharSetUTF8, kCRModeCRLF, u"", {}},
   };
@@ -86,8 +88,8 @@ TEST(VStreamTextTest, GetTextRoundTripsInEveryUnicodeCharSet) {
                            VString("")};
   for (CharSet charSet : charSets) {
     for (const VString& text : texts) {
-      SCOPED_TRACE(::testing::Message() << "char set " << charSet << ", " << text.GetLength()
-                                        << " units");
+      SCOPED_TRACE(::testing::Message()
+                   << "char set " << charSet << ", " << text.GetLength() << " units");
       TestPtrStream stream;
       stream.SetCharSet(charSet);
       stream.SetCarriageReturnMode(kCRModeNone);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "StreamTestSupport.h"
 #include "core/VBoolean.h"
 #include "core/VByte.h"
 #include "core/VLong.h"
@@ -13,7 +14,6 @@
 #include "core/VReal.h"
 #include "core/VString.h"
 #include "core/VWord.h"
-#include "StreamTestSupport.h"
 
 namespace zeft {
 namespace {

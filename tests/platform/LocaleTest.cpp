@@ -17,10 +17,18 @@ TEST(Locale, CanonicalTags) {
     const char* tag;
   };
   const Case cases[] = {
-      {"en_US.UTF-8", "en-US"}, {"de_CH", "de-CH"},   {"fr", "fr"},
-      {"sr_RS@latin", "sr-RS"}, {"en-gb", "en-GB"},   {"zh-Hant-TW", "zh-Hant-TW"},
-      {"pt_BR.ISO-8859-1", "pt-BR"}, {"C", ""},        {"POSIX", ""},
-      {"C.UTF-8", ""},          {"", ""},              {"@euro", ""},
+      {"en_US.UTF-8", "en-US"},
+      {"de_CH", "de-CH"},
+      {"fr", "fr"},
+      {"sr_RS@latin", "sr-RS"},
+      {"en-gb", "en-GB"},
+      {"zh-Hant-TW", "zh-Hant-TW"},
+      {"pt_BR.ISO-8859-1", "pt-BR"},
+      {"C", ""},
+      {"POSIX", ""},
+      {"C.UTF-8", ""},
+      {"", ""},
+      {"@euro", ""},
       {"en-US-", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(CanonicalLanguageTag(c.name), c.tag) << c.name;

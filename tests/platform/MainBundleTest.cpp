@@ -41,19 +41,30 @@ TEST_F(MainBundleTest, LocatesTheNearestBundleWithAnInfoPlist) {
   };
   const Case cases[] = {
       {"bundle", {"Foo.app"}, "Foo.app/Contents/MacOS/Foo", "Foo.app"},
-      {"no Info.plist: the executable's folder", {}, "Foo.app/Contents/MacOS/Foo", "Foo.app/Contents/MacOS"},
-      {"nested bundle wins", {"Outer.app", "Outer.app/Contents/Frameworks/Inner.app"},
-       "Outer.app/Contents/Frameworks/Inner.app/Contents/MacOS/Inner", "Outer.app/Contents/Frameworks/Inner.app"},
-      {"nested bundle without Info.plist: the outer one", {"Outer.app"},
-       "Outer.app/Contents/Frameworks/Inner.app/Contents/MacOS/Inner", "Outer.app"},
+      {"no Info.plist: the executable's folder",
+       {},
+       "Foo.app/Contents/MacOS/Foo",
+       "Foo.app/Contents/MacOS"},
+      {"nested bundle wins",
+       {"Outer.app", "Outer.app/Contents/Frameworks/Inner.app"},
+       "Outer.app/Contents/Frameworks/Inner.app/Contents/MacOS/Inner",
+       "Outer.app/Contents/Frameworks/Inner.app"},
+      {"nested bundle without Info.plist: the outer one",
+       {"Outer.app"},
+       "Outer.app/Contents/Frameworks/Inner.app/Contents/MacOS/Inner",
+       "Outer.app"},
       {"executable directly in the bundle", {"Foo.app"}, "Foo.app/Foo", "Foo.app"},
-      {"not a bundle name", {"Foo.apps", "Foo"}, "Foo.apps/Contents/MacOS/Foo", "Foo.apps/Contents/MacOS"},
+      {"not a bundle name",
+       {"Foo.apps", "Foo"},
+       "Foo.apps/Contents/MacOS/Foo",
+       "Foo.apps/Contents/MacOS"},
       {"plain folder", {}, "bin/tool", "bin"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempFolder tree;
-    for (const char* bundle : c.infoPlists) tree.Write(std::string(bundle) + "/Contents/Info.plist", kInfoPlist);
+    for (const char* bundle : c.infoPlists)
+      tree.Write(std::string(bundle) + "/Contents/Info.plist", kInfoPlist);
     std::string executable = tree.Write(c.executable, "");
     EXPECT_EQ(LocateMainBundle(executable), tree.Path(c.expected));
   }
@@ -127,7 +138,8 @@ TEST_F(MainBundleTest, UnusableInfoPlistAnswersFalse) {
 // The probe program, laid out as a bundle by zeft_add_app_bundle, reads its
 // own bundle; what it prints must match what CMake wrote into Info.plist.
 TEST(BundleProbe, FindsAndReadsItsOwnBundle) {
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen("'" ZEFT_BUNDLE_PROBE_PATH "' 2>&1", "r"), ::pclose);
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen("'" ZEFT_BUNDLE_PROBE_PATH "' 2>&1", "r"),
+                                             ::pclose);
   ASSERT_NE(pipe, nullptr);
   std::map<std::string, std::string> printed;
   std::string output;

@@ -96,7 +96,8 @@ std::string BinaryPlist(const BinaryLayout& layout) {
 BinaryLayout Chain(int containers, int fanOut = 1) {
   BinaryLayout layout;
   for (int i = 0; i < containers; ++i)
-    layout.objects.push_back(ArrayObject(std::vector<uint64>(size_t(fanOut), uint64(i + 1)), layout.refSize));
+    layout.objects.push_back(
+        ArrayObject(std::vector<uint64>(size_t(fanOut), uint64(i + 1)), layout.refSize));
   layout.objects.push_back(kTrueObject);
   return layout;
 }
@@ -171,7 +172,8 @@ TEST(PropertyList, XMLAndBinaryFormsReadAlike) {
   plist_dict_set_item(root.get(), "When", plist_new_date(86400, 0));
   plist_dict_set_item(root.get(), "Bytes", plist_new_data("\x00\x7F", 2));
   plist_t list = plist_new_array();
-  plist_array_append_item(list, plist_new_string("\xC3\xA9t\xC3\xA9"));  // non-ASCII: UTF-16 in binary
+  plist_array_append_item(list,
+                          plist_new_string("\xC3\xA9t\xC3\xA9"));  // non-ASCII: UTF-16 in binary
   plist_array_append_item(list, plist_new_dict());
   plist_dict_set_item(root.get(), "List", list);
 
@@ -214,7 +216,7 @@ TEST(PropertyList, HandMadeBinaryLayoutIsRead) {
   auto value = ParsePropertyList(BinaryPlist(layout), error);
   ASSERT_TRUE(value) << error;
   EXPECT_EQ(*value, Value::FromArray({Value::FromBoolean(true), Value::FromBoolean(true),
-                                       Value::FromBoolean(false)}));
+                                      Value::FromBoolean(false)}));
 }
 
 TEST(PropertyList, BinaryDictionaryKeysMayBeASCIIOrUTF16) {
@@ -225,8 +227,8 @@ TEST(PropertyList, BinaryDictionaryKeysMayBeASCIIOrUTF16) {
   std::string error;
   auto value = ParsePropertyList(BinaryPlist(layout), error);
   ASSERT_TRUE(value) << error;
-  EXPECT_EQ(*value, Value::FromDictionary({{"k", Value::FromBoolean(true)},
-                                           {"\xc3\xa9", Value::FromBoolean(true)}}));
+  EXPECT_EQ(*value, Value::FromDictionary(
+                        {{"k", Value::FromBoolean(true)}, {"\xc3\xa9", Value::FromBoolean(true)}}));
 }
 
 TEST(PropertyList, NestingUpToTheCapIsAccepted) {
@@ -266,13 +268,16 @@ TEST(PropertyList, BadInputFailsWithAReason) {
   const Case cases[] = {
       {"empty", "", "is empty"},
       {"not a property list", "hello world", "malformed XML"},
-      {"unclosed XML", std::string(kXMLHead) + "<dict><key>a</key><string>b</string>", "malformed XML"},
+      {"unclosed XML", std::string(kXMLHead) + "<dict><key>a</key><string>b</string>",
+       "malformed XML"},
       {"mismatched XML", XMLPlist("<dict><key>a</key></array>"), "malformed XML"},
       {"unterminated comment", XMLPlist("<!-- never closed <dict/>"), "malformed XML"},
-      {"XML one level too deep", XMLPlist(Nested(kPropertyListMaxDepth + 1, "<true/>")), tooDeep.c_str()},
+      {"XML one level too deep", XMLPlist(Nested(kPropertyListMaxDepth + 1, "<true/>")),
+       tooDeep.c_str()},
       // Deep enough to overflow the stack of a recursive parser or free.
       {"XML nested a million times", XMLPlist(Nested(1000000, "")), tooDeep.c_str()},
-      {"XML opened two million times", std::string(kXMLHead) + Repeat("<array>", 2000000), tooDeep.c_str()},
+      {"XML opened two million times", std::string(kXMLHead) + Repeat("<array>", 2000000),
+       tooDeep.c_str()},
       {"binary one level too deep", BinaryPlist(Chain(kPropertyListMaxDepth + 1)), tooDeep.c_str()},
       {"binary nested 200000 times", BinaryPlist(Chain(200000)), tooDeep.c_str()},
       // 40 levels that each refer twice to the next: 2^41 values once expanded.
@@ -287,11 +292,14 @@ TEST(PropertyList, BadInputFailsWithAReason) {
       {"binary other version", "bplist15" + BinaryPlist(Chain(1)).substr(8), "unsupported binary"},
       {"binary unsupported type", BinaryPlist(uid), "unsupported type"},
       // A NUL in a key aborted the process (UTF-16) or cut the key (ASCII).
-      {"binary key with a NUL", BinaryPlist(DictionaryKeyedBy(std::string("\x53k\0y", 4))), "malformed binary"},
-      {"binary UTF-16 key with a NUL", BinaryPlist(DictionaryKeyedBy(std::string("\x62\0k\0\0", 5))),
+      {"binary key with a NUL", BinaryPlist(DictionaryKeyedBy(std::string("\x53k\0y", 4))),
        "malformed binary"},
-      {"binary key that is no string", BinaryPlist(DictionaryKeyedBy(kTrueObject)), "malformed binary"},
-      {"binary key running past its object", BinaryPlist(DictionaryKeyedBy("\x5Fk")), "malformed binary"},
+      {"binary UTF-16 key with a NUL",
+       BinaryPlist(DictionaryKeyedBy(std::string("\x62\0k\0\0", 5))), "malformed binary"},
+      {"binary key that is no string", BinaryPlist(DictionaryKeyedBy(kTrueObject)),
+       "malformed binary"},
+      {"binary key running past its object", BinaryPlist(DictionaryKeyedBy("\x5Fk")),
+       "malformed binary"},
       {"too large", std::string(kPropertyListMaxFileSize + 1, ' '), "larger than 16777216 bytes"},
   };
   for (const Case& c : cases) {

@@ -123,7 +123,8 @@ TEST_F(VirtualMemoryTest, VirtualFreeOfAMisalignedAddressReportsTheError) {
 TEST_F(VirtualMemoryTest, PhysicalMemoryIsWiredOrPageableButAlwaysUsable) {
   bool firstTry = true;
   size_t size = fPage * 2;
-  auto* block = static_cast<unsigned char*>(VSystem::VirtualAllocPhysicalMemory(size, nullptr, &firstTry));
+  auto* block =
+      static_cast<unsigned char*>(VSystem::VirtualAllocPhysicalMemory(size, nullptr, &firstTry));
   ASSERT_NE(block, nullptr);
   EXPECT_EQ(block[0], 0);
   EXPECT_EQ(block[size - 1], 0);

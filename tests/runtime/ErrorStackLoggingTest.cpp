@@ -119,9 +119,8 @@ TEST_F(ErrorStackLogging, MergeAndFlushLastContext) {
     int32 errorsBelow;
   };
   const Case cases[] = {
-      {false, true, true, {600}, 1},  {false, true, false, {}, 1},
-      {false, false, true, {}, 0},    {true, true, true, {600}, 1},
-      {true, true, false, {}, 1},
+      {false, true, true, {600}, 1}, {false, true, false, {}, 1}, {false, false, true, {}, 0},
+      {true, true, true, {600}, 1},  {true, true, false, {}, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.onlyLevel << c.keep << c.log);
@@ -137,8 +136,9 @@ TEST_F(ErrorStackLogging, MergeAndFlushLastContext) {
         EXPECT_EQ(level.GetContext()->IsSilent(), c.log);
         // The only level gets a copy of itself below it.
         EXPECT_EQ(Stack()->GetContextCount(), levels + (c.onlyLevel && c.keep ? 1 : 0));
-        EXPECT_EQ(Stack()->GetNthContext(levels + (c.onlyLevel && c.keep ? 1 : 0) - 1)->GetErrorCount(),
-                  c.errorsBelow);
+        EXPECT_EQ(
+            Stack()->GetNthContext(levels + (c.onlyLevel && c.keep ? 1 : 0) - 1)->GetErrorCount(),
+            c.errorsBelow);
       };
       if (c.onlyLevel) {
         body();

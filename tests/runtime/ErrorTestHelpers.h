@@ -7,11 +7,11 @@
 #include <map>
 #include <thread>
 
+#include "RuntimeTestHelpers.h"
 #include "core/VString.h"
 #include "process/VProcess.h"
 #include "runtime/VErrorBase.h"
 #include "runtime/VTask.h"
-#include "RuntimeTestHelpers.h"
 #include "xml/ILocalizer.h"
 
 namespace zeft::test {

@@ -28,7 +28,9 @@ using test::StartTask;
 using test::StInstalledLogger;
 using test::TestLogger;
 
-VRefPtr<VErrorBase> MakeError(VError code) { return VRefPtr<VErrorBase>(new VErrorBase(code), kAdoptRef); }
+VRefPtr<VErrorBase> MakeError(VError code) {
+  return VRefPtr<VErrorBase>(new VErrorBase(code), kAdoptRef);
+}
 VRefPtr<TestLogger> MakeLogger() { return VRefPtr<TestLogger>(new TestLogger, kAdoptRef); }
 VRefPtr<VValueBag> MakeBag() { return VRefPtr<VValueBag>(new VValueBag, kAdoptRef); }
 
@@ -71,7 +73,9 @@ class StProcessFromBundle {
 // Sets the calling task's properties for the length of a scope.
 class StTaskProperties {
  public:
-  explicit StTaskProperties(const VValueBag* properties) { VTask::GetCurrent()->SetProperties(properties); }
+  explicit StTaskProperties(const VValueBag* properties) {
+    VTask::GetCurrent()->SetProperties(properties);
+  }
   ~StTaskProperties() { VTask::GetCurrent()->SetProperties(nullptr); }
   StTaskProperties(const StTaskProperties&) = delete;
   StTaskProperties& operator=(const StTaskProperties&) = delete;
@@ -86,11 +90,11 @@ TEST(EMessageLevel, WordsAndMaskBits) {
     uint32 bit;
   };
   const Case cases[] = {
-      {kMessageLevelDump, "DUMP", 0x01},    {kMessageLevelTrace, "TRACE", 0x02},
+      {kMessageLevelDump, "DUMP", 0x01},     {kMessageLevelTrace, "TRACE", 0x02},
       {kMessageLevelAssert, "ASSERT", 0x04}, {kMessageLevelDebug, "DEBUG", 0x08},
-      {kMessageLevelInfo, "INFO", 0x10},    {kMessageLevelWarning, "WARN", 0x20},
-      {kMessageLevelError, "ERROR", 0x40},  {kMessageLevelFatal, "FATAL", 0x80},
-      {EMessageLevel(8), "INFO", 0x100},    {EMessageLevel(-1), "INFO", 0x80000000},
+      {kMessageLevelInfo, "INFO", 0x10},     {kMessageLevelWarning, "WARN", 0x20},
+      {kMessageLevelError, "ERROR", 0x40},   {kMessageLevelFatal, "FATAL", 0x80},
+      {EMessageLevel(8), "INFO", 0x100},     {EMessageLevel(-1), "INFO", 0x80000000},
       {EMessageLevel(38), "INFO", 0x40},
   };
   for (const Case& c : cases) {

@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
+#include "RuntimeTestHelpers.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
-#include "RuntimeTestHelpers.h"
 
 namespace zeft {
 namespace {

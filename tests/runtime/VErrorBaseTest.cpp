@@ -42,7 +42,9 @@ std::string Dump(const VErrorBase& error) {
   return Text(text);
 }
 
-VRefPtr<VErrorBase> MakeError(VError code) { return VRefPtr<VErrorBase>(new VErrorBase(code), kAdoptRef); }
+VRefPtr<VErrorBase> MakeError(VError code) {
+  return VRefPtr<VErrorBase>(new VErrorBase(code), kAdoptRef);
+}
 
 TEST(VErrorBaseText, ErrorStringAndLocationOfEachComponent) {
   struct Case {
@@ -56,7 +58,8 @@ TEST(VErrorBaseText, ErrorStringAndLocationOfEachComponent) {
       {MakeVError(kComponentPosix, ENOENT), "Error code: 2 (POSX)", "component: 'POSX'"},
       {MakeVError(kComponentUpdater, 14), "Error code: 14 (UPNV)", "component: 'UPNV'"},
       {MakeVError(kComponentXML, 7), "Error code: 7 (xmlc)", "component: 'xmlc'"},
-      {MakeVError(kComponentMach, int32(0x80000001)), "Error code: -2147483647 (MACH)", "component: 'MACH'"},
+      {MakeVError(kComponentMach, int32(0x80000001)), "Error code: -2147483647 (MACH)",
+       "component: 'MACH'"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.errorString);
@@ -73,8 +76,8 @@ TEST(VErrorBaseText, ErrorStringAndLocationOfEachComponent) {
 // platform for native codes, else from "error_description", else from the
 // error string.
 TEST(VErrorBaseText, DescriptionLookUpOrder) {
-  TableLocalizer toolboxTexts({{ToolboxError(600), "The file {name} is missing{extra}."},
-                               {ToolboxError(601), ""}});
+  TableLocalizer toolboxTexts(
+      {{ToolboxError(600), "The file {name} is missing{extra}."}, {ToolboxError(601), ""}});
   TableLocalizer posixTexts({{MakeVError(kComponentPosix, EACCES), "No way in."}});
   StLocalizerRegistration toolbox(kComponentToolbox, &toolboxTexts);
   StLocalizerRegistration posix(kComponentPosix, &posixTexts);
@@ -88,21 +91,26 @@ TEST(VErrorBaseText, DescriptionLookUpOrder) {
   const Case cases[] = {
       {"localized, placeholders filled, missing ones removed", ToolboxError(600), nullptr,
        "The file notes.txt is missing."},
-      {"the localizer wins over the parameter", ToolboxError(600), "ignored", "The file notes.txt is missing."},
+      {"the localizer wins over the parameter", ToolboxError(600), "ignored",
+       "The file notes.txt is missing."},
       {"an empty localized text falls to the parameter", ToolboxError(601), "Cannot rename {name}.",
        "Cannot rename notes.txt."},
-      {"declined without parameter: the error string", ToolboxError(602), nullptr, "Error code: 602 (zeft)"},
+      {"declined without parameter: the error string", ToolboxError(602), nullptr,
+       "Error code: 602 (zeft)"},
       {"declined, the parameter with placeholders", ToolboxError(602), "Cannot open {path}{nokey}.",
        "Cannot open /tmp/notes.txt."},
-      {"a native localizer that knows the code", MakeVError(kComponentPosix, EACCES), nullptr, "No way in."},
-      {"a native localizer that declines: the system's text", MakeVError(kComponentPosix, ENOENT), nullptr,
-       strerrordesc_np(ENOENT)},
+      {"a native localizer that knows the code", MakeVError(kComponentPosix, EACCES), nullptr,
+       "No way in."},
+      {"a native localizer that declines: the system's text", MakeVError(kComponentPosix, ENOENT),
+       nullptr, strerrordesc_np(ENOENT)},
       {"an unknown POSIX number has no system text", MakeVError(kComponentPosix, 99999), nullptr,
        "Error code: 99999 (POSX)"},
       {"no platform text for Mach codes", MakeVError(kComponentMach, 5), "Mach said {path}",
        "Mach said /tmp/notes.txt"},
-      {"no platform text for Carbon codes", MakeVError(kComponentCarbon, -43), nullptr, "Error code: -43 (CARB)"},
-      {"no platform text for Cocoa codes", MakeVError(kComponentCocoa, 4), nullptr, "Error code: 4 (COCO)"},
+      {"no platform text for Carbon codes", MakeVError(kComponentCarbon, -43), nullptr,
+       "Error code: -43 (CARB)"},
+      {"no platform text for Cocoa codes", MakeVError(kComponentCocoa, 4), nullptr,
+       "Error code: 4 (COCO)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -156,7 +164,8 @@ TEST(VErrorBaseText, ActionDescription) {
   error->GetActionDescription(text);
   EXPECT_EQ(Text(text), "");
   error->GetBag()->SetString(kPath, VString("/a/b"));
-  error->GetBag()->SetString(ErrorBagKeys::action_description, VString("Check {path}{gone} and retry."));
+  error->GetBag()->SetString(ErrorBagKeys::action_description,
+                             VString("Check {path}{gone} and retry."));
   error->GetActionDescription(text);
   EXPECT_EQ(Text(text), "Check /a/b and retry.");
 }
@@ -346,7 +355,8 @@ TEST(VErrorBase, UserGeneratedAndImportedRecords) {
   EXPECT_EQ(Text(description), "Bad file.");
   EXPECT_EQ(Text(dump), "Bad file.");
 
-  VRefPtr<VErrorImported> imported(new VErrorImported(ToolboxError(900), VString("From afar.")), kAdoptRef);
+  VRefPtr<VErrorImported> imported(new VErrorImported(ToolboxError(900), VString("From afar.")),
+                                   kAdoptRef);
   imported->GetErrorDescription(description);
   EXPECT_EQ(Text(description), "From afar.");
   imported->DumpToString(dump);

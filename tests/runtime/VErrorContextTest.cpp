@@ -30,7 +30,9 @@ using test::StWithoutProcess;
 constinit const StPackedDictionaryKey kWhere("where");
 constinit const StPackedDictionaryKey kDetail("detail");
 
-VRefPtr<VErrorBase> MakeError(VError code) { return VRefPtr<VErrorBase>(new VErrorBase(code), kAdoptRef); }
+VRefPtr<VErrorBase> MakeError(VError code) {
+  return VRefPtr<VErrorBase>(new VErrorBase(code), kAdoptRef);
+}
 
 VErrorTaskContext* Stack() { return VTask::GetErrorContext(false); }
 
@@ -184,7 +186,8 @@ TEST(VErrorTaskContext, ThrowErrorLeavesNoTraceWithoutApplicationObjectOrTask) {
     ASSERT_NE(Stack(), nullptr);
     auto records = test::CurrentErrors();
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].parameters, (std::map<std::string, std::string>{{"p1", "1"}, {"p3", "3"}}));
+    EXPECT_EQ(records[0].parameters,
+              (std::map<std::string, std::string>{{"p1", "1"}, {"p3", "3"}}));
     EXPECT_EQ(VTask::GetCurrent()->GetLastError(), ToolboxError(600));
   });
   RunOnPlainThread([] { _ThrowError(ToolboxError(600)); });  // nothing to crash on
@@ -231,7 +234,8 @@ TEST(VErrorTaskContext, DroppingAndKeepingLevels) {
       keeping.GetContext()->GetParametersForPushedErrors(true)->SetString(kWhere, VString("inner"));
       _ThrowError(ToolboxError(651));
     }
-    Stack()->GetTopContext()->GetParametersForPushedErrors(true)->SetString(kDetail, VString("outer"));
+    Stack()->GetTopContext()->GetParametersForPushedErrors(true)->SetString(kDetail,
+                                                                            VString("outer"));
     {
       StErrorContextInstaller keeping(true, false);
       _ThrowError(ToolboxError(652));

@@ -19,10 +19,12 @@ TEST(NativeErrorMapping, TableRowByRow) {
     VError mapped;
   };
   const Row rows[] = {
-      {Carbon(-108), ToolboxError(100)}, {Carbon(-39), ToolboxError(200)}, {Carbon(-34), ToolboxError(658)},
-      {Carbon(-43), ToolboxError(600)},  {Carbon(-120), ToolboxError(650)}, {Carbon(-45), ToolboxError(5)},
-      {Carbon(-46), ToolboxError(5)},    {Carbon(-192), ToolboxError(401)}, {Carbon(-37), ToolboxError(614)},
-      {Carbon(-54), ToolboxError(5)},    {Carbon(-128), ToolboxError(6)},   {Posix(ENOENT), ToolboxError(600)},
+      {Carbon(-108), ToolboxError(100)}, {Carbon(-39), ToolboxError(200)},
+      {Carbon(-34), ToolboxError(658)},  {Carbon(-43), ToolboxError(600)},
+      {Carbon(-120), ToolboxError(650)}, {Carbon(-45), ToolboxError(5)},
+      {Carbon(-46), ToolboxError(5)},    {Carbon(-192), ToolboxError(401)},
+      {Carbon(-37), ToolboxError(614)},  {Carbon(-54), ToolboxError(5)},
+      {Carbon(-128), ToolboxError(6)},   {Posix(ENOENT), ToolboxError(600)},
       {Posix(EACCES), ToolboxError(5)},
   };
   for (const Row& row : rows) {
@@ -51,11 +53,14 @@ TEST(NativeErrorMapping, Fallbacks) {
       {"Carbon 0", Carbon(0), kFallback, kFallback},
       {"Mach code", MakeVError(kComponentMach, 5), ToolboxError(218), ToolboxError(218)},
       {"Cocoa code", MakeVError(kComponentCocoa, 4), ToolboxError(218), ToolboxError(218)},
-      {"Mach 0 passes unchanged", MakeVError(kComponentMach, 0), kFallback, MakeVError(kComponentMach, 0)},
-      {"Cocoa 0 passes unchanged", MakeVError(kComponentCocoa, 0), kFallback, MakeVError(kComponentCocoa, 0)},
+      {"Mach 0 passes unchanged", MakeVError(kComponentMach, 0), kFallback,
+       MakeVError(kComponentMach, 0)},
+      {"Cocoa 0 passes unchanged", MakeVError(kComponentCocoa, 0), kFallback,
+       MakeVError(kComponentCocoa, 0)},
       {"toolbox error 1 gives the fallback", ToolboxError(1), ToolboxError(657), ToolboxError(657)},
       {"other toolbox errors pass", ToolboxError(600), ToolboxError(657), ToolboxError(600)},
-      {"other components pass", MakeVError(kComponentUpdater, 1), kFallback, MakeVError(kComponentUpdater, 1)},
+      {"other components pass", MakeVError(kComponentUpdater, 1), kFallback,
+       MakeVError(kComponentUpdater, 1)},
       {"success passes", VE_OK, kFallback, VE_OK},
   };
   for (const Case& c : cases) {

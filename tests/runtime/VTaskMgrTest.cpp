@@ -133,12 +133,11 @@ TEST_F(DelayedMessageTest, IsDueAfterItsDelayInTicks) {
     uint32 dueTicks;
   };
   const Case cases[] = {
-      {1000, 1000, 60},
-      {1000, 10, 0},
-      {0xFFFFFFF0u, 1000, 60},          // across the wrap of the tick count
-      {0x7FFFFFF0u, 1000, 60},          // across the sign change
-      {5, 36000000, 2160000},           // ten hours: beyond a 32-bit product
-      {5, 2147483647, 128849018},       // the longest delay
+      {1000, 1000, 60},           {1000, 10, 0},
+      {0xFFFFFFF0u, 1000, 60},     // across the wrap of the tick count
+      {0x7FFFFFF0u, 1000, 60},     // across the sign change
+      {5, 36000000, 2160000},      // ten hours: beyond a 32-bit product
+      {5, 2147483647, 128849018},  // the longest delay
   };
   fReceiver.SetMessagingTask(VTask::GetCurrentID());
   VTaskMgr* manager = VTaskMgr::sInstance;

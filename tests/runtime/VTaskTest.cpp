@@ -6,8 +6,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <string>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -161,7 +161,8 @@ TEST(VTaskTest, WakeUpCutsASleepShort) {
     VTask::Sleep(600000);  // ten minutes: the test would time out
     woke.store(true);
   });
-  ASSERT_TRUE(WaitUntil([&] { return sleeping.load() && task->GetWaitState() == kTaskWaitSleeping; }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return sleeping.load() && task->GetWaitState() == kTaskWaitSleeping; }));
   task->WakeUp();
   EXPECT_TRUE(WaitUntil([&] { return woke.load(); }));
   EXPECT_TRUE(StopTask(task));
@@ -290,7 +291,8 @@ TEST(VTaskTest, TaskLocalDataUsesTheKeysOfTheManager) {
   VTaskMgr* manager = VTaskMgr::sInstance;
   static std::atomic<int> disposed{0};
   disposed.store(0);
-  const size_t key = manager->CreateDataKey([](void* value) { disposed.fetch_add(*static_cast<int*>(value)); });
+  const size_t key =
+      manager->CreateDataKey([](void* value) { disposed.fetch_add(*static_cast<int*>(value)); });
   ASSERT_NE(key, 0u);
   EXPECT_EQ(VTask::GetCurrentData(0), nullptr);
   VTask::SetCurrentData(0, &disposed);  // ignored
@@ -336,10 +338,13 @@ TEST(VTaskDeathTest, TouchingTheGuardPageFaults) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_DEATH(
       {
-        VTask* task = StartTask([] {
-          auto* platform = static_cast<XMacTask_preemptive*>(VTask::GetCurrent()->GetPlatformTask());
-          *static_cast<volatile char*>(platform->GetStackRegion()) = 1;
-        }, kSmallStack);
+        VTask* task = StartTask(
+            [] {
+              auto* platform =
+                  static_cast<XMacTask_preemptive*>(VTask::GetCurrent()->GetPlatformTask());
+              *static_cast<volatile char*>(platform->GetStackRegion()) = 1;
+            },
+            kSmallStack);
         task->WaitForDeath(30000);
       },
       "");

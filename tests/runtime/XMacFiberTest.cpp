@@ -39,19 +39,25 @@ TEST(XMacFiberTest, SwitchesHandTheTurnAround) {
     EXPECT_EQ(GetFiberData(), &mainData);
     EXPECT_EQ(ConvertThreadToFiber(nullptr), nullptr) << "already a fiber";
 
-    game.a = CreateFiberEx(0, kSmallStack, 1, [](void* data) {
-      auto* g = static_cast<PingPong*>(data);
-      g->log.push_back("a1");
-      SwitchToFiber(g->b);
-      g->log.push_back("a2");
-      SwitchToFiber(g->main);
-    }, &game);
-    game.b = CreateFiberEx(0, kSmallStack, 1, [](void* data) {
-      auto* g = static_cast<PingPong*>(data);
-      EXPECT_EQ(GetFiberData(), g);
-      g->log.push_back("b1");
-      SwitchToFiber(g->a);
-    }, &game);
+    game.a = CreateFiberEx(
+        0, kSmallStack, 1,
+        [](void* data) {
+          auto* g = static_cast<PingPong*>(data);
+          g->log.push_back("a1");
+          SwitchToFiber(g->b);
+          g->log.push_back("a2");
+          SwitchToFiber(g->main);
+        },
+        &game);
+    game.b = CreateFiberEx(
+        0, kSmallStack, 1,
+        [](void* data) {
+          auto* g = static_cast<PingPong*>(data);
+          EXPECT_EQ(GetFiberData(), g);
+          g->log.push_back("b1");
+          SwitchToFiber(g->a);
+        },
+        &game);
     ASSERT_NE(game.a, nullptr);
     ASSERT_NE(game.b, nullptr);
 
@@ -71,7 +77,9 @@ TEST(XMacFiberTest, SwitchesHandTheTurnAround) {
 
 TEST(XMacFiberTest, FiberDeletedBeforeRunningRunsNothing) {
   std::atomic<bool> ran{false};
-  void* fiber = CreateFiberEx(0, kSmallStack + 1, 0, [](void* data) { static_cast<std::atomic<bool>*>(data)->store(true); }, &ran);
+  void* fiber = CreateFiberEx(
+      0, kSmallStack + 1, 0, [](void* data) { static_cast<std::atomic<bool>*>(data)->store(true); },
+      &ran);
   ASSERT_NE(fiber, nullptr);
   DeleteFiber(fiber);  // returns after joining its thread
   EXPECT_FALSE(ran.load());
@@ -80,7 +88,8 @@ TEST(XMacFiberTest, FiberDeletedBeforeRunningRunsNothing) {
 TEST(XMacFiberTest, StackIsWholePagesAboveAGuardPage) {
   const size_t page = size_t(sysconf(_SC_PAGESIZE));
   const size_t pages = kSmallStack / page + 20;
-  auto* fiber = XMacFiber::Create(page * pages + 1, [](void*) {}, nullptr);
+  auto* fiber = XMacFiber::Create(
+      page * pages + 1, [](void*) {}, nullptr);
   ASSERT_NE(fiber, nullptr);
   EXPECT_EQ(fiber->GetStackRegionSize(), page * (pages + 1) + page);
   // The lowest page is inaccessible: mincore still sees it mapped.
@@ -98,12 +107,15 @@ TEST(XMacFiberTest, DeletingTheCallingFiberDoesNothing) {
   } holder{nullptr, nullptr, &survived};
   std::thread carrier([&] {
     holder.back = ConvertThreadToFiber(nullptr);
-    holder.self = CreateFiberEx(0, kSmallStack, 0, [](void* data) {
-      auto* h = static_cast<Holder*>(data);
-      DeleteFiber(h->self);
-      h->survived->store(true);
-      SwitchToFiber(h->back);
-    }, &holder);
+    holder.self = CreateFiberEx(
+        0, kSmallStack, 0,
+        [](void* data) {
+          auto* h = static_cast<Holder*>(data);
+          DeleteFiber(h->self);
+          h->survived->store(true);
+          SwitchToFiber(h->back);
+        },
+        &holder);
     SwitchToFiber(holder.self);
     DeleteFiber(holder.self);
     DeleteFiber(holder.back);
@@ -122,7 +134,8 @@ TEST(XMacFiberTest, VoidSchedulerDoesNothing) {
   EXPECT_FALSE(scheduler->RunFiber(nullptr, &notHandled));
   EXPECT_TRUE(notHandled);
   EXPECT_FALSE(scheduler->ExecuteInProcess0());
-  EXPECT_FALSE(scheduler->PostNovuWorkerMessage(nullptr, 0, 0, [](CDBNovuBaseContext*, VDBLanguageContext*) {}));
+  EXPECT_FALSE(scheduler->PostNovuWorkerMessage(nullptr, 0, 0,
+                                                [](CDBNovuBaseContext*, VDBLanguageContext*) {}));
   EXPECT_EQ(scheduler->GetLanguageContextID(nullptr), 0);
   EXPECT_EQ(scheduler->GetLanguageContextCurrentWindowID(nullptr), 0);
   scheduler->Release();

@@ -95,8 +95,9 @@ inline ::testing::AssertionResult HasError(const std::vector<ErrorRecord>& recor
                                        << " among " << ::testing::PrintToString(records);
 }
 
-inline ::testing::AssertionResult HasToolboxError(const std::vector<ErrorRecord>& records, int32 number,
-                                                  const char* key = nullptr, const char* value = nullptr) {
+inline ::testing::AssertionResult HasToolboxError(const std::vector<ErrorRecord>& records,
+                                                  int32 number, const char* key = nullptr,
+                                                  const char* value = nullptr) {
   return HasError(records, ToolboxError(number), key, value);
 }
 

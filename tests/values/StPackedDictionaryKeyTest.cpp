@@ -44,7 +44,11 @@ TEST(StPackedDictionaryKeyTest, HashFollowsLengthAndCountedBytes) {
   EXPECT_EQ(StPackedDictionaryKey("abc").GetHash(), abc);
   struct Case {
     std::string text;
-  } cases[] = {{""}, {"a"}, {"sixteen_bytes_ok"}, {"seventeen_bytes_x"}, {std::string(255, 'z')},
+  } cases[] = {{""},
+               {"a"},
+               {"sixteen_bytes_ok"},
+               {"seventeen_bytes_x"},
+               {std::string(255, 'z')},
                {"\xC3\xA9t\xC3\xA9"}};
   for (const Case& c : cases) {
     StPackedDictionaryKey key(c.text.data(), c.text.size());
@@ -98,8 +102,8 @@ TEST(StPackedDictionaryKeyTest, OverLongKeysAreInvalidOnEveryPath) {
     bool valid;
   } cases[] = {
       {"pointer and length 256", StPackedDictionaryKey(longText.data(), longText.size()), false},
-      {"borrowed 256", StPackedDictionaryKey(longText.data(), longText.size(),
-                                             StPackedDictionaryKey::BorrowTag{}),
+      {"borrowed 256",
+       StPackedDictionaryKey(longText.data(), longText.size(), StPackedDictionaryKey::BorrowTag{}),
        false},
       {"string of 256 ASCII", StPackedDictionaryKey(longString), false},
       {"string of 300 ASCII", StPackedDictionaryKey(VString(std::string(300, 'q').c_str())), false},

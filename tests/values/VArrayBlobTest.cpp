@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "ValueTestSupport.h"
 #include "core/VLong.h"
 #include "core/VLong8.h"
 #include "core/VString.h"
-#include "ValueTestSupport.h"
 #include "values/VArrayBlob.h"
 #include "values/VArrayImage.h"
 #include "values/VArrayLong.h"

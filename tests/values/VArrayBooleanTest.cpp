@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
+#include "ValueTestSupport.h"
 #include "core/VBoolean.h"
 #include "core/VLong.h"
-#include "ValueTestSupport.h"
 #include "values/VArrayBoolean.h"
 
 namespace zeft {

@@ -10,13 +10,13 @@
 #include <memory>
 #include <vector>
 
+#include "ValueTestSupport.h"
 #include "core/VByte.h"
 #include "core/VLong.h"
 #include "core/VLong8.h"
 #include "core/VReal.h"
 #include "core/VString.h"
 #include "core/VWord.h"
-#include "ValueTestSupport.h"
 #include "values/VArrayBoolean.h"
 #include "values/VArrayByte.h"
 #include "values/VArrayDuration.h"
@@ -339,7 +339,7 @@ TEST(VArrayNumbers, StreamFormsInBothByteOrders) {
          a->AppendTime(t);
          return a;
        },
-       {0}, // filled below from the stamp the time keeps
+       {0},  // filled below from the stamp the time keeps
        8},
   };
   for (const Case& c : cases) {

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "core/VString.h"
+#include "values/ISortable.h"
 #include "values/VArrayBoolean.h"
 #include "values/VArrayLong.h"
 #include "values/VArrayReal.h"
 #include "values/VArraySort.h"
 #include "values/VArrayString.h"
-#include "values/ISortable.h"
 
 namespace zeft {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "ValueTestSupport.h"
 #include "core/VLong.h"
 #include "core/VString.h"
-#include "ValueTestSupport.h"
 #include "values/VArrayString.h"
 
 namespace zeft {

@@ -7,11 +7,11 @@
 #include <memory>
 #include <vector>
 
+#include "ValueTestSupport.h"
 #include "core/VLong.h"
 #include "core/VString.h"
 #include "files/VConstPtrStream.h"
 #include "files/VPtrStream.h"
-#include "ValueTestSupport.h"
 #include "values/VArrayBlob.h"
 #include "values/VArrayBoolean.h"
 #include "values/VArrayByte.h"
@@ -118,29 +118,21 @@ TEST(VArrayValue, InsertAndDeleteAtEveryPlace) {
     bool accepted;
     std::vector<int32> after;
   } const cases[] = {
-      {true, 3, 2, true, {7, 8, 0, 0}},
-      {true, 1, 1, true, {0, 7, 8}},
-      {true, 2, 1, true, {7, 0, 8}},
-      {true, 2, 0, true, {7, 8}},
-      {true, 0, 1, false, {7, 8}},
-      {true, 4, 1, false, {7, 8}},
-      {true, 1, -1, false, {7, 8}},
-      {false, 1, 1, true, {8}},
-      {false, 2, 1, true, {7}},
-      {false, 1, 2, true, {}},
-      {false, 2, 0, true, {7, 8}},
-      {false, 2, 2, false, {7, 8}},
-      {false, 0, 1, false, {7, 8}},
-      {false, 3, 1, false, {7, 8}},
-      {false, 1, -1, false, {7, 8}},
-      {false, 2, INT32_MAX, false, {7, 8}},
+      {true, 3, 2, true, {7, 8, 0, 0}}, {true, 1, 1, true, {0, 7, 8}},
+      {true, 2, 1, true, {7, 0, 8}},    {true, 2, 0, true, {7, 8}},
+      {true, 0, 1, false, {7, 8}},      {true, 4, 1, false, {7, 8}},
+      {true, 1, -1, false, {7, 8}},     {false, 1, 1, true, {8}},
+      {false, 2, 1, true, {7}},         {false, 1, 2, true, {}},
+      {false, 2, 0, true, {7, 8}},      {false, 2, 2, false, {7, 8}},
+      {false, 0, 1, false, {7, 8}},     {false, 3, 1, false, {7, 8}},
+      {false, 1, -1, false, {7, 8}},    {false, 2, INT32_MAX, false, {7, 8}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << (c.insert ? "Insert(" : "Delete(") << c.position << ", "
-                                    << c.count << ")");
+    SCOPED_TRACE(testing::Message()
+                 << (c.insert ? "Insert(" : "Delete(") << c.position << ", " << c.count << ")");
     VArrayLong array = MakeLongs({7, 8});
-    const bool accepted = c.insert ? array.Insert(c.position, c.count)
-                                   : array.Delete(c.position, c.count);
+    const bool accepted =
+        c.insert ? array.Insert(c.position, c.count) : array.Delete(c.position, c.count);
     EXPECT_EQ(accepted, c.accepted);
     EXPECT_EQ(Longs(array), c.after);
     EXPECT_EQ(array.GetDataSize(), 4 * c.after.size());
@@ -163,14 +155,9 @@ TEST(VArrayValue, MoveElementsGuards) {
     int32 count;
     std::vector<int32> after;
   } const cases[] = {
-      {0, 2, 2, {1, 2, 1, 2, 5}},
-      {2, 0, 3, {3, 4, 5, 4, 5}},
-      {1, 1, 2, {1, 2, 3, 4, 5}},
-      {0, 1, 0, {1, 2, 3, 4, 5}},
-      {3, 0, 3, {1, 2, 3, 4, 5}},
-      {0, 3, 3, {1, 2, 3, 4, 5}},
-      {-1, 0, 1, {1, 2, 3, 4, 5}},
-      {0, -1, 1, {1, 2, 3, 4, 5}},
+      {0, 2, 2, {1, 2, 1, 2, 5}},  {2, 0, 3, {3, 4, 5, 4, 5}},  {1, 1, 2, {1, 2, 3, 4, 5}},
+      {0, 1, 0, {1, 2, 3, 4, 5}},  {3, 0, 3, {1, 2, 3, 4, 5}},  {0, 3, 3, {1, 2, 3, 4, 5}},
+      {-1, 0, 1, {1, 2, 3, 4, 5}}, {0, -1, 1, {1, 2, 3, 4, 5}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.from << "->" << c.to << " x" << c.count);

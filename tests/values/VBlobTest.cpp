@@ -5,8 +5,8 @@
 #include <cstring>
 #include <memory>
 
-#include "core/VLong.h"
 #include "ValueTestSupport.h"
+#include "core/VLong.h"
 #include "values/VBlobWithPtr.h"
 #include "values/VConstBlobWithPtr.h"
 
@@ -48,8 +48,8 @@ TEST(VBlob, ReadsPastTheEndCopyOnlyWhatIsThere) {
   const uint8 bytes[6] = {1, 2, 3, 4, 5, 6};
   VBlobWithPtr owning(bytes, 6);
   VConstBlobWithPtr borrowed(bytes, 6);
-  for (const VBlob* blob : {static_cast<const VBlob*>(&owning),
-                            static_cast<const VBlob*>(&borrowed)}) {
+  for (const VBlob* blob :
+       {static_cast<const VBlob*>(&owning), static_cast<const VBlob*>(&borrowed)}) {
     uint8 dest[16];
     std::memset(dest, 0xEE, sizeof(dest));
     size_t got = 99;

@@ -4,10 +4,10 @@
 
 #include <memory>
 
+#include "ValueTestSupport.h"
 #include "core/VLong.h"
 #include "core/VReal.h"
 #include "core/VString.h"
-#include "ValueTestSupport.h"
 #include "values/VDuration.h"
 
 namespace zeft {
@@ -125,9 +125,9 @@ TEST(VDuration, ReadsTheColonForm) {
     const char* text;
     int64 ms;
   } const cases[] = {
-      {"01:02:03", 3723000}, {"02:03", 123000},      {"1:2:3:4", 3723004},
-      {"42", 42000},         {" 1 : 2 : 3 ", 3723000}, {"1::3", 3603000},
-      {"1:2:", 3720000},     {"-5", -5000},          {"1000:0:0", 1000 * kHour},
+      {"01:02:03", 3723000},      {"02:03", 123000}, {"1:2:3:4", 3723004}, {"42", 42000},
+      {" 1 : 2 : 3 ", 3723000},   {"1::3", 3603000}, {"1:2:", 3720000},    {"-5", -5000},
+      {"1000:0:0", 1000 * kHour},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -275,8 +275,7 @@ TEST(VDuration, StreamAndRawForms) {
   uint8 raw[8];
   EXPECT_EQ(d.WriteToPtr(raw, false, 8), raw + 8);
   std::unique_ptr<VValue> loaded(VDuration::sInfo.LoadFromPtr(raw, false));
-  EXPECT_EQ(static_cast<VDuration*>(loaded.get())->ConvertToMilliseconds(),
-            0x0102030405060708LL);
+  EXPECT_EQ(static_cast<VDuration*>(loaded.get())->ConvertToMilliseconds(), 0x0102030405060708LL);
 }
 
 TEST(VDuration, IsRegisteredAsKindNine) {

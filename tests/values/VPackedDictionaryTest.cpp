@@ -46,9 +46,12 @@ TEST(VHashKeyMapTest, BucketCountsFollowTheTable) {
   struct Case {
     size_t slots;
     size_t buckets;
-  } cases[] = {{0, 5},          {4, 5},          {5, 11},         {6, 11},
-               {8, 11},         {9, 23},         {199, 317},      {200, 521},
-               {5778, 9349},    {5779, 15121},   {9350, 24473},   {39603, 64081},
+  } cases[] = {{0, 5},          {4, 5},
+               {5, 11},         {6, 11},
+               {8, 11},         {9, 23},
+               {199, 317},      {200, 521},
+               {5778, 9349},    {5779, 15121},
+               {9350, 24473},   {39603, 64081},
                {39604, 103681}, {2537720636, 4106118251}};
   for (const Case& c : cases) {
     EXPECT_EQ(_VHashKeyMap::_ComputeHashVectorSize(c.slots), c.buckets) << c.slots;
@@ -68,14 +71,13 @@ TEST(VHashKeyMapTest, PutProbesLinearlyAndFailsWhenFull) {
 
 TEST(VPackedDictionaryTest, AppendLaysOutKeysAndFlatValues) {
   Store store;
-  ASSERT_TRUE(store.Append("b", VBoolean(1)));       // 3 bytes: 2 words, padded
+  ASSERT_TRUE(store.Append("b", VBoolean(1)));           // 3 bytes: 2 words, padded
   ASSERT_TRUE(store.Append("long", VLong(0x01020304)));  // 6 bytes: 3 words
-  ASSERT_TRUE(store.Append("s", VString("hi")));     // 2 + 4 + 4 bytes: 5 words
+  ASSERT_TRUE(store.Append("s", VString("hi")));         // 2 + 4 + 4 bytes: 5 words
 
   const Bytes keys = {1, 'b', 4, 'l', 'o', 'n', 'g', 1, 's'};
   EXPECT_EQ(store.GetKeyBuffer(), keys);
-  EXPECT_EQ(BackstoreBytes(store),
-            Words({1, 0x0001, 4, 0x0304, 0x0102, 10, 2, 0, u'h', u'i'}));
+  EXPECT_EQ(BackstoreBytes(store), Words({1, 0x0001, 4, 0x0304, 0x0102, 10, 2, 0, u'h', u'i'}));
   EXPECT_EQ(store.GetNthValueOffset(0), 0u);
   EXPECT_EQ(store.GetNthValueOffset(1), 2u);
   EXPECT_EQ(store.GetNthValueOffset(2), 5u);
@@ -141,9 +143,9 @@ TEST(VPackedDictionaryTest, SameSizeReplacementIsInPlaceOtherwiseCachedUntilPack
 
 TEST(VPackedDictionaryTest, RemovingShiftsLaterOffsets) {
   Store store;
-  store.Append("first", VWord(1));    // 2 words
-  store.Append("second", VLong8(2));  // 5 words
-  store.Append("third", VBoolean(1)); // 2 words
+  store.Append("first", VWord(1));     // 2 words
+  store.Append("second", VLong8(2));   // 5 words
+  store.Append("third", VBoolean(1));  // 2 words
   store.Clear("third");
   EXPECT_EQ(store.GetBackstore().size(), 7u);
   EXPECT_EQ(store.GetKeyBuffer().size(), 6u + 7u);

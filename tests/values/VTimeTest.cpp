@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "process/VSystem.h"
 #include "ValueTestSupport.h"
+#include "process/VSystem.h"
 #include "values/VTime.h"
 
 namespace zeft {
@@ -20,8 +20,8 @@ struct Fields {
 };
 
 std::ostream& operator<<(std::ostream& out, const Fields& f) {
-  return out << f.year << "-" << f.month << "-" << f.day << " " << f.hour << ":" << f.minute
-             << ":" << f.second << "." << f.millisecond;
+  return out << f.year << "-" << f.month << "-" << f.day << " " << f.hour << ":" << f.minute << ":"
+             << f.second << "." << f.millisecond;
 }
 
 Fields UTC(const VTime& t) {
@@ -47,12 +47,12 @@ TEST(VTime, FromUTCTimeValidates) {
     Fields in;
     bool valid;
   } const cases[] = {
-      {{2024, 2, 29, 0, 0, 0, 0}, true},    {{2023, 2, 29, 0, 0, 0, 0}, false},
-      {{1900, 2, 29, 0, 0, 0, 0}, false},   {{2000, 2, 29, 0, 0, 0, 0}, true},
-      {{2024, 1, 1, 24, 0, 0, 0}, false},   {{-1, 1, 1, 0, 0, 0, 0}, false},
-      {{2024, 13, 1, 0, 0, 0, 0}, false},   {{2024, 4, 31, 0, 0, 0, 0}, false},
+      {{2024, 2, 29, 0, 0, 0, 0}, true},     {{2023, 2, 29, 0, 0, 0, 0}, false},
+      {{1900, 2, 29, 0, 0, 0, 0}, false},    {{2000, 2, 29, 0, 0, 0, 0}, true},
+      {{2024, 1, 1, 24, 0, 0, 0}, false},    {{-1, 1, 1, 0, 0, 0, 0}, false},
+      {{2024, 13, 1, 0, 0, 0, 0}, false},    {{2024, 4, 31, 0, 0, 0, 0}, false},
       {{2024, 1, 1, 23, 59, 59, 999}, true}, {{2024, 1, 1, 0, 0, 0, 1000}, false},
-      {{2024, 1, 1, 0, -1, 0, 0}, false},   {{0, 1, 1, 0, 0, 0, 0}, true},
+      {{2024, 1, 1, 0, -1, 0, 0}, false},    {{0, 1, 1, 0, 0, 0, 0}, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.in));
@@ -237,8 +237,7 @@ TEST(VTime, ComparisonIgnoresNull) {
   EXPECT_TRUE(a.EqualToSameKindPtr(&stamp, false));
   const uint64 later = Make(2024, 6, 1).GetStamp();
   EXPECT_EQ(VTime::sInfo.CompareTwoPtrToData(&stamp, &later, false), kCompareLess);
-  EXPECT_EQ(a.CompareTo(static_cast<const VValueSingle&>(Make(2023, 1, 1)), false),
-            kCompareBigger);
+  EXPECT_EQ(a.CompareTo(static_cast<const VValueSingle&>(Make(2023, 1, 1)), false), kCompareBigger);
 }
 
 TEST(VTime, CopiesCarryTheNullState) {
@@ -277,8 +276,8 @@ TEST(VTime, StreamAndRawForms) {
   uint64 raw;
   t.WriteToPtr(&raw, false, 8);
   EXPECT_EQ(raw, t.GetStamp());
-  std::unique_ptr<VValue> loaded(VValue::ValueInfoFromValueKind(kValueKindTime)->LoadFromPtr(
-      &raw, false));
+  std::unique_ptr<VValue> loaded(
+      VValue::ValueInfoFromValueKind(kValueKindTime)->LoadFromPtr(&raw, false));
   EXPECT_EQ(static_cast<VTime*>(loaded.get())->GetStamp(), t.GetStamp());
   std::unique_ptr<VValue> generated(VValue::NewValueFromValueKind(kValueKindTime));
   EXPECT_EQ(static_cast<VTime*>(generated.get())->GetStamp(), 0u);
@@ -325,7 +324,7 @@ TEST(VTimeLocal, SettersCarryAndValidate) {
   EXPECT_TRUE(t.IsNull());
 
   t = Make(2024, 3, 30, 11, 0);  // Saturday 12:00 local, winter time
-  t.SetLocalDay(31);              // Sunday, summer time from 02:00
+  t.SetLocalDay(31);             // Sunday, summer time from 02:00
   EXPECT_EQ(Local(t), (Fields{2024, 3, 31, 12, 0, 0, 0}));
   EXPECT_EQ(UTC(t), (Fields{2024, 3, 31, 10, 0, 0, 0}));
   t.SetLocalDay(32);

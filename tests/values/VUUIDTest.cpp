@@ -5,8 +5,8 @@
 #include <memory>
 #include <set>
 
-#include "core/VString.h"
 #include "ValueTestSupport.h"
+#include "core/VString.h"
 #include "values/VUUID.h"
 
 namespace zeft {
@@ -44,8 +44,9 @@ TEST(VUUID, TextReaders) {
   } const cases[] = {
       {"{00112233-4455-6677-8899-aabbccddeeff}", BytesOf(VUUID(kSample))},
       {kSampleText, BytesOf(VUUID(kSample))},
-      {"abc", {0x61, 0x62, 0x63, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20,
-               0x20, 0x20}},
+      {"abc",
+       {0x61, 0x62, 0x63, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20,
+        0x20}},
       {"", Bytes(16, 0x20)},
       {"00000000000000000000000000000000", Bytes(16, 0)},
   };
@@ -66,8 +67,7 @@ TEST(VUUID, TextReaders) {
 
 TEST(VUUID, CharacterBuffers) {
   VUUID short_text("abc");
-  EXPECT_EQ(BytesOf(short_text),
-            (Bytes{0x61, 0x62, 0x63, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(BytesOf(short_text), (Bytes{0x61, 0x62, 0x63, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   VUUID hex("00112233445566778899aabbccddeeff");
   EXPECT_EQ(TextOf(hex), kSampleText);
   VUUID kept(kSample);

@@ -14,9 +14,9 @@
 #include "core/VString.h"
 #include "core/VWord.h"
 #include "files/StreamTestSupport.h"
+#include "support/ErrorTestSupport.h"
 #include "values/VBagArray.h"
 #include "values/VValueBag.h"
-#include "support/ErrorTestSupport.h"
 
 namespace zeft {
 namespace {
@@ -121,8 +121,8 @@ TEST(VValueBagStreamTest, EmptyBagAndOneBooleanHaveExactBytes) {
   EXPECT_EQ(WriteBag(*bag), expected);
 
   // Big-endian: the tag reads "VBAG" and every count is swapped.
-  expected = {'V', 'B', 'A', 'G', 0, 1, 0, 0,
-              1, 0, 0, 0, 1, 0, 0, 0, 2, 1, 'a', 0, 0, 0, 0, 2, 0, 1, 1, 0};
+  expected = {'V', 'B', 'A', 'G', 0,   1, 0, 0, 1, 0, 0, 0, 1, 0,
+              0,   0,   2,   1,   'a', 0, 0, 0, 0, 2, 0, 1, 1, 0};
   EXPECT_EQ(WriteBag(*bag, true), expected);
 }
 
@@ -285,17 +285,14 @@ TEST(VValueBagStreamTest, MalformedStreamsAreRefused) {
        WithAttributes(keysThen(KeysBlock(1, 2, {1, 'a', 1, 0xFF, 0xFF, 0xFF, 0xFF}), goodWords)),
        endOfData},
       {"huge word count without data",
-       WithAttributes(keysThen(KeysBlock(1, 2, {1, 'a', 0}), {0xFF, 0xFF, 0xFF, 0xFF})),
-       endOfData},
+       WithAttributes(keysThen(KeysBlock(1, 2, {1, 'a', 0}), {0xFF, 0xFF, 0xFF, 0xFF})), endOfData},
       {"fewer words than keys",
        WithAttributes(keysThen(KeysBlock(2, 4, {1, 'a', 1, 'b', 0}), {1, 0, 0, 0, 0, 0})),
        corrupted},
       {"value larger than the words",
-       WithAttributes(keysThen(KeysBlock(1, 2, {1, 'a', 0}), {2, 0, 0, 0, 4, 0, 1, 0})),
-       corrupted},
+       WithAttributes(keysThen(KeysBlock(1, 2, {1, 'a', 0}), {2, 0, 0, 0, 4, 0, 1, 0})), corrupted},
       {"words left after the values",
-       WithAttributes(keysThen(KeysBlock(1, 2, {1, 'a', 0}),
-                               {4, 0, 0, 0, 4, 0, 1, 0, 0, 0, 9, 9})),
+       WithAttributes(keysThen(KeysBlock(1, 2, {1, 'a', 0}), {4, 0, 0, 0, 4, 0, 1, 0, 0, 0, 9, 9})),
        corrupted},
       {"string length past the words",
        WithAttributes(keysThen(KeysBlock(1, 2, {1, 'a', 0}),
@@ -326,12 +323,11 @@ TEST(VValueBagStreamTest, MalformedStreamsAreRefused) {
 
 TEST(VValueBagStreamTest, UnregisteredKindsAreKeptAsTheyAre) {
   // Kind 77 has no descriptor: its entry is the kind word alone.
-  const Bytes stream = WithAttributes(
-      [] {
-        Bytes block = KeysBlock(2, 4, {1, 'u', 1, 'n', 0});
-        Append(block, {4, 0, 0, 0, 77, 0, 4, 0, 9, 0, 0, 0});
-        return block;
-      }());
+  const Bytes stream = WithAttributes([] {
+    Bytes block = KeysBlock(2, 4, {1, 'u', 1, 'n', 0});
+    Append(block, {4, 0, 0, 0, 77, 0, 4, 0, 9, 0, 0, 0});
+    return block;
+  }());
   BagRef bag = NewBag();
   ASSERT_EQ(ReadBag(stream, *bag), VE_OK);
   VLong out(5);

@@ -6,12 +6,12 @@
 #include <functional>
 #include <string>
 
+#include "ValueTestSupport.h"
 #include "core/IRefCountable.h"
 #include "core/VLong.h"
 #include "core/VString.h"
 #include "files/VConstPtrStream.h"
 #include "files/VPtrStream.h"
-#include "ValueTestSupport.h"
 #include "values/VArrayString.h"
 #include "values/VBagArray.h"
 #include "values/VValueBag.h"
@@ -112,7 +112,11 @@ TEST(VValueBagStreamV1, RefusesDamagedStreamsAndStaysEmpty) {
       {"more attributes than names", {.attributeCountDelta = 1}, corrupted},
       {"fewer attributes than names", {.attributeCountDelta = -1}, corrupted},
       {"null attribute name",
-       {.attributeNames = [](VArrayString& n) { n.Insert(1, 1); n.Delete(3, 1); }},
+       {.attributeNames =
+            [](VArrayString& n) {
+              n.Insert(1, 1);
+              n.Delete(3, 1);
+            }},
        corrupted},
       {"empty attribute name",
        {.attributeNames = [](VArrayString& n) { n.FromString(VString(""), 1); }},
@@ -122,7 +126,11 @@ TEST(VValueBagStreamV1, RefusesDamagedStreamsAndStaysEmpty) {
       {"bag kind", {.secondKind = kValueKindBag}, corrupted},
       {"more elements than names", {.elementCountDelta = 1}, corrupted},
       {"null element name",
-       {.elementNames = [](VArrayString& n) { n.SetCount(0); n.SetCount(1); }},
+       {.elementNames =
+            [](VArrayString& n) {
+              n.SetCount(0);
+              n.SetCount(1);
+            }},
        corrupted},
   };
   for (const Case& c : cases) {
@@ -137,8 +145,7 @@ TEST(VValueBagStreamV1, RefusesDamagedStreamsAndStaysEmpty) {
   for (size_t size = 0; size < good.size(); size += 3) {
     SCOPED_TRACE(size);
     BagRef bag(new VValueBag(), kAdoptRef);
-    EXPECT_NE(ReadV1(Bytes(good.begin(), good.begin() + std::ptrdiff_t(size)), *bag, false),
-              VE_OK);
+    EXPECT_NE(ReadV1(Bytes(good.begin(), good.begin() + std::ptrdiff_t(size)), *bag, false), VE_OK);
     EXPECT_TRUE(bag->IsEmpty());
   }
 }

@@ -118,8 +118,7 @@ TEST(VValueBagTest, BagArrayPositionsAndReferences) {
   array->AddTail(a.Get());
   array->AddNth(b.Get(), -3);  // first
   array->AddNth(c.Get(), 99);  // last
-  EXPECT_EQ(NameOf(array->GetNth(1)) + NameOf(array->GetNth(2)) + NameOf(array->GetNth(3)),
-            "bac");
+  EXPECT_EQ(NameOf(array->GetNth(1)) + NameOf(array->GetNth(2)) + NameOf(array->GetNth(3)), "bac");
   EXPECT_EQ(array->Find(c.Get()), 3);
   array->SetNth(c.Get(), 1);
   EXPECT_EQ(b->GetRefCount(), 1);
@@ -189,10 +188,7 @@ TEST(VValueBagTest, PathsSplitIntoKeys) {
     const char* path;
     std::vector<std::string> keys;
   } cases[] = {
-      {"a/b/", {"a", "b"}},
-      {"/a", {"", "a"}},
-      {"a//b", {"a", "", "b"}},
-      {"", {}},
+      {"a/b/", {"a", "b"}},   {"/a", {"", "a"}}, {"a//b", {"a", "", "b"}}, {"", {}},
       {"single", {"single"}},
   };
   for (const Case& c : cases) {

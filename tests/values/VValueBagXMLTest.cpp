@@ -14,9 +14,9 @@
 #include "core/VReal.h"
 #include "core/VString.h"
 #include "files/VConstPtrStream.h"
+#include "support/StringTestSupport.h"
 #include "values/VUUID.h"
 #include "values/VValueBag.h"
-#include "support/StringTestSupport.h"
 
 namespace zeft {
 namespace {

@@ -40,8 +40,8 @@ class Base64Coder {
   // Decodes quadCount quads of source from sourcePos into dest at destPos,
   // advancing both; false at the first character outside the alphabet
   // (sourcePos then points behind it).
-  static bool _DecodeQuads(const uint8* inverse, const uint8* source, size_t quadCount,
-                           uint8* dest, size_t& sourcePos, size_t& destPos);
+  static bool _DecodeQuads(const uint8* inverse, const uint8* source, size_t quadCount, uint8* dest,
+                           size_t& sourcePos, size_t& destPos);
 
   // out becomes the padded standard Base64 text of the bytes (empty when
   // encoding fails).

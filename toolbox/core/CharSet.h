@@ -13,7 +13,7 @@ enum CharSet : int32 {
   kCharSetUTF16BigEndian = 1,
   kCharSetUTF16 = 2,  // machine byte order
   kCharSetUTF32BigEndian = 3,
-  kCharSetUTF32 = 4,  // machine byte order
+  kCharSetUTF32 = 4,              // machine byte order
   kCharSetUTF32RawBigEndian = 5,  // one 32-bit unit per UTF-16 unit
   kCharSetUTF32Raw = 6,
   kCharSetUTF8 = 7,

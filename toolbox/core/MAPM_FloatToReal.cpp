@@ -1,11 +1,11 @@
 #include "core/MAPM_FloatToReal.h"
 
+#include <locale.h>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <locale.h>
 #include <string>
 
 #include "core/CLocale.h"

@@ -85,8 +85,7 @@ void StStringConverterBase::_ResetToInline() {
   std::memset(fInlineBuffer, 0, sizeof(uint32));
 }
 
-void StStringConverterBase::_ConvertString(const UniChar* text, int length,
-                                           size_t terminatorSize) {
+void StStringConverterBase::_ConvertString(const UniChar* text, int length, size_t terminatorSize) {
   fSize = 0;
   fTerminatorSize = terminatorSize;
   if (fConverter == nullptr) {  // moved from
@@ -119,8 +118,7 @@ void StStringConverterBase::_ConvertString(const UniChar* text, int length,
   std::memset(fBuffer + fSize, 0, terminatorSize);
 }
 
-StStringConverter<char>::StStringConverter(const VString& s, CharSet set,
-                                           ECarriageReturnMode mode)
+StStringConverter<char>::StStringConverter(const VString& s, CharSet set, ECarriageReturnMode mode)
     : StStringConverterBase(set, mode) {
   ConvertString(s);
 }

@@ -58,8 +58,7 @@ class StStringConverter;
 template <>
 class StStringConverter<char> : public StStringConverterBase {
  public:
-  StStringConverter(const VString& s, CharSet set,
-                    ECarriageReturnMode mode = kCRModeNone);
+  StStringConverter(const VString& s, CharSet set, ECarriageReturnMode mode = kCRModeNone);
   StStringConverter(const StStringConverter&) = default;
   StStringConverter(StStringConverter&&) noexcept = default;
 

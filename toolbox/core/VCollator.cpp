@@ -56,16 +56,15 @@ bool VCollator::BeginsWithString(const UniChar* text, int32 textLength, const Un
   return begins;
 }
 
-int32 VCollator::_FindLastOccurrence(const UniChar* text, int32 textLength,
-                                     const UniChar* pattern, int32 patternLength,
-                                     bool diacritical, int32* foundLength) {
+int32 VCollator::_FindLastOccurrence(const UniChar* text, int32 textLength, const UniChar* pattern,
+                                     int32 patternLength, bool diacritical, int32* foundLength) {
   int32 last = 0;
   int32 lastLength = 0;
   int32 skipped = 0;  // units of text before the current search
   for (;;) {
     int32 length = 0;
-    const int32 position = FindString(text + skipped, textLength - skipped, pattern,
-                                      patternLength, diacritical, &length);
+    const int32 position = FindString(text + skipped, textLength - skipped, pattern, patternLength,
+                                      diacritical, &length);
     if (position <= 0) break;
     last = skipped + position;
     lastLength = length;
@@ -101,9 +100,11 @@ CompareResult VCollator::CompareString_Like(const UniChar* text, int32 textLengt
                                                      diacritical);
 }
 
-CompareResult VCollator::_CompareString_Like_IgnoreWildCharInMiddle(
-    const UniChar* text, int32 textLength, const UniChar* pattern, int32 patternLength,
-    bool diacritical) {
+CompareResult VCollator::_CompareString_Like_IgnoreWildCharInMiddle(const UniChar* text,
+                                                                    int32 textLength,
+                                                                    const UniChar* pattern,
+                                                                    int32 patternLength,
+                                                                    bool diacritical) {
   const UniChar wild = fWildChar;
   const bool wildFirst = patternLength > 0 && pattern[0] == wild;
   const bool wildLast = patternLength > 0 && pattern[patternLength - 1] == wild;
@@ -127,9 +128,11 @@ CompareResult VCollator::_CompareString_Like_IgnoreWildCharInMiddle(
              : mismatch;
 }
 
-CompareResult VCollator::_CompareString_Like_SupportWildCharInMiddle(
-    const UniChar* text, int32 textLength, const UniChar* pattern, int32 patternLength,
-    bool diacritical) {
+CompareResult VCollator::_CompareString_Like_SupportWildCharInMiddle(const UniChar* text,
+                                                                     int32 textLength,
+                                                                     const UniChar* pattern,
+                                                                     int32 patternLength,
+                                                                     bool diacritical) {
   if (patternLength <= 0) return CompareString(text, textLength, pattern, 0, diacritical);
   const UniChar wild = fWildChar;
   int32 t = 0;  // text cursor
@@ -163,12 +166,12 @@ CompareResult VCollator::_CompareString_Like_SupportWildCharInMiddle(
     }
     // The last segment must end the text.
     const int32 segmentLength = patternLength - p;
-    const int32 position = _FindLastOccurrence(text + t, textLength - t, pattern + p,
-                                               segmentLength, diacritical, nullptr);
+    const int32 position = _FindLastOccurrence(text + t, textLength - t, pattern + p, segmentLength,
+                                               diacritical, nullptr);
     if (position == 0) return -1;
     const int32 tail = t + position - 1;
-    return CompareString(text + tail, textLength - tail, pattern + p, segmentLength,
-                         diacritical) == 0
+    return CompareString(text + tail, textLength - tail, pattern + p, segmentLength, diacritical) ==
+                   0
                ? 0
                : -1;
   }

@@ -46,8 +46,7 @@ class VCollator : public VObject, public IRefCountable {
                            int32 patternLength, bool diacritical, int32* foundLength) = 0;
   // Position of the last occurrence (occurrences may overlap).
   virtual int32 ReversedFindString(const UniChar* text, int32 textLength, const UniChar* pattern,
-                                   int32 patternLength, bool diacritical,
-                                   int32* foundLength) = 0;
+                                   int32 patternLength, bool diacritical, int32* foundLength) = 0;
   // Whether text starts (ends) with pattern; foundLength receives the
   // length of the text that matched.
   virtual bool BeginsWithString(const UniChar* text, int32 textLength, const UniChar* pattern,

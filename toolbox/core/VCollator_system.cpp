@@ -37,8 +37,7 @@ bool VCollator_system::EqualString(const UniChar* text, int32 textLength, const 
 int32 VCollator_system::FindString(const UniChar* text, int32 textLength, const UniChar* pattern,
                                    int32 patternLength, bool diacritical, int32* foundLength) {
   if (textLength > 0 && patternLength > 0)
-    return fCompare.FindString(text, textLength, pattern, patternLength, diacritical,
-                               foundLength);
+    return fCompare.FindString(text, textLength, pattern, patternLength, diacritical, foundLength);
   if (foundLength != nullptr) *foundLength = 0;
   return textLength > 0 ? 1 : 0;
 }
@@ -48,8 +47,7 @@ int32 VCollator_system::ReversedFindString(const UniChar* text, int32 textLength
                                            bool diacritical, int32* foundLength) {
   if (textLength <= 0 || patternLength <= 0)
     return FindString(text, textLength, pattern, patternLength, diacritical, foundLength);
-  return _FindLastOccurrence(text, textLength, pattern, patternLength, diacritical,
-                             foundLength);
+  return _FindLastOccurrence(text, textLength, pattern, patternLength, diacritical, foundLength);
 }
 
 void VCollator_system::GetStringComparisonAlgorithmSignature(VString& signature) const {

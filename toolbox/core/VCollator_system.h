@@ -22,8 +22,8 @@ class VCollator_system : public VCollator {
 
   CompareResult CompareString(const UniChar* text, int32 textLength, const UniChar* other,
                               int32 otherLength, bool diacritical) override;
-  bool EqualString(const UniChar* text, int32 textLength, const UniChar* other,
-                   int32 otherLength, bool diacritical) override;
+  bool EqualString(const UniChar* text, int32 textLength, const UniChar* other, int32 otherLength,
+                   bool diacritical) override;
   int32 FindString(const UniChar* text, int32 textLength, const UniChar* pattern,
                    int32 patternLength, bool diacritical, int32* foundLength) override;
   int32 ReversedFindString(const UniChar* text, int32 textLength, const UniChar* pattern,

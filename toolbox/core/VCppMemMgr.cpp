@@ -328,9 +328,9 @@ void VCppMemMgr::GetStatistics(VMemStats& stats, int32 arena) {
   }
 }
 
-uint64 VCppMemMgr::GetMemStatistics(size_t& out1, size_t& out2, size_t& allocated,
-                                    size_t& out4, size_t& out5, size_t& out6, size_t& out7,
-                                    size_t& out8, size_t& out9) {
+uint64 VCppMemMgr::GetMemStatistics(size_t& out1, size_t& out2, size_t& allocated, size_t& out4,
+                                    size_t& out5, size_t& out6, size_t& out7, size_t& out8,
+                                    size_t& out9) {
   uint64 total = GetAllocatedMem();
   out1 = out2 = out4 = out5 = out6 = out7 = out8 = out9 = 0;
   allocated = size_t(total);

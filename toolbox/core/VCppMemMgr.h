@@ -93,9 +93,8 @@ class VCppMemMgr {
   uint64 GetAllocatedMem();
   void GetMemUsageInfo(size_t& total, size_t& used);
   void GetStatistics(VMemStats& stats, int32 arena);
-  uint64 GetMemStatistics(size_t& out1, size_t& out2, size_t& allocated, size_t& out4,
-                          size_t& out5, size_t& out6, size_t& out7, size_t& out8,
-                          size_t& out9);
+  uint64 GetMemStatistics(size_t& out1, size_t& out2, size_t& allocated, size_t& out4, size_t& out5,
+                          size_t& out6, size_t& out7, size_t& out8, size_t& out9);
   uint64 GetFreeMemory();
   uint64 GetMaxFree();
   uint64 GetMaxUsed();

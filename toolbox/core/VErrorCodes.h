@@ -34,9 +34,7 @@ inline constexpr uint32 kComponentXML = FourCC("xmlc");
 inline constexpr uint32 kComponentJSONClasses = FourCC("NVRT");
 inline constexpr uint32 kComponentUpdater = FourCC("UPNV");
 
-constexpr VError ToolboxError(int32 number) {
-  return MakeVError(kComponentToolbox, number);
-}
+constexpr VError ToolboxError(int32 number) { return MakeVError(kComponentToolbox, number); }
 
 // Toolbox error numbers (component "zeft").
 namespace toolbox_error {

@@ -51,8 +51,7 @@ bool VFromUnicodeConverter::_ConvertGrowing(const UniChar* source, int count, si
       const size_t seen = (produced + consumedUnits - 1) / consumedUnits;
       if (seen > bytesPerUnit) bytesPerUnit = seen;
     }
-    const size_t total =
-        heldBytes + produced + trailingBytes + bytesPerUnit * (size_t(count) + 2);
+    const size_t total = heldBytes + produced + trailingBytes + bytesPerUnit * (size_t(count) + 2);
     uint8* block = static_cast<uint8*>(grow(total));
     if (block == nullptr) {
       ThrowMemFailure();
@@ -91,9 +90,8 @@ bool VFromUnicodeConverter::ConvertRealloc(const UniChar* source, int count, voi
                                            size_t& producedBytes, size_t trailingBytes) {
   const size_t held = producedBytes;
   auto grow = [&block](size_t total) -> void* {
-    void* grown = block != nullptr
-                      ? VObject::sCppMemMgr->Realloc(block, total)
-                      : VObject::sCppMemMgr->Malloc(total, false, kConvertedTextTag);
+    void* grown = block != nullptr ? VObject::sCppMemMgr->Realloc(block, total)
+                                   : VObject::sCppMemMgr->Malloc(total, false, kConvertedTextTag);
     if (grown != nullptr) block = grown;
     return grown;
   };

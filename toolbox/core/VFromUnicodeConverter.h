@@ -54,8 +54,8 @@ class VFromUnicodeConverter : public VObject, public IRefCountable {
  private:
   // The grow-and-convert loop shared by ConvertRealloc and ConvertToBuffer.
   template <class Grow>
-  bool _ConvertGrowing(const UniChar* source, int count, size_t heldBytes,
-                       size_t trailingBytes, Grow grow, size_t& producedBytes);
+  bool _ConvertGrowing(const UniChar* source, int count, size_t heldBytes, size_t trailingBytes,
+                       Grow grow, size_t& producedBytes);
 };
 
 }  // namespace zeft

@@ -78,8 +78,8 @@ const VString& VIntlMgr::GetTimePattern(int32 style) const {
   return (style >= 0 && style < 4) ? fTimePatterns[style] : VString::sEmpty;
 }
 
-bool VIntlMgr::DebugConvertString(void* source, int32 sourceBytes, CharSet sourceSet,
-                                  void* target, int32& targetBytes, CharSet targetSet) {
+bool VIntlMgr::DebugConvertString(void* source, int32 sourceBytes, CharSet sourceSet, void* target,
+                                  int32& targetBytes, CharSet targetSet) {
   if (sourceSet != targetSet) return false;
   int32 count = std::max<int32>(0, std::min(targetBytes, sourceBytes));
   if (count > 0) std::memmove(target, source, size_t(count));

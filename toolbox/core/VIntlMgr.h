@@ -50,10 +50,10 @@ class VBidiRun : public VObject {
   VBidiRun(int32 first, int32 length, int32 level)
       : fFirst(first), fLength(length), fLevel(level) {}
 
-  int32 fFirst;       // 0-based
+  int32 fFirst;  // 0-based
   int32 fLength;
   int32 fReserved = 0;
-  int32 fLevel;       // 0 left to right, 1 right to left
+  int32 fLevel;  // 0 left to right, 1 right to left
 };
 
 class VIntlMgr : public VObject, public IRefCountable {
@@ -235,7 +235,8 @@ class VIntlMgr : public VObject, public IRefCountable {
 
   // The words of the text as (1-based position, length); false without
   // the alphanumeric breaker (bit 0 of `options`).
-  bool GetWordBoundariesWithOptions(const VString& text, std::vector<std::pair<int32, int32>>& words,
+  bool GetWordBoundariesWithOptions(const VString& text,
+                                    std::vector<std::pair<int32, int32>>& words,
                                     uint32 options) const;
   // Whether `word` occurs in `text` as a whole word.
   bool FindWord(const VString& text, const VString& word, const VCompareOptions& options) const;

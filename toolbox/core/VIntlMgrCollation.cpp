@@ -42,8 +42,8 @@ bool VIntlMgr::_InitCollator(DialectCode collatorDialect, uint8 options) {
   if (fCollator == nullptr) {
     // The collator shares this manager's locale only when it follows the
     // same dialect.
-    fCollator = VCollator_system::Create(collatorDialect,
-                                         collatorDialect == fDialect ? this : nullptr);
+    fCollator =
+        VCollator_system::Create(collatorDialect, collatorDialect == fDialect ? this : nullptr);
     fCollatorOptions = options;
   }
   return fCollator != nullptr;
@@ -79,8 +79,7 @@ CompareResult VIntlMgr::CompareString(const UniChar* a, int32 aLength, const Uni
 
 int32 VIntlMgr::FindString(const UniChar* text, int32 textLength, const UniChar* pattern,
                            int32 patternLength, bool diacritical, int32* foundLength) const {
-  return fCollator->FindString(text, textLength, pattern, patternLength, diacritical,
-                               foundLength);
+  return fCollator->FindString(text, textLength, pattern, patternLength, diacritical, foundLength);
 }
 
 UniChar VIntlMgr::GetWildChar() const { return fCollator->GetWildChar(); }
@@ -99,8 +98,8 @@ bool VIntlMgr::FindWord(const VString& text, const VString& word,
     std::vector<std::pair<int32, int32>> words;
     GetWordBoundariesWithOptions(text, words, fKeywordBits);
     for (const auto& [position, length] : words) {
-      if (fCollator->EqualString_Like(text.GetCPointer() + position - 1, length,
-                                      word.GetCPointer(), word.GetLength(), diacritical))
+      if (fCollator->EqualString_Like(text.GetCPointer() + position - 1, length, word.GetCPointer(),
+                                      word.GetLength(), diacritical))
         return true;
     }
     return false;
@@ -143,9 +142,8 @@ void VIntlMgr::FindStrings(const VString& text, const VString& pattern, EFindStr
   int32 position = 1;
   while (position <= length) {
     int32 matched = 0;
-    int32 at = fCollator->FindString(p + position - 1, length - position + 1,
-                                     pattern.GetCPointer(), pattern.GetLength(), diacritical,
-                                     &matched);
+    int32 at = fCollator->FindString(p + position - 1, length - position + 1, pattern.GetCPointer(),
+                                     pattern.GetLength(), diacritical, &matched);
     if (at <= 0) break;
     int32 start = position + at - 1;
     int32 end = start + matched;

@@ -19,8 +19,8 @@ struct DialectRow {
   const char* iso6391;
   const char* iso6392;
   const char* name;
-  const char* region;   // ISO 3166, upper case
-  const char* subTag;   // RFC 3066bis: a lower-case region or a script
+  const char* region;  // ISO 3166, upper case
+  const char* subTag;  // RFC 3066bis: a lower-case region or a script
 };
 
 // Look-ups by code take the first row (1044, 1050 and 1065 appear twice).
@@ -192,186 +192,33 @@ struct CodePair {
 };
 
 const CodePair kMacLanguages[] = {
-    {1, 1036},
-    {2, 1031},
-    {3, 1040},
-    {4, 1043},
-    {5, 1053},
-    {6, 3082},
-    {7, 1030},
-    {8, 2070},
-    {9, 1044},
-    {10, 1037},
-    {11, 1041},
-    {12, 1025},
-    {13, 1035},
-    {14, 1032},
-    {15, 1039},
-    {17, 1055},
-    {18, 1050},
-    {19, 1028},
-    {22, 1054},
-    {23, 1042},
-    {24, 1063},
-    {25, 1045},
-    {26, 1038},
-    {28, 1062},
-    {30, 1080},
-    {31, 1065},
-    {32, 1049},
-    {33, 2052},
-    {36, 1052},
-    {37, 1048},
-    {38, 1029},
-    {39, 1051},
-    {40, 1060},
-    {42, 2074},
-    {44, 1026},
-    {45, 1058},
-    {46, 1059},
-    {80, 1066},
-    {81, 1057},
-    {129, 1069},
-    {130, 1027},
-    {141, 1078},
+    {1, 1036},  {2, 1031},  {3, 1040},  {4, 1043},  {5, 1053},   {6, 3082},   {7, 1030},
+    {8, 2070},  {9, 1044},  {10, 1037}, {11, 1041}, {12, 1025},  {13, 1035},  {14, 1032},
+    {15, 1039}, {17, 1055}, {18, 1050}, {19, 1028}, {22, 1054},  {23, 1042},  {24, 1063},
+    {25, 1045}, {26, 1038}, {28, 1062}, {30, 1080}, {31, 1065},  {32, 1049},  {33, 2052},
+    {36, 1052}, {37, 1048}, {38, 1029}, {39, 1051}, {40, 1060},  {42, 2074},  {44, 1026},
+    {45, 1058}, {46, 1059}, {80, 1066}, {81, 1057}, {129, 1069}, {130, 1027}, {141, 1078},
 };
 
 // Sorted by dialect code.
 const CodePair kScriptCodes[] = {
-    {1025, 5},
-    {1026, 8},
-    {1027, 0},
-    {1028, 2},
-    {1029, 9},
-    {1030, 0},
-    {1031, 0},
-    {1032, 7},
-    {1033, 0},
-    {1034, 0},
-    {1035, 0},
-    {1036, 0},
-    {1037, 6},
-    {1038, 9},
-    {1039, 11},
-    {1040, 0},
-    {1041, 1},
-    {1042, 4},
-    {1043, 0},
-    {1044, 0},
-    {1045, 9},
-    {1046, 0},
-    {1048, 13},
-    {1049, 8},
-    {1050, 10},
-    {1051, 9},
-    {1052, 0},
-    {1053, 0},
-    {1054, 14},
-    {1055, 16},
-    {1057, 0},
-    {1058, 8},
-    {1059, 8},
-    {1060, 10},
-    {1061, 9},
-    {1062, 9},
-    {1063, 9},
-    {1064, 8},
-    {1065, 12},
-    {1066, 15},
-    {1068, 0},
-    {1069, 0},
-    {1070, 0},
-    {1071, 8},
-    {1078, 0},
-    {1080, 11},
-    {1083, 0},
-    {1086, 0},
-    {1091, 9},
-    {1092, 8},
-    {1104, 8},
-    {1106, 0},
-    {1122, 0},
-    {1134, 0},
-    {2049, 5},
-    {2052, 3},
-    {2055, 0},
-    {2057, 0},
-    {2058, 0},
-    {2060, 0},
-    {2064, 0},
-    {2066, 4},
-    {2067, 0},
-    {2068, 0},
-    {2070, 0},
-    {2074, 9},
-    {2077, 0},
-    {2092, 8},
-    {2094, 0},
-    {2107, 0},
-    {2108, 0},
-    {2115, 8},
-    {3073, 5},
-    {3076, 3},
-    {3079, 0},
-    {3081, 0},
-    {3082, 0},
-    {3084, 0},
-    {3098, 8},
-    {3131, 0},
-    {4097, 5},
-    {4100, 2},
-    {4103, 0},
-    {4105, 0},
-    {4106, 0},
-    {4108, 0},
-    {4122, 10},
-    {4155, 0},
-    {5121, 5},
-    {5127, 0},
-    {5129, 0},
-    {5130, 0},
-    {5132, 0},
-    {5146, 0},
-    {5179, 0},
-    {6145, 5},
-    {6153, 0},
-    {6154, 0},
-    {6170, 9},
-    {6203, 0},
-    {7169, 5},
-    {7177, 0},
-    {7178, 0},
-    {7194, 8},
-    {7227, 0},
-    {8193, 5},
-    {8201, 0},
-    {8202, 0},
-    {8251, 0},
-    {9217, 5},
-    {9225, 0},
-    {9226, 0},
-    {9275, 0},
-    {10241, 5},
-    {10249, 0},
-    {10250, 0},
-    {11265, 5},
-    {11273, 0},
-    {11274, 0},
-    {12289, 5},
-    {12298, 0},
-    {13313, 5},
-    {13322, 0},
-    {14337, 5},
-    {14346, 0},
-    {15361, 5},
-    {15370, 0},
-    {16385, 5},
-    {16394, 0},
-    {17418, 0},
-    {18441, 0},
-    {18442, 0},
-    {19466, 0},
-    {20490, 0},
+    {1025, 5},  {1026, 8},  {1027, 0},  {1028, 2},  {1029, 9},  {1030, 0},  {1031, 0},  {1032, 7},
+    {1033, 0},  {1034, 0},  {1035, 0},  {1036, 0},  {1037, 6},  {1038, 9},  {1039, 11}, {1040, 0},
+    {1041, 1},  {1042, 4},  {1043, 0},  {1044, 0},  {1045, 9},  {1046, 0},  {1048, 13}, {1049, 8},
+    {1050, 10}, {1051, 9},  {1052, 0},  {1053, 0},  {1054, 14}, {1055, 16}, {1057, 0},  {1058, 8},
+    {1059, 8},  {1060, 10}, {1061, 9},  {1062, 9},  {1063, 9},  {1064, 8},  {1065, 12}, {1066, 15},
+    {1068, 0},  {1069, 0},  {1070, 0},  {1071, 8},  {1078, 0},  {1080, 11}, {1083, 0},  {1086, 0},
+    {1091, 9},  {1092, 8},  {1104, 8},  {1106, 0},  {1122, 0},  {1134, 0},  {2049, 5},  {2052, 3},
+    {2055, 0},  {2057, 0},  {2058, 0},  {2060, 0},  {2064, 0},  {2066, 4},  {2067, 0},  {2068, 0},
+    {2070, 0},  {2074, 9},  {2077, 0},  {2092, 8},  {2094, 0},  {2107, 0},  {2108, 0},  {2115, 8},
+    {3073, 5},  {3076, 3},  {3079, 0},  {3081, 0},  {3082, 0},  {3084, 0},  {3098, 8},  {3131, 0},
+    {4097, 5},  {4100, 2},  {4103, 0},  {4105, 0},  {4106, 0},  {4108, 0},  {4122, 10}, {4155, 0},
+    {5121, 5},  {5127, 0},  {5129, 0},  {5130, 0},  {5132, 0},  {5146, 0},  {5179, 0},  {6145, 5},
+    {6153, 0},  {6154, 0},  {6170, 9},  {6203, 0},  {7169, 5},  {7177, 0},  {7178, 0},  {7194, 8},
+    {7227, 0},  {8193, 5},  {8201, 0},  {8202, 0},  {8251, 0},  {9217, 5},  {9225, 0},  {9226, 0},
+    {9275, 0},  {10241, 5}, {10249, 0}, {10250, 0}, {11265, 5}, {11273, 0}, {11274, 0}, {12289, 5},
+    {12298, 0}, {13313, 5}, {13322, 0}, {14337, 5}, {14346, 0}, {15361, 5}, {15370, 0}, {16385, 5},
+    {16394, 0}, {17418, 0}, {18441, 0}, {18442, 0}, {19466, 0}, {20490, 0},
 };
 
 // The resolved system dialect; kDialectNotFound until first asked.
@@ -517,8 +364,7 @@ bool VIntlMgr::GetRFC3066BisLanguageCodeWithDialectCode(DialectCode dialect, VSt
 }
 
 bool VIntlMgr::GetDialectCodeWithRFC3066BisLanguageCode(const VString& tag, DialectCode& code,
-                                                        bool fallBackToLanguage,
-                                                        bool primaryOnly) {
+                                                        bool fallBackToLanguage, bool primaryOnly) {
   code = kDialectNotFound;
   // Tags are ASCII; anything else can match no row.
   std::string text;
@@ -540,15 +386,13 @@ bool VIntlMgr::GetDialectCodeWithRFC3066BisLanguageCode(const VString& tag, Dial
     return GetDialectCodeWithRFC3066BisLanguageCode(byDash[0].c_str(), byDash[1].c_str(), code,
                                                     fallBackToLanguage, primaryOnly);
   if (byUnderscore.size() == 2)
-    return GetDialectCodeWithRFC3066BisLanguageCode(byUnderscore[0].c_str(),
-                                                    byUnderscore[1].c_str(), code,
-                                                    fallBackToLanguage, primaryOnly);
+    return GetDialectCodeWithRFC3066BisLanguageCode(
+        byUnderscore[0].c_str(), byUnderscore[1].c_str(), code, fallBackToLanguage, primaryOnly);
   return false;
 }
 
 bool VIntlMgr::GetDialectCodeWithRFC3066BisLanguageCode(const char* language, const char* region,
-                                                        DialectCode& code,
-                                                        bool fallBackToLanguage,
+                                                        DialectCode& code, bool fallBackToLanguage,
                                                         bool primaryOnly) {
   code = kDialectNotFound;
   if (language == nullptr || language[0] == 0) return false;
@@ -662,8 +506,9 @@ DialectCode VIntlMgr::MAC_LanguageCodeToDialectCode(int32 macLanguage) {
 int32 VIntlMgr::DialectCodeToScriptCode(DialectCode dialect) {
   const CodePair* first = std::begin(kScriptCodes);
   const CodePair* last = std::end(kScriptCodes);
-  const CodePair* found = std::lower_bound(
-      first, last, dialect, [](const CodePair& p, DialectCode d) { return DialectCode(p.key) < d; });
+  const CodePair* found =
+      std::lower_bound(first, last, dialect,
+                       [](const CodePair& p, DialectCode d) { return DialectCode(p.key) < d; });
   return (found != last && DialectCode(found->key) == dialect) ? found->value : -1;
 }
 

@@ -97,8 +97,7 @@ void VIntlMgr::ScanTimePattern(const VString& pattern, bool& usesAmPm, VString& 
   });
 }
 
-void VIntlMgr::ScanDatePattern(const VString& pattern, EDateOrder& order,
-                               VString& dateSeparator) {
+void VIntlMgr::ScanDatePattern(const VString& pattern, EDateOrder& order, VString& dateSeparator) {
   char seen[4] = {0, 0, 0, 0};
   int32 count = 0;
   ScanPattern(pattern, [&](UniChar c) {

@@ -69,8 +69,7 @@ void* VMemCppImpl::MallocBig(size_t size, bool objectFlag, int32 tag, bool page)
   const int32 sizeClass = GetStepFromSize(blockSize, &step);
   // Sizes are kept multiples of 16 (not only 8) so that every block, and
   // every page of small blocks, stays 16-byte aligned.
-  blockSize = sizeClass == kLargeChain ? (blockSize + 15) & ~size_t(15)
-                                       : size_t(sizeClass) * 1024;
+  blockSize = sizeClass == kLargeChain ? (blockSize + 15) & ~size_t(15) : size_t(sizeClass) * 1024;
 
   VMemImplBlock* block = nullptr;
   if (sizeClass != kLargeChain) {
@@ -257,7 +256,8 @@ bool VMemCppImpl::CheckPtr(const void* block) {
     const size_t offset = small->GetOffset();
     if (offset < VPageAllocationImpl::kHeaderSize) return false;
     const VPageAllocationImpl* page = VPageAllocationImpl::FromSmallBlock(small);
-    if (page->fBlockSize == 0 || (offset - VPageAllocationImpl::kHeaderSize) % page->fBlockSize != 0)
+    if (page->fBlockSize == 0 ||
+        (offset - VPageAllocationImpl::kHeaderSize) % page->fBlockSize != 0)
       return false;
     return !page->IsBlockFree(small);
   }

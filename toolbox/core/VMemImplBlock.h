@@ -47,9 +47,9 @@ struct VMemImplBlock {
     return reinterpret_cast<VMemImplBlock*>(reinterpret_cast<char*>(this) + GetSize());
   }
   VMemImplBlock* GetPrevious() {
-    return fPrevSize == 0 ? nullptr
-                          : reinterpret_cast<VMemImplBlock*>(reinterpret_cast<char*>(this) -
-                                                             fPrevSize);
+    return fPrevSize == 0
+               ? nullptr
+               : reinterpret_cast<VMemImplBlock*>(reinterpret_cast<char*>(this) - fPrevSize);
   }
 };
 

@@ -27,8 +27,8 @@ struct VMemImplSmallBlock {
 
   char* GetData() { return reinterpret_cast<char*>(this) + kHeaderSize; }
   static VMemImplSmallBlock* FromData(const void* data) {
-    return reinterpret_cast<VMemImplSmallBlock*>(
-        const_cast<char*>(static_cast<const char*>(data)) - kHeaderSize);
+    return reinterpret_cast<VMemImplSmallBlock*>(const_cast<char*>(static_cast<const char*>(data)) -
+                                                 kHeaderSize);
   }
 };
 

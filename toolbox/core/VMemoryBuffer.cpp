@@ -40,8 +40,8 @@ VMemoryBuffer<kGranule, kDivisor, kMaxGrowth>::VMemoryBuffer(VMemoryBuffer&& oth
       fAllocatedSize(std::exchange(other.fAllocatedSize, 0)) {}
 
 template <size_t kGranule, size_t kDivisor, size_t kMaxGrowth>
-VMemoryBuffer<kGranule, kDivisor, kMaxGrowth>& VMemoryBuffer<kGranule, kDivisor, kMaxGrowth>::operator=(
-    VMemoryBuffer&& other) noexcept {
+VMemoryBuffer<kGranule, kDivisor, kMaxGrowth>&
+VMemoryBuffer<kGranule, kDivisor, kMaxGrowth>::operator=(VMemoryBuffer&& other) noexcept {
   if (this != &other) {
     VMemoryBuffer taken(std::move(other));
     Swap(taken);
@@ -103,7 +103,7 @@ bool VMemoryBuffer<kGranule, kDivisor, kMaxGrowth>::SetData(const void* data, si
     // copy it into a new block first so that a failure changes nothing.
     size_t offset = size_t(static_cast<const char*>(data) - fData);
     if (size > fAllocatedSize - offset) return false;  // runs past the block
-    if (size == fAllocatedSize) {  // the whole block: already in place
+    if (size == fAllocatedSize) {                      // the whole block: already in place
       fDataSize = size;
       return true;
     }

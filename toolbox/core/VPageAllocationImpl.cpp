@@ -66,7 +66,8 @@ bool VPageAllocationImpl::Check() const {
   if (fBlockSize == 0 || fCapacity == 0) return false;
   if (fCapacity != (fPageSize - kHeaderSize) / fBlockSize) return false;
   if (fUsedCount > fCapacity || fFreeCount > fCapacity) return false;
-  if (fTop < kHeaderSize || fTop > fPageSize || (fTop - kHeaderSize) % fBlockSize != 0) return false;
+  if (fTop < kHeaderSize || fTop > fPageSize || (fTop - kHeaderSize) % fBlockSize != 0)
+    return false;
   const size_t cut = (fTop - kHeaderSize) / fBlockSize;
   if (size_t(fUsedCount) + fFreeCount != cut) return false;
 

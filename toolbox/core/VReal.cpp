@@ -1,10 +1,10 @@
 #include "core/VReal.h"
 
+#include <locale.h>
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 
 #include "core/CLocale.h"
 #include "core/VString.h"
@@ -92,16 +92,14 @@ CompareResult VReal::CompareToSameKindWithOptions(const VValue* other,
                                                   const VCompareOptions& options) const {
   return CompareReals(fValue, Other(other), options.GetEpsilon(), false);
 }
-bool VReal::EqualToSameKindWithOptions(const VValue* other,
-                                       const VCompareOptions& options) const {
+bool VReal::EqualToSameKindWithOptions(const VValue* other, const VCompareOptions& options) const {
   return CompareToSameKindWithOptions(other, options) == kCompareEqual;
 }
 CompareResult VReal::CompareToSameKindPtrWithOptions(const void* data,
                                                      const VCompareOptions& options) const {
   return CompareReals(fValue, Load(data), options.GetEpsilon(), false);
 }
-bool VReal::EqualToSameKindPtrWithOptions(const void* data,
-                                          const VCompareOptions& options) const {
+bool VReal::EqualToSameKindPtrWithOptions(const void* data, const VCompareOptions& options) const {
   return CompareToSameKindPtrWithOptions(data, options) == kCompareEqual;
 }
 

@@ -130,9 +130,7 @@ VString::VString(UniChar c) : VString() {
   }
 }
 
-VString::VString(const UniChar* text) : VString() {
-  FromUniString(text, UniCStringLength(text));
-}
+VString::VString(const UniChar* text) : VString() { FromUniString(text, UniCStringLength(text)); }
 
 VString::VString(const wchar_t* text) : VString() {
   if (text == nullptr) return;
@@ -484,7 +482,8 @@ void VString::Swap(VString& other) {
         heapSide.fBufferFlags = flags;
         return;
       }
-      std::memcpy(heapSide.fString, inlineSide.fString, size_t(inlineSide.fLength) * sizeof(UniChar));
+      std::memcpy(heapSide.fString, inlineSide.fString,
+                  size_t(inlineSide.fLength) * sizeof(UniChar));
       heapSide.fLength = inlineSide.fLength;
       heapSide.fString[heapSide.fLength] = 0;
     }
@@ -835,8 +834,7 @@ std::string to_string(const VString& s) {
     converter->Convert(s.GetCPointer(), s.GetLength(), &consumed, nullptr, 2147483647, &needed);
     result.resize(needed);
     produced = 0;
-    converter->Convert(s.GetCPointer(), s.GetLength(), &consumed, result.data(), needed,
-                       &produced);
+    converter->Convert(s.GetCPointer(), s.GetLength(), &consumed, result.data(), needed, &produced);
     result.resize(std::min(produced, needed));
   } catch (...) {
     // A conversion that throws ends with what was assigned so far.

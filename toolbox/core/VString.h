@@ -279,22 +279,20 @@ class VString : public VValueSingle {
   CompareResult CompareBeginingToSameKindPtr(const void* data, bool diacritical) const override;
   CompareResult IsTheBeginingToSameKindPtr(const void* data, bool diacritical) const override;
   CompareResult CompareToSameKindPtr_Like(const void* data, bool diacritical) const override;
-  CompareResult Swap_CompareToSameKindPtr_Like(const void* data,
-                                               bool diacritical) const override;
+  CompareResult Swap_CompareToSameKindPtr_Like(const void* data, bool diacritical) const override;
   bool EqualToSameKindPtr_Like(const void* data, bool diacritical) const override;
   bool Swap_EqualToSameKindPtr_Like(const void* data, bool diacritical) const override;
   CompareResult CompareBeginingToSameKindPtr_Like(const void* data,
                                                   bool diacritical) const override;
-  CompareResult IsTheBeginingToSameKindPtr_Like(const void* data,
-                                                bool diacritical) const override;
+  CompareResult IsTheBeginingToSameKindPtr_Like(const void* data, bool diacritical) const override;
   CompareResult CompareToSameKindWithOptions(const VValue* other,
                                              const VCompareOptions& options) const override;
   bool EqualToSameKindWithOptions(const VValue* other,
                                   const VCompareOptions& options) const override;
   CompareResult CompareToSameKindPtrWithOptions(const void* data,
                                                 const VCompareOptions& options) const override;
-  CompareResult Swap_CompareToSameKindPtrWithOptions(
-      const void* data, const VCompareOptions& options) const override;
+  CompareResult Swap_CompareToSameKindPtrWithOptions(const void* data,
+                                                     const VCompareOptions& options) const override;
   bool EqualToSameKindPtrWithOptions(const void* data,
                                      const VCompareOptions& options) const override;
   CompareResult CompareTo(const VValueSingle& value, bool diacritical) const override;
@@ -425,9 +423,8 @@ class VString : public VValueSingle {
                      bool trimSpaces = false) const;
   bool GetSubStrings(UniChar separator, VArrayString& parts, bool keepEmpty = false,
                      bool trimSpaces = false) const;
-  bool GetSubStrings(const VString& separator, std::vector<VString>& parts,
-                     bool keepEmpty = false, bool trimSpaces = false,
-                     bool diacritical = false) const;
+  bool GetSubStrings(const VString& separator, std::vector<VString>& parts, bool keepEmpty = false,
+                     bool trimSpaces = false, bool diacritical = false) const;
   // Removes the leading and trailing spaces (0x20 only).
   void TrimeSpaces();
   // The content becomes the parts with the separator between them; false,
@@ -439,8 +436,8 @@ class VString : public VValueSingle {
   // into `out`, replacing its content; FromJSONString unescapes the text
   // between the quotes of a JSON string. Both return 0 or toolbox error
   // 107 (no room; the target is then unchanged).
-  static constexpr uint32 kJSONWithQuotes = 0x1;    // put the text between quotes
-  static constexpr uint32 kJSONRaw = 0x10;          // no escaping at all
+  static constexpr uint32 kJSONWithQuotes = 0x1;          // put the text between quotes
+  static constexpr uint32 kJSONRaw = 0x10;                // no escaping at all
   static constexpr uint32 kJSONEscapeAmpAndApos = 0x400;  // "&" and "'" as \u escapes
   VError GetJSONString(VString& out, uint32 options) const;
   VError FromJSONString(const VString& json, uint32 options);

@@ -137,8 +137,7 @@ CompareResult VString::CompareToSameKind_Like(const VValue* other, bool diacriti
   return Collation::Current().CompareLike(UnitsOf(*this), UnitsOf(AsString(other)), diacritical);
 }
 
-CompareResult VString::CompareBeginingToSameKind_Like(const VValue* other,
-                                                      bool diacritical) const {
+CompareResult VString::CompareBeginingToSameKind_Like(const VValue* other, bool diacritical) const {
   Units b = UnitsOf(AsString(other));
   return Collation::Current().CompareLike(UnitsOf(*this).Cut(b.length), b, diacritical);
 }
@@ -185,8 +184,7 @@ bool VString::Swap_EqualToSameKindPtr_Like(const void* data, bool diacritical) c
   return Collation::Current().EqualLike(StoredUnits(data), UnitsOf(*this), diacritical);
 }
 
-CompareResult VString::CompareBeginingToSameKindPtr_Like(const void* data,
-                                                         bool diacritical) const {
+CompareResult VString::CompareBeginingToSameKindPtr_Like(const void* data, bool diacritical) const {
   Units b = StoredUnits(data);
   return Collation::Current().CompareLike(UnitsOf(*this).Cut(b.length), b, diacritical);
 }
@@ -229,8 +227,8 @@ CompareResult VString::CompareToSameKindPtrWithOptions(const void* data,
                           : collation.Compare(a, b, options.IsDiacritical());
 }
 
-CompareResult VString::Swap_CompareToSameKindPtrWithOptions(
-    const void* data, const VCompareOptions& options) const {
+CompareResult VString::Swap_CompareToSameKindPtrWithOptions(const void* data,
+                                                            const VCompareOptions& options) const {
   Collation collation(options.GetIntlMgr());
   Units a = StoredUnits(data);
   Units b = UnitsOf(*this);
@@ -348,8 +346,7 @@ CompareResult VString_info::CompareTwoPtrToData_Like(const void* data1, const vo
   return Collation::Current().CompareLike(StoredUnits(data1), StoredUnits(data2), diacritical);
 }
 
-CompareResult VString_info::CompareTwoPtrToDataBegining_Like(const void* data1,
-                                                             const void* data2,
+CompareResult VString_info::CompareTwoPtrToDataBegining_Like(const void* data1, const void* data2,
                                                              bool diacritical) const {
   Units b = StoredUnits(data2);
   return Collation::Current().CompareLike(StoredUnits(data1).Cut(b.length), b, diacritical);

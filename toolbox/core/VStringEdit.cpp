@@ -39,8 +39,8 @@ struct ASCIICaseEqual {
 // Knuth-Morris-Pratt: the 1-based start of the first match, 0 when none.
 // Patterns shorter than 256 units keep their failure table on the stack.
 template <class Equal>
-int32 FindUnits(const UniChar* text, int32 textLength, const UniChar* pattern,
-                int32 patternLength, Equal equal) {
+int32 FindUnits(const UniChar* text, int32 textLength, const UniChar* pattern, int32 patternLength,
+                Equal equal) {
   if (patternLength <= 0) return 1;
   if (textLength < patternLength) return 0;
 
@@ -164,7 +164,8 @@ void VString::AppendUniChars(const UniChar* units, int32 count) {
   // Units taken from this string's own text survive a reallocation at the
   // same offset.
   int64 ownOffset = -1;
-  if (units != nullptr && units >= fString && units < fString + fLength) ownOffset = units - fString;
+  if (units != nullptr && units >= fString && units < fString + fLength)
+    ownOffset = units - fString;
   if (!_EnsureSize(fLength + count, true)) return;
   if (ownOffset >= 0) units = fString + ownOffset;
   if (count > 0) std::memmove(fString + fLength, units, size_t(count) * sizeof(UniChar));
@@ -242,7 +243,8 @@ void VString::AppendULong8(uint64 n) {
 void VString::AppendReal(double r) {
   // "%.14G" in the C locale, whatever the process locale.
   char buffer[64];
-  auto result = std::to_chars(buffer, buffer + sizeof(buffer) - 1, r, std::chars_format::general, 14);
+  auto result =
+      std::to_chars(buffer, buffer + sizeof(buffer) - 1, r, std::chars_format::general, 14);
   *result.ptr = 0;
   for (char* p = buffer; p < result.ptr; ++p) {
     if (*p >= 'a' && *p <= 'z') *p = char(*p - 32);
@@ -311,7 +313,8 @@ void VString::Remove(int32 pos, int32 count) {
 }
 
 void VString::Truncate(int32 newLength, bool keepPairs) {
-  if (keepPairs && newLength >= 1 && newLength <= fLength && IsHighSurrogate(fString[newLength - 1])) {
+  if (keepPairs && newLength >= 1 && newLength <= fLength &&
+      IsHighSurrogate(fString[newLength - 1])) {
     --newLength;
   }
   if (newLength >= fLength) return;
@@ -435,8 +438,8 @@ int32 VString::FindUniChar(UniChar c, int32 start, bool backwards) const {
 int32 VString::FindRawString(const VString& pattern, int32 start) const {
   if (start < 1 || int64(fLength) - start + 1 < pattern.fLength) return 0;
   if (pattern.fLength == 0) return start;
-  int32 found = FindRawString(fString + start - 1, fLength - start + 1, pattern.fString,
-                              pattern.fLength);
+  int32 found =
+      FindRawString(fString + start - 1, fLength - start + 1, pattern.fString, pattern.fLength);
   return found == 0 ? 0 : start + found - 1;
 }
 
@@ -485,8 +488,8 @@ bool VString::BeginsWith(const VString& prefix, bool diacritical) const {
     // A collated match may be longer than the prefix ("ss" for "ß"): a
     // little more of the text is offered.
     int32 offered = int32(std::min<int64>(int64(prefix.fLength) + 16, fLength));
-    return intl->GetCollator()->BeginsWithString(fString, offered, prefix.fString,
-                                                 prefix.fLength, diacritical, nullptr);
+    return intl->GetCollator()->BeginsWithString(fString, offered, prefix.fString, prefix.fLength,
+                                                 diacritical, nullptr);
   }
   if (prefix.fLength > fLength) return false;
   return EqualUnits(fString, prefix.fString, prefix.fLength, diacritical);
@@ -667,8 +670,8 @@ void VString::Exchange(UniChar from, UniChar to, int32 start, int32 maxCount) {
 // ---------------------------------------------------------------------------
 // White space
 
-void VString::RemoveWhiteSpaces(bool leading, bool trailing, int32* outLeading,
-                                int32* outTrailing, VIntlMgr* intl, bool option) {
+void VString::RemoveWhiteSpaces(bool leading, bool trailing, int32* outLeading, int32* outTrailing,
+                                VIntlMgr* intl, bool option) {
   // The settings' spaces when given; else white means space and tab.
   auto isWhite = [intl, option](UniChar c) {
     return intl != nullptr ? intl->IsSpace(c, option) : (c == 0x20 || c == 0x09);
@@ -772,8 +775,8 @@ size_t VString::_ConvertCarriageReturns(T* text, size_t length, size_t capacity,
   bool hasNext = false;
   for (size_t i = length; i-- > 0;) {
     T unit = text[i];
-    bool isLone = (unit == cr && (!hasNext || next != lf)) ||
-                  (unit == lf && (i == 0 || text[i - 1] != cr));
+    bool isLone =
+        (unit == cr && (!hasNext || next != lf)) || (unit == lf && (i == 0 || text[i - 1] != cr));
     if (isLone && --loneIndex < expanded) {
       text[--write] = lf;
       text[--write] = cr;
@@ -786,8 +789,8 @@ size_t VString::_ConvertCarriageReturns(T* text, size_t length, size_t capacity,
   return length + expanded;
 }
 
-template size_t VString::_ConvertCarriageReturns<uint8>(uint8*, size_t, size_t,
-                                                        ECarriageReturnMode, size_t*);
+template size_t VString::_ConvertCarriageReturns<uint8>(uint8*, size_t, size_t, ECarriageReturnMode,
+                                                        size_t*);
 template size_t VString::_ConvertCarriageReturns<UniChar>(UniChar*, size_t, size_t,
                                                           ECarriageReturnMode, size_t*);
 template size_t VString::_ConvertCarriageReturns<uint32>(uint32*, size_t, size_t,
@@ -796,7 +799,8 @@ template size_t VString::_ConvertCarriageReturns<uint32>(uint32*, size_t, size_t
 ECarriageReturnMode VString::GetCarriageReturnMode(ECarriageReturnMode fallback) const {
   for (int32 i = 0; i < fLength; ++i) {
     if (fString[i] == kLF) return kCRModeLF;
-    if (fString[i] == kCR) return (i + 1 < fLength && fString[i + 1] == kLF) ? kCRModeCRLF : kCRModeCR;
+    if (fString[i] == kCR)
+      return (i + 1 < fLength && fString[i + 1] == kLF) ? kCRModeCRLF : kCRModeCR;
   }
   return fallback;
 }
@@ -806,7 +810,8 @@ void VString::ConvertCarriageReturns(ECarriageReturnMode mode) {
   if (FindUniChar(kCR) == 0 && FindUniChar(kLF) == 0) return;
   if (!_EnsureSize(fLength, true)) return;
   size_t needed = 0;
-  size_t length = _ConvertCarriageReturns(fString, size_t(fLength), size_t(fMaxLength), mode, &needed);
+  size_t length =
+      _ConvertCarriageReturns(fString, size_t(fLength), size_t(fMaxLength), mode, &needed);
   if (needed > length) {
     fLength = int32(length);
     if (needed > size_t(kMaxLength)) {
@@ -825,9 +830,9 @@ void ConvertBufferUnits(VMemoryBuffer<>& buffer, ECarriageReturnMode mode) {
   if (buffer.GetDataSize() % sizeof(T) != 0) return;  // not whole units of this set
   size_t length = buffer.GetDataSize() / sizeof(T);
   size_t needed = 0;
-  size_t result = VString::_ConvertCarriageReturns(static_cast<T*>(buffer.GetDataPtr()), length,
-                                                   buffer.GetAllocatedSize() / sizeof(T), mode,
-                                                   &needed);
+  size_t result =
+      VString::_ConvertCarriageReturns(static_cast<T*>(buffer.GetDataPtr()), length,
+                                       buffer.GetAllocatedSize() / sizeof(T), mode, &needed);
   // Grow to the needed size, keeping the partly converted text as data,
   // and convert again: the pairs already written are left alone.
   if (needed > result && buffer.SetSize(result * sizeof(T)) &&
@@ -841,7 +846,8 @@ void ConvertBufferUnits(VMemoryBuffer<>& buffer, ECarriageReturnMode mode) {
 
 }  // namespace
 
-void VString::ConvertCarriageReturns(VMemoryBuffer<>& buffer, CharSet set, ECarriageReturnMode mode) {
+void VString::ConvertCarriageReturns(VMemoryBuffer<>& buffer, CharSet set,
+                                     ECarriageReturnMode mode) {
   if (set == kCharSetUnknown || buffer.GetDataPtr() == nullptr) return;
   if (mode != kCRModeCRLF && mode != kCRModeCR && mode != kCRModeLF) return;
   if (set == kCharSetUTF16) {

@@ -31,13 +31,27 @@ constexpr std::array<EscapeForm, 128> MakeEscapeForms(bool escapeAmpAndApos) {
     EscapeForm& form = forms[size_t(c)];
     char letter = 0;
     switch (c) {
-      case 0x08: letter = 'b'; break;
-      case 0x09: letter = 't'; break;
-      case 0x0A: letter = 'n'; break;
-      case 0x0C: letter = 'f'; break;
-      case 0x0D: letter = 'r'; break;
-      case '"': letter = '"'; break;
-      case '\\': letter = '\\'; break;
+      case 0x08:
+        letter = 'b';
+        break;
+      case 0x09:
+        letter = 't';
+        break;
+      case 0x0A:
+        letter = 'n';
+        break;
+      case 0x0C:
+        letter = 'f';
+        break;
+      case 0x0D:
+        letter = 'r';
+        break;
+      case '"':
+        letter = '"';
+        break;
+      case '\\':
+        letter = '\\';
+        break;
       default:
         if (c < 0x20 || c == 0x7F || (escapeAmpAndApos && (c == '&' || c == '\''))) letter = 'u';
         break;
@@ -72,8 +86,8 @@ int64 EscapedExtraUnits(const UniChar* text, int32 length, bool escapeAmpAndApos
   int64 extra = 0;
   for (int32 i = 0; i < length; ++i) {
     const uint32 c = text[i];
-    const uint32 control = uint32(c < 0x20) | uint32(c == 0x7F) |
-                           (amp & (uint32(c == '&') | uint32(c == '\'')));
+    const uint32 control =
+        uint32(c < 0x20) | uint32(c == 0x7F) | (amp & (uint32(c == '&') | uint32(c == '\'')));
     const uint32 shortControl = uint32(c - 8 < 3) | uint32(c == 12) | uint32(c == 13);
     const uint32 quoteOrBackslash = uint32(c == '"') | uint32(c == '\\');
     extra += int32(5 * control - 4 * shortControl + quoteOrBackslash);
@@ -191,11 +205,21 @@ VError VString::FromJSONString(const VString& json, uint32 options) {
     if (i == length) break;  // a backslash at the end is dropped
     const UniChar e = in[i++];
     switch (e) {
-      case u'b': *dest++ = 0x08; break;
-      case u'f': *dest++ = 0x0C; break;
-      case u'n': *dest++ = 0x0A; break;
-      case u'r': *dest++ = 0x0D; break;
-      case u't': *dest++ = 0x09; break;
+      case u'b':
+        *dest++ = 0x08;
+        break;
+      case u'f':
+        *dest++ = 0x0C;
+        break;
+      case u'n':
+        *dest++ = 0x0A;
+        break;
+      case u'r':
+        *dest++ = 0x0D;
+        break;
+      case u't':
+        *dest++ = 0x09;
+        break;
       case u'u':
         if (length - i >= 4) {
           // Units that are not hexadecimal digits are consumed and add
@@ -211,7 +235,9 @@ VError VString::FromJSONString(const VString& json, uint32 options) {
           *dest++ = u'u';
         }
         break;
-      default: *dest++ = e; break;
+      default:
+        *dest++ = e;
+        break;
     }
   }
   _SetLengthAndTerminate(int32(dest - fString));

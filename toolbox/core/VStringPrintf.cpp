@@ -170,7 +170,7 @@ class Collector {
 // One standard conversion as parsed from the format.
 struct Conversion {
   char format[kMaxFormatBytes + 1];  // "%", flags, width, precision, length, letter
-  int starCount = 0;               // '*' for width and/or precision
+  int starCount = 0;                 // '*' for width and/or precision
   bool widthStar = false;
   bool precisionStar = false;
   char length[3] = {0, 0, 0};  // "", "hh", "h", "l", "ll", "q", "L", "j", "z", "Z", "t"

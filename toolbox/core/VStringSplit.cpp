@@ -40,8 +40,8 @@ bool VString::GetSubStrings(UniChar separator, std::vector<VString>& parts, bool
   bool found = false;
   int32 pos = 0;
   for (;;) {
-    const UniChar* hit = std::char_traits<UniChar>::find(fString + pos, size_t(fLength - pos),
-                                                         separator);
+    const UniChar* hit =
+        std::char_traits<UniChar>::find(fString + pos, size_t(fLength - pos), separator);
     const int32 end = hit != nullptr ? int32(hit - fString) : fLength;
     AppendPiece(parts, fString + pos, end - pos, keepEmpty, trimSpaces);
     if (hit == nullptr) break;
@@ -65,8 +65,8 @@ bool VString::GetSubStrings(UniChar separator, VArrayString& parts, bool keepEmp
   return found;
 }
 
-bool VString::GetSubStrings(const VString& separator, std::vector<VString>& parts,
-                            bool keepEmpty, bool trimSpaces, bool diacritical) const {
+bool VString::GetSubStrings(const VString& separator, std::vector<VString>& parts, bool keepEmpty,
+                            bool trimSpaces, bool diacritical) const {
   parts.clear();
   if (fLength == 0) return false;
   if (separator.fLength == 0) {

@@ -24,8 +24,10 @@ struct CharSetRow {
   uint64 fWeb;
 };
 
-#define ROW(set, mib, name) {CharSet(set), mib, L##name, name, 0}
-#define WEB(set, mib, name) {CharSet(set), mib, L##name, name, 1}
+#define ROW(set, mib, name) \
+  { CharSet(set), mib, L##name, name, 0 }
+#define WEB(set, mib, name) \
+  { CharSet(set), mib, L##name, name, 1 }
 
 // Several rows may share a CharSet (aliases); the first row of a set holds
 // its preferred name. Order matters: look-ups take the first match.
@@ -261,8 +263,7 @@ VToUnicodeConverter* NewOtherToUnicodeConverter(CharSet set) {
   return new VToUnicodeConverter_Void;
 }
 VFromUnicodeConverter* NewOtherFromUnicodeConverter(CharSet set) {
-  if (VFromUnicodeConverter* platform = XMacIntlMgr::NewFromUnicodeConverter(set))
-    return platform;
+  if (VFromUnicodeConverter* platform = XMacIntlMgr::NewFromUnicodeConverter(set)) return platform;
   return new VFromUnicodeConverter_Void;
 }
 
@@ -352,8 +353,7 @@ void VTextConverters::EnumWebCharsets(std::vector<VString>& names,
   }
 }
 
-void VTextConverters::EnumCharsets(std::vector<VString>& names,
-                                   std::vector<CharSet>& sets) const {
+void VTextConverters::EnumCharsets(std::vector<VString>& names, std::vector<CharSet>& sets) const {
   names.clear();
   sets.clear();
   CharSet previous = kCharSetUnknown;
@@ -369,25 +369,39 @@ void VTextConverters::EnumCharsets(std::vector<VString>& names,
 
 VToUnicodeConverter* VTextConverters::_GetCachedToUnicodeConverter(CharSet set) const {
   switch (set) {
-    case kCharSetDefault8Bit: return fDefault8BitToUnicode;
-    case kCharSetUTF16BigEndian: return fSwapToUnicode;
-    case kCharSetUTF16: return fNullToUnicode;
-    case kCharSetUTF32: return fUTF32ToUnicode;
-    case kCharSetUTF32Raw: return fUTF32RawToUnicode;
-    case kCharSetUTF8: return fUTF8ToUnicode;
-    default: return nullptr;
+    case kCharSetDefault8Bit:
+      return fDefault8BitToUnicode;
+    case kCharSetUTF16BigEndian:
+      return fSwapToUnicode;
+    case kCharSetUTF16:
+      return fNullToUnicode;
+    case kCharSetUTF32:
+      return fUTF32ToUnicode;
+    case kCharSetUTF32Raw:
+      return fUTF32RawToUnicode;
+    case kCharSetUTF8:
+      return fUTF8ToUnicode;
+    default:
+      return nullptr;
   }
 }
 
 VFromUnicodeConverter* VTextConverters::_GetCachedFromUnicodeConverter(CharSet set) const {
   switch (set) {
-    case kCharSetDefault8Bit: return fDefault8BitFromUnicode;
-    case kCharSetUTF16BigEndian: return fSwapFromUnicode;
-    case kCharSetUTF16: return fNullFromUnicode;
-    case kCharSetUTF32: return fUTF32FromUnicode;
-    case kCharSetUTF32Raw: return fUTF32RawFromUnicode;
-    case kCharSetUTF8: return fUTF8FromUnicode;
-    default: return nullptr;
+    case kCharSetDefault8Bit:
+      return fDefault8BitFromUnicode;
+    case kCharSetUTF16BigEndian:
+      return fSwapFromUnicode;
+    case kCharSetUTF16:
+      return fNullFromUnicode;
+    case kCharSetUTF32:
+      return fUTF32FromUnicode;
+    case kCharSetUTF32Raw:
+      return fUTF32RawFromUnicode;
+    case kCharSetUTF8:
+      return fUTF8FromUnicode;
+    default:
+      return nullptr;
   }
 }
 
@@ -397,9 +411,12 @@ VToUnicodeConverter* VTextConverters::RetainToUnicodeConverter(CharSet set) {
     return cached;
   }
   switch (set) {
-    case kCharSetUTF32BigEndian: return new VToUnicodeConverter_UTF32(true);
-    case kCharSetUTF32RawBigEndian: return new VToUnicodeConverter_UTF32_Raw(true);
-    default: return NewOtherToUnicodeConverter(set);
+    case kCharSetUTF32BigEndian:
+      return new VToUnicodeConverter_UTF32(true);
+    case kCharSetUTF32RawBigEndian:
+      return new VToUnicodeConverter_UTF32_Raw(true);
+    default:
+      return NewOtherToUnicodeConverter(set);
   }
 }
 
@@ -409,9 +426,12 @@ VFromUnicodeConverter* VTextConverters::RetainFromUnicodeConverter(CharSet set) 
     return cached;
   }
   switch (set) {
-    case kCharSetUTF32BigEndian: return new VFromUnicodeConverter_UTF32(true);
-    case kCharSetUTF32RawBigEndian: return new VFromUnicodeConverter_UTF32_Raw(true);
-    default: return NewOtherFromUnicodeConverter(set);
+    case kCharSetUTF32BigEndian:
+      return new VFromUnicodeConverter_UTF32(true);
+    case kCharSetUTF32RawBigEndian:
+      return new VFromUnicodeConverter_UTF32_Raw(true);
+    default:
+      return NewOtherFromUnicodeConverter(set);
   }
 }
 
@@ -431,8 +451,7 @@ bool VTextConverters::ConvertToVString(const void* bytes, size_t count, CharSet 
 }
 
 bool VTextConverters::ConvertFromVString(const VString& source, int* consumedChars, void* target,
-                                         size_t targetBytes, size_t* producedBytes,
-                                         CharSet set) {
+                                         size_t targetBytes, size_t* producedBytes, CharSet set) {
   if (VFromUnicodeConverter* cached = _GetCachedFromUnicodeConverter(set)) {
     return cached->Convert(source.GetCPointer(), source.GetLength(), consumedChars, target,
                            targetBytes, producedBytes);
@@ -469,12 +488,23 @@ const uint8* VTextConverters::GetBOMForCharSet(CharSet set, size_t* size) {
   const uint8* bom = nullptr;
   size_t bomSize = 0;
   switch (set) {
-    case kCharSetUTF16BigEndian: bom = kBOMUTF16BE, bomSize = sizeof(kBOMUTF16BE); break;
-    case kCharSetUTF16: bom = kBOMUTF16LE, bomSize = sizeof(kBOMUTF16LE); break;
-    case kCharSetUTF32BigEndian: bom = kBOMUTF32BE, bomSize = sizeof(kBOMUTF32BE); break;
-    case kCharSetUTF32: bom = kBOMUTF32LE, bomSize = sizeof(kBOMUTF32LE); break;
-    case kCharSetUTF8: bom = kBOMUTF8, bomSize = sizeof(kBOMUTF8); break;
-    default: break;
+    case kCharSetUTF16BigEndian:
+      bom = kBOMUTF16BE, bomSize = sizeof(kBOMUTF16BE);
+      break;
+    case kCharSetUTF16:
+      bom = kBOMUTF16LE, bomSize = sizeof(kBOMUTF16LE);
+      break;
+    case kCharSetUTF32BigEndian:
+      bom = kBOMUTF32BE, bomSize = sizeof(kBOMUTF32BE);
+      break;
+    case kCharSetUTF32:
+      bom = kBOMUTF32LE, bomSize = sizeof(kBOMUTF32LE);
+      break;
+    case kCharSetUTF8:
+      bom = kBOMUTF8, bomSize = sizeof(kBOMUTF8);
+      break;
+    default:
+      break;
   }
   if (size != nullptr) *size = bomSize;
   return bom;

@@ -60,8 +60,8 @@ bool VToUnicodeConverter_Null::Convert(const void* source, size_t sourceBytes,
   return true;
 }
 
-bool VFromUnicodeConverter_Null::Convert(const UniChar* source, int sourceChars,
-                                         int* consumedChars, void* target, size_t targetMaxBytes,
+bool VFromUnicodeConverter_Null::Convert(const UniChar* source, int sourceChars, int* consumedChars,
+                                         void* target, size_t targetMaxBytes,
                                          size_t* producedBytes) {
   size_t units = UnitsToWrite(source, sourceChars, targetMaxBytes);
   if (target != nullptr && units > 0) std::memcpy(target, source, units * 2);
@@ -86,8 +86,8 @@ bool VToUnicodeConverter_Swap::Convert(const void* source, size_t sourceBytes,
   return true;
 }
 
-bool VFromUnicodeConverter_Swap::Convert(const UniChar* source, int sourceChars,
-                                         int* consumedChars, void* target, size_t targetMaxBytes,
+bool VFromUnicodeConverter_Swap::Convert(const UniChar* source, int sourceChars, int* consumedChars,
+                                         void* target, size_t targetMaxBytes,
                                          size_t* producedBytes) {
   size_t units = UnitsToWrite(source, sourceChars, targetMaxBytes);
   if (target != nullptr) {

@@ -23,8 +23,8 @@ inline void StoreUnit(uint8* p, uint32 v, bool swap) {
 }  // namespace
 
 bool VToUnicodeConverter_UTF32::Convert(const void* source, size_t sourceBytes,
-                                        size_t* consumedBytes, UniChar* target,
-                                        int targetMaxChars, int* producedChars) {
+                                        size_t* consumedBytes, UniChar* target, int targetMaxChars,
+                                        int* producedChars) {
   const uint8* const begin = static_cast<const uint8*>(source);
   const uint8* src = begin;
   const size_t units = begin != nullptr ? sourceBytes / 4 : 0;
@@ -62,8 +62,8 @@ bool VToUnicodeConverter_UTF32::Convert(const void* source, size_t sourceBytes,
 }
 
 bool VFromUnicodeConverter_UTF32::Convert(const UniChar* source, int sourceChars,
-                                          int* consumedChars, void* target,
-                                          size_t targetMaxBytes, size_t* producedBytes) {
+                                          int* consumedChars, void* target, size_t targetMaxBytes,
+                                          size_t* producedBytes) {
   const UniChar* src = source;
   const UniChar* const end = source + (source != nullptr && sourceChars > 0 ? sourceChars : 0);
   uint8* const dst = static_cast<uint8*>(target);

@@ -65,8 +65,7 @@ inline void WidenASCIIRun(const uint8*& src, const uint8* srcLimit, UniChar*& ds
     if (_mm_movemask_epi8(bytes) == 0) {
       UniChar* const blockStart = dst + rest - 16;
       _mm_storeu_si128(reinterpret_cast<__m128i*>(blockStart), _mm_unpacklo_epi8(bytes, zero));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(blockStart + 8),
-                       _mm_unpackhi_epi8(bytes, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(blockStart + 8), _mm_unpackhi_epi8(bytes, zero));
       src = srcLimit;
       dst += rest;
     }
@@ -87,8 +86,7 @@ inline void NarrowASCIIRun(const UniChar*& src, const UniChar* srcLimit, uint8* 
   while (srcLimit - src >= 8 && producedLimit - produced >= 8) {
     const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
     const int ascii = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, mask), zero));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(target + produced),
-                     _mm_packus_epi16(units, units));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(target + produced), _mm_packus_epi16(units, units));
     const size_t n = ascii == 0xFFFF ? 8 : size_t(__builtin_ctz(~ascii)) / 2;
     src += n;
     produced += n;
@@ -151,8 +149,7 @@ bool EncodeUTF8(const Unit* source, int sourceChars, int* consumedChars, uint8* 
             // An ASCII run takes one byte per unit: it may run past the
             // stretch, to the limits of the text and of the room.
             NarrowASCIIRun(reinterpret_cast<const UniChar*&>(src),
-                           reinterpret_cast<const UniChar*>(end), target, produced,
-                           targetMaxBytes);
+                           reinterpret_cast<const UniChar*>(end), target, produced, targetMaxBytes);
             asciiRun = 0;
           }
         }
@@ -214,8 +211,8 @@ bool EncodeOrCountUTF8(const Unit* source, int sourceChars, int* consumedChars, 
 }  // namespace
 
 bool VToUnicodeConverter_UTF8::Convert(const void* source, size_t sourceBytes,
-                                       size_t* consumedBytes, UniChar* target,
-                                       int targetMaxChars, int* producedChars) {
+                                       size_t* consumedBytes, UniChar* target, int targetMaxChars,
+                                       int* producedChars) {
   const uint8* const begin = static_cast<const uint8*>(source);
   const uint8* src = begin;
   const uint8* const end = begin + (begin != nullptr ? sourceBytes : 0);
@@ -267,8 +264,7 @@ bool VToUnicodeConverter_UTF8::Convert(const void* source, size_t sourceBytes,
         continue;
       }
       if (lead >= 0xF0 && lead < 0xF5) {
-        if (!IsContinuation(src[1]) || !IsContinuation(src[2]) || !IsContinuation(src[3]))
-          break;
+        if (!IsContinuation(src[1]) || !IsContinuation(src[2]) || !IsContinuation(src[3])) break;
         uint32 value = (uint32(lead & 0x07) << 18) | (uint32(src[1] & 0x3F) << 12) |
                        (uint32(src[2] & 0x3F) << 6) | uint32(src[3] & 0x3F);
         if (value < 0x10000 || value >= 0x110000) break;
@@ -341,16 +337,16 @@ bool VToUnicodeConverter_UTF8::Convert(const void* source, size_t sourceBytes,
   return ok;
 }
 
-bool VFromUnicodeConverter_UTF8::Convert(const UniChar* source, int sourceChars,
-                                         int* consumedChars, void* target, size_t targetMaxBytes,
+bool VFromUnicodeConverter_UTF8::Convert(const UniChar* source, int sourceChars, int* consumedChars,
+                                         void* target, size_t targetMaxBytes,
                                          size_t* producedBytes) {
   return EncodeOrCountUTF8(source, sourceChars, consumedChars, target, targetMaxBytes,
                            producedBytes);
 }
 
-bool VFromUnicodeConverter_UTF8::ConvertFrom_wchar(const wchar_t* source, int count,
-                                                   int* consumed, void* target,
-                                                   size_t targetMaxBytes, size_t* producedBytes) {
+bool VFromUnicodeConverter_UTF8::ConvertFrom_wchar(const wchar_t* source, int count, int* consumed,
+                                                   void* target, size_t targetMaxBytes,
+                                                   size_t* producedBytes) {
   return EncodeOrCountUTF8(source, count, consumed, target, targetMaxBytes, producedBytes);
 }
 

@@ -73,15 +73,13 @@ VValueSingle* VValue::IsVValueSingle() { return nullptr; }
 CompareResult VValue::CompareToSameKindWithOptions(const VValue*, const VCompareOptions&) const {
   return kCompareEqual;
 }
-bool VValue::EqualToSameKindWithOptions(const VValue* other,
-                                        const VCompareOptions& options) const {
+bool VValue::EqualToSameKindWithOptions(const VValue* other, const VCompareOptions& options) const {
   return CompareToSameKindWithOptions(other, options) == kCompareEqual;
 }
 CompareResult VValue::CompareToSameKindPtrWithOptions(const void*, const VCompareOptions&) const {
   return kCompareEqual;
 }
-bool VValue::EqualToSameKindPtrWithOptions(const void* data,
-                                           const VCompareOptions& options) const {
+bool VValue::EqualToSameKindPtrWithOptions(const void* data, const VCompareOptions& options) const {
   return CompareToSameKindPtrWithOptions(data, options) == kCompareEqual;
 }
 CompareResult VValue::Swap_CompareToSameKindPtrWithOptions(const void* data,
@@ -127,8 +125,7 @@ CompareResult VValue::CompareToSameKindPtr_Like(const void* data, bool diacritic
 CompareResult VValue::Swap_CompareToSameKindPtr_Like(const void* data, bool diacritical) const {
   return InvertCompResult(CompareToSameKindPtr(data, diacritical));
 }
-CompareResult VValue::CompareBeginingToSameKindPtr_Like(const void* data,
-                                                        bool diacritical) const {
+CompareResult VValue::CompareBeginingToSameKindPtr_Like(const void* data, bool diacritical) const {
   return CompareBeginingToSameKindPtr(data, diacritical);
 }
 CompareResult VValue::IsTheBeginingToSameKindPtr_Like(const void* data, bool diacritical) const {

@@ -131,15 +131,12 @@ class VValue : public VObject {
   virtual CompareResult IsTheBeginingToSameKindPtr(const void* data, bool diacritical) const;
   virtual bool EqualToSameKindPtr(const void* data, bool diacritical) const;
   virtual CompareResult CompareToSameKind_Like(const VValue* other, bool diacritical) const;
-  virtual CompareResult CompareBeginingToSameKind_Like(const VValue* other,
-                                                       bool diacritical) const;
+  virtual CompareResult CompareBeginingToSameKind_Like(const VValue* other, bool diacritical) const;
   virtual bool EqualToSameKind_Like(const VValue* other, bool diacritical) const;
   virtual CompareResult CompareToSameKindPtr_Like(const void* data, bool diacritical) const;
   virtual CompareResult Swap_CompareToSameKindPtr_Like(const void* data, bool diacritical) const;
-  virtual CompareResult CompareBeginingToSameKindPtr_Like(const void* data,
-                                                          bool diacritical) const;
-  virtual CompareResult IsTheBeginingToSameKindPtr_Like(const void* data,
-                                                        bool diacritical) const;
+  virtual CompareResult CompareBeginingToSameKindPtr_Like(const void* data, bool diacritical) const;
+  virtual CompareResult IsTheBeginingToSameKindPtr_Like(const void* data, bool diacritical) const;
   virtual bool EqualToSameKindPtr_Like(const void* data, bool diacritical) const;
   virtual bool Swap_EqualToSameKindPtr_Like(const void* data, bool diacritical) const;
 

@@ -36,8 +36,7 @@ class VValueMultiple : public VValue {
   virtual void FromTime(const VTime& value, int32 index);
 
   // Arrays have no order against a single value: kCompareUnordered.
-  virtual CompareResult CompareTo(const VValueSingle& value, bool diacritical,
-                                  int32 index) const;
+  virtual CompareResult CompareTo(const VValueSingle& value, bool diacritical, int32 index) const;
 
   // Null: an array class that can be copied says so by replacing it.
   VValue* Clone() const override;

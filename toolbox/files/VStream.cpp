@@ -282,8 +282,10 @@ VError VStream::PutContentInto(VStream* destination) {
     if (error != VE_OK) break;
     // Only the bytes delivered are copied; a kind that delivers none before
     // its size would otherwise spin here.
-    if (got == 0) error = _RaiseError(toolbox_error::kStreamEndOfData);
-    else error = destination->PutData(buffer, got);
+    if (got == 0)
+      error = _RaiseError(toolbox_error::kStreamEndOfData);
+    else
+      error = destination->PutData(buffer, got);
   }
   VError closeError = CloseReading();
   return error != VE_OK ? error : closeError;

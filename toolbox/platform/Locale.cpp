@@ -2,10 +2,10 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <unicode/ucal.h>
 #include <unicode/uloc.h>
 #include <unicode/ustring.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>

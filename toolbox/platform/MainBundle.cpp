@@ -72,7 +72,8 @@ std::string GetExecutablePath() {
 
 std::string LocateMainBundle(const std::string& executablePath) {
   std::string executableFolder = WithoutTrailingSlashes(ParentOf(executablePath));
-  for (std::string folder = executableFolder; !folder.empty() && folder != "/"; folder = ParentOf(folder)) {
+  for (std::string folder = executableFolder; !folder.empty() && folder != "/";
+       folder = ParentOf(folder)) {
     std::string_view name(folder);
     name.remove_prefix(folder.find_last_of('/') + 1);
     if (IsBundleName(name) && IsRegularFile(Join(folder, kInfoPlistSubpath))) return folder;

@@ -62,9 +62,12 @@ bool CheckXMLNesting(std::string_view text, std::string& error) {
       int brackets = 0;
       size_t j = i + 2;
       for (; j < text.size(); ++j) {
-        if (text[j] == '[') ++brackets;
-        else if (text[j] == ']') --brackets;
-        else if (text[j] == '>' && brackets <= 0) break;
+        if (text[j] == '[')
+          ++brackets;
+        else if (text[j] == ']')
+          --brackets;
+        else if (text[j] == '>' && brackets <= 0)
+          break;
       }
       if (j >= text.size()) break;
       i = j + 1;
@@ -108,7 +111,8 @@ bool CheckXMLNesting(std::string_view text, std::string& error) {
 
 // Reads the big-endian unsigned number of `width` (1..8) bytes at `offset`.
 bool ReadBigEndian(std::string_view bytes, uint64 offset, unsigned width, uint64& out) {
-  if (width == 0 || width > 8 || offset > bytes.size() || bytes.size() - offset < width) return false;
+  if (width == 0 || width > 8 || offset > bytes.size() || bytes.size() - offset < width)
+    return false;
   out = 0;
   for (unsigned k = 0; k < width; ++k) out = (out << 8) | uint8(bytes[size_t(offset) + k]);
   return true;
@@ -135,7 +139,8 @@ class BinaryShapeCheck {
     fRefSize = uint8(fBytes[trailer + 7]);
     uint64 top = 0;
     if (fOffsetSize < 1 || fOffsetSize > 8 || fRefSize < 1 || fRefSize > 8 ||
-        !ReadBigEndian(fBytes, trailer + 8, 8, fObjectCount) || !ReadBigEndian(fBytes, trailer + 16, 8, top) ||
+        !ReadBigEndian(fBytes, trailer + 8, 8, fObjectCount) ||
+        !ReadBigEndian(fBytes, trailer + 16, 8, top) ||
         !ReadBigEndian(fBytes, trailer + 24, 8, fTableOffset)) {
       error = malformed;
       return false;
@@ -273,7 +278,8 @@ class BinaryShapeCheck {
       Container& current = stack.back();
       if (current.fNext < current.fRefCount) {
         uint64 child = 0;
-        ReadBigEndian(fBytes, current.fRefs + current.fNext * fRefSize, fRefSize, child);  // in range: checked
+        ReadBigEndian(fBytes, current.fRefs + current.fNext * fRefSize, fRefSize,
+                      child);  // in range: checked
         bool isKey = current.fNext < current.fKeyCount;
         ++current.fNext;
         if (child >= fObjectCount || (isKey && !IsValidKey(child))) {
@@ -341,7 +347,8 @@ class TreeConverter {
       case PLIST_STRING: {
         uint64_t length = 0;
         const char* text = plist_get_string_ptr(node, &length);
-        out = PropertyListValue::FromString(text != nullptr ? std::string(text, size_t(length)) : std::string());
+        out = PropertyListValue::FromString(text != nullptr ? std::string(text, size_t(length))
+                                                            : std::string());
         return true;
       }
       case PLIST_DATA: {
@@ -356,7 +363,8 @@ class TreeConverter {
         int32_t seconds = 0;
         int32_t microseconds = 0;
         plist_get_date_val(node, &seconds, &microseconds);
-        out = PropertyListValue::FromDate({int64(seconds) + kPropertyListEpochOffset, microseconds});
+        out =
+            PropertyListValue::FromDate({int64(seconds) + kPropertyListEpochOffset, microseconds});
         return true;
       }
       case PLIST_ARRAY:
@@ -433,7 +441,8 @@ std::optional<PropertyListValue> ParsePropertyList(std::string_view bytes, std::
     return std::nullopt;
   }
   if (bytes.size() > kPropertyListMaxFileSize) {
-    error = "the property list is larger than " + std::to_string(kPropertyListMaxFileSize) + " bytes";
+    error =
+        "the property list is larger than " + std::to_string(kPropertyListMaxFileSize) + " bytes";
     return std::nullopt;
   }
   plist_t root = nullptr;
@@ -484,7 +493,8 @@ std::optional<PropertyListValue> LoadPropertyList(const std::string& path, std::
     return std::nullopt;
   }
   if (uint64(info.st_size) > kPropertyListMaxFileSize) {
-    error = "\"" + path + "\" is larger than " + std::to_string(kPropertyListMaxFileSize) + " bytes";
+    error =
+        "\"" + path + "\" is larger than " + std::to_string(kPropertyListMaxFileSize) + " bytes";
     return std::nullopt;
   }
   // Read up to one byte past the cap, in case the file grew since fstat.
@@ -506,7 +516,8 @@ std::optional<PropertyListValue> LoadPropertyList(const std::string& path, std::
   }
   bytes.resize(filled);
   if (bytes.size() > kPropertyListMaxFileSize) {
-    error = "\"" + path + "\" is larger than " + std::to_string(kPropertyListMaxFileSize) + " bytes";
+    error =
+        "\"" + path + "\" is larger than " + std::to_string(kPropertyListMaxFileSize) + " bytes";
     return std::nullopt;
   }
   std::optional<PropertyListValue> value = ParsePropertyList(bytes, error);

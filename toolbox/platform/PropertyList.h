@@ -41,15 +41,29 @@ class PropertyListValue {
   // An empty dictionary.
   PropertyListValue() : fStorage(Dictionary{}) {}
 
-  static PropertyListValue FromString(std::string value) { return PropertyListValue(std::in_place, std::move(value)); }
+  static PropertyListValue FromString(std::string value) {
+    return PropertyListValue(std::in_place, std::move(value));
+  }
   // Integers are signed 64-bit; larger unsigned ones keep their bits.
-  static PropertyListValue FromInteger(int64 value) { return PropertyListValue(std::in_place, value); }
-  static PropertyListValue FromReal(double value) { return PropertyListValue(std::in_place, value); }
-  static PropertyListValue FromBoolean(bool value) { return PropertyListValue(std::in_place, value); }
+  static PropertyListValue FromInteger(int64 value) {
+    return PropertyListValue(std::in_place, value);
+  }
+  static PropertyListValue FromReal(double value) {
+    return PropertyListValue(std::in_place, value);
+  }
+  static PropertyListValue FromBoolean(bool value) {
+    return PropertyListValue(std::in_place, value);
+  }
   static PropertyListValue FromDate(Date value) { return PropertyListValue(std::in_place, value); }
-  static PropertyListValue FromData(Data value) { return PropertyListValue(std::in_place, std::move(value)); }
-  static PropertyListValue FromArray(Array value) { return PropertyListValue(std::in_place, std::move(value)); }
-  static PropertyListValue FromDictionary(Dictionary value) { return PropertyListValue(std::in_place, std::move(value)); }
+  static PropertyListValue FromData(Data value) {
+    return PropertyListValue(std::in_place, std::move(value));
+  }
+  static PropertyListValue FromArray(Array value) {
+    return PropertyListValue(std::in_place, std::move(value));
+  }
+  static PropertyListValue FromDictionary(Dictionary value) {
+    return PropertyListValue(std::in_place, std::move(value));
+  }
 
   Type GetType() const noexcept { return Type(fStorage.index()); }
 

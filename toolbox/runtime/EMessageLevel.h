@@ -33,14 +33,22 @@ constexpr uint32 MessageLevelMaskBit(EMessageLevel level) {
 // levels 0 to 7; "INFO" for any other value.
 constexpr const char* GetMessageLevelWord(EMessageLevel level) {
   switch (level) {
-    case kMessageLevelDump: return "DUMP";
-    case kMessageLevelTrace: return "TRACE";
-    case kMessageLevelAssert: return "ASSERT";
-    case kMessageLevelDebug: return "DEBUG";
-    case kMessageLevelInfo: return "INFO";
-    case kMessageLevelWarning: return "WARN";
-    case kMessageLevelError: return "ERROR";
-    case kMessageLevelFatal: return "FATAL";
+    case kMessageLevelDump:
+      return "DUMP";
+    case kMessageLevelTrace:
+      return "TRACE";
+    case kMessageLevelAssert:
+      return "ASSERT";
+    case kMessageLevelDebug:
+      return "DEBUG";
+    case kMessageLevelInfo:
+      return "INFO";
+    case kMessageLevelWarning:
+      return "WARN";
+    case kMessageLevelError:
+      return "ERROR";
+    case kMessageLevelFatal:
+      return "FATAL";
   }
   return "INFO";
 }

@@ -5,7 +5,6 @@
 
 namespace zeft {
 
-
 VConditionVariable::~VConditionVariable() {
   if (fEvent != nullptr) fEvent->Release();
 }

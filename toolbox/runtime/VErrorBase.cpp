@@ -96,8 +96,9 @@ CharSet VErrorBase::DebugDump(char* buffer, int& size) const {
   }
   char chars[4];
   SignatureChars(ErrorComponent(fError), chars);
-  const int written = std::snprintf(buffer, size_t(size), "Error code: %ld, component: '%.4s', task ID: %d",
-                                    long(ErrorNumber(fError)), chars, fTaskID);
+  const int written =
+      std::snprintf(buffer, size_t(size), "Error code: %ld, component: '%.4s', task ID: %d",
+                    long(ErrorNumber(fError)), chars, fTaskID);
   // A text cut by a small buffer counts what the buffer holds.
   size = written < 0 ? 0 : std::min(written, size - 1);
   return kCharSetUTF8;

@@ -14,8 +14,7 @@ namespace zeft {
 
 VErrorContext::VErrorContext(bool keep, bool silent) : fSilent(silent), fKeep(keep) {}
 
-VErrorContext::VErrorContext(const VErrorContext& other)
-    : VObject(), IRefCountable(), fKeep(true) {
+VErrorContext::VErrorContext(const VErrorContext& other) : VObject(), IRefCountable(), fKeep(true) {
   if (other.fParameters != nullptr) fParameters = other.fParameters->Clone();
   // The records already carry the other level's parameters, which are the
   // ones copied here: merging them again would double their sub-bags.
@@ -137,7 +136,8 @@ VError VErrorContext::LoadFromBag(const VValueBag& bag) {
       if (errorBag == nullptr) continue;
       auto* error = new VErrorBase;
       VError result = error->LoadFromBag(*errorBag);
-      if (result == VE_OK && !_Append(error, nullptr)) result = ToolboxError(toolbox_error::kMemoryFull);
+      if (result == VE_OK && !_Append(error, nullptr))
+        result = ToolboxError(toolbox_error::kMemoryFull);
       error->Release();
       if (result != VE_OK) return result;
     }

@@ -186,7 +186,8 @@ bool VMessage::_PostAndWait(IMessageable* target, int32 timeoutMs, bool withoutL
   if (posted && !Answered()) {
     const bool entered = caller->_EnterWait(kTaskWaitForMessageExecution);
     do {
-      const int64 remaining = withoutLimit ? 1000 : timeoutMs - int64(VSystem::GetCurrentTime() - start);
+      const int64 remaining =
+          withoutLimit ? 1000 : timeoutMs - int64(VSystem::GetCurrentTime() - start);
       if (remaining <= 0) break;
       VTask::ExecuteMessagesWithTimeout(int32(std::min<int64>(remaining, 1000)), true);
       if (Answered() || Aborted()) break;

@@ -37,8 +37,8 @@ class VMessage : public VObject, public IRefCountable {
   bool PostToAndWaitExecutingMessages(IMessageable* target, int32 timeoutMs);
   bool PostToAndWaitExecutingMessages(IMessageable* target);
   // Delivers to a context the caller already holds (not consumed).
-  bool SendOrPostTo(VMessagingContext* context, int32 delayMs, bool executeNowIfSameTask,
-                    bool send, int32 timeoutMs);
+  bool SendOrPostTo(VMessagingContext* context, int32 delayMs, bool executeNowIfSameTask, bool send,
+                    int32 timeoutMs);
 
   // Puts a message back on its target's queue (delayed messages that are due).
   void RePost();

@@ -122,8 +122,9 @@ int32 VMessageQueue::CountMessages() const {
 
 int32 VMessageQueue::CountMessagesFor(IMessageable* target) const {
   StLocker locker(fLock);
-  return int32(std::count_if(fMessages.begin(), fMessages.end(),
-                             [target](VMessage* message) { return message->GetTarget() == target; }));
+  return int32(std::count_if(fMessages.begin(), fMessages.end(), [target](VMessage* message) {
+    return message->GetTarget() == target;
+  }));
 }
 
 bool VMessageQueue::IsEmpty() const {

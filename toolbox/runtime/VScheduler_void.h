@@ -25,8 +25,9 @@ class VScheduler_void : public VObject, public IFiberScheduler {
   void SetSystemCallCFRunloop(bool) override {}
   bool ExecuteInProcess0() override { return false; }
   void SetDirectUpdateAllowedEvenIfWaitingForFlag(bool) override {}
-  bool PostNovuWorkerMessage(VTask*, uint32, int32,
-                             std::function<void(CDBNovuBaseContext*, VDBLanguageContext*)>&&) override {
+  bool PostNovuWorkerMessage(
+      VTask*, uint32, int32,
+      std::function<void(CDBNovuBaseContext*, VDBLanguageContext*)>&&) override {
     return false;
   }
   int32 GetLanguageContextID(VDBLanguageContext*) override { return 0; }

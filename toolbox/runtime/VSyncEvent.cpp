@@ -121,7 +121,8 @@ bool VSyncEvent::Unlock() {
   pthread_cond_broadcast(&fCondition);
   pthread_mutex_unlock(&fMutex);
   std::atomic_ref<int32>(fStamp).fetch_add(1, std::memory_order_acq_rel);
-  if (fFiberWaiters.load() >= 1 && VTaskMgr::IsInited()) VTaskMgr::sInstance->WakeUpSystemEventPolling();
+  if (fFiberWaiters.load() >= 1 && VTaskMgr::IsInited())
+    VTaskMgr::sInstance->WakeUpSystemEventPolling();
   return true;
 }
 

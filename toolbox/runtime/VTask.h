@@ -217,7 +217,7 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
   std::atomic<void*> fStackMarker{nullptr};
   std::atomic<uint32> fKind{0};
   std::function<void()> fBody;
-  VString* fName = nullptr;  // under the manager's lock
+  VString* fName = nullptr;                // under the manager's lock
   const VValueBag* fProperties = nullptr;  // under the manager's lock
   std::atomic<VMessageQueue*> fQueue{nullptr};
   std::atomic<uint32> fQueueWakeCounter{0};

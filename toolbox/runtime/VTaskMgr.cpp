@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "process/VSystem.h"
 #include "core/VString.h"
+#include "process/VSystem.h"
 #include "runtime/IFiberScheduler.h"
 #include "runtime/VMessage.h"
 #include "runtime/VMessagingContext.h"
@@ -135,7 +135,8 @@ void VTaskMgr::PurgeDeadTasks() {
           previous->fNext = next;
           task->fNext = nullptr;
           if (task->GetPlatformTask() != nullptr &&
-              task->GetPlatformTask()->GetValueForVTaskID() != task->GetID() && task->GetID() != 0) {
+              task->GetPlatformTask()->GetValueForVTaskID() != task->GetID() &&
+              task->GetID() != 0) {
             fRecycledIDs.push_back(task->GetID());
           }
           purged.push_back(task);
@@ -268,10 +269,9 @@ void VTaskMgr::CancelMessages(IMessageable* target) {
   std::vector<VMessage*> cancelled;
   {
     std::lock_guard guard(fLock);
-    auto kept = std::stable_partition(fDelayedMessages.begin(), fDelayedMessages.end(),
-                                      [target](const DelayedMessage& entry) {
-                                        return entry.fMessage->GetTarget() != target;
-                                      });
+    auto kept = std::stable_partition(
+        fDelayedMessages.begin(), fDelayedMessages.end(),
+        [target](const DelayedMessage& entry) { return entry.fMessage->GetTarget() != target; });
     for (auto it = kept; it != fDelayedMessages.end(); ++it) cancelled.push_back(it->fMessage);
     fDelayedMessages.erase(kept, fDelayedMessages.end());
     for (VTask* task = fMainTask; task != nullptr; task = task->fNext) task->CancelMessages(target);
@@ -288,7 +288,8 @@ int32 VTaskMgr::CountMessagesFor(IMessageable* target) {
   for (const DelayedMessage& entry : fDelayedMessages) {
     if (entry.fMessage->GetTarget() == target) ++count;
   }
-  for (VTask* task = fMainTask; task != nullptr; task = task->fNext) count += task->CountMessagesFor(target);
+  for (VTask* task = fMainTask; task != nullptr; task = task->fNext)
+    count += task->CountMessagesFor(target);
   return count;
 }
 
@@ -303,7 +304,8 @@ size_t VTaskMgr::GetStackSizeForMainTask() {
 
 size_t VTaskMgr::GetDefaultStackSize() {
   std::lock_guard guard(fLock);
-  if (fDefaultStackSize == 0) fDefaultStackSize = std::min(GetStackSizeForMainTask(), kMaxDefaultStackSize);
+  if (fDefaultStackSize == 0)
+    fDefaultStackSize = std::min(GetStackSizeForMainTask(), kMaxDefaultStackSize);
   return fDefaultStackSize;
 }
 
@@ -344,7 +346,8 @@ void VTaskMgr::DisposeData(void** begin, void** end) {
     void (*destructor)(void*) = nullptr;
     {
       std::lock_guard guard(fLock);
-      if (key <= fDataKeys.size() && !fDataKeys[key - 1].fDeleted) destructor = fDataKeys[key - 1].fDestructor;
+      if (key <= fDataKeys.size() && !fDataKeys[key - 1].fDeleted)
+        destructor = fDataKeys[key - 1].fDestructor;
     }
     if (destructor != nullptr) destructor(*value);
   }
@@ -394,7 +397,8 @@ void VTaskMgr::CurrentFiberWaitFlag(int32* flag, int32 value) {
 }
 
 void VTaskMgr::CurrentFiberWaitFlagWithTimeout(int32* flag, int32 value, int32 timeoutMs) {
-  if (IFiberScheduler* scheduler = _GetScheduler()) scheduler->WaitFlagWithTimeout(flag, value, timeoutMs);
+  if (IFiberScheduler* scheduler = _GetScheduler())
+    scheduler->WaitFlagWithTimeout(flag, value, timeoutMs);
 }
 
 void VTaskMgr::YieldToFiber(VTask* task) { fPlatform.YieldToFiber(task); }

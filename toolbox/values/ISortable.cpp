@@ -29,8 +29,8 @@ void ISortable::MultiCriteriaSwap(ISortable** sortables, uint8** data, int32 i, 
   }
 }
 
-void ISortable::MultiCriteriaQSort(ISortable** sortables, uint8* descending,
-                                   int32 criteriaCount, int32 lo, int32 hi) {
+void ISortable::MultiCriteriaQSort(ISortable** sortables, uint8* descending, int32 criteriaCount,
+                                   int32 lo, int32 hi) {
   if (sortables == nullptr || criteriaCount < 1 || lo < 0 || hi - lo < 1) return;
   int32 listCount = 0;
   while (sortables[listCount] != nullptr) ++listCount;

@@ -30,9 +30,8 @@ class ISortable {
   static void MultiCriteriaQSort(ISortable** sortables, uint8* descending, int32 criteriaCount,
                                  int32 lo, int32 hi);
   // The combined comparison of elements i and j over the criteria.
-  static CompareResult MultiCriteriaCompare(ISortable** sortables, uint8** data,
-                                            uint8* descending, int32 criteriaCount, int32 i,
-                                            int32 j);
+  static CompareResult MultiCriteriaCompare(ISortable** sortables, uint8** data, uint8* descending,
+                                            int32 criteriaCount, int32 i, int32 j);
   // Every sortable of the list exchanges elements i and j.
   static void MultiCriteriaSwap(ISortable** sortables, uint8** data, int32 i, int32 j);
 };

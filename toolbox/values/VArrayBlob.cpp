@@ -137,17 +137,17 @@ VError VArrayBlob::ReadFromStream(VStream* stream, int32 /*param*/) {
   int32 count = 0;
   VError error = ReadStreamCount(stream, count);
   if (error != VE_OK) return error;
-  return ReadElementsInChunks(
-      stream, count, [](VArrayValue& array, VStream* s, int32 first, int32 n) -> VError {
-        VArrayBlob& blobs = static_cast<VArrayBlob&>(array);
-        for (int32 i = first; i < first + n; ++i) {
-          VBlobWithPtr* blob = new VBlobWithPtr();
-          blobs._SetElement(i, blob);
-          const VError e = blob->ReadFromStream(s, 0);
-          if (e != VE_OK) return e;
-        }
-        return s->GetLastError();
-      });
+  return ReadElementsInChunks(stream, count,
+                              [](VArrayValue& array, VStream* s, int32 first, int32 n) -> VError {
+                                VArrayBlob& blobs = static_cast<VArrayBlob&>(array);
+                                for (int32 i = first; i < first + n; ++i) {
+                                  VBlobWithPtr* blob = new VBlobWithPtr();
+                                  blobs._SetElement(i, blob);
+                                  const VError e = blob->ReadFromStream(s, 0);
+                                  if (e != VE_OK) return e;
+                                }
+                                return s->GetLastError();
+                              });
 }
 
 }  // namespace zeft

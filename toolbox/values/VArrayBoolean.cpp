@@ -74,8 +74,7 @@ int32 VArrayBoolean::Find(const VValueSingle& value, int32 start, uint8 forward,
   return Find(value.GetBoolean(), start, forward, method);
 }
 
-int32 VArrayBoolean::Find(uint8 value, int32 start, uint8 forward,
-                          CompareMethod /*method*/) const {
+int32 VArrayBoolean::Find(uint8 value, int32 start, uint8 forward, CompareMethod /*method*/) const {
   if (!ValidIndex(start)) return -1;
   const bool wanted = value != 0;
   const int32 step = forward != 0 ? 1 : -1;

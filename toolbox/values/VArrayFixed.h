@@ -113,15 +113,16 @@ class VArrayFixed : public VArrayValue {
     int32 count = 0;
     VError error = ReadStreamCount(stream, count);
     if (error != VE_OK) return error;
-    return ReadElementsInChunks(
-        stream, count, [](VArrayValue& array, VStream* s, int32 first, int32 n) -> VError {
-          T* data = reinterpret_cast<T*>(array.LockAndGetData()) + first;
-          int32 got = n;
-          VError e = GetNumbers(s, data, &got);
-          array.UnlockData();
-          if (e == VE_OK && got != n) e = ToolboxError(toolbox_error::kStreamEndOfData);
-          return e;
-        });
+    return ReadElementsInChunks(stream, count,
+                                [](VArrayValue& array, VStream* s, int32 first, int32 n) -> VError {
+                                  T* data = reinterpret_cast<T*>(array.LockAndGetData()) + first;
+                                  int32 got = n;
+                                  VError e = GetNumbers(s, data, &got);
+                                  array.UnlockData();
+                                  if (e == VE_OK && got != n)
+                                    e = ToolboxError(toolbox_error::kStreamEndOfData);
+                                  return e;
+                                });
   }
 
  private:

@@ -1,7 +1,5 @@
 #include "values/VArrayReal.h"
 
-
-
 #include "core/VReal.h"
 
 namespace zeft {

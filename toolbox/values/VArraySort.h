@@ -100,8 +100,8 @@ void QSort(T* base, int32 count, uint8 descending) {
     return base[i] < base[j] ? -1 : base[i] > base[j] ? 1 : 0;
   };
   if (descending != 0) {
-    array_sort::SortRange(0, count - 1, [&](int32 i, int32 j) { return ascending(j, i); },
-                          exchange);
+    array_sort::SortRange(
+        0, count - 1, [&](int32 i, int32 j) { return ascending(j, i); }, exchange);
   } else {
     array_sort::SortRange(0, count - 1, ascending, exchange);
   }

@@ -181,23 +181,24 @@ VError VArrayString::ReadFromStream(VStream* stream, int32 /*param*/) {
   int32 count = 0;
   VError error = ReadStreamCount(stream, count);
   if (error != VE_OK) return error;
-  return ReadElementsInChunks(
-      stream, count, [](VArrayValue& array, VStream* s, int32 first, int32 n) -> VError {
-        VArrayString& strings = static_cast<VArrayString&>(array);
-        for (int32 i = first; i < first + n; ++i) {
-          int32 marker = 0;
-          int32 got = 1;
-          VError e = s->GetLongs(&marker, &got);
-          if (e != VE_OK) return e;
-          if (got != 1) return ToolboxError(toolbox_error::kStreamEndOfData);
-          if (marker != kMarkerString) continue;  // the element stays null
-          VString* string = new VString();
-          strings._SetElement(i, string);
-          e = string->ReadFromStream(s, 0);
-          if (e != VE_OK) return e;
-        }
-        return s->GetLastError();
-      });
+  return ReadElementsInChunks(stream, count,
+                              [](VArrayValue& array, VStream* s, int32 first, int32 n) -> VError {
+                                VArrayString& strings = static_cast<VArrayString&>(array);
+                                for (int32 i = first; i < first + n; ++i) {
+                                  int32 marker = 0;
+                                  int32 got = 1;
+                                  VError e = s->GetLongs(&marker, &got);
+                                  if (e != VE_OK) return e;
+                                  if (got != 1)
+                                    return ToolboxError(toolbox_error::kStreamEndOfData);
+                                  if (marker != kMarkerString) continue;  // the element stays null
+                                  VString* string = new VString();
+                                  strings._SetElement(i, string);
+                                  e = string->ReadFromStream(s, 0);
+                                  if (e != VE_OK) return e;
+                                }
+                                return s->GetLastError();
+                              });
 }
 
 }  // namespace zeft

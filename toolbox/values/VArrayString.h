@@ -45,8 +45,7 @@ class VArrayString : public VArrayValue {
   // Searches skip null elements; accents and case are not significant.
   int32 Find(const VValueSingle& value, int32 start, uint8 forward,
              CompareMethod method) const override;
-  virtual int32 Find(const VString& value, int32 start, uint8 forward,
-                     CompareMethod method) const;
+  virtual int32 Find(const VString& value, int32 start, uint8 forward, CompareMethod method) const;
   // Binary search of an array sorted in ascending order; -1 when absent.
   int32 QuickFind(const VString& value) const;
 

@@ -8,9 +8,7 @@ VArrayTime::VArrayTime(int32 count) : VArrayFixed(count) {}
 
 VArrayTime::VArrayTime(const VArrayTime& other) : VArrayFixed(0) { Copy(other); }
 
-void VArrayTime::FromTime(const VTime& value, int32 position) {
-  SetAt(value.GetStamp(), position);
-}
+void VArrayTime::FromTime(const VTime& value, int32 position) { SetAt(value.GetStamp(), position); }
 
 void VArrayTime::GetTime(VTime& out, int32 position) const {
   if (ValidIndex(position)) out.FromStamp(At(position - 1));
@@ -48,8 +46,7 @@ int32 VArrayTime::Find(const VValueSingle& value, int32 start, uint8 forward,
   return Find(time, start, forward, method);
 }
 
-int32 VArrayTime::Find(const VTime& value, int32 start, uint8 forward,
-                       CompareMethod method) const {
+int32 VArrayTime::Find(const VTime& value, int32 start, uint8 forward, CompareMethod method) const {
   return FindNumber(value.GetStamp(), start, forward, method);
 }
 

@@ -165,9 +165,7 @@ class VValueInfo_array : public VValueInfo_default<ARRAY, KIND> {
  public:
   using ElementType = ELEM;
   constexpr VValueInfo_array() = default;
-  VValue* LoadFromPtr(const void* /*data*/, bool /*refOnly*/) const override {
-    return new ARRAY();
-  }
+  VValue* LoadFromPtr(const void* /*data*/, bool /*refOnly*/) const override { return new ARRAY(); }
 };
 
 }  // namespace zeft

@@ -128,7 +128,8 @@ VError VBagArray::_ReadFromStreamMinimal(VStream* stream, int32 depth) {
   uint32 count = 0;
   error = GetStreamUInt32(stream, count);
   if (error != VE_OK) return error;
-  if (count > uint32(std::numeric_limits<int32>::max())) return ToolboxError(toolbox_error::kBagStreamCorrupted);
+  if (count > uint32(std::numeric_limits<int32>::max()))
+    return ToolboxError(toolbox_error::kBagStreamCorrupted);
   if (count != 0 && depth > kMaxStreamDepth) {
     return ToolboxError(toolbox_error::kBagStreamCorrupted);
   }

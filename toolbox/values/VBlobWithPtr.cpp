@@ -137,8 +137,7 @@ bool VBlobWithPtr::EqualToSameKind(const VValue* other, bool) const {
          (size == 0 || std::memcmp(GetDataPtr(), blob->GetDataPtr(), size) == 0);
 }
 
-bool VBlobWithPtr::EqualToSameKindWithOptions(const VValue* other,
-                                              const VCompareOptions&) const {
+bool VBlobWithPtr::EqualToSameKindWithOptions(const VValue* other, const VCompareOptions&) const {
   return EqualToSameKind(other, false);
 }
 

@@ -67,8 +67,7 @@ int64 SumOfTextParts(int64 hours, int64 minutes, int64 seconds, int64 millisecon
 
 }  // namespace
 
-VDuration::VDuration(int64 milliseconds)
-    : VValueSingle(kFlagDirty), fMilliseconds(milliseconds) {}
+VDuration::VDuration(int64 milliseconds) : VValueSingle(kFlagDirty), fMilliseconds(milliseconds) {}
 
 VDuration::VDuration(const int64* count, bool zero)
     : VValueSingle(kFlagDirty), fMilliseconds(zero ? 0 : LoadCount(count)) {}
@@ -167,8 +166,8 @@ void VDuration::GetXMLString(VString& text, uint32 options) const {
     // with 14 decimals and a "." whatever the process locale.
     const double fraction = double(float(double(seconds) + double(milliseconds) / 1000.0));
     char number[64];
-    const std::to_chars_result written = std::to_chars(
-        number, number + sizeof(number) - 1, fraction, std::chars_format::fixed, 14);
+    const std::to_chars_result written =
+        std::to_chars(number, number + sizeof(number) - 1, fraction, std::chars_format::fixed, 14);
     *written.ptr = 0;
     if (days == 0) {
       std::snprintf(buffer, sizeof(buffer), "PT%dH%dM%sS", hours, minutes, number);
@@ -310,9 +309,7 @@ void VDuration::AddDecimalHour(double hours) {
   AddMilliseconds(TruncateToCount(hours * double(kMillisecondsPerHour)));
 }
 
-void VDuration::AdjustDay(int32 n) {
-  AddMilliseconds((int64(n) - GetDay()) * kMillisecondsPerDay);
-}
+void VDuration::AdjustDay(int32 n) { AddMilliseconds((int64(n) - GetDay()) * kMillisecondsPerDay); }
 void VDuration::AdjustHour(int32 n) {
   AddMilliseconds((int64(n) - GetHour()) * kMillisecondsPerHour);
 }

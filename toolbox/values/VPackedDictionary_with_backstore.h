@@ -38,7 +38,8 @@ class VPackedDictionary_with_backstore;
 
 template <>
 class VPackedDictionary_with_backstore<VPackedValue_VValueSingle>
-    : public VPackedDictionary_base<_VPackedDictionary_with_backstore_slot<VPackedValue_VValueSingle>> {
+    : public VPackedDictionary_base<
+          _VPackedDictionary_with_backstore_slot<VPackedValue_VValueSingle>> {
  public:
   using Slot = _VPackedDictionary_with_backstore_slot<VPackedValue_VValueSingle>;
   // The backstore's word count is stored in 32 bits.

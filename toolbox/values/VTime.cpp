@@ -49,8 +49,8 @@ void NormalizeMonth(int64& year, int64& month) {
 int64 DayNumber(int64 year, int64 month, int64 day) {
   NormalizeMonth(year, month);
   const int64 y = month < 3 ? year - 1 : year;
-  return 365 * y + FloorDiv(y, 4) - FloorDiv(y, 100) + FloorDiv(y, 400) +
-         kDaysBeforeMonth[month] + day + kDayNumberOrigin;
+  return 365 * y + FloorDiv(y, 4) - FloorDiv(y, 100) + FloorDiv(y, 400) + kDaysBeforeMonth[month] +
+         day + kDayNumberOrigin;
 }
 
 // The Gregorian date of a day number.
@@ -82,9 +82,7 @@ uint64 LoadStamp(const void* data) {
   return stamp;
 }
 
-bool IsZeroDate(int64 year, int64 month, int64 day) {
-  return year == 0 && month == 0 && day == 0;
-}
+bool IsZeroDate(int64 year, int64 month, int64 day) { return year == 0 && month == 0 && day == 0; }
 
 }  // namespace
 
@@ -143,8 +141,8 @@ void VTime::_ClearAndMakeNull() {
 
 // ---- Setting
 
-void VTime::FromUTCTime(int16 year, int16 month, int16 day, int16 hour, int16 minute,
-                        int16 second, int16 millisecond) {
+void VTime::FromUTCTime(int16 year, int16 month, int16 day, int16 hour, int16 minute, int16 second,
+                        int16 millisecond) {
   const int64 milliseconds = int64(hour) * kMsPerHour + int64(minute) * kMsPerMinute +
                              int64(second) * kMsPerSecond + millisecond;
   if (IsZeroDate(year, month, day)) {
@@ -180,8 +178,8 @@ void VTime::_FromLocalFields(int16* dateTime) {
     }
   }
   VSystem::LocalToUTCTime(dateTime);
-  FromUTCTime(dateTime[kYear], dateTime[kMonth], dateTime[kDay], dateTime[kHour],
-              dateTime[kMinute], dateTime[kSecond], dateTime[kMillisecond]);
+  FromUTCTime(dateTime[kYear], dateTime[kMonth], dateTime[kDay], dateTime[kHour], dateTime[kMinute],
+              dateTime[kSecond], dateTime[kMillisecond]);
 }
 
 void VTime::FromLocalTime(int16 year, int16 month, int16 day, int16 hour, int16 minute,
@@ -213,8 +211,8 @@ void VTime::FromToday(int32 milliseconds) {
   VSystem::GetSystemLocalTime(dateTime);
   dateTime[kHour] = dateTime[kMinute] = dateTime[kSecond] = dateTime[kMillisecond] = 0;
   VSystem::LocalToUTCTime(dateTime);
-  FromUTCTime(dateTime[kYear], dateTime[kMonth], dateTime[kDay], dateTime[kHour],
-              dateTime[kMinute], dateTime[kSecond], dateTime[kMillisecond]);
+  FromUTCTime(dateTime[kYear], dateTime[kMonth], dateTime[kDay], dateTime[kHour], dateTime[kMinute],
+              dateTime[kSecond], dateTime[kMillisecond]);
   AddMilliseconds(milliseconds);
 }
 
@@ -459,8 +457,8 @@ int16 VTime::GetLocalMillisecond() const { return LocalField(*this, kMillisecond
 VDuration VTime::GetLocalDurationSinceMidnight() const {
   int16 f[kFieldCount];
   GetLocalTime(f[kYear], f[kMonth], f[kDay], f[kHour], f[kMinute], f[kSecond], f[kMillisecond]);
-  return VDuration(f[kHour] * kMsPerHour + f[kMinute] * kMsPerMinute +
-                   f[kSecond] * kMsPerSecond + f[kMillisecond]);
+  return VDuration(f[kHour] * kMsPerHour + f[kMinute] * kMsPerMinute + f[kSecond] * kMsPerSecond +
+                   f[kMillisecond]);
 }
 
 int64 VTime::GetLocalUnixTime() const {
@@ -479,9 +477,7 @@ int64 VTime::GetLocalUnixTime() const {
 
 // ---- Calendar rules
 
-bool VTime::IsLeapYear(int16 year) {
-  return year % 400 == 0 || (year % 4 == 0 && year % 100 != 0);
-}
+bool VTime::IsLeapYear(int16 year) { return year % 400 == 0 || (year % 4 == 0 && year % 100 != 0); }
 
 bool VTime::CheckDate(int16 year, int16 month, int16 day) {
   if (day < 1 || year < 0 || month < 1 || month > 12 || day > kDaysInMonth[month]) return false;

@@ -30,7 +30,7 @@ class VTime : public VValueSingle {
   static constexpr uint32 kRfc3339LocalNoZone = 0x2;  // local, no offset
   static constexpr uint32 kRfc3339TimeOnly = 0x4;
   static constexpr uint32 kRfc3339DateOnly = 0x8;
-  static constexpr uint32 kRfc3339ZeroDate = 0x10;    // date part as zeros
+  static constexpr uint32 kRfc3339ZeroDate = 0x10;  // date part as zeros
   static constexpr uint32 kRfc3339NoMilliseconds = 0x20;
 
   // The zero date with 0 milliseconds (or now), not null, dirty.
@@ -102,8 +102,8 @@ class VTime : public VValueSingle {
   void GetJulianDate(int32& year, int32& month, int32& day) const;
 
   // Zeros for a null time.
-  void GetUTCTime(int16& year, int16& month, int16& day, int16& hour, int16& minute,
-                  int16& second, int16& millisecond) const;
+  void GetUTCTime(int16& year, int16& month, int16& day, int16& hour, int16& minute, int16& second,
+                  int16& millisecond) const;
   void GetLocalTime(int16& year, int16& month, int16& day, int16& hour, int16& minute,
                     int16& second, int16& millisecond) const;
   int16 GetLocalYear() const;

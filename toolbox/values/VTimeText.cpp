@@ -1,10 +1,10 @@
 // The text forms of VTime: RFC 3339 (its XML form), RFC 822, the system's
 // date and time formats, the numeric parser and the compiler date reader.
+#include <locale.h>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 #include <string>
 
 #include "core/CLocale.h"
@@ -50,8 +50,9 @@ bool IsRfc3339Date(int32 year, int32 month, int32 day) {
 // thread's decimal point, and the texts read here always use ".".
 class StCNumericLocale {
  public:
-  StCNumericLocale() : fPrevious(GetCLocale() != locale_t(nullptr) ? uselocale(GetCLocale())
-                                                                     : locale_t(nullptr)) {}
+  StCNumericLocale()
+      : fPrevious(GetCLocale() != locale_t(nullptr) ? uselocale(GetCLocale()) : locale_t(nullptr)) {
+  }
   ~StCNumericLocale() {
     if (fPrevious != locale_t(nullptr)) uselocale(fPrevious);
   }
@@ -64,8 +65,8 @@ class StCNumericLocale {
 
 // The writer's own UTC form, "yyyy-mm-ddThh:mm:ss[.f[f[f]]]Z", read without
 // the general scanner; gives the fields sscanf would give.
-bool ScanCanonicalUTC(const VString& text, int& year, int& month, int& day, int& hour,
-                      int& minute, double& seconds) {
+bool ScanCanonicalUTC(const VString& text, int& year, int& month, int& day, int& hour, int& minute,
+                      double& seconds) {
   const int32 length = text.GetLength();
   if (length < 20 || length > 24) return false;
   const UniChar* u = text.GetCPointer();
@@ -80,8 +81,7 @@ bool ScanCanonicalUTC(const VString& text, int& year, int& month, int& day, int&
   int second = 0, fraction = 0;
   if (!digits(0, 4, year) || u[4] != u'-' || !digits(5, 2, month) || u[7] != u'-' ||
       !digits(8, 2, day) || u[10] != u'T' || !digits(11, 2, hour) || u[13] != u':' ||
-      !digits(14, 2, minute) || u[16] != u':' || !digits(17, 2, second) ||
-      u[length - 1] != u'Z') {
+      !digits(14, 2, minute) || u[16] != u':' || !digits(17, 2, second) || u[length - 1] != u'Z') {
     return false;
   }
   if (length > 20) {
@@ -96,8 +96,8 @@ bool ScanCanonicalUTC(const VString& text, int& year, int& month, int& day, int&
 // The log stamps' form "yyyy-mm-ddThh:mm:ss.mmmZ" written without the
 // general formatter; false (nothing written) when a field does not fit its
 // digits, so that the formatter shows it as it is.
-bool WriteCanonicalUTC(VString& text, int32 year, int32 month, int32 day, int32 hour,
-                       int32 minute, int32 second, int32 millisecond) {
+bool WriteCanonicalUTC(VString& text, int32 year, int32 month, int32 day, int32 hour, int32 minute,
+                       int32 second, int32 millisecond) {
   const int32 values[7] = {year, month, day, hour, minute, second, millisecond};
   static constexpr int32 kWidths[7] = {4, 2, 2, 2, 2, 2, 3};
   static constexpr int32 kLimits[7] = {10000, 100, 100, 100, 100, 100, 1000};
@@ -150,9 +150,8 @@ void VTime::GetRfc3339String(VString& text, uint32 options) const {
     if (withOffset) {
       // The offset in force at the instant written; a time of day without a
       // date has no instant and takes the present one.
-      offset = (f[kYear] == 0 && f[kMonth] == 0 && f[kDay] == 0)
-                   ? VSystem::GetGMTOffset(true)
-                   : SecondsOfFields(f) - utcSeconds;
+      offset = (f[kYear] == 0 && f[kMonth] == 0 && f[kDay] == 0) ? VSystem::GetGMTOffset(true)
+                                                                 : SecondsOfFields(f) - utcSeconds;
     }
   }
   const char sign = offset < 0 ? '-' : '+';
@@ -177,29 +176,26 @@ void VTime::GetRfc3339String(VString& text, uint32 options) const {
       std::snprintf(buffer, sizeof(buffer), "%04d-%02d-%02dT%02d:%02d:%02d%s", year, month, day,
                     hour, minute, second, zone);
     } else {
-      if (utc && WriteCanonicalUTC(text, year, month, day, hour, minute, second,
-                                   f[kMillisecond])) {
+      if (utc && WriteCanonicalUTC(text, year, month, day, hour, minute, second, f[kMillisecond])) {
         return;
       }
       std::snprintf(buffer, sizeof(buffer), "%04d-%02d-%02dT%02d:%02d:%02d.%03d%s", year, month,
                     day, hour, minute, second, int32(f[kMillisecond]), zone);
     }
   } else if (timeOnly) {
-    std::snprintf(buffer, sizeof(buffer), "%02d:%02d:%02d%c%02ld:%02ld", hour, minute, second,
-                  sign, offsetHours, offsetMinutes);
+    std::snprintf(buffer, sizeof(buffer), "%02d:%02d:%02d%c%02ld:%02ld", hour, minute, second, sign,
+                  offsetHours, offsetMinutes);
   } else if (dateOnly) {
     std::snprintf(buffer, sizeof(buffer), "%04d-%02d-%02d%c%02ld:%02ld", f[kYear], f[kMonth],
                   f[kDay], sign, offsetHours, offsetMinutes);
   } else {
-    std::snprintf(buffer, sizeof(buffer), "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld", year,
-                  month, day, hour, minute, second, sign, offsetHours, offsetMinutes);
+    std::snprintf(buffer, sizeof(buffer), "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld", year, month,
+                  day, hour, minute, second, sign, offsetHours, offsetMinutes);
   }
   text.FromCString(buffer);
 }
 
-void VTime::GetXMLString(VString& text, uint32 options) const {
-  GetRfc3339String(text, options);
-}
+void VTime::GetXMLString(VString& text, uint32 options) const { GetRfc3339String(text, options); }
 
 // ---- RFC 3339 reader
 
@@ -225,8 +221,8 @@ bool VTime::FromRfc3339String(const VString& text) {
     if (year == 0 && month == 0 && day == 0) fields = 3;
   } else if (text.FindUniChar(u'T') == 11) {
     form = kDateTimeForm;
-    fields = std::sscanf(bytes, "%4d-%2d-%2dT%2d:%2d:%lf", &year, &month, &day, &hour,
-                         &minute, &seconds);
+    fields = std::sscanf(bytes, "%4d-%2d-%2dT%2d:%2d:%lf", &year, &month, &day, &hour, &minute,
+                         &seconds);
     // The zero date-time counts as its three date fields, and only when
     // complete.
     if (year == 0 && month == 0 && day == 0) fields = fields == 6 ? 3 : 0;
@@ -309,8 +305,7 @@ bool VTime::FromRfc3339String(const VString& text) {
     text.GetSubString(offsetPos + 1, text.GetLength() - offsetPos, zoneText);
     char zone[kParseBufferBytes];
     zoneText.ToBlock(zone, sizeof(zone), kCharSetUTF8, true, false);
-    if (form == kDateForm ||
-        std::sscanf(zone, "%2d:%2d", &offsetHours, &offsetMinutes) != 2) {
+    if (form == kDateForm || std::sscanf(zone, "%2d:%2d", &offsetHours, &offsetMinutes) != 2) {
       SetNull(true);
       return false;
     }
@@ -381,8 +376,8 @@ void VTime::GetStringLocalTime(VString& text) const {
   _GetUTCFields(f);
   VSystem::UTCToLocalTime(f);
   char buffer[255];
-  std::snprintf(buffer, sizeof(buffer), "%04d-%02d-%02d %02d:%02d:%02d:%03d", f[kYear],
-                f[kMonth], f[kDay], f[kHour], f[kMinute], f[kSecond], f[kMillisecond]);
+  std::snprintf(buffer, sizeof(buffer), "%04d-%02d-%02d %02d:%02d:%02d:%03d", f[kYear], f[kMonth],
+                f[kDay], f[kHour], f[kMinute], f[kSecond], f[kMillisecond]);
   text.AppendCString(buffer);
 }
 
@@ -456,8 +451,8 @@ void VTime::GetRfc822String(VString& text) const {
   if (!IsNull() && f[kMonth] >= 1 && f[kMonth] <= 12) {
     text.AppendCString(kMonthNames[f[kMonth] - 1]);
   }
-  std::snprintf(buffer, sizeof(buffer), " %04d %02d:%02d:%02d GMT", f[kYear], f[kHour],
-                f[kMinute], f[kSecond]);
+  std::snprintf(buffer, sizeof(buffer), " %04d %02d:%02d:%02d GMT", f[kYear], f[kHour], f[kMinute],
+                f[kSecond]);
   text.AppendCString(buffer);
 }
 

@@ -53,8 +53,7 @@ VUUID::VUUID(const VUUIDBuffer& buffer) : VValueSingle(kFlagDirty) { FromBuffer(
 
 VUUID::VUUID(const char* text) : VValueSingle(kFlagDirty) { FromBuffer(text); }
 
-VUUID::VUUID(const VUUID& other)
-    : VValueSingle(uint8(kFlagDirty | (other.fFlags & kFlagNull))) {
+VUUID::VUUID(const VUUID& other) : VValueSingle(uint8(kFlagDirty | (other.fFlags & kFlagNull))) {
   std::memcpy(fBytes, other.fBytes, kByteCount);
 }
 

@@ -400,8 +400,7 @@ bool VValueBag::ReplaceElementByPath(const KeyPath& path, VValueBag* bag) {
 namespace {
 
 // Appends clones of every non-null bag of `source` under `key`.
-bool AppendClones(VValueBag& target, const StPackedDictionaryKey& key,
-                  const VBagArray* source) {
+bool AppendClones(VValueBag& target, const StPackedDictionaryKey& key, const VBagArray* source) {
   if (source == nullptr) return true;
   for (int32 n = 1; n <= source->GetCount(); ++n) {
     const VValueBag* bag = source->GetNth(n);
@@ -451,8 +450,8 @@ bool VValueBag::Override(const VValueBag* other) {
     const StPackedDictionaryKey key = other->fElements->GetKey(size_t(n - 1));
     const VBagArray* theirs = other->fElements->GetNthValue(size_t(n - 1));
     const VBagArray* mine = GetElements(key);
-    if (mine != nullptr && theirs != nullptr && mine->GetCount() == 1 &&
-        theirs->GetCount() == 1 && mine->GetNth(1) != nullptr && theirs->GetNth(1) != nullptr) {
+    if (mine != nullptr && theirs != nullptr && mine->GetCount() == 1 && theirs->GetCount() == 1 &&
+        mine->GetNth(1) != nullptr && theirs->GetNth(1) != nullptr) {
       if (!mine->GetNth(1)->Override(theirs->GetNth(1))) return false;
     } else if (!AppendClones(*this, key, theirs)) {
       return false;
@@ -467,8 +466,7 @@ bool VValueBag::Override(const VValueBag* other) {
 const StBagElementsOrdering* VValueBag::_FindOrdering(const StPackedDictionaryKey& name,
                                                       const StBagElementsOrdering* orderings) {
   if (orderings == nullptr) return nullptr;
-  for (const StBagElementsOrdering* record = orderings; record->fElementName != nullptr;
-       ++record) {
+  for (const StBagElementsOrdering* record = orderings; record->fElementName != nullptr; ++record) {
     if (*record->fElementName == name) return record;
   }
   return nullptr;
@@ -511,7 +509,8 @@ void VValueBag::_SortElements(const StBagElementsOrdering* record,
     if (subRecord == nullptr || array == nullptr) continue;
     for (int32 n = 1; n <= array->GetCount(); ++n) {
       VValueBag* bag = array->GetNth(n);
-      if (bag != nullptr && bag->GetElementNamesCount() > 0) bag->_SortElements(subRecord, orderings);
+      if (bag != nullptr && bag->GetElementNamesCount() > 0)
+        bag->_SortElements(subRecord, orderings);
     }
   }
 }

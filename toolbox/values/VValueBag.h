@@ -155,8 +155,8 @@ class VValueBag : public VValue, public IRefCountable {
   // The single bag of the name's list whose attribute equals `value`,
   // retained; null when none or several match.
   VValueBag* RetainUniqueElementWithAttribute(const StPackedDictionaryKey& key,
-                                             const StPackedDictionaryKey& attributeKey,
-                                             const VValueSingle& value) const;
+                                              const StPackedDictionaryKey& attributeKey,
+                                              const VValueSingle& value) const;
 
   // --- Paths ------------------------------------------------------------
   // Splits at "/" into owned keys (a trailing empty piece is dropped).
@@ -218,8 +218,7 @@ class VValueBag : public VValue, public IRefCountable {
  private:
   ElementStore* _GetOrMakeElementStore();
   VError _ReadFromStreamMinimal(VStream* stream, int32 depth);
-  void _SortElements(const StBagElementsOrdering* record,
-                     const StBagElementsOrdering* orderings);
+  void _SortElements(const StBagElementsOrdering* record, const StBagElementsOrdering* orderings);
   static const StBagElementsOrdering* _FindOrdering(const StPackedDictionaryKey& name,
                                                     const StBagElementsOrdering* orderings);
   friend class VBagArray;

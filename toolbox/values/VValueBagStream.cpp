@@ -5,9 +5,9 @@
 
 #include "files/VStream.h"
 #include "values/StPackedDictionaryKey.h"
+#include "values/StreamFields.h"
 #include "values/VArrayString.h"
 #include "values/VBagArray.h"
-#include "values/StreamFields.h"
 #include "values/VValueBag.h"
 
 namespace zeft {
@@ -77,7 +77,9 @@ VError VValueBag::WriteToStreamMinimal(VStream* stream, bool withIndex) const {
   return error != VE_OK ? error : stream->GetLastError();
 }
 
-VError VValueBag::ReadFromStreamMinimal(VStream* stream) { return _ReadFromStreamMinimal(stream, 0); }
+VError VValueBag::ReadFromStreamMinimal(VStream* stream) {
+  return _ReadFromStreamMinimal(stream, 0);
+}
 
 VError VValueBag::_ReadFromStreamMinimal(VStream* stream, int32 depth) {
   Destroy();

@@ -367,7 +367,8 @@ VValueSingle* ParseUUID(const UniChar* p, int32 n) {
   int32 digits = 0;
   for (int32 i = 0; i < n; ++i) {
     if (p[i] == '-' || p[i] == kMinusSign) {
-      if (i == 0 || i + 1 >= n || HexDigitValue(p[i - 1]) < 0 || HexDigitValue(p[i + 1]) < 0) return nullptr;
+      if (i == 0 || i + 1 >= n || HexDigitValue(p[i - 1]) < 0 || HexDigitValue(p[i + 1]) < 0)
+        return nullptr;
       continue;
     }
     int v = HexDigitValue(p[i]);

@@ -24,10 +24,13 @@ void PushPlatformError(UErrorCode status) {
 // UTF-8, 2 for UTF-16 and every other set.
 size_t EncodingUnitSize(CharSet set) {
   switch (set) {
-    case kCharSetUTF32: return 4;
+    case kCharSetUTF32:
+      return 4;
     case kCharSetUTF7:
-    case kCharSetUTF8: return 1;
-    default: return 2;
+    case kCharSetUTF8:
+      return 1;
+    default:
+      return 2;
   }
 }
 
@@ -65,8 +68,7 @@ XMacFromUnicodeConverter::~XMacFromUnicodeConverter() {
 int64 XMacFromUnicodeConverter::_EncodeWhole(const UniChar* source, int32 count, char* target,
                                              size_t room, UErrorCode* status) {
   *status = U_ZERO_ERROR;
-  const int32 capacity =
-      int32(std::min(room, size_t(std::numeric_limits<int32>::max())));
+  const int32 capacity = int32(std::min(room, size_t(std::numeric_limits<int32>::max())));
   // Resets the converter and flushes: the bytes stand alone.
   const int32 needed = ucnv_fromUChars(fConverter, target, target != nullptr ? capacity : 0,
                                        reinterpret_cast<const UChar*>(source), count, status);
@@ -76,9 +78,8 @@ int64 XMacFromUnicodeConverter::_EncodeWhole(const UniChar* source, int32 count,
   return needed;
 }
 
-bool XMacFromUnicodeConverter::Convert(const UniChar* source, int sourceChars,
-                                       int* consumedChars, void* target, size_t targetMaxBytes,
-                                       size_t* producedBytes) {
+bool XMacFromUnicodeConverter::Convert(const UniChar* source, int sourceChars, int* consumedChars,
+                                       void* target, size_t targetMaxBytes, size_t* producedBytes) {
   if (consumedChars != nullptr) *consumedChars = 0;
   if (producedBytes != nullptr) *producedBytes = 0;
   if (fConverter == nullptr) return false;
@@ -159,8 +160,7 @@ bool XMacFromUnicodeConverter::ConvertLoneHighSurrogate(UniChar unit, void* targ
   if (fConverter == nullptr) return false;
   std::lock_guard<std::mutex> lock(fMutex);
   UErrorCode status = U_ZERO_ERROR;
-  const int64 needed =
-      _EncodeWhole(&unit, 1, static_cast<char*>(target), targetMaxBytes, &status);
+  const int64 needed = _EncodeWhole(&unit, 1, static_cast<char*>(target), targetMaxBytes, &status);
   if (needed < 0) {
     PushPlatformError(status);
     return false;

@@ -6,9 +6,9 @@
 #include <unicode/unum.h>
 #include <unicode/ustring.h>
 
+#include <strings.h>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 #include <memory>
 
 #include "core/VIntlMgr.h"
@@ -190,8 +190,8 @@ void XMacIntlMgr::FormatDateTime(const DateTimeFields& utc, VString& out,
 void XMacIntlMgr::FormatDateTimeWithTemplate(const DateTimeFields& utc, VString& out,
                                              const VString& skeleton, bool useUTC) const {
   out.Clear();
-  DateFormatPtr format = OpenDateFormat(GetLocaleID(), kDateFormatterNoStyle,
-                                        kDateFormatterNoStyle, useUTC);
+  DateFormatPtr format =
+      OpenDateFormat(GetLocaleID(), kDateFormatterNoStyle, kDateFormatterNoStyle, useUTC);
   if (format == nullptr || skeleton.IsEmpty()) return;
   UErrorCode status = U_ZERO_ERROR;
   UDateTimePatternGenerator* generator =
@@ -265,15 +265,15 @@ bool XMacIntlMgr::LoadCalendarSymbols() const {
   bool complete = true;
   for (const std::vector<VString>& names : fNames) complete = complete && !names.empty();
   if (complete) return true;
-  DateFormatPtr format = OpenDateFormat(GetLocaleID(), kDateFormatterNoStyle,
-                                        kDateFormatterNoStyle, true);
+  DateFormatPtr format =
+      OpenDateFormat(GetLocaleID(), kDateFormatterNoStyle, kDateFormatterNoStyle, true);
   if (format == nullptr) return false;
   // ICU's weekday lists start with an empty entry before Sunday.
   const struct {
     UDateFormatSymbolType type;
     int32 first;
-  } kLists[4] = {{UDAT_WEEKDAYS, 1}, {UDAT_MONTHS, 0}, {UDAT_SHORT_WEEKDAYS, 1},
-                 {UDAT_SHORT_MONTHS, 0}};
+  } kLists[4] = {
+      {UDAT_WEEKDAYS, 1}, {UDAT_MONTHS, 0}, {UDAT_SHORT_WEEKDAYS, 1}, {UDAT_SHORT_MONTHS, 0}};
   complete = true;
   for (int32 i = 0; i < 4; ++i) {
     if (fNames[i].empty()) ReadSymbols(format.get(), kLists[i].type, kLists[i].first, fNames[i]);
@@ -315,8 +315,7 @@ bool XMacIntlMgr::GetLocaleConventions(LocaleConventions& out) const {
   if (out.currencySymbol.GetLength() == 1 && out.currencySymbol.GetUniChar(1) == 0x00A4)
     out.currencySymbol.FromUniChar(0x20AC);
 
-  auto pattern = [&](EDateFormatterStyle dateStyle, EDateFormatterStyle timeStyle,
-                     VString& text) {
+  auto pattern = [&](EDateFormatterStyle dateStyle, EDateFormatterStyle timeStyle, VString& text) {
     DateFormatPtr format = OpenDateFormat(locale, dateStyle, timeStyle, true);
     if (format == nullptr) return;
     ReadICUText(text, [&](UChar* buffer, int32_t size, UErrorCode* st) {

@@ -88,8 +88,8 @@ class XMacIntlMgr {
   // cleared first and stays empty when no formatter can be made.
   void FormatDateTime(const DateTimeFields& utc, VString& out, EDateFormatterStyle dateStyle,
                       EDateFormatterStyle timeStyle, bool useUTC) const;
-  void FormatDateTimeWithTemplate(const DateTimeFields& utc, VString& out,
-                                  const VString& skeleton, bool useUTC) const;
+  void FormatDateTimeWithTemplate(const DateTimeFields& utc, VString& out, const VString& skeleton,
+                                  bool useUTC) const;
 
   // Calendar names: month 1 to 12, weekday 0 (Sunday) to 6. False when the
   // names cannot be loaded or the index is outside the list.
@@ -106,8 +106,8 @@ class XMacIntlMgr {
   // `target`, which has room for `ioCount` units; at most that many are
   // written and `ioCount` becomes the length of the whole result. True
   // when the source was empty or the result is not.
-  static bool ToUpperLowerCase(const UniChar* source, int32 count, UniChar* target,
-                               int32& ioCount, bool upper);
+  static bool ToUpperLowerCase(const UniChar* source, int32 count, UniChar* target, int32& ioCount,
+                               bool upper);
 
   // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
   static int64 DaysSinceEpoch(int64 year, int64 month, int64 day);

@@ -43,12 +43,12 @@ XMacStringCompare::XMacStringCompare(DialectCode dialect, VIntlMgr* intl)
   fCollators[1] = diacritical;
 }
 
-XMacStringCompare::XMacStringCompare(const XMacStringCompare& other)
-    : fLocaleID(other.fLocaleID) {
+XMacStringCompare::XMacStringCompare(const XMacStringCompare& other) : fLocaleID(other.fLocaleID) {
   UErrorCode status = U_ZERO_ERROR;
   UCollator* copies[2] = {nullptr, nullptr};
   for (int mode = 0; mode < 2; ++mode) {
-    if (other.fCollators[mode] != nullptr) copies[mode] = ucol_clone(other.fCollators[mode], &status);
+    if (other.fCollators[mode] != nullptr)
+      copies[mode] = ucol_clone(other.fCollators[mode], &status);
   }
   if (U_FAILURE(status) || copies[0] == nullptr || copies[1] == nullptr) {
     for (UCollator* copy : copies) {
@@ -77,10 +77,9 @@ UStringSearch* XMacStringCompare::_PrepareSearch(const UniChar* text, int32 text
   // The search object keeps pointers to its pattern and text: the pattern
   // it gets is our own copy, the text is set again by every call.
   std::u16string& held = fSearchPatterns[diacritical];
-  const bool samePattern =
-      search != nullptr && held.size() == size_t(patternLength) &&
-      held.compare(0, held.size(), reinterpret_cast<const char16_t*>(pattern),
-                   size_t(patternLength)) == 0;
+  const bool samePattern = search != nullptr && held.size() == size_t(patternLength) &&
+                           held.compare(0, held.size(), reinterpret_cast<const char16_t*>(pattern),
+                                        size_t(patternLength)) == 0;
   if (search == nullptr) {
     held.assign(reinterpret_cast<const char16_t*>(pattern), size_t(patternLength));
     search = usearch_openFromCollator(AsUChar(held.data()), patternLength, AsUChar(text),

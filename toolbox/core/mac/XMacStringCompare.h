@@ -57,8 +57,8 @@ class XMacStringCompare {
     return length < 0 || (text == nullptr && length > 0);
   }
   // The platform comparison result.
-  CompareResult _CompareCFString(const UniChar* a, int32 aLength, const UniChar* b,
-                                 int32 bLength, bool diacritical) {
+  CompareResult _CompareCFString(const UniChar* a, int32 aLength, const UniChar* b, int32 bLength,
+                                 bool diacritical) {
     UCollator* collator = fCollators[diacritical];
     if (collator == nullptr) return 0;
     return CompareResult(ucol_strcoll(collator, reinterpret_cast<const UChar*>(a), aLength,

@@ -126,17 +126,15 @@ XMacToUnicodeConverter::XMacToUnicodeConverter(CharSet set) : fCharSet(set) {
   fConverter = converter;
   // The shared system-set converter never carries state between callers.
   const UConverterType type = ucnv_getType(converter);
-  fCarriesState =
-      set != kCharSetDefault8Bit && (type == UCNV_ISO_2022 || type == UCNV_UTF7);
+  fCarriesState = set != kCharSetDefault8Bit && (type == UCNV_ISO_2022 || type == UCNV_UTF7);
 }
 
 XMacToUnicodeConverter::~XMacToUnicodeConverter() {
   if (fConverter != nullptr) ucnv_close(fConverter);
 }
 
-bool XMacToUnicodeConverter::Convert(const void* source, size_t sourceBytes,
-                                     size_t* consumedBytes, UniChar* target, int targetMaxChars,
-                                     int* producedChars) {
+bool XMacToUnicodeConverter::Convert(const void* source, size_t sourceBytes, size_t* consumedBytes,
+                                     UniChar* target, int targetMaxChars, int* producedChars) {
   if (consumedBytes != nullptr) *consumedBytes = 0;
   if (producedChars != nullptr) *producedChars = 0;
   if (fConverter == nullptr) return false;

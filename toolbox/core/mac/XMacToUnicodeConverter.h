@@ -51,8 +51,8 @@ class XMacToUnicodeConverter : public VToUnicodeConverter {
   // the converter; the units are written to target (overflow when more
   // than `room`) or, with a null target, only counted in *units. On
   // failure the converter is kept.
-  UErrorCode _DecodeFrom(const UConverter* start, const char* source, size_t count,
-                         UniChar* target, size_t room, size_t* units);
+  UErrorCode _DecodeFrom(const UConverter* start, const char* source, size_t count, UniChar* target,
+                         size_t room, size_t* units);
 
   CharSet fCharSet;
   UConverter* fConverter = nullptr;

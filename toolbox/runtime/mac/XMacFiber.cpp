@@ -130,8 +130,8 @@ void XMacFiber::Delete() {
 
 void* ConvertThreadToFiber(void* data) { return XMacFiber::CreateFiberForThread(data); }
 
-void* CreateFiberEx(size_t /*commitSize*/, size_t stackSize, uint32 /*flags*/, void (*procedure)(void*),
-                    void* data) {
+void* CreateFiberEx(size_t /*commitSize*/, size_t stackSize, uint32 /*flags*/,
+                    void (*procedure)(void*), void* data) {
   return XMacFiber::Create(stackSize, procedure, data);
 }
 

@@ -68,7 +68,8 @@ bool XMacStackCrawl::operator<(const XMacStackCrawl& other) const {
   if (fCount != other.fCount) return fCount < other.fCount;
   for (int32 i = 0; i < fCount; ++i) {
     if (fFrames[i] != other.fFrames[i]) {
-      return reinterpret_cast<uintptr_t>(fFrames[i]) < reinterpret_cast<uintptr_t>(other.fFrames[i]);
+      return reinterpret_cast<uintptr_t>(fFrames[i]) <
+             reinterpret_cast<uintptr_t>(other.fFrames[i]);
     }
   }
   return false;

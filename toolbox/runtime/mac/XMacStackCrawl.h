@@ -35,7 +35,9 @@ class XMacStackCrawl {
   static void DemangleSymbol(const char* symbol, VString& name);
 
   int32 GetCount() const { return fCount; }
-  void* GetFrame(int32 index) const { return index >= 0 && index < fCount ? fFrames[index] : nullptr; }
+  void* GetFrame(int32 index) const {
+    return index >= 0 && index < fCount ? fFrames[index] : nullptr;
+  }
 
   // Fewer frames first (two empty crawls are equal), then frame by frame
   // from the innermost.

@@ -90,7 +90,8 @@ bool XMacTask::GetCPUUsage(double& usage) {
   timespec now;
   clock_gettime(CLOCK_BOOTTIME, &now);
   const double ticksPerSecond = double(sysconf(_SC_CLK_TCK));
-  const double alive = double(now.tv_sec) + double(now.tv_nsec) / 1e9 - double(times.fStartTicks) / ticksPerSecond;
+  const double alive =
+      double(now.tv_sec) + double(now.tv_nsec) / 1e9 - double(times.fStartTicks) / ticksPerSecond;
   const double busy = double(times.fUserTicks + times.fSystemTicks) / ticksPerSecond;
   usage = alive > 0.0 ? busy / alive : 0.0;
   return true;

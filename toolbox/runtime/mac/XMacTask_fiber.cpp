@@ -64,7 +64,8 @@ void XMacTask_fiber::WakeUp() {
 }
 
 void XMacTask_fiber::Freeze() {
-  VTaskMgr::sInstance->CurrentFiberWaitFlag(&fWakeCounter, std::atomic_ref<int32>(fWakeCounter).load());
+  VTaskMgr::sInstance->CurrentFiberWaitFlag(&fWakeCounter,
+                                            std::atomic_ref<int32>(fWakeCounter).load());
 }
 
 void XMacTask_fiber::Sleep(int32 milliseconds) {
