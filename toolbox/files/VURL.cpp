@@ -49,7 +49,7 @@ int HexValue(UniChar c) {
 
 // Appends the bytes of one run of escapes: each well-formed UTF-8 character
 // as itself, any other byte as the ISO-8859-1 character of its value.
-void AppendEscapedBytes(const std::string& bytes, VString& out) {
+void AppendEscapedBytes(const std::string& bytes, std::u16string& out) {
   size_t i = 0;
   while (i < bytes.size()) {
     const uint8 lead = uint8(bytes[i]);
@@ -71,14 +71,14 @@ void AppendEscapedBytes(const std::string& bytes, VString& out) {
     }
     valid = valid && value >= minimum && value <= 0x10FFFF && !IsSurrogate(value);
     if (!valid) {
-      out.AppendUniChar(UniChar(lead));
+      out.push_back(char16_t(lead));
       ++i;
     } else if (value >= 0x10000) {
-      out.AppendUniChar(HighSurrogateOf(value));
-      out.AppendUniChar(LowSurrogateOf(value));
+      out.push_back(HighSurrogateOf(value));
+      out.push_back(LowSurrogateOf(value));
       i += count + 1;
     } else {
-      out.AppendUniChar(UniChar(value));
+      out.push_back(char16_t(value));
       i += count + 1;
     }
   }
@@ -558,17 +558,17 @@ void VURL::Encode(VString& text, bool keepColon, bool, bool pathSet, bool keepBa
   StStringConverter<char> utf8(text, kCharSetUTF8);
   const char* bytes = utf8.GetCPointer();
   const size_t size = utf8.GetSize();
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
+  static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+  std::u16string out;
   out.reserve(size + size / 2);
   for (size_t i = 0; i < size; ++i) {
     const uint8 byte = uint8(bytes[i]);
     const bool keep = (keepColon && byte == ':') || !IsUnsafeByte(byte, pathSet) ||
                       (keepBackslashU && byte == '\\' && i + 1 < size && bytes[i + 1] == 'u');
     if (keep) {
-      out.push_back(char(byte));
+      out.push_back(char16_t(byte));
     } else {
-      out.push_back('%');
+      out.push_back(u'%');
       out.push_back(kHex[byte >> 4]);
       out.push_back(kHex[byte & 0xF]);
     }
@@ -576,7 +576,7 @@ void VURL::Encode(VString& text, bool keepColon, bool, bool pathSet, bool keepBa
   if (out.empty()) {
     text.Clear();
   } else {
-    text.FromBlock(out.data(), out.size(), kCharSetUTF8);
+    text.FromUniString(out.data(), int32(out.size()));
   }
 }
 
@@ -584,8 +584,8 @@ void VURL::Decode(VString& text) {
   if (text.FindUniChar('%') == 0) return;
   const UniChar* units = text.GetCPointer();
   const int32 length = text.GetLength();
-  VString result;
-  result.EnsureSize(length);
+  std::u16string result;
+  result.reserve(size_t(length));
   std::string run;
   int32 i = 0;
   while (i < length) {
@@ -600,11 +600,11 @@ void VURL::Decode(VString& text) {
       AppendEscapedBytes(run, result);
       run.clear();
     }
-    result.AppendUniChar(units[i]);
+    result.push_back(units[i]);
     ++i;
   }
   if (!run.empty()) AppendEscapedBytes(run, result);
-  text.Swap(result);
+  text.FromUniString(result.data(), int32(result.size()));
 }
 
 void VURL::ParseNetLocation(const VString& location, VString* user, VString* password,
