@@ -24,6 +24,19 @@ int32 ParentCut(const VString& text) {
   return text.GetLength() < 2 ? 0 : FindBackward(text, kSeparator, text.GetLength() - 1);
 }
 
+// The last ':' (a folder path is its own folder); 0 when none.
+int32 FolderCut(const VString& text) { return FindBackward(text, kSeparator, text.GetLength()); }
+
+// The text up to and including position `cut`; whether that is not empty.
+bool CutText(const VString& text, int32 cut, VString& out) {
+  if (cut == 0) {
+    out.Clear();
+  } else {
+    text.GetSubString(1, cut, out);
+  }
+  return !out.IsEmpty();
+}
+
 bool HasNul(const VString& text) {
   return VString::UniCStringLength(text.GetCPointer()) != text.GetLength();
 }
@@ -111,32 +124,24 @@ void VFilePath::GetPosixPath(VString& path) const {
 
 bool VFilePath::HasParent() const { return fIsValid && ParentCut(fPath) > 0; }
 
-bool VFilePath::GetParent(VFilePath& parent) const {
-  const int32 cut = fIsValid ? ParentCut(fPath) : 0;
-  if (cut == 0) {
-    parent.Clear();
+bool VFilePath::_CutInto(int32 cut, VFilePath& target) const {
+  if (!fIsValid || cut == 0) {
+    target.Clear();
     return false;
   }
-  fPath.GetSubString(1, cut, parent.fPath);
-  parent.fIsValid = true;
+  fPath.GetSubString(1, cut, target.fPath);
+  target.fIsValid = true;
   return true;
 }
+
+bool VFilePath::GetParent(VFilePath& parent) const { return _CutInto(ParentCut(fPath), parent); }
 
 VFilePath& VFilePath::ToParent() {
   if (fIsValid) GetParent(*this);
   return *this;
 }
 
-bool VFilePath::GetFolder(VFilePath& folder) const {
-  const int32 cut = fIsValid ? FindBackward(fPath, kSeparator, fPath.GetLength()) : 0;
-  if (cut == 0) {
-    folder.Clear();
-    return false;
-  }
-  fPath.GetSubString(1, cut, folder.fPath);
-  folder.fIsValid = true;
-  return true;
-}
+bool VFilePath::GetFolder(VFilePath& folder) const { return _CutInto(FolderCut(fPath), folder); }
 
 VFilePath& VFilePath::ToFolder() {
   if (fIsValid) GetFolder(*this);
@@ -144,23 +149,11 @@ VFilePath& VFilePath::ToFolder() {
 }
 
 bool VFilePath::_GetParent(const VString& path, VString& parent) {
-  const int32 cut = ParentCut(path);
-  if (cut == 0) {
-    parent.Clear();
-  } else {
-    path.GetSubString(1, cut, parent);
-  }
-  return !parent.IsEmpty();
+  return CutText(path, ParentCut(path), parent);
 }
 
 bool VFilePath::_GetFolder(const VString& path, VString& folder) {
-  const int32 cut = FindBackward(path, kSeparator, path.GetLength());
-  if (cut == 0) {
-    folder.Clear();
-  } else {
-    path.GetSubString(1, cut, folder);
-  }
-  return !folder.IsEmpty();
+  return CutText(path, FolderCut(path), folder);
 }
 
 bool VFilePath::IsChildOf(const VFilePath& base) const {
@@ -259,6 +252,22 @@ bool VFilePath::GetRelativePosixPath(const VFilePath& base, VString& relative) c
   return false;
 }
 
+bool VFilePath::_ReplaceName(int32 cut, const VString& name, const VString& extension,
+                             bool folder) {
+  if (cut == 0) {
+    Clear();
+    return false;
+  }
+  fPath.Truncate(cut);
+  fPath.AppendString(name);
+  if (!extension.IsEmpty()) {
+    fPath.AppendUniChar('.');
+    fPath.AppendString(extension);
+  }
+  if (folder) fPath.AppendUniChar(kSeparator);
+  return fIsValid;
+}
+
 bool VFilePath::SetName(const VString& name) {
   if (name.FindUniChar(kSeparator) > 0) {
     RefuseNameWithSeparator();
@@ -266,15 +275,7 @@ bool VFilePath::SetName(const VString& name) {
   }
   if (!fIsValid) return false;
   const bool folder = EndsWithSeparator(fPath);
-  const int32 cut = folder ? ParentCut(fPath) : FindBackward(fPath, kSeparator, fPath.GetLength());
-  if (cut == 0) {
-    Clear();
-    return false;
-  }
-  fPath.Truncate(cut);
-  fPath.AppendString(name);
-  if (folder) fPath.AppendUniChar(kSeparator);
-  return fIsValid;
+  return _ReplaceName(folder ? ParentCut(fPath) : FolderCut(fPath), name, VString(), folder);
 }
 
 bool VFilePath::SetFileName(const VString& name, bool withExtension) {
@@ -289,37 +290,14 @@ bool VFilePath::SetFileName(const VString& name, bool withExtension) {
   }
   VString extension;
   if (!withExtension) GetExtension(extension);
-  const int32 cut = FindBackward(fPath, kSeparator, fPath.GetLength());
-  if (cut == 0) {
-    Clear();
-    return false;
-  }
-  fPath.Truncate(cut);
-  fPath.AppendString(name);
-  if (!extension.IsEmpty()) {
-    fPath.AppendUniChar('.');
-    fPath.AppendString(extension);
-  }
-  return fIsValid;
+  return _ReplaceName(FolderCut(fPath), name, extension, false);
 }
 
 bool VFilePath::SetFolderName(const VString& name, bool withExtension) {
   if (!IsFolder()) return false;
   VString extension;
   if (!withExtension) GetExtension(extension);
-  const int32 cut = ParentCut(fPath);
-  if (cut == 0) {
-    Clear();
-    return false;
-  }
-  fPath.Truncate(cut);
-  fPath.AppendString(name);
-  if (!extension.IsEmpty()) {
-    fPath.AppendUniChar('.');
-    fPath.AppendString(extension);
-  }
-  fPath.AppendUniChar(kSeparator);
-  return fIsValid;
+  return _ReplaceName(ParentCut(fPath), name, extension, true);
 }
 
 bool VFilePath::SetExtension(const VString& extension) {

@@ -112,6 +112,12 @@ class VFilePath : public VObject {
   CharSet DebugDump(char* buffer, int& size) const override;
 
  private:
+  // Makes `target` the valid path of this text cut after position `cut`;
+  // empty and invalid for an invalid path or a cut of 0.
+  bool _CutInto(int32 cut, VFilePath& target) const;
+  // Keeps the text up to `cut` and appends the name, "." and the extension
+  // when there is one, and ':' for a folder; a cut of 0 empties the path.
+  bool _ReplaceName(int32 cut, const VString& name, const VString& extension, bool folder);
   // Steps 2 to 5 of setting a path: validity and resolution of fPath.
   bool _Validate();
 
