@@ -126,6 +126,21 @@ TEST_F(PathConversionWithVolumes, FullPosixToNative) {
   EXPECT_EQ(Text(text), u":" + std::u16string(1100, u'a'));
 }
 
+// Without a volume at "/" nothing converts, and the climb to the parent of
+// "/" stops instead of going on for ever.
+TEST_F(PathConversionWithVolumes, NoRootVolume) {
+  XMacVolumes::Get().SetVolumeListProvider([] {
+    return XMacVolumes::VolumeList{{"/proc", "Proc"}};
+  });
+  bool ok = true;
+  EXPECT_EQ(ToHFS("/zeft-absent/x", true, &ok), u"(failed)");
+  EXPECT_FALSE(ok);
+  VString text = Str(u"/zeft-absent/x");
+  VURL::POSIX_to_HFS(text);
+  EXPECT_EQ(Text(text), u":zeft-absent:x");
+  EXPECT_EQ(ToHFS("/proc/x", false), u"Proc:x");
+}
+
 TEST_F(PathConversionWithVolumes, ExistingItemsAreTakenAsTheSystemNamesThem) {
   test::TempFolder folder;
   folder.MakeFolder("sub");

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "support/StringTestSupport.h"
 
@@ -106,6 +109,29 @@ TEST_F(XMacVolumesTest, MountPointOfAPathIsTheLongestHoldingIt) {
   }
   std::string mount;
   EXPECT_FALSE(XMacVolumes::Get().GetMountPathOfPath("relative", mount));
+}
+
+// Look-ups from several threads while every one of them reloads the tables.
+TEST_F(XMacVolumesTest, ConcurrentLookUpsSeeWholeTables) {
+  std::atomic<uint32> clock{0};
+  XMacVolumes::Get().SetClock([&clock] { return clock.fetch_add(3000); });
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&wrong] {
+      for (int n = 0; n < 200; ++n) {
+        VString path;
+        std::string mount;
+        if (!XMacVolumes::Get().GetMountPathFromVolumeName(Str(u"Stick"), path) ||
+            to_string(path) != "/mnt/usb" ||
+            !XMacVolumes::Get().GetMountPathOfPath("/mnt/usb2/f", mount) || mount != "/mnt/usb2") {
+          ++wrong;
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(XMacVolumes, SystemListFromMountInfo) {
