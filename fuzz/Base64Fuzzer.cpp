@@ -17,11 +17,6 @@ bool Same(const zeft::VMemoryBuffer<>& buffer, const void* data, size_t size) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  zeft::fuzz::InitToolbox();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const bool url = (data[0] & 1) != 0;

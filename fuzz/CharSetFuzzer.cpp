@@ -20,17 +20,7 @@ constexpr CharSet kOtherSets[] = {
     zeft::kCharSetISO2022JP, zeft::kCharSetBig5,        zeft::kCharSetEUCKR,
     zeft::kCharSetGBK,       zeft::kCharSetISO8859_1,   zeft::kCharSetEBCDIC037};
 
-bool SameUnits(const VString& a, const VString& b) {
-  return a.GetLength() == b.GetLength() &&
-         std::memcmp(a.GetCPointer(), b.GetCPointer(), size_t(a.GetLength()) * 2) == 0;
-}
-
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  zeft::fuzz::InitToolbox();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
@@ -46,6 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zeft::StStringConverter<char> encoded(text, set);
   if (!encoded.IsOK()) return 0;
   const VString back(encoded.GetCPointer(), encoded.GetSize(), set);
-  Require(SameUnits(back, text));
+  Require(zeft::fuzz::SameUnits(back, text));
   return 0;
 }

@@ -1,5 +1,5 @@
 // What every fuzz target needs: the memory manager and fixed international
-// settings brought up once, a check that aborts (so libFuzzer keeps the
+// settings brought up once, checks that abort (so libFuzzer keeps the
 // input), and a reader that splits the input into the values it needs.
 #pragma once
 
@@ -17,7 +17,7 @@
 
 namespace zeft::fuzz {
 
-// Call from LLVMFuzzerInitialize.
+// Called once by libFuzzer before the first input.
 inline void InitToolbox() {
   if (VObject::sCppMemMgr == nullptr) VObject::sCppMemMgr = new VCppMemMgr(kAllocatorSystem);
   if (VIntlMgr::GetProcessDefault() == nullptr) {
@@ -29,6 +29,11 @@ inline void InitToolbox() {
 
 inline void Require(bool condition) {
   if (!condition) std::abort();
+}
+
+inline bool SameUnits(const VString& a, const VString& b) {
+  return a.GetLength() == b.GetLength() &&
+         std::memcmp(a.GetCPointer(), b.GetCPointer(), size_t(a.GetLength()) * 2) == 0;
 }
 
 // Takes bytes off the front of the input.
@@ -75,3 +80,10 @@ class InputReader {
 };
 
 }  // namespace zeft::fuzz
+
+// Each target includes this header once: the toolbox comes up before the
+// first input.
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+  zeft::fuzz::InitToolbox();
+  return 0;
+}

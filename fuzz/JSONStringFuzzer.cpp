@@ -8,25 +8,15 @@ namespace {
 using zeft::VString;
 using zeft::fuzz::Require;
 
-bool SameUnits(const VString& a, const VString& b) {
-  return a.GetLength() == b.GetLength() &&
-         std::memcmp(a.GetCPointer(), b.GetCPointer(), size_t(a.GetLength()) * 2) == 0;
-}
-
 void RoundTrip(const VString& text) {
   VString json;
   Require(text.GetJSONString(json, 0) == zeft::VE_OK);
   VString back;
   Require(back.FromJSONString(json, 0) == zeft::VE_OK);
-  Require(SameUnits(back, text));
+  Require(zeft::fuzz::SameUnits(back, text));
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  zeft::fuzz::InitToolbox();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zeft::fuzz::InputReader input(data, size);

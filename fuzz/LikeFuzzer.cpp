@@ -12,11 +12,6 @@ using zeft::fuzz::Require;
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  zeft::fuzz::InitToolbox();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 400) return 0;
   zeft::fuzz::InputReader input(data, size);

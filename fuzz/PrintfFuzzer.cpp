@@ -28,11 +28,6 @@ bool IsASCII(const std::string& text) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  zeft::fuzz::InitToolbox();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zeft::fuzz::InputReader input(data, size);
   const uint8_t flags = input.Byte();

@@ -57,11 +57,6 @@ void CheckDuration(const VString& text) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  zeft::fuzz::InitToolbox();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0 || size > 300) return 0;
   const VString text(data + 1, size - 1, zeft::kCharSetUTF8);

@@ -44,11 +44,6 @@ std::vector<uint8_t> Write(const zeft::VValue& value, bool swap) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  zeft::fuzz::InitToolbox();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   const zeft::uint16 kind = kKinds[data[0] % (sizeof(kKinds) / sizeof(kKinds[0]))];
