@@ -39,8 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t shape = input.Byte();
   if (shape & 1) conversion += Number(input);
   if (shape & 2) conversion += "." + Number(input);
-  const char kLetters[] = "diuxXoeEfFgGaAsc";
-  const char letter = kLetters[input.Byte() % 16];
+  // Letters of the C library only: "%S", "%A" and the other capitals the
+  // toolbox reads as objects take pointers.
+  const char kLetters[] = "diuxXoeEfFgGsc";
+  const char letter = kLetters[input.Byte() % 14];
   conversion += letter;
   std::string before = input.Piece();
   std::string after = input.Piece();
@@ -90,7 +92,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       break;
   }
   const std::string result = zeft::to_string(out);
-  Require(result.size() <= 1023);
-  if (!huge && IsASCII(format) && IsASCII(text)) Require(result == expected);
+  // Bytes that are no UTF-8 come back as replacement characters, longer
+  // than the bytes that were cut.
+  if (IsASCII(format) && IsASCII(text)) {
+    Require(result.size() <= 1023);
+    if (!huge) Require(result == expected);
+  }
   return 0;
 }
