@@ -89,6 +89,11 @@ class VString : public VValueSingle {
   VString(const UniChar* text);
   VString(const wchar_t* text);
   VString(wchar_t* text, size_t unused);
+  // A string whose n units of inline room lie just behind the object: only
+  // for an object made by `new (n) VString(n, text)`, whose allocation
+  // gives that room. Wide characters beyond U+FFFF become surrogate pairs;
+  // a text longer than the room goes to the heap.
+  VString(size_t n, const wchar_t* text);
   VString(const char* text);
   VString(const void* data, size_t bytes, CharSet set);
   // An external string over the caller's buffer of `bufferBytes` bytes
@@ -126,6 +131,10 @@ class VString : public VValueSingle {
   static VString* NewString(int32 n);
   // Objects made by NewString are one block with their inline room.
   static void operator delete(void* block) { ::operator delete(block); }
+  static void* operator new(size_t size) { return ::operator new(size); }
+  // One block for the object and inline room for `inlineUnits` units and a
+  // terminator, behind it.
+  static void* operator new(size_t size, size_t inlineUnits);
 
   // Content.
   int32 GetLength() const { return fLength; }
@@ -250,6 +259,9 @@ class VString : public VValueSingle {
   // change.
   void ToUpperCase(bool option = false);
   void ToLowerCase(bool option = false);
+  // Unicode normal forms, by the current task's international settings.
+  void Decompose();
+  void Compose();
 
   // Line ends.
   ECarriageReturnMode GetCarriageReturnMode(ECarriageReturnMode fallback) const;

@@ -103,7 +103,9 @@ void SetLocaleEnvironmentForTesting(const LocaleEnvironment* env) {
     sTestEnvironment.reset();
 }
 
-std::string CanonicalLanguageTag(const std::string& name) {
+namespace {
+
+std::string CanonicalizeOnce(const std::string& name) {
   std::string base = name.substr(0, name.find_first_of(".@"));
   if (base.empty() || base == "C" || base == "POSIX" || base.size() > 100) return std::string();
   char localeID[ULOC_FULLNAME_CAPACITY];
@@ -124,6 +126,16 @@ std::string CanonicalLanguageTag(const std::string& name) {
   std::string result(tag, size_t(length));
   if (result == "und" || result.rfind("und-", 0) == 0) return std::string();
   return result;
+}
+
+}  // namespace
+
+std::string CanonicalLanguageTag(const std::string& name) {
+  // A tag is canonical only when it canonicalises to itself: a name such
+  // as "root_" gives "root", which is ICU's root locale, no language.
+  std::string tag = CanonicalizeOnce(name);
+  if (!tag.empty() && CanonicalizeOnce(tag) != tag) return std::string();
+  return tag;
 }
 
 std::string LocaleIDFromLanguageTag(const std::string& tag) {
