@@ -68,23 +68,30 @@ inline void SetTreeOwner(const std::string& root, uid_t uid, gid_t gid) {
     ::lchown(entry.path().c_str(), uid, gid);
 }
 
-// A chain of `depth` nested folders "d" below `root`, made fd-relative so
-// that it may go deeper than PATH_MAX, with a file at the bottom; the folder
-// at `readOnlyLevel` (1-based, 0 for none) becomes 0500 once filled.
-inline bool MakeDeepTree(const std::string& root, int depth, int readOnlyLevel = 0) {
+// A chain of `depth` nested folders below `root`, made fd-relative so that
+// it may go deeper than PATH_MAX (24 bytes a level), with a file at the
+// bottom; the folder
+// at `readOnlyLevel` (1-based, 0 for none) becomes 0500 once filled. With
+// an `owner`, root and every item made are given to it.
+inline bool MakeDeepTree(const std::string& root, int depth, int readOnlyLevel = 0,
+                         uid_t owner = uid_t(-1)) {
+  const char kLevel[] = "a-level-of-the-deep-tree";
   std::vector<int> fds;
   int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
   bool ok = fd >= 0;
+  if (ok && owner != uid_t(-1)) ok = ::fchown(fd, owner, owner) == 0;
   for (int level = 1; ok && level <= depth; ++level) {
-    ok = ::mkdirat(fd, "d", 0755) == 0;
-    int next = ok ? ::openat(fd, "d", O_RDONLY | O_DIRECTORY) : -1;
+    ok = ::mkdirat(fd, kLevel, 0755) == 0 &&
+         (owner == uid_t(-1) || ::fchownat(fd, kLevel, owner, owner, 0) == 0);
+    int next = ok ? ::openat(fd, kLevel, O_RDONLY | O_DIRECTORY) : -1;
     fds.push_back(fd);
     fd = next;
     ok = ok && fd >= 0;
   }
   if (ok) {
     int file = ::openat(fd, "bottom", O_WRONLY | O_CREAT | O_EXCL, 0644);
-    ok = file >= 0 && ::write(file, "deep", 4) == 4;
+    ok = file >= 0 && ::write(file, "deep", 4) == 4 &&
+         (owner == uid_t(-1) || ::fchown(file, owner, owner) == 0);
     if (file >= 0) ::close(file);
   }
   fds.push_back(fd);

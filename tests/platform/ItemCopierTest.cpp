@@ -196,9 +196,8 @@ TEST_F(ItemCopierTest, LinksAreCopiedAsLinks) {
 
 TEST_F(ItemCopierTest, DeepTreesWithReadOnlyFoldersAreCopied) {
   const std::string source = fFolder.MakeFolder("deep");
-  ASSERT_TRUE(zeft::test::MakeDeepTree(source, 150, 100));
-  zeft::test::SetTreeOwner(fFolder.Path(), zeft::test::kNobody, zeft::test::kNobody);
-  ::chmod(fFolder.Path().c_str(), 0755);
+  ASSERT_TRUE(zeft::test::MakeDeepTree(source, 150, 100, zeft::test::kNobody));
+  ::chown(fFolder.Path().c_str(), zeft::test::kNobody, zeft::test::kNobody);
   const std::string copy = fFolder.Path("copy");
   int code = zeft::test::RunInChild([&] { return CopyItem(source, copy).fCode; }, true);
   ASSERT_EQ(code, 0);
