@@ -129,7 +129,9 @@ std::string TemporaryItemName(const std::string& name) {
   }
   char suffix[2 * sizeof random + 1];
   for (size_t i = 0; i < sizeof random; ++i) std::snprintf(suffix + 2 * i, 3, "%02x", random[i]);
-  return "." + name.substr(0, length) + ".zeft-" + suffix;
+  std::string temporary(1, '.');
+  temporary.append(name, 0, length).append(".zeft-").append(suffix);
+  return temporary;
 }
 
 int ExchangeItems(int fromDir, const std::string& from, int toDir, const std::string& to) {
@@ -154,11 +156,11 @@ int SplitItemPath(const std::string& path, std::string& folder, std::string& nam
   if (end == 0 || (end == 1 && path[0] == '/')) return EINVAL;
   size_t slash = path.rfind('/', end - 1);
   if (slash == std::string::npos) {
-    folder = ".";
-    name = path.substr(0, end);
+    folder.assign(1, '.');
+    name.assign(path, 0, end);
   } else {
-    folder = slash == 0 ? "/" : path.substr(0, slash);
-    name = path.substr(slash + 1, end - slash - 1);
+    folder.assign(path, 0, slash == 0 ? 1 : slash);
+    name.assign(path, slash + 1, end - slash - 1);
   }
   if (name.empty() || name == "." || name == "..") return EINVAL;
   return 0;

@@ -88,7 +88,7 @@ PathError FindTrash(const std::string& folder, dev_t device, std::string& trash)
   std::string dataHome;
   if (PathError error = GetSystemFolder(SystemFolderKind::kUserData, false, dataHome);
       !error.Failed()) {
-    dev_t homeDevice;
+    dev_t homeDevice = 0;
     if (DeviceOf(dataHome, homeDevice) == 0 && homeDevice == device) {
       trash = dataHome + "/Trash";
       return PathError();
