@@ -111,6 +111,7 @@ TEST_F(TreeDeleterTest, FailuresNameTheItem) {
   ::chown(fFolder.Path("tree/foreign").c_str(), 0, 0);
   ::chmod(fFolder.Path("tree/foreign").c_str(), 0555);
   if (!zeft::test::RunsAsNobody()) GTEST_SKIP() << "needs root to hand items to another user";
+  ::chmod(fFolder.Path().c_str(), 0500);  // given access for the deletion, and set back
   int code = RunInChild(
       [&] {
         PathError result = DeleteTree(tree, true);
@@ -119,6 +120,7 @@ TEST_F(TreeDeleterTest, FailuresNameTheItem) {
       true);
   EXPECT_EQ(code, EACCES);
   EXPECT_TRUE(Exists(foreign));
+  EXPECT_EQ(ModeOf(fFolder.Path()), 0500u);
 }
 
 TEST_F(TreeDeleterTest, ForcedDeletionClearsImmutableFlags) {

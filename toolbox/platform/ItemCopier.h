@@ -20,7 +20,9 @@
 //
 // The copy is made under a hidden temporary name beside the destination and
 // renamed into place only when it is complete: a failed or stopped copy
-// leaves the destination as it was and nothing else behind.
+// leaves the destination as it was and nothing else behind. When a replaced
+// destination cannot be deleted after the exchange, the copy is in place,
+// the old item stays under the temporary name and the error names it.
 #pragma once
 
 #include <cstdint>

@@ -20,7 +20,9 @@ namespace zeft::platform {
 // device and inode), lies inside a moved folder, or is a folder holding
 // the source. `options.fProgress` hears of the bytes of a copy across file
 // systems. When the source cannot be deleted after a complete copy across
-// file systems, the copy stays and the error names the item left behind.
+// file systems, or a replaced folder after the exchange (it then stands at
+// the source's path), the moved item stays in place and the error names the
+// item left behind.
 PathError MoveItem(const std::string& source, const std::string& destination,
                    const CopyOptions& options = {});
 

@@ -11,21 +11,22 @@ namespace {
 std::mutex sEnvironmentMutex;
 std::optional<UserEnvironment> sTestEnvironment;
 
-std::string GetVariable(const char* name) {
+}  // namespace
+
+std::string GetEnvironmentVariable(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? std::string(value) : std::string();
 }
-
-}  // namespace
 
 UserEnvironment GetUserEnvironment() {
   {
     std::lock_guard<std::mutex> lock(sEnvironmentMutex);
     if (sTestEnvironment) return *sTestEnvironment;
   }
-  return UserEnvironment{GetVariable("HOME"),           GetVariable("XDG_DATA_HOME"),
-                         GetVariable("XDG_CACHE_HOME"), GetVariable("XDG_CONFIG_HOME"),
-                         GetVariable("TMPDIR"),         GetVariable("DISPLAY")};
+  return UserEnvironment{
+      GetEnvironmentVariable("HOME"),           GetEnvironmentVariable("XDG_DATA_HOME"),
+      GetEnvironmentVariable("XDG_CACHE_HOME"), GetEnvironmentVariable("XDG_CONFIG_HOME"),
+      GetEnvironmentVariable("TMPDIR"),         GetEnvironmentVariable("DISPLAY")};
 }
 
 void SetUserEnvironmentForTesting(const UserEnvironment* environment) {

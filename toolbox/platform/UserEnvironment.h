@@ -20,6 +20,10 @@ struct UserEnvironment {
 
 UserEnvironment GetUserEnvironment();
 
+// The value of one environment variable, "" when unset: the platform
+// layer's single reading of the environment.
+std::string GetEnvironmentVariable(const char* name);
+
 // Makes GetUserEnvironment answer `environment` instead of the process
 // environment; null goes back to the process environment.
 void SetUserEnvironmentForTesting(const UserEnvironment* environment);
