@@ -1,9 +1,13 @@
 #include "xml/VValueBagXMLIO.h"
 
+#include <xercesc/dom/DOM.hpp>
+
 #include "core/CharSet.h"
 #include "core/IRefCountable.h"
 #include "core/VMemoryBuffer.h"
 #include "core/VString.h"
+#include "core/VValue.h"
+#include "core/VValueSingle.h"
 #include "files/VStream.h"
 #include "runtime/StErrorContextInstaller.h"
 #include "runtime/VErrorThrow.h"
@@ -67,6 +71,79 @@ VError LoadBagFromXML(const VString& xml, const VString& rootElementName, VValue
   StErrorContextInstaller context(true, false);
   ParseBag(xml, rootElementName, bag, options);
   return context.GetLastError();
+}
+
+VError ReadBagFromDomXML(VXMLDOMNode_opaque* node, VValueBag& bag) {
+  VXMLDOMElement_opaque* element = IXMLDomWrapper::GetNodeElement(node);
+  if (element == nullptr) return MakeVError(kComponentXML, 2);
+  VString rootName;
+  IXMLDomWrapper::GetNodeElementName(element, rootName);
+  StErrorContextInstaller context(true, false);
+  VRefPtr<VXMLBagHandler_UniqueElement> handler(new VXMLBagHandler_UniqueElement(&bag, rootName),
+                                                kAdoptRef);
+  const bool walked = IXMLDomWrapper::Parse(node, handler.Get());
+  if (const VError error = context.GetLastError(); error != VE_OK) return error;
+  return walked ? VE_OK : MakeVError(kComponentXML, 2);
+}
+
+VError WriteBagToDomXML(const VValueBag& bag, VXMLDOMNode_opaque* node,
+                        std::vector<VXMLDOMNode_opaque*>* createdNodes) {
+  VXMLDOMElement_opaque* element = IXMLDomWrapper::GetNodeElement(node);
+  if (element == nullptr) return ToolboxError(toolbox_error::kInvalidParameter);
+  return WriteBagToDomXMLElement(bag, element, createdNodes)
+             ? VE_OK
+             : ToolboxError(toolbox_error::kGeneric);
+}
+
+bool WriteBagToDomXMLElement(const VValueBag& bag, VXMLDOMElement_opaque* element,
+                             std::vector<VXMLDOMNode_opaque*>* createdNodes) {
+  auto* target = reinterpret_cast<xercesc::DOMElement*>(element);
+  xercesc::DOMDocument* document = target != nullptr ? target->getOwnerDocument() : nullptr;
+  if (document == nullptr) return false;
+  VString name;
+  VString text;
+  for (int32 n = 1; n <= bag.GetAttributesCount(); ++n) {
+    const VValueSingle* value = bag.GetNthAttribute(n, &name);
+    if (value == nullptr) continue;
+    if (value->GetValueInfo()->GetKind() == kValueKindString) {
+      value->GetString(text);
+    } else {
+      // The DOM escapes on output: the text goes in unescaped.
+      value->GetXMLString(text, 0);
+      text.TranscodeFromXML();
+    }
+    if (name.EqualToUSASCIICString("<>")) {
+      // Character data is no attribute (its name is no XML name): a text child.
+      try {
+        target->appendChild(document->createTextNode(text.GetCPointer()));
+      } catch (...) {
+        return false;
+      }
+    } else {
+      IXMLDomWrapper::SetNodeElementAttribute(element, name, text, false);
+    }
+  }
+  for (int32 n = 1; n <= bag.GetElementNamesCount(); ++n) {
+    const VBagArray* bags = bag.GetNthElementName(n, &name);
+    for (int32 i = 1; bags != nullptr && i <= bags->GetCount(); ++i) {
+      const VValueBag* sub = bags->GetNth(i);
+      if (sub == nullptr) continue;
+      VXMLDOMElement_opaque* child = IXMLDomWrapper::CreateElement(
+          IXMLDomWrapper::GetNodeDocument(IXMLDomWrapper::GetNodeFromNodeElement(element)), element,
+          name.GetCPointer());
+      if (child == nullptr) continue;
+      if (createdNodes != nullptr) {
+        createdNodes->push_back(IXMLDomWrapper::GetNodeFromNodeElement(child));
+      }
+      try {
+        target->appendChild(reinterpret_cast<xercesc::DOMElement*>(child));
+      } catch (...) {
+        return false;
+      }
+      if (!WriteBagToDomXMLElement(*sub, child, createdNodes)) return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace zeft

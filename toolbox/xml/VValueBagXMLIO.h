@@ -5,8 +5,11 @@
 // target bag and keeps attribute values as strings.
 #pragma once
 
+#include <vector>
+
 #include "core/VErrorCodes.h"
 #include "core/VTypes.h"
+#include "xml/IXMLDomWrapper.h"
 
 namespace zeft {
 
@@ -38,5 +41,22 @@ VError WriteBagToUTF8StreamInXML(const VValueBag& bag, const VString& rootElemen
 // error the parse raised, 0 when none; the errors stay on the stack.
 VError LoadBagFromXML(const VString& xml, const VString& rootElementName, VValueBag& bag,
                       uint32 options);
+
+// Reads the element node into `bag` as LoadBagFromXML would read its text.
+// "xmlc" 2 (not pushed) for a node that is not an element, or when the
+// walk fails without raising an error.
+VError ReadBagFromDomXML(VXMLDOMNode_opaque* node, VValueBag& bag);
+
+// Writes the bag into the element node: toolbox error 3 for a node that is
+// not an element, 1 when writing fails (neither pushed).
+VError WriteBagToDomXML(const VValueBag& bag, VXMLDOMNode_opaque* node,
+                        std::vector<VXMLDOMNode_opaque*>* createdNodes = nullptr);
+
+// Attributes (non-string values as their XML text), character data as a
+// text child, then a child element per sub-bag, recursively. Every
+// element made is appended to `createdNodes` (when given) in document
+// order. False when the element has no document or a child fails.
+bool WriteBagToDomXMLElement(const VValueBag& bag, VXMLDOMElement_opaque* element,
+                             std::vector<VXMLDOMNode_opaque*>* createdNodes = nullptr);
 
 }  // namespace zeft
