@@ -15,6 +15,7 @@
 #include "values/VDuration.h"
 #include "values/VTime.h"
 #include "values/VValueBag.h"
+#include "xml/HostileDocuments.h"
 #include "xml/IXMLDomWrapper.h"
 #include "xml/RecordingHandler.h"
 #include "xml/VValueBagXMLIO.h"
@@ -252,18 +253,10 @@ TEST(IXMLDomWrapper, ReplayGivesTheEventsOfTheEventParser) {
 }
 
 TEST(IXMLDomWrapper, HostileDocumentsGiveNull) {
-  std::string laughs = "<!DOCTYPE a [<!ENTITY l0 \"lol\">";
-  for (int i = 1; i <= 9; ++i) {
-    laughs += "<!ENTITY l" + std::to_string(i) + " \"";
-    for (int k = 0; k < 10; ++k) laughs += "&l" + std::to_string(i - 1) + ";";
-    laughs += "\">";
-  }
-  laughs += "]><a>&l9;</a>";
+  const std::string laughs = test::BillionLaughs();
   EXPECT_EQ(DOM::CreateNodeDocumentFromBuffer(laughs.data(), laughs.size(), nullptr), nullptr);
 
-  std::string deep;
-  for (int i = 0; i < 5000; ++i) deep += "<e>";
-  for (int i = 0; i < 5000; ++i) deep += "</e>";
+  const std::string deep = test::Nested(5000);
   EXPECT_EQ(DOM::CreateNodeDocumentFromBuffer(deep.data(), deep.size(), nullptr), nullptr);
 
   const std::string external =

@@ -9,6 +9,7 @@
 #include "core/VObject.h"
 #include "core/VString.h"
 #include "support/ErrorTestSupport.h"
+#include "xml/HostileDocuments.h"
 #include "xml/IXMLHandler.h"
 #include "xml/RecordingHandler.h"
 #include "xml/VNullXMLHandler.h"
@@ -170,21 +171,13 @@ TEST(VXMLParser, NullHandlerSwallowsEverything) {
 
 // Hostile documents fail with an error instead of exhausting the machine.
 TEST(VXMLParser, BillionLaughsFails) {
-  std::string xml = "<!DOCTYPE a [<!ENTITY l0 \"lol\">";
-  for (int i = 1; i <= 9; ++i) {
-    xml += "<!ENTITY l" + std::to_string(i) + " \"";
-    for (int k = 0; k < 10; ++k) xml += "&l" + std::to_string(i - 1) + ";";
-    xml += "\">";
-  }
-  xml += "]><a>&l9;</a>";
-  ParseResult r = ParseBytes(xml);
+  ParseResult r = ParseBytes(test::BillionLaughs());
   EXPECT_FALSE(r.ok);
   EXPECT_TRUE(HasError(r.errors, kXMLFatal, "message"));
   EXPECT_LT(JoinedText(r.log, "a").size(), size_t(100000));
 
   // The same in an attribute value.
-  std::string attribute = xml.substr(0, xml.find("]>") + 2) + "<a v=\"&l9;\"/>";
-  ParseResult ra = ParseBytes(attribute);
+  ParseResult ra = ParseBytes(test::BillionLaughs(true));
   EXPECT_FALSE(ra.ok);
   EXPECT_TRUE(HasError(ra.errors, kXMLFatal));
 }
@@ -201,14 +194,8 @@ TEST(VXMLParser, QuadraticEntityBlowUpFails) {
 }
 
 TEST(VXMLParser, NestingIsBounded) {
-  auto nested = [](int depth) {
-    std::string xml;
-    for (int i = 0; i < depth; ++i) xml += "<e>";
-    for (int i = 0; i < depth; ++i) xml += "</e>";
-    return xml;
-  };
-  EXPECT_TRUE(ParseBytes(nested(VXMLParser::kMaxNesting)).ok);
-  ParseResult deep = ParseBytes(nested(100000));
+  EXPECT_TRUE(ParseBytes(test::Nested(VXMLParser::kMaxNesting)).ok);
+  ParseResult deep = ParseBytes(test::Nested(100000));
   EXPECT_FALSE(deep.ok);
   EXPECT_TRUE(HasError(deep.errors, kXMLFatal, "line", "1"));
 }
