@@ -174,7 +174,11 @@ class SAX_Handlers : public xercesc::XMLDocumentHandler, public xercesc::ErrorHa
 }  // namespace
 
 bool VXMLParser::Init() {
-  xercesc::XMLPlatformUtils::Initialize();
+  try {
+    xercesc::XMLPlatformUtils::Initialize();
+  } catch (...) {
+    return false;
+  }
   return true;
 }
 

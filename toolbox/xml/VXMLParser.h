@@ -32,8 +32,8 @@ class VXMLParser : public VObject {
   // Entity references a document may expand in all ("xmlc" 3 beyond).
   static constexpr uint32 kMaxEntityExpansions = 1000;
 
-  // Initialises the XML library; every Init is paired with one DeInit, the
-  // library shuts down at the last one.
+  // Initialises the XML library (false when it cannot start); every Init
+  // is paired with one DeInit, the library shuts down at the last one.
   static bool Init();
   static void DeInit();
 
