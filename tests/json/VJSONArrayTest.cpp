@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "support/ErrorTestSupport.h"
 #include "JSONTestSupport.h"
+#include "json/VJSONStamp.h"
 #include "json/VJSONUser.h"
 #include "json/VStorageLocker.h"
-#include "json/VJSONStamp.h"
+#include "support/ErrorTestSupport.h"
 
 namespace zeft {
 namespace {
@@ -30,11 +30,8 @@ TEST(VJSONArrayTest, RemoveAtClampsWithoutOverflow) {
     bool stamped;
   };
   const Case cases[] = {
-      {2, 100, "[0,1]", true},
-      {5, 1, "[0,1,2,3,4]", false},
-      {1, 0, "[0,1,2,3,4]", true},
-      {1, SIZE_MAX, "[0]", true},
-      {3, SIZE_MAX - 1, "[0,1,2]", true},
+      {2, 100, "[0,1]", true},    {5, 1, "[0,1,2,3,4]", false},       {1, 0, "[0,1,2,3,4]", true},
+      {1, SIZE_MAX, "[0]", true}, {3, SIZE_MAX - 1, "[0,1,2]", true},
   };
   for (const Case& c : cases) {
     VRefPtr<VJSONArray> array = Numbers(5);

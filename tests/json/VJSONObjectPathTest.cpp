@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "support/ErrorTestSupport.h"
 #include "JSONTestSupport.h"
+#include "support/ErrorTestSupport.h"
 
 namespace zeft {
 namespace {
@@ -74,9 +74,9 @@ TEST(VJSONObjectPathTest, SetThroughAScalarFails) {
     EXPECT_TRUE(HasToolboxError(errors.Errors(), json_error::kPathIndexThroughScalar, "p1", "n"));
   }
   ErrorCollector errors;
-  EXPECT_FALSE(root.GetObject()->SetPropertiesWithPaths(
-      {{VString("x"), VJSONValue(1.0)}, {VString("a.b"), VJSONValue(2.0)},
-       {VString("y"), VJSONValue(3.0)}}));
+  EXPECT_FALSE(root.GetObject()->SetPropertiesWithPaths({{VString("x"), VJSONValue(1.0)},
+                                                         {VString("a.b"), VJSONValue(2.0)},
+                                                         {VString("y"), VJSONValue(3.0)}}));
   EXPECT_TRUE(root.GetProperty(VString("x")).IsNumber());
   EXPECT_TRUE(root.GetProperty(VString("y")).IsUndefined()) << "the first failure stops";
 }

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "support/ErrorTestSupport.h"
 #include "JSONTestSupport.h"
 #include "json/VJSONPropertyIterator.h"
 #include "json/VJSONUser.h"
 #include "json/VStorageLocker.h"
+#include "support/ErrorTestSupport.h"
 
 namespace zeft {
 namespace {
@@ -62,8 +62,8 @@ TEST(VJSONObjectTest, SharedObjectNeedsItsLockerInUse) {
     EXPECT_FALSE(shared->SetProperty(VString("a"), VJSONValue(1.0)));
     // Removing by setting undefined fails the same way.
     EXPECT_FALSE(shared->SetProperty(VString("a"), VJSONValue(JSON_undefined)));
-    EXPECT_TRUE(HasError(errors.Errors(),
-                         MakeVError(kComponentJSONClasses, json_error::kObjectNotInUse)));
+    EXPECT_TRUE(
+        HasError(errors.Errors(), MakeVError(kComponentJSONClasses, json_error::kObjectNotInUse)));
   }
   VJSONUser user(shared.Get());
   ASSERT_TRUE(user.IsInUse());

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <memory>
 
-#include "support/ErrorTestSupport.h"
 #include "JSONTestSupport.h"
 #include "core/VCompareOptions.h"
 #include "core/VReal.h"
+#include "support/ErrorTestSupport.h"
 #include "values/VTime.h"
 
 namespace zeft {
@@ -100,8 +100,8 @@ TEST(VJSONValueTest, ArrayHoldingItselfConvertsWithTheNestedPlaceEmpty) {
 }
 
 TEST(VJSONValueTest, PathGettersTruncateAndSaturate) {
-  const VJSONValue value = Parse(
-      "{\"a\":{\"p\":3.9,\"n\":-3.9,\"big\":1e20,\"low\":-1e20,\"s\":\"t\",\"b\":true}}");
+  const VJSONValue value =
+      Parse("{\"a\":{\"p\":3.9,\"n\":-3.9,\"big\":1e20,\"low\":-1e20,\"s\":\"t\",\"b\":true}}");
   EXPECT_EQ(VJSONValue::GetLongByPath(value, VString("a.p")), 3);
   EXPECT_EQ(VJSONValue::GetLongByPath(value, VString("a.n")), -3);
   EXPECT_EQ(VJSONValue::GetLongByPath(value, VString("a.big")), 2147483647);

@@ -5,8 +5,8 @@
 #include <clocale>
 #include <cmath>
 
-#include "support/ErrorTestSupport.h"
 #include "JSONTestSupport.h"
+#include "support/ErrorTestSupport.h"
 #include "values/VTime.h"
 
 namespace zeft {

@@ -4,10 +4,10 @@
 
 #include <atomic>
 
-#include "support/ErrorTestSupport.h"
 #include "JSONTestSupport.h"
 #include "json/VJSONUser.h"
 #include "runtime/VTask.h"
+#include "support/ErrorTestSupport.h"
 
 namespace zeft {
 namespace {

@@ -41,9 +41,7 @@ EJSONStatus IJSONObject::IJSON_WriteToBuffer(VMemoryBuffer<>&, VError& outError)
 }
 EJSONStatus IJSONObject::IJSON_GetPropertyNames(std::vector<VString>&) { return EJSON_unhandled; }
 VValueSingle* IJSONObject::IJSON_CreateVValue() { return nullptr; }
-EJSONStatus IJSONObject::IJSON_GetPropertyStamp(const VString&, uint32&) {
-  return EJSON_unhandled;
-}
+EJSONStatus IJSONObject::IJSON_GetPropertyStamp(const VString&, uint32&) { return EJSON_unhandled; }
 EJSONStatus IJSONObject::IJSON_TouchPropertyStamp(const VString&) { return EJSON_unhandled; }
 EJSONStatus IJSONObject::IJSON_GetDescription(const VJSONObject*, VString&) {
   return EJSON_unhandled;

@@ -24,9 +24,9 @@ class VString;
 class VValueSingle;
 
 enum EJSONStatus : int32 {
-  EJSON_ok = 0,       // handled
+  EJSON_ok = 0,         // handled
   EJSON_unhandled = 1,  // not handled: the object goes on with its standard behaviour
-  EJSON_error = 2     // failed; an error has been raised
+  EJSON_error = 2       // failed; an error has been raised
 };
 
 class IJSONObject : public IRefCountable {
@@ -56,8 +56,7 @@ class IJSONObject : public IRefCountable {
   virtual EJSONStatus IJSON_GetDescription(const VJSONObject* object, VString& outText);
   virtual EJSONStatus IJSON_GetPropertyByIndex(const VJSONObject* object, uint64 index,
                                                VJSONValue& outValue);
-  virtual EJSONStatus IJSON_GetCountPropertiesByIndex(const VJSONObject* object,
-                                                      uint64& outCount);
+  virtual EJSONStatus IJSON_GetCountPropertiesByIndex(const VJSONObject* object, uint64& outCount);
   virtual VObject* IJSON_MakeIterator(const VJSONObject* object, uint64 first, uint64 second,
                                       bool flag);
   virtual EJSONStatus IJSON_GetClassName(const VJSONObject* object, VString& outName);

@@ -71,6 +71,14 @@ int HexDigit(UniChar c) {
   return -1;
 }
 
+bool IsCalendarDate(const VTime& time) {
+  if (time.IsNull()) return false;
+  int16 year, month, day, hour, minute, second, millisecond;
+  time.GetUTCTime(year, month, day, hour, minute, second, millisecond);
+  // RFC 3339 years have four digits.
+  return year >= 1 && year <= 9999 && month >= 1 && day >= 1;
+}
+
 bool EndsBareWord(UniChar c) {
   return c == u'"' || c == u',' || c == u':' || c == u'[' || c == u']' || c == u'{' || c == u'}';
 }
@@ -268,7 +276,7 @@ VJSONImporter::JsonToken VJSONImporter::GetNextJSONToken(VString& word, bool* qu
       break;
   }
   const UniChar* begin = fCurrent;
-  while (fCurrent < end && *fCurrent > 0x20 && !EndsBareWord(*fCurrent)) ++fCurrent;
+  while (fCurrent<end&& * fCurrent> 0x20 && !EndsBareWord(*fCurrent)) ++fCurrent;
   word.FromUniString(begin, int32(fCurrent - begin));
   if (fCurrent < end && *fCurrent <= 0x20) {
     bool atEnd = false;
@@ -553,8 +561,9 @@ VError VJSONImporter::_StringToValue(const VString& word, bool quoted, VJSONValu
         time.FromXMLString(word);
         converted = true;
       }
-      // A text that does not convert stays the text it is.
-      if (converted && !time.IsNull()) {
+      // A text that does not convert (or gives the zero date, which does not
+      // read back) stays the text it is.
+      if (converted && IsCalendarDate(time)) {
         value.SetTime(time);
         return VE_OK;
       }
@@ -600,7 +609,8 @@ VError VJSONImporter::JSONObjectToBag(VValueBag& bag) {
     VError error = VE_OK;
     const JsonToken token = GetNextJSONToken(&error);
     if (error != VE_OK) return error;
-    if (token != jsonBeginObject) return _InvalidToken(VString(TokenText(token)), kExpectedObjectStart);
+    if (token != jsonBeginObject)
+      return _InvalidToken(VString(TokenText(token)), kExpectedObjectStart);
   }
   return _ObjectToBag(bag);
 }
@@ -613,7 +623,7 @@ void VJSONImporter::_SetBagScalar(VValueBag& bag, const VString& key, const VStr
     if (isDate) {
       VTime time;
       time.FromXMLString(word);
-      if (!time.IsNull()) {
+      if (IsCalendarDate(time)) {
         bag.SetAttribute(bagKey, time);
         return;
       }
@@ -628,8 +638,8 @@ void VJSONImporter::_SetBagScalar(VValueBag& bag, const VString& key, const VStr
   } else {
     // Whole numbers without '.' or exponent that fit 64 bits are integers;
     // every other word is a real.
-    bool integral = word.FindUniChar(u'.') == 0 && word.FindUniChar(u'e') == 0 &&
-                    word.FindUniChar(u'E') == 0;
+    bool integral =
+        word.FindUniChar(u'.') == 0 && word.FindUniChar(u'e') == 0 && word.FindUniChar(u'E') == 0;
     if (integral) {
       const double real = word.GetReal();
       integral = real >= -9223372036854775808.0 && real < 9223372036854775808.0;

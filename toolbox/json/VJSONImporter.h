@@ -65,8 +65,7 @@ class VJSONImporter : public VObject {
   VError _ParseValueFromToken(JsonToken token, VJSONValue& value, const char* expected);
   VError _ParseObject(VJSONValue& value);
   VError _ParseArray(VJSONValue& value);
-  VError _StringToValue(const VString& word, bool quoted, VJSONValue& value,
-                        const char* expected);
+  VError _StringToValue(const VString& word, bool quoted, VJSONValue& value, const char* expected);
   VError _ObjectToBag(VValueBag& bag);
   VError _ArrayToBag(VValueBag& bag, const VString& key);
   void _SetBagScalar(VValueBag& bag, const VString& key, const VString& word, bool quoted);

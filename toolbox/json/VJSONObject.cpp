@@ -131,8 +131,8 @@ VJSONValue VJSONObject::GetProperty(const VString& name, VDBLanguageContext* con
     StJSONLocks locks(locker != nullptr, locker);
     EJSONStatus status = EJSON_unhandled;
     if (fImplementation != nullptr) {
-      status = fImplementation->IJSON_GetProperty(const_cast<VJSONObject*>(this), name, result,
-                                                  context);
+      status =
+          fImplementation->IJSON_GetProperty(const_cast<VJSONObject*>(this), name, result, context);
     }
     if (status == EJSON_unhandled) result = _GetOwnProperty(name);
   }
@@ -280,9 +280,9 @@ bool VJSONObject::SetProperty(const VString& name, const VJSONValue& value,
   VStorageLocker* locker = fLocker.load(std::memory_order_acquire);
   bool lock = _IsLockRequiring();
   if (!lock && (value.IsObject() || value.IsArray())) {
-    lock = value.GetObject() != nullptr ? value.GetObject()->IsSharedGraph()
-                                        : value.GetArray() != nullptr &&
-                                              value.GetArray()->IsSharedGraph();
+    lock = value.GetObject() != nullptr
+               ? value.GetObject()->IsSharedGraph()
+               : value.GetArray() != nullptr && value.GetArray()->IsSharedGraph();
   }
   StJSONLocks locks(lock, locker);
   return _SetOwnProperty(name, value);

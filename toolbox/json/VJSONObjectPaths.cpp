@@ -186,7 +186,8 @@ void VJSONObject::TouchPropertyStampWithPath(const VString& path) {
 VError VJSONObject::MergeWith(const VJSONObject* other, bool onlyMissing) {
   if (other == nullptr) return VE_OK;
   std::vector<std::pair<VString, VJSONValue>> merged;
-  for (VJSONPropertyConstOrderedIterator it(other, VJSONPropertyConstOrderedIterator::kOwnPropertiesOnly);
+  for (VJSONPropertyConstOrderedIterator it(other,
+                                            VJSONPropertyConstOrderedIterator::kOwnPropertiesOnly);
        it.IsValid(); ++it) {
     merged.emplace_back(it.GetName(), it.GetValue());
   }
@@ -221,7 +222,8 @@ VError VJSONObject::CloneProperties(VJSONCloner& cloner, VJSONObject* target) co
   if (target == nullptr) return VE_OK;
   target->ClearInternalProperties();
   std::vector<std::pair<VString, VJSONValue>> properties;
-  for (VJSONPropertyConstOrderedIterator it(this, VJSONPropertyConstOrderedIterator::kOwnPropertiesOnly);
+  for (VJSONPropertyConstOrderedIterator it(this,
+                                            VJSONPropertyConstOrderedIterator::kOwnPropertiesOnly);
        it.IsValid(); ++it) {
     properties.emplace_back(it.GetName(), it.GetValue());
   }

@@ -33,8 +33,7 @@ bool IsSharable(const VJSONObject* object) {
 
 // ---------------------------------------------------------------------------
 
-VJSONPropertyIterator::VJSONPropertyIterator(VJSONObject* object)
-    : fObject(object), fUser(object) {
+VJSONPropertyIterator::VJSONPropertyIterator(VJSONObject* object) : fObject(object), fUser(object) {
   if (ReportedNames(object, fNames) == EJSON_unhandled) AppendGetterNames(object, fNames);
   fStorePosition = fObject->fProperties.begin();
 }

@@ -95,8 +95,7 @@ VJSONValue::VJSONValue(const VInlineString& text)
   fString.fTag = NextTag();
 }
 
-VJSONValue::VJSONValue(double number)
-    : fType(JSON_number), fStamp(NextStamp()), fNumber(number) {}
+VJSONValue::VJSONValue(double number) : fType(JSON_number), fStamp(NextStamp()), fNumber(number) {}
 
 VJSONValue::VJSONValue(const VTime& time) : fType(JSON_null), fStamp(NextStamp()), fNumber(0) {
   if (!time.IsNull()) {
@@ -520,8 +519,7 @@ bool VJSONValue::GetStringByPath(const VJSONValue& value, const VString& path, V
 // ---------------------------------------------------------------------------
 // Text and files
 
-VError VJSONValue::ParseFromString(const VString& text, bool convertDates,
-                                   bool nonAmbiguousDates) {
+VError VJSONValue::ParseFromString(const VString& text, bool convertDates, bool nonAmbiguousDates) {
   uint32 options = 0;
   if (convertDates) options = nonAmbiguousDates ? 0x240 : 0xC0;
   return VJSONImporter::ParseString(text, *this, options);
@@ -544,8 +542,8 @@ int32 VJSONValue::CompareTo(const VJSONValue& other, const VCompareOptions& opti
         return int32(mine.CompareToSameKindWithOptions(&theirs, options));
       }
       case JSON_number:
-        return int32(VReal::sInfo.CompareTwoPtrToDataWithOptions(&fNumber, &other.fNumber,
-                                                                  options));
+        return int32(
+            VReal::sInfo.CompareTwoPtrToDataWithOptions(&fNumber, &other.fNumber, options));
       case JSON_object:
       case JSON_array: {
         const void* mine = fObject;
