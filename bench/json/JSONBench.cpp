@@ -9,11 +9,11 @@
 #include <random>
 #include <string>
 
-#include <nlohmann/json.hpp>
 #include <rapidjson/document.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 #include <simdjson.h>
+#include <nlohmann/json.hpp>
 
 #include "core/CharSet.h"
 #include "core/VString.h"
@@ -37,8 +37,9 @@ std::string CanadaLike() {
   std::string text = "{\"type\":\"FeatureCollection\",\"features\":[";
   for (int feature = 0; feature < 4; ++feature) {
     if (feature > 0) text += ',';
-    text += "{\"type\":\"Feature\",\"properties\":{\"name\":\"Canada\"},\"geometry\":"
-            "{\"type\":\"Polygon\",\"coordinates\":[";
+    text +=
+        "{\"type\":\"Feature\",\"properties\":{\"name\":\"Canada\"},\"geometry\":"
+        "{\"type\":\"Polygon\",\"coordinates\":[";
     for (int ring = 0; ring < 120; ++ring) {
       if (ring > 0) text += ',';
       text += '[';
@@ -65,9 +66,11 @@ std::string CitmLike() {
   for (int i = 0; i < 2500; ++i) {
     if (i > 0) text += ',';
     const std::string id = std::to_string(138586341 + i);
-    text += "\"" + id + "\":{\"description\":null,\"id\":" + id + ",\"logo\":\"/images/UE0AAAAACEKo6QAAAAZDSVRN\",\"name\":\"Event " +
+    text += "\"" + id + "\":{\"description\":null,\"id\":" + id +
+            ",\"logo\":\"/images/UE0AAAAACEKo6QAAAAZDSVRN\",\"name\":\"Event " +
             std::to_string(random() % 100000) + "\",\"subTopicIds\":[337184269,337184283,";
-    text += std::to_string(random() % 1000000000) + "],\"subjectCode\":null,\"subtitle\":null,"
+    text += std::to_string(random() % 1000000000) +
+            "],\"subjectCode\":null,\"subtitle\":null,"
             "\"topicIds\":[324846099,107888604]}";
   }
   text += "},\"performances\":[";
@@ -88,26 +91,28 @@ std::string TwitterLike() {
   static const char* const kTexts[] = {
       "@aym0566x \\n\\n\\u540d\\u524d:\\u524d\\u7530\\u3042\\u3086\\u307f\\n",
       "RT @KATANA77: \xe3\x81\x88\xe3\x81\xa3\xe3\x81\xa8\xe2\x80\xa6 http://t.co/PkCJAcSuYK",
-      "Caf\xC3\xA9 cr\xC3\xA8me br\xC3\xBBl\xC3\xA9\x65 \\\"quoted\\\" and more plain ASCII text here",
-      "\xf0\x9f\x98\x80 emoji and \xd0\xba\xd0\xb8\xd1\x80\xd0\xb8\xd0\xbb\xd0\xbb\xd0\xb8\xd1\x86\xd0\xb0",
+      "Caf\xC3\xA9 cr\xC3\xA8me br\xC3\xBBl\xC3\xA9\x65 \\\"quoted\\\" and more plain ASCII text "
+      "here",
+      "\xf0\x9f\x98\x80 emoji and "
+      "\xd0\xba\xd0\xb8\xd1\x80\xd0\xb8\xd0\xbb\xd0\xbb\xd0\xb8\xd1\x86\xd0\xb0",
   };
   std::string text = "{\"statuses\":[";
   for (int i = 0; i < 1500; ++i) {
     if (i > 0) text += ',';
-    text += "{\"metadata\":{\"result_type\":\"recent\",\"iso_language_code\":\"ja\"},"
-            "\"created_at\":\"Sun Aug 31 00:29:15 +0000 2014\",\"id\":" +
-            std::to_string(505874924095815681ULL + i) + ",\"id_str\":\"" +
-            std::to_string(505874924095815681ULL + i) + "\",\"text\":\"" +
-            kTexts[random() % 4] +
-            "\",\"source\":\"<a href=\\\"https://mobile.twitter.com\\\" rel=\\\"nofollow\\\">"
-            "Twitter for iPhone</a>\",\"truncated\":false,\"in_reply_to_status_id\":null,"
-            "\"user\":{\"id\":1186275104,\"name\":\"\xe3\x82\x8a\xe3\x81\x95\",\"screen_name\":"
-            "\"ayuu0123\",\"followers_count\":" +
-            std::to_string(random() % 10000) +
-            ",\"protected\":false,\"verified\":false,\"entities\":{\"description\":{\"urls\":[]}}},"
-            "\"retweet_count\":0,\"favorited\":false,\"entities\":{\"hashtags\":[],\"urls\":[],"
-            "\"user_mentions\":[{\"screen_name\":\"aym0566x\",\"id\":866260188,\"indices\":[0,9]}]}"
-            ",\"lang\":\"ja\"}";
+    text +=
+        "{\"metadata\":{\"result_type\":\"recent\",\"iso_language_code\":\"ja\"},"
+        "\"created_at\":\"Sun Aug 31 00:29:15 +0000 2014\",\"id\":" +
+        std::to_string(505874924095815681ULL + i) + ",\"id_str\":\"" +
+        std::to_string(505874924095815681ULL + i) + "\",\"text\":\"" + kTexts[random() % 4] +
+        "\",\"source\":\"<a href=\\\"https://mobile.twitter.com\\\" rel=\\\"nofollow\\\">"
+        "Twitter for iPhone</a>\",\"truncated\":false,\"in_reply_to_status_id\":null,"
+        "\"user\":{\"id\":1186275104,\"name\":\"\xe3\x82\x8a\xe3\x81\x95\",\"screen_name\":"
+        "\"ayuu0123\",\"followers_count\":" +
+        std::to_string(random() % 10000) +
+        ",\"protected\":false,\"verified\":false,\"entities\":{\"description\":{\"urls\":[]}}},"
+        "\"retweet_count\":0,\"favorited\":false,\"entities\":{\"hashtags\":[],\"urls\":[],"
+        "\"user_mentions\":[{\"screen_name\":\"aym0566x\",\"id\":866260188,\"indices\":[0,9]}]}"
+        ",\"lang\":\"ja\"}";
   }
   return text + "],\"search_metadata\":{\"completed_in\":0.087,\"count\":100}}";
 }
@@ -132,7 +137,8 @@ void ParseZeft(benchmark::State& state) {
     VString source;
     source.FromBlock(text.data(), text.size(), zeft::kCharSetUTF8);
     VJSONValue value;
-    if (zeft::VJSONImporter::ParseString(source, value, 0) != zeft::VE_OK) state.SkipWithError("parse");
+    if (zeft::VJSONImporter::ParseString(source, value, 0) != zeft::VE_OK)
+      state.SkipWithError("parse");
     benchmark::DoNotOptimize(value);
   }
   SetUp(state, int(state.range(0)));
