@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/VString.h"
+#include "files/mac/XBSDSystem.h"
 #include "process/mac/XMacSystem.h"
 
 namespace zeft {
@@ -234,6 +235,11 @@ void VSystem::GetHostName(VString& out) { XMacSystem::GetHostName(out); }
 void VSystem::GetLoginUserName(VString& out) { XMacSystem::GetLoginUserName(out); }
 
 void VSystem::GetCurrentUserName(VString& out) { XMacSystem::GetCurrentUserName(out); }
+
+bool VSystem::SearchExecutablePath(const VString& name, VFilePath& out) {
+  // Application look-up by name has no counterpart here: PATH only.
+  return XBSDSystem::SearchExecutablePath(name, out);
+}
 
 int64 VSystem::GetUptime() { return XMacSystem::GetUptime(); }
 

@@ -15,6 +15,7 @@
 
 namespace zeft {
 
+class VFilePath;
 class VString;
 
 class VSystem {
@@ -68,6 +69,9 @@ class VSystem {
   static void GetLoginUserName(VString& out);
   // The account name; untouched when the account cannot be read.
   static void GetCurrentUserName(VString& out);
+  // The program `name` along PATH (a name with '/' as given); true when
+  // found, with its path in `out`.
+  static bool SearchExecutablePath(const VString& name, VFilePath& out);
 
   // Monotonic clock: milliseconds, and ticks (sixtieths of a second).
   static uint64 GetCurrentTime();
