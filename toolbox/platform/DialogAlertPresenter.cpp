@@ -32,7 +32,9 @@ std::string FindOnPath(const std::string& name) {
     const size_t colon = entries.find(':', start);
     std::string folder = entries.substr(start, colon == std::string::npos ? colon : colon - start);
     if (folder.empty()) folder = ".";
-    const std::string candidate = folder + "/" + name;
+    std::string candidate = folder;
+    candidate += '/';
+    candidate += name;
     struct stat info;
     if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
         access(candidate.c_str(), X_OK) == 0) {

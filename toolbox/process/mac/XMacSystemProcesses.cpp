@@ -16,10 +16,11 @@ namespace zeft {
 
 namespace {
 
-// Reads up to `size` - 1 bytes of a /proc file into `buffer`, terminated;
-// the byte count, or -1.
-ssize_t ReadProcFile(const char* path, char* buffer, size_t size) {
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+// Reads up to `size` - 1 bytes of a /proc file (`path` relative to the
+// open folder `folder`, or absolute) into `buffer`, terminated; the byte
+// count, or -1.
+ssize_t ReadProcFile(int folder, const char* path, char* buffer, size_t size) {
+  const int fd = openat(folder, path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return -1;
   ssize_t total = 0;
   while (size_t(total) < size - 1) {
@@ -47,11 +48,11 @@ int32 ParsePid(const char* name) {
 
 // True while the process runs: an ended one waiting to be reaped (zombie)
 // or being torn down (dead) has quit, and so has one that vanished.
-bool IsRunning(int32 pid) {
+bool IsRunning(int proc, const char* pid) {
   char path[32];
-  std::snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
+  std::snprintf(path, sizeof path, "%s/stat", pid);
   char stat[512];
-  if (ReadProcFile(path, stat, sizeof stat) <= 0) return false;
+  if (ReadProcFile(proc, path, stat, sizeof stat) <= 0) return false;
   // The state follows the command name, which is in parentheses and may
   // itself hold ") ".
   const char* close = std::strrchr(stat, ')');
@@ -67,7 +68,7 @@ void XMacSystem::GetProcessList(std::vector<int32>& pids) {
   if (proc == nullptr) return;
   while (const dirent* entry = readdir(proc)) {
     const int32 pid = ParsePid(entry->d_name);
-    if (pid > 0 && IsRunning(pid)) pids.push_back(pid);
+    if (pid > 0 && IsRunning(dirfd(proc), entry->d_name)) pids.push_back(pid);
   }
   closedir(proc);
 }
@@ -77,7 +78,7 @@ void XMacSystem::GetProcessName(int32 pid, VString& name) {
   char path[32];
   std::snprintf(path, sizeof path, "/proc/%d/comm", int(pid));
   char comm[32];
-  ssize_t length = ReadProcFile(path, comm, sizeof comm);
+  ssize_t length = ReadProcFile(AT_FDCWD, path, comm, sizeof comm);
   if (length <= 0) return;
   if (comm[length - 1] == '\n') --length;
   name.FromBlock(comm, size_t(length), kCharSetUTF8);

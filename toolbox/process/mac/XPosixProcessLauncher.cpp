@@ -499,7 +499,11 @@ int32 XPosixProcessLauncher::Shutdown(bool kill, bool killProcessTree) {
   if (fWaitTime >= 1) {
     if (fGroup == nullptr) fGroup = std::make_unique<platform::WaitGroup>();
     std::unique_ptr<platform::ProcessExitWatcher> exitWatcher;
-    if (fRunning && fPid != 0) {
+    // A child that has ended already needs no watcher (nor its thread).
+    siginfo_t ended{};
+    if (fRunning && fPid != 0 &&
+        (waitid(P_PID, id_t(fPid), &ended, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+         ended.si_pid != fPid)) {
       platform::WaitGroup* group = fGroup.get();
       group->Enter();
       exitWatcher =
