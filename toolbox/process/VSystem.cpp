@@ -273,6 +273,26 @@ bool VSystem::WaitForProcess(int32 pid, int32 timeout, EWFP_Reason* reason) {
 
 bool VSystem::KillProcess(int32 pid) { return XMacSystem::KillProcess(pid); }
 
+bool VSystem::GetProcessorsPercentageUse(double& percentage) {
+  return XMacSystem::GetProcessorsPercentageUse(percentage);
+}
+
+double VSystem::GetApplicationProcessorsPercentageUse() {
+  return XMacSystem::GetApplicationProcessorsPercentageUse();
+}
+
+bool VSystem::GetInOutNetworkStats(std::vector<double>& rates) {
+  return XMacSystem::GetInOutNetworkStats(rates);
+}
+
+void VSystem::GetNetworkAdaptersInformations(VJSONArray& adapters) {
+  XMacSystem::GetNetworkAdaptersInformations(adapters);
+}
+
+void VSystem::GetDiskPartitionsInfos(VJSONArray& partitions) {
+  XMacSystem::GetDiskPartitionsInfos(partitions);
+}
+
 uint32 VSystem::GetDoubleClicTicks() { return XMacSystem::GetDoubleClicTicks(); }
 
 }  // namespace zeft

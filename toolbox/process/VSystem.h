@@ -16,6 +16,7 @@
 namespace zeft {
 
 class VFilePath;
+class VJSONArray;
 class VString;
 
 class VSystem {
@@ -155,6 +156,24 @@ class VSystem {
   static bool WaitForProcess(int32 pid, int32 timeout, EWFP_Reason* reason);
   // SIGKILL to `pid`; false for 0 or less (nothing sent) and on failure.
   static bool KillProcess(int32 pid);
+
+  // ---- Load and equipment statistics, for one caller at a time
+  // The busy share of all processors since the previous call, divided by
+  // the number of logical processors; false (and 0) on the first call and
+  // when the system cannot tell.
+  static bool GetProcessorsPercentageUse(double& percentage);
+  // This process's processor use as a share of the machine; -1 when the
+  // system cannot tell.
+  static double GetApplicationProcessorsPercentageUse();
+  // Empties `rates`, then appends the bytes per second received and sent
+  // since the previous call; false when nothing was appended.
+  static bool GetInOutNetworkStats(std::vector<double>& rates);
+  // Appends {"type", "name", "ipAddresses": [{"ip", "type"}]} per adapter
+  // that has a usable address.
+  static void GetNetworkAdaptersInformations(VJSONArray& adapters);
+  // Appends {"mountPoint", "capacity", "available", "filesystem", "name",
+  // "disk"} per mounted file system on a disk or the network (sizes in KiB).
+  static void GetDiskPartitionsInfos(VJSONArray& partitions);
 
   // ---- User-interface timings, in ticks or pixels
   static uint32 GetDoubleClicTicks();

@@ -12,6 +12,7 @@
 
 namespace zeft {
 
+class VJSONArray;
 class VString;
 
 class XMacSystem {
@@ -99,6 +100,13 @@ class XMacSystem {
   static void CancelAllPendingUserNotifications();
   // Alerts shown without waiting and neither answered nor cancelled.
   static size_t CountPendingUserNotifications();
+
+  // ---- Load and equipment statistics (see VSystem)
+  static bool GetProcessorsPercentageUse(double& percentage);
+  static double GetApplicationProcessorsPercentageUse();
+  static bool GetInOutNetworkStats(std::vector<double>& rates);
+  static void GetNetworkAdaptersInformations(VJSONArray& adapters);
+  static void GetDiskPartitionsInfos(VJSONArray& partitions);
 };
 
 }  // namespace zeft
