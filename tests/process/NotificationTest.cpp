@@ -2,13 +2,19 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/VString.h"
 #include "platform/AlertPresenter.h"
 #include "platform/ConsoleAlertPresenter.h"
+#include "platform/DialogAlertPresenter.h"
+#include "platform/TempFolder.h"
 #include "process/VSystem.h"
 #include "process/mac/XMacSystem.h"
 
@@ -182,6 +188,90 @@ TEST(ConsoleAlertPresenter, ThroughTheFacadeTheDefaultButtonIsTheResponse) {
   AlertPresenter::SetForTesting(nullptr);
   EXPECT_EQ(response, ERN_No);
   EXPECT_NE(output.Read().find("[No] Yes"), std::string::npos);
+}
+
+// A dialog program that records its arguments, prints `printed` and exits
+// with `code`.
+class FakeDialog {
+ public:
+  FakeDialog(const std::string& printed, int code) {
+    fProgram = fFolder.Write("dialog", "#!/bin/sh\nprintf '%s\\n' \"$@\" > " +
+                                           fFolder.Path("args") + "\nprintf '" + printed +
+                                           "'\nexit " + std::to_string(code) + "\n");
+    chmod(fProgram.c_str(), 0755);
+  }
+  const std::string& Program() const { return fProgram; }
+  std::string Arguments() const {
+    std::ifstream in(fFolder.Path("args"));
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+ private:
+  test::TempFolder fFolder;
+  std::string fProgram;
+};
+
+TEST(DialogAlertPresenter, ButtonsPressedMapBackToTheAlert) {
+  using Kind = platform::DialogAlertPresenter::Kind;
+  Alert three;
+  three.fHeader = "Header";
+  three.fMessage = "Message";
+  three.fButtons[0] = "Retry";
+  three.fButtons[1] = "Ignore";
+  three.fButtons[2] = "Abort";
+  Alert two = three;
+  two.fButtons[2].clear();
+  Alert one;
+  one.fHeader = "Only";
+  struct Case {
+    Kind kind;
+    const Alert* alert;
+    const char* printed;
+    int code;
+    AlertAnswer answer;
+  } cases[] = {
+      {Kind::kZenity, &three, "", 0, AlertAnswer::kDefault},
+      {Kind::kZenity, &three, "", 1, AlertAnswer::kAlternate},
+      {Kind::kZenity, &three, "Abort\\n", 1, AlertAnswer::kOther},
+      {Kind::kZenity, &two, "", 5, AlertAnswer::kUnreadable},
+      {Kind::kZenity, &one, "", 1, AlertAnswer::kDismissed},
+      {Kind::kKdialog, &three, "", 2, AlertAnswer::kOther},
+      {Kind::kKdialog, &two, "", 1, AlertAnswer::kAlternate},
+      {Kind::kKdialog, &two, "", 2, AlertAnswer::kDismissed},
+      {Kind::kKdialog, &one, "", 0, AlertAnswer::kDefault},
+  };
+  for (const Case& c : cases) {
+    FakeDialog dialog(c.printed, c.code);
+    platform::DialogAlertPresenter presenter(dialog.Program(), c.kind);
+    AlertAnswer answer = AlertAnswer::kUnreadable;
+    ASSERT_TRUE(presenter.ShowAndWait(*c.alert, answer));
+    EXPECT_EQ(int(answer), int(c.answer)) << int(c.kind) << " " << c.code << " " << c.printed;
+  }
+
+  FakeDialog zenity("", 0);
+  platform::DialogAlertPresenter presenter(zenity.Program(), Kind::kZenity);
+  AlertAnswer answer;
+  ASSERT_TRUE(presenter.ShowAndWait(three, answer));
+  EXPECT_EQ(zenity.Arguments(),
+            "--question\n--ok-label=Retry\n--cancel-label=Ignore\n--extra-button=Abort\n"
+            "--no-markup\n--title=Header\n--text=Message\n");
+}
+
+TEST(DialogAlertPresenter, AnAlertShownWithoutWaitingCanBeDismissed) {
+  test::TempFolder folder;
+  const std::string program = folder.Write("dialog", "#!/bin/sh\nexec sleep 10\n");
+  chmod(program.c_str(), 0755);
+  platform::DialogAlertPresenter presenter(program, platform::DialogAlertPresenter::Kind::kZenity);
+  Alert alert;
+  alert.fHeader = "Left standing";
+  const auto start = std::chrono::steady_clock::now();
+  const AlertPresenter::Handle handle = presenter.Show(alert);
+  ASSERT_NE(handle, 0u);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  presenter.Dismiss(handle);
+  presenter.Dismiss(handle + 1000);  // unknown: nothing happens
 }
 
 }  // namespace

@@ -187,19 +187,19 @@ bool DialogAlertPresenter::ShowAndWait(const Alert& alert, AlertAnswer& answer) 
 }
 
 AlertPresenter::Handle DialogAlertPresenter::Show(const Alert& alert) {
-  std::lock_guard<std::mutex> guard(fMutex);
+  std::lock_guard<std::mutex> guard(fShown->fMutex);
   const pid_t pid = _Spawn(alert, nullptr);
   if (pid == 0) return 0;
-  const Handle handle = fNextHandle++;
-  fShown[handle] = pid;
+  const Handle handle = fShown->fNextHandle++;
+  fShown->fPids[handle] = pid;
   // The dialog is reaped when it ends; until then its id cannot be reused,
   // so Dismiss never signals a stranger.
-  std::thread([this, handle, pid] {
+  std::thread([shown = fShown, handle, pid] {
     siginfo_t info{};
     while (waitid(P_PID, id_t(pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
     }
-    std::lock_guard<std::mutex> reaping(fMutex);
-    fShown.erase(handle);
+    std::lock_guard<std::mutex> reaping(shown->fMutex);
+    shown->fPids.erase(handle);
     int status = 0;
     WaitForExit(pid, &status);
   }).detach();
@@ -207,9 +207,9 @@ AlertPresenter::Handle DialogAlertPresenter::Show(const Alert& alert) {
 }
 
 void DialogAlertPresenter::Dismiss(Handle handle) {
-  std::lock_guard<std::mutex> guard(fMutex);
-  auto found = fShown.find(handle);
-  if (found != fShown.end()) kill(found->second, SIGTERM);
+  std::lock_guard<std::mutex> guard(fShown->fMutex);
+  auto found = fShown->fPids.find(handle);
+  if (found != fShown->fPids.end()) kill(found->second, SIGTERM);
 }
 
 }  // namespace zeft::platform

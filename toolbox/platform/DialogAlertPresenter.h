@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -35,11 +36,17 @@ class DialogAlertPresenter : public AlertPresenter {
   pid_t _Spawn(const Alert& alert, int* output) const;
   AlertAnswer _MapAnswer(const Alert& alert, int status, const std::string& output) const;
 
+  // The dialogs shown without waiting and not reaped yet; shared with the
+  // threads that reap them, which may outlive the presenter.
+  struct Shown {
+    std::mutex fMutex;
+    Handle fNextHandle = 1;
+    std::map<Handle, pid_t> fPids;
+  };
+
   std::string fProgram;
   Kind fKind;
-  std::mutex fMutex;
-  Handle fNextHandle = 1;
-  std::map<Handle, pid_t> fShown;  // not reaped yet
+  std::shared_ptr<Shown> fShown = std::make_shared<Shown>();
 };
 
 }  // namespace zeft::platform
