@@ -58,16 +58,6 @@ std::string ToUTF8(const VString& text) {
   return std::string(converted.GetCPointer(), converted.GetSize());
 }
 
-void CloseOne(int& fd) {
-  if (fd >= 0) close(fd);
-  fd = -1;
-}
-
-void ClosePair(int (&fds)[2]) {
-  CloseOne(fds[0]);
-  CloseOne(fds[1]);
-}
-
 // The exit status of a waitpid status: only an exit or a fatal signal ends
 // a child, so nothing else is ever recorded.
 int32 ExitStatusOf(int status) {
@@ -169,8 +159,7 @@ void XPosixProcessLauncher::_AdjustBinaryPathIfNeeded() {
   const char* searchPath = std::getenv("PATH");
   if (searchPath == nullptr) searchPath = std::getenv("path");
   if (searchPath == nullptr) return;
-  struct stat info;
-  if (stat(fBinaryPath.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return;
+  if (_DoesBinaryExist(fBinaryPath.c_str())) return;
   VString name;
   name.FromBlock(fBinaryPath.data(), fBinaryPath.size(), kCharSetUTF8);
   VFilePath found;
@@ -211,14 +200,12 @@ int32 XPosixProcessLauncher::Start(const EnvironmentMap& environment) {
   if (fRedirectStandardInput) piped = pipe2(fStandardInput, O_CLOEXEC) == 0;
   if (piped && fRedirectStandardOutput) {
     piped = pipe2(fStandardOutput, O_CLOEXEC) == 0 && pipe2(fStandardError, O_CLOEXEC) == 0;
-    if (piped) {
-      fcntl(fStandardOutput[0], F_SETFL, fcntl(fStandardOutput[0], F_GETFL) | O_NONBLOCK);
-      fcntl(fStandardError[0], F_SETFL, fcntl(fStandardError[0], F_GETFL) | O_NONBLOCK);
-    }
+    piped = piped && _SetNonBlocking(fStandardOutput[0]) == 0 &&
+            _SetNonBlocking(fStandardError[0]) == 0;
   }
   if (!piped) {
     _CloseAllPipes();
-    ClosePair(status);
+    _CloseRWPipe(status);
     return -1;
   }
 
@@ -252,7 +239,7 @@ int32 XPosixProcessLauncher::Start(const EnvironmentMap& environment) {
     posix_spawn_file_actions_destroy(&actions);
     if (attributesMade) posix_spawnattr_destroy(&attributes);
     _CloseAllPipes();
-    ClosePair(status);
+    _CloseRWPipe(status);
     return error;
   }
 
@@ -284,7 +271,7 @@ int32 XPosixProcessLauncher::Start(const EnvironmentMap& environment) {
   if (error != 0) {
     fRunning = false;
     _CloseAllPipes();
-    ClosePair(status);
+    _CloseRWPipe(status);
     return error;
   }
   fPid = pid;
@@ -293,16 +280,16 @@ int32 XPosixProcessLauncher::Start(const EnvironmentMap& environment) {
   fChild = std::make_shared<ChildState>();
   fChild->fPid = pid;
 
-  CloseOne(status[1]);
-  CloseOne(fStandardInput[0]);
-  CloseOne(fStandardOutput[1]);
-  CloseOne(fStandardError[1]);
+  _CloseOnePipe(status[1]);
+  _CloseOnePipe(fStandardInput[0]);
+  _CloseOnePipe(fStandardOutput[1]);
+  _CloseOnePipe(fStandardError[1]);
   char bytes[4];
   ssize_t got;
   do {
     got = read(status[0], bytes, sizeof bytes);
   } while (got < 0 && errno == EINTR);
-  CloseOne(status[0]);
+  _CloseOnePipe(status[0]);
   const bool failed = got != 0;
 
   if (fWaitTime > 0 && fWaitTime < kWaitWithoutLimit) {
@@ -430,11 +417,11 @@ int32 XPosixProcessLauncher::WriteToChild(const void* buffer, uint32 length, boo
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     result = written < 0 ? -1 : int32(written);
   }
-  if (closeAfter) CloseOne(fStandardInput[1]);
+  if (closeAfter) _CloseOnePipe(fStandardInput[1]);
   return result;
 }
 
-void XPosixProcessLauncher::CloseStandardInput() { CloseOne(fStandardInput[1]); }
+void XPosixProcessLauncher::CloseStandardInput() { _CloseOnePipe(fStandardInput[1]); }
 
 void XPosixProcessLauncher::_AsyncRead(int& fd, DataCallback callback,
                                        std::unique_ptr<platform::PipeReader>& channel) {
@@ -532,9 +519,9 @@ int32 XPosixProcessLauncher::Shutdown(bool kill, bool killProcessTree) {
     } else if (polled == 0) {
       _CloseChannel(fOutputChannel, true);
       _CloseChannel(fErrorChannel, true);
-      CloseOne(fStandardOutput[0]);
-      CloseOne(fStandardError[0]);
-      CloseOne(fStandardInput[1]);
+      _CloseOnePipe(fStandardOutput[0]);
+      _CloseOnePipe(fStandardError[0]);
+      _CloseOnePipe(fStandardInput[1]);
       if (kill) {
         if (_Poll() == 0 &&
             !_TerminateIndependantChildProcess(SIGTERM, kTerminateTimeoutMs, false) &&
@@ -565,10 +552,31 @@ bool XPosixProcessLauncher::KillProcess(int32 pid) {
   return kill(pid, SIGTERM) == 0;
 }
 
+int XPosixProcessLauncher::_SetNonBlocking(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0) return -1;
+  return fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0 ? -1 : 0;
+}
+
+void XPosixProcessLauncher::_CloseOnePipe(int& fd) {
+  if (fd >= 0) close(fd);
+  fd = -1;
+}
+
+void XPosixProcessLauncher::_CloseRWPipe(int (&fds)[2]) {
+  _CloseOnePipe(fds[0]);
+  _CloseOnePipe(fds[1]);
+}
+
+bool XPosixProcessLauncher::_DoesBinaryExist(const char* path) {
+  struct stat info;
+  return stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
 void XPosixProcessLauncher::_CloseAllPipes() {
-  ClosePair(fStandardInput);
-  ClosePair(fStandardOutput);
-  ClosePair(fStandardError);
+  _CloseRWPipe(fStandardInput);
+  _CloseRWPipe(fStandardOutput);
+  _CloseRWPipe(fStandardError);
 }
 
 }  // namespace zeft

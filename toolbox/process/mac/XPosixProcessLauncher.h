@@ -118,6 +118,13 @@ class XPosixProcessLauncher : public VObject {
   void _AsyncRead(int& fd, DataCallback callback, std::unique_ptr<platform::PipeReader>& channel);
   void _CloseChannel(std::unique_ptr<platform::PipeReader>& channel, bool stop);
   void _CloseAllPipes();
+  // O_NONBLOCK added; 0, or -1 on failure.
+  static int _SetNonBlocking(int fd);
+  // Close and mark closed (-1).
+  static void _CloseOnePipe(int& fd);
+  static void _CloseRWPipe(int (&fds)[2]);
+  // A regular file at `path`.
+  static bool _DoesBinaryExist(const char* path);
   static int32 _ReadFromPipe(int fd, char* buffer, long length);
   static void _CleanWatchSet();
 
