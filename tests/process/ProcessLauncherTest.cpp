@@ -1,8 +1,10 @@
 #include "process/VProcessLauncher.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -214,6 +216,44 @@ TEST(ProcessLauncherRun, InputEnvironmentFolderAndArguments) {
   }
   EXPECT_EQ(launcher.Shutdown(), 0);
   EXPECT_EQ(printed, "[\"q\"]");
+}
+
+TEST(ProcessLauncherRun, NoDescriptorLeftFailsTheStartWithAReadableMessage) {
+  // Standard error goes to a pipe, then the descriptor limit is lowered to
+  // the lowest free number, so that the launcher cannot make its pipes.
+  int captured[2];
+  ASSERT_EQ(pipe2(captured, O_CLOEXEC), 0);
+  const int savedError = dup(2);
+  ASSERT_GE(savedError, 0);
+  dup2(captured[1], 2);
+  const int probe = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(probe, 0);
+  close(probe);
+  rlimit saved;
+  getrlimit(RLIMIT_NOFILE, &saved);
+  rlimit lowered = saved;
+  lowered.rlim_cur = rlim_t(probe);
+  int32 result = 0;
+  {
+    VProcessLauncher launcher;  // no default folder
+    launcher.CreateArgumentsFromFullCommandLine(VString("/bin/true"));
+    setrlimit(RLIMIT_NOFILE, &lowered);
+    result = launcher.Start();
+    setrlimit(RLIMIT_NOFILE, &saved);
+  }
+  dup2(savedError, 2);
+  close(savedError);
+  close(captured[1]);
+  std::string message;
+  char chunk[512];
+  for (ssize_t n; (n = read(captured[0], chunk, sizeof chunk)) > 0;)
+    message.append(chunk, size_t(n));
+  close(captured[0]);
+  EXPECT_EQ(result, -1);
+  EXPECT_NE(message.find("********** XPosixProcessLauncher::Start/fork() -> child -> Error: [] "
+                         "chdir failed ("),
+            std::string::npos)
+      << message;
 }
 
 TEST(ProcessLauncherRun, AChildThatExitsBeforeReadingItsInputDoesNotKillUs) {

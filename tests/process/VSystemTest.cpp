@@ -160,8 +160,11 @@ TEST_F(VirtualMemoryTest, PhysicalMemoryHintOverALiveMappingFails) {
 }
 
 TEST(VSystemClock, DeltaTicksAroundTheWrap) {
-  // Distances are taken modulo 2^32 in the right direction.
+  // Distances are taken the short way round the 32-bit circle: a count that
+  // wrapped since `since` still gives the small distance.
   const uint32 now = VSystem::GetCurrentTicks();
+  EXPECT_LE(VSystem::GetCurrentDeltaTicks(now + 0x80000010u), 0x7FFFFFF0u + 1000u);
+  EXPECT_GE(VSystem::GetCurrentDeltaTicks(now + 0x80000010u), 0x7FFFFFF0u - 1000u);
   EXPECT_LE(VSystem::GetCurrentDeltaTicks(now + 5), 5u);
   EXPECT_GE(VSystem::GetCurrentDeltaTicks(now + 5), 4u);
   EXPECT_GE(VSystem::GetCurrentDeltaTicks(now - 5), 5u);

@@ -65,8 +65,12 @@ uint64 VSystem::GetCurrentTime() { return XMacSystem::GetCurrentTime(); }
 uint32 VSystem::GetCurrentTicks() { return XMacSystem::GetCurrentTicks(); }
 
 uint32 VSystem::GetCurrentDeltaTicks(uint32 since) {
-  uint32 now = GetCurrentTicks();
-  return now < since ? since - now : now - since;
+  // The shorter way round the 32-bit circle, so that a count that wrapped
+  // between the two readings still gives the small distance.
+  const uint32 now = GetCurrentTicks();
+  const uint32 forward = now - since;
+  const uint32 backward = since - now;
+  return forward < backward ? forward : backward;
 }
 
 uint32 VSystem::GetNumberOfLogicalProcessors() {

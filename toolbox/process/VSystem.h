@@ -77,7 +77,8 @@ class VSystem {
   // Monotonic clock: milliseconds, and ticks (sixtieths of a second).
   static uint64 GetCurrentTime();
   static uint32 GetCurrentTicks();
-  // Distance between now and `since` in ticks, whichever is larger.
+  // Distance between now and `since` in ticks, either way, taken across a
+  // wrap of the 32-bit count when that is shorter.
   static uint32 GetCurrentDeltaTicks(uint32 since);
 
   // Logical processors; 1 when unreadable or below 2. Read once.
