@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string_view>
 #include <thread>
 
 extern char** environ;
@@ -26,13 +27,13 @@ bool IsSet(const char* name) {
 std::string FindOnPath(const std::string& name) {
   const char* path = std::getenv("PATH");
   if (path == nullptr) return std::string();
-  std::string entries = path;
+  const std::string_view entries(path);
   size_t start = 0;
   for (;;) {
     const size_t colon = entries.find(':', start);
-    std::string folder = entries.substr(start, colon == std::string::npos ? colon : colon - start);
-    if (folder.empty()) folder = ".";
-    std::string candidate = folder;
+    const std::string_view folder =
+        entries.substr(start, colon == std::string_view::npos ? colon : colon - start);
+    std::string candidate(folder.empty() ? std::string_view(".") : folder);
     candidate += '/';
     candidate += name;
     struct stat info;
@@ -40,7 +41,7 @@ std::string FindOnPath(const std::string& name) {
         access(candidate.c_str(), X_OK) == 0) {
       return candidate;
     }
-    if (colon == std::string::npos) return std::string();
+    if (colon == std::string_view::npos) return std::string();
     start = colon + 1;
   }
 }
