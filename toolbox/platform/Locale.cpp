@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "core/ASCIIText.h"
+#include "platform/UserEnvironment.h"
 
 namespace zeft::platform {
 
@@ -22,11 +23,6 @@ namespace {
 
 std::mutex sLocaleMutex;
 std::optional<LocaleEnvironment> sTestEnvironment;
-
-std::string GetEnv(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? std::string(value) : std::string();
-}
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -86,10 +82,10 @@ std::vector<std::string> GetPreferredLanguages() {
     if (sTestEnvironment.has_value()) {
       env = *sTestEnvironment;
     } else {
-      env.language = GetEnv("LANGUAGE");
-      env.lcAll = GetEnv("LC_ALL");
-      env.lcMessages = GetEnv("LC_MESSAGES");
-      env.lang = GetEnv("LANG");
+      env.language = GetEnvironmentVariable("LANGUAGE");
+      env.lcAll = GetEnvironmentVariable("LC_ALL");
+      env.lcMessages = GetEnvironmentVariable("LC_MESSAGES");
+      env.lang = GetEnvironmentVariable("LANG");
     }
   }
   return PreferredLanguagesFrom(env);
