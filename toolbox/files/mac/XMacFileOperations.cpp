@@ -106,15 +106,15 @@ int XMacFile::_Open(FileAccess access, unsigned options, int* fd) const {
   if ((options & kFileOptionFollowLink) == 0) flags |= O_NOFOLLOW;
   const mode_t mode = (options & kFileOptionCreate) != 0 ? 0644 : 0;
   if ((options & kFileOptionCreate) != 0) flags |= O_CREAT;
-  // A locked open truncates only once it holds its lock, so that a file
-  // locked elsewhere is never emptied.
-  const bool truncate = (options & kFileOptionTruncate) != 0;
-  if (truncate && !locking) flags |= O_TRUNC;
+  // A writable open truncates only once it holds its lock, so that a file
+  // locked elsewhere is never emptied; a read-only open never truncates (a
+  // read-write open that fell back to reading must not empty the file).
+  const bool truncate = locking && (options & kFileOptionTruncate) != 0;
 
   const int descriptor = ::open(fPosixPath, flags, mode);
   if (descriptor < 0) return errno;
   int error = locking ? LockDescriptor(descriptor, access) : 0;
-  if (error == 0 && truncate && locking && ::ftruncate(descriptor, 0) != 0) error = errno;
+  if (error == 0 && truncate && ::ftruncate(descriptor, 0) != 0) error = errno;
   if (error != 0) {
     ::close(descriptor);
     return error;
