@@ -12,6 +12,8 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "FileTestSupport.h"
 #include "files/VFileDesc.h"
@@ -460,6 +462,30 @@ TEST_F(VFileTest, VolumeSpaceWithAndWithoutTheCache) {
   EXPECT_NE(FileAt("/nowhere-at-all/f")->GetVolumeFreeSpace(&free, &total, true, 0), VE_OK);
   EXPECT_EQ(free, 0);
   EXPECT_EQ(total, 0);
+}
+
+// One file shared by several tasks: the cached answer is exchanged, never
+// freed under another reader.
+TEST_F(VFileTest, VolumeSpaceCacheSharedBetweenThreads) {
+  auto file = FileAt(fFolder.Path("f"));
+  int64 expectedTotal = 0;
+  ASSERT_EQ(file->GetVolumeFreeSpace(nullptr, &expectedTotal, true, 0), VE_OK);
+  std::vector<std::thread> threads;
+  std::atomic<int> wrong{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 500; ++i) {
+        int64 free = 0, total = 0;
+        const bool available = (i + t) % 2 == 0;
+        if (file->GetVolumeFreeSpace(&free, &total, available, 1 + unsigned(i % 3)) != VE_OK ||
+            total != expectedTotal) {
+          ++wrong;
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace
