@@ -126,14 +126,22 @@ VError VFile::Create(unsigned options) const {
                    [options](VValueBag& bag) { bag.SetLong(kOptionsKey, int32(options)); });
 }
 
-VError VFile::CopyTo(const VFilePath& destination, VFile** out, unsigned options) const {
+// Both paths must be valid: an invalid one fails with the operation's own
+// code standing for the native one (two records of it).
+VError VFile::_CopyOrMove(bool copy, const VFilePath& destination, VFile** out,
+                          unsigned options) const {
   if (out != nullptr) *out = nullptr;
-  constexpr int32 code = toolbox_error::kFileCannotCopy;
+  const int32 code = copy ? toolbox_error::kFileCannotCopy : toolbox_error::kFileCannotMove;
   if (!fPath.IsValid() || !destination.IsValid()) {
     return Raise(this, ToolboxError(code), code, Transfer(destination, options));
   }
-  return Translate(this, fFile.Copy(destination, out, options), code,
-                   Transfer(destination, options));
+  const VError result =
+      copy ? fFile.Copy(destination, out, options) : fFile.Move(destination, out, options);
+  return Translate(this, result, code, Transfer(destination, options));
+}
+
+VError VFile::CopyTo(const VFilePath& destination, VFile** out, unsigned options) const {
+  return _CopyOrMove(true, destination, out, options);
 }
 
 VError VFile::CopyTo(const VFile& destination, unsigned options) const {
@@ -151,13 +159,7 @@ VError VFile::Rename(const VString& name, VFile** out) const {
 }
 
 VError VFile::Move(const VFilePath& destination, VFile** out, unsigned options) const {
-  if (out != nullptr) *out = nullptr;
-  constexpr int32 code = toolbox_error::kFileCannotMove;
-  if (!fPath.IsValid() || !destination.IsValid()) {
-    return Raise(this, ToolboxError(code), code, Transfer(destination, options));
-  }
-  return Translate(this, fFile.Move(destination, out, options), code,
-                   Transfer(destination, options));
+  return _CopyOrMove(false, destination, out, options);
 }
 
 VError VFile::Move(const VFile& destination, unsigned options) const {

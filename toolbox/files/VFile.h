@@ -135,6 +135,8 @@ class VFile : public VObject, public IFile {
   const XMacFile& GetImpl() const { return fFile; }
 
  private:
+  VError _CopyOrMove(bool copy, const VFilePath& destination, VFile** out, unsigned options) const;
+
   XMacFile fFile;
   VFilePath fPath;
   mutable std::atomic<VVolumeInfo*> fVolumeInfo{nullptr};

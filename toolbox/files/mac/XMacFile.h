@@ -193,6 +193,8 @@ class XMacFile : public VObject {
   void SetExtensionVisible(bool visible) const;
 
  private:
+  VError _CopyOrMove(bool copy, const VFilePath& destination, VFile** out, unsigned options) const;
+
   VFile* fOwner = nullptr;
   char* fPosixPath = nullptr;
 };

@@ -162,7 +162,12 @@ void XMacFile::RunOutsideFiber(const std::function<void()>& work) {
   done->Release();
 }
 
-VError XMacFile::Copy(const VFilePath& destination, VFile** out, unsigned options) const {
+// A copy, or a move (a rename where source and destination share a file
+// system, so the file keeps its identity; a copy and deletion across file
+// systems). An existing destination is replaced only when asked, and never
+// when it is the source itself.
+VError XMacFile::_CopyOrMove(bool copy, const VFilePath& destination, VFile** out,
+                             unsigned options) const {
   if (out != nullptr) *out = nullptr;
   VFilePath target = destination;
   if (!target.IsFile() && fOwner != nullptr) {
@@ -170,37 +175,26 @@ VError XMacFile::Copy(const VFilePath& destination, VFile** out, unsigned option
     fOwner->GetName(name);
     target.ToSubFile(name);
   }
-  platform::CopyOptions copyOptions;
-  copyOptions.fReplace = (options & kFileOptionReplace) != 0;
+  platform::CopyOptions transferOptions;
+  transferOptions.fReplace = (options & kFileOptionReplace) != 0;
   platform::PathError result;
   const std::string source = fPosixPath != nullptr ? fPosixPath : "";
-  const std::string copy = PosixText(target);
-  RunOutsideFiber([&] { result = platform::CopyItem(source, copy, copyOptions); });
+  const std::string posixTarget = PosixText(target);
+  RunOutsideFiber([&] {
+    result = copy ? platform::CopyItem(source, posixTarget, transferOptions)
+                  : platform::MoveItem(source, posixTarget, transferOptions);
+  });
   if (result.Failed()) return PosixResult(result);
   if (out != nullptr) *out = new VFile(target);
   return VE_OK;
 }
 
+VError XMacFile::Copy(const VFilePath& destination, VFile** out, unsigned options) const {
+  return _CopyOrMove(true, destination, out, options);
+}
+
 VError XMacFile::Move(const VFilePath& destination, VFile** out, unsigned options) const {
-  if (out != nullptr) *out = nullptr;
-  VFilePath target = destination;
-  if (!target.IsFile() && fOwner != nullptr) {
-    VString name;
-    fOwner->GetName(name);
-    target.ToSubFile(name);
-  }
-  // A rename where source and destination share a file system (the file
-  // keeps its identity), a copy and deletion across file systems; an
-  // existing destination is replaced only when asked.
-  platform::CopyOptions moveOptions;
-  moveOptions.fReplace = (options & kFileOptionReplace) != 0;
-  platform::PathError result;
-  const std::string source = fPosixPath != nullptr ? fPosixPath : "";
-  const std::string moved = PosixText(target);
-  RunOutsideFiber([&] { result = platform::MoveItem(source, moved, moveOptions); });
-  if (result.Failed()) return PosixResult(result);
-  if (out != nullptr) *out = new VFile(target);
-  return VE_OK;
+  return _CopyOrMove(false, destination, out, options);
 }
 
 VError XMacFile::RenamePath(const char* from, const VFilePath& to) {
