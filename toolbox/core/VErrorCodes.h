@@ -79,6 +79,27 @@ inline constexpr int32 kCannotCreateIntlSettings = 305;
 inline constexpr int32 kResourceNotFound = 401;
 inline constexpr int32 kFileNotFound = 600;
 inline constexpr int32 kFileInvalidName = 614;
+// Open files.
+inline constexpr int32 kFileCannotGetPosition = 213;
+inline constexpr int32 kFileCannotSetPosition = 214;
+inline constexpr int32 kFileCannotRead = 215;
+inline constexpr int32 kFileCannotWrite = 216;
+inline constexpr int32 kFileCannotFlush = 217;
+inline constexpr int32 kFileCannotGetSize = 218;
+inline constexpr int32 kFileCannotSetSize = 219;
+// Files.
+inline constexpr int32 kFileCannotRename = 601;
+inline constexpr int32 kFileCannotOpen = 602;
+inline constexpr int32 kFileCannotDelete = 604;
+inline constexpr int32 kFileCannotCopy = 605;
+inline constexpr int32 kFileCannotMove = 606;
+inline constexpr int32 kFileCannotCreate = 607;
+inline constexpr int32 kFileCannotGetAttributes = 608;
+inline constexpr int32 kFileCannotSetAttributes = 609;
+inline constexpr int32 kFileCannotCreateAlias = 610;
+inline constexpr int32 kFileCannotResolveAlias = 611;
+inline constexpr int32 kFileCannotReveal = 612;
+inline constexpr int32 kFileAliasIsFolder = 617;
 inline constexpr int32 kFolderNotFound = 650;
 inline constexpr int32 kFolderDiskFull = 658;
 }  // namespace toolbox_error

@@ -1,5 +1,6 @@
 #include "files/VFileError.h"
 
+#include "files/VFile.h"
 #include "values/VValueBag.h"
 
 namespace zeft {
@@ -10,6 +11,11 @@ constinit const StPackedDictionaryKey kPathKey("path");
 }  // namespace
 
 VFileError::VFileError(const VFilePath& path, VError code) : VErrorBase(code), fFilePath(path) {
+  _Init();
+}
+
+VFileError::VFileError(const VFile* file, VError code)
+    : VErrorBase(code), fFilePath(file != nullptr ? file->GetPath() : VFilePath()) {
   _Init();
 }
 

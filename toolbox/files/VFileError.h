@@ -10,8 +10,12 @@
 
 namespace zeft {
 
+class VFile;
+
 class VFileError : public VErrorBase {
  public:
+  // The path of the file; an empty path for null.
+  VFileError(const VFile* file, VError code);
   VFileError(const VFilePath& path, VError code);
   ~VFileError() override;
 
