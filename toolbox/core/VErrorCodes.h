@@ -102,6 +102,18 @@ inline constexpr int32 kFileCannotReveal = 612;
 inline constexpr int32 kFileAliasIsFolder = 617;
 inline constexpr int32 kFolderNotFound = 650;
 inline constexpr int32 kFolderDiskFull = 658;
+// Folders.
+inline constexpr int32 kFolderNotEmpty = 651;
+inline constexpr int32 kFolderCannotCreate = 652;
+inline constexpr int32 kFolderCannotDelete = 653;
+inline constexpr int32 kFolderCannotGetAttributes = 654;
+inline constexpr int32 kFolderCannotSetPermissions = 655;
+inline constexpr int32 kFolderCannotReveal = 656;
+inline constexpr int32 kFolderCannotRename = 657;
+inline constexpr int32 kFolderCannotCopy = 660;
+inline constexpr int32 kFolderCannotTrash = 661;
+// An alias expected to name a folder names something else.
+inline constexpr int32 kFileAliasIsNotFolder = 618;
 }  // namespace toolbox_error
 
 // Updater error numbers (component "UPNV").
