@@ -109,7 +109,9 @@ TEST_F(FileLogger, WritesOneNumberedLinePerAcceptedRecord) {
     EXPECT_EQ(line.level, levels[i].word);
     EXPECT_EQ(line.source, "updater.NVUP");
     EXPECT_EQ(line.message, "caf\xC3\xA9 ()");
-    if (i > 0) EXPECT_EQ(line.number, Parse(lines[i - 1]).number + 1);
+    if (i > 0) {
+      EXPECT_EQ(line.number, Parse(lines[i - 1]).number + 1);
+    }
   }
 }
 
@@ -295,7 +297,9 @@ TEST_F(FileLogger, ManyProducersLoseNothingAcrossSplits) {
     for (const std::string& text : ReadLines(LogPath(n))) {
       const Line line = Parse(text);
       ASSERT_NE(line.number, 0u) << text;
-      if (previous != 0) ASSERT_EQ(line.number, previous + 1);
+      if (previous != 0) {
+        ASSERT_EQ(line.number, previous + 1);
+      }
       previous = line.number;
       int producer = 0, index = 0;
       ASSERT_EQ(std::sscanf(line.message.c_str(), "producer %d record %d", &producer, &index), 2);

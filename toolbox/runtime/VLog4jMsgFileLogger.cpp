@@ -172,14 +172,58 @@ void VLog4jMsgFileLogger::GetLogInfosFromBag(const VValueBag* record, VString& s
   uint64 errorCode = 0;
   uint32 component = 0;
   bool hasSource = false;
+  bool hasComponent = false;
+  // One pass over the attributes: those that make the line's own fields
+  // (their labels are empty) are read when present, the others listed in
+  // the record's order.
+  VString details;
+  bool listed = false;
   if (record != nullptr) {
-    ILoggerBagKeys::message.Get(*record, message);
-    ILoggerBagKeys::error_code.Get(*record, errorCode);
-    level = ILoggerBagKeys::level.Get(*record);
-    hasSource = ILoggerBagKeys::source.Get(*record, source);
-    if (!ILoggerBagKeys::component_signature.Get(*record, component))
-      component = uint32(errorCode >> 32);
+    const auto& labels = LogBagKeyLabels();
+    const VValueBag::AttributeStore& attributes = record->GetAttributeStore();
+    VString text;
+    for (size_t i = 0; i < attributes.GetCount(); ++i) {
+      size_t length = 0;
+      const char* key = attributes.GetKeyText(i, length);
+      const std::string_view name(key, length);
+      if (name == ILoggerBagKeys::message.GetKeyText()) {
+        ILoggerBagKeys::message.Get(*record, message);
+        continue;
+      }
+      if (name == ILoggerBagKeys::source.GetKeyText()) {
+        hasSource = ILoggerBagKeys::source.Get(*record, source);
+        continue;
+      }
+      if (name == ILoggerBagKeys::level.GetKeyText()) {
+        level = ILoggerBagKeys::level.Get(*record);
+        continue;
+      }
+      if (name == ILoggerBagKeys::error_code.GetKeyText()) {
+        ILoggerBagKeys::error_code.Get(*record, errorCode);
+        continue;
+      }
+      if (name == ILoggerBagKeys::component_signature.GetKeyText()) {
+        hasComponent = ILoggerBagKeys::component_signature.Get(*record, component);
+        continue;
+      }
+      const auto it = labels.find(name);
+      if (it != labels.end() && it->second[0] == '\0') continue;
+      const VValueSingle* value = attributes.GetNthValue(i);
+      if (value == nullptr) continue;
+      if (listed) details.AppendCString(", ");
+      if (it != labels.end()) {
+        details.AppendCString(it->second);
+      } else {
+        details.AppendBlock(key, length, kCharSetUTF8);
+        details.AppendCString("=");
+      }
+      value->GetString(text);
+      text.ExchangeRawString(VString("\n"), VString(" ; "));
+      details.AppendString(text);
+      listed = true;
+    }
   }
+  if (!hasComponent) component = uint32(errorCode >> 32);
   if (!hasSource && VProcess::sInstance != nullptr)
     source = VProcess::sInstance->GetLogSourceIdentifier();
   if (component != 0) {
@@ -191,37 +235,13 @@ void VLog4jMsgFileLogger::GetLogInfosFromBag(const VValueBag* record, VString& s
     std::snprintf(number, sizeof(number), "[%d] ", int32(uint32(errorCode)));
     message.Insert(VString(number), 1);
   }
-
-  message.AppendCString(" (");
-  if (record != nullptr) {
-    const auto& labels = LogBagKeyLabels();
-    const VValueBag::AttributeStore& attributes = record->GetAttributeStore();
-    const VString lineFeed("\n");
-    const VString separator(" ; ");
-    VString text;
-    bool listed = false;
-    for (size_t i = 0; i < attributes.GetCount(); ++i) {
-      size_t length = 0;
-      const char* key = attributes.GetKeyText(i, length);
-      const std::string_view name(key, length);
-      const auto it = labels.find(name);
-      if (it != labels.end() && it->second[0] == '\0') continue;
-      const VValueSingle* value = attributes.GetNthValue(i);
-      if (value == nullptr) continue;
-      if (listed) message.AppendCString(", ");
-      if (it != labels.end()) {
-        message.AppendCString(it->second);
-      } else {
-        message.AppendBlock(key, length, kCharSetUTF8);
-        message.AppendCString("=");
-      }
-      value->GetString(text);
-      text.ExchangeRawString(lineFeed, separator);
-      message.AppendString(text);
-      listed = true;
-    }
+  if (listed) {
+    message.AppendCString(" (");
+    message.AppendString(details);
+    message.AppendCString(")");
+  } else {
+    message.AppendCString(" ()");
   }
-  message.AppendCString(")");
 }
 
 const char* VLog4jMsgFileLogger::_FormatNow() {
@@ -250,9 +270,12 @@ void VLog4jMsgFileLogger::VLog4jLogListener::Put(std::vector<const VValueBag*>& 
   VString source;
   VString message;
   EMessageLevel level = kDefaultMessageLevel;
+  // One pair of converters for the whole batch.
+  StStringConverter<char> sourceBytes(source, kCharSetUTF8);
+  StStringConverter<char> messageBytes(message, kCharSetUTF8);
   for (const VValueBag* record : records) {
     GetLogInfosFromBag(record, source, level, message);
-    Log(source, level, message);
+    Log(sourceBytes.ConvertString(source), level, messageBytes.ConvertString(message));
   }
   fOwner->fLogFile->Flush();
 }

@@ -104,12 +104,25 @@ void VLogger::LogBag(const VValueBag* record) {
   if (record == nullptr || !ShouldLog(ILoggerBagKeys::level.Get(*record))) return;
   StLocker<VCriticalSection> lock(fRingLock);
   if (_IsFull()) {
-    // Rather than lose the record, wait while the task drains the ring; a
-    // task that makes no progress for a long time gets the record dropped,
-    // so that a stuck listener cannot stop every producer.
-    uint64 lastProgress = VSystem::GetCurrentTime();
+    // Rather than lose the record, drain the ring here when no batch is
+    // being handed over, else wait while the task drains it; a task that
+    // makes no progress for a long time gets the record dropped, so that a
+    // stuck listener cannot stop every producer.
+    uint64 lastProgress = 0;  // read from the clock once a wait starts
     while (_IsFull() && _CanWaitForRoom()) {
+      if (fLock.TryToLock()) {
+        // The listener lock comes first: the ring lock is let go meanwhile.
+        fRingLock.Unlock();
+        std::vector<const VValueBag*> records;
+        _HandOver(records);
+        fLock.Unlock();
+        for (const VValueBag* queued : records) queued->Release();
+        fRingLock.Lock();
+        lastProgress = 0;
+        continue;
+      }
       const int32 readBefore = fReadPos.load(std::memory_order_relaxed);
+      if (lastProgress == 0) lastProgress = VSystem::GetCurrentTime();
       _RequestFlush();
       ++fRoomWaiters;
       fRoomFreed.WaitWithTimeout(&fRingLock, kFlushIntervalMs);
@@ -186,15 +199,18 @@ int32 VLogger::Read(std::vector<const VValueBag*>& records, bool lockHeld) {
   return count;
 }
 
+void VLogger::_HandOver(std::vector<const VValueBag*>& records) {
+  if (Read(records, false) == 0) return;
+  ++tInsideListener;
+  for (ILogListener* listener : fListeners) listener->Put(records);
+  --tInsideListener;
+}
+
 void VLogger::Flush() {
   std::vector<const VValueBag*> records;
   {
     StLocker<VCriticalSection> lock(fLock);
-    if (Read(records, false) > 0) {
-      ++tInsideListener;
-      for (ILogListener* listener : fListeners) listener->Put(records);
-      --tInsideListener;
-    }
+    _HandOver(records);
   }
   for (const VValueBag* record : records) record->Release();
 }

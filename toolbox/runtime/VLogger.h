@@ -77,6 +77,9 @@ class VLogger : public VObject, public ILogger {
   bool _CanWaitForRoom() const;
   // Releases every queued record; ring lock held.
   void _ReleaseQueued();
+  // Reads the queued records into `records` and hands them to every
+  // listener; fLock held. The caller releases the records afterwards.
+  void _HandOver(std::vector<const VValueBag*>& records);
   // Asks the task to hand the ring over now rather than at its next turn.
   void _RequestFlush();
 

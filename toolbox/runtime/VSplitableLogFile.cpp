@@ -14,6 +14,8 @@ int32 VSplitableLogFile::sDefaultMaxLogsToKeep = 50;
 
 namespace {
 
+constexpr size_t kStreamBufferSize = 64 * 1024;
+
 bool FileExists(const std::string& path) {
   struct stat info {};
   return !path.empty() && ::stat(path.c_str(), &info) == 0;
@@ -86,6 +88,8 @@ bool VSplitableLogFile::Open(bool truncate, bool skipExisting) {
   const char* mode = truncate ? (fBinary ? "wb" : "w") : (fBinary ? "ab" : "a");
   fStream = std::fopen(path.c_str(), mode);
   fSize = 0;
+  // Lines are small and many: one write for many lines.
+  if (fStream != nullptr) std::setvbuf(fStream, nullptr, _IOFBF, kStreamBufferSize);
   if (fStream != nullptr && !truncate) {
     struct stat info {};
     if (::fstat(fileno(fStream), &info) == 0) fSize = long(info.st_size);
