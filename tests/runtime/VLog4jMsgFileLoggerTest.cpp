@@ -236,7 +236,7 @@ TEST_F(FileLogger, PausedOrStoppedLoggersConsumeRecordsWithoutLines) {
   EXPECT_EQ(Parse(lines[0]).message, "resumed ()");
 }
 
-TEST_F(FileLogger, StoppingWhileTheLoggerTaskWritesNeitherBlocksNorLoses) {
+TEST_F(FileLogger, StoppingWhileTheLoggerTaskWritesNeitherBlocksNorBreaksLines) {
   std::atomic<bool> done{false};
   VTask* producer = test::StartTask(
       [&] {
