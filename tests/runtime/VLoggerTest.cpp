@@ -301,6 +301,17 @@ TEST(VLogger, LoggerTaskHandsRecordsOverOnItsOwn) {
   EXPECT_EQ(late->Count(), 1u);
 }
 
+// The first listener starts the task; records that fill the ring before
+// its thread runs wait for it rather than being dropped.
+TEST(VLogger, RecordsLoggedAsTheTaskStartsAreKept) {
+  VRefPtr<VLogger> logger = MakeStartedLogger();
+  VRefPtr<RecordingListener> listener(new RecordingListener, kAdoptRef);
+  logger->AddLogListener(listener.Get());
+  LogNumbered(*logger, 0, 3 * VLogger::kRingSize);
+  logger->Flush();
+  EXPECT_EQ(listener->Messages(), Numbered(0, 3 * VLogger::kRingSize));
+}
+
 TEST(VLogger, StopWaitsPastItsLimitUntilTheTaskHasDied) {
   VRefPtr<VLogger> logger = MakeStartedLogger();
   VRefPtr<RecordingListener> listener(new RecordingListener, kAdoptRef);

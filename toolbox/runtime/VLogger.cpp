@@ -91,7 +91,9 @@ int32 VLogger::_CountQueued() const {
 
 bool VLogger::_CanWaitForRoom() const {
   VTask* task = fTask.load(std::memory_order_acquire);
-  return task != nullptr && task->GetState() == kTaskStateRunning && !task->IsDying() &&
+  // A task whose thread has not started yet drains the ring soon too.
+  const ETaskState state = task != nullptr ? task->GetState() : kTaskStateDead;
+  return (state == kTaskStateRunRequested || state == kTaskStateRunning) &&
          task != VTask::GetCurrent() && tInsideListener == 0;
 }
 
