@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstring>
 #include <regex>
 #include <string>
 #include <vector>
@@ -179,6 +180,53 @@ TEST(VLog4jMsgFileLoggerInfos, MessagesSourcesAndDetailsFromRecords) {
   EXPECT_EQ(to_string(source), id);
   EXPECT_EQ(level, kMessageLevelInfo);
   EXPECT_EQ(to_string(message), " ()");
+}
+
+TEST(VLog4jMsgFileLoggerInfos, LabelsOfEveryKey) {
+  const std::pair<const char*, const char*> labels[] = {
+      {"task_id", "task="},
+      {"task_name", "taskName="},
+      {"socket", "socket="},
+      {"local_addr", "localAddr="},
+      {"local_port", "localPort="},
+      {"peer_addr", "peerAddr="},
+      {"peer_port", "peerPort="},
+      {"exchange_id", "exchangeEndpointId="},
+      {"is_blocking", "blocking="},
+      {"is_ssl", "SSL="},
+      {"is_select_io", "selectIO="},
+      {"ms_timeout", "timeout="},
+      {"count_bytes_asked", "asked="},
+      {"count_bytes_sent", "sent="},
+      {"count_bytes_received", "received="},
+      {"ms_spent", "executionTime="},
+      {"dump_offset", "offset="},
+      {"dump_buffer", "data : "},
+      {"file_name", "fileName="},
+      {"line_number", "lineNumber="},
+      {"stack_crawl", "stackCrawl="},
+      {"user_id", "UUID="},
+      {"jobId", "jobId="},
+      {"payload", "payload="},
+      {"elapsed_milliseconds", "elapsed_milliseconds="},
+  };
+  for (const auto& [key, label] : labels) {
+    VRefPtr<VValueBag> record(new VValueBag, kAdoptRef);
+    record->SetString(StPackedDictionaryKey(key, std::strlen(key)), VString("v"));
+    VString source, message;
+    EMessageLevel level = kMessageLevelInfo;
+    VLog4jMsgFileLogger::GetLogInfosFromBag(record.Get(), source, level, message);
+    EXPECT_EQ(to_string(message), std::string(" (") + label + "v)") << key;
+  }
+  // The fields of the line itself are never listed.
+  for (const char* key : {"message", "error_code", "level", "source", "component_signature"}) {
+    VRefPtr<VValueBag> record(new VValueBag, kAdoptRef);
+    record->SetString(StPackedDictionaryKey(key, std::strlen(key)), VString("1"));
+    VString source, message;
+    EMessageLevel level = kMessageLevelInfo;
+    VLog4jMsgFileLogger::GetLogInfosFromBag(record.Get(), source, level, message);
+    EXPECT_EQ(to_string(message).substr(to_string(message).size() - 3), " ()") << key;
+  }
 }
 
 TEST_F(FileLogger, StartContinuesTheLastFileOfTheUnbrokenRun) {
