@@ -4,6 +4,8 @@
 
 #include <clocale>
 #include <cstring>
+// GCC 12 warns falsely inside std::regex's compiler at -O1.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <regex>
 #include <string>
 #include <vector>
