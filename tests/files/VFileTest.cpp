@@ -325,6 +325,45 @@ TEST_F(VFileTest, MoveToTrashWritesTheTrashRecord) {
       << record;
 }
 
+// The updater's road on one file: set aside, copy the new one in with
+// replacement, roll back, go forward again and trash the old one.
+TEST_F(VFileTest, SwapRoad) {
+  platform::UserEnvironment environment;
+  environment.fHome = fFolder.MakeFolder("home");
+  environment.fDataHome = fFolder.Path("data");
+  const std::string installed = fFolder.Write("apps/Name.bin", "old");
+  const std::string update = fFolder.Write("new/Name.bin", "new");
+  auto installedFile = FileAt(installed);
+  auto updateFile = FileAt(update);
+
+  VFile* aside = nullptr;
+  ASSERT_EQ(installedFile->Rename(VString("Name_old0001.bin"), &aside), VE_OK);
+  VRefPtr<VFile> heldAside(aside, kAdoptRef);
+  fFolder.Write("apps/Name.bin", "half-made");
+  ASSERT_EQ(updateFile->CopyTo(*installedFile, kFileOptionReplace), VE_OK);
+  EXPECT_EQ(ReadAll(installed), "new");
+
+  // Roll back: the old file returns under its name.
+  ASSERT_EQ(installedFile->Delete(), VE_OK);
+  VFile* back = nullptr;
+  ASSERT_EQ(aside->Rename(VString("Name.bin"), &back), VE_OK);
+  VRefPtr<VFile> heldBack(back, kAdoptRef);
+  EXPECT_EQ(ReadAll(installed), "old");
+
+  // Forward again, then the old one goes to the Trash.
+  ASSERT_EQ(installedFile->Rename(VString("Name_old0001.bin"), nullptr), VE_OK);
+  ASSERT_EQ(updateFile->CopyTo(*installedFile, kFileOptionReplace), VE_OK);
+  platform::SetUserEnvironmentForTesting(&environment);
+  EXPECT_EQ(aside->MoveToTrash(), VE_OK);
+  platform::SetUserEnvironmentForTesting(nullptr);
+  EXPECT_EQ(ReadAll(installed), "new");
+  EXPECT_EQ(ReadAll(update), "new");
+  EXPECT_EQ(ReadAll(fFolder.Path("data/Trash/files/Name_old0001.bin")), "old");
+  EXPECT_TRUE(MatchesForm(ReadAll(fFolder.Path("data/Trash/info/Name_old0001.bin.trashinfo")),
+                          "[Trash Info]\nPath=" + fFolder.Path("apps/Name_old0001.bin") +
+                              "\nDeletionDate=9999-99-99T99:99:99\n"));
+}
+
 TEST_F(VFileTest, WholeContent) {
   auto file = FileAt(fFolder.Path("a/b/c.txt"));
   ASSERT_EQ(file->SetContent("hello", 5), VE_OK);  // the folders are made first
