@@ -49,13 +49,6 @@ void ReleaseVolumeInfo(VVolumeInfo* info) {
   if (info != nullptr) info->Release();
 }
 
-bool IsNativeFailure(VError result) {
-  if (ErrorNumber(result) == 0) return false;
-  const uint32 component = ErrorComponent(result);
-  return component == kComponentPosix || component == kComponentMach ||
-         component == kComponentCarbon || component == kComponentCocoa;
-}
-
 using ParameterSetter = std::function<void(VValueBag&)>;
 
 // Pushes the file error of `code` (or the code the native table gives for
@@ -71,8 +64,7 @@ VError Raise(const VFile* file, VError native, int32 code, const ParameterSetter
 // A native failure becomes a file error; success and toolbox codes pass.
 VError Translate(const VFile* file, VError result, int32 code,
                  const ParameterSetter& parameters = nullptr) {
-  if (!IsNativeFailure(result)) return result;
-  return Raise(file, result, code, parameters);
+  return VFileError::ThrowNative(file->GetPath(), result, code, parameters);
 }
 
 ParameterSetter Transfer(const VFilePath& destination, unsigned options) {
