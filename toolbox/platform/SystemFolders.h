@@ -15,12 +15,12 @@ enum class SystemFolderKind {
   kExecutableFolder,   // the folder of the running executable
   kDocuments,          // XDG_DOCUMENTS_DIR of user-dirs.dirs, else ~/Documents
   kDesktop,            // XDG_DESKTOP_DIR of user-dirs.dirs, else ~/Desktop
-  kTemporary,          // TMPDIR, else /tmp
+  kTemporary,          // /tmp
   kUserData,           // XDG_DATA_HOME, else ~/.local/share (user application support)
   kSharedData,         // /usr/local/share (machine-wide application support)
-  kUserCaches,         // XDG_CACHE_HOME, else ~/.cache
+  kUserCaches,         // ~/.cache
   kSharedCaches,       // /var/cache
-  kUserConfiguration,  // XDG_CONFIG_HOME, else ~/.config (preferences)
+  kUserConfiguration,  // ~/.config (preferences)
   kApplications,       // /opt (machine-wide applications)
 };
 

@@ -23,10 +23,11 @@ UserEnvironment GetUserEnvironment() {
     std::lock_guard<std::mutex> lock(sEnvironmentMutex);
     if (sTestEnvironment) return *sTestEnvironment;
   }
-  return UserEnvironment{
-      GetEnvironmentVariable("HOME"),           GetEnvironmentVariable("XDG_DATA_HOME"),
-      GetEnvironmentVariable("XDG_CACHE_HOME"), GetEnvironmentVariable("XDG_CONFIG_HOME"),
-      GetEnvironmentVariable("TMPDIR"),         GetEnvironmentVariable("DISPLAY")};
+  UserEnvironment environment;
+  environment.fHome = GetEnvironmentVariable("HOME");
+  environment.fDataHome = GetEnvironmentVariable("XDG_DATA_HOME");
+  environment.fDisplay = GetEnvironmentVariable("DISPLAY");
+  return environment;
 }
 
 void SetUserEnvironmentForTesting(const UserEnvironment* environment) {

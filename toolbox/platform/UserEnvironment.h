@@ -1,20 +1,21 @@
-// The user's environment variables that the platform layer reads for its
-// folders and the desktop: HOME, XDG_DATA_HOME, XDG_CACHE_HOME,
-// XDG_CONFIG_HOME, TMPDIR and DISPLAY. The only place of the toolbox that
-// reads them; tests give their own values instead.
+// The user's settings that the platform layer needs for its folders and the
+// desktop. Only HOME, XDG_DATA_HOME and DISPLAY come from the environment
+// (the toolbox reads no other variable); the cache, configuration and
+// temporary folders take their standard places ($HOME/.cache,
+// $HOME/.config, /tmp) unless a test gives its own values.
 #pragma once
 
 #include <string>
 
 namespace zeft::platform {
 
-// The values as the environment gives them; an unset variable is "".
+// An empty field means unset: the folder's standard place applies.
 struct UserEnvironment {
   std::string fHome;        // HOME
   std::string fDataHome;    // XDG_DATA_HOME
-  std::string fCacheHome;   // XDG_CACHE_HOME
-  std::string fConfigHome;  // XDG_CONFIG_HOME
-  std::string fTemporary;   // TMPDIR
+  std::string fCacheHome;   // empty: $HOME/.cache
+  std::string fConfigHome;  // empty: $HOME/.config
+  std::string fTemporary;   // empty: /tmp
   std::string fDisplay;     // DISPLAY
 };
 
