@@ -9,6 +9,7 @@
 
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FolderTestSupport.h"
@@ -16,7 +17,9 @@
 #include "files/VFSObjectIterator.h"
 #include "files/VFileError.h"
 #include "files/VURL.h"
+#include "platform/ChildProcess.h"
 #include "platform/FileTreeMaker.h"
+#include "platform/UserEnvironment.h"
 #include "runtime/VErrorBase.h"
 #include "support/ErrorTestSupport.h"
 #include "support/StringTestSupport.h"
@@ -180,11 +183,41 @@ TEST_F(VFolderTest, ReplacingCopyTakesTheDestinationsPlaceWhole) {
   out->Release();
   EXPECT_EQ(test::TreeDifferences(fTemp.Path("new/App.app"), fTemp.Path("dest/App.app")), "");
 
+  // A missing source replaces nothing.
+  test::ErrorCollector missing;
+  EXPECT_EQ(
+      Folder("new/Gone.app")->CopyTo(*Folder("dest"), Utf8("App.app"), nullptr, kFolderCopyReplace),
+      NativeCode(ENOENT, toolbox_error::kFolderCannotCopy));
+  EXPECT_EQ(test::TreeDifferences(fTemp.Path("new/App.app"), fTemp.Path("dest/App.app")), "");
+
   // Without replacement the entries are merged into the existing folder.
   fTemp.Write("dest/App.app/Contents/extra", "kept");
   test::ErrorCollector errors;
   EXPECT_NE(Folder("new/App.app")->CopyTo(*Folder("dest"), nullptr, 0), VE_OK);
   EXPECT_TRUE(PathExists(fTemp.Path("dest/App.app/Contents/extra")));
+}
+
+TEST_F(VFolderTest, FailedReplacingCopyKeepsTheDestination) {
+  fTemp.Write("new/App.app/Contents/version", "2");
+  const std::string secret = fTemp.Write("new/App.app/Contents/secret", "unreadable");
+  fTemp.Write("dest/App.app/Contents/version", "1");
+  if (test::RunsAsNobody()) test::SetTreeOwner(fTemp.Path(), test::kNobody, test::kNobody);
+  const std::string before = test::Listing(fTemp.Path("dest/App.app"));
+  ::chown(secret.c_str(), 0, 0);
+  ::chmod(secret.c_str(), 0);
+  const int failed = test::RunInChild(
+      [&] {
+        test::ErrorCollector errors;
+        const VError error =
+            Folder("new/App.app")->CopyTo(*Folder("dest"), nullptr, kFolderCopyReplace);
+        return error == NativeCode(EACCES, toolbox_error::kFolderCannotCopy) &&
+                       test::HasError(errors.Errors(), error, "destination")
+                   ? 0
+                   : 1;
+      },
+      true);
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(test::Listing(fTemp.Path("dest/App.app")), before);
 }
 
 TEST_F(VFolderTest, CopyContentsGoesOnAfterErrorsWhenAsked) {
@@ -417,6 +450,75 @@ TEST_F(VFolderTest, RelativesPathsAndURLs) {
   const test::ErrorRecord record = test::ReadErrorRecord(error);
   EXPECT_EQ(record.parameters.at("name"), "b");
   EXPECT_EQ(record.parameters.at("path"), to_string(native) + "a:b:");
+}
+
+TEST_F(VFolderTest, TimesVolumeAttributesAndDesktop) {
+  const VRefPtr<VFolder> folder = Folder("Box.app");
+  fTemp.Write("Box.app/Contents/Info.plist", "<plist/>");
+  VTime when;
+  when.FromUTCTime(2001, 2, 3, 4, 5, 6, 789);
+  EXPECT_EQ(folder->SetTimeAttributes(&when, nullptr, &when), VE_OK);
+  VTime modified, accessed;
+  EXPECT_EQ(folder->GetTimeAttributes(&modified, nullptr, &accessed), VE_OK);
+  EXPECT_EQ(modified.GetMilliseconds(), when.GetMilliseconds());
+  EXPECT_EQ(accessed.GetMilliseconds(), when.GetMilliseconds());
+
+  int64 total = 0, free = -1;
+  EXPECT_EQ(folder->GetVolumeCapacity(&total), VE_OK);
+  EXPECT_EQ(folder->GetVolumeFreeSpace(&free, true), VE_OK);
+  EXPECT_GT(total, 0);
+  EXPECT_GE(free, 0);
+  EXPECT_LE(free, total);
+
+  unsigned attributes = 7;
+  EXPECT_EQ(folder->GetFolderAttributes(attributes), VE_OK);
+  EXPECT_EQ(attributes, 0u);
+  EXPECT_TRUE(folder->MAC_IsPackage());
+  EXPECT_FALSE(Folder("Box.app/Contents")->MAC_IsPackage());
+  EXPECT_TRUE(folder->GetImpl().IsTraversable());
+
+  // Without a desktop nothing is shown, and the caller is told.
+  platform::UserEnvironment environment;
+  environment.fHome = fTemp.Path();
+  platform::SetUserEnvironmentForTesting(&environment);
+  test::ErrorCollector errors;
+  EXPECT_FALSE(folder->RevealInFinder(true));
+  EXPECT_TRUE(
+      test::HasError(errors.Errors(), NativeCode(ENOTSUP, toolbox_error::kFolderCannotReveal)));
+  platform::SetUserEnvironmentForTesting(nullptr);
+
+  test::ErrorCollector missing;
+  EXPECT_EQ(Folder("gone")->SetTimeAttributes(&when, nullptr, nullptr),
+            NativeCode(ENOENT, toolbox_error::kFileCannotGetAttributes));
+  EXPECT_EQ(Folder("gone")->GetTimeAttributes(&modified, nullptr, nullptr),
+            NativeCode(ENOENT, toolbox_error::kFolderCannotGetAttributes));
+}
+
+TEST_F(VFolderTest, OneFolderSharedByThreads) {
+  fTemp.Write("shared/Contents/a", "a");
+  fTemp.Write("shared/Contents/sub/b", "b");
+  const VRefPtr<VFolder> shared = Folder("shared");
+  const VRefPtr<VFolder> copies = Folder("copies");
+  ASSERT_EQ(copies->Create(), VE_OK);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 4; ++i) {
+    threads.emplace_back([&, i] {
+      for (int round = 0; round < 5; ++round) {
+        const VString name = Utf8("copy" + std::to_string(i));
+        EXPECT_EQ(shared->CopyTo(*copies, name, nullptr, kFolderCopyReplace), VE_OK);
+        std::vector<VRefPtr<VFolder>> folders;
+        shared->GetContents(nullptr, &folders);
+        EXPECT_EQ(folders.size(), 1u);
+        EXPECT_TRUE(shared->Exists());
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(
+        test::TreeDifferences(fTemp.Path("shared"), fTemp.Path("copies/copy" + std::to_string(i))),
+        "");
+  }
 }
 
 TEST_F(VFolderTest, SystemFolders) {

@@ -13,12 +13,6 @@ constinit const StPackedDictionaryKey kCountKey("count");
 constinit const StPackedDictionaryKey kOffsetKey("offset");
 constinit const StPackedDictionaryKey kSizeKey("size");
 
-bool IsNative(VError result) {
-  const uint32 component = ErrorComponent(result);
-  return component == kComponentPosix || component == kComponentMach ||
-         component == kComponentCarbon || component == kComponentCocoa;
-}
-
 }  // namespace
 
 VFileDesc::VFileDesc(const VFile* file, int descriptor, FileAccess access)
@@ -59,7 +53,7 @@ int64 VFileDesc::_StartAtPos(int64 offset) const {
 int64 VFileDesc::GetSize() const {
   int64 size = 0;
   const VError result = fImpl.GetSize(&size);
-  if (result != VE_OK && IsNative(result)) {
+  if (result != VE_OK && VFileError::IsNativeError(result)) {
     _Fail(result, toolbox_error::kFileCannotGetSize, nullptr, nullptr, nullptr);
   }
   return size;
@@ -67,7 +61,7 @@ int64 VFileDesc::GetSize() const {
 
 VError VFileDesc::SetSize(int64 size) const {
   const VError result = fImpl.SetSize(size);
-  if (result == VE_OK || !IsNative(result)) return result;
+  if (result == VE_OK || !VFileError::IsNativeError(result)) return result;
   return _Fail(result, toolbox_error::kFileCannotSetSize, nullptr, nullptr, &size);
 }
 
@@ -76,8 +70,8 @@ VError VFileDesc::GetData(void* buffer, size_t count, int64 offset, size_t* read
   const VError result = fImpl.GetData(buffer, moved, offset, true);
   if (read != nullptr) *read = moved;
   // The end of the file is a failure of an absolute read.
-  if (result == VE_OK ||
-      !(IsNative(result) || result == ToolboxError(toolbox_error::kStreamEndOfData))) {
+  if (result == VE_OK || !(VFileError::IsNativeError(result) ||
+                           result == ToolboxError(toolbox_error::kStreamEndOfData))) {
     return result;
   }
   return _Fail(result, toolbox_error::kFileCannotRead, &count, &offset, nullptr);
@@ -88,7 +82,7 @@ VError VFileDesc::GetDataAtPos(void* buffer, size_t count, int64 offset, size_t*
   size_t moved = count;
   const VError result = fImpl.GetData(buffer, moved, offset, false);
   if (read != nullptr) *read = moved;
-  if (result == VE_OK || !IsNative(result)) return result;
+  if (result == VE_OK || !VFileError::IsNativeError(result)) return result;
   return _Fail(result, toolbox_error::kFileCannotRead, &count, &start, nullptr);
 }
 
@@ -96,7 +90,7 @@ VError VFileDesc::PutData(const void* buffer, size_t count, int64 offset, size_t
   size_t moved = count;
   const VError result = fImpl.PutData(buffer, moved, offset, true);
   if (written != nullptr) *written = moved;
-  if (result == VE_OK || !IsNative(result)) return result;
+  if (result == VE_OK || !VFileError::IsNativeError(result)) return result;
   return _Fail(result, toolbox_error::kFileCannotWrite, &count, &offset, nullptr);
 }
 
@@ -106,7 +100,7 @@ VError VFileDesc::PutDataAtPos(const void* buffer, size_t count, int64 offset,
   size_t moved = count;
   const VError result = fImpl.PutData(buffer, moved, offset, false);
   if (written != nullptr) *written = moved;
-  if (result == VE_OK || !IsNative(result)) return result;
+  if (result == VE_OK || !VFileError::IsNativeError(result)) return result;
   return _Fail(result, toolbox_error::kFileCannotWrite, &count, &start, nullptr);
 }
 
@@ -122,7 +116,7 @@ VError VFileDesc::SetPos(int64 offset, bool absolute) const {
 
 VError VFileDesc::Flush() const {
   const VError result = fImpl.Flush();
-  if (result == VE_OK || !IsNative(result)) return result;
+  if (result == VE_OK || !VFileError::IsNativeError(result)) return result;
   return _Fail(result, toolbox_error::kFileCannotFlush, nullptr, nullptr, nullptr);
 }
 

@@ -71,6 +71,9 @@ class XMacFile : public VObject {
   // when the text cannot be converted; null when memory runs out.
   static char* AllocatePosixPathFromFilePath(const VFilePath& path);
   static char* AllocatePosixPathFromString(const VString& posixPath);
+  // A copy of the text from the memory manager, its bytes as they are; null
+  // for null or when memory runs out.
+  static char* CopyPosixPath(const char* posixPath);
   // Null clears `path`; otherwise the UTF-8 text, given a trailing '/' for
   // a folder, set as a POSIX full path.
   static void GetFilePathFromPosixPath(const char* posixPath, bool isFolder, VFilePath& path);

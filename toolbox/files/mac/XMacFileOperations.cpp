@@ -26,8 +26,6 @@ namespace zeft {
 
 namespace {
 
-constexpr int32 kPosixPathTag = int32(FourCC("path"));
-
 VError PosixError(int number) { return MakeVError(kComponentPosix, number); }
 
 VError PosixResult(const platform::PathError& error) {
@@ -52,12 +50,7 @@ int LockDescriptor(int fd, FileAccess access) {
 
 }  // namespace
 
-XMacFile::XMacFile(const char* posixPath) {
-  if (posixPath == nullptr) return;
-  const size_t size = std::strlen(posixPath) + 1;
-  fPosixPath = static_cast<char*>(VMemory::NewPtr(size, kPosixPathTag));
-  if (fPosixPath != nullptr) std::memcpy(fPosixPath, posixPath, size);
-}
+XMacFile::XMacFile(const char* posixPath) : fPosixPath(CopyPosixPath(posixPath)) {}
 
 XMacFile::~XMacFile() { VMemory::DisposePtr(fPosixPath); }
 

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "core/VMemory.h"
@@ -24,8 +25,6 @@ namespace zeft {
 
 namespace {
 
-constexpr int32 kPosixPathTag = int32(FourCC("path"));
-
 VError PosixError(int number) { return MakeVError(kComponentPosix, number); }
 
 VError PosixResult(const platform::PathError& error) {
@@ -44,12 +43,7 @@ std::string SubFolderPosixText(const VFolder& parent, const VString& name) {
 
 }  // namespace
 
-XMacFolder::XMacFolder(const char* posixPath) {
-  if (posixPath == nullptr) return;
-  const size_t size = std::strlen(posixPath) + 1;
-  fPosixPath = static_cast<char*>(VMemory::NewPtr(size, kPosixPathTag));
-  if (fPosixPath != nullptr) std::memcpy(fPosixPath, posixPath, size);
-}
+XMacFolder::XMacFolder(const char* posixPath) : fPosixPath(XMacFile::CopyPosixPath(posixPath)) {}
 
 XMacFolder::~XMacFolder() { VMemory::DisposePtr(fPosixPath); }
 
@@ -63,7 +57,6 @@ void XMacFolder::Init(VFolder* owner) {
 VError XMacFolder::GetPosixPath(VString& path) const {
   path.Clear();
   if (fPosixPath != nullptr) path.FromBlock(fPosixPath, std::strlen(fPosixPath), kCharSetUTF8);
-  path.Compose();
   return VE_OK;
 }
 
@@ -227,45 +220,22 @@ VError XMacFolder::GetOwner(unsigned& uid, unsigned& gid) const {
 
 VError XMacFolder::RetainSystemFolder(ESystemFolderKind kind, bool create, VFolder** out) {
   using platform::SystemFolderKind;
-  SystemFolderKind platformKind;
-  switch (kind) {
-    case kSystemFolderExecutable:
-      platformKind = SystemFolderKind::kExecutableFolder;
-      break;
-    case kSystemFolderDocuments:
-      platformKind = SystemFolderKind::kDocuments;
-      break;
-    case kSystemFolderTemporary:
-      platformKind = SystemFolderKind::kTemporary;
-      break;
-    case kSystemFolderSharedSupport:
-    case kSystemFolderSharedSupport2:
-      platformKind = SystemFolderKind::kSharedData;
-      break;
-    case kSystemFolderUserSupport:
-    case kSystemFolderUserSupport2:
-      platformKind = SystemFolderKind::kUserData;
-      break;
-    case kSystemFolderDesktop:
-      platformKind = SystemFolderKind::kDesktop;
-      break;
-    case kSystemFolderApplications:
-      platformKind = SystemFolderKind::kApplications;
-      break;
-    case kSystemFolderSharedCaches:
-      platformKind = SystemFolderKind::kSharedCaches;
-      break;
-    case kSystemFolderUserCaches:
-      platformKind = SystemFolderKind::kUserCaches;
-      break;
-    case kSystemFolderUserPreferences:
-      platformKind = SystemFolderKind::kUserConfiguration;
-      break;
-    default:
-      return VE_OK;
-  }
+  // The folder of each kind; kind 3 and kinds past the table have none.
+  static constexpr struct {
+    bool fExists;
+    SystemFolderKind fKind;
+  } kFolders[] = {
+      {true, SystemFolderKind::kExecutableFolder},  {true, SystemFolderKind::kDocuments},
+      {true, SystemFolderKind::kTemporary},         {false, SystemFolderKind::kHome},
+      {true, SystemFolderKind::kSharedData},        {true, SystemFolderKind::kUserData},
+      {true, SystemFolderKind::kSharedData},        {true, SystemFolderKind::kUserData},
+      {true, SystemFolderKind::kDesktop},           {true, SystemFolderKind::kApplications},
+      {true, SystemFolderKind::kSharedCaches},      {true, SystemFolderKind::kUserCaches},
+      {true, SystemFolderKind::kUserConfiguration},
+  };
+  if (kind < 0 || size_t(kind) >= std::size(kFolders) || !kFolders[kind].fExists) return VE_OK;
   std::string text;
-  const platform::PathError error = platform::GetSystemFolder(platformKind, create, text);
+  const platform::PathError error = platform::GetSystemFolder(kFolders[kind].fKind, create, text);
   if (error.Failed()) return PosixResult(error);
   if (out != nullptr) {
     text.push_back('/');
