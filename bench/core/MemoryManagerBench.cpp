@@ -76,16 +76,19 @@ void BM_MixedBlocks(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kSteps);
 }
 
-BENCHMARK(BM_SmallBlocks<SystemMalloc>)
-    ->Name("SmallBlocks/malloc")
-    ->RangeMultiplier(2)
-    ->Range(16, 256);
-BENCHMARK(BM_SmallBlocks<Manager>)
-    ->Name("SmallBlocks/VCppMemMgr")
-    ->RangeMultiplier(2)
-    ->Range(16, 256);
-BENCHMARK(BM_MixedBlocks<SystemMalloc>)->Name("MixedBlocks/malloc");
-BENCHMARK(BM_MixedBlocks<Manager>)->Name("MixedBlocks/VCppMemMgr");
+// Each size runs on both allocators in turn, so that the two figures of a
+// pair are taken under the same load of the machine.
+int RegisterPairs() {
+  for (int64_t size = 16; size <= 256; size *= 2) {
+    benchmark::RegisterBenchmark("SmallBlocks/malloc", BM_SmallBlocks<SystemMalloc>)->Arg(size);
+    benchmark::RegisterBenchmark("SmallBlocks/VCppMemMgr", BM_SmallBlocks<Manager>)->Arg(size);
+  }
+  benchmark::RegisterBenchmark("MixedBlocks/malloc", BM_MixedBlocks<SystemMalloc>);
+  benchmark::RegisterBenchmark("MixedBlocks/VCppMemMgr", BM_MixedBlocks<Manager>);
+  return 0;
+}
+
+const int sPairsRegistered = RegisterPairs();
 
 // Appends pieces of one size until the buffer holds 1 MiB.
 constexpr size_t kFilled = 1024 * 1024;

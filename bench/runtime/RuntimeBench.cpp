@@ -32,6 +32,17 @@ void BM_CriticalSection_Uncontended(benchmark::State& state) {
 }
 BENCHMARK(BM_CriticalSection_Uncontended);
 
+// The peer of both the uncontended and the contended rows.
+void BM_StdMutex_Uncontended(benchmark::State& state) {
+  std::mutex lock;
+  for (auto _ : state) {
+    lock.lock();
+    lock.unlock();
+  }
+}
+BENCHMARK(BM_StdMutex_Uncontended);
+
+// The section is re-entrant: the re-entrant standard lock as a second peer.
 void BM_RecursiveMutex_Uncontended(benchmark::State& state) {
   std::recursive_mutex lock;
   for (auto _ : state) {
