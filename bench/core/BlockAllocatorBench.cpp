@@ -219,9 +219,10 @@ void Churn(benchmark::State& state, Kind kind, Mix mix, size_t live) {
   for (auto _ : state) {
     void*& block = blocks[slots[step]];
     api->release(block);
-    block = api->allocate(sizes[step]);
-    *static_cast<char*>(block) = 1;
-    benchmark::DoNotOptimize(block);
+    void* made = api->allocate(sizes[step]);
+    *static_cast<char*>(made) = 1;
+    benchmark::DoNotOptimize(made);  // a local: see MemoryManagerBench
+    block = made;
     step = (step + 1) % kSteps;
   }
   for (void* block : blocks) api->release(block);
