@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <libxml/xmlwriter.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -87,18 +88,22 @@ void BM_LibXml2TextWriter(benchmark::State& state) {
     xmlTextWriterStartElement(writer, BAD_CAST "record");
     for (size_t i = 0; i < attributes.size(); ++i) {
       const Attribute& a = attributes[i];
-      const xmlChar* name = BAD_CAST a.name.c_str();
+      // The numbers formatted into a local buffer, the cheapest way the C
+      // library has (the writer's own formatted form allocates per call).
+      char number[32];
+      const char* value = number;
       switch (i % 3) {
         case 0:
-          xmlTextWriterWriteFormatAttribute(writer, name, "%d", a.number);
+          std::snprintf(number, sizeof(number), "%d", a.number);
           break;
         case 1:
-          xmlTextWriterWriteFormatAttribute(writer, name, "%.14G", a.real);
+          std::snprintf(number, sizeof(number), "%.14G", a.real);
           break;
         default:
-          xmlTextWriterWriteAttribute(writer, name, BAD_CAST a.text.c_str());
+          value = a.text.c_str();
           break;
       }
+      xmlTextWriterWriteAttribute(writer, BAD_CAST a.name.c_str(), BAD_CAST value);
     }
     xmlTextWriterEndElement(writer);
     xmlFreeTextWriter(writer);
