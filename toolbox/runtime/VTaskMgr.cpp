@@ -189,14 +189,19 @@ void VTaskMgr::GetTasks(std::vector<VRefPtr<VTask>>& tasks) {
   for (VTask* task = fMainTask; task != nullptr; task = task->fNext) tasks.emplace_back(task);
 }
 
-int32 VTaskMgr::GetCurrentTaskID() {
-  if (!IsInited()) return 0;
-  if (VTask* task = XMacTaskMgr::GetCurrentTask()) return task->GetID();
-  int32 id = XMacTaskMgr::GetForeignThreadID();
-  if (id == 0) {
-    id = sForeignThreadIDCounter.fetch_sub(1, std::memory_order_relaxed);
-    XMacTaskMgr::SetForeignThreadID(id);
+int32 VTaskMgr::_LookUpCurrentTaskID() {
+  int32 id = 0;
+  if (VTask* task = XMacTaskMgr::GetCurrentTask()) {
+    // 0 while the main task is being made: asked again next time.
+    id = task->GetID();
+  } else {
+    id = XMacTaskMgr::GetForeignThreadID();
+    if (id == 0) {
+      id = sForeignThreadIDCounter.fetch_sub(1, std::memory_order_relaxed);
+      XMacTaskMgr::SetForeignThreadID(id);
+    }
   }
+  XMacTaskMgr::SetCachedCurrentTaskID(id);
   return id;
 }
 
