@@ -17,6 +17,9 @@
 #include "platform/TempFolder.h"
 #include "process/VSystem.h"
 #include "process/mac/XMacSystem.h"
+#include "runtime/VDebugContext.h"
+#include "runtime/VErrorBase.h"
+#include "runtime/VNotificationDebugMessageHandler.h"
 
 namespace zeft {
 namespace {
@@ -90,6 +93,41 @@ TEST(DisplayNotification, ButtonSetsAndTheirResponses) {
   presenter.fAnswer = AlertAnswer::kUnreadable;
   ASSERT_TRUE(VSystem::DisplayNotification(VString("T"), VString("M"), 2, &response));
   EXPECT_EQ(response, ERN_None);
+}
+
+TEST(VNotificationDebugMessageHandler, AsksThroughAnAbortRetryIgnoreAlert) {
+  RecordingPresenter presenter;
+  VNotificationDebugMessageHandler handler;
+  VDebugContext context;
+  // The alert's default button is "Retry", the alternate "Ignore", the
+  // other "Abort" (a break, the debugger being taken as present).
+  const struct {
+    AlertAnswer answer;
+    int32 expected;
+  } cases[] = {{AlertAnswer::kDefault, kDebugAnswerContinue},
+               {AlertAnswer::kAlternate, kDebugAnswerIgnore},
+               {AlertAnswer::kOther, kDebugAnswerBreak},
+               {AlertAnswer::kDismissed, kDebugAnswerIgnore}};
+  for (const auto& c : cases) {
+    presenter.fAnswer = c.answer;
+    EXPECT_EQ(handler.AssertFailed(context, "x > 0", "f.cpp", 12), c.expected);
+  }
+  ASSERT_EQ(presenter.fShown.size(), 4u);
+  EXPECT_EQ(presenter.fShown[0].fHeader, "Assert Failed");
+  EXPECT_EQ(presenter.fShown[0].fMessage, "Condition: x > 0\nFile: f.cpp, 12");
+
+  presenter.fAnswer = AlertAnswer::kOther;
+  VErrorBase error(ToolboxError(600));
+  EXPECT_EQ(handler.ErrorThrown(context, &error), kDebugAnswerBreak);
+  EXPECT_EQ(presenter.fShown.back().fHeader, "Error Thrown");
+  EXPECT_EQ(presenter.fShown.back().fMessage.rfind("Error: ", 0), 0u);
+  EXPECT_EQ(presenter.fShown.back().fMessage.back(), '\n');
+
+  // A task that suppresses alerts is never asked.
+  context.StartSuppressAlert();
+  EXPECT_EQ(handler.AssertFailed(context, "c", "f", 1), kDebugAnswerContinue);
+  EXPECT_EQ(handler.ErrorThrown(context, &error), kDebugAnswerContinue);
+  EXPECT_EQ(presenter.fShown.size(), 5u);
 }
 
 TEST(DisplayNotification, HeaderMessageAndLevel) {
