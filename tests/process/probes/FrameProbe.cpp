@@ -1,0 +1,162 @@
+// A program built on the application frame, one scenario per run (the first
+// argument names it): the frame tests start it and read what it prints and
+// its exit code, since a process holds only one application object.
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/StStringConverter.h"
+#include "core/VCppMemMgr.h"
+#include "core/VIntlMgr.h"
+#include "process/VCommandLineParser.h"
+#include "process/VProcessIPC.h"
+#include "process/mac/XPosixProcessIPC.h"
+#include "runtime/VErrorBase.h"
+#include "runtime/VErrorTaskContext.h"
+#include "runtime/VTask.h"
+#include "runtime/VTaskMgr.h"
+
+using namespace zeft;
+
+namespace {
+
+void Say(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+std::string UTF8(const VString& text) {
+  StStringConverter<char> bytes(text, kCharSetUTF8);
+  return std::string(bytes.GetCPointer(), bytes.GetSize());
+}
+
+std::string Flag(bool on) { return on ? "1" : "0"; }
+
+// Which managers are up.
+std::string Managers() {
+  return "tasks=" + Flag(VTaskMgr::IsInited()) +
+         " intl=" + Flag(VIntlMgr::GetProcessDefault() != nullptr);
+}
+
+bool QuitSignalsInstalled() {
+  struct sigaction action = {};
+  ::sigaction(SIGINT, nullptr, &action);
+  return action.sa_handler != SIG_DFL;
+}
+
+class ProbeApplication : public VProcessIPC {
+ public:
+  explicit ProbeApplication(std::string scenario) : fScenario(std::move(scenario)) {}
+
+  int fParses = 0;
+
+ protected:
+  bool DoCheckSystemVersion(SystemVersion version) override {
+    Say("check-system-version " + std::to_string(int(version)) + " " + Managers());
+    return VProcessIPC::DoCheckSystemVersion(version);
+  }
+
+  uint32 DoParseCommandLine(VCommandLineParser& parser) override {
+    ++fParses;
+    std::string arguments;
+    for (const VString& argument : parser.GetInfos().GetArguments())
+      arguments += " [" + UTF8(argument) + "]";
+    Say("parse-command-line " + Managers() + " running=" + Flag(IsRunning()) + arguments);
+    if (fScenario == "failed-init") return parser.Parse();
+    if (fScenario == "help") {
+      bool verbose = false;
+      std::vector<VString> rest;
+      parser.AddOption('v', VString("verbose"), VString("Say more"), &verbose);
+      parser.AddPositionalArguments(&rest);
+      return parser.Parse();
+    }
+    return VCommandLineParser::kContinue;
+  }
+
+  void DoRun() override {
+    Say("run running=" + Flag(IsRunning()) +
+        " errors=" + Flag(VTask::GetCurrent()->GetLastError()));
+    if (fScenario == "sigint-twice") _InterruptTwice();
+    if (fScenario == "print-while-interrupted") _PrintWhileInterrupted();
+  }
+
+  void DoQuit() override { Say("quit"); }
+
+ private:
+  // Two interrupts from another thread, each waited for, then the run
+  // goes on: the quit request only marks the main task dying.
+  void _InterruptTwice() {
+    std::thread sender([] {
+      for (uint32 wanted = 1; wanted <= 2; ++wanted) {
+        ::kill(::getpid(), SIGINT);
+        while (XPosixProcessIPC::GetQuitSignalCount() < wanted)
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    });
+    sender.join();
+    for (int i = 0; i < 5000 && IsRunning(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    Say("run goes on running=" + Flag(IsRunning()));
+  }
+
+  // Busy standard output (its lock taken all the time) while the driver
+  // sends an interrupt.
+  void _PrintWhileInterrupted() {
+    Say("ready");
+    for (int i = 0; i < 2000; ++i) std::printf("line %d of the work in progress\n", i);
+    std::fflush(stdout);
+    for (int i = 0; i < 5000 && XPosixProcessIPC::GetQuitSignalCount() == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    Say("done signals=" + std::to_string(XPosixProcessIPC::GetQuitSignalCount()));
+  }
+
+  std::string fScenario;
+};
+
+// The exit code of a run: 0 without error, 1 for toolbox error 4 (the
+// initialisation failed), 2 for any other error.
+int ExitCodeOfRun() {
+  VErrorTaskContext* stack = VTask::GetErrorContext(false);
+  VErrorBase* last = stack != nullptr ? stack->GetLast() : nullptr;
+  if (last == nullptr) return 0;
+  VString text;
+  last->GetBag()->GetString(ErrorBagKeys::p1, text);
+  Say("last-error " + std::to_string(ErrorNumber(last->GetError())) + " " + UTF8(text));
+  return last->GetError() == ToolboxError(toolbox_error::kApplicationInitFailed) ? 1 : 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  sProcessCommandLineArgc = argc;
+  sProcessCommandLineArgv = argv;
+  VObject::sCppMemMgr = new VCppMemMgr(kAllocatorSystem);
+  const std::string scenario = argc > 1 ? argv[1] : "";
+  int exitCode = 0;
+  {
+    ProbeApplication application(scenario);
+    const bool initialized =
+        application.Init(VProcess::kInitCreateLogger | VProcess::kInitCreateFileSystemNotifier);
+    Say("init=" + Flag(initialized) + " exit-code=" + std::to_string(application.GetExitCode()) +
+        " signals=" + Flag(QuitSignalsInstalled()));
+    if (initialized) {
+      Say("second-init=" + Flag(application.Init(0)) +
+          " parses=" + std::to_string(application.fParses));
+    }
+    if (initialized || scenario == "failed-init") {
+      application.Run();
+      Say("after-run running=" + Flag(VProcess::IsRunning()));
+      exitCode = ExitCodeOfRun();
+    } else {
+      exitCode = application.GetExitCode();
+    }
+  }
+  Say("after-destruction " + Managers() + " instance=" + Flag(VProcess::sInstance != nullptr));
+  return exitCode;
+}
