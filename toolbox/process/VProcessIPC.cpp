@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "process/VCommandLineParser.h"
+#include "process/VFileSystemNotifier.h"
+#include "process/VSleepNotifier.h"
 #include "process/mac/XPosixProcessIPC.h"
 #include "runtime/VTask.h"
 
@@ -17,6 +19,10 @@ VProcessIPC* VProcessIPC::sInstance = nullptr;
 VProcessIPC::VProcessIPC() { sInstance = this; }
 
 VProcessIPC::~VProcessIPC() {
+  delete fFileSystemNotifier;
+  fFileSystemNotifier = nullptr;
+  delete fSleepNotifier;
+  fSleepNotifier = nullptr;
   delete fSignals;
   fSignals = nullptr;
   if (sInstance == this) sInstance = nullptr;
@@ -53,7 +59,12 @@ bool VProcessIPC::Init(uint32 flags) {
 
   fSignals = new XPosixProcessIPC;
   fIPCInitResult = XPosixProcessIPC::Init();
-  if (fIPCInitResult) return true;
+  if (fIPCInitResult) {
+    if ((flags & kInitCreateFileSystemNotifier) != 0) fFileSystemNotifier = new VFileSystemNotifier;
+    fSleepNotifier = new VSleepNotifier;
+    fSleepNotifier->Init();
+    return true;
+  }
   fExitCode = 1;
   return false;
 }

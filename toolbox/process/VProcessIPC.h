@@ -11,6 +11,8 @@
 namespace zeft {
 
 class VCommandLineParser;
+class VFileSystemNotifier;
+class VSleepNotifier;
 class XPosixProcessIPC;
 
 // The process's arguments, stored by the entry point before anything else.
@@ -32,6 +34,9 @@ class VProcessIPC : public VProcess {
   bool Init(uint32 flags) override;
 
   int32 GetExitCode() const { return fExitCode; }
+  // Null until Init created them (the file-system notifier only with flag 64).
+  VFileSystemNotifier* GetFileSystemNotifier() const { return fFileSystemNotifier; }
+  VSleepNotifier* GetSleepNotifier() const { return fSleepNotifier; }
 
  protected:
   // Executes the main task's messages, waiting up to 100 ms at a time,
@@ -45,6 +50,8 @@ class VProcessIPC : public VProcess {
   bool fIPCInitialized = false;
   bool fIPCInitResult = false;
   XPosixProcessIPC* fSignals = nullptr;
+  VFileSystemNotifier* fFileSystemNotifier = nullptr;
+  VSleepNotifier* fSleepNotifier = nullptr;
   int32 fExitCode = 1;
 };
 
