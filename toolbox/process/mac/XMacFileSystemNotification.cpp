@@ -222,7 +222,17 @@ bool XMacFileSystemNotification::BuildChangeList(XMacChangeData* watch, const st
   // Only this folder takes the listing the comparison read; the folders
   // below that went or came are dropped or added.
   found->second = std::move(fresh[folder]);
-  for (const std::string& subfolder : gone) _UnwatchTree(watch, subfolder);
+  // What a folder that went held went with it, whether or not its own
+  // folder was reported.
+  for (const std::string& subfolder : gone) {
+    for (auto it = watch->fSnapshot.lower_bound(subfolder);
+         it != watch->fSnapshot.end() && IsBelow(it->first, subfolder); ++it) {
+      for (const auto& [name, info] : *it->second)
+        queued |= AddChangeToList(watch, it->first, name, info.fIsFolder,
+                                  VFileSystemNotifier::kFileDeleted);
+    }
+    _UnwatchTree(watch, subfolder);
+  }
   for (const std::string& subfolder : appeared) _WatchTree(watch, subfolder);
   return queued;
 }
