@@ -60,7 +60,10 @@ void XMacLibrary::RepairFrameworkLinks(const std::string& folder) {
        {std::string("Versions/Current"), std::string("Resources"), name}) {
     const std::string item = folder + relative;
     struct stat status;
-    if (::lstat(item.c_str(), &status) == 0 && S_ISLNK(status.st_mode)) continue;
+    // A link needs no repair; a missing item or a real folder holds no
+    // link text, and the items after it may still.
+    if (::lstat(item.c_str(), &status) != 0 || S_ISLNK(status.st_mode) || S_ISDIR(status.st_mode))
+      continue;
     std::ifstream file(item, std::ios::binary);
     if (!file) return;
     std::stringstream content;
