@@ -5,10 +5,12 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -130,6 +132,40 @@ TEST(VProcessFrame, HelpEndsInitWithExitCodeZeroAndNoSignals) {
   EXPECT_NE(run.out.find("Usage: " ZEFT_FRAME_PROBE " [OPTION]... [FILE]...\n"), std::string::npos);
   EXPECT_NE(run.out.find("init=0 exit-code=0 signals=0\n"), std::string::npos);
   EXPECT_EQ(run.out.find("run running"), std::string::npos);
+}
+
+TEST(VProcessFrame, TooOldASystemStopsStartUpWithAnAlert) {
+  ProbeRun run = RunProbe({"old-system"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out,
+            "check-system-version 14 tasks=0 intl=0\n"
+            "alert [Initialization failed] [This application needs at least OS X 10.12]\n"
+            "init=0 exit-code=1 signals=0\n"
+            "after-destruction tasks=0 intl=0 instance=0\n");
+}
+
+TEST(VProcessFrame, InstallFolderCaseCheck) {
+  char pattern[] = "/tmp/zeft-case-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string root = std::string(pattern) + "/";
+  const std::string resources = root + "Resources/";
+  const std::string alert =
+      "alert [Initialization failed] [Please install the application on a case insensitive file "
+      "system.]\n";
+  // Neither name exists: nothing to tell.
+  ProbeRun run = RunProbe({"case-check", resources});
+  EXPECT_NE(run.out.find("case-check=1\n"), std::string::npos) << run.out;
+  // Only one spelling exists: a case-sensitive volume.
+  ASSERT_EQ(::mkdir(resources.c_str(), 0755), 0);
+  run = RunProbe({"case-check", resources});
+  EXPECT_NE(run.out.find(alert + "case-check=0\n"), std::string::npos) << run.out;
+  // Both answer, as on a case-insensitive volume.
+  ASSERT_EQ(::mkdir((root + "resources").c_str(), 0755), 0);
+  run = RunProbe({"case-check", resources});
+  EXPECT_NE(run.out.find("case-check=1\n"), std::string::npos) << run.out;
+  ::rmdir((root + "resources").c_str());
+  ::rmdir(resources.c_str());
+  ::rmdir(root.c_str());
 }
 
 TEST(VProcessFrame, TwoInterruptsPrintTwiceAndTheRunGoesToItsEnd) {

@@ -9,10 +9,13 @@
 
 #include "core/StStringConverter.h"
 #include "core/VIntlMgr.h"
+#include "files/VFile.h"
+#include "files/VFolder.h"
 #include "files/VResourceFile.h"
 #include "platform/MainBundle.h"
 #include "process/VSystem.h"
 #include "runtime/ILogger.h"
+#include "runtime/StErrorContextInstaller.h"
 #include "runtime/VErrorBase.h"
 #include "runtime/VErrorThrow.h"
 #include "runtime/VTask.h"
@@ -83,6 +86,7 @@ bool VProcess::_Init(uint32 flags) {
   fIntlMgr = VIntlMgr::Create(0, 0, 1);
   if (fIntlMgr == nullptr) return false;
   VIntlMgr::SetProcessDefault(fIntlMgr);
+  if (!VFile::Init()) return false;
   if (!VResourceFile::Init()) return false;
   // No install-volume check on Linux: see _CheckCaseInsensitiveInstallFolder.
   if (!VTaskMgr::Init(this)) return false;
@@ -95,6 +99,7 @@ void VProcess::_DeInit() {
   VErrorBase::DeInit();
   VTaskMgr::DeInit();
   VResourceFile::DeInit();
+  VFile::DeInit();
   if (fIntlMgr != nullptr) {
     if (VIntlMgr::GetProcessDefault() == fIntlMgr) VIntlMgr::SetProcessDefault(nullptr);
     fIntlMgr->Release();
@@ -207,6 +212,120 @@ VFilePath VProcess::GetExecutableFolderPath() const {
   VFilePath path = GetExecutableFilePath();
   if (!path.IsEmpty()) path.ToFolder();
   return path;
+}
+
+VFile* VProcess::RetainExecutableFile() const { return new VFile(GetExecutableFilePath()); }
+
+// ---- Folders and files of the application ----
+
+VFolder* VProcess::RetainFolder(uint32 kind) const {
+  const char* resourcesChild = nullptr;
+  switch (kind) {
+    case kFolderJSONSchemas:
+      resourcesChild = "JSONSchemas";
+      break;
+    case kFolderDTDs:
+      resourcesChild = "DTD";
+      break;
+    case kFolderXSDs:
+      resourcesChild = "XSD";
+      break;
+    case kFolderXSLs:
+      resourcesChild = "XSL";
+      break;
+    default:
+      break;
+  }
+  if (resourcesChild != nullptr) {
+    // Through the virtual slot: an application that moves its resources
+    // moves these too.
+    VRefPtr<VFolder> resources(RetainFolder(kFolderResources), kAdoptRef);
+    if (resources == nullptr) return nullptr;
+    VFilePath path = resources->GetPath();
+    return new VFolder(path.ToSubFolder(VString(resourcesChild)));
+  }
+  VFilePath path = GetExecutableFolderPath();
+  switch (kind) {
+    case kFolderExecutable:
+      break;
+    case kFolderInfoPlist:
+      path.ToParent();
+      break;
+    case kFolderBundle:
+      path.ToParent().ToParent();
+      break;
+    case kFolderResources:
+      path.ToParent().ToSubFolder(VString("Resources"));
+      break;
+    case kFolderNativeComponents:
+      path.ToParent().ToSubFolder(VString("Native Components"));
+      break;
+    default:
+      return nullptr;
+  }
+  return new VFolder(path);
+}
+
+VFile* VProcess::RetainFile(uint32 kind, const VString& name, uint32 fallbackKind) const {
+  VRefPtr<VFolder> folder(RetainFolder(kind), kAdoptRef);
+  if (folder != nullptr) {
+    VRefPtr<VFile> file(new VFile(folder->GetPath(), name, kFilePathStylePosix), kAdoptRef);
+    if (file->Exists()) return file.Forget();
+  }
+  if (fallbackKind == 0) return nullptr;
+  VRefPtr<VFolder> fallback(RetainFolder(fallbackKind), kAdoptRef);
+  if (fallback == nullptr || !fallback->Exists()) return nullptr;
+  VRefPtr<VFile> file(new VFile(fallback->GetPath(), name, kFilePathStyleNative), kAdoptRef);
+  return file->Exists() ? file.Forget() : nullptr;
+}
+
+VFolder* VProcess::RetainProductSystemFolder(int32 kind, bool create) const {
+  if (kind < kSystemFolderDocuments || kind > kSystemFolderUserCaches ||
+      kind == kSystemFolderNone || kind == kSystemFolderDesktop ||
+      kind == kSystemFolderApplications)
+    return VFolder::RetainSystemFolder(ESystemFolderKind(kind), create);
+  VRefPtr<VFolder> system(VFolder::RetainSystemFolder(ESystemFolderKind(kind), create), kAdoptRef);
+  if (system == nullptr) return nullptr;
+  int32 fallback = 0;
+  if (kind == kSystemFolderDocuments || kind == kSystemFolderTemporary ||
+      kind == kSystemFolderSharedSupport)
+    fallback = kSystemFolderUserSupport;
+  if (kind == kSystemFolderSharedSupport2) fallback = kSystemFolderUserSupport2;
+  if (kind == kSystemFolderSharedCaches) fallback = kSystemFolderUserCaches;
+  // Aliases are symbolic links here: a link named like the product that
+  // leads to a folder is used through its own path.
+  VFilePath path = system->GetPath();
+  VRefPtr<VFolder> product(new VFolder(path.ToSubFolder(fProductFolderName)), kAdoptRef);
+  if (product->Exists()) return product.Forget();
+  if (!create) return nullptr;
+  if (fallback == 0) return product->CreateRecursive() == VE_OK ? product.Forget() : nullptr;
+  VError error;
+  {
+    StErrorContextInstaller quiet(false, true);
+    error = product->CreateRecursive();
+  }
+  if (error == VE_OK) return product.Forget();
+  return RetainProductSystemFolder(fallback, true);
+}
+
+bool VProcess::_CheckCaseInsensitiveInstallFolder() {
+  VRefPtr<VFolder> resources(RetainFolder(kFolderResources), kAdoptRef);
+  if (resources == nullptr) return true;
+  VString name;
+  resources->GetPath().GetName(name);
+  if (!name.IsEmpty()) {
+    const UniChar first = name.GetUniChar(1);
+    if (first >= 'a' && first <= 'z') name.SetUniChar(1, UniChar(first - 32));
+    if (first >= 'A' && first <= 'Z') name.SetUniChar(1, UniChar(first + 32));
+  }
+  VFilePath swappedPath = resources->GetPath();
+  swappedPath.SetName(name);
+  VRefPtr<VFolder> swapped(new VFolder(swappedPath), kAdoptRef);
+  if (resources->Exists() == swapped->Exists()) return true;
+  _DisplayStartupAlert(VString(kInitFailedTitle),
+                       VString("Please install the application on a case insensitive file "
+                               "system."));
+  return false;
 }
 
 VResourceFile* VProcess::RetainResourceFile() {

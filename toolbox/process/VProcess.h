@@ -26,6 +26,8 @@ namespace zeft {
 class ILocalizer;
 class ILogger;
 class VActivityToken;
+class VFile;
+class VFolder;
 class VIntlMgr;
 class VResourceFile;
 
@@ -77,6 +79,33 @@ class VProcess : public VObject, public virtual IMessageable {
   // The main bundle's executable; an empty path when it has none.
   VFilePath GetExecutableFilePath() const;
   VFilePath GetExecutableFolderPath() const;
+  VFile* RetainExecutableFile() const;
+
+  // ---- Folders and files of the application ----
+  // Folder kinds of RetainFolder.
+  static constexpr uint32 kFolderExecutable = FourCC("EXEC");
+  static constexpr uint32 kFolderInfoPlist = FourCC("PLST");
+  static constexpr uint32 kFolderBundle = FourCC("BNDL");
+  static constexpr uint32 kFolderResources = FourCC("RSRC");
+  static constexpr uint32 kFolderNativeComponents = FourCC("NCMP");
+  static constexpr uint32 kFolderJSONSchemas = FourCC("JSNs");
+  static constexpr uint32 kFolderDTDs = FourCC("DTDs");
+  static constexpr uint32 kFolderXSDs = FourCC("XSDs");
+  static constexpr uint32 kFolderXSLs = FourCC("XSLs");
+  // A folder of the application, retained, whether it exists or not; null
+  // for an unknown kind. The executable's folder, its parent (holding
+  // Info.plist), the bundle, and sub-folders of the parent: "Resources",
+  // "Native Components"; of the resources folder: "JSONSchemas", "DTD",
+  // "XSD", "XSL".
+  virtual VFolder* RetainFolder(uint32 kind) const;
+  // The file at the relative POSIX path in the folder of `kind`, else at
+  // the relative native path in the folder of `fallbackKind` (0: none);
+  // retained, null when neither exists.
+  VFile* RetainFile(uint32 kind, const VString& name, uint32 fallbackKind) const;
+  // The product's folder (named like the product) inside a system folder,
+  // made when asked; a folder that cannot be made in a user's folder is
+  // made in the matching support folder instead.
+  VFolder* RetainProductSystemFolder(int32 kind, bool create) const;
   // The resource file, retained; null unless the application set one.
   virtual VResourceFile* RetainResourceFile();
   void SetResourceFile(VResourceFile* file);
@@ -127,6 +156,11 @@ class VProcess : public VObject, public virtual IMessageable {
   virtual bool DoCheckSystemVersion(SystemVersion version);
 
   bool _Init_CheckSystemVersion();
+  // Fails, with an alert, when the resources folder exists under its name
+  // and not under the name with the first letter's case swapped, or the
+  // reverse. Not part of start-up on Linux, where file systems are
+  // case-sensitive and the toolbox compares paths exactly.
+  bool _CheckCaseInsensitiveInstallFolder();
   static void _DisplayStartupAlert(const VString& title, const VString& message);
 
  private:

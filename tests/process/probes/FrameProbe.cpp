@@ -14,6 +14,7 @@
 #include "core/StStringConverter.h"
 #include "core/VCppMemMgr.h"
 #include "core/VIntlMgr.h"
+#include "files/VFolder.h"
 #include "process/VCommandLineParser.h"
 #include "process/VProcessIPC.h"
 #include "process/mac/XPosixProcessIPC.h"
@@ -50,11 +51,25 @@ bool QuitSignalsInstalled() {
   return action.sa_handler != SIG_DFL;
 }
 
+void SayAlert(const VString& title, const VString& message) {
+  Say("alert [" + UTF8(title) + "] [" + UTF8(message) + "]");
+}
+
+bool OldSystem(SystemVersion) { return false; }
+
 class ProbeApplication : public VProcessIPC {
  public:
   explicit ProbeApplication(std::string scenario) : fScenario(std::move(scenario)) {}
 
   int fParses = 0;
+
+  // The resources folder named on the command line, if any.
+  VFolder* RetainFolder(uint32 kind) const override {
+    if (kind != kFolderResources || fResources.empty()) return VProcessIPC::RetainFolder(kind);
+    VString path;
+    path.FromBlock(fResources.data(), fResources.size(), kCharSetUTF8);
+    return new VFolder(VFilePath(path, kFilePathStylePosix));
+  }
 
  protected:
   bool DoCheckSystemVersion(SystemVersion version) override {
@@ -69,6 +84,11 @@ class ProbeApplication : public VProcessIPC {
       arguments += " [" + UTF8(argument) + "]";
     Say("parse-command-line " + Managers() + " running=" + Flag(IsRunning()) + arguments);
     if (fScenario == "failed-init") return parser.Parse();
+    if (fScenario == "case-check") {
+      const std::vector<VString>& arguments = parser.GetInfos().GetArguments();
+      if (arguments.size() > 2) fResources = UTF8(arguments[2]);
+      return VCommandLineParser::kContinue;
+    }
     if (fScenario == "help") {
       bool verbose = false;
       std::vector<VString> rest;
@@ -83,6 +103,7 @@ class ProbeApplication : public VProcessIPC {
     Say("run running=" + Flag(IsRunning()) +
         " errors=" + Flag(VTask::GetCurrent()->GetLastError()));
     if (fScenario == "sigint-twice") _InterruptTwice();
+    if (fScenario == "case-check") Say("case-check=" + Flag(_CheckCaseInsensitiveInstallFolder()));
     if (fScenario == "print-while-interrupted") _PrintWhileInterrupted();
   }
 
@@ -117,6 +138,7 @@ class ProbeApplication : public VProcessIPC {
   }
 
   std::string fScenario;
+  std::string fResources;
 };
 
 // The exit code of a run: 0 without error, 1 for toolbox error 4 (the
@@ -138,6 +160,7 @@ int main(int argc, char** argv) {
   sProcessCommandLineArgv = argv;
   VObject::sCppMemMgr = new VCppMemMgr(kAllocatorSystem);
   const std::string scenario = argc > 1 ? argv[1] : "";
+  VProcess::SetStartupHooks(SayAlert, scenario == "old-system" ? OldSystem : nullptr);
   int exitCode = 0;
   {
     ProbeApplication application(scenario);
