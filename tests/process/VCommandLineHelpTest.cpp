@@ -14,11 +14,6 @@
 namespace zeft {
 namespace {
 
-std::string UTF8(const VString& text) {
-  StStringConverter<char> bytes(text, kCharSetUTF8);
-  return std::string(bytes.GetCPointer(), bytes.GetSize());
-}
-
 std::string ReadGolden(const char* name) {
   std::ifstream file(std::string(ZEFT_PROCESS_GOLDEN_DIR) + "/" + name, std::ios::binary);
   std::stringstream content;
@@ -68,7 +63,7 @@ class HelpProgram {
 TEST(VCommandLineHelp, HelpTextMatchesGolden) {
   HelpProgram program;
   const VString help = program.Parser().GetInfos().BuildHelpUsage(VString("updater"), false);
-  EXPECT_EQ(UTF8(help), ReadGolden("help.txt"));
+  EXPECT_EQ(to_string(help), ReadGolden("help.txt"));
   // Written as it is when standard output is no terminal: no colours.
   testing::internal::CaptureStdout();
   program.Parser().GetInfos().HelpUsage(VString("updater"));
@@ -78,7 +73,7 @@ TEST(VCommandLineHelp, HelpTextMatchesGolden) {
 TEST(VCommandLineHelp, ColoursMarkOptionNamesAndParagraphs) {
   HelpProgram program;
   const std::string help =
-      UTF8(program.Parser().GetInfos().BuildHelpUsage(VString("updater"), true));
+      to_string(program.Parser().GetInfos().BuildHelpUsage(VString("updater"), true));
   EXPECT_NE(help.find("\033[0;33mReplaces an installed application bundle with a newer "
                       "copy.\033[0m\n"),
             std::string::npos);
@@ -91,12 +86,12 @@ TEST(VCommandLineHelp, ColoursMarkOptionNamesAndParagraphs) {
 TEST(VCommandLineHelp, EmptyParserShowsOnlyTheBuiltInHelp) {
   std::vector<VString> arguments{VString("prog"), VString("x")};
   VCommandLineParser parser(arguments);
-  EXPECT_EQ(UTF8(parser.GetInfos().BuildHelpUsage(VString("prog"), false)),
+  EXPECT_EQ(to_string(parser.GetInfos().BuildHelpUsage(VString("prog"), false)),
             "Usage: prog [OPTION]...\n"
             "  -h, --help                 Display the help and exit\n");
   bool human = false;
   parser.AddOption('h', VString("human"), VString("Sizes"), &human);
-  EXPECT_EQ(UTF8(parser.GetInfos().BuildHelpUsage(VString("prog"), false)),
+  EXPECT_EQ(to_string(parser.GetInfos().BuildHelpUsage(VString("prog"), false)),
             "Usage: prog [OPTION]...\n\n"
             "  -h, --human                Sizes\n"
             "      --help                 Display the help and exit\n");
@@ -115,7 +110,7 @@ TEST(VCommandLineHelp, LongTokensWrapWithoutLosingACharacter) {
   VString text;
   text.FromBlock(description.data(), description.size(), kCharSetUTF8);
   parser.AddOption(0, VString("wrapped"), text, &flag);
-  const std::string help = UTF8(parser.GetInfos().BuildHelpUsage(VString("prog"), false));
+  const std::string help = to_string(parser.GetInfos().BuildHelpUsage(VString("prog"), false));
   const size_t first = help.find("--wrapped");
   const std::string block = help.substr(first + 23, help.find("  -h, --help") - first - 23);
   // Every line but the token's fits the column and every continuation is
@@ -140,14 +135,14 @@ TEST(VCommandLineHelp, ManPageMatchesGolden) {
   HelpProgram program;
   VString page("prefix\n");
   program.Parser().ExportAsManPage(&page);
-  EXPECT_EQ(UTF8(page), "prefix\n" + ReadGolden("manpage.txt"));
+  EXPECT_EQ(to_string(page), "prefix\n" + ReadGolden("manpage.txt"));
 }
 
 TEST(VCommandLineHelp, JSONDescriptionMatchesGoldenAndIsJSON) {
   HelpProgram program;
   VString document("replaced");
   program.Parser().ExportAsJSON(&document);
-  const std::string json = UTF8(document);
+  const std::string json = to_string(document);
   EXPECT_EQ(json, ReadGolden("description.json"));
   // Names the application chose freely are escaped too.
   std::vector<VString> arguments{VString("prog"), VString("a\"b\\c")};
@@ -156,7 +151,7 @@ TEST(VCommandLineHelp, JSONDescriptionMatchesGoldenAndIsJSON) {
   odd.AddOption('"', VString("we\"ird"), VString("tab\there"), &flag);
   VString oddDocument;
   odd.ExportAsJSON(&oddDocument);
-  for (const std::string& text : {json, UTF8(oddDocument)}) {
+  for (const std::string& text : {json, to_string(oddDocument)}) {
     char path[] = "/tmp/zeft-json-XXXXXX";
     const int fd = ::mkstemp(path);
     ASSERT_GE(fd, 0);
@@ -173,7 +168,7 @@ TEST(VCommandLineHelp, EmptyOptionListGivesACountOfZero) {
   VCommandLineParser parser(arguments);
   VString document;
   parser.ExportAsJSON(&document);
-  EXPECT_EQ(UTF8(document),
+  EXPECT_EQ(to_string(document),
             "{\n\t\"arguments\": {\n\t\t\"count\": 1,\n\t\t\"values\": [\n\t\t\t\"prog\"\n"
             "\t\t]\n\t},\n\t\"options\": {\n\t\t\"count\": 0,\n\t\t\"values\": [\n\t\t]\n\t}\n}\n");
 }

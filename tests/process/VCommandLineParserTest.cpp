@@ -14,11 +14,6 @@
 namespace zeft {
 namespace {
 
-std::string UTF8(const VString& text) {
-  StStringConverter<char> bytes(text, kCharSetUTF8);
-  return std::string(bytes.GetCPointer(), bytes.GetSize());
-}
-
 std::vector<VString> Arguments(const std::vector<std::string>& entries) {
   std::vector<VString> arguments{VString("updater")};
   for (const std::string& entry : entries) {
@@ -58,8 +53,8 @@ struct Options {
     std::string text = "pid=" + std::to_string(pid) + " silent=" + std::to_string(silent) +
                        " verbose=" + std::to_string(verbose) + " strict=" + std::to_string(strict) +
                        " retries=" + std::to_string(retries) + " size=" + std::to_string(size) +
-                       " log-dir=" + UTF8(logDir) + " name=" + UTF8(name) + " files=[";
-    for (size_t i = 0; i < files.size(); ++i) text += (i > 0 ? "," : "") + UTF8(files[i]);
+                       " log-dir=" + to_string(logDir) + " name=" + to_string(name) + " files=[";
+    for (size_t i = 0; i < files.size(); ++i) text += (i > 0 ? "," : "") + to_string(files[i]);
     return text + "]";
   }
 };
@@ -259,10 +254,10 @@ TEST(VCommandLineParserParse, DashValuesReadStandardInputOnce) {
   EXPECT_EQ(parser.Parse(), 0u);
   ::dup2(savedInput, 0);
   ::close(savedInput);
-  EXPECT_EQ(UTF8(options.logDir), "caf\xc3\xa9\n");
-  EXPECT_EQ(UTF8(options.name), "caf\xc3\xa9\n");
+  EXPECT_EQ(to_string(options.logDir), "caf\xc3\xa9\n");
+  EXPECT_EQ(to_string(options.name), "caf\xc3\xa9\n");
   ASSERT_EQ(options.files.size(), 1u);
-  EXPECT_EQ(UTF8(options.files[0]), "caf\xc3\xa9\n");
+  EXPECT_EQ(to_string(options.files[0]), "caf\xc3\xa9\n");
 }
 
 TEST(VCommandLineParserParse, UnreadableStandardInputIsAnError) {
@@ -305,11 +300,11 @@ TEST(VCommandLineParserValues, FilePathsResolveFoldersWithATrailingSlash) {
   EXPECT_TRUE(Extension::CommandLineParser::Argument<VFilePath>::Resolve(path, VString("/tmp")));
   VString posix;
   path.GetPosixPath(posix);
-  EXPECT_EQ(UTF8(posix), "/tmp/");
+  EXPECT_EQ(to_string(posix), "/tmp/");
   EXPECT_FALSE(Extension::CommandLineParser::Argument<VFilePath>::Resolve(
       path, VString("/no/such/item.app")));
   path.GetPosixPath(posix);
-  EXPECT_EQ(UTF8(posix), "/no/such/item.app");
+  EXPECT_EQ(to_string(posix), "/no/such/item.app");
   EXPECT_FALSE(Extension::CommandLineParser::Argument<VFilePath>::Resolve(path, VString()));
   EXPECT_TRUE(path.IsEmpty());
 }

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "LibraryTestSupport.h"
+#include "ProcessTestSupport.h"
 #include "core/VMemory.h"
 #include "files/VFolder.h"
 #include "platform/Locale.h"

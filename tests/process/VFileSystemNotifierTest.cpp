@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "ProcessTestSupport.h"
 #include "core/StStringConverter.h"
 #include "files/VFolder.h"
 #include "platform/TreeDeleter.h"
@@ -25,19 +26,8 @@ namespace zeft {
 namespace {
 
 using Kind = VFileSystemNotifier::EventKind;
-
-std::string Posix(const VFilePath& path) {
-  VString text;
-  path.GetPosixPath(text);
-  StStringConverter<char> bytes(text, kCharSetUTF8);
-  return std::string(bytes.GetCPointer(), bytes.GetSize());
-}
-
-VFilePath PathOf(const std::string& posix) {
-  VString text;
-  text.FromBlock(posix.data(), posix.size(), kCharSetUTF8);
-  return VFilePath(text, kFilePathStylePosix);
-}
+using test::Posix;
+using test::PosixPath;
 
 class RecordingHandler : public VFileSystemNotifier::IEventHandler {
  public:
@@ -63,7 +53,7 @@ class FileSystemNotifierTest : public testing::Test {
     char pattern[] = "/tmp/zeft-watch-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     fRoot = std::string(pattern) + "/";
-    fFolder = VRefPtr<VFolder>(new VFolder(PathOf(fRoot)), kAdoptRef);
+    fFolder = VRefPtr<VFolder>(new VFolder(PosixPath(fRoot)), kAdoptRef);
   }
   void TearDown() override {
     fNotifier.reset();
@@ -166,7 +156,7 @@ TEST_F(FileSystemNotifierTest, OneWatchPerFolderAndHandler) {
   ASSERT_TRUE(WaitFor(
       [&] { return second.Paths(VFileSystemNotifier::kFileCreated).count(fRoot + "late"); }));
   EXPECT_TRUE(first.fCalls.empty());
-  VFolder missing(PathOf(fRoot + "no-such-folder/"));
+  VFolder missing(PosixPath(fRoot + "no-such-folder/"));
   EXPECT_EQ(fNotifier->StartWatchingForChanges(missing, kAll, &first, 20),
             MakeVError(kComponentPosix, ENOENT));
 }
@@ -192,7 +182,7 @@ TEST_F(FileSystemNotifierTest, ChangesMadeAfterAComparisonReachTheNextOne) {
 TEST_F(FileSystemNotifierTest, DeliveryGroupsRunsOfOneKindAndDropsRepeats) {
   RecordingHandler handler;
   auto* watch =
-      new VFileSystemNotifier::VChangeData(PathOf(fRoot), kAll, nullptr, &handler, nullptr);
+      new VFileSystemNotifier::VChangeData(PosixPath(fRoot), kAll, nullptr, &handler, nullptr);
   {
     StLocker<VCriticalSection> lock(fNotifier->GetLock());
     auto& pending = watch->GetPendingChanges();
@@ -202,7 +192,7 @@ TEST_F(FileSystemNotifierTest, DeliveryGroupsRunsOfOneKindAndDropsRepeats) {
                                                    {"b", VFileSystemNotifier::kFileCreated},
                                                    {"c", VFileSystemNotifier::kFileDeleted},
                                                    {"d", VFileSystemNotifier::kFileCreated}})
-      pending.emplace_back(PathOf(fRoot + name), kind);
+      pending.emplace_back(PosixPath(fRoot + name), kind);
   }
   fNotifier->EventSignaledCallback(watch);
   using Call = std::pair<Kind, std::vector<std::string>>;

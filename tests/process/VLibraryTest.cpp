@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "LibraryTestSupport.h"
+#include "ProcessTestSupport.h"
 #include "core/StStringConverter.h"
 #include "files/VFile.h"
 #include "files/VFolder.h"
@@ -15,15 +15,9 @@
 namespace zeft {
 namespace {
 
+using test::Posix;
 using test::PosixPath;
 using test::TemporaryFolder;
-
-std::string Posix(const VFilePath& path) {
-  VString text;
-  path.GetPosixPath(text);
-  StStringConverter<char> bytes(text, kCharSetUTF8);
-  return std::string(bytes.GetCPointer(), bytes.GetSize());
-}
 
 TEST(VLibrary, LoadsOnceAndLooksFunctionsUp) {
   VRefPtr<VLibrary> library(new VLibrary(PosixPath(ZEFT_COMPONENTS_COMPLETE)), kAdoptRef);

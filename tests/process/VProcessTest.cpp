@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "LibraryTestSupport.h"
+#include "ProcessTestSupport.h"
 #include "core/StStringConverter.h"
 #include "files/VFile.h"
 #include "files/VFolder.h"
@@ -21,19 +21,8 @@
 namespace zeft {
 namespace {
 
+using test::Posix;
 using test::TemporaryFolder;
-
-std::string Posix(const VFilePath& path) {
-  VString text;
-  path.GetPosixPath(text);
-  StStringConverter<char> bytes(text, kCharSetUTF8);
-  return std::string(bytes.GetCPointer(), bytes.GetSize());
-}
-
-std::string UTF8(const VString& text) {
-  StStringConverter<char> bytes(text, kCharSetUTF8);
-  return std::string(bytes.GetCPointer(), bytes.GetSize());
-}
 
 // An application object made on a bundle with these Info.plist strings.
 class BundleProcess {
@@ -79,14 +68,14 @@ TEST(VProcessVersion, ProductVersionIsSplitAtBuild) {
     BundleProcess process("Probe", c.version);
     VString text;
     process->GetBuildNumber(text);
-    EXPECT_EQ(UTF8(text), c.build);
+    EXPECT_EQ(to_string(text), c.build);
     EXPECT_EQ(process->GetChangeListNumber(), c.changeList);
     process->GetShortProductVersion(text);
-    EXPECT_EQ(UTF8(text), c.shortVersion);
+    EXPECT_EQ(to_string(text), c.shortVersion);
     process->GetMainProductVersion(text);
-    EXPECT_EQ(UTF8(text), c.mainVersion);
-    EXPECT_EQ(UTF8(process->GetProductName()), "Probe");
-    EXPECT_EQ(UTF8(process->GetLogSourceIdentifier()), "Probe");
+    EXPECT_EQ(to_string(text), c.mainVersion);
+    EXPECT_EQ(to_string(process->GetProductName()), "Probe");
+    EXPECT_EQ(to_string(process->GetLogSourceIdentifier()), "Probe");
   }
 }
 
@@ -145,7 +134,7 @@ TEST(VProcessActivity, TokensKeepTheProcessBusy) {
   {
     VRefPtr<VActivityToken> token(new VActivityToken(VString("download")), kAdoptRef);
     EXPECT_TRUE(process->HasSomeActivityTokens(0));
-    EXPECT_EQ(UTF8(token->GetName()), "download");
+    EXPECT_EQ(to_string(token->GetName()), "download");
   }
   EXPECT_FALSE(process->HasSomeActivityTokens(0));
   // The last token went just now.

@@ -118,6 +118,22 @@ uint32 VCommandLineParser::_Append(VOptionBase* option, VString value, const VSt
   return option->AppendArgument(*this, value);
 }
 
+uint32 VCommandLineParser::_Give(VOptionBase* option, bool takesValue, const VString& optionName,
+                                 size_t& next, bool& endOfOptions) {
+  if (!takesValue) {
+    option->SetFlag();
+    return 0;
+  }
+  VString value;
+  if (!_FindValue(next, endOfOptions, value)) {
+    VString fullName;
+    option->AppendFullName(fullName);
+    PrintError("missing value for option ", fullName, "");
+    return kError;
+  }
+  return _Append(option, value, optionName);
+}
+
 uint32 VCommandLineParser::Parse() {
   const std::vector<VString>& arguments = fInfos.GetArguments();
   if (arguments.size() < 2) return kContinue;
@@ -178,18 +194,7 @@ uint32 VCommandLineParser::Parse() {
         PrintError("unknown option `", text, "`");
         return kError;
       }
-      if (!takesValue) {
-        option->SetFlag();
-        continue;
-      }
-      VString value;
-      if (!_FindValue(next, endOfOptions, value)) {
-        VString name;
-        option->AppendFullName(name);
-        PrintError("missing value for option ", name, "");
-        return kError;
-      }
-      const uint32 result = _Append(option, value, text);
+      const uint32 result = _Give(option, takesValue, text, next, endOfOptions);
       if (result == kHelpShown) return showHelp();
       if (result != 0) return kError;
       continue;
@@ -214,18 +219,7 @@ uint32 VCommandLineParser::Parse() {
         PrintError("unknown option `", name, "`");
         return kError;
       }
-      if (!takesValue) {
-        option->SetFlag();
-        continue;
-      }
-      VString value;
-      if (!_FindValue(next, endOfOptions, value)) {
-        VString fullName;
-        option->AppendFullName(fullName);
-        PrintError("missing value for option ", fullName, "");
-        return kError;
-      }
-      if (_Append(option, value, name) != 0) return kError;
+      if (_Give(option, takesValue, name, next, endOfOptions) != 0) return kError;
     }
   }
   return kContinue;

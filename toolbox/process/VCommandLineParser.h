@@ -86,6 +86,10 @@ class VCommandLineParser : public VObject {
   // The standard-input rule: false, after printing why, when standard
   // input cannot be read.
   bool _ApplyStandardInput(VString& value, const VString& optionName);
+  // Sets a flag, or gives the option the value a search finds (an error
+  // when none); the option's result (0, 1 or 2).
+  uint32 _Give(Private::CommandLineParser::VOptionBase* option, bool takesValue,
+               const VString& optionName, size_t& next, bool& endOfOptions);
   // Gives the value to the option; its result (0, 1 or 2).
   uint32 _Append(Private::CommandLineParser::VOptionBase* option, VString value,
                  const VString& optionName);

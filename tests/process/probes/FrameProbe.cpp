@@ -32,11 +32,6 @@ void Say(const std::string& line) {
   std::fflush(stdout);
 }
 
-std::string UTF8(const VString& text) {
-  StStringConverter<char> bytes(text, kCharSetUTF8);
-  return std::string(bytes.GetCPointer(), bytes.GetSize());
-}
-
 std::string Flag(bool on) { return on ? "1" : "0"; }
 
 // Which managers are up.
@@ -52,7 +47,7 @@ bool QuitSignalsInstalled() {
 }
 
 void SayAlert(const VString& title, const VString& message) {
-  Say("alert [" + UTF8(title) + "] [" + UTF8(message) + "]");
+  Say("alert [" + to_string(title) + "] [" + to_string(message) + "]");
 }
 
 bool OldSystem(SystemVersion) { return false; }
@@ -81,12 +76,12 @@ class ProbeApplication : public VProcessIPC {
     ++fParses;
     std::string arguments;
     for (const VString& argument : parser.GetInfos().GetArguments())
-      arguments += " [" + UTF8(argument) + "]";
+      arguments += " [" + to_string(argument) + "]";
     Say("parse-command-line " + Managers() + " running=" + Flag(IsRunning()) + arguments);
     if (fScenario == "failed-init") return parser.Parse();
     if (fScenario == "case-check") {
       const std::vector<VString>& arguments = parser.GetInfos().GetArguments();
-      if (arguments.size() > 2) fResources = UTF8(arguments[2]);
+      if (arguments.size() > 2) fResources = to_string(arguments[2]);
       return VCommandLineParser::kContinue;
     }
     if (fScenario == "help") {
@@ -149,7 +144,7 @@ int ExitCodeOfRun() {
   if (last == nullptr) return 0;
   VString text;
   last->GetBag()->GetString(ErrorBagKeys::p1, text);
-  Say("last-error " + std::to_string(ErrorNumber(last->GetError())) + " " + UTF8(text));
+  Say("last-error " + std::to_string(ErrorNumber(last->GetError())) + " " + to_string(text));
   return last->GetError() == ToolboxError(toolbox_error::kApplicationInitFailed) ? 1 : 2;
 }
 

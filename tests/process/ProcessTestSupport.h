@@ -1,5 +1,6 @@
-// Bundles, frameworks and plain library files made in a temporary folder
-// from the test component library, for the library and component tests.
+// Helpers of the process tests: POSIX paths in and out of VFilePath, and
+// temporary folders holding bundles, frameworks and library files made
+// from the test component library.
 #pragma once
 
 #include <sys/stat.h>
@@ -15,6 +16,12 @@
 #include "platform/TreeDeleter.h"
 
 namespace zeft::test {
+
+inline std::string Posix(const VFilePath& path) {
+  VString text;
+  path.GetPosixPath(text);
+  return to_string(text);
+}
 
 inline VFilePath PosixPath(const std::string& posix) {
   VString text;
