@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "core/StStringConverter.h"
+#include "files/VFile.h"
 #include "files/VFilePath.h"
+#include "files/VFolder.h"
 
 namespace zeft {
 namespace {
@@ -293,6 +295,38 @@ TEST(VCommandLineParserNames, ValidationOfLongAndShortNames) {
     EXPECT_TRUE(VCommandLineParser::ValidateShortOptionName(c)) << int(c);
   for (UniChar c : {UniChar('-'), UniChar('?'), UniChar(0xE9)})
     EXPECT_FALSE(VCommandLineParser::ValidateShortOptionName(c)) << int(c);
+}
+
+TEST(VCommandLineParserValues, FileAndFolderOptionsTakeExistingItemsOnly) {
+  std::vector<VString> arguments = Arguments({"--file", "/proc/self/status", "--folder", "/tmp"});
+  VCommandLineParser parser(arguments);
+  VRefPtr<VFile> file;
+  VRefPtr<VFolder> folder;
+  parser.AddOption(0, VString("file"), VString("A file"), &file);
+  parser.AddOption(0, VString("folder"), VString("A folder"), &folder);
+  EXPECT_EQ(parser.Parse(), 0u);
+  ASSERT_NE(file.Get(), nullptr);
+  ASSERT_NE(folder.Get(), nullptr);
+  VString posix;
+  folder->GetPath().GetPosixPath(posix);
+  EXPECT_EQ(to_string(posix), "/tmp/");
+
+  for (const std::vector<std::string>& entries : std::vector<std::vector<std::string>>{
+           {"--file", "/tmp"}, {"--file", "/no/such/file"}, {"--folder", "/proc/self/status"}}) {
+    std::vector<VString> refused = Arguments(entries);
+    VCommandLineParser second(refused);
+    second.AddOption(0, VString("file"), VString("A file"), &file);
+    second.AddOption(0, VString("folder"), VString("A folder"), &folder);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(second.Parse(), 1u) << entries[1];
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("invalid value for argument '" + entries[0] + "' got \"" + entries[1] +
+                       "\" expected an existing"),
+              std::string::npos)
+        << err;
+  }
+  EXPECT_EQ(file.Get(), nullptr);
+  EXPECT_EQ(folder.Get(), nullptr);
 }
 
 TEST(VCommandLineParserValues, FilePathsResolveFoldersWithATrailingSlash) {

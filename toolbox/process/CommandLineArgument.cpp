@@ -11,6 +11,8 @@
 
 #include "core/ASCIIText.h"
 #include "core/StStringConverter.h"
+#include "files/VFile.h"
+#include "files/VFolder.h"
 #include "runtime/VTask.h"
 
 namespace zeft::Extension::CommandLineParser {
@@ -126,6 +128,29 @@ bool Argument<VFilePath>::Resolve(VFilePath& target, const VString& value) {
   }
   target.FromFullPath(value, kFilePathStylePosix);
   return false;
+}
+
+bool Argument<VRefPtr<VFile>>::Append(VRefPtr<VFile>& target, const VString& value) {
+  target = nullptr;
+  VFilePath path;
+  if (!Argument<VFilePath>::Resolve(path, value) || !path.IsFile()) return false;
+  VRefPtr<VFile> file(new VFile(path), kAdoptRef);
+  if (file->IsAliasFile()) {
+    VRefPtr<VFile> resolved = file;
+    if (VFile::ResolveAliasFile(resolved, false) == VE_OK && resolved != nullptr) file = resolved;
+  }
+  if (!file->Exists()) return false;
+  target = file;
+  return true;
+}
+
+bool Argument<VRefPtr<VFolder>>::Append(VCommandLineParser&, VRefPtr<VFolder>& target,
+                                        const VString& value) {
+  target = nullptr;
+  VFilePath path;
+  if (!Argument<VFilePath>::Resolve(path, value) || !path.IsFolder()) return false;
+  target = VRefPtr<VFolder>(new VFolder(path), kAdoptRef);
+  return true;
 }
 
 }  // namespace zeft::Extension::CommandLineParser

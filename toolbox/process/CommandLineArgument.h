@@ -6,12 +6,15 @@
 
 #include <vector>
 
+#include "core/IRefCountable.h"
 #include "core/VString.h"
 #include "files/VFilePath.h"
 
 namespace zeft {
 
 class VCommandLineParser;
+class VFile;
+class VFolder;
 
 namespace Extension::CommandLineParser {
 
@@ -91,6 +94,27 @@ struct Argument<VFilePath> {
   static void SetFlag(VFilePath&) {}
   // The path rule: false when the value is empty or does not resolve.
   static bool Resolve(VFilePath& target, const VString& value);
+};
+
+// An existing file (a link followed); otherwise the target becomes null and
+// the value is refused.
+template <>
+struct Argument<VRefPtr<VFile>> {
+  static constexpr const char* kRefusal = "expected an existing file";
+  static bool Append(VRefPtr<VFile>& target, const VString& value);
+  static bool Append(VCommandLineParser&, VRefPtr<VFile>& target, const VString& value) {
+    return Append(target, value);
+  }
+  static void SetFlag(VRefPtr<VFile>&) {}
+};
+
+// An existing folder; otherwise the target becomes null and the value is
+// refused.
+template <>
+struct Argument<VRefPtr<VFolder>> {
+  static constexpr const char* kRefusal = "expected an existing folder";
+  static bool Append(VCommandLineParser& parser, VRefPtr<VFolder>& target, const VString& value);
+  static void SetFlag(VRefPtr<VFolder>&) {}
 };
 
 }  // namespace Extension::CommandLineParser
