@@ -117,9 +117,10 @@ class VFileSystemNotifier : public VObject {
  private:
   VChangeData* _FindWatch(const VFilePath& folder, IEventHandler* handler) const;
 
-  XMacFileSystemNotification* fPlatform;
+  // The lock and the list exist before the platform side's thread starts.
   VCriticalSection fLock;
   std::vector<VChangeData*> fWatches;
+  XMacFileSystemNotification* fPlatform;
 };
 
 }  // namespace zeft

@@ -108,14 +108,21 @@ class ProbeApplication : public VProcessIPC {
   // Two interrupts from another thread, each waited for, then the run
   // goes on: the quit request only marks the main task dying.
   void _InterruptTwice() {
-    std::thread sender([] {
-      for (uint32 wanted = 1; wanted <= 2; ++wanted) {
+    for (uint32 wanted = 1; wanted <= 2; ++wanted) {
+      // The sender blocks the signal, so that it lands on another thread
+      // of the program rather than on one about to end.
+      std::thread([] {
+        sigset_t interrupt;
+        sigemptyset(&interrupt);
+        sigaddset(&interrupt, SIGINT);
+        ::pthread_sigmask(SIG_BLOCK, &interrupt, nullptr);
         ::kill(::getpid(), SIGINT);
-        while (XPosixProcessIPC::GetQuitSignalCount() < wanted)
-          std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      }
-    });
-    sender.join();
+      }).join();
+      // Waited for here, sleeping: the handler may have to run on this
+      // thread.
+      while (XPosixProcessIPC::GetQuitSignalCount() < wanted)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     for (int i = 0; i < 5000 && IsRunning(); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     Say("run goes on running=" + Flag(IsRunning()));

@@ -102,7 +102,9 @@ void XPosixProcessIPC::_Watch() {
     if (::poll(&wait, 1, -1) < 0 && errno != EINTR) return;
     uint64_t count = 0;
     if (::read(fd, &count, sizeof count) <= 0 || fStopping.load()) continue;
-    if (VProcess::sInstance != nullptr) VProcess::sInstance->QuitAsynchronously(nullptr);
+    // The base implementation, named: the object may be in its destructor
+    // (a derived part already gone) when a late signal arrives.
+    if (VProcess* process = VProcess::sInstance) process->VProcess::QuitAsynchronously(nullptr);
   }
 }
 
