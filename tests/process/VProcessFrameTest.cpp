@@ -168,6 +168,14 @@ TEST(VProcessFrame, InstallFolderCaseCheck) {
   ::rmdir(root.c_str());
 }
 
+TEST(VProcessFrame, TerminationEndsTheMessageLoop) {
+  ProbeRun run = RunProbe({"message-loop"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("loop ended signals=1\nquit\nafter-run running=0\n"), std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("ctrl-c"), std::string::npos);
+}
+
 TEST(VProcessFrame, TwoInterruptsPrintTwiceAndTheRunGoesToItsEnd) {
   ProbeRun run = RunProbe({"sigint-twice"});
   const std::string text = "\n (ctrl-c has been received - quit)\n\n";

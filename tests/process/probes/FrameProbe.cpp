@@ -100,6 +100,7 @@ class ProbeApplication : public VProcessIPC {
     if (fScenario == "sigint-twice") _InterruptTwice();
     if (fScenario == "case-check") Say("case-check=" + Flag(_CheckCaseInsensitiveInstallFolder()));
     if (fScenario == "print-while-interrupted") _PrintWhileInterrupted();
+    if (fScenario == "message-loop") _LoopUntilTerminated();
   }
 
   void DoQuit() override { Say("quit"); }
@@ -126,6 +127,20 @@ class ProbeApplication : public VProcessIPC {
     for (int i = 0; i < 5000 && IsRunning(); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     Say("run goes on running=" + Flag(IsRunning()));
+  }
+
+  // The frame's own message loop, ended by a termination signal.
+  void _LoopUntilTerminated() {
+    std::thread sender([] {
+      sigset_t all;
+      sigfillset(&all);
+      ::pthread_sigmask(SIG_BLOCK, &all, nullptr);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      ::kill(::getpid(), SIGTERM);
+    });
+    VProcessIPC::DoRun();
+    sender.join();
+    Say("loop ended signals=" + std::to_string(XPosixProcessIPC::GetQuitSignalCount()));
   }
 
   // Busy standard output (its lock taken all the time) while the driver
