@@ -29,6 +29,7 @@ class VCollator;
 class VCompareOptions;
 class VDuration;
 class VIntlMgr;
+class VJSONObject;
 class VStream;
 class VString;
 class VValueBag;
@@ -439,6 +440,10 @@ class VString : public VValueSingle {
                      bool trimSpaces = false, bool diacritical = false) const;
   // Removes the leading and trailing spaces (0x20 only).
   void TrimeSpaces();
+  // Fills this template: each "{{path}}" becomes the text of the value at
+  // that property path of `values` (nothing for a missing, null or
+  // undefined value, or when `values` is null). VStringTemplate.cpp.
+  void FormatWithTemplate(const VJSONObject* values, VString& out) const;
   // The content becomes the parts with the separator between them; false,
   // string unchanged, when the result cannot be held.
   bool Join(const std::vector<VString>& parts, const VString& separator);

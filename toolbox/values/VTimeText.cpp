@@ -217,6 +217,22 @@ void VTime::GetRfc3339String(VString& text, uint32 options) const {
 
 void VTime::GetXMLString(VString& text, uint32 options) const { GetRfc3339String(text, options); }
 
+VError VTime::GetJSONString(VString& text, uint32 options) const {
+  int16 year, month, day, hour, minute, second, millisecond;
+  GetUTCTime(year, month, day, hour, minute, second, millisecond);
+  const bool dateOnly = (options & kJSONDateOnlyAtMidnight) != 0 && hour == 0 && minute == 0 &&
+                        second == 0 && millisecond == 0;
+  VString body;
+  GetRfc3339String(body, dateOnly ? (kRfc3339DateOnly | kRfc3339UTC) : kRfc3339UTC);
+  text.Clear();
+  if ((options & kJSONQuotes) != 0) text.AppendUniChar(u'"');
+  if ((options & kJSONDateMarks) != 0) text.AppendCString("!!");
+  text.AppendString(body);
+  if ((options & kJSONDateMarks) != 0) text.AppendCString("!!");
+  if ((options & kJSONQuotes) != 0) text.AppendUniChar(u'"');
+  return VE_OK;
+}
+
 // ---- RFC 3339 reader
 
 bool VTime::FromRfc3339String(const VString& text) {
