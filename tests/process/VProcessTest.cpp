@@ -17,6 +17,8 @@
 #include "files/VFolder.h"
 #include "platform/MainBundle.h"
 #include "process/VActivityToken.h"
+#include "runtime/VSyncEvent.h"
+#include "runtime/VTask.h"
 
 namespace zeft {
 namespace {
@@ -139,6 +141,27 @@ TEST(VProcessActivity, TokensKeepTheProcessBusy) {
   EXPECT_FALSE(process->HasSomeActivityTokens(0));
   // The last token went just now.
   EXPECT_TRUE(process->HasSomeActivityTokens(60000));
+}
+
+TEST(VProcessActivity, RunningTasksKeepTheProcessBusyUnlessTheyLetGo) {
+  VProcess* process = VProcess::sInstance;
+  ASSERT_FALSE(process->HasSomeActivityTokens(0));
+  for (const bool letGo : {false, true}) {
+    VRefPtr<VSyncEvent> started(new VSyncEvent, kAdoptRef);
+    VRefPtr<VSyncEvent> finish(new VSyncEvent, kAdoptRef);
+    VTask* task = new VTask(0, kTaskStylePreemptive, [&] {
+      if (letGo) VTask::ReleaseCurrentActivityToken();
+      started->Unlock();
+      finish->Lock(30000);
+    });
+    ASSERT_TRUE(task->Run());
+    ASSERT_TRUE(started->Lock(30000));
+    EXPECT_EQ(process->HasSomeActivityTokens(0), !letGo);
+    finish->Unlock();
+    EXPECT_TRUE(task->WaitForDeath(30000));
+    EXPECT_FALSE(process->HasSomeActivityTokens(0)) << "a dead task holds no token";
+    task->Release();
+  }
 }
 
 TEST(VProcessProcesses, OnlyRealProcessIdsAreRunning) {

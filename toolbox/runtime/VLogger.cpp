@@ -249,6 +249,7 @@ bool VLogger::RemoveLogListener(ILogListener* listener) {
 }
 
 void VLogger::LogReaderTaskProc() {
+  VTask::ReleaseCurrentActivityToken();
   VTask* self = VTask::GetCurrent();
   while (!self->IsDying()) {
     fWakeRequested.store(false, std::memory_order_release);

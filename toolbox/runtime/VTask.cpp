@@ -8,6 +8,8 @@
 
 #include "core/VIntlMgr.h"
 #include "core/VString.h"
+#include "process/VActivityToken.h"
+#include "process/VProcess.h"
 #include "process/VSystem.h"
 #include "runtime/IFiberScheduler.h"
 #include "runtime/IIdleable.h"
@@ -88,6 +90,7 @@ void VTask::_CreatePlatformTask() {
 }
 
 VTask::~VTask() {
+  _ReleaseActivityToken();
   if (VMessageQueue* queue = fQueue.exchange(nullptr)) {
     queue->CancelMessages();
     queue->Release();
@@ -119,6 +122,15 @@ bool VTask::Run() {
     }
   }
   if (!_CompareAndSwapState(kTaskStateCreated, kTaskStateRunRequested)) return false;
+  // Tokens register with the application object; without one (early start-up,
+  // late shut-down) there is nobody to keep busy.
+  if (VProcess::Get() != nullptr) {
+    VString name;
+    GetName(name);
+    VString text("Running task ");
+    text.AppendString(name);
+    fActivityToken.store(new VActivityToken(text), std::memory_order_release);
+  }
   fManager->RegisterTask(this);
   const bool ok = fPlatformTask->Run();
   if (!ok) {
@@ -159,7 +171,18 @@ void VTask::_Exit() {
   fManager->_TaskStopped(this);
 }
 
+void VTask::_ReleaseActivityToken() {
+  if (VActivityToken* token = fActivityToken.exchange(nullptr, std::memory_order_acq_rel)) {
+    token->Release();
+  }
+}
+
+void VTask::ReleaseCurrentActivityToken() {
+  if (VTask* current = GetCurrent()) current->_ReleaseActivityToken();
+}
+
 void VTask::_SetStateDead() {
+  _ReleaseActivityToken();
   std::vector<VMessageQueue*> waiters;
   fManager->Lock();
   if (fDeathWaiters != nullptr) waiters.swap(*fDeathWaiters);

@@ -18,6 +18,7 @@
 namespace zeft {
 
 class IIdleable;
+class VActivityToken;
 class VErrorBase;
 class VErrorContext;
 class VErrorTaskContext;
@@ -90,6 +91,9 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
   void SetName(const VString& name);
   // Empty when the task has none.
   void GetName(VString& name) const;
+  // Drops the calling task's activity token early, so that a task that only
+  // waits in the background (the logger's) never keeps the application busy.
+  static void ReleaseCurrentActivityToken();
   // The task's property bag ("source" and "jobId" name its log records).
   // Retains the new bag and releases the old one; null removes it.
   void SetProperties(const VValueBag* properties);
@@ -211,6 +215,7 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
   // Body of every task thread.
   void _Run();
   void _SetStateDead();
+  void _ReleaseActivityToken();
   // End-of-run clean-up without any change of state.
   void _Exit();
   VMessage* _RetainMessageWithTimeout(int32 timeoutMs, bool* outTimedOut);
@@ -235,7 +240,9 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
   std::atomic<void*> fStackMarker{nullptr};
   std::atomic<uint32> fKind{0};
   std::function<void()> fBody;
-  VString* fName = nullptr;                // under the manager's lock
+  VString* fName = nullptr;  // under the manager's lock
+  // Held from Run until the task is dead: the application is busy meanwhile.
+  std::atomic<VActivityToken*> fActivityToken{nullptr};
   const VValueBag* fProperties = nullptr;  // under the manager's lock
   std::atomic<VMessageQueue*> fQueue{nullptr};
   std::atomic<uint32> fQueueWakeCounter{0};
