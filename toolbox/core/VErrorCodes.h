@@ -75,6 +75,16 @@ inline constexpr int32 kArrayStreamCorrupted = kBagStreamCorrupted;
 inline constexpr int32 kBagXMLInvalidName = 220;
 inline constexpr int32 kTextConversionFailed = 300;
 inline constexpr int32 kCannotCreateIntlSettings = 305;
+// Process services: file-system watches, libraries and components.
+inline constexpr int32 kFolderAlreadyWatched = 659;
+inline constexpr int32 kFrameworkLinkUnreadable = 617;
+inline constexpr int32 kComponentsNotInitialized = 1000;
+inline constexpr int32 kComponentNotRegistered = 1001;
+inline constexpr int32 kComponentAlreadyRegistered = 1002;
+inline constexpr int32 kComponentUnknown = 1003;
+inline constexpr int32 kComponentLibraryIncomplete = 1004;
+inline constexpr int32 kComponentLibraryUnloadable = 1008;
+inline constexpr int32 kLibraryCannotLoad = 1010;
 // Native statuses that the native error table maps.
 inline constexpr int32 kResourceNotFound = 401;
 inline constexpr int32 kFileNotFound = 600;

@@ -1,19 +1,369 @@
 #include "process/VProcess.h"
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <string>
 
+#include "core/StStringConverter.h"
+#include "core/VIntlMgr.h"
+#include "files/VFile.h"
+#include "files/VFolder.h"
+#include "files/VResourceFile.h"
 #include "platform/MainBundle.h"
+#include "process/VSystem.h"
 #include "runtime/ILogger.h"
+#include "runtime/StErrorContextInstaller.h"
+#include "runtime/VErrorBase.h"
+#include "runtime/VErrorThrow.h"
+#include "runtime/VTask.h"
+#include "runtime/VTaskMgr.h"
 
 namespace zeft {
 
 VProcess* VProcess::sInstance = nullptr;
 
-VProcess::VProcess() { sInstance = this; }
+namespace {
+
+constexpr const char* kInitFailedTitle = "Initialization failed";
+constexpr const char* kBuildMark = "build ";
+
+// Until the system facade shows alerts, a start-up alert goes to standard
+// error: the program has no window.
+void WriteAlertToStandardError(const VString& title, const VString& message) {
+  VString text(title);
+  text.AppendUniChar('\n');
+  text.AppendString(message);
+  text.AppendUniChar('\n');
+  StStringConverter<char> bytes(text, kCharSetUTF8);
+  std::fwrite(bytes.GetCPointer(), 1, bytes.GetSize(), stderr);
+  std::fflush(stderr);
+}
+
+// Every supported Linux is recent enough.
+bool SystemIsRecentEnough(SystemVersion) { return true; }
+
+std::atomic<VProcess::StartupAlert> sStartupAlert{WriteAlertToStandardError};
+std::atomic<VProcess::SystemVersionCheck> sSystemVersionCheck{SystemIsRecentEnough};
+
+uint32 NowMilliseconds() { return uint32(VSystem::GetCurrentTime()); }
+
+void Trim(VString& text) {
+  text.RemoveWhiteSpaces(true, true, nullptr, nullptr, VTask::GetCurrentIntlManager());
+}
+
+// 1-based position of "build " (compared through the collator), 0 if none.
+int32 FindBuildMark(const VString& version) { return version.Find(VString(kBuildMark), 1, false); }
+
+}  // namespace
+
+VProcess::VProcess() : fLastActivityTime(NowMilliseconds()) { sInstance = this; }
 
 VProcess::~VProcess() {
-  if (sInstance == this) sInstance = nullptr;
+  SetResourceFile(nullptr);
   SetLogger(nullptr);
+  if (fInitialized) _DeInit();
+  if (sInstance == this) sInstance = nullptr;
+}
+
+// ---- Start-up, run and quit ----
+
+bool VProcess::Init(uint32 flags) {
+  if (fInitialized) return fInitResult;
+  fInitialized = true;
+  fInitResult = _Init(flags);
+  return fInitResult;
+}
+
+bool VProcess::_Init(uint32 flags) {
+  const bool recentEnough = _Init_CheckSystemVersion();
+  sInstance = this;
+  fMainTaskIsFiber = (flags & kInitMainTaskIsFiber) != 0;
+  if (!recentEnough) return false;
+  if (!VIntlMgr::Init()) return false;
+  fIntlMgr = VIntlMgr::Create(0, 0, 1);
+  if (fIntlMgr == nullptr) return false;
+  VIntlMgr::SetProcessDefault(fIntlMgr);
+  if (!VFile::Init()) return false;
+  if (!VResourceFile::Init()) return false;
+  // No install-volume check on Linux: see _CheckCaseInsensitiveInstallFolder.
+  if (!VTaskMgr::Init(this)) return false;
+  if (!VErrorBase::Init()) return false;
+  return true;
+}
+
+void VProcess::_DeInit() {
+  sInstance = nullptr;
+  VErrorBase::DeInit();
+  VTaskMgr::DeInit();
+  VResourceFile::DeInit();
+  VFile::DeInit();
+  if (fIntlMgr != nullptr) {
+    if (VIntlMgr::GetProcessDefault() == fIntlMgr) VIntlMgr::SetProcessDefault(nullptr);
+    fIntlMgr->Release();
+    fIntlMgr = nullptr;
+  }
+  if (ILogger* logger = GetLogger()) {
+    logger->Stop();
+    SetLogger(nullptr);
+  }
+  VIntlMgr::ICU_Cleanup();
+}
+
+void VProcess::Run() {
+  if (!VTaskMgr::IsInited()) return;
+  VTask* main = VTaskMgr::sInstance->GetMainTask();
+  if (main == nullptr || VTask::GetCurrent() != main || main->GetState() != kTaskStateRunning)
+    return;
+  // Through the virtual Init, so that a refusal at a later stage of a
+  // derived Init (a command line refused) also stops the run: a repeated
+  // call only answers the kept result.
+  if (!Init(kInitCreateLogger | kInitCreateFileSystemNotifier)) {
+    const VString text("VApplication::DoInit failed");
+    _ThrowError(ToolboxError(toolbox_error::kApplicationInitFailed), &text);
+    return;
+  }
+  VTask::FlushErrors();
+  StartMessaging();
+  DoRun();
+  DoQuit();
+  main->Kill();
+  StopMessaging();
+}
+
+void VProcess::QuitAsynchronously(const VString*) {
+  if (!VTaskMgr::IsInited()) return;
+  if (VTask* main = VTaskMgr::sInstance->GetMainTask()) {
+    main->Kill();
+    main->SetMessageQueueEvent();
+  }
+}
+
+bool VProcess::IsRunning() {
+  if (!VTaskMgr::IsInited()) return false;
+  VTask* main = VTaskMgr::sInstance->GetMainTask();
+  return main != nullptr && !main->IsDying();
+}
+
+bool VProcess::DoCheckSystemVersion(SystemVersion version) {
+  if (sSystemVersionCheck.load()(version)) return true;
+  _DisplayStartupAlert(
+      VString(kInitFailedTitle),
+      VString(version == MAC_OSX_10_12 ? "This application needs at least OS X 10.12"
+                                       : "This application needs at least OS X 10.7"));
+  return false;
+}
+
+bool VProcess::_Init_CheckSystemVersion() { return DoCheckSystemVersion(MAC_OSX_10_12); }
+
+void VProcess::_DisplayStartupAlert(const VString& title, const VString& message) {
+  sStartupAlert.load()(title, message);
+}
+
+void VProcess::SetStartupHooks(StartupAlert alert, SystemVersionCheck versionCheck) {
+  sStartupAlert.store(alert != nullptr ? alert : WriteAlertToStandardError);
+  sSystemVersionCheck.store(versionCheck != nullptr ? versionCheck : SystemIsRecentEnough);
+}
+
+// ---- Product ----
+
+void VProcess::GetBuildNumber(VString& out) const {
+  out.Clear();
+  const int32 mark = FindBuildMark(fProductVersion);
+  if (mark == 0) return;
+  out = fProductVersion.After(mark + int32(std::char_traits<char>::length(kBuildMark)) - 1);
+  Trim(out);
+}
+
+int32 VProcess::GetChangeListNumber() const {
+  VString build;
+  GetBuildNumber(build);
+  const int32 dot = build.FindUniChar('.', build.GetLength(), true);
+  if (dot == 0) return 0;
+  return build.After(dot).GetLong();
+}
+
+void VProcess::GetShortProductVersion(VString& out) const {
+  const int32 mark = FindBuildMark(fProductVersion);
+  out = mark == 0 ? fProductVersion : fProductVersion.Before(mark);
+  Trim(out);
+}
+
+void VProcess::GetMainProductVersion(VString& out) const {
+  GetShortProductVersion(out);
+  const int32 dot = out.FindUniChar('.');
+  if (dot > 0) out = out.Before(dot);
+}
+
+VFilePath VProcess::GetExecutableFilePath() const {
+  VFilePath path;
+  const std::string executable = platform::GetExecutablePath();
+  if (!executable.empty()) {
+    VString text;
+    text.FromBlock(executable.data(), executable.size(), kCharSetUTF8);
+    path.FromFullPath(text, kFilePathStylePosix);
+  }
+  return path;
+}
+
+VFilePath VProcess::GetExecutableFolderPath() const {
+  VFilePath path = GetExecutableFilePath();
+  if (!path.IsEmpty()) path.ToFolder();
+  return path;
+}
+
+VFile* VProcess::RetainExecutableFile() const { return new VFile(GetExecutableFilePath()); }
+
+// ---- Folders and files of the application ----
+
+VFolder* VProcess::RetainFolder(uint32 kind) const {
+  const char* resourcesChild = nullptr;
+  switch (kind) {
+    case kFolderJSONSchemas:
+      resourcesChild = "JSONSchemas";
+      break;
+    case kFolderDTDs:
+      resourcesChild = "DTD";
+      break;
+    case kFolderXSDs:
+      resourcesChild = "XSD";
+      break;
+    case kFolderXSLs:
+      resourcesChild = "XSL";
+      break;
+    default:
+      break;
+  }
+  if (resourcesChild != nullptr) {
+    // Through the virtual slot: an application that moves its resources
+    // moves these too.
+    VRefPtr<VFolder> resources(RetainFolder(kFolderResources), kAdoptRef);
+    if (resources == nullptr) return nullptr;
+    VFilePath path = resources->GetPath();
+    return new VFolder(path.ToSubFolder(VString(resourcesChild)));
+  }
+  VFilePath path = GetExecutableFolderPath();
+  switch (kind) {
+    case kFolderExecutable:
+      break;
+    case kFolderInfoPlist:
+      path.ToParent();
+      break;
+    case kFolderBundle:
+      path.ToParent().ToParent();
+      break;
+    case kFolderResources:
+      path.ToParent().ToSubFolder(VString("Resources"));
+      break;
+    case kFolderNativeComponents:
+      path.ToParent().ToSubFolder(VString("Native Components"));
+      break;
+    default:
+      return nullptr;
+  }
+  return new VFolder(path);
+}
+
+VFile* VProcess::RetainFile(uint32 kind, const VString& name, uint32 fallbackKind) const {
+  VRefPtr<VFolder> folder(RetainFolder(kind), kAdoptRef);
+  if (folder != nullptr) {
+    VRefPtr<VFile> file(new VFile(folder->GetPath(), name, kFilePathStylePosix), kAdoptRef);
+    if (file->Exists()) return file.Forget();
+  }
+  if (fallbackKind == 0) return nullptr;
+  VRefPtr<VFolder> fallback(RetainFolder(fallbackKind), kAdoptRef);
+  if (fallback == nullptr || !fallback->Exists()) return nullptr;
+  VRefPtr<VFile> file(new VFile(fallback->GetPath(), name, kFilePathStyleNative), kAdoptRef);
+  return file->Exists() ? file.Forget() : nullptr;
+}
+
+VFolder* VProcess::RetainProductSystemFolder(int32 kind, bool create) const {
+  if (kind < kSystemFolderDocuments || kind > kSystemFolderUserCaches ||
+      kind == kSystemFolderNone || kind == kSystemFolderDesktop ||
+      kind == kSystemFolderApplications)
+    return VFolder::RetainSystemFolder(ESystemFolderKind(kind), create);
+  VRefPtr<VFolder> system(VFolder::RetainSystemFolder(ESystemFolderKind(kind), create), kAdoptRef);
+  if (system == nullptr) return nullptr;
+  int32 fallback = 0;
+  if (kind == kSystemFolderDocuments || kind == kSystemFolderTemporary ||
+      kind == kSystemFolderSharedSupport)
+    fallback = kSystemFolderUserSupport;
+  if (kind == kSystemFolderSharedSupport2) fallback = kSystemFolderUserSupport2;
+  if (kind == kSystemFolderSharedCaches) fallback = kSystemFolderUserCaches;
+  // Aliases are symbolic links here: a link named like the product that
+  // leads to a folder is used through its own path.
+  VFilePath path = system->GetPath();
+  VRefPtr<VFolder> product(new VFolder(path.ToSubFolder(fProductFolderName)), kAdoptRef);
+  if (product->Exists()) return product.Forget();
+  if (!create) return nullptr;
+  if (fallback == 0) return product->CreateRecursive() == VE_OK ? product.Forget() : nullptr;
+  VError error;
+  {
+    StErrorContextInstaller quiet(false, true);
+    error = product->CreateRecursive();
+  }
+  if (error == VE_OK) return product.Forget();
+  return RetainProductSystemFolder(fallback, true);
+}
+
+bool VProcess::_CheckCaseInsensitiveInstallFolder() {
+  VRefPtr<VFolder> resources(RetainFolder(kFolderResources), kAdoptRef);
+  if (resources == nullptr) return true;
+  VString name;
+  resources->GetPath().GetName(name);
+  if (!name.IsEmpty()) {
+    const UniChar first = name.GetUniChar(1);
+    if (first >= 'a' && first <= 'z') name.SetUniChar(1, UniChar(first - 32));
+    if (first >= 'A' && first <= 'Z') name.SetUniChar(1, UniChar(first + 32));
+  }
+  VFilePath swappedPath = resources->GetPath();
+  swappedPath.SetName(name);
+  VRefPtr<VFolder> swapped(new VFolder(swappedPath), kAdoptRef);
+  if (resources->Exists() == swapped->Exists()) return true;
+  _DisplayStartupAlert(VString(kInitFailedTitle),
+                       VString("Please install the application on a case insensitive file "
+                               "system."));
+  return false;
+}
+
+VResourceFile* VProcess::RetainResourceFile() {
+  if (fResourceFile != nullptr) fResourceFile->Retain();
+  return fResourceFile;
+}
+
+void VProcess::SetResourceFile(VResourceFile* file) {
+  if (file != nullptr) file->Retain();
+  if (fResourceFile != nullptr) fResourceFile->Release();
+  fResourceFile = file;
+}
+
+// ---- Activity tokens ----
+
+bool VProcess::HasSomeActivityTokens(uint32 milliseconds) {
+  StLocker<VCriticalSection> lock(fActivityLock);
+  return !fActivityTokens.empty() || NowMilliseconds() - fLastActivityTime < milliseconds;
+}
+
+void VProcess::RegisterActivityToken(VActivityToken* token) {
+  StLocker<VCriticalSection> lock(fActivityLock);
+  fActivityTokens.insert(token);
+}
+
+void VProcess::UnregisterActivityToken(VActivityToken* token) {
+  StLocker<VCriticalSection> lock(fActivityLock);
+  fActivityTokens.erase(token);
+  if (fActivityTokens.empty()) fLastActivityTime = NowMilliseconds();
+}
+
+// ---- Processes ----
+
+int32 VProcess::GetSystemID() { return int32(::getpid()); }
+
+bool VProcess::IsProcessRunning(int32 pid) {
+  if (pid <= 0) return false;
+  return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
 }
 
 // ---- Process logger and log source ----
@@ -31,12 +381,12 @@ void VProcess::SetLogger(ILogger* logger) {
 
 VString VProcess::GetLogSourceIdentifier() const { return fProductName; }
 
-VString VProcess::_ReadProductName() {
-  VString name;
+VString VProcess::_ReadBundleString(const char* key) {
+  VString text;
   std::string value;
-  if (platform::GetMainBundleInfoString("CFBundleName", value))
-    name.FromBlock(value.data(), value.size(), kCharSetUTF8);
-  return name;
+  if (platform::GetMainBundleInfoString(key, value))
+    text.FromBlock(value.data(), value.size(), kCharSetUTF8);
+  return text;
 }
 
 // ---- end of process logger and log source ----

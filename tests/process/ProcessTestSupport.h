@@ -1,0 +1,86 @@
+// Helpers of the process tests: POSIX paths in and out of VFilePath, and
+// temporary folders holding bundles, frameworks and library files made
+// from the test component library.
+#pragma once
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "core/VString.h"
+#include "files/VFilePath.h"
+#include "platform/TreeDeleter.h"
+
+namespace zeft::test {
+
+inline std::string Posix(const VFilePath& path) {
+  VString text;
+  path.GetPosixPath(text);
+  return to_string(text);
+}
+
+inline VFilePath PosixPath(const std::string& posix) {
+  VString text;
+  text.FromBlock(posix.data(), posix.size(), kCharSetUTF8);
+  return VFilePath(text, kFilePathStylePosix);
+}
+
+// A temporary folder, deleted with its content.
+class TemporaryFolder {
+ public:
+  TemporaryFolder() {
+    char pattern[] = "/tmp/zeft-lib-XXXXXX";
+    fPath = ::mkdtemp(pattern) != nullptr ? std::string(pattern) + "/" : std::string();
+  }
+  ~TemporaryFolder() {
+    if (!fPath.empty()) platform::DeleteTree(fPath, true);
+  }
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+  const std::string& Path() const { return fPath; }
+
+  // Makes the folders of `relative` (ending '/').
+  std::string MakeFolders(const std::string& relative) const {
+    std::string path = fPath;
+    for (size_t start = 0, slash; (slash = relative.find('/', start)) != std::string::npos;
+         start = slash + 1) {
+      path = fPath + relative.substr(0, slash + 1);
+      ::mkdir(path.c_str(), 0755);
+    }
+    return fPath + relative;
+  }
+  std::string Write(const std::string& relative, const std::string& content,
+                    mode_t mode = 0644) const {
+    const std::string slashEnded = relative.substr(0, relative.rfind('/') + 1);
+    if (!slashEnded.empty()) MakeFolders(slashEnded);
+    const std::string path = fPath + relative;
+    std::ofstream(path, std::ios::binary) << content;
+    ::chmod(path.c_str(), mode);
+    return path;
+  }
+  std::string Copy(const std::string& from, const std::string& relative, mode_t mode = 0755) const {
+    std::ifstream in(from, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return Write(relative, content.str(), mode);
+  }
+  // <name>.bundle holding the library as its executable.
+  std::string MakeBundle(const std::string& name, const std::string& library) const {
+    Write(name + ".bundle/Contents/Info.plist",
+          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+          "<key>CFBundleExecutable</key><string>" +
+              name + "</string></dict></plist>\n");
+    Copy(library, name + ".bundle/Contents/MacOS/" + name);
+    return fPath + name + ".bundle/";
+  }
+
+ private:
+  std::string fPath;
+};
+
+}  // namespace zeft::test

@@ -1,0 +1,202 @@
+// A program built on the application frame, one scenario per run (the first
+// argument names it): the frame tests start it and read what it prints and
+// its exit code, since a process holds only one application object.
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/StStringConverter.h"
+#include "core/VCppMemMgr.h"
+#include "core/VIntlMgr.h"
+#include "files/VFolder.h"
+#include "process/VCommandLineParser.h"
+#include "process/VProcessIPC.h"
+#include "process/mac/XPosixProcessIPC.h"
+#include "runtime/VErrorBase.h"
+#include "runtime/VErrorTaskContext.h"
+#include "runtime/VTask.h"
+#include "runtime/VTaskMgr.h"
+
+using namespace zeft;
+
+namespace {
+
+void Say(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+std::string Flag(bool on) { return on ? "1" : "0"; }
+
+// Which managers are up.
+std::string Managers() {
+  return "tasks=" + Flag(VTaskMgr::IsInited()) +
+         " intl=" + Flag(VIntlMgr::GetProcessDefault() != nullptr);
+}
+
+bool QuitSignalsInstalled() {
+  struct sigaction action = {};
+  ::sigaction(SIGINT, nullptr, &action);
+  return action.sa_handler != SIG_DFL;
+}
+
+void SayAlert(const VString& title, const VString& message) {
+  Say("alert [" + to_string(title) + "] [" + to_string(message) + "]");
+}
+
+bool OldSystem(SystemVersion) { return false; }
+
+class ProbeApplication : public VProcessIPC {
+ public:
+  explicit ProbeApplication(std::string scenario) : fScenario(std::move(scenario)) {}
+
+  int fParses = 0;
+
+  // The resources folder named on the command line, if any.
+  VFolder* RetainFolder(uint32 kind) const override {
+    if (kind != kFolderResources || fResources.empty()) return VProcessIPC::RetainFolder(kind);
+    VString path;
+    path.FromBlock(fResources.data(), fResources.size(), kCharSetUTF8);
+    return new VFolder(VFilePath(path, kFilePathStylePosix));
+  }
+
+ protected:
+  bool DoCheckSystemVersion(SystemVersion version) override {
+    Say("check-system-version " + std::to_string(int(version)) + " " + Managers());
+    return VProcessIPC::DoCheckSystemVersion(version);
+  }
+
+  uint32 DoParseCommandLine(VCommandLineParser& parser) override {
+    ++fParses;
+    std::string arguments;
+    for (const VString& argument : parser.GetInfos().GetArguments())
+      arguments += " [" + to_string(argument) + "]";
+    Say("parse-command-line " + Managers() + " running=" + Flag(IsRunning()) + arguments);
+    if (fScenario == "failed-init") return parser.Parse();
+    if (fScenario == "case-check") {
+      const std::vector<VString>& arguments = parser.GetInfos().GetArguments();
+      if (arguments.size() > 2) fResources = to_string(arguments[2]);
+      return VCommandLineParser::kContinue;
+    }
+    if (fScenario == "help") {
+      bool verbose = false;
+      std::vector<VString> rest;
+      parser.AddOption('v', VString("verbose"), VString("Say more"), &verbose);
+      parser.AddPositionalArguments(&rest);
+      return parser.Parse();
+    }
+    return VCommandLineParser::kContinue;
+  }
+
+  void DoRun() override {
+    Say("run running=" + Flag(IsRunning()) +
+        " errors=" + Flag(VTask::GetCurrent()->GetLastError()));
+    if (fScenario == "sigint-twice") _InterruptTwice();
+    if (fScenario == "case-check") Say("case-check=" + Flag(_CheckCaseInsensitiveInstallFolder()));
+    if (fScenario == "print-while-interrupted") _PrintWhileInterrupted();
+    if (fScenario == "message-loop") _LoopUntilTerminated();
+  }
+
+  void DoQuit() override { Say("quit"); }
+
+ private:
+  // Two interrupts from another thread, each waited for, then the run
+  // goes on: the quit request only marks the main task dying.
+  void _InterruptTwice() {
+    for (uint32 wanted = 1; wanted <= 2; ++wanted) {
+      // The sender blocks the signal, so that it lands on another thread
+      // of the program rather than on one about to end.
+      std::thread([] {
+        sigset_t interrupt;
+        sigemptyset(&interrupt);
+        sigaddset(&interrupt, SIGINT);
+        ::pthread_sigmask(SIG_BLOCK, &interrupt, nullptr);
+        ::kill(::getpid(), SIGINT);
+      }).join();
+      // Waited for here, sleeping: the handler may have to run on this
+      // thread.
+      while (XPosixProcessIPC::GetQuitSignalCount() < wanted)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    for (int i = 0; i < 5000 && IsRunning(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    Say("run goes on running=" + Flag(IsRunning()));
+  }
+
+  // The frame's own message loop, ended by a termination signal.
+  void _LoopUntilTerminated() {
+    std::thread sender([] {
+      sigset_t all;
+      sigfillset(&all);
+      ::pthread_sigmask(SIG_BLOCK, &all, nullptr);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      ::kill(::getpid(), SIGTERM);
+    });
+    VProcessIPC::DoRun();
+    sender.join();
+    Say("loop ended signals=" + std::to_string(XPosixProcessIPC::GetQuitSignalCount()));
+  }
+
+  // Busy standard output (its lock taken all the time) while the driver
+  // sends an interrupt.
+  void _PrintWhileInterrupted() {
+    Say("ready");
+    for (int i = 0; i < 2000; ++i) std::printf("line %d of the work in progress\n", i);
+    std::fflush(stdout);
+    for (int i = 0; i < 5000 && XPosixProcessIPC::GetQuitSignalCount() == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    Say("done signals=" + std::to_string(XPosixProcessIPC::GetQuitSignalCount()));
+  }
+
+  std::string fScenario;
+  std::string fResources;
+};
+
+// The exit code of a run: 0 without error, 1 for toolbox error 4 (the
+// initialisation failed), 2 for any other error.
+int ExitCodeOfRun() {
+  VErrorTaskContext* stack = VTask::GetErrorContext(false);
+  VErrorBase* last = stack != nullptr ? stack->GetLast() : nullptr;
+  if (last == nullptr) return 0;
+  VString text;
+  last->GetBag()->GetString(ErrorBagKeys::p1, text);
+  Say("last-error " + std::to_string(ErrorNumber(last->GetError())) + " " + to_string(text));
+  return last->GetError() == ToolboxError(toolbox_error::kApplicationInitFailed) ? 1 : 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  sProcessCommandLineArgc = argc;
+  sProcessCommandLineArgv = argv;
+  VObject::sCppMemMgr = new VCppMemMgr(kAllocatorSystem);
+  const std::string scenario = argc > 1 ? argv[1] : "";
+  VProcess::SetStartupHooks(SayAlert, scenario == "old-system" ? OldSystem : nullptr);
+  int exitCode = 0;
+  {
+    ProbeApplication application(scenario);
+    const bool initialized =
+        application.Init(VProcess::kInitCreateLogger | VProcess::kInitCreateFileSystemNotifier);
+    Say("init=" + Flag(initialized) + " exit-code=" + std::to_string(application.GetExitCode()) +
+        " signals=" + Flag(QuitSignalsInstalled()));
+    if (initialized) {
+      Say("second-init=" + Flag(application.Init(0)) +
+          " parses=" + std::to_string(application.fParses));
+    }
+    if (initialized || scenario == "failed-init") {
+      application.Run();
+      Say("after-run running=" + Flag(VProcess::IsRunning()));
+      exitCode = ExitCodeOfRun();
+    } else {
+      exitCode = application.GetExitCode();
+    }
+  }
+  Say("after-destruction " + Managers() + " instance=" + Flag(VProcess::sInstance != nullptr));
+  return exitCode;
+}
