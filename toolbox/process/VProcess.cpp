@@ -18,6 +18,7 @@
 #include "runtime/StErrorContextInstaller.h"
 #include "runtime/VErrorBase.h"
 #include "runtime/VErrorThrow.h"
+#include "runtime/VLogger.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
 
@@ -91,6 +92,12 @@ bool VProcess::_Init(uint32 flags) {
   // No install-volume check on Linux: see _CheckCaseInsensitiveInstallFolder.
   if (!VTaskMgr::Init(this)) return false;
   if (!VErrorBase::Init()) return false;
+  if ((flags & kInitCreateLogger) != 0 && GetLogger() == nullptr) {
+    VLogger* logger = new VLogger;
+    logger->Start();
+    SetLogger(logger);
+    logger->Release();
+  }
   return true;
 }
 
