@@ -358,6 +358,7 @@ TEST(UpdaterProgress, TheCallerSeesEndOfFileWhileTheUpdaterWaits) {
   if (updater == 0) {
     ::dup2(pipeFds[1], 1);
     ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
     const char* argv[] = {ZEFT_UPDATER_PATH, "--caller-log",   "x",    "--pid", pid.c_str(),
                           installed.c_str(), download.c_str(), nullptr};
     const char* envp[] = {home.c_str(), path.c_str(), nullptr};
