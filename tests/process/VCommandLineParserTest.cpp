@@ -12,6 +12,8 @@
 #include "files/VFile.h"
 #include "files/VFilePath.h"
 #include "files/VFolder.h"
+#include "json/VJSONValue.h"
+#include "support/ErrorTestSupport.h"
 
 namespace zeft {
 namespace {
@@ -327,6 +329,44 @@ TEST(VCommandLineParserValues, FileAndFolderOptionsTakeExistingItemsOnly) {
   }
   EXPECT_EQ(file.Get(), nullptr);
   EXPECT_EQ(folder.Get(), nullptr);
+}
+
+TEST(VCommandLineParserValues, JSONOptionsFollowTheirTargetsKind) {
+  struct Case {
+    JSONType kind;
+    std::string value;
+    uint32 result;
+    std::string stringified;  // of the target after the parse
+  };
+  const Case cases[] = {
+      {JSON_undefined, "{\"a\":[1,2]}", 0, "{\"a\":[1,2]}"},
+      {JSON_object, "[true]", 0, "[true]"},
+      {JSON_undefined, "{broken", 1, ""},
+      {JSON_string, "{not parsed}", 0, "\"{not parsed}\""},
+      {JSON_false, "ON", 0, "true"},
+      {JSON_true, "off", 0, "false"},
+      {JSON_true, "yes", 1, "true"},
+      {JSON_number, "3", 1, "0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    std::vector<VString> arguments = Arguments({"--json=" + c.value});
+    VCommandLineParser parser(arguments);
+    VJSONValue target(c.kind);
+    if (c.kind == JSON_number) target.SetNumber(0);
+    parser.AddOption(0, VString("json"), VString("A value"), &target);
+    test::ErrorCollector errors;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(parser.Parse(), c.result);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.empty(), c.result == 0) << err;
+    EXPECT_TRUE(errors.Errors().empty());
+    VString text;
+    target.Stringify(text);
+    if (!c.stringified.empty()) {
+      EXPECT_EQ(to_string(text), c.stringified);
+    }
+  }
 }
 
 TEST(VCommandLineParserValues, FilePathsResolveFoldersWithATrailingSlash) {

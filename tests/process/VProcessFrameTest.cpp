@@ -101,7 +101,7 @@ TEST(VProcessFrame, StartsManagersInOrderRunsAndTakesThemDown) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out,
             "check-system-version 14 tasks=0 intl=0\n"
-            "parse-command-line tasks=1 intl=1 running=1 [" ZEFT_FRAME_PROBE
+            "parse-command-line tasks=1 intl=1 running=1 logger=1 [" ZEFT_FRAME_PROBE
             "] [init-order] [-ps] [--psn_] [x-psn_]\n"
             "init=1 exit-code=0 signals=1\n"
             "second-init=1 parses=1\n"
@@ -118,7 +118,7 @@ TEST(VProcessFrame, RefusedCommandLineFailsInitAndRunRaisesErrorFour) {
   EXPECT_EQ(run.err, "error: unknown option `failed-init`\n");
   EXPECT_EQ(run.out,
             "check-system-version 14 tasks=0 intl=0\n"
-            "parse-command-line tasks=1 intl=1 running=1 [" ZEFT_FRAME_PROBE
+            "parse-command-line tasks=1 intl=1 running=1 logger=1 [" ZEFT_FRAME_PROBE
             "] [failed-init]\n"
             "init=0 exit-code=1 signals=0\n"
             "after-run running=1\n"

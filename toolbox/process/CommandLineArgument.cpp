@@ -13,6 +13,8 @@
 #include "core/StStringConverter.h"
 #include "files/VFile.h"
 #include "files/VFolder.h"
+#include "json/VJSONValue.h"
+#include "runtime/StErrorContextInstaller.h"
 #include "runtime/VTask.h"
 
 namespace zeft::Extension::CommandLineParser {
@@ -151,6 +153,40 @@ bool Argument<VRefPtr<VFolder>>::Append(VCommandLineParser&, VRefPtr<VFolder>& t
   if (!Argument<VFilePath>::Resolve(path, value) || !path.IsFolder()) return false;
   target = VRefPtr<VFolder>(new VFolder(path), kAdoptRef);
   return true;
+}
+
+bool Argument<VJSONValue>::Append(VCommandLineParser&, VJSONValue& target, const VString& value) {
+  switch (target.GetType()) {
+    case JSON_string:
+      target.SetString(value);
+      return true;
+    case JSON_object:
+    case JSON_undefined: {
+      // A refusal is said on standard error; nothing stays on the stack.
+      StErrorContextInstaller quiet(false, true);
+      VJSONValue parsed;
+      if (parsed.ParseFromString(value) != VE_OK) return false;
+      target = std::move(parsed);
+      return true;
+    }
+    case JSON_true:
+    case JSON_false:
+      for (const char* word : {"1", "true", "on"}) {
+        if (EqualsWordIgnoringCase(value, word)) {
+          target.SetBool(true);
+          return true;
+        }
+      }
+      for (const char* word : {"0", "false", "off"}) {
+        if (EqualsWordIgnoringCase(value, word)) {
+          target.SetBool(false);
+          return true;
+        }
+      }
+      return false;
+    default:
+      return false;
+  }
 }
 
 }  // namespace zeft::Extension::CommandLineParser

@@ -15,6 +15,7 @@ namespace zeft {
 class VCommandLineParser;
 class VFile;
 class VFolder;
+class VJSONValue;
 
 namespace Extension::CommandLineParser {
 
@@ -115,6 +116,17 @@ struct Argument<VRefPtr<VFolder>> {
   static constexpr const char* kRefusal = "expected an existing folder";
   static bool Append(VCommandLineParser& parser, VRefPtr<VFolder>& target, const VString& value);
   static void SetFlag(VRefPtr<VFolder>&) {}
+};
+
+// By the target's current kind: a string takes the value as it is; an
+// object or undefined takes the value parsed as JSON text; a boolean takes
+// "1", "true", "on" or "0", "false", "off" (any case). Anything else, or
+// text that does not parse, is refused and the target left as it was.
+template <>
+struct Argument<VJSONValue> {
+  static constexpr const char* kRefusal = "expected a valid JSON value";
+  static bool Append(VCommandLineParser& parser, VJSONValue& target, const VString& value);
+  static void SetFlag(VJSONValue&) {}
 };
 
 }  // namespace Extension::CommandLineParser

@@ -16,6 +16,7 @@
 #include "process/VSystem.h"
 #include "runtime/ILogger.h"
 #include "runtime/StErrorContextInstaller.h"
+#include "runtime/VDebugMgr.h"
 #include "runtime/VErrorBase.h"
 #include "runtime/VErrorThrow.h"
 #include "runtime/VLogger.h"
@@ -30,24 +31,6 @@ namespace {
 
 constexpr const char* kInitFailedTitle = "Initialization failed";
 constexpr const char* kBuildMark = "build ";
-
-// Until the system facade shows alerts, a start-up alert goes to standard
-// error: the program has no window.
-void WriteAlertToStandardError(const VString& title, const VString& message) {
-  VString text(title);
-  text.AppendUniChar('\n');
-  text.AppendString(message);
-  text.AppendUniChar('\n');
-  StStringConverter<char> bytes(text, kCharSetUTF8);
-  std::fwrite(bytes.GetCPointer(), 1, bytes.GetSize(), stderr);
-  std::fflush(stderr);
-}
-
-// Every supported Linux is recent enough.
-bool SystemIsRecentEnough(SystemVersion) { return true; }
-
-std::atomic<VProcess::StartupAlert> sStartupAlert{WriteAlertToStandardError};
-std::atomic<VProcess::SystemVersionCheck> sSystemVersionCheck{SystemIsRecentEnough};
 
 uint32 NowMilliseconds() { return uint32(VSystem::GetCurrentTime()); }
 
@@ -92,17 +75,19 @@ bool VProcess::_Init(uint32 flags) {
   // No install-volume check on Linux: see _CheckCaseInsensitiveInstallFolder.
   if (!VTaskMgr::Init(this)) return false;
   if (!VErrorBase::Init()) return false;
-  if ((flags & kInitCreateLogger) != 0 && GetLogger() == nullptr) {
-    VLogger* logger = new VLogger;
-    logger->Start();
+  if (!VDebugMgr::Get().Init()) return false;
+  if ((flags & kInitCreateLogger) != 0) {
+    auto* logger = new VLogger;
     SetLogger(logger);
     logger->Release();
+    logger->Start();
   }
   return true;
 }
 
 void VProcess::_DeInit() {
   sInstance = nullptr;
+  VDebugMgr::Get().DeInit();
   VErrorBase::DeInit();
   VTaskMgr::DeInit();
   VResourceFile::DeInit();
@@ -155,7 +140,7 @@ bool VProcess::IsRunning() {
 }
 
 bool VProcess::DoCheckSystemVersion(SystemVersion version) {
-  if (sSystemVersionCheck.load()(version)) return true;
+  if (VSystem::IsSystemVersionOrAbove(version)) return true;
   _DisplayStartupAlert(
       VString(kInitFailedTitle),
       VString(version == MAC_OSX_10_12 ? "This application needs at least OS X 10.12"
@@ -166,12 +151,8 @@ bool VProcess::DoCheckSystemVersion(SystemVersion version) {
 bool VProcess::_Init_CheckSystemVersion() { return DoCheckSystemVersion(MAC_OSX_10_12); }
 
 void VProcess::_DisplayStartupAlert(const VString& title, const VString& message) {
-  sStartupAlert.load()(title, message);
-}
-
-void VProcess::SetStartupHooks(StartupAlert alert, SystemVersionCheck versionCheck) {
-  sStartupAlert.store(alert != nullptr ? alert : WriteAlertToStandardError);
-  sSystemVersionCheck.store(versionCheck != nullptr ? versionCheck : SystemIsRecentEnough);
+  // No buttons to choose from and no answer awaited.
+  VSystem::DisplayNotification(title, message, 0, nullptr);
 }
 
 // ---- Product ----

@@ -140,14 +140,6 @@ class VProcess : public VObject, public virtual IMessageable {
   // The source of records that name none: the product name.
   virtual VString GetLogSourceIdentifier() const;
 
-  // ---- Start-up alerts ----
-  // What shows a start-up alert (title, message), and what tells whether
-  // the system is recent enough. Tests replace them; null restores the
-  // defaults.
-  using StartupAlert = void (*)(const VString& title, const VString& message);
-  using SystemVersionCheck = bool (*)(SystemVersion version);
-  static void SetStartupHooks(StartupAlert alert, SystemVersionCheck versionCheck);
-
  protected:
   virtual void DoRun() {}
   virtual void DoQuit() {}

@@ -3,8 +3,7 @@
 // no requirements). It takes the memory manager from the program that
 // loads it. Built without ZEFT_WITH_CREATE_COMPONENT it lacks
 // "CreateComponent".
-#include "core/VMemory.h"
-#include "process/CComponent.h"
+#include "TestComponent.h"
 
 using zeft::CComponent;
 using zeft::int32;
@@ -17,38 +16,6 @@ constexpr uint32 kTypeB = 0x54535442;  // 'TSTB'
 
 int gMainRegistered = 0;
 int gMainLeaving = 0;
-
-class LibraryComponent : public CComponent {
- public:
-  LibraryComponent(CType type, CType family) : fType(type), fFamily(family) {}
-  int32 Retain(const char*) override { return ++fCount; }
-  int32 Release(const char*) override {
-    const int32 count = --fCount;
-    if (count == 0) delete this;
-    return count;
-  }
-  uint32* GetRequirements() override {
-    // From the program's memory manager (the test program exports it),
-    // which the component manager frees it to.
-    auto* block = static_cast<uint32*>(zeft::VMemory::NewPtrClear(13 * sizeof(uint32), 0));
-    block[0] = 0x00010000;
-    block[1] = 13 * sizeof(uint32);
-    block[5] = fType == kTypeA ? 3 : 7;
-    if (fType == kTypeA) {
-      block[10] = 1;
-      block[11] = kTypeB;
-      block[12] = 5;
-    }
-    return block;
-  }
-  CType GetComponentType() override { return fType; }
-  CType GetComponentFamily() override { return fFamily; }
-
- private:
-  CType fType;
-  CType fFamily;
-  int32 fCount = 1;
-};
 
 }  // namespace
 
@@ -68,7 +35,8 @@ __attribute__((visibility("default"))) int32 GetNthComponentType(int32 index, ui
 #ifdef ZEFT_WITH_CREATE_COMPONENT
 __attribute__((visibility("default"))) CComponent* CreateComponent(uint32 type, uint32 family) {
   if (type != kTypeA && type != kTypeB) return nullptr;
-  return new LibraryComponent(type, family);
+  if (type == kTypeA) return new zeft::test::TestComponent(type, family, 3, {{kTypeB, 5}});
+  return new zeft::test::TestComponent(type, family, 7, {});
 }
 #endif
 

@@ -15,9 +15,12 @@
 #include "core/VCppMemMgr.h"
 #include "core/VIntlMgr.h"
 #include "files/VFolder.h"
+#include "platform/AlertPresenter.h"
 #include "process/VCommandLineParser.h"
 #include "process/VProcessIPC.h"
+#include "process/mac/XMacSystem.h"
 #include "process/mac/XPosixProcessIPC.h"
+#include "runtime/ILogger.h"
 #include "runtime/VErrorBase.h"
 #include "runtime/VErrorTaskContext.h"
 #include "runtime/VTask.h"
@@ -46,11 +49,20 @@ bool QuitSignalsInstalled() {
   return action.sa_handler != SIG_DFL;
 }
 
-void SayAlert(const VString& title, const VString& message) {
-  Say("alert [" + to_string(title) + "] [" + to_string(message) + "]");
-}
-
-bool OldSystem(SystemVersion) { return false; }
+// Alerts are printed, never shown.
+class PrintingPresenter : public platform::AlertPresenter {
+ public:
+  bool ShowAndWait(const platform::Alert& alert, platform::AlertAnswer& answer) override {
+    Show(alert);
+    answer = platform::AlertAnswer::kDefault;
+    return true;
+  }
+  Handle Show(const platform::Alert& alert) override {
+    Say("alert [" + alert.fHeader + "] [" + alert.fMessage + "]");
+    return 1;
+  }
+  void Dismiss(Handle) override {}
+};
 
 class ProbeApplication : public VProcessIPC {
  public:
@@ -77,7 +89,8 @@ class ProbeApplication : public VProcessIPC {
     std::string arguments;
     for (const VString& argument : parser.GetInfos().GetArguments())
       arguments += " [" + to_string(argument) + "]";
-    Say("parse-command-line " + Managers() + " running=" + Flag(IsRunning()) + arguments);
+    Say("parse-command-line " + Managers() + " running=" + Flag(IsRunning()) +
+        " logger=" + Flag(GetLogger() != nullptr && GetLogger()->IsStarted()) + arguments);
     if (fScenario == "failed-init") return parser.Parse();
     if (fScenario == "case-check") {
       const std::vector<VString>& arguments = parser.GetInfos().GetArguments();
@@ -177,7 +190,9 @@ int main(int argc, char** argv) {
   sProcessCommandLineArgv = argv;
   VObject::sCppMemMgr = new VCppMemMgr(kAllocatorSystem);
   const std::string scenario = argc > 1 ? argv[1] : "";
-  VProcess::SetStartupHooks(SayAlert, scenario == "old-system" ? OldSystem : nullptr);
+  PrintingPresenter presenter;
+  platform::AlertPresenter::SetForTesting(&presenter);
+  XMacSystem::SetSystemTooOldForTesting(scenario == "old-system");
   int exitCode = 0;
   {
     ProbeApplication application(scenario);
