@@ -2,7 +2,9 @@
 // ends up on disk, what `open` was asked to do and what the log says.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/TempFolder.h"
@@ -40,6 +43,21 @@ mode_t Mode(const std::string& path) {
   struct stat info = {};
   ::lstat(path.c_str(), &info);
   return info.st_mode & 07777;
+}
+
+// Sets or clears the immutable flag of a folder (privileged); false when
+// the file system or the user cannot.
+bool SetImmutable(const std::string& path, bool on) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  if (done) {
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  }
+  ::close(fd);
+  return done;
 }
 
 struct UpdaterRun {
@@ -280,6 +298,47 @@ TEST(UpdaterUpdate, TakenAsideNamesAreSkipped) {
   EXPECT_EQ(world.InstalledVersion(), "2");
   EXPECT_EQ(Read(world.Path("Installed/Demo_old0001.app/Contents/Resources/version.txt")), "0");
   EXPECT_EQ(Read(world.Trashed("Demo_old0002.app/Contents/Resources/version.txt")), "1");
+}
+
+// An installed bundle that cannot be moved for a while: the rename is
+// retried every 3 s, five times at most, and an attempt that succeeds
+// leaves no error of the earlier ones behind.
+TEST(UpdaterUpdate, TheMoveAsideIsRetriedAndOnlyAFinalFailureCounts) {
+  const struct {
+    const char* fName;
+    bool fReleased;
+    int fExitCode;
+    const char* fInstalled;
+  } cases[] = {
+      {"released during the first wait", true, 0, "2"},
+      {"never released", false, 2, "1"},
+  };
+  for (const auto& c : cases) {
+    UpdaterWorld world;
+    // The flag on the bundle's own folder forbids renaming it.
+    if (!SetImmutable(world.Path("Installed/Demo.app"), true))
+      GTEST_SKIP() << "the immutable flag cannot be set here";
+    std::thread releaser;
+    if (c.fReleased) {
+      releaser = std::thread([&world] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        SetImmutable(world.Path("Installed/Demo.app"), false);
+      });
+    }
+    const UpdaterRun run = world.UpdateDemo({"--silent"});
+    if (releaser.joinable()) releaser.join();
+    SetImmutable(world.Path("Installed/Demo.app"), false);
+    EXPECT_EQ(run.fExitCode, c.fExitCode) << c.fName;
+    EXPECT_EQ(world.InstalledVersion(), c.fInstalled) << c.fName;
+    const std::string log = world.LogText();
+    size_t retries = 0;
+    for (size_t at = log.find("Cannot move '"); at != std::string::npos;
+         at = log.find("Cannot move '", at + 1))
+      ++retries;
+    // Each error is logged twice: by the dump and by the process logger.
+    EXPECT_EQ(retries, c.fReleased ? 0u : 8u) << c.fName;
+    EXPECT_EQ(world.OpenCalls().empty(), !c.fReleased) << c.fName;
+  }
 }
 
 TEST(UpdaterUpdate, AFailedRelaunchKeepsTheOldBundleAside) {
