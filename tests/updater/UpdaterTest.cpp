@@ -5,6 +5,7 @@
 #include <linux/fs.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,12 +13,14 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/TempFolder.h"
+#include "support/ToolboxTestEnvironment.h"
 
 namespace zeft {
 namespace {
@@ -339,6 +342,89 @@ TEST(UpdaterUpdate, TheMoveAsideIsRetriedAndOnlyAFinalFailureCounts) {
     EXPECT_EQ(retries, c.fReleased ? 0u : 8u) << c.fName;
     EXPECT_EQ(world.OpenCalls().empty(), !c.fReleased) << c.fName;
   }
+}
+
+// A target folder on a small file system that cannot hold the new bundle:
+// the copy fails, the old bundle goes back in place.
+TEST(UpdaterUpdate, AFullDiskRollsBackToTheOldApplication) {
+  UpdaterWorld world;
+  const std::string small = world.Path("Small");
+  fs::create_directories(small);
+  if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1m") != 0)
+    GTEST_SKIP() << "a small file system cannot be mounted here";
+  world.MakeBundle("Small/Demo.app", "1");
+  std::ofstream(world.Path("Download/Demo.app/Contents/Resources/big.bin"))
+      << std::string(2 << 20, 'x');
+  const UpdaterRun run = world.Update({"--silent", "--log-dir", world.Path("logs"),
+                                       small + "/Demo.app", world.Path("Download/Demo.app")});
+  EXPECT_EQ(run.fExitCode, 2);
+  EXPECT_EQ(Read(small + "/Demo.app/Contents/Resources/version.txt"), "1");
+  EXPECT_FALSE(fs::exists(small + "/Demo_old0001.app"));
+  EXPECT_TRUE(world.OpenCalls().empty());
+  EXPECT_TRUE(
+      Contains(LogMessages(world.LogText()), "Rolling back up-to-date application install"));
+  ::umount2(small.c_str(), MNT_DETACH);
+}
+
+// The bundle holds `count` files, each holding its version.
+bool IsCompleteBundle(const std::string& path, const std::string& version, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (Read(path + "/Contents/Resources/f" + std::to_string(i)) != version) return false;
+  }
+  return Read(path + "/Contents/Resources/version.txt") == version;
+}
+
+// Killed at any moment, the update never leaves the user without a whole
+// application: the installed path holds the whole old or new bundle, or
+// the whole old bundle waits beside it under its aside name.
+TEST(UpdaterReliability, AKilledUpdateAlwaysLeavesAWholeApplication) {
+  // The updater runs in its own process: the test's allocator changes nothing.
+  if (ToolboxTestEnvironment::Allocator() == TestAllocator::kBlock)
+    GTEST_SKIP() << "the same run as over the default allocator";
+  constexpr int kFiles = 2000;
+  constexpr int kRuns = 50;
+  std::mt19937 random(20261210);
+  int oldInPlace = 0, newInPlace = 0, oldAside = 0;
+  for (int round = 0; round < kRuns; ++round) {
+    UpdaterWorld world;
+    for (int i = 0; i < kFiles; ++i) {
+      const std::string name = "/Contents/Resources/f" + std::to_string(i);
+      std::ofstream(world.Path("Installed/Demo.app") + name) << "1";
+      std::ofstream(world.Path("Download/Demo.app") + name) << "2";
+    }
+    const std::string installed = world.Path("Installed/Demo.app");
+    const std::string download = world.Path("Download/Demo.app");
+    const std::string home = "HOME=" + world.Path("home");
+    const std::string path = "PATH=" + world.Path("bin") + ":/usr/bin:/bin";
+    const pid_t updater = ::fork();
+    if (updater == 0) {
+      const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      const char* argv[] = {ZEFT_UPDATER_PATH, "--silent", installed.c_str(), download.c_str(),
+                            nullptr};
+      const char* envp[] = {home.c_str(), path.c_str(), nullptr};
+      ::execve(argv[0], const_cast<char**>(argv), const_cast<char**>(envp));
+      ::_exit(127);
+    }
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(std::uniform_int_distribution<int>(0, 900000)(random)));
+    ::kill(updater, SIGKILL);
+    ::waitpid(updater, nullptr, 0);
+
+    if (IsCompleteBundle(installed, "1", kFiles)) {
+      ++oldInPlace;
+    } else if (IsCompleteBundle(installed, "2", kFiles)) {
+      ++newInPlace;
+    } else {
+      EXPECT_TRUE(IsCompleteBundle(world.Path("Installed/Demo_old0001.app"), "1", kFiles))
+          << "round " << round << ": no whole application left";
+      ++oldAside;
+    }
+    EXPECT_TRUE(IsCompleteBundle(download, "2", kFiles)) << "round " << round;
+  }
+  std::printf("after %d kills: old in place %d, new in place %d, old aside %d\n", kRuns, oldInPlace,
+              newInPlace, oldAside);
 }
 
 TEST(UpdaterUpdate, AFailedRelaunchKeepsTheOldBundleAside) {
