@@ -1,0 +1,632 @@
+// The built updater, driven from outside: command line, exit codes, what
+// ends up on disk, what `open` was asked to do and what the log says.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/TempFolder.h"
+#include "support/ToolboxTestEnvironment.h"
+
+namespace zeft {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempFolder;
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+mode_t Mode(const std::string& path) {
+  struct stat info = {};
+  ::lstat(path.c_str(), &info);
+  return info.st_mode & 07777;
+}
+
+// Sets or clears the immutable flag of a folder (privileged); false when
+// the file system or the user cannot.
+bool SetImmutable(const std::string& path, bool on) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  if (done) {
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  }
+  ::close(fd);
+  return done;
+}
+
+struct UpdaterRun {
+  int fExitCode = -1;
+  std::string fOut;
+  std::string fError;
+};
+
+// A scratch world: HOME, an "open" that records its arguments, an
+// installed v1 bundle and a downloaded v2 bundle.
+class UpdaterWorld {
+ public:
+  UpdaterWorld() {
+    fs::create_directories(fTemp.Path("home"));
+    fs::create_directories(fTemp.Path("bin"));
+    SetOpenExitStatus(0);
+    MakeBundle("Installed/Demo.app", "1");
+    MakeBundle("Download/Demo.app", "2");
+  }
+
+  std::string Path(const std::string& relative) const { return fTemp.Path(relative); }
+
+  void MakeBundle(const std::string& relative, const std::string& version) const {
+    fTemp.Write(relative + "/Contents/Info.plist",
+                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                "<key>CFBundleExecutable</key><string>demo</string>"
+                "<key>CFBundleShortVersionString</key><string>" +
+                    version + "</string></dict></plist>\n");
+    const std::string executable =
+        fTemp.Write(relative + "/Contents/MacOS/demo", "#!/bin/sh\necho v" + version + "\n");
+    ::chmod(executable.c_str(), 0755);
+    fTemp.Write(relative + "/Contents/Resources/version.txt", version);
+  }
+
+  // The recording `open`: appends one line per argument, then a blank line.
+  void SetOpenExitStatus(int status) const {
+    const std::string script =
+        fTemp.Write("bin/open", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" +
+                                    Path("open.log") + "'\necho >> '" + Path("open.log") +
+                                    "'\nexit " + std::to_string(status) + "\n");
+    ::chmod(script.c_str(), 0755);
+  }
+  void RemoveOpen() const { fs::remove(Path("bin/open")); }
+  std::vector<std::string> OpenCalls() const { return Lines(Read(Path("open.log"))); }
+
+  std::string Trashed(const std::string& name) const {
+    return Path("home/.local/share/Trash/files/" + name);
+  }
+
+  // The text of every log file of the log folder, in name order.
+  std::string LogText() const {
+    std::vector<std::string> names;
+    if (fs::exists(Path("logs")))
+      for (const auto& entry : fs::directory_iterator(Path("logs"))) names.push_back(entry.path());
+    std::sort(names.begin(), names.end());
+    std::string text;
+    for (const std::string& name : names) text += Read(name);
+    return text;
+  }
+
+  UpdaterRun Update(std::vector<std::string> arguments, int* childPid = nullptr) const {
+    arguments.insert(arguments.begin(), ZEFT_UPDATER_PATH);
+    const std::string out = Path("stdout.txt");
+    const std::string error = Path("stderr.txt");
+    const std::string home = "HOME=" + Path("home");
+    const std::string path = "PATH=" + Path("bin") + ":/usr/bin:/bin";
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    std::vector<char*> envp = {const_cast<char*>(home.c_str()), const_cast<char*>(path.c_str()),
+                               const_cast<char*>("LANG=C"), nullptr};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::chdir(fTemp.Path().c_str());
+      const int in = ::open("/dev/null", O_RDONLY);
+      const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int e = ::open(error.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(in, 0);
+      ::dup2(o, 1);
+      ::dup2(e, 2);
+      ::execve(argv[0], argv.data(), envp.data());
+      ::_exit(127);
+    }
+    if (childPid != nullptr) *childPid = pid;
+    UpdaterRun run;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.fExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.fOut = Read(out);
+    run.fError = Read(error);
+    return run;
+  }
+
+  // The two bundles in the usual order, with the log folder.
+  UpdaterRun UpdateDemo(std::vector<std::string> more = {}) const {
+    std::vector<std::string> arguments = {"--log-dir", Path("logs")};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    arguments.push_back(Path("Installed/Demo.app"));
+    arguments.push_back(Path("Download/Demo.app"));
+    return Update(arguments);
+  }
+
+  std::string InstalledVersion() const {
+    return Read(Path("Installed/Demo.app/Contents/Resources/version.txt"));
+  }
+
+ private:
+  TempFolder fTemp;
+};
+
+// The log lines' messages, without their numbers, times and sources.
+std::vector<std::string> LogMessages(const std::string& text) {
+  std::vector<std::string> messages;
+  for (const std::string& line : Lines(text)) {
+    const size_t dash = line.find(" - ");
+    if (dash == std::string::npos) continue;
+    std::string message = line.substr(dash + 3);
+    if (message.size() >= 3 && message.substr(message.size() - 3) == " ()")
+      message.resize(message.size() - 3);
+    messages.push_back(message);
+  }
+  return messages;
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& wanted) {
+  return std::find(lines.begin(), lines.end(), wanted) != lines.end();
+}
+
+TEST(UpdaterCommandLine, VersionPrintsTheBundleVersionAndUpdatesNothing) {
+  UpdaterWorld world;
+  const UpdaterRun run = world.Update({"--version", "--pid", "1", world.Path("Installed/Demo.app"),
+                                       world.Path("Download/Demo.app")});
+  EXPECT_EQ(run.fExitCode, 0);
+  EXPECT_EQ(run.fOut, std::string(ZEFT_UPDATER_VERSION) + "\n");
+  EXPECT_EQ(world.InstalledVersion(), "1");
+}
+
+TEST(UpdaterCommandLine, HelpListsTheOptionsAndExitsWithZero) {
+  UpdaterWorld world;
+  const UpdaterRun run = world.Update({"--help"});
+  EXPECT_EQ(run.fExitCode, 0);
+  for (const char* wanted : {"Novu Updater", "<path of app to update>", "--pid=VALUE",
+                             "--restart-headless", "--version", "--log-dir=VALUE"}) {
+    EXPECT_NE(run.fOut.find(wanted), std::string::npos) << wanted;
+  }
+}
+
+TEST(UpdaterCommandLine, BadCommandLinesPrintTheirMessagesAndExitWithOne) {
+  const std::string outdated = "mismatched value for option --outdated-app\n\n";
+  const std::string upToDate = "mismatched value for option --uptodate-app\n\n";
+  const struct {
+    std::vector<std::string> fArguments;
+    std::string fError;
+  } cases[] = {
+      {{}, upToDate + outdated},
+      {{"/a.app"}, "not enough arguments from the command line (required <dest> <src>)\n\n"},
+      {{"/a.app", "/b.app", "/c.app"}, "two many arguments from the command line\n"},
+      {{"--outdated-app", "/x.app", "/a.app", "/b.app"}, outdated},
+      {{"--outdated-app", "/x.app", "--uptodate-app", "/y.app", "/a.app", "/b.app"},
+       outdated + upToDate},
+      {{"--uptodate-app", "/b.app"}, outdated},
+      {{"--outdated-app", "/a.app"}, upToDate},
+  };
+  UpdaterWorld world;
+  for (const auto& c : cases) {
+    const UpdaterRun run = world.Update(c.fArguments);
+    EXPECT_EQ(run.fExitCode, 1) << c.fError;
+    EXPECT_EQ(run.fError, c.fError);
+  }
+  EXPECT_EQ(world.InstalledVersion(), "1");
+}
+
+TEST(UpdaterUpdate, SwapsTheBundlesRelaunchesAndTrashesTheOldOne) {
+  UpdaterWorld world;
+  fs::create_symlink("Resources/version.txt", world.Path("Download/Demo.app/Contents/link"));
+  ::chmod(world.Path("Download/Demo.app/Contents/Resources/version.txt").c_str(), 0640);
+  const UpdaterRun run = world.UpdateDemo();
+  ASSERT_EQ(run.fExitCode, 0) << run.fError;
+  EXPECT_EQ(run.fOut, "");
+
+  EXPECT_EQ(world.InstalledVersion(), "2");
+  EXPECT_EQ(fs::read_symlink(world.Path("Installed/Demo.app/Contents/link")),
+            "Resources/version.txt");
+  EXPECT_EQ(Mode(world.Path("Installed/Demo.app/Contents/Resources/version.txt")), 0640u);
+  EXPECT_EQ(Mode(world.Path("Installed/Demo.app/Contents/MacOS/demo")), 0755u);
+  EXPECT_EQ(Read(world.Path("Download/Demo.app/Contents/Resources/version.txt")), "2");
+  EXPECT_EQ(Read(world.Trashed("Demo_old0001.app/Contents/Resources/version.txt")), "1");
+  EXPECT_FALSE(fs::exists(world.Path("Installed/Demo_old0001.app")));
+
+  const std::vector<std::string> open = {"-a", world.Path("Installed/Demo.app/"), ""};
+  EXPECT_EQ(world.OpenCalls(), open);
+
+  const std::vector<std::string> messages = LogMessages(world.LogText());
+  const std::vector<std::string> expected = {
+      "Waiting for external process to quit",
+      "Skipping process wait (negative pid)",
+      "Proceeding with up-to-date application install...",
+      "Proceeding with up-to-date application restart...",
+      "Restarting installed application (open -a \"" + world.Path("Installed/Demo.app/") + "\")...",
+      "Updated application restarted, returned 0",
+      "Up-to-date application restarted",
+  };
+  ASSERT_GE(messages.size(), expected.size() + 2);
+  EXPECT_EQ(messages.front().rfind("Updater starting - ", 0), 0u);
+  EXPECT_EQ(std::vector<std::string>(messages.begin() + 1, messages.end() - 1), expected);
+  EXPECT_EQ(messages.back().rfind("Update successful - ", 0), 0u);
+}
+
+TEST(UpdaterUpdate, MissingSameOrNestedBundlesFailWithTwoAndMoveNothing) {
+  const struct {
+    const char* fName;
+    std::string fOutdated;
+    std::string fUpToDate;
+  } cases[] = {
+      {"outdated missing", "Gone/Demo.app", "Download/Demo.app"},
+      {"up-to-date missing", "Installed/Demo.app", "Gone/Demo.app"},
+      {"same bundle", "Installed/Demo.app", "Installed/Demo.app"},
+      {"same bundle, other spelling", "Installed/Demo.app/", "Installed/../Installed/Demo.app"},
+      {"up-to-date inside", "Installed/Demo.app", "Installed/Demo.app/Contents/Resources/New.app"},
+  };
+  for (const auto& c : cases) {
+    UpdaterWorld world;
+    world.MakeBundle("Installed/Demo.app/Contents/Resources/New.app", "3");
+    const UpdaterRun run = world.Update({"--silent", "--log-dir", world.Path("logs"),
+                                         world.Path(c.fOutdated), world.Path(c.fUpToDate)});
+    EXPECT_EQ(run.fExitCode, 2) << c.fName;
+    EXPECT_EQ(world.InstalledVersion(), "1") << c.fName;
+    EXPECT_FALSE(fs::exists(world.Path("Installed/Demo_old0001.app"))) << c.fName;
+    EXPECT_TRUE(world.OpenCalls().empty()) << c.fName;
+    EXPECT_NE(world.LogText().find("Update failed - "), std::string::npos) << c.fName;
+  }
+}
+
+TEST(UpdaterUpdate, TakenAsideNamesAreSkipped) {
+  UpdaterWorld world;
+  world.MakeBundle("Installed/Demo_old0001.app", "0");
+  ASSERT_EQ(world.UpdateDemo().fExitCode, 0);
+  EXPECT_EQ(world.InstalledVersion(), "2");
+  EXPECT_EQ(Read(world.Path("Installed/Demo_old0001.app/Contents/Resources/version.txt")), "0");
+  EXPECT_EQ(Read(world.Trashed("Demo_old0002.app/Contents/Resources/version.txt")), "1");
+}
+
+// An installed bundle that cannot be moved for a while: the rename is
+// retried every 3 s, five times at most, and an attempt that succeeds
+// leaves no error of the earlier ones behind.
+TEST(UpdaterUpdate, TheMoveAsideIsRetriedAndOnlyAFinalFailureCounts) {
+  const struct {
+    const char* fName;
+    bool fReleased;
+    int fExitCode;
+    const char* fInstalled;
+  } cases[] = {
+      {"released during the first wait", true, 0, "2"},
+      {"never released", false, 2, "1"},
+  };
+  for (const auto& c : cases) {
+    UpdaterWorld world;
+    // The flag on the bundle's own folder forbids renaming it.
+    if (!SetImmutable(world.Path("Installed/Demo.app"), true))
+      GTEST_SKIP() << "the immutable flag cannot be set here";
+    std::thread releaser;
+    if (c.fReleased) {
+      releaser = std::thread([&world] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        SetImmutable(world.Path("Installed/Demo.app"), false);
+      });
+    }
+    const UpdaterRun run = world.UpdateDemo({"--silent"});
+    if (releaser.joinable()) releaser.join();
+    SetImmutable(world.Path("Installed/Demo.app"), false);
+    EXPECT_EQ(run.fExitCode, c.fExitCode) << c.fName;
+    EXPECT_EQ(world.InstalledVersion(), c.fInstalled) << c.fName;
+    const std::string log = world.LogText();
+    size_t retries = 0;
+    for (size_t at = log.find("Cannot move '"); at != std::string::npos;
+         at = log.find("Cannot move '", at + 1))
+      ++retries;
+    // Each error is logged twice: by the dump and by the process logger.
+    EXPECT_EQ(retries, c.fReleased ? 0u : 8u) << c.fName;
+    EXPECT_EQ(world.OpenCalls().empty(), !c.fReleased) << c.fName;
+  }
+}
+
+// A target folder on a small file system that cannot hold the new bundle:
+// the copy fails, the old bundle goes back in place.
+TEST(UpdaterUpdate, AFullDiskRollsBackToTheOldApplication) {
+  UpdaterWorld world;
+  const std::string small = world.Path("Small");
+  fs::create_directories(small);
+  if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1m") != 0)
+    GTEST_SKIP() << "a small file system cannot be mounted here";
+  world.MakeBundle("Small/Demo.app", "1");
+  std::ofstream(world.Path("Download/Demo.app/Contents/Resources/big.bin"))
+      << std::string(2 << 20, 'x');
+  const UpdaterRun run = world.Update({"--silent", "--log-dir", world.Path("logs"),
+                                       small + "/Demo.app", world.Path("Download/Demo.app")});
+  EXPECT_EQ(run.fExitCode, 2);
+  EXPECT_EQ(Read(small + "/Demo.app/Contents/Resources/version.txt"), "1");
+  EXPECT_FALSE(fs::exists(small + "/Demo_old0001.app"));
+  EXPECT_TRUE(world.OpenCalls().empty());
+  EXPECT_TRUE(
+      Contains(LogMessages(world.LogText()), "Rolling back up-to-date application install"));
+  ::umount2(small.c_str(), MNT_DETACH);
+}
+
+// The bundle holds `count` files, each holding its version.
+bool IsCompleteBundle(const std::string& path, const std::string& version, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (Read(path + "/Contents/Resources/f" + std::to_string(i)) != version) return false;
+  }
+  return Read(path + "/Contents/Resources/version.txt") == version;
+}
+
+// Killed at any moment, the update never leaves the user without a whole
+// application: the installed path holds the whole old or new bundle, or
+// the whole old bundle waits beside it under its aside name.
+TEST(UpdaterReliability, AKilledUpdateAlwaysLeavesAWholeApplication) {
+  // The updater runs in its own process: the test's allocator changes nothing.
+  if (test::ToolboxTestEnvironment::Allocator() == test::TestAllocator::kBlock)
+    GTEST_SKIP() << "the same run as over the default allocator";
+  constexpr int kFiles = 2000;
+  constexpr int kRuns = 50;
+  std::mt19937 random(20261210);
+  int oldInPlace = 0, newInPlace = 0, oldAside = 0;
+  for (int round = 0; round < kRuns; ++round) {
+    UpdaterWorld world;
+    for (int i = 0; i < kFiles; ++i) {
+      const std::string name = "/Contents/Resources/f" + std::to_string(i);
+      std::ofstream(world.Path("Installed/Demo.app") + name) << "1";
+      std::ofstream(world.Path("Download/Demo.app") + name) << "2";
+    }
+    const std::string installed = world.Path("Installed/Demo.app");
+    const std::string download = world.Path("Download/Demo.app");
+    const std::string home = "HOME=" + world.Path("home");
+    const std::string path = "PATH=" + world.Path("bin") + ":/usr/bin:/bin";
+    const pid_t updater = ::fork();
+    if (updater == 0) {
+      const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      const char* argv[] = {ZEFT_UPDATER_PATH, "--silent", installed.c_str(), download.c_str(),
+                            nullptr};
+      const char* envp[] = {home.c_str(), path.c_str(), nullptr};
+      ::execve(argv[0], const_cast<char**>(argv), const_cast<char**>(envp));
+      ::_exit(127);
+    }
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(std::uniform_int_distribution<int>(0, 900000)(random)));
+    ::kill(updater, SIGKILL);
+    ::waitpid(updater, nullptr, 0);
+
+    if (IsCompleteBundle(installed, "1", kFiles)) {
+      ++oldInPlace;
+    } else if (IsCompleteBundle(installed, "2", kFiles)) {
+      ++newInPlace;
+    } else {
+      EXPECT_TRUE(IsCompleteBundle(world.Path("Installed/Demo_old0001.app"), "1", kFiles))
+          << "round " << round << ": no whole application left";
+      ++oldAside;
+    }
+    EXPECT_TRUE(IsCompleteBundle(download, "2", kFiles)) << "round " << round;
+  }
+  std::printf("after %d kills: old in place %d, new in place %d, old aside %d\n", kRuns, oldInPlace,
+              newInPlace, oldAside);
+}
+
+TEST(UpdaterUpdate, AFailedRelaunchKeepsTheOldBundleAside) {
+  UpdaterWorld world;
+  world.RemoveOpen();
+  const UpdaterRun run = world.UpdateDemo({"--silent"});
+  EXPECT_EQ(run.fExitCode, 2);
+  EXPECT_EQ(world.InstalledVersion(), "2");
+  EXPECT_EQ(Read(world.Path("Installed/Demo_old0001.app/Contents/Resources/version.txt")), "1");
+  const std::vector<std::string> messages = LogMessages(world.LogText());
+  EXPECT_TRUE(Contains(messages, "Up-to-date application restart failed"));
+}
+
+TEST(UpdaterUpdate, AnOpenThatFailsIsLoggedButNotJudged) {
+  UpdaterWorld world;
+  world.SetOpenExitStatus(3);
+  EXPECT_EQ(world.UpdateDemo().fExitCode, 0);
+  EXPECT_TRUE(Contains(LogMessages(world.LogText()), "Updated application restarted, returned 3"));
+}
+
+TEST(UpdaterUpdate, RestartParametersAndHeadlessModeReachOpen) {
+  const struct {
+    std::vector<std::string> fOptions;
+    std::vector<std::string> fAfterBundle;
+  } cases[] = {
+      {{"--restart-headless"}, {"--args", "--headless"}},
+      {{"--restart-params", "/tmp/params file"}, {"--args", "/tmp/params file"}},
+      {{"--restart-params", "/tmp/params file", "--restart-headless"},
+       {"--args", "/tmp/params file", "--headless"}},
+  };
+  for (const auto& c : cases) {
+    UpdaterWorld world;
+    ASSERT_EQ(world.UpdateDemo(c.fOptions).fExitCode, 0);
+    std::vector<std::string> expected = {"-a", world.Path("Installed/Demo.app/")};
+    expected.insert(expected.end(), c.fAfterBundle.begin(), c.fAfterBundle.end());
+    expected.push_back("");
+    EXPECT_EQ(world.OpenCalls(), expected);
+  }
+}
+
+TEST(UpdaterProgress, TheProgressLineIsWrittenOnlyWithACallerLog) {
+  const struct {
+    std::vector<std::string> fOptions;
+    std::string fOut;
+  } cases[] = {
+      {{"--caller-log", "caller.txt"}, "waitquit,-1\n"},
+      {{"--caller-log="}, ""},
+      {{}, ""},
+  };
+  for (const auto& c : cases) {
+    UpdaterWorld world;
+    const UpdaterRun run = world.UpdateDemo(c.fOptions);
+    EXPECT_EQ(run.fExitCode, 0);
+    EXPECT_EQ(run.fOut, c.fOut);
+    EXPECT_EQ(run.fError, "");
+  }
+}
+
+// The caller reads the updater's output through a pipe: end of file comes
+// right after the progress line, while the updater still waits.
+TEST(UpdaterProgress, TheCallerSeesEndOfFileWhileTheUpdaterWaits) {
+  UpdaterWorld world;
+  const pid_t sleeper = ::fork();
+  if (sleeper == 0) {
+    ::usleep(1500 * 1000);
+    ::_exit(0);
+  }
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  const std::string home = "HOME=" + world.Path("home");
+  const std::string path = "PATH=" + world.Path("bin") + ":/usr/bin:/bin";
+  const std::string pid = std::to_string(sleeper);
+  const std::string installed = world.Path("Installed/Demo.app");
+  const std::string download = world.Path("Download/Demo.app");
+  const pid_t updater = ::fork();
+  if (updater == 0) {
+    ::dup2(pipeFds[1], 1);
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    const char* argv[] = {ZEFT_UPDATER_PATH, "--caller-log",   "x",    "--pid", pid.c_str(),
+                          installed.c_str(), download.c_str(), nullptr};
+    const char* envp[] = {home.c_str(), path.c_str(), nullptr};
+    ::execve(argv[0], const_cast<char**>(argv), const_cast<char**>(envp));
+    ::_exit(127);
+  }
+  ::close(pipeFds[1]);
+  std::string out;
+  char buffer[256];
+  for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, n);
+  ::close(pipeFds[0]);
+  // End of file came while the updater was still waiting for the sleeper.
+  int status = 0;
+  EXPECT_EQ(::waitpid(updater, &status, WNOHANG), 0);
+  EXPECT_EQ(out, "waitquit,-1\n");
+  ::waitpid(sleeper, nullptr, 0);
+  ASSERT_EQ(::waitpid(updater, &status, 0), updater);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(world.InstalledVersion(), "2");
+}
+
+TEST(UpdaterWait, ALivePidIsWaitedForBeforeAnythingMoves) {
+  UpdaterWorld world;
+  const pid_t sleeper = ::fork();
+  if (sleeper == 0) {
+    ::usleep(1000 * 1000);
+    ::_exit(0);
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const UpdaterRun run = world.UpdateDemo({"--pid", std::to_string(sleeper)});
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  ::waitpid(sleeper, nullptr, 0);
+  EXPECT_EQ(run.fExitCode, 0);
+  EXPECT_GE(elapsed, std::chrono::milliseconds(1000));
+  const std::vector<std::string> messages = LogMessages(world.LogText());
+  const std::string pid = std::to_string(sleeper);
+  EXPECT_TRUE(Contains(messages, "Waiting for process " + pid + " to quit"));
+  EXPECT_TRUE(Contains(messages, "Process " + pid + " has quit. Proceeding."));
+  EXPECT_EQ(world.InstalledVersion(), "2");
+}
+
+TEST(UpdaterClient, TheConnectionFileIsWrittenAndTheExecutableMadeExecutable) {
+  const struct {
+    const char* fJSON;
+    const char* fConnection;
+  } cases[] = {
+      {R"({"ServerPlatform":"x","BuildIPAdress":"10.0.0.1","BuildIPPort":"19812",)"
+       R"("PublishName":"Shop","BuildCacheFolderNameClient":"cache","RemoteSharedResources":true})",
+       R"(<?xml version="1.0" encoding="UTF-8"?><database_shortcut is_remote="true" )"
+       R"(server_database_name="Shop" server_path="10.0.0.1:19812" cache_folder_name="cache" )"
+       R"(remote_shared_resources="true"/>)"},
+      {R"({"ServerPlatform":"x","BuildIPAdress":"host","RemoteSharedResources":"yes"})",
+       R"(<?xml version="1.0" encoding="UTF-8"?><database_shortcut is_remote="true" )"
+       R"(server_database_name="" server_path="host" cache_folder_name="" )"
+       R"(remote_shared_resources="false"/>)"},
+      {R"({"ServerPlatform":"x"})", nullptr},
+  };
+  for (const auto& c : cases) {
+    UpdaterWorld world;
+    ::chmod(world.Path("Download/Demo.app/Contents/MacOS/demo").c_str(), 0640);
+    std::ofstream(world.Path("client.json")) << c.fJSON;
+    const UpdaterRun run = world.UpdateDemo({"--client-info", world.Path("client.json")});
+    ASSERT_EQ(run.fExitCode, 0) << c.fJSON << run.fError;
+    const std::string file =
+        world.Path("Installed/Demo.app/Contents/Database/RivivavUdevar.Roridevu");
+    if (c.fConnection != nullptr) {
+      EXPECT_EQ(Read(file), c.fConnection);
+    } else {
+      EXPECT_FALSE(fs::exists(file));
+    }
+    EXPECT_EQ(Mode(world.Path("Installed/Demo.app/Contents/MacOS/demo")), 0751u) << c.fJSON;
+  }
+}
+
+TEST(UpdaterClient, ABadCustomizationFileStopsTheUpdateBeforeTheSwap) {
+  const struct {
+    const char* fName;
+    const char* fJSON;
+  } cases[] = {
+      {"not JSON", "{ServerPlatform"},
+      {"not an object", "[1, 2]"},
+      {"no platform", R"({"BuildIPAdress":"host"})"},
+      {"platform not a string", R"({"ServerPlatform":3})"},
+      {"missing file", nullptr},
+  };
+  for (const auto& c : cases) {
+    UpdaterWorld world;
+    if (c.fJSON != nullptr) std::ofstream(world.Path("client.json")) << c.fJSON;
+    const UpdaterRun run =
+        world.UpdateDemo({"--silent", "--client-info", world.Path("client.json")});
+    EXPECT_EQ(run.fExitCode, 2) << c.fName;
+    EXPECT_EQ(world.InstalledVersion(), "1") << c.fName;
+    EXPECT_TRUE(world.OpenCalls().empty()) << c.fName;
+  }
+}
+
+// Without a desktop the alert is written on standard error and answered by
+// its default button at once, naming the log file that holds this run.
+TEST(UpdaterReport, AFailureWithoutSilentNeverBlocksAndNamesTheLogWritten) {
+  UpdaterWorld world;
+  // Log files of this and the next seconds exist already: the logger goes
+  // on with the newest of them, not with number 1.
+  fs::create_directories(world.Path("logs"));
+  const auto now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+  for (int offset = 0; offset < 3; ++offset) {
+    const time_t when = now + offset;
+    struct tm local = {};
+    ::localtime_r(&when, &local);
+    char name[64];
+    std::strftime(name, sizeof name, "%Y-%m-%d_%H-%M-%S_log", &local);
+    std::ofstream(world.Path("logs/") + name + "_1.txt") << "earlier\n";
+    std::ofstream(world.Path("logs/") + name + "_2.txt") << "earlier\n";
+  }
+  const UpdaterRun run = world.Update({"--log-dir", world.Path("logs"), world.Path("Gone/Demo.app"),
+                                       world.Path("Download/Demo.app")});
+  EXPECT_EQ(run.fExitCode, 2);
+  const size_t start = run.fError.find("More information is available in the log file '");
+  ASSERT_NE(start, std::string::npos) << run.fError;
+  const size_t open = run.fError.find('\'', start);
+  const std::string named = run.fError.substr(open + 1, run.fError.find('\'', open + 1) - open - 1);
+  EXPECT_NE(Read(named).find("Update failed - "), std::string::npos) << named;
+  EXPECT_NE(run.fError.find("The application to update '"), std::string::npos) << run.fError;
+}
+
+}  // namespace
+}  // namespace zeft

@@ -1,0 +1,137 @@
+#include "UpdaterLog.h"
+
+#include <cstdarg>
+
+#include "core/VString.h"
+#include "files/VFilePath.h"
+#include "process/VProcess.h"
+#include "runtime/ILogger.h"
+#include "runtime/ILoggerBagKeys.h"
+#include "runtime/VErrorBase.h"
+#include "runtime/VErrorThrow.h"
+#include "values/VValueBag.h"
+
+namespace zeft {
+
+namespace {
+
+const StPackedDictionaryKey kPathKey("path");
+const StPackedDictionaryKey kSourcePathKey("srcPath");
+const StPackedDictionaryKey kDestinationPathKey("dstPath");
+const StPackedDictionaryKey kServiceNameKey("ServiceName");
+
+// The English texts, used when no localizer knows the code.
+const char* EnglishDescription(VError code) {
+  if (ErrorComponent(code) != kComponentUpdater) return nullptr;
+  using namespace updater_error;
+  switch (ErrorNumber(code)) {
+    case kWaitTimedOut:
+      return "The application to update did not quit in time.";
+    case kUpToDateBundleMissing:
+      return "The up-to-date application '{path}' does not exist.";
+    case kOutdatedBundleMissing:
+      return "The application to update '{path}' does not exist.";
+    case kFileCopyFailed:
+      return "Cannot copy '{srcPath}' to '{dstPath}'.";
+    case kRenameAsideFailed:
+      return "Cannot move '{srcPath}' aside to '{dstPath}'.";
+    case kCreateParentFailed:
+      return "Cannot create the folder '{path}'.";
+    case kCopyIntoPlaceFailed:
+      return "Cannot copy '{from}' to '{to}'.";
+    case kSameOrNestedBundles:
+      return "The up-to-date application is the application to update or lies inside it "
+             "('{path}').";
+    case kBadCustomizationFile:
+      return "The client customization file is not valid.";
+    case kInstallFailed:
+      return "The up-to-date application could not be installed.";
+    case kLogStartFailed:
+      return "The update log could not be started.";
+    case kRelaunchFailed:
+      return "The updated application could not be restarted.";
+    default:
+      return nullptr;
+  }
+}
+
+void LogV(EMessageLevel level, const char* format, va_list args) {
+  VProcess* process = VProcess::Get();
+  ILogger* logger = process != nullptr ? process->GetLogger() : nullptr;
+  if (logger == nullptr) return;
+  VString message;
+  message.VPrintf(format, args);
+  VValueBag* record = new VValueBag;
+  ILoggerBagKeys::message.Set(*record, message);
+  if (level != ILoggerBagKeys::level.GetDefault()) ILoggerBagKeys::level.Set(*record, level);
+  ILoggerBagKeys::component_signature.Set(*record, kUpdaterLogComponent);
+  logger->LogBag(record);
+  record->Release();
+}
+
+VError PushWithParameters(
+    VError code,
+    std::initializer_list<std::pair<const StPackedDictionaryKey*, VString>> parameters) {
+  if (code == VE_OK) return VE_OK;
+  VErrorBase* error = CreateUpdaterError(code);
+  for (const auto& [key, value] : parameters) error->GetBag()->SetString(*key, value);
+  _PushRetainedError(error, VE_OK);
+  return code;
+}
+
+}  // namespace
+
+VErrorBase* CreateUpdaterError(VError code) {
+  VErrorBase* error = new VErrorBase(code);
+  if (const char* english = EnglishDescription(code))
+    error->GetBag()->SetString(ErrorBagKeys::error_description, VString(english));
+  return error;
+}
+
+void Log(EMessageLevel level, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  LogV(level, format, args);
+  va_end(args);
+}
+
+void LogError(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  LogV(kMessageLevelError, format, args);
+  va_end(args);
+}
+
+void LogInfo(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  LogV(kMessageLevelInfo, format, args);
+  va_end(args);
+}
+
+void LogDebug(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  LogV(kMessageLevelDebug, format, args);
+  va_end(args);
+}
+
+VError ThrowErrorWithPath(VError code, const VFilePath& path) {
+  return PushWithParameters(code, {{&kPathKey, path.GetPath()}});
+}
+
+VError ThrowErrorWithPaths(VError code, const VFilePath& source, const VFilePath& destination) {
+  return PushWithParameters(
+      code, {{&kSourcePathKey, source.GetPath()}, {&kDestinationPathKey, destination.GetPath()}});
+}
+
+VError ThrowServiceError(VError code, const VString& serviceName) {
+  return PushWithParameters(code, {{&kServiceNameKey, serviceName}});
+}
+
+void GetErrorText(const VErrorBase& error, VString& text) {
+  error.GetErrorDescription(text);
+  if (text.IsEmpty()) error.GetErrorString(text);
+}
+
+}  // namespace zeft

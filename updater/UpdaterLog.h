@@ -1,0 +1,39 @@
+// The updater's voice: its error codes (component "UPNV"), the functions
+// that push them with path parameters, and the functions every step logs
+// through (records of the component "NVUP" handed to the process logger).
+#pragma once
+
+#include "core/VErrorCodes.h"
+#include "runtime/EMessageLevel.h"
+
+namespace zeft {
+
+class VErrorBase;
+class VFilePath;
+class VString;
+
+inline constexpr uint32 kUpdaterLogComponent = FourCC("NVUP");
+
+constexpr VError UpdaterError(int32 number) { return MakeVError(kComponentUpdater, number); }
+
+// A new record for an updater error, with its English description (placeholders
+// filled from its parameters) for when no localizer knows the code.
+VErrorBase* CreateUpdaterError(VError code);
+
+// Formats with VString::VPrintf ("%S" takes a const VString*) and hands the
+// record to the process logger; nothing without one.
+void Log(EMessageLevel level, const char* format, ...);
+void LogError(const char* format, ...);
+void LogInfo(const char* format, ...);
+void LogDebug(const char* format, ...);
+
+// Push an error for `code` (nothing for 0) whose parameters name the paths
+// in their native form; return the code.
+VError ThrowErrorWithPath(VError code, const VFilePath& path);
+VError ThrowErrorWithPaths(VError code, const VFilePath& source, const VFilePath& destination);
+VError ThrowServiceError(VError code, const VString& serviceName);
+
+// The text of an error: its description, else its error string.
+void GetErrorText(const VErrorBase& error, VString& text);
+
+}  // namespace zeft

@@ -1,0 +1,665 @@
+#include "VUpdateEngine.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "UpdaterLog.h"
+#include "core/LocalizeString.h"
+#include "core/VMemoryBuffer.h"
+#include "files/VFile.h"
+#include "files/VFolder.h"
+#include "files/VPtrStream.h"
+#include "json/VJSONObject.h"
+#include "json/VJSONValue.h"
+#include "platform/PropertyList.h"
+#include "process/ENotificationResponse.h"
+#include "process/VCommandLineParser.h"
+#include "process/VProcessLauncher.h"
+#include "process/VSystem.h"
+#include "runtime/ILogger.h"
+#include "runtime/StErrorContextInstaller.h"
+#include "runtime/VErrorBase.h"
+#include "runtime/VErrorContext.h"
+#include "runtime/VErrorThrow.h"
+#include "runtime/VLog4jMsgFileLogger.h"
+#include "runtime/VTask.h"
+#include "values/VTime.h"
+#include "values/VValueBag.h"
+#include "xml/ILocalizer.h"
+#include "xml/VValueBagXMLIO.h"
+
+namespace zeft {
+
+namespace {
+
+constexpr int32 kRenameAttempts = 5;
+constexpr uint32 kRenameRetryDelay = 3000;
+constexpr uint64 kMaximumWait = 60000;
+
+// A path typed relative to the current folder, made absolute.
+VString AbsolutePosixPath(const VString& text) {
+  if (text.GetUniChar(1) == u'/') return text;
+  char* current = ::getcwd(nullptr, 0);
+  if (current == nullptr) return text;
+  VString absolute(current);
+  std::free(current);
+  absolute.AppendUniChar(u'/');
+  absolute += text;
+  return absolute;
+}
+
+// The empty text stands for a path not given.
+void FixFolderPathSpec(const VString& text, FilePathStyle style, VFilePath& path) {
+  if (text.IsEmpty()) {
+    path.Clear();
+    return;
+  }
+  VString folder = AbsolutePosixPath(text);
+  if (folder.GetUniChar(folder.GetLength()) != u'/') folder.AppendUniChar(u'/');
+  path.FromFullPath(folder, style);
+}
+
+VString PosixPath(const VFilePath& path) {
+  VString text;
+  path.GetPosixPath(text);
+  return text;
+}
+
+VString NowText() {
+  VTime now;
+  VTime::Now(now);
+  VString date;
+  VString time;
+  now.FormatByOS(date, time, false);
+  return date + VString(" - ") + time;
+}
+
+using ErrorList = std::vector<VRefPtr<VErrorBase>>;
+
+// The errors of a context about to close, kept aside.
+void Keep(const StErrorContextInstaller& context, ErrorList& kept) {
+  for (VErrorBase* error : context.GetContext()->GetErrors()) kept.emplace_back(error);
+}
+
+// Pushes kept errors on the current context, oldest first.
+void PushAll(const ErrorList& kept) {
+  for (const VRefPtr<VErrorBase>& error : kept) {
+    error->Retain();
+    _PushRetainedError(error.Get());
+  }
+}
+
+}  // namespace
+
+VUpdateEngine::VUpdateEngine() = default;
+
+VUpdateEngine::~VUpdateEngine() { fLocalizationManager = nullptr; }
+
+bool VUpdateEngine::Init(uint32 flags) {
+  if (!VProcessIPC::Init(flags)) return false;
+  _InitLocalizationManager();
+  return true;
+}
+
+void VUpdateEngine::_InitLocalizationManager() {
+  fLocalizationManager = GetLocalizer();
+  if (fLocalizationManager == nullptr) return;
+  for (uint32 component : {kComponentToolbox, FourCC("xmlc"), FourCC("PW32"), kComponentUpdater}) {
+    VErrorBase::RegisterLocalizer(component, fLocalizationManager);
+  }
+}
+
+uint32 VUpdateEngine::DoParseCommandLine(VCommandLineParser& parser) {
+  VString installPath;
+  VString restartParams;
+  VString callerLog;
+  VString logFolder;
+  VString clientInfo;
+  VString outdated;
+  VString upToDate;
+  std::vector<VString> positional;
+  bool version = false;
+
+  parser.AddParagraph(
+      "\nNovu Updater\n\t\tUpdates an existing Novu application residing at <path of app to "
+      "update> using \t\tnewer versions tored <path of update>\n\n");
+  fPid = -1;
+  parser.AddOption(0, "pid", "Wait for the caller's pid", &fPid, true);
+  fSilent = false;
+  parser.AddOption(0, "silent",
+                   "ensure that no message is displayed in case of error. Errors are still logged "
+                   "though",
+                   &fSilent, false);
+  parser.AddOption(
+      0, "install-path",
+      "indicates where the updated app should be installed instead of <path of app to update>.",
+      &installPath, true);
+  parser.AddOption(0, "restart-params",
+                   "indicates the full path to the RoriDevu \t\tfile that will be passed back to "
+                   "the restarted application. This does not \t\tapply if the application is "
+                   "started as a service",
+                   &restartParams, true);
+  parser.AddOption(0, "caller-log", "Restart params", &callerLog, true);
+  parser.AddOption(0, "log-dir",
+                   "specifies a folder for the updater where log file should be written",
+                   &logFolder, true);
+  parser.AddOption(0, "client-info",
+                   "path of the client customization file. Using this \t\toption IMPLIES that "
+                   "application is a Novu-based client, which incurs special processing.",
+                   &clientInfo, true);
+  parser.AddOption(0, "outdated-app", "Outdated application bundle path", &outdated, true);
+  parser.AddOption(0, "uptodate-app", "Up-to-date application bundle path", &upToDate, true);
+  parser.AddPositionalArguments(&positional);
+  fRestartHeadless = false;
+  parser.AddOption(0, "restart-headless", "Restart the application in headless mode.",
+                   &fRestartHeadless, false);
+  parser.AddParagraph("\nHelp:\n");
+  parser.AddOption(0, "version", "Print the version and exits", &version, false);
+
+  const uint32 parsed = parser.Parse();
+  if (parsed != VCommandLineParser::kContinue) return parsed;
+
+  if (version) {
+    VCommandLineParser::Print(GetProductVersion());
+    return VCommandLineParser::kHelpShown;
+  }
+
+  const VString outdatedMismatch("mismatched value for option --outdated-app\n");
+  const VString upToDateMismatch("mismatched value for option --uptodate-app\n");
+  if (positional.size() == 1) {
+    VCommandLineParser::PrintArgumentError(
+        "not enough arguments from the command line (required <dest> <src>)\n");
+    return VCommandLineParser::kError;
+  }
+  if (positional.size() >= 3) {
+    VCommandLineParser::PrintArgumentError("two many arguments from the command line");
+    return VCommandLineParser::kError;
+  }
+  if (positional.size() == 2) {
+    bool outdatedFailed = false;
+    if (!outdated.IsEmpty()) {
+      if (!outdated.EqualToString(positional[0], false)) {
+        VCommandLineParser::PrintArgumentError(outdatedMismatch);
+        outdatedFailed = true;
+      }
+    } else {
+      outdated = positional[0];
+    }
+    if (!upToDate.IsEmpty()) {
+      if (!upToDate.EqualToString(positional[1], false)) {
+        VCommandLineParser::PrintArgumentError(upToDateMismatch);
+        return VCommandLineParser::kError;
+      }
+    } else {
+      upToDate = positional[1];
+    }
+    if (outdatedFailed) return VCommandLineParser::kError;
+  }
+
+  const bool upToDateMissing = upToDate.IsEmpty();
+  if (upToDateMissing) VCommandLineParser::PrintArgumentError(upToDateMismatch);
+  if (outdated.IsEmpty()) {
+    VCommandLineParser::PrintArgumentError(outdatedMismatch);
+    return VCommandLineParser::kError;
+  }
+  if (upToDateMissing) return VCommandLineParser::kError;
+
+  FixFolderPathSpec(outdated, kFilePathStylePosix, fOutdatedAppPath);
+  FixFolderPathSpec(upToDate, kFilePathStylePosix, fUpToDateAppPath);
+  fInstalledAppPath.FromFilePath(fOutdatedAppPath);
+  fRestartParamsPath.FromFullPath(
+      restartParams.IsEmpty() ? restartParams : AbsolutePosixPath(restartParams),
+      kFilePathStylePosix);
+  fReportProgressToCaller = !callerLog.IsEmpty();
+  FixFolderPathSpec(logFolder, kFilePathStylePosix, fLogFolderPath);
+  if (!clientInfo.IsEmpty())
+    fClientInfoPath.FromFullPath(AbsolutePosixPath(clientInfo), kFilePathStylePosix);
+  return VCommandLineParser::kContinue;
+}
+
+bool VUpdateEngine::_InitLog() {
+  if (!fLogFolderPath.IsValid() || !fLogFolderPath.IsFolder()) return false;
+  VFolder folder(fLogFolderPath);
+  if (!folder.Exists() && folder.CreateRecursive(false) != VE_OK) return false;
+
+  VTime now;
+  VTime::Now(now);
+  int16 year, month, day, hour, minute, second, millisecond;
+  now.GetLocalTime(year, month, day, hour, minute, second, millisecond);
+  VString name;
+  name.Printf("%04d-%02d-%02d_%02d-%02d-%02d_log", year, month, day, hour, minute, second);
+
+  fFileLogger = new VLog4jMsgFileLogger(folder, name);
+  fFileLogger->Start();
+  if (!fFileLogger->IsStarted())
+    _PushRetainedError(CreateUpdaterError(UpdaterError(updater_error::kLogStartFailed)));
+  return fFileLogger->IsStarted();
+}
+
+void VUpdateEngine::_DeInitLog() {
+  if (ILogger* logger = GetLogger()) logger->Flush();
+  if (fFileLogger != nullptr) {
+    fFileLogger->Stop();
+    delete fFileLogger;
+    fFileLogger = nullptr;
+  }
+}
+
+void VUpdateEngine::DoQuit() { _DeInitLog(); }
+
+void VUpdateEngine::DoRun() {
+  StErrorContextInstaller errors(true, true);
+  _InitLog();
+  if (errors.GetLastError() != VE_OK) fSilent = false;
+
+  VString start = NowText();
+  LogInfo("Updater starting - %S", &start);
+  if (errors.GetLastError() == VE_OK) _ApplyUpdate();
+
+  DumpErrorStack(errors.GetContext(), true);
+  VString end = NowText();
+  if (errors.GetLastError() != VE_OK) {
+    LogInfo("Update failed - %S", &end);
+    if (!fSilent) _ShowFailureAlert(*errors.GetContext());
+  } else {
+    LogInfo("Update successful - %S", &end);
+  }
+}
+
+void VUpdateEngine::_LogError(const VRefPtr<VErrorBase>& error) {
+  VString text;
+  GetErrorText(*error, text);
+  LogError("%S", &text);
+}
+
+void VUpdateEngine::DumpErrorStack(const VErrorContext* context, bool newestFirst) {
+  if (context == nullptr || context->IsEmpty()) return;
+  const VErrorContext::ErrorList& list = context->GetErrors();
+  auto dump = [](VErrorBase* error) { _LogError(VRefPtr<VErrorBase>(error)); };
+  if (newestFirst) {
+    for (auto it = list.rbegin(); it != list.rend(); ++it) dump(*it);
+  } else {
+    for (VErrorBase* error : list) dump(error);
+  }
+}
+
+void VUpdateEngine::_ShowFailureAlert(const VErrorContext& context) const {
+  VString message;
+  if (const VErrorBase* last = context.GetLast()) GetErrorText(*last, message);
+
+  VFilePath logFile;
+  const bool hasLogFile = fFileLogger != nullptr && fFileLogger->GetLogFilePath(logFile);
+  if (hasLogFile) {
+    VString sentence =
+        LocalizeString("MoreInformationsAvailableInLogFile",
+                       "More information is available in the log file '{LogFilePath}'");
+    if (!sentence.IsEmpty()) {
+      VValueBag values;
+      values.SetString(StPackedDictionaryKey("LogFilePath"), PosixPath(logFile));
+      sentence.Format(&values, true);
+      message.AppendPrintf("\r\n%S", &sentence);
+    }
+  }
+
+  ENotificationResponse response = ERN_None;
+  VSystem::DisplayNotification(VString(), message, EDN_Yes_No, &response);
+  if (response == ERN_Yes && hasLogFile) {
+    VMemoryBuffer<> output;
+    VMemoryBuffer<> error;
+    VProcessLauncher::ExecuteCommandLine("xdg-open \"" + PosixPath(logFile) + "\"",
+                                         VProcessLauncher::kDontWait, nullptr, &output, &error);
+  }
+}
+
+void VUpdateEngine::_ApplyUpdate() {
+  using namespace updater_error;
+  StErrorContextInstaller errors(true, true);
+
+  VFolder outdated(fOutdatedAppPath);
+  VFolder upToDate(fUpToDateAppPath);
+  if (!outdated.Exists())
+    ThrowErrorWithPath(UpdaterError(kOutdatedBundleMissing), fOutdatedAppPath);
+  if (!upToDate.Exists())
+    ThrowErrorWithPath(UpdaterError(kUpToDateBundleMissing), fUpToDateAppPath);
+  if (errors.GetLastError() != VE_OK) return;
+
+  if (fClientInfoPath.IsValid() && fClientInfoPath.IsFile()) {
+    _FinishClientCustomization();
+    if (errors.GetLastError() != VE_OK) return;
+  }
+
+  if (fReportProgressToCaller) {
+    _LogProgressToCaller("waitquit", -1);
+    // The caller reads until end of file; descriptors 0 to 2 stay taken so
+    // that no later pipe or file lands on them.
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null >= 0) {
+      for (int stream = 0; stream <= 2; ++stream) ::dup2(null, stream);
+      if (null > 2) ::close(null);
+    }
+    fReportProgressToCaller = false;
+  }
+
+  LogInfo("Waiting for external process to quit");
+  _WaitForPidToQuit();
+  if (errors.GetLastError() != VE_OK) {
+    LogError("External process wait failed");
+    _PushRetainedError(CreateUpdaterError(UpdaterError(kWaitTimedOut)));
+    return;
+  }
+
+  LogInfo("Proceeding with up-to-date application install...");
+  VFolder installed(fInstalledAppPath);
+  VFolder* old = _SwapApplications(outdated, upToDate, installed);
+  if (errors.GetLastError() != VE_OK) {
+    LogError("Up-to-date application install failed");
+    _PushRetainedError(CreateUpdaterError(UpdaterError(kInstallFailed)));
+    if (old != nullptr) old->Release();
+    return;
+  }
+
+  LogInfo("Proceeding with up-to-date application restart...");
+  _LaunchApplication(fInstalledAppPath);
+  if (errors.GetLastError() != VE_OK) {
+    LogError("Up-to-date application restart failed");
+    if (old != nullptr) old->Release();
+    return;
+  }
+
+  LogInfo("Up-to-date application restarted");
+  if (old != nullptr) {
+    _DisposeOfOldApplication(*old);
+    old->Release();
+  }
+}
+
+void VUpdateEngine::_DisposeOfOldApplication(const VFolder& old) {
+  ErrorList trashErrors;
+  {
+    StErrorContextInstaller trash(false, true);
+    old.MoveToTrash();
+    if (trash.GetLastError() == VE_OK) return;
+    Keep(trash, trashErrors);
+  }
+  ErrorList deleteErrors;
+  {
+    StErrorContextInstaller forced(false, true);
+    old.DeleteForced();
+    Keep(forced, deleteErrors);
+  }
+  if (deleteErrors.empty()) {
+    // The old bundle is gone all the same: the Trash's refusal is no failure.
+    for (const VRefPtr<VErrorBase>& error : trashErrors) {
+      VString text;
+      GetErrorText(*error, text);
+      Log(kMessageLevelWarning, "%S", &text);
+    }
+    return;
+  }
+  PushAll(trashErrors);
+  PushAll(deleteErrors);
+}
+
+bool VUpdateEngine::_WaitForPidToQuit() {
+  if (fPid < 0) {
+    LogInfo("Skipping process wait (negative pid)");
+    return true;
+  }
+  LogInfo("Waiting for process %d to quit", fPid);
+  const uint64 start = VSystem::GetCurrentTime();
+  uint32 elapsed = 0;
+  bool seen = true;
+  while (seen && elapsed < kMaximumWait) {
+    std::vector<int32> pids;
+    VSystem::GetProcessList(pids);
+    seen = pids.empty() || std::find(pids.begin(), pids.end(), fPid) != pids.end();
+    VTask::Sleep(500);
+    elapsed = uint32(VSystem::GetCurrentTime() - start);
+  }
+  if (!seen) {
+    VTask::Sleep(1000);
+    LogInfo("Process %d has quit. Proceeding.", fPid);
+    return true;
+  }
+  LogError("Process %d still exists after maximum wait time. Giving up.", fPid);
+  _PushRetainedError(CreateUpdaterError(UpdaterError(updater_error::kWaitTimedOut)));
+  return false;
+}
+
+VFolder* VUpdateEngine::_SwapApplications(VFolder& outdated, VFolder& upToDate,
+                                          VFolder& installed) {
+  using namespace updater_error;
+  if (outdated.IsSameFolder(&upToDate) || upToDate.GetPath().IsChildOf(outdated.GetPath())) {
+    ThrowErrorWithPath(UpdaterError(kSameOrNestedBundles), outdated.GetPath());
+    return nullptr;
+  }
+
+  VFilePath asidePath;
+  const VString suffix("old");
+  _ComputeTempFolderPath(outdated.GetPath(), asidePath, &suffix);
+  VFolder* aside = _RenameAside(outdated, asidePath);
+  if (aside == nullptr) return nullptr;
+
+  bool done = false;
+  VFolder* parent = installed.RetainParentFolder(false);
+  if (parent != nullptr && !parent->Exists() && parent->CreateRecursive(false) != VE_OK) {
+    ThrowErrorWithPath(UpdaterError(kCreateParentFailed), parent->GetPath());
+  } else if (parent != nullptr) {
+    VString name;
+    installed.GetPath().GetFolderName(name, true);
+    if (upToDate.CopyTo(*parent, name, nullptr, 4) != VE_OK) {
+      VErrorBase* error = CreateUpdaterError(UpdaterError(kCopyIntoPlaceFailed));
+      error->GetBag()->SetString(StPackedDictionaryKey("from"), upToDate.GetPath().GetPath());
+      error->GetBag()->SetString(StPackedDictionaryKey("to"), installed.GetPath().GetPath());
+      _PushRetainedError(error);
+    } else {
+      done = true;
+    }
+  }
+  if (parent != nullptr) parent->Release();
+  if (done) return aside;
+
+  LogInfo("Rolling back up-to-date application install");
+  if (installed.Exists()) installed.Delete(true);
+  VString name;
+  outdated.GetPath().GetFolderName(name, true);
+  aside->Rename(name, nullptr);
+  aside->Release();
+  return nullptr;
+}
+
+VFolder* VUpdateEngine::_RenameAside(const VFolder& outdated, const VFilePath& aside) {
+  VString asideName;
+  aside.GetFolderName(asideName, true);
+  // Each attempt runs in its own context: a rename that succeeds on a retry
+  // leaves nothing behind, and only a final failure reports every attempt.
+  ErrorList attempts;
+  for (int32 attempt = 1; attempt <= kRenameAttempts; ++attempt) {
+    StErrorContextInstaller errors(false, true);
+    VFolder* moved = nullptr;
+    if (outdated.Rename(asideName, &moved) == VE_OK && moved != nullptr) return moved;
+    Keep(errors, attempts);
+    if (attempt > 1) {
+      VErrorBase* retry = CreateUpdaterError(UpdaterError(updater_error::kRenameAsideFailed));
+      retry->GetBag()->SetString(StPackedDictionaryKey("srcPath"), outdated.GetPath().GetPath());
+      retry->GetBag()->SetString(StPackedDictionaryKey("dstPath"), aside.GetPath());
+      attempts.emplace_back(retry);
+      retry->Release();
+    }
+    if (attempt < kRenameAttempts) VTask::Sleep(kRenameRetryDelay);
+  }
+  PushAll(attempts);
+  return nullptr;
+}
+
+bool VUpdateEngine::_ComputeTempFolderPath(const VFilePath& source, VFilePath& result,
+                                           const VString* suffix) {
+  for (int32 n = 1; n <= 9999; ++n) {
+    result.FromFilePath(source);
+    VString name;
+    source.GetFolderName(name, false);
+    if (suffix != nullptr && !suffix->IsEmpty()) {
+      name.AppendPrintf("_%S%04d", suffix, n);
+    } else {
+      name.AppendPrintf("%04d", n);
+    }
+    result.SetFolderName(name, false);
+    if (!VFolder(result).Exists()) return true;
+  }
+  return false;
+}
+
+bool VUpdateEngine::_LaunchApplication(const VFilePath& installed) const {
+  VString command("open -a \"");
+  command += PosixPath(installed);
+  command += "\"";
+  if (fRestartParamsPath.IsValid() && !fRestartParamsPath.IsEmpty()) {
+    command += " --args \"";
+    command += PosixPath(fRestartParamsPath);
+    command += "\"";
+    if (fRestartHeadless) command += " --headless";
+  } else if (fRestartHeadless) {
+    command += " --args --headless";
+  }
+  LogInfo("Restarting installed application (%S)...", &command);
+
+  VMemoryBuffer<> output;
+  VMemoryBuffer<> error;
+  int32 exitStatus = 0;
+  const int32 result =
+      VProcessLauncher::ExecuteCommandLine(command, 0, nullptr, &output, &error, nullptr, nullptr,
+                                           &exitStatus, nullptr, nullptr, true, false);
+  if (result != 0) {
+    LogError("Failed to restart updated application (returned error %d - exit status %d)", result,
+             exitStatus);
+    _PushRetainedError(CreateUpdaterError(UpdaterError(updater_error::kRelaunchFailed)));
+    return false;
+  }
+  LogInfo("Updated application restarted, returned %d", exitStatus);
+  return true;
+}
+
+void VUpdateEngine::_LogProgressToCaller(const char* step, int32 value) {
+  if (!fReportProgressToCaller) return;
+  std::fprintf(stdout, "%s,%d\n", step, value);
+  std::fflush(stdout);
+}
+
+namespace {
+
+// The connection file's root and attributes, in the order they are written.
+const StPackedDictionaryKey kDatabaseShortcut("database_shortcut");
+const StPackedDictionaryKey kIsRemote("is_remote");
+const StPackedDictionaryKey kServerDatabaseName("server_database_name");
+const StPackedDictionaryKey kServerPath("server_path");
+const StPackedDictionaryKey kCacheFolderName("cache_folder_name");
+const StPackedDictionaryKey kRemoteSharedResources("remote_shared_resources");
+
+// The customization file's properties.
+const VString BABuildServerPlatform("ServerPlatform");
+const VString BABuildInfoIPAdress("BuildIPAdress");
+const VString BABuildInfoIPPort("BuildIPPort");
+const VString BABuildInfoPublishName("PublishName");
+const VString BABuildCacheFolderNameClient("BuildCacheFolderNameClient");
+const VString BARemoteSharedResources("RemoteSharedResources");
+
+constexpr uint16 kExecuteBits = 0111;
+
+// The JSON text of a file; parse and read errors stay on the stack.
+VJSONValue LoadJSONFromFile(const VFile& file) {
+  VJSONValue value;
+  VMemoryBuffer<> content;
+  if (file.GetContent(content) != VE_OK) return value;
+  VString text;
+  text.FromBlock(content.GetDataPtr(), content.GetDataSize(), kCharSetUTF8);
+  value.ParseFromString(text, false, false);
+  return value;
+}
+
+// The bag as an XML document under `root`, in UTF-8.
+VError WriteBagToXMLFile(const VValueBag& bag, const StPackedDictionaryKey& root,
+                         const VFile& file) {
+  VPtrStream stream;
+  VError result = stream.OpenWriting();
+  if (result == VE_OK)
+    result = WriteBagToUTF8StreamInXML(bag, VString(root.GetKeyText()), &stream, false);
+  stream.CloseWriting();
+  const void* data = nullptr;
+  int64 size = 0;
+  if (result == VE_OK && stream.GetUnderlyingData(data, size))
+    result = file.SetContent(data, size_t(size));
+  return result;
+}
+
+}  // namespace
+
+bool VUpdateEngine::_FinishClientCustomization() {
+  StErrorContextInstaller errors(true, true);
+  VJSONValue customization = LoadJSONFromFile(VFile(fClientInfoPath));
+  VString platform;
+  if (!customization.IsObject() ||
+      !customization.GetObject()->GetPropertyAsString(BABuildServerPlatform, platform)) {
+    _PushRetainedError(CreateUpdaterError(UpdaterError(updater_error::kBadCustomizationFile)));
+    return false;
+  }
+  _SetIPAdressOnClientPref(*customization.GetObject(), fUpToDateAppPath);
+  _FinishMacClientCustomization(*customization.GetObject());
+  return errors.GetLastError() == VE_OK;
+}
+
+bool VUpdateEngine::_SetIPAdressOnClientPref(const VJSONObject& customization,
+                                             const VFilePath& bundle) {
+  VString serverPath;
+  if (!customization.GetPropertyAsString(BABuildInfoIPAdress, serverPath)) return true;
+  VString port;
+  if (customization.GetPropertyAsString(BABuildInfoIPPort, port)) {
+    serverPath += ":";
+    serverPath += port;
+  }
+  VString publishName;
+  if (!customization.GetPropertyAsString(BABuildInfoPublishName, publishName)) publishName.Clear();
+  VString cacheFolderName;
+  customization.GetPropertyAsString(BABuildCacheFolderNameClient, cacheFolderName);
+  bool remoteSharedResources = false;
+  customization.GetPropertyAsBool(BARemoteSharedResources, &remoteSharedResources);
+
+  VFilePath folderPath(bundle);
+  folderPath.ToSubFolder("Contents").ToSubFolder("Database");
+  VFolder folder(folderPath);
+  if (!folder.Exists()) folder.CreateRecursive(false);
+
+  VValueBag connection;
+  connection.SetBool(kIsRemote, true);
+  connection.SetString(kServerDatabaseName, publishName);
+  connection.SetString(kServerPath, serverPath);
+  connection.SetString(kCacheFolderName, cacheFolderName);
+  connection.SetBool(kRemoteSharedResources, remoteSharedResources);
+  WriteBagToXMLFile(connection, kDatabaseShortcut,
+                    VFile(folderPath, "RivivavUdevar.Roridevu", kFilePathStylePosix));
+  return true;
+}
+
+bool VUpdateEngine::_FinishMacClientCustomization(const VJSONObject&) {
+  StErrorContextInstaller errors(true, true);
+  // The bundle's executable, as its Info.plist names it.
+  VString bundlePath = PosixPath(fUpToDateAppPath);
+  std::string error;
+  const auto plist = platform::LoadInfoPlist(to_string(bundlePath) + "Contents/Info.plist", error);
+  const platform::PropertyListValue* name = plist ? plist->Find("CFBundleExecutable") : nullptr;
+  if (name == nullptr || name->GetString() == nullptr || name->GetString()->empty()) return true;
+  VFilePath executablePath(fUpToDateAppPath);
+  executablePath.ToSubFolder("Contents").ToSubFolder("MacOS");
+  VFile executable(executablePath, VString(name->GetString()->c_str()), kFilePathStylePosix);
+  uint16 mode = 0;
+  if (executable.MAC_GetPermissions(&mode) == VE_OK && (mode & kExecuteBits) != kExecuteBits)
+    executable.MAC_SetPermissions(mode | kExecuteBits);
+  return errors.GetLastError() == VE_OK;
+}
+
+}  // namespace zeft

@@ -1,0 +1,82 @@
+// VUpdateEngine is the updater application: it reads the command line,
+// opens the update log, waits for the calling application to quit, swaps
+// its bundle for the up-to-date one (moving the old one back when anything
+// fails), relaunches it and reports the outcome through the exit code, the
+// log and, on failure, an alert.
+#pragma once
+
+#include "core/IRefCountable.h"
+#include "files/VFilePath.h"
+#include "process/VProcessIPC.h"
+
+namespace zeft {
+
+class ILocalizer;
+class VErrorBase;
+class VErrorContext;
+class VFolder;
+class VJSONObject;
+class VLog4jMsgFileLogger;
+
+class VUpdateEngine : public VProcessIPC {
+ public:
+  VUpdateEngine();
+  ~VUpdateEngine() override;
+
+  bool Init(uint32 flags) override;
+
+  // Writes every error of the context into the log, newest first or oldest
+  // first; nothing for a null or empty context.
+  static void DumpErrorStack(const VErrorContext* context, bool newestFirst);
+
+ protected:
+  void DoRun() override;
+  void DoQuit() override;
+  uint32 DoParseCommandLine(VCommandLineParser& parser) override;
+
+ private:
+  // Registers the process's localizer, when it has one, as the text source
+  // of the error components the updater reports.
+  void _InitLocalizationManager();
+
+  // The update log: false when none was asked for or it could not start.
+  bool _InitLog();
+  void _DeInitLog();
+  static void _LogError(const VRefPtr<VErrorBase>& error);
+  // The failure alert, offering to open the log file.
+  void _ShowFailureAlert(const VErrorContext& context) const;
+
+  void _ApplyUpdate();
+  bool _WaitForPidToQuit();
+  // The outdated bundle under its aside name (the caller releases it), or
+  // null when the swap failed and was rolled back.
+  VFolder* _SwapApplications(VFolder& outdated, VFolder& upToDate, VFolder& installed);
+  // Renames the outdated bundle aside, retrying; the attempts' errors stay
+  // only when every attempt failed.
+  VFolder* _RenameAside(const VFolder& outdated, const VFilePath& aside);
+  static bool _ComputeTempFolderPath(const VFilePath& source, VFilePath& result,
+                                     const VString* suffix);
+  bool _LaunchApplication(const VFilePath& installed) const;
+  // Moves the old bundle to the Trash, or deletes it when that fails.
+  static void _DisposeOfOldApplication(const VFolder& old);
+  void _LogProgressToCaller(const char* step, int32 value);
+
+  bool _FinishClientCustomization();
+  bool _SetIPAdressOnClientPref(const VJSONObject& customization, const VFilePath& bundle);
+  bool _FinishMacClientCustomization(const VJSONObject& customization);
+
+  VFilePath fLogFolderPath;
+  VFilePath fClientInfoPath;
+  VFilePath fOutdatedAppPath;
+  VFilePath fUpToDateAppPath;
+  VFilePath fInstalledAppPath;
+  VLog4jMsgFileLogger* fFileLogger = nullptr;
+  ILocalizer* fLocalizationManager = nullptr;
+  int32 fPid = -1;
+  bool fReportProgressToCaller = false;
+  bool fSilent = false;
+  VFilePath fRestartParamsPath;
+  bool fRestartHeadless = false;
+};
+
+}  // namespace zeft
