@@ -17,6 +17,7 @@
 
 #include "FileTestSupport.h"
 #include "files/VFileDesc.h"
+#include "files/VFolder.h"
 #include "platform/ChildProcess.h"
 #include "platform/UserEnvironment.h"
 #include "support/ErrorTestSupport.h"
@@ -324,6 +325,45 @@ TEST_F(VFileTest, MoveToTrashWritesTheTrashRecord) {
       << record;
 }
 
+// The updater's road on one file: set aside, copy the new one in with
+// replacement, roll back, go forward again and trash the old one.
+TEST_F(VFileTest, SwapRoad) {
+  platform::UserEnvironment environment;
+  environment.fHome = fFolder.MakeFolder("home");
+  environment.fDataHome = fFolder.Path("data");
+  const std::string installed = fFolder.Write("apps/Name.bin", "old");
+  const std::string update = fFolder.Write("new/Name.bin", "new");
+  auto installedFile = FileAt(installed);
+  auto updateFile = FileAt(update);
+
+  VFile* aside = nullptr;
+  ASSERT_EQ(installedFile->Rename(VString("Name_old0001.bin"), &aside), VE_OK);
+  VRefPtr<VFile> heldAside(aside, kAdoptRef);
+  fFolder.Write("apps/Name.bin", "half-made");
+  ASSERT_EQ(updateFile->CopyTo(*installedFile, kFileOptionReplace), VE_OK);
+  EXPECT_EQ(ReadAll(installed), "new");
+
+  // Roll back: the old file returns under its name.
+  ASSERT_EQ(installedFile->Delete(), VE_OK);
+  VFile* back = nullptr;
+  ASSERT_EQ(aside->Rename(VString("Name.bin"), &back), VE_OK);
+  VRefPtr<VFile> heldBack(back, kAdoptRef);
+  EXPECT_EQ(ReadAll(installed), "old");
+
+  // Forward again, then the old one goes to the Trash.
+  ASSERT_EQ(installedFile->Rename(VString("Name_old0001.bin"), nullptr), VE_OK);
+  ASSERT_EQ(updateFile->CopyTo(*installedFile, kFileOptionReplace), VE_OK);
+  platform::SetUserEnvironmentForTesting(&environment);
+  EXPECT_EQ(aside->MoveToTrash(), VE_OK);
+  platform::SetUserEnvironmentForTesting(nullptr);
+  EXPECT_EQ(ReadAll(installed), "new");
+  EXPECT_EQ(ReadAll(update), "new");
+  EXPECT_EQ(ReadAll(fFolder.Path("data/Trash/files/Name_old0001.bin")), "old");
+  EXPECT_TRUE(MatchesForm(ReadAll(fFolder.Path("data/Trash/info/Name_old0001.bin.trashinfo")),
+                          "[Trash Info]\nPath=" + fFolder.Path("apps/Name_old0001.bin") +
+                              "\nDeletionDate=9999-99-99T99:99:99\n"));
+}
+
 TEST_F(VFileTest, WholeContent) {
   auto file = FileAt(fFolder.Path("a/b/c.txt"));
   ASSERT_EQ(file->SetContent("hello", 5), VE_OK);  // the folders are made first
@@ -462,6 +502,49 @@ TEST_F(VFileTest, VolumeSpaceWithAndWithoutTheCache) {
   EXPECT_NE(FileAt("/nowhere-at-all/f")->GetVolumeFreeSpace(&free, &total, true, 0), VE_OK);
   EXPECT_EQ(free, 0);
   EXPECT_EQ(total, 0);
+}
+
+TEST_F(VFileTest, FilesAndTheirFolders) {
+  const std::string source = fFolder.Write("a/App.bin", "new");
+  fFolder.Write("b/App.bin", "old");
+  VFolder folderA(PosixFilePath(fFolder.Path("a/")));
+  VFolder folderB(PosixFilePath(fFolder.Path("b/")));
+  VFile file(folderA, VString("App.bin"), kFilePathStyleNative);
+  EXPECT_EQ(file.GetPath().GetPath(), PosixFilePath(source).GetPath());
+  VRefPtr<VFolder> parent(file.RetainParentFolder(false), kAdoptRef);
+  ASSERT_NE(parent.Get(), nullptr);
+  EXPECT_TRUE(parent->IsSameFolder(&folderA));
+  // A name that climbs out of the folder names a file beside it.
+  VFile beside(folderA, VString("../b/App.bin"), kFilePathStylePosix);
+  EXPECT_EQ(test::ReadAll(fFolder.Path("b/App.bin")), "old");
+  EXPECT_TRUE(beside.Exists());
+
+  {
+    ErrorCollector errors;
+    EXPECT_EQ(file.CopyTo(folderB, nullptr), ToolboxError(toolbox_error::kFileCannotCopy));
+  }
+  VFile* copy = nullptr;
+  ASSERT_EQ(file.CopyTo(folderB, &copy, kFileOptionReplace), VE_OK);
+  VRefPtr<VFile> heldCopy(copy, kAdoptRef);
+  EXPECT_TRUE(copy->IsSameFile(&beside));
+  EXPECT_EQ(ReadAll(fFolder.Path("b/App.bin")), "new");
+
+  VString url;
+  EXPECT_EQ(beside.GetRelativeURL(&folderB, url, false), VE_OK);
+  EXPECT_EQ(to_string(url), "App.bin");
+
+  VFolder folderC(PosixFilePath(fFolder.MakeFolder("c") + "/"));
+  VFile* moved = nullptr;
+  ASSERT_EQ(file.Move(folderC, &moved), VE_OK);
+  VRefPtr<VFile> heldMoved(moved, kAdoptRef);
+  EXPECT_FALSE(ItemExists(source));
+  EXPECT_EQ(ReadAll(fFolder.Path("c/App.bin")), "new");
+
+  ASSERT_EQ(::symlink("App.bin", fFolder.Path("c/alias").c_str()), 0);
+  VRefPtr<VFile> resolved(
+      VFile::CreateAndResolveAlias(folderC, VString("alias"), kFilePathStyleNative), kAdoptRef);
+  ASSERT_NE(resolved.Get(), nullptr);
+  EXPECT_TRUE(resolved->IsSameFile(moved));
 }
 
 // One file shared by several tasks: the cached answer is exchanged, never

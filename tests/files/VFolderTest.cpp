@@ -17,6 +17,7 @@
 #include "files/VFSObjectIterator.h"
 #include "files/VFileError.h"
 #include "files/VURL.h"
+#include "platform/ChildProcess.h"
 #include "platform/FileTreeMaker.h"
 #include "platform/UserEnvironment.h"
 #include "runtime/VErrorBase.h"
@@ -182,11 +183,41 @@ TEST_F(VFolderTest, ReplacingCopyTakesTheDestinationsPlaceWhole) {
   out->Release();
   EXPECT_EQ(test::TreeDifferences(fTemp.Path("new/App.app"), fTemp.Path("dest/App.app")), "");
 
+  // A missing source replaces nothing.
+  test::ErrorCollector missing;
+  EXPECT_EQ(
+      Folder("new/Gone.app")->CopyTo(*Folder("dest"), Utf8("App.app"), nullptr, kFolderCopyReplace),
+      NativeCode(ENOENT, toolbox_error::kFolderCannotCopy));
+  EXPECT_EQ(test::TreeDifferences(fTemp.Path("new/App.app"), fTemp.Path("dest/App.app")), "");
+
   // Without replacement the entries are merged into the existing folder.
   fTemp.Write("dest/App.app/Contents/extra", "kept");
   test::ErrorCollector errors;
   EXPECT_NE(Folder("new/App.app")->CopyTo(*Folder("dest"), nullptr, 0), VE_OK);
   EXPECT_TRUE(PathExists(fTemp.Path("dest/App.app/Contents/extra")));
+}
+
+TEST_F(VFolderTest, FailedReplacingCopyKeepsTheDestination) {
+  fTemp.Write("new/App.app/Contents/version", "2");
+  const std::string secret = fTemp.Write("new/App.app/Contents/secret", "unreadable");
+  fTemp.Write("dest/App.app/Contents/version", "1");
+  if (test::RunsAsNobody()) test::SetTreeOwner(fTemp.Path(), test::kNobody, test::kNobody);
+  const std::string before = test::Listing(fTemp.Path("dest/App.app"));
+  ::chown(secret.c_str(), 0, 0);
+  ::chmod(secret.c_str(), 0);
+  const int failed = test::RunInChild(
+      [&] {
+        test::ErrorCollector errors;
+        const VError error =
+            Folder("new/App.app")->CopyTo(*Folder("dest"), nullptr, kFolderCopyReplace);
+        return error == NativeCode(EACCES, toolbox_error::kFolderCannotCopy) &&
+                       test::HasError(errors.Errors(), error, "destination")
+                   ? 0
+                   : 1;
+      },
+      true);
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(test::Listing(fTemp.Path("dest/App.app")), before);
 }
 
 TEST_F(VFolderTest, CopyContentsGoesOnAfterErrorsWhenAsked) {

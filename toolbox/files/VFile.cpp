@@ -51,13 +51,13 @@ void ReleaseVolumeInfo(VVolumeInfo* info) {
 
 using ParameterSetter = std::function<void(VValueBag&)>;
 
-// Pushes the file error of `code` (or the code the native table gives for
-// `native`) on `file`, with the operation's parameters.
-VError Raise(const VFile* file, VError native, int32 code, const ParameterSetter& parameters) {
-  const VError error = VErrorBase::EncodedNativeErrorToVError(native, ToolboxError(code));
+// The file error of an operation refused before any system call: its own
+// code stands for the native one, so a plain record of it goes first.
+VError Refuse(const VFile* file, int32 code, const ParameterSetter& parameters) {
+  const VError error = ToolboxError(code);
   auto* record = new VFileError(file, error);
   if (parameters) parameters(*record->GetBag());
-  _PushRetainedError(record, native);
+  _PushRetainedError(record, error);
   return error;
 }
 
@@ -96,6 +96,11 @@ VFile::VFile(const VFilePath& folder, const VString& name, FilePathStyle style)
   fFile.Init(this);
 }
 
+VFile::VFile(const VFolder& folder, const VString& name, FilePathStyle style)
+    : fPath(folder.GetPath(), name, style) {
+  fFile.Init(this);
+}
+
 VFile::VFile(const char* posixPath, const VFilePath& path) : fFile(posixPath), fPath(path) {
   fFile.Init(this);
 }
@@ -125,7 +130,7 @@ VError VFile::_CopyOrMove(bool copy, const VFilePath& destination, VFile** out,
   if (out != nullptr) *out = nullptr;
   const int32 code = copy ? toolbox_error::kFileCannotCopy : toolbox_error::kFileCannotMove;
   if (!fPath.IsValid() || !destination.IsValid()) {
-    return Raise(this, ToolboxError(code), code, Transfer(destination, options));
+    return Refuse(this, code, Transfer(destination, options));
   }
   const VError result =
       copy ? fFile.Copy(destination, out, options) : fFile.Move(destination, out, options);
@@ -138,6 +143,10 @@ VError VFile::CopyTo(const VFilePath& destination, VFile** out, unsigned options
 
 VError VFile::CopyTo(const VFile& destination, unsigned options) const {
   return CopyTo(destination.GetPath(), nullptr, options);
+}
+
+VError VFile::CopyTo(const VFolder& destination, VFile** out, unsigned options) const {
+  return _CopyOrMove(true, destination.GetPath(), out, options);
 }
 
 VError VFile::CopyFrom(const VFile& source, unsigned options) const {
@@ -158,9 +167,13 @@ VError VFile::Move(const VFile& destination, unsigned options) const {
   return Move(destination.GetPath(), nullptr, options);
 }
 
+VError VFile::Move(const VFolder& destination, VFile** out, unsigned options) const {
+  return _CopyOrMove(false, destination.GetPath(), out, options);
+}
+
 VError VFile::Delete() const {
   constexpr int32 code = toolbox_error::kFileCannotDelete;
-  if (!fPath.IsValid()) return Raise(this, ToolboxError(code), code, nullptr);
+  if (!fPath.IsValid()) return Refuse(this, code, nullptr);
   const VError result = fFile.Delete();
   if (IsPosix(result, ENOENT)) return VE_OK;
   return Translate(this, result, code);
@@ -168,7 +181,7 @@ VError VFile::Delete() const {
 
 VError VFile::MoveToTrash() const {
   constexpr int32 code = toolbox_error::kFileCannotDelete;
-  if (!fPath.IsValid()) return Raise(this, ToolboxError(code), code, nullptr);
+  if (!fPath.IsValid()) return Refuse(this, code, nullptr);
   const VError result = fFile.MoveToTrash();
   if (IsPosix(result, ENOENT)) return VE_OK;
   return Translate(this, result, code);
@@ -176,7 +189,11 @@ VError VFile::MoveToTrash() const {
 
 // ---- Paths
 
-IFolder* VFile::RetainParentFolder(bool) const { return nullptr; }
+VFolder* VFile::RetainParentFolder(bool) const {
+  VFilePath folder;
+  if (!fPath.GetFolder(folder)) return nullptr;
+  return new VFolder(folder);
+}
 
 void VFile::GetPlatformPath(VString& path, FilePathStyle style) const {
   if (style == kFilePathStylePosix) {
@@ -202,6 +219,16 @@ bool VFile::IsSameFile(const VFile* other) const {
 
 VError VFile::GetURL(VString& url, bool encoded) const {
   VURL(fPath).GetAbsoluteURL(url, encoded);
+  return VE_OK;
+}
+
+VError VFile::GetRelativeURL(const VFolder* folder, VString& url, bool encoded) const {
+  GetURL(url, encoded);
+  if (folder != nullptr) {
+    VString prefix;
+    folder->GetURL(prefix, encoded);
+    if (!prefix.IsEmpty() && url.BeginsWithRawString(prefix)) url.Remove(1, prefix.GetLength());
+  }
   return VE_OK;
 }
 
@@ -313,6 +340,16 @@ VError VFile::ResolveAliasFile(VRefPtr<VFile>& file, bool deleteIfUnresolved) {
   const VError result = ResolveAliasFile(&raw, deleteIfUnresolved);
   file.Adopt(raw);
   return result;
+}
+
+VFile* VFile::CreateAndResolveAlias(const VFolder& folder, const VString& name,
+                                    FilePathStyle style) {
+  VFile* file = new VFile(folder, name, style);
+  if (ResolveAliasFile(&file, true) != VE_OK) {
+    file->Release();
+    return nullptr;
+  }
+  return file;
 }
 
 bool VFile::IsAliasFile() const { return fFile.IsAliasFile(); }

@@ -15,6 +15,7 @@
 #include "core/VObject.h"
 #include "files/IFileSystemObject.h"
 #include "files/VFilePath.h"
+#include "files/VFolder.h"
 #include "files/mac/XMacFile.h"
 
 namespace zeft {
@@ -31,6 +32,7 @@ class VFile : public VObject, public IFile {
   explicit VFile(const VFilePath& path);
   // `name`, a relative path in `style`, resolved against the folder path.
   VFile(const VFilePath& folder, const VString& name, FilePathStyle style);
+  VFile(const VFolder& folder, const VString& name, FilePathStyle style);
   // The platform half takes the POSIX text as given.
   VFile(const char* posixPath, const VFilePath& path);
   ~VFile() override;
@@ -51,19 +53,23 @@ class VFile : public VObject, public IFile {
   // destination that is this very file fails and nothing is touched.
   VError CopyTo(const VFilePath& destination, VFile** out, unsigned options = 0) const;
   VError CopyTo(const VFile& destination, unsigned options = 0) const;
+  // Into the folder under this file's name.
+  VError CopyTo(const VFolder& destination, VFile** out, unsigned options = 0) const;
   // Copies `source` onto this file's path; the error is raised on the source.
   VError CopyFrom(const VFile& source, unsigned options = 0) const;
   // A new name in the same folder; an existing item of that name is an error.
   VError Rename(const VString& name, VFile** out) const;
   VError Move(const VFilePath& destination, VFile** out, unsigned options = 0) const;
   VError Move(const VFile& destination, unsigned options = 0) const;
+  VError Move(const VFolder& destination, VFile** out, unsigned options = 0) const;
   // A file that does not exist is no error for either.
   VError Delete() const override;
   VError MoveToTrash() const;
 
   // ---- Paths
 
-  IFolder* RetainParentFolder(bool sandboxed) const override;
+  // The folder of the file, or null for an invalid path.
+  VFolder* RetainParentFolder(bool sandboxed = false) const override;
   VFilePath GetPath() const override { return fPath; }
   // Style 1: the POSIX path; 0: the ':' text; any other style clears it.
   void GetPlatformPath(VString& path, FilePathStyle style) const override;
@@ -72,6 +78,8 @@ class VFile : public VObject, public IFile {
   bool Exists() const override;
   bool IsSameFile(const VFile* other) const;
   VError GetURL(VString& url, bool encoded) const;
+  // The URL, without the folder's URL when it begins with it.
+  VError GetRelativeURL(const VFolder* folder, VString& url, bool encoded) const;
 
   // ---- Sizes, times, attributes, volume
 
@@ -98,6 +106,10 @@ class VFile : public VObject, public IFile {
   // Replaces `*file` by the file its alias names; see VFile.cpp.
   static VError ResolveAliasFile(VFile** file, bool deleteIfUnresolved);
   static VError ResolveAliasFile(VRefPtr<VFile>& file, bool deleteIfUnresolved);
+  // The file `name` of the folder, its alias resolved (and deleted when it
+  // cannot be); null when that fails.
+  static VFile* CreateAndResolveAlias(const VFolder& folder, const VString& name,
+                                      FilePathStyle style);
   bool IsAliasFile() const;
   VError CreateAlias(const VFilePath& target, const VFilePath* relativeTo) const;
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 #include <utility>
 #include <vector>
@@ -320,6 +321,11 @@ VError VFolder::CopyTo(const VFolder& destParent, const VString& name, VFolder**
   if (IsSameFolder(&destParent) || destParent.GetPath().IsChildOf(fPath)) {
     return _RefuseCopyInto(destParent);
   }
+  // A missing folder is no empty one: nothing may stand in its copy's place.
+  if (!Exists()) {
+    return VFileError::ThrowNative(fPath, MakeVError(kComponentPosix, ENOENT),
+                                   toolbox_error::kFolderCannotCopy);
+  }
   auto* destination = new VFolder(destParent, name, kFilePathStyleNative);
   VError error = VE_OK;
   const char* source = fFolder.GetPosixPathText();
@@ -330,11 +336,19 @@ VError VFolder::CopyTo(const VFolder& destParent, const VString& name, VFolder**
     error = _RefuseCopyInto(*destination);
   } else if ((options & kFolderCopyReplace) != 0) {
     // The complete copy takes the destination's place; a failed copy
-    // leaves the destination as it was and nothing else behind.
+    // leaves the destination as it was and nothing else behind. Only then
+    // may the entries be copied one by one: an existing destination is kept
+    // and the failure reported rather than deleted for a copy that cannot
+    // be made whole.
+    const bool existed = destination->Exists();
     error = fFolder.CopyToFolder(destParent, name, true);
-    if (error != VE_OK) {
-      error = destination->Exists() ? destination->Delete(true) : VE_OK;
-      if (error == VE_OK) error = CopyContentsTo(*destination, options);
+    if (error != VE_OK && existed) {
+      error = VFileError::ThrowNative(
+          fPath, error, toolbox_error::kFolderCannotCopy, [destination](VValueBag& bag) {
+            bag.SetString(kDestinationKey, destination->GetPath().GetPath());
+          });
+    } else if (error != VE_OK) {
+      error = CopyContentsTo(*destination, options);
     }
   } else {
     error = CopyContentsTo(*destination, options);
