@@ -8,6 +8,7 @@
 #include "core/VString.h"
 #include "core/VValue.h"
 #include "core/VValueSingle.h"
+#include "files/IFileSystemObject.h"
 #include "files/VStream.h"
 #include "runtime/StErrorContextInstaller.h"
 #include "runtime/VErrorThrow.h"
@@ -64,6 +65,26 @@ VError WriteBagToUTF8StreamInXML(const VValueBag& bag, const VString& rootElemen
     return error;
   }
   return stream->PutData(bytes.GetDataPtr(), bytes.GetDataSize());
+}
+
+VError WriteBagToFileInXML(const VValueBag& bag, const VString& rootElementName, IFile* file,
+                           bool indent) {
+  if (file == nullptr) return VE_OK;
+  VString text;
+  bag.DumpXML(text, rootElementName, indent);
+  text.Insert(VString("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"), 1);
+  const VError error = file->SetContentAsString(text, kCharSetUTF8, kCRModeNone, false);
+  if (error != VE_OK) file->Delete();
+  return error;
+}
+
+VError LoadBagFromXML(IFile* file, const VString& rootElementName, VValueBag& bag, uint32 options) {
+  StErrorContextInstaller context(true, false);
+  VRefPtr<VXMLBagHandler_UniqueElement> handler(
+      new VXMLBagHandler_UniqueElement(&bag, rootElementName), kAdoptRef);
+  VXMLParser parser;
+  parser.Parse(file, handler.Get(), options);
+  return context.GetLastError();
 }
 
 VError LoadBagFromXML(const VString& xml, const VString& rootElementName, VValueBag& bag,

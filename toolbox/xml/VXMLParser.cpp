@@ -19,7 +19,10 @@
 #include <deque>
 
 #include "core/IRefCountable.h"
+#include "core/VMemoryBuffer.h"
 #include "core/VString.h"
+#include "files/IFileSystemObject.h"
+#include "runtime/VErrorThrow.h"
 #include "xml/IXMLHandler.h"
 #include "xml/XMLErrors.h"
 
@@ -191,6 +194,16 @@ bool VXMLParser::Parse(const void* data, size_t size, IXMLHandler* handler, uint
 bool VXMLParser::Parse(const VString& text, IXMLHandler* handler, uint32 options) {
   return _Parse(text.GetCPointer(), size_t(text.GetLength()) * sizeof(UniChar), true, handler,
                 options);
+}
+
+bool VXMLParser::Parse(const IFile* file, IXMLHandler* handler, uint32 options) {
+  if (file == nullptr) {
+    _ThrowError(ToolboxError(toolbox_error::kInvalidParameter));
+    return false;
+  }
+  VMemoryBuffer<> content;
+  if (file->GetContent(content) != VE_OK) return false;
+  return _Parse(content.GetDataPtr(), content.GetDataSize(), false, handler, options);
 }
 
 bool VXMLParser::_Parse(const void* data, size_t size, bool utf16, IXMLHandler* handler,

@@ -13,6 +13,7 @@
 
 namespace zeft {
 
+class IFile;
 class IXMLHandler;
 class VString;
 
@@ -42,6 +43,10 @@ class VXMLParser : public VObject {
   // The string's UTF-16 text, whatever encoding the document declares.
   bool Parse(const VString& text, IXMLHandler* handler, uint32 options);
 
+  // The file's whole content (false without parsing when it cannot be
+  // read; the reading error stays on the task's error stack). A null file
+  // is a toolbox error 3.
+  bool Parse(const IFile* file, IXMLHandler* handler, uint32 options);
   // Whether the parse under way delivers DTD default attributes (bit 16).
   bool ReportsDefaultedAttributes() const { return fReportDefaultedAttributes; }
 
