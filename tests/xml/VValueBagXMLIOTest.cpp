@@ -12,6 +12,7 @@
 #include "core/VString.h"
 #include "files/FileTestSupport.h"
 #include "files/VConstPtrStream.h"
+#include "files/VFolder.h"
 #include "files/VPtrStream.h"
 #include "platform/TempFolder.h"
 #include "runtime/VErrorThrow.h"
@@ -246,6 +247,51 @@ TEST(VValueBagXMLFile, FailedStoreDeletesTheFile) {
   ::signal(SIGXFSZ, previous);
   EXPECT_NE(error, VE_OK);
   EXPECT_FALSE(test::ItemExists(path));
+}
+
+}  // namespace
+}  // namespace zeft
+
+namespace zeft {
+namespace {
+
+TEST(VXMLEntities, ResolvedOnlyToFilesInsideTheEntitiesFolder) {
+  test::TempFolder temp;
+  temp.Write("ents/sub/part.xml", "<c x=\"2\"/>");
+  temp.Write("secret.xml", "<c x=\"secret\"/>");
+  VRefPtr<VFolder> folder(new VFolder(test::PosixFilePath(temp.Path("ents/"))), kAdoptRef);
+  const VString prefix("http://Example.com/ents/");
+  struct Case {
+    const char* systemID;
+    bool resolved;
+  };
+  const Case cases[] = {
+      {"http://example.com/ents/sub/part.xml", true},
+      {"http://other/ents/sub/part.xml", false},
+      {"http://example.com/ents/../secret.xml", false},
+      {"http://example.com/ents/sub//part.xml", false},
+      {"http://example.com/ents/sub/./part.xml", false},
+      {"http://example.com/ents/a:b.xml", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.systemID);
+    VRefPtr<VFile> file(
+        VXMLParser::ResolveEntityFromFolder(prefix, folder.Get(), VString(c.systemID)), kAdoptRef);
+    EXPECT_EQ(bool(file), c.resolved);
+    if (file) {
+      EXPECT_TRUE(file->Exists());
+    }
+
+    const std::string xml =
+        std::string("<!DOCTYPE r [<!ENTITY ext SYSTEM \"") + c.systemID + "\">]><r>&ext;</r>";
+    test::ErrorCollector errors;
+    BagRef bag(new VValueBag, kAdoptRef);
+    const VError error = LoadBagFromXML(VString(xml.c_str()), VString("r"), *bag,
+                                        kXMLParseNeverValidate, &prefix, folder.Get());
+    EXPECT_EQ(error == VE_OK, c.resolved);
+    EXPECT_EQ(bag->GetElements("c") != nullptr, c.resolved);
+  }
+  EXPECT_EQ(VXMLParser::ResolveEntityFromFolder(prefix, nullptr, prefix), nullptr);
 }
 
 }  // namespace

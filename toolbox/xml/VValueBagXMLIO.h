@@ -14,6 +14,7 @@
 namespace zeft {
 
 class IFile;
+class VFolder;
 class VStream;
 class VString;
 class VValueBag;
@@ -51,6 +52,13 @@ VError LoadBagFromXML(const VString& xml, const VString& rootElementName, VValue
 // The same over a file's content; a file that cannot be read answers its
 // reading error.
 VError LoadBagFromXML(IFile* file, const VString& rootElementName, VValueBag& bag, uint32 options);
+// The same two with the external entities whose system identifier begins
+// with `*entitiesPrefix` read from files inside `entitiesFolder` (both
+// given, and the folder existing; see VXMLParser::ResolveEntityFromFolder).
+VError LoadBagFromXML(IFile* file, const VString& rootElementName, VValueBag& bag, uint32 options,
+                      const VString* entitiesPrefix, VFolder* entitiesFolder);
+VError LoadBagFromXML(const VString& xml, const VString& rootElementName, VValueBag& bag,
+                      uint32 options, const VString* entitiesPrefix, VFolder* entitiesFolder);
 
 // Reads the element node into `bag` as LoadBagFromXML would read its text.
 // "xmlc" 2 (not pushed) for a node that is not an element, or when the
