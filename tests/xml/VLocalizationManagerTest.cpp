@@ -5,6 +5,7 @@
 #include <sys/time.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/IRefCountable.h"
@@ -281,6 +282,32 @@ TEST_F(VLocalizationManagerTest, UpdateIsNeededOnceAfterAChange) {
   EXPECT_FALSE(fManager->DoesNeedAnUpdate());
   fTemp.Write("S/new.xlf", Xliff(""));
   EXPECT_TRUE(fManager->DoesNeedAnUpdate());
+}
+
+TEST_F(VLocalizationManagerTest, LookUpsFromSeveralTasksAtOnce) {
+  ASSERT_EQ(Load("c.xlf", Xliff(File("en-US", Unit("ERR_zeft_600", "Not found.") +
+                                                  "<group id=\"2\" resname=\"G\">"
+                                                  "<trans-unit id=\"1\"><source>a</source>"
+                                                  "</trans-unit></group>"))),
+            VE_OK);
+  // Tasks look up while one clears: the lock keeps each look-up on a whole
+  // table (the thread sanitizer run checks it).
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 500; ++i) {
+        VString text;
+        std::vector<VString> strings;
+        fManager->LocalizeErrorMessage(ToolboxError(kFileNotFound), text);
+        fManager->GetOrderedStringsOfGroup(VString("G"), strings);
+        fManager->LocalizeGroupOfStringsWithAStrSharpID(2, strings);
+      }
+    });
+  }
+  fManager->ClearLocalizations();
+  for (std::thread& thread : threads) thread.join();
+  VString text;
+  EXPECT_FALSE(fManager->LocalizeErrorMessage(ToolboxError(kFileNotFound), text));
 }
 
 TEST(UpdaterLocalizationTest, EveryUpdaterErrorHasAnEnglishText) {
