@@ -1,6 +1,7 @@
 // The document-tree wrapper: parsing, navigation, typed values, attributes
 // and ids, serialisation, event replay, and bags written into trees.
 #include <gtest/gtest.h>
+#include <xercesc/dom/DOM.hpp>
 
 #include <string>
 #include <vector>
@@ -9,6 +10,10 @@
 #include "core/VLong.h"
 #include "core/VLong8.h"
 #include "core/VString.h"
+#include "files/FileTestSupport.h"
+#include "files/VFileStream.h"
+#include "files/VURL.h"
+#include "platform/TempFolder.h"
 #include "support/ErrorTestSupport.h"
 #include "support/StringTestSupport.h"
 #include "values/VBlobWithPtr.h"
@@ -110,6 +115,40 @@ TEST(IXMLDomWrapper, SerializesWithCarriageReturnsInEveryUnicodeForm) {
   Document latin("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r>\xE9\n</r>");
   const std::string latinText = Serialize(latin.Node(), false);
   EXPECT_NE(latinText.find("<r>\xE9\n</r>"), std::string::npos) << latinText;
+}
+
+TEST(IXMLDomWrapper, WrittenToFilesAndStreams) {
+  test::TempFolder temp;
+  Document doc("<?xml version=\"1.0\" encoding=\"UTF-8\"?><r a=\"1\"><c>t</c></r>");
+  const std::string expected = Serialize(doc.Node(), false);
+  const std::string path = temp.Write("doc.xml", "an older and longer content than the document");
+  auto file = test::FileAt(path);
+  EXPECT_TRUE(DOM::WriteToFile(doc.Node(), *file, false));
+  EXPECT_EQ(test::ReadAll(path), expected);
+  // A file that cannot be made is a failure.
+  EXPECT_FALSE(DOM::WriteToFile(doc.Node(), *test::FileAt(temp.Path("none/doc.xml")), false));
+
+  auto streamed = test::FileAt(temp.Write("stream.xml", ""));
+  VFileStream stream(streamed.Get(), 8);
+  ASSERT_EQ(stream.OpenWriting(), VE_OK);
+  size_t size = 0;
+  EXPECT_TRUE(DOM::SerializeToFile(doc.Node(), stream, size, false));
+  EXPECT_EQ(stream.CloseWriting(), VE_OK);
+  EXPECT_EQ(size, expected.size());
+  EXPECT_EQ(test::ReadAll(temp.Path("stream.xml")), expected);
+}
+
+TEST(IXMLDomWrapper, DocumentURLComesFromTheDocumentURI) {
+  Document doc("<r/>");
+  VURL url;
+  EXPECT_FALSE(DOM::GetDocumentURL(doc.Node(), url));
+  auto* document = static_cast<xercesc::DOMDocument*>(
+      reinterpret_cast<xercesc::DOMNode*>(DOM::GetNodeDocument(doc.Node())));
+  document->setDocumentURI(test::Str(u"file:///tmp/a%20b.xml").GetCPointer());
+  EXPECT_TRUE(DOM::GetDocumentURL(doc.Node(), url));
+  VString text;
+  url.GetAbsoluteURL(text, false);
+  EXPECT_FALSE(text.IsEmpty());
 }
 
 TEST(IXMLDomWrapper, CopyToBlobConvertsLineEndsByUnitWidth) {

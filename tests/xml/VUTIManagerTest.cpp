@@ -7,6 +7,8 @@
 
 #include "core/IRefCountable.h"
 #include "core/VString.h"
+#include "files/FileTestSupport.h"
+#include "platform/TempFolder.h"
 #include "support/ErrorTestSupport.h"
 #include "xml/VUTI.h"
 #include "xml/VUTIManager.h"
@@ -259,6 +261,47 @@ TEST_F(UTIManagerTest, BrokenListKeepsWhatWasReadAndReportsTheError) {
   Load(PropertyList(Declaration("com.x.ok", "", Extensions("ok"))) + "<trailing");
   EXPECT_EQ(Preferred(kExt, "ok"), "com.x.ok");
   EXPECT_TRUE(HasError(errors.Errors(), MakeVError(kComponentXML, 3)));
+}
+
+TEST_F(UTIManagerTest, DeclarationFilesAndFileConformance) {
+  test::TempFolder temp;
+  const std::string plist = temp.Write(
+      "Info.plist",
+      PropertyList(Declaration("com.example.notes", "public.plain-text", Extensions("notes")) +
+                   Declaration("public.plain-text", "public.data", Extensions("txt"))));
+  EXPECT_FALSE(fManager->LoadXMLFile(nullptr));
+  EXPECT_FALSE(fManager->LoadXMLFile(test::FileAt(temp.Path("missing.plist")).Get()));
+  // Analysing reads the declarations without linking them.
+  EXPECT_FALSE(fManager->AnalyzeXMLFile(test::FileAt(plist).Get()));
+  EXPECT_EQ(fManager->GetUTIsCount(), 2);
+  EXPECT_FALSE(Owner("notes")->ConformsToIdentifier(VString("public.plain-text")));
+  EXPECT_TRUE(fManager->LoadXMLFile(test::FileAt(plist).Get()));
+  EXPECT_TRUE(Owner("notes")->ConformsToIdentifier(VString("public.plain-text")));
+
+  struct Case {
+    const char* name;
+    const char* identifier;
+    bool conforms;
+  };
+  const Case cases[] = {
+      {"a.notes", "public.plain-text", true},
+      {"a.notes", "com.example.notes", true},
+      {"b.txt", "com.example.notes", false},
+      {"c.unknown", "public.data", false},
+      {"d.notes", "", false},
+  };
+  for (const Case& c : cases) {
+    auto file = test::FileAt(temp.Write(c.name, "x"));
+    EXPECT_EQ(fManager->UTTypeConformsTo(file.Get(), VString(c.identifier)), c.conforms)
+        << c.name << " " << c.identifier;
+  }
+  EXPECT_FALSE(fManager->UTTypeConformsTo(test::FileAt(temp.Path("gone.notes")).Get(),
+                                          VString("public.data")));
+
+  UTIRef uti = Owner("notes");
+  const VFilePath image(VString(temp.Path("icon.png").c_str()), kFilePathStylePosix);
+  uti->SetImagePath(image);
+  EXPECT_TRUE(uti->GetImagePath().GetPath().EqualToStringRaw(image.GetPath()));
 }
 
 TEST(VUTIManagerSingleton, CreatedOnceForEveryTaskAndAgainAfterDeInit) {

@@ -1,5 +1,8 @@
 // Bags written as XML into streams and read back from XML text and streams.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <string>
 #include <vector>
@@ -7,10 +10,14 @@
 #include "core/CharSet.h"
 #include "core/IRefCountable.h"
 #include "core/VString.h"
+#include "files/FileTestSupport.h"
 #include "files/VConstPtrStream.h"
+#include "files/VFolder.h"
 #include "files/VPtrStream.h"
+#include "platform/TempFolder.h"
 #include "runtime/VErrorThrow.h"
 #include "support/ErrorTestSupport.h"
+#include "support/StringTestSupport.h"
 #include "values/VValueBag.h"
 #include "xml/VValueBagXMLIO.h"
 #include "xml/VXMLParser.h"
@@ -186,6 +193,105 @@ TEST(VValueBagXMLIO, LoadingMalformedXMLReportsTheParseError) {
   BagRef bag = NewBag();
   EXPECT_EQ(LoadBagFromXML(VString("<r>\n<a></b></r>"), VString("r"), *bag, 0), kXMLFatal);
   EXPECT_TRUE(HasError(errors.Errors(), kXMLFatal, "line", "2"));
+}
+
+}  // namespace
+}  // namespace zeft
+
+namespace zeft {
+namespace {
+
+TEST(VValueBagXMLFile, ConnectionFileBytesAndReadingBack) {
+  test::TempFolder temp;
+  const std::string path = temp.Path("RivivavUdevar.Roridevu");
+  VRefPtr<VFile> file = test::FileAt(path);
+  BagRef bag(new VValueBag, kAdoptRef);
+  bag->SetString("host", VString(u"s\u00E9rver"));
+  bag->SetLong("port", 19812);
+  ASSERT_EQ(WriteBagToFileInXML(*bag, VString("database_shortcut"), file.Get(), false), VE_OK);
+  EXPECT_EQ(test::ReadAll(path),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+            "<database_shortcut host=\"s\xC3\xA9rver\" port=\"19812\"/>");
+  EXPECT_EQ(WriteBagToFileInXML(*bag, VString("database_shortcut"), nullptr, false), VE_OK);
+
+  BagRef read(new VValueBag, kAdoptRef);
+  EXPECT_EQ(LoadBagFromXML(file.Get(), VString("DATABASE_SHORTCUT"), *read, 0), VE_OK);
+  VString host;
+  EXPECT_TRUE(read->GetString("host", host));
+  EXPECT_EQ(test::Text(host), u"s\u00e9rver");
+
+  // A file that cannot be read answers its reading error.
+  test::ErrorCollector errors;
+  BagRef none(new VValueBag, kAdoptRef);
+  EXPECT_NE(LoadBagFromXML(test::FileAt(temp.Path("missing")).Get(), VString(), *none, 0), VE_OK);
+  VXMLParser parser;
+  EXPECT_FALSE(parser.Parse(static_cast<const IFile*>(nullptr), nullptr, 0));
+}
+
+TEST(VValueBagXMLFile, FailedStoreDeletesTheFile) {
+  test::TempFolder temp;
+  const std::string path = temp.Write("RivivavUdevar.Roridevu", "old content");
+  BagRef bag(new VValueBag, kAdoptRef);
+  bag->SetString("host", VString(std::string(4096, 'x').c_str()));
+  // Writes past 16 bytes fail (EFBIG) in this process while the limit holds.
+  struct rlimit saved;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  void (*previous)(int) = ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 16;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  test::ErrorCollector errors;
+  const VError error =
+      WriteBagToFileInXML(*bag, VString("database_shortcut"), test::FileAt(path).Get(), false);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ::signal(SIGXFSZ, previous);
+  EXPECT_NE(error, VE_OK);
+  EXPECT_FALSE(test::ItemExists(path));
+}
+
+}  // namespace
+}  // namespace zeft
+
+namespace zeft {
+namespace {
+
+TEST(VXMLEntities, ResolvedOnlyToFilesInsideTheEntitiesFolder) {
+  test::TempFolder temp;
+  temp.Write("ents/sub/part.xml", "<c x=\"2\"/>");
+  temp.Write("secret.xml", "<c x=\"secret\"/>");
+  VRefPtr<VFolder> folder(new VFolder(test::PosixFilePath(temp.Path("ents/"))), kAdoptRef);
+  const VString prefix("http://Example.com/ents/");
+  struct Case {
+    const char* systemID;
+    bool resolved;
+  };
+  const Case cases[] = {
+      {"http://example.com/ents/sub/part.xml", true},
+      {"http://other/ents/sub/part.xml", false},
+      {"http://example.com/ents/../secret.xml", false},
+      {"http://example.com/ents/sub//part.xml", false},
+      {"http://example.com/ents/sub/./part.xml", false},
+      {"http://example.com/ents/a:b.xml", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.systemID);
+    VRefPtr<VFile> file(
+        VXMLParser::ResolveEntityFromFolder(prefix, folder.Get(), VString(c.systemID)), kAdoptRef);
+    EXPECT_EQ(bool(file), c.resolved);
+    if (file) {
+      EXPECT_TRUE(file->Exists());
+    }
+
+    const std::string xml =
+        std::string("<!DOCTYPE r [<!ENTITY ext SYSTEM \"") + c.systemID + "\">]><r>&ext;</r>";
+    test::ErrorCollector errors;
+    BagRef bag(new VValueBag, kAdoptRef);
+    const VError error = LoadBagFromXML(VString(xml.c_str()), VString("r"), *bag,
+                                        kXMLParseNeverValidate, &prefix, folder.Get());
+    EXPECT_EQ(error == VE_OK, c.resolved);
+    EXPECT_EQ(bag->GetElements("c") != nullptr, c.resolved);
+  }
+  EXPECT_EQ(VXMLParser::ResolveEntityFromFolder(prefix, nullptr, prefix), nullptr);
 }
 
 }  // namespace

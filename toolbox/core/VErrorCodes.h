@@ -106,6 +106,7 @@ inline constexpr int32 kFileCannotMove = 606;
 inline constexpr int32 kFileCannotCreate = 607;
 inline constexpr int32 kFileCannotGetAttributes = 608;
 inline constexpr int32 kFileCannotSetAttributes = 609;
+inline constexpr int32 kFileCannotLoadLocalization = 613;
 inline constexpr int32 kFileCannotCreateAlias = 610;
 inline constexpr int32 kFileCannotResolveAlias = 611;
 inline constexpr int32 kFileCannotReveal = 612;

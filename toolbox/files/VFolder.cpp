@@ -3,8 +3,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "files/VFSObjectIterator.h"
 #include "files/VFile.h"
@@ -186,11 +189,25 @@ void VFolder::GetElements(std::vector<VRefPtr<IFile>>* files,
   }
 }
 
-void VFolder::Iterate(std::function<bool(IFileAttributeAccessor*)>&& visitor,
-                      unsigned options) const {
-  if (!Exists()) return;
+namespace {
+
+// The folders of one descent, by device and inode: a resolved link to one
+// of them is reported but not entered again, or the descent would not end.
+using FolderIdentities = std::vector<std::pair<dev_t, ino_t>>;
+
+bool IdentityOf(const VFolder& folder, std::pair<dev_t, ino_t>& identity) {
+  struct stat info;
+  const char* path = folder.GetImpl().GetPosixPathText();
+  if (path == nullptr || ::stat(path, &info) != 0) return false;
+  identity = {info.st_dev, info.st_ino};
+  return true;
+}
+
+void IterateFolder(const VFolder& folder, std::function<bool(IFileAttributeAccessor*)>& visitor,
+                   unsigned options, FolderIdentities& ancestors) {
+  if (!folder.Exists()) return;
   if ((options & kFSIterateFiles) != 0) {
-    for (VFileIterator file(this, options); file.IsValid(); ++file) {
+    for (VFileIterator file(&folder, options); file.IsValid(); ++file) {
       IFileAttributeAccessor* accessor = file.GetAccessor();
       accessor->SetDocument(static_cast<IFile*>(file.Current()));
       if (!visitor(accessor)) break;
@@ -198,17 +215,35 @@ void VFolder::Iterate(std::function<bool(IFileAttributeAccessor*)>&& visitor,
   }
   if ((options & (kFSIterateRecursive | kFSIterateFolders)) == 0) return;
   const unsigned folderOptions = (options & kFSIterateFiles) != 0 ? kFSIterateFolders : options;
-  for (VFolderIterator folder(this, folderOptions); folder.IsValid(); ++folder) {
+  // Only resolved links can lead back to a folder of the descent.
+  const bool watch =
+      (options & kFSIterateRecursive) != 0 && (folderOptions & kFSIterateResolveLinks) != 0;
+  std::pair<dev_t, ino_t> identity;
+  const bool pushed = watch && IdentityOf(folder, identity);
+  if (pushed) ancestors.push_back(identity);
+  for (VFolderIterator sub(&folder, folderOptions); sub.IsValid(); ++sub) {
     if ((options & kFSIterateFolders) != 0) {
-      IFileAttributeAccessor* accessor = folder.GetAccessor();
-      accessor->SetDocument(static_cast<IFolder*>(folder.Current()));
-      if (!visitor(accessor)) return;
+      IFileAttributeAccessor* accessor = sub.GetAccessor();
+      accessor->SetDocument(static_cast<IFolder*>(sub.Current()));
+      if (!visitor(accessor)) break;
     }
-    if ((options & kFSIterateRecursive) != 0) {
-      std::function<bool(IFileAttributeAccessor*)> copy = visitor;
-      folder->Iterate(std::move(copy), options);
+    if ((options & kFSIterateRecursive) == 0) continue;
+    if (watch && (!IdentityOf(*sub.Current(), identity) ||
+                  std::find(ancestors.begin(), ancestors.end(), identity) != ancestors.end())) {
+      continue;
     }
+    std::function<bool(IFileAttributeAccessor*)> copy = visitor;
+    IterateFolder(*sub.Current(), copy, options, ancestors);
   }
+  if (pushed) ancestors.pop_back();
+}
+
+}  // namespace
+
+void VFolder::Iterate(std::function<bool(IFileAttributeAccessor*)>&& visitor,
+                      unsigned options) const {
+  FolderIdentities ancestors;
+  IterateFolder(*this, visitor, options, ancestors);
 }
 
 // ---- Times, volume, desktop

@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "core/CharSet.h"
-#include "core/StStringConverter.h"
 #include "core/VCppMemMgr.h"
 #include "core/VFromUnicodeConverter.h"
 #include "core/VString.h"
@@ -20,7 +19,6 @@ namespace {
 
 constexpr int32 kSwapCopyTag = int32(FourCC("stm "));
 constexpr size_t kCopyBlockSize = 4096;
-constexpr size_t kTextChunkSize = 4096;
 constexpr int64 kMaxPosition = std::numeric_limits<int64>::max();
 
 // Copies `count` elements of `elementSize` bytes (2, 4 or 8) from `source`
@@ -372,65 +370,6 @@ VValue* VStream::GetValue() {
   VValue* value = VValue::NewValueFromValueKind(kind);
   if (value != nullptr) value->ReadFromStream(this, 0);
   return value;
-}
-
-// ---------------------------------------------------------------------------
-// Text
-
-VError VStream::SetCharSet(CharSet charSet) {
-  if (fError != VE_OK) return fError;
-  _ReleaseConverters();
-  fCharSet = charSet;
-  if (fIsReading) {
-    fToUnicode = VTextConverters::Get()->RetainToUnicodeConverter(charSet);
-    if (!fToUnicode->IsValid()) _RaiseError(toolbox_error::kStreamNoTextConverter);
-  }
-  if (fIsWriting) {
-    fFromUnicode = VTextConverters::Get()->RetainFromUnicodeConverter(charSet);
-    if (!fFromUnicode->IsValid()) _RaiseError(toolbox_error::kStreamNoTextConverter);
-  }
-  return fError;
-}
-
-VError VStream::PutText(const VString& text) {
-  if (fError != VE_OK) return fError;
-  if (!fIsWriting) return _RaiseError(toolbox_error::kStreamNotOpenForWriting);
-  StStringConverter<char> converter(text, fCharSet, fCarriageReturnMode);
-  // A failed conversion yields no bytes; writing nothing would report the
-  // lost text as success.
-  if (!converter.IsOK()) return _RaiseError(toolbox_error::kTextConversionFailed);
-  return _PutData(converter.GetBytes(), converter.GetSize());
-}
-
-VError VStream::GetText(VString& text) {
-  if (fError != VE_OK) return fError;
-  if (!fIsReading) return _RaiseError(toolbox_error::kStreamNotOpenForReading);
-
-  uint8 buffer[kTextChunkSize];
-  size_t held = 0;
-  for (;;) {
-    int64 size = GetSize();
-    int64 available = size > fPosition ? size - fPosition : 0;
-    size_t wanted = size_t(std::min<int64>(available, int64(kTextChunkSize - held)));
-    size_t got = 0;
-    if (wanted > 0) _GetData(buffer + held, wanted, &got);
-    held += got;
-
-    size_t consumed = 0;
-    bool ok = held > 0 && fToUnicode->ConvertString(buffer, held, &consumed, text);
-    consumed = std::min(consumed, held);
-    std::memmove(buffer, buffer + consumed, held - consumed);
-    held -= consumed;
-
-    if (!ok || consumed == 0 || fError != VE_OK || fPosition >= size) break;
-  }
-
-  if (held > 0 && fError == VE_OK) {
-    VString reason("unterminated unicode conversion.");
-    fError = ToolboxError(toolbox_error::kStreamBadText);
-    _ThrowError(fError, &reason);
-  }
-  return fError;
 }
 
 }  // namespace zeft

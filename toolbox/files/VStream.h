@@ -5,6 +5,7 @@
 // checks, position, errors and byte swapping all live here.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 
 #include "core/VErrorCodes.h"
@@ -13,6 +14,7 @@
 
 namespace zeft {
 
+class VArrayString;
 class VString;
 class VValue;
 class VToUnicodeConverter;
@@ -110,6 +112,28 @@ class VStream : public VObject {
   VError PutText(const VString& text);
   // Appends the whole rest of the stream, decoded in the char set.
   VError GetText(VString& text);
+  // Appends up to `count` characters (a count below 1 reads nothing); with
+  // `acceptMore` the last conversion may give a few more.
+  VError GetText(VString& text, int32 count, bool acceptMore);
+  // Replaces `text` with the next line. Lines end with CR, LF or CR LF, or
+  // with `*endChar` when given (in UTF-16, LF too). With `withLineEnd` the
+  // line keeps one CR as its end (`*endChar` as itself). 0 when a line was
+  // read, 200 at the end of the data.
+  VError GetTextLine(VString& text, bool withLineEnd, UniChar* endChar = nullptr);
+  // Replaces `fields` with the fields of the next line split at tabs.
+  VError GetTTRLine(VArrayString& fields);
+  // Sets the char set from a byte-order mark at the position (the position
+  // then follows it), else from the look of the first bytes and, with
+  // `detectUTF8`, whether up to 2048 bytes are well-formed UTF-8; else the
+  // default. Nothing but a mark is consumed.
+  VError GuessCharSetFromLeadingBytes(CharSet defaultCharSet, bool detectUTF8,
+                                      bool* outFoundBOM = nullptr);
+  // The byte-order mark of the char set (UTF-8, UTF-16, UCS-4); nothing for
+  // the others.
+  VError WriteBOM();
+  // Formats as VString::VPrintf does, then writes the text.
+  VError PutPrintf(const char* format, ...);
+  VError PutVPrintf(const char* format, va_list args);
 
  protected:
   // A kind's operations act at the stream's position and never move it.
@@ -153,5 +177,10 @@ class VStream : public VObject {
   VToUnicodeConverter* fToUnicode = nullptr;
   VFromUnicodeConverter* fFromUnicode = nullptr;
 };
+
+// True when the bytes are well-formed UTF-8 (no overlong forms, no
+// surrogates, nothing above U+10FFFF; a sequence cut at the end is not); true
+// for a length below 1.
+bool DetectUTF8(const unsigned char* bytes, int length);
 
 }  // namespace zeft

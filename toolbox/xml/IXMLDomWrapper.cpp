@@ -19,8 +19,12 @@
 #include "core/VString.h"
 #include "core/VValue.h"
 #include "core/VValueSingle.h"
+#include "files/VFile.h"
+#include "files/VFileStream.h"
+#include "files/VURL.h"
 #include "runtime/VErrorThrow.h"
 #include "values/VBlob.h"
+#include "values/VBlobWithPtr.h"
 #include "values/VDuration.h"
 #include "values/VTime.h"
 #include "xml/IXMLHandler.h"
@@ -648,6 +652,41 @@ bool IXMLDomWrapper::SetNodeElementAttribute(VXMLDOMElement_opaque* element, con
 }
 
 // --- Output ----------------------------------------------------------------
+
+bool IXMLDomWrapper::SerializeToFile(VXMLDOMNode_opaque* node, VFileStream& stream, size_t& outSize,
+                                     bool prettyPrint) {
+  VBlobWithPtr blob;
+  if (!SerializeToBlob(node, &blob, 0, outSize, prettyPrint)) return false;
+  return stream.PutData(blob.GetDataPtr(), outSize) == VE_OK;
+}
+
+bool IXMLDomWrapper::WriteToFile(VXMLDOMNode_opaque* node, const VFile& file, bool prettyPrint) {
+  VBlobWithPtr blob;
+  size_t size = 0;
+  if (!SerializeToBlob(node, &blob, 0, size, prettyPrint)) return false;
+  if (file.Exists() && file.Delete() != VE_OK) return false;
+  if (file.Create() != VE_OK) return false;
+  VFileStream stream(&file, 8);
+  stream.SetCharSet(kCharSetUTF8);
+  stream.SetCarriageReturnMode(kCRModeNone);
+  VError error = stream.OpenWriting();
+  if (error == VE_OK) {
+    error = stream.PutData(blob.GetDataPtr(), size);
+    const VError closeError = stream.CloseWriting();
+    if (error == VE_OK) error = closeError;
+  }
+  // No partial document stays behind.
+  if (error != VE_OK) file.Delete();
+  return error == VE_OK;
+}
+
+bool IXMLDomWrapper::GetDocumentURL(VXMLDOMNode_opaque* node, VURL& outURL) {
+  DOMDocument* document = DocumentOfNode(NodeOf(node));
+  if (document == nullptr || document->getDocumentURI() == nullptr) return false;
+  const VString uri = TextOf(document->getDocumentURI());
+  const bool encoded = !uri.BeginsWith(VString("file://"), false);
+  return outURL.FromString(uri, encoded);
+}
 
 bool IXMLDomWrapper::SerializeToBlob(VXMLDOMNode_opaque* node, VBlob* blob, int32 offset,
                                      size_t& outSize, bool prettyPrint) {

@@ -17,8 +17,11 @@ namespace zeft {
 class IXMLHandler;
 class VBlob;
 class VDuration;
+class VFile;
+class VFileStream;
 class VString;
 class VTime;
+class VURL;
 class VValueSingle;
 
 // Handles: each is the library's node itself. Element and document handles
@@ -119,6 +122,15 @@ class IXMLDomWrapper {
   // without byte-order mark, every line end a carriage return.
   static bool SerializeToBlob(VXMLDOMNode_opaque* node, VBlob* blob, int32 offset, size_t& outSize,
                               bool prettyPrint);
+  // The serialised bytes written into an open stream; false when either
+  // step fails.
+  static bool SerializeToFile(VXMLDOMNode_opaque* node, VFileStream& stream, size_t& outSize,
+                              bool prettyPrint);
+  // The serialised bytes as the file's whole content: the file is deleted
+  // and made again, so a failed write leaves no file.
+  static bool WriteToFile(VXMLDOMNode_opaque* node, const VFile& file, bool prettyPrint);
+  // The URL of the node's document; false when it has no URI.
+  static bool GetDocumentURL(VXMLDOMNode_opaque* node, VURL& outURL);
   // Copies the target's bytes into the blob; with convertLineEnds, line
   // ends become carriage returns in UTF-8, UTF-16 and UTF-32 text.
   static bool CopyMemBufFormatTargetToBlob(VBlob* blob, int32 offset, size_t& outSize,

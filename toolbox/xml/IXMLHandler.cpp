@@ -3,8 +3,22 @@
 #include <xercesc/util/XMLChar.hpp>
 
 #include "core/VString.h"
+#include "files/VFolder.h"
+#include "xml/VXMLParser.h"
 
 namespace zeft {
+
+IXMLHandler::~IXMLHandler() {
+  if (fEntitiesFolder != nullptr) fEntitiesFolder->Release();
+}
+
+VFile* IXMLHandler::ResolveEntity(const VString& systemID) {
+  return VXMLParser::ResolveEntityFromFolder(fEntitiesPrefix, fEntitiesFolder, systemID);
+}
+
+void IXMLHandler::SetEntitiesLocalFolder(const VString& prefix, VFolder* folder) {
+  VXMLParser::_SetEntitiesFolder(fEntitiesPrefix, fEntitiesFolder, prefix, folder);
+}
 
 IXMLHandler* IXMLHandler::StartElement(const VString& /*elementName*/) { return nullptr; }
 

@@ -5,14 +5,18 @@
 #pragma once
 
 #include "core/IRefCountable.h"
+#include "core/VString.h"
 #include "core/VTypes.h"
 
 namespace zeft {
 
-class VString;
+class VFile;
+class VFolder;
 
 class IXMLHandler : public IRefCountable {
  public:
+  ~IXMLHandler() override;
+
   // The handler of the child element, with one reference for the caller;
   // null skips the child and everything inside it.
   virtual IXMLHandler* StartElement(const VString& elementName);
@@ -20,6 +24,13 @@ class IXMLHandler : public IRefCountable {
   virtual void SetAttribute(const VString& name, const VString& value);
   // One run of character data; an element's text may come in several runs.
   virtual void SetText(const VString& text);
+  // The local file of an external entity: by default the handler's own
+  // entities folder (VXMLParser::ResolveEntityFromFolder). A new file for
+  // the caller, or null.
+  virtual VFile* ResolveEntity(const VString& systemID);
+  // External entities whose system identifier begins with `prefix` are
+  // read from files inside `folder` (retained).
+  void SetEntitiesLocalFolder(const VString& prefix, VFolder* folder);
   // Reads an "xml-stylesheet" instruction into the style-sheet calls below;
   // any other target is ignored.
   virtual void processingInstruction(const VString& target, const VString& data);
@@ -33,6 +44,8 @@ class IXMLHandler : public IRefCountable {
   static bool IsXMLChar(UniChar c);
 
  private:
+  VString fEntitiesPrefix;
+  VFolder* fEntitiesFolder = nullptr;
   // Closes the current style-sheet token: a name, or the value of the
   // pending name once "=" was seen.
   void _CloseStyleSheetToken(VString& token, VString& pendingName, bool& equalsSeen);

@@ -14,6 +14,7 @@
 #include "core/IRefCountable.h"
 #include "core/VObject.h"
 #include "core/VString.h"
+#include "files/VFilePath.h"
 
 namespace zeft {
 
@@ -38,6 +39,8 @@ class VUTI : public VObject, public IRefCountable {
   void SetDescription(const VString& description) { fDescription = description; }
   const VString& GetReference() const { return fReference; }
   void SetReference(const VString& reference) { fReference = reference; }
+  const VFilePath& GetImagePath() const { return fImagePath; }
+  void SetImagePath(const VFilePath& path) { fImagePath = path; }
 
   const std::vector<VString>& GetExtensionsVector() const { return fExtensions; }
   void SetExtensionsVector(const std::vector<VString>& tags) { fExtensions = tags; }
@@ -117,6 +120,7 @@ class VUTI : public VObject, public IRefCountable {
   VString fIdentifier;
   VString fDescription;
   VString fReference;
+  VFilePath fImagePath;
   bool fDynamic = false;
   std::vector<VString> fOSTypes;
   std::vector<VString> fExtensions;

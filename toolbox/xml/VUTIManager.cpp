@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "files/VFile.h"
 #include "xml/VUTIManagerXMLHandlers.h"
 #include "xml/VXMLParser.h"
 
@@ -49,6 +50,49 @@ bool VUTIManager::LoadXMLBuffer(const void* data, size_t size) {
   fParser->Parse(data, size, fRootHandler, kXMLParseNeverValidate);
   ProcessExtractedUTIs();
   return true;
+}
+
+bool VUTIManager::LoadXMLFile(const VFile* file) {
+  if (file == nullptr || !file->Exists()) return false;
+  StLocker<VCriticalSection> locker(fLock);
+  fParser->Parse(file, fRootHandler, kXMLParseNeverValidate);
+  ProcessExtractedUTIs();
+  return true;
+}
+
+bool VUTIManager::AnalyzeXMLFile(const VFile* file) {
+  if (file == nullptr) return false;
+  StLocker<VCriticalSection> locker(fLock);
+  fParser->Parse(file, fRootHandler, kXMLParseNeverValidate);
+  return false;
+}
+
+bool VUTIManager::UTTypeConformsTo(const VFile* file, const VString& identifier) {
+  if (file == nullptr || !file->Exists() || identifier.IsEmpty() || identifier.IsNull()) {
+    return false;
+  }
+  VRefPtr<VUTI> byExtension;
+  VString extension;
+  file->GetExtension(extension);
+  if (!extension.IsEmpty()) {
+    byExtension.Adopt(UTTypeCreatePreferredIdentifierForTag(VString(kUTTagClassFilenameExtension),
+                                                            extension, VString()));
+  }
+  VRefPtr<VUTI> byOSType;
+  unsigned kind = 0;
+  if (file->MAC_GetKind(&kind) == VE_OK) {
+    VString code;
+    code.FromOsType(kind);
+    byOSType.Adopt(
+        UTTypeCreatePreferredIdentifierForTag(VString(kUTTagClassOSType), code, VString()));
+  }
+  VUTI* used = byExtension ? byExtension.Get() : byOSType.Get();
+  if (byExtension && byOSType &&
+      !UTTypeEqual(byExtension->GetIdentifier(), byOSType->GetIdentifier())) {
+    // The four-character type wins when it is the more specific type.
+    if (byOSType->IsParent(byExtension.Get())) used = byOSType.Get();
+  }
+  return used != nullptr && used->ConformsToIdentifier(identifier);
 }
 
 void VUTIManager::ProcessExtractedUTIs() {

@@ -22,6 +22,7 @@
 namespace zeft {
 
 class ILocalizer;
+class VFile;
 class VUTIManagerXMLHandler;
 class VXMLParser;
 
@@ -53,6 +54,11 @@ class VUTIManager : public VObject, public IRefCountable {
   // validated), then links the records. Parse errors stay on the task's
   // error stack; the declarations read before them are kept.
   bool LoadXMLBuffer(const void* data, size_t size);
+  // The same over a property-list file; false when it is null or missing.
+  bool LoadXMLFile(const VFile* file);
+  // Parses the file with the declaration reader without linking the
+  // records; always false.
+  bool AnalyzeXMLFile(const VFile* file);
   // Links every placeholder parent to the record of its identifier.
   void ProcessExtractedUTIs();
 
@@ -73,6 +79,10 @@ class VUTIManager : public VObject, public IRefCountable {
   // for the caller; null when none.
   VUTI* UTTypeCreatePreferredIdentifierForTag(const VString& tagClass, const VString& tag,
                                               const VString& conformingTo);
+  // Whether the file's type conforms to `identifier`: the type preferred
+  // for its extension or for its four-character type (the more specific
+  // when both are known and related).
+  bool UTTypeConformsTo(const VFile* file, const VString& identifier);
 
  private:
   // The tag owner of `uti` for the class; null for an unknown class.

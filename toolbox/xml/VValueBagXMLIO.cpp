@@ -8,6 +8,8 @@
 #include "core/VString.h"
 #include "core/VValue.h"
 #include "core/VValueSingle.h"
+#include "files/IFileSystemObject.h"
+#include "files/VFolder.h"
 #include "files/VStream.h"
 #include "runtime/StErrorContextInstaller.h"
 #include "runtime/VErrorThrow.h"
@@ -21,12 +23,25 @@ namespace {
 
 constexpr int32 kStreamMarker = 1;
 
-// Parses the text into the bag with the root handler for `rootElementName`.
-void ParseBag(const VString& xml, const VString& rootElementName, VValueBag& bag, uint32 options) {
+// Parses the text or the file into the bag with the root handler for
+// `rootElementName`; external entities come from the folder when it exists.
+void ParseBag(const VString* xml, const IFile* file, const VString& rootElementName, VValueBag& bag,
+              uint32 options, const VString* entitiesPrefix = nullptr,
+              VFolder* entitiesFolder = nullptr) {
   VRefPtr<VXMLBagHandler_UniqueElement> handler(
       new VXMLBagHandler_UniqueElement(&bag, rootElementName), kAdoptRef);
   VXMLParser parser;
-  parser.Parse(xml, handler.Get(), options);
+  if (entitiesPrefix != nullptr && entitiesFolder != nullptr && entitiesFolder->Exists()) {
+    handler->SetEntitiesLocalFolder(*entitiesPrefix, entitiesFolder);
+    // Entities are referenced inside the root element, whose handler is
+    // not the root handler: the parser resolves what handlers do not.
+    parser.SetEntitiesLocalFolder(*entitiesPrefix, entitiesFolder);
+  }
+  if (xml != nullptr) {
+    parser.Parse(*xml, handler.Get(), options);
+  } else {
+    parser.Parse(file, handler.Get(), options);
+  }
 }
 
 }  // namespace
@@ -48,7 +63,7 @@ VError ReadBagFromStreamInXML(VValueBag& bag, VStream* stream) {
   VString text;
   const VError error = text.ReadFromStream(stream, 0);
   if (error != VE_OK) return error;
-  ParseBag(text, VString("bag"), bag, 0);
+  ParseBag(&text, nullptr, VString("bag"), bag, 0);
   return context.GetLastError();
 }
 
@@ -66,11 +81,38 @@ VError WriteBagToUTF8StreamInXML(const VValueBag& bag, const VString& rootElemen
   return stream->PutData(bytes.GetDataPtr(), bytes.GetDataSize());
 }
 
+VError WriteBagToFileInXML(const VValueBag& bag, const VString& rootElementName, IFile* file,
+                           bool indent) {
+  if (file == nullptr) return VE_OK;
+  VString text;
+  bag.DumpXML(text, rootElementName, indent);
+  text.Insert(VString("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"), 1);
+  const VError error = file->SetContentAsString(text, kCharSetUTF8, kCRModeNone, false);
+  if (error != VE_OK) file->Delete();
+  return error;
+}
+
+VError LoadBagFromXML(IFile* file, const VString& rootElementName, VValueBag& bag, uint32 options) {
+  return LoadBagFromXML(file, rootElementName, bag, options, nullptr, nullptr);
+}
+
+VError LoadBagFromXML(IFile* file, const VString& rootElementName, VValueBag& bag, uint32 options,
+                      const VString* entitiesPrefix, VFolder* entitiesFolder) {
+  StErrorContextInstaller context(true, false);
+  ParseBag(nullptr, file, rootElementName, bag, options, entitiesPrefix, entitiesFolder);
+  return context.GetLastError();
+}
+
+VError LoadBagFromXML(const VString& xml, const VString& rootElementName, VValueBag& bag,
+                      uint32 options, const VString* entitiesPrefix, VFolder* entitiesFolder) {
+  StErrorContextInstaller context(true, false);
+  ParseBag(&xml, nullptr, rootElementName, bag, options, entitiesPrefix, entitiesFolder);
+  return context.GetLastError();
+}
+
 VError LoadBagFromXML(const VString& xml, const VString& rootElementName, VValueBag& bag,
                       uint32 options) {
-  StErrorContextInstaller context(true, false);
-  ParseBag(xml, rootElementName, bag, options);
-  return context.GetLastError();
+  return LoadBagFromXML(xml, rootElementName, bag, options, nullptr, nullptr);
 }
 
 VError ReadBagFromDomXML(VXMLDOMNode_opaque* node, VValueBag& bag) {

@@ -13,6 +13,8 @@
 
 namespace zeft {
 
+class IFile;
+class VFolder;
 class VStream;
 class VString;
 class VValueBag;
@@ -35,12 +37,28 @@ VError ReadBagFromStreamInXML(VValueBag& bag, VStream* stream);
 VError WriteBagToUTF8StreamInXML(const VValueBag& bag, const VString& rootElementName,
                                  VStream* stream, bool indent);
 
+// Stores the bytes above (no indentation when `indent` is false) as the
+// file's whole content. A null file writes nothing and answers 0. When the
+// store fails the file is deleted, so no partial file stays, and the
+// store's error is answered.
+VError WriteBagToFileInXML(const VValueBag& bag, const VString& rootElementName, IFile* file,
+                           bool indent);
 // Reads XML text into `bag` when its root element is named
 // `rootElementName` (ignoring case; empty accepts any). A document with
 // another root leaves the bag unchanged and is no error. Answers the last
 // error the parse raised, 0 when none; the errors stay on the stack.
 VError LoadBagFromXML(const VString& xml, const VString& rootElementName, VValueBag& bag,
                       uint32 options);
+// The same over a file's content; a file that cannot be read answers its
+// reading error.
+VError LoadBagFromXML(IFile* file, const VString& rootElementName, VValueBag& bag, uint32 options);
+// The same two with the external entities whose system identifier begins
+// with `*entitiesPrefix` read from files inside `entitiesFolder` (both
+// given, and the folder existing; see VXMLParser::ResolveEntityFromFolder).
+VError LoadBagFromXML(IFile* file, const VString& rootElementName, VValueBag& bag, uint32 options,
+                      const VString* entitiesPrefix, VFolder* entitiesFolder);
+VError LoadBagFromXML(const VString& xml, const VString& rootElementName, VValueBag& bag,
+                      uint32 options, const VString* entitiesPrefix, VFolder* entitiesFolder);
 
 // Reads the element node into `bag` as LoadBagFromXML would read its text.
 // "xmlc" 2 (not pushed) for a node that is not an element, or when the

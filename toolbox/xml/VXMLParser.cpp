@@ -1,11 +1,13 @@
 #include "xml/VXMLParser.h"
 
+#include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/framework/XMLDocumentHandler.hpp>
 #include <xercesc/framework/XMLElementDecl.hpp>
 #include <xercesc/framework/XMLPScanToken.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/parsers/SAXParser.hpp>
+#include <xercesc/sax/EntityResolver.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/Locator.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
@@ -17,9 +19,15 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include <deque>
+#include <vector>
 
 #include "core/IRefCountable.h"
+#include "core/VMemoryBuffer.h"
 #include "core/VString.h"
+#include "files/IFileSystemObject.h"
+#include "files/VFile.h"
+#include "files/VFolder.h"
+#include "runtime/VErrorThrow.h"
 #include "xml/IXMLHandler.h"
 #include "xml/XMLErrors.h"
 
@@ -44,7 +52,9 @@ VString TextOf(const XMLCh* text) {
 
 // Turns the library's callbacks into calls on the handler stack. The stack
 // holds the handler of every open element, null inside a hidden subtree.
-class SAX_Handlers : public xercesc::XMLDocumentHandler, public xercesc::ErrorHandler {
+class SAX_Handlers : public xercesc::XMLDocumentHandler,
+                     public xercesc::EntityResolver,
+                     public xercesc::ErrorHandler {
  public:
   SAX_Handlers(LocatingSAXParser& parser, const VXMLParser& owner, IXMLHandler* root,
                uint64 textBudget)
@@ -129,6 +139,22 @@ class SAX_Handlers : public xercesc::XMLDocumentHandler, public xercesc::ErrorHa
   void startEntityReference(const xercesc::XMLEntityDecl&) override {}
   void endEntityReference(const xercesc::XMLEntityDecl&) override {}
 
+  // EntityResolver: only files the handler or the parser map the entity
+  // to are read; anything else stays unresolved (an error).
+  xercesc::InputSource* resolveEntity(const XMLCh* const /*publicId*/,
+                                      const XMLCh* const systemId) override {
+    IXMLHandler* top = fStack.back().Get();
+    if (top == nullptr || systemId == nullptr) return nullptr;
+    const VString id = TextOf(systemId);
+    VFile* file = top->ResolveEntity(id);
+    if (file == nullptr) file = fOwner.ResolveEntity(id);
+    if (file == nullptr) return nullptr;
+    VString path;
+    file->GetPath().GetPosixPath(path);
+    file->Release();
+    return new xercesc::LocalFileInputSource(path.GetCPointer());
+  }
+
   // ErrorHandler.
   void warning(const xercesc::SAXParseException&) override {}
   void error(const xercesc::SAXParseException& e) override { _Push(xml_error::kRecoverable, e); }
@@ -193,6 +219,60 @@ bool VXMLParser::Parse(const VString& text, IXMLHandler* handler, uint32 options
                 options);
 }
 
+VXMLParser::~VXMLParser() {
+  if (fEntitiesFolder != nullptr) fEntitiesFolder->Release();
+}
+
+void VXMLParser::SetEntitiesLocalFolder(const VString& prefix, VFolder* folder) {
+  _SetEntitiesFolder(fEntitiesPrefix, fEntitiesFolder, prefix, folder);
+}
+
+void VXMLParser::_SetEntitiesFolder(VString& prefix, VFolder*& folder, const VString& newPrefix,
+                                    VFolder* newFolder) {
+  if (newFolder != folder) {
+    if (newFolder != nullptr) newFolder->Retain();
+    if (folder != nullptr) folder->Release();
+    folder = newFolder;
+  }
+  prefix = newPrefix;
+}
+
+VFile* VXMLParser::ResolveEntity(const VString& systemID) const {
+  return ResolveEntityFromFolder(fEntitiesPrefix, fEntitiesFolder, systemID);
+}
+
+VFile* VXMLParser::ResolveEntityFromFolder(const VString& prefix, const VFolder* folder,
+                                           const VString& systemID) {
+  if (folder == nullptr || !systemID.BeginsWith(prefix, false)) return nullptr;
+  VString relative;
+  systemID.GetSubString(prefix.GetLength() + 1, systemID.GetLength() - prefix.GetLength(),
+                        relative);
+  // Every name must be a plain one: no empty name (a parent in the ':'
+  // form), no "." or "..", so the file stays inside the folder.
+  std::vector<VString> names;
+  relative.GetSubStrings('/', names, true);
+  for (const VString& name : names) {
+    if (name.IsEmpty() || name.EqualToUSASCIICString(".") || name.EqualToUSASCIICString("..") ||
+        name.FindRawString(VString(":")) > 0) {
+      return nullptr;
+    }
+  }
+  relative.ExchangeRawString(VString("/"), VString(":"));
+  const VFilePath path(folder->GetPath(), relative, kFilePathStyleNative);
+  if (!path.IsFile() || !path.IsChildOf(folder->GetPath())) return nullptr;
+  return new VFile(path);
+}
+
+bool VXMLParser::Parse(const IFile* file, IXMLHandler* handler, uint32 options) {
+  if (file == nullptr) {
+    _ThrowError(ToolboxError(toolbox_error::kInvalidParameter));
+    return false;
+  }
+  VMemoryBuffer<> content;
+  if (file->GetContent(content) != VE_OK) return false;
+  return _Parse(content.GetDataPtr(), content.GetDataSize(), false, handler, options);
+}
+
 bool VXMLParser::_Parse(const void* data, size_t size, bool utf16, IXMLHandler* handler,
                         uint32 options) {
   LocatingSAXParser parser;
@@ -217,6 +297,7 @@ bool VXMLParser::_Parse(const void* data, size_t size, bool utf16, IXMLHandler* 
   SAX_Handlers adapter(parser, *this, handler, budget);
   parser.installAdvDocHandler(&adapter);
   parser.setErrorHandler(&adapter);
+  parser.setEntityResolver(&adapter);
 
   xercesc::MemBufInputSource source(static_cast<const XMLByte*>(data), size, kFromMemory, false);
   if (utf16) source.setEncoding(xercesc::XMLUni::fgUTF16LEncodingString);

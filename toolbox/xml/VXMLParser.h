@@ -9,12 +9,15 @@
 #include <cstddef>
 
 #include "core/VObject.h"
+#include "core/VString.h"
 #include "core/VTypes.h"
 
 namespace zeft {
 
+class IFile;
 class IXMLHandler;
-class VString;
+class VFile;
+class VFolder;
 
 // Option bits of VXMLParser::Parse.
 enum : uint32 {
@@ -34,6 +37,11 @@ class VXMLParser : public VObject {
 
   // Initialises the XML library (false when it cannot start); every Init
   // is paired with one DeInit, the library shuts down at the last one.
+  VXMLParser() = default;
+  ~VXMLParser() override;
+  VXMLParser(const VXMLParser&) = delete;
+  VXMLParser& operator=(const VXMLParser&) = delete;
+
   static bool Init();
   static void DeInit();
 
@@ -41,6 +49,24 @@ class VXMLParser : public VObject {
   bool Parse(const void* data, size_t size, IXMLHandler* handler, uint32 options);
   // The string's UTF-16 text, whatever encoding the document declares.
   bool Parse(const VString& text, IXMLHandler* handler, uint32 options);
+
+  // The file's whole content (false without parsing when it cannot be
+  // read; the reading error stays on the task's error stack). A null file
+  // is a toolbox error 3.
+  bool Parse(const IFile* file, IXMLHandler* handler, uint32 options);
+  // External entities that no handler resolves and whose system
+  // identifier begins with `prefix` are read from files inside `folder`.
+  void SetEntitiesLocalFolder(const VString& prefix, VFolder* folder);
+  VFile* ResolveEntity(const VString& systemID) const;
+  // The file named by the rest of the system identifier after `prefix`
+  // (ignoring case and diacritics), "/" separating folders, inside
+  // `folder`; null without a folder, for another prefix, or for a name
+  // that leaves the folder. A new file for the caller; it need not exist.
+  static VFile* ResolveEntityFromFolder(const VString& prefix, const VFolder* folder,
+                                        const VString& systemID);
+  // Keeps (retains) the new folder and the prefix, releasing the old one.
+  static void _SetEntitiesFolder(VString& prefix, VFolder*& folder, const VString& newPrefix,
+                                 VFolder* newFolder);
 
   // Whether the parse under way delivers DTD default attributes (bit 16).
   bool ReportsDefaultedAttributes() const { return fReportDefaultedAttributes; }
@@ -50,6 +76,8 @@ class VXMLParser : public VObject {
   bool _Parse(const void* data, size_t size, bool utf16, IXMLHandler* handler, uint32 options);
 
   bool fReportDefaultedAttributes = false;
+  VString fEntitiesPrefix;
+  VFolder* fEntitiesFolder = nullptr;
 };
 
 }  // namespace zeft
