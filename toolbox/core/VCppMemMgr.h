@@ -7,12 +7,12 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "core/VLeaksChecker.h"
-#include "core/VMemoryHog.h"
 #include "core/VTypes.h"
 
 namespace zeft {
@@ -20,6 +20,8 @@ namespace zeft {
 class VMemCppImpl;
 class VMemCppImpl_stdlib;
 class VMemStats;
+class VMemoryHog;
+class VCriticalSection;
 class IMemoryWalker;
 class VArrayLong;
 class VArrayString;
@@ -156,7 +158,8 @@ class VCppMemMgr {
   bool fFlag2 = false;
   bool fUsesSystemAllocator = false;
   VLeaksChecker fLeaksChecker;
-  VCriticalSection fHogLock;
+  // Held by pointer: the lock belongs to the runtime, above this layer.
+  std::unique_ptr<VCriticalSection> fHogLock;
   std::vector<VMemoryHog*> fHogs;
 };
 

@@ -124,7 +124,9 @@ class VString : public VValueSingle {
 
   // A heap-allocated string with inline room for n units; delete it.
   static VString* NewString(int32 n);
-  // Objects made by NewString are one block with their inline room.
+  // Objects made by NewString are one block with their inline room. The
+  // class's own new is the plain one, so that every delete matches it.
+  static void* operator new(size_t size) { return ::operator new(size); }
   static void operator delete(void* block) { ::operator delete(block); }
 
   // Content.
