@@ -383,11 +383,16 @@ TEST(VUTF32Converter, DecodeRules) {
   EXPECT_EQ(x.units, u"B");
   EXPECT_EQ(x.consumed, 8u);
   EXPECT_FALSE(x.ok);
-  // No room for a pair: false, stopped before it.
+  // A full target stops the conversion without an error, also before a
+  // pair that has no room.
   Decoded r = Decode(little, {0x00, 0xF6, 0x01, 0x00}, 1);
   EXPECT_EQ(r.units, u"");
   EXPECT_EQ(r.consumed, 0u);
-  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(r.ok);
+  Decoded full = Decode(little, {0x41, 0, 0, 0, 0x42, 0, 0, 0}, 1);
+  EXPECT_EQ(full.units, u"A");
+  EXPECT_EQ(full.consumed, 4u);
+  EXPECT_TRUE(full.ok);
 }
 
 TEST(VUTF32Converter, EncodeRules) {

@@ -274,6 +274,61 @@ TEST_F(VCollatorTest, CompareStringHandlesEmptyTexts) {
   EXPECT_TRUE(fCollator->EqualString(nullptr, 0, nullptr, 0, true));
 }
 
+// Equal exactly when the comparison gives 0, so that sorting and look-ups
+// built on the two agree: an empty text against an ignorable character,
+// and a pattern whose wild character matches nothing. (The LIKE scan skips
+// control characters, as its rule says, where the comparison of an empty
+// text does not: those cases check the plain forms only.)
+TEST_F(VCollatorTest, EqualityAgreesWithComparison) {
+  const std::u16string nul(1, u'\0');
+  const struct {
+    std::u16string text;
+    std::u16string other;
+  } cases[] = {{u"", nul},        {nul, u""},      {u"", u""},
+               {u"E", u"E@"},     {u"E", u"@E@"},  {u"Abc", u"abc"},
+               {u"\u00E9", u"e"}, {u"ab", u"a@b"}, {u"x", u"\u0001"}};
+  for (const auto& c : cases) {
+    for (bool diacritical : {false, true}) {
+      for (bool onlyAtEnds : {false, true}) {
+        SCOPED_TRACE(::testing::Message() << "case " << (&c - cases) << " diacritical "
+                                          << diacritical << " ends only " << onlyAtEnds);
+        SetWildOnlyAtEnds(onlyAtEnds);
+        const int32 textLength = int32(c.text.size());
+        const int32 otherLength = int32(c.other.size());
+        EXPECT_EQ(
+            fCollator->EqualString(P(c.text), textLength, P(c.other), otherLength, diacritical),
+            fCollator->CompareString(P(c.text), textLength, P(c.other), otherLength, diacritical) ==
+                0);
+        if (c.text.find(u'\0') != std::u16string::npos ||
+            c.other.find(u'\0') != std::u16string::npos) {
+          continue;
+        }
+        EXPECT_EQ(EqualLike(c.text, c.other, diacritical), Like(c.text, c.other, diacritical) == 0);
+      }
+    }
+  }
+}
+
+// A candidate refused for its case used to come back again and again.
+TEST_F(VCollatorTest, FindMovesPastARefusedCandidate) {
+  const std::u16string text = u"\U0001F600A";
+  const std::u16string pattern = u"\U0001F600a";
+  int32 length = -1;
+  EXPECT_EQ(fCollator->FindString(P(text), 3, P(pattern), 3, true, &length), 0);
+  EXPECT_EQ(length, 0);
+  EXPECT_EQ(fCollator->FindString(P(text), 3, P(pattern), 3, false, &length), 1);
+  EXPECT_EQ(length, 3);
+  EXPECT_EQ(fCollator->ReversedFindString(P(text), 3, P(pattern), 3, true, &length), 0);
+  const std::u16string twice = u"\U0001F600A\U0001F600a";
+  EXPECT_EQ(fCollator->FindString(P(twice), 6, P(pattern), 3, true, &length), 4);
+  VString replaced;
+  replaced.FromUniString(P(twice), 6);
+  replaced.Exchange(VString(pattern.c_str()), VString("x"), 1, 10, true, fCollator.collator);
+  EXPECT_EQ(std::u16string(replaced.GetCPointer(), size_t(replaced.GetLength())), u"\U0001F600Ax");
+  EXPECT_FALSE(EqualLike(text, pattern, true));
+  EXPECT_TRUE(EqualLike(text, pattern, false));
+}
+
 TEST_F(VCollatorTest, PatternCompatibilityWithDichotomy) {
   struct Case {
     const char16_t* pattern;

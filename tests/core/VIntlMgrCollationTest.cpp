@@ -142,6 +142,18 @@ TEST(VIntlMgrCreate, ReusesEqualCurrentSettings) {
   EXPECT_EQ(other->GetCollator()->GetDialectCode(), 1033u);
 }
 
+// The settings keep strings as they are given: composed and decomposed
+// forms are not converted into each other.
+TEST(VIntlMgrStrings, NormalFormsAreLeftToTheSettings) {
+  for (const char* form : {"\xC3\xA9t\xC3\xA9", "e\xCC\x81te\xCC\x81"}) {
+    VString text(form);
+    text.Decompose();
+    EXPECT_EQ(Str(text), form);
+    text.Compose();
+    EXPECT_EQ(Str(text), form);
+  }
+}
+
 TEST(VIntlMgrStrings, CaseOfStrings) {
   VString shared(
       "stra\xC3\x9F"

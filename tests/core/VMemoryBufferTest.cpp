@@ -142,6 +142,9 @@ TEST(VMemoryBuffer, PutAtAnOffsetGrowsAndRaisesTheDataSize) {
   ASSERT_TRUE(buffer.PutDataAmortized(0, "0123456789", 10));
   ASSERT_TRUE(buffer.PutDataAmortized(2, "ab", 2));
   EXPECT_EQ(Contents(buffer), "01ab456789hello");
+  // Nothing put inside the data does not shrink it either.
+  ASSERT_TRUE(buffer.PutDataAmortized(3, "", 0));
+  EXPECT_EQ(Contents(buffer), "01ab456789hello");
 
   ASSERT_TRUE(buffer.AddDataAmortized("!", 1));
   EXPECT_EQ(Contents(buffer), "01ab456789hello!");

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "core/VCompareOptions.h"
@@ -63,24 +64,28 @@ TEST(VStringCompare, USASCIICString) {
 }
 
 TEST(VStringCompare, WithoutCollationDiacriticalDecidesCase) {
+  // A thread without a task reads the process settings: none here.
   test::StWithoutIntlSettings noSettings;
-  EXPECT_EQ(S(u"ABC").CompareToString(S(u"abc"), false), 0);
-  EXPECT_EQ(S(u"ABC").CompareToString(S(u"abc"), true), -1);
-  EXPECT_TRUE(S(u"Hello").EqualToString(S(u"hELLO")));
-  EXPECT_FALSE(S(u"Hello").EqualToString(S(u"hELLO"), true));
-  EXPECT_EQ(S(u"b").CompareToString(S(u"abc")), 1);
+  std::thread foreign([] {
+    EXPECT_EQ(S(u"ABC").CompareToString(S(u"abc"), false), 0);
+    EXPECT_EQ(S(u"ABC").CompareToString(S(u"abc"), true), -1);
+    EXPECT_TRUE(S(u"Hello").EqualToString(S(u"hELLO")));
+    EXPECT_FALSE(S(u"Hello").EqualToString(S(u"hELLO"), true));
+    EXPECT_EQ(S(u"b").CompareToString(S(u"abc")), 1);
 
-  // LIKE patterns with the wild character "@".
-  EXPECT_TRUE(S(u"abcdef").EqualToString_Like(S(u"abc@")));
-  EXPECT_TRUE(S(u"abcdef").EqualToString_Like(S(u"@def")));
-  EXPECT_TRUE(S(u"abcdef").EqualToString_Like(S(u"@cd@")));
-  EXPECT_TRUE(S(u"abcdef").EqualToString_Like(S(u"a@c@f")));
-  EXPECT_TRUE(VString().EqualToString_Like(S(u"@")));
-  EXPECT_TRUE(S(u"ABC").EqualToString_Like(S(u"abc"), false));
-  EXPECT_FALSE(S(u"ABC").EqualToString_Like(S(u"abc"), true));
-  EXPECT_FALSE(S(u"xab").EqualToString_Like(S(u"ab@")));
-  EXPECT_EQ(S(u"abcdef").CompareToString_Like(S(u"ab@")), 0);
-  EXPECT_NE(S(u"xab").CompareToString_Like(S(u"ab@")), 0);
+    // LIKE patterns with the wild character "@".
+    EXPECT_TRUE(S(u"abcdef").EqualToString_Like(S(u"abc@")));
+    EXPECT_TRUE(S(u"abcdef").EqualToString_Like(S(u"@def")));
+    EXPECT_TRUE(S(u"abcdef").EqualToString_Like(S(u"@cd@")));
+    EXPECT_TRUE(S(u"abcdef").EqualToString_Like(S(u"a@c@f")));
+    EXPECT_TRUE(VString().EqualToString_Like(S(u"@")));
+    EXPECT_TRUE(S(u"ABC").EqualToString_Like(S(u"abc"), false));
+    EXPECT_FALSE(S(u"ABC").EqualToString_Like(S(u"abc"), true));
+    EXPECT_FALSE(S(u"xab").EqualToString_Like(S(u"ab@")));
+    EXPECT_EQ(S(u"abcdef").CompareToString_Like(S(u"ab@")), 0);
+    EXPECT_NE(S(u"xab").CompareToString_Like(S(u"ab@")), 0);
+  });
+  foreign.join();
 }
 
 TEST(VStringCompare, ValueSlotsAndStoredForms) {

@@ -47,6 +47,7 @@ TEST(VStringEdit, EditingEdgeCases) {
       {"remove to end", u"abcdef", [](VString& s) { s.Remove(2, 100); }, u"a"},
       {"remove past end", u"abcdef", [](VString& s) { s.Remove(7, 1); }, u"abcdef"},
       {"remove middle", u"abcdef", [](VString& s) { s.Remove(2, 2); }, u"adef"},
+      {"remove exactly to the end", u"abcdef", [](VString& s) { s.Remove(4, 3); }, u"abc"},
       {"remove negative count", u"abcdef", [](VString& s) { s.Remove(2, -1); }, u"abcdef"},
       {"truncate keeps pair", u"ab\xD83D\xDE00", [](VString& s) { s.Truncate(3, true); }, u"ab"},
       {"truncate splits pair", u"ab\xD83D\xDE00", [](VString& s) { s.Truncate(3, false); },

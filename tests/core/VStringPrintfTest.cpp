@@ -2,6 +2,7 @@
 // conversions %S, %A and %V, the 1023-byte cut, and bag placeholders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -288,6 +289,55 @@ TEST_F(VStringPrintf, OutputIsCutAtACharacterBoundary) {
       EXPECT_EQ(UTF8(s), expected) << "literal, prefix " << prefix << " size " << size;
     }
   }
+}
+
+// Widths and precisions far beyond the 1023-byte cut are bounded by it: the
+// kept bytes are what the C library gives, without its work or memory.
+TEST_F(VStringPrintf, WidthsAndPrecisionsBeyondTheCutKeepItsBytes) {
+  auto expect = [](const VString& s, const char* format, auto... args) {
+    std::string expected(1024, '\0');  // cut at 1023 bytes, like the string
+    expected.resize(
+        size_t(std::min(std::snprintf(expected.data(), expected.size(), format, args...), 1023)));
+    EXPECT_EQ(UTF8(s), expected) << format;
+  };
+  const std::string longText(3000, 'q');
+  VString s;
+  s.Printf("%5000d", 12345);
+  expect(s, "%5000d", 12345);
+  s.Printf("%-5000d|", 12345);
+  expect(s, "%-5000d|", 12345);
+  s.Printf("%05000d", -5);
+  expect(s, "%05000d", -5);
+  s.Printf("%+.3000d", 42);
+  expect(s, "%+.3000d", 42);
+  s.Printf("%.5000f", 1.0 / 3);
+  expect(s, "%.5000f", 1.0 / 3);
+  s.Printf("%.5000e", -2.5e-300);
+  expect(s, "%.5000e", -2.5e-300);
+  s.Printf("%5000.3000f", 7.25);
+  expect(s, "%5000.3000f", 7.25);
+  s.Printf("%.2000s", longText.c_str());
+  expect(s, "%.2000s", longText.c_str());
+  s.Printf("%2000s", "abc");
+  expect(s, "%2000s", "abc");
+  s.Printf("%*d", 5000, 9);
+  expect(s, "%*d", 5000, 9);
+  s.Printf("%*d|", -5000, 9);
+  expect(s, "%*d|", -5000, 9);
+  s.Printf("%.*f", 3000, 0.1);
+  expect(s, "%.*f", 3000, 0.1);
+
+  // Sizes that would take seconds and gigabytes.
+  s.Printf("%2147483647d", 1);
+  EXPECT_EQ(UTF8(s), std::string(1023, ' '));
+  s.Printf("%-2147483647d|", 5);
+  EXPECT_EQ(UTF8(s), "5" + std::string(1022, ' '));
+  s.Printf("%.999999999f", 1.0);
+  EXPECT_EQ(UTF8(s), "1." + std::string(1021, '0'));
+  s.Printf("%*d", INT_MIN, 3);
+  EXPECT_EQ(UTF8(s), "3" + std::string(1022, ' '));
+  s.Printf("%99999999999999999999d", 2);
+  EXPECT_EQ(UTF8(s), std::string(1023, ' '));
 }
 
 TEST_F(VStringPrintf, LongObjectTextsAreKeptWhole) {

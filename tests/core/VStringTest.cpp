@@ -205,6 +205,22 @@ TEST(VStringModel, NewStringHasItsOwnRoom) {
   delete s;
 }
 
+// The wide-text form whose inline room its own allocation gives.
+TEST(VStringModel, WideTextInTheRoomOfItsAllocation) {
+  VString* fits = new (size_t(5)) VString(size_t(5), L"h\u00E9llo");
+  EXPECT_TRUE(fits->IsInline());
+  EXPECT_EQ(fits->GetInlineCapacity(), 5);
+  EXPECT_EQ(Text(*fits), u"h\u00E9llo");
+  EXPECT_FALSE(fits->IsNull());
+  delete fits;
+  // A character beyond U+FFFF takes two units, as in the other wide form:
+  // more than the room, so the text goes to the heap whole.
+  VString* wide = new (size_t(2)) VString(size_t(2), L"a\U0001F600");
+  EXPECT_EQ(Text(*wide), u"a\U0001F600");
+  EXPECT_EQ(Text(*wide), Text(VString(L"a\U0001F600")));
+  delete wide;
+}
+
 TEST(VStringModel, ValidateAcceptsZeroToCapacity) {
   VStr<15> s;
   UniChar* p = s.GetCPointerForWrite(3);

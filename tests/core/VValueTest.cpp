@@ -89,8 +89,8 @@ class VValueRegistryReplace : public ::testing::Test {
 
 TEST_F(VValueRegistryReplace, SecondDescriptorReplacesAndDestroyingRemoves) {
   {
+    // Constructing a descriptor registers it.
     VValueInfo_default<VEmpty, kValueKindLong> replacement;
-    VValue::RegisterValueInfo(&replacement);
     EXPECT_EQ(VValue::ValueInfoFromValueKind(kValueKindLong), &replacement);
     std::unique_ptr<VValue> made(VValue::NewValueFromValueKind(kValueKindLong));
     EXPECT_EQ(made->GetValueKind(), kValueKindEmpty);

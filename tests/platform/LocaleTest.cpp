@@ -30,8 +30,15 @@ TEST(Locale, CanonicalTags) {
       {"", ""},
       {"@euro", ""},
       {"en-US-", ""},
+      // ICU's root locale is no language, however it is spelt.
+      {"root_", ""},
+      {"root", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(CanonicalLanguageTag(c.name), c.tag) << c.name;
+  for (const Case& c : cases) {
+    EXPECT_EQ(CanonicalLanguageTag(c.name), c.tag) << c.name;
+    // A canonical tag is its own canonical form.
+    EXPECT_EQ(CanonicalLanguageTag(c.tag), c.tag) << c.name;
+  }
 }
 
 TEST(Locale, PreferredLanguagesFollowTheVariablesInOrder) {

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -233,12 +235,94 @@ TEST(PropertyList, BinaryDictionaryKeysMayBeASCIIOrUTF16) {
 
 TEST(PropertyList, NestingUpToTheCapIsAccepted) {
   std::string error;
-  auto xml = ParsePropertyList(XMLPlist(Nested(kPropertyListMaxDepth, "<true/>")), error);
-  ASSERT_TRUE(xml) << error;
-  EXPECT_EQ(Depth(*xml), kPropertyListMaxDepth);
+  // Leaves written as an empty element or with content count alike.
+  for (const char* leaf : {"<true/>", "<string>x</string>"}) {
+    SCOPED_TRACE(leaf);
+    auto xml = ParsePropertyList(XMLPlist(Nested(kPropertyListMaxDepth, leaf)), error);
+    ASSERT_TRUE(xml) << error;
+    EXPECT_EQ(Depth(*xml), kPropertyListMaxDepth);
+  }
   auto binary = ParsePropertyList(BinaryPlist(Chain(kPropertyListMaxDepth)), error);
   ASSERT_TRUE(binary) << error;
   EXPECT_EQ(Depth(*binary), kPropertyListMaxDepth);
+}
+
+// An ASCII string object of `length` bytes.
+std::string StringObject(size_t length) {
+  std::string object = "\x5F\x12";  // a 4-byte count follows
+  AppendBigEndian(object, length, 4);
+  return object + std::string(length, 's');
+}
+
+// A date object: seconds from 2001 as a big-endian double.
+std::string DateObject(double seconds) {
+  uint64 bits = 0;
+  std::memcpy(&bits, &seconds, sizeof(bits));
+  std::string object = "\x33";
+  AppendBigEndian(object, bits, 8);
+  return object;
+}
+
+TEST(PropertyList, LongBinaryArraysAreReadInOneWalk) {
+  // Fetching each element by its index made this take minutes.
+  BinaryLayout layout;
+  layout.objects = {ArrayObject(std::vector<uint64>(300000, 1), 4), kTrueObject};
+  std::string error;
+  auto value = ParsePropertyList(BinaryPlist(layout), error);
+  ASSERT_TRUE(value) << error;
+  ASSERT_EQ(value->GetArray()->size(), 300000u);
+  EXPECT_EQ(value->GetArray()->back(), Value::FromBoolean(true));
+}
+
+TEST(PropertyList, RepeatedKeysKeepOneEntryWithTheLastValue) {
+  const Value expected =
+      Value::FromDictionary({{"a", Value::FromInteger(2)}, {"b", Value::FromBoolean(true)}});
+  BinaryLayout layout;
+  layout.objects = {DictionaryObject({1, 2, 1}, {3, 4, 5}),
+                    "\x51"
+                    "a",
+                    "\x51"
+                    "b",
+                    "\x10\x01",
+                    kTrueObject,
+                    "\x10\x02"};
+  const std::string forms[] = {XMLPlist("<dict><key>a</key><integer>1</integer><key>b</key><true/>"
+                                        "<key>a</key><integer>2</integer></dict>"),
+                               BinaryPlist(layout)};
+  for (const std::string& bytes : forms) {
+    std::string error;
+    auto value = ParsePropertyList(bytes, error);
+    ASSERT_TRUE(value) << error;
+    EXPECT_EQ(*value, expected);
+  }
+}
+
+TEST(PropertyList, DatesAreReadWholeOrRefused) {
+  // 2024-03-05T10:20:30Z and 1953-06-16T... are read exactly.
+  std::string error;
+  auto xml = ParsePropertyList(XMLPlist("<date>2024-03-05T10:20:30Z</date>"), error);
+  ASSERT_TRUE(xml) << error;
+  EXPECT_EQ(*xml, Value::FromDate({1709634030, 0}));
+  BinaryLayout early;
+  early.objects = {DateObject(-1.5e9)};
+  auto binary = ParsePropertyList(BinaryPlist(early), error);
+  ASSERT_TRUE(binary) << error;
+  EXPECT_EQ(*binary, Value::FromDate({978307200 - 1500000000, 0}));
+
+  // Dates the reader cannot hold whole are refused, never moved.
+  const std::string refused[] = {
+      XMLPlist("<date>2070-01-01T00:00:00Z</date>"),
+      XMLPlist("<date>1900-01-01T00:00:00Z</date>"),
+      XMLPlist("<array><date>not a date</date></array>"),
+      BinaryPlist({{DateObject(3e9)}}),
+      BinaryPlist({{DateObject(-3e9)}}),
+      BinaryPlist({{DateObject(std::numeric_limits<double>::quiet_NaN())}}),
+  };
+  for (const std::string& bytes : refused) {
+    auto value = ParsePropertyList(bytes, error);
+    EXPECT_FALSE(value);
+    EXPECT_NE(error.find("date out of the readable range"), std::string::npos) << error;
+  }
 }
 
 TEST(PropertyList, BadInputFailsWithAReason) {
@@ -256,6 +340,9 @@ TEST(PropertyList, BadInputFailsWithAReason) {
   truncated.resize(truncated.size() - 10);
   std::string tableOutside = BinaryPlist(Chain(2));
   tableOutside[tableOutside.size() - 1] = char(0xF0);
+  // One string of 4,000 bytes referred to 20,000 times: 80 MB once expanded.
+  BinaryLayout sharedString;
+  sharedString.objects = {ArrayObject(std::vector<uint64>(20000, 1), 4), StringObject(4000)};
   std::string countTooLarge = BinaryPlist(Chain(1));
   countTooLarge[countTooLarge.size() - 20] = 0x7F;
 
@@ -282,6 +369,7 @@ TEST(PropertyList, BadInputFailsWithAReason) {
       {"binary nested 200000 times", BinaryPlist(Chain(200000)), tooDeep.c_str()},
       // 40 levels that each refer twice to the next: 2^41 values once expanded.
       {"binary shared-reference bomb", BinaryPlist(Chain(40, 2)), "more than 1048576 values"},
+      {"binary shared-string bomb", BinaryPlist(sharedString), "expands to more than"},
       {"binary reference out of range", BinaryPlist(outOfRange), "malformed binary"},
       {"binary array holding itself", BinaryPlist(selfReference), "refers to itself"},
       {"binary loop of two arrays", BinaryPlist(loop), "refers to itself"},

@@ -1,9 +1,20 @@
 #include "process/VSystem.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+
+#include "core/VString.h"
+#include "process/mac/XMacSystem.h"
+#include "values/ValueTestSupport.h"
+
+extern char** environ;
 
 namespace zeft {
 namespace {
@@ -146,6 +157,240 @@ TEST_F(VirtualMemoryTest, PhysicalMemoryHintOverALiveMappingFails) {
   EXPECT_FALSE(firstTry);
   EXPECT_EQ(live[0], 'x');
   EXPECT_EQ(VSystem::VirtualFree(live, fPage, false), 0);
+}
+
+TEST(VSystemClock, DeltaTicksAroundTheWrap) {
+  // Distances are taken the short way round the 32-bit circle: a count that
+  // wrapped since `since` still gives the small distance.
+  const uint32 now = VSystem::GetCurrentTicks();
+  EXPECT_LE(VSystem::GetCurrentDeltaTicks(now + 0x80000010u), 0x7FFFFFF0u + 1000u);
+  EXPECT_GE(VSystem::GetCurrentDeltaTicks(now + 0x80000010u), 0x7FFFFFF0u - 1000u);
+  EXPECT_LE(VSystem::GetCurrentDeltaTicks(now + 5), 5u);
+  EXPECT_GE(VSystem::GetCurrentDeltaTicks(now + 5), 4u);
+  EXPECT_GE(VSystem::GetCurrentDeltaTicks(now - 5), 5u);
+  EXPECT_LE(VSystem::GetCurrentDeltaTicks(now - 5), 6u);
+}
+
+TEST(VSystemClock, ProfilingCounterAndDelay) {
+  int64 counter = 0;
+  const int64 returned = VSystem::GetProfilingCounter(counter);
+  EXPECT_EQ(returned, counter);
+  EXPECT_GT(VSystem::GetProfilingFrequency(), 0);
+  const uint64 before = VSystem::GetMicrosecFromProfilingCounter();
+  EXPECT_EQ(VSystem::Delay(20), 0);
+  EXPECT_EQ(VSystem::Delay(-5), 0);
+  EXPECT_GE(VSystem::GetMicrosecFromProfilingCounter() - before, 20000u);
+  EXPECT_GE(VSystem::GetUptime(), 0);
+}
+
+// A date-time array: year, month, day, hour, minute, second, millisecond.
+struct DateTime {
+  int16 f[7];
+};
+
+TEST(VSystemTimeConversion, ParisSummerWinterAndTimeOfDayOnly) {
+  test::ScopedTimeZone zone("Europe/Paris");
+  struct Case {
+    DateTime local;
+    DateTime utc;
+  } cases[] = {
+      {{{2024, 7, 14, 12, 30, 15, 999}}, {{2024, 7, 14, 10, 30, 15, 999}}},  // CEST
+      {{{2024, 1, 1, 0, 0, 0, 1}}, {{2023, 12, 31, 23, 0, 0, 1}}},           // CET
+      {{{2024, 3, 31, 3, 0, 0, 0}}, {{2024, 3, 31, 1, 0, 0, 0}}},            // after the switch
+  };
+  for (const Case& c : cases) {
+    DateTime converted = c.local;
+    VSystem::LocalToUTCTime(converted.f);
+    EXPECT_TRUE(std::equal(converted.f, converted.f + 7, c.utc.f)) << c.local.f[1];
+    VSystem::UTCToLocalTime(converted.f);
+    EXPECT_TRUE(std::equal(converted.f, converted.f + 7, c.local.f)) << c.local.f[1];
+  }
+  for (DateTime timeOnly : {DateTime{{0, 0, 0, 10, 20, 30, 40}}, DateTime{{0, 5, 3, 0, 1, 2, 3}}}) {
+    DateTime converted = timeOnly;
+    VSystem::LocalToUTCTime(converted.f);
+    EXPECT_TRUE(std::equal(converted.f, converted.f + 7, timeOnly.f));
+    VSystem::UTCToLocalTime(converted.f);
+    EXPECT_TRUE(std::equal(converted.f, converted.f + 7, timeOnly.f));
+  }
+  const int32 withDaylight = VSystem::GetGMTOffset(true);
+  const int32 without = VSystem::GetGMTOffset(false);
+  EXPECT_EQ(without, 3600);
+  EXPECT_TRUE(withDaylight == 3600 || withDaylight == 7200) << withDaylight;
+}
+
+TEST(VSystemMiscellany, DemanglesSymbolNames) {
+  VString name;
+  VSystem::DemangleSymbol("_ZN4zeft7VString5ClearEv", name);
+  EXPECT_EQ(to_string(name), "zeft::VString::Clear()");
+  VSystem::DemangleSymbol("main", name);
+  EXPECT_EQ(to_string(name), "main");
+}
+
+TEST(VSystemMiscellany, CachesAndConstants) {
+  EXPECT_TRUE(VSystem::Init());
+  EXPECT_LE(VSystem::Random(false), 0x7FFFFFFFu);
+  EXPECT_TRUE(VSystem::AllowedToGetSystemInfo());
+  const int16 pivot = VSystem::GetCenturyPivotYear();
+  VSystem::SetCenturyPivotYear(1950);
+  EXPECT_EQ(VSystem::GetCenturyPivotYear(), 1950);
+  VSystem::SetCenturyPivotYear(pivot);
+  EXPECT_EQ(VSystem::GetDoubleClicTicks(), 30u);
+  EXPECT_EQ(VSystem::GetTipsTimeoutTicks(), 600u);
+
+  // The first call fills the cache; the compact flag of later calls is moot.
+  VString full, compact;
+  VSystem::GetProcessorTypeString(full, false);
+  VSystem::GetProcessorTypeString(compact, true);
+  EXPECT_FALSE(full.IsEmpty());
+  EXPECT_EQ(to_string(full), to_string(compact));
+
+  EXPECT_GE(VSystem::GetNumberOfPhysicalProcessors(), 1u);
+  EXPECT_LE(VSystem::GetNumberOfPhysicalProcessors(), VSystem::GetNumberOfLogicalProcessors());
+  EXPECT_GE(VSystem::GetEnabledCoresNumber(), 1u);
+  EXPECT_GT(VSystem::GetPhysicalMemSize(), VSystem::GetPhysicalFreeMemSize());
+  EXPECT_GT(VSystem::GetApplicationPhysicalMemSize(), 0u);
+  EXPECT_GE(VSystem::VirtualMemoryUsedSize(), VSystem::GetApplicationPhysicalMemSize());
+}
+
+TEST(VSystemMiscellany, OperatingSystemNames) {
+  VString version, full, build, user;
+  VSystem::GetOSVersionString(version);
+  EXPECT_FALSE(version.IsEmpty());
+  EXPECT_EQ(VSystem::GetSystemBuildNumber(build), 0);
+  VSystem::GetFullOSName(full);
+  EXPECT_NE(to_string(full).find(" (" + to_string(build) + ")"), std::string::npos)
+      << to_string(full);
+  EXPECT_GT(VSystem::MAC_GetSystemVersionDecimal(), 10000);
+  VSystem::GetCurrentUserName(user);
+  EXPECT_FALSE(user.IsEmpty());
+}
+
+TEST(VSystemMiscellany, SystemVersionChecksHaveATooOldSeam) {
+  EXPECT_TRUE(VSystem::IsSystemVersionOrAbove(MAC_OSX_10_12));
+  XMacSystem::SetSystemTooOldForTesting(true);
+  EXPECT_FALSE(VSystem::IsSystemVersionOrAbove(MAC_OSX_10_12));
+  EXPECT_TRUE(VSystem::IsSystemVersionOrAbove(SystemVersion(42)));  // outside the table
+  XMacSystem::SetSystemTooOldForTesting(false);
+  EXPECT_TRUE(VSystem::IsSystemVersionOrAbove(MAC_OS_13));
+}
+
+TEST_F(VirtualMemoryTest, VirtualQueryDescribesMappingsAndGaps) {
+  auto* block = static_cast<char*>(VSystem::VirtualAlloc(fPage * 3, nullptr));
+  ASSERT_NE(block, nullptr);
+  // Punch a hole in the middle page: a gap between two mappings.
+  ASSERT_EQ(munmap(block + fPage, fPage), 0);
+  size_t size = 0;
+  uint32 state = 9;
+  void* base = nullptr;
+  EXPECT_TRUE(VSystem::VirtualQuery(block + fPage + 10, &size, &state, &base));
+  EXPECT_EQ(state, 1u);
+  EXPECT_EQ(base, block + fPage + 10);
+  EXPECT_EQ(size, fPage - 10);
+  EXPECT_TRUE(VSystem::VirtualQuery(block + 2 * fPage + 1, &size, &state, nullptr));
+  EXPECT_EQ(state, 0u);
+  EXPECT_GE(size, fPage);
+  EXPECT_TRUE(VSystem::VirtualQuery(block, nullptr, nullptr, nullptr));
+  munmap(block, fPage);
+  munmap(block + 2 * fPage, fPage);
+}
+
+// A child process of the test, killed and reaped at the end when still there.
+class ChildProcess {
+ public:
+  explicit ChildProcess(std::vector<const char*> argv) {
+    argv.push_back(nullptr);
+    if (posix_spawn(&fPid, argv[0], nullptr, nullptr, const_cast<char**>(argv.data()), environ) !=
+        0) {
+      fPid = 0;
+    }
+  }
+  ~ChildProcess() {
+    if (fPid > 0) {
+      kill(fPid, SIGKILL);
+      waitpid(fPid, nullptr, 0);
+    }
+  }
+  pid_t Pid() const { return fPid; }
+  // Blocks until the child has ended, without reaping it.
+  void WaitUntilZombie() const {
+    siginfo_t info{};
+    waitid(P_PID, id_t(fPid), &info, WEXITED | WNOWAIT);
+  }
+  void Forget() { fPid = 0; }
+
+ private:
+  pid_t fPid = 0;
+};
+
+bool Contains(const std::vector<int32>& pids, int32 pid) {
+  return std::find(pids.begin(), pids.end(), pid) != pids.end();
+}
+
+TEST(VSystemProcesses, ListAppendsRunningProcessesButNotZombies) {
+  ChildProcess sleeper({"/bin/sleep", "10"});
+  ChildProcess quitter({"/bin/true"});
+  ASSERT_GT(sleeper.Pid(), 0);
+  ASSERT_GT(quitter.Pid(), 0);
+  quitter.WaitUntilZombie();
+
+  std::vector<int32> pids{-7, -8};
+  VSystem::GetProcessList(pids);
+  ASSERT_GE(pids.size(), 3u);
+  EXPECT_EQ(pids[0], -7);
+  EXPECT_EQ(pids[1], -8);
+  EXPECT_TRUE(Contains(pids, getpid()));
+  EXPECT_TRUE(Contains(pids, sleeper.Pid()));
+  EXPECT_FALSE(Contains(pids, quitter.Pid())) << "an exited child waiting to be reaped has quit";
+}
+
+TEST(VSystemProcesses, NameAndPath) {
+  VString name("untouched");
+  VSystem::GetProcessName(getpid(), name);
+  char comm[32] = {};
+  FILE* file = std::fopen("/proc/self/comm", "r");
+  ASSERT_NE(file, nullptr);
+  ASSERT_NE(std::fgets(comm, sizeof comm, file), nullptr);
+  std::fclose(file);
+  comm[std::strcspn(comm, "\n")] = '\0';
+  EXPECT_EQ(to_string(name), comm);
+
+  VString path;
+  VSystem::GetProcessPath(getpid(), path);
+  char exe[4096] = {};
+  ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
+  EXPECT_EQ(to_string(path), exe);
+
+  // A process that is gone leaves the texts as they were.
+  ChildProcess gone({"/bin/true"});
+  const pid_t pid = gone.Pid();
+  ASSERT_EQ(waitpid(pid, nullptr, 0), pid);
+  gone.Forget();
+  VString kept("kept");
+  VSystem::GetProcessName(pid, kept);
+  VSystem::GetProcessPath(pid, kept);
+  EXPECT_EQ(to_string(kept), "kept");
+}
+
+TEST(VSystemProcesses, WaitForProcessReasons) {
+  VSystem::EWFP_Reason reason = VSystem::EWFP_Reserved;
+  EXPECT_FALSE(VSystem::WaitForProcess(1, 0, &reason));
+  EXPECT_EQ(reason, VSystem::EWFP_NoSuchChild);
+
+  ChildProcess sleeper({"/bin/sleep", "10"});
+  ASSERT_GT(sleeper.Pid(), 0);
+  EXPECT_FALSE(VSystem::WaitForProcess(sleeper.Pid(), 0, &reason));
+  EXPECT_EQ(reason, VSystem::EWFP_StillRunning);
+  EXPECT_FALSE(VSystem::WaitForProcess(sleeper.Pid(), 0, nullptr));
+
+  ASSERT_TRUE(VSystem::KillProcess(sleeper.Pid()));
+  EXPECT_TRUE(VSystem::WaitForProcess(sleeper.Pid(), -1, &reason));
+  sleeper.Forget();
+}
+
+TEST(VSystemProcesses, KillProcessRefusesGroupIds) {
+  // 0 and negative ids would signal process groups, this one's included:
+  // the test would not survive if anything were sent.
+  for (int32 pid : {0, -1, -int32(getpgrp())}) EXPECT_FALSE(VSystem::KillProcess(pid)) << pid;
 }
 
 }  // namespace

@@ -110,14 +110,6 @@ TEST(XMacStackCrawl, FramesWithoutSymbolNameAreInline) {
   EXPECT_TRUE(named) << text;
 }
 
-TEST(XMacStackCrawl, DemanglesSymbolNames) {
-  VString name;
-  XMacStackCrawl::DemangleSymbol("_ZN4zeft7VString5ClearEv", name);
-  EXPECT_EQ(to_string(name), "zeft::VString::Clear()");
-  XMacStackCrawl::DemangleSymbol("main", name);
-  EXPECT_EQ(to_string(name), "main");
-}
-
 TEST(XMacStackCrawl, Ordering) {
   XMacStackCrawl empty;
   XMacStackCrawl other;

@@ -8,6 +8,7 @@
 #include "core/VIntlMgr.h"
 #include "core/VObject.h"
 #include "process/VProcess.h"
+#include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
 
 namespace zeft::test {
@@ -49,9 +50,19 @@ StProcessIntlSettings::StProcessIntlSettings(VIntlMgr* settings)
     : fSaved(VIntlMgr::GetProcessDefault()) {
   if (fSaved != nullptr) fSaved->Retain();
   VIntlMgr::SetProcessDefault(settings);
+  // The calling task reads its own copy: it follows the process's settings.
+  if (settings != nullptr && VTask::GetCurrent() != nullptr) {
+    fSavedTask = VTask::GetCurrentIntlManager();
+    if (fSavedTask != nullptr) fSavedTask->Retain();
+    VTask::SetCurrentIntlManager(settings);
+  }
 }
 
 StProcessIntlSettings::~StProcessIntlSettings() {
+  if (fSavedTask != nullptr) {
+    VTask::SetCurrentIntlManager(fSavedTask);
+    fSavedTask->Release();
+  }
   VIntlMgr::SetProcessDefault(fSaved);
   if (fSaved != nullptr) fSaved->Release();
 }

@@ -32,7 +32,9 @@ class ToolboxTestEnvironment : public ::testing::Environment {
 };
 
 // Makes `settings` (null: none) the process-wide international settings for
-// one scope and puts the previous ones back at its end.
+// one scope, and the calling task's too unless null, and puts the previous
+// ones back at its end. A task always has settings of its own: code meant
+// to run without any settings runs on a thread without a task.
 class StProcessIntlSettings {
  public:
   explicit StProcessIntlSettings(VIntlMgr* settings);
@@ -42,6 +44,7 @@ class StProcessIntlSettings {
 
  private:
   VIntlMgr* fSaved;
+  VIntlMgr* fSavedTask = nullptr;
 };
 
 // The paths used before any settings exist.

@@ -295,14 +295,17 @@ TEST(SynchronizedSort, PermutesEveryArrayEvenPastFourteen) {
   }
 }
 
-TEST(SynchronizedSort, RefusesArraysOfAnotherLength) {
+TEST(SynchronizedSort, RefusesShorterCompanionsAndPermutesTheFirstCountOfLongerOnes) {
   VArrayLong keys = MakeLongs({3, 1, 2});
   VArrayLong shorter = MakeLongs({30, 10});
   VArrayLong longer = MakeLongs({30, 10, 20, 40});
   EXPECT_FALSE(VArrayValue::SynchronizedSort(0, &keys, &shorter, nullptr));
-  EXPECT_FALSE(VArrayValue::SynchronizedSort(0, &keys, &longer, nullptr));
   EXPECT_EQ(Longs(keys), (std::vector<int32>{3, 1, 2}));
   EXPECT_EQ(Longs(shorter), (std::vector<int32>{30, 10}));
+  EXPECT_TRUE(VArrayValue::SynchronizedSort(1, &keys, &longer, nullptr));
+  EXPECT_EQ(Longs(keys), (std::vector<int32>{3, 2, 1}));
+  EXPECT_EQ(Longs(longer), (std::vector<int32>{30, 20, 10, 40}));
+  EXPECT_TRUE(VArrayValue::SynchronizedSort(0, &keys, &longer, nullptr));
   EXPECT_FALSE(VArrayValue::SynchronizedSort(0, nullptr, &keys, nullptr));
   // One array alone is simply sorted.
   EXPECT_TRUE(VArrayValue::SynchronizedSort(0, &keys, nullptr));

@@ -13,7 +13,7 @@
 namespace zeft {
 namespace {
 
-using test::Text;
+using test::Utf8Text;
 
 constexpr int64 kDay = VDuration::kMillisecondsPerDay;
 constexpr int64 kHour = VDuration::kMillisecondsPerHour;
@@ -23,7 +23,7 @@ std::string ISO(int64 ms, bool null = false) {
   if (null) d.SetNull(true);
   VString text;
   d.GetXMLString(text, VDuration::kXMLOptionISO8601);
-  return Text(text);
+  return Utf8Text(text);
 }
 
 int64 ReadISO(const char* text) {
@@ -57,10 +57,10 @@ TEST(VDuration, PartsTruncateTowardZero) {
   null.SetNull(true);
   VString formatted;
   null.GetFormattedString(formatted);
-  EXPECT_EQ(Text(formatted), "-1:-1:-1:-1:-1");
+  EXPECT_EQ(Utf8Text(formatted), "-1:-1:-1:-1:-1");
   formatted.Clear();
   VDuration(90061001).GetFormattedString(formatted);
-  EXPECT_EQ(Text(formatted), "1:1:1:1:1");
+  EXPECT_EQ(Utf8Text(formatted), "1:1:1:1:1");
 }
 
 TEST(VDuration, WritesISO8601ByteForByte) {
@@ -73,7 +73,7 @@ TEST(VDuration, WritesISO8601ByteForByte) {
   EXPECT_EQ(ISO(2 * kDay), "P2DT0H0M0S");
   VString seconds;
   VDuration(90061001).GetXMLString(seconds, 0);
-  EXPECT_EQ(Text(seconds), "90061");
+  EXPECT_EQ(Utf8Text(seconds), "90061");
 }
 
 TEST(VDuration, ReadsISO8601) {
@@ -91,6 +91,22 @@ TEST(VDuration, ReadsLongSpansWithoutOverflow) {
   EXPECT_EQ(ReadISO("PT1000H"), 1000 * kHour);
   EXPECT_EQ(ReadISO("P100DT0H0M0S"), 100 * kDay);
   EXPECT_EQ(ReadISO("P30Y"), 30 * 360 * kDay);
+}
+
+// Counts beyond 64 bits are refused (null, false), never wrapped; what
+// still fits is read whole.
+TEST(VDuration, RefusesCountsBeyondSixtyFourBits) {
+  for (const char* text :
+       {"P108000000000D", "P2147483647Y", "PT9223372036854776S", "P1DT9223372036854775S",
+        "PT-9223372036854776S", "9223372036854776", "PT2562047788015216H"}) {
+    SCOPED_TRACE(text);
+    VDuration d(5);
+    EXPECT_FALSE(d.FromXMLString(VString(text)));
+    EXPECT_TRUE(d.IsNull());
+  }
+  EXPECT_EQ(ReadISO("PT4503599627370496S"), 4503599627370496000LL);  // exact in a double
+  EXPECT_EQ(ReadISO("P106751991167D"), 106751991167LL * kDay);
+  EXPECT_EQ(ReadISO("9223372036854775"), 9223372036854775000LL);
 }
 
 // Writing then reading must give the count back: the seconds go through a
@@ -233,7 +249,7 @@ TEST(VDuration, ScalarConversionsCountSeconds) {
 
   VString text;
   VDuration(-42).GetString(text);
-  EXPECT_EQ(Text(text), "-42");
+  EXPECT_EQ(Utf8Text(text), "-42");
   VDuration nullText(5);
   nullText.SetNull(true);
   nullText.GetString(text);

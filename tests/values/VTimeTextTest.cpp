@@ -7,13 +7,14 @@
 #include "ValueTestSupport.h"
 #include "core/VIntlMgr.h"
 #include "runtime/VTask.h"
+#include "support/ToolboxTestEnvironment.h"
 #include "values/VTime.h"
 
 namespace zeft {
 namespace {
 
 using test::ScopedTimeZone;
-using test::Text;
+using test::Utf8Text;
 
 VTime Make(int16 y, int16 mo, int16 d, int16 h = 0, int16 mi = 0, int16 s = 0, int16 ms = 0) {
   VTime t;
@@ -24,7 +25,7 @@ VTime Make(int16 y, int16 mo, int16 d, int16 h = 0, int16 mi = 0, int16 s = 0, i
 std::string Rfc3339(const VTime& t, uint32 options) {
   VString text;
   t.GetRfc3339String(text, options);
-  return Text(text);
+  return Utf8Text(text);
 }
 
 // "yyyy-mm-ddThh:mm:ss.mmmZ" of a time, or "null".
@@ -151,10 +152,82 @@ TEST(VTimeRfc3339, MillisecondsRoundTrip) {
   EXPECT_EQ(failures, 0);
   const ReadCase cases[] = {
       {"2024-03-05T10:20:30.400Z", true, "2024-03-05T10:20:30.400Z"},
-      {"2024-03-05T10:20:30.9996Z", true, "2024-03-05T10:20:31.000Z"},
+      {"2024-03-05T10:20:30.9996Z", true, "2024-03-05T10:20:30.999Z"},
       {"10:20:30.007", true, "0000-00-00T10:20:30.007Z"},
   };
   CheckReads(cases, std::size(cases));
+}
+
+// Whole seconds are truncated and the fraction gives the milliseconds, so a
+// fraction of .9995 or more in second 59 never makes second 60 (which made
+// the time null while the reader answered true).
+TEST(VTimeRfc3339, FractionStaysInItsSecond) {
+  ScopedTimeZone zone("UTC");
+  const char* const ends[] = {"2024-03-05T10:20:59", "2024-03-05T23:59:59", "2024-02-29T23:59:59",
+                              "2024-12-31T23:59:59"};
+  const struct {
+    const char* fraction;
+    const char* milliseconds;
+  } fractions[] = {
+      {".9", ".900"},         {".99", ".990"},     {".999", ".999"},     {".9995", ".999"},
+      {".99999", ".999"},     {".999999", ".999"}, {".9999999", ".999"}, {".99999999", ".999"},
+      {".999999999", ".999"}, {".4", ".400"},      {".400", ".400"},     {".0004", ".000"},
+      {".123456789", ".123"},
+  };
+  for (const char* end : ends) {
+    for (const auto& f : fractions) {
+      const std::string text = std::string(end) + f.fraction + "Z";
+      SCOPED_TRACE(text);
+      VTime t;
+      EXPECT_TRUE(t.FromRfc3339String(VString(text.c_str())));
+      EXPECT_EQ(Describe(t), std::string(end) + f.milliseconds + "Z");
+    }
+  }
+}
+
+// Offsets west of UTC with minutes, and a zone whose offset then had
+// seconds (local mean time): written with its offset cut to minutes, the
+// text must still name the same instant.
+TEST(VTimeRfc3339, OffsetsWithMinutesAndSeconds) {
+  ScopedTimeZone utc("UTC");
+  const ReadCase cases[] = {
+      {"2024-03-05T10:00:00-03:30", true, "2024-03-05T13:30:00.000Z"},
+      {"2024-03-05T22:45:00-09:30", true, "2024-03-06T08:15:00.000Z"},
+  };
+  CheckReads(cases, std::size(cases));
+  ScopedTimeZone stJohns("America/St_Johns");
+  for (const VTime& t : {Make(1422, 6, 1, 12, 0, 0), Make(2024, 3, 5, 10, 0, 0)}) {
+    const std::string written = Rfc3339(t, 0);
+    SCOPED_TRACE(written);
+    VTime back;
+    EXPECT_TRUE(back.FromRfc3339String(VString(written.c_str())));
+    EXPECT_EQ(back, t);
+  }
+}
+
+// The forms hold four-digit years: writer and reader agree on 0 to 9999,
+// and what falls outside is null.
+TEST(VTimeRfc3339, YearsBeyondFourDigitsAreNull) {
+  ScopedTimeZone zone("UTC");
+  const ReadCase cases[] = {
+      {"10000-01-01T00:00:00Z", true, "null"},
+      {"123456-01-01", true, "null"},
+      {"0000-01-01T00:00:00+01:00", true, "null"},
+      {"9999-12-31T23:00:00-01:00", true, "null"},
+      {"0000-01-01T00:00:00Z", true, "0000-01-01T00:00:00.000Z"},
+      {"9999-12-31T23:59:59.999Z", true, "9999-12-31T23:59:59.999Z"},
+  };
+  CheckReads(cases, std::size(cases));
+  VTime late = Make(9999, 12, 31, 23, 59, 59);
+  late.AddSeconds(1);
+  ASSERT_FALSE(late.IsNull());
+  for (uint32 options : {0x1u, 0x0u, 0x9u, 0x21u}) {
+    SCOPED_TRACE(options);
+    VTime back;
+    EXPECT_TRUE(back.FromRfc3339String(VString(Rfc3339(late, options).c_str())));
+    EXPECT_TRUE(back.IsNull());
+  }
+  EXPECT_EQ(Rfc3339(late, 0x5), "00:00:00Z");  // a time of day has no year
 }
 
 // A process locale whose decimal point is "," must not cut the fraction of
@@ -219,7 +292,7 @@ TEST(VTimeText, XMLForm) {
   EXPECT_FALSE(t.FromXMLString(VString("!!x")));
   VString text;
   Make(2024, 3, 5, 1, 2, 3, 4).GetXMLString(text, VTime::kRfc3339UTC);
-  EXPECT_EQ(Text(text), "2024-03-05T01:02:03.004Z");
+  EXPECT_EQ(Utf8Text(text), "2024-03-05T01:02:03.004Z");
 }
 
 TEST(VTimeText, NumericParser) {
@@ -246,7 +319,7 @@ TEST(VTimeText, NumericParser) {
   }
   VString simple;
   Make(2024, 3, 5).toSimpleDateString(simple);
-  EXPECT_EQ(Text(simple), "5!3!2024");
+  EXPECT_EQ(Utf8Text(simple), "5!3!2024");
   VTime null;
   null.SetNull(true);
   null.toSimpleDateString(simple);
@@ -256,7 +329,7 @@ TEST(VTimeText, NumericParser) {
 TEST(VTimeText, Rfc822) {
   VString text;
   Make(2024, 3, 5, 10, 20, 30).GetRfc822String(text);
-  EXPECT_EQ(Text(text), "Tue, 05 Mar 2024 10:20:30 GMT");
+  EXPECT_EQ(Utf8Text(text), "Tue, 05 Mar 2024 10:20:30 GMT");
   VTime back;
   back.FromRfc822String(text);
   EXPECT_EQ(Describe(back), "2024-03-05T10:20:30.000Z");
@@ -269,7 +342,7 @@ TEST(VTimeText, Rfc822) {
   VTime null;
   null.SetNull(true);
   null.GetRfc822String(text);
-  EXPECT_EQ(Text(text), ", 00  0000 00:00:00 GMT");
+  EXPECT_EQ(Utf8Text(text), ", 00  0000 00:00:00 GMT");
 }
 
 TEST(VTimeText, CompilerDate) {
@@ -292,14 +365,14 @@ TEST(VTimeText, SystemFormatsHaveADateAndATime) {
   const VTime t = Make(2024, 3, 5, 10, 20, 30);
   VString text;
   t.GetString(text);
-  const std::string s = Text(text);
+  const std::string s = Utf8Text(text);
   EXPECT_THAT(s, ::testing::ContainsRegex("[0-9].*[0-9] [0-9]{1,2}[^0-9][0-9]{2}"));
   EXPECT_NE(s.find("20"), std::string::npos) << s;
   VString date, time;
   t.FormatByOS(date, time, true);
   EXPECT_FALSE(date.IsEmpty());
   EXPECT_FALSE(time.IsEmpty());
-  EXPECT_EQ(Text(text), Text(date) + " " + Text(time));
+  EXPECT_EQ(Utf8Text(text), Utf8Text(date) + " " + Utf8Text(time));
   VTime null;
   null.SetNull(true);
   null.GetString(text);
@@ -311,32 +384,20 @@ TEST(VTimeText, SystemFormatsFollowTheSettings) {
   ScopedTimeZone zone("America/New_York");
   VIntlMgr* intl = VIntlMgr::Create(1033);
   ASSERT_NE(intl, nullptr);
-  VIntlMgr* previous = VIntlMgr::GetProcessDefault();
-  if (previous != nullptr) previous->Retain();
-  VIntlMgr::SetProcessDefault(intl);
-  struct Restore {
-    VIntlMgr* previous;
-    VIntlMgr* intl;
-    ~Restore() {
-      VIntlMgr::SetProcessDefault(previous);
-      if (previous != nullptr) previous->Release();
-      intl->Release();
-    }
-  } restore{previous, intl};
-  if (VTask::GetCurrentIntlManager() != intl) {
-    GTEST_SKIP() << "the process settings do not reach a thread without a task yet";
-  }
+  test::StProcessIntlSettings settings(intl);
+  intl->Release();
+  ASSERT_EQ(VTask::GetCurrentIntlManager(), intl);
 
   const VTime t = Make(2024, 3, 5, 14, 20, 30);
   VString date, time;
   t.FormatByOS(date, time, false);
-  EXPECT_NE(Text(time).find("9:20"), std::string::npos) << Text(time);
+  EXPECT_NE(Utf8Text(time).find("9:20"), std::string::npos) << Utf8Text(time);
   t.FormatByOS(date, time, true);
-  EXPECT_EQ(Text(date), "3/5/24");
-  EXPECT_NE(Text(time).find("2:20"), std::string::npos) << Text(time);
+  EXPECT_EQ(Utf8Text(date), "3/5/24");
+  EXPECT_NE(Utf8Text(time).find("2:20"), std::string::npos) << Utf8Text(time);
   VString text;
   t.GetString(text);
-  EXPECT_EQ(Text(text), Text(date) + " " + Text(time));
+  EXPECT_EQ(Utf8Text(text), Utf8Text(date) + " " + Utf8Text(time));
 }
 
 }  // namespace

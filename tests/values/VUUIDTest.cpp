@@ -13,7 +13,7 @@ namespace zeft {
 namespace {
 
 using test::Bytes;
-using test::Text;
+using test::Utf8Text;
 
 const VUUIDBuffer kSample = {{0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA,
                               0xBB, 0xCC, 0xDD, 0xEE, 0xFF}};
@@ -24,7 +24,7 @@ Bytes BytesOf(const VUUID& u) { return Bytes(u.GetBytes(), u.GetBytes() + 16); }
 std::string TextOf(const VUUID& u) {
   VString text;
   u.GetString(text);
-  return Text(text);
+  return Utf8Text(text);
 }
 
 TEST(VUUID, TextForm) {
@@ -34,7 +34,7 @@ TEST(VUUID, TextForm) {
   EXPECT_EQ(TextOf(VUUID()), std::string(32, '0'));
   VString xml;
   u.GetXMLString(xml, 0);
-  EXPECT_EQ(Text(xml), kSampleText);
+  EXPECT_EQ(Utf8Text(xml), kSampleText);
 }
 
 TEST(VUUID, TextReaders) {
@@ -70,6 +70,9 @@ TEST(VUUID, CharacterBuffers) {
   EXPECT_EQ(BytesOf(short_text), (Bytes{0x61, 0x62, 0x63, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   VUUID hex("00112233445566778899aabbccddeeff");
   EXPECT_EQ(TextOf(hex), kSampleText);
+  // Exactly 16 characters are the raw bytes.
+  VUUID raw("ABCDEFGHIJKLMNOP");
+  EXPECT_EQ(TextOf(raw), "4142434445464748494A4B4C4D4E4F50");
   VUUID kept(kSample);
   kept.FromBuffer("01234567890123456789");  // 20 characters: ignored
   EXPECT_EQ(TextOf(kept), kSampleText);
@@ -114,10 +117,10 @@ TEST(VUUID, CachedTextFollowsTheBytes) {
   EXPECT_EQ(u.GetCachedConvertedString(false), nullptr);
   VString* cached = u.GetCachedConvertedString(true);
   ASSERT_NE(cached, nullptr);
-  EXPECT_EQ(Text(*cached), kSampleText);
+  EXPECT_EQ(Utf8Text(*cached), kSampleText);
   u.Regenerate();
-  EXPECT_EQ(Text(*cached), TextOf(u));
-  EXPECT_NE(Text(*cached), kSampleText);
+  EXPECT_EQ(Utf8Text(*cached), TextOf(u));
+  EXPECT_NE(Utf8Text(*cached), kSampleText);
   u.Clear();
   EXPECT_TRUE(cached->IsNull());
   EXPECT_EQ(u.GetCachedConvertedString(false), cached);

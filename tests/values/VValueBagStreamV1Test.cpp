@@ -48,7 +48,8 @@ Bytes MakeV1(const V1Stream& layout, bool swap) {
   VLong(-7).WriteToStream(&stream, 0);
   const int32 secondKind = int32(layout.secondKind);
   stream.PutLongs(&secondKind, 1);
-  VString("hello").WriteToStream(&stream, 0);
+  // Only single values are followed by their bytes.
+  if (layout.secondKind == kValueKindString) VString("hello").WriteToStream(&stream, 0);
 
   VArrayString elements;
   elements.AppendString(VString("child"));
@@ -101,6 +102,20 @@ TEST(VValueBagStreamV1, ReadsAttributesAndElements) {
   }
 }
 
+TEST(VValueBagStreamV1, SkipsEntriesThatAreNotSingleValues) {
+  for (uint32 kind : {7u, uint32(kValueKindArrayString), uint32(kValueKindBag)}) {
+    SCOPED_TRACE(kind);
+    BagRef bag(new VValueBag(), kAdoptRef);
+    ASSERT_EQ(ReadV1(MakeV1({.secondKind = kind}, false), *bag, false), VE_OK);
+    EXPECT_EQ(bag->GetAttributesCount(), 1);
+    EXPECT_TRUE(bag->AttributeExists("count"));
+    EXPECT_FALSE(bag->AttributeExists("title"));
+    const VBagArray* children = bag->GetElements("child");
+    ASSERT_NE(children, nullptr);
+    EXPECT_EQ(children->GetCount(), 2);
+  }
+}
+
 TEST(VValueBagStreamV1, RefusesDamagedStreamsAndStaysEmpty) {
   const VError corrupted = ToolboxError(toolbox_error::kBagStreamCorrupted);
   struct Case {
@@ -121,9 +136,6 @@ TEST(VValueBagStreamV1, RefusesDamagedStreamsAndStaysEmpty) {
       {"empty attribute name",
        {.attributeNames = [](VArrayString& n) { n.FromString(VString(""), 1); }},
        corrupted},
-      {"kind without descriptor", {.secondKind = 7}, corrupted},
-      {"kind that is not a single value", {.secondKind = kValueKindArrayString}, corrupted},
-      {"bag kind", {.secondKind = kValueKindBag}, corrupted},
       {"more elements than names", {.elementCountDelta = 1}, corrupted},
       {"null element name",
        {.elementNames =

@@ -31,6 +31,9 @@ CompareResult VCollator_system::CompareString(const UniChar* text, int32 textLen
 
 bool VCollator_system::EqualString(const UniChar* text, int32 textLength, const UniChar* other,
                                    int32 otherLength, bool diacritical) {
+  // Equal exactly when CompareString gives 0: an empty text differs from
+  // any other, even one the platform finds equal ("\0" is ignorable).
+  if (textLength <= 0 || otherLength <= 0) return textLength <= 0 && otherLength <= 0;
   return fCompare.EqualString(text, textLength, other, otherLength, diacritical);
 }
 

@@ -83,6 +83,34 @@ inline constexpr int32 kFolderNotFound = 650;
 inline constexpr int32 kFolderDiskFull = 658;
 }  // namespace toolbox_error
 
+// JSON model, parser and writer (component "zeft") and the JSON class
+// system (component "NVRT").
+namespace json_error {
+inline constexpr int32 kMalformed = 550;
+inline constexpr int32 kInvalidToken = 551;
+inline constexpr int32 kUnterminatedString = 552;
+inline constexpr int32 kExtraComma = 553;
+inline constexpr int32 kEmptyToken = 554;
+inline constexpr int32 kCircular = 900;
+inline constexpr int32 kPathMissingBracket = 901;
+inline constexpr int32 kPathEmptyStep = 902;
+inline constexpr int32 kPathIndexThroughScalar = 903;
+inline constexpr int32 kPathNameThroughScalar = 904;
+inline constexpr int32 kHasBinaryForm = 911;
+inline constexpr int32 kNotGenericObject = 914;
+inline constexpr int32 kNoBinaryForm = 915;
+inline constexpr int32 kMetTwice = 916;
+// Component "NVRT".
+inline constexpr int32 kObjectNotInUse = -10719;
+inline constexpr int32 kArrayNotInUse = -10720;
+inline constexpr int32 kPrivateContainer = -10721;
+inline constexpr int32 kObjectOfOtherGroup = -10724;
+inline constexpr int32 kArrayOfOtherGroup = -10725;
+inline constexpr int32 kScalarInStorage = -10727;
+inline constexpr int32 kNotAClassObject = -10745;
+inline constexpr int32 kLockerInUseElsewhere = -10753;
+}  // namespace json_error
+
 // Updater error numbers (component "UPNV").
 namespace updater_error {
 inline constexpr int32 kWaitTimedOut = 1;

@@ -18,6 +18,7 @@ namespace zeft {
 class VCollator;
 class VCompareOptions;
 class VDuration;
+class VFilePath;
 class VTime;
 
 // How FindStrings filters matches against the text's words.
@@ -153,6 +154,12 @@ class VIntlMgr : public VObject, public IRefCountable {
   // localization folders of the dialect; false (path cleared) when none.
   static bool GetLocalizationFilePath(const VString& folder, const VString& fileName,
                                       DialectCode dialect, VString& path);
+  // The same two over folder paths (VIntlMgrFilePaths.cpp, in the file
+  // layer): false for an invalid or non-folder path.
+  static bool GetLocalizationFoldersWithDialect(DialectCode dialect, const VFilePath& folder,
+                                                std::vector<VFilePath>& found);
+  static bool GetLocalizationFilePath(const VFilePath& folder, const VString& fileName,
+                                      DialectCode dialect, VFilePath& path);
 
   // ---- Date, time and number formats
 

@@ -144,6 +144,22 @@ VString::VString(const wchar_t* text) : VString() {
 
 VString::VString(wchar_t* text, size_t /*unused*/) : VString(static_cast<const wchar_t*>(text)) {}
 
+VString::VString(size_t n, const wchar_t* text)
+    : VString(InlineRoomTag{},
+              reinterpret_cast<UniChar*>(reinterpret_cast<char*>(this) + sizeof(VString)),
+              int32(std::min<size_t>(n, kMaxInt32 - 1))) {
+  // Decoded as the other wide form does, then copied into the room when it
+  // fits there.
+  const VString decoded(text);
+  AppendUniChars(decoded.GetCPointer(), decoded.GetLength());
+  SetNotNullAndDirty();
+}
+
+void* VString::operator new(size_t size, size_t inlineUnits) {
+  inlineUnits = std::min<size_t>(inlineUnits, kMaxInt32 - 1);
+  return ::operator new(size + (inlineUnits + 1) * sizeof(UniChar));
+}
+
 VString::VString(const char* text) : VString() { AppendCString(text); }
 
 VString::VString(const void* data, size_t bytes, CharSet set) : VString() {
@@ -193,8 +209,7 @@ VString::~VString() { _ReleaseBuffer(); }
 
 VString* VString::NewString(int32 n) {
   if (n < 0) n = 0;
-  size_t bytes = sizeof(VString) + (size_t(n) + 1) * sizeof(UniChar);
-  void* block = ::operator new(bytes);
+  void* block = operator new(sizeof(VString), size_t(n));
   UniChar* room = reinterpret_cast<UniChar*>(static_cast<char*>(block) + sizeof(VString));
   return ::new (block) VString(InlineRoomTag{}, room, n);
 }

@@ -29,6 +29,7 @@ class VCollator;
 class VCompareOptions;
 class VDuration;
 class VIntlMgr;
+class VJSONObject;
 class VStream;
 class VString;
 class VValueBag;
@@ -89,6 +90,11 @@ class VString : public VValueSingle {
   VString(const UniChar* text);
   VString(const wchar_t* text);
   VString(wchar_t* text, size_t unused);
+  // A string whose n units of inline room lie just behind the object: only
+  // for an object made by `new (n) VString(n, text)`, whose allocation
+  // gives that room. Wide characters beyond U+FFFF become surrogate pairs;
+  // a text longer than the room goes to the heap.
+  VString(size_t n, const wchar_t* text);
   VString(const char* text);
   VString(const void* data, size_t bytes, CharSet set);
   // An external string over the caller's buffer of `bufferBytes` bytes
@@ -124,10 +130,12 @@ class VString : public VValueSingle {
 
   // A heap-allocated string with inline room for n units; delete it.
   static VString* NewString(int32 n);
-  // Objects made by NewString are one block with their inline room. The
-  // class's own new is the plain one, so that every delete matches it.
-  static void* operator new(size_t size) { return ::operator new(size); }
+  // Objects made by NewString are one block with their inline room.
   static void operator delete(void* block) { ::operator delete(block); }
+  static void* operator new(size_t size) { return ::operator new(size); }
+  // One block for the object and inline room for `inlineUnits` units and a
+  // terminator, behind it.
+  static void* operator new(size_t size, size_t inlineUnits);
 
   // Content.
   int32 GetLength() const { return fLength; }
@@ -252,6 +260,9 @@ class VString : public VValueSingle {
   // change.
   void ToUpperCase(bool option = false);
   void ToLowerCase(bool option = false);
+  // Unicode normal forms, by the current task's international settings.
+  void Decompose();
+  void Compose();
 
   // Line ends.
   ECarriageReturnMode GetCarriageReturnMode(ECarriageReturnMode fallback) const;
@@ -429,6 +440,10 @@ class VString : public VValueSingle {
                      bool trimSpaces = false, bool diacritical = false) const;
   // Removes the leading and trailing spaces (0x20 only).
   void TrimeSpaces();
+  // Fills this template: each "{{path}}" becomes the text of the value at
+  // that property path of `values` (nothing for a missing, null or
+  // undefined value, or when `values` is null). VStringTemplate.cpp.
+  void FormatWithTemplate(const VJSONObject* values, VString& out) const;
   // The content becomes the parts with the separator between them; false,
   // string unchanged, when the result cannot be held.
   bool Join(const std::vector<VString>& parts, const VString& separator);

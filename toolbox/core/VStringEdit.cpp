@@ -724,6 +724,16 @@ void VString::ToUpperCase(bool option) { ChangeCase(*this, option, true); }
 
 void VString::ToLowerCase(bool option) { ChangeCase(*this, option, false); }
 
+void VString::Decompose() {
+  if (const VIntlMgr* intl = VTask::GetCurrentIntlManager())
+    intl->NormalizeString(*this, kNormalizationDecompose);
+}
+
+void VString::Compose() {
+  if (const VIntlMgr* intl = VTask::GetCurrentIntlManager())
+    intl->NormalizeString(*this, kNormalizationCompose);
+}
+
 // ---------------------------------------------------------------------------
 // Line ends
 

@@ -10,8 +10,10 @@
 #include <locale.h>
 #include <sys/types.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -36,6 +38,11 @@ constexpr int32 kMaxFormatBytes = 1023;
 constexpr int32 kMaxOutputBytes = 1023;
 // Largest precision of a real written without the C library.
 constexpr int kMaxPlainPrecision = 40;
+// Widths and precisions beyond this are cut down before the C library sees
+// them: the output is cut at kMaxOutputBytes anyway, and a double's exact
+// decimal expansion ends within 1,075 fraction digits, so the bytes kept
+// are the same while the work and memory stay bounded.
+constexpr int kMaxFieldSize = 1100;
 
 // Bytes a string takes in UTF-8, as the standard library's encoder writes
 // it.
@@ -180,6 +187,10 @@ struct Conversion {
   // given in the format (-1: none).
   bool plain = false;
   int precision = -1;
+  // The flags as written, and the width given in the format (0: none),
+  // saturated to the int range.
+  char flags[16] = {};
+  int width = 0;
 };
 
 bool IsLength(const char* length, const char* name) { return std::strcmp(length, name) == 0; }
@@ -189,12 +200,18 @@ bool IsLength(const char* length, const char* name) { return std::strcmp(length,
 // included, which cannot be fetched one by one).
 bool ParseConversion(const char* p, const char* end, Conversion& conv) {
   const char* q = p + 1;
-  while (q < end && std::strchr("-+ #0'I", *q) != nullptr) ++q;
+  size_t flagCount = 0;
+  while (q < end && std::strchr("-+ #0'I", *q) != nullptr) {
+    if (flagCount + 1 < sizeof(conv.flags) && std::strchr(conv.flags, *q) == nullptr)
+      conv.flags[flagCount++] = *q;
+    ++q;
+  }
   if (q < end && *q == '*') {
     conv.widthStar = true;
     ++q;
   } else {
-    while (q < end && *q >= '0' && *q <= '9') ++q;
+    for (; q < end && *q >= '0' && *q <= '9'; ++q)
+      conv.width = int(std::min<int64>(int64(conv.width) * 10 + (*q - '0'), INT_MAX));
   }
   conv.plain = q == p + 1;
   if (q < end && *q == '.') {
@@ -205,9 +222,8 @@ bool ParseConversion(const char* p, const char* end, Conversion& conv) {
       ++q;
     } else {
       int precision = 0;
-      for (; q < end && *q >= '0' && *q <= '9'; ++q) {
-        if (precision <= kMaxPlainPrecision) precision = precision * 10 + (*q - '0');
-      }
+      for (; q < end && *q >= '0' && *q <= '9'; ++q)
+        precision = int(std::min<int64>(int64(precision) * 10 + (*q - '0'), INT_MAX));
       if (precision > kMaxPlainPrecision) conv.plain = false;
       conv.precision = precision;
     }
@@ -228,9 +244,61 @@ bool ParseConversion(const char* p, const char* end, Conversion& conv) {
   return true;
 }
 
+// Formats one value with a width or precision beyond kMaxFieldSize, both
+// cut down so that the kept bytes do not change: a precision to
+// kMaxFieldSize; a width to the output's size plus the length of the value,
+// so that right-aligned padding still fills the whole output.
+template <class... Value>
+void EmitBounded(Collector& out, const Conversion& conv, int64 width, int64 precision,
+                 Value... value) {
+  bool left = std::strchr(conv.flags, '-') != nullptr;
+  if (width < 0) {
+    left = true;
+    width = -width;
+  }
+  char format[sizeof(conv.flags) + 16];
+  char* f = format;
+  *f++ = '%';
+  for (const char* flag = conv.flags; *flag != 0; ++flag) *f++ = *flag;
+  if (left && std::strchr(conv.flags, '-') == nullptr) *f++ = '-';
+  char* const widthAt = f;
+  *f++ = '*';
+  if (precision >= 0) {
+    *f++ = '.';
+    *f++ = '*';
+  }
+  for (const char* l = conv.length; *l != 0; ++l) *f++ = *l;
+  *f++ = conv.letter;
+  *f = 0;
+  const int boundedPrecision = int(std::min<int64>(precision, kMaxFieldSize));
+  int64 boundedWidth = std::min<int64>(width, kMaxOutputBytes + 1);
+  if (!left && width > boundedWidth) {
+    // The value's own length, without the width.
+    char noWidth[sizeof(format)];
+    std::snprintf(noWidth, sizeof(noWidth), "%.*s%s", int(widthAt - format), format, widthAt + 1);
+    const int valueLength = precision >= 0
+                                ? std::snprintf(nullptr, 0, noWidth, boundedPrecision, value...)
+                                : std::snprintf(nullptr, 0, noWidth, value...);
+    boundedWidth = std::min<int64>(width, kMaxOutputBytes + 1 + std::max(valueLength, 0));
+  }
+  if (precision >= 0) {
+    out.AddFormatted(format, int(boundedWidth), boundedPrecision, value...);
+  } else {
+    out.AddFormatted(format, int(boundedWidth), value...);
+  }
+}
+
 // Formats one value with the conversion's '*' arguments in front of it.
 template <class... Value>
 void Emit(Collector& out, const Conversion& conv, int width, int precision, Value... value) {
+  const int64 fieldWidth = conv.widthStar ? width : conv.width;
+  // A negative precision argument counts as none.
+  const int64 fieldPrecision =
+      conv.precisionStar ? (precision < 0 ? -1 : precision) : conv.precision;
+  if (fieldWidth > kMaxFieldSize || -fieldWidth > kMaxFieldSize || fieldPrecision > kMaxFieldSize) {
+    EmitBounded(out, conv, fieldWidth, fieldPrecision, value...);
+    return;
+  }
   if (conv.starCount == 2) {
     out.AddFormatted(conv.format, width, precision, value...);
   } else if (conv.widthStar) {

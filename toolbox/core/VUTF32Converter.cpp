@@ -32,11 +32,8 @@ bool VToUnicodeConverter_UTF32::Convert(const void* source, size_t sourceBytes,
   UniChar* dst = target;
   UniChar* const dstEnd = target + (target != nullptr && targetMaxChars > 0 ? targetMaxChars : 0);
   bool ok = true;
-  while (src < end) {
-    if (dst >= dstEnd) {
-      ok = false;
-      break;
-    }
+  // A full target only stops the conversion: it is no error.
+  while (src < end && dst < dstEnd) {
     uint32 value = LoadUnit(src, fSwap);
     if (value < 0x10000) {
       if (IsSurrogate(value)) {
@@ -45,10 +42,7 @@ bool VToUnicodeConverter_UTF32::Convert(const void* source, size_t sourceBytes,
       }
       *dst++ = UniChar(value);
     } else if (value < 0x110000) {
-      if (dstEnd - dst < 2) {
-        ok = false;
-        break;
-      }
+      if (dstEnd - dst < 2) break;
       *dst++ = HighSurrogateOf(value);
       *dst++ = LowSurrogateOf(value);
     } else {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <map>
+#include <type_traits>
 
 #include "core/VObject.h"
 #include "core/VTypes.h"
@@ -19,11 +20,15 @@ class VCompareOptions;
 
 class VValueInfo : public VObject {
  public:
-  // Descriptors are constant-initialised static objects; they are put in
-  // the registry by RegisterBuiltinValueKinds, not by their constructor.
-  constexpr explicit VValueInfo(uint16 kind) : fKind(kind), fRegisteredKind(kind) {}
+  // A descriptor registers itself. The toolbox's own descriptors are
+  // constant-initialised statics, usable before any constructor runs: the
+  // registry lists them itself (RegisterBuiltinValueKinds), so that values
+  // made during static initialisation find their kind.
+  constexpr explicit VValueInfo(uint16 kind) : VValueInfo(kind, kind) {}
   constexpr VValueInfo(uint16 kind, uint16 registeredKind)
-      : fKind(kind), fRegisteredKind(registeredKind) {}
+      : fKind(kind), fRegisteredKind(registeredKind) {
+    if (!std::is_constant_evaluated()) VValue::RegisterValueInfo(this);
+  }
   // Removes this descriptor's registered kind from the registry.
   ~VValueInfo() override;
 

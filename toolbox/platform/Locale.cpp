@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "core/ASCIIText.h"
+#include "platform/UserEnvironment.h"
 
 namespace zeft::platform {
 
@@ -22,11 +23,6 @@ namespace {
 
 std::mutex sLocaleMutex;
 std::optional<LocaleEnvironment> sTestEnvironment;
-
-std::string GetEnv(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? std::string(value) : std::string();
-}
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -86,10 +82,10 @@ std::vector<std::string> GetPreferredLanguages() {
     if (sTestEnvironment.has_value()) {
       env = *sTestEnvironment;
     } else {
-      env.language = GetEnv("LANGUAGE");
-      env.lcAll = GetEnv("LC_ALL");
-      env.lcMessages = GetEnv("LC_MESSAGES");
-      env.lang = GetEnv("LANG");
+      env.language = GetEnvironmentVariable("LANGUAGE");
+      env.lcAll = GetEnvironmentVariable("LC_ALL");
+      env.lcMessages = GetEnvironmentVariable("LC_MESSAGES");
+      env.lang = GetEnvironmentVariable("LANG");
     }
   }
   return PreferredLanguagesFrom(env);
@@ -103,7 +99,9 @@ void SetLocaleEnvironmentForTesting(const LocaleEnvironment* env) {
     sTestEnvironment.reset();
 }
 
-std::string CanonicalLanguageTag(const std::string& name) {
+namespace {
+
+std::string CanonicalizeOnce(const std::string& name) {
   std::string base = name.substr(0, name.find_first_of(".@"));
   if (base.empty() || base == "C" || base == "POSIX" || base.size() > 100) return std::string();
   char localeID[ULOC_FULLNAME_CAPACITY];
@@ -124,6 +122,16 @@ std::string CanonicalLanguageTag(const std::string& name) {
   std::string result(tag, size_t(length));
   if (result == "und" || result.rfind("und-", 0) == 0) return std::string();
   return result;
+}
+
+}  // namespace
+
+std::string CanonicalLanguageTag(const std::string& name) {
+  // A tag is canonical only when it canonicalises to itself: a name such
+  // as "root_" gives "root", which is ICU's root locale, no language.
+  std::string tag = CanonicalizeOnce(name);
+  if (!tag.empty() && CanonicalizeOnce(tag) != tag) return std::string();
+  return tag;
 }
 
 std::string LocaleIDFromLanguageTag(const std::string& tag) {

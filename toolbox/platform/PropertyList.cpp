@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <unordered_map>
 
 namespace zeft::platform {
 
@@ -26,6 +28,54 @@ std::string TooDeepError() {
 
 std::string TooManyValuesError() {
   return "the property list holds more than " + std::to_string(kPropertyListMaxValues) + " values";
+}
+
+std::string TooManyBytesError() {
+  return "the property list expands to more than " + std::to_string(kPropertyListMaxExpandedBytes) +
+         " bytes of strings and data";
+}
+
+const char kDateRangeError[] = "the property list holds a date out of the readable range";
+
+// Dates reach us as whole seconds from 2001 in 32 bits: a date outside
+// that range (or no number at all) is refused rather than read wrong.
+bool IsReadableDate(double secondsFrom2001) {
+  return secondsFrom2001 >= double(INT32_MIN) && secondsFrom2001 < double(INT32_MAX) + 1.0;
+}
+
+// Days from 1970-01-01 of a proleptic Gregorian date.
+int64 DaysFromCivil(int64 year, int64 month, int64 day) {
+  year -= month <= 2;
+  const int64 era = (year >= 0 ? year : year - 399) / 400;
+  const int64 yearOfEra = year - era * 400;
+  const int64 dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int64 dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
+// Whether the text of an XML <date> element, "yyyy-mm-ddThh:mm:ssZ" with
+// optional white space around it, names a date within the readable range.
+bool IsReadableXMLDate(std::string_view text) {
+  while (!text.empty() && std::strchr(" \t\r\n", text.front()) != nullptr) text.remove_prefix(1);
+  while (!text.empty() && std::strchr(" \t\r\n", text.back()) != nullptr) text.remove_suffix(1);
+  if (text.size() != 20) return false;
+  int64 fields[6] = {};
+  const size_t starts[6] = {0, 5, 8, 11, 14, 17};
+  const size_t widths[6] = {4, 2, 2, 2, 2, 2};
+  for (int k = 0; k < 6; ++k) {
+    for (size_t i = starts[k]; i < starts[k] + widths[k]; ++i) {
+      if (text[i] < '0' || text[i] > '9') return false;
+      fields[k] = fields[k] * 10 + (text[i] - '0');
+    }
+  }
+  if (text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':' ||
+      text[19] != 'Z' || fields[1] < 1 || fields[1] > 12 || fields[2] < 1 || fields[2] > 31 ||
+      fields[3] > 23 || fields[4] > 59 || fields[5] > 59) {
+    return false;
+  }
+  const int64 seconds = DaysFromCivil(fields[0], fields[1], fields[2]) * 86400 + fields[3] * 3600 +
+                        fields[4] * 60 + fields[5];
+  return IsReadableDate(double(seconds - kPropertyListEpochOffset));
 }
 
 std::string ErrnoText(int error) {
@@ -97,6 +147,14 @@ bool CheckXMLNesting(std::string_view text, std::string& error) {
           error = TooDeepError();
           return false;
         }
+        if (text.substr(i, j + 1 - i) == "<date>") {
+          const size_t end = text.find("</date>", j + 1);
+          if (end == std::string_view::npos ||
+              !IsReadableXMLDate(text.substr(j + 1, end - (j + 1)))) {
+            error = kDateRangeError;
+            return false;
+          }
+        }
       }
       i = j + 1;
       continue;
@@ -166,6 +224,7 @@ class BinaryShapeCheck {
     uint64 fNext = 0;
     uint8 fChildDepth = 0;
     uint32 fValues = 1;  // itself and its expanded children so far
+    uint64 fBytes = 0;   // string and data bytes of its expanded children
   };
 
   // Where the object starts; false when its offset is out of range.
@@ -189,12 +248,32 @@ class BinaryShapeCheck {
     return true;
   }
 
-  // Finds the object's references. False when the object is malformed.
-  bool Inspect(uint64 object, bool& isContainer, Container& container) {
+  // Finds the object's references, or a leaf's bytes of string or data.
+  // False when the object is malformed.
+  bool Inspect(uint64 object, bool& isContainer, Container& container, uint64& leafBytes,
+               std::string& error) {
     uint64 offset = 0;
     if (!ObjectOffset(object, offset)) return false;
     uint8 type = uint8(fBytes[size_t(offset)]) >> 4;
     isContainer = type == 0xA || type == 0xC || type == 0xD;
+    leafBytes = 0;
+    if (type == 0x3) {  // a date: a big-endian double of seconds from 2001
+      uint64 bits = 0;
+      double seconds = 0;
+      if (uint8(fBytes[size_t(offset)]) != 0x33 || !ReadBigEndian(fBytes, offset + 1, 8, bits))
+        return false;
+      std::memcpy(&seconds, &bits, sizeof(seconds));
+      if (!IsReadableDate(seconds)) {
+        error = kDateRangeError;
+        return false;
+      }
+    }
+    if (type == 0x4 || type == 0x5 || type == 0x6) {  // data, ASCII and UTF-16 strings
+      uint64 count = 0;
+      uint64 position = 0;
+      if (!ReadCount(offset, count, position) || count > fBytes.size()) return false;
+      leafBytes = count * (type == 0x6 ? 2 : 1);
+    }
     if (!isContainer) return true;
     uint64 count = 0;
     uint64 position = 0;
@@ -235,9 +314,11 @@ class BinaryShapeCheck {
     std::vector<uint8> state(fObjectCount, kUnseen);
     std::vector<uint8> depth(fObjectCount, 0);
     std::vector<uint32> values(fObjectCount, 0);
+    std::vector<uint64> bytes(fObjectCount, 0);
     std::vector<Container> stack;
     stack.reserve(kPropertyListMaxDepth);
     constexpr uint32 kTooMany = uint32(kPropertyListMaxValues) + 1;
+    constexpr uint64 kTooManyBytes = uint64(kPropertyListMaxExpandedBytes) + 1;
 
     // Visits `object`; when it is finished already (a leaf or a walked
     // container) its figures are added to the parent on the stack.
@@ -249,8 +330,9 @@ class BinaryShapeCheck {
       if (state[object] == kUnseen) {
         bool isContainer = false;
         Container container;
-        if (!Inspect(object, isContainer, container)) {
-          error = malformed;
+        uint64 leafBytes = 0;
+        if (!Inspect(object, isContainer, container, leafBytes, error)) {
+          if (error.empty()) error = malformed;
           return false;
         }
         if (isContainer) {
@@ -264,11 +346,13 @@ class BinaryShapeCheck {
         }
         state[object] = kDone;
         values[object] = 1;
+        bytes[object] = leafBytes;
       }
       if (!stack.empty()) {
         Container& parent = stack.back();
         parent.fChildDepth = std::max(parent.fChildDepth, depth[object]);
         parent.fValues = std::min<uint64>(uint64(parent.fValues) + values[object], kTooMany);
+        parent.fBytes = std::min<uint64>(parent.fBytes + bytes[object], kTooManyBytes);
       }
       return true;
     };
@@ -292,12 +376,17 @@ class BinaryShapeCheck {
       uint64 object = current.fObject;
       depth[object] = uint8(current.fChildDepth + 1);
       values[object] = current.fValues;
+      bytes[object] = current.fBytes;
       state[object] = kDone;
       stack.pop_back();
       if (!visit(object)) return false;
     }
     if (values[top] >= kTooMany) {
       error = TooManyValuesError();
+      return false;
+    }
+    if (bytes[top] >= kTooManyBytes) {
+      error = TooManyBytesError();
       return false;
     }
     return true;
@@ -362,9 +451,14 @@ class TreeConverter {
       case PLIST_DATE: {
         int32_t seconds = 0;
         int32_t microseconds = 0;
+        // In range: checked before parsing. Microseconds count forwards.
         plist_get_date_val(node, &seconds, &microseconds);
-        out =
-            PropertyListValue::FromDate({int64(seconds) + kPropertyListEpochOffset, microseconds});
+        int64 whole = int64(seconds) + kPropertyListEpochOffset;
+        if (microseconds < 0) {
+          whole -= 1;
+          microseconds += 1000000;
+        }
+        out = PropertyListValue::FromDate({whole, microseconds});
         return true;
       }
       case PLIST_ARRAY:
@@ -388,10 +482,18 @@ class TreeConverter {
 
   bool ConvertArray(plist_t node, int depth, PropertyListValue& out) {
     if (!EnterContainer(depth)) return false;
-    uint32_t count = plist_array_get_size(node);
-    PropertyListValue::Array items(count);
-    for (uint32_t k = 0; k < count; ++k) {
-      if (!Convert(plist_array_get_item(node, k), depth + 1, items[k])) return false;
+    PropertyListValue::Array items;
+    items.reserve(plist_array_get_size(node));
+    // Walked in order: fetching item k by index walks k items first.
+    plist_array_iter iter = nullptr;
+    plist_array_new_iter(node, &iter);
+    std::unique_ptr<void, decltype(&std::free)> iterHolder(iter, &std::free);
+    for (;;) {
+      plist_t item = nullptr;
+      plist_array_next_item(node, iter, &item);
+      if (item == nullptr) break;
+      items.emplace_back();
+      if (!Convert(item, depth + 1, items.back())) return false;
     }
     out = PropertyListValue::FromArray(std::move(items));
     return true;
@@ -401,6 +503,7 @@ class TreeConverter {
     if (!EnterContainer(depth)) return false;
     PropertyListValue::Dictionary entries;
     entries.reserve(plist_dict_get_size(node));
+    std::unordered_map<std::string, size_t> places;
     plist_dict_iter iter = nullptr;
     plist_dict_new_iter(node, &iter);
     std::unique_ptr<void, decltype(&std::free)> iterHolder(iter, &std::free);
@@ -413,8 +516,11 @@ class TreeConverter {
         break;
       }
       std::unique_ptr<char, decltype(&std::free)> keyHolder(key, &std::free);
-      entries.emplace_back(key != nullptr ? std::string(key) : std::string(), PropertyListValue());
-      if (!Convert(item, depth + 1, entries.back().second)) return false;
+      std::string name = key != nullptr ? std::string(key) : std::string();
+      // A repeated key keeps one entry: the last value, at the first place.
+      auto [at, added] = places.try_emplace(name, entries.size());
+      if (added) entries.emplace_back(std::move(name), PropertyListValue());
+      if (!Convert(item, depth + 1, entries[at->second].second)) return false;
     }
     out = PropertyListValue::FromDictionary(std::move(entries));
     return true;

@@ -22,6 +22,8 @@ namespace zeft::platform {
 inline constexpr size_t kPropertyListMaxFileSize = 16 * 1024 * 1024;
 inline constexpr int kPropertyListMaxDepth = 64;  // nested arrays and dictionaries
 inline constexpr size_t kPropertyListMaxValues = size_t(1) << 20;
+// Bytes of strings and data once shared references are expanded.
+inline constexpr size_t kPropertyListMaxExpandedBytes = size_t(64) << 20;
 
 class PropertyListValue {
  public:
@@ -35,7 +37,8 @@ class PropertyListValue {
   };
   using Data = std::vector<uint8>;
   using Array = std::vector<PropertyListValue>;
-  // Entries in file order; keys are unique.
+  // Entries in file order; keys are unique (a repeated key keeps the place
+  // of its first entry and the value of its last).
   using Dictionary = std::vector<std::pair<std::string, PropertyListValue>>;
 
   // An empty dictionary.

@@ -46,6 +46,7 @@ VTask::VTask(VTaskMgr* manager) {
   fStackSize.store(manager->GetStackSizeForMainTask());
   fIsFiber = manager->GetPlatformManager().IsFibered();
   fIsPreemptive = !fIsFiber;
+  _CloneProcessIntlSettings();
   fPlatformTask = manager->GetPlatformManager().CreateMain(this);
   fID = manager->GetNewTaskID(this);
   SetMessagingTask(fID);
@@ -57,6 +58,24 @@ void VTask::_InitCommon(size_t stackSize, ETaskStyle style) {
   fIsFiber = style == kTaskStyleFiber;
   fIsPreemptive = style == kTaskStylePreemptive;
   fStackSize.store(stackSize);
+  _CloneProcessIntlSettings();
+}
+
+void VTask::_CloneProcessIntlSettings() {
+  if (VIntlMgr* process = VIntlMgr::GetProcessDefault()) {
+    VIntlMgr* copy = process->Clone();
+    _InstallIntlSettings(copy);
+    if (copy != nullptr) copy->Release();
+  }
+}
+
+void VTask::_InstallIntlSettings(VIntlMgr* intl) {
+  if (intl == nullptr || intl == fIntlMgr) return;
+  intl->Retain();
+  VIntlMgr* old = fIntlMgr;
+  fIntlMgr = intl;
+  fDialectCode.store(intl->GetDialectCode(), std::memory_order_relaxed);
+  if (old != nullptr) old->Release();
 }
 
 void VTask::_CreatePlatformTask() {
@@ -80,6 +99,7 @@ VTask::~VTask() {
   delete fPlatformTask;
   delete fName;
   if (fProperties != nullptr) fProperties->Release();
+  if (fIntlMgr != nullptr) fIntlMgr->Release();
 }
 
 bool VTask::_CompareAndSwapState(int32 from, int32 to) {
@@ -589,6 +609,22 @@ VIntlMgr* VTask::GetCurrentIntlManager() {
   VTask* task = GetCurrent();
   if (task != nullptr && task->fIntlMgr != nullptr) return task->fIntlMgr;
   return VIntlMgr::GetProcessDefault();
+}
+
+void VTask::SetCurrentIntlManager(VIntlMgr* intl) {
+  if (VTask* task = GetCurrent()) task->_InstallIntlSettings(intl);
+}
+
+void VTask::SetCurrentDialectCode(DialectCode dialect, uint8 options) {
+  VIntlMgr* intl = VIntlMgr::Create(dialect, dialect, options);
+  if (intl == nullptr) return;
+  if (VTaskMgr::IsInited()) SetCurrentIntlManager(intl);
+  intl->Release();
+}
+
+UniChar VTask::GetWildChar() {
+  VIntlMgr* intl = GetCurrentIntlManager();
+  return intl != nullptr ? intl->GetWildChar() : UniChar(u'@');
 }
 
 void* VTask::GetCurrentData(size_t key) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "core/DialectCode.h"
 #include "core/IRefCountable.h"
 #include "core/VErrorCodes.h"
 #include "core/VObject.h"
@@ -161,6 +162,16 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
   // The calling task's international settings, else the process's, else
   // null. Lent, not retained.
   static VIntlMgr* GetCurrentIntlManager();
+  // Makes `intl` the calling task's settings (retained, the previous ones
+  // released); ignored for null, without a task, or when unchanged.
+  static void SetCurrentIntlManager(VIntlMgr* intl);
+  // Installs new settings made for the dialect (VIntlMgr::Create) as above.
+  static void SetCurrentDialectCode(DialectCode dialect, uint8 options = 1);
+  // The wild character of the current settings; "@" without settings.
+  static UniChar GetWildChar();
+  // The dialect of this task's settings (0 without settings); safe to ask
+  // from any task.
+  DialectCode GetDialectCode() const { return fDialectCode.load(std::memory_order_relaxed); }
 
   // Task-local data under 1-based keys of VTaskMgr::CreateDataKey.
   static void* GetCurrentData(size_t key);
@@ -190,6 +201,9 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
 
   void _InitCommon(size_t stackSize, ETaskStyle style);
   void _CreatePlatformTask();
+  // Takes a copy of the process's international settings.
+  void _CloneProcessIntlSettings();
+  void _InstallIntlSettings(VIntlMgr* intl);
   // Body of every task thread.
   void _Run();
   void _SetStateDead();
@@ -233,7 +247,10 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
   bool fInIdle = false;
   std::vector<void*> fData;
   // Settings of this task; nothing installs any yet.
+  // Owned (one reference), changed only by the task itself; its dialect is
+  // mirrored for other tasks.
   VIntlMgr* fIntlMgr = nullptr;
+  std::atomic<DialectCode> fDialectCode{0};
   std::vector<VMessageQueue*>* fDeathWaiters = nullptr;  // under the manager's lock
   // A sleeping fiber task waits for this flag to change.
   alignas(std::atomic_ref<int32>::required_alignment) int32 fFiberWakeFlag = 0;

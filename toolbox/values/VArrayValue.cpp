@@ -186,10 +186,11 @@ bool VArrayValue::SynchronizedSort(uint8 descending, VArrayValue* first, ...) {
   list.push_back(first);
   va_list args;
   va_start(args, first);
+  // Companions may be longer: only the first's count is permuted.
   bool aligned = true;
   for (VArrayValue* more = va_arg(args, VArrayValue*); more != nullptr;
        more = va_arg(args, VArrayValue*)) {
-    if (more->GetCount() != first->GetCount()) aligned = false;
+    if (more->GetCount() < first->GetCount()) aligned = false;
     list.push_back(more);
   }
   va_end(args);

@@ -118,10 +118,11 @@ VError VBagArray::WriteToStreamMinimal(VStream* stream) const {
 }
 
 VError VBagArray::ReadFromStreamMinimal(VStream* stream) {
-  return _ReadFromStreamMinimal(stream, 1);
+  StBagStreamBudget budget(stream);
+  return _ReadFromStreamMinimal(stream, 1, budget);
 }
 
-VError VBagArray::_ReadFromStreamMinimal(VStream* stream, int32 depth) {
+VError VBagArray::_ReadFromStreamMinimal(VStream* stream, int32 depth, StBagStreamBudget& budget) {
   Destroy();
   VError error = stream->GetLastError();
   if (error != VE_OK) return error;
@@ -138,10 +139,12 @@ VError VBagArray::_ReadFromStreamMinimal(VStream* stream, int32 depth) {
   } catch (const std::bad_alloc&) {
     return ToolboxError(toolbox_error::kMemoryFull);
   }
+  // A refused stream leaves the array empty, whatever it read before.
   for (uint32 i = 0; i < count; ++i) {
-    VValueBag* bag = new (std::nothrow) VValueBag();
-    if (bag == nullptr) return ToolboxError(toolbox_error::kMemoryFull);
-    error = bag->_ReadFromStreamMinimal(stream, depth);
+    if (!budget.TakeBag()) error = ToolboxError(toolbox_error::kBagStreamCorrupted);
+    VValueBag* bag = error == VE_OK ? new (std::nothrow) VValueBag() : nullptr;
+    if (error == VE_OK && bag == nullptr) error = ToolboxError(toolbox_error::kMemoryFull);
+    if (error == VE_OK) error = bag->_ReadFromStreamMinimal(stream, depth, budget);
     if (error == VE_OK) {
       try {
         fBags.push_back(bag);
@@ -150,7 +153,8 @@ VError VBagArray::_ReadFromStreamMinimal(VStream* stream, int32 depth) {
         error = ToolboxError(toolbox_error::kMemoryFull);
       }
     }
-    bag->Release();
+    if (bag != nullptr) bag->Release();
+    Destroy();
     return error;
   }
   return VE_OK;

@@ -8,6 +8,7 @@
 #include "core/VErrorCodes.h"
 #include "core/VObject.h"
 #include "core/VTypes.h"
+#include "values/StBagStreamBudget.h"
 #include "values/VPackedDictionary.h"
 
 namespace zeft {
@@ -61,7 +62,7 @@ class VBagArray : public VObject, public IRefCountable {
   friend class VValueBag;
   // `depth` is the nesting level of the bags read (1 for sub-bags of the
   // top bag).
-  VError _ReadFromStreamMinimal(VStream* stream, int32 depth);
+  VError _ReadFromStreamMinimal(VStream* stream, int32 depth, StBagStreamBudget& budget);
 
   std::vector<VValueBag*> fBags;
 };

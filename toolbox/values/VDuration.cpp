@@ -179,7 +179,17 @@ void VDuration::GetXMLString(VString& text, uint32 options) const {
 }
 
 bool VDuration::FromXMLString(const VString& text) {
+  // A count beyond 64 bits is refused: the duration becomes null.
+  auto refuse = [this] {
+    SetNull(true);
+    return false;
+  };
   if (text.IsEmpty() || text.GetCPointer()[0] != u'P') {
+    int64 count = 0;
+    if (text.FindUniChar(u':') == 0 &&
+        __builtin_mul_overflow(text.GetLong8(), kMillisecondsPerSecond, &count)) {
+      return refuse();
+    }
     FromString(text);  // seconds, or the colon form
     return true;
   }
@@ -193,11 +203,11 @@ bool VDuration::FromXMLString(const VString& text) {
     if (!inTime && c == u'T') {
       inTime = true;
     } else if (!inTime && (c == u'Y' || c == u'M' || c == u'D')) {
-      const int64 n = number.GetLong();
+      const int64 n = number.GetLong8();
       (c == u'Y' ? years : c == u'M' ? months : days) = n;
       number.Clear();
     } else if (inTime && (c == u'H' || c == u'M')) {
-      (c == u'H' ? hours : minutes) = number.GetLong();
+      (c == u'H' ? hours : minutes) = number.GetLong8();
       number.Clear();
     } else if (inTime && c == u'S') {
       seconds = number.GetReal();  // C locale; 0 when no number
@@ -205,11 +215,24 @@ bool VDuration::FromXMLString(const VString& text) {
       number.AppendUniChar(c);
     }
   }
-  // A year counts 360 days and a month 30.
-  // The parts are 32-bit numbers, so the sums below cannot overflow.
-  const int64 dayCount = years * 360 + months * 30 + days;
-  SetCount(dayCount * kMillisecondsPerDay + hours * kMillisecondsPerHour +
-           minutes * kMillisecondsPerMinute + SecondsToCount(seconds));
+  // A year counts 360 days and a month 30; every product and sum is
+  // checked.
+  if (std::isfinite(seconds) && std::fabs(std::round(seconds * 1000.0)) >= 9223372036854775808.0)
+    return refuse();
+  int64 count = SecondsToCount(seconds);
+  const int64 parts[5][2] = {{years, 360 * kMillisecondsPerDay},
+                             {months, 30 * kMillisecondsPerDay},
+                             {days, kMillisecondsPerDay},
+                             {hours, kMillisecondsPerHour},
+                             {minutes, kMillisecondsPerMinute}};
+  for (const auto& part : parts) {
+    int64 product = 0;
+    if (__builtin_mul_overflow(part[0], part[1], &product) ||
+        __builtin_add_overflow(count, product, &count)) {
+      return refuse();
+    }
+  }
+  SetCount(count);
   return true;
 }
 

@@ -100,7 +100,7 @@ VError Elements::WriteToStream(VStream* stream, bool withIndex) const {
   return error;
 }
 
-VError Elements::ReadFromStream(VStream* stream, int32 depth) {
+VError Elements::ReadFromStream(VStream* stream, int32 depth, StBagStreamBudget& budget) {
   _ReleaseAll();
   _ClearKeys();
   VError error = stream->GetLastError();
@@ -114,7 +114,7 @@ VError Elements::ReadFromStream(VStream* stream, int32 depth) {
       break;
     }
     slot.fBagArray = array;
-    error = array->_ReadFromStreamMinimal(stream, depth + 1);
+    error = array->_ReadFromStreamMinimal(stream, depth + 1, budget);
   }
   if (error != VE_OK) {
     _ReleaseAll();

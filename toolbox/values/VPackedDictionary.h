@@ -6,6 +6,7 @@
 
 #include "core/VErrorCodes.h"
 #include "core/VTypes.h"
+#include "values/StBagStreamBudget.h"
 #include "values/VPackedDictionary_base.h"
 
 namespace zeft {
@@ -58,7 +59,7 @@ class VPackedDictionary<VPackedValue_VBagArray>
   // Element block: keys block, then each array's minimal form. Reading is
   // bounded: `depth` is the nesting level of the bag that owns the store.
   VError WriteToStream(VStream* stream, bool withIndex) const;
-  VError ReadFromStream(VStream* stream, int32 depth = 0);
+  VError ReadFromStream(VStream* stream, int32 depth, StBagStreamBudget& budget);
 
  private:
   void _ReleaseAll();

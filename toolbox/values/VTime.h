@@ -190,6 +190,13 @@ class VTime : public VValueSingle {
 
   void GetRfc3339String(VString& text, uint32 options) const;
   void GetXMLString(VString& text, uint32 options) const override;
+  // The JSON text: RFC 3339 in UTC with milliseconds, or the date alone
+  // with kJSONDateOnlyAtMidnight when the time of day is 0; "!!" marks with
+  // kJSONDateMarks; quotes (outside the marks) with kJSONQuotes.
+  static constexpr uint32 kJSONQuotes = 0x1;
+  static constexpr uint32 kJSONDateOnlyAtMidnight = 0x200;
+  static constexpr uint32 kJSONDateMarks = 0x1000;
+  VError GetJSONString(VString& text, uint32 options) const;
   // True when the text had a recognised form (the time may still be null).
   bool FromRfc3339String(const VString& text);
   // RFC 3339, optionally inside "!!" marks; texts with "!" otherwise go to

@@ -1,6 +1,7 @@
 // The text forms of VTime: RFC 3339 (its XML form), RFC 822, the system's
 // date and time formats, the numeric parser and the compiler date reader.
 #include <locale.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +34,9 @@ int64 SecondsOfFields(const int16* f) {
   return int64(VTime::ComputeJulianDay(f[kYear], f[kMonth], f[kDay])) * 86400 +
          int64(f[kHour]) * 3600 + int64(f[kMinute]) * 60 + f[kSecond];
 }
+
+// The years the RFC 3339 forms write and read: four digits.
+constexpr int32 kRfc3339MaxYear = 9999;
 
 // The RFC 3339 date check: years up to 22,000.
 bool IsRfc3339Date(int32 year, int32 month, int32 day) {
@@ -150,8 +154,18 @@ void VTime::GetRfc3339String(VString& text, uint32 options) const {
     if (withOffset) {
       // The offset in force at the instant written; a time of day without a
       // date has no instant and takes the present one.
-      offset = (f[kYear] == 0 && f[kMonth] == 0 && f[kDay] == 0) ? VSystem::GetGMTOffset(true)
-                                                                 : SecondsOfFields(f) - utcSeconds;
+      if (f[kYear] == 0 && f[kMonth] == 0 && f[kDay] == 0) {
+        offset = VSystem::GetGMTOffset(true);
+      } else {
+        // Offsets are written in whole minutes (local mean time had
+        // seconds): the local fields are those of the written offset, so
+        // that the text names the same instant.
+        offset = SecondsOfFields(f) - utcSeconds;
+        offset -= offset % 60;
+        VTime local(*this);
+        local.AddSeconds(int32(offset));
+        local._GetUTCFields(f);
+      }
     }
   }
   const char sign = offset < 0 ? '-' : '+';
@@ -164,6 +178,12 @@ void VTime::GetRfc3339String(VString& text, uint32 options) const {
 
   char buffer[255];
   const bool timeOnly = (options & kRfc3339TimeOnly) != 0;
+  if (!timeOnly && (f[kYear] < 0 || f[kYear] > kRfc3339MaxYear) &&
+      ((options & kRfc3339ZeroDate) == 0 || (options & kRfc3339DateOnly) != 0)) {
+    // A year the reader cannot take back: written as the null time.
+    text.FromCString("0000-00-00T00:00:00Z");
+    return;
+  }
   const bool dateOnly = (options & kRfc3339DateOnly) != 0;
   const bool noMilliseconds = (options & kRfc3339NoMilliseconds) != 0;
   if (utc || (options & kRfc3339LocalNoZone) != 0) {
@@ -197,12 +217,38 @@ void VTime::GetRfc3339String(VString& text, uint32 options) const {
 
 void VTime::GetXMLString(VString& text, uint32 options) const { GetRfc3339String(text, options); }
 
+VError VTime::GetJSONString(VString& text, uint32 options) const {
+  int16 year, month, day, hour, minute, second, millisecond;
+  GetUTCTime(year, month, day, hour, minute, second, millisecond);
+  const bool dateOnly = (options & kJSONDateOnlyAtMidnight) != 0 && hour == 0 && minute == 0 &&
+                        second == 0 && millisecond == 0;
+  VString body;
+  GetRfc3339String(body, dateOnly ? (kRfc3339DateOnly | kRfc3339UTC) : kRfc3339UTC);
+  text.Clear();
+  if ((options & kJSONQuotes) != 0) text.AppendUniChar(u'"');
+  if ((options & kJSONDateMarks) != 0) text.AppendCString("!!");
+  text.AppendString(body);
+  if ((options & kJSONDateMarks) != 0) text.AppendCString("!!");
+  if ((options & kJSONQuotes) != 0) text.AppendUniChar(u'"');
+  return VE_OK;
+}
+
 // ---- RFC 3339 reader
 
 bool VTime::FromRfc3339String(const VString& text) {
   if (text.IsNull() || text.IsEmpty()) {
     SetNull(true);
     return false;
+  }
+  // A date whose year has more than four digits lies beyond what the forms
+  // hold: null, not a count of seconds.
+  const UniChar* units = text.GetCPointer();
+  int32 yearDigits = 0;
+  while (yearDigits < text.GetLength() && units[yearDigits] >= u'0' && units[yearDigits] <= u'9')
+    ++yearDigits;
+  if (yearDigits > 4 && yearDigits < text.GetLength() && units[yearDigits] == u'-') {
+    SetNull(true);
+    return true;
   }
   enum Form { kDateTimeForm, kTimeForm, kSecondsForm, kDateForm };
   int year = 0, month = 0, day = 0, hour = 0, minute = 0;
@@ -241,10 +287,12 @@ bool VTime::FromRfc3339String(const VString& text) {
   }
   // Seconds that are no number ("nan", "inf", absurd sizes) are refused.
   if (!std::isfinite(seconds) || std::fabs(seconds) > 1e9) fields = 0;
-  // Milliseconds rounded to the nearest: ".400" has no exact binary form.
-  const int64 totalMilliseconds = std::llround(seconds * 1000.0);
-  int64 wholeSeconds = totalMilliseconds / 1000;
-  int64 milliseconds = totalMilliseconds % 1000;
+  // Whole seconds are truncated, so a fraction never carries into the next
+  // second (59.9996 stays in second 59); the fraction's milliseconds are
+  // rounded (".400" has no exact binary form) and kept within the second.
+  const double truncated = fields > 0 ? std::trunc(seconds) : 0.0;
+  int64 wholeSeconds = int64(truncated);
+  int64 milliseconds = std::clamp<int64>(std::llround((seconds - truncated) * 1000.0), -999, 999);
 
   const bool isUTC = text.GetLength() < 11 || text.FindUniChar(u'Z') != 0;
   int32 offsetPos = text.FindUniChar(u'+', text.GetLength(), true);
@@ -321,6 +369,8 @@ bool VTime::FromRfc3339String(const VString& text) {
   }
   // Milliseconds are added last; a time refused above stays null.
   if (milliseconds != 0 && !IsNull()) AddMilliseconds(milliseconds);
+  // An offset may move a date out of the years the forms hold.
+  if (!IsNull() && (fYear < 0 || fYear > kRfc3339MaxYear)) _ClearAndMakeNull();
   return true;
 }
 

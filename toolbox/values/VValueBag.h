@@ -217,7 +217,7 @@ class VValueBag : public VValue, public IRefCountable {
 
  private:
   ElementStore* _GetOrMakeElementStore();
-  VError _ReadFromStreamMinimal(VStream* stream, int32 depth);
+  VError _ReadFromStreamMinimal(VStream* stream, int32 depth, StBagStreamBudget& budget);
   void _SortElements(const StBagElementsOrdering* record, const StBagElementsOrdering* orderings);
   static const StBagElementsOrdering* _FindOrdering(const StPackedDictionaryKey& name,
                                                     const StBagElementsOrdering* orderings);

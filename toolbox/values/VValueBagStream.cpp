@@ -60,7 +60,8 @@ VError VValueBag::ReadFromStream(VStream* stream, int32 /*param*/) {
   if (error != VE_OK) return error;
   if (tag != kStreamTag) return ToolboxError(toolbox_error::kStreamBadSignature);
   if (version != kStreamVersion) return ToolboxError(toolbox_error::kBagStreamBadVersion);
-  return _ReadFromStreamMinimal(stream, 0);
+  StBagStreamBudget budget(stream);
+  return _ReadFromStreamMinimal(stream, 0, budget);
 }
 
 VError VValueBag::WriteToStreamMinimal(VStream* stream, bool withIndex) const {
@@ -78,10 +79,11 @@ VError VValueBag::WriteToStreamMinimal(VStream* stream, bool withIndex) const {
 }
 
 VError VValueBag::ReadFromStreamMinimal(VStream* stream) {
-  return _ReadFromStreamMinimal(stream, 0);
+  StBagStreamBudget budget(stream);
+  return _ReadFromStreamMinimal(stream, 0, budget);
 }
 
-VError VValueBag::_ReadFromStreamMinimal(VStream* stream, int32 depth) {
+VError VValueBag::_ReadFromStreamMinimal(VStream* stream, int32 depth, StBagStreamBudget& budget) {
   Destroy();
   uint8 flags = 0;
   VError error = GetStreamBytes(stream, &flags, 1);
@@ -92,7 +94,7 @@ VError VValueBag::_ReadFromStreamMinimal(VStream* stream, int32 depth) {
   if ((flags & kHasAttributes) != 0) error = fAttributes.ReadFromStream(stream);
   if (error == VE_OK && (flags & kHasElements) != 0) {
     ElementStore* store = _GetOrMakeElementStore();
-    error = store != nullptr ? store->ReadFromStream(stream, depth)
+    error = store != nullptr ? store->ReadFromStream(stream, depth, budget)
                              : ToolboxError(toolbox_error::kMemoryFull);
   }
   if (error != VE_OK) Destroy();
@@ -104,6 +106,7 @@ VError VValueBag::_ReadFromStream_v1(VStream* stream) {
   VError error = stream->GetLastError();
   if (error != VE_OK) return error;
 
+  StBagStreamBudget budget(stream);
   VArrayString names;
   error = names.ReadFromStream(stream, 0);
   if (error == VE_OK) error = ReadNamedCount(stream, names);
@@ -111,12 +114,13 @@ VError VValueBag::_ReadFromStream_v1(VStream* stream) {
     uint32 kind = 0;
     error = GetStreamUInt32(stream, kind);
     if (error != VE_OK) break;
-    // Only a single value of a known kind can be read; any other entry
-    // would leave the rest of the stream unreadable.
+    // Only a single value is stored with its bytes: an entry of any other
+    // kind has none and is skipped.
     std::unique_ptr<VValue> value(VValue::NewValueFromValueKind(uint16(kind & 0xFFFF)));
     VValueSingle* single = value != nullptr ? value->IsVValueSingle() : nullptr;
+    if (single == nullptr) continue;
     StPackedDictionaryKey key("");
-    if (single == nullptr || !GetNameKey(names, position, key)) {
+    if (!GetNameKey(names, position, key)) {
       error = CorruptedStream();
       break;
     }
@@ -139,7 +143,7 @@ VError VValueBag::_ReadFromStream_v1(VStream* stream) {
     if (array == nullptr || store == nullptr) {
       error = ToolboxError(toolbox_error::kMemoryFull);
     } else {
-      error = array->_ReadFromStreamMinimal(stream, 1);
+      error = array->_ReadFromStreamMinimal(stream, 1, budget);
       if (error == VE_OK && !store->SetValue(key, array)) {
         error = ToolboxError(toolbox_error::kMemoryFull);
       }

@@ -116,15 +116,50 @@ int32 XMacStringCompare::FindString(const UniChar* text, int32 textLength, const
   if (foundLength != nullptr) *foundLength = 0;
   if (_IsUnreadable(text, textLength) || _IsUnreadable(pattern, patternLength)) return 0;
   if (textLength == 0 || patternLength == 0) return 0;
-  UStringSearch* search = _PrepareSearch(text, textLength, pattern, patternLength, diacritical);
-  if (search == nullptr) return 0;
+  std::atomic<bool>& busy = fSearchBusy[diacritical];
+  if (!busy.exchange(true, std::memory_order_acquire)) {
+    UStringSearch* search = _PrepareSearch(text, textLength, pattern, patternLength, diacritical);
+    const int32 position = search == nullptr ? 0
+                                             : _FindMatch(search, text, textLength, pattern,
+                                                          patternLength, diacritical, foundLength);
+    busy.store(false, std::memory_order_release);
+    return position;
+  }
+  UCollator* collator = fCollators[diacritical];
+  if (collator == nullptr) return 0;
   UErrorCode status = U_ZERO_ERROR;
-  for (int32 index = usearch_first(search, &status); U_SUCCESS(status) && index != USEARCH_DONE;
-       index = usearch_next(search, &status)) {
+  UStringSearch* search = usearch_openFromCollator(AsUChar(pattern), patternLength, AsUChar(text),
+                                                   textLength, collator, nullptr, &status);
+  if (U_SUCCESS(status) && diacritical)
+    usearch_setAttribute(search, USEARCH_OVERLAP, USEARCH_ON, &status);
+  const int32 position = U_SUCCESS(status) ? _FindMatch(search, text, textLength, pattern,
+                                                        patternLength, diacritical, foundLength)
+                                           : 0;
+  if (search != nullptr) usearch_close(search);
+  return position;
+}
+
+int32 XMacStringCompare::_FindMatch(UStringSearch* search, const UniChar* text, int32 textLength,
+                                    const UniChar* pattern, int32 patternLength, bool diacritical,
+                                    int32* foundLength) {
+  UErrorCode status = U_ZERO_ERROR;
+  int32 index = usearch_first(search, &status);
+  while (U_SUCCESS(status) && index != USEARCH_DONE) {
     const int32 length = usearch_getMatchedLength(search);
-    if (diacritical && !EqualString(text + index, length, pattern, patternLength, true)) continue;
-    if (foundLength != nullptr) *foundLength = length;
-    return index + 1;
+    if (!diacritical || EqualString(text + index, length, pattern, patternLength, true)) {
+      if (foundLength != nullptr) *foundLength = length;
+      return index + 1;
+    }
+    // Refused for case: go on behind this candidate's start. The search may
+    // hand the same candidate back (from inside a surrogate pair, or an
+    // overlapping one), so it must move forward.
+    int32 next = USEARCH_DONE;
+    for (int32 from = index + 1; from < textLength; ++from) {
+      next = usearch_following(search, from, &status);
+      if (U_FAILURE(status) || next == USEARCH_DONE || next > index) break;
+    }
+    if (next != USEARCH_DONE && next <= index) break;
+    index = next;
   }
   return 0;
 }

@@ -5,6 +5,7 @@
 // still does not (a full-width "A" equals "A" in both modes).
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include <unicode/ucol.h>
@@ -64,15 +65,24 @@ class XMacStringCompare {
     return CompareResult(ucol_strcoll(collator, reinterpret_cast<const UChar*>(a), aLength,
                                       reinterpret_cast<const UChar*>(b), bLength));
   }
-  // The search object of one mode, set to pattern and text; null when it
-  // cannot be made.
+  // The kept search object of one mode, set to pattern and text; null when
+  // it cannot be made. Only the caller that holds the mode's busy flag.
   UStringSearch* _PrepareSearch(const UniChar* text, int32 textLength, const UniChar* pattern,
                                 int32 patternLength, bool diacritical);
+  // The first match of the prepared search that the mode accepts.
+  int32 _FindMatch(UStringSearch* search, const UniChar* text, int32 textLength,
+                   const UniChar* pattern, int32 patternLength, bool diacritical,
+                   int32* foundLength);
 
   std::string fLocaleID;
   // [0]: accents and case ignored; [1]: significant. Both exist or none.
+  // Comparisons only read them, so any number of tasks may share them.
   UCollator* fCollators[2] = {nullptr, nullptr};
+  // One kept search object per mode, for whoever takes its busy flag; a
+  // search that finds the flag taken (the settings are shared by several
+  // tasks) uses a search object of its own.
   UStringSearch* fSearches[2] = {nullptr, nullptr};
+  std::atomic<bool> fSearchBusy[2] = {false, false};
   // The pattern each search object holds, to skip re-preparing it.
   std::u16string fSearchPatterns[2];
 };

@@ -1,6 +1,5 @@
 #include "runtime/mac/XMacStackCrawl.h"
 
-#include <cxxabi.h>
 #include <dlfcn.h>
 #include <execinfo.h>
 
@@ -10,16 +9,9 @@
 
 #include "core/CharSet.h"
 #include "core/VString.h"
+#include "process/VSystem.h"
 
 namespace zeft {
-
-void XMacStackCrawl::DemangleSymbol(const char* symbol, VString& name) {
-  int status = 0;
-  char* demangled = abi::__cxa_demangle(symbol, nullptr, nullptr, &status);
-  const char* text = status == 0 && demangled != nullptr ? demangled : symbol;
-  name.FromBlock(text, std::strlen(text), kCharSetUTF8);
-  std::free(demangled);
-}
 
 void XMacStackCrawl::LoadFrames(uint32 skip, uint32 max) {
   void* frames[kCaptureDepth];
@@ -49,7 +41,7 @@ void XMacStackCrawl::Dump(VString& out) const {
   for (int32 i = 0; i < fCount; ++i) {
     Dl_info info{};
     if (dladdr(fFrames[i], &info) != 0 && info.dli_sname != nullptr) {
-      DemangleSymbol(info.dli_sname, name);
+      VSystem::DemangleSymbol(info.dli_sname, name);
     } else {
       name = VString("<inline>");
     }

@@ -31,9 +31,6 @@ class XMacStackCrawl {
   // a frame without a symbol name.
   void Dump(VString& out) const;
 
-  // The readable form of a C++ symbol name; other names come back as given.
-  static void DemangleSymbol(const char* symbol, VString& name);
-
   int32 GetCount() const { return fCount; }
   void* GetFrame(int32 index) const {
     return index >= 0 && index < fCount ? fFrames[index] : nullptr;

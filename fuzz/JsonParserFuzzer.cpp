@@ -1,0 +1,72 @@
+// Feeds arbitrary bytes to the JSON text parser, strict and lenient. A text
+// that parses must write, the written text must parse again strictly, and
+// writing and reading from there on changes nothing.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "core/CharSet.h"
+#include "core/VCompareOptions.h"
+#include "core/VCppMemMgr.h"
+#include "core/VObject.h"
+#include "core/VString.h"
+#include "json/VJSONImporter.h"
+#include "json/VJSONValue.h"
+#include "runtime/StErrorContextInstaller.h"
+#include "runtime/VTaskMgr.h"
+
+namespace {
+
+using zeft::VJSONValue;
+using zeft::VString;
+
+bool ParseStrict(const VString& text, zeft::uint32 options, VJSONValue& value) {
+  return zeft::VJSONImporter::ParseString(text, value, options | 0x2) == zeft::VE_OK;
+}
+
+void Check(const VString& text, zeft::uint32 parseOptions) {
+  // Dates are written with their marks, so that they read back as dates.
+  const zeft::uint32 writeOptions = (parseOptions & 0xC0) != 0 ? 0x1001 : 0x1;
+  zeft::VCompareOptions exact;
+  exact.SetDiacritical(true);
+  VJSONValue value;
+  if (zeft::VJSONImporter::ParseString(text, value, parseOptions) != zeft::VE_OK) return;
+  VString written;
+  if (value.Stringify(written, writeOptions) != zeft::VE_OK) return;  // a value holding itself
+  VJSONValue again;
+  if (!ParseStrict(written, parseOptions, again)) std::abort();
+  // The first reading may turn a marked text into a date, numbers are
+  // written with 14 significant digits and infinities as null: only from
+  // the second reading on must nothing change.
+  // From there on, writing and reading again changes nothing.
+  VString rewritten;
+  if (again.Stringify(rewritten, writeOptions) != zeft::VE_OK) std::abort();
+  VJSONValue third;
+  if (!ParseStrict(rewritten, parseOptions, third)) std::abort();
+  if (!again.DeepEqualTo(third, exact)) std::abort();
+  VString last;
+  if (third.Stringify(last, writeOptions) != zeft::VE_OK || !last.EqualToStringRaw(rewritten)) {
+    std::abort();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+  if (zeft::VObject::sCppMemMgr == nullptr) {
+    zeft::VObject::sCppMemMgr = new zeft::VCppMemMgr(zeft::kAllocatorSystem);
+  }
+  // The stack check of deep input reads the current task's stack.
+  if (!zeft::VTaskMgr::IsInited()) zeft::VTaskMgr::Init(nullptr);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  zeft::StErrorContextInstaller errors(false, true);
+  VString text;
+  text.FromBlock(data, size, zeft::kCharSetUTF8);
+  Check(text, 0);
+  Check(text, 0x2);
+  Check(text, 0xC0);
+  return 0;
+}

@@ -1,0 +1,51 @@
+// Shortcuts of the JSON tests: parsing and writing UTF-8 texts, and counting
+// the containers alive on the test's task.
+#pragma once
+
+#include <string>
+
+#include "core/VString.h"
+#include "json/VJSONArray.h"
+#include "json/VJSONImporter.h"
+#include "json/VJSONObject.h"
+#include "json/VJSONValue.h"
+#include "runtime/VTask.h"
+
+namespace zeft::test {
+
+inline VJSONValue Parse(const std::string& text, uint32 options = 0, VError* error = nullptr) {
+  VJSONValue value;
+  const VError result = VJSONImporter::ParseString(VString(text.c_str()), value, options);
+  if (error != nullptr) *error = result;
+  return value;
+}
+
+inline std::string Write(const VJSONValue& value, uint32 options = 0x1) {
+  VString text;
+  if (value.Stringify(text, options) != VE_OK) return "<error>";
+  return to_string(text);
+}
+
+// Counts the objects and arrays made and destroyed on the calling task
+// while it lives.
+class StLiveContainers {
+ public:
+  StLiveContainers() {
+    VJSONObject::sTaskToMonitor.store(VTask::GetCurrentID());
+    VJSONArray::sTaskToMonitor.store(VTask::GetCurrentID());
+    fObjects = VJSONObject::sTaskCounter.load();
+    fArrays = VJSONArray::sTaskCounter.load();
+  }
+  ~StLiveContainers() {
+    VJSONObject::sTaskToMonitor.store(0);
+    VJSONArray::sTaskToMonitor.store(0);
+  }
+  int32 Objects() const { return VJSONObject::sTaskCounter.load() - fObjects; }
+  int32 Arrays() const { return VJSONArray::sTaskCounter.load() - fArrays; }
+
+ private:
+  int32 fObjects;
+  int32 fArrays;
+};
+
+}  // namespace zeft::test

@@ -1,0 +1,111 @@
+#include "json/VJSONGraph.h"
+
+#include <gtest/gtest.h>
+
+#include "JSONTestSupport.h"
+#include "json/VJSONUser.h"
+
+namespace zeft {
+namespace {
+
+using test::StLiveContainers;
+
+TEST(VJSONGraphTest, ArrayHoldingItselfIsFreed) {
+  StLiveContainers live;
+  {
+    VJSONValue array(JSON_array);
+    array.GetArray()->Push(array);
+    ASSERT_NE(array.GetArray()->GetGraph(), nullptr);
+    EXPECT_TRUE(array.GetArray()->GetGraph()->HasCycles());
+    EXPECT_EQ(live.Arrays(), 1);
+  }
+  EXPECT_EQ(live.Arrays(), 0);
+}
+
+TEST(VJSONGraphTest, TwoObjectsHoldingEachOtherAreFreed) {
+  StLiveContainers live;
+  {
+    VJSONValue first(JSON_object);
+    VJSONValue second(JSON_object);
+    first.SetProperty(VString("other"), second);
+    second.SetProperty(VString("other"), first);
+    EXPECT_EQ(live.Objects(), 2);
+    first.SetUndefined();
+    EXPECT_EQ(live.Objects(), 2) << "still reachable through the second";
+  }
+  EXPECT_EQ(live.Objects(), 0);
+}
+
+TEST(VJSONGraphTest, TreesAreFreedByCountingAlone) {
+  StLiveContainers live;
+  {
+    VJSONValue root(JSON_object);
+    VJSONValue list(JSON_array);
+    list.GetArray()->Push(VJSONValue(JSON_object));
+    root.SetProperty(VString("list"), list);
+    root.SetProperty(VString("leaf"), VJSONValue(JSON_array));
+    ASSERT_NE(root.GetObject()->GetGraph(), nullptr);
+    EXPECT_FALSE(root.GetObject()->GetGraph()->HasCycles());
+  }
+  EXPECT_EQ(live.Objects(), 0);
+  EXPECT_EQ(live.Arrays(), 0);
+}
+
+TEST(VJSONGraphTest, RemovingTheLastReferenceFreesACycleAtOnce) {
+  StLiveContainers live;
+  VJSONValue holder(JSON_object);
+  {
+    VJSONValue a(JSON_array);
+    VJSONValue b(JSON_array);
+    a.GetArray()->Push(b);
+    b.GetArray()->Push(a);
+    holder.SetProperty(VString("cycle"), a);
+  }
+  EXPECT_EQ(live.Arrays(), 2);
+  holder.SetProperty(VString("cycle"), VJSONValue(1.0));
+  EXPECT_EQ(live.Arrays(), 0);
+  holder.SetProperty(VString("again"), VJSONValue(JSON_array));
+  holder.GetObject()->RemoveProperty(VString("again"));
+  EXPECT_EQ(live.Arrays(), 0);
+}
+
+TEST(VJSONGraphTest, CyclesThroughMergedGraphsAreFreed) {
+  StLiveContainers live;
+  {
+    VJSONValue left(JSON_object);
+    VJSONValue right(JSON_object);
+    left.SetProperty(VString("child"), VJSONValue(JSON_array));
+    right.SetProperty(VString("child"), VJSONValue(JSON_array));
+    left.GetProperty(VString("child")).GetArray()->Push(right);
+    right.GetProperty(VString("child")).GetArray()->Push(left);
+    EXPECT_EQ(left.GetObject()->GetGraph(), right.GetObject()->GetGraph());
+  }
+  EXPECT_EQ(live.Objects(), 0);
+  EXPECT_EQ(live.Arrays(), 0);
+}
+
+TEST(VJSONGraphTest, DeepChainsCollectWithoutRecursion) {
+  StLiveContainers live;
+  {
+    VJSONValue head(JSON_array);
+    VJSONValue current = head;
+    for (int i = 0; i < 100000; ++i) {
+      VJSONValue next(JSON_array);
+      current.GetArray()->Push(next);
+      current = next;
+    }
+    current.GetArray()->Push(head);  // closes one long cycle
+  }
+  EXPECT_EQ(live.Arrays(), 0);
+}
+
+TEST(VJSONGraphTest, SharedMemberSetsTheNeedsLockFlag) {
+  VRefPtr<VJSONArray> shared(new VJSONArray(true), kAdoptRef);
+  VJSONValue holder(JSON_array);
+  holder.GetArray()->Push(VJSONValue(shared.Get()));
+  ASSERT_NE(holder.GetArray()->GetGraph(), nullptr);
+  EXPECT_TRUE(holder.GetArray()->GetGraph()->NeedsLock());
+}
+
+}  // namespace
+}  // namespace zeft

@@ -1,0 +1,269 @@
+#include "json/VJSONImporter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "JSONTestSupport.h"
+#include "core/VLong8.h"
+#include "core/VReal.h"
+#include "support/ErrorTestSupport.h"
+#include "values/VTime.h"
+#include "values/VValueBag.h"
+
+namespace zeft {
+namespace {
+
+using test::ErrorCollector;
+using test::HasToolboxError;
+using test::Parse;
+using test::Write;
+
+struct ParseCase {
+  const char* text;
+  uint32 options;
+  bool accepted;
+  const char* written;  // the value written back (compact), when accepted
+};
+
+void PrintTo(const ParseCase& c, std::ostream* out) { *out << c.text << " options " << c.options; }
+
+class ParseTable : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseTable, AcceptsOrRefuses) {
+  const ParseCase& c = GetParam();
+  ErrorCollector errors;
+  VError error = VE_OK;
+  const VJSONValue value = Parse(c.text, c.options, &error);
+  if (!c.accepted) {
+    EXPECT_EQ(error, ToolboxError(json_error::kMalformed));
+    EXPECT_TRUE(HasToolboxError(errors.Errors(), json_error::kMalformed, "line"));
+    return;
+  }
+  EXPECT_EQ(error, VE_OK) << ::testing::PrintToString(test::CurrentErrors());
+  EXPECT_EQ(Write(value), c.written);
+}
+
+// What strict mode (option 0x2) must accept and refuse, after RFC 8259's grammar.
+INSTANTIATE_TEST_SUITE_P(
+    Strict, ParseTable,
+    ::testing::Values(ParseCase{"{}", 2, true, "{}"}, ParseCase{"[]", 2, true, "[]"},
+                      ParseCase{" \t\r\n[ 1 , 2 ]\n", 2, true, "[1,2]"},
+                      ParseCase{"{\"a\":1,\"b\":[true,false,null]}", 2, true,
+                                "{\"a\":1,\"b\":[true,false,null]}"},
+                      ParseCase{"0", 2, true, "0"}, ParseCase{"-0", 2, true, "0"},
+                      ParseCase{"0.5", 2, true, "0.5"}, ParseCase{"1e5", 2, true, "100000"},
+                      ParseCase{"1E+5", 2, true, "100000"},
+                      ParseCase{"-1.5e-3", 2, true, "-0.0015"},
+                      ParseCase{"1.7976931348623157e308", 2, true, "1.7976931348623E+308"},
+                      ParseCase{"4.9e-324", 2, true, "4.9406564584125E-324"},
+                      ParseCase{"1e400", 2, true, "null"}, ParseCase{"1e-400", 2, true, "0"},
+                      ParseCase{"\"\\u0041\\u00e9\\\"\\\\\\/\"", 2, true, "\"A\xC3\xA9\\\"\\\\/\""},
+                      ParseCase{"\"\\ud83d\\ude00\"", 2, true, "\"\xF0\x9F\x98\x80\""},
+                      ParseCase{"{\"a\":1,\"a\":2}", 2, true, "{\"a\":2}"},
+                      ParseCase{"{\"a\":1} x", 2, true, "{\"a\":1}"},
+                      // Refused.
+                      ParseCase{"01", 2, false, ""}, ParseCase{"-01", 2, false, ""},
+                      ParseCase{"1.", 2, false, ""}, ParseCase{".5", 2, false, ""},
+                      ParseCase{"1e", 2, false, ""}, ParseCase{"+1", 2, false, ""},
+                      ParseCase{"{\"a\":1,}", 2, false, ""}, ParseCase{"[1,]", 2, false, ""},
+                      ParseCase{"{a:1}", 2, false, ""}, ParseCase{"[hello]", 2, false, ""},
+                      ParseCase{"\"abc", 2, false, ""}, ParseCase{"\"abc\\", 2, false, ""},
+                      ParseCase{"\"\\u12", 2, false, ""}, ParseCase{"", 2, false, ""},
+                      ParseCase{"   ", 2, false, ""}, ParseCase{"[1 2]", 2, false, ""},
+                      ParseCase{"{\"a\" 1}", 2, false, ""},
+                      ParseCase{"{\"a\":1 \"b\":2}", 2, false, ""},
+                      ParseCase{"[1, // comment\n2]", 2, false, ""}, ParseCase{"]", 2, false, ""}));
+
+// Without the strict option bare words are strings and an unterminated
+// string ends at the end of the text; numbers keep their grammar.
+INSTANTIATE_TEST_SUITE_P(
+    Lenient, ParseTable,
+    ::testing::Values(ParseCase{"{a:hello}", 0, true, "{\"a\":\"hello\"}"},
+                      ParseCase{"[.5]", 0, true, "[\".5\"]"},
+                      ParseCase{"\"abc", 0, true, "\"abc\""}, ParseCase{"-", 0, true, "0"},
+                      ParseCase{"[/*]", 0, true, "[\"/*\"]"},
+                      ParseCase{"\"a\\u00zzb\"", 0, true, "\"ab\""},
+                      ParseCase{"\"\\uZZ41\"", 0, true, "\"A\""},
+                      ParseCase{"\"\\q\"", 0, true, "\"q\""}, ParseCase{"01", 0, false, ""},
+                      ParseCase{"1.", 0, false, ""}, ParseCase{"{\"a\":1,}", 0, false, ""},
+                      ParseCase{"[1,2", 0, false, ""}));
+
+TEST(VJSONImporterTest, ErrorsCarryLineAndPositionOfTheToken) {
+  struct Case {
+    const char* text;
+    const char* line;
+    const char* position;
+  };
+  const Case cases[] = {
+      {"{\"a\":1 \"b\":2}", "1", "8"},
+      {"{\"a\":1,\n  \"b\" 2}", "2", "7"},
+      // CRLF: the position counts from after the line feed.
+      {"{\"a\":1,\r\n  \"b\" 2}", "2", "7"},
+      {"{\"a\":1,\r  \"b\" 2}", "2", "7"},
+  };
+  for (const Case& c : cases) {
+    ErrorCollector errors;
+    Parse(c.text);
+    EXPECT_TRUE(HasToolboxError(errors.Errors(), json_error::kMalformed, "line", c.line)) << c.text;
+    EXPECT_TRUE(HasToolboxError(errors.Errors(), json_error::kMalformed, "position", c.position))
+        << c.text;
+  }
+  ErrorCollector errors;
+  Parse("{\"a\":1 \"b\":2}");
+  EXPECT_TRUE(HasToolboxError(errors.Errors(), json_error::kInvalidToken, "expected", "} ,"));
+  EXPECT_TRUE(HasToolboxError(errors.Errors(), json_error::kInvalidToken, "found", "\""));
+}
+
+TEST(VJSONImporterTest, ErrorKindsAndTheirParameters) {
+  {
+    ErrorCollector errors;
+    Parse("");
+    EXPECT_TRUE(HasToolboxError(errors.Errors(), json_error::kEmptyToken, "found", ""));
+  }
+  {
+    ErrorCollector errors;
+    Parse("[1,]");
+    EXPECT_TRUE(HasToolboxError(errors.Errors(), json_error::kExtraComma, "token", "]"));
+  }
+  {
+    ErrorCollector errors;
+    Parse("01");
+    EXPECT_TRUE(
+        HasToolboxError(errors.Errors(), json_error::kInvalidToken, "expected", "+- 0-9 eE"));
+  }
+  {
+    ErrorCollector errors;
+    Parse("\"abc", 2);
+    EXPECT_TRUE(HasToolboxError(errors.Errors(), json_error::kUnterminatedString, "token", "\""));
+  }
+  {
+    ErrorCollector errors;
+    VError error = VE_OK;
+    Parse("[x", 0x4 | 0x2, &error);
+    EXPECT_EQ(error, ToolboxError(json_error::kMalformed));
+    EXPECT_TRUE(errors.Errors().empty()) << "option 0x4 silences invalid tokens";
+  }
+}
+
+TEST(VJSONImporterTest, FailureKeepsThePartialResultOrUndefined) {
+  ErrorCollector errors;
+  EXPECT_EQ(Write(Parse("[1,2,x", 2)), "[1,2]");
+  EXPECT_EQ(Parse("[1,2,x", 3).GetType(), JSON_undefined);
+  EXPECT_EQ(Parse("").GetType(), JSON_undefined);
+}
+
+TEST(VJSONImporterTest, MinusSignInTheExponentReadsAsMinus) {
+  const UniChar text[] = {u'2', u'e', 0x2212, u'3', 0};
+  VJSONValue value;
+  ASSERT_EQ(VJSONImporter::ParseString(VString(text), value, 2), VE_OK);
+  EXPECT_DOUBLE_EQ(value.GetNumber(), 0.002);
+}
+
+TEST(VJSONImporterTest, DateOptions) {
+  struct Case {
+    const char* text;
+    uint32 options;
+    bool date;
+  };
+  const Case cases[] = {
+      {"\"2024-03-01\"", 0x80, true},
+      {"\"2024-3-1\"", 0x80, false},
+      {"\"!!2024-03-01T10:00:00Z!!\"", 0x40, true},
+      {"\"!!2024-03-01T10:00:00Z!!\"", 0x240, false},
+      {"\"!!2024-03-01!!\"", 0x240, true},
+      {"\"2024-03-01\"", 0, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Parse(c.text, c.options).IsDate(), c.date) << c.text << " " << c.options;
+  }
+  int16 year, month, day;
+  ASSERT_TRUE(Parse("\"!!2024-03-01T23:30:00Z!!\"", 0x40).GetDate(&year, &month, &day));
+  EXPECT_EQ(year * 10000 + month * 100 + day, 20240301);
+  // A marked text that is no date stays the text it is.
+  const VJSONValue kept = Parse("\"!!not a date!!\"", 0xC0);
+  ASSERT_TRUE(kept.IsString());
+  EXPECT_EQ(Write(kept), "\"!!not a date!!\"");
+}
+
+TEST(VJSONImporterTest, PathsTableRecordsEveryMember) {
+  VJSONImporter importer(VString("{\"a\":{\"b\":[1,{\"c\":2}]}}"), 0x8);
+  VJSONValue value;
+  ASSERT_EQ(importer.Parse(value), VE_OK);
+  const VJSONObject* paths = importer.GetPathsLines();
+  ASSERT_NE(paths, nullptr);
+  for (const char* path : {"a", "a.b", "a.b[0]", "a.b[1]", "a.b[1].c", "}"}) {
+    const VJSONValue entry = paths->GetProperty(VString(path));
+    ASSERT_TRUE(entry.IsObject()) << path;
+    EXPECT_EQ(entry.GetProperty(VString("line")).GetNumber(), 1) << path;
+  }
+  EXPECT_EQ(paths->GetProperty(VString("a.b")).GetProperty(VString("offset")).GetNumber(), 6);
+  EXPECT_EQ(paths->GetInternalProperties().size(), 6u);
+}
+
+TEST(VJSONImporterTest, SharedOptionGivesEveryContainerOneLocker) {
+  const VJSONValue value = Parse("{\"a\":[{}],\"b\":{}}", 0x100);
+  ASSERT_TRUE(value.IsObject());
+  const int32 id = value.GetObject()->GetSharedID();
+  EXPECT_GT(id, 0);
+  const VJSONValue a = value.GetProperty(VString("a"));
+  EXPECT_EQ(a.GetArray()->GetSharedID(), id);
+  EXPECT_EQ(a.GetArray()->GetAt(0).GetObject()->GetSharedID(), id);
+  EXPECT_EQ(value.GetProperty(VString("b")).GetObject()->GetSharedID(), id);
+}
+
+TEST(VJSONImporterTest, DeepNestingFailsCleanly) {
+  ErrorCollector errors;
+  const std::string deep(1000000, '[');
+  VError error = VE_OK;
+  const VJSONValue value = Parse(deep, 0x1, &error);
+  EXPECT_EQ(error, ToolboxError(toolbox_error::kBufferTooLong));
+  EXPECT_TRUE(HasToolboxError(errors.Errors(), toolbox_error::kBufferTooLong));
+  EXPECT_TRUE(value.IsUndefined());
+  // Without option 0x1 the partial result is kept, and it frees cleanly.
+  const VJSONValue partial = Parse(deep);
+  EXPECT_TRUE(partial.IsArray());
+  std::string objects;
+  for (int i = 0; i < 200000; ++i) objects += "{\"a\":";
+  EXPECT_EQ(Parse(objects, 1, &error).GetType(), JSON_undefined);
+  EXPECT_EQ(error, ToolboxError(toolbox_error::kBufferTooLong));
+}
+
+TEST(VJSONImporterTest, ObjectToBag) {
+  VJSONImporter importer(VString("{\"s\":\"t\", n:null, \"b\":true, \"i\":12, \"big\":1E+21, "
+                                 "\"small\":1E-05, \"r\":1.5, \"huge\":99999999999999999999,"
+                                 "\"d\":\"2024-03-01\", \"o\":{\"x\":1}, "
+                                 "\"l\":[1,{\"y\":2},[3],\"q\"], \"__CDATA\":\"text\",}"),
+                         0);
+  VValueBag bag;
+  ASSERT_EQ(importer.JSONObjectToBag(bag), VE_OK);
+  VString text;
+  ASSERT_TRUE(bag.GetString(StPackedDictionaryKey("s"), text));
+  EXPECT_EQ(to_string(text), "t");
+  const VValueSingle* n = bag.GetAttributeValue(StPackedDictionaryKey("n"));
+  ASSERT_NE(n, nullptr);
+  EXPECT_EQ(n->GetValueKind(), kValueKindString);
+  EXPECT_EQ(bag.GetAttributeValue(StPackedDictionaryKey("i"))->GetValueKind(), kValueKindLong8);
+  // Exponents and out-of-range words are reals, never truncated integers.
+  for (const char* key : {"big", "small", "r", "huge"}) {
+    const VValueSingle* value = bag.GetAttributeValue(StPackedDictionaryKey(key, std::strlen(key)));
+    ASSERT_NE(value, nullptr) << key;
+    EXPECT_EQ(value->GetValueKind(), kValueKindReal) << key;
+  }
+  EXPECT_DOUBLE_EQ(bag.GetAttributeValue(StPackedDictionaryKey("big"))->GetReal(), 1e21);
+  EXPECT_DOUBLE_EQ(bag.GetAttributeValue(StPackedDictionaryKey("small"))->GetReal(), 1e-5);
+  EXPECT_EQ(bag.GetAttributeValue(StPackedDictionaryKey("d"))->GetValueKind(), kValueKindTime);
+  const VBagArray* objects = bag.GetElements(StPackedDictionaryKey("o"));
+  ASSERT_NE(objects, nullptr);
+  EXPECT_EQ(objects->GetCount(), 1);
+  const VBagArray* list = bag.GetElements(StPackedDictionaryKey("l"));
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->GetCount(), 3) << "the nested array has no bag form";
+  ASSERT_TRUE(bag.GetString(VValueBag::CDataAttributeName(), text));
+  EXPECT_EQ(to_string(text), "text");
+}
+
+}  // namespace
+}  // namespace zeft

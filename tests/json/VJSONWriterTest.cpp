@@ -1,0 +1,137 @@
+#include "json/VJSONWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+
+#include "JSONTestSupport.h"
+#include "support/ErrorTestSupport.h"
+#include "values/VTime.h"
+
+namespace zeft {
+namespace {
+
+using test::ErrorCollector;
+using test::HasToolboxError;
+using test::Parse;
+using test::Write;
+
+TEST(VJSONWriterTest, ScalarsAndNumbers) {
+  struct Case {
+    VJSONValue value;
+    const char* text;
+  };
+  const Case cases[] = {
+      {VJSONValue(JSON_null), "null"},
+      {VJSONValue(JSON_undefined), "null"},
+      {VJSONValue(JSON_true), "true"},
+      {VJSONValue(JSON_false), "false"},
+      {VJSONValue(0.0), "0"},
+      {VJSONValue(-0.0), "0"},
+      {VJSONValue(1.5), "1.5"},
+      {VJSONValue(1e21), "1E+21"},
+      {VJSONValue(9007199254740991.0), "9007199254740991"},
+      {VJSONValue(9007199254740992.0), "9.007199254741E+15"},
+      {VJSONValue(0.1 + 0.2), "0.3"},
+      {VJSONValue(std::nan("")), "null"},
+      {VJSONValue(-HUGE_VAL), "null"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Write(c.value), c.text);
+}
+
+TEST(VJSONWriterTest, NumbersIgnoreTheLocale) {
+  const char* saved = std::setlocale(LC_NUMERIC, nullptr);
+  const std::string previous = saved != nullptr ? saved : "C";
+  if (std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") == nullptr) GTEST_SKIP() << "no fr_FR locale";
+  EXPECT_EQ(Write(VJSONValue(1.25)), "1.25");
+  EXPECT_EQ(Write(Parse("[2.5]")), "[2.5]");
+  std::setlocale(LC_NUMERIC, previous.c_str());
+}
+
+TEST(VJSONWriterTest, StringsEscapes) {
+  const VJSONValue value(VString(u"\"\\/\u0001\u00e9&"));
+  EXPECT_EQ(Write(value), "\"\\\"\\\\/\\u0001\xC3\xA9&\"");
+  EXPECT_EQ(Write(value, 0x401), "\"\\\"\\\\/\\u0001\xC3\xA9\\u0026\"");
+  EXPECT_EQ(Write(VJSONValue(VString("a\"b")), 0x11), "\"a\"b\"");
+  EXPECT_EQ(Write(VJSONValue(VString("ab")), 0), "ab");
+}
+
+TEST(VJSONWriterTest, IndentedForm) {
+  const VJSONValue value = Parse("{\"a\":1,\"b\":[1,2],\"c\":{},\"d\":[]}");
+  EXPECT_EQ(Write(value, 0x9),
+            "{\n\t\"a\": 1,\n\t\"b\": [\n\t\t1,\n\t\t2\n\t],\n\t\"c\": {},\n\t\"d\": []\n}");
+  EXPECT_EQ(Write(Parse("{\"a\":1,\"b\":[1,2]}"), 0x9),
+            "{\n\t\"a\": 1,\n\t\"b\": [\n\t\t1,\n\t\t2\n\t]\n}");
+  EXPECT_EQ(Write(value), "{\"a\":1,\"b\":[1,2],\"c\":{},\"d\":[]}");
+}
+
+TEST(VJSONWriterTest, CyclesAndRepeatedObjects) {
+  VJSONValue object(JSON_object);
+  object.SetProperty(VString("self"), object);
+  object.SetProperty(VString("n"), VJSONValue(1.0));
+  {
+    ErrorCollector errors;
+    VString text("unchanged");
+    EXPECT_EQ(object.Stringify(text, 0x1), ToolboxError(json_error::kCircular));
+    EXPECT_EQ(to_string(text), "unchanged");
+    EXPECT_TRUE(HasToolboxError(errors.Errors(), json_error::kCircular));
+  }
+  EXPECT_EQ(Write(object, 0x2001), "{\"self\":\"[circular]\",\"n\":1}");
+  object.GetObject()->RemoveProperty(VString("self"));
+
+  VJSONValue array(JSON_array);
+  array.GetArray()->Push(VJSONValue(1.0));
+  array.GetArray()->Push(array);
+  {
+    ErrorCollector errors;
+    VString text;
+    EXPECT_EQ(array.Stringify(text, 0x2001), ToolboxError(json_error::kCircular));
+  }
+  array.GetArray()->Clear();
+
+  VJSONValue twice(JSON_object);
+  twice.SetProperty(VString("a"), object);
+  twice.SetProperty(VString("b"), object);
+  EXPECT_EQ(Write(twice), "{\"a\":{\"n\":1},\"b\":{\"n\":1}}");
+  ErrorCollector errors;
+  VString text;
+  EXPECT_EQ(twice.Stringify(text, 0x10001), ToolboxError(json_error::kMetTwice));
+}
+
+TEST(VJSONWriterTest, PreviewCutsLongOutputOnce) {
+  VJSONValue array(JSON_array);
+  for (int i = 0; i < 1000; ++i) array.GetArray()->Push(VJSONValue(double(i)));
+  const std::string text = Write(array, 0x4001);
+  ASSERT_GT(text.size(), 512u);
+  // 512 units of element texts, plus the commas between them.
+  EXPECT_LT(text.size(), 800u);
+  EXPECT_EQ(text.substr(text.size() - 3), "...");
+  EXPECT_EQ(text.find(']'), std::string::npos);
+  EXPECT_EQ(text.find("..."), text.size() - 3);
+}
+
+TEST(VJSONWriterTest, Dates) {
+  VJSONValue date;
+  date.SetDate(2024, 3, 1);
+  EXPECT_EQ(Write(date, 0x1), "\"2024-03-01T00:00:00.000Z\"");
+  EXPECT_EQ(Write(date, 0x201), "\"2024-03-01\"");
+  EXPECT_EQ(Write(date, 0x1001), "\"!!2024-03-01T00:00:00.000Z!!\"");
+}
+
+TEST(VJSONWriterTest, MovedFromContainersWriteAsNull) {
+  VJSONValue object(JSON_object);
+  VJSONValue taken(std::move(object));
+  EXPECT_TRUE(object.IsObject());
+  EXPECT_EQ(object.GetObject(), nullptr);
+  EXPECT_EQ(Write(object), "null");
+  EXPECT_FALSE(object.GetBool() && object.GetObject() != nullptr);
+  VJSONValue array(JSON_array);
+  VJSONValue other(std::move(array));
+  EXPECT_EQ(Write(array), "null");
+  VString text;
+  EXPECT_EQ(array.GetString(text), VE_OK);
+}
+
+}  // namespace
+}  // namespace zeft

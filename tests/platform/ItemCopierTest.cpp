@@ -1,0 +1,208 @@
+#include "platform/ItemCopier.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "FileTreeMaker.h"
+#include "TempFolder.h"
+#include "platform/TreeDeleter.h"
+
+namespace zeft::platform {
+namespace {
+
+using zeft::test::Listing;
+using zeft::test::TempFolder;
+using zeft::test::TreeDifferences;
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string ReadAll(const std::string& path) {
+  return zeft::test::RunCommand("cat " + zeft::test::Quoted(path));
+}
+
+class ItemCopierTest : public ::testing::Test {
+ protected:
+  // Read-only folders go too, whoever runs the tests.
+  void TearDown() override { DeleteTree(fFolder.Path(), true); }
+  TempFolder fFolder;
+};
+
+TEST_F(ItemCopierTest, CopiedBundleIsIdenticalToItsSource) {
+  zeft::test::MakeBundleTree(fFolder, "New.app");
+  const std::string source = fFolder.Path("New.app");
+  const std::string copy = fFolder.Path("Copy.app");
+  uint64_t reported = 0;
+  CopyOptions options;
+  options.fProgress = [&](uint64_t bytes) {
+    EXPECT_GE(bytes, reported);
+    reported = bytes;
+    return true;
+  };
+
+  PathError result = CopyItem(source, copy, options);
+
+  ASSERT_FALSE(result.Failed()) << result.fCode << " " << result.fPath;
+  EXPECT_EQ(TreeDifferences(source, copy), "");
+  std::string listing = Listing(source);
+  EXPECT_NE(listing.find("Contents/MacOS/App -rwsr-xr-x  981173045.1234567890"), std::string::npos)
+      << listing;
+  EXPECT_NE(listing.find("Contents/_CodeSignature dr-x------"), std::string::npos);
+  EXPECT_EQ(Listing(copy), listing);
+  char value[16] = {};
+  EXPECT_EQ(::getxattr((copy + "/Contents/Info.plist").c_str(), "user.zeft.note", value, 16), 4);
+  EXPECT_EQ(::getxattr((copy + "/Contents/Resources").c_str(), "user.zeft.folder", value, 16), 3);
+  EXPECT_GE(reported, 20u * 1024 * 1024);
+  EXPECT_EQ(Names(fFolder.Path()), (std::vector<std::string>{"Copy.app", "New.app"}));
+}
+
+TEST_F(ItemCopierTest, CopyOntoItselfFailsAndTouchesNothing) {
+  const std::string file = fFolder.Write("a/file", "data");
+  const std::string folder = fFolder.Path("a");
+  ASSERT_EQ(::link(file.c_str(), fFolder.Path("a/hard").c_str()), 0);
+  fFolder.MakeFolder("a/sub");
+  struct Case {
+    const char* name;
+    std::string source, destination;
+  };
+  const Case cases[] = {
+      {"same path", file, file},
+      {"same path spelled otherwise", file, fFolder.Path("a/./file")},
+      {"same inode (hard link)", file, fFolder.Path("a/hard")},
+      {"folder onto itself", folder, fFolder.Path("a/")},
+      {"folder into itself", folder, fFolder.Path("a/inside")},
+      {"folder below itself", folder, fFolder.Path("a/sub/inside")},
+      {"replacing a folder that holds the source", file, folder},
+  };
+  const std::string before = Listing(fFolder.Path());
+  for (const Case& c : cases) {
+    for (bool replace : {false, true}) {
+      CopyOptions options;
+      options.fReplace = replace;
+      PathError result = CopyItem(c.source, c.destination, options);
+      if (!replace && std::string(c.name) == "replacing a folder that holds the source") {
+        EXPECT_EQ(result.fCode, EEXIST) << c.name;
+      } else {
+        EXPECT_EQ(result.fCode, EINVAL) << c.name << (replace ? " (replace)" : "");
+      }
+      EXPECT_EQ(Listing(fFolder.Path()), before) << c.name;
+    }
+  }
+  EXPECT_EQ(ReadAll(file), "data");
+}
+
+TEST_F(ItemCopierTest, ExistingDestinationIsKeptOrReplacedWhole) {
+  fFolder.Write("new/one", "1");
+  fFolder.Write("new/two", "2");
+  fFolder.Write("old/three", "3");
+  fFolder.Write("old-file", "old");
+  const std::string source = fFolder.Path("new");
+  const std::string destination = fFolder.Path("old");
+
+  EXPECT_EQ(CopyItem(source, destination).fCode, EEXIST);
+  EXPECT_EQ(Names(destination), (std::vector<std::string>{"three"}));
+
+  CopyOptions replace;
+  replace.fReplace = true;
+  ASSERT_FALSE(CopyItem(source, destination, replace).Failed());
+  EXPECT_EQ(Names(destination), (std::vector<std::string>{"one", "two"}));
+  EXPECT_EQ(Names(source), (std::vector<std::string>{"one", "two"}));
+
+  // A file over a file, and a folder over a file.
+  ASSERT_FALSE(CopyItem(fFolder.Path("new/one"), fFolder.Path("old-file"), replace).Failed());
+  EXPECT_EQ(ReadAll(fFolder.Path("old-file")), "1");
+  ASSERT_FALSE(CopyItem(source, fFolder.Path("old-file"), replace).Failed());
+  EXPECT_EQ(Names(fFolder.Path("old-file")), (std::vector<std::string>{"one", "two"}));
+  EXPECT_EQ(Names(fFolder.Path()), (std::vector<std::string>{"new", "old", "old-file"}));
+}
+
+TEST_F(ItemCopierTest, StoppedOrFailedCopyLeavesNothingBehind) {
+  fFolder.Write("tree/a", std::string(3 * 1024 * 1024, 'a'));
+  fFolder.Write("tree/b/c", std::string(1024, 'c'));
+  fFolder.Write("kept/x", "x");
+  const std::string source = fFolder.Path("tree");
+
+  CopyOptions stop;
+  stop.fProgress = [](uint64_t) { return false; };
+  PathError stopped = CopyItem(source, fFolder.Path("copy"), stop);
+  EXPECT_EQ(stopped.fCode, ECANCELED);
+  EXPECT_TRUE(stopped.fPath == source + "/a" || stopped.fPath == source + "/b/c") << stopped.fPath;
+
+  stop.fReplace = true;
+  EXPECT_EQ(CopyItem(source, fFolder.Path("kept"), stop).fCode, ECANCELED);
+  EXPECT_EQ(Names(fFolder.Path("kept")), (std::vector<std::string>{"x"}));
+  EXPECT_EQ(Names(fFolder.Path()), (std::vector<std::string>{"kept", "tree"}));
+
+  // An unreadable file in the tree (as an ordinary user: root reads it).
+  std::string secret = fFolder.Write("tree/b/secret", "s");
+  ::chmod(secret.c_str(), 0);
+  zeft::test::SetTreeOwner(fFolder.Path(), zeft::test::kNobody, zeft::test::kNobody);
+  ::chmod(fFolder.Path().c_str(), 0755);
+  int code = zeft::test::RunInChild(
+      [&] {
+        PathError failed = CopyItem(source, fFolder.Path("copy"));
+        return failed.fPath == secret ? failed.fCode : 255;
+      },
+      true);
+  EXPECT_EQ(code, EACCES);
+  EXPECT_EQ(Names(fFolder.Path()), (std::vector<std::string>{"kept", "tree"}));
+}
+
+TEST_F(ItemCopierTest, SpecialFilesAreRecreatedNeverOpened) {
+  fFolder.Write("tree/file", "f");
+  ASSERT_EQ(::mkfifo(fFolder.Path("tree/pipe").c_str(), 0640), 0);
+  const std::string source = fFolder.Path("tree");
+  const std::string copy = fFolder.Path("copy");
+  // A FIFO opened for reading would wait for a writer forever.
+  int code = zeft::test::RunInChild([&] { return CopyItem(source, copy).fCode; }, false, 20);
+  ASSERT_EQ(code, 0);
+  struct stat info;
+  ASSERT_EQ(::lstat((copy + "/pipe").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(ReadAll(copy + "/file"), "f");
+  // A FIFO copied on its own.
+  code = zeft::test::RunInChild(
+      [&] { return CopyItem(source + "/pipe", fFolder.Path("pipe2")).fCode; }, false, 20);
+  EXPECT_EQ(code, 0);
+}
+
+TEST_F(ItemCopierTest, LinksAreCopiedAsLinks) {
+  fFolder.Write("outside/secret", "outside");
+  const std::string source = fFolder.MakeFolder("tree");
+  ASSERT_EQ(::symlink(fFolder.Path("outside").c_str(), (source + "/to-outside").c_str()), 0);
+  ASSERT_EQ(::symlink("to-outside/secret", (source + "/chain").c_str()), 0);
+  ASSERT_FALSE(CopyItem(source, fFolder.Path("copy")).Failed());
+  EXPECT_EQ(TreeDifferences(source, fFolder.Path("copy")), "");
+  std::error_code error;
+  EXPECT_TRUE(std::filesystem::is_symlink(fFolder.Path("copy/to-outside"), error));
+  // A link given as the item to copy is copied as itself.
+  ASSERT_FALSE(CopyItem(source + "/to-outside", fFolder.Path("link-copy")).Failed());
+  EXPECT_TRUE(std::filesystem::is_symlink(fFolder.Path("link-copy"), error));
+}
+
+TEST_F(ItemCopierTest, DeepTreesWithReadOnlyFoldersAreCopied) {
+  const std::string source = fFolder.MakeFolder("deep");
+  ASSERT_TRUE(zeft::test::MakeDeepTree(source, 150, 100, zeft::test::kNobody));
+  ::chown(fFolder.Path().c_str(), zeft::test::kNobody, zeft::test::kNobody);
+  const std::string copy = fFolder.Path("copy");
+  int code = zeft::test::RunInChild([&] { return CopyItem(source, copy).fCode; }, true);
+  ASSERT_EQ(code, 0);
+  EXPECT_EQ(Listing(copy), Listing(source));
+}
+
+}  // namespace
+}  // namespace zeft::platform

@@ -1,0 +1,78 @@
+// VJSONGraph frees cycles between reference-counted JSON containers at the
+// moment they become unreachable: it counts the retains of its members and
+// the references between them, and empties a group of members when only the
+// members themselves still refer to it.
+#pragma once
+
+#include <atomic>
+#include <set>
+#include <vector>
+
+#include "core/IRefCountable.h"
+#include "core/VObject.h"
+
+namespace zeft {
+
+class VJSONArray;
+class VJSONObject;
+class VJSONValue;
+
+class VJSONGraph : public VObject, public IRefCountable {
+ public:
+  VJSONGraph() = default;
+  ~VJSONGraph() override = default;
+
+  // The parent container (one of the two parent pointers) now holds the
+  // child container (one of the two child pointers).
+  static void Connect(VJSONGraph** parentGraph, VJSONGraph** childGraph,
+                      const VJSONObject* parentObject, const VJSONArray* parentArray,
+                      const VJSONObject* childObject, const VJSONArray* childArray);
+  static void Connect(VJSONGraph** parentGraph, const VJSONValue& child,
+                      const VJSONObject* parentObject, const VJSONArray* parentArray);
+  static void Disconnect(VJSONGraph* graph, const VJSONValue& child);
+  // The release check, right after one member reference to the container
+  // was counted down and before the value holding it is released.
+  static void ReleaseObjectDependenciesIfNecessary(VJSONObject* object);
+  static void ReleaseArrayDependenciesIfNecessary(VJSONArray* array);
+
+  bool ReleaseDependenciesIfNecessary(IRefCountable* unused,
+                                      const std::vector<VJSONObject*>& objects,
+                                      const std::vector<VJSONArray*>& arrays, int32 visits);
+  bool ReleaseGraphDependenciesIfNecessary(IRefCountable* unused);
+  void CollectReferences(const VJSONObject* object, const VJSONArray* array);
+
+  bool HasCycles() const { return fHasCycles.load(std::memory_order_relaxed); }
+  bool NeedsLock() const { return fNeedsLock.load(std::memory_order_relaxed); }
+  uint32 GetRetainCounter() const { return fRetainCounter.load(std::memory_order_relaxed); }
+  uint32 GetInternalReferences() const { return fInternalRefs.load(std::memory_order_relaxed); }
+  void AddRetain(int32 delta) { fRetainCounter.fetch_add(uint32(delta)); }
+  void AddInternalReferences(int32 delta) { fInternalRefs.fetch_add(uint32(delta)); }
+  size_t GetObjectCount() const { return fObjects.size(); }
+  size_t GetArrayCount() const { return fArrays.size(); }
+  void RemoveObject(VJSONObject* object) { fObjects.erase(object); }
+  void RemoveArray(VJSONArray* array) { fArrays.erase(array); }
+
+  // True when the container is shared in the graph's sense: it has a
+  // storage locker, or its implementation declares itself sharable.
+  static bool IsSharedContainer(const VJSONObject* object, const VJSONArray* array);
+
+ private:
+  void _CollectObjectReferences(const VJSONObject* object);
+  void _CollectArrayReferences(const VJSONArray* array);
+  static bool _Walk(const VJSONObject* object, const VJSONArray* array,
+                    std::vector<VJSONObject*>& objects, std::vector<VJSONArray*>& arrays,
+                    int32& visits, bool* foundTwice);
+  static void _ReleaseCheck(VJSONGraph* graph, uint32 inGraphCount, int32 refCount,
+                            const VJSONObject* object, const VJSONArray* array);
+  static void _Empty(VJSONObject* object);
+  static void _Empty(VJSONArray* array);
+
+  std::atomic<bool> fHasCycles{false};
+  std::atomic<bool> fNeedsLock{false};
+  std::atomic<uint32> fRetainCounter{0};
+  std::atomic<uint32> fInternalRefs{0};
+  std::set<VJSONObject*> fObjects;
+  std::set<VJSONArray*> fArrays;
+};
+
+}  // namespace zeft

@@ -1,0 +1,750 @@
+#include "json/VJSONImporter.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <string>
+
+#include "core/CLocale.h"
+#include "core/VBoolean.h"
+#include "core/VLong8.h"
+#include "core/VReal.h"
+#include "json/JSONStackCheck.h"
+#include "json/VJSONArray.h"
+#include "json/VJSONObject.h"
+#include "json/VStorageLocker.h"
+#include "runtime/VErrorBase.h"
+#include "runtime/VErrorThrow.h"
+#include "values/VTime.h"
+#include "values/VValueBag.h"
+
+namespace zeft {
+
+const VString VJSONImporter::sNameOfThePropertyWithPathsAndLines("__symbols");
+
+namespace {
+
+constexpr char kExpectedValue[] = "\" 0-9 null true false { [";
+constexpr char kExpectedValueOrEnd[] = "\" 0-9 null true false { [ ]";
+constexpr char kExpectedKeyOrEnd[] = "\" }";
+constexpr char kExpectedKey[] = "\"";
+constexpr char kExpectedColon[] = ":";
+constexpr char kExpectedObjectNext[] = "} ,";
+constexpr char kExpectedArrayNext[] = "] ,";
+constexpr char kExpectedObjectStart[] = "{";
+constexpr char kExpectedNumber[] = "+- 0-9 eE";
+
+constexpr UniChar kMinusSign = 0x2212;
+
+const VString kLineKey("line");
+const VString kOffsetKey("offset");
+const VString kClosingPath("}");
+
+const char* TokenText(VJSONImporter::JsonToken token) {
+  switch (token) {
+    case VJSONImporter::jsonBeginObject:
+      return "{";
+    case VJSONImporter::jsonEndObject:
+      return "}";
+    case VJSONImporter::jsonBeginArray:
+      return "[";
+    case VJSONImporter::jsonEndArray:
+      return "]";
+    case VJSONImporter::jsonSeparator:
+      return ",";
+    case VJSONImporter::jsonAssigne:
+      return ":";
+    case VJSONImporter::jsonString:
+      return "\"";
+    case VJSONImporter::jsonBang:
+      return "!";
+    default:
+      return "";
+  }
+}
+
+bool IsDigit(UniChar c) { return c >= u'0' && c <= u'9'; }
+
+int HexDigit(UniChar c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  return -1;
+}
+
+bool IsCalendarDate(const VTime& time) {
+  if (time.IsNull()) return false;
+  int16 year, month, day, hour, minute, second, millisecond;
+  time.GetUTCTime(year, month, day, hour, minute, second, millisecond);
+  // RFC 3339 years have four digits.
+  return year >= 1 && year <= 9999 && month >= 1 && day >= 1;
+}
+
+bool EndsBareWord(UniChar c) {
+  return c == u'"' || c == u',' || c == u':' || c == u'[' || c == u']' || c == u'{' || c == u'}';
+}
+
+// The number text of a word that passed the grammar, in the C locale; the
+// minus sign U+2212 reads as '-'.
+double WordToDouble(const UniChar* units, int32 length) {
+  char buffer[128];
+  std::string large;
+  char* text = buffer;
+  if (length >= int32(sizeof(buffer))) {
+    large.resize(size_t(length) + 1);
+    text = large.data();
+  }
+  for (int32 i = 0; i < length; ++i) text[i] = units[i] == kMinusSign ? '-' : char(units[i]);
+  text[length] = 0;
+  if (length == 1 && text[0] == '-') return 0;  // a lone minus reads as 0
+  double value = 0;
+  const auto result = std::from_chars(text, text + length, value);
+  if (result.ec == std::errc()) return value;
+  // Out of range: the C library gives the infinities (and 0 for tiny values).
+  return strtod_l(text, nullptr, GetCLocale());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Construction
+
+VJSONImporter::VJSONImporter(const VString& text, uint32 options)
+    : fText(text),
+      fOptions(options),
+      fLength(fText.GetLength()),
+      fCurrent(fText.GetCPointer()),
+      fStart(fText.GetCPointer()),
+      fTokenStart(fText.GetCPointer()),
+      fLineStart(fText.GetCPointer()),
+      fNonAmbiguousDates((options & kNonAmbiguousDates) != 0) {
+  if ((options & kRecordPaths) != 0) fPaths = new VJSONObject();
+}
+
+VJSONImporter::~VJSONImporter() {
+  if (fPaths != nullptr) fPaths->Release();
+  if (fLocker != nullptr) fLocker->Release();
+}
+
+VError VJSONImporter::ParseString(const VString& text, VJSONValue& value, uint32 options) {
+  VJSONImporter importer(text, options);
+  return importer.Parse(value);
+}
+
+VError VJSONImporter::Parse(VJSONValue& value) {
+  const VError error = _ParseValue(value);
+  if (fPaths != nullptr && value.IsObject()) {
+    const int32 last = int32(fCurrent - fLineStart) - 1;
+    VJSONValue entry(JSON_object);
+    entry.GetObject()->SetProperty(kLineKey, VJSONValue(double(fLine)));
+    entry.GetObject()->SetProperty(kOffsetKey, VJSONValue(double(last < 0 ? 0 : last)));
+    fPaths->SetProperty(kClosingPath, entry);
+  }
+  return error;
+}
+
+// ---------------------------------------------------------------------------
+// Tokenizer
+
+void VJSONImporter::_CountLine(const UniChar* at) {
+  const UniChar* end = fStart + fLength;
+  if (*at == u'\n' || (*at == u'\r' && (at + 1 >= end || at[1] != u'\n'))) {
+    ++fLine;
+    fLineStart = at + 1;
+  }
+}
+
+UniChar VJSONImporter::_GetNextChar(bool& end) {
+  if (fCurrent >= fStart + fLength) {
+    end = true;
+    return 0;
+  }
+  end = false;
+  _CountLine(fCurrent);
+  return *fCurrent++;
+}
+
+void VJSONImporter::_SkipSeparators() {
+  const UniChar* end = fStart + fLength;
+  bool atEnd = false;
+  while (fCurrent < end && *fCurrent <= 0x20) _GetNextChar(atEnd);
+}
+
+bool VJSONImporter::_ReadQuoted(VString& word, VError* error) {
+  const UniChar* end = fStart + fLength;
+  const UniChar* p = fCurrent;
+  while (p < end && *p != u'"' && *p != u'\\' && *p != 0) {
+    if (*p == u'\n' || *p == u'\r') _CountLine(p);
+    ++p;
+  }
+  if (p < end && *p == u'"') {
+    word.FromUniString(fCurrent, int32(p - fCurrent));
+    fCurrent = p + 1;
+    return true;
+  }
+  std::u16string text(fCurrent, p);
+  bool terminated = false;
+  while (p < end) {
+    const UniChar c = *p++;
+    if (c == u'"') {
+      terminated = true;
+      break;
+    }
+    if (c == 0) continue;
+    if (c != u'\\') {
+      if (c == u'\n' || c == u'\r') _CountLine(p - 1);
+      text.push_back(c);
+      continue;
+    }
+    if (p >= end) break;  // a backslash ends the text: unterminated
+    const UniChar e = *p++;
+    switch (e) {
+      case u'b':
+        text.push_back(0x08);
+        break;
+      case u'f':
+        text.push_back(0x0C);
+        break;
+      case u'n':
+        text.push_back(0x0A);
+        break;
+      case u'r':
+        text.push_back(0x0D);
+        break;
+      case u't':
+        text.push_back(0x09);
+        break;
+      case u'u': {
+        if (end - p < 4) {
+          p = end;
+          break;
+        }
+        uint32 unit = 0;
+        for (int k = 0; k < 4; ++k) {
+          const int digit = HexDigit(p[k]);
+          if (digit >= 0) unit = (unit << 4) | uint32(digit);
+        }
+        p += 4;
+        if (unit != 0) text.push_back(UniChar(unit));
+        break;
+      }
+      default:
+        if (e == u'\n' || e == u'\r') _CountLine(p - 1);
+        if (e != 0) text.push_back(e);
+        break;
+    }
+  }
+  fCurrent = p;
+  word.FromUniString(text.data(), int32(text.size()));
+  if (terminated || (fOptions & kStrict) == 0) return true;
+  const VError failure = _Malformed(json_error::kUnterminatedString, "token", VString("\""));
+  if (error != nullptr) *error = failure;
+  return false;
+}
+
+VJSONImporter::JsonToken VJSONImporter::GetNextJSONToken(VString& word, bool* quoted,
+                                                         VError* error) {
+  word.Clear();
+  if (quoted != nullptr) *quoted = false;
+  fTokenStart = fCurrent;
+  _SkipSeparators();
+  const UniChar* end = fStart + fLength;
+  if (fCurrent >= end) return jsonNone;
+  switch (*fCurrent) {
+    case u'{':
+      ++fCurrent;
+      return jsonBeginObject;
+    case u'}':
+      ++fCurrent;
+      return jsonEndObject;
+    case u'[':
+      ++fCurrent;
+      return jsonBeginArray;
+    case u']':
+      ++fCurrent;
+      return jsonEndArray;
+    case u',':
+      ++fCurrent;
+      return jsonSeparator;
+    case u':':
+      ++fCurrent;
+      return jsonAssigne;
+    case u'"':
+      ++fCurrent;
+      if (quoted != nullptr) *quoted = true;
+      return _ReadQuoted(word, error) ? jsonString : jsonNone;
+    default:
+      break;
+  }
+  const UniChar* begin = fCurrent;
+  while (fCurrent<end&& * fCurrent> 0x20 && !EndsBareWord(*fCurrent)) ++fCurrent;
+  word.FromUniString(begin, int32(fCurrent - begin));
+  if (fCurrent < end && *fCurrent <= 0x20) {
+    bool atEnd = false;
+    _GetNextChar(atEnd);  // the blank that ends a word is consumed
+  }
+  return jsonString;
+}
+
+VJSONImporter::JsonToken VJSONImporter::GetNextJSONToken(VError* error) {
+  return GetNextJSONToken(fWord, nullptr, error);
+}
+
+bool VJSONImporter::_ParseNumber(const UniChar* text) {
+  const UniChar* p = text;
+  if (*p == u'-' || *p == kMinusSign) ++p;
+  if (*p == u'0') {
+    ++p;
+  } else if (IsDigit(*p)) {
+    while (IsDigit(*p)) ++p;
+  } else {
+    return *p == 0 && p != text;  // a lone sign
+  }
+  if (*p == u'.') {
+    ++p;
+    if (!IsDigit(*p)) return false;
+    while (IsDigit(*p)) ++p;
+  }
+  if (*p == u'e' || *p == u'E') {
+    ++p;
+    if (*p == u'+' || *p == u'-' || *p == kMinusSign) ++p;
+    if (!IsDigit(*p)) return false;
+    while (IsDigit(*p)) ++p;
+  }
+  return *p == 0;
+}
+
+// ---------------------------------------------------------------------------
+// Errors
+
+VError VJSONImporter::_ThrowMalformed() {
+  const VError code = ToolboxError(json_error::kMalformed);
+  // Line and position are counted afresh up to the token, past its blanks.
+  const UniChar* end = fStart + fLength;
+  const UniChar* token = fTokenStart;
+  while (token < end && *token <= 0x20) ++token;
+  int32 feeds = 0, returns = 0;
+  const UniChar* lineStart = fStart;
+  for (const UniChar* p = fStart; p < token; ++p) {
+    if (*p == u'\n') {
+      ++feeds;
+      lineStart = p + 1;
+    } else if (*p == u'\r') {
+      ++returns;
+      lineStart = p + 1;
+    }
+  }
+  auto* record = new VErrorBase(code);
+  VString source;
+  if (!fSourceName.IsEmpty()) {
+    source = fSourceName;
+    source.AppendCString(", ");
+  }
+  record->GetBag()->SetString(StPackedDictionaryKey("source"), source);
+  record->GetBag()->SetLong(StPackedDictionaryKey("line"), std::max(feeds, returns) + 1);
+  record->GetBag()->SetLong(StPackedDictionaryKey("position"), int32(token - lineStart) + 1);
+  _PushRetainedError(record);
+  return code;
+}
+
+VError VJSONImporter::_Malformed(int32 detail, const char* key, const VString& value) {
+  auto* record = new VErrorBase(ToolboxError(detail));
+  record->GetBag()->SetString(StPackedDictionaryKey(key, std::strlen(key)), value);
+  _PushRetainedError(record);
+  return _ThrowMalformed();
+}
+
+VError VJSONImporter::_InvalidToken(const VString& found, const char* expected) {
+  if ((fOptions & kSilentInvalidToken) != 0) return ToolboxError(json_error::kMalformed);
+  const bool empty = found.IsNull() || found.IsEmpty();
+  auto* record =
+      new VErrorBase(ToolboxError(empty ? json_error::kEmptyToken : json_error::kInvalidToken));
+  record->GetBag()->SetString(StPackedDictionaryKey("found"), found);
+  record->GetBag()->SetString(StPackedDictionaryKey("expected"), VString(expected));
+  _PushRetainedError(record);
+  return _ThrowMalformed();
+}
+
+// ---------------------------------------------------------------------------
+// Values
+
+void VJSONImporter::_ShareIfAsked(VJSONValue& value) {
+  if ((fOptions & kShared) == 0) return;
+  if (fLocker == nullptr) {
+    fLocker = new VStorageLocker();
+    fLocker->SetFresh(false);
+  }
+  if (VJSONObject* object = value.GetObject()) object->_SetStorageLocker(fLocker);
+  if (VJSONArray* array = value.GetArray()) array->_SetStorageLocker(fLocker);
+}
+
+int32 VJSONImporter::_ColumnOf(int32 offset) const {
+  const int32 column = int32(fCurrent - fLineStart) - offset;
+  return column < 0 ? 0 : column;
+}
+
+void VJSONImporter::_RecordPath(int32 column) {
+  VJSONValue entry(JSON_object);
+  entry.GetObject()->SetProperty(kLineKey, VJSONValue(double(fLine)));
+  entry.GetObject()->SetProperty(kOffsetKey, VJSONValue(double(column)));
+  fPaths->SetProperty(fCurrentPath, entry);
+}
+
+VError VJSONImporter::_ParseValue(VJSONValue& value) {
+  bool quoted = false;
+  VError error = VE_OK;
+  VString word;
+  const JsonToken token = GetNextJSONToken(word, &quoted, &error);
+  if (error != VE_OK) {
+    value.SetUndefined();
+    return error;
+  }
+  if (token == jsonString) {
+    error = _StringToValue(word, quoted, value, kExpectedValue);
+  } else {
+    error = _ParseValueFromToken(token, value, kExpectedValue);
+  }
+  if (error != VE_OK && (fOptions & kUndefinedOnFailure) != 0) value.SetUndefined();
+  return error;
+}
+
+VError VJSONImporter::_ParseValueFromToken(JsonToken token, VJSONValue& value,
+                                           const char* expected) {
+  if (token == jsonBeginObject || token == jsonBeginArray) {
+    if (!JSONHasStackRoom()) {
+      value.SetUndefined();
+      return ToolboxError(toolbox_error::kBufferTooLong);
+    }
+    return token == jsonBeginObject ? _ParseObject(value) : _ParseArray(value);
+  }
+  value.SetUndefined();
+  return _InvalidToken(VString(TokenText(token)), expected);
+}
+
+VError VJSONImporter::_ParseObject(VJSONValue& value) {
+  VJSONValue result(JSON_object);
+  VJSONObject* object = result.GetObject();
+  VError error = VE_OK;
+  VString key;
+  bool quoted = false;
+  bool empty = true;
+  for (;;) {
+    JsonToken token = GetNextJSONToken(key, &quoted, &error);
+    if (error != VE_OK) break;
+    if (token == jsonEndObject) {
+      if (!empty) error = _Malformed(json_error::kExtraComma, "token", VString("}"));
+      break;
+    }
+    if (token != jsonString) {
+      error = _InvalidToken(VString(TokenText(token)), empty ? kExpectedKeyOrEnd : kExpectedKey);
+      break;
+    }
+    if (!quoted && (fOptions & kStrict) != 0) {
+      error = _InvalidToken(key, kExpectedKey);
+      break;
+    }
+    VString savedPath;
+    if (fPaths != nullptr) {
+      savedPath = fCurrentPath;
+      if (!fCurrentPath.IsEmpty() && !key.IsEmpty() && key.GetUniChar(1) != u'[') {
+        fCurrentPath.AppendUniChar(u'.');
+      }
+      fCurrentPath.AppendString(key);
+      _RecordPath(_ColumnOf(key.GetLength() + 2));
+    }
+    token = GetNextJSONToken(&error);
+    if (error != VE_OK) break;
+    if (token != jsonAssigne) {
+      const UniChar* at = fTokenStart;
+      while (at < fStart + fLength && *at <= 0x20) ++at;
+      error = _InvalidToken(at < fStart + fLength ? VString(*at) : VString(), kExpectedColon);
+      break;
+    }
+    VJSONValue member;
+    error = _ParseValue(member);
+    if (error != VE_OK) break;
+    object->SetProperty(key, member);
+    empty = false;
+    if (fPaths != nullptr) fCurrentPath = savedPath;
+    token = GetNextJSONToken(&error);
+    if (error != VE_OK) break;
+    if (token == jsonEndObject) break;
+    if (token != jsonSeparator) {
+      error = _InvalidToken(VString(TokenText(token)), kExpectedObjectNext);
+      break;
+    }
+  }
+  value = std::move(result);
+  _ShareIfAsked(value);
+  return error;
+}
+
+VError VJSONImporter::_ParseArray(VJSONValue& value) {
+  VJSONValue result(JSON_array);
+  VJSONArray* array = result.GetArray();
+  VError error = VE_OK;
+  VString word;
+  bool quoted = false;
+  size_t index = 0;
+  for (;;) {
+    VString savedPath;
+    if (fPaths != nullptr) {
+      savedPath = fCurrentPath;
+      fCurrentPath.AppendUniChar(u'[');
+      fCurrentPath.AppendLong8(int64(index));
+      fCurrentPath.AppendUniChar(u']');
+    }
+    ++index;
+    const JsonToken token = GetNextJSONToken(word, &quoted, &error);
+    if (error != VE_OK) break;
+    if (fPaths != nullptr && (token == jsonBeginObject || token == jsonBeginArray)) {
+      _RecordPath(_ColumnOf(1));
+    } else if (fPaths != nullptr && token == jsonString) {
+      const bool afterQuote = fCurrent > fStart && fCurrent[-1] == u'"';
+      _RecordPath(_ColumnOf(word.GetLength() + (afterQuote ? 2 : 0)));
+    }
+    VJSONValue element;
+    if (token == jsonEndArray) {
+      if (array->GetCount() != 0) {
+        error = _Malformed(json_error::kExtraComma, "token", VString("]"));
+      }
+      break;
+    }
+    if (token == jsonString) {
+      error = _StringToValue(word, quoted, element, kExpectedValueOrEnd);
+    } else if (token == jsonBeginObject || token == jsonBeginArray) {
+      error = _ParseValueFromToken(token, element, kExpectedValueOrEnd);
+    } else {
+      error = _InvalidToken(VString(TokenText(token)),
+                            array->GetCount() == 0 ? kExpectedValueOrEnd : kExpectedValue);
+    }
+    if (error != VE_OK) break;
+    array->Push(element);
+    if (fPaths != nullptr) fCurrentPath = savedPath;
+    const JsonToken next = GetNextJSONToken(&error);
+    if (error != VE_OK) break;
+    if (next == jsonEndArray) break;
+    if (next != jsonSeparator) {
+      const UniChar* at = fTokenStart;
+      while (at < fStart + fLength && *at <= 0x20) ++at;
+      error = _InvalidToken(at < fStart + fLength ? VString(*at) : VString(), kExpectedArrayNext);
+      break;
+    }
+  }
+  value = std::move(result);
+  _ShareIfAsked(value);
+  return error;
+}
+
+VError VJSONImporter::_StringToValue(const VString& word, bool quoted, VJSONValue& value,
+                                     const char* expected) {
+  if (quoted) {
+    if ((fOptions & (kMarkedDates | kISODates)) != 0) {
+      VTime time;
+      bool converted = false;
+      const int32 length = word.GetLength();
+      const UniChar* units = word.GetCPointer();
+      if ((fOptions & kMarkedDates) != 0) {
+        if (fNonAmbiguousDates) {
+          if (word.IsNonAmbigousDate()) {
+            time.FromXMLString(word);
+            converted = true;
+          }
+        } else if (length >= 4 && units[0] == u'!' && units[1] == u'!' &&
+                   units[length - 2] == u'!' && units[length - 1] == u'!') {
+          VString inner;
+          word.GetSubString(3, length - 4, inner);
+          time.FromXMLString(inner);
+          converted = true;
+        }
+      }
+      if (!converted && (fOptions & kISODates) != 0 && word.IsISODate()) {
+        time.FromXMLString(word);
+        converted = true;
+      }
+      // A text that does not convert (or gives the zero date, which does not
+      // read back) stays the text it is.
+      if (converted && IsCalendarDate(time)) {
+        value.SetTime(time);
+        return VE_OK;
+      }
+    }
+    value.SetString(word);
+    return VE_OK;
+  }
+  const int32 length = word.GetLength();
+  const UniChar* units = word.GetCPointer();
+  if (length == 4 && units[0] == u't' && word.EqualToUSASCIICString("true")) {
+    value.SetBool(true);
+    return VE_OK;
+  }
+  if (length == 5 && units[0] == u'f' && word.EqualToUSASCIICString("false")) {
+    value.SetBool(false);
+    return VE_OK;
+  }
+  if (length == 4 && units[0] == u'n' && word.EqualToUSASCIICString("null")) {
+    value.SetNull();
+    return VE_OK;
+  }
+  if (length > 0 && (units[0] == u'-' || IsDigit(units[0]))) {
+    if (!_ParseNumber(units)) {
+      value.SetUndefined();
+      return _InvalidToken(word, kExpectedNumber);
+    }
+    value.SetNumber(WordToDouble(units, length));
+    return VE_OK;
+  }
+  if ((fOptions & kStrict) != 0) {
+    value.SetUndefined();
+    return _InvalidToken(word, expected);
+  }
+  value.SetString(word);
+  return VE_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Bags
+
+VError VJSONImporter::JSONObjectToBag(VValueBag& bag) {
+  if (fDepth == 0) {
+    VError error = VE_OK;
+    const JsonToken token = GetNextJSONToken(&error);
+    if (error != VE_OK) return error;
+    if (token != jsonBeginObject)
+      return _InvalidToken(VString(TokenText(token)), kExpectedObjectStart);
+  }
+  return _ObjectToBag(bag);
+}
+
+void VJSONImporter::_SetBagScalar(VValueBag& bag, const VString& key, const VString& word,
+                                  bool quoted) {
+  const StPackedDictionaryKey bagKey(key);
+  if (quoted) {
+    const bool isDate = fNonAmbiguousDates ? word.IsNonAmbigousDate() : word.IsISODate();
+    if (isDate) {
+      VTime time;
+      time.FromXMLString(word);
+      if (IsCalendarDate(time)) {
+        bag.SetAttribute(bagKey, time);
+        return;
+      }
+    }
+    bag.SetString(bagKey, word);
+    return;
+  }
+  if (word.EqualToUSASCIICString("null")) {
+    bag.SetAttribute(bagKey, VString(true));
+  } else if (word.EqualToUSASCIICString("true") || word.EqualToUSASCIICString("false")) {
+    bag.SetBool(bagKey, word.EqualToUSASCIICString("true"));
+  } else {
+    // Whole numbers without '.' or exponent that fit 64 bits are integers;
+    // every other word is a real.
+    bool integral =
+        word.FindUniChar(u'.') == 0 && word.FindUniChar(u'e') == 0 && word.FindUniChar(u'E') == 0;
+    if (integral) {
+      const double real = word.GetReal();
+      integral = real >= -9223372036854775808.0 && real < 9223372036854775808.0;
+    }
+    if (integral) {
+      bag.SetLong8(bagKey, word.GetLong8());
+    } else {
+      bag.SetReal(bagKey, word.GetReal());
+    }
+  }
+}
+
+VError VJSONImporter::_ArrayToBag(VValueBag& bag, const VString& key) {
+  const StPackedDictionaryKey bagKey(key);
+  VError error = VE_OK;
+  VString word;
+  bool quoted = false;
+  for (;;) {
+    JsonToken token = GetNextJSONToken(word, &quoted, &error);
+    if (error != VE_OK) return error;
+    if (token == jsonEndArray || token == jsonNone) return VE_OK;
+    if (token == jsonBeginObject) {
+      if (!JSONHasStackRoom()) return ToolboxError(toolbox_error::kBufferTooLong);
+      auto* element = new VValueBag();
+      ++fDepth;
+      error = _ObjectToBag(*element);
+      --fDepth;
+      if (error == VE_OK) bag.AddElement(bagKey, element);
+      element->Release();
+      if (error != VE_OK) return error;
+    } else if (token == jsonBeginArray) {
+      // An array inside an array has no bag form: skip it whole.
+      for (int32 depth = 1; depth > 0;) {
+        token = GetNextJSONToken(&error);
+        if (error != VE_OK) return error;
+        if (token == jsonNone) return VE_OK;
+        if (token == jsonBeginArray) ++depth;
+        if (token == jsonEndArray) --depth;
+      }
+    } else {
+      if (token != jsonString) {
+        // A ',' or ':' where an element is expected reads as an empty word.
+        word.Clear();
+        quoted = false;
+      }
+      auto* element = new VValueBag();
+      if (quoted) {
+        element->SetString(StPackedDictionaryKey("____FakeArrayElement"), word);
+      } else {
+        _SetBagScalar(*element, VString("____FakeArrayElement"), word, false);
+      }
+      bag.AddElement(bagKey, element);
+      element->Release();
+      if (token != jsonString) continue;
+    }
+    token = GetNextJSONToken(&error);
+    if (error != VE_OK) return error;
+    if (token == jsonEndArray || token == jsonNone) return VE_OK;
+    if (token != jsonSeparator) {
+      // Anything else starts the next element.
+      fCurrent = fTokenStart;
+    }
+  }
+}
+
+VError VJSONImporter::_ObjectToBag(VValueBag& bag) {
+  VError error = VE_OK;
+  VString key, word;
+  bool quoted = false;
+  bool first = true;
+  for (;;) {
+    JsonToken token = GetNextJSONToken(key, &quoted, &error);
+    if (error != VE_OK) return error;
+    if (token == jsonEndObject || token == jsonNone) return VE_OK;
+    if (token == jsonSeparator) continue;
+    if (token != jsonString) {
+      return _InvalidToken(VString(TokenText(token)), first ? kExpectedKeyOrEnd : kExpectedKey);
+    }
+    first = false;
+    token = GetNextJSONToken(&error);
+    if (error != VE_OK) return error;
+    if (token != jsonAssigne) return _InvalidToken(VString(TokenText(token)), kExpectedColon);
+    token = GetNextJSONToken(word, &quoted, &error);
+    if (error != VE_OK) return error;
+    if (token == jsonBeginObject) {
+      if (!JSONHasStackRoom()) return ToolboxError(toolbox_error::kBufferTooLong);
+      auto* element = new VValueBag();
+      element->SetBool(StPackedDictionaryKey("____objectunic"), true);
+      ++fDepth;
+      error = _ObjectToBag(*element);
+      --fDepth;
+      if (error == VE_OK) bag.AddElement(StPackedDictionaryKey(key), element);
+      element->Release();
+      if (error != VE_OK) return error;
+    } else if (token == jsonBeginArray) {
+      error = _ArrayToBag(bag, key);
+      if (error != VE_OK) return error;
+    } else if (token == jsonString && key.EqualToUSASCIICString("__CDATA")) {
+      bag.SetString(VValueBag::CDataAttributeName(), word);
+    } else if (token == jsonString) {
+      _SetBagScalar(bag, key, word, quoted);
+    } else {
+      return _InvalidToken(VString(TokenText(token)), kExpectedValue);
+    }
+  }
+}
+
+}  // namespace zeft

@@ -1,0 +1,100 @@
+// VJSONImporter turns JSON text held in a VString into a VJSONValue with its
+// objects and arrays, or straight into a VValueBag. A hand-written tokenizer
+// over the UTF-16 units in place feeds a recursive-descent parser; failures
+// push toolbox errors 550 to 554 with the line and position of the token.
+#pragma once
+
+#include "core/VErrorCodes.h"
+#include "core/VObject.h"
+#include "core/VString.h"
+#include "json/VJSONValue.h"
+
+namespace zeft {
+
+class VJSONObject;
+class VStorageLocker;
+class VValueBag;
+
+class VJSONImporter : public VObject {
+ public:
+  enum JsonToken : int32 {
+    jsonNone = 0,
+    jsonBeginObject = 1,
+    jsonEndObject = 2,
+    jsonBeginArray = 3,
+    jsonEndArray = 4,
+    jsonSeparator = 5,
+    jsonAssigne = 6,
+    jsonString = 7,
+    jsonBang = 8
+  };
+
+  // Option bits.
+  static constexpr uint32 kUndefinedOnFailure = 0x1;
+  static constexpr uint32 kStrict = 0x2;
+  static constexpr uint32 kSilentInvalidToken = 0x4;
+  static constexpr uint32 kRecordPaths = 0x8;
+  static constexpr uint32 kMarkedDates = 0x40;
+  static constexpr uint32 kISODates = 0x80;
+  static constexpr uint32 kShared = 0x100;
+  static constexpr uint32 kNonAmbiguousDates = 0x200;
+
+  VJSONImporter(const VString& text, uint32 options = 0);
+  ~VJSONImporter() override;
+  VJSONImporter(const VJSONImporter&) = delete;
+  VJSONImporter& operator=(const VJSONImporter&) = delete;
+
+  VError Parse(VJSONValue& value);
+  static VError ParseString(const VString& text, VJSONValue& value, uint32 options = 0);
+  // Reads the text, which must be an object, into the bag.
+  VError JSONObjectToBag(VValueBag& bag);
+  // Lent; null without kRecordPaths.
+  VJSONObject* GetPathsLines() const { return fPaths; }
+
+  JsonToken GetNextJSONToken(VString& word, bool* quoted, VError* error);
+  JsonToken GetNextJSONToken(VError* error);
+  // One unit with line counting; 0 with `end` set at the end of the text.
+  UniChar _GetNextChar(bool& end);
+  // Checks a zero-terminated text against the JSON number grammar.
+  static bool _ParseNumber(const UniChar* text);
+
+  static const VString sNameOfThePropertyWithPathsAndLines;
+
+ private:
+  VError _ParseValue(VJSONValue& value);
+  VError _ParseValueFromToken(JsonToken token, VJSONValue& value, const char* expected);
+  VError _ParseObject(VJSONValue& value);
+  VError _ParseArray(VJSONValue& value);
+  VError _StringToValue(const VString& word, bool quoted, VJSONValue& value, const char* expected);
+  VError _ObjectToBag(VValueBag& bag);
+  VError _ArrayToBag(VValueBag& bag, const VString& key);
+  void _SetBagScalar(VValueBag& bag, const VString& key, const VString& word, bool quoted);
+  bool _ReadQuoted(VString& word, VError* error);
+  void _SkipSeparators();
+  void _CountLine(const UniChar* at);
+  void _ShareIfAsked(VJSONValue& value);
+  void _RecordPath(int32 column);
+  int32 _ColumnOf(int32 offset) const;
+
+  VError _InvalidToken(const VString& found, const char* expected);
+  VError _Malformed(int32 detail, const char* key, const VString& value);
+  VError _ThrowMalformed();
+
+  VString fText;
+  uint32 fOptions;
+  int32 fLength;
+  const UniChar* fCurrent;
+  const UniChar* fStart;
+  const UniChar* fTokenStart;
+  VString fSourceName;
+  uint32 fDepth = 0;
+  VString fCurrentPath;
+  VJSONObject* fPaths = nullptr;
+  uint32 fLine = 1;
+  const UniChar* fLineStart;
+  VStorageLocker* fLocker = nullptr;
+  bool fNonAmbiguousDates;
+  VString fWord;
+};
+
+}  // namespace zeft

@@ -1,0 +1,176 @@
+#include "json/VJSONPropertyIterator.h"
+
+#include "json/IJSONClassRegistry.h"
+#include "json/StGraphLocker.h"
+#include "json/VStorageLocker.h"
+
+namespace zeft {
+
+namespace {
+
+// The names the implementation reports; the status says whether the
+// class's getter names follow.
+EJSONStatus ReportedNames(const VJSONObject* object, std::vector<VString>& names) {
+  IJSONObject* implementation = object->GetImplementation();
+  if (implementation == nullptr) return EJSON_unhandled;
+  return implementation->IJSON_GetPropertyNames(names);
+}
+
+void AppendGetterNames(const VJSONObject* object, std::vector<VString>& names) {
+  IJSONClassRegistry* registry = VJSONObject::GetClassRegistry();
+  if (object->GetClass() != nullptr && registry != nullptr) {
+    registry->GetGetterNames(object->GetClass(), names);
+  }
+}
+
+bool IsSharable(const VJSONObject* object) {
+  IJSONObject* implementation = object->GetImplementation();
+  bool move = false;
+  return implementation != nullptr && implementation->IJSON_IsSharable(object, &move);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+VJSONPropertyIterator::VJSONPropertyIterator(VJSONObject* object) : fObject(object), fUser(object) {
+  if (ReportedNames(object, fNames) == EJSON_unhandled) AppendGetterNames(object, fNames);
+  fStorePosition = fObject->fProperties.begin();
+}
+
+bool VJSONPropertyIterator::IsValid() const {
+  return fNamePosition < fNames.size() || fStorePosition != fObject->fProperties.end();
+}
+
+void VJSONPropertyIterator::Next() {
+  if (fNamePosition < fNames.size()) {
+    ++fNamePosition;
+  } else if (fStorePosition != fObject->fProperties.end()) {
+    ++fStorePosition;
+  }
+}
+
+const VString& VJSONPropertyIterator::GetName() const {
+  return fNamePosition < fNames.size() ? fNames[fNamePosition] : fStorePosition->first;
+}
+
+VJSONValue VJSONPropertyIterator::GetValue(VDBLanguageContext* context) const {
+  if (fNamePosition < fNames.size()) return fObject->GetProperty(fNames[fNamePosition], context);
+  return fStorePosition->second.first;
+}
+
+void VJSONPropertyIterator::SetValue(const VJSONValue& value, VDBLanguageContext* context) const {
+  if (fNamePosition < fNames.size()) {
+    fObject->SetProperty(fNames[fNamePosition], value, context);
+  } else if (!value.IsUndefined()) {
+    // Never removes the property under the iterator.
+    fObject->SetProperty(fStorePosition->first, value, context);
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+VJSONPropertyConstIterator::VJSONPropertyConstIterator(const VJSONObject* object)
+    : fObject(object) {
+  const EJSONStatus status = ReportedNames(object, fNames);
+  fStorePosition = object->fProperties.end();
+  bool copied = false;
+  {
+    VStorageLocker* locker = object->GetStorageLockerNoRetain();
+    StJSONLocks locks(locker != nullptr, locker);
+    if (locker != nullptr || IsSharable(object)) {
+      for (const auto& [name, entry] : object->fProperties) fNames.push_back(name);
+      copied = true;
+    }
+  }
+  if (!copied) fStorePosition = object->fProperties.begin();
+  if (status == EJSON_unhandled) {
+    // Getter names go with the names, before the stored properties.
+    std::vector<VString> getters;
+    AppendGetterNames(object, getters);
+    fNames.insert(fNames.end(), getters.begin(), getters.end());
+  }
+}
+
+bool VJSONPropertyConstIterator::IsValid() const {
+  return fNamePosition < fNames.size() || fStorePosition != fObject->fProperties.end();
+}
+
+void VJSONPropertyConstIterator::Next() {
+  if (fNamePosition < fNames.size()) {
+    ++fNamePosition;
+  } else if (fStorePosition != fObject->fProperties.end()) {
+    ++fStorePosition;
+  }
+}
+
+const VString& VJSONPropertyConstIterator::GetName() const {
+  return fNamePosition < fNames.size() ? fNames[fNamePosition] : fStorePosition->first;
+}
+
+VJSONValue VJSONPropertyConstIterator::GetValue(VDBLanguageContext* context) const {
+  if (fNamePosition < fNames.size()) return fObject->GetProperty(fNames[fNamePosition], context);
+  return fStorePosition->second.first;
+}
+
+// ---------------------------------------------------------------------------
+
+VJSONPropertyConstOrderedIterator::VJSONPropertyConstOrderedIterator(const VJSONObject* object,
+                                                                     uint32 options)
+    : fObject(object) {
+  EJSONStatus status = EJSON_unhandled;
+  if ((options & kWithoutImplementationNames) == 0) status = ReportedNames(object, fNames);
+  VStorageLocker* locker = object->GetStorageLockerNoRetain();
+  const bool copyNames = locker != nullptr || IsSharable(object);
+  {
+    StJSONLocks locks(locker != nullptr, locker);
+    const auto& store = object->fProperties;
+    fOrdered.resize(store.size());
+    for (const auto& entry : store) {
+      if (entry.second.second < fOrdered.size()) fOrdered[entry.second.second] = &entry;
+    }
+    if (copyNames) {
+      std::vector<VString> names;
+      for (const VString& name : fNames) {
+        if (store.find(name) == store.end()) names.push_back(name);
+      }
+      for (const auto* entry : fOrdered) names.push_back(entry->first);
+      fNames.swap(names);
+      fOrdered.clear();
+    }
+  }
+  if ((options & kWithoutGetterNames) == 0 && status == EJSON_unhandled) {
+    std::vector<VString> getters;
+    AppendGetterNames(object, getters);
+    // Getter names come after the listed names, before the stored ones.
+    fNames.insert(fNames.end(), getters.begin(), getters.end());
+  }
+}
+
+bool VJSONPropertyConstOrderedIterator::IsValid() const {
+  return fNamePosition < fNames.size() || fOrderedPosition < fOrdered.size();
+}
+
+void VJSONPropertyConstOrderedIterator::Next() {
+  if (fNamePosition < fNames.size()) {
+    ++fNamePosition;
+  } else if (fOrderedPosition < fOrdered.size()) {
+    ++fOrderedPosition;
+  }
+}
+
+const VString& VJSONPropertyConstOrderedIterator::GetName() const {
+  return fNamePosition < fNames.size() ? fNames[fNamePosition] : fOrdered[fOrderedPosition]->first;
+}
+
+VJSONValue VJSONPropertyConstOrderedIterator::GetValue(VDBLanguageContext* context) const {
+  if (fNamePosition < fNames.size()) return fObject->GetProperty(fNames[fNamePosition], context);
+  return fOrdered[fOrderedPosition]->second.first;
+}
+
+const VJSONValue* VJSONPropertyConstOrderedIterator::GetStoredValue() const {
+  if (fNamePosition < fNames.size()) return nullptr;
+  return &fOrdered[fOrderedPosition]->second.first;
+}
+
+}  // namespace zeft

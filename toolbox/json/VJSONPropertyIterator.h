@@ -1,0 +1,86 @@
+// The three property iterators of a JSON object. Each visits first the names
+// that the native implementation (and the class's getters) report, then the
+// stored properties: VJSONPropertyIterator in the store's order, holding the
+// object's locker in use; VJSONPropertyConstIterator in the store's order;
+// VJSONPropertyConstOrderedIterator in insertion order, as the writers need.
+#pragma once
+
+#include <vector>
+
+#include "core/VObject.h"
+#include "core/VString.h"
+#include "json/VJSONObject.h"
+#include "json/VJSONUser.h"
+
+namespace zeft {
+
+class VJSONPropertyIterator : public VObject {
+ public:
+  explicit VJSONPropertyIterator(VJSONObject* object);
+
+  bool IsValid() const;
+  void Next();
+  VJSONPropertyIterator& operator++() {
+    Next();
+    return *this;
+  }
+  const VString& GetName() const;
+  VJSONValue GetValue(VDBLanguageContext* context = nullptr) const;
+  void SetValue(const VJSONValue& value, VDBLanguageContext* context = nullptr) const;
+
+ private:
+  VJSONObject* fObject;
+  VJSONUser fUser;
+  std::vector<VString> fNames;
+  size_t fNamePosition = 0;
+  VJSONObject::PropertyMap::iterator fStorePosition;
+};
+
+class VJSONPropertyConstIterator : public VObject {
+ public:
+  explicit VJSONPropertyConstIterator(const VJSONObject* object);
+
+  bool IsValid() const;
+  void Next();
+  VJSONPropertyConstIterator& operator++() {
+    Next();
+    return *this;
+  }
+  const VString& GetName() const;
+  VJSONValue GetValue(VDBLanguageContext* context = nullptr) const;
+
+ private:
+  const VJSONObject* fObject;
+  std::vector<VString> fNames;
+  size_t fNamePosition = 0;
+  VJSONObject::PropertyMap::const_iterator fStorePosition;
+};
+
+class VJSONPropertyConstOrderedIterator : public VObject {
+ public:
+  static constexpr uint32 kWithoutImplementationNames = 1;
+  static constexpr uint32 kWithoutGetterNames = 2;
+  static constexpr uint32 kOwnPropertiesOnly = 3;
+
+  VJSONPropertyConstOrderedIterator(const VJSONObject* object, uint32 options);
+
+  bool IsValid() const;
+  void Next();
+  VJSONPropertyConstOrderedIterator& operator++() {
+    Next();
+    return *this;
+  }
+  const VString& GetName() const;
+  VJSONValue GetValue(VDBLanguageContext* context = nullptr) const;
+  // The stored value at a stored property (no copy), null at a listed name.
+  const VJSONValue* GetStoredValue() const;
+
+ private:
+  const VJSONObject* fObject;
+  std::vector<VString> fNames;
+  std::vector<const VJSONObject::PropertyMap::value_type*> fOrdered;
+  size_t fNamePosition = 0;
+  size_t fOrderedPosition = 0;
+};
+
+}  // namespace zeft

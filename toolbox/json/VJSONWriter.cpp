@@ -1,0 +1,296 @@
+#include "json/VJSONWriter.h"
+
+#include "core/VReal.h"
+#include "json/JSONStackCheck.h"
+#include "json/VJSONArray.h"
+#include "json/VJSONObject.h"
+#include "json/VJSONPropertyIterator.h"
+#include "json/VJSONValue.h"
+#include "runtime/VErrorThrow.h"
+#include "values/VTime.h"
+
+namespace zeft {
+
+namespace {
+
+// Containers this deep and shallower are looked for by a scan of the
+// in-progress list; deeper ones also go to a hash set.
+constexpr size_t kScannedDepth = 32;
+constexpr uint32 kPreviewLength = 512;
+
+VError Raise(int32 number) {
+  const VError error = ToolboxError(number);
+  _ThrowError(error);
+  return error;
+}
+
+}  // namespace
+
+VJSONWriter::VJSONWriter(VDBLanguageContext* context, uint32 options)
+    : fContext(context), fOptions(options), fIndentUnit(u'\t') {
+  if ((fOptions & kIndented) != 0) fIndentation.FromUniChar(u'\n');
+}
+
+VJSONWriter::VJSONWriter(uint32 options) : VJSONWriter(nullptr, options) {}
+
+VJSONWriter::~VJSONWriter() = default;
+
+void VJSONWriter::IncrementLevel() {
+  ++fLevel;
+  if ((fOptions & kIndented) != 0) fIndentation.AppendString(fIndentUnit);
+}
+
+void VJSONWriter::DecrementLevel() {
+  if (fLevel > 0) --fLevel;
+  if ((fOptions & kIndented) != 0 && fIndentation.GetLength() > 1) {
+    fIndentation.Truncate(fIndentation.GetLength() - fIndentUnit.GetLength());
+  }
+}
+
+void VJSONWriter::InsertIndentString(VString& text) const {
+  if ((fOptions & kIndented) != 0) text.Insert(fIndentation, 1);
+}
+
+void VJSONWriter::AppendIndentString(VString& text) const {
+  if ((fOptions & kIndented) != 0) text.AppendString(fIndentation);
+}
+
+void VJSONWriter::_AppendIndent() {
+  if ((fOptions & kIndented) != 0) fBuffer.AppendString(fIndentation);
+}
+
+void VJSONWriter::_Append(const VString& text) {
+  fBuffer.AppendUniChars(text.GetCPointer(), text.GetLength());
+}
+
+void VJSONWriter::_AppendASCII(const char* text) { fBuffer.AppendCString(text); }
+
+bool VJSONWriter::_IsInProgress(const void* container) const {
+  const size_t scanned = std::min(fInProgress.size(), kScannedDepth);
+  for (size_t i = 0; i < scanned; ++i) {
+    if (fInProgress[i] == container) return true;
+  }
+  return fInProgress.size() > kScannedDepth && fDeepInProgress.count(container) != 0;
+}
+
+void VJSONWriter::_Push(const void* container) {
+  if (fInProgress.size() >= kScannedDepth) fDeepInProgress.insert(container);
+  fInProgress.push_back(container);
+}
+
+void VJSONWriter::_Pop() {
+  if (fInProgress.size() > kScannedDepth) fDeepInProgress.erase(fInProgress.back());
+  fInProgress.pop_back();
+}
+
+VError VJSONWriter::_Finish(VError error, VString& out) {
+  if (error == VE_OK) out.FromUniString(fBuffer.GetCPointer(), fBuffer.GetLength());
+  fBuffer.Clear();
+  return error;
+}
+
+VError VJSONWriter::StringifyValue(const VJSONValue& value, VString& out) {
+  fBuffer.Clear();
+  return _Finish(_WriteValue(value), out);
+}
+
+VError VJSONWriter::StringifyObject(const VJSONObject* object, VString& out) {
+  fBuffer.Clear();
+  return _Finish(_WriteObject(object), out);
+}
+
+VError VJSONWriter::StringifyArray(const VJSONArray* array, VString& out) {
+  fBuffer.Clear();
+  return _Finish(_WriteArray(array), out);
+}
+
+VError VJSONWriter::_WriteValue(const VJSONValue& value) {
+  switch (value.GetType()) {
+    case JSON_null:
+    case JSON_undefined:
+      _AppendASCII("null");
+      return VE_OK;
+    case JSON_false:
+      _AppendASCII("false");
+      return VE_OK;
+    case JSON_true:
+      _AppendASCII("true");
+      return VE_OK;
+    case JSON_string: {
+      const VString text(value.GetInlineString(), true);
+      const VError error = text.GetJSONString(fScratch, fOptions);
+      if (error == VE_OK) _Append(fScratch);
+      return error;
+    }
+    case JSON_number: {
+      VStr<40> text;
+      VReal::RealToJSONString(value.GetNumber(), text);
+      _Append(text);
+      return VE_OK;
+    }
+    case JSON_object:
+      // A moved-from value holds no object: written as null.
+      if (value.GetObject() == nullptr) {
+        _AppendASCII("null");
+        return VE_OK;
+      }
+      return _WriteObject(value.GetObject());
+    case JSON_array:
+      if (value.GetArray() == nullptr) {
+        _AppendASCII("null");
+        return VE_OK;
+      }
+      return _WriteArray(value.GetArray());
+    case JSON_date: {
+      VTime time;
+      value.GetTime(time);
+      if ((fOptions & kLocalMidnight) != 0) {
+        int16 year, month, day;
+        value.GetDate(&year, &month, &day);
+        time.FromLocalTime(year, month, day, 0, 0, 0, 0);
+      }
+      time.GetJSONString(fScratch, fOptions);
+      _Append(fScratch);
+      return VE_OK;
+    }
+    default:
+      _AppendASCII("null");
+      return VE_OK;
+  }
+}
+
+VError VJSONWriter::_WriteArray(const VJSONArray* array) {
+  if (array == nullptr) {
+    _AppendASCII("null");
+    return VE_OK;
+  }
+  std::vector<VJSONValue> values;
+  array->GetValues(values);
+  if (values.empty()) {
+    _AppendASCII("[]");
+    return VE_OK;
+  }
+  if (_IsInProgress(array)) return Raise(json_error::kCircular);
+  if (!JSONHasStackRoom()) return ToolboxError(toolbox_error::kBufferTooLong);
+  _Push(array);
+  IncrementLevel();
+  const int32 start = fBuffer.GetLength();
+  fBuffer.AppendUniChar(u'[');
+  VError error = VE_OK;
+  bool truncated = false;
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (i > 0) fBuffer.AppendUniChar(u',');
+    const int32 before = fBuffer.GetLength();
+    _AppendIndent();
+    error = _WriteValue(values[i]);
+    if (error != VE_OK) break;
+    if ((fOptions & kPreview) != 0) {
+      if (fLengthWritten > kPreviewLength) {
+        truncated = true;
+        break;
+      }
+      fLengthWritten += uint32(fBuffer.GetLength() - before);
+    }
+  }
+  DecrementLevel();
+  _Pop();
+  if (error != VE_OK) {
+    fBuffer.Truncate(start);
+    return error;
+  }
+  if (!truncated) {
+    _AppendIndent();
+    fBuffer.AppendUniChar(u']');
+  } else if (!fEllipsisWritten) {
+    _AppendASCII("...");
+    fEllipsisWritten = true;
+  }
+  return VE_OK;
+}
+
+VError VJSONWriter::_WriteObject(const VJSONObject* object) {
+  if (object == nullptr) {
+    _AppendASCII("null");
+    return VE_OK;
+  }
+  if (_IsInProgress(object)) {
+    if ((fOptions & kCircularAsText) != 0) {
+      _AppendASCII("\"[circular]\"");
+      return VE_OK;
+    }
+    return Raise(json_error::kCircular);
+  }
+  if ((fOptions & kRefuseObjectsTwice) != 0 && !fWritten.insert(object).second) {
+    return Raise(json_error::kMetTwice);
+  }
+  if (!JSONHasStackRoom()) return ToolboxError(toolbox_error::kBufferTooLong);
+  if ((fOptions & kGenericObjectsOnly) != 0 && !object->IsGenericObject()) {
+    return Raise(json_error::kNotGenericObject);
+  }
+  if (IJSONObject* implementation = object->GetImplementation()) {
+    if ((fOptions & kRefuseBinaryForm) != 0 && implementation->IJSON_GetBinarySignature() != 0) {
+      return Raise(json_error::kHasBinaryForm);
+    }
+    _Push(object);
+    VString text;
+    VError result = VE_OK;
+    const EJSONStatus status = implementation->IJSON_Stringify(object, *this, text, result);
+    _Pop();
+    if (status != EJSON_unhandled) {
+      if (result == VE_OK) _Append(text);
+      return result;
+    }
+  }
+  if (object->IsEmpty()) {
+    _AppendASCII("{}");
+    return VE_OK;
+  }
+  _Push(object);
+  IncrementLevel();
+  const int32 start = fBuffer.GetLength();
+  fBuffer.AppendUniChar(u'{');
+  VError error = VE_OK;
+  bool truncated = false;
+  bool first = true;
+  VString name;
+  for (VJSONPropertyConstOrderedIterator it(object, 0); it.IsValid(); ++it) {
+    if (!first) fBuffer.AppendUniChar(u',');
+    first = false;
+    const int32 before = fBuffer.GetLength();
+    _AppendIndent();
+    error = it.GetName().GetJSONString(name, fOptions);
+    if (error != VE_OK) break;
+    _Append(name);
+    fBuffer.AppendUniChar(u':');
+    if ((fOptions & kIndented) != 0) fBuffer.AppendUniChar(u' ');
+    if (const VJSONValue* stored = it.GetStoredValue()) {
+      error = _WriteValue(*stored);
+    } else {
+      error = _WriteValue(object->GetProperty(it.GetName(), fContext));
+    }
+    if (error != VE_OK) break;
+    if ((fOptions & kPreview) != 0) {
+      if (fLengthWritten > kPreviewLength) {
+        truncated = true;
+        break;
+      }
+      fLengthWritten += uint32(fBuffer.GetLength() - before);
+    }
+  }
+  DecrementLevel();
+  _Pop();
+  if (error != VE_OK) {
+    fBuffer.Truncate(start);
+    return error;
+  }
+  if (!truncated) {
+    _AppendIndent();
+    fBuffer.AppendUniChar(u'}');
+  } else if (!fEllipsisWritten) {
+    _AppendASCII("...");
+    fEllipsisWritten = true;
+  }
+  return VE_OK;
+}
+
+}  // namespace zeft

@@ -1,0 +1,81 @@
+// VJSONWriter writes a VJSONValue as JSON text: compact or indented with
+// tabs, strings escaped, numbers in their shortest whole form where
+// possible, dates as RFC 3339 texts. It detects cycles and repeated objects,
+// can cut long output short for previews, and lets native implementations
+// write their objects themselves.
+#pragma once
+
+#include <set>
+#include <unordered_set>
+#include <vector>
+
+#include "core/VErrorCodes.h"
+#include "core/VObject.h"
+#include "core/VString.h"
+
+namespace zeft {
+
+class VDBLanguageContext;
+class VJSONArray;
+class VJSONObject;
+class VJSONValue;
+
+class VJSONWriter : public VObject {
+ public:
+  // Option bits (see also VString's and VTime's JSON options, which the
+  // writer hands the whole word to).
+  static constexpr uint32 kQuoted = 0x1;
+  static constexpr uint32 kIndented = 0x8;
+  static constexpr uint32 kLocalMidnight = 0x80;
+  static constexpr uint32 kRefuseBinaryForm = 0x100;
+  static constexpr uint32 kBinaryFallback = 0x800;
+  static constexpr uint32 kCircularAsText = 0x2000;
+  static constexpr uint32 kPreview = 0x4000;
+  static constexpr uint32 kGenericObjectsOnly = 0x8000;
+  static constexpr uint32 kRefuseObjectsTwice = 0x10000;
+
+  VJSONWriter(VDBLanguageContext* context, uint32 options);
+  explicit VJSONWriter(uint32 options);
+  ~VJSONWriter() override;
+
+  // Each replaces `out` with the text; on failure `out` is left as it was.
+  VError StringifyValue(const VJSONValue& value, VString& out);
+  VError StringifyObject(const VJSONObject* object, VString& out);
+  VError StringifyArray(const VJSONArray* array, VString& out);
+
+  // For native implementations that write their own text.
+  void IncrementLevel();
+  void DecrementLevel();
+  void InsertIndentString(VString& text) const;
+  void AppendIndentString(VString& text) const;
+  uint32 GetOptions() const { return fOptions; }
+  VDBLanguageContext* GetLanguageContext() const { return fContext; }
+
+ private:
+  VError _WriteValue(const VJSONValue& value);
+  VError _WriteObject(const VJSONObject* object);
+  VError _WriteArray(const VJSONArray* array);
+  bool _IsInProgress(const void* container) const;
+  void _Push(const void* container);
+  void _Pop();
+  void _AppendIndent();
+  void _Append(const VString& text);
+  void _AppendASCII(const char* text);
+  VError _Finish(VError error, VString& out);
+
+  VDBLanguageContext* fContext;
+  uint32 fOptions;
+  uint32 fLevel = 0;
+  VString fIndentUnit;
+  VString fIndentation;
+  std::vector<const void*> fInProgress;
+  std::unordered_set<const void*> fDeepInProgress;
+  std::set<const VJSONObject*> fWritten;
+  uint32 fLengthWritten = 0;
+  bool fEllipsisWritten = false;
+  // The text being written, and scratch texts reused across members.
+  VString fBuffer;
+  VString fScratch;
+};
+
+}  // namespace zeft

@@ -1,0 +1,198 @@
+#include "platform/DirectoryWalk.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace zeft::platform {
+
+namespace {
+
+constexpr size_t kDirectoryBufferSize = 32 * 1024;
+// The longest piece of an item's name kept in a temporary name beside it.
+constexpr size_t kTemporaryNameLength = 200;
+
+std::string ProcPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+}  // namespace
+
+int FolderIsWithin(int folderFd, dev_t device, ino_t inode, bool& within) {
+  within = false;
+  struct stat info;
+  if (::fstat(folderFd, &info) != 0) return errno;
+  FileDescriptor current;
+  int fd = folderFd;
+  for (;;) {
+    if (info.st_dev == device && info.st_ino == inode) {
+      within = true;
+      return 0;
+    }
+    FileDescriptor parent(::openat(fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!parent.IsOpen()) return errno;
+    struct stat parentInfo;
+    if (::fstat(parent.Get(), &parentInfo) != 0) return errno;
+    if (parentInfo.st_dev == info.st_dev && parentInfo.st_ino == info.st_ino) return 0;  // the root
+    current = std::move(parent);
+    fd = current.Get();
+    info = parentInfo;
+  }
+}
+
+bool LacksOwnerAccess(const struct stat& info) {
+  uid_t user = ::geteuid();
+  return user != 0 && info.st_uid == user && (info.st_mode & S_IRWXU) != S_IRWXU;
+}
+
+int ChangeMode(int fd, mode_t mode) {
+  if (::fchmod(fd, mode) == 0) return 0;
+  if (errno != EBADF) return errno;
+  return ::chmod(ProcPath(fd).c_str(), mode) == 0 ? 0 : errno;
+}
+
+int ReadDirectory(int dirFd, std::vector<DirectoryEntry>& entries) {
+  entries.clear();
+  if (::lseek(dirFd, 0, SEEK_SET) < 0) return errno;
+  std::vector<char> buffer(kDirectoryBufferSize);
+  for (;;) {
+    ssize_t count = ::getdents64(dirFd, buffer.data(), buffer.size());
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (count == 0) return 0;
+    for (ssize_t at = 0; at < count;) {
+      const auto* entry = reinterpret_cast<const struct dirent64*>(buffer.data() + at);
+      at += entry->d_reclen;
+      const char* name = entry->d_name;
+      if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+      entries.push_back(DirectoryEntry{name, entry->d_type});
+    }
+  }
+}
+
+int OpenCheckedParent(int dirFd, dev_t device, ino_t inode, FileDescriptor& parent) {
+  FileDescriptor opened(::openat(dirFd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!opened.IsOpen()) return errno;
+  struct stat info;
+  if (::fstat(opened.Get(), &info) != 0) return errno;
+  if (info.st_dev != device || info.st_ino != inode) return EBUSY;
+  parent = std::move(opened);
+  return 0;
+}
+
+int OpenSubFolder(int dirFd, const char* name, bool unlock, FileDescriptor& folder,
+                  struct stat& info) {
+  constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+  FileDescriptor opened(::openat(dirFd, name, kFlags));
+  if (opened.IsOpen()) {
+    if (::fstat(opened.Get(), &info) != 0) return errno;
+    if (unlock && LacksOwnerAccess(info) &&
+        ::fchmod(opened.Get(), (info.st_mode & 07777) | S_IRWXU) != 0)
+      return errno;
+    folder = std::move(opened);
+    return 0;
+  }
+  int error = errno;
+  if (!unlock || error != EACCES) return error;
+  // Not readable: reach the folder itself without reading it (O_PATH), give
+  // it owner access through its descriptor, so that a link swapped in
+  // meanwhile is never followed, and open it again the same way.
+  FileDescriptor handle(::openat(dirFd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!handle.IsOpen()) return errno;
+  if (::fstat(handle.Get(), &info) != 0) return errno;
+  if (!LacksOwnerAccess(info)) return error;
+  error = ChangeMode(handle.Get(), (info.st_mode & 07777) | S_IRWXU);
+  if (error != 0) return error;
+  opened.Reset(::open(ProcPath(handle.Get()).c_str(), kFlags & ~O_NOFOLLOW));
+  if (!opened.IsOpen()) return errno;
+  folder = std::move(opened);
+  return 0;
+}
+
+std::string TemporaryItemName(const std::string& name) {
+  size_t length = std::min(name.size(), kTemporaryNameLength);
+  while (length > 0 && length < name.size() && (uint8_t(name[length]) & 0xC0) == 0x80) --length;
+  uint8_t random[6] = {};
+  if (::getrandom(random, sizeof random, 0) != ssize_t(sizeof random)) {
+    static std::atomic<uint64_t> sCounter{0};
+    uint64_t fallback = uint64_t(::getpid()) << 24 ^ uint64_t(::time(nullptr)) ^ ++sCounter << 40;
+    for (uint8_t& byte : random) byte = uint8_t(fallback >>= 8);
+  }
+  char suffix[2 * sizeof random + 1];
+  for (size_t i = 0; i < sizeof random; ++i) std::snprintf(suffix + 2 * i, 3, "%02x", random[i]);
+  std::string temporary(1, '.');
+  temporary.append(name, 0, length).append(".zeft-").append(suffix);
+  return temporary;
+}
+
+int ExchangeItems(int fromDir, const std::string& from, int toDir, const std::string& to) {
+  if (::renameat2(fromDir, from.c_str(), toDir, to.c_str(), RENAME_EXCHANGE) == 0) return 0;
+  if (errno != EINVAL) return errno;
+  std::string aside = TemporaryItemName(to);
+  if (::renameat2(toDir, to.c_str(), toDir, aside.c_str(), RENAME_NOREPLACE) != 0 &&
+      (errno != EINVAL || ::renameat(toDir, to.c_str(), toDir, aside.c_str()) != 0))
+    return errno;
+  if (::renameat(fromDir, from.c_str(), toDir, to.c_str()) != 0) {
+    int error = errno;
+    ::renameat(toDir, aside.c_str(), toDir, to.c_str());
+    return error;
+  }
+  if (::renameat(toDir, aside.c_str(), fromDir, from.c_str()) != 0) return errno;
+  return 0;
+}
+
+int SplitItemPath(const std::string& path, std::string& folder, std::string& name) {
+  size_t end = path.size();
+  while (end > 1 && path[end - 1] == '/') --end;
+  if (end == 0 || (end == 1 && path[0] == '/')) return EINVAL;
+  size_t slash = path.rfind('/', end - 1);
+  if (slash == std::string::npos) {
+    folder.assign(1, '.');
+    name.assign(path, 0, end);
+  } else {
+    folder.assign(path, 0, slash == 0 ? 1 : slash);
+    name.assign(path, slash + 1, end - slash - 1);
+  }
+  if (name.empty() || name == "." || name == "..") return EINVAL;
+  return 0;
+}
+
+int MakeFolderPath(const std::string& path, mode_t mode, std::string* failed) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+  // Make each missing folder from the top down.
+  for (size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+    std::string part = path.substr(0, end);
+    if (!part.empty() && part.back() != '/' && ::mkdir(part.c_str(), mode) != 0 &&
+        errno != EEXIST) {
+      if (failed != nullptr) *failed = part;
+      return errno;
+    }
+    if (end == std::string::npos) break;
+  }
+  if (::stat(path.c_str(), &info) != 0) return errno;
+  return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  std::string working(256, '\0');
+  while (::getcwd(working.data(), working.size()) == nullptr) {
+    if (errno != ERANGE || working.size() >= 65536) return path;
+    working.resize(working.size() * 2);
+  }
+  working.resize(std::strlen(working.c_str()));
+  if (working.back() != '/') working += '/';
+  return working + path;
+}
+
+}  // namespace zeft::platform

@@ -1,0 +1,75 @@
+// Building blocks of the fd-relative tree walks (copy, move, delete):
+// listing an open folder, climbing back to a parent that the walk had
+// closed, telling whether a folder lies inside another, and splitting an
+// item's path into its folder and name. A walk keeps the folders of its
+// first levels open and closes deeper ones on the way down, finding them
+// again through "..", so its depth is bounded by memory, not by the
+// descriptor limit.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/FileDescriptor.h"
+
+namespace zeft::platform {
+
+struct DirectoryEntry {
+  std::string fName;
+  unsigned char fType;  // the d_type of the entry (DT_UNKNOWN when the file system does not say)
+};
+
+// Every entry of the open folder `dirFd` but "." and "..", read from its
+// start. 0 or an errno value.
+int ReadDirectory(int dirFd, std::vector<DirectoryEntry>& entries);
+
+// Opens ".." of the open folder `dirFd` and checks that it is the folder
+// (`device`, `inode`) the walk came from; EBUSY when the folder was moved
+// away meanwhile. 0 or an errno value.
+int OpenCheckedParent(int dirFd, dev_t device, ino_t inode, FileDescriptor& parent);
+
+// Opens the sub-folder `name` of `dirFd` without following a link, for
+// reading. With `unlock`, a folder that refuses the caller its owner
+// permissions is given read, write and search by its owner first (when the
+// caller owns it). `info` receives its status. 0 or an errno value.
+int OpenSubFolder(int dirFd, const char* name, bool unlock, FileDescriptor& folder,
+                  struct stat& info);
+
+// Whether the folder open as `folderFd` is the folder (`device`, `inode`) or
+// lies anywhere below it (mount points crossed). 0 or an errno value.
+int FolderIsWithin(int folderFd, dev_t device, ino_t inode, bool& within);
+
+// Whether the caller owns the item (and is not root) but lacks one of
+// owner read, write and search on it: what a forced walk gives itself.
+bool LacksOwnerAccess(const struct stat& info);
+
+// fchmod, also for a descriptor opened with O_PATH (through /proc).
+int ChangeMode(int fd, mode_t mode);
+
+// A hidden name, unique in practice, for an item made beside `name` (a
+// copy in progress, an item set aside).
+std::string TemporaryItemName(const std::string& name);
+
+// Exchanges the items `from` of `fromDir` and `to` of `toDir` atomically
+// (renameat2 RENAME_EXCHANGE); where the file system cannot, with three
+// renames through a name set aside, undone when the second fails. 0 or an
+// errno value.
+int ExchangeItems(int fromDir, const std::string& from, int toDir, const std::string& to);
+
+// Splits `path` into its folder ("." for a bare name, "/" at the root) and
+// its last name, trailing slashes ignored. EINVAL when there is no name
+// ("", "/", a last name of "." or "..").
+int SplitItemPath(const std::string& path, std::string& folder, std::string& name);
+
+// Makes the folder `path` with its missing ancestors, each new one with
+// `mode`; an existing folder is no error. 0 or an errno value, `failed`
+// naming the folder that could not be made.
+int MakeFolderPath(const std::string& path, mode_t mode, std::string* failed = nullptr);
+
+// `path` made absolute against the working folder (not resolved).
+std::string AbsolutePath(const std::string& path);
+
+}  // namespace zeft::platform

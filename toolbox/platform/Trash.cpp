@@ -1,0 +1,217 @@
+#include "platform/Trash.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "platform/DirectoryWalk.h"
+#include "platform/FileDescriptor.h"
+#include "platform/SystemFolders.h"
+
+namespace zeft::platform {
+
+namespace {
+
+constexpr const char kInfoExtension[] = ".trashinfo";
+// The most names tried for one item (name, name.2, ...).
+constexpr unsigned kMaxNumber = 100000;
+// Room kept in a file name for ".<number>" and the info extension.
+constexpr size_t kNameReserve = 7 + sizeof kInfoExtension - 1;
+
+bool IsUnreserved(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         (c != '\0' && std::strchr("-_.!~*'()/", c) != nullptr);
+}
+
+std::string DeletionDate() {
+  time_t now = ::time(nullptr);
+  struct tm local;
+  char text[32] = {};
+  if (::localtime_r(&now, &local) == nullptr) return std::string();
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+  return text;
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  return (folder == "/" ? "" : folder) + "/" + name;
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+}
+
+// The device of `path`, or of its nearest existing ancestor.
+int DeviceOf(std::string path, dev_t& device) {
+  struct stat info;
+  while (::stat(path.c_str(), &info) != 0) {
+    if (errno != ENOENT || path == "/") return errno;
+    path = FolderOf(path);
+  }
+  device = info.st_dev;
+  return 0;
+}
+
+// Whether `path` is a real folder (no link) that the user owns.
+int CheckOwnedFolder(const std::string& path) {
+  struct stat info;
+  if (::lstat(path.c_str(), &info) != 0) return errno;
+  if (!S_ISDIR(info.st_mode)) return ENOTDIR;
+  return info.st_uid == ::geteuid() ? 0 : EPERM;
+}
+
+// The user's trash folder at `topdir` (the top folder of a mount).
+PathError TopdirTrash(const std::string& topdir, std::string& trash) {
+  const std::string uid = std::to_string(::geteuid());
+  const std::string shared = Join(topdir, ".Trash");
+  struct stat info;
+  if (::lstat(shared.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+      (info.st_mode & S_ISVTX) != 0) {
+    trash = shared + "/" + uid;
+    if ((::mkdir(trash.c_str(), S_IRWXU) == 0 || errno == EEXIST) && CheckOwnedFolder(trash) == 0)
+      return PathError();
+  }
+  trash = Join(topdir, ".Trash-" + uid);
+  if (::mkdir(trash.c_str(), S_IRWXU) != 0 && errno != EEXIST) return PathError(errno, trash);
+  if (int error = CheckOwnedFolder(trash); error != 0) return PathError(error, trash);
+  return PathError();
+}
+
+// The trash folder for an item on `device` whose folder is `folder`.
+PathError FindTrash(const std::string& folder, dev_t device, std::string& trash) {
+  std::string dataHome;
+  if (PathError error = GetSystemFolder(SystemFolderKind::kUserData, false, dataHome);
+      !error.Failed()) {
+    dev_t homeDevice = 0;
+    if (DeviceOf(dataHome, homeDevice) == 0 && homeDevice == device) {
+      trash = dataHome + "/Trash";
+      return PathError();
+    }
+  }
+  // The top folder of the item's mount: climb while the device stays.
+  std::string topdir = folder;
+  while (topdir != "/") {
+    std::string parent = FolderOf(topdir);
+    struct stat info;
+    if (::stat(parent.c_str(), &info) != 0) return PathError(errno, parent);
+    if (info.st_dev != device) break;
+    topdir = parent;
+  }
+  return TopdirTrash(topdir, trash);
+}
+
+// Opens <trash>/files and <trash>/info, making them when missing.
+PathError OpenTrashFolders(const std::string& trash, FileDescriptor& files, FileDescriptor& info) {
+  for (auto [name, fd] : {std::pair{"files", &files}, std::pair{"info", &info}}) {
+    std::string path = trash + "/" + name;
+    std::string failed = path;
+    if (int error = MakeFolderPath(path, S_IRWXU, &failed); error != 0)
+      return PathError(error, failed);
+    fd->Reset(::open(path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd->IsOpen()) return PathError(errno, path);
+  }
+  return PathError();
+}
+
+int WriteAll(int fd, const std::string& text) {
+  for (size_t at = 0; at < text.size();) {
+    ssize_t count = ::write(fd, text.data() + at, text.size() - at);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return count < 0 ? errno : EIO;
+    at += size_t(count);
+  }
+  return 0;
+}
+
+// The name cut so that numbered info names still fit NAME_MAX, at a UTF-8
+// character boundary.
+std::string BaseName(const std::string& name) {
+  if (name.size() + kNameReserve <= NAME_MAX) return name;
+  size_t length = NAME_MAX - kNameReserve;
+  while (length > 0 && (uint8_t(name[length]) & 0xC0) == 0x80) --length;
+  return name.substr(0, length);
+}
+
+// Renames without replacing; on a file system without RENAME_NOREPLACE,
+// after checking that the name is free. False with errno set on failure.
+bool MoveUnlessTaken(int fromDir, const std::string& from, int toDir, const std::string& to) {
+  if (::renameat2(fromDir, from.c_str(), toDir, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL) return false;
+  if (::faccessat(toDir, to.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return ::renameat(fromDir, from.c_str(), toDir, to.c_str()) == 0;
+}
+
+}  // namespace
+
+std::string EncodeTrashPath(const std::string& path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (unsigned char c : path) {
+    if (IsUnreserved(c)) {
+      encoded += char(c);
+    } else {
+      encoded += '%';
+      encoded += kHex[c >> 4];
+      encoded += kHex[c & 15];
+    }
+  }
+  return encoded;
+}
+
+PathError TrashItem(const std::string& path, std::string* trashedPath) {
+  std::string folder, name;
+  const std::string absolute = AbsolutePath(path);
+  if (int error = SplitItemPath(absolute, folder, name); error != 0) return PathError(error, path);
+  char* resolved = ::realpath(folder.c_str(), nullptr);
+  if (resolved == nullptr) return PathError(errno, folder);
+  folder = resolved;
+  std::free(resolved);
+  FileDescriptor folderFd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!folderFd.IsOpen()) return PathError(errno, folder);
+  struct stat info;
+  if (::fstatat(folderFd.Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+    return PathError(errno, path);
+
+  std::string trash;
+  if (PathError error = FindTrash(folder, info.st_dev, trash); error.Failed()) return error;
+  FileDescriptor filesFd, infoFd;
+  if (PathError error = OpenTrashFolders(trash, filesFd, infoFd); error.Failed()) return error;
+
+  const std::string record = "[Trash Info]\nPath=" + EncodeTrashPath(Join(folder, name)) +
+                             "\nDeletionDate=" + DeletionDate() + "\n";
+  const std::string base = BaseName(name);
+  for (unsigned number = 1; number <= kMaxNumber; ++number) {
+    std::string candidate = number == 1 ? base : base + "." + std::to_string(number);
+    std::string infoName = candidate + kInfoExtension;
+    std::string infoPath = trash + "/info/" + infoName;
+    FileDescriptor recordFd(::openat(infoFd.Get(), infoName.c_str(),
+                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                     S_IRUSR | S_IWUSR));
+    if (!recordFd.IsOpen()) {
+      if (errno == EEXIST) continue;
+      return PathError(errno, infoPath);
+    }
+    int error = WriteAll(recordFd.Get(), record);
+    if (int closed = recordFd.Close(); error == 0) error = closed;
+    if (error == 0 && MoveUnlessTaken(folderFd.Get(), name, filesFd.Get(), candidate)) {
+      if (trashedPath != nullptr) *trashedPath = trash + "/files/" + candidate;
+      return PathError();
+    }
+    if (error == 0) error = errno;
+    ::unlinkat(infoFd.Get(), infoName.c_str(), 0);
+    if (error == EEXIST) continue;  // a file without its record holds the name
+    return PathError(error, error == EIO || error == ENOSPC ? infoPath : path);
+  }
+  return PathError(EEXIST, trash + "/files/" + base);
+}
+
+}  // namespace zeft::platform

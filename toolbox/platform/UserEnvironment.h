@@ -1,0 +1,32 @@
+// The user's settings that the platform layer needs for its folders and the
+// desktop. Only HOME, XDG_DATA_HOME and DISPLAY come from the environment
+// (the toolbox reads no other variable); the cache, configuration and
+// temporary folders take their standard places ($HOME/.cache,
+// $HOME/.config, /tmp) unless a test gives its own values.
+#pragma once
+
+#include <string>
+
+namespace zeft::platform {
+
+// An empty field means unset: the folder's standard place applies.
+struct UserEnvironment {
+  std::string fHome;        // HOME
+  std::string fDataHome;    // XDG_DATA_HOME
+  std::string fCacheHome;   // empty: $HOME/.cache
+  std::string fConfigHome;  // empty: $HOME/.config
+  std::string fTemporary;   // empty: /tmp
+  std::string fDisplay;     // DISPLAY
+};
+
+UserEnvironment GetUserEnvironment();
+
+// The value of one environment variable, "" when unset: the platform
+// layer's single reading of the environment.
+std::string GetEnvironmentVariable(const char* name);
+
+// Makes GetUserEnvironment answer `environment` instead of the process
+// environment; null goes back to the process environment.
+void SetUserEnvironmentForTesting(const UserEnvironment* environment);
+
+}  // namespace zeft::platform

@@ -1,0 +1,144 @@
+#include "xml/VUTIManager.h"
+
+#include <algorithm>
+
+#include "xml/VUTIManagerXMLHandlers.h"
+#include "xml/VXMLParser.h"
+
+namespace zeft {
+
+VUTIManager* VUTIManager::fSingleton = nullptr;
+std::optional<std::once_flag> VUTIManager::sCreateOnce{std::in_place};
+
+VUTIManager* VUTIManager::GetUTIManager() {
+  std::call_once(*sCreateOnce, [] { fSingleton = new VUTIManager; });
+  return fSingleton;
+}
+
+bool VUTIManager::Init() { return true; }
+
+bool VUTIManager::DeInit() {
+  VUTIManager* manager = fSingleton;
+  fSingleton = nullptr;
+  // The next GetUTIManager makes a fresh manager.
+  sCreateOnce.emplace();
+  if (manager != nullptr) manager->Release();
+  return true;
+}
+
+void VUTIManager::Delete() { DeInit(); }
+
+VUTIManager::VUTIManager() : fParser(std::make_unique<VXMLParser>()) {
+  VXMLParser::Init();
+  fRootHandler = new VUTIManagerXMLHandler(this);
+}
+
+VUTIManager::~VUTIManager() {
+  fRootHandler->Release();
+  fParser.reset();
+  VXMLParser::DeInit();
+  for (auto& [id, uti] : fUTIs) {
+    uti->_Detach();
+    uti->Release();
+  }
+  fUTIs.clear();
+}
+
+bool VUTIManager::LoadXMLBuffer(const void* data, size_t size) {
+  StLocker<VCriticalSection> locker(fLock);
+  fParser->Parse(data, size, fRootHandler, kXMLParseNeverValidate);
+  ProcessExtractedUTIs();
+  return true;
+}
+
+void VUTIManager::ProcessExtractedUTIs() {
+  StLocker<VCriticalSection> locker(fLock);
+  for (auto& [idA, a] : fUTIs) {
+    for (auto& [idB, b] : fUTIs) {
+      if (a == b) continue;
+      const VUTI::UTIMap parents = b->GetParentUTIsMap();
+      for (const auto& [idP, p] : parents) {
+        if (!p->IsTemporary() || !UTTypeEqual(p->GetIdentifier(), a->GetIdentifier())) continue;
+        if (a->IsChildOrChildOfAParent(b) || a->IsParent(p)) continue;
+        b->RemoveTemporaryUTI(a->GetIdentifier());
+        a->AddChildUTI(b);
+        b->AddParentUTI(a);
+      }
+    }
+  }
+}
+
+bool VUTIManager::UTTypeEqual(const VString& a, const VString& b) {
+  return a.EqualToString(b, false);
+}
+
+bool VUTIManager::AddNewUTI(VUTI* uti) {
+  if (uti == nullptr || uti->GetIdentifier().IsEmpty()) return false;
+  StLocker<VCriticalSection> locker(fLock);
+  if (!fUTIs.emplace(uti->GetIdentifier(), uti).second) return false;
+  uti->Retain();
+  return true;
+}
+
+int32 VUTIManager::GetUTIsCount() const {
+  StLocker<VCriticalSection> locker(fLock);
+  return int32(fUTIs.size());
+}
+
+void VUTIManager::SetLocalizationManager(ILocalizer* localizer) {
+  StLocker<VCriticalSection> locker(fLock);
+  fLocalizer = localizer;
+}
+
+VUTI* VUTIManager::_TagOwner(VUTI* uti, const VString& tagClass, const VString& tag) {
+  if (UTTypeEqual(tagClass, VString(kUTTagClassFilenameExtension))) {
+    return uti->GetHighestParentThatConformsToExtension(tag);
+  }
+  if (UTTypeEqual(tagClass, VString(kUTTagClassOSType))) {
+    return uti->GetHighestParentThatConformsToOSType(tag);
+  }
+  if (UTTypeEqual(tagClass, VString(kUTTagClassMIMEType))) {
+    return uti->GetHighestParentThatConformsToMIMEType(tag);
+  }
+  return nullptr;
+}
+
+std::unique_ptr<VUTIManager::UTIList> VUTIManager::UTTypeCreateAllIdentifiersForTag(
+    const VString& tagClass, const VString& tag, const VString& /*conformingTo*/) {
+  if (tagClass.IsEmpty() || tag.IsEmpty()) return nullptr;
+  auto list = std::make_unique<UTIList>();
+  StLocker<VCriticalSection> locker(fLock);
+  for (auto& [id, uti] : fUTIs) {
+    if (VUTI* owner = _TagOwner(uti, tagClass, tag)) {
+      owner->Release();
+      list->emplace_back(uti);
+    }
+  }
+  return list;
+}
+
+VUTI* VUTIManager::UTTypeCreatePreferredIdentifierForTag(const VString& tagClass,
+                                                         const VString& tag,
+                                                         const VString& conformingTo) {
+  if (tagClass.IsEmpty() || tag.IsEmpty()) return nullptr;
+  UTIList candidates;
+  StLocker<VCriticalSection> locker(fLock);
+  for (auto& [id, uti] : fUTIs) {
+    VRefPtr<VUTI> owner(_TagOwner(uti, tagClass, tag), kAdoptRef);
+    if (!owner) continue;
+    if (!conformingTo.IsEmpty() && !owner->ConformsToIdentifier(conformingTo)) continue;
+    if (std::find(candidates.begin(), candidates.end(), owner) != candidates.end()) continue;
+    candidates.push_back(std::move(owner));
+  }
+  if (candidates.empty()) return nullptr;
+  const bool anyPublic = std::any_of(candidates.begin(), candidates.end(),
+                                     [](const VRefPtr<VUTI>& u) { return u->IsPublic(); });
+  const bool anyOther = std::any_of(candidates.begin(), candidates.end(),
+                                    [](const VRefPtr<VUTI>& u) { return !u->IsPublic(); });
+  if (anyPublic && anyOther) {
+    std::erase_if(candidates, [](const VRefPtr<VUTI>& u) { return !u->IsPublic(); });
+  }
+  return candidates.front().Forget();
+}
+
+}  // namespace zeft

@@ -1,0 +1,243 @@
+#include "xml/VXMLParser.h"
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/XMLDocumentHandler.hpp>
+#include <xercesc/framework/XMLElementDecl.hpp>
+#include <xercesc/framework/XMLPScanToken.hpp>
+#include <xercesc/internal/XMLScanner.hpp>
+#include <xercesc/parsers/SAXParser.hpp>
+#include <xercesc/sax/ErrorHandler.hpp>
+#include <xercesc/sax/Locator.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
+#include <deque>
+
+#include "core/IRefCountable.h"
+#include "core/VString.h"
+#include "xml/IXMLHandler.h"
+#include "xml/XMLErrors.h"
+
+namespace zeft {
+
+namespace {
+
+// The library's event parser, telling where in the document it stands.
+class LocatingSAXParser : public xercesc::SAXParser {
+ public:
+  const xercesc::Locator* GetLocator() const { return getScanner().getLocator(); }
+};
+
+// The buffer id of documents given in memory.
+constexpr XMLCh kFromMemory[] = u"frommem";
+
+VString TextOf(const XMLCh* text) {
+  VString s;
+  if (text != nullptr) s.FromUniString(text, int32(xercesc::XMLString::stringLen(text)));
+  return s;
+}
+
+// Turns the library's callbacks into calls on the handler stack. The stack
+// holds the handler of every open element, null inside a hidden subtree.
+class SAX_Handlers : public xercesc::XMLDocumentHandler, public xercesc::ErrorHandler {
+ public:
+  SAX_Handlers(LocatingSAXParser& parser, const VXMLParser& owner, IXMLHandler* root,
+               uint64 textBudget)
+      : fParser(parser), fOwner(owner), fTextBudget(textBudget) {
+    fStack.emplace_back(root);
+  }
+
+  // Set when the parse must end at once (nesting or expansion too deep).
+  bool Stopped() const { return fStopped; }
+
+  // XMLDocumentHandler.
+  void startElement(const xercesc::XMLElementDecl& decl, const unsigned int /*uriId*/,
+                    const XMLCh* const /*prefixName*/,
+                    const xercesc::RefVectorOf<xercesc::XMLAttr>& attributes,
+                    const XMLSize_t attributeCount, const bool isEmpty,
+                    const bool /*isRoot*/) override {
+    if (fStopped) return;
+    if (!isEmpty && fStack.size() > size_t(VXMLParser::kMaxNesting)) {
+      _Stop(u"element nesting is deeper than the parser allows");
+      return;
+    }
+    IXMLHandler* top = fStack.back().Get();
+    if (top == nullptr) {
+      if (!isEmpty) fStack.emplace_back();
+      return;
+    }
+    VStr255 name;
+    _SetText(name, decl.getFullName());
+    VRefPtr<IXMLHandler> child(top->StartElement(name), kAdoptRef);
+    if (!child) {
+      if (!isEmpty) fStack.emplace_back();
+      return;
+    }
+    if (!isEmpty) fStack.push_back(child);
+    VStr255 attributeName;
+    VStr255 value;
+    for (XMLSize_t i = 0; i < attributeCount; ++i) {
+      const xercesc::XMLAttr* attribute = attributes.elementAt(i);
+      if (!attribute->getSpecified() && !fOwner.ReportsDefaultedAttributes()) continue;
+      if (!_Spend(xercesc::XMLString::stringLen(attribute->getValue()))) return;
+      _SetText(attributeName, attribute->getQName());
+      _SetText(value, attribute->getValue());
+      child->SetAttribute(attributeName, value);
+    }
+    if (isEmpty) child->EndElement(name);
+  }
+
+  void endElement(const xercesc::XMLElementDecl& decl, const unsigned int /*uriId*/,
+                  const bool /*isRoot*/, const XMLCh* const /*prefixName*/) override {
+    if (fStopped || fStack.size() <= 1) return;
+    if (IXMLHandler* top = fStack.back().Get()) {
+      VStr255 name;
+      _SetText(name, decl.getFullName());
+      top->EndElement(name);
+    }
+    fStack.pop_back();
+  }
+
+  void docCharacters(const XMLCh* const chars, const XMLSize_t length,
+                     const bool /*cdataSection*/) override {
+    if (fStopped) return;
+    IXMLHandler* top = fStack.back().Get();
+    if (top == nullptr || !_Spend(length)) return;
+    VStr255 text;
+    text.FromUniString(chars, int32(length));
+    top->SetText(text);
+  }
+
+  void docPI(const XMLCh* const target, const XMLCh* const data) override {
+    if (fStopped || target == nullptr || data == nullptr) return;
+    if (IXMLHandler* top = fStack.back().Get())
+      top->processingInstruction(TextOf(target), TextOf(data));
+  }
+
+  void XMLDecl(const XMLCh* const, const XMLCh* const, const XMLCh* const,
+               const XMLCh* const) override {}
+  void docComment(const XMLCh* const) override {}
+  void ignorableWhitespace(const XMLCh* const, const XMLSize_t, const bool) override {}
+  void startDocument() override {}
+  void endDocument() override {}
+  void resetDocument() override {}
+  void startEntityReference(const xercesc::XMLEntityDecl&) override {}
+  void endEntityReference(const xercesc::XMLEntityDecl&) override {}
+
+  // ErrorHandler.
+  void warning(const xercesc::SAXParseException&) override {}
+  void error(const xercesc::SAXParseException& e) override { _Push(xml_error::kRecoverable, e); }
+  void fatalError(const xercesc::SAXParseException& e) override { _Push(xml_error::kFatal, e); }
+  void resetErrors() override {}
+
+ private:
+  static void _SetText(VString& s, const XMLCh* text) {
+    s.FromUniString(text, text != nullptr ? int32(xercesc::XMLString::stringLen(text)) : 0);
+  }
+
+  static void _Push(int32 number, const xercesc::SAXParseException& e) {
+    PushXMLError(number, TextOf(e.getMessage()), TextOf(e.getSystemId()), TextOf(e.getPublicId()),
+                 e.getLineNumber(), e.getColumnNumber());
+  }
+
+  // Charges delivered text to the budget; entity references cannot blow a
+  // small document up into gigabytes of text.
+  bool _Spend(XMLSize_t units) {
+    if (units > fTextBudget) {
+      _Stop(u"the document expands to more text than the parser allows");
+      return false;
+    }
+    fTextBudget -= units;
+    return true;
+  }
+
+  void _Stop(const char16_t* message) {
+    const xercesc::Locator* locator = fParser.GetLocator();
+    PushXMLError(xml_error::kFatal, VString(message), TextOf(locator->getSystemId()),
+                 TextOf(locator->getPublicId()), locator->getLineNumber(),
+                 locator->getColumnNumber());
+    fStopped = true;
+  }
+
+  LocatingSAXParser& fParser;
+  const VXMLParser& fOwner;
+  std::deque<VRefPtr<IXMLHandler>> fStack;
+  uint64 fTextBudget;
+  bool fStopped = false;
+};
+
+}  // namespace
+
+bool VXMLParser::Init() {
+  try {
+    xercesc::XMLPlatformUtils::Initialize();
+  } catch (...) {
+    return false;
+  }
+  return true;
+}
+
+void VXMLParser::DeInit() { xercesc::XMLPlatformUtils::Terminate(); }
+
+bool VXMLParser::Parse(const void* data, size_t size, IXMLHandler* handler, uint32 options) {
+  return _Parse(data, size, false, handler, options);
+}
+
+bool VXMLParser::Parse(const VString& text, IXMLHandler* handler, uint32 options) {
+  return _Parse(text.GetCPointer(), size_t(text.GetLength()) * sizeof(UniChar), true, handler,
+                options);
+}
+
+bool VXMLParser::_Parse(const void* data, size_t size, bool utf16, IXMLHandler* handler,
+                        uint32 options) {
+  LocatingSAXParser parser;
+  if ((options & kXMLParseValidate) != 0) {
+    parser.setValidationScheme(xercesc::SAXParser::Val_Always);
+  } else if ((options & kXMLParseNeverValidate) != 0) {
+    parser.setValidationScheme(xercesc::SAXParser::Val_Never);
+  } else {
+    parser.setValidationScheme(xercesc::SAXParser::Val_Auto);
+  }
+  parser.setLoadExternalDTD((options & kXMLParseLoadExternalDTD) != 0);
+  parser.setDoNamespaces((options & kXMLParseNamespaces) != 0);
+  // The library itself never opens a file or a URL named by a document.
+  parser.setDisableDefaultEntityResolution(true);
+  xercesc::SecurityManager security;
+  security.setEntityExpansionLimit(kMaxEntityExpansions);
+  parser.setSecurityManager(&security);
+  fReportDefaultedAttributes = (options & kXMLParseReportDefaultedAttributes) != 0;
+
+  // Up to 16 times the document's size in delivered text, at least 1 Mi units.
+  const uint64 budget = uint64(size) * 16 + (uint64(1) << 20);
+  SAX_Handlers adapter(parser, *this, handler, budget);
+  parser.installAdvDocHandler(&adapter);
+  parser.setErrorHandler(&adapter);
+
+  xercesc::MemBufInputSource source(static_cast<const XMLByte*>(data), size, kFromMemory, false);
+  if (utf16) source.setEncoding(xercesc::XMLUni::fgUTF16LEncodingString);
+
+  bool failed = false;
+  xercesc::XMLPScanToken token;
+  try {
+    if (parser.parseFirst(source, token)) {
+      while (!adapter.Stopped() && parser.parseNext(token)) {
+      }
+    }
+    if (adapter.Stopped()) parser.parseReset(token);
+  } catch (const xercesc::OutOfMemoryException&) {
+    PushXMLError(xml_error::kFatal, VString("out of memory"), VString(), VString(), 0, 0);
+    failed = true;
+  } catch (const xercesc::XMLException& e) {
+    PushXMLError(xml_error::kFatal, TextOf(e.getMessage()), TextOf(kFromMemory), VString(),
+                 e.getSrcLine(), 0);
+    failed = true;
+  }
+  return !failed && !adapter.Stopped() && parser.getErrorCount() == 0;
+}
+
+}  // namespace zeft
