@@ -6,11 +6,17 @@
 // entry points, so that neither replaces malloc for the process: linking
 // either library normally would interpose malloc and turn the C library
 // figures into the peer's. Every benchmark checks that the process malloc
-// still comes from the C library.
+// still comes from the C library. The fragmentation figures come from one
+// process per allocator.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -213,9 +219,10 @@ void Churn(benchmark::State& state, Kind kind, Mix mix, size_t live) {
   for (auto _ : state) {
     void*& block = blocks[slots[step]];
     api->release(block);
-    block = api->allocate(sizes[step]);
-    *static_cast<char*>(block) = 1;
-    benchmark::DoNotOptimize(block);
+    void* made = api->allocate(sizes[step]);
+    *static_cast<char*>(made) = 1;
+    benchmark::DoNotOptimize(made);  // a local: see MemoryManagerBench
+    block = made;
     step = (step + 1) % kSteps;
   }
   for (void* block : blocks) api->release(block);
@@ -259,41 +266,136 @@ size_t ResidentBytes() {
 }
 
 // Resident memory after a random trace of mixed allocations and frees that
-// ends with about half the pool live. Run one allocator per process for
-// figures that no other allocator's retained memory disturbs.
-void Fragmentation(benchmark::State& state, Kind kind) {
-  const AllocatorApi* api = Resolve(kind, state);
-  if (api == nullptr) return;
+// ends with about half the pool live.
+struct FragmentationFigures {
+  double liveMB = 0;
+  double rssGrowthMB = 0;
+  double overhead = 0;
+  double seconds = 0;
+};
+
+FragmentationFigures FragmentationTrace(const AllocatorApi& api) {
   constexpr size_t kLive = 20000;
   constexpr size_t kSteps = 2000000;
-  for (auto _ : state) {
-    const size_t before = ResidentBytes();
-    std::mt19937_64 random(99);
-    std::vector<void*> blocks(kLive);
-    std::vector<size_t> sizes(kLive);
-    size_t liveBytes = 0;
-    for (size_t step = 0; step < kSteps; ++step) {
-      const size_t slot = random() % kLive;
-      if (blocks[slot] != nullptr) {
-        api->release(blocks[slot]);
-        liveBytes -= sizes[slot];
-        blocks[slot] = nullptr;
-      }
-      // Free more than allocate in the last quarter: the pool thins out.
-      if (step > kSteps * 3 / 4 && random() % 3 == 0) continue;
-      sizes[slot] = PickSize(random, Mix::kMixed);
-      blocks[slot] = api->allocate(sizes[slot]);
-      // Touch every page of the block so that it counts as resident.
-      auto* bytes = static_cast<char*>(blocks[slot]);
-      for (size_t at = 0; at < sizes[slot]; at += 4096) bytes[at] = 1;
-      bytes[sizes[slot] - 1] = 1;
-      liveBytes += sizes[slot];
+  const auto start = std::chrono::steady_clock::now();
+  const size_t before = ResidentBytes();
+  std::mt19937_64 random(99);
+  std::vector<void*> blocks(kLive);
+  std::vector<size_t> sizes(kLive);
+  size_t liveBytes = 0;
+  for (size_t step = 0; step < kSteps; ++step) {
+    const size_t slot = random() % kLive;
+    if (blocks[slot] != nullptr) {
+      api.release(blocks[slot]);
+      liveBytes -= sizes[slot];
+      blocks[slot] = nullptr;
     }
-    const size_t after = ResidentBytes();
-    state.counters["live_MB"] = double(liveBytes) / 1048576.0;
-    state.counters["rss_growth_MB"] = double(after - before) / 1048576.0;
-    state.counters["overhead"] = double(after - before) / double(liveBytes);
-    for (void* block : blocks) api->release(block);
+    // Free more than allocate in the last quarter: the pool thins out.
+    if (step > kSteps * 3 / 4 && random() % 3 == 0) continue;
+    sizes[slot] = PickSize(random, Mix::kMixed);
+    blocks[slot] = api.allocate(sizes[slot]);
+    // Touch every page of the block so that it counts as resident.
+    auto* bytes = static_cast<char*>(blocks[slot]);
+    for (size_t at = 0; at < sizes[slot]; at += 4096) bytes[at] = 1;
+    bytes[sizes[slot] - 1] = 1;
+    liveBytes += sizes[slot];
+  }
+  FragmentationFigures figures;
+  const size_t after = ResidentBytes();
+  figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  figures.liveMB = double(liveBytes) / 1048576.0;
+  figures.rssGrowthMB = double(after - before) / 1048576.0;
+  figures.overhead = double(after - before) / double(liveBytes);
+  for (void* block : blocks) api.release(block);
+  return figures;
+}
+
+// Set in the process that runs one trace for its parent: the descriptor
+// that takes the figures.
+constexpr const char* kResultDescriptor = "ZEFT_BENCH_FRAGMENTATION_FD";
+
+// Runs the trace of one allocator in a process of its own, so that no memory
+// that another allocator (or another benchmark) retains disturbs the figures.
+bool FragmentationInChild(const std::string& name, FragmentationFigures& figures,
+                          std::string& error) {
+  int pipe[2];
+  if (pipe2(pipe, O_CLOEXEC) != 0) {
+    error = std::string("pipe: ") + std::strerror(errno);
+    return false;
+  }
+  // The child inherits the write end only.
+  fcntl(pipe[1], F_SETFD, 0);
+  std::string filter = "--benchmark_filter=^BM_Fragmentation/" + name + "/";
+  std::string descriptor = std::string(kResultDescriptor) + "=" + std::to_string(pipe[1]);
+  std::vector<char*> environment;
+  for (char** variable = environ; *variable != nullptr; ++variable)
+    environment.push_back(*variable);
+  environment.push_back(descriptor.data());
+  environment.push_back(nullptr);
+  char program[] = "/proc/self/exe";
+  char* arguments[] = {program, filter.data(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t child = 0;
+  const int spawned =
+      posix_spawn(&child, program, &actions, nullptr, arguments, environment.data());
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipe[1]);
+  std::string report;
+  char chunk[256];
+  for (ssize_t got; (got = read(pipe[0], chunk, sizeof(chunk))) != 0;) {
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) break;
+    report.append(chunk, size_t(got));
+  }
+  close(pipe[0]);
+  if (spawned != 0) {
+    error = std::string("cannot start the trace's process: ") + std::strerror(spawned);
+    return false;
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (std::sscanf(report.c_str(), "figures %lf %lf %lf %lf", &figures.liveMB, &figures.rssGrowthMB,
+                  &figures.overhead, &figures.seconds) == 4) {
+    return true;
+  }
+  error = report.empty() ? "the trace's process reported nothing" : report;
+  return false;
+}
+
+void Fragmentation(benchmark::State& state, Kind kind, const std::string& name) {
+  if (const char* descriptor = std::getenv(kResultDescriptor)) {
+    // The child: one trace, its figures (or why it could not run) to the parent.
+    const AllocatorApi* api = Resolve(kind, state);
+    std::string report = "cannot run the trace";
+    if (api != nullptr) {
+      for (auto _ : state) {
+        const FragmentationFigures figures = FragmentationTrace(*api);
+        char line[160];
+        std::snprintf(line, sizeof(line), "figures %f %f %f %f\n", figures.liveMB,
+                      figures.rssGrowthMB, figures.overhead, figures.seconds);
+        report = line;
+      }
+    } else {
+      report = LoadPeers().processError + LoadPeers().mimallocError + LoadPeers().jemallocError;
+    }
+    const int fd = std::atoi(descriptor);
+    if (write(fd, report.data(), report.size()) < 0) std::perror("fragmentation figures");
+    return;
+  }
+  for (auto _ : state) {
+    FragmentationFigures figures;
+    std::string error;
+    if (!FragmentationInChild(name, figures, error)) {
+      state.SkipWithError(error.c_str());
+      break;
+    }
+    state.SetIterationTime(figures.seconds);
+    state.counters["live_MB"] = figures.liveMB;
+    state.counters["rss_growth_MB"] = figures.rssGrowthMB;
+    state.counters["overhead"] = figures.overhead;
   }
 }
 
@@ -340,10 +442,12 @@ int RegisterAll() {
         ReallocGrowth(state, allocator.kind, anchored);
       });
     }
-    benchmark::RegisterBenchmark(
-        (std::string("BM_Fragmentation/") + allocator.name).c_str(),
-        [allocator](benchmark::State& state) { Fragmentation(state, allocator.kind); })
+    benchmark::RegisterBenchmark((std::string("BM_Fragmentation/") + allocator.name).c_str(),
+                                 [allocator](benchmark::State& state) {
+                                   Fragmentation(state, allocator.kind, allocator.name);
+                                 })
         ->Iterations(1)
+        ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
   }
   return 0;

@@ -22,8 +22,20 @@ void EnsureTaskManager() {
   (void)inited;
 }
 
+// The C library's locks skip their atomic operations while the process has
+// a single thread, which no program running tasks has: the uncontended rows
+// run once a second thread has existed.
+void EnsureMultiThreaded() {
+  static const bool once = [] {
+    std::thread([] {}).join();
+    return true;
+  }();
+  (void)once;
+}
+
 void BM_CriticalSection_Uncontended(benchmark::State& state) {
   EnsureTaskManager();
+  EnsureMultiThreaded();
   VCriticalSection lock;
   for (auto _ : state) {
     lock.Lock();
@@ -32,7 +44,20 @@ void BM_CriticalSection_Uncontended(benchmark::State& state) {
 }
 BENCHMARK(BM_CriticalSection_Uncontended);
 
+// The peer of both the uncontended and the contended rows.
+void BM_StdMutex_Uncontended(benchmark::State& state) {
+  EnsureMultiThreaded();
+  std::mutex lock;
+  for (auto _ : state) {
+    lock.lock();
+    lock.unlock();
+  }
+}
+BENCHMARK(BM_StdMutex_Uncontended);
+
+// The section is re-entrant: the re-entrant standard lock as a second peer.
 void BM_RecursiveMutex_Uncontended(benchmark::State& state) {
+  EnsureMultiThreaded();
   std::recursive_mutex lock;
   for (auto _ : state) {
     lock.lock();

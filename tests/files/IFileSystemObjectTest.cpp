@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/VTextConverters.h"
+#include "json/VJSONValue.h"
 #include "runtime/VErrorThrow.h"
 #include "support/ErrorTestSupport.h"
 #include "support/StringTestSupport.h"
@@ -152,6 +153,29 @@ TEST(IFileSystemObject, ContentAsStringFailures) {
     EXPECT_EQ(file->GetContentAsString(text, kCharSetUTF8, kCRModeNone),
               ToolboxError(toolbox_error::kFileNotFound));
     EXPECT_TRUE(text.IsEmpty());
+  }
+}
+
+TEST(IFileSystemObject, ContentAsJSON) {
+  VRefPtr<MemoryFile> file(new MemoryFile(u"Root:f.json"), kAdoptRef);
+  file->fBytes = "\xEF\xBB\xBF{\"name\": \"caf\xC3\xA9\",\r\n \"port\": 8080}";
+  VJSONValue value;
+  ASSERT_EQ(file->GetContentAsJSON(value, kCharSetMacRoman), VE_OK);
+  ASSERT_TRUE(value.IsObject());
+  VString text;
+  EXPECT_EQ(value.GetProperty(Str(u"name")).GetString(text), VE_OK);
+  EXPECT_EQ(Text(text), u"café");
+  EXPECT_EQ(value.GetProperty(Str(u"port")).GetNumber(), 8080);
+
+  EXPECT_EQ(file->SetContentAsJSON(VJSONValue(Str(u"é")), kCharSetUTF8, kCRModeNone, false), VE_OK);
+  EXPECT_EQ(file->fBytes, "\"\xC3\xA9\"");
+  {
+    test::ErrorCollector errors;
+    file->fBytes = "{\"open\": ";
+    EXPECT_NE(file->GetContentAsJSON(value, kCharSetUTF8), VE_OK);
+    file->fMissing = true;
+    EXPECT_EQ(file->GetContentAsJSON(value, kCharSetUTF8),
+              ToolboxError(toolbox_error::kFileNotFound));
   }
 }
 

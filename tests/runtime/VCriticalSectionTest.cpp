@@ -105,6 +105,26 @@ TEST(VCriticalSectionTest, ExcludesOtherTasksUnderLoad) {
   EXPECT_FALSE(lock.HasWaitEvent());
 }
 
+// The calling thread's task ID is kept per thread for the locks: it must
+// follow the thread's task when the manager stops and starts again.
+TEST(VCriticalSectionTest, OwnerIsTheCurrentTaskAcrossAManagerRestart) {
+  VCriticalSection lock;
+  lock.Lock();
+  EXPECT_EQ(lock.GetOwnerTaskID(), VTask::GetCurrent()->GetID());
+  lock.Unlock();
+
+  VTaskMgr::DeInit();
+  EXPECT_EQ(VTask::GetCurrentID(), 0) << "no manager, no task";
+  ASSERT_TRUE(VTaskMgr::Init(nullptr));
+  ASSERT_NE(VTask::GetCurrent(), nullptr);
+  const int32 main = VTask::GetCurrent()->GetID();
+  EXPECT_EQ(VTask::GetCurrentID(), main);
+  lock.Lock();
+  EXPECT_EQ(lock.GetOwnerTaskID(), main);
+  lock.Unlock();
+  EXPECT_EQ(lock.GetOwnerTaskID(), 0);
+}
+
 TEST(VCriticalSectionTest, DestructionReleasesEveryLevel) {
   auto lock = std::make_unique<VCriticalSection>();
   lock->Lock();

@@ -3,6 +3,10 @@
 // system facade's date-time conversions, comparisons and stored forms.
 #include <gtest/gtest.h>
 
+#include <time.h>
+
+#include <algorithm>
+#include <iterator>
 #include <memory>
 
 #include "ValueTestSupport.h"
@@ -409,6 +413,42 @@ TEST(VSystemTime, ZoneConversionsAndOffsets) {
     today.FromToday(1000);
     EXPECT_EQ(UTC(today).hour, 0);
     EXPECT_EQ(UTC(today).second, 1);
+  }
+}
+
+// The instant of the UTC fields is counted by the toolbox: it must agree
+// with the C library's timegm, fields outside their ranges included.
+TEST(VSystemTime, UTCToLocalAgreesWithTheCLibrary) {
+  ScopedTimeZone zone("Europe/Paris");
+  const int16 cases[][7] = {
+      {2024, 7, 1, 14, 0, 0, 0},   {2024, 3, 31, 1, 30, 0, 0},   {1969, 12, 31, 23, 59, 59, 0},
+      {1600, 2, 29, 12, 0, 0, 0},  {2024, 0, 15, 8, 0, 0, 0},    {2024, 13, 15, 8, 0, 0, 0},
+      {2024, -14, 15, 8, 0, 0, 0}, {2023, 2, 30, 25, 61, 75, 0}, {2024, 5, 0, -3, -70, -5, 0},
+      {-300, 6, 10, 12, 0, 0, 0},  {9999, 12, 31, 23, 59, 59, 0}};
+  for (const auto& fields : cases) {
+    int16 converted[7];
+    std::copy(std::begin(fields), std::end(fields), converted);
+    VSystem::UTCToLocalTime(converted);
+    struct tm utc = {};
+    utc.tm_year = fields[0] - 1900;
+    utc.tm_mon = fields[1] - 1;
+    utc.tm_mday = fields[2];
+    utc.tm_hour = fields[3];
+    utc.tm_min = fields[4];
+    utc.tm_sec = fields[5];
+    const time_t instant = timegm(&utc);
+    struct tm local;
+    ASSERT_NE(localtime_r(&instant, &local), nullptr);
+    const int16 expected[7] = {int16(local.tm_year + 1900),
+                               int16(local.tm_mon + 1),
+                               int16(local.tm_mday),
+                               int16(local.tm_hour),
+                               int16(local.tm_min),
+                               int16(local.tm_sec),
+                               0};
+    EXPECT_TRUE(std::equal(std::begin(expected), std::end(expected), converted))
+        << fields[0] << "-" << fields[1] << "-" << fields[2] << " " << fields[3] << ":" << fields[4]
+        << ":" << fields[5];
   }
 }
 

@@ -124,9 +124,7 @@ void VCppMemMgr::_RunPurge(Lock& lock, int32 arena, size_t size, bool firstCall)
   fPurgeEvent.notify_all();
 }
 
-void* VCppMemMgr::Malloc(size_t size, bool objectFlag, int32 tag, int32 preferredArena) {
-  if (fUsesSystemAllocator) return fSystemImpl->Malloc(size, false, objectFlag, tag);
-
+void* VCppMemMgr::_MallocFromArenas(size_t size, bool objectFlag, int32 tag, int32 preferredArena) {
   Lock lock(fLock);
   if (size > fLargestBlock) return nullptr;
   if (_IsValidArena(preferredArena)) {
@@ -185,7 +183,7 @@ void* VCppMemMgr::Calloc(int32 count, size_t size, int32 tag) {
   return block;
 }
 
-void* VCppMemMgr::Realloc(void* block, size_t size) {
+void* VCppMemMgr::_Realloc(void* block, size_t size) {
   if (block == nullptr) return Malloc(size, false, 0, -1);
   if (size == 0) {
     Free(block);
@@ -199,12 +197,8 @@ void* VCppMemMgr::Realloc(void* block, size_t size) {
   return moved;
 }
 
-void VCppMemMgr::Free(void* block) {
+void VCppMemMgr::_FreeToArenas(void* block) {
   if (block == nullptr) return;
-  if (fUsesSystemAllocator) {
-    fSystemImpl->Free(block);
-    return;
-  }
   Lock lock(fLock);
   // The first arena hands the block to the arena that owns it.
   fArenas.front()->Free(block);

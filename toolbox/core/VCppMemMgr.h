@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -60,16 +61,29 @@ class VCppMemMgr {
   bool UsesSystemAllocator() const { return fUsesSystemAllocator; }
 
   // A block of at least `size` bytes, or null. `preferredArena` -1 means any.
-  void* Malloc(size_t size, bool objectFlag, int32 tag, int32 preferredArena = -1);
+  // The system back end is reached inline: it needs no lock and no arena.
+  void* Malloc(size_t size, bool objectFlag, int32 tag, int32 preferredArena = -1) {
+    if (fUsesSystemAllocator) return std::malloc(size);
+    return _MallocFromArenas(size, objectFlag, tag, preferredArena);
+  }
   // One search of the arenas without purging; null when none can serve.
   void* TryToMalloc(size_t size, bool objectFlag, int32 tag, int32 preferredArena = -1);
   // Zero-filled count × size bytes; null on failure, overflow or a negative
   // count.
   void* Calloc(int32 count, size_t size, int32 tag);
-  // Moves the block to a new one of `size` bytes; null block = Malloc, size 0
-  // = Free and null. On failure returns null and leaves the block intact.
-  void* Realloc(void* block, size_t size);
-  void Free(void* block);
+  // Resizes the block to `size` bytes, moving it when needed; null block =
+  // Malloc, size 0 = Free and null. On failure returns null and leaves the
+  // block intact.
+  void* Realloc(void* block, size_t size) {
+    if (fUsesSystemAllocator && block != nullptr && size != 0) return std::realloc(block, size);
+    return _Realloc(block, size);
+  }
+  void Free(void* block) {
+    if (fUsesSystemAllocator)
+      std::free(block);
+    else
+      _FreeToArenas(block);
+  }
   size_t GetPtrSize(const void* block);
 
   // Purge protocol.
@@ -129,6 +143,9 @@ class VCppMemMgr {
   using Lock = std::unique_lock<std::recursive_mutex>;
 
   void _Init(EAllocatorKind kind, bool flag1, bool flag2);
+  void* _MallocFromArenas(size_t size, bool objectFlag, int32 tag, int32 preferredArena);
+  void* _Realloc(void* block, size_t size);
+  void _FreeToArenas(void* block);
   static bool _BundleAsksForBlockAllocator();
   bool _IsValidArena(int32 arena) const { return arena >= 0 && arena < fArenaCount; }
   // Circular search from the current arena, skipping `skipped` and the

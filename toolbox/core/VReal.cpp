@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/CLocale.h"
 #include "core/VString.h"
@@ -24,23 +25,23 @@ constexpr double kLargestExactWhole = 9007199254740991.0;  // 2^53 - 1
 constexpr int32 kMaxNumberText = 254;
 
 // Writes the number for the cases shared by the XML and JSON forms: whole
-// numbers as integers, others with "%.14G" in the C locale. Answers false
-// for NaN and infinities, which the two forms spell differently.
-bool RealToText(double value, VString& text) {
-  if (std::isnan(value) || std::isinf(value)) return false;
+// numbers as integers, others with "%.14G" in the C locale, terminated.
+// Answers the length, or 0 for NaN and infinities, which the two forms spell
+// differently.
+size_t RealToChars(double value, char (&text)[VReal::kMaxTextSize]) {
+  if (std::isnan(value) || std::isinf(value)) return 0;
+  char* const end = text + sizeof(text) - 1;
+  std::to_chars_result result;
   if (value == std::trunc(value) && std::fabs(value) <= kLargestExactWhole) {
-    text.FromLong8(int64(value));  // -0.0 gives "0"
-    return true;
+    result = std::to_chars(text, end, int64(value));  // -0.0 gives "0"
+  } else {
+    result = std::to_chars(text, end, value, std::chars_format::general, 14);
+    for (char* c = text; c != result.ptr; ++c) {
+      if (*c == 'e') *c = 'E';
+    }
   }
-  char buffer[64];
-  const std::to_chars_result result =
-      std::to_chars(buffer, buffer + sizeof(buffer) - 1, value, std::chars_format::general, 14);
   *result.ptr = 0;
-  for (char* c = buffer; c != result.ptr; ++c) {
-    if (*c == 'e') *c = 'E';
-  }
-  text.FromCString(buffer);
-  return true;
+  return size_t(result.ptr - text);
 }
 
 }  // namespace
@@ -123,13 +124,22 @@ VError VReal::WriteToStream(VStream* stream, int32 param) const {
 
 size_t VReal::GetStreamSpace() const { return sizeof(double); }
 
+size_t VReal::RealToXMLChars(double value, char (&text)[kMaxTextSize]) {
+  if (const size_t length = RealToChars(value, text)) return length;
+  const char* spelled = std::isnan(value) ? "NaN" : value < 0 ? "-INF" : "INF";
+  std::strcpy(text, spelled);
+  return std::strlen(spelled);
+}
+
 void VReal::RealToXMLString(double value, VString& text) {
-  if (RealToText(value, text)) return;
-  text.FromCString(std::isnan(value) ? "NaN" : value < 0 ? "-INF" : "INF");
+  char chars[kMaxTextSize];
+  RealToXMLChars(value, chars);
+  text.FromCString(chars);
 }
 
 void VReal::RealToJSONString(double value, VString& text) {
-  if (!RealToText(value, text)) text.FromCString("null");
+  char chars[kMaxTextSize];
+  text.FromCString(RealToChars(value, chars) != 0 ? chars : "null");
 }
 
 void VReal::GetXMLString(VString& text, uint32) const { RealToXMLString(fValue, text); }

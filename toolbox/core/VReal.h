@@ -64,6 +64,10 @@ class VReal : public VScalarValue<VReal, double> {
   // Text forms. A whole number within +-(2^53 - 1) is written as an
   // integer; others as "NaN", "INF", "-INF" or with "%.14G".
   static void RealToXMLString(double value, VString& text);
+  // The same as terminated ASCII, for writers that put it in place;
+  // answers its length.
+  static constexpr size_t kMaxTextSize = 32;
+  static size_t RealToXMLChars(double value, char (&text)[kMaxTextSize]);
   // As RealToXMLString, but NaN and infinities give "null".
   static void RealToJSONString(double value, VString& text);
   void GetXMLString(VString& text, uint32 options) const override;

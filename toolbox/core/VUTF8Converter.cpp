@@ -124,22 +124,28 @@ bool EncodeUTF8(const Unit* source, int sourceChars, int* consumedChars, uint8* 
   size_t asciiRun = kASCIIRunForVectors - 1;
   bool ok = true;
   while (src < end) {
-    // A stretch that leaves three bytes of room per unit needs no room
-    // checks. There, ASCII and two-byte characters share one branch-free
-    // path (their order is unpredictable in text mixing them): one 2-byte
-    // store of the right form and an advance by its length.
-    const size_t roomUnits = (targetMaxBytes - produced) / 3;
+    // A stretch that leaves three bytes of room per unit, and one more
+    // behind the last, needs no room checks. Text mixes ASCII with either
+    // two-byte characters (Latin, Greek, Cyrillic...) or three-byte ones
+    // (CJK...) in an order no branch predicts, so the stretch has a
+    // branch-free path for each pair: one store of the right form and an
+    // advance by its length (the bytes behind a character are scratch,
+    // overwritten by the next). The path changes with the script.
+    const size_t room = targetMaxBytes - produced;
+    const size_t roomUnits = room > 0 ? (room - 1) / 3 : 0;
     const Unit* const safeEnd = size_t(end - src) < roomUnits ? end : src + roomUnits;
     while (src < safeEnd) {
-      const uint32 c = uint32(*src);
-      if (c < 0x800) {
+      // ASCII and two-byte characters.
+      while (src < safeEnd) {
+        const uint32 c = uint32(*src);
+        if (c >= 0x800) break;
         // Arithmetic rather than conditions keeps the compiler from
         // branching: the top bit of 0x7F - c is set when c >= 0x80.
         const uint32 twoByte = (0x7Fu - c) >> 31;
         if constexpr (kWrite) {
           const uint32 two = (0xC0 | (c >> 6)) | ((0x80 | (c & 0x3F)) << 8);
           const uint16 bytes = uint16(c ^ ((c ^ two) & (0u - twoByte)));
-          std::memcpy(target + produced, &bytes, 2);  // the 2nd byte is scratch after ASCII
+          std::memcpy(target + produced, &bytes, 2);
         }
         produced += 1 + twoByte;
         ++src;
@@ -153,17 +159,31 @@ bool EncodeUTF8(const Unit* source, int sourceChars, int* consumedChars, uint8* 
             asciiRun = 0;
           }
         }
-        continue;
       }
-      if (IsSurrogate(c) || c > 0xFFFF) break;  // pairs, lone and wide values
-      if constexpr (kWrite) {
-        target[produced] = uint8(0xE0 | (c >> 12));
-        target[produced + 1] = uint8(0x80 | ((c >> 6) & 0x3F));
-        target[produced + 2] = uint8(0x80 | (c & 0x3F));
+      // ASCII and three-byte characters; a two-byte one goes back above.
+      while (src < safeEnd) {
+        const uint32 c = uint32(*src);
+        if (c - 0x80 < 0x800 - 0x80 || IsSurrogate(c) || c > 0xFFFF) break;
+        const uint32 threeByte = (0x7Fu - c) >> 31;
+        if constexpr (kWrite) {
+          const uint32 three =
+              (0xE0 | (c >> 12)) | ((0x80 | ((c >> 6) & 0x3F)) << 8) | ((0x80 | (c & 0x3F)) << 16);
+          const uint32 bytes = c ^ ((c ^ three) & (0u - threeByte));
+          std::memcpy(target + produced, &bytes, 4);
+        }
+        produced += 1 + 2 * threeByte;
+        ++src;
+        if constexpr (kWrite && sizeof(Unit) == sizeof(UniChar)) {
+          asciiRun = (asciiRun + 1) & (size_t(threeByte) - 1);
+          if (asciiRun >= kASCIIRunForVectors) {
+            NarrowASCIIRun(reinterpret_cast<const UniChar*&>(src),
+                           reinterpret_cast<const UniChar*>(end), target, produced, targetMaxBytes);
+            asciiRun = 0;
+          }
+        }
       }
-      produced += 3;
-      ++src;
-      asciiRun = 0;
+      // Pairs, lone surrogates and wide values take the checked path below.
+      if (src < safeEnd && uint32(*src) >= 0x800) break;
     }
     if (src == end) break;
 

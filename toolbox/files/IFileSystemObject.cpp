@@ -2,6 +2,8 @@
 
 #include "core/VFromUnicodeConverter.h"
 #include "core/VTextConverters.h"
+#include "json/VJSONImporter.h"
+#include "json/VJSONValue.h"
 #include "runtime/StErrorContextInstaller.h"
 #include "runtime/VErrorThrow.h"
 
@@ -81,6 +83,22 @@ VError IFile::SetContentAsString(const VString& text, CharSet charSet, ECarriage
   }
   if (converter != nullptr) converter->Release();
   return errors.GetLastError();
+}
+
+VError IFile::GetContentAsJSON(VJSONValue& value, CharSet charSet) const {
+  VString text;
+  const VError error = GetContentAsString(text, charSet, kCRModeNone);
+  if (error != VE_OK) return error;
+  VJSONImporter importer(text, VJSONImporter::kNonAmbiguousDates);
+  return importer.Parse(value);
+}
+
+VError IFile::SetContentAsJSON(const VJSONValue& value, CharSet charSet,
+                               ECarriageReturnMode lineEnds, bool withBOM) const {
+  VString text;
+  const VError error = value.Stringify(text, 1);
+  if (error != VE_OK) return error;
+  return SetContentAsString(text, charSet, lineEnds, withBOM);
 }
 
 VString EncodeReservedFileCharacters(const VString& text) {

@@ -19,6 +19,7 @@
 namespace zeft {
 
 class IFileAttributeAccessor;
+class VJSONValue;
 class IFolder;
 class VFileSystem;
 class VTime;
@@ -65,6 +66,13 @@ class IFile : public IFileSystemObject {
   // (toolbox error 208).
   VError SetContentAsString(const VString& text, CharSet charSet, ECarriageReturnMode lineEnds,
                             bool withBOM) const;
+  // The whole content parsed as JSON (dates without ambiguity); a read
+  // failure is returned without parsing.
+  VError GetContentAsJSON(VJSONValue& value, CharSet charSet) const;
+  // The value's JSON text written as the whole content; a value that cannot
+  // be written leaves the file as it was.
+  VError SetContentAsJSON(const VJSONValue& value, CharSet charSet, ECarriageReturnMode lineEnds,
+                          bool withBOM) const;
 };
 
 class IFolder : public IFileSystemObject {

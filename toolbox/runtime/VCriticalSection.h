@@ -1,9 +1,11 @@
 // VCriticalSection is the toolbox's lock: re-entrant for the task that holds
-// it (not the thread), one atomic operation when free, and an event to sleep
-// on only while two tasks really contend.
+// it (not the thread), one atomic operation to take and one to leave when no
+// other task contends, and an event to sleep on only while two tasks really
+// contend.
 #pragma once
 
 #include <atomic>
+#include <type_traits>
 
 #include "core/VTypes.h"
 
@@ -36,17 +38,29 @@ class VCriticalSection {
 
  private:
   friend class VConditionVariable;
+  // Bit 31 of a state word guards the fields beside it; shared with
+  // VConditionVariable.
   static constexpr uint32 kSpinBit = 0x80000000u;
-  static constexpr uint32 kCountMask = 0x7FFFFFFFu;
+  template <class Word>
+  static void _TakeSpin(std::atomic<Word>& state);
+  template <class Word>
+  static void _ReleaseSpin(std::atomic<Word>& state, std::type_identity_t<Word> value);
 
-  // Bit 31 of the state word guards the fields; shared with VConditionVariable.
-  static void _TakeSpin(std::atomic<uint32>& state);
-  static void _ReleaseSpin(std::atomic<uint32>& state, uint32 value);
+  // The state word: the owner's task ID in the high half (0: free), and in
+  // the low half the spin bit, whether fEvent is set, and the owner's
+  // recursion count. Taking a free section and leaving its last level when
+  // no task waits are one compare-and-swap each.
+  static constexpr uint64 kEventBit = 0x40000000u;
+  static constexpr uint64 kCountMask = 0x3FFFFFFFu;
+  static constexpr uint64 OwnerBits(int32 owner) { return uint64(uint32(owner)) << 32; }
+  static constexpr int32 OwnerOf(uint64 state) { return int32(uint32(state >> 32)); }
 
+  bool _LockContended(int32 me);
+  bool _UnlockContended();
+
+  // Guarded by the spin bit.
   VSyncEvent* fEvent = nullptr;
-  int32 fOwner = 0;
-  // Bits 0-30: the owner's recursion count; bit 31: spin bit.
-  mutable std::atomic<uint32> fState{0};
+  mutable std::atomic<uint64> fState{0};
 };
 
 // Holds a lock (anything with Lock/Unlock) for a scope.

@@ -12,6 +12,7 @@
 #include "runtime/IFiberScheduler.h"
 #include "runtime/IIdleable.h"
 #include "runtime/StErrorContextInstaller.h"
+#include "runtime/VDebugMgr.h"
 #include "runtime/VErrorBase.h"
 #include "runtime/VErrorContext.h"
 #include "runtime/VErrorTaskContext.h"
@@ -576,9 +577,11 @@ bool VTask::PushError(VErrorBase* error) {
   if (error == nullptr) return false;
   VErrorTaskContext* stack = GetErrorContext(true);
   if (stack == nullptr) return false;
-  // Errors that no level silences are the debug manager's to report; until
-  // one exists they are only kept on the stack.
-  return stack->PushError(error);
+  bool silent = false;
+  const bool pushed = stack->PushError(error, &silent);
+  // Errors that no level silences are the debug manager's to report.
+  if (!silent) VDebugMgr::Get().ErrorThrown(error);
+  return pushed;
 }
 
 bool VTask::PushRetainedError(VErrorBase* error) {

@@ -13,6 +13,7 @@
 #include "core/VErrorCodes.h"
 #include "core/VObject.h"
 #include "runtime/IMessageable.h"
+#include "runtime/VDebugContext.h"
 
 namespace zeft {
 
@@ -159,6 +160,9 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
   // Whether error 100 was pushed into this task's top level.
   bool FailedForMemory() const;
 
+  // The debug manager's state for this task; only its own thread uses it.
+  VDebugContext& GetDebugContext() { return fDebugContext; }
+
   // The calling task's international settings, else the process's, else
   // null. Lent, not retained.
   static VIntlMgr* GetCurrentIntlManager();
@@ -257,6 +261,7 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
   std::atomic<uint64> fLastPumpTime{0};
   // Made on first use; only this task's own thread touches it.
   VErrorTaskContext* fErrorContext = nullptr;
+  VDebugContext fDebugContext;
 };
 
 }  // namespace zeft

@@ -7,6 +7,7 @@
 #include "core/VString.h"
 #include "process/VSystem.h"
 #include "runtime/IFiberScheduler.h"
+#include "runtime/VDebugMgr.h"
 #include "runtime/VMessage.h"
 #include "runtime/VMessagingContext.h"
 #include "runtime/VScheduler_void.h"
@@ -127,6 +128,8 @@ void VTaskMgr::PurgeDeadTasks() {
   std::vector<VTask*> purged;
   {
     std::lock_guard guard(fLock);
+    // Nothing the purge raises may log: the logger could need this lock.
+    VDebugMgr::Get().StartLowLevelMode();
     if (fMainTask != nullptr) {
       VTask* previous = fMainTask;
       for (VTask* task = fMainTask->fNext; task != nullptr;) {
@@ -147,6 +150,7 @@ void VTaskMgr::PurgeDeadTasks() {
       }
     }
     fPurgeNeeded.store(false, std::memory_order_release);
+    VDebugMgr::Get().StopLowLevelMode();
   }
   // Outside the lock: the last release joins the task's thread.
   for (VTask* task : purged) task->Release();
@@ -185,14 +189,19 @@ void VTaskMgr::GetTasks(std::vector<VRefPtr<VTask>>& tasks) {
   for (VTask* task = fMainTask; task != nullptr; task = task->fNext) tasks.emplace_back(task);
 }
 
-int32 VTaskMgr::GetCurrentTaskID() {
-  if (!IsInited()) return 0;
-  if (VTask* task = XMacTaskMgr::GetCurrentTask()) return task->GetID();
-  int32 id = XMacTaskMgr::GetForeignThreadID();
-  if (id == 0) {
-    id = sForeignThreadIDCounter.fetch_sub(1, std::memory_order_relaxed);
-    XMacTaskMgr::SetForeignThreadID(id);
+int32 VTaskMgr::_LookUpCurrentTaskID() {
+  int32 id = 0;
+  if (VTask* task = XMacTaskMgr::GetCurrentTask()) {
+    // 0 while the main task is being made: asked again next time.
+    id = task->GetID();
+  } else {
+    id = XMacTaskMgr::GetForeignThreadID();
+    if (id == 0) {
+      id = sForeignThreadIDCounter.fetch_sub(1, std::memory_order_relaxed);
+      XMacTaskMgr::SetForeignThreadID(id);
+    }
   }
+  XMacTaskMgr::SetCachedCurrentTaskID(id);
   return id;
 }
 

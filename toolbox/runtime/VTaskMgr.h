@@ -55,7 +55,12 @@ class VTaskMgr {
   VTask* RetainTaskByID(int32 id);
   VRefPtr<VTask> GetTaskByID(int32 id);
   void GetTasks(std::vector<VRefPtr<VTask>>& tasks);
-  static int32 GetCurrentTaskID();
+  // Kept per thread: every lock asks for it.
+  static int32 GetCurrentTaskID() {
+    if (!IsInited()) return 0;
+    const int32 id = XMacTaskMgr::GetCachedCurrentTaskID();
+    return id != 0 ? id : _LookUpCurrentTaskID();
+  }
   bool KillAllTasks(int32 timeoutMs);
   void _TaskStarted(VTask* task);
   void _TaskStopped(VTask* task);
@@ -116,6 +121,7 @@ class VTaskMgr {
   };
 
   bool _Init(VProcess* process, bool fibered);
+  static int32 _LookUpCurrentTaskID();
   void _DeInit();
   IFiberScheduler* _GetScheduler() const { return fScheduler.load(std::memory_order_acquire); }
   static bool _CurrentIsFiber();

@@ -1,11 +1,13 @@
 // The XML text of a bag (one element: attributes, child elements, character
 // data) and the typing of XML attribute texts as values.
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <string_view>
 
 #include "core/ASCIIText.h"
 #include "core/CharSet.h"
@@ -85,33 +87,132 @@ int32 AppendXMLChars(VString& out, const UniChar* text, int32 count, bool keepBr
   return appended;
 }
 
-// An attribute value: what XML can carry, with tab, line feed and carriage
-// return as character references so that readers do not turn them into
-// spaces. With `escapeMarkup` the five markup characters become entities
-// too (the text of a string value, escaped here in one pass).
-void AppendAttributeText(VString& out, const UniChar* p, int32 n, bool escapeMarkup) {
-  int32 runStart = 0;
+// Writes into a string's own buffer: room is reserved ahead, units are
+// stored in place, and the length is set once, when the writer goes.
+class StTextWriter {
+ public:
+  explicit StTextWriter(VString& out) : fOut(out), fLength(out.GetLength()) {}
+  ~StTextWriter() {
+    if (fUnits != nullptr) fOut.Validate(fLength);
+  }
+  StTextWriter(const StTextWriter&) = delete;
+  StTextWriter& operator=(const StTextWriter&) = delete;
+
+  // Room for `count` more units; false (the string raised why) when it
+  // cannot be had.
+  bool Reserve(int64 count) {
+    if (fUnits != nullptr && count <= fCapacity - fLength) return true;
+    const int64 needed = int64(fLength) + count;
+    if (needed > std::numeric_limits<int32>::max()) {
+      _ThrowError(ToolboxError(toolbox_error::kStringTooLong));
+      return false;
+    }
+    if (fUnits != nullptr) fOut.Validate(fLength);
+    fUnits = fOut.GetCPointerForWrite(int32(needed));
+    fCapacity = fOut.GetCapacity();
+    return fUnits != nullptr;
+  }
+  void Put(UniChar c) {
+    if (Reserve(1)) fUnits[fLength++] = c;
+  }
+  void PutASCII(const char* text, size_t count) {
+    if (!Reserve(int64(count))) return;
+    for (size_t i = 0; i < count; ++i) fUnits[fLength + int32(i)] = UniChar(uint8(text[i]));
+    fLength += int32(count);
+  }
+  void PutUnits(const UniChar* units, int32 count) {
+    if (!Reserve(count)) return;
+    std::memcpy(fUnits + fLength, units, size_t(count) * sizeof(UniChar));
+    fLength += count;
+  }
+  // An attribute value: what XML can carry (see AppendXMLChars), with tab,
+  // line feed and carriage return as character references so that readers
+  // do not turn them into spaces. With `escapeMarkup` the five markup
+  // characters become entities too. One pass over the text.
+  void PutAttributeText(const UniChar* p, int32 n, bool escapeMarkup);
+
+ private:
+  VString& fOut;
+  UniChar* fUnits = nullptr;
+  int32 fLength;
+  int32 fCapacity = 0;
+};
+
+void StTextWriter::PutAttributeText(const UniChar* p, int32 n, bool escapeMarkup) {
+  // Each unit gives at most one unit but for the references, which reserve
+  // their own surplus.
+  if (!Reserve(n)) return;
+  UniChar* units = fUnits;
+  int32 length = fLength;
   for (int32 i = 0; i < n; ++i) {
     const UniChar c = p[i];
-    if (c > '>') continue;
-    const char* replacement = c == kTab        ? "&#x9;"
-                              : c == kLineFeed ? "&#xA;"
-                              : c == kReturn   ? "&#xD;"
-                                               : nullptr;
-    if (replacement == nullptr && escapeMarkup) {
-      replacement = c == '"'    ? "&quot;"
-                    : c == '&'  ? "&amp;"
-                    : c == '\'' ? "&apos;"
-                    : c == '<'  ? "&lt;"
-                    : c == '>'  ? "&gt;"
-                                : nullptr;
+    if (c > '>' && c < 0xD800) {
+      units[length++] = c;
+      continue;
     }
-    if (replacement == nullptr) continue;
-    AppendXMLChars(out, p + runStart, i - runStart, false);
-    out.AppendCString(replacement);
-    runStart = i + 1;
+    const char* replacement = nullptr;
+    if (c <= '>') {
+      replacement = c == kTab        ? "&#x9;"
+                    : c == kLineFeed ? "&#xA;"
+                    : c == kReturn   ? "&#xD;"
+                                     : nullptr;
+      if (replacement == nullptr && escapeMarkup) {
+        replacement = c == '"'    ? "&quot;"
+                      : c == '&'  ? "&amp;"
+                      : c == '\'' ? "&apos;"
+                      : c == '<'  ? "&lt;"
+                      : c == '>'  ? "&gt;"
+                                  : nullptr;
+      }
+      if (replacement == nullptr) {
+        if (c >= 0x20) units[length++] = c;
+        continue;
+      }
+    } else if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(p[i + 1])) {
+      units[length++] = c;
+      units[length++] = p[++i];
+      continue;
+    } else {
+      // Lone surrogates, U+FFFE and U+FFFF cannot be carried.
+      if (c >= 0xE000 && c <= 0xFFFD) units[length++] = c;
+      continue;
+    }
+    const size_t size = std::strlen(replacement);
+    fLength = length;
+    if (!Reserve(int64(size) + (n - i - 1))) return;
+    units = fUnits;
+    for (size_t k = 0; k < size; ++k) units[length++] = UniChar(uint8(replacement[k]));
   }
-  AppendXMLChars(out, p + runStart, n - runStart, false);
+  fLength = length;
+}
+
+// ASCII classes of XML names: 1 may start a name, 2 may follow.
+constexpr auto kASCIINameClasses = [] {
+  std::array<uint8, 128> table{};
+  for (uint32 c = 0; c < 128; ++c) table[c] = IsNameStart(c) ? 1 : IsNameChar(c) ? 2 : 0;
+  return table;
+}();
+
+// An attribute key of ASCII bytes checked as an XML name in place.
+bool IsASCIIXMLName(const char* text, size_t length) {
+  if (length == 0 || kASCIINameClasses[uint8(text[0])] != 1) return false;
+  for (size_t i = 1; i < length; ++i) {
+    if (kASCIINameClasses[uint8(text[i])] == 0) return false;
+  }
+  return true;
+}
+
+bool IsHiddenAttributeKey(const char* text, size_t length) {
+  constexpr std::string_view kObjectUnic = "____objectunic";
+  constexpr std::string_view kPropertyName = "____property_name_in_jsarray";
+  const std::string_view key(text, length);
+  return key == kObjectUnic || key == kPropertyName;
+}
+
+bool IsASCII(const char* text, size_t length) {
+  uint8 all = 0;
+  for (size_t i = 0; i < length; ++i) all |= uint8(text[i]);
+  return (all & 0x80) == 0;
 }
 
 // The name of the attribute at the 0-based index, decoded from its UTF-8
@@ -148,12 +249,7 @@ int32 FindCDataEnd(const UniChar* text, int32 from, int32 count) {
 // Writing
 
 bool VValueBag::IsXMLName(const VString& name) {
-  // ASCII classes: 1 may start a name, 2 may follow.
-  static constexpr auto kASCII = [] {
-    std::array<uint8, 128> table{};
-    for (uint32 c = 0; c < 128; ++c) table[c] = IsNameStart(c) ? 1 : IsNameChar(c) ? 2 : 0;
-    return table;
-  }();
+  const auto& kASCII = kASCIINameClasses;
   const UniChar* p = name.GetCPointer();
   const int32 n = name.GetLength();
   if (n == 0) return false;
@@ -241,37 +337,72 @@ void VValueBag::DumpXMLAttributes(VString& out, const VString& elementName,
     RaiseInvalidName(elementName);
     return;
   }
-  const int32 count = GetAttributesCount();
   out.AppendUniChar('<');
   out.AppendString(elementName);
+  const int32 count = GetAttributesCount();
+  StTextWriter writer(out);
+  // Room for names, quotes and short values, reserved once.
+  writer.Reserve(std::min<int64>(int64(count) * 32, int64(1) << 20));
   VStr<63> name;
   VStr<255> text;
   for (int32 i = 1; i <= count; ++i) {
     if (i == cdataPosition) continue;
-    const VValueSingle* value = fAttributes.GetNthValue(size_t(i - 1));
-    GetAttributeName(fAttributes, size_t(i - 1), name);
+    const size_t index = size_t(i - 1);
+    const VValueSingle* value = fAttributes.GetNthValue(index);
     // A value whose kind has no descriptor cannot be written.
-    if (value == nullptr || IsHiddenAttribute(name)) continue;
-    if (!IsXMLName(name)) {
-      RaiseInvalidName(name);
-      continue;
-    }
-    out.AppendUniChar(' ');
-    out.AppendString(name);
-    out.AppendCString("=\"");
-    if (const VString* string = value->GetValueKind() == kValueKindString
-                                    ? dynamic_cast<const VString*>(value)
-                                    : nullptr) {
-      // Its XML form, escaped without a copy.
-      AppendAttributeText(out, string->GetCPointer(), string->GetLength(), true);
+    if (value == nullptr) continue;
+    size_t keyLength = 0;
+    const char* key = fAttributes.GetKeyText(index, keyLength);
+    if (IsASCII(key, keyLength)) {
+      // Checked and written from the key's own bytes.
+      if (IsHiddenAttributeKey(key, keyLength)) continue;
+      if (!IsASCIIXMLName(key, keyLength)) {
+        GetAttributeName(fAttributes, index, name);
+        RaiseInvalidName(name);
+        continue;
+      }
+      writer.Put(' ');
+      writer.PutASCII(key, keyLength);
     } else {
-      value->GetXMLString(text, 1);
-      AppendAttributeText(out, text.GetCPointer(), text.GetLength(), false);
+      GetAttributeName(fAttributes, index, name);
+      if (IsHiddenAttribute(name)) continue;
+      if (!IsXMLName(name)) {
+        RaiseInvalidName(name);
+        continue;
+      }
+      writer.Put(' ');
+      writer.PutUnits(name.GetCPointer(), name.GetLength());
     }
-    out.AppendUniChar('"');
+    writer.PutASCII("=\"", 2);
+    // Numbers are formatted straight into the output: their text needs no
+    // escaping.
+    char number[VReal::kMaxTextSize];
+    switch (value->GetValueKind()) {
+      case kValueKindLong:
+      case kValueKindLong8: {
+        const auto written = std::to_chars(number, number + sizeof(number), value->GetLong8());
+        writer.PutASCII(number, size_t(written.ptr - number));
+        break;
+      }
+      case kValueKindReal:
+        writer.PutASCII(number, VReal::RealToXMLChars(value->GetReal(), number));
+        break;
+      case kValueKindString:
+        if (const auto* string = dynamic_cast<const VString*>(value)) {
+          // Its XML form, escaped without a copy.
+          writer.PutAttributeText(string->GetCPointer(), string->GetLength(), true);
+          break;
+        }
+        [[fallthrough]];
+      default:
+        value->GetXMLString(text, 1);
+        writer.PutAttributeText(text.GetCPointer(), text.GetLength(), false);
+        break;
+    }
+    writer.Put('"');
   }
-  if (cdataPosition == 0 && GetElementNamesCount() == 0) out.AppendUniChar('/');
-  out.AppendUniChar('>');
+  if (cdataPosition == 0 && GetElementNamesCount() == 0) writer.Put('/');
+  writer.Put('>');
 }
 
 bool VValueBag::DumpXMLCData(VString& out, int cdataPosition) const {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "values/VTime.h"
+
 namespace zeft {
 
 namespace {
@@ -102,9 +104,16 @@ void XMacSystem::LocalToUTCTime(int16* dateTime) {
 
 void XMacSystem::UTCToLocalTime(int16* dateTime) {
   if (IsTimeOfDayOnly(dateTime)) return;
-  struct tm fields;
-  FieldsToTm(dateTime, fields);
-  const time_t instant = timegm(&fields);
+  // The instant the UTC fields name, counted here rather than by timegm:
+  // months outside 1-12 carry into the year and the other fields add up,
+  // as timegm would have them.
+  const int32 monthIndex = dateTime[kMonth] - 1;
+  const int32 carry = monthIndex >= 0 ? monthIndex / 12 : -((11 - monthIndex) / 12);
+  const int64 days =
+      int64(VTime::ComputeJulianDay(dateTime[kYear] + carry, monthIndex - carry * 12 + 1, 1)) -
+      VTime::ComputeJulianDay(1970, 1, 1) + dateTime[kDay] - 1;
+  const time_t instant =
+      time_t(days * 86400 + dateTime[kHour] * 3600 + dateTime[kMinute] * 60 + dateTime[kSecond]);
   struct tm local;
   if (localtime_r(&instant, &local) == nullptr) return;
   TmToFields(local, dateTime);

@@ -17,6 +17,7 @@ namespace zeft {
 
 constinit thread_local VTask* XMacTaskMgr::sCurrentTask = nullptr;
 constinit thread_local int32 XMacTaskMgr::sForeignThreadID = 0;
+constinit thread_local int32 XMacTaskMgr::sCurrentTaskID = 0;
 
 namespace {
 

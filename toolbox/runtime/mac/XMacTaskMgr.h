@@ -48,13 +48,22 @@ class XMacTaskMgr {
 
   // The calling thread's task and its ID when it runs none (0 until asked).
   static VTask* GetCurrentTask() { return sCurrentTask; }
-  static void SetCurrentTask(VTask* task) { sCurrentTask = task; }
+  static void SetCurrentTask(VTask* task) {
+    sCurrentTask = task;
+    sCurrentTaskID = 0;
+  }
   static int32 GetForeignThreadID() { return sForeignThreadID; }
   static void SetForeignThreadID(int32 id) { sForeignThreadID = id; }
+  // The ID the task manager last answered for the calling thread, kept for
+  // the locks that ask on every call; 0 until then and after the thread's
+  // current task changes.
+  static int32 GetCachedCurrentTaskID() { return sCurrentTaskID; }
+  static void SetCachedCurrentTaskID(int32 id) { sCurrentTaskID = id; }
 
  private:
   static constinit thread_local VTask* sCurrentTask;
   static constinit thread_local int32 sForeignThreadID;
+  static constinit thread_local int32 sCurrentTaskID;
   bool fFibered = false;
 };
 
