@@ -64,8 +64,8 @@ void BM_FileLogger(benchmark::State& state) {
   logger->Start();
   VProcess::sInstance->SetLogger(logger.Get());
   {
-    VLog4jMsgFileLogger fileLogger(VFolder(VString((folder.Path() + "/").c_str()), kFilePathStylePosix),
-                                   VString("bench"));
+    VLog4jMsgFileLogger fileLogger(
+        VFolder(VString((folder.Path() + "/").c_str()), kFilePathStylePosix), VString("bench"));
     fileLogger.Start();
     const VString source("bench");
     for (auto _ : state) {

@@ -19,6 +19,7 @@
 #include "core/VMemStats.h"
 #include "platform/MainBundle.h"
 #include "process/VSystem.h"
+#include "runtime/VMemoryHog.h"
 #include "runtime/VTaskMgr.h"
 
 namespace zeft {

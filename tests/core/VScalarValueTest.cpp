@@ -493,5 +493,21 @@ TEST(VScalarDescriptor, RealWithOptions) {
   EXPECT_EQ(VLong::sInfo.CompareTwoPtrToDataWithOptions(&x, &y, VCompareOptions()), -1);
 }
 
+// A boolean is its truth: a stored 2 is as true as a 1, whichever side
+// holds which.
+TEST(VScalarValue, BooleansCompareByTruthValue) {
+  const struct {
+    uint8 mine, theirs;
+    CompareResult expected;
+  } cases[] = {
+      {2, 1, kCompareEqual},    {1, 2, kCompareEqual},  {200, 7, kCompareEqual},
+      {200, 0, kCompareBigger}, {0, 200, kCompareLess}, {0, 0, kCompareEqual},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(VBoolean(c.mine).CompareTo(VBoolean(c.theirs), false), c.expected)
+        << int(c.mine) << " against " << int(c.theirs);
+  }
+}
+
 }  // namespace
 }  // namespace zeft

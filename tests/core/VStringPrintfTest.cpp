@@ -209,7 +209,7 @@ TEST_F(VStringPrintf, DebugTextOfObjects) {
   ASSERT_FALSE(expected.IsEmpty());
   VString s;
   s.Printf("<%V>", static_cast<const VObject*>(&real));
-  EXPECT_EQ(Text(s), u"<" + Text(expected) + u">");
+  EXPECT_EQ(Text(s), std::u16string(u"<").append(Text(expected)).append(u">"));
 }
 
 TEST_F(VStringPrintf, PrintfReplacesAndAppendPrintfAppends) {

@@ -367,5 +367,17 @@ TEST(VTaskTest, ReportsCPUTimesOfItsThread) {
   EXPECT_GE(usage, 0.0);
 }
 
+// The main task is the process: Exit on it returns and changes nothing.
+TEST(VTaskTest, ExitIsRefusedOnTheMainTask) {
+  VTask* main = VTask::GetCurrent();
+  ASSERT_NE(main, nullptr);
+  ASSERT_EQ(main, VTaskMgr::sInstance->GetMainTask());
+  const ETaskState state = main->GetState();
+  VTask::Exit(main);
+  VTask::Exit(nullptr);
+  EXPECT_EQ(VTask::GetCurrent(), main);
+  EXPECT_EQ(main->GetState(), state);
+}
+
 }  // namespace
 }  // namespace zeft

@@ -1,9 +1,9 @@
 #include "runtime/mac/XMacStackCrawl.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -76,8 +76,8 @@ TEST(XMacStackCrawl, FramesAreNumberedDownToZero) {
   ASSERT_EQ(lines.size(), 3u);
   for (int i = 0; i < 3; ++i) {
     SCOPED_TRACE(lines[size_t(i)]);
-    const std::regex line("   \\{" + std::to_string(2 - i) + "\\} 0x[0-9A-F]+ - .+");
-    EXPECT_TRUE(std::regex_match(lines[size_t(i)], line));
+    const std::string line = "   \\{" + std::to_string(2 - i) + "\\} 0x[0-9A-F]+ - .+";
+    EXPECT_THAT(lines[size_t(i)], ::testing::MatchesRegex(line));
     VString address;
     address.FromHexLong(uint64(reinterpret_cast<uintptr_t>(crawl.GetFrame(i))), true);
     EXPECT_NE(lines[size_t(i)].find(to_string(address)), std::string::npos);

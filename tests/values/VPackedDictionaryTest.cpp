@@ -85,7 +85,8 @@ TEST(VPackedDictionaryTest, AppendLaysOutKeysAndFlatValues) {
 
 TEST(VPackedDictionaryTest, IndexAppearsAtSixKeysAndDropsOnRemoval) {
   Store store;
-  for (int i = 1; i <= 5; ++i) store.Append(Key("k" + std::to_string(i)), VLong(i));
+  for (int i = 1; i <= 5; ++i)
+    store.Append(Key(std::string("k").append(std::to_string(i))), VLong(i));
   VLong out;
   EXPECT_TRUE(store.GetValue("k3", out));
   EXPECT_FALSE(store.HasHashIndex());
@@ -98,7 +99,7 @@ TEST(VPackedDictionaryTest, IndexAppearsAtSixKeysAndDropsOnRemoval) {
   store.Append("k7", VLong(7));
   EXPECT_TRUE(store.HasHashIndex());
   for (int i = 1; i <= 7; ++i) {
-    ASSERT_TRUE(store.GetValue(Key("k" + std::to_string(i)), out)) << i;
+    ASSERT_TRUE(store.GetValue(Key(std::string("k").append(std::to_string(i))), out)) << i;
     EXPECT_EQ(out.Get(), i);
   }
   EXPECT_FALSE(store.GetValue("k8", out));

@@ -11,14 +11,19 @@
 #include "core/VMemCppImpl_stdlib.h"
 #include "core/VMemStats.h"
 #include "platform/MainBundle.h"
-#include "process/VSystem.h"
+#include "platform/VirtualMemory.h"
+#include "runtime/VCriticalSection.h"
+#include "runtime/VMemoryHog.h"
 #include "runtime/VTaskMgr.h"
 
 namespace zeft {
 
 VCppMemMgr::VCppMemMgr(EAllocatorKind kind) : VCppMemMgr(kind, false, false) {}
 
-VCppMemMgr::VCppMemMgr(EAllocatorKind kind, bool flag1, bool flag2) { _Init(kind, flag1, flag2); }
+VCppMemMgr::VCppMemMgr(EAllocatorKind kind, bool flag1, bool flag2)
+    : fHogLock(std::make_unique<VCriticalSection>()) {
+  _Init(kind, flag1, flag2);
+}
 
 VCppMemMgr::~VCppMemMgr() {
   delete fSystemImpl;
@@ -29,7 +34,7 @@ VCppMemMgr::~VCppMemMgr() {
 void* VCppMemMgr::operator new(size_t size) noexcept {
   static_assert(alignof(VCppMemMgr) <= sizeof(uint64), "the size prefix breaks alignment");
   size_t total = size + sizeof(uint64);
-  void* start = VSystem::VirtualAlloc(total, nullptr);
+  void* start = platform::VirtualAlloc(total, nullptr);
   if (start == nullptr) return nullptr;
   *static_cast<uint64*>(start) = total;
   return static_cast<char*>(start) + sizeof(uint64);
@@ -38,7 +43,7 @@ void* VCppMemMgr::operator new(size_t size) noexcept {
 void VCppMemMgr::operator delete(void* storage) {
   if (storage == nullptr) return;
   char* start = static_cast<char*>(storage) - sizeof(uint64);
-  VSystem::VirtualFree(start, size_t(*reinterpret_cast<uint64*>(start)), false);
+  platform::VirtualFree(start, size_t(*reinterpret_cast<uint64*>(start)));
 }
 
 bool VCppMemMgr::_BundleAsksForBlockAllocator() {
@@ -232,20 +237,20 @@ bool VCppMemMgr::AddVirtualAllocation(size_t size, const void* hint, bool physic
   size_t part = size / size_t(fArenaCount);
   // With an address hint the regions lie back to back from it: one hint for
   // all of them could serve the first arena only.
-  size_t stride = VSystem::RoundUpVMPageSize(part);
+  size_t stride = platform::RoundUpVMPageSize(part);
   for (int32 index = 0; index < fArenaCount; ++index) {
     const void* where =
         hint == nullptr ? nullptr : static_cast<const char*>(hint) + size_t(index) * stride;
     void* region = nullptr;
     if (physical) {
       bool wired = false;
-      region = VSystem::VirtualAllocPhysicalMemory(part, where, &wired);
+      region = platform::VirtualAllocPhysicalMemory(part, where, &wired);
     } else {
-      region = VSystem::VirtualAlloc(part, where);
+      region = platform::VirtualAlloc(part, where);
     }
     if (region == nullptr) return false;
     if (!fArenas[size_t(index)]->AddAlreadyAllocatedMem(region, part, physical)) {
-      VSystem::VirtualFree(region, part, physical);
+      platform::VirtualFree(region, part);
       return false;
     }
     if (fLargestBlock < part) fLargestBlock = part;
@@ -348,14 +353,14 @@ int32 VCppMemMgr::GetAllocationBlockNumber(const void* block) {
 
 VMemoryHog* VCppMemMgr::RegisterMemHog() {
   auto* hog = new VMemoryHog(VTaskMgr::GetCurrentTaskID());
-  StLocker<VCriticalSection> locker(&fHogLock);
+  StLocker<VCriticalSection> locker(fHogLock.get());
   fHogs.push_back(hog);
   return hog;
 }
 
 void VCppMemMgr::UnRegisterMemHog(VMemoryHog* hog) {
   {
-    StLocker<VCriticalSection> locker(&fHogLock);
+    StLocker<VCriticalSection> locker(fHogLock.get());
     auto found = std::find(fHogs.begin(), fHogs.end(), hog);
     if (found == fHogs.end()) return;
     fHogs.erase(found);
@@ -364,7 +369,7 @@ void VCppMemMgr::UnRegisterMemHog(VMemoryHog* hog) {
 }
 
 int32 VCppMemMgr::CountMemHogs() {
-  StLocker<VCriticalSection> locker(&fHogLock);
+  StLocker<VCriticalSection> locker(fHogLock.get());
   return int32(fHogs.size());
 }
 

@@ -8,12 +8,12 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "core/VLeaksChecker.h"
-#include "core/VMemoryHog.h"
 #include "core/VTypes.h"
 
 namespace zeft {
@@ -21,6 +21,8 @@ namespace zeft {
 class VMemCppImpl;
 class VMemCppImpl_stdlib;
 class VMemStats;
+class VMemoryHog;
+class VCriticalSection;
 class IMemoryWalker;
 class VArrayLong;
 class VArrayString;
@@ -173,7 +175,8 @@ class VCppMemMgr {
   bool fFlag2 = false;
   bool fUsesSystemAllocator = false;
   VLeaksChecker fLeaksChecker;
-  VCriticalSection fHogLock;
+  // Held by pointer: the lock belongs to the runtime, above this layer.
+  std::unique_ptr<VCriticalSection> fHogLock;
   std::vector<VMemoryHog*> fHogs;
 };
 

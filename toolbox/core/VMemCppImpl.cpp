@@ -10,7 +10,7 @@
 #include "core/VMemImplSmallBlock.h"
 #include "core/VMemStats.h"
 #include "core/VPageAllocationImpl.h"
-#include "process/VSystem.h"
+#include "platform/VirtualMemory.h"
 
 namespace zeft {
 
@@ -331,14 +331,14 @@ bool VMemCppImpl::Check(void*) {
 
 bool VMemCppImpl::AddAllocation(size_t size, const void* hint, bool physical) {
   if (size < kMinRegionSize) return false;
-  const size_t rounded = VSystem::RoundUpVMPageSize(size);
+  const size_t rounded = platform::RoundUpVMPageSize(size);
   if (rounded < size) return false;
   void* memory;
   bool wired = false;
   if (physical)
-    memory = VSystem::VirtualAllocPhysicalMemory(rounded, hint, &wired);
+    memory = platform::VirtualAllocPhysicalMemory(rounded, hint, &wired);
   else
-    memory = VSystem::VirtualAlloc(rounded, hint);
+    memory = platform::VirtualAlloc(rounded, hint);
   if (memory == nullptr) return false;
   return AddRegion(memory, rounded, wired);
 }
@@ -371,7 +371,7 @@ void VMemCppImpl::GiveBackRegion(VMemImplAllocation* region) {
   // The manager's record only adds; unsigned arithmetic wraps, so adding the
   // two's complement takes the region off again.
   if (fMemMgr != nullptr) fMemMgr->AddReservedRegionSize(uint64(0) - uint64(size));
-  VSystem::VirtualFree(region, size, region->fPhysical);
+  platform::VirtualFree(region, size);
 }
 
 int32 VMemCppImpl::CountAllocations() {

@@ -6,6 +6,7 @@
 
 #include "core/VString.h"
 #include "files/mac/XBSDSystem.h"
+#include "platform/VirtualMemory.h"
 #include "process/mac/XMacSystem.h"
 
 namespace zeft {
@@ -14,7 +15,6 @@ namespace {
 
 // Filled on first use; racing threads store the same value.
 std::atomic<uint32> sLogicalProcessors{0};
-std::atomic<uint64> sVMPageSize{0};
 std::atomic<uint32> sPhysicalProcessors{0};
 std::atomic<int16> sCenturyPivotYear{0};
 std::atomic<bool> sAllowedToGetSystemInfo{false};
@@ -123,37 +123,20 @@ bool VSystem::VirtualQuery(const void* address, size_t* size, uint32* state, voi
   return XMacSystem::VirtualQuery(address, size, state, base);
 }
 
-uint64 VSystem::GetVMPageSize() {
-  uint64 page = sVMPageSize.load(std::memory_order_relaxed);
-  if (page == 0) {
-    page = XMacSystem::GetVMPageSize();
-    sVMPageSize.store(page, std::memory_order_relaxed);
-  }
-  return page;
-}
+uint64 VSystem::GetVMPageSize() { return platform::GetVMPageSize(); }
 
-size_t VSystem::RoundUpVMPageSize(size_t size) {
-  size_t page = size_t(GetVMPageSize());
-  return (size + page - 1) & ~(page - 1);
-}
+size_t VSystem::RoundUpVMPageSize(size_t size) { return platform::RoundUpVMPageSize(size); }
 
 void* VSystem::VirtualAlloc(size_t size, const void* address) {
-  size_t rounded = RoundUpVMPageSize(size);
-  if (rounded < size) return nullptr;  // wrapped around
-  return XMacSystem::VirtualAlloc(rounded, address);
+  return platform::VirtualAlloc(size, address);
 }
 
 void* VSystem::VirtualAllocPhysicalMemory(size_t size, const void* address, bool* firstTry) {
-  size_t rounded = RoundUpVMPageSize(size);
-  if (rounded < size) {
-    if (firstTry != nullptr) *firstTry = false;
-    return nullptr;
-  }
-  return XMacSystem::VirtualAllocPhysicalMemory(rounded, address, firstTry);
+  return platform::VirtualAllocPhysicalMemory(size, address, firstTry);
 }
 
 int32 VSystem::VirtualFree(void* address, size_t size, bool) {
-  return XMacSystem::VirtualFree(address, RoundUpVMPageSize(size));
+  return platform::VirtualFree(address, size);
 }
 
 void VSystem::GetSystemUTCTime(int16* dateTime) { XMacSystem::GetSystemUTCTime(dateTime); }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <new>
 
 #include "process/VProcess.h"
 #include "runtime/VTask.h"
@@ -71,7 +72,9 @@ VErrorBase::VErrorBase(const VErrorBase& other)
       fError(other.fError),
       fTaskID(other.fTaskID),
       fTaskName(other.fTaskName),
-      fBag(other.fBag->Clone()) {}
+      fBag(other.fBag->Clone()) {
+  if (fBag == nullptr) throw std::bad_alloc();
+}
 
 VErrorBase::~VErrorBase() {
   if (fBag != nullptr) fBag->Release();
@@ -213,9 +216,13 @@ VError VErrorBase::SaveToBag(VValueBag& bag) const {
   // A copy: contexts that receive this record later still merge their
   // parameters into its own bag, and the saved form may already be read on
   // another task.
-  VValueBag* parameters = fBag->Clone();
-  bag.ReplaceElement(ErrorBagKeys::parameters, parameters);
-  parameters->Release();
+  VRefPtr<VValueBag> parameters(fBag->Clone(), kAdoptRef);
+  if (parameters == nullptr) return ToolboxError(toolbox_error::kMemoryFull);
+  try {
+    bag.ReplaceElement(ErrorBagKeys::parameters, parameters.Get());
+  } catch (const std::bad_alloc&) {
+    return ToolboxError(toolbox_error::kMemoryFull);
+  }
   return VE_OK;
 }
 
@@ -229,6 +236,7 @@ VError VErrorBase::LoadFromBag(const VValueBag& bag) {
   if (parameters != nullptr && parameters->GetCount() > 0) {
     if (VValueBag* first = parameters->GetNth(1)) {
       VValueBag* clone = first->Clone();
+      if (clone == nullptr) return ToolboxError(toolbox_error::kMemoryFull);
       fBag->Release();
       fBag = clone;
     }
@@ -278,9 +286,11 @@ void VErrorImported::GetLocation(VString& text) const {
 }
 
 VError vThrowUserGeneratedError(VError code, const VString& message) {
-  auto* error = new VErrorUserGenerated(code, message);
-  VTask::PushError(error);
-  error->Release();
+  try {
+    VTask::PushRetainedError(new VErrorUserGenerated(code, message));
+  } catch (const std::bad_alloc&) {
+    // Out of memory for the record itself: the caller still gets its code.
+  }
   return code;
 }
 

@@ -15,10 +15,15 @@ namespace zeft {
 VErrorContext::VErrorContext(bool keep, bool silent) : fSilent(silent), fKeep(keep) {}
 
 VErrorContext::VErrorContext(const VErrorContext& other) : VObject(), IRefCountable(), fKeep(true) {
-  if (other.fParameters != nullptr) fParameters = other.fParameters->Clone();
+  // Everything that may run out of memory comes first, so that a failed
+  // copy owns nothing.
+  fErrors.reserve(other.fErrors.size());
+  if (other.fParameters != nullptr) {
+    fParameters = other.fParameters->Clone();
+    if (fParameters == nullptr) throw std::bad_alloc();
+  }
   // The records already carry the other level's parameters, which are the
   // ones copied here: merging them again would double their sub-bags.
-  fErrors.reserve(other.fErrors.size());
   for (VErrorBase* error : other.fErrors) {
     error->Retain();
     fErrors.push_back(error);
@@ -65,7 +70,13 @@ bool VErrorContext::IsErrorFiltered(VError code) const {
 }
 
 VValueBag* VErrorContext::GetParametersForPushedErrors(bool create) {
-  if (fParameters == nullptr && create) fParameters = new VValueBag;
+  if (fParameters == nullptr && create) {
+    try {
+      fParameters = new VValueBag;
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
+  }
   return fParameters;
 }
 
@@ -103,7 +114,12 @@ void VErrorContext::SendErrorsToLogger() const {
   if (logger == nullptr) return;
   // A snapshot: a logger that raises an error while logging pushes it into
   // this very level when it is the task's top level.
-  const ErrorList errors = fErrors;
+  ErrorList errors;
+  try {
+    errors = fErrors;
+  } catch (const std::bad_alloc&) {
+    return;
+  }
   for (VErrorBase* error : errors) error->Retain();
   for (VErrorBase* error : errors) {
     logger->LogErrorIfNecessary(error);
@@ -118,11 +134,15 @@ bool VErrorContext::DebugDisplay() const {
 }
 
 VError VErrorContext::SaveToBag(VValueBag& bag) const {
-  for (const VErrorBase* error : fErrors) {
-    auto* errorBag = new VValueBag;
-    error->SaveToBag(*errorBag);
-    bag.AddElement(ErrorBagKeys::error, errorBag);
-    errorBag->Release();
+  try {
+    for (const VErrorBase* error : fErrors) {
+      VRefPtr<VValueBag> errorBag(new VValueBag, kAdoptRef);
+      const VError result = error->SaveToBag(*errorBag);
+      if (result != VE_OK) return result;
+      bag.AddElement(ErrorBagKeys::error, errorBag.Get());
+    }
+  } catch (const std::bad_alloc&) {
+    return ToolboxError(toolbox_error::kMemoryFull);
   }
   return VE_OK;
 }
@@ -134,11 +154,10 @@ VError VErrorContext::LoadFromBag(const VValueBag& bag) {
     for (int32 i = 1; i <= count; ++i) {
       const VValueBag* errorBag = saved->GetNth(i);
       if (errorBag == nullptr) continue;
-      auto* error = new VErrorBase;
+      VRefPtr<VErrorBase> error(new VErrorBase, kAdoptRef);
       VError result = error->LoadFromBag(*errorBag);
-      if (result == VE_OK && !_Append(error, nullptr))
+      if (result == VE_OK && !_Append(error.Get(), nullptr))
         result = ToolboxError(toolbox_error::kMemoryFull);
-      error->Release();
       if (result != VE_OK) return result;
     }
   } catch (const std::bad_alloc&) {

@@ -32,12 +32,11 @@ bool VErrorTaskContext::PushError(VErrorBase* error, bool* outSilent) {
   if (outSilent != nullptr) *outSilent = false;
   if (error == nullptr) return false;
   if (fLevels.empty()) {
-    VErrorContext* bottom = new (std::nothrow) VErrorContext(true, false);
-    if (bottom == nullptr) return false;
     try {
-      fLevels.push_back(bottom);
+      VRefPtr<VErrorContext> bottom(new VErrorContext(true, false), kAdoptRef);
+      fLevels.reserve(1);  // the push below cannot fail then
+      fLevels.push_back(bottom.Forget());
     } catch (const std::bad_alloc&) {
-      bottom->Release();
       return false;
     }
   }
@@ -72,14 +71,16 @@ void VErrorTaskContext::PushErrorsFromContext(const VErrorContext* context) {
 void VErrorTaskContext::PushErrorsFromBag(const VValueBag& bag) {
   VBagArray* saved = bag.GetElements(ErrorBagKeys::error);
   const int32 count = saved != nullptr ? saved->GetCount() : 0;
-  for (int32 i = 1; i <= count; ++i) {
-    const VValueBag* errorBag = saved->GetNth(i);
-    if (errorBag == nullptr) continue;
-    auto* error = new VErrorBase;
-    const VError result = error->LoadFromBag(*errorBag);
-    if (result == VE_OK) PushError(error);
-    error->Release();
-    if (result != VE_OK) break;
+  try {
+    for (int32 i = 1; i <= count; ++i) {
+      const VValueBag* errorBag = saved->GetNth(i);
+      if (errorBag == nullptr) continue;
+      VRefPtr<VErrorBase> error(new VErrorBase, kAdoptRef);
+      if (error->LoadFromBag(*errorBag) != VE_OK) break;
+      PushError(error.Get());
+    }
+  } catch (const std::bad_alloc&) {
+    // The records that could not be made are dropped.
   }
 }
 
@@ -88,8 +89,11 @@ VErrorContext* VErrorTaskContext::PushNewContext(bool keep, bool silent) {
   if (context != nullptr) {
     fSpare = nullptr;
   } else {
-    context = new (std::nothrow) VErrorContext;
-    if (context == nullptr) return nullptr;
+    try {
+      context = new VErrorContext;
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
   }
   context->SetKeepingErrors(keep);
   context->SetSilent(silent);
@@ -124,13 +128,12 @@ void VErrorTaskContext::PopContext() {
   // The only level: its errors stay on the stack, in a level that no
   // longer silences anything.
   if (top->IsSilent()) top->SendErrorsToLogger();
-  VErrorContext* copy = new (std::nothrow) VErrorContext(*top);
-  if (copy == nullptr) {
+  try {
+    fLevels.back() = new VErrorContext(*top);
+    top->Release();
+  } catch (const std::bad_alloc&) {
     top->SetSilent(false);
-    return;
   }
-  fLevels.back() = copy;
-  top->Release();
 }
 
 void VErrorTaskContext::RecycleContext(VErrorContext* context) {
@@ -150,13 +153,12 @@ void VErrorTaskContext::MergeAndFlushLastContext(bool log) {
   if (top->IsKeepingErrors()) {
     if (log) top->SendErrorsToLogger();
     if (fLevels.size() == 1) {
-      VErrorContext* copy = new (std::nothrow) VErrorContext(*top);
-      if (copy != nullptr) {
-        try {
-          fLevels.insert(fLevels.begin(), copy);
-        } catch (const std::bad_alloc&) {
-          copy->Release();
-        }
+      try {
+        VRefPtr<VErrorContext> copy(new VErrorContext(*top), kAdoptRef);
+        fLevels.reserve(fLevels.size() + 1);  // the insert below cannot fail then
+        fLevels.insert(fLevels.begin(), copy.Forget());
+      } catch (const std::bad_alloc&) {
+        // The records stay only in the flushed level: they are lost.
       }
     } else {
       fLevels[fLevels.size() - 2]->PushErrors(*top);
@@ -223,7 +225,7 @@ void VErrorTaskContext::BuildErrorStack(VValueBag& bag) {
   stack->GetErrors(all);
   VString text;
   for (const VErrorBase* error : all.GetErrors()) {
-    auto* errorBag = new VValueBag;
+    VRefPtr<VValueBag> errorBag(new VValueBag, kAdoptRef);
     error->GetErrorDescription(text);
     errorBag->SetString(kErrorStackMessage, text);
     text.Clear();
@@ -235,8 +237,7 @@ void VErrorTaskContext::BuildErrorStack(VValueBag& bag) {
     }
     errorBag->SetString(kErrorStackComponent, text);
     errorBag->SetLong(kErrorStackNumber, ErrorNumber(error->GetError()));
-    bag.AddElement(kErrorStackElement, errorBag);
-    errorBag->Release();
+    bag.AddElement(kErrorStackElement, errorBag.Get());
   }
 }
 

@@ -17,12 +17,12 @@ void _ThrowError(VError code, const VString* p1, const VString* p2, const VStrin
   // Without a task there is no stack to push on: make no record at all.
   if (VTask::GetCurrent() == nullptr) return;
   try {
-    auto* error = new VErrorBase(code);
+    VRefPtr<VErrorBase> error(new VErrorBase(code), kAdoptRef);
     VValueBag* parameters = error->GetBag();
     if (p1 != nullptr) parameters->SetString(ErrorBagKeys::p1, *p1);
     if (p2 != nullptr) parameters->SetString(ErrorBagKeys::p2, *p2);
     if (p3 != nullptr) parameters->SetString(ErrorBagKeys::p3, *p3);
-    VTask::PushRetainedError(error);
+    VTask::PushRetainedError(error.Forget());
   } catch (const std::bad_alloc&) {
     // Out of memory for the record itself: the caller still returns its code.
   }
@@ -33,7 +33,11 @@ bool _PushRetainedError(VErrorBase* error, VError native) {
   if (native != VE_OK) {
     VErrorTaskContext* stack = VTask::GetErrorContext(false);
     if (stack == nullptr || !stack->IsErrorFiltered(error->GetError())) {
-      VTask::PushRetainedError(new VErrorBase(native));
+      try {
+        VTask::PushRetainedError(new VErrorBase(native));
+      } catch (const std::bad_alloc&) {
+        // Only the native record is lost; the caller's record still goes.
+      }
     }
   }
   return VTask::PushRetainedError(error);

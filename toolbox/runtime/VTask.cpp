@@ -587,7 +587,11 @@ VErrorTaskContext* VTask::GetErrorContext(bool create) {
   VTask* task = GetCurrent();
   if (task == nullptr) return nullptr;
   if (task->fErrorContext == nullptr && create) {
-    task->fErrorContext = new (std::nothrow) VErrorTaskContext;
+    try {
+      task->fErrorContext = new VErrorTaskContext;
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
   }
   return task->fErrorContext;
 }

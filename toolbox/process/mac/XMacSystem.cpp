@@ -1,51 +1,16 @@
 #include "process/mac/XMacSystem.h"
 
-#include <sys/mman.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <map>
-#include <mutex>
 
 #include "values/VTime.h"
-
-// Present only when the program runs under the leak sanitizer.
-extern "C" {
-void __lsan_register_root_region(const void* begin, size_t size) __attribute__((weak));
-void __lsan_unregister_root_region(const void* begin, size_t size) __attribute__((weak));
-}
 
 namespace zeft {
 
 namespace {
-
-// Blocks carved from these pages (and the memory manager itself) hold the
-// only pointers to some heap blocks, so the leak sanitizer must scan them.
-// Only whole regions are unregistered; a stale entry over unmapped pages is
-// skipped by the scan.
-std::mutex sLeakRootsLock;
-std::map<uintptr_t, size_t>* sLeakRoots = nullptr;
-
-void AddLeakScanRoot(const void* begin, size_t size) {
-  if (__lsan_register_root_region == nullptr) return;
-  std::lock_guard<std::mutex> guard(sLeakRootsLock);
-  if (sLeakRoots == nullptr) sLeakRoots = new std::map<uintptr_t, size_t>();
-  (*sLeakRoots)[uintptr_t(begin)] = size;
-  __lsan_register_root_region(begin, size);
-}
-
-void RemoveLeakScanRoot(const void* begin, size_t size) {
-  if (__lsan_unregister_root_region == nullptr) return;
-  std::lock_guard<std::mutex> guard(sLeakRootsLock);
-  if (sLeakRoots == nullptr) return;
-  auto found = sLeakRoots->find(uintptr_t(begin));
-  if (found == sLeakRoots->end() || found->second != size) return;
-  sLeakRoots->erase(found);
-  __lsan_unregister_root_region(begin, size);
-}
 
 uint64 MonotonicNanoseconds() {
   timespec now{};
@@ -64,11 +29,6 @@ uint32 XMacSystem::GetCurrentTicks() {
   return uint32(ticks);
 }
 
-uint64 XMacSystem::GetVMPageSize() {
-  long page = sysconf(_SC_PAGESIZE);
-  return page > 0 ? uint64(page) : 4096u;
-}
-
 uint32 XMacSystem::ReadNumberOfLogicalProcessors() {
   long count = sysconf(_SC_NPROCESSORS_CONF);
   if (count > 0) return uint32(count);
@@ -81,37 +41,6 @@ uint32 XMacSystem::ReadNumberOfLogicalProcessors() {
   if (read == 2 && last >= first) return uint32(last - first + 1);
   if (read == 1) return 1;
   return 0;
-}
-
-void* XMacSystem::VirtualAlloc(size_t size, const void* address) {
-  if (size == 0) return nullptr;
-  int flags = MAP_PRIVATE | MAP_ANONYMOUS;
-  if (address != nullptr) flags |= MAP_FIXED_NOREPLACE;
-  void* block = mmap(const_cast<void*>(address), size, PROT_READ | PROT_WRITE, flags, -1, 0);
-  if (block == MAP_FAILED) return nullptr;
-  if (address != nullptr && block != address) {
-    // Kernels older than 4.17 take the flag as a mere hint.
-    munmap(block, size);
-    return nullptr;
-  }
-  AddLeakScanRoot(block, size);
-  return block;
-}
-
-void* XMacSystem::VirtualAllocPhysicalMemory(size_t size, const void* address, bool* firstTry) {
-  if (firstTry != nullptr) *firstTry = false;
-  void* block = VirtualAlloc(size, address);
-  if (block == nullptr) return nullptr;
-  // Wired memory first; when the lock limit refuses it, keep the pageable
-  // block as the second attempt.
-  if (mlock(block, size) == 0 && firstTry != nullptr) *firstTry = true;
-  return block;
-}
-
-int32 XMacSystem::VirtualFree(void* address, size_t size) {
-  RemoveLeakScanRoot(address, size);
-  if (munmap(address, size) == 0) return 0;
-  return int32(errno);
 }
 
 namespace {

@@ -1,7 +1,9 @@
 // XMacSystem carries out the system facade's requests on the host: clocks,
-// processor facts, virtual memory, the wall clock, processes (from /proc),
-// names, alerts and load statistics. Static functions only; VSystem
-// forwards to it and keeps the caches that belong to the facade.
+// processor facts, memory statistics, the wall clock, processes (from
+// /proc), names, alerts and load statistics. Static functions only; VSystem
+// forwards to it and keeps the caches that belong to the facade (virtual
+// memory itself comes from the platform layer, which the memory manager
+// shares).
 #pragma once
 
 #include <cstddef>
@@ -24,17 +26,8 @@ class XMacSystem {
   // Sixtieths of a second of the same clock.
   static uint32 GetCurrentTicks();
 
-  // The host's page size in bytes.
-  static uint64 GetVMPageSize();
   // Logical processors as the host reports them; 0 when unreadable.
   static uint32 ReadNumberOfLogicalProcessors();
-
-  // `size` must already be page-rounded. A non-null `address` must be
-  // honoured exactly or the call fails: an existing mapping is never
-  // replaced.
-  static void* VirtualAlloc(size_t size, const void* address);
-  static void* VirtualAllocPhysicalMemory(size_t size, const void* address, bool* firstTry);
-  static int32 VirtualFree(void* address, size_t size);
 
   // Wall clock and zone conversions of date-time arrays (see VSystem).
   static void GetSystemUTCTime(int16* dateTime);

@@ -1,0 +1,32 @@
+// Virtual memory of the platform layer: whole pages mapped straight from the
+// kernel (mmap), for the memory manager, which needs them before anything
+// else exists, and for the system facade, which forwards to these calls.
+// Sizes are rounded up to whole pages here.
+#pragma once
+
+#include <cstddef>
+
+namespace zeft::platform {
+
+// The host's page size in bytes (4096 when it cannot tell); read once.
+size_t GetVMPageSize();
+
+// `size` rounded up to a whole number of pages; 0 when that overflows.
+size_t RoundUpVMPageSize(size_t size);
+
+// Zero-filled, readable and writable pages: at `address` when not null (the
+// call fails rather than replace an existing mapping), anywhere otherwise.
+// Null for a size of 0, a size that overflows when rounded, or when the
+// kernel refuses.
+void* VirtualAlloc(size_t size, const void* address);
+
+// Like VirtualAlloc, wired into physical memory (mlock) when the host
+// allows it: `*wired` tells whether it is (may be null); a block the lock
+// limit refuses stays pageable and usable.
+void* VirtualAllocPhysicalMemory(size_t size, const void* address, bool* wired);
+
+// Unmaps (and unwires) a block of VirtualAlloc; 0 on success, else the
+// error number.
+int VirtualFree(void* address, size_t size);
+
+}  // namespace zeft::platform
