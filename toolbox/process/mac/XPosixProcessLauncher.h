@@ -16,7 +16,7 @@
 
 #include "core/VObject.h"
 #include "core/VString.h"
-#include "process/VStringLessCompareStrict.h"
+#include "core/VStringLessCompareStrict.h"
 
 namespace zeft {
 

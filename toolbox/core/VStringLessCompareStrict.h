@@ -1,6 +1,6 @@
 // VStringLessCompareStrict orders strings by their exact UTF-16 units, for
 // maps whose keys must not be folded by case or collation (environment
-// variable names).
+// variable names, localization keys).
 #pragma once
 
 #include "core/VString.h"
