@@ -14,7 +14,6 @@
 #include "core/VMemoryBuffer.h"
 #include "files/VFile.h"
 #include "files/VFolder.h"
-#include "files/VPtrStream.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONValue.h"
 #include "platform/PropertyList.h"
@@ -604,21 +603,6 @@ VJSONValue LoadJSONFromFile(const VFile& file) {
   return value;
 }
 
-// The bag as an XML document under `root`, in UTF-8.
-VError WriteBagToXMLFile(const VValueBag& bag, const StPackedDictionaryKey& root,
-                         const VFile& file) {
-  VPtrStream stream;
-  VError result = stream.OpenWriting();
-  if (result == VE_OK)
-    result = WriteBagToUTF8StreamInXML(bag, VString(root.GetKeyText()), &stream, false);
-  stream.CloseWriting();
-  const void* data = nullptr;
-  int64 size = 0;
-  if (result == VE_OK && stream.GetUnderlyingData(data, size))
-    result = file.SetContent(data, size_t(size));
-  return result;
-}
-
 }  // namespace
 
 bool VUpdateEngine::_FinishClientCustomization() {
@@ -662,8 +646,8 @@ bool VUpdateEngine::_SetIPAdressOnClientPref(const VJSONObject& customization,
   connection.SetString(kServerPath, serverPath);
   connection.SetString(kCacheFolderName, cacheFolderName);
   connection.SetBool(kRemoteSharedResources, remoteSharedResources);
-  WriteBagToXMLFile(connection, kDatabaseShortcut,
-                    VFile(folderPath, "RivivavUdevar.Roridevu", kFilePathStylePosix));
+  VFile connectionFile(folderPath, "RivivavUdevar.Roridevu", kFilePathStylePosix);
+  WriteBagToFileInXML(connection, VString(kDatabaseShortcut.GetKeyText()), &connectionFile, false);
   return true;
 }
 
