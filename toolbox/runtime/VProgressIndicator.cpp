@@ -1,7 +1,9 @@
 #include "runtime/VProgressIndicator.h"
 
 #include "json/VJSONObject.h"
+#include "json/VJSONValue.h"
 #include "runtime/IProgressInfoCollector.h"
+#include "runtime/VMetricsManager.h"
 #include "runtime/VProgressManager.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
@@ -117,6 +119,22 @@ void VProgressIndicator::EndSession() {
   DoEndSession(count);
   fSessionCount.store(count - 1, std::memory_order_relaxed);
   if (count == 1) ++fSessionsVersion;
+  DoMetrics();
+}
+
+void VProgressIndicator::DoMetrics() {
+  const uint32 duration = ProgressClockNow() - fCurrent.fStartTime;
+  VMetricsManager& metrics = VMetricsManager::sMetricsSingleton;
+  VJSONObject* record = metrics.CreateBind(kMetricsKindProgress, duration);
+  if (record == nullptr) return;
+  auto* data = new VJSONObject;
+  fCurrent.GetJSONObject(*data);
+  data->SetProperty("title", VJSONValue(fTitle));
+  if (VJSONObject* collected = fCurrent.GetCollectedObject())
+    data->SetProperty("subOperations", VJSONValue(collected));
+  metrics.BindDatas(record, data);
+  data->Release();
+  record->Release();
 }
 
 bool VProgressIndicator::DoProgress() {

@@ -67,6 +67,8 @@ class VProgressIndicator : public VObject, public IRefCountable {
                                 IProgressInfoCollector** outPrevious);
   float ComputePercentDone() const;
   void SetProgressInfo(const VProgressIndicatorInfo& info);
+  // Reports the current session to the metrics manager.
+  void DoMetrics();
 
   // The title and the name the manager finds the indicator by.
   void SetTitle(const VString& title) { fTitle = title; }

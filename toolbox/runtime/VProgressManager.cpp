@@ -60,6 +60,7 @@ void VProgressManager::_UnregisterProgress(VProgressIndicator* indicator) {
   // An indicator whose UUID was already taken was never registered: the
   // entry belongs to the other one.
   if (found == fRegistry.end() || found->second != indicator) return;
+  indicator->DoMetrics();
   fRegistry.erase(found);
 }
 
