@@ -12,6 +12,7 @@
 #include "core/VToUnicodeConverter.h"
 #include "core/VValue.h"
 #include "runtime/VErrorThrow.h"
+#include "runtime/VProgressIndicator.h"
 
 namespace zeft {
 
@@ -59,7 +60,23 @@ void SwapElements(void* destination, const void* source, size_t count, size_t el
 
 VStream::VStream() : fCharSet(kCharSetDefault8Bit), fCarriageReturnMode(kCRModeLF) {}
 
-VStream::~VStream() { _ReleaseConverters(); }
+VStream::~VStream() {
+  _ReleaseConverters();
+  SetProgressIndicator(nullptr);
+}
+
+void VStream::SetProgressIndicator(VProgressIndicator* progress) {
+  if (progress != nullptr) progress->Retain();
+  if (fProgress != nullptr) fProgress->Release();
+  fProgress = progress;
+}
+
+void VStream::_ReportProgress(size_t count) {
+  if (fProgress == nullptr || count == 0) return;
+  // The value is the bytes moved so far, so that it climbs to the size.
+  if (!fProgress->Progress(fPosition) && fError == VE_OK)
+    _RaiseError(toolbox_error::kStreamStoppedByProgress);
+}
 
 void VStream::_ReleaseConverters() {
   if (fToUnicode != nullptr) {
@@ -111,6 +128,7 @@ VError VStream::OpenReading() {
   fError = DoOpenReading();
   if (fError != VE_OK) return fError;
   fIsReading = true;
+  if (fProgress != nullptr) fProgress->BeginSession(GetSize(), "Reading From Stream");
   return VE_OK;
 }
 
@@ -136,6 +154,7 @@ VError VStream::OpenReading(uint32 signature) {
 VError VStream::CloseReading() {
   if (!fIsReading) return _PushError(toolbox_error::kStreamNotOpenForReading);
   DoCloseReading();
+  if (fProgress != nullptr) fProgress->EndSession();
   fIsReading = false;
   return fError;
 }
@@ -157,6 +176,7 @@ VError VStream::OpenWriting() {
     return error;
   }
   fIsWriting = true;
+  if (fProgress != nullptr) fProgress->BeginSession(-1, "Writing to Stream");
   return fError;
 }
 
@@ -164,6 +184,7 @@ VError VStream::CloseWriting(bool setSize) {
   if (!fIsWriting) return _PushError(toolbox_error::kStreamNotOpenForWriting);
   if (fError == VE_OK) fError = DoFlush();
   DoCloseWriting(setSize);
+  if (fProgress != nullptr) fProgress->EndSession();
   fIsWriting = false;
   return fError;
 }
@@ -231,6 +252,7 @@ VError VStream::_GetData(void* buffer, size_t count, size_t* outRead) {
   got = std::min(got, count);
   fPosition += int64(got);
   if (outRead != nullptr) *outRead = got;
+  _ReportProgress(count);
   return fError;
 }
 
@@ -242,7 +264,10 @@ VError VStream::_PutData(const void* data, size_t count) {
     return _RaiseError(toolbox_error::kInvalidParameter);
 
   fError = DoPutData(data, count);
-  if (fError == VE_OK) fPosition += int64(count);
+  if (fError == VE_OK) {
+    fPosition += int64(count);
+    _ReportProgress(count);
+  }
   return fError;
 }
 

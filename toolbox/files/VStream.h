@@ -23,6 +23,8 @@ class VFromUnicodeConverter;
 // Defined in core/VString.h.
 enum ECarriageReturnMode : int32;
 
+class VProgressIndicator;
+
 class VStream : public VObject {
  public:
   VStream();
@@ -34,6 +36,11 @@ class VStream : public VObject {
   // The bytes of an in-memory kind, without copying. Answers false (data
   // null, size 0) for kinds that hold nothing in memory.
   virtual bool GetUnderlyingData(const void*& outData, int64& outSize) const;
+
+  // The indicator every transfer reports to (retained; null detaches). A
+  // false answer stops the stream with error 206.
+  void SetProgressIndicator(VProgressIndicator* progress);
+  VProgressIndicator* GetProgressIndicator() const { return fProgress; }
 
   // Opening and closing. A stream is never open in both directions; the
   // swap flag, char set and carriage-return mode survive reopening.
@@ -164,6 +171,8 @@ class VStream : public VObject {
   VError _GetElements(void* elements, int32* count, size_t elementSize);
   VError _PutElements(const void* elements, int32 count, size_t elementSize);
   void _ReleaseConverters();
+  // Reports a transfer of `count` bytes; a false answer stops the stream.
+  void _ReportProgress(size_t count);
 
   int64 fPosition = 0;
   bool fIsReading = false;
@@ -176,6 +185,7 @@ class VStream : public VObject {
   ECarriageReturnMode fCarriageReturnMode;
   VToUnicodeConverter* fToUnicode = nullptr;
   VFromUnicodeConverter* fFromUnicode = nullptr;
+  VProgressIndicator* fProgress = nullptr;
 };
 
 // True when the bytes are well-formed UTF-8 (no overlong forms, no

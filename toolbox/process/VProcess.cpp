@@ -20,6 +20,7 @@
 #include "runtime/VErrorBase.h"
 #include "runtime/VErrorThrow.h"
 #include "runtime/VLogger.h"
+#include "runtime/VProgressManager.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
 
@@ -76,6 +77,7 @@ bool VProcess::_Init(uint32 flags) {
   if (!VTaskMgr::Init(this)) return false;
   if (!VErrorBase::Init()) return false;
   if (!VDebugMgr::Get().Init()) return false;
+  if (!VProgressManager::Init()) return false;
   if ((flags & kInitCreateLogger) != 0) {
     auto* logger = new VLogger;
     SetLogger(logger);
@@ -87,6 +89,7 @@ bool VProcess::_Init(uint32 flags) {
 
 void VProcess::_DeInit() {
   sInstance = nullptr;
+  VProgressManager::Deinit();
   VDebugMgr::Get().DeInit();
   VErrorBase::DeInit();
   VTaskMgr::DeInit();

@@ -1,0 +1,357 @@
+#include "runtime/VProgressIndicator.h"
+
+#include "json/VJSONObject.h"
+#include "json/VJSONValue.h"
+#include "runtime/IProgressInfoCollector.h"
+#include "runtime/VMetricsManager.h"
+#include "runtime/VProgressManager.h"
+#include "runtime/VTask.h"
+#include "runtime/VTaskMgr.h"
+#include "values/VValueBag.h"
+
+namespace zeft {
+
+namespace {
+
+constinit const StBagKeyNoDefault<VString, VString> kUserInfo("UserInfo");
+constinit const StBagKeyNoDefault<int32, VLong> kSessionCount("SessionCount");
+constinit const StBagKeyNoDefault<VString, VString> kTitle("Title");
+constinit const StBagKeyNoDefault<bool, VBoolean> kCanInterrupt("CanInterrupt");
+constinit const StPackedDictionaryKey kSessionInfoElement("SessionInfo");
+
+// Fraction done of nested sessions, outermost first; the innermost last.
+template <class Records>
+float PercentDone(const Records& outer, const VProgressIndicatorInfo& current) {
+  if (current.fMax <= 0) return float(current.fValue);
+  double scale = 1, sum = 0;
+  for (const auto& record : outer) {
+    const VProgressIndicatorInfo& info = *record;
+    if (info.fMax < 1) return 0;
+    scale *= double(info.fMax);
+    sum += double(info.fValue) / scale;
+  }
+  return float(sum + double(current.fValue) / (scale * double(current.fMax)));
+}
+
+void AddRecordBag(VValueBag& bag, const VProgressIndicatorInfo& info) {
+  auto* element = new VValueBag;
+  VString kind;
+  info.SaveToBag(*element, kind, nullptr);
+  bag.AddElement(kSessionInfoElement, element);
+  element->Release();
+}
+
+}  // namespace
+
+VProgressIndicator::VProgressIndicator() {
+  fUUID.Regenerate();
+  VProgressManager::RegisterProgress(this);
+}
+
+VProgressIndicator::VProgressIndicator(const VUUID& uuid, int version)
+    : fUUID(uuid), fSessionsVersion(uint32(version)) {
+  VProgressManager::RegisterProgress(this);
+}
+
+VProgressIndicator::~VProgressIndicator() {
+  VProgressManager::UnregisterProgress(this);
+  if (fSnapshot != nullptr) fSnapshot->Release();
+}
+
+void VProgressIndicator::DoOnRefCountZero() {
+  VProgressManager::UnregisterProgress(this);
+  delete this;
+}
+
+void VProgressIndicator::BeginSession(long long max, const VString& message) {
+  BeginSession(max, 0, message, fCanInterrupt, nullptr);
+}
+
+void VProgressIndicator::BeginSession(long long max, const VString& message,
+                                      IProgressInfoCollector* collector) {
+  BeginSession(max, 0, message, fCanInterrupt, collector);
+}
+
+void VProgressIndicator::BeginSession(long long max, const VString& message, bool canInterrupt,
+                                      IProgressInfoCollector* collector) {
+  BeginSession(max, 0, message, canInterrupt, collector);
+}
+
+void VProgressIndicator::BeginUndeterminedSession(const VString& message) {
+  BeginSession(-1, 0, message, fCanInterrupt, nullptr);
+}
+
+void VProgressIndicator::BeginUndeterminedSession(const VString& message, bool canInterrupt,
+                                                  IProgressInfoCollector* collector) {
+  BeginSession(-1, 0, message, canInterrupt, collector);
+}
+
+void VProgressIndicator::BeginSession(long long max, long long startValue, const VString& message,
+                                      bool canInterrupt, IProgressInfoCollector* collector) {
+  StLocker<VCriticalSection> lock(&fSessionLock);
+  _Changed();
+  const int32 count = GetSessionCount();
+  if (count == 0)
+    ++fSessionsVersion;
+  else
+    fSaved.push_back(fCurrent);
+  fCurrent.fMessage = message;
+  fCurrent.fValue = startValue;
+  fCurrent.fMax = max;
+  fCurrent.fCanInterrupt = canInterrupt;
+  fCurrent._ResetStartTime();
+  fCurrent.fCollector = collector;
+  fCurrent.SetCollectedObject(nullptr);
+  fSessionCount.store(count + 1, std::memory_order_relaxed);
+  DoBeginSession(count + 1);
+}
+
+void VProgressIndicator::EndSession() {
+  StLocker<VCriticalSection> lock(&fSessionLock);
+  const int32 count = GetSessionCount();
+  if (count == 0) return;
+  _RefreshSnapshotIfRequested();
+  _Changed();
+  if (!fSaved.empty()) {
+    fCurrent = fSaved.back();
+    fSaved.pop_back();
+  }
+  DoEndSession(count);
+  fSessionCount.store(count - 1, std::memory_order_relaxed);
+  if (count == 1) ++fSessionsVersion;
+  DoMetrics();
+}
+
+void VProgressIndicator::DoMetrics() {
+  const uint32 duration = ProgressClockNow() - fCurrent.fStartTime;
+  VMetricsManager& metrics = VMetricsManager::sMetricsSingleton;
+  VJSONObject* record = metrics.CreateBind(kMetricsKindProgress, duration);
+  if (record == nullptr) return;
+  auto* data = new VJSONObject;
+  fCurrent.GetJSONObject(*data);
+  data->SetProperty("title", VJSONValue(fTitle));
+  if (VJSONObject* collected = fCurrent.GetCollectedObject())
+    data->SetProperty("subOperations", VJSONValue(collected));
+  metrics.BindDatas(record, data);
+  data->Release();
+  record->Release();
+}
+
+bool VProgressIndicator::DoProgress() {
+  if (VTaskMgr::IsInited()) VTaskMgr::sInstance->Yield();
+  return fAbortState.load(std::memory_order_relaxed) != 1;
+}
+
+bool VProgressIndicator::_AfterProgress() {
+  const bool goOn = DoProgress();
+  if (!goOn || !fCanInterrupt) return goOn;
+  const VTask* task = VTask::GetCurrent();
+  return task == nullptr || task->GetState() < kTaskStateDying;
+}
+
+bool VProgressIndicator::Increment(long long amount) {
+  _RefreshSnapshotIfRequested();
+  if (GetSessionCount() == 0) return true;
+  _Changed();
+  fCurrent.fValue += amount;
+  return _AfterProgress();
+}
+
+bool VProgressIndicator::Decrement(long long amount) {
+  _RefreshSnapshotIfRequested();
+  if (GetSessionCount() == 0) return true;
+  _Changed();
+  fCurrent.fValue -= amount;
+  return _AfterProgress();
+}
+
+bool VProgressIndicator::Progress(long long value) {
+  _RefreshSnapshotIfRequested();
+  if (GetSessionCount() == 0) return true;
+  _Changed();
+  fCurrent.fValue = value;
+  return _AfterProgress();
+}
+
+void VProgressIndicator::SetMaxValue(long long max) {
+  if (GetSessionCount() == 0) return;
+  _Changed();
+  fCurrent.fMax = max;
+}
+
+void VProgressIndicator::Reset(const VString& message, long long max, long long value) {
+  if (GetSessionCount() == 0) return;
+  fCurrent.fMessage = message;
+  fCurrent.fMax = max;
+  fCurrent.fValue = value;
+  fCurrent.fCanInterrupt = true;
+  fCurrent._ResetStartTime();
+  fCurrent.fCollector = nullptr;
+  fCurrent.SetCollectedObject(nullptr);
+}
+
+void VProgressIndicator::SetMessage(const VString& message) {
+  _RefreshSnapshotIfRequested();
+  if (GetSessionCount() == 0) return;
+  _Changed();
+  fCurrent.fMessage = message;
+}
+
+void VProgressIndicator::SetMessageAndValue(const VString& message, long long value) {
+  _RefreshSnapshotIfRequested();
+  if (GetSessionCount() == 0) return;
+  _Changed();
+  fCurrent.fMessage = message;
+  fCurrent.fValue = value;
+}
+
+void VProgressIndicator::SetMessageAndIncrementValue(const VString& message, long long increment) {
+  _RefreshSnapshotIfRequested();
+  if (GetSessionCount() == 0) return;
+  _Changed();
+  fCurrent.fMessage = message;
+  fCurrent.fValue += increment;
+}
+
+void VProgressIndicator::GetMessage(VString& out) const {
+  if (GetSessionCount() > 0) fCurrent.GetMessage(out);
+}
+
+void VProgressIndicator::SetCanInterrupt(bool value, bool forCurrentSession) {
+  if (!forCurrentSession) {
+    fCanInterrupt = value;
+    return;
+  }
+  if (GetSessionCount() == 0) return;
+  _Changed();
+  fCurrent.fCanInterrupt = value;
+}
+
+void VProgressIndicator::SetAttribute(const VString& name, const VValueSingle& value) {
+  if (GetSessionCount() == 0) return;
+  _Changed();
+  fCurrent.SetAttribute(name, value);
+}
+
+void VProgressIndicator::RemoveAttribute(const VString& name) {
+  if (GetSessionCount() == 0) return;
+  _Changed();
+  fCurrent.RemoveAttribute(name);
+}
+
+void VProgressIndicator::SetProgressInfoCollector(IProgressInfoCollector* collector,
+                                                  IProgressInfoCollector** outPrevious) {
+  if (GetSessionCount() == 0) return;
+  if (outPrevious != nullptr) *outPrevious = fCurrent.fCollector;
+  fCurrent.fCollector = collector;
+}
+
+float VProgressIndicator::ComputePercentDone() const {
+  if (GetSessionCount() == 0) return 0;
+  std::vector<const VProgressIndicatorInfo*> outer;
+  for (const VProgressIndicatorInfo& info : fSaved) outer.push_back(&info);
+  return PercentDone(outer, fCurrent);
+}
+
+void VProgressIndicator::SetProgressInfo(const VProgressIndicatorInfo& info) {
+  StLocker<VCriticalSection> lock(&fSessionLock);
+  _Changed();
+  fCurrent = info;
+}
+
+VError VProgressIndicator::SaveInfoToBag(VValueBag& bag) {
+  StLocker<VCriticalSection> lock(&fSessionLock);
+  kUserInfo.Set(bag, fUserInfo);
+  kSessionCount.Set(bag, GetSessionCount());
+  kTitle.Set(bag, fTitle);
+  kCanInterrupt.Set(bag, fCanInterrupt);
+  for (const VProgressIndicatorInfo& info : fSaved) AddRecordBag(bag, info);
+  if (GetSessionCount() > 0) AddRecordBag(bag, fCurrent);
+  return VE_OK;
+}
+
+// Snapshots.
+
+void VProgressIndicator::UpdateSessionsInfos() { _RequestSnapshot(); }
+
+void VProgressIndicator::_RequestSnapshot() {
+  if (GetSessionCount() > 0) fRequested.fetch_add(1, std::memory_order_relaxed);
+}
+
+void VProgressIndicator::_RefreshSnapshotIfRequested() {
+  if (fRequested.load(std::memory_order_relaxed) != fServed && GetSessionCount() > 0)
+    _BuildSnapshot();
+}
+
+void VProgressIndicator::_BuildSnapshot() {
+  const uint32 requested = fRequested.load(std::memory_order_relaxed);
+  std::vector<VProgressIndicatorInfo*> records;
+  records.reserve(fSaved.size() + 1);
+  auto collect = [&](VProgressIndicatorInfo& info, bool outermost) {
+    if (info.fCollector != nullptr) {
+      VJSONObject* collected = info.fCollector->CollectInfo(this, outermost);
+      info.SetCollectedObject(collected);
+      if (collected != nullptr) collected->Release();
+    }
+    records.push_back(new VProgressIndicatorInfo(info));
+  };
+  bool first = true;
+  for (VProgressIndicatorInfo& info : fSaved) {
+    collect(info, first);
+    first = false;
+  }
+  collect(fCurrent, fSaved.empty());
+  auto* snapshot = new VRefCountedSessionInfo(std::move(records));
+  StLocker<VCriticalSection> lock(&fSnapshotLock);
+  if (fSnapshot != nullptr) fSnapshot->Release();
+  fSnapshot = snapshot;
+  fServed = requested;
+}
+
+VRefCountedSessionInfo* VProgressIndicator::RetainSessionsInfos() const {
+  StLocker<VCriticalSection> lock(&fSnapshotLock);
+  if (fSnapshot != nullptr) fSnapshot->Retain();
+  return fSnapshot;
+}
+
+bool VProgressIndicator::GetProgressInfo(VProgressSessionInfo& out) {
+  _RequestSnapshot();
+  VRefPtr<VRefCountedSessionInfo> snapshot(RetainSessionsInfos(), VAdoptRefTag{});
+  if (snapshot == nullptr) return false;
+  const auto& records = snapshot->GetRecords();
+  const size_t n = records.size();
+  out.fFirst = nullptr;
+  out.fSecond = nullptr;
+  out.fThird = nullptr;
+  if (n >= 1) out.fFirst = *records[0];
+  if (n == 2) out.fSecond = *records[1];
+  if (n >= 3) {
+    out.fSecond = *records[n - 2];
+    out.fThird = *records[n - 1];
+  }
+  out.fSessionCount = int32(n);
+  out.fRecordCount = int32(std::min<size_t>(n, 3));
+  // From the snapshot: the live records belong to the owning task.
+  std::vector<const VProgressIndicatorInfo*> outer(records.begin(), records.end() - 1);
+  out.fPercentDone = n > 0 ? PercentDone(outer, *records.back()) : 0;
+  out.fChangeCounter = GetChangeCounter();
+  return true;
+}
+
+bool VProgressIndicator::GetProgressInfo(const VUUID& uuid, VProgressIndicatorInfo& out) const {
+  StLocker<VCriticalSection> lock(&fSessionLock);
+  if (fCurrent.fUUID == uuid) {
+    out = fCurrent;
+    return true;
+  }
+  bool found = false;
+  for (const VProgressIndicatorInfo& info : fSaved) {
+    if (info.fUUID == uuid) {
+      out = info;
+      found = true;
+    }
+  }
+  return found;
+}
+
+}  // namespace zeft
