@@ -10,6 +10,7 @@
 #include "core/VMemory.h"
 #include "files/VFileDesc.h"
 #include "files/VFileError.h"
+#include "files/VFileSystem.h"
 #include "files/VURL.h"
 #include "files/VVolumeInfo.h"
 #include "platform/DirectoryWalk.h"
@@ -78,7 +79,11 @@ bool IsPosix(VError result, int number) { return result == MakeVError(kComponent
 
 }  // namespace
 
-VFile::VFile(const VFile& other) : VObject(), IFile(), fPath(other.fPath) { fFile.Init(this); }
+VFile::VFile(const VFile& other)
+    : VObject(), IFile(), fPath(other.fPath), fFileSystem(other.fFileSystem) {
+  if (fFileSystem != nullptr) fFileSystem->Retain();
+  fFile.Init(this);
+}
 
 VFile::VFile(const VURL& url) {
   url.GetFilePath(fPath);
@@ -89,7 +94,11 @@ VFile::VFile(const VString& fullPath, FilePathStyle style) : fPath(fullPath, sty
   fFile.Init(this);
 }
 
-VFile::VFile(const VFilePath& path) : fPath(path) { fFile.Init(this); }
+VFile::VFile(const VFilePath& path, VFileSystem* fileSystem)
+    : fPath(path), fFileSystem(fileSystem) {
+  if (fFileSystem != nullptr) fFileSystem->Retain();
+  fFile.Init(this);
+}
 
 VFile::VFile(const VFilePath& folder, const VString& name, FilePathStyle style)
     : fPath(folder, name, style) {
@@ -98,14 +107,25 @@ VFile::VFile(const VFilePath& folder, const VString& name, FilePathStyle style)
 
 VFile::VFile(const VFolder& folder, const VString& name, FilePathStyle style)
     : fPath(folder.GetPath(), name, style) {
+  // A name that climbs out of the folder's file system leaves it.
+  VFileSystem* fileSystem = folder.GetFileSystem();
+  if (fileSystem != nullptr && fPath.IsChildOf(fileSystem->GetRoot())) {
+    fFileSystem = fileSystem;
+    fFileSystem->Retain();
+  }
   fFile.Init(this);
 }
 
-VFile::VFile(const char* posixPath, const VFilePath& path) : fFile(posixPath), fPath(path) {
+VFile::VFile(const char* posixPath, const VFilePath& path, VFileSystem* fileSystem)
+    : fFile(posixPath), fPath(path), fFileSystem(fileSystem) {
+  if (fFileSystem != nullptr) fFileSystem->Retain();
   fFile.Init(this);
 }
 
-VFile::~VFile() { ReleaseVolumeInfo(fVolumeInfo.exchange(nullptr)); }
+VFile::~VFile() {
+  ReleaseVolumeInfo(fVolumeInfo.exchange(nullptr));
+  if (fFileSystem != nullptr) fFileSystem->Release();
+}
 
 // ---- Open, create, copy, move, delete
 
@@ -189,10 +209,13 @@ VError VFile::MoveToTrash() const {
 
 // ---- Paths
 
-VFolder* VFile::RetainParentFolder(bool) const {
+VFolder* VFile::RetainParentFolder(bool sandboxed) const {
   VFilePath folder;
   if (!fPath.GetFolder(folder)) return nullptr;
-  return new VFolder(folder);
+  if (fFileSystem != nullptr && fFileSystem->IsAuthorized(folder)) {
+    return new VFolder(folder, fFileSystem);
+  }
+  return sandboxed && fFileSystem != nullptr ? nullptr : new VFolder(folder);
 }
 
 void VFile::GetPlatformPath(VString& path, FilePathStyle style) const {
@@ -207,7 +230,7 @@ void VFile::GetPlatformPath(VString& path, FilePathStyle style) const {
 
 VString VFile::GetPathWithFileSystem() const {
   VString path;
-  fPath.GetPosixPath(path);
+  if (fFileSystem == nullptr || !fFileSystem->GetNamedPath(fPath, path)) fPath.GetPosixPath(path);
   return path;
 }
 

@@ -29,12 +29,14 @@ class VFile : public VObject, public IFile {
   VFile(const VFile& other);
   explicit VFile(const VURL& url);
   VFile(const VString& fullPath, FilePathStyle style);
-  explicit VFile(const VFilePath& path);
+  // Bound to `fileSystem` when given.
+  explicit VFile(const VFilePath& path, VFileSystem* fileSystem = nullptr);
   // `name`, a relative path in `style`, resolved against the folder path.
   VFile(const VFilePath& folder, const VString& name, FilePathStyle style);
+  // Bound to the folder's file system when the file lies inside its root.
   VFile(const VFolder& folder, const VString& name, FilePathStyle style);
   // The platform half takes the POSIX text as given.
-  VFile(const char* posixPath, const VFilePath& path);
+  VFile(const char* posixPath, const VFilePath& path, VFileSystem* fileSystem = nullptr);
   ~VFile() override;
   VFile& operator=(const VFile&) = delete;
 
@@ -68,13 +70,17 @@ class VFile : public VObject, public IFile {
 
   // ---- Paths
 
-  // The folder of the file, or null for an invalid path.
+  // The folder of the file with the file's file system, or null for an
+  // invalid path; with `sandboxed`, null when that file system does not
+  // hold the folder.
   VFolder* RetainParentFolder(bool sandboxed = false) const override;
   VFilePath GetPath() const override { return fPath; }
   // Style 1: the POSIX path; 0: the ':' text; any other style clears it.
   void GetPlatformPath(VString& path, FilePathStyle style) const override;
+  // "/NAME/relative/path" inside the root of its file system, else the
+  // POSIX path.
   VString GetPathWithFileSystem() const override;
-  VFileSystem* GetFileSystem() const override { return nullptr; }
+  VFileSystem* GetFileSystem() const override { return fFileSystem; }
   bool Exists() const override;
   bool IsSameFile(const VFile* other) const;
   VError GetURL(VString& url, bool encoded) const;
@@ -151,6 +157,7 @@ class VFile : public VObject, public IFile {
 
   XMacFile fFile;
   VFilePath fPath;
+  VFileSystem* fFileSystem = nullptr;
   mutable std::atomic<VVolumeInfo*> fVolumeInfo{nullptr};
 };
 
