@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "core/CharSet.h"
@@ -79,6 +80,19 @@ bool IsUTF16(CharSet charSet) {
 }
 
 bool IsSevenBitText(uint8 byte) { return byte >= 0x01 && byte <= 0x7F; }
+
+// The offset of the first line end among the bytes (`count` when none): CR
+// or LF, or the end byte when `withEnd`.
+size_t FindLineEnd(const uint8* bytes, size_t count, bool withEnd, uint8 end) {
+  if (withEnd) {
+    const void* found = std::memchr(bytes, end, count);
+    return found != nullptr ? size_t(static_cast<const uint8*>(found) - bytes) : count;
+  }
+  const void* lf = std::memchr(bytes, 0x0A, count);
+  const size_t limit = lf != nullptr ? size_t(static_cast<const uint8*>(lf) - bytes) : count;
+  const void* cr = std::memchr(bytes, 0x0D, limit);
+  return cr != nullptr ? size_t(static_cast<const uint8*>(cr) - bytes) : limit;
+}
 
 }  // namespace
 
@@ -308,9 +322,20 @@ VError VStream::GetText(VString& text, int32 count, bool acceptMore) {
 }
 
 VError VStream::GetTextLine(VString& text, bool withLineEnd, UniChar* endChar) {
-  text.Clear();
+  // Emptied with its buffer kept: lines are read one after the other.
+  if (text.GetCPointerForWrite() != nullptr) {
+    text.Validate(0);
+  } else {
+    text.Clear();
+  }
   if (fError != VE_OK) return fError;
-  StErrorContextInstaller endOfData(kEndOfData, VE_OK);
+  // The end of the data is silenced, the level set up only when a read may
+  // reach it.
+  std::optional<StErrorContextInstaller> endOfData;
+  const auto read = [&](void* buffer, size_t count, size_t* got) {
+    if (!endOfData && GetSize() - fPosition < int64(count)) endOfData.emplace(kEndOfData, VE_OK);
+    _GetData(buffer, count, got);
+  };
 
   const bool utf16 = IsUTF16(fCharSet);
   const bool swapped = fCharSet == kCharSetUTF16BigEndian;
@@ -336,16 +361,18 @@ VError VStream::GetTextLine(VString& text, bool withLineEnd, UniChar* endChar) {
   size_t lineLength = 0;
   for (;;) {
     size_t got = 0;
-    _GetData(chunk, kLineChunkUnits * unit, &got);
+    read(chunk, kLineChunkUnits * unit, &got);
     if (got > 0) readSome = true;
     const size_t units = got / unit;
     size_t i = 0;
     uint16 value = 0;
-    for (; i < units; ++i) {
-      value = unitAt(chunk + i * unit);
-      if (endChar != nullptr ? value == end || (utf16 && value == lf)
-                             : value == cr || value == lf) {
-        break;
+    if (!utf16) {
+      i = FindLineEnd(chunk, got, endChar != nullptr, uint8(end));
+      if (i < units) value = chunk[i];
+    } else {
+      for (; i < units; ++i) {
+        value = unitAt(chunk + i * unit);
+        if (endChar != nullptr ? value == end || value == lf : value == cr || value == lf) break;
       }
     }
     if (i == units) {
@@ -371,7 +398,7 @@ VError VStream::GetTextLine(VString& text, bool withLineEnd, UniChar* endChar) {
         // A CR that ends the chunk: the LF may begin the next one.
         uint8 next[2];
         size_t more = 0;
-        _GetData(next, unit, &more);
+        read(next, unit, &more);
         if (more == unit && unitAt(next) == lf) {
           readSome = true;
         } else if (more > 0) {
@@ -388,7 +415,9 @@ VError VStream::GetTextLine(VString& text, bool withLineEnd, UniChar* endChar) {
     lineBytes = spanned.data();
     lineLength = spanned.size();
   }
-  if (lineLength > 0) text.AppendBlock(lineBytes, lineLength, fCharSet);
+  if (lineLength > 0 && fToUnicode != nullptr) {
+    fToUnicode->ConvertString(lineBytes, lineLength, nullptr, text);
+  }
   if (withLineEnd) text.AppendUniChar(ended ? endMark : kCR);
 
   if (fError == kEndOfData && readSome) return VE_OK;
