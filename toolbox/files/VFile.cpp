@@ -10,6 +10,8 @@
 #include "core/VMemory.h"
 #include "files/VFileDesc.h"
 #include "files/VFileError.h"
+#include "files/VFileKind.h"
+#include "files/VFileKindManager.h"
 #include "files/VFileSystem.h"
 #include "files/VURL.h"
 #include "files/VVolumeInfo.h"
@@ -383,6 +385,17 @@ VError VFile::CreateAlias(const VFilePath& target, const VFilePath* relativeTo) 
 }
 
 // ---- Type codes, ownership, permissions, links
+
+bool VFile::ConformsTo(const VFileKind& kind) const {
+  bool conforms = false;
+  return fFile.ConformsTo(kind, &conforms) == VE_OK && conforms;
+}
+
+bool VFile::ConformsTo(const VString& kindID) const {
+  if (VFileKindManager::sManager == nullptr) return false;
+  VRefPtr<VFileKind> kind(VFileKindManager::sManager->RetainFileKind(kindID), kAdoptRef);
+  return kind && ConformsTo(*kind);
+}
 
 VError VFile::MAC_GetKind(unsigned* kind) const {
   return Translate(this, fFile.GetKind(kind), toolbox_error::kFileCannotGetAttributes);

@@ -21,6 +21,7 @@
 namespace zeft {
 
 class VFileDesc;
+class VFileKind;
 class VURL;
 class VVolumeInfo;
 
@@ -121,6 +122,10 @@ class VFile : public VObject, public IFile {
 
   // ---- Type codes, ownership, permissions, links
 
+  // Whether the file is of the kind (its type identifier or extension);
+  // false on any error, and for an identifier no kind is known for.
+  bool ConformsTo(const VFileKind& kind) const;
+  bool ConformsTo(const VString& kindID) const;
   VError MAC_GetKind(unsigned* kind) const;
   VError MAC_GetCreator(unsigned* creator) const;
   VError MAC_SetKind(unsigned kind) const;
