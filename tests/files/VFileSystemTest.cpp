@@ -34,11 +34,6 @@ class VFileSystemTest : public FolderTest {
     fTemp.Write("outside.txt", "o");
     ASSERT_EQ(fSpace->RegisterFileSystem(VString("NAME"), Folder("root").Get(), 0), VE_OK);
   }
-  std::string Posix(const IFileSystemObject* item) const {
-    VString text;
-    item->GetPlatformPath(text, kFilePathStylePosix);
-    return to_string(text);
-  }
   VRefPtr<VFileSystemNamespace> fSpace{new VFileSystemNamespace(), kAdoptRef};
 };
 
@@ -117,19 +112,19 @@ TEST_F(VFileSystemTest, FilesAndFoldersNamedInAFileSystem) {
       continue;
     }
     ASSERT_NE(item.Get(), nullptr);
-    EXPECT_EQ(Posix(item.Get()), c.posix);
+    EXPECT_EQ(test::PosixPathOf(*item), c.posix);
     EXPECT_EQ(to_string(item->GetPathWithFileSystem()), c.named);
   }
   // Relative texts go through the base folder.
   VRefPtr<IFile> relative(fSpace->RetainFile(VString("a/file.txt"), Folder("root").Get(), 0, false),
                           kAdoptRef);
   ASSERT_NE(relative.Get(), nullptr);
-  EXPECT_EQ(Posix(relative.Get()), root + "a/file.txt");
+  EXPECT_EQ(test::PosixPathOf(*relative), root + "a/file.txt");
   // Without a namespace a text is a POSIX path.
   VRefPtr<IFile> plain(
       VFileSystemNamespace::RetainFile(nullptr, VString("/NAME/b"), nullptr, 0, false), kAdoptRef);
   ASSERT_NE(plain.Get(), nullptr);
-  EXPECT_EQ(Posix(plain.Get()), "/NAME/b");
+  EXPECT_EQ(test::PosixPathOf(*plain), "/NAME/b");
 }
 
 TEST_F(VFileSystemTest, QuotasCountRequestedSpace) {
@@ -235,7 +230,7 @@ TEST_F(VFileSystemTest, DefinitionFiles) {
   EXPECT_EQ(data->GetFlags(), kFileSystemSpaceAccounting);
   VRefPtr<IFolder> inner(fSpace->RetainFolder(VString("/INNER/"), nullptr, 0, false), kAdoptRef);
   ASSERT_NE(inner.Get(), nullptr);
-  EXPECT_EQ(Posix(inner.Get()), fTemp.Path("root/a/"));
+  EXPECT_EQ(test::PosixPathOf(*inner), fTemp.Path("root/a/"));
   for (const char* name : {"ESCAPE", "ORPHAN", "NOPATH"}) {
     VRefPtr<VFileSystem> none(fSpace->RetainFileSystem(VString(name), 2), kAdoptRef);
     EXPECT_EQ(none.Get(), nullptr) << name;
@@ -295,6 +290,18 @@ TEST_F(VFileSystemTest, BoundFoldersStayInsideTheRoot) {
   VRefPtr<VFolder> fileParent(inside.RetainParentFolder(true), kAdoptRef);
   ASSERT_NE(fileParent.Get(), nullptr);
   EXPECT_EQ(fileParent->GetFileSystem(), folder->GetFileSystem());
+  // Copies hand the file system on while they stay inside its root.
+  VFile* copy = nullptr;
+  ASSERT_EQ(inside.CopyTo(VFilePath(Utf8(fTemp.Path("root/copy.txt")), kFilePathStylePosix), &copy),
+            VE_OK);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(to_string(copy->GetPathWithFileSystem()), "/NAME/copy.txt");
+  copy->Release();
+  ASSERT_EQ(inside.CopyTo(VFilePath(Utf8(fTemp.Path("copy.txt")), kFilePathStylePosix), &copy),
+            VE_OK);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->GetFileSystem(), nullptr);
+  copy->Release();
   const VFile escaped(*folder, VString("../outside.txt"), kFilePathStylePosix);
   EXPECT_EQ(escaped.GetFileSystem(), nullptr);
   EXPECT_EQ(to_string(escaped.GetPathWithFileSystem()), fTemp.Path("outside.txt"));

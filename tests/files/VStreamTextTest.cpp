@@ -79,6 +79,17 @@ TEST(VStreamTextTest, SetCharSetWhileWritingSwitchesTheEncoding) {
   EXPECT_EQ(stream.GetSize(), 4);
 }
 
+// A stream holding the text in the char set, its line ends as they are,
+// open for reading.
+void Hold(TestPtrStream& stream, CharSet charSet, const VString& text) {
+  stream.SetCharSet(charSet);
+  stream.SetCarriageReturnMode(kCRModeNone);
+  ASSERT_EQ(stream.OpenWriting(), VE_OK);
+  ASSERT_EQ(stream.PutText(text), VE_OK);
+  ASSERT_EQ(stream.CloseWriting(), VE_OK);
+  ASSERT_EQ(stream.OpenReading(), VE_OK);
+}
+
 // A text that crosses GetText's 4096-byte chunks with characters of every
 // UTF-8 length, and every kind of line end.
 VString LongText() {
@@ -97,13 +108,7 @@ TEST(VStreamTextTest, GetTextRoundTripsInEveryUnicodeCharSet) {
       SCOPED_TRACE(::testing::Message()
                    << "char set " << charSet << ", " << text.GetLength() << " units");
       TestPtrStream stream;
-      stream.SetCharSet(charSet);
-      stream.SetCarriageReturnMode(kCRModeNone);
-      ASSERT_EQ(stream.OpenWriting(), VE_OK);
-      ASSERT_EQ(stream.PutText(text), VE_OK);
-      ASSERT_EQ(stream.CloseWriting(), VE_OK);
-
-      ASSERT_EQ(stream.OpenReading(), VE_OK);
+      Hold(stream, charSet, text);
       VString read("kept:");
       EXPECT_EQ(stream.GetText(read), VE_OK);
       VString expected("kept:");
@@ -398,12 +403,7 @@ TEST(VStreamTextTest, ACRLFAcrossChunksIsOneLineEnd) {
     for (int i = 0; i < 255; ++i) text.AppendUniChar(u'a');
     text += VString("\r\nb\r\nc");
     TestPtrStream stream;
-    stream.SetCharSet(charSet);
-    stream.SetCarriageReturnMode(kCRModeNone);
-    ASSERT_EQ(stream.OpenWriting(), VE_OK);
-    ASSERT_EQ(stream.PutText(text), VE_OK);
-    ASSERT_EQ(stream.CloseWriting(), VE_OK);
-    ASSERT_EQ(stream.OpenReading(), VE_OK);
+    Hold(stream, charSet, text);
     VString line;
     EXPECT_EQ(stream.GetTextLine(line, false), VE_OK);
     EXPECT_EQ(line.GetLength(), 255);

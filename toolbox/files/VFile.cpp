@@ -147,8 +147,8 @@ VError VFile::Create(unsigned options) const {
 
 // Both paths must be valid: an invalid one fails with the operation's own
 // code standing for the native one (two records of it).
-VError VFile::_CopyOrMove(bool copy, const VFilePath& destination, VFile** out,
-                          unsigned options) const {
+VError VFile::_CopyOrMove(bool copy, const VFilePath& destination, VFileSystem* fileSystem,
+                          VFile** out, unsigned options) const {
   if (out != nullptr) *out = nullptr;
   const int32 code = copy ? toolbox_error::kFileCannotCopy : toolbox_error::kFileCannotMove;
   if (!fPath.IsValid() || !destination.IsValid()) {
@@ -156,11 +156,21 @@ VError VFile::_CopyOrMove(bool copy, const VFilePath& destination, VFile** out,
   }
   const VError result =
       copy ? fFile.Copy(destination, out, options) : fFile.Move(destination, out, options);
+  if (out != nullptr && *out != nullptr && fileSystem != nullptr) {
+    VFile* bound = new VFile((*out)->GetPath(), fileSystem);
+    (*out)->Release();
+    *out = bound;
+  }
   return Translate(this, result, code, Transfer(destination, options));
 }
 
+VFileSystem* VFile::_FileSystemFor(const VFilePath& destination) const {
+  return fFileSystem != nullptr && destination.IsSameOrChildOf(fFileSystem->GetRoot()) ? fFileSystem
+                                                                                       : nullptr;
+}
+
 VError VFile::CopyTo(const VFilePath& destination, VFile** out, unsigned options) const {
-  return _CopyOrMove(true, destination, out, options);
+  return _CopyOrMove(true, destination, _FileSystemFor(destination), out, options);
 }
 
 VError VFile::CopyTo(const VFile& destination, unsigned options) const {
@@ -168,7 +178,7 @@ VError VFile::CopyTo(const VFile& destination, unsigned options) const {
 }
 
 VError VFile::CopyTo(const VFolder& destination, VFile** out, unsigned options) const {
-  return _CopyOrMove(true, destination.GetPath(), out, options);
+  return _CopyOrMove(true, destination.GetPath(), destination.GetFileSystem(), out, options);
 }
 
 VError VFile::CopyFrom(const VFile& source, unsigned options) const {
@@ -182,7 +192,7 @@ VError VFile::Rename(const VString& name, VFile** out) const {
 }
 
 VError VFile::Move(const VFilePath& destination, VFile** out, unsigned options) const {
-  return _CopyOrMove(false, destination, out, options);
+  return _CopyOrMove(false, destination, _FileSystemFor(destination), out, options);
 }
 
 VError VFile::Move(const VFile& destination, unsigned options) const {
@@ -190,7 +200,7 @@ VError VFile::Move(const VFile& destination, unsigned options) const {
 }
 
 VError VFile::Move(const VFolder& destination, VFile** out, unsigned options) const {
-  return _CopyOrMove(false, destination.GetPath(), out, options);
+  return _CopyOrMove(false, destination.GetPath(), destination.GetFileSystem(), out, options);
 }
 
 VError VFile::Delete() const {

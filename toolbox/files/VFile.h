@@ -158,7 +158,11 @@ class VFile : public VObject, public IFile {
   const XMacFile& GetImpl() const { return fFile; }
 
  private:
-  VError _CopyOrMove(bool copy, const VFilePath& destination, VFile** out, unsigned options) const;
+  // `out` receives the new file bound to `fileSystem` (may be null).
+  VError _CopyOrMove(bool copy, const VFilePath& destination, VFileSystem* fileSystem, VFile** out,
+                     unsigned options) const;
+  // This file's file system when it holds `destination`, else null.
+  VFileSystem* _FileSystemFor(const VFilePath& destination) const;
 
   XMacFile fFile;
   VFilePath fPath;

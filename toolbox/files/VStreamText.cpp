@@ -177,33 +177,20 @@ VError VStream::GuessCharSetFromLeadingBytes(CharSet defaultCharSet, bool detect
 }
 
 VError VStream::WriteBOM() {
-  static const uint8 kUTF16BE[] = {0xFE, 0xFF};
-  static const uint8 kUTF16LE[] = {0xFF, 0xFE};
-  static const uint8 kUCS4BE[] = {0x00, 0x00, 0xFE, 0xFF};
-  static const uint8 kUCS4LE[] = {0xFF, 0xFE, 0x00, 0x00};
-  static const uint8 kUTF8[] = {0xEF, 0xBB, 0xBF};
-  const uint8* mark = nullptr;
-  size_t length = 0;
-  switch (fCharSet) {
-    case kCharSetUTF16BigEndian:
-      mark = kUTF16BE, length = sizeof(kUTF16BE);
-      break;
-    case kCharSetUTF16:
-      mark = kUTF16LE, length = sizeof(kUTF16LE);
-      break;
-    case kCharSetUTF32BigEndian:
-      mark = kUCS4BE, length = sizeof(kUCS4BE);
-      break;
-    case kCharSetUTF32:
-      mark = kUCS4LE, length = sizeof(kUCS4LE);
-      break;
-    case kCharSetUTF8:
-      mark = kUTF8, length = sizeof(kUTF8);
-      break;
-    default:
-      break;
+  struct Mark {
+    CharSet charSet;
+    uint8 length;
+    uint8 bytes[4];
+  };
+  static constexpr Mark kMarks[] = {
+      {kCharSetUTF16BigEndian, 2, {0xFE, 0xFF}},       {kCharSetUTF16, 2, {0xFF, 0xFE}},
+      {kCharSetUTF32BigEndian, 4, {0, 0, 0xFE, 0xFF}}, {kCharSetUTF32, 4, {0xFF, 0xFE, 0, 0}},
+      {kCharSetUTF8, 3, {0xEF, 0xBB, 0xBF}},
+  };
+  for (const Mark& mark : kMarks) {
+    if (mark.charSet != fCharSet) continue;
+    for (uint8 i = 0; i < mark.length; ++i) _PutData(mark.bytes + i, 1);
   }
-  for (size_t i = 0; i < length; ++i) _PutData(mark + i, 1);
   return fError;
 }
 
