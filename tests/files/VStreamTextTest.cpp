@@ -508,10 +508,12 @@ TEST(VStreamTextTest, GetTextWithACountReadsThatManyCharacters) {
 }
 
 // A count that cannot fit behind the string's text is refused, never
-// wrapped to a small or negative size.
-TEST(VStreamTextTest, GetTextWithAHugeCountFailsCleanly) {
+// wrapped to a small or negative size; a huge count that fits reads what
+// there is without reserving room for the count.
+TEST(VStreamTextTest, GetTextWithAHugeCount) {
   const char data[] = "abc";
   for (const CharSet charSet : {kCharSetUTF8, kCharSetUTF16}) {
+    SCOPED_TRACE(charSet);
     TestConstPtrStream stream(data, 3);
     stream.SetCharSet(charSet);
     ASSERT_EQ(stream.OpenReading(), VE_OK);
@@ -521,6 +523,27 @@ TEST(VStreamTextTest, GetTextWithAHugeCountFailsCleanly) {
     EXPECT_TRUE(text == VString("already here"));
     EXPECT_EQ(stream.GetPos(), 0);
   }
+  TestConstPtrStream stream(data, 3);
+  ASSERT_EQ(stream.OpenReading(), VE_OK);
+  VString text;
+  test::ErrorCollector errors;
+  EXPECT_EQ(stream.GetText(text, std::numeric_limits<int32>::max() - 1, false),
+            Err(te::kStreamEndOfData));
+  EXPECT_TRUE(text == VString("abc"));
+  EXPECT_LT(text.GetCapacity(), 1 << 20);
+}
+
+// UTF-16 text longer than one step of growth is read whole.
+TEST(VStreamTextTest, GetTextWithACountBeyondOneGrowthStep) {
+  std::u16string units(70000, u'x');
+  units[69999] = u'y';
+  TestConstPtrStream stream(units.data(), units.size() * 2);
+  stream.SetCharSet(kCharSetUTF16);
+  ASSERT_EQ(stream.OpenReading(), VE_OK);
+  VString text;
+  EXPECT_EQ(stream.GetText(text, 70000, false), VE_OK);
+  ASSERT_EQ(text.GetLength(), 70000);
+  EXPECT_EQ(text.GetCPointer()[69999], u'y');
 }
 
 TEST(VStreamTextTest, PutPrintfFormatsInTheCLocale) {

@@ -24,6 +24,7 @@ namespace {
 constexpr size_t kTextChunkSize = 4096;
 constexpr size_t kGuessSize = 2048;
 constexpr size_t kCountChunkSize = 32;
+constexpr int32 kCountGrowthUnits = 65536;
 constexpr size_t kLineChunkUnits = 256;
 constexpr UniChar kCR = 0x0D;
 constexpr UniChar kLF = 0x0A;
@@ -231,21 +232,34 @@ VError VStream::GetText(VString& text) {
 VError VStream::GetText(VString& text, int32 count, bool acceptMore) {
   if (count < 1 || fError != VE_OK) return fError;
   const int32 start = text.GetLength();
-  if (count > std::numeric_limits<int32>::max() - start || !text.EnsureSize(start + count)) {
+  // The count is the caller's (maybe read from the data): the string grows
+  // with what is read, never by the count asked at once.
+  const int32 room = std::min(count, kCountGrowthUnits);
+  if (count > std::numeric_limits<int32>::max() - start || !text.EnsureSize(start + room)) {
     return _RaiseError(toolbox_error::kMemoryFull);
   }
 
   if (IsUTF16(fCharSet)) {
-    UniChar* units = text.GetCPointerForWrite(start + count);
-    if (units == nullptr) return _RaiseError(toolbox_error::kMemoryFull);
-    size_t got = 0;
-    _GetData(units + start, size_t(count) * sizeof(UniChar), &got);
-    if (got % 2 != 0) UngetData(reinterpret_cast<uint8*>(units + start) + got - 1, 1);
-    const size_t read = got / 2;
-    if (fCharSet == kCharSetUTF16BigEndian) {
-      for (size_t i = 0; i < read; ++i) units[start + i] = __builtin_bswap16(units[start + i]);
+    int32 read = 0;
+    while (read < count && fError == VE_OK) {
+      const int32 step = std::min(count - read, kCountGrowthUnits);
+      UniChar* units = text.GetCPointerForWrite(start + read + step);
+      if (units == nullptr) {
+        _RaiseError(toolbox_error::kMemoryFull);
+        break;
+      }
+      UniChar* at = units + start + read;
+      size_t got = 0;
+      _GetData(at, size_t(step) * sizeof(UniChar), &got);
+      const int32 whole = int32(got / 2);
+      if (fCharSet == kCharSetUTF16BigEndian) {
+        for (int32 i = 0; i < whole; ++i) at[i] = __builtin_bswap16(at[i]);
+      }
+      read += whole;
+      text.Validate(start + read);
+      if (got % 2 != 0) UngetData(reinterpret_cast<const uint8*>(at) + got - 1, 1);
+      if (whole < step) break;
     }
-    text.Validate(start + int32(read));
     return fError;
   }
 
