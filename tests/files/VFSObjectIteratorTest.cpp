@@ -169,6 +169,18 @@ TEST_F(VFSObjectIteratorTest, RecursionThroughALinkToAnAncestorEnds) {
   EXPECT_LT(visits, 10000);
 }
 
+TEST_F(VFSObjectIteratorTest, AMissingFolderYieldsNothingAndRaisesNothing) {
+  test::ErrorCollector errors;
+  VFileIterator files(Folder("missing").Get(), kFSIterateFiles | kFSIterateInvisible);
+  VFolderIterator folders(Folder("missing").Get(), kFSIterateFolders);
+  VFileIterator none(nullptr, kFSIterateFiles);
+  EXPECT_FALSE(files.IsValid());
+  EXPECT_FALSE(folders.IsValid());
+  EXPECT_FALSE(none.IsValid());
+  EXPECT_EQ(files.GetIndex(), 0);
+  EXPECT_TRUE(errors.Errors().empty());
+}
+
 TEST_F(VFSObjectIteratorTest, RestartBeginsAgain) {
   VFileIterator it(Folder("t").Get(), kFSIterateFiles);
   ++it;
