@@ -20,6 +20,13 @@ inline VString Utf8(const std::string& text) {
   return VString(text.data(), text.size(), kCharSetUTF8);
 }
 
+// The item's POSIX path as UTF-8.
+inline std::string PosixPathOf(const IFileSystemObject& item) {
+  VString posix;
+  item.GetPlatformPath(posix, kFilePathStylePosix);
+  return to_string(posix);
+}
+
 inline bool PathExists(const std::string& path) {
   struct stat info;
   return ::lstat(path.c_str(), &info) == 0;

@@ -24,11 +24,8 @@ using test::FolderTest;
 using Names = std::vector<std::string>;
 
 // The last component of an item's POSIX path (a folder's without its '/').
-template <class T>
-std::string NameOf(const T& item) {
-  VString posix;
-  item.GetPlatformPath(posix, kFilePathStylePosix);
-  std::string text = to_string(posix);
+std::string NameOf(const IFileSystemObject& item) {
+  std::string text = test::PosixPathOf(item);
   if (text.size() > 1 && text.back() == '/') text.pop_back();
   return text.substr(text.rfind('/') + 1);
 }
@@ -113,17 +110,13 @@ TEST_F(VFSObjectIteratorTest, FolderEnumerationsByOption) {
 TEST_F(VFSObjectIteratorTest, ResolvedLinksNameTheirTargets) {
   for (VFolderIterator it(Folder("t").Get(), kFSIterateFolders | kFSIterateResolveLinks);
        it.IsValid(); ++it) {
-    VString posix;
-    it->GetPlatformPath(posix, kFilePathStylePosix);
-    EXPECT_EQ(to_string(posix), fTemp.Path("t/sub/"));
+    EXPECT_EQ(test::PosixPathOf(*it.Current()), fTemp.Path("t/sub/"));
   }
   // A folder reached through a link yields entries below the link's target.
   ASSERT_EQ(::symlink("t/sub", fTemp.Path("via").c_str()), 0);
   VFileIterator it(Folder("via").Get(), kFSIterateFiles);
   ASSERT_TRUE(it.IsValid());
-  VString posix;
-  it->GetPlatformPath(posix, kFilePathStylePosix);
-  EXPECT_EQ(to_string(posix), fTemp.Path("t/sub/inner"));
+  EXPECT_EQ(test::PosixPathOf(*it.Current()), fTemp.Path("t/sub/inner"));
 }
 
 TEST_F(VFSObjectIteratorTest, RecursiveIterationByOption) {
@@ -176,6 +169,18 @@ TEST_F(VFSObjectIteratorTest, RecursionThroughALinkToAnAncestorEnds) {
   EXPECT_LT(visits, 10000);
 }
 
+TEST_F(VFSObjectIteratorTest, AMissingFolderYieldsNothingAndRaisesNothing) {
+  test::ErrorCollector errors;
+  VFileIterator files(Folder("missing").Get(), kFSIterateFiles | kFSIterateInvisible);
+  VFolderIterator folders(Folder("missing").Get(), kFSIterateFolders);
+  VFileIterator none(nullptr, kFSIterateFiles);
+  EXPECT_FALSE(files.IsValid());
+  EXPECT_FALSE(folders.IsValid());
+  EXPECT_FALSE(none.IsValid());
+  EXPECT_EQ(files.GetIndex(), 0);
+  EXPECT_TRUE(errors.Errors().empty());
+}
+
 TEST_F(VFSObjectIteratorTest, RestartBeginsAgain) {
   VFileIterator it(Folder("t").Get(), kFSIterateFiles);
   ++it;
@@ -203,9 +208,7 @@ TEST_F(VFSObjectIteratorTest, TimesOfTheCurrentEntry) {
       ::utimensat(AT_FDCWD, fTemp.Path("t/link-plain").c_str(), linkTimes, AT_SYMLINK_NOFOLLOW), 0);
   const auto modifiedOf = [&](const char* name, unsigned options) {
     for (VFileIterator it(Folder("t").Get(), options); it.IsValid(); ++it) {
-      VString posix;
-      it->GetPlatformPath(posix, kFilePathStylePosix);
-      if (to_string(posix) != fTemp.Path(std::string("t/") + name)) continue;
+      if (test::PosixPathOf(*it.Current()) != fTemp.Path(std::string("t/") + name)) continue;
       VTime modified, accessed, epoch;
       epoch.FromUTCTime(1970, 1, 1, 0, 0, 0, 0);
       EXPECT_EQ(it.GetAccessor()->GetTime(&modified, nullptr, &accessed), VE_OK);

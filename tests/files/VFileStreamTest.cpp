@@ -99,28 +99,44 @@ TEST_F(VFileStreamTest, WritesAreBufferedAndOverwrittenInPlace) {
   EXPECT_EQ(ReadAll(fPath), "12ab5");
 }
 
-TEST_F(VFileStreamTest, WritesMixingBufferedAndDirectTransfers) {
-  // A model of the file is written through a small buffer at positions
-  // that move back and forth, with writes below, at and above its size.
-  VFileStream& stream = Stream("");
-  stream.SetBufferSize(8);
-  ASSERT_EQ(stream.OpenWriting(), VE_OK);
-  std::string model;
+TEST_F(VFileStreamTest, WritesAndReadsMixingBufferedAndDirectTransfers) {
+  // A model of the file is written at positions that move back and forth,
+  // with writes below, at and above its size, then read back in pieces, by
+  // streams with no buffer, a small one and the default one.
   const struct {
     int64 position;
     std::string bytes;
   } writes[] = {{0, "abc"}, {3, "defgh"}, {8, "ij"},
                 {1, "XY"},  {20, "far"},  {4, std::string(12, 'L')},
                 {10, "q"},  {0, ""},      {22, "0123456789"}};
-  for (const auto& w : writes) {
-    ASSERT_EQ(stream.SetPos(w.position), VE_OK);
-    ASSERT_EQ(stream.PutData(w.bytes.data(), w.bytes.size()), VE_OK);
-    if (model.size() < w.position + w.bytes.size()) model.resize(w.position + w.bytes.size(), 0);
-    model.replace(size_t(w.position), w.bytes.size(), w.bytes);
+  for (const size_t bufferSize : {size_t(0), size_t(8), size_t(32768)}) {
+    SCOPED_TRACE(bufferSize);
+    VFileStream& stream = Stream("");
+    stream.SetBufferSize(bufferSize);
+    ASSERT_EQ(stream.OpenWriting(), VE_OK);
+    std::string model;
+    for (const auto& w : writes) {
+      ASSERT_EQ(stream.SetPos(w.position), VE_OK);
+      ASSERT_EQ(stream.PutData(w.bytes.data(), w.bytes.size()), VE_OK);
+      if (model.size() < w.position + w.bytes.size()) model.resize(w.position + w.bytes.size(), 0);
+      model.replace(size_t(w.position), w.bytes.size(), w.bytes);
+    }
+    EXPECT_EQ(stream.GetSize(), int64(model.size()));
+    ASSERT_EQ(stream.CloseWriting(), VE_OK);
+    EXPECT_EQ(ReadAll(fPath), model);
+
+    ASSERT_EQ(stream.OpenReading(), VE_OK);
+    std::string read;
+    char piece[9];
+    for (size_t length = 1; read.size() < model.size(); length = length % 9 + 1) {
+      size_t got = 0;
+      stream.GetData(piece, std::min(length, model.size() - read.size()), &got);
+      ASSERT_GT(got, 0u);
+      read.append(piece, got);
+    }
+    EXPECT_EQ(read, model);
+    ASSERT_EQ(stream.CloseReading(), VE_OK);
   }
-  EXPECT_EQ(stream.GetSize(), int64(model.size()));
-  ASSERT_EQ(stream.CloseWriting(), VE_OK);
-  EXPECT_EQ(ReadAll(fPath), model);
 }
 
 TEST_F(VFileStreamTest, PositionsAndSizes) {

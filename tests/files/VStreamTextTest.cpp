@@ -79,6 +79,17 @@ TEST(VStreamTextTest, SetCharSetWhileWritingSwitchesTheEncoding) {
   EXPECT_EQ(stream.GetSize(), 4);
 }
 
+// A stream holding the text in the char set, its line ends as they are,
+// open for reading.
+void Hold(TestPtrStream& stream, CharSet charSet, const VString& text) {
+  stream.SetCharSet(charSet);
+  stream.SetCarriageReturnMode(kCRModeNone);
+  ASSERT_EQ(stream.OpenWriting(), VE_OK);
+  ASSERT_EQ(stream.PutText(text), VE_OK);
+  ASSERT_EQ(stream.CloseWriting(), VE_OK);
+  ASSERT_EQ(stream.OpenReading(), VE_OK);
+}
+
 // A text that crosses GetText's 4096-byte chunks with characters of every
 // UTF-8 length, and every kind of line end.
 VString LongText() {
@@ -97,13 +108,7 @@ TEST(VStreamTextTest, GetTextRoundTripsInEveryUnicodeCharSet) {
       SCOPED_TRACE(::testing::Message()
                    << "char set " << charSet << ", " << text.GetLength() << " units");
       TestPtrStream stream;
-      stream.SetCharSet(charSet);
-      stream.SetCarriageReturnMode(kCRModeNone);
-      ASSERT_EQ(stream.OpenWriting(), VE_OK);
-      ASSERT_EQ(stream.PutText(text), VE_OK);
-      ASSERT_EQ(stream.CloseWriting(), VE_OK);
-
-      ASSERT_EQ(stream.OpenReading(), VE_OK);
+      Hold(stream, charSet, text);
       VString read("kept:");
       EXPECT_EQ(stream.GetText(read), VE_OK);
       VString expected("kept:");
@@ -398,12 +403,7 @@ TEST(VStreamTextTest, ACRLFAcrossChunksIsOneLineEnd) {
     for (int i = 0; i < 255; ++i) text.AppendUniChar(u'a');
     text += VString("\r\nb\r\nc");
     TestPtrStream stream;
-    stream.SetCharSet(charSet);
-    stream.SetCarriageReturnMode(kCRModeNone);
-    ASSERT_EQ(stream.OpenWriting(), VE_OK);
-    ASSERT_EQ(stream.PutText(text), VE_OK);
-    ASSERT_EQ(stream.CloseWriting(), VE_OK);
-    ASSERT_EQ(stream.OpenReading(), VE_OK);
+    Hold(stream, charSet, text);
     VString line;
     EXPECT_EQ(stream.GetTextLine(line, false), VE_OK);
     EXPECT_EQ(line.GetLength(), 255);
@@ -508,10 +508,12 @@ TEST(VStreamTextTest, GetTextWithACountReadsThatManyCharacters) {
 }
 
 // A count that cannot fit behind the string's text is refused, never
-// wrapped to a small or negative size.
-TEST(VStreamTextTest, GetTextWithAHugeCountFailsCleanly) {
+// wrapped to a small or negative size; a huge count that fits reads what
+// there is without reserving room for the count.
+TEST(VStreamTextTest, GetTextWithAHugeCount) {
   const char data[] = "abc";
   for (const CharSet charSet : {kCharSetUTF8, kCharSetUTF16}) {
+    SCOPED_TRACE(charSet);
     TestConstPtrStream stream(data, 3);
     stream.SetCharSet(charSet);
     ASSERT_EQ(stream.OpenReading(), VE_OK);
@@ -521,6 +523,27 @@ TEST(VStreamTextTest, GetTextWithAHugeCountFailsCleanly) {
     EXPECT_TRUE(text == VString("already here"));
     EXPECT_EQ(stream.GetPos(), 0);
   }
+  TestConstPtrStream stream(data, 3);
+  ASSERT_EQ(stream.OpenReading(), VE_OK);
+  VString text;
+  test::ErrorCollector errors;
+  EXPECT_EQ(stream.GetText(text, std::numeric_limits<int32>::max() - 1, false),
+            Err(te::kStreamEndOfData));
+  EXPECT_TRUE(text == VString("abc"));
+  EXPECT_LT(text.GetCapacity(), 1 << 20);
+}
+
+// UTF-16 text longer than one step of growth is read whole.
+TEST(VStreamTextTest, GetTextWithACountBeyondOneGrowthStep) {
+  std::u16string units(70000, u'x');
+  units[69999] = u'y';
+  TestConstPtrStream stream(units.data(), units.size() * 2);
+  stream.SetCharSet(kCharSetUTF16);
+  ASSERT_EQ(stream.OpenReading(), VE_OK);
+  VString text;
+  EXPECT_EQ(stream.GetText(text, 70000, false), VE_OK);
+  ASSERT_EQ(text.GetLength(), 70000);
+  EXPECT_EQ(text.GetCPointer()[69999], u'y');
 }
 
 TEST(VStreamTextTest, PutPrintfFormatsInTheCLocale) {

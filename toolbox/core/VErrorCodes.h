@@ -125,6 +125,11 @@ inline constexpr int32 kFolderCannotCopy = 660;
 inline constexpr int32 kFolderCannotTrash = 661;
 // An alias expected to name a folder names something else.
 inline constexpr int32 kFileAliasIsNotFolder = 618;
+// Named file systems.
+inline constexpr int32 kFileSystemNoSpaceAccounting = 684;
+inline constexpr int32 kFileSystemQuotaExceeded = 685;
+inline constexpr int32 kFileSystemInvalidName = 686;
+inline constexpr int32 kFileSystemInvalidDefinition = 687;
 }  // namespace toolbox_error
 
 // JSON model, parser and writer (component "zeft") and the JSON class

@@ -10,6 +10,9 @@
 #include "core/VMemory.h"
 #include "files/VFileDesc.h"
 #include "files/VFileError.h"
+#include "files/VFileKind.h"
+#include "files/VFileKindManager.h"
+#include "files/VFileSystem.h"
 #include "files/VURL.h"
 #include "files/VVolumeInfo.h"
 #include "platform/DirectoryWalk.h"
@@ -78,7 +81,11 @@ bool IsPosix(VError result, int number) { return result == MakeVError(kComponent
 
 }  // namespace
 
-VFile::VFile(const VFile& other) : VObject(), IFile(), fPath(other.fPath) { fFile.Init(this); }
+VFile::VFile(const VFile& other)
+    : VObject(), IFile(), fPath(other.fPath), fFileSystem(other.fFileSystem) {
+  if (fFileSystem != nullptr) fFileSystem->Retain();
+  fFile.Init(this);
+}
 
 VFile::VFile(const VURL& url) {
   url.GetFilePath(fPath);
@@ -89,7 +96,11 @@ VFile::VFile(const VString& fullPath, FilePathStyle style) : fPath(fullPath, sty
   fFile.Init(this);
 }
 
-VFile::VFile(const VFilePath& path) : fPath(path) { fFile.Init(this); }
+VFile::VFile(const VFilePath& path, VFileSystem* fileSystem)
+    : fPath(path), fFileSystem(fileSystem) {
+  if (fFileSystem != nullptr) fFileSystem->Retain();
+  fFile.Init(this);
+}
 
 VFile::VFile(const VFilePath& folder, const VString& name, FilePathStyle style)
     : fPath(folder, name, style) {
@@ -98,14 +109,25 @@ VFile::VFile(const VFilePath& folder, const VString& name, FilePathStyle style)
 
 VFile::VFile(const VFolder& folder, const VString& name, FilePathStyle style)
     : fPath(folder.GetPath(), name, style) {
+  // A name that climbs out of the folder's file system leaves it.
+  VFileSystem* fileSystem = folder.GetFileSystem();
+  if (fileSystem != nullptr && fPath.IsChildOf(fileSystem->GetRoot())) {
+    fFileSystem = fileSystem;
+    fFileSystem->Retain();
+  }
   fFile.Init(this);
 }
 
-VFile::VFile(const char* posixPath, const VFilePath& path) : fFile(posixPath), fPath(path) {
+VFile::VFile(const char* posixPath, const VFilePath& path, VFileSystem* fileSystem)
+    : fFile(posixPath), fPath(path), fFileSystem(fileSystem) {
+  if (fFileSystem != nullptr) fFileSystem->Retain();
   fFile.Init(this);
 }
 
-VFile::~VFile() { ReleaseVolumeInfo(fVolumeInfo.exchange(nullptr)); }
+VFile::~VFile() {
+  ReleaseVolumeInfo(fVolumeInfo.exchange(nullptr));
+  if (fFileSystem != nullptr) fFileSystem->Release();
+}
 
 // ---- Open, create, copy, move, delete
 
@@ -125,8 +147,8 @@ VError VFile::Create(unsigned options) const {
 
 // Both paths must be valid: an invalid one fails with the operation's own
 // code standing for the native one (two records of it).
-VError VFile::_CopyOrMove(bool copy, const VFilePath& destination, VFile** out,
-                          unsigned options) const {
+VError VFile::_CopyOrMove(bool copy, const VFilePath& destination, VFileSystem* fileSystem,
+                          VFile** out, unsigned options) const {
   if (out != nullptr) *out = nullptr;
   const int32 code = copy ? toolbox_error::kFileCannotCopy : toolbox_error::kFileCannotMove;
   if (!fPath.IsValid() || !destination.IsValid()) {
@@ -134,11 +156,21 @@ VError VFile::_CopyOrMove(bool copy, const VFilePath& destination, VFile** out,
   }
   const VError result =
       copy ? fFile.Copy(destination, out, options) : fFile.Move(destination, out, options);
+  if (out != nullptr && *out != nullptr && fileSystem != nullptr) {
+    VFile* bound = new VFile((*out)->GetPath(), fileSystem);
+    (*out)->Release();
+    *out = bound;
+  }
   return Translate(this, result, code, Transfer(destination, options));
 }
 
+VFileSystem* VFile::_FileSystemFor(const VFilePath& destination) const {
+  return fFileSystem != nullptr && destination.IsSameOrChildOf(fFileSystem->GetRoot()) ? fFileSystem
+                                                                                       : nullptr;
+}
+
 VError VFile::CopyTo(const VFilePath& destination, VFile** out, unsigned options) const {
-  return _CopyOrMove(true, destination, out, options);
+  return _CopyOrMove(true, destination, _FileSystemFor(destination), out, options);
 }
 
 VError VFile::CopyTo(const VFile& destination, unsigned options) const {
@@ -146,7 +178,7 @@ VError VFile::CopyTo(const VFile& destination, unsigned options) const {
 }
 
 VError VFile::CopyTo(const VFolder& destination, VFile** out, unsigned options) const {
-  return _CopyOrMove(true, destination.GetPath(), out, options);
+  return _CopyOrMove(true, destination.GetPath(), destination.GetFileSystem(), out, options);
 }
 
 VError VFile::CopyFrom(const VFile& source, unsigned options) const {
@@ -160,7 +192,7 @@ VError VFile::Rename(const VString& name, VFile** out) const {
 }
 
 VError VFile::Move(const VFilePath& destination, VFile** out, unsigned options) const {
-  return _CopyOrMove(false, destination, out, options);
+  return _CopyOrMove(false, destination, _FileSystemFor(destination), out, options);
 }
 
 VError VFile::Move(const VFile& destination, unsigned options) const {
@@ -168,7 +200,7 @@ VError VFile::Move(const VFile& destination, unsigned options) const {
 }
 
 VError VFile::Move(const VFolder& destination, VFile** out, unsigned options) const {
-  return _CopyOrMove(false, destination.GetPath(), out, options);
+  return _CopyOrMove(false, destination.GetPath(), destination.GetFileSystem(), out, options);
 }
 
 VError VFile::Delete() const {
@@ -189,10 +221,13 @@ VError VFile::MoveToTrash() const {
 
 // ---- Paths
 
-VFolder* VFile::RetainParentFolder(bool) const {
+VFolder* VFile::RetainParentFolder(bool sandboxed) const {
   VFilePath folder;
   if (!fPath.GetFolder(folder)) return nullptr;
-  return new VFolder(folder);
+  if (fFileSystem != nullptr && fFileSystem->IsAuthorized(folder)) {
+    return new VFolder(folder, fFileSystem);
+  }
+  return sandboxed && fFileSystem != nullptr ? nullptr : new VFolder(folder);
 }
 
 void VFile::GetPlatformPath(VString& path, FilePathStyle style) const {
@@ -207,7 +242,7 @@ void VFile::GetPlatformPath(VString& path, FilePathStyle style) const {
 
 VString VFile::GetPathWithFileSystem() const {
   VString path;
-  fPath.GetPosixPath(path);
+  if (fFileSystem == nullptr || !fFileSystem->GetNamedPath(fPath, path)) fPath.GetPosixPath(path);
   return path;
 }
 
@@ -360,6 +395,17 @@ VError VFile::CreateAlias(const VFilePath& target, const VFilePath* relativeTo) 
 }
 
 // ---- Type codes, ownership, permissions, links
+
+bool VFile::ConformsTo(const VFileKind& kind) const {
+  bool conforms = false;
+  return fFile.ConformsTo(kind, &conforms) == VE_OK && conforms;
+}
+
+bool VFile::ConformsTo(const VString& kindID) const {
+  if (VFileKindManager::sManager == nullptr) return false;
+  VRefPtr<VFileKind> kind(VFileKindManager::sManager->RetainFileKind(kindID), kAdoptRef);
+  return kind && ConformsTo(*kind);
+}
 
 VError VFile::MAC_GetKind(unsigned* kind) const {
   return Translate(this, fFile.GetKind(kind), toolbox_error::kFileCannotGetAttributes);

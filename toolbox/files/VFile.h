@@ -21,6 +21,7 @@
 namespace zeft {
 
 class VFileDesc;
+class VFileKind;
 class VURL;
 class VVolumeInfo;
 
@@ -29,12 +30,14 @@ class VFile : public VObject, public IFile {
   VFile(const VFile& other);
   explicit VFile(const VURL& url);
   VFile(const VString& fullPath, FilePathStyle style);
-  explicit VFile(const VFilePath& path);
+  // Bound to `fileSystem` when given.
+  explicit VFile(const VFilePath& path, VFileSystem* fileSystem = nullptr);
   // `name`, a relative path in `style`, resolved against the folder path.
   VFile(const VFilePath& folder, const VString& name, FilePathStyle style);
+  // Bound to the folder's file system when the file lies inside its root.
   VFile(const VFolder& folder, const VString& name, FilePathStyle style);
   // The platform half takes the POSIX text as given.
-  VFile(const char* posixPath, const VFilePath& path);
+  VFile(const char* posixPath, const VFilePath& path, VFileSystem* fileSystem = nullptr);
   ~VFile() override;
   VFile& operator=(const VFile&) = delete;
 
@@ -68,13 +71,17 @@ class VFile : public VObject, public IFile {
 
   // ---- Paths
 
-  // The folder of the file, or null for an invalid path.
+  // The folder of the file with the file's file system, or null for an
+  // invalid path; with `sandboxed`, null when that file system does not
+  // hold the folder.
   VFolder* RetainParentFolder(bool sandboxed = false) const override;
   VFilePath GetPath() const override { return fPath; }
   // Style 1: the POSIX path; 0: the ':' text; any other style clears it.
   void GetPlatformPath(VString& path, FilePathStyle style) const override;
+  // "/NAME/relative/path" inside the root of its file system, else the
+  // POSIX path.
   VString GetPathWithFileSystem() const override;
-  VFileSystem* GetFileSystem() const override { return nullptr; }
+  VFileSystem* GetFileSystem() const override { return fFileSystem; }
   bool Exists() const override;
   bool IsSameFile(const VFile* other) const;
   VError GetURL(VString& url, bool encoded) const;
@@ -115,6 +122,10 @@ class VFile : public VObject, public IFile {
 
   // ---- Type codes, ownership, permissions, links
 
+  // Whether the file is of the kind (its type identifier or extension);
+  // false on any error, and for an identifier no kind is known for.
+  bool ConformsTo(const VFileKind& kind) const;
+  bool ConformsTo(const VString& kindID) const;
   VError MAC_GetKind(unsigned* kind) const;
   VError MAC_GetCreator(unsigned* creator) const;
   VError MAC_SetKind(unsigned kind) const;
@@ -147,10 +158,15 @@ class VFile : public VObject, public IFile {
   const XMacFile& GetImpl() const { return fFile; }
 
  private:
-  VError _CopyOrMove(bool copy, const VFilePath& destination, VFile** out, unsigned options) const;
+  // `out` receives the new file bound to `fileSystem` (may be null).
+  VError _CopyOrMove(bool copy, const VFilePath& destination, VFileSystem* fileSystem, VFile** out,
+                     unsigned options) const;
+  // This file's file system when it holds `destination`, else null.
+  VFileSystem* _FileSystemFor(const VFilePath& destination) const;
 
   XMacFile fFile;
   VFilePath fPath;
+  VFileSystem* fFileSystem = nullptr;
   mutable std::atomic<VVolumeInfo*> fVolumeInfo{nullptr};
 };
 

@@ -12,6 +12,7 @@
 #include "files/VFSObjectIterator.h"
 #include "files/VFile.h"
 #include "files/VFileError.h"
+#include "files/VFileSystem.h"
 #include "files/VURL.h"
 #include "platform/DirectoryWalk.h"
 #include "platform/FileDescriptor.h"
@@ -60,9 +61,15 @@ bool FolderIsSameOrInside(const char* inner, const char* outer) {
 
 }  // namespace
 
-VFolder::VFolder(const VFilePath& path) : fPath(path) { fFolder.Init(this); }
+VFolder::VFolder(const VFilePath& path, VFileSystem* fileSystem)
+    : fPath(path), fFileSystem(fileSystem) {
+  if (fFileSystem != nullptr) fFileSystem->Retain();
+  fFolder.Init(this);
+}
 
-VFolder::VFolder(const VFolder& other) : VObject(), IFolder(), fPath(other.GetPath()) {
+VFolder::VFolder(const VFolder& other)
+    : VObject(), IFolder(), fPath(other.GetPath()), fFileSystem(other.GetFileSystem()) {
+  if (fFileSystem != nullptr) fFileSystem->Retain();
   fFolder.Init(this);
 }
 
@@ -71,15 +78,25 @@ VFolder::VFolder(const VString& fullPath, FilePathStyle style) : fPath(fullPath,
 }
 
 VFolder::VFolder(const VFolder& parent, const VString& relative, FilePathStyle style) {
-  fPath.FromRelativePath(parent.GetPath(), FolderText(relative, style), style, false);
+  VFileSystem* fileSystem = parent.GetFileSystem();
+  fPath.FromRelativePath(parent.GetPath(), FolderText(relative, style), style,
+                         fileSystem != nullptr);
+  if (fileSystem != nullptr && fPath.IsSameOrChildOf(fileSystem->GetRoot())) {
+    fFileSystem = fileSystem;
+    fFileSystem->Retain();
+  }
   fFolder.Init(this);
 }
 
-VFolder::VFolder(const char* posixPath, const VFilePath& path) : fFolder(posixPath), fPath(path) {
+VFolder::VFolder(const char* posixPath, const VFilePath& path, VFileSystem* fileSystem)
+    : fFolder(posixPath), fPath(path), fFileSystem(fileSystem) {
+  if (fFileSystem != nullptr) fFileSystem->Retain();
   fFolder.Init(this);
 }
 
-VFolder::~VFolder() = default;
+VFolder::~VFolder() {
+  if (fFileSystem != nullptr) fFileSystem->Release();
+}
 
 // ---- Existence, creation, deletion
 
@@ -392,22 +409,32 @@ VError VFolder::CopyContentsTo(const VFolder& dest, unsigned options) const {
 
 // ---- Paths and relatives
 
-VFolder* VFolder::RetainParentFolder(bool /*sandboxed*/) const {
+VFolder* VFolder::RetainParentFolder(bool sandboxed) const {
   VFilePath parent;
   if (!fPath.GetParent(parent)) return nullptr;
-  return new VFolder(parent);
+  if (fFileSystem != nullptr && fFileSystem->IsAuthorized(parent)) {
+    return new VFolder(parent, fFileSystem);
+  }
+  return sandboxed && fFileSystem != nullptr ? nullptr : new VFolder(parent);
 }
 
 VFolder* VFolder::RetainRelativeFolder(const VString& relative, FilePathStyle style,
-                                       VFileSystem* /*fileSystem*/) const {
+                                       VFileSystem* fileSystem) const {
+  if (fileSystem == nullptr) fileSystem = fFileSystem;
   VFilePath path;
-  path.FromRelativePath(fPath, FolderText(relative, style), style, false);
-  return path.IsFolder() ? new VFolder(path) : nullptr;
+  path.FromRelativePath(fPath, FolderText(relative, style), style, fileSystem != nullptr);
+  if (!path.IsFolder() || (fileSystem != nullptr && !fileSystem->IsAuthorized(path))) {
+    return nullptr;
+  }
+  return new VFolder(path, fileSystem);
 }
 
 VFile* VFolder::RetainRelativeFile(const VString& relative, FilePathStyle style) const {
-  const VFilePath path(fPath, relative, style, false);
-  return path.IsFile() ? new VFile(path) : nullptr;
+  const VFilePath path(fPath, relative, style, fFileSystem != nullptr);
+  if (!path.IsFile() || (fFileSystem != nullptr && !fFileSystem->IsAuthorized(path))) {
+    return nullptr;
+  }
+  return new VFile(path, fFileSystem);
 }
 
 IFile* VFolder::_RetainRelativeIFile(const VString& relative, FilePathStyle style) const {
@@ -426,7 +453,9 @@ void VFolder::GetPlatformPath(VString& path, FilePathStyle style) const {
 
 VString VFolder::GetPathWithFileSystem() const {
   VString path;
-  GetPlatformPath(path, kFilePathStylePosix);
+  if (fFileSystem == nullptr || !fFileSystem->GetNamedPath(fPath, path)) {
+    GetPlatformPath(path, kFilePathStylePosix);
+  }
   return path;
 }
 

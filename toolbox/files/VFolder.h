@@ -30,13 +30,15 @@ inline constexpr unsigned kFolderCopySkipInvisible = 16;  // leave invisible ent
 
 class VFolder : public VObject, public IFolder {
  public:
-  explicit VFolder(const VFilePath& path);
+  // Bound to `fileSystem` when given.
+  explicit VFolder(const VFilePath& path, VFileSystem* fileSystem = nullptr);
   VFolder(const VFolder& other);
   VFolder(const VString& fullPath, FilePathStyle style);
   // The folder `relative` (a relative path in `style`) below `parent`.
+  // Bound to the parent's file system while inside its root.
   VFolder(const VFolder& parent, const VString& relative, FilePathStyle style);
   // The platform half takes the POSIX text as given (the enumerations).
-  VFolder(const char* posixPath, const VFilePath& path);
+  VFolder(const char* posixPath, const VFilePath& path, VFileSystem* fileSystem = nullptr);
   ~VFolder() override;
   VFolder& operator=(const VFolder&) = delete;
 
@@ -108,19 +110,25 @@ class VFolder : public VObject, public IFolder {
 
   // ---- Paths and relatives
 
+  // The parent with this folder's file system while that holds it; else
+  // without one, or null with `sandboxed`.
   VFolder* RetainParentFolder(bool sandboxed = false) const override;
-  // The folder below this one; null when the text names no folder path.
-  // Folders are bound to no named file system: `fileSystem` is not used.
+  // The folder below this one, bound to `fileSystem` (this folder's when
+  // null); null when the text names no folder path or one outside the file
+  // system's root.
   VFolder* RetainRelativeFolder(const VString& relative, FilePathStyle style,
                                 VFileSystem* fileSystem = nullptr) const override;
-  // The file below this one; null when the text names no file path.
+  // The file below this one with this folder's file system; null when the
+  // text names no file path or one outside the file system's root.
   VFile* RetainRelativeFile(const VString& relative, FilePathStyle style) const;
   IFile* _RetainRelativeIFile(const VString& relative, FilePathStyle style) const override;
   VFilePath GetPath() const override { return fPath; }
   // Style 0: the ':' text; 1: the POSIX path; any other style clears it.
   void GetPlatformPath(VString& path, FilePathStyle style) const override;
+  // "/NAME/relative/path/" inside the root of its file system, else the
+  // POSIX path.
   VString GetPathWithFileSystem() const override;
-  VFileSystem* GetFileSystem() const override { return nullptr; }
+  VFileSystem* GetFileSystem() const override { return fFileSystem; }
   // The system folder of that kind, made when `create` asks for it; null
   // (and no error) when there is none.
   static VFolder* RetainSystemFolder(ESystemFolderKind kind, bool create);
@@ -161,6 +169,7 @@ class VFolder : public VObject, public IFolder {
 
   XMacFolder fFolder;
   VFilePath fPath;
+  VFileSystem* fFileSystem = nullptr;
 };
 
 }  // namespace zeft

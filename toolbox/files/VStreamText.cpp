@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "core/CharSet.h"
@@ -23,6 +24,7 @@ namespace {
 constexpr size_t kTextChunkSize = 4096;
 constexpr size_t kGuessSize = 2048;
 constexpr size_t kCountChunkSize = 32;
+constexpr int32 kCountGrowthUnits = 65536;
 constexpr size_t kLineChunkUnits = 256;
 constexpr UniChar kCR = 0x0D;
 constexpr UniChar kLF = 0x0A;
@@ -79,6 +81,19 @@ bool IsUTF16(CharSet charSet) {
 }
 
 bool IsSevenBitText(uint8 byte) { return byte >= 0x01 && byte <= 0x7F; }
+
+// The offset of the first line end among the bytes (`count` when none): CR
+// or LF, or the end byte when `withEnd`.
+size_t FindLineEnd(const uint8* bytes, size_t count, bool withEnd, uint8 end) {
+  if (withEnd) {
+    const void* found = std::memchr(bytes, end, count);
+    return found != nullptr ? size_t(static_cast<const uint8*>(found) - bytes) : count;
+  }
+  const void* lf = std::memchr(bytes, 0x0A, count);
+  const size_t limit = lf != nullptr ? size_t(static_cast<const uint8*>(lf) - bytes) : count;
+  const void* cr = std::memchr(bytes, 0x0D, limit);
+  return cr != nullptr ? size_t(static_cast<const uint8*>(cr) - bytes) : limit;
+}
 
 }  // namespace
 
@@ -163,33 +178,20 @@ VError VStream::GuessCharSetFromLeadingBytes(CharSet defaultCharSet, bool detect
 }
 
 VError VStream::WriteBOM() {
-  static const uint8 kUTF16BE[] = {0xFE, 0xFF};
-  static const uint8 kUTF16LE[] = {0xFF, 0xFE};
-  static const uint8 kUCS4BE[] = {0x00, 0x00, 0xFE, 0xFF};
-  static const uint8 kUCS4LE[] = {0xFF, 0xFE, 0x00, 0x00};
-  static const uint8 kUTF8[] = {0xEF, 0xBB, 0xBF};
-  const uint8* mark = nullptr;
-  size_t length = 0;
-  switch (fCharSet) {
-    case kCharSetUTF16BigEndian:
-      mark = kUTF16BE, length = sizeof(kUTF16BE);
-      break;
-    case kCharSetUTF16:
-      mark = kUTF16LE, length = sizeof(kUTF16LE);
-      break;
-    case kCharSetUTF32BigEndian:
-      mark = kUCS4BE, length = sizeof(kUCS4BE);
-      break;
-    case kCharSetUTF32:
-      mark = kUCS4LE, length = sizeof(kUCS4LE);
-      break;
-    case kCharSetUTF8:
-      mark = kUTF8, length = sizeof(kUTF8);
-      break;
-    default:
-      break;
+  struct Mark {
+    CharSet charSet;
+    uint8 length;
+    uint8 bytes[4];
+  };
+  static constexpr Mark kMarks[] = {
+      {kCharSetUTF16BigEndian, 2, {0xFE, 0xFF}},       {kCharSetUTF16, 2, {0xFF, 0xFE}},
+      {kCharSetUTF32BigEndian, 4, {0, 0, 0xFE, 0xFF}}, {kCharSetUTF32, 4, {0xFF, 0xFE, 0, 0}},
+      {kCharSetUTF8, 3, {0xEF, 0xBB, 0xBF}},
+  };
+  for (const Mark& mark : kMarks) {
+    if (mark.charSet != fCharSet) continue;
+    for (uint8 i = 0; i < mark.length; ++i) _PutData(mark.bytes + i, 1);
   }
-  for (size_t i = 0; i < length; ++i) _PutData(mark + i, 1);
   return fError;
 }
 
@@ -230,21 +232,34 @@ VError VStream::GetText(VString& text) {
 VError VStream::GetText(VString& text, int32 count, bool acceptMore) {
   if (count < 1 || fError != VE_OK) return fError;
   const int32 start = text.GetLength();
-  if (count > std::numeric_limits<int32>::max() - start || !text.EnsureSize(start + count)) {
+  // The count is the caller's (maybe read from the data): the string grows
+  // with what is read, never by the count asked at once.
+  const int32 room = std::min(count, kCountGrowthUnits);
+  if (count > std::numeric_limits<int32>::max() - start || !text.EnsureSize(start + room)) {
     return _RaiseError(toolbox_error::kMemoryFull);
   }
 
   if (IsUTF16(fCharSet)) {
-    UniChar* units = text.GetCPointerForWrite(start + count);
-    if (units == nullptr) return _RaiseError(toolbox_error::kMemoryFull);
-    size_t got = 0;
-    _GetData(units + start, size_t(count) * sizeof(UniChar), &got);
-    if (got % 2 != 0) UngetData(reinterpret_cast<uint8*>(units + start) + got - 1, 1);
-    const size_t read = got / 2;
-    if (fCharSet == kCharSetUTF16BigEndian) {
-      for (size_t i = 0; i < read; ++i) units[start + i] = __builtin_bswap16(units[start + i]);
+    int32 read = 0;
+    while (read < count && fError == VE_OK) {
+      const int32 step = std::min(count - read, kCountGrowthUnits);
+      UniChar* units = text.GetCPointerForWrite(start + read + step);
+      if (units == nullptr) {
+        _RaiseError(toolbox_error::kMemoryFull);
+        break;
+      }
+      UniChar* at = units + start + read;
+      size_t got = 0;
+      _GetData(at, size_t(step) * sizeof(UniChar), &got);
+      const int32 whole = int32(got / 2);
+      if (fCharSet == kCharSetUTF16BigEndian) {
+        for (int32 i = 0; i < whole; ++i) at[i] = __builtin_bswap16(at[i]);
+      }
+      read += whole;
+      text.Validate(start + read);
+      if (got % 2 != 0) UngetData(reinterpret_cast<const uint8*>(at) + got - 1, 1);
+      if (whole < step) break;
     }
-    text.Validate(start + int32(read));
     return fError;
   }
 
@@ -308,9 +323,20 @@ VError VStream::GetText(VString& text, int32 count, bool acceptMore) {
 }
 
 VError VStream::GetTextLine(VString& text, bool withLineEnd, UniChar* endChar) {
-  text.Clear();
+  // Emptied with its buffer kept: lines are read one after the other.
+  if (text.GetCPointerForWrite() != nullptr) {
+    text.Validate(0);
+  } else {
+    text.Clear();
+  }
   if (fError != VE_OK) return fError;
-  StErrorContextInstaller endOfData(kEndOfData, VE_OK);
+  // The end of the data is silenced, the level set up only when a read may
+  // reach it.
+  std::optional<StErrorContextInstaller> endOfData;
+  const auto read = [&](void* buffer, size_t count, size_t* got) {
+    if (!endOfData && GetSize() - fPosition < int64(count)) endOfData.emplace(kEndOfData, VE_OK);
+    _GetData(buffer, count, got);
+  };
 
   const bool utf16 = IsUTF16(fCharSet);
   const bool swapped = fCharSet == kCharSetUTF16BigEndian;
@@ -336,16 +362,18 @@ VError VStream::GetTextLine(VString& text, bool withLineEnd, UniChar* endChar) {
   size_t lineLength = 0;
   for (;;) {
     size_t got = 0;
-    _GetData(chunk, kLineChunkUnits * unit, &got);
+    read(chunk, kLineChunkUnits * unit, &got);
     if (got > 0) readSome = true;
     const size_t units = got / unit;
     size_t i = 0;
     uint16 value = 0;
-    for (; i < units; ++i) {
-      value = unitAt(chunk + i * unit);
-      if (endChar != nullptr ? value == end || (utf16 && value == lf)
-                             : value == cr || value == lf) {
-        break;
+    if (!utf16) {
+      i = FindLineEnd(chunk, got, endChar != nullptr, uint8(end));
+      if (i < units) value = chunk[i];
+    } else {
+      for (; i < units; ++i) {
+        value = unitAt(chunk + i * unit);
+        if (endChar != nullptr ? value == end || value == lf : value == cr || value == lf) break;
       }
     }
     if (i == units) {
@@ -371,7 +399,7 @@ VError VStream::GetTextLine(VString& text, bool withLineEnd, UniChar* endChar) {
         // A CR that ends the chunk: the LF may begin the next one.
         uint8 next[2];
         size_t more = 0;
-        _GetData(next, unit, &more);
+        read(next, unit, &more);
         if (more == unit && unitAt(next) == lf) {
           readSome = true;
         } else if (more > 0) {
@@ -388,7 +416,9 @@ VError VStream::GetTextLine(VString& text, bool withLineEnd, UniChar* endChar) {
     lineBytes = spanned.data();
     lineLength = spanned.size();
   }
-  if (lineLength > 0) text.AppendBlock(lineBytes, lineLength, fCharSet);
+  if (lineLength > 0 && fToUnicode != nullptr) {
+    fToUnicode->ConvertString(lineBytes, lineLength, nullptr, text);
+  }
   if (withLineEnd) text.AppendUniChar(ended ? endMark : kCR);
 
   if (fError == kEndOfData && readSome) return VE_OK;

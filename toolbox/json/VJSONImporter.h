@@ -11,6 +11,7 @@
 
 namespace zeft {
 
+class IFile;
 class VJSONObject;
 class VStorageLocker;
 class VValueBag;
@@ -46,6 +47,10 @@ class VJSONImporter : public VObject {
 
   VError Parse(VJSONValue& value);
   static VError ParseString(const VString& text, VJSONValue& value, uint32 options = 0);
+  // Parses a file's UTF-8 text (a byte-order mark allowed), its POSIX path
+  // naming the source in parse errors. A null file gives undefined and 0; a
+  // read error is returned as it is, the value unchanged.
+  static VError ParseFile(const IFile* file, VJSONValue& value, uint32 options = 0);
   // Reads the text, which must be an object, into the bag.
   VError JSONObjectToBag(VValueBag& bag);
   // Lent; null without kRecordPaths.

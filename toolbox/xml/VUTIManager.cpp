@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "files/VFile.h"
+#include "platform/TypeDatabase.h"
 #include "xml/VUTIManagerXMLHandlers.h"
+#include "xml/VUTITypeDatabase.h"
 #include "xml/VXMLParser.h"
 
 namespace zeft {
@@ -16,9 +18,13 @@ VUTIManager* VUTIManager::GetUTIManager() {
   return fSingleton;
 }
 
-bool VUTIManager::Init() { return true; }
+bool VUTIManager::Init() {
+  platform::InstallTypeDatabase(&VUTITypeDatabase::sDatabase);
+  return true;
+}
 
 bool VUTIManager::DeInit() {
+  platform::InstallTypeDatabase(nullptr);
   VUTIManager* manager = fSingleton;
   fSingleton = nullptr;
   // The next GetUTIManager makes a fresh manager.
@@ -122,6 +128,14 @@ bool VUTIManager::AddNewUTI(VUTI* uti) {
   if (!fUTIs.emplace(uti->GetIdentifier(), uti).second) return false;
   uti->Retain();
   return true;
+}
+
+VUTI* VUTIManager::RetainUTI(const VString& identifier) const {
+  StLocker<VCriticalSection> locker(fLock);
+  auto it = fUTIs.find(identifier);
+  if (it == fUTIs.end() || it->second->IsTemporary()) return nullptr;
+  it->second->Retain();
+  return it->second;
 }
 
 int32 VUTIManager::GetUTIsCount() const {

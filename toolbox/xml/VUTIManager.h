@@ -39,9 +39,11 @@ class VUTIManager : public VObject, public IRefCountable {
   // The process's manager, made on the first call (safely from any task)
   // and again after DeInit.
   static VUTIManager* GetUTIManager();
+  // Installs the process's manager as the platform's type database, which
+  // the file kinds ask.
   static bool Init();
-  // Releases the process's manager; call at shut-down, when no other task
-  // uses it.
+  // Removes the type database and releases the process's manager; call at
+  // shut-down, when no other task uses it.
   static bool DeInit();
   static void Delete();
 
@@ -65,6 +67,9 @@ class VUTIManager : public VObject, public IRefCountable {
   static bool UTTypeEqual(const VString& a, const VString& b);
   // Keeps (retains) the record unless its identifier is empty or known.
   bool AddNewUTI(VUTI* uti);
+  // The record of the identifier (a placeholder excluded), retained; null
+  // when none.
+  VUTI* RetainUTI(const VString& identifier) const;
   int32 GetUTIsCount() const;
   // The localizer that translates type descriptions; not retained.
   void SetLocalizationManager(ILocalizer* localizer);

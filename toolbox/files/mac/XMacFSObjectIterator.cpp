@@ -9,6 +9,7 @@
 #include "files/VFile.h"
 #include "files/VFileError.h"
 #include "files/VFilePath.h"
+#include "files/VFileSystem.h"
 #include "files/VFolder.h"
 #include "files/mac/XMacFile.h"
 #include "platform/ItemKind.h"
@@ -51,6 +52,10 @@ XMacFSObjectIterator::XMacFSObjectIterator(const VFolder* folder, unsigned optio
   if (fBasePath.empty() || fBasePath.back() != '/') fBasePath.push_back('/');
   if (fBasePath.size() > kMaxPosixPath) return;
   fDirectory = ::opendir(fBasePath.c_str());
+}
+
+VFileSystem* XMacFSObjectIterator::GetFileSystem() const {
+  return fFolder != nullptr ? fFolder->GetFileSystem() : nullptr;
 }
 
 XMacFSObjectIterator::~XMacFSObjectIterator() {
@@ -105,6 +110,10 @@ bool XMacFSObjectIterator::GetNextPath(VFilePath& path, void** /*url*/, char* po
     if (!XMacFile::PosixFullPathToHFS(entryPath.c_str(), false, text)) continue;
     if (isFolder) text.AppendUniChar(':');
     path.FromFullPath(text, kFilePathStyleNative);
+    // A file system hands out nothing outside its root (a resolved link
+    // may lead there).
+    VFileSystem* fileSystem = GetFileSystem();
+    if (fileSystem != nullptr && !path.IsChildOfRawPath(fileSystem->GetRoot())) continue;
 
     std::memcpy(posix, entryPath.c_str(), entryPath.size() + 1);
     fName = name;
@@ -130,7 +139,7 @@ VFile* XMacFileIterator::Next() {
   VFilePath path;
   char posix[kMaxPosixPath + 1];
   if (!GetNextPath(path, nullptr, posix, sizeof(posix))) return nullptr;
-  return new VFile(posix, path);
+  return new VFile(posix, path, GetFileSystem());
 }
 
 VFolder* XMacFolderIterator::Next() {
@@ -139,7 +148,7 @@ VFolder* XMacFolderIterator::Next() {
   if (!GetNextPath(path, nullptr, posix, kMaxPosixPath + 1)) return nullptr;
   // A folder's POSIX path ends with '/', as one made from its path does.
   std::strcat(posix, "/");
-  return new VFolder(posix, path);
+  return new VFolder(posix, path, GetFileSystem());
 }
 
 }  // namespace zeft

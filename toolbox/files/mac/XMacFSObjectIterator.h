@@ -21,6 +21,7 @@ namespace zeft {
 
 class VFile;
 class VFilePath;
+class VFileSystem;
 class VFolder;
 class VTime;
 
@@ -45,6 +46,9 @@ class XMacFSObjectIterator : public VObject {
   // The current entry's times (the target's for a resolved link). Without
   // a current entry: a file error 611 on the folder, and toolbox error 600.
   VError GetTime(VTime* modified, VTime* created, VTime* accessed);
+  // The folder's file system (lent): entries outside its root are skipped
+  // and the items handed out are bound to it.
+  VFileSystem* GetFileSystem() const;
 
  protected:
   // The longest POSIX path handed out, NUL excluded.

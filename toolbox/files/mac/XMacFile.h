@@ -24,6 +24,7 @@ namespace zeft {
 
 class VFile;
 class VFileDesc;
+class VFileKind;
 class VFilePath;
 class VTime;
 
@@ -194,6 +195,24 @@ class XMacFile : public VObject {
   void SetFinderComment(VString&) const {}
   // Kept in the extended attribute "user.zeft.hidden-extension".
   void SetExtensionVisible(bool visible) const;
+
+  // ---- Type identifiers and kinds (XMacFileKinds.cpp), from the platform's
+  // type database
+
+  // The file's type identifier: that of its extension, else "public.data"
+  // ("public.folder" for a folder); cleared, with the native error, when
+  // the item cannot be examined.
+  VError GetUTIString(VString& identifier) const;
+  // A public kind from the identifier's declaration; null when undeclared.
+  static VFileKind* CreatePublicFileKind(const VString& identifier);
+  // The kind owning the four-character type (the text's first four bytes)
+  // or the extension; null when none.
+  static VFileKind* CreatePublicFileKindFromOsKind(const VString& osType);
+  static VFileKind* CreatePublicFileKindFromExtension(const VString& extension);
+  // The file conforms to a public kind through its identifier or matches
+  // its extension; to another kind by its extension only.
+  VError ConformsTo(const VFileKind& kind, bool* conforms) const;
+  static bool IsFileKindConformsTo(const VFileKind& kind, const VFileKind& other);
 
  private:
   VError _CopyOrMove(bool copy, const VFilePath& destination, VFile** out, unsigned options) const;
