@@ -5,6 +5,7 @@
 #include "json/JSONStackCheck.h"
 #include "json/StGraphLocker.h"
 #include "json/VJSONArray.h"
+#include "json/VJSONFunctionContext.h"
 #include "json/VJSONGraph.h"
 #include "json/VJSONStamp.h"
 #include "json/VJSONWriter.h"
@@ -568,6 +569,29 @@ bool VJSONObject::IsInstanceOf(const VJSONObject* classObject) const {
     return false;
   }
   return IsInstanceOf(jsonClass);
+}
+
+void VJSONObject::SetClassObject(VJSONObject* classObject) {
+  if (classObject == fClassObject) return;
+  if (classObject != nullptr) classObject->Retain();
+  VJSONObject* old = std::exchange(fClassObject, classObject);
+  IJSONClassRegistry* registry = GetClassRegistry();
+  fClass = classObject != nullptr && registry != nullptr
+               ? registry->GetClass(classObject->fImplementation)
+               : nullptr;
+  if (old != nullptr) old->Release();
+}
+
+EJSONStatus VJSONObject::CallAsFunction(VJSONObject* thisObject, VJSONArray* thisArray,
+                                        const std::vector<VJSONValue>* parameters,
+                                        VJSONValue& outResult, CDBNovuBaseContext* baseContext,
+                                        VDBLanguageContext* languageContext) const {
+  if (fImplementation == nullptr) return EJSON_unhandled;
+  VJSONFunctionContext context(thisObject, thisArray, parameters, baseContext, languageContext);
+  const EJSONStatus status =
+      fImplementation->IJSON_CallAsFunction(const_cast<VJSONObject*>(this), &context);
+  context.GetResult(outResult);
+  return status;
 }
 
 EJSONStatus VJSONObject::GetClassName(VString& name) const {
