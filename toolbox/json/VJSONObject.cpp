@@ -582,6 +582,17 @@ void VJSONObject::SetClassObject(VJSONObject* classObject) {
   if (old != nullptr) old->Release();
 }
 
+void VJSONObject::SetImplementation(IJSONObject* implementation) {
+  if (implementation == fImplementation) return;
+  if (implementation != nullptr) implementation->Retain();
+  if (fImplementation != nullptr) {
+    fImplementation->IJSON_DoDisconnectDependencies(this);
+    fImplementation->Release();
+  }
+  fImplementation = implementation;
+  if (fImplementation != nullptr) fImplementation->IJSON_DoConnectDependencies(this);
+}
+
 EJSONStatus VJSONObject::CallAsFunction(VJSONObject* thisObject, VJSONArray* thisArray,
                                         const std::vector<VJSONValue>* parameters,
                                         VJSONValue& outResult, CDBNovuBaseContext* baseContext,

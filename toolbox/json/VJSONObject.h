@@ -133,6 +133,9 @@ class VJSONObject : public VObject, public IRefCountable {
   void SetClassLevel(uint32 level) { fClassLevel = level; }
   // Makes `classObject` (retained; null: none) this object's class object.
   void SetClassObject(VJSONObject* classObject);
+  // Makes `implementation` (retained; null: none) this object's native
+  // implementation, for readers that learn it after making the object.
+  void SetImplementation(IJSONObject* implementation);
   bool IsInConstruction() const { return fInConstruction; }
   void SetInConstruction(bool flag) { fInConstruction = flag; }
   const PropertyMap& GetPropertyMap() const { return fProperties; }  // no lock

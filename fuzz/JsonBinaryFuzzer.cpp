@@ -1,0 +1,46 @@
+// Feeds arbitrary bytes to the binary JSON reader. Whatever it reads must
+// write back, and what the writer wrote must read and write again to the
+// very same bytes (sharing and cycles included).
+#include <string>
+
+#include "FuzzSupport.h"
+#include "json/VJSONBinaryImporter.h"
+#include "json/VJSONBinaryWriter.h"
+#include "json/VJSONClassStore.h"
+#include "runtime/StErrorContextInstaller.h"
+#include "runtime/VTaskMgr.h"
+
+namespace {
+
+using zeft::VJSONValue;
+using zeft::fuzz::Require;
+
+std::string Write(const VJSONValue& value) {
+  zeft::VMemoryBuffer<> buffer;
+  zeft::VJSONBinaryWriter writer;
+  Require(writer.StreamValue(value, buffer) == zeft::VE_OK);
+  return std::string(static_cast<const char*>(buffer.GetDataPtr()), buffer.GetDataSize());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+  zeft::fuzz::InitToolbox();
+  // The stack guard reads the current task; classes come from the store.
+  if (!zeft::VTaskMgr::IsInited()) zeft::VTaskMgr::Init(nullptr);
+  zeft::VJSONClassStore::Init();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  zeft::StErrorContextInstaller errors(false, true);
+  VJSONValue value;
+  zeft::VJSONBinaryImporter importer(data, size);
+  if (importer.GetValue(value) != zeft::VE_OK) return 0;
+  const std::string first = Write(value);
+  VJSONValue again;
+  zeft::VJSONBinaryImporter reader(first.data(), first.size());
+  Require(reader.GetValue(again) == zeft::VE_OK);
+  Require(Write(again) == first);
+  return 0;
+}
