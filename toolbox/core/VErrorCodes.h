@@ -79,8 +79,41 @@ inline constexpr int32 kCannotCreateIntlSettings = 305;
 inline constexpr int32 kResourceNotFound = 401;
 inline constexpr int32 kFileNotFound = 600;
 inline constexpr int32 kFileInvalidName = 614;
+// Open files.
+inline constexpr int32 kFileCannotGetPosition = 213;
+inline constexpr int32 kFileCannotSetPosition = 214;
+inline constexpr int32 kFileCannotRead = 215;
+inline constexpr int32 kFileCannotWrite = 216;
+inline constexpr int32 kFileCannotFlush = 217;
+inline constexpr int32 kFileCannotGetSize = 218;
+inline constexpr int32 kFileCannotSetSize = 219;
+// Files.
+inline constexpr int32 kFileCannotRename = 601;
+inline constexpr int32 kFileCannotOpen = 602;
+inline constexpr int32 kFileCannotDelete = 604;
+inline constexpr int32 kFileCannotCopy = 605;
+inline constexpr int32 kFileCannotMove = 606;
+inline constexpr int32 kFileCannotCreate = 607;
+inline constexpr int32 kFileCannotGetAttributes = 608;
+inline constexpr int32 kFileCannotSetAttributes = 609;
+inline constexpr int32 kFileCannotCreateAlias = 610;
+inline constexpr int32 kFileCannotResolveAlias = 611;
+inline constexpr int32 kFileCannotReveal = 612;
+inline constexpr int32 kFileAliasIsFolder = 617;
 inline constexpr int32 kFolderNotFound = 650;
 inline constexpr int32 kFolderDiskFull = 658;
+// Folders.
+inline constexpr int32 kFolderNotEmpty = 651;
+inline constexpr int32 kFolderCannotCreate = 652;
+inline constexpr int32 kFolderCannotDelete = 653;
+inline constexpr int32 kFolderCannotGetAttributes = 654;
+inline constexpr int32 kFolderCannotSetPermissions = 655;
+inline constexpr int32 kFolderCannotReveal = 656;
+inline constexpr int32 kFolderCannotRename = 657;
+inline constexpr int32 kFolderCannotCopy = 660;
+inline constexpr int32 kFolderCannotTrash = 661;
+// An alias expected to name a folder names something else.
+inline constexpr int32 kFileAliasIsNotFolder = 618;
 }  // namespace toolbox_error
 
 // JSON model, parser and writer (component "zeft") and the JSON class

@@ -18,7 +18,9 @@ namespace zeft {
 class VCollator;
 class VCompareOptions;
 class VDuration;
+class VFile;
 class VFilePath;
+class VFolder;
 class VTime;
 
 // How FindStrings filters matches against the text's words.
@@ -160,6 +162,13 @@ class VIntlMgr : public VObject, public IRefCountable {
                                                 std::vector<VFilePath>& found);
   static bool GetLocalizationFilePath(const VFilePath& folder, const VString& fileName,
                                       DialectCode dialect, VFilePath& path);
+  // The same as folder objects (each retained), appended to `found`.
+  static bool GetLocalizationFoldersWithDialect(DialectCode dialect, const VFilePath& folder,
+                                                std::vector<VRefPtr<VFolder>>& found);
+  // The first existing file `fileName` in the localization folders of the
+  // dialect (the caller releases it); null and `found` false when none.
+  static VFile* RetainLocalizationFile(const VFilePath& folder, const VString& fileName,
+                                       DialectCode dialect, bool* found);
 
   // ---- Date, time and number formats
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/VIntlMgr.h"
+#include "files/VFolder.h"
 #include "files/VURL.h"
 #include "runtime/VErrorThrow.h"
 #include "runtime/VTask.h"
@@ -69,6 +70,11 @@ bool VFilePath::FromFullPath(const VString& fullPath, FilePathStyle style, bool)
   if (style == kFilePathStylePosix)
     VURL::Convert(fPath, kURLPathStylePosix, kURLPathStyleHFS, false);
   return _Validate();
+}
+
+bool VFilePath::FromRelativePath(const VFolder& base, const VString& relativePath,
+                                 FilePathStyle style, bool onlyInFolder) {
+  return FromRelativePath(base.GetPath(), relativePath, style, onlyInFolder);
 }
 
 bool VFilePath::FromRelativePath(const VFilePath& base, const VString& relativePath,

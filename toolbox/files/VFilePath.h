@@ -9,6 +9,8 @@
 
 namespace zeft {
 
+class VFolder;
+
 // The form of a caller's path text.
 enum FilePathStyle : int32 {
   kFilePathStyleNative = 0,  // the ':' form
@@ -36,6 +38,9 @@ class VFilePath : public VObject {
   // text beginning with '/' is a full path unless `onlyInFolder`; with
   // `onlyInFolder` the base must be a valid folder path.
   bool FromRelativePath(const VFilePath& base, const VString& relativePath,
+                        FilePathStyle style = kFilePathStyleNative, bool onlyInFolder = false);
+  // The same with the folder's path as the base.
+  bool FromRelativePath(const VFolder& base, const VString& relativePath,
                         FilePathStyle style = kFilePathStyleNative, bool onlyInFolder = false);
   void Clear();
 

@@ -6,6 +6,7 @@
 #include "core/StStringConverter.h"
 #include "core/UTF16Surrogates.h"
 #include "files/VFilePath.h"
+#include "files/VFolder.h"
 
 namespace zeft {
 
@@ -100,6 +101,10 @@ VURL::VURL(const VString& path, EURLPathStyle style, const VString& base) {
 }
 
 VURL::VURL(const VFilePath& path) { FromFilePath(path); }
+
+VURL::VURL(const VFolder& folder, const VString& relativePath, EURLPathStyle style) {
+  FromRelativePath(folder, relativePath, style);
+}
 
 void VURL::FromURL(const VURL& other) {
   if (this != &other) *this = other;
@@ -239,6 +244,15 @@ bool VURL::FromFilePath(const VFilePath& path) {
   }
   fURL.AppendString(posix);
   return _Parse(true);
+}
+
+bool VURL::FromRelativePath(const VFolder& folder, const VString& relativePath,
+                            EURLPathStyle style) {
+  VString text(relativePath);
+  if (style == kURLPathStyleWindows) WIN_to_POSIX(text);
+  const FilePathStyle pathStyle =
+      style == kURLPathStyleHFS ? kFilePathStyleNative : kFilePathStylePosix;
+  return FromFilePath(VFilePath(folder.GetPath(), text, pathStyle, false));
 }
 
 bool VURL::FromFilePath(const VString& path, EURLPathStyle style, const VString& base) {

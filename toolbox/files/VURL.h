@@ -11,6 +11,7 @@
 namespace zeft {
 
 class VFilePath;
+class VFolder;
 
 // The path styles of the conversions.
 enum EURLPathStyle : int32 {
@@ -42,6 +43,8 @@ class VURL : public VObject {
   VURL(const VString& url, bool encoded);
   VURL(const VString& path, EURLPathStyle style, const VString& base);
   explicit VURL(const VFilePath& path);
+  // A relative path in `style` below the folder.
+  VURL(const VFolder& folder, const VString& relativePath, EURLPathStyle style);
 
   // Setting. Each returns the conform flag: a scheme, "://", a network
   // location and a '/' before the path were found (or the text is empty).
@@ -55,6 +58,8 @@ class VURL : public VObject {
   bool FromFilePath(const VFilePath& path);
   // The path text, turned into POSIX, after the base.
   bool FromFilePath(const VString& path, EURLPathStyle style, const VString& base);
+  // The file URL of the relative path in `style` below the folder.
+  bool FromRelativePath(const VFolder& folder, const VString& relativePath, EURLPathStyle style);
   void Clear();
   bool _Parse(bool pathOnly);
   bool IsConform() const { return fConform; }

@@ -108,6 +108,14 @@ char* XMacFile::AllocatePosixPathFromString(const VString& posixPath) {
   return text;
 }
 
+char* XMacFile::CopyPosixPath(const char* posixPath) {
+  if (posixPath == nullptr) return nullptr;
+  const size_t size = std::strlen(posixPath) + 1;
+  char* text = static_cast<char*>(VMemory::NewPtr(size, kPosixPathTag));
+  if (text != nullptr) std::memcpy(text, posixPath, size);
+  return text;
+}
+
 void XMacFile::GetFilePathFromPosixPath(const char* posixPath, bool isFolder, VFilePath& path) {
   if (posixPath == nullptr) {
     path.Clear();

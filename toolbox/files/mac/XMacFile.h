@@ -1,24 +1,79 @@
-// XMacFile is the platform half of VFile. This part holds its static path
-// functions: the conversions between full POSIX paths and the ':' paths of
-// mounted volumes, and the POSIX texts handed to the system.
+// XMacFile is the platform half of VFile: the object every VFile holds and
+// forwards to. It keeps the file's POSIX path and works on it with the
+// POSIX calls and the platform layer's item services (copy, move, trash).
+// Its static functions are shared with the folder implementation: the
+// conversions between POSIX paths and the ':' paths of mounted volumes, and
+// the attribute, time, permission and volume helpers that take a path.
+//
+// Results are native codes (component POSX with errno); nothing is pushed
+// on the error stack (but by ResolveAlias of a file that is no link): the
+// portable class turns them into file errors.
 #pragma once
 
-#include <cstddef>
+#include <sys/types.h>
 
+#include <cstddef>
+#include <functional>
+#include <vector>
+
+#include "core/VErrorCodes.h"
 #include "core/VObject.h"
 #include "core/VString.h"
 
 namespace zeft {
 
+class VFile;
+class VFileDesc;
 class VFilePath;
+class VTime;
+
+// The access of an open file: 0 read only; 1 read and write with an
+// exclusive lock; 2 read and write with a shared lock (locks are refused at
+// once, never waited for); 3 as 1 when possible, otherwise read only.
+enum FileAccess : int32 {
+  kFileAccessRead = 0,
+  kFileAccessReadWriteExclusive = 1,
+  kFileAccessReadWriteShared = 2,
+  kFileAccessReadWriteOrRead = 3,
+};
+
+// File option bits.
+inline constexpr unsigned kFileOptionResourceFork = 1;
+inline constexpr unsigned kFileOptionCreate = 2;        // Open: create a missing file (0644)
+inline constexpr unsigned kFileOptionTruncate = 4;      // Open: empty the file
+inline constexpr unsigned kFileOptionReplace = 4;       // Create, copy, move: replace
+inline constexpr unsigned kFileOptionReadAhead = 8;     // Open: sequential read-ahead
+inline constexpr unsigned kFileOptionNoCache = 32;      // Open: keep the data out of the cache
+inline constexpr unsigned kFileOptionNoCache2 = 64;     // the same
+inline constexpr unsigned kFileOptionFollowLink = 128;  // Open: follow a symbolic link
+
+// Attribute bits of GetPathAttributes and SetPathAttributes.
+inline constexpr unsigned kFileAttributeLocked = 1;
+inline constexpr unsigned kFileAttributeHidden = 2;
 
 class XMacFile : public VObject {
  public:
+  XMacFile() = default;
+  // Takes a copy of the POSIX text (null leaves it empty).
+  explicit XMacFile(const char* posixPath);
+  ~XMacFile() override;
+  XMacFile(const XMacFile&) = delete;
+  XMacFile& operator=(const XMacFile&) = delete;
+
+  // Binds the owner; a path not given to the constructor is taken from it.
+  void Init(VFile* owner);
+  const char* GetPosixPathText() const { return fPosixPath; }
+
+  // ---- Paths (static)
+
   // The full POSIX path of `path` as NUL-terminated UTF-8 from the memory
   // manager (the caller frees it with VMemory::DisposePtr); one NUL byte
   // when the text cannot be converted; null when memory runs out.
   static char* AllocatePosixPathFromFilePath(const VFilePath& path);
   static char* AllocatePosixPathFromString(const VString& posixPath);
+  // A copy of the text from the memory manager, its bytes as they are; null
+  // for null or when memory runs out.
+  static char* CopyPosixPath(const char* posixPath);
   // Null clears `path`; otherwise the UTF-8 text, given a trailing '/' for
   // a folder, set as a POSIX full path.
   static void GetFilePathFromPosixPath(const char* posixPath, bool isFolder, VFilePath& path);
@@ -36,6 +91,115 @@ class XMacFile : public VObject {
   // The POSIX path of a ':' path through its volume's mount point; a volume
   // that is not mounted gives "/<name>/..." and false.
   static bool HFSFullPathToPosix(const VString& hfsPath, VString& posixPath);
+
+  // ---- Open, create, copy, move (XMacFileOperations.cpp)
+
+  VError Create(unsigned options) const;
+  // The open descriptor in `fd` (-1 on failure) and 0, or the bare errno;
+  // a lock held elsewhere is EACCES.
+  int _Open(FileAccess access, unsigned options, int* fd) const;
+  // A new descriptor for the owner that the caller deletes.
+  VError Open(FileAccess access, unsigned options, VFileDesc** out) const;
+  // `destination` is the copy's path, or a folder path to copy into under
+  // the file's name. `out` receives a new VFile of the copy, or null.
+  VError Copy(const VFilePath& destination, VFile** out, unsigned options) const;
+  VError Move(const VFilePath& destination, VFile** out, unsigned options) const;
+  // Renames `from` to `to`; an existing item at `to` is an error.
+  static VError RenamePath(const char* from, const VFilePath& to);
+  VError Rename(const VString& name, VFile** out) const;
+  VError Delete() const;
+  VError MoveToTrash() const;
+  // A regular file or a symbolic link (of any target) is there.
+  bool Exists() const;
+  VError GetPosixPath(VString& path) const;
+  // Runs `work` where it blocks no other task: on a thread of its own while
+  // a fiber task waits for it, on the calling thread otherwise.
+  static void RunOutsideFiber(const std::function<void()>& work);
+
+  // ---- Times and attributes (XMacFileAttributes.cpp)
+
+  // Modification, creation (birth; the status change where the file
+  // system keeps none) and access times; each pointer may be null.
+  static VError GetTimeAttributes(const char* path, bool follow, VTime* modified, VTime* created,
+                                  VTime* accessed);
+  VError GetTimeAttributes(VTime* modified, VTime* created, VTime* accessed) const;
+  // Sets the given modification and access times of the item itself (a
+  // link is not followed); a creation time cannot be set and is ignored.
+  static VError SetTimeAttributes(const char* path, const VTime* modified, const VTime* created,
+                                  const VTime* accessed);
+  VError SetTimeAttributes(const VTime* modified, const VTime* created,
+                           const VTime* accessed) const;
+  // Locked: the immutable inode flag; hidden: a name beginning with '.'.
+  static VError GetPathAttributes(const char* path, bool follow, unsigned& attributes);
+  VError GetFileAttributes(unsigned& attributes) const;
+  // Sets or clears the immutable flag (privileged) of a file or folder.
+  // Hiding an item whose name does not begin with '.' is refused (ENOTSUP).
+  static VError SetPathAttributes(const char* path, bool follow, unsigned attributes);
+  VError SetFileAttributes(unsigned attributes) const;
+
+  // ---- Permissions and ownership
+
+  // The nine permission bits (0 on failure); a link reports 0777.
+  VError GetPermissions(unsigned short* mode) const;
+  // A link has no mode of its own: EOPNOTSUPP, its target unchanged.
+  VError SetPermissions(unsigned short mode) const;
+  VError MakeWritableByAll() const;
+  bool IsWritableByAll() const;
+  VError GetOwner(unsigned& uid, unsigned& gid) const;
+  // What the calling process may do with the item: 4 read, 2 write, 1
+  // execute, summed.
+  static VError GetEffectivePermission(const char* path, unsigned& permission);
+  // The groups of `user` with `group` among them, through getgrouplist,
+  // asked again with the count the system reports while the room of
+  // `capacity` entries is short.
+  static bool GetUserGroups(const char* user, gid_t group, int capacity,
+                            std::vector<gid_t>& groups);
+  // Clears the immutable flag and, for an owner or root, adds owner read
+  // and write (and search for a folder).
+  static VError UnlockPath(const char* path);
+  VError Unlock() const;
+
+  // ---- Volume, desktop, links and aliases
+
+  // Free (available to the user, or all) and total bytes of the volume of
+  // the open file, else of the item, else of its folder.
+  static VError GetVolumeFreeSpace(const char* path, int64* free, int64* total, bool available,
+                                   const VFileDesc* desc);
+  VError GetVolumeFreeSpace(int64* free, int64* total, bool available, const VFileDesc* desc) const;
+  VError RevealInFinder() const;
+  bool IsSymbolicLink() const;
+  VError ReadSymbolicLink(VString& target) const;
+  // Replaces the item with a link to `target`: its absolute POSIX path, or
+  // a path relative to the link's folder.
+  VError CreateSymbolicLink(const VFilePath& target, bool absolute) const;
+  // Aliases are symbolic links.
+  bool IsAliasFile() const;
+  // The final target of the link, resolved without opening anything; only
+  // a folder or a regular file is a target.
+  VError ResolveAlias(VFilePath& target) const;
+  // A link to `target`, relative when `relativeTo` is given.
+  VError CreateAlias(const VFilePath& target, const VFilePath* relativeTo) const;
+
+  // ---- Sizes, forks, type codes
+
+  VError GetSize(int64* size) const;
+  // A file has one fork here: no resource fork.
+  VError GetResourceForkSize(int64* size) const;
+  bool HasResourceFork() const { return false; }
+  VError GetKind(unsigned* kind) const;
+  VError GetCreator(unsigned* creator) const;
+  VError SetKind(unsigned) const { return VE_OK; }
+  VError SetCreator(unsigned) const { return VE_OK; }
+  void GetFinderComment(VString&) const {}
+  void SetFinderComment(VString&) const {}
+  // Kept in the extended attribute "user.zeft.hidden-extension".
+  void SetExtensionVisible(bool visible) const;
+
+ private:
+  VError _CopyOrMove(bool copy, const VFilePath& destination, VFile** out, unsigned options) const;
+
+  VFile* fOwner = nullptr;
+  char* fPosixPath = nullptr;
 };
 
 }  // namespace zeft
