@@ -24,15 +24,13 @@ std::string Write(const VJSONValue& value) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  zeft::fuzz::InitToolbox();
-  // The stack guard reads the current task; classes come from the store.
-  if (!zeft::VTaskMgr::IsInited()) zeft::VTaskMgr::Init(nullptr);
-  zeft::VJSONClassStore::Init();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The stack guard reads the current task; classes come from the store.
+  static const bool sReady = [] {
+    if (!zeft::VTaskMgr::IsInited()) zeft::VTaskMgr::Init(nullptr);
+    return zeft::VJSONClassStore::Init();
+  }();
+  Require(sReady);
   zeft::StErrorContextInstaller errors(false, true);
   VJSONValue value;
   zeft::VJSONBinaryImporter importer(data, size);

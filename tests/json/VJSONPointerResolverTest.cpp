@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "JSONTestSupport.h"
+#include "files/VFolder.h"
+#include "platform/TempFolder.h"
 #include "support/ErrorTestSupport.h"
 
 namespace zeft {
@@ -88,6 +90,12 @@ TEST(VJSONPointerResolverTest, CyclesEnd) {
     resolver->ResolveRecursively(mutual, false);
     const std::vector<int32> codes = ErrorCodes(*resolver);
     EXPECT_NE(std::find(codes.begin(), codes.end(), 908), codes.end());
+    // References designating each other directly end too.
+    VJSONValue direct = Parse(R"({"a":{"$ref":"#/b"},"b":{"$ref":"#/a"}})");
+    VRefPtr<VJSONPointerResolver> chain(new VJSONPointerResolver(direct, nullptr, nullptr),
+                                        kAdoptRef);
+    chain->ResolveRecursively(direct, false);
+    EXPECT_FALSE(ErrorCodes(*chain).empty());
     // A reference to its own container makes a cycle the walk enters once.
     VJSONValue self = Parse(R"({"a":{"$ref":"#"},"b":[{"$ref":"#/b"}]})");
     VRefPtr<VJSONPointerResolver> again(new VJSONPointerResolver(self, nullptr, nullptr),
@@ -126,6 +134,48 @@ TEST(VJSONPointerResolverTest, ReferencesInsideResolvedValuesAreResolved) {
   VJSONValue out;
   resolver->ResolveOnePointer(one.GetObject(), false, out);
   EXPECT_EQ(Write(out), "4");
+}
+
+TEST(VJSONPointerResolverTest, FilesBesideTheDocument) {
+  test::TempFolder scratch;
+  scratch.Write("other.json", R"({"o":{"n":1},"next":{"$ref":"sub/third.json#/w"}})");
+  scratch.Write("sub/third.json", R"({"w":[2],"back":{"$ref":"../other.json#/o/n"}})");
+  scratch.Write("broken.json", "{nope");
+  VRefPtr<VFolder> base(new VFolder(VString((scratch.Path() + "/").c_str()), kFilePathStylePosix),
+                        kAdoptRef);
+  VJSONValue document = Parse(
+      R"({"a":{"$ref":"other.json#/o"},"b":{"$ref":"other.json#/o"},"c":{"$ref":"other.json#/next"},)"
+      R"("gone":{"$ref":"missing.json#/x"},"bad":{"$ref":"broken.json"},"abs":{"$ref":"/etc/x.json"}})");
+  VRefPtr<VJSONFileCache> cache(new VJSONFileCache(), kAdoptRef);
+  VRefPtr<VJSONPointerResolver> resolver(
+      new VJSONPointerResolver(document, base.Get(), cache.Get()), kAdoptRef);
+  std::vector<VRefPtr<IFile>> files;
+  resolver->ResolveRecursively(document, false, &files);
+  VJSONObject* top = document.GetObject();
+  EXPECT_EQ(Write(top->GetProperty(VString("a"))), R"({"n":1})");
+  EXPECT_EQ(top->GetProperty(VString("a")).GetObject(), top->GetProperty(VString("b")).GetObject())
+      << "the file was parsed once";
+  EXPECT_EQ(Write(top->GetProperty(VString("c"))), "[2]") << "resolved beside the other file";
+  EXPECT_TRUE(top->GetProperty(VString("gone")).IsUndefined());
+  EXPECT_EQ(files.size(), 4u);
+  EXPECT_TRUE(cache->GetValue(VString((scratch.Path() + "/other.json").c_str())).IsObject());
+  ASSERT_NE(resolver->GetErrors(), nullptr);
+  struct Expected {
+    int32 code;
+    std::string referredPath;
+  };
+  const Expected expected[] = {
+      {913, "\"" + scratch.Path() + "/missing.json\""},
+      {912, "\"" + scratch.Path() + "/broken.json\""},
+      {913, "\"/etc/x.json\""},
+  };
+  ASSERT_EQ(resolver->GetErrors()->GetCount(), std::size(expected));
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    const VJSONValue error = resolver->GetErrors()->GetAt(i);
+    EXPECT_EQ(error.GetObject()->GetProperty(VString("code")).GetNumber(), expected[i].code);
+    EXPECT_EQ(Write(error.GetObject()->GetProperty(VString("referredPath"))),
+              expected[i].referredPath);
+  }
 }
 
 }  // namespace

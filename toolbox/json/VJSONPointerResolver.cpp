@@ -1,5 +1,7 @@
 #include "json/VJSONPointerResolver.h"
 
+#include <unordered_set>
+
 #include "files/IFileSystemObject.h"
 #include "files/VURL.h"
 #include "json/JSONStackCheck.h"
@@ -93,6 +95,19 @@ bool VJSONPointerResolver::_Walk(Context& context, VJSONValue& value) {
     bool inProgress = false;
     bool descend = false;
     if (Resolve(context, value, subResolver, inProgress, descend)) {
+      // A reference designating another reference is followed at once,
+      // each reference object of the chain once.
+      std::unordered_set<const VJSONObject*> chain{object};
+      while (subResolver && _IsReference(value)) {
+        if (!chain.insert(value.GetObject()).second) {
+          _RecordError(json_error::kPointerCycle, &context.currentURI, nullptr);
+          value.SetUndefined();
+          return true;
+        }
+        VRefPtr<VJSONPointerResolver> next;
+        subResolver->Resolve(context, value, next, inProgress, descend);
+        subResolver = std::move(next);
+      }
       if (subResolver) context.pending.emplace_back(std::move(subResolver), value);
       return true;
     }
@@ -116,6 +131,11 @@ bool VJSONPointerResolver::_Walk(Context& context, VJSONValue& value) {
     }
   }
   return false;
+}
+
+bool VJSONPointerResolver::_IsReference(const VJSONValue& value) {
+  const VJSONObject* object = value.GetObject();
+  return object != nullptr && object->GetOwnProperty(sRefPropertyName).IsString();
 }
 
 // ---------------------------------------------------------------------------

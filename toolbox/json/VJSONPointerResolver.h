@@ -69,6 +69,7 @@ class VJSONPointerResolver : public VObject, public IRefCountable {
 
  private:
   bool _Walk(Context& context, VJSONValue& value);
+  static bool _IsReference(const VJSONValue& value);
   void _RecordError(int32 number, const VString* pointerURI, const VString* referredPath,
                     VError code = VE_OK);
 
