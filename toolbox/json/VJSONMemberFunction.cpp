@@ -98,6 +98,13 @@ EJSONStatus VJSONMemberFunction::do_apply(const VJSONObject*, IJSONFunctionConte
   return status;
 }
 
+bool IsObjectAFormula(const VJSONObject* object) {
+  VJSONObject* function = FunctionClassObject();
+  return object != nullptr && function != nullptr && object->IsInstanceOf(function);
+}
+
+bool IsObjectAFormula(const VJSONValue& value) { return IsObjectAFormula(value.GetObject()); }
+
 // ---------------------------------------------------------------------------
 // Function object operations
 

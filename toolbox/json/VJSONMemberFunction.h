@@ -51,4 +51,8 @@ class VJSONMemberFunction : public VObject, public IJSONObject {
   VJSONClass* fOwnerClass;
 };
 
+// Whether the object is a function object (an instance of "Function").
+bool IsObjectAFormula(const VJSONObject* object);
+bool IsObjectAFormula(const VJSONValue& value);
+
 }  // namespace zeft
