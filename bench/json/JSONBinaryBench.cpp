@@ -103,7 +103,7 @@ void BM_Text_Encode_Ours(benchmark::State& state) {
     value.Stringify(text, 0x1);
     std::string utf8;
     utf8.resize(size_t(text.GetLength()) * 3);
-    size = text.ToBlock(utf8.data(), utf8.size(), zeft::kCharSetUTF8, false);
+    size = text.ToBlock(utf8.data(), utf8.size(), zeft::kCharSetUTF8, false, false);
     benchmark::DoNotOptimize(utf8.data());
   }
   state.SetBytesProcessed(int64_t(state.iterations() * size));

@@ -28,6 +28,9 @@ class ScopedContext : public VJSONFunctionContext {
   VJSONObject* fScopeThis;
 };
 
+// An error of the class system's component.
+inline VError ClassError(int32 number) { return MakeVError(kComponentJSONClasses, number); }
+
 inline VJSONClassStore& Store() { return *VJSONClassStore::GetProcessStore(); }
 
 // A sealed class object (one reference adopted by the holder).

@@ -13,10 +13,9 @@
 namespace zeft {
 namespace {
 
+using test::ClassError;
 using test::ErrorCollector;
 using test::HasError;
-
-VError ClassError(int32 number) { return MakeVError(kComponentJSONClasses, number); }
 
 VRefPtr<VJSONObject> MakeBlob(const char* bytes, size_t size) {
   return VRefPtr<VJSONObject>(VJSONBlob::Create(bytes, size), kAdoptRef);

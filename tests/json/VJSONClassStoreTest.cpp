@@ -2,19 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "JSONClassTestSupport.h"
 #include "JSONTestSupport.h"
+#include "files/VFile.h"
+#include "json/VJSONBinaryImporter.h"
+#include "json/VJSONBinaryWriter.h"
+#include "json/VJSONBlob.h"
+#include "platform/TempFolder.h"
 #include "support/ErrorTestSupport.h"
 
 namespace zeft {
 namespace {
 
+using test::ClassError;
 using test::ErrorCollector;
 using test::HasError;
 using test::MakeClass;
 using test::Store;
-
-VError ClassError(int32 number) { return MakeVError(kComponentJSONClasses, number); }
 
 TEST(VJSONClassStoreTest, RootClassesAfterStartUp) {
   VJSONClassStore& store = Store();
@@ -139,6 +146,36 @@ TEST(VJSONClassStoreTest, ObsoleteClassesAndTheirSubclassesGo) {
   EXPECT_EQ(store.GetCount(), count);
 }
 
+TEST(VJSONClassStoreTest, ClassesOfDeletedFilesGoWithTheirSubclasses) {
+  VJSONClassStore& store = Store();
+  const size_t count = store.GetCount();
+  test::TempFolder scratch;
+  const std::string path = scratch.Write("FromFile.json", "{}");
+  VRefPtr<VFile> file(new VFile(VString(path.c_str()), kFilePathStylePosix), kAdoptRef);
+  VRefPtr<VJSONObject> fromFile;
+  VJSONClass* fileClass =
+      VJSONClass::Create(fromFile, VString("FromFile"), nullptr, file.Get(), VString(), 0);
+  fileClass->SetFunctions(std::vector<FunctionDescriptor>{}, nullptr,
+                          &VJSONClass::GenericInstantiator);
+  auto subclass = MakeClass("FromFileSub", {}, fromFile.Get());
+  store.AddClass(fromFile.Get(), 0);
+  store.AddClass(subclass.Get(), 0);
+  VString filePath;
+  EXPECT_TRUE(fromFile->GetPropertyAsString(VString("__file"), filePath));
+  EXPECT_NE(to_string(filePath).find("FromFile.json"), std::string::npos);
+  const VJSONClassStore::FileMap current{{VString("FromFile"), file.Get()}};
+  std::vector<VString> removed;
+  store.RemoveObsoleteClasses(current, removed);
+  EXPECT_EQ(store.GetCount(), count + 2) << "defined by its file, not obsolete";
+  std::filesystem::remove(path);
+  EXPECT_TRUE(fileClass->IsObsolete());
+  EXPECT_TRUE(VJSONClass::CastObject(subclass.Get())->IsObsolete());
+  store.RemoveObsoleteClasses(current, removed);
+  ASSERT_EQ(removed.size(), 1u);
+  EXPECT_EQ(to_string(removed[0]), "FromFile");
+  EXPECT_EQ(store.GetCount(), count);
+}
+
 TEST(VJSONClassStoreTest, StoreObjectIsReadOnly) {
   VJSONClassStore& store = Store();
   auto* component = new VJSONClassStore(VString("comp"));
@@ -181,6 +218,38 @@ TEST(VJSONClassStoreTest, ProcessClassObjectNeedsTheStoreName) {
   EXPECT_EQ(found.Get(), nullptr);
   found.Adopt(VJSONClassStore::GetProcessClassObject(VString("novu"), VString("function")));
   EXPECT_EQ(found.Get(), nullptr);
+}
+
+TEST(VJSONClassStoreTest, ThreadsShareTheStore) {
+  auto shared =
+      MakeClass("Shared", {{VString("get x"), &VJSONClass::do_errorWriteOnlyAttribute, 0}});
+  Store().AddClass(shared.Get(), 0);
+  std::atomic<int> failures{0};
+  auto work = [&](int seed) {
+    for (int i = 0; i < 200; ++i) {
+      VRefPtr<VJSONObject> found(Store().GetClassObject(VString("shared"), true), kAdoptRef);
+      auto instance = test::NewInstance(found.Get());
+      if (!instance || !instance->IsInstanceOf(shared.Get())) ++failures;
+      if (i % 10 == seed) {
+        auto extra = MakeClass("Extra", {});
+        Store().AddClass(extra.Get(), VJSONClassStore::kHidden);
+      }
+      // Blobs: the class made once, payloads rebuilt through the factory.
+      VRefPtr<VJSONObject> blob(VJSONBlob::Create("abcd", 4), kAdoptRef);
+      VMemoryBuffer<> bytes;
+      VJSONBinaryWriter writer;
+      VJSONValue back;
+      if (writer.StreamValue(VJSONValue(blob.Get()), bytes) != VE_OK ||
+          VJSONBinaryImporter(bytes.GetDataPtr(), bytes.GetDataSize()).GetValue(back) != VE_OK ||
+          back.GetObject()->GetClassObject() != VJSONBlob::GetClass()) {
+        ++failures;
+      }
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int seed = 0; seed < 4; ++seed) threads.emplace_back(work, seed);
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(failures.load(), 0);
 }
 
 TEST(VJSONClassStoreTest, ShutDownFreesEveryClassAndStartsAgain) {

@@ -11,14 +11,13 @@
 namespace zeft {
 namespace {
 
+using test::ClassError;
 using test::ErrorCollector;
 using test::HasError;
 using test::MakeClass;
 using test::NewInstance;
 using test::ScopedContext;
 using test::Store;
-
-VError ClassError(int32 number) { return MakeVError(kComponentJSONClasses, number); }
 
 // A getter answering the this object's property "stored" plus 1.
 EJSONStatus GetPlusOne(const VJSONObject*, IJSONFunctionContext* context) {

@@ -16,14 +16,13 @@
 namespace zeft {
 namespace {
 
+using test::ClassError;
 using test::ErrorCollector;
 using test::HasError;
 using test::MakeClass;
 using test::NewInstance;
 using test::ScopedContext;
 using test::Store;
-
-VError ClassError(int32 number) { return MakeVError(kComponentJSONClasses, number); }
 
 // What the last call of Record saw.
 struct Seen {

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <utility>
 
 #include "json/JSONStackCheck.h"
 #include "json/StGraphLocker.h"
@@ -27,23 +28,16 @@ void StoreLittleEndian(T value, uint8* out) {
   for (size_t i = 0; i < sizeof(T); ++i) out[i] = uint8(value >> (8 * i));
 }
 
-// Restores the path pointer to its length before a step.
-class StPathStep {
- public:
-  explicit StPathStep(VString& path) : fPath(path), fLength(path.GetLength()) {}
-  ~StPathStep() { fPath.Truncate(fLength); }
-
- private:
-  VString& fPath;
-  int32 fLength;
-};
-
 }  // namespace
 
-VJSONBinaryWriter::VJSONBinaryWriter(uint32 options) : fOptions(options) {}
+VJSONBinaryWriter::VJSONBinaryWriter(uint32 options) : fOptions(options) { fWritten.reserve(4096); }
 
 void VJSONBinaryWriter::AppendPathStep(VString& pointer, const VString& name) {
   pointer.AppendUniChar(u'/');
+  if (name.FindUniChar(u'~') == 0 && name.FindUniChar(u'/') == 0) {
+    pointer.AppendString(name);
+    return;
+  }
   const UniChar* units = name.GetCPointer();
   for (int32 i = 0; i < name.GetLength(); ++i) {
     if (units[i] == u'~') {
@@ -101,25 +95,27 @@ VError VJSONBinaryWriter::_PutUnits(const UniChar* units, size_t count) {
 // ---------------------------------------------------------------------------
 // Values
 
-VError VJSONBinaryWriter::StreamValue(const VJSONValue& value, VMemoryBuffer<>& buffer) {
+void VJSONBinaryWriter::_Start(VMemoryBuffer<>& buffer) {
   fBuffer = &buffer;
-  fPath.FromCString("#");
-  return _WriteValue(value);
+  fCurrent = -1;
+}
+
+VError VJSONBinaryWriter::StreamValue(const VJSONValue& value, VMemoryBuffer<>& buffer) {
+  _Start(buffer);
+  return _WriteValue(value, Position());
 }
 
 VError VJSONBinaryWriter::StreamObject(const VJSONObject* object, VMemoryBuffer<>& buffer) {
-  fBuffer = &buffer;
-  fPath.FromCString("#");
-  return object != nullptr ? _WriteObject(object, false) : _PutByte(JSON_null);
+  _Start(buffer);
+  return object != nullptr ? _WriteObject(object, false, Position()) : _PutByte(JSON_null);
 }
 
 VError VJSONBinaryWriter::StreamArray(const VJSONArray* array, VMemoryBuffer<>& buffer) {
-  fBuffer = &buffer;
-  fPath.FromCString("#");
-  return array != nullptr ? _WriteArray(array, false) : _PutByte(JSON_null);
+  _Start(buffer);
+  return array != nullptr ? _WriteArray(array, false, Position()) : _PutByte(JSON_null);
 }
 
-VError VJSONBinaryWriter::_WriteValue(const VJSONValue& value) {
+VError VJSONBinaryWriter::_WriteValue(const VJSONValue& value, const Position& position) {
   const JSONType type = value.GetType();
   switch (type) {
     case JSON_null:
@@ -148,29 +144,55 @@ VError VJSONBinaryWriter::_WriteValue(const VJSONValue& value) {
     }
     case JSON_object:
       if (value.GetObject() == nullptr) return _PutByte(JSON_null);
-      return _WriteObject(value.GetObject(), true);
+      return _WriteObject(value.GetObject(), true, position);
     case JSON_array:
       if (value.GetArray() == nullptr) return _PutByte(JSON_null);
-      return _WriteArray(value.GetArray(), true);
+      return _WriteArray(value.GetArray(), true, position);
     default:
       return VE_OK;
   }
 }
 
-bool VJSONBinaryWriter::_WriteReferenceIfSeen(const void* container, bool record, VError& error) {
-  if (!record) return false;
-  auto [entry, inserted] = fWritten.try_emplace(container, fPath);
-  if (inserted) return false;
-  const VString& pointer = entry->second;
-  error = _PutByte(kReferenceTag);
-  if (error == VE_OK) error = _PutU32(uint32(pointer.GetLength()));
-  if (error == VE_OK) error = _PutUnits(pointer.GetCPointer(), size_t(pointer.GetLength()));
-  return true;
+void VJSONBinaryWriter::_BuildPointer(int64 record, VString& out) const {
+  // Up to a top record (no parent), which is "#" itself.
+  std::vector<const Position*> steps;
+  for (int64 at = record; fRecords[size_t(at)].fParent >= 0; at = fRecords[size_t(at)].fParent) {
+    steps.push_back(&fRecords[size_t(at)].fPosition);
+  }
+  out.FromCString("#");
+  for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+    if ((*it)->fName != nullptr) {
+      AppendPathStep(out, *(*it)->fName);
+    } else {
+      out.AppendUniChar(u'/');
+      out.AppendLong8(int64((*it)->fIndex));
+    }
+  }
 }
 
-VError VJSONBinaryWriter::_WriteArray(const VJSONArray* array, bool record) {
+bool VJSONBinaryWriter::_EnterOrRefer(const void* container, bool record, const Position& position,
+                                      int64& outIndex, VError& error) {
+  outIndex = int64(fRecords.size());
+  if (record) {
+    auto [entry, inserted] = fWritten.try_emplace(container, outIndex);
+    if (!inserted) {
+      VString pointer;
+      _BuildPointer(entry->second, pointer);
+      error = _PutByte(kReferenceTag);
+      if (error == VE_OK) error = _PutU32(uint32(pointer.GetLength()));
+      if (error == VE_OK) error = _PutUnits(pointer.GetCPointer(), size_t(pointer.GetLength()));
+      return true;
+    }
+  }
+  fRecords.push_back({fCurrent, position});
+  return false;
+}
+
+VError VJSONBinaryWriter::_WriteArray(const VJSONArray* array, bool record,
+                                      const Position& position) {
   VError error = VE_OK;
-  if (_WriteReferenceIfSeen(array, record, error)) return error;
+  int64 index = -1;
+  if (_EnterOrRefer(array, record, position, index, error)) return error;
   if (!JSONHasStackRoom()) return ToolboxError(toolbox_error::kBufferTooLong);
   std::vector<VJSONValue> copies;
   if (array->HasStorageLocker()) array->GetValues(copies);
@@ -178,26 +200,33 @@ VError VJSONBinaryWriter::_WriteArray(const VJSONArray* array, bool record) {
       array->HasStorageLocker() ? copies : array->GetValuesNoLock();
   uint8 head[5] = {uint8(JSON_array)};
   StoreLittleEndian(uint32(values.size()), head + 1);
-  if (error = _Put(head, sizeof(head)); error != VE_OK) return error;
+  error = _Put(head, sizeof(head));
+  const int64 parent = std::exchange(fCurrent, index);
+  Position element;
   for (size_t i = 0; i < values.size() && error == VE_OK; ++i) {
-    StPathStep step(fPath);
-    fPath.AppendUniChar(u'/');
-    fPath.AppendLong8(int64(i));
-    error = _WriteValue(values[i]);
+    element.fIndex = i;
+    error = _WriteValue(values[i], element);
   }
+  fCurrent = parent;
   return error;
 }
 
-VError VJSONBinaryWriter::_WriteObject(const VJSONObject* object, bool record) {
+VError VJSONBinaryWriter::_WriteObject(const VJSONObject* object, bool record,
+                                       const Position& position) {
   VError error = VE_OK;
-  if (_WriteReferenceIfSeen(object, record, error)) return error;
+  int64 index = -1;
+  if (_EnterOrRefer(object, record, position, index, error)) return error;
   if (IJSONObject* implementation = object->GetImplementation()) {
     VJSONValue replacement(const_cast<VJSONObject*>(object));
     implementation->IJSON_GetValueToWriteToBuffer(replacement);
-    if (replacement.GetObject() != object) return _WriteValue(replacement);
+    // Another value is written in the object's place.
+    if (replacement.GetObject() != object) return _WriteValue(replacement, position);
   }
   if (!JSONHasStackRoom()) return ToolboxError(toolbox_error::kBufferTooLong);
-  return _WriteObjectBody(object);
+  const int64 parent = std::exchange(fCurrent, index);
+  error = _WriteObjectBody(object);
+  fCurrent = parent;
+  return error;
 }
 
 VError VJSONBinaryWriter::_WriteObjectBody(const VJSONObject* object) {
@@ -207,6 +236,7 @@ VError VJSONBinaryWriter::_WriteObjectBody(const VJSONObject* object) {
   VError error = _PutByte(JSON_object);
   const uint32 listing = signature != 0 ? VJSONPropertyConstOrderedIterator::kOwnPropertiesOnly
                                         : VJSONPropertyConstOrderedIterator::kWithoutGetterNames;
+  Position member;
   for (VJSONPropertyConstOrderedIterator it(object, listing); it.IsValid() && error == VE_OK;
        ++it) {
     const VString& name = it.GetName();
@@ -215,13 +245,10 @@ VError VJSONBinaryWriter::_WriteObjectBody(const VJSONObject* object) {
     error = _PutU16(uint16(name.GetLength()));
     if (error == VE_OK) error = _PutUnits(name.GetCPointer(), size_t(name.GetLength()));
     if (error != VE_OK) break;
-    StPathStep step(fPath);
-    AppendPathStep(fPath, name);
-    if (const VJSONValue* stored = it.GetStoredValue()) {
-      error = _WriteValue(*stored);
-    } else {
-      error = _WriteValue(it.GetValue());
-    }
+    const VJSONValue* stored = it.GetStoredValue();
+    // A stored name lives as long as its object; a listed one is kept here.
+    member.fName = stored != nullptr ? &name : &fOwnedNames.emplace_back(name);
+    error = stored != nullptr ? _WriteValue(*stored, member) : _WriteValue(it.GetValue(), member);
   }
   if (error != VE_OK) return error;
   if (signature != 0) {

@@ -6,7 +6,9 @@
 // Multi-byte fields are little-endian; texts are UTF-16 code units.
 #pragma once
 
+#include <deque>
 #include <unordered_map>
+#include <vector>
 
 #include "core/VErrorCodes.h"
 #include "core/VMemoryBuffer.h"
@@ -46,12 +48,28 @@ class VJSONBinaryWriter : public VObject {
   uint32 GetOptions() const { return fOptions; }
 
  private:
-  VError _WriteValue(const VJSONValue& value);
-  VError _WriteObject(const VJSONObject* object, bool record);
+  // Where a value stands: under the container being written, at a name
+  // (lent by the container, or kept in fOwnedNames) or an index.
+  struct Position {
+    const VString* fName = nullptr;
+    uint64 fIndex = 0;
+  };
+  // A written container: its parent's record (-1 for the top) and position.
+  struct Record {
+    int64 fParent;
+    Position fPosition;
+  };
+
+  void _Start(VMemoryBuffer<>& buffer);
+  VError _WriteValue(const VJSONValue& value, const Position& position);
+  VError _WriteObject(const VJSONObject* object, bool record, const Position& position);
   VError _WriteObjectBody(const VJSONObject* object);
-  VError _WriteArray(const VJSONArray* array, bool record);
-  // True when the container was written before (a reference has been written).
-  bool _WriteReferenceIfSeen(const void* container, bool record, VError& error);
+  VError _WriteArray(const VJSONArray* array, bool record, const Position& position);
+  // Records the container (its record's index in `outIndex`), or writes
+  // the reference when it was written before (true).
+  bool _EnterOrRefer(const void* container, bool record, const Position& position, int64& outIndex,
+                     VError& error);
+  void _BuildPointer(int64 record, VString& out) const;
   VError _Put(const void* data, size_t size);
   VError _PutByte(uint8 byte) { return _Put(&byte, 1); }
   VError _PutU16(uint16 value);
@@ -61,8 +79,10 @@ class VJSONBinaryWriter : public VObject {
 
   uint32 fOptions;
   VMemoryBuffer<>* fBuffer = nullptr;
-  VString fPath;
-  std::unordered_map<const void*, VString> fWritten;
+  std::vector<Record> fRecords;
+  int64 fCurrent = -1;
+  std::unordered_map<const void*, int64> fWritten;
+  std::deque<VString> fOwnedNames;
 };
 
 }  // namespace zeft
