@@ -240,6 +240,9 @@ TEST(VJSONClassTest, NewMakesInstancesOfSealedClasses) {
   EXPECT_EQ(test::Call(create, noMaker.Get(), {}, &result), EJSON_ok);
   EXPECT_TRUE(result.IsNull());
   EXPECT_TRUE(HasError(errors.Errors(), ClassError(json_error::kNoInstantiator)));
+  // The root classes make no instances.
+  EXPECT_EQ(test::Call(create, test::Store().GetObjectClassObject(), {}, &result), EJSON_ok);
+  EXPECT_TRUE(result.IsNull());
   EXPECT_FALSE(plain.GetObject()->IsInstanceOf(plain.GetObject()));
   EXPECT_TRUE(HasError(errors.Errors(), ClassError(json_error::kNotAClassObject)));
 }

@@ -162,13 +162,13 @@ void VJSONClassStore::AddRootClasses() {
   functionClassObject->Retain();
   fVisibleClasses.emplace(kFunctionName, functionClassObject.Get());
   fRoots[2] = functionClassObject.Get();
-  objectClass->SetFunctions(std::vector<FunctionDescriptor>{}, nullptr,
-                            &VJSONClass::GenericInstantiator);
+  // The roots make no instances through "new": they have no instantiator.
+  objectClass->SetFunctions(std::vector<FunctionDescriptor>{}, nullptr, nullptr);
   classClass->SetFunctions({{VJSONClass::sClassProperty_new, &VJSONClass::do_new, 0}}, nullptr,
-                           &VJSONClass::GenericInstantiator);
+                           nullptr);
   functionClass->SetFunctions({{VString("apply"), &VJSONMemberFunction::do_apply, 0},
                                {VString("call"), &VJSONMemberFunction::do_call, 0}},
-                              nullptr, &VJSONClass::GenericInstantiator);
+                              nullptr, nullptr);
 }
 
 // ---------------------------------------------------------------------------
