@@ -88,13 +88,14 @@ TEST(VJSONBuildersTest, ArrayReader) {
   EXPECT_EQ(bools[2], 1);
   EXPECT_EQ(bools[0], 0);
   for (const char* bad : {"[1, [2, 3]", "", "word", "[1, 2"}) {
+    test::ErrorCollector errors;
     VJSONArrayReader broken{VString(bad)};
     EXPECT_EQ(broken.GetCountOfElements(&error), 0) << bad;
     EXPECT_EQ(error, ToolboxError(json_error::kMalformed)) << bad;
     double reals[1] = {9};
     EXPECT_EQ(broken.ToArrayReal(reals), ToolboxError(json_error::kMalformed));
     EXPECT_EQ(reals[0], 9) << "nothing written";
-    EXPECT_TRUE(test::CurrentErrors().empty()) << "kept, never raised";
+    EXPECT_TRUE(errors.Errors().empty()) << "kept, never raised";
   }
 }
 

@@ -84,6 +84,27 @@ TEST(VJSONGraphTest, CyclesThroughMergedGraphsAreFreed) {
   EXPECT_EQ(live.Arrays(), 0);
 }
 
+TEST(VJSONGraphTest, CycleCollectedOutOfAGraphLeavesItBalanced) {
+  // A cycle replaced in its parent is freed alone; the parent's graph must
+  // still free the next cycle it takes.
+  StLiveContainers live;
+  {
+    VJSONValue top(JSON_object);
+    for (int round = 0; round < 2; ++round) {
+      VJSONValue cycle(JSON_array);
+      top.GetObject()->SetOwnProperty(VString("k"), cycle);
+      cycle.GetArray()->Push(cycle);
+      cycle.GetArray()->Push(VJSONValue(JSON_array));
+    }
+    top.GetObject()->SetOwnProperty(VString("k"), VJSONValue(JSON_null));
+    VJSONValue last(JSON_array);
+    top.GetObject()->SetOwnProperty(VString("k"), last);
+    last.GetArray()->Push(last);
+  }
+  EXPECT_EQ(live.Arrays(), 0);
+  EXPECT_EQ(live.Objects(), 0);
+}
+
 TEST(VJSONGraphTest, DeepChainsCollectWithoutRecursion) {
   StLiveContainers live;
   {
