@@ -323,11 +323,14 @@ bool VJSONObject::_SetOwnProperty(const VString& name, const VJSONValue& value) 
   }
   auto [entry, inserted] = fProperties.try_emplace(name, value, uint64(fProperties.size()));
   if (!inserted) {
-    VJSONValue& stored = entry->second.first;
-    if (fGraph != nullptr && (stored.GetObject() != nullptr || stored.GetArray() != nullptr)) {
-      VJSONGraph::Disconnect(fGraph, stored);
+    // The old value leaves the store before the graph checks it, so that a
+    // cycle through this object does not count that reference twice.
+    VJSONValue old = std::move(entry->second.first);
+    if (fGraph != nullptr && (old.GetObject() != nullptr || old.GetArray() != nullptr)) {
+      VJSONGraph::Disconnect(fGraph, old);
     }
-    stored = value;
+    entry = fProperties.try_emplace(name, VJSONValue(), uint64(fProperties.size())).first;
+    entry->second.first = value;
   }
   const VJSONValue& stored = entry->second.first;
   if (stored.GetObject() != nullptr || stored.GetArray() != nullptr) {
@@ -362,11 +365,12 @@ void VJSONObject::_RemoveEntry(PropertyMap::iterator entry) {
   for (auto& [name, other] : fProperties) {
     if (other.second > sequence) --other.second;
   }
-  const VJSONValue& value = entry->second.first;
+  // Out of the store before the graph checks it (see _SetOwnProperty).
+  const VJSONValue value = std::move(entry->second.first);
+  fProperties.erase(entry);
   if (fGraph != nullptr && (value.GetObject() != nullptr || value.GetArray() != nullptr)) {
     VJSONGraph::Disconnect(fGraph, value);
   }
-  fProperties.erase(entry);
 }
 
 void VJSONObject::RemoveProperty(const VString& name) {
