@@ -84,6 +84,70 @@ TEST(VJSONGraphTest, CyclesThroughMergedGraphsAreFreed) {
   EXPECT_EQ(live.Arrays(), 0);
 }
 
+TEST(VJSONGraphTest, CycleCollectedOutOfAGraphLeavesItBalanced) {
+  // A cycle replaced in its parent is freed alone; the parent's graph must
+  // still free the next cycle it takes.
+  StLiveContainers live;
+  {
+    VJSONValue top(JSON_object);
+    for (int round = 0; round < 2; ++round) {
+      VJSONValue cycle(JSON_array);
+      top.GetObject()->SetOwnProperty(VString("k"), cycle);
+      cycle.GetArray()->Push(cycle);
+      cycle.GetArray()->Push(VJSONValue(JSON_array));
+    }
+    top.GetObject()->SetOwnProperty(VString("k"), VJSONValue(JSON_null));
+    VJSONValue last(JSON_array);
+    top.GetObject()->SetOwnProperty(VString("k"), last);
+    last.GetArray()->Push(last);
+  }
+  EXPECT_EQ(live.Arrays(), 0);
+  EXPECT_EQ(live.Objects(), 0);
+}
+
+TEST(VJSONGraphTest, ReplacingAValueWhoseCyclePassesThroughTheHolder) {
+  // The value's cycle runs back through the object or array that drops it:
+  // that reference must not count twice, or the holder, still held here,
+  // would be emptied while it is being changed.
+  StLiveContainers live;
+  for (int way = 0; way < 4; ++way) {
+    VJSONValue holder(way < 2 ? JSON_object : JSON_array);
+    {
+      VJSONValue cycle(JSON_array);
+      cycle.GetArray()->Push(cycle);
+      VJSONValue back(JSON_object);
+      back.GetObject()->SetOwnProperty(VString("holder"), holder);
+      cycle.GetArray()->Push(back);
+      if (way < 2) {
+        holder.GetObject()->SetOwnProperty(VString("k"), cycle);
+      } else {
+        holder.GetArray()->Push(cycle);
+      }
+    }
+    switch (way) {
+      case 0:
+        holder.GetObject()->SetOwnProperty(VString("k"), VJSONValue(1.0));
+        break;
+      case 1:
+        holder.GetObject()->RemoveOwnProperty(VString("k"));
+        break;
+      case 2:
+        holder.GetArray()->SetAt(0, VJSONValue(1.0));
+        break;
+      default:
+        holder.GetArray()->RemoveAt(0);
+        break;
+    }
+    EXPECT_EQ(test::Write(holder), way == 0   ? R"({"k":1})"
+                                   : way == 2 ? "[1]"
+                                   : way == 1 ? "{}"
+                                              : "[]")
+        << way;
+  }
+  EXPECT_EQ(live.Arrays(), 0);
+  EXPECT_EQ(live.Objects(), 0);
+}
+
 TEST(VJSONGraphTest, DeepChainsCollectWithoutRecursion) {
   StLiveContainers live;
   {

@@ -77,9 +77,11 @@ TEST(VJSONObjectTest, SharedObjectNeedsItsLockerInUse) {
     EXPECT_TRUE(HasError(errors.Errors(),
                          MakeVError(kComponentJSONClasses, json_error::kPrivateContainer)));
   }
+  // The class store gives it the class "Object" ("Shared Object" is only
+  // the name of an object made without any class).
   VString name;
   shared->GetClassName(name);
-  EXPECT_EQ(to_string(name), "Shared Object");
+  EXPECT_EQ(to_string(name), "Object");
 }
 
 TEST(VJSONObjectTest, FreshSharedObjectJoinsOneGroupOnly) {

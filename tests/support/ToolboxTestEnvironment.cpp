@@ -7,6 +7,7 @@
 #include "core/VCppMemMgr.h"
 #include "core/VIntlMgr.h"
 #include "core/VObject.h"
+#include "json/VJSONClassStore.h"
 #include "process/VProcess.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
@@ -35,9 +36,12 @@ void ToolboxTestEnvironment::SetUp() {
   // An application object, so that errors raised by code under test are
   // recorded on the tasks' error stacks.
   if (VProcess::sInstance == nullptr) fProcess = new VProcess;
+  // The JSON class store with its root classes, as start-up makes it.
+  VJSONClassStore::Init();
 }
 
 void ToolboxTestEnvironment::TearDown() {
+  VJSONClassStore::DeInit();
   // The application object goes before the managers it was made after.
   delete fProcess;
   fProcess = nullptr;

@@ -149,14 +149,39 @@ inline constexpr int32 kHasBinaryForm = 911;
 inline constexpr int32 kNotGenericObject = 914;
 inline constexpr int32 kNoBinaryForm = 915;
 inline constexpr int32 kMetTwice = 916;
+// References.
+inline constexpr int32 kPointerNoValue = 906;
+inline constexpr int32 kPointerMalformed = 907;
+inline constexpr int32 kPointerCycle = 908;
+inline constexpr int32 kPointerRefused = 909;
+inline constexpr int32 kPointerThroughScalar = 910;
+inline constexpr int32 kReferredFileInvalid = 912;
+inline constexpr int32 kReferredFileMissing = 913;
 // Component "NVRT".
+inline constexpr int32 kParamNotNumber = 7;
+inline constexpr int32 kParamNotString = 8;
+inline constexpr int32 kParamNotContainer = 54;
+inline constexpr int32 kParamNotBoolean = 55;
+inline constexpr int32 kTooManyParams = 58;
+inline constexpr int32 kReadOnlyProperty = -10702;
+inline constexpr int32 kReadOnlyObject = -10705;
+inline constexpr int32 kSuperMemberNotFunction = -10707;
+inline constexpr int32 kByteIndexOutOfRange = -10713;
 inline constexpr int32 kObjectNotInUse = -10719;
 inline constexpr int32 kArrayNotInUse = -10720;
 inline constexpr int32 kPrivateContainer = -10721;
 inline constexpr int32 kObjectOfOtherGroup = -10724;
 inline constexpr int32 kArrayOfOtherGroup = -10725;
 inline constexpr int32 kScalarInStorage = -10727;
+inline constexpr int32 kNotCallable = -10729;
+inline constexpr int32 kNoRunningClassFunction = -10736;
 inline constexpr int32 kNotAClassObject = -10745;
+inline constexpr int32 kSuperConstructorNotAllowed = -10746;
+inline constexpr int32 kSuperclassNotAClass = -10747;
+inline constexpr int32 kSuperConstructorNotCalled = -10748;
+inline constexpr int32 kNoInstantiator = -10749;
+inline constexpr int32 kFinalOverridden = -10750;
+inline constexpr int32 kNotConstructed = -10751;
 inline constexpr int32 kLockerInUseElsewhere = -10753;
 }  // namespace json_error
 

@@ -456,7 +456,7 @@ class VString : public VValueSingle {
   static constexpr uint32 kJSONWithQuotes = 0x1;          // put the text between quotes
   static constexpr uint32 kJSONRaw = 0x10;                // no escaping at all
   static constexpr uint32 kJSONEscapeAmpAndApos = 0x400;  // "&" and "'" as \u escapes
-  VError GetJSONString(VString& out, uint32 options) const;
+  VError GetJSONString(VString& out, uint32 options) const override;
   VError FromJSONString(const VString& json, uint32 options);
   // This string reduced to a JavaScript identifier: letters, digits, "$"
   // and "_" kept, "_" in front of a leading digit.

@@ -5,7 +5,9 @@
 #include <memory>
 
 #include "core/CharSet.h"
+#include "core/VReal.h"
 #include "core/VString.h"
+#include "core/VValueInfo.h"
 #include "values/VDuration.h"
 #include "values/VTime.h"
 #include "values/VUUID.h"
@@ -47,6 +49,32 @@ void VValueSingle::FromVUUID(const VUUID&) {}
 void VValueSingle::FromValue(const VValueSingle&) {}
 
 void VValueSingle::GetXMLString(VString& text, uint32) const { GetString(text); }
+
+VError VValueSingle::GetJSONString(VString& text, uint32 options) const {
+  if (IsNull()) {
+    text.FromCString("null");
+    return VE_OK;
+  }
+  switch (GetValueInfo()->GetKind()) {
+    case kValueKindBoolean:
+      text.FromCString(GetBoolean() != 0 ? "true" : "false");
+      return VE_OK;
+    case kValueKindByte:
+    case kValueKindWord:
+    case kValueKindLong:
+    case kValueKindLong8:
+      text.FromLong8(GetLong8());
+      return VE_OK;
+    case kValueKindReal:
+      VReal::RealToJSONString(GetReal(), text);
+      return VE_OK;
+    default: {
+      VString form;
+      GetString(form);
+      return form.GetJSONString(text, options);
+    }
+  }
+}
 
 bool VValueSingle::FromXMLString(const VString& text) {
   FromString(text);

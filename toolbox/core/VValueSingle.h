@@ -5,6 +5,7 @@
 // any other single value.
 #pragma once
 
+#include "core/VErrorCodes.h"
 #include "core/VTypes.h"
 #include "core/VValue.h"
 
@@ -63,6 +64,9 @@ class VValueSingle : public VValue {
   // whether the text was taken (the base always takes it).
   virtual void GetXMLString(VString& text, uint32 options) const;
   virtual bool FromXMLString(const VString& text);
+  // JSON text form (option 0x1: strings between quotation marks): null,
+  // true or false, numbers as numbers, anything else as its string form.
+  virtual VError GetJSONString(VString& text, uint32 options) const;
 
   // Orders this value against any single value (-1, 0, 1, or
   // kCompareUnordered when there is no order).

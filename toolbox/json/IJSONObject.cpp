@@ -68,7 +68,7 @@ bool IJSONObject::IJSON_IsSharable(const VJSONObject*, bool* outMove) {
 EJSONStatus IJSONObject::IJSON_CallAsFunction(VJSONObject*, IJSONFunctionContext*) {
   return EJSON_unhandled;
 }
-VJSONObject* IJSONObject::IJSON_GetFunctionClassOwner(const VJSONObject*) { return nullptr; }
+VJSONClass* IJSONObject::IJSON_GetFunctionClassOwner(const VJSONObject*) { return nullptr; }
 EJSONStatus IJSONObject::IJSON_SetJSONStamp(VJSONStamp*) { return EJSON_unhandled; }
 void IJSONObject::IJSON_DoConnectDependencies(VJSONObject*) {}
 void IJSONObject::IJSON_DoDisconnectDependencies(VJSONObject*) {}

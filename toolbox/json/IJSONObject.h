@@ -14,6 +14,7 @@ namespace zeft {
 
 class IJSONFunctionContext;
 class VDBLanguageContext;
+class VJSONClass;
 class VJSONCloner;
 class VJSONObject;
 class VJSONStamp;
@@ -67,7 +68,7 @@ class IJSONObject : public IRefCountable {
   // set, asks for the move all the same.
   virtual bool IJSON_IsSharable(const VJSONObject* object, bool* outMove);
   virtual EJSONStatus IJSON_CallAsFunction(VJSONObject* object, IJSONFunctionContext* context);
-  virtual VJSONObject* IJSON_GetFunctionClassOwner(const VJSONObject* object);
+  virtual VJSONClass* IJSON_GetFunctionClassOwner(const VJSONObject* object);
   virtual EJSONStatus IJSON_SetJSONStamp(VJSONStamp* stamp);
   virtual void IJSON_DoConnectDependencies(VJSONObject* object);
   virtual void IJSON_DoDisconnectDependencies(VJSONObject* object);

@@ -265,9 +265,7 @@ bool VJSONArray::SetAt(size_t index, const VJSONValue& value) {
   if (index >= fValues.size()) return true;
   if (!_AssignToLocker(value)) return false;
   _AdvanceStamp();
-  _DisconnectElement(fValues[index]);
-  fValues[index] = value;
-  _Connect(index);
+  _ReplaceElement(index, value);
   return true;
 }
 
@@ -279,10 +277,19 @@ bool VJSONArray::SetAt_unchecked(size_t index, const VJSONValue& value) {
     return true;
   }
   StGraphLocker lock(_NeedsGraphLock() || IsSharedContainer(value));
-  _DisconnectElement(fValues[index]);
+  _ReplaceElement(index, value);
+  return true;
+}
+
+void VJSONArray::_ReplaceElement(size_t index, const VJSONValue& value) {
+  // The old element leaves the array before the graph checks it, so that a
+  // cycle through this array does not count that reference twice.
+  const VJSONValue old = std::move(fValues[index]);
+  fValues[index] = VJSONValue(JSON_null);
+  _DisconnectElement(old);
+  if (index >= fValues.size()) return;  // the graph emptied this array
   fValues[index] = value;
   _Connect(index);
-  return true;
 }
 
 void VJSONArray::RemoveAt(size_t index, size_t count) {
@@ -294,10 +301,10 @@ void VJSONArray::RemoveAt(size_t index, size_t count) {
     if (!_CheckInUse()) return;
     // Written so that index + count never overflows.
     const size_t end = index + std::min(count, fValues.size() - index);
-    for (size_t i = index; i < end; ++i) _DisconnectElement(fValues[i]);
     removed.assign(std::make_move_iterator(fValues.begin() + ptrdiff_t(index)),
                    std::make_move_iterator(fValues.begin() + ptrdiff_t(end)));
     fValues.erase(fValues.begin() + ptrdiff_t(index), fValues.begin() + ptrdiff_t(end));
+    for (const VJSONValue& value : removed) _DisconnectElement(value);
     _AdvanceStamp();
   }
 }

@@ -94,6 +94,7 @@ class VJSONArray : public VObject, public IRefCountable {
   bool _AssignToLocker(const VJSONValue& value);
   void _AdvanceStamp();
   void _DisconnectElement(const VJSONValue& value);
+  void _ReplaceElement(size_t index, const VJSONValue& value);
   void _BulkDisconnect(size_t from, size_t to);
   void _Connect(size_t index);
 

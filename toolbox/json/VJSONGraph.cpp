@@ -285,6 +285,11 @@ bool VJSONGraph::ReleaseDependenciesIfNecessary(IRefCountable*,
   for (const VJSONObject* object : objects) sum += object->GetRefCount();
   for (const VJSONArray* array : arrays) sum += array->GetRefCount();
   if (sum != visits) return false;
+  // The group leaves the graph: its members' retains and the references
+  // between them (every edge the walk followed) stop counting, so that the
+  // graph's own release check still balances for the members that stay.
+  fRetainCounter.fetch_sub(uint32(sum));
+  fInternalRefs.fetch_sub(uint32(visits - 1));
   Retain();
   for (VJSONObject* object : objects) {
     if (VJSONGraph* graph = std::exchange(object->fGraph, nullptr)) graph->Release();

@@ -10,6 +10,7 @@
 #include "core/VReal.h"
 #include "json/JSONStackCheck.h"
 #include "json/VJSONArray.h"
+#include "json/VJSONBinaryImporter.h"
 #include "json/VJSONObject.h"
 #include "json/VStorageLocker.h"
 #include "runtime/VErrorBase.h"
@@ -20,6 +21,7 @@
 namespace zeft {
 
 const VString VJSONImporter::sNameOfThePropertyWithPathsAndLines("__symbols");
+const VString VJSONImporter::sBinaryObjectPropertyName("__PRIVATE_BINARY_OBJECT");
 
 namespace {
 
@@ -473,8 +475,21 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       break;
     }
   }
+  if (error == VE_OK) error = _DecodeBinaryObject(result);
   value = std::move(result);
   _ShareIfAsked(value);
+  return error;
+}
+
+VError VJSONImporter::_DecodeBinaryObject(VJSONValue& value) {
+  const VJSONValue carried = value.GetObject()->GetProperty(sBinaryObjectPropertyName);
+  if (!carried.IsString()) return VE_OK;
+  VMemoryBuffer<> bytes;
+  VString(carried.GetInlineString(), true).DecodeBase64(bytes, false);
+  VJSONValue decoded;
+  VJSONBinaryImporter importer(bytes.GetDataPtr(), bytes.GetDataSize());
+  const VError error = importer.GetValue(decoded);
+  if (error == VE_OK) value = std::move(decoded);
   return error;
 }
 
@@ -705,6 +720,21 @@ VError VJSONImporter::_ArrayToBag(VValueBag& bag, const VString& key) {
   }
 }
 
+VError VJSONImporter::_BinaryObjectToBag(const VString& base64, VValueBag& bag) {
+  VMemoryBuffer<> bytes;
+  base64.DecodeBase64(bytes, false);
+  VJSONValue decoded;
+  VJSONBinaryImporter importer(bytes.GetDataPtr(), bytes.GetDataSize());
+  VError error = importer.GetValue(decoded);
+  if (error != VE_OK) return error;
+  // The bag form of the value: its text read back as a bag.
+  VString text;
+  if ((error = decoded.Stringify(text, 0x1)) != VE_OK) return error;
+  bag.Destroy();
+  VJSONImporter reader(text);
+  return reader.JSONObjectToBag(bag);
+}
+
 VError VJSONImporter::_ObjectToBag(VValueBag& bag) {
   VError error = VE_OK;
   VString key, word;
@@ -736,6 +766,9 @@ VError VJSONImporter::_ObjectToBag(VValueBag& bag) {
       if (error != VE_OK) return error;
     } else if (token == jsonBeginArray) {
       error = _ArrayToBag(bag, key);
+      if (error != VE_OK) return error;
+    } else if (token == jsonString && key.EqualToStringRaw(sBinaryObjectPropertyName)) {
+      error = _BinaryObjectToBag(word, bag);
       if (error != VE_OK) return error;
     } else if (token == jsonString && key.EqualToUSASCIICString("__CDATA")) {
       bag.SetString(VValueBag::CDataAttributeName(), word);

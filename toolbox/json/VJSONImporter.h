@@ -64,14 +64,20 @@ class VJSONImporter : public VObject {
   static bool _ParseNumber(const UniChar* text);
 
   static const VString sNameOfThePropertyWithPathsAndLines;
+  // The one property of an object carrying a value in the binary form
+  // (Base64 text).
+  static const VString sBinaryObjectPropertyName;
 
  private:
   VError _ParseValue(VJSONValue& value);
   VError _ParseValueFromToken(JsonToken token, VJSONValue& value, const char* expected);
   VError _ParseObject(VJSONValue& value);
   VError _ParseArray(VJSONValue& value);
+  // Replaces a binary-form carrier by the value it carries.
+  VError _DecodeBinaryObject(VJSONValue& value);
   VError _StringToValue(const VString& word, bool quoted, VJSONValue& value, const char* expected);
   VError _ObjectToBag(VValueBag& bag);
+  VError _BinaryObjectToBag(const VString& base64, VValueBag& bag);
   VError _ArrayToBag(VValueBag& bag, const VString& key);
   void _SetBagScalar(VValueBag& bag, const VString& key, const VString& word, bool quoted);
   bool _ReadQuoted(VString& word, VError* error);

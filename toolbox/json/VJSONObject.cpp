@@ -5,6 +5,7 @@
 #include "json/JSONStackCheck.h"
 #include "json/StGraphLocker.h"
 #include "json/VJSONArray.h"
+#include "json/VJSONFunctionContext.h"
 #include "json/VJSONGraph.h"
 #include "json/VJSONStamp.h"
 #include "json/VJSONWriter.h"
@@ -322,11 +323,14 @@ bool VJSONObject::_SetOwnProperty(const VString& name, const VJSONValue& value) 
   }
   auto [entry, inserted] = fProperties.try_emplace(name, value, uint64(fProperties.size()));
   if (!inserted) {
-    VJSONValue& stored = entry->second.first;
-    if (fGraph != nullptr && (stored.GetObject() != nullptr || stored.GetArray() != nullptr)) {
-      VJSONGraph::Disconnect(fGraph, stored);
+    // The old value leaves the store before the graph checks it, so that a
+    // cycle through this object does not count that reference twice.
+    VJSONValue old = std::move(entry->second.first);
+    if (fGraph != nullptr && (old.GetObject() != nullptr || old.GetArray() != nullptr)) {
+      VJSONGraph::Disconnect(fGraph, old);
     }
-    stored = value;
+    entry = fProperties.try_emplace(name, VJSONValue(), uint64(fProperties.size())).first;
+    entry->second.first = value;
   }
   const VJSONValue& stored = entry->second.first;
   if (stored.GetObject() != nullptr || stored.GetArray() != nullptr) {
@@ -361,11 +365,12 @@ void VJSONObject::_RemoveEntry(PropertyMap::iterator entry) {
   for (auto& [name, other] : fProperties) {
     if (other.second > sequence) --other.second;
   }
-  const VJSONValue& value = entry->second.first;
+  // Out of the store before the graph checks it (see _SetOwnProperty).
+  const VJSONValue value = std::move(entry->second.first);
+  fProperties.erase(entry);
   if (fGraph != nullptr && (value.GetObject() != nullptr || value.GetArray() != nullptr)) {
     VJSONGraph::Disconnect(fGraph, value);
   }
-  fProperties.erase(entry);
 }
 
 void VJSONObject::RemoveProperty(const VString& name) {
@@ -568,6 +573,40 @@ bool VJSONObject::IsInstanceOf(const VJSONObject* classObject) const {
     return false;
   }
   return IsInstanceOf(jsonClass);
+}
+
+void VJSONObject::SetClassObject(VJSONObject* classObject) {
+  if (classObject == fClassObject) return;
+  if (classObject != nullptr) classObject->Retain();
+  VJSONObject* old = std::exchange(fClassObject, classObject);
+  IJSONClassRegistry* registry = GetClassRegistry();
+  fClass = classObject != nullptr && registry != nullptr
+               ? registry->GetClass(classObject->fImplementation)
+               : nullptr;
+  if (old != nullptr) old->Release();
+}
+
+void VJSONObject::SetImplementation(IJSONObject* implementation) {
+  if (implementation == fImplementation) return;
+  if (implementation != nullptr) implementation->Retain();
+  if (fImplementation != nullptr) {
+    fImplementation->IJSON_DoDisconnectDependencies(this);
+    fImplementation->Release();
+  }
+  fImplementation = implementation;
+  if (fImplementation != nullptr) fImplementation->IJSON_DoConnectDependencies(this);
+}
+
+EJSONStatus VJSONObject::CallAsFunction(VJSONObject* thisObject, VJSONArray* thisArray,
+                                        const std::vector<VJSONValue>* parameters,
+                                        VJSONValue& outResult, CDBNovuBaseContext* baseContext,
+                                        VDBLanguageContext* languageContext) const {
+  if (fImplementation == nullptr) return EJSON_unhandled;
+  VJSONFunctionContext context(thisObject, thisArray, parameters, baseContext, languageContext);
+  const EJSONStatus status =
+      fImplementation->IJSON_CallAsFunction(const_cast<VJSONObject*>(this), &context);
+  context.GetResult(outResult);
+  return status;
 }
 
 EJSONStatus VJSONObject::GetClassName(VString& name) const {

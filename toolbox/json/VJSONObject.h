@@ -18,6 +18,7 @@
 
 namespace zeft {
 
+class CDBNovuBaseContext;
 class IJSONClassRegistry;
 class VJSONClass;
 class VJSONCloner;
@@ -77,6 +78,12 @@ class VJSONObject : public VObject, public IRefCountable {
   bool GetPropertyAsBool(const VString& name, bool* out) const;
   // Deep equality of own properties; prototypes and order do not count.
   bool DeepEqualTo(const VJSONObject* other, const VCompareOptions& options) const;
+  // Calls this object as a function; 1 when it has no native implementation
+  // (the result is then untouched). Any pointer may be null.
+  EJSONStatus CallAsFunction(VJSONObject* thisObject, VJSONArray* thisArray,
+                             const std::vector<VJSONValue>* parameters, VJSONValue& outResult,
+                             CDBNovuBaseContext* baseContext,
+                             VDBLanguageContext* languageContext) const;
 
   // Writing.
   bool SetProperty(const VString& name, const VJSONValue& value,
@@ -124,6 +131,11 @@ class VJSONObject : public VObject, public IRefCountable {
   VJSONClass* GetClass() const { return fClass; }
   uint32 GetClassLevel() const { return fClassLevel; }
   void SetClassLevel(uint32 level) { fClassLevel = level; }
+  // Makes `classObject` (retained; null: none) this object's class object.
+  void SetClassObject(VJSONObject* classObject);
+  // Makes `implementation` (retained; null: none) this object's native
+  // implementation, for readers that learn it after making the object.
+  void SetImplementation(IJSONObject* implementation);
   bool IsInConstruction() const { return fInConstruction; }
   void SetInConstruction(bool flag) { fInConstruction = flag; }
   const PropertyMap& GetPropertyMap() const { return fProperties; }  // no lock

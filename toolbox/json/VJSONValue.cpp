@@ -9,9 +9,11 @@
 #include "json/JSONStackCheck.h"
 #include "json/StGraphLocker.h"
 #include "json/VJSONArray.h"
+#include "json/VJSONBinaryWriter.h"
 #include "json/VJSONImporter.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONWriter.h"
+#include "runtime/StErrorContextInstaller.h"
 #include "runtime/VErrorThrow.h"
 #include "values/VTime.h"
 
@@ -526,8 +528,38 @@ VError VJSONValue::ParseFromString(const VString& text, bool convertDates, bool 
 }
 
 VError VJSONValue::Stringify(VString& out, uint32 options) const {
-  VJSONWriter writer(options);
-  return writer.StringifyValue(*this, out);
+  if ((options & VJSONWriter::kBinaryFallback) == 0) {
+    VJSONWriter writer(options);
+    return writer.StringifyValue(*this, out);
+  }
+  // What the text cannot carry (cycles, natives with a binary form,
+  // classes, objects met twice) goes as the binary form in Base64.
+  StErrorContextInstaller errors(true, true);
+  const uint32 textOptions = options | VJSONWriter::kRefuseBinaryForm |
+                             VJSONWriter::kGenericObjectsOnly | VJSONWriter::kRefuseObjectsTwice;
+  VJSONWriter writer(textOptions);
+  VError error = writer.StringifyValue(*this, out);
+  const int32 number = ErrorNumber(error);
+  if (ErrorComponent(error) != kComponentToolbox ||
+      (number != json_error::kCircular && number != json_error::kHasBinaryForm &&
+       number != json_error::kNotGenericObject && number != json_error::kMetTwice)) {
+    return error;
+  }
+  errors.Flush();
+  VMemoryBuffer<> buffer;
+  VJSONBinaryWriter binary(64);
+  error = binary.StreamValue(*this, buffer);
+  if (error != VE_OK) return error;
+  VString base64;
+  if (!base64.EncodeBase64(buffer.GetDataPtr(), buffer.GetDataSize(), false)) {
+    error = ToolboxError(toolbox_error::kMemoryFull);
+    _ThrowError(error);
+    return error;
+  }
+  VJSONValue wrapper(JSON_object);
+  wrapper.GetObject()->SetProperty(VJSONImporter::sBinaryObjectPropertyName, VJSONValue(base64));
+  VJSONWriter wrapperWriter(textOptions);
+  return wrapperWriter.StringifyValue(wrapper, out);
 }
 
 // ---------------------------------------------------------------------------

@@ -196,7 +196,7 @@ class VTime : public VValueSingle {
   static constexpr uint32 kJSONQuotes = 0x1;
   static constexpr uint32 kJSONDateOnlyAtMidnight = 0x200;
   static constexpr uint32 kJSONDateMarks = 0x1000;
-  VError GetJSONString(VString& text, uint32 options) const;
+  VError GetJSONString(VString& text, uint32 options) const override;
   // True when the text had a recognised form (the time may still be null).
   bool FromRfc3339String(const VString& text);
   // RFC 3339, optionally inside "!!" marks; texts with "!" otherwise go to

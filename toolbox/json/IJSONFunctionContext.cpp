@@ -1,0 +1,132 @@
+#include "json/IJSONFunctionContext.h"
+
+#include <cmath>
+#include <limits>
+
+#include "json/VJSONArray.h"
+#include "json/VJSONBlob.h"
+#include "json/VJSONObject.h"
+#include "runtime/VErrorThrow.h"
+
+namespace zeft {
+
+namespace {
+
+void ThrowParamError(int32 number) { _ThrowError(MakeVError(kComponentJSONClasses, number)); }
+
+}  // namespace
+
+IJSONFunctionContext::~IJSONFunctionContext() = default;
+
+EJSONStatus IJSONFunctionContext::GetParameterList(void**, size_t*, void**, bool*) {
+  return EJSON_unhandled;
+}
+
+VJSONClass* IJSONFunctionContext::GetScopeClass() {
+  VJSONObject* function = GetScopeFunctionObject();
+  if (function == nullptr || function->GetImplementation() == nullptr) return nullptr;
+  return function->GetImplementation()->IJSON_GetFunctionClassOwner(function);
+}
+
+double IJSONFunctionContext::GetNumberParam(size_t index) {
+  const VJSONValue value = GetParam(index);
+  if (value.IsNumber()) return value.GetNumber();
+  fValid = false;
+  ThrowParamError(json_error::kParamNotNumber);
+  return value.GetNumber();
+}
+
+bool IJSONFunctionContext::GetNumberOptParam(size_t index, double& outNumber) {
+  const VJSONValue value = GetParam(index);
+  if (value.IsNumber()) {
+    outNumber = value.GetNumber();
+    return true;
+  }
+  fValid = false;
+  if (!value.IsUndefined()) ThrowParamError(json_error::kParamNotNumber);
+  return false;
+}
+
+int32 IJSONFunctionContext::GetLongParam(size_t index) {
+  const VJSONValue value = GetParam(index);
+  if (!value.IsNumber()) {
+    fValid = false;
+    ThrowParamError(json_error::kParamNotNumber);
+  }
+  // Truncated toward zero, then held to the 32-bit range (NaN gives 0).
+  const double number = value.GetNumber();
+  if (std::isnan(number)) return 0;
+  if (number >= double(std::numeric_limits<int32>::max())) return std::numeric_limits<int32>::max();
+  if (number <= double(std::numeric_limits<int32>::min())) return std::numeric_limits<int32>::min();
+  return int32(number);
+}
+
+bool IJSONFunctionContext::GetBoolParam(size_t index) {
+  const VJSONValue value = GetParam(index);
+  switch (value.GetType()) {
+    case JSON_true:
+      return true;
+    case JSON_false:
+      return false;
+    default:
+      break;
+  }
+  fValid = false;
+  ThrowParamError(json_error::kParamNotBoolean);
+  switch (value.GetType()) {
+    case JSON_object:
+    case JSON_array:
+      return true;
+    case JSON_string:
+      return value.GetInlineString().fString != nullptr;
+    case JSON_number:
+      return value.GetNumber() != 0;
+    case JSON_date: {
+      int16 year = 0, month = 0, day = 0;
+      value.GetDate(&year, &month, &day);
+      return year != 0 || month != 0 || day != 0;
+    }
+    default:
+      return false;
+  }
+}
+
+VString IJSONFunctionContext::GetStringParam(size_t index) {
+  const VJSONValue value = GetParam(index);
+  if (value.IsString()) return VString(value.GetInlineString());
+  fValid = false;
+  ThrowParamError(json_error::kParamNotString);
+  return VString();
+}
+
+VJSONObject* IJSONFunctionContext::GetObjectParam(size_t index) {
+  const VJSONValue value = GetParam(index);
+  if (value.IsObject()) return value.RetainObject();
+  fValid = false;
+  ThrowParamError(json_error::kParamNotContainer);
+  return nullptr;
+}
+
+VJSONArray* IJSONFunctionContext::GetArrayParam(size_t index) {
+  const VJSONValue value = GetParam(index);
+  if (value.IsArray()) return value.RetainArray();
+  fValid = false;
+  ThrowParamError(json_error::kParamNotContainer);
+  return nullptr;
+}
+
+JSONBlobParam IJSONFunctionContext::GetBlobParam(size_t index, bool optional) {
+  JSONBlobParam param;
+  const VJSONValue value = GetParam(index);
+  if (const VJSONBlob* blob = VJSONBlob::CastJSONObject(value.GetObject())) {
+    param.fFound = true;
+    param.fData = blob->GetData();
+    param.fSize = blob->GetSize();
+    return param;
+  }
+  fValid = false;
+  if (!optional) ThrowParamError(json_error::kParamNotContainer);
+  return param;
+}
+
+}  // namespace zeft

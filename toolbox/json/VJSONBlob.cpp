@@ -1,0 +1,225 @@
+#include "json/VJSONBlob.h"
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
+#include "json/IJSONFunctionContext.h"
+#include "json/VJSONClassStore.h"
+#include "json/VJSONObject.h"
+#include "runtime/VErrorThrow.h"
+
+namespace zeft {
+
+namespace {
+
+// The "Blob" class object and the store it was added to.
+struct BlobClass {
+  std::mutex fMutex;
+  VJSONClassStore* fStore = nullptr;
+  VJSONObject* fClassObject = nullptr;
+  ~BlobClass() {
+    if (fClassObject != nullptr) fClassObject->Release();
+  }
+};
+
+BlobClass& TheBlobClass() {
+  static BlobClass sBlobClass;
+  return sBlobClass;
+}
+
+// A number of bytes as a signed 64-bit offset: truncated, NaN as 0, held in range.
+int64 ToOffset(double number) {
+  if (std::isnan(number)) return 0;
+  if (number >= 9223372036854775807.0) return INT64_MAX;
+  if (number <= -9223372036854775808.0) return INT64_MIN;
+  return int64(number);
+}
+
+SharedBuffer* CopyBytes(const void* data, size_t size) {
+  SharedBuffer* buffer = SharedBuffer::Create(size);
+  if (buffer != nullptr && size != 0) std::memcpy(buffer->GetData(), data, size);
+  return buffer;
+}
+
+}  // namespace
+
+const VString& VJSONBlob::key_size() {
+  static const VString sKey("size");
+  return sKey;
+}
+
+VJSONObject* VJSONBlob::GetClass() {
+  BlobClass& blobClass = TheBlobClass();
+  std::lock_guard<std::mutex> guard(blobClass.fMutex);
+  VJSONClassStore* store = VJSONClassStore::GetProcessStore();
+  // A store made again (a program that restarts the toolbox) gets the class again.
+  if (store != blobClass.fStore) {
+    if (blobClass.fClassObject != nullptr) blobClass.fClassObject->Release();
+    blobClass.fClassObject =
+        store != nullptr ? store->AddClass(VString("Blob"), {{VString("slice"), &do_slice, 0}},
+                                           nullptr, nullptr, &do_instantiate, 0)
+                         : nullptr;
+    blobClass.fStore = store;
+  }
+  return blobClass.fClassObject;
+}
+
+VJSONBlob::VJSONBlob(SharedBuffer* buffer, size_t start, size_t end)
+    : fBuffer(buffer), fStart(start), fEnd(end) {
+  if (fBuffer != nullptr) fBuffer->Retain();
+}
+
+VJSONBlob::~VJSONBlob() {
+  if (fBuffer != nullptr) fBuffer->Release();
+}
+
+const void* VJSONBlob::GetData() const {
+  return fBuffer != nullptr ? static_cast<const char*>(fBuffer->GetData()) + fStart : nullptr;
+}
+
+VJSONObject* VJSONBlob::_Wrap(VJSONBlob* blob) {
+  auto* object = new VJSONObject(GetClass(), blob, nullptr, false);
+  blob->Release();
+  return object;
+}
+
+VJSONObject* VJSONBlob::Create(const void* data, size_t size) {
+  if (size == 0) return _Wrap(new VJSONBlob(nullptr, 0, 0));
+  SharedBuffer* buffer = CopyBytes(data, size);
+  if (buffer == nullptr) {
+    _ThrowError(ToolboxError(toolbox_error::kMemoryFull));
+    return nullptr;
+  }
+  auto* blob = new VJSONBlob(buffer, 0, size);
+  buffer->Release();
+  return _Wrap(blob);
+}
+
+VJSONBlob* VJSONBlob::CastJSONObject(const VJSONObject* object) {
+  return object != nullptr ? dynamic_cast<VJSONBlob*>(object->GetImplementation()) : nullptr;
+}
+
+VJSONBlob* VJSONBlob::GetThis(IJSONFunctionContext* context) {
+  return CastJSONObject(context->GetThisObject());
+}
+
+IJSONObject* VJSONBlob::CreateIJSONObject(VJSONObject*, uint32, const void* data, size_t size,
+                                          VRefPtr<VJSONObject>& classObject, VError* error) {
+  SharedBuffer* buffer = CopyBytes(data, size);
+  if (buffer == nullptr) {
+    if (error != nullptr) {
+      *error = ToolboxError(toolbox_error::kMemoryFull);
+      _ThrowError(*error);
+    }
+    return nullptr;
+  }
+  classObject.Reset(GetClass());
+  auto* blob = new VJSONBlob(buffer, 0, size);
+  buffer->Release();
+  return blob;
+}
+
+VJSONObject* VJSONBlob::do_instantiate(VJSONObject*, IJSONFunctionContext* context) {
+  const size_t count = context != nullptr ? context->GetParamCount() : 0;
+  if (count == 0) return Create(nullptr, 0);
+  if (count > 1) {
+    _ThrowError(MakeVError(kComponentJSONClasses, json_error::kTooManyParams));
+    return nullptr;
+  }
+  const JSONBlobParam bytes = context->GetBlobParam(1, false);
+  return Create(bytes.fData, bytes.fSize);
+}
+
+EJSONStatus VJSONBlob::do_slice(const VJSONObject*, IJSONFunctionContext* context) {
+  const VJSONBlob* blob = GetThis(context);
+  if (blob == nullptr) return EJSON_error;
+  double number = 0;
+  const int64 start = context->GetNumberOptParam(1, number) ? ToOffset(number) : 0;
+  const int64 end =
+      context->GetNumberOptParam(2, number) ? ToOffset(number) : int64(blob->GetSize());
+  VJSONValue result(JSON_null);
+  if (VJSONObject* slice = blob->CreateSlice(start, end)) {
+    result.SetObject(slice);
+    slice->Release();
+  }
+  context->SetResult(result, 5);
+  return EJSON_ok;
+}
+
+VJSONObject* VJSONBlob::CreateSlice(int64 start, int64 end) const {
+  const int64 size = int64(GetSize());
+  const int64 s = start < 0 ? std::max<int64>(size + start, 0) : std::min(start, size);
+  const int64 e = end < 0 ? std::max<int64>(size + end, 0) : std::min(end, size);
+  if (e <= s) return _Wrap(new VJSONBlob(nullptr, 0, 0));
+  return _Wrap(new VJSONBlob(fBuffer, size_t(fStart + uint64(s)), size_t(fStart + uint64(e))));
+}
+
+// ---------------------------------------------------------------------------
+// Blob object operations
+
+bool VJSONBlob::IJSON_IsSharable(const VJSONObject*, bool* outMove) {
+  if (outMove != nullptr) *outMove = false;
+  return true;
+}
+
+EJSONStatus VJSONBlob::IJSON_GetProperty(VJSONObject*, const VString& name, VJSONValue& outValue,
+                                         VDBLanguageContext*) {
+  if (!name.EqualToStringRaw(key_size())) return EJSON_unhandled;
+  outValue.SetNumber(double(GetSize()));
+  return EJSON_ok;
+}
+
+EJSONStatus VJSONBlob::IJSON_SetProperty(VJSONObject*, const VString&, const VJSONValue&,
+                                         VDBLanguageContext*) {
+  _ThrowError(MakeVError(kComponentJSONClasses, json_error::kReadOnlyProperty));
+  return EJSON_error;
+}
+
+EJSONStatus VJSONBlob::IJSON_GetPropertyNames(std::vector<VString>& outNames) {
+  outNames.push_back(key_size());
+  return EJSON_ok;
+}
+
+EJSONStatus VJSONBlob::IJSON_GetDescription(const VJSONObject*, VString& outText) {
+  outText.Printf("%zu bytes", GetSize());
+  return EJSON_ok;
+}
+
+EJSONStatus VJSONBlob::IJSON_WriteToBuffer(VMemoryBuffer<>& buffer, VError& outError) {
+  uint8 count[8];
+  const uint64 size = GetSize();
+  for (int i = 0; i < 8; ++i) count[i] = uint8(size >> (8 * i));
+  // A payload cut short would read back as another value: refuse it.
+  if (!buffer.AddDataAmortized(count, sizeof(count)) ||
+      (size != 0 && !buffer.AddDataAmortized(GetData(), size_t(size)))) {
+    outError = ToolboxError(toolbox_error::kMemoryFull);
+    _ThrowError(outError);
+    return EJSON_error;
+  }
+  outError = VE_OK;
+  return EJSON_ok;
+}
+
+EJSONStatus VJSONBlob::IJSON_GetPropertyByIndex(const VJSONObject*, uint64 index,
+                                                VJSONValue& outValue) {
+  if (index >= GetSize()) {
+    _ThrowError(MakeVError(kComponentJSONClasses, json_error::kByteIndexOutOfRange));
+    return EJSON_error;
+  }
+  outValue.SetNumber(double(static_cast<const uint8*>(GetData())[index]));
+  return EJSON_ok;
+}
+
+EJSONStatus VJSONBlob::IJSON_GetCountPropertiesByIndex(const VJSONObject*, uint64& outCount) {
+  outCount = GetSize();
+  return EJSON_ok;
+}
+
+EJSONStatus VJSONBlob::IJSON_Clone(const VJSONObject* object, VJSONCloner&, VJSONValue& outValue,
+                                   VError&) {
+  outValue.SetObject(const_cast<VJSONObject*>(object));
+  return EJSON_ok;
+}
+
+}  // namespace zeft
