@@ -37,6 +37,10 @@ VString PosixPathOf(const IFile* file) {
 
 }  // namespace
 
+VJSONPointerResolver::Context::Context(bool patchMode) : patch(patchMode) {}
+
+VJSONPointerResolver::Context::~Context() = default;
+
 VJSONPointerResolver::VJSONPointerResolver(const VJSONValue& root, IFolder* baseFolder,
                                            VJSONFileCache* fileCache)
     : fRoot(root), fBaseFolder(baseFolder), fFileCache(fileCache) {

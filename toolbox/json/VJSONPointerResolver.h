@@ -13,7 +13,6 @@
 #include "core/VErrorCodes.h"
 #include "core/VObject.h"
 #include "core/VString.h"
-#include "files/IFileSystemObject.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONFileCache.h"
 #include "json/VJSONObject.h"
@@ -21,13 +20,17 @@
 
 namespace zeft {
 
+class IFile;
+class IFolder;
 class VJSONObject;
 
 class VJSONPointerResolver : public VObject, public IRefCountable {
  public:
   // One resolution run.
   struct Context {
-    explicit Context(bool patchMode) : patch(patchMode) {}
+    // Out of line: the file handles are complete only there.
+    explicit Context(bool patchMode);
+    ~Context();
     // Reference-holding objects and arrays already handled (kept alive).
     std::unordered_map<const void*, VJSONValue> visited;
     std::vector<const VJSONObject*> inProgress;
