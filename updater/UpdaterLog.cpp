@@ -20,7 +20,8 @@ const StPackedDictionaryKey kSourcePathKey("srcPath");
 const StPackedDictionaryKey kDestinationPathKey("dstPath");
 const StPackedDictionaryKey kServiceNameKey("ServiceName");
 
-// The English texts, used when no localizer knows the code.
+// The English texts (those of the bundle's English localization), used when
+// no localizer knows the code.
 const char* EnglishDescription(VError code) {
   if (ErrorComponent(code) != kComponentUpdater) return nullptr;
   using namespace updater_error;
@@ -28,22 +29,23 @@ const char* EnglishDescription(VError code) {
     case kWaitTimedOut:
       return "The application to update did not quit in time.";
     case kUpToDateBundleMissing:
-      return "The up-to-date application '{path}' does not exist.";
+      return "The up-to-date application was not found at '{path}'.";
     case kOutdatedBundleMissing:
-      return "The application to update '{path}' does not exist.";
+      return "The application to update was not found at '{path}'.";
     case kFileCopyFailed:
-      return "Cannot copy '{srcPath}' to '{dstPath}'.";
+      return "The file '{srcPath}' could not be copied to '{dstPath}'.";
     case kRenameAsideFailed:
-      return "Cannot move '{srcPath}' aside to '{dstPath}'.";
+      return "The application '{srcPath}' could not be moved aside to '{dstPath}'. Retrying.";
     case kCreateParentFailed:
-      return "Cannot create the folder '{path}'.";
+      return "The folder '{path}' that is to hold the updated application could not be created.";
     case kCopyIntoPlaceFailed:
-      return "Cannot copy '{from}' to '{to}'.";
+      return "The up-to-date application '{from}' could not be copied to '{to}'.";
     case kSameOrNestedBundles:
-      return "The up-to-date application is the application to update or lies inside it "
+      return "The up-to-date application is the application to update, or lies inside it "
              "('{path}').";
     case kBadCustomizationFile:
-      return "The client customization file is not valid.";
+      return "The client customization file is not valid: it must be a JSON object with a "
+             "\"ServerPlatform\" string.";
     case kInstallFailed:
       return "The up-to-date application could not be installed.";
     case kLogStartFailed:

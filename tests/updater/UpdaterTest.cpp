@@ -335,8 +335,8 @@ TEST(UpdaterUpdate, TheMoveAsideIsRetriedAndOnlyAFinalFailureCounts) {
     EXPECT_EQ(world.InstalledVersion(), c.fInstalled) << c.fName;
     const std::string log = world.LogText();
     size_t retries = 0;
-    for (size_t at = log.find("Cannot move '"); at != std::string::npos;
-         at = log.find("Cannot move '", at + 1))
+    for (size_t at = log.find("could not be moved aside to '"); at != std::string::npos;
+         at = log.find("could not be moved aside to '", at + 1))
       ++retries;
     // Each error is logged twice: by the dump and by the process logger.
     EXPECT_EQ(retries, c.fReleased ? 0u : 8u) << c.fName;
@@ -625,7 +625,8 @@ TEST(UpdaterReport, AFailureWithoutSilentNeverBlocksAndNamesTheLogWritten) {
   const size_t open = run.fError.find('\'', start);
   const std::string named = run.fError.substr(open + 1, run.fError.find('\'', open + 1) - open - 1);
   EXPECT_NE(Read(named).find("Update failed - "), std::string::npos) << named;
-  EXPECT_NE(run.fError.find("The application to update '"), std::string::npos) << run.fError;
+  EXPECT_NE(run.fError.find("The application to update was not found at '"), std::string::npos)
+      << run.fError;
 }
 
 }  // namespace
