@@ -14,12 +14,12 @@
 #include "core/VMemoryBuffer.h"
 #include "files/VFile.h"
 #include "files/VFolder.h"
+#include "files/VPtrStream.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONValue.h"
 #include "platform/PropertyList.h"
 #include "process/ENotificationResponse.h"
 #include "process/VCommandLineParser.h"
-#include "process/VComponentManager.h"
 #include "process/VProcessLauncher.h"
 #include "process/VSystem.h"
 #include "runtime/ILogger.h"
@@ -32,8 +32,6 @@
 #include "values/VTime.h"
 #include "values/VValueBag.h"
 #include "xml/ILocalizer.h"
-#include "xml/VLocalizationManager.h"
-#include "xml/VUTIManager.h"
 #include "xml/VValueBagXMLIO.h"
 
 namespace zeft {
@@ -99,22 +97,9 @@ void PushAll(const ErrorList& kept) {
 
 }  // namespace
 
-// The error components whose texts come from the updater's localization.
-constexpr uint32 kLocalizedComponents[] = {kComponentToolbox, FourCC("xmlc"), FourCC("PW32"),
-                                           kComponentUpdater};
-
 VUpdateEngine::VUpdateEngine() = default;
 
-VUpdateEngine::~VUpdateEngine() {
-  VLocalizationManager* manager = fLocalizationManager;
-  fLocalizationManager = nullptr;
-  if (manager == nullptr) return;
-  // Nothing may keep asking a manager that is gone.
-  for (uint32 component : kLocalizedComponents) VErrorBase::UnregisterLocalizer(component);
-  if (GetLocalizer() == manager) SetLocalizer(nullptr);
-  if (VUTIManager* types = VUTIManager::GetUTIManager()) types->SetLocalizationManager(nullptr);
-  manager->Release();
-}
+VUpdateEngine::~VUpdateEngine() { fLocalizationManager = nullptr; }
 
 bool VUpdateEngine::Init(uint32 flags) {
   if (!VProcessIPC::Init(flags)) return false;
@@ -123,15 +108,9 @@ bool VUpdateEngine::Init(uint32 flags) {
 }
 
 void VUpdateEngine::_InitLocalizationManager() {
-  VRefPtr<VFolder> bundle(RetainFolder(kFolderBundle), kAdoptRef);
-  fLocalizationManager =
-      new VLocalizationManager(VComponentManager::GetLocalizationLanguage(bundle.Get(), true, 0));
-  fLocalizationManager->LoadDefaultLocalizationFoldersForComponentOrPlugin(bundle.Get());
-  SetLocalizer(fLocalizationManager);
-  if (VUTIManager* types = VUTIManager::GetUTIManager()) {
-    types->SetLocalizationManager(fLocalizationManager);
-  }
-  for (uint32 component : kLocalizedComponents) {
+  fLocalizationManager = GetLocalizer();
+  if (fLocalizationManager == nullptr) return;
+  for (uint32 component : {kComponentToolbox, FourCC("xmlc"), FourCC("PW32"), kComponentUpdater}) {
     VErrorBase::RegisterLocalizer(component, fLocalizationManager);
   }
 }
@@ -603,6 +582,21 @@ VJSONValue LoadJSONFromFile(const VFile& file) {
   return value;
 }
 
+// The bag as an XML document under `root`, in UTF-8.
+VError WriteBagToXMLFile(const VValueBag& bag, const StPackedDictionaryKey& root,
+                         const VFile& file) {
+  VPtrStream stream;
+  VError result = stream.OpenWriting();
+  if (result == VE_OK)
+    result = WriteBagToUTF8StreamInXML(bag, VString(root.GetKeyText()), &stream, false);
+  stream.CloseWriting();
+  const void* data = nullptr;
+  int64 size = 0;
+  if (result == VE_OK && stream.GetUnderlyingData(data, size))
+    result = file.SetContent(data, size_t(size));
+  return result;
+}
+
 }  // namespace
 
 bool VUpdateEngine::_FinishClientCustomization() {
@@ -646,8 +640,8 @@ bool VUpdateEngine::_SetIPAdressOnClientPref(const VJSONObject& customization,
   connection.SetString(kServerPath, serverPath);
   connection.SetString(kCacheFolderName, cacheFolderName);
   connection.SetBool(kRemoteSharedResources, remoteSharedResources);
-  VFile connectionFile(folderPath, "RivivavUdevar.Roridevu", kFilePathStylePosix);
-  WriteBagToFileInXML(connection, VString(kDatabaseShortcut.GetKeyText()), &connectionFile, false);
+  WriteBagToXMLFile(connection, kDatabaseShortcut,
+                    VFile(folderPath, "RivivavUdevar.Roridevu", kFilePathStylePosix));
   return true;
 }
 
