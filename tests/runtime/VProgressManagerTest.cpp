@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "RuntimeTestHelpers.h"
 #include "runtime/VProgressIndicator.h"
@@ -143,18 +145,25 @@ TEST_F(VProgressManagerTest, BagByNameHoldsOnlyTheFirstInUUIDOrder) {
 TEST_F(VProgressManagerTest, ReadersOnAnotherTaskSeeGrowingSnapshots) {
   auto* progress = new VProgressIndicator;
   std::atomic<bool> done{false};
+  std::atomic<int> seen{0};
   VTask* owner = test::StartTask([&] {
     progress->BeginSession(2, "outer");
     for (int outer = 0; outer < 2; ++outer) {
       progress->BeginSession(20000, "inner {curValue}");
       for (int i = 0; i < 20000; ++i) progress->Increment(1);
+      // A snapshot is built on the first report after a reader asks for one,
+      // so on a fast run the owner keeps reporting until a reader got one.
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      while (outer == 1 && seen == 0 && std::chrono::steady_clock::now() < deadline) {
+        progress->Progress(20000);
+        std::this_thread::yield();
+      }
       progress->EndSession();
       progress->Increment(1);
     }
     progress->EndSession();
     done = true;
   });
-  int seen = 0;
   while (!done) {
     std::vector<VRefPtr<VRefCountedSessionInfo>> list;
     VProgressManager::sProgressManager->GetAllProgressInfo(list);
