@@ -77,7 +77,8 @@ void VRemoteProgressSessionInfo::FromProgressInfo(const VProgressIndicatorInfo* 
     fRecords = *saved;
     if (current != nullptr) fRecords.push_back(*current);
   } else if (current != nullptr && sessionCount >= 1) {
-    fRecords.push_back(*current);
+    // Replaces rather than appends, so a value filled again never grows.
+    fRecords.assign(1, *current);
     fFlags |= kRemoteProgressCurrentSession;
   }
 }
