@@ -117,7 +117,12 @@ class VProgressIndicator : public VObject, public IRefCountable {
   void _RefreshSnapshotIfRequested();
   void _BuildSnapshot();
   bool _AfterProgress();
-  void _Changed() { fChangeCounter.fetch_add(1, std::memory_order_relaxed); }
+  // The working task is the counter's one writer (a mirror's updates come
+  // under the session lock), so no locked read-modify-write on the hot path.
+  void _Changed() {
+    fChangeCounter.store(fChangeCounter.load(std::memory_order_relaxed) + 1,
+                         std::memory_order_relaxed);
+  }
   // Under the session lock.
   void _EndOneSession();
   void _EndMirroredSessions();
