@@ -212,6 +212,27 @@ TEST(VProgressMirroringTest, MirrorKeepsItsOwnSessions) {
   EXPECT_EQ(mirror.GetSessionCount(), 0);
 }
 
+// Information announcing records it does not hold changes nothing.
+TEST(VProgressMirroringTest, InformationWithoutItsRecordsIsIgnored) {
+  MirrorLink link;
+  link.fSender->BeginSession(4, "remote");
+  ASSERT_TRUE(link.Send());
+  for (uint32 part : {64u, 128u}) {
+    VValueBag bag;
+    bag.SetLong("fFlags", int32(1 | 2 | 4 | 8 | part));
+    bag.SetLong("fSessionCount", 1);
+    bag.SetLong("fChangesVersion", 999);
+    bag.SetLong("fSessionVersion", int32(link.fSender->GetSessionsVersion()) + (part == 128));
+    bag.SetLong("fMasterSessionVersion", 0);
+    VRemoteProgressSessionInfo info;
+    info.LoadFromBag(bag);
+    EXPECT_TRUE(info.GetRecords().empty());
+    link.fMirror->UpdateFromRemoteInfo(info);
+    EXPECT_TRUE(link.fMirror->IsMirroring());
+    link.ExpectMirrorFollows();
+  }
+}
+
 TEST(VProgressMirroringTest, BagFormRoundTripsAndDropsPartsWithoutTheirKey) {
   VRemoteProgressSessionInfo info;
   info.fFlags = 1 | 2 | 4 | 8 | 16 | 32;
