@@ -72,7 +72,8 @@ class ReportingImplementation : public IJSONObject {
 bool QuitSignalsInstalled() {
   struct sigaction action = {};
   ::sigaction(SIGINT, nullptr, &action);
-  return action.sa_handler != SIG_DFL;
+  // A shell may have started us with interrupts ignored.
+  return action.sa_handler != SIG_DFL && action.sa_handler != SIG_IGN;
 }
 
 // Alerts are printed, never shown.
