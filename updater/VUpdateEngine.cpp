@@ -20,6 +20,7 @@
 #include "platform/PropertyList.h"
 #include "process/ENotificationResponse.h"
 #include "process/VCommandLineParser.h"
+#include "process/VComponentManager.h"
 #include "process/VProcessLauncher.h"
 #include "process/VSystem.h"
 #include "runtime/ILogger.h"
@@ -32,6 +33,8 @@
 #include "values/VTime.h"
 #include "values/VValueBag.h"
 #include "xml/ILocalizer.h"
+#include "xml/VLocalizationManager.h"
+#include "xml/VUTIManager.h"
 #include "xml/VValueBagXMLIO.h"
 
 namespace zeft {
@@ -97,20 +100,40 @@ void PushAll(const ErrorList& kept) {
 
 }  // namespace
 
+// The error components whose texts come from the updater's localization.
+constexpr uint32 kLocalizedComponents[] = {kComponentToolbox, FourCC("xmlc"), FourCC("PW32"),
+                                           kComponentUpdater};
+
 VUpdateEngine::VUpdateEngine() = default;
 
-VUpdateEngine::~VUpdateEngine() { fLocalizationManager = nullptr; }
+VUpdateEngine::~VUpdateEngine() {
+  VLocalizationManager* manager = fLocalizationManager;
+  fLocalizationManager = nullptr;
+  if (manager == nullptr) return;
+  // Nothing may keep asking a manager that is gone.
+  for (uint32 component : kLocalizedComponents) VErrorBase::UnregisterLocalizer(component);
+  if (GetLocalizer() == manager) SetLocalizer(nullptr);
+  if (VUTIManager* types = VUTIManager::GetUTIManager()) types->SetLocalizationManager(nullptr);
+  manager->Release();
+}
 
 bool VUpdateEngine::Init(uint32 flags) {
   if (!VProcessIPC::Init(flags)) return false;
-  _InitLocalizationManager();
+  // The frame's Run asks Init again; the localization is made once.
+  if (fLocalizationManager == nullptr) _InitLocalizationManager();
   return true;
 }
 
 void VUpdateEngine::_InitLocalizationManager() {
-  fLocalizationManager = GetLocalizer();
-  if (fLocalizationManager == nullptr) return;
-  for (uint32 component : {kComponentToolbox, FourCC("xmlc"), FourCC("PW32"), kComponentUpdater}) {
+  VRefPtr<VFolder> bundle(RetainFolder(kFolderBundle), kAdoptRef);
+  fLocalizationManager =
+      new VLocalizationManager(VComponentManager::GetLocalizationLanguage(bundle.Get(), true, 0));
+  fLocalizationManager->LoadDefaultLocalizationFoldersForComponentOrPlugin(bundle.Get());
+  SetLocalizer(fLocalizationManager);
+  if (VUTIManager* types = VUTIManager::GetUTIManager()) {
+    types->SetLocalizationManager(fLocalizationManager);
+  }
+  for (uint32 component : kLocalizedComponents) {
     VErrorBase::RegisterLocalizer(component, fLocalizationManager);
   }
 }

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -121,8 +122,23 @@ class UpdaterWorld {
     return text;
   }
 
+  // Runs a copy of the built Updater.app from then on, whose English
+  // localization `edit` changed; the path of the copy's localization file.
+  void UseUpdaterCopy(const std::function<void(std::string&)>& edit) {
+    const fs::path built = fs::path(ZEFT_UPDATER_PATH);
+    const fs::path bundle = built.parent_path().parent_path().parent_path();
+    const fs::path copy = Path("Tools") / bundle.filename();
+    fs::create_directories(copy.parent_path());
+    fs::copy(bundle, copy, fs::copy_options::recursive);
+    const std::string xliff = copy / "Contents/Resources/en.lproj/Updater.xlf";
+    std::string text = Read(xliff);
+    edit(text);
+    std::ofstream(xliff, std::ios::trunc) << text;
+    fUpdater = copy / "Contents/MacOS" / built.filename();
+  }
+
   UpdaterRun Update(std::vector<std::string> arguments, int* childPid = nullptr) const {
-    arguments.insert(arguments.begin(), ZEFT_UPDATER_PATH);
+    arguments.insert(arguments.begin(), fUpdater);
     const std::string out = Path("stdout.txt");
     const std::string error = Path("stderr.txt");
     const std::string home = "HOME=" + Path("home");
@@ -169,6 +185,7 @@ class UpdaterWorld {
 
  private:
   TempFolder fTemp;
+  std::string fUpdater = ZEFT_UPDATER_PATH;
 };
 
 // The log lines' messages, without their numbers, times and sources.
@@ -627,6 +644,33 @@ TEST(UpdaterReport, AFailureWithoutSilentNeverBlocksAndNamesTheLogWritten) {
   EXPECT_NE(Read(named).find("Update failed - "), std::string::npos) << named;
   EXPECT_NE(run.fError.find("The application to update was not found at '"), std::string::npos)
       << run.fError;
+}
+
+// The error texts and the alert's sentence are read from the bundle's
+// localization, not from the texts built into the program.
+TEST(UpdaterReport, TheTextsComeFromTheBundlesLocalization) {
+  UpdaterWorld world;
+  world.UseUpdaterCopy([](std::string& xliff) {
+    for (const auto& [from, to] : {
+             std::pair<std::string, std::string>{
+                 "The application to update was not found at '{path}'.",
+                 "Nothing to update at '{path}'."},
+             {"More information is available in the log file '{LogFilePath}'",
+              "See '{LogFilePath}'"},
+         }) {
+      const size_t at = xliff.find(from);
+      ASSERT_NE(at, std::string::npos) << from;
+      xliff.replace(at, from.size(), to);
+    }
+  });
+  const UpdaterRun run = world.Update({"--log-dir", world.Path("logs"), world.Path("Gone/Demo.app"),
+                                       world.Path("Download/Demo.app")});
+  EXPECT_EQ(run.fExitCode, 2);
+  const std::string gone = "Nothing to update at '";
+  EXPECT_NE(world.LogText().find(gone), std::string::npos) << world.LogText();
+  EXPECT_NE(run.fError.find(gone), std::string::npos) << run.fError;
+  EXPECT_NE(run.fError.find("See '" + world.Path("logs/")), std::string::npos) << run.fError;
+  EXPECT_EQ(run.fError.find("was not found"), std::string::npos) << run.fError;
 }
 
 }  // namespace
