@@ -14,7 +14,7 @@
 #include "core/VMemoryBuffer.h"
 #include "files/VFile.h"
 #include "files/VFolder.h"
-#include "files/VPtrStream.h"
+#include "json/VJSONImporter.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONValue.h"
 #include "platform/PropertyList.h"
@@ -594,39 +594,14 @@ const VString BARemoteSharedResources("RemoteSharedResources");
 
 constexpr uint16 kExecuteBits = 0111;
 
-// The JSON text of a file; parse and read errors stay on the stack.
-VJSONValue LoadJSONFromFile(const VFile& file) {
-  VJSONValue value;
-  VMemoryBuffer<> content;
-  if (file.GetContent(content) != VE_OK) return value;
-  VString text;
-  text.FromBlock(content.GetDataPtr(), content.GetDataSize(), kCharSetUTF8);
-  value.ParseFromString(text, false, false);
-  return value;
-}
-
-// The bag as an XML document under `root`, in UTF-8.
-VError WriteBagToXMLFile(const VValueBag& bag, const StPackedDictionaryKey& root,
-                         const VFile& file) {
-  VPtrStream stream;
-  VError result = stream.OpenWriting();
-  if (result == VE_OK)
-    result = WriteBagToUTF8StreamInXML(bag, VString(root.GetKeyText()), &stream, false);
-  stream.CloseWriting();
-  const void* data = nullptr;
-  int64 size = 0;
-  if (result == VE_OK && stream.GetUnderlyingData(data, size))
-    result = file.SetContent(data, size_t(size));
-  return result;
-}
-
 }  // namespace
 
 bool VUpdateEngine::_FinishClientCustomization() {
   StErrorContextInstaller errors(true, true);
-  VJSONValue customization = LoadJSONFromFile(VFile(fClientInfoPath));
+  VJSONValue customization;
+  const VFile file(fClientInfoPath);
   VString platform;
-  if (!customization.IsObject() ||
+  if (VJSONImporter::ParseFile(&file, customization) != VE_OK || !customization.IsObject() ||
       !customization.GetObject()->GetPropertyAsString(BABuildServerPlatform, platform)) {
     _PushRetainedError(CreateUpdaterError(UpdaterError(updater_error::kBadCustomizationFile)));
     return false;
@@ -663,8 +638,8 @@ bool VUpdateEngine::_SetIPAdressOnClientPref(const VJSONObject& customization,
   connection.SetString(kServerPath, serverPath);
   connection.SetString(kCacheFolderName, cacheFolderName);
   connection.SetBool(kRemoteSharedResources, remoteSharedResources);
-  WriteBagToXMLFile(connection, kDatabaseShortcut,
-                    VFile(folderPath, "RivivavUdevar.Roridevu", kFilePathStylePosix));
+  VFile connectionFile(folderPath, "RivivavUdevar.Roridevu", kFilePathStylePosix);
+  WriteBagToFileInXML(connection, VString(kDatabaseShortcut.GetKeyText()), &connectionFile, false);
   return true;
 }
 

@@ -599,16 +599,20 @@ TEST(UpdaterClient, ABadCustomizationFileStopsTheUpdateBeforeTheSwap) {
   const struct {
     const char* fName;
     const char* fJSON;
+    bool fBlockDatabase = false;
   } cases[] = {
       {"not JSON", "{ServerPlatform"},
       {"not an object", "[1, 2]"},
       {"no platform", R"({"BuildIPAdress":"host"})"},
       {"platform not a string", R"({"ServerPlatform":3})"},
       {"missing file", nullptr},
+      // A file stands where the connection file's folder goes.
+      {"connection file not writable", R"({"ServerPlatform":"x","BuildIPAdress":"host"})", true},
   };
   for (const auto& c : cases) {
     UpdaterWorld world;
     if (c.fJSON != nullptr) std::ofstream(world.Path("client.json")) << c.fJSON;
+    if (c.fBlockDatabase) std::ofstream(world.Path("Download/Demo.app/Contents/Database"));
     const UpdaterRun run =
         world.UpdateDemo({"--silent", "--client-info", world.Path("client.json")});
     EXPECT_EQ(run.fExitCode, 2) << c.fName;
