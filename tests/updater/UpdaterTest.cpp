@@ -286,6 +286,25 @@ TEST(UpdaterUpdate, SwapsTheBundlesRelaunchesAndTrashesTheOldOne) {
   EXPECT_EQ(messages.back().rfind("Update successful - ", 0), 0u);
 }
 
+// A Trash that refuses the old bundle after a good relaunch: the bundle is
+// deleted instead and the refusal is only a warning.
+TEST(UpdaterUpdate, ATrashThatRefusesTheOldBundleIsOnlyAWarning) {
+  UpdaterWorld world;
+  // A file where the Trash folder belongs: nothing can be put in it.
+  fs::create_directories(world.Path("home/.local/share"));
+  std::ofstream(world.Path("home/.local/share/Trash")) << "not a folder";
+  const UpdaterRun run = world.UpdateDemo();
+  EXPECT_EQ(run.fExitCode, 0) << run.fError;
+  EXPECT_EQ(world.InstalledVersion(), "2");
+  EXPECT_FALSE(fs::exists(world.Path("Installed/Demo_old0001.app")));
+  EXPECT_EQ(Read(world.Path("home/.local/share/Trash")), "not a folder");
+  const std::string log = world.LogText();
+  EXPECT_NE(log.find("] WARN"), std::string::npos) << log;
+  EXPECT_EQ(log.find("] ERROR"), std::string::npos) << log;
+  EXPECT_TRUE(Contains(LogMessages(log), "Up-to-date application restarted"));
+  EXPECT_EQ(LogMessages(log).back().rfind("Update successful - ", 0), 0u) << log;
+}
+
 TEST(UpdaterUpdate, MissingSameOrNestedBundlesFailWithTwoAndMoveNothing) {
   const struct {
     const char* fName;
