@@ -402,6 +402,25 @@ TEST(UpdaterUpdate, AFullDiskRollsBackToTheOldApplication) {
   ::umount2(small.c_str(), MNT_DETACH);
 }
 
+// The folder holding the installed bundle cannot be changed (the immutable
+// flag stands in for a read-only folder, whose modes root would ignore):
+// the bundle cannot be moved aside, every retry fails and nothing moves.
+TEST(UpdaterUpdate, AReadOnlyTargetFolderKeepsTheOldApplication) {
+  UpdaterWorld world;
+  if (!SetImmutable(world.Path("Installed"), true))
+    GTEST_SKIP() << "the immutable flag cannot be set here";
+  const UpdaterRun run = world.UpdateDemo({"--silent"});
+  SetImmutable(world.Path("Installed"), false);
+  EXPECT_EQ(run.fExitCode, 2);
+  EXPECT_EQ(world.InstalledVersion(), "1");
+  EXPECT_EQ(Read(world.Path("Installed/Demo.app/Contents/MacOS/demo")), "#!/bin/sh\necho v1\n");
+  EXPECT_EQ(fs::directory_iterator(world.Path("Installed"))->path().filename(), "Demo.app");
+  EXPECT_EQ(std::distance(fs::directory_iterator(world.Path("Installed")), {}), 1);
+  EXPECT_TRUE(world.OpenCalls().empty());
+  EXPECT_TRUE(Contains(LogMessages(world.LogText()), "Up-to-date application install failed"));
+  EXPECT_NE(world.LogText().find("Update failed - "), std::string::npos);
+}
+
 // The bundle holds `count` files, each holding its version.
 bool IsCompleteBundle(const std::string& path, const std::string& version, int count) {
   for (int i = 0; i < count; ++i) {
