@@ -68,10 +68,16 @@ void FixFolderPathSpec(const VString& text, FilePathStyle style, VFilePath& path
   path.FromFullPath(folder, style);
 }
 
-VString PosixPath(const VFilePath& path) {
-  VString text;
-  path.GetPosixPath(text);
-  return text;
+// Appends the text as one double-quoted argument of a command line, its
+// quotes and backslashes escaped so that no path can end it early.
+void AppendQuoted(VString& command, const VString& argument) {
+  command.AppendUniChar(u'"');
+  for (int32 i = 1; i <= argument.GetLength(); ++i) {
+    const UniChar c = argument.GetUniChar(i);
+    if (c == u'"' || c == u'\\') command.AppendUniChar(u'\\');
+    command.AppendUniChar(c);
+  }
+  command.AppendUniChar(u'"');
 }
 
 VString NowText() {
@@ -318,13 +324,15 @@ void VUpdateEngine::_ShowFailureAlert(const VErrorContext& context) const {
 
   VFilePath logFile;
   const bool hasLogFile = fFileLogger != nullptr && fFileLogger->GetLogFilePath(logFile);
+  VString logPath;
   if (hasLogFile) {
+    logFile.GetPosixPath(logPath);
     VString sentence =
         LocalizeString("MoreInformationsAvailableInLogFile",
                        "More information is available in the log file '{LogFilePath}'");
     if (!sentence.IsEmpty()) {
       VValueBag values;
-      values.SetString(StPackedDictionaryKey("LogFilePath"), PosixPath(logFile));
+      values.SetString(StPackedDictionaryKey("LogFilePath"), logPath);
       sentence.Format(&values, true);
       message.AppendPrintf("\r\n%S", &sentence);
     }
@@ -335,8 +343,10 @@ void VUpdateEngine::_ShowFailureAlert(const VErrorContext& context) const {
   if (response == ERN_Yes && hasLogFile) {
     VMemoryBuffer<> output;
     VMemoryBuffer<> error;
-    VProcessLauncher::ExecuteCommandLine("xdg-open \"" + PosixPath(logFile) + "\"",
-                                         VProcessLauncher::kDontWait, nullptr, &output, &error);
+    VString command("xdg-open ");
+    AppendQuoted(command, logPath);
+    VProcessLauncher::ExecuteCommandLine(command, VProcessLauncher::kDontWait, nullptr, &output,
+                                         &error);
   }
 }
 
@@ -539,13 +549,14 @@ bool VUpdateEngine::_ComputeTempFolderPath(const VFilePath& source, VFilePath& r
 }
 
 bool VUpdateEngine::_LaunchApplication(const VFilePath& installed) const {
-  VString command("open -a \"");
-  command += PosixPath(installed);
-  command += "\"";
+  VString command("open -a ");
+  VString path;
+  installed.GetPosixPath(path);
+  AppendQuoted(command, path);
   if (fRestartParamsPath.IsValid() && !fRestartParamsPath.IsEmpty()) {
-    command += " --args \"";
-    command += PosixPath(fRestartParamsPath);
-    command += "\"";
+    command += " --args ";
+    fRestartParamsPath.GetPosixPath(path);
+    AppendQuoted(command, path);
     if (fRestartHeadless) command += " --headless";
   } else if (fRestartHeadless) {
     command += " --args --headless";
@@ -646,7 +657,8 @@ bool VUpdateEngine::_SetIPAdressOnClientPref(const VJSONObject& customization,
 bool VUpdateEngine::_FinishMacClientCustomization(const VJSONObject&) {
   StErrorContextInstaller errors(true, true);
   // The bundle's executable, as its Info.plist names it.
-  VString bundlePath = PosixPath(fUpToDateAppPath);
+  VString bundlePath;
+  fUpToDateAppPath.GetPosixPath(bundlePath);
   std::string error;
   const auto plist = platform::LoadInfoPlist(to_string(bundlePath) + "Contents/Info.plist", error);
   const platform::PropertyListValue* name = plist ? plist->Find("CFBundleExecutable") : nullptr;

@@ -520,6 +520,25 @@ TEST(UpdaterUpdate, RestartParametersAndHeadlessModeReachOpen) {
   }
 }
 
+// Names that a command line could split or take for an option reach `open`
+// whole: spaces, both quotes, a backslash and a leading '-'.
+TEST(UpdaterUpdate, AwkwardBundleAndParameterNamesReachOpenWhole) {
+  UpdaterWorld world;
+  const std::string name = "-My \"Demo\" App's\\ 2.app";
+  world.MakeBundle("Installed/" + name, "1");
+  world.MakeBundle("Download/" + name, "2");
+  const std::string params = world.Path("-params \"x\" 'y'\\");
+  const UpdaterRun run =
+      world.Update({"--silent", "--log-dir", world.Path("logs"), "--restart-params", params,
+                    world.Path("Installed/" + name), world.Path("Download/" + name)});
+  ASSERT_EQ(run.fExitCode, 0) << run.fError;
+  EXPECT_EQ(Read(world.Path("Installed/" + name + "/Contents/Resources/version.txt")), "2");
+  const std::vector<std::string> open = {"-a", world.Path("Installed/" + name + "/"), "--args",
+                                         params, ""};
+  EXPECT_EQ(world.OpenCalls(), open);
+  EXPECT_TRUE(fs::exists(world.Trashed("-My \"Demo\" App's\\ 2_old0001.app")));
+}
+
 TEST(UpdaterProgress, TheProgressLineIsWrittenOnlyWithACallerLog) {
   const struct {
     std::vector<std::string> fOptions;
