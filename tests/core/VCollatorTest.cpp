@@ -284,9 +284,13 @@ TEST_F(VCollatorTest, EqualityAgreesWithComparison) {
   const struct {
     std::u16string text;
     std::u16string other;
-  } cases[] = {{u"", nul},        {nul, u""},      {u"", u""},
-               {u"E", u"E@"},     {u"E", u"@E@"},  {u"Abc", u"abc"},
-               {u"\u00E9", u"e"}, {u"ab", u"a@b"}, {u"x", u"\u0001"}};
+  } cases[] = {{u"", nul},          {nul, u""},
+               {u"", u""},          {u"E", u"E@"},
+               {u"E", u"@E@"},      {u"Abc", u"abc"},
+               {u"\u00E9", u"e"},   {u"ab", u"a@b"},
+               {u"x", u"\u0001"},   {u"E\u0900E", u"E@E"},
+               {u"E\u0301", u"E"},  {u"E", u"E\u0301"},
+               {u"E\u0301E", u"E@"}};
   for (const auto& c : cases) {
     for (bool diacritical : {false, true}) {
       for (bool onlyAtEnds : {false, true}) {
