@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/MainBundle.h"
+#include "platform/TempFolder.h"
 #include "runtime/mac/XMacStackCrawl.h"
 
 namespace zeft {
@@ -24,13 +25,10 @@ class CountedLeaksChecker : public VLeaksChecker {
 class VLeaksCheckerFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/zeft-leaks-XXXXXX";
-    fRoot = mkdtemp(pattern);
+    fRoot = fFolder.Path();
+    ASSERT_FALSE(fRoot.empty());
   }
-  void TearDown() override {
-    platform::SetMainBundlePathForTesting("");
-    std::filesystem::remove_all(fRoot);
-  }
+  void TearDown() override { platform::SetMainBundlePathForTesting(""); }
 
   // Opens the dump file for a bundle at fRoot + bundle, closes it and
   // returns its content; `path` receives the file's path.
@@ -48,6 +46,7 @@ class VLeaksCheckerFileTest : public ::testing::Test {
     return content.str();
   }
 
+  test::TempFolder fFolder;
   std::string fRoot;
 };
 
