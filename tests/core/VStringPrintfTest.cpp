@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -338,6 +339,62 @@ TEST_F(VStringPrintf, WidthsAndPrecisionsBeyondTheCutKeepItsBytes) {
   EXPECT_EQ(UTF8(s), "3" + std::string(1022, ' '));
   s.Printf("%99999999999999999999d", 2);
   EXPECT_EQ(UTF8(s), std::string(1023, ' '));
+}
+
+// A right-aligned field whose width and precision are both beyond the
+// bound: the padding is what the full value leaves of the width, as the C
+// library pads it, then cut at 1023 bytes.
+TEST_F(VStringPrintf, RightAlignedWidthAndPrecisionBeyondTheBoundPadLikeTheCLibrary) {
+  auto cLibrary = [](const char* format, auto... args) {
+    std::string full(12000, '\0');
+    const int length = std::snprintf(full.data(), full.size(), format, args...);
+    full.resize(size_t(std::clamp(length, 0, 1023)));
+    return full;
+  };
+  const struct {
+    const char* format;
+    double value;
+  } reals[] = {
+      {"%1500.1200f", 7.25},    {"%3500.3000f", 7.25},     {"%3000.2000e", -1.5},
+      {"%01500.1200f", -2.5},   {"% 1200.1150f", 0.1},     {"%+1400.1150a", 1.0},
+      {"%1300.1200g", 1.0 / 3}, {"%#1300.1200g", 1.0 / 3}, {"%2000.1500f", HUGE_VAL},
+      {"%1500.1200F", -NAN},    {"%90000.3000f", 1.0},
+  };
+  for (const auto& c : reals) {
+    VString s;
+    s.Printf(c.format, c.value);
+    EXPECT_EQ(UTF8(s), cLibrary(c.format, c.value)) << c.format;
+  }
+  const struct {
+    const char* format;
+    int value;
+  } integers[] = {
+      {"%1500.1200d", -42}, {"%3000.2990x", 0xBEEF}, {"%#1500.1200o", 8},
+      {"%+1200.1150i", 7},  {"%01500.1200u", 3},
+  };
+  for (const auto& c : integers) {
+    VString s;
+    s.Printf(c.format, c.value);
+    EXPECT_EQ(UTF8(s), cLibrary(c.format, c.value)) << c.format;
+  }
+  const std::string longText(3000, 't');
+  const std::string mediumText(1500, 'm');
+  const struct {
+    const char* format;
+    const char* value;
+  } texts[] = {
+      {"%1500.1200s", longText.c_str()},
+      {"%2500.2000s", mediumText.c_str()},
+      {"%1500.1200s", "abc"},
+  };
+  for (const auto& c : texts) {
+    VString s;
+    s.Printf(c.format, c.value);
+    EXPECT_EQ(UTF8(s), cLibrary(c.format, c.value)) << c.format;
+  }
+  VString s;
+  s.Printf("%*.*f", 5000, 4990, 0.5);
+  EXPECT_EQ(UTF8(s), cLibrary("%*.*f", 5000, 4990, 0.5));
 }
 
 TEST_F(VStringPrintf, LongObjectTextsAreKeptWhole) {
