@@ -156,6 +156,9 @@ TEST_F(FileSystemNotifierTest, OneWatchPerFolderAndHandler) {
   VFolder missing(PosixPath(fRoot + "no-such-folder/"));
   EXPECT_EQ(fNotifier->StartWatchingForChanges(missing, kAll, &first, 20),
             MakeVError(kComponentPosix, ENOENT));
+  VFolder invalid{VFilePath()};
+  EXPECT_EQ(fNotifier->StartWatchingForChanges(invalid, kAll, &first, 20),
+            MakeVError(kComponentPosix, ENOENT));
 }
 
 TEST_F(FileSystemNotifierTest, ChangesMadeAfterAComparisonReachTheNextOne) {

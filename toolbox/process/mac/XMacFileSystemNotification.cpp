@@ -148,6 +148,9 @@ VError XMacFileSystemNotification::StartWatchingForChanges(
   VTask* task = VTaskMgr::IsInited() ? VTask::GetCurrent() : nullptr;
   VString posix;
   folder.GetPosixPath(posix);
+  // An invalid path has no POSIX form: it names no folder (and must not
+  // become "/", the whole file system).
+  if (posix.IsEmpty()) return MakeVError(kComponentPosix, ENOENT);
   StStringConverter<char> bytes(posix, kCharSetUTF8);
   std::string root(bytes.GetCPointer(), bytes.GetSize());
   if (root.empty() || root.back() != '/') root.push_back('/');
