@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <malloc.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <atomic>
