@@ -66,7 +66,14 @@ class VValueSingle : public VValue {
   virtual bool FromXMLString(const VString& text);
   // JSON text form (option 0x1: strings between quotation marks): null,
   // true or false, numbers as numbers, anything else as its string form.
-  virtual VError GetJSONString(VString& text, uint32 options) const;
+  VError GetJSONString(VString& text, uint32 options) const override;
+  // The string form read back through FromString; returns 0.
+  VError FromJSONString(const VString& text, uint32 options) override;
+  // A kind without a JSON value form: FromJSONValue clears the value,
+  // GetJSONValue gives the JSON null; both return toolbox error 2 without
+  // raising it (json/VValueJSON.cpp).
+  VError FromJSONValue(const VJSONValue& json) override;
+  VError GetJSONValue(VJSONValue& json, uint32 options) const override;
 
   // Orders this value against any single value (-1, 0, 1, or
   // kCompareUnordered when there is no order).
