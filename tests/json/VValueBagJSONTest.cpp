@@ -2,12 +2,15 @@
 // the importer, the JSON value conversions and their failures.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <string>
 
 #include "JSONTestSupport.h"
 #include "core/IRefCountable.h"
 #include "core/VString.h"
+#include "runtime/VTask.h"
+#include "support/ErrorTestSupport.h"
 #include "values/VDuration.h"
 #include "values/VTime.h"
 #include "values/VUUID.h"
@@ -211,6 +214,36 @@ TEST(VValueBagJSONTest, WrongJSONKindsAreRefused) {
   }
   auto bag = NewBag();
   EXPECT_NE(bag->FromJSONValue(VJSONValue(JSON_undefined)), VE_OK);
+}
+
+// A bag nested deeper than the writing task's stack allows fails with error
+// 108 instead of overflowing the stack.
+TEST(VValueBagJSONTest, TooDeepABagFailsToWrite) {
+  constexpr int kDepth = 5000;
+  auto top = NewBag();
+  VValueBag* level = top.Get();
+  for (int i = 0; i < kDepth; ++i) {
+    auto inner = NewBag();
+    level->AddElement(kItem, inner.Get());
+    level = inner.Get();  // kept alive by its holder
+  }
+  std::atomic<bool> done{false};
+  VError result = VE_OK;
+  bool raised = false;
+  // A small stack, so that the walk runs out of it long before the depth.
+  auto* task = new VTask(256 * 1024, kTaskStylePreemptive, [&] {
+    test::ErrorCollector errors;
+    VString text;
+    result = top->GetJSONString(text, 0);
+    raised = test::HasToolboxError(errors.Errors(), toolbox_error::kBufferTooLong);
+    done.store(true);
+  });
+  task->Run();
+  EXPECT_TRUE(task->WaitForDeath(60000));
+  task->Release();
+  ASSERT_TRUE(done.load());
+  EXPECT_EQ(result, ToolboxError(toolbox_error::kBufferTooLong));
+  EXPECT_TRUE(raised);
 }
 
 }  // namespace

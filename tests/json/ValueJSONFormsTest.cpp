@@ -81,9 +81,10 @@ TEST(ValueJSONFormsTest, IntegersRoundDownAndRefuseWhatDoesNotFit) {
   const Case cases[] = {
       {"2.9", 2, 2, 2},
       {"-0.5", -1, -1, -1},
-      {"1e12", 0, 0, 1000000000000},  // outside 32 bits: 0
-      {"300.5", 300, 44, 300},        // low 8 bits of 300
-      {"1e19", 0, 0, 0},              // outside 64 bits
+      {"1e12", 0, 0, 1000000000000},     // outside 32 bits: 0
+      {"300.5", 300, 44, 300},           // low 8 bits of 300
+      {"1e19", 0, 0, 0},                 // outside 64 bits
+      {"9223372036854775808", 0, 0, 0},  // 2^63: saturating would give 2^63 - 1
       {"-9223372036854775808", 0, 0, std::numeric_limits<int64>::min()},
       {"\"7.5\"", 7, 7, 7},
       {"\"0x10\"", 16, 16, 16},
@@ -347,6 +348,57 @@ TEST(ValueJSONFormsTest, KindsWithoutAJSONValueFormRefuseIt) {
   EXPECT_EQ(array.GetCount(), 1);
   EXPECT_EQ(errors.Errors().size(), 4u);
   EXPECT_TRUE(HasToolboxError(errors.Errors(), toolbox_error::kNotSupportedByValue));
+}
+
+TEST(ValueJSONFormsTest, ValuesBecomeTheScalarsJSONHolds) {
+  VLong nullLong(3);
+  nullLong.SetNull(true);
+  VDuration nullDuration(5);
+  nullDuration.SetNull(true);
+  struct Case {
+    const VValueSingle* value;
+    bool milliseconds;
+    uint16 kind;
+    const char* text;
+    bool isNull;
+  };
+  const VLong8 long8(int64(1) << 40);
+  const VUUID uuid("00112233445566778899AABBCCDDEEFF");
+  const VDuration duration(1500);
+  const VString text("t");
+  const VBoolean flag(true);
+  const Case cases[] = {
+      {&long8, false, kValueKindReal, "1099511627776", false},
+      {&nullLong, false, kValueKindReal, "3", true},
+      {&uuid, false, kValueKindString, "00112233445566778899AABBCCDDEEFF", false},
+      {&duration, false, kValueKindReal, "1.5", false},
+      {&duration, true, kValueKindReal, "1500", false},
+      {&nullDuration, true, kValueKindReal, "0", true},
+      {&text, false, kValueKindString, "t", false},
+      {&flag, false, kValueKindBoolean, "true", false},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<VValueSingle> scalar(
+        VValueSingle::ConvertVValueToJSONScalar(*c.value, c.milliseconds));
+    ASSERT_NE(scalar, nullptr);
+    EXPECT_EQ(scalar->GetValueKind(), c.kind) << c.text;
+    EXPECT_EQ(scalar->IsNull(), c.isNull) << c.text;
+    VString form;
+    scalar->GetString(form);
+    EXPECT_EQ(to_string(form), c.text);
+  }
+  struct KindCase {
+    uint16 kind;
+    JSONType type;
+  };
+  const KindCase kinds[] = {{kValueKindBoolean, JSON_true}, {kValueKindReal, JSON_number},
+                            {kValueKindTime, JSON_date},    {kValueKindString, JSON_string},
+                            {kValueKindLong, JSON_null},    {kValueKindDuration, JSON_null},
+                            {kValueKindEmpty, JSON_null},   {kValueKindUUID, JSON_null},
+                            {kValueKindBag, JSON_null}};
+  for (const KindCase& c : kinds) {
+    EXPECT_EQ(VValueSingle::ValueKindToJsonType(c.kind), c.type) << c.kind;
+  }
 }
 
 TEST(ValueJSONFormsTest, CompareOptionsCarryOnlyTheDiacriticalFlag) {

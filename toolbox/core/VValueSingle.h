@@ -12,6 +12,7 @@
 namespace zeft {
 
 class VDuration;
+enum JSONType : int32;
 class VString;
 class VTime;
 class VUUID;
@@ -84,6 +85,15 @@ class VValueSingle : public VValue {
   // through GetValue, with this value's null state; null when the kind has
   // no descriptor or is not a single value.
   VValueSingle* ConvertTo(uint16 kind) const;
+
+  // The value as a JSON scalar would hold it (json/VValueJSON.cpp), a new
+  // value owned by the caller: integers as a VReal, UUIDs as a VString, a
+  // duration as a VReal of seconds (of milliseconds with `milliseconds`),
+  // anything else a clone.
+  static VValueSingle* ConvertVValueToJSONScalar(const VValueSingle& value, bool milliseconds);
+  // The JSON type a value of `kind` takes: booleans true, reals numbers,
+  // times dates, strings strings; null for every other kind.
+  static JSONType ValueKindToJsonType(uint16 kind);
 
  protected:
   explicit VValueSingle(uint8 initialFlags = 0) : VValue(initialFlags) {}
