@@ -258,6 +258,14 @@ bool VJSONArray::Push(const VJSONValue& value) {
   return true;
 }
 
+void VJSONArray::_PushTreeElement(VJSONValue&& value) {
+  if (fGraph != nullptr || fStamp != nullptr || HasStorageLocker()) {
+    Push(value);
+    return;
+  }
+  fValues.push_back(std::move(value));
+}
+
 bool VJSONArray::SetAt(size_t index, const VJSONValue& value) {
   VStorageLocker* locker = GetStorageLockerNoRetain();
   StJSONLocks locks(_NeedsGraphLock() || IsSharedContainer(value), locker);

@@ -49,6 +49,9 @@ class VJSONArray : public VObject, public IRefCountable {
 
   // Changing.
   bool Push(const VJSONValue& value);
+  // For a builder of a new tree (the text parser): appends as Push does,
+  // keeping a fresh private array out of the graph.
+  void _PushTreeElement(VJSONValue&& value);
   bool SetAt(size_t index, const VJSONValue& value);
   bool SetAt_unchecked(size_t index, const VJSONValue& value);
   void RemoveAt(size_t index, size_t count = 1);

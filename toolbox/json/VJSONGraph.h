@@ -39,7 +39,12 @@ class VJSONGraph : public VObject, public IRefCountable {
                                       const std::vector<VJSONObject*>& objects,
                                       const std::vector<VJSONArray*>& arrays, int32 visits);
   bool ReleaseGraphDependenciesIfNecessary(IRefCountable* unused);
-  void CollectReferences(const VJSONObject* object, const VJSONArray* array);
+  // The container, and every container it reaches outside this graph, join
+  // it with the references they hold; other graphs met on the way merge into
+  // this one. With `reachingAMemberIsACycle`, meeting a member again marks
+  // the graph as possibly cyclic.
+  void CollectReferences(const VJSONObject* object, const VJSONArray* array,
+                         bool reachingAMemberIsACycle);
 
   bool HasCycles() const { return fHasCycles.load(std::memory_order_relaxed); }
   bool NeedsLock() const { return fNeedsLock.load(std::memory_order_relaxed); }
@@ -57,8 +62,10 @@ class VJSONGraph : public VObject, public IRefCountable {
   static bool IsSharedContainer(const VJSONObject* object, const VJSONArray* array);
 
  private:
-  void _CollectObjectReferences(const VJSONObject* object);
-  void _CollectArrayReferences(const VJSONArray* array);
+  static VJSONGraph** _SlotOf(const VJSONObject* object, const VJSONArray* array);
+  void _CountReference(const VJSONObject* object, const VJSONArray* array);
+  void _Enter(const VJSONObject* object, const VJSONArray* array);
+  void _Merge(VJSONGraph* other);
   static bool _Walk(const VJSONObject* object, const VJSONArray* array,
                     std::vector<VJSONObject*>& objects, std::vector<VJSONArray*>& arrays,
                     int32& visits, bool* foundTwice);

@@ -464,7 +464,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
     VJSONValue member;
     error = _ParseValue(member);
     if (error != VE_OK) break;
-    object->SetProperty(key, member);
+    object->_SetTreeProperty(key, std::move(member));
     empty = false;
     if (fPaths != nullptr) fCurrentPath = savedPath;
     token = GetNextJSONToken(&error);
@@ -533,7 +533,7 @@ VError VJSONImporter::_ParseArray(VJSONValue& value) {
                             array->GetCount() == 0 ? kExpectedValueOrEnd : kExpectedValue);
     }
     if (error != VE_OK) break;
-    array->Push(element);
+    array->_PushTreeElement(std::move(element));
     if (fPaths != nullptr) fCurrentPath = savedPath;
     const JsonToken next = GetNextJSONToken(&error);
     if (error != VE_OK) break;
