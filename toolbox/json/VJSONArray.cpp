@@ -258,12 +258,16 @@ bool VJSONArray::Push(const VJSONValue& value) {
   return true;
 }
 
-void VJSONArray::_PushTreeElement(VJSONValue&& value) {
+void VJSONArray::_TakeTreeElements(std::vector<VJSONValue>& from, size_t first) {
+  const auto begin = from.begin() + ptrdiff_t(first);
   if (fGraph != nullptr || fStamp != nullptr || HasStorageLocker()) {
-    Push(value);
-    return;
+    for (auto it = begin; it != from.end(); ++it) Push(*it);
+  } else {
+    fValues.reserve(fValues.size() + size_t(from.end() - begin));
+    fValues.insert(fValues.end(), std::make_move_iterator(begin),
+                   std::make_move_iterator(from.end()));
   }
-  fValues.push_back(std::move(value));
+  from.erase(begin, from.end());
 }
 
 bool VJSONArray::SetAt(size_t index, const VJSONValue& value) {
