@@ -456,7 +456,6 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
   VJSONValue result(JSON_object);
   VJSONObject* object = result.GetObject();
   VError error = VE_OK;
-  VString key;
   bool quoted = false;
   bool empty = true;
   for (;;) {
@@ -470,7 +469,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       error = _InvalidToken(VString(TokenText(token)), empty ? kExpectedKeyOrEnd : kExpectedKey);
       break;
     }
-    key.FromUniString(fWordUnits, fWordLength);
+    const VString& key = _Key();
     if (!quoted && (fOptions & kStrict) != 0) {
       error = _InvalidToken(key, kExpectedKey);
       break;
@@ -649,6 +648,13 @@ bool VJSONImporter::_StringToDate(VJSONValue& value) const {
   if (!converted || !IsCalendarDate(time)) return false;
   value.SetTime(time);
   return true;
+}
+
+const VString& VJSONImporter::_Key() {
+  const std::u16string_view text(fWordUnits, size_t(fWordLength));
+  auto found = fKeys.find(text);
+  if (found == fKeys.end()) found = fKeys.emplace(text, _Word()).first;
+  return found->second;
 }
 
 VString VJSONImporter::_Word() const {
