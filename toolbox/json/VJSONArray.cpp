@@ -66,31 +66,9 @@ VJSONArray::~VJSONArray() {
   if (IsMonitoredTask()) sTaskCounter.fetch_sub(1);
 }
 
-int32 VJSONArray::Retain(const char*) const {
-  if (!HasStorageLocker()) {
-    if (fGraph == nullptr) return IRefCountable::Retain();
-    if (!fGraph->NeedsLock()) {
-      fGraph->AddRetain(1);
-      return IRefCountable::Retain();
-    }
-  }
-  StGraphLocker lock;
-  if (fGraph != nullptr) fGraph->AddRetain(1);
-  return IRefCountable::Retain();
-}
+int32 VJSONArray::Retain(const char*) const { return VJSONGraph::RetainMember(this); }
 
-int32 VJSONArray::Release(const char*) const {
-  const bool shared = HasStorageLocker();
-  if (!shared && fGraph == nullptr) return IRefCountable::Release();
-  StGraphLocker lock(shared || fGraph->NeedsLock());
-  if (fGraph != nullptr) {
-    if (fGraph->HasCycles()) {
-      fGraph->ReleaseGraphDependenciesIfNecessary(const_cast<VJSONArray*>(this));
-    }
-    if (fGraph != nullptr) fGraph->AddRetain(-1);
-  }
-  return IRefCountable::Release();
-}
+int32 VJSONArray::Release(const char*) const { return VJSONGraph::ReleaseMember(this); }
 
 bool VJSONArray::_NeedsGraphLock() const {
   return HasStorageLocker() || (fGraph != nullptr && fGraph->NeedsLock());

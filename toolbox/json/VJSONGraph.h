@@ -10,6 +10,7 @@
 
 #include "core/IRefCountable.h"
 #include "core/VObject.h"
+#include "json/StGraphLocker.h"
 
 namespace zeft {
 
@@ -56,6 +57,35 @@ class VJSONGraph : public VObject, public IRefCountable {
   size_t GetArrayCount() const { return fArrays.size(); }
   void RemoveObject(VJSONObject* object) { fObjects.erase(object); }
   void RemoveArray(VJSONArray* array) { fArrays.erase(array); }
+
+  // The counting of a container (object or array): a member's graph
+  // counts its retains, under the graph lock when the container or its
+  // graph is shared; a release may free the cycles the graph holds.
+  template <class Container>
+  static int32 RetainMember(const Container* container) {
+    VJSONGraph* graph = container->fGraph;
+    if (!container->HasStorageLocker()) {
+      if (graph == nullptr) return container->IRefCountable::Retain();
+      if (!graph->NeedsLock()) {
+        graph->AddRetain(1);
+        return container->IRefCountable::Retain();
+      }
+    }
+    StGraphLocker lock;
+    if (container->fGraph != nullptr) container->fGraph->AddRetain(1);
+    return container->IRefCountable::Retain();
+  }
+  template <class Container>
+  static int32 ReleaseMember(const Container* container) {
+    const bool shared = container->HasStorageLocker();
+    if (!shared && container->fGraph == nullptr) return container->IRefCountable::Release();
+    StGraphLocker lock(shared || container->fGraph->NeedsLock());
+    if (VJSONGraph* graph = container->fGraph) {
+      if (graph->HasCycles()) graph->ReleaseGraphDependenciesIfNecessary(nullptr);
+      if (container->fGraph != nullptr) container->fGraph->AddRetain(-1);
+    }
+    return container->IRefCountable::Release();
+  }
 
   // True when the container is shared in the graph's sense: it has a
   // storage locker, or its implementation declares itself sharable.

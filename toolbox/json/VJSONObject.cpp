@@ -96,31 +96,9 @@ bool VJSONObject::_IsLockRequiring() const {
   return HasStorageLocker() || (fGraph != nullptr && fGraph->NeedsLock());
 }
 
-int32 VJSONObject::Retain(const char*) const {
-  if (!HasStorageLocker()) {
-    if (fGraph == nullptr) return IRefCountable::Retain();
-    if (!fGraph->NeedsLock()) {
-      fGraph->AddRetain(1);
-      return IRefCountable::Retain();
-    }
-  }
-  StGraphLocker lock;
-  if (fGraph != nullptr) fGraph->AddRetain(1);
-  return IRefCountable::Retain();
-}
+int32 VJSONObject::Retain(const char*) const { return VJSONGraph::RetainMember(this); }
 
-int32 VJSONObject::Release(const char*) const {
-  const bool shared = HasStorageLocker();
-  if (!shared && fGraph == nullptr) return IRefCountable::Release();
-  StGraphLocker lock(shared || fGraph->NeedsLock());
-  if (fGraph != nullptr) {
-    if (fGraph->HasCycles()) {
-      fGraph->ReleaseGraphDependenciesIfNecessary(const_cast<VJSONObject*>(this));
-    }
-    if (fGraph != nullptr) fGraph->AddRetain(-1);
-  }
-  return IRefCountable::Release();
-}
+int32 VJSONObject::Release(const char*) const { return VJSONGraph::ReleaseMember(this); }
 
 // ---------------------------------------------------------------------------
 // Reading
