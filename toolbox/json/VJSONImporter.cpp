@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "core/CLocale.h"
@@ -177,8 +178,10 @@ UniChar VJSONImporter::_GetNextChar(bool& end) {
 
 void VJSONImporter::_SkipSeparators() {
   const UniChar* end = fStart + fLength;
-  bool atEnd = false;
-  while (fCurrent < end && *fCurrent <= 0x20) _GetNextChar(atEnd);
+  while (fCurrent < end && *fCurrent <= 0x20) {
+    if (*fCurrent == u'\n' || *fCurrent == u'\r') _CountLine(fCurrent);
+    ++fCurrent;
+  }
 }
 
 bool VJSONImporter::_ReadQuoted(VError* error) {
@@ -469,7 +472,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       error = _InvalidToken(VString(TokenText(token)), empty ? kExpectedKeyOrEnd : kExpectedKey);
       break;
     }
-    const VString& key = _Key();
+    const VString key = _Key();
     if (!quoted && (fOptions & kStrict) != 0) {
       error = _InvalidToken(key, kExpectedKey);
       break;
@@ -650,11 +653,19 @@ bool VJSONImporter::_StringToDate(VJSONValue& value) const {
   return true;
 }
 
-const VString& VJSONImporter::_Key() {
-  const std::u16string_view text(fWordUnits, size_t(fWordLength));
-  auto found = fKeys.find(text);
-  if (found == fKeys.end()) found = fKeys.emplace(text, _Word()).first;
-  return found->second;
+VString VJSONImporter::_Key() {
+  // A small cache indexed by a hash of the name: repeated names are found
+  // again, names seen once only replace an older entry.
+  constexpr size_t kKeySlots = 128;
+  if (fKeys.empty()) fKeys.resize(kKeySlots);
+  uint32 hash = 2166136261u;
+  for (int32 i = 0; i < fWordLength; ++i) hash = (hash ^ fWordUnits[i]) * 16777619u;
+  VString& slot = fKeys[hash % kKeySlots];
+  if (slot.GetLength() != fWordLength ||
+      std::memcmp(slot.GetCPointer(), fWordUnits, size_t(fWordLength) * sizeof(UniChar)) != 0) {
+    slot.FromUniString(fWordUnits, fWordLength);
+  }
+  return slot;
 }
 
 VString VJSONImporter::_Word() const {

@@ -5,8 +5,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "core/VErrorCodes.h"
@@ -84,9 +82,9 @@ class VJSONImporter : public VObject {
   VError _StringToValue(bool quoted, VJSONValue& value, const char* expected);
   bool _StringToDate(VJSONValue& value) const;
   VString _Word() const;
-  // The word as a property name, sharing its text with the names read
+  // The word as a property name, sharing its text with the same name read
   // before it.
-  const VString& _Key();
+  VString _Key();
   VError _ObjectToBag(VValueBag& bag);
   VError _BinaryObjectToBag(const VString& base64, VValueBag& bag);
   VError _ArrayToBag(VValueBag& bag, const VString& key);
@@ -129,13 +127,7 @@ class VJSONImporter : public VObject {
   const UniChar* fWordUnits = nullptr;
   int32 fWordLength = 0;
   std::u16string fDecoded;
-  struct KeyHash {
-    using is_transparent = void;
-    size_t operator()(std::u16string_view text) const {
-      return std::hash<std::u16string_view>()(text);
-    }
-  };
-  std::unordered_map<std::u16string, VString, KeyHash, std::equal_to<>> fKeys;
+  std::vector<VString> fKeys;
   // Elements of the arrays being read, innermost last.
   std::vector<VJSONValue> fElements;
 };
