@@ -472,7 +472,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       error = _InvalidToken(VString(TokenText(token)), empty ? kExpectedKeyOrEnd : kExpectedKey);
       break;
     }
-    const VString key = _Key();
+    VString key = _Key();
     if (!quoted && (fOptions & kStrict) != 0) {
       error = _InvalidToken(key, kExpectedKey);
       break;
@@ -497,7 +497,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
     VJSONValue member;
     error = _ParseValue(member);
     if (error != VE_OK) break;
-    object->_SetTreeProperty(key, std::move(member));
+    object->_SetTreeProperty(std::move(key), std::move(member));
     empty = false;
     if (fPaths != nullptr) fCurrentPath = savedPath;
     token = _NextToken(nullptr, &error);

@@ -273,7 +273,7 @@ EJSONStatus VJSONObject::_SetThroughHooks(const VString& name, const VJSONValue&
   return EJSON_unhandled;
 }
 
-bool VJSONObject::_SetTreeProperty(const VString& name, VJSONValue&& value) {
+bool VJSONObject::_SetTreeProperty(VString&& name, VJSONValue&& value) {
   // Only a fresh private object outside any graph can take the value as a
   // tree edge, with no locks, stamps or graph counting.
   if (value.IsUndefined() || fGraph != nullptr || fStamp != nullptr || HasStorageLocker()) {
@@ -282,7 +282,7 @@ bool VJSONObject::_SetTreeProperty(const VString& name, VJSONValue&& value) {
   const EJSONStatus status = _SetThroughHooks(name, value, nullptr);
   if (status != EJSON_unhandled) return status == EJSON_ok;
   auto [entry, inserted] =
-      fProperties.try_emplace(name, std::move(value), uint64(fProperties.size()));
+      fProperties.try_emplace(std::move(name), std::move(value), uint64(fProperties.size()));
   if (!inserted) {
     const VJSONValue old = std::move(entry->second.first);
     entry->second.first = std::move(value);

@@ -112,7 +112,7 @@ class VJSONObject : public VObject, public IRefCountable {
   void _RemoveOwnProperty(const VString& name);
   // For a builder of a new tree (the text parser): sets the value as
   // SetProperty does, keeping a fresh private object out of the graph.
-  bool _SetTreeProperty(const VString& name, VJSONValue&& value);
+  bool _SetTreeProperty(VString&& name, VJSONValue&& value);
 
   // Paths, merge and clone.
   static VError ExtractPath(const VString& path, std::vector<VString>& steps);
