@@ -287,15 +287,15 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
   VError error = VE_OK;
   bool truncated = false;
   bool first = true;
-  VString name;
   for (VJSONPropertyConstOrderedIterator it(object, 0); it.IsValid(); ++it) {
     if (!first) fBuffer.AppendUniChar(u',');
     first = false;
     const int32 before = fBuffer.GetLength();
     _AppendIndent();
-    error = it.GetName().GetJSONString(name, fOptions);
+    // The name is appended before the value reuses the scratch text.
+    error = it.GetName().GetJSONString(fScratch, fOptions);
     if (error != VE_OK) break;
-    _Append(name);
+    _Append(fScratch);
     fBuffer.AppendUniChar(u':');
     if ((fOptions & kIndented) != 0) fBuffer.AppendUniChar(u' ');
     if (const VJSONValue* stored = it.GetStoredValue()) {
