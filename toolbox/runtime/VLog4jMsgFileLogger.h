@@ -106,6 +106,8 @@ class VLog4jMsgFileLogger : public VObject {
   ILogger* fAttachedTo = nullptr;
   long long fTimeSecond = -1;
   char fTimeText[40] = {};
+  // The line being written; lock held.
+  std::string fLine;
 };
 
 }  // namespace zeft

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
+#include <vector>
 
 #include "core/VErrorCodes.h"
 #include "core/VString.h"
@@ -29,6 +31,68 @@ constexpr uint32 kLoggerTaskKind = FourCC("LOGG");
 // Set while this thread is inside a listener's Put: a record logged from
 // there must not wait for room, since the ring drains only after the Put.
 thread_local int32 tInsideListener = 0;
+
+// A record made by LogMessage. Records are made on the producers' threads
+// and dropped on the "Logger" task's at a high rate: when its last
+// reference goes, a record is emptied and kept for a later message rather
+// than freed, which spares the allocator that cross-thread traffic.
+class VLogRecord final : public VValueBag {
+ public:
+  // A kept record when there is one, else a new one; the caller's
+  // reference.
+  static VLogRecord* Make();
+
+ protected:
+  void DoOnRefCountZero() override;
+
+ private:
+  // Records kept at most: a full ring and a batch being written.
+  static constexpr size_t kMaxSpares = 2 * size_t(VLogger::kRingSize);
+  // A record whose buffers grew past these (a long message) is freed.
+  static constexpr size_t kMaxKeptValueWords = 512;
+  static constexpr size_t kMaxKeptKeyBytes = 128;
+
+  struct Spares {
+    std::mutex fLock;
+    std::vector<VLogRecord*> fRecords;
+  };
+  // Never destroyed: a record may be dropped during the process's exit.
+  static Spares& GetSpares() {
+    static Spares* sSpares = new Spares;
+    return *sSpares;
+  }
+};
+
+VLogRecord* VLogRecord::Make() {
+  Spares& spares = GetSpares();
+  VLogRecord* record = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(spares.fLock);
+    if (!spares.fRecords.empty()) {
+      record = spares.fRecords.back();
+      spares.fRecords.pop_back();
+    }
+  }
+  if (record == nullptr) return new VLogRecord;
+  // Its count went to zero when it was kept.
+  record->Retain();
+  return record;
+}
+
+void VLogRecord::DoOnRefCountZero() {
+  const AttributeStore& attributes = GetAttributeStore();
+  if (GetElementStore() == nullptr && attributes.GetBackstore().capacity() <= kMaxKeptValueWords &&
+      attributes.GetKeyBuffer().capacity() <= kMaxKeptKeyBytes) {
+    _EmptyKeepingRoom();
+    Spares& spares = GetSpares();
+    std::lock_guard<std::mutex> lock(spares.fLock);
+    if (spares.fRecords.size() < kMaxSpares) {
+      spares.fRecords.push_back(this);
+      return;
+    }
+  }
+  delete this;
+}
 
 }  // namespace
 
@@ -149,7 +213,7 @@ void VLogger::LogBag(const VValueBag* record) {
 
 void VLogger::LogMessage(EMessageLevel level, const VString& message, const VString& source) {
   if (!ShouldLog(level)) return;
-  auto* record = new VValueBag;
+  VLogRecord* record = VLogRecord::Make();
   if (!source.IsNull() && !source.IsEmpty()) {
     ILoggerBagKeys::source.Set(*record, source);
   } else {

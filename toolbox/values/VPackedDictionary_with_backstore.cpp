@@ -93,6 +93,15 @@ void Store::RemoveAll() {
   fNeedsPack = false;
 }
 
+void Store::RemoveAllKeepingRoom() {
+  _DeleteCachedValues();
+  fKeys.clear();
+  fSlots.clear();
+  fHashMap.Clear();
+  fBackstore.clear();
+  fNeedsPack = false;
+}
+
 size_t Store::_GetFlatSize(size_t index) const {
   const size_t offset = size_t(fSlots[index].fValueOffset);
   const VValueInfo* info = VValue::ValueInfoFromValueKind(fBackstore[offset]);

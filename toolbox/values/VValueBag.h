@@ -215,6 +215,11 @@ class VValueBag : public VValue, public IRefCountable {
   // True when the text is an XML 1.0 name.
   static bool IsXMLName(const VString& name);
 
+ protected:
+  // Makes the bag as a new one (empty, dirty, not null) but keeps the
+  // attribute buffers' room, for a bag that is filled again soon.
+  void _EmptyKeepingRoom();
+
  private:
   ElementStore* _GetOrMakeElementStore();
   VError _ReadFromStreamMinimal(VStream* stream, int32 depth, StBagStreamBudget& budget);
