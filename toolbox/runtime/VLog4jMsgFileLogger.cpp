@@ -277,7 +277,7 @@ void VLog4jMsgFileLogger::VLog4jLogListener::Put(std::vector<const VValueBag*>& 
   StStringConverter<char> messageBytes(message, kCharSetUTF8);
   for (const VValueBag* record : records) {
     GetLogInfosFromBag(record, source, level, message);
-    Log(sourceBytes.ConvertString(source), level, messageBytes.ConvertString(message));
+    _Log(sourceBytes.ConvertString(source), level, messageBytes.ConvertString(message));
   }
   fOwner->fLogFile->Flush();
 }
@@ -291,8 +291,13 @@ void VLog4jMsgFileLogger::VLog4jLogListener::Log(const VString& source, EMessage
 
 void VLog4jMsgFileLogger::VLog4jLogListener::Log(const char* source, EMessageLevel level,
                                                  const char* message) {
+  StLocker<VCriticalSection> lock(fOwner->fLock);
+  _Log(source, level, message);
+}
+
+void VLog4jMsgFileLogger::VLog4jLogListener::_Log(const char* source, EMessageLevel level,
+                                                  const char* message) {
   VLog4jMsgFileLogger& owner = *fOwner;
-  StLocker<VCriticalSection> lock(owner.fLock);
   if (!owner.IsStarted() || (owner.fMask & MessageLevelMaskBit(level)) == 0 || owner.IsPaused() ||
       owner.fLogFile == nullptr)
     return;

@@ -41,6 +41,9 @@ class VLog4jMsgFileLogger : public VObject {
     void DoOnRefCountZero() override {}
 
    private:
+    // Log's work; the file logger's lock is held.
+    void _Log(const char* source, EMessageLevel level, const char* message);
+
     VLog4jMsgFileLogger* fOwner;
   };
 

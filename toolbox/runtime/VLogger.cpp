@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "core/VErrorCodes.h"
@@ -41,6 +42,9 @@ class VLogRecord final : public VValueBag {
   // A kept record when there is one, else a new one; the caller's
   // reference.
   static VLogRecord* Make();
+  // Releases every record; the kept ones join the spares in one step, so
+  // that producers seldom find the spares' lock taken.
+  static void ReleaseBatch(const std::vector<const VValueBag*>& records);
 
  protected:
   void DoOnRefCountZero() override;
@@ -61,7 +65,14 @@ class VLogRecord final : public VValueBag {
     static Spares* sSpares = new Spares;
     return *sSpares;
   }
+  // Adds the records to the spares as room allows and frees the others.
+  static void _Keep(VLogRecord* const* records, size_t count);
+
+  // Set during ReleaseBatch: the records dropped meanwhile, emptied.
+  static thread_local std::vector<VLogRecord*>* tDropped;
 };
+
+thread_local std::vector<VLogRecord*>* VLogRecord::tDropped = nullptr;
 
 VLogRecord* VLogRecord::Make() {
   Spares& spares = GetSpares();
@@ -79,19 +90,41 @@ VLogRecord* VLogRecord::Make() {
   return record;
 }
 
-void VLogRecord::DoOnRefCountZero() {
-  const AttributeStore& attributes = GetAttributeStore();
-  if (GetElementStore() == nullptr && attributes.GetBackstore().capacity() <= kMaxKeptValueWords &&
-      attributes.GetKeyBuffer().capacity() <= kMaxKeptKeyBytes) {
-    _EmptyKeepingRoom();
+void VLogRecord::ReleaseBatch(const std::vector<const VValueBag*>& records) {
+  std::vector<VLogRecord*> dropped;
+  dropped.reserve(records.size());
+  std::vector<VLogRecord*>* outer = std::exchange(tDropped, &dropped);
+  for (const VValueBag* record : records) record->Release();
+  tDropped = outer;
+  _Keep(dropped.data(), dropped.size());
+}
+
+void VLogRecord::_Keep(VLogRecord* const* records, size_t count) {
+  if (count == 0) return;
+  size_t kept = 0;
+  {
     Spares& spares = GetSpares();
     std::lock_guard<std::mutex> lock(spares.fLock);
-    if (spares.fRecords.size() < kMaxSpares) {
-      spares.fRecords.push_back(this);
-      return;
-    }
+    kept = std::min(count, kMaxSpares - spares.fRecords.size());
+    spares.fRecords.insert(spares.fRecords.end(), records, records + kept);
   }
-  delete this;
+  for (size_t i = kept; i < count; ++i) delete records[i];
+}
+
+void VLogRecord::DoOnRefCountZero() {
+  const AttributeStore& attributes = GetAttributeStore();
+  if (GetElementStore() != nullptr || attributes.GetBackstore().capacity() > kMaxKeptValueWords ||
+      attributes.GetKeyBuffer().capacity() > kMaxKeptKeyBytes) {
+    delete this;
+    return;
+  }
+  _EmptyKeepingRoom();
+  if (tDropped != nullptr) {
+    tDropped->push_back(this);
+  } else {
+    VLogRecord* self = this;
+    _Keep(&self, 1);
+  }
 }
 
 }  // namespace
@@ -168,6 +201,10 @@ void VLogger::_RequestFlush() {
 
 void VLogger::LogBag(const VValueBag* record) {
   if (record == nullptr || !ShouldLog(ILoggerBagKeys::level.Get(*record))) return;
+  _Enqueue(record);
+}
+
+void VLogger::_Enqueue(const VValueBag* record) {
   StLocker<VCriticalSection> lock(fRingLock);
   if (_IsFull()) {
     // Rather than lose the record, drain the ring here when no batch is
@@ -182,7 +219,7 @@ void VLogger::LogBag(const VValueBag* record) {
         std::vector<const VValueBag*> records;
         _HandOver(records);
         fLock.Unlock();
-        for (const VValueBag* queued : records) queued->Release();
+        VLogRecord::ReleaseBatch(records);
         fRingLock.Lock();
         lastProgress = 0;
         continue;
@@ -233,7 +270,7 @@ void VLogger::LogMessage(EMessageLevel level, const VString& message, const VStr
   // Records of the default level carry no level.
   if (level != kDefaultMessageLevel) ILoggerBagKeys::level.Set(*record, level);
   ILoggerBagKeys::message.Set(*record, message);
-  LogBag(record);
+  _Enqueue(record);
   record->Release();
 }
 
@@ -278,7 +315,7 @@ void VLogger::Flush() {
     StLocker<VCriticalSection> lock(fLock);
     _HandOver(records);
   }
-  for (const VValueBag* record : records) record->Release();
+  VLogRecord::ReleaseBatch(records);
 }
 
 bool VLogger::AddLogListener(ILogListener* listener) {
