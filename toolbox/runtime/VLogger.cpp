@@ -87,6 +87,7 @@ VLogRecord* VLogRecord::Make() {
   if (record == nullptr) return new VLogRecord;
   // Its count went to zero when it was kept.
   record->Retain();
+  record->_EmptyKeepingRoom();
   return record;
 }
 
@@ -118,7 +119,6 @@ void VLogRecord::DoOnRefCountZero() {
     delete this;
     return;
   }
-  _EmptyKeepingRoom();
   if (tDropped != nullptr) {
     tDropped->push_back(this);
   } else {
@@ -294,7 +294,6 @@ int32 VLogger::Read(std::vector<const VValueBag*>& records, bool lockHeld) {
   records.reserve(records.size() + size_t(_CountQueued()));
   for (; read != write; read = Next(read), ++count) {
     records.push_back(fRing[read]);
-    fRing[read] = nullptr;
   }
   fReadPos.store(read, std::memory_order_release);
   if (count > 0 && fRoomWaiters > 0) fRoomFreed.Broadcast();

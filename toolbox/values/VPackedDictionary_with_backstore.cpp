@@ -133,12 +133,12 @@ bool Store::Append(const StPackedDictionaryKey& key, const VValueSingle& value) 
   } catch (const std::bad_alloc&) {
     return false;
   }
-  Slot slot;
-  slot.fValueOffset = oldWords;
-  if (_AppendKeyAndSlot(key, slot) == fSlots.size()) {
+  const size_t index = _AppendKeyAndSlot(key);
+  if (index == fSlots.size()) {
     fBackstore.resize(oldWords);
     return false;
   }
+  fSlots[index].fValueOffset = oldWords;
   _WriteEntry(oldWords, value);
   return true;
 }
