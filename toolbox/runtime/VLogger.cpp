@@ -35,8 +35,10 @@ thread_local int32 tInsideListener = 0;
 
 // A record made by LogMessage. Records are made on the producers' threads
 // and dropped on the "Logger" task's at a high rate: when its last
-// reference goes, a record is emptied and kept for a later message rather
-// than freed, which spares the allocator that cross-thread traffic.
+// reference goes, a record is kept for a later message rather than freed,
+// which spares the allocator that cross-thread traffic. It is emptied when
+// taken again: the task that drops it then only reads its lines, which the
+// producer can take back cheaply.
 class VLogRecord final : public VValueBag {
  public:
   // A kept record when there is one, else a new one; the caller's
@@ -68,7 +70,7 @@ class VLogRecord final : public VValueBag {
   // Adds the records to the spares as room allows and frees the others.
   static void _Keep(VLogRecord* const* records, size_t count);
 
-  // Set during ReleaseBatch: the records dropped meanwhile, emptied.
+  // Set during ReleaseBatch: the records dropped meanwhile.
   static thread_local std::vector<VLogRecord*>* tDropped;
 };
 
