@@ -276,6 +276,57 @@ TEST(VLogger, LogMessageTakesTheSourceFromTheTaskAndLeavesOutTheDefaultLevel) {
   EXPECT_EQ(ILoggerBagKeys::level.Get(second), kMessageLevelError);
 }
 
+// The records of LogMessage are made again from dropped ones: each new one
+// carries only its own attributes, and one a listener kept is left alone.
+TEST(VLogger, LogMessageRecordsCarryOnlyTheirOwnAttributes) {
+  VRefPtr<VLogger> logger = MakeStartedLogger();
+  struct KeepFirst : ILogListener {
+    void Put(std::vector<const VValueBag*>& records) override {
+      for (const VValueBag* record : records) {
+        if (fKept == nullptr) fKept = VRefPtr<const VValueBag>(const_cast<VValueBag*>(record));
+        VString message;
+        ILoggerBagKeys::message.Get(*record, message);
+        fSeen.push_back({to_string(message), record->GetAttributesCount(),
+                         record->AttributeExists(ILoggerBagKeys::level)});
+      }
+    }
+    struct Seen {
+      std::string message;
+      int32 attributes;
+      bool hasLevel;
+      bool operator==(const Seen&) const = default;
+    };
+    VRefPtr<const VValueBag> fKept;
+    std::vector<Seen> fSeen;
+  };
+  VRefPtr<KeepFirst> listener(new KeepFirst, kAdoptRef);
+  logger->AddLogListener(listener.Get());
+  logger->Stop();
+
+  logger->LogMessage(kMessageLevelWarning, VString("kept"), VString("first"));
+  logger->Flush();
+  for (int round = 0; round < 3; ++round) {
+    logger->LogMessage(kMessageLevelError, VString("with level"), VString("src"));
+    logger->Flush();
+    logger->LogMessage(kMessageLevelInfo, VString("plain"), VString("src"));
+    logger->Flush();
+  }
+
+  using Seen = KeepFirst::Seen;
+  const std::vector<Seen> expected = {
+      {"kept", 3, true},   {"with level", 3, true}, {"plain", 2, false}, {"with level", 3, true},
+      {"plain", 2, false}, {"with level", 3, true}, {"plain", 2, false},
+  };
+  EXPECT_EQ(listener->fSeen, expected);
+  VString text;
+  ASSERT_NE(listener->fKept, nullptr);
+  EXPECT_TRUE(ILoggerBagKeys::message.Get(*listener->fKept, text));
+  EXPECT_EQ(to_string(text), "kept");
+  EXPECT_TRUE(ILoggerBagKeys::source.Get(*listener->fKept, text));
+  EXPECT_EQ(to_string(text), "first");
+  EXPECT_EQ(ILoggerBagKeys::level.Get(*listener->fKept), kMessageLevelWarning);
+}
+
 TEST(VLogger, LoggerTaskHandsRecordsOverOnItsOwn) {
   VRefPtr<VLogger> logger = MakeStartedLogger();
   VRefPtr<RecordingListener> listener(new RecordingListener, kAdoptRef);

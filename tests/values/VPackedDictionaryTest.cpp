@@ -162,6 +162,36 @@ TEST(VPackedDictionaryTest, RemovingShiftsLaterOffsets) {
   EXPECT_EQ(store.GetCount(), 1u);
 }
 
+// Emptied for reuse, a store with an index and a changed cached value
+// keeps its room but lays out new entries as a fresh one.
+TEST(VPackedDictionaryTest, EmptyingKeepingRoomLeavesAFreshStore) {
+  Store store;
+  for (int i = 1; i <= 7; ++i)
+    store.Append(Key(std::string("k").append(std::to_string(i))), VString("some text"));
+  VLong out;
+  ASSERT_TRUE(store.GetValue("k2", out));
+  ASSERT_TRUE(store.HasHashIndex());
+  ASSERT_NE(store.GetNthValueForChange(0), nullptr);
+  ASSERT_TRUE(store.NeedsPack());
+  const size_t room = store.GetBackstore().capacity();
+
+  store.RemoveAllKeepingRoom();
+  EXPECT_EQ(store.GetCount(), 0u);
+  EXPECT_TRUE(store.GetKeyBuffer().empty());
+  EXPECT_TRUE(store.GetBackstore().empty());
+  EXPECT_FALSE(store.HasHashIndex());
+  EXPECT_FALSE(store.NeedsPack());
+  EXPECT_FALSE(store.GetValue("k1", out));
+  EXPECT_EQ(store.GetBackstore().capacity(), room);
+
+  ASSERT_TRUE(store.Append("b", VBoolean(1)));
+  ASSERT_TRUE(store.Append("s", VString("hi")));
+  EXPECT_EQ(store.GetKeyBuffer(), (Bytes{1, 'b', 1, 's'}));
+  EXPECT_EQ(BackstoreBytes(store), Words({1, 0x0001, 10, 2, 0, u'h', u'i'}));
+  EXPECT_EQ(store.GetNthValueOffset(1), 2u);
+  EXPECT_FALSE(store.GetValue("k1", out));
+}
+
 TEST(VPackedDictionaryTest, CopyIsPackedAndSharesNoCachedValue) {
   Store store;
   store.Append("a", VLong(1));

@@ -1,5 +1,6 @@
 #include "runtime/VLog4jMsgFileLogger.h"
 
+#include <charconv>
 #include <ctime>
 #include <string_view>
 #include <unordered_map>
@@ -267,15 +268,16 @@ const char* VLog4jMsgFileLogger::_FormatNow() {
 void VLog4jMsgFileLogger::VLog4jLogListener::Put(std::vector<const VValueBag*>& records) {
   StLocker<VCriticalSection> lock(fOwner->fLock);
   if (fOwner->fLogFile == nullptr) return;
-  VString source;
-  VString message;
+  // Room inside for the usual line: no allocation per record.
+  VStr<255> source;
+  VStr<1023> message;
   EMessageLevel level = kDefaultMessageLevel;
   // One pair of converters for the whole batch.
   StStringConverter<char> sourceBytes(source, kCharSetUTF8);
   StStringConverter<char> messageBytes(message, kCharSetUTF8);
   for (const VValueBag* record : records) {
     GetLogInfosFromBag(record, source, level, message);
-    Log(sourceBytes.ConvertString(source), level, messageBytes.ConvertString(message));
+    _Log(sourceBytes.ConvertString(source), level, messageBytes.ConvertString(message));
   }
   fOwner->fLogFile->Flush();
 }
@@ -289,8 +291,13 @@ void VLog4jMsgFileLogger::VLog4jLogListener::Log(const VString& source, EMessage
 
 void VLog4jMsgFileLogger::VLog4jLogListener::Log(const char* source, EMessageLevel level,
                                                  const char* message) {
+  StLocker<VCriticalSection> lock(fOwner->fLock);
+  _Log(source, level, message);
+}
+
+void VLog4jMsgFileLogger::VLog4jLogListener::_Log(const char* source, EMessageLevel level,
+                                                  const char* message) {
   VLog4jMsgFileLogger& owner = *fOwner;
-  StLocker<VCriticalSection> lock(owner.fLock);
   if (!owner.IsStarted() || (owner.fMask & MessageLevelMaskBit(level)) == 0 || owner.IsPaused() ||
       owner.fLogFile == nullptr)
     return;
@@ -299,12 +306,18 @@ void VLog4jMsgFileLogger::VLog4jLogListener::Log(const char* source, EMessageLev
   const char* word = GetMessageLevelWord(level);
   if (source == nullptr) source = "";
   if (message == nullptr) message = "";
+  // The line is put together in a buffer kept from line to line and goes
+  // out in one piece.
+  std::string& line = owner.fLine;
+  line.clear();
   if (number != 0) {
-    owner.fLogFile->AppendFormattedString("%llu %s [%s] %s - %s\n", (unsigned long long)number,
-                                          time, source, word, message);
-  } else {
-    owner.fLogFile->AppendFormattedString("%s [%s] %s - %s\n", time, source, word, message);
+    char digits[24];
+    line.append(digits, std::to_chars(digits, digits + sizeof(digits), number).ptr);
+    line.push_back(' ');
   }
+  line.append(time).append(" [").append(source).append("] ").append(word).append(" - ");
+  line.append(message).push_back('\n');
+  owner.fLogFile->AppendString(line.c_str());
 }
 
 }  // namespace zeft

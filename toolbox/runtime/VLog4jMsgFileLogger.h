@@ -41,6 +41,9 @@ class VLog4jMsgFileLogger : public VObject {
     void DoOnRefCountZero() override {}
 
    private:
+    // Log's work; the file logger's lock is held.
+    void _Log(const char* source, EMessageLevel level, const char* message);
+
     VLog4jMsgFileLogger* fOwner;
   };
 
@@ -106,6 +109,8 @@ class VLog4jMsgFileLogger : public VObject {
   ILogger* fAttachedTo = nullptr;
   long long fTimeSecond = -1;
   char fTimeText[40] = {};
+  // The line being written; lock held.
+  std::string fLine;
 };
 
 }  // namespace zeft

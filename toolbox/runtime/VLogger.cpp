@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "core/VErrorCodes.h"
 #include "core/VString.h"
@@ -29,6 +32,102 @@ constexpr uint32 kLoggerTaskKind = FourCC("LOGG");
 // Set while this thread is inside a listener's Put: a record logged from
 // there must not wait for room, since the ring drains only after the Put.
 thread_local int32 tInsideListener = 0;
+
+// A record made by LogMessage. Records are made on the producers' threads
+// and dropped on the "Logger" task's at a high rate: when its last
+// reference goes, a record is kept for a later message rather than freed,
+// which spares the allocator that cross-thread traffic. It is emptied when
+// taken again: the task that drops it then only reads its lines, which the
+// producer can take back cheaply.
+class VLogRecord final : public VValueBag {
+ public:
+  // A kept record when there is one, else a new one; the caller's
+  // reference.
+  static VLogRecord* Make();
+  // Releases every record; the kept ones join the spares in one step, so
+  // that producers seldom find the spares' lock taken.
+  static void ReleaseBatch(const std::vector<const VValueBag*>& records);
+
+ protected:
+  void DoOnRefCountZero() override;
+
+ private:
+  // Records kept at most: a full ring and a batch being written.
+  static constexpr size_t kMaxSpares = 2 * size_t(VLogger::kRingSize);
+  // A record whose buffers grew past these (a long message) is freed.
+  static constexpr size_t kMaxKeptValueWords = 512;
+  static constexpr size_t kMaxKeptKeyBytes = 128;
+
+  struct Spares {
+    std::mutex fLock;
+    std::vector<VLogRecord*> fRecords;
+  };
+  // Never destroyed: a record may be dropped during the process's exit.
+  static Spares& GetSpares() {
+    static Spares* sSpares = new Spares;
+    return *sSpares;
+  }
+  // Adds the records to the spares as room allows and frees the others.
+  static void _Keep(VLogRecord* const* records, size_t count);
+
+  // Set during ReleaseBatch: the records dropped meanwhile.
+  static thread_local std::vector<VLogRecord*>* tDropped;
+};
+
+thread_local std::vector<VLogRecord*>* VLogRecord::tDropped = nullptr;
+
+VLogRecord* VLogRecord::Make() {
+  Spares& spares = GetSpares();
+  VLogRecord* record = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(spares.fLock);
+    if (!spares.fRecords.empty()) {
+      record = spares.fRecords.back();
+      spares.fRecords.pop_back();
+    }
+  }
+  if (record == nullptr) return new VLogRecord;
+  // Its count went to zero when it was kept.
+  record->Retain();
+  record->_EmptyKeepingRoom();
+  return record;
+}
+
+void VLogRecord::ReleaseBatch(const std::vector<const VValueBag*>& records) {
+  std::vector<VLogRecord*> dropped;
+  dropped.reserve(records.size());
+  std::vector<VLogRecord*>* outer = std::exchange(tDropped, &dropped);
+  for (const VValueBag* record : records) record->Release();
+  tDropped = outer;
+  _Keep(dropped.data(), dropped.size());
+}
+
+void VLogRecord::_Keep(VLogRecord* const* records, size_t count) {
+  if (count == 0) return;
+  size_t kept = 0;
+  {
+    Spares& spares = GetSpares();
+    std::lock_guard<std::mutex> lock(spares.fLock);
+    kept = std::min(count, kMaxSpares - spares.fRecords.size());
+    spares.fRecords.insert(spares.fRecords.end(), records, records + kept);
+  }
+  for (size_t i = kept; i < count; ++i) delete records[i];
+}
+
+void VLogRecord::DoOnRefCountZero() {
+  const AttributeStore& attributes = GetAttributeStore();
+  if (GetElementStore() != nullptr || attributes.GetBackstore().capacity() > kMaxKeptValueWords ||
+      attributes.GetKeyBuffer().capacity() > kMaxKeptKeyBytes) {
+    delete this;
+    return;
+  }
+  if (tDropped != nullptr) {
+    tDropped->push_back(this);
+  } else {
+    VLogRecord* self = this;
+    _Keep(&self, 1);
+  }
+}
 
 }  // namespace
 
@@ -104,6 +203,10 @@ void VLogger::_RequestFlush() {
 
 void VLogger::LogBag(const VValueBag* record) {
   if (record == nullptr || !ShouldLog(ILoggerBagKeys::level.Get(*record))) return;
+  _Enqueue(record);
+}
+
+void VLogger::_Enqueue(const VValueBag* record) {
   StLocker<VCriticalSection> lock(fRingLock);
   if (_IsFull()) {
     // Rather than lose the record, drain the ring here when no batch is
@@ -118,7 +221,7 @@ void VLogger::LogBag(const VValueBag* record) {
         std::vector<const VValueBag*> records;
         _HandOver(records);
         fLock.Unlock();
-        for (const VValueBag* queued : records) queued->Release();
+        VLogRecord::ReleaseBatch(records);
         fRingLock.Lock();
         lastProgress = 0;
         continue;
@@ -149,7 +252,7 @@ void VLogger::LogBag(const VValueBag* record) {
 
 void VLogger::LogMessage(EMessageLevel level, const VString& message, const VString& source) {
   if (!ShouldLog(level)) return;
-  auto* record = new VValueBag;
+  VLogRecord* record = VLogRecord::Make();
   if (!source.IsNull() && !source.IsEmpty()) {
     ILoggerBagKeys::source.Set(*record, source);
   } else {
@@ -169,7 +272,7 @@ void VLogger::LogMessage(EMessageLevel level, const VString& message, const VStr
   // Records of the default level carry no level.
   if (level != kDefaultMessageLevel) ILoggerBagKeys::level.Set(*record, level);
   ILoggerBagKeys::message.Set(*record, message);
-  LogBag(record);
+  _Enqueue(record);
   record->Release();
 }
 
@@ -193,7 +296,6 @@ int32 VLogger::Read(std::vector<const VValueBag*>& records, bool lockHeld) {
   records.reserve(records.size() + size_t(_CountQueued()));
   for (; read != write; read = Next(read), ++count) {
     records.push_back(fRing[read]);
-    fRing[read] = nullptr;
   }
   fReadPos.store(read, std::memory_order_release);
   if (count > 0 && fRoomWaiters > 0) fRoomFreed.Broadcast();
@@ -214,7 +316,7 @@ void VLogger::Flush() {
     StLocker<VCriticalSection> lock(fLock);
     _HandOver(records);
   }
-  for (const VValueBag* record : records) record->Release();
+  VLogRecord::ReleaseBatch(records);
 }
 
 bool VLogger::AddLogListener(ILogListener* listener) {

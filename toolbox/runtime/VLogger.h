@@ -75,6 +75,8 @@ class VLogger : public VObject, public ILogger {
   // drains the ring and the caller is neither that task nor inside a
   // listener. Ring lock held.
   bool _CanWaitForRoom() const;
+  // Queues an accepted record (LogBag's work after the level test).
+  void _Enqueue(const VValueBag* record);
   // Releases every queued record; ring lock held.
   void _ReleaseQueued();
   // Reads the queued records into `records` and hands them to every

@@ -36,7 +36,7 @@ void Elements::_ReleaseAll() {
 bool Elements::SetValue(const StPackedDictionaryKey& key, VBagArray* array) {
   size_t index = _Find(key);
   if (index == fSlots.size()) {
-    index = _AppendKeyAndSlot(key, Slot{});
+    index = _AppendKeyAndSlot(key);
     if (index == fSlots.size()) return false;
   }
   Slot& slot = fSlots[index];

@@ -84,10 +84,12 @@ class VPackedDictionary_base : public VObject {
     return count;
   }
 
-  // Appends the key and the slot (whose key offset it sets); returns the
-  // new slot's index, or GetCount() with nothing changed when the key is
+  // Appends the key and a default slot holding its key offset, which the
+  // caller then fills (a slot copied in would be read back before the
+  // caller's stores have landed: a stall on every append); returns the new
+  // slot's index, or GetCount() with nothing changed when the key is
   // invalid, a limit is reached or memory runs out.
-  size_t _AppendKeyAndSlot(const StPackedDictionaryKey& key, SLOT slot) {
+  size_t _AppendKeyAndSlot(const StPackedDictionaryKey& key) {
     const size_t count = fSlots.size();
     const size_t length = key.GetKeyLength();
     if (!key.IsValid() || length > StPackedDictionaryKey::kMaxLength || count >= kMaxSlots ||
@@ -96,7 +98,6 @@ class VPackedDictionary_base : public VObject {
     }
     const size_t oldKeySize = fKeys.size();
     try {
-      slot.fKeyOffset = oldKeySize;
       // Room ahead for a few more keys: small dictionaries grow in one or
       // two steps instead of one per key.
       if (fKeys.capacity() < oldKeySize + 1 + length) {
@@ -105,7 +106,7 @@ class VPackedDictionary_base : public VObject {
       if (fSlots.capacity() == count) fSlots.reserve(std::max<size_t>(2 * count, 4));
       fKeys.push_back(uint8(length));
       fKeys.insert(fKeys.end(), key.GetKeyText(), key.GetKeyText() + length);
-      fSlots.push_back(slot);
+      fSlots.emplace_back().fKeyOffset = oldKeySize;
     } catch (const std::bad_alloc&) {
       fKeys.resize(oldKeySize);
       fSlots.resize(count);

@@ -93,6 +93,15 @@ void Store::RemoveAll() {
   fNeedsPack = false;
 }
 
+void Store::RemoveAllKeepingRoom() {
+  _DeleteCachedValues();
+  fKeys.clear();
+  fSlots.clear();
+  fHashMap.Clear();
+  fBackstore.clear();
+  fNeedsPack = false;
+}
+
 size_t Store::_GetFlatSize(size_t index) const {
   const size_t offset = size_t(fSlots[index].fValueOffset);
   const VValueInfo* info = VValue::ValueInfoFromValueKind(fBackstore[offset]);
@@ -124,12 +133,12 @@ bool Store::Append(const StPackedDictionaryKey& key, const VValueSingle& value) 
   } catch (const std::bad_alloc&) {
     return false;
   }
-  Slot slot;
-  slot.fValueOffset = oldWords;
-  if (_AppendKeyAndSlot(key, slot) == fSlots.size()) {
+  const size_t index = _AppendKeyAndSlot(key);
+  if (index == fSlots.size()) {
     fBackstore.resize(oldWords);
     return false;
   }
+  fSlots[index].fValueOffset = oldWords;
   _WriteEntry(oldWords, value);
   return true;
 }

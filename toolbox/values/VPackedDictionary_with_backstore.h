@@ -64,6 +64,8 @@ class VPackedDictionary_with_backstore<VPackedValue_VValueSingle>
   void Clear(const StPackedDictionaryKey& key);
   // Removes every entry.
   void RemoveAll();
+  // The same, keeping the buffers' room for a store filled again soon.
+  void RemoveAllKeepingRoom();
 
   // The value object of the slot at the 0-based index, loaded and cached
   // when needed; null when its kind is not registered or not a single

@@ -44,6 +44,12 @@ void VValueBag::Destroy() {
   delete std::exchange(fElements, nullptr);
 }
 
+void VValueBag::_EmptyKeepingRoom() {
+  fAttributes.RemoveAllKeepingRoom();
+  delete std::exchange(fElements, nullptr);
+  fFlags = kFlagDirty;
+}
+
 bool VValueBag::IsEmpty() const {
   return fAttributes.GetCount() == 0 && GetElementNamesCount() == 0;
 }

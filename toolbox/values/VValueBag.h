@@ -249,6 +249,11 @@ class VValueBag : public VValue, public IRefCountable {
   // The writer of one bag at `level`.
   VError _GetJSONString(VString& out, int& level, bool pretty, uint32 options) const;
 
+ protected:
+  // Makes the bag as a new one (empty, dirty, not null) but keeps the
+  // attribute buffers' room, for a bag that is filled again soon.
+  void _EmptyKeepingRoom();
+
  private:
   ElementStore* _GetOrMakeElementStore();
   VError _ReadFromStreamMinimal(VStream* stream, int32 depth, StBagStreamBudget& budget);
