@@ -571,17 +571,6 @@ const VString BARemoteSharedResources("RemoteSharedResources");
 
 constexpr uint16 kExecuteBits = 0111;
 
-// The JSON text of a file; parse and read errors stay on the stack.
-VJSONValue LoadJSONFromFile(const VFile& file) {
-  VJSONValue value;
-  VMemoryBuffer<> content;
-  if (file.GetContent(content) != VE_OK) return value;
-  VString text;
-  text.FromBlock(content.GetDataPtr(), content.GetDataSize(), kCharSetUTF8);
-  value.ParseFromString(text, false, false);
-  return value;
-}
-
 // The bag as an XML document under `root`, in UTF-8.
 VError WriteBagToXMLFile(const VValueBag& bag, const StPackedDictionaryKey& root,
                          const VFile& file) {
@@ -601,7 +590,10 @@ VError WriteBagToXMLFile(const VValueBag& bag, const StPackedDictionaryKey& root
 
 bool VUpdateEngine::_FinishClientCustomization() {
   StErrorContextInstaller errors(true, true);
-  VJSONValue customization = LoadJSONFromFile(VFile(fClientInfoPath));
+  // A file that cannot be read or parsed leaves its errors and no object.
+  VJSONValue customization;
+  VRefPtr<VFile> file(new VFile(fClientInfoPath), kAdoptRef);
+  customization.LoadFromFile(file.Get(), false);
   VString platform;
   if (!customization.IsObject() ||
       !customization.GetObject()->GetPropertyAsString(BABuildServerPlatform, platform)) {
