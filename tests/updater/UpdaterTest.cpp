@@ -584,6 +584,8 @@ TEST(UpdaterClient, ABadCustomizationFileStopsTheUpdateBeforeTheSwap) {
     const char* fJSON;
   } cases[] = {
       {"not JSON", "{ServerPlatform"},
+      // Cut short after usable properties: half a file is no file.
+      {"cut short", R"({"ServerPlatform":"x","BuildIPAdress":"host")"},
       {"not an object", "[1, 2]"},
       {"no platform", R"({"BuildIPAdress":"host"})"},
       {"platform not a string", R"({"ServerPlatform":3})"},
@@ -597,6 +599,9 @@ TEST(UpdaterClient, ABadCustomizationFileStopsTheUpdateBeforeTheSwap) {
     EXPECT_EQ(run.fExitCode, 2) << c.fName;
     EXPECT_EQ(world.InstalledVersion(), "1") << c.fName;
     EXPECT_TRUE(world.OpenCalls().empty()) << c.fName;
+    for (const char* app : {"Download", "Installed"}) {
+      EXPECT_FALSE(fs::exists(world.Path(app) + "/Demo.app/Contents/Database")) << c.fName;
+    }
   }
 }
 
