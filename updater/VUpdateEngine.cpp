@@ -14,12 +14,12 @@
 #include "core/VMemoryBuffer.h"
 #include "files/VFile.h"
 #include "files/VFolder.h"
-#include "files/VPtrStream.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONValue.h"
 #include "platform/PropertyList.h"
 #include "process/ENotificationResponse.h"
 #include "process/VCommandLineParser.h"
+#include "process/VComponentManager.h"
 #include "process/VProcessLauncher.h"
 #include "process/VSystem.h"
 #include "runtime/ILogger.h"
@@ -32,6 +32,8 @@
 #include "values/VTime.h"
 #include "values/VValueBag.h"
 #include "xml/ILocalizer.h"
+#include "xml/VLocalizationManager.h"
+#include "xml/VUTIManager.h"
 #include "xml/VValueBagXMLIO.h"
 
 namespace zeft {
@@ -65,10 +67,16 @@ void FixFolderPathSpec(const VString& text, FilePathStyle style, VFilePath& path
   path.FromFullPath(folder, style);
 }
 
-VString PosixPath(const VFilePath& path) {
-  VString text;
-  path.GetPosixPath(text);
-  return text;
+// Appends the text as one double-quoted argument of a command line, its
+// quotes and backslashes escaped so that no path can end it early.
+void AppendQuoted(VString& command, const VString& argument) {
+  command.AppendUniChar(u'"');
+  for (int32 i = 1; i <= argument.GetLength(); ++i) {
+    const UniChar c = argument.GetUniChar(i);
+    if (c == u'"' || c == u'\\') command.AppendUniChar(u'\\');
+    command.AppendUniChar(c);
+  }
+  command.AppendUniChar(u'"');
 }
 
 VString NowText() {
@@ -97,20 +105,40 @@ void PushAll(const ErrorList& kept) {
 
 }  // namespace
 
+// The error components whose texts come from the updater's localization.
+constexpr uint32 kLocalizedComponents[] = {kComponentToolbox, FourCC("xmlc"), FourCC("PW32"),
+                                           kComponentUpdater};
+
 VUpdateEngine::VUpdateEngine() = default;
 
-VUpdateEngine::~VUpdateEngine() { fLocalizationManager = nullptr; }
+VUpdateEngine::~VUpdateEngine() {
+  VLocalizationManager* manager = fLocalizationManager;
+  fLocalizationManager = nullptr;
+  if (manager == nullptr) return;
+  // Nothing may keep asking a manager that is gone.
+  for (uint32 component : kLocalizedComponents) VErrorBase::UnregisterLocalizer(component);
+  if (GetLocalizer() == manager) SetLocalizer(nullptr);
+  if (VUTIManager* types = VUTIManager::GetUTIManager()) types->SetLocalizationManager(nullptr);
+  manager->Release();
+}
 
 bool VUpdateEngine::Init(uint32 flags) {
   if (!VProcessIPC::Init(flags)) return false;
-  _InitLocalizationManager();
+  // The frame's Run asks Init again; the localization is made once.
+  if (fLocalizationManager == nullptr) _InitLocalizationManager();
   return true;
 }
 
 void VUpdateEngine::_InitLocalizationManager() {
-  fLocalizationManager = GetLocalizer();
-  if (fLocalizationManager == nullptr) return;
-  for (uint32 component : {kComponentToolbox, FourCC("xmlc"), FourCC("PW32"), kComponentUpdater}) {
+  VRefPtr<VFolder> bundle(RetainFolder(kFolderBundle), kAdoptRef);
+  fLocalizationManager =
+      new VLocalizationManager(VComponentManager::GetLocalizationLanguage(bundle.Get(), true, 0));
+  fLocalizationManager->LoadDefaultLocalizationFoldersForComponentOrPlugin(bundle.Get());
+  SetLocalizer(fLocalizationManager);
+  if (VUTIManager* types = VUTIManager::GetUTIManager()) {
+    types->SetLocalizationManager(fLocalizationManager);
+  }
+  for (uint32 component : kLocalizedComponents) {
     VErrorBase::RegisterLocalizer(component, fLocalizationManager);
   }
 }
@@ -295,13 +323,15 @@ void VUpdateEngine::_ShowFailureAlert(const VErrorContext& context) const {
 
   VFilePath logFile;
   const bool hasLogFile = fFileLogger != nullptr && fFileLogger->GetLogFilePath(logFile);
+  VString logPath;
   if (hasLogFile) {
+    logFile.GetPosixPath(logPath);
     VString sentence =
         LocalizeString("MoreInformationsAvailableInLogFile",
                        "More information is available in the log file '{LogFilePath}'");
     if (!sentence.IsEmpty()) {
       VValueBag values;
-      values.SetString(StPackedDictionaryKey("LogFilePath"), PosixPath(logFile));
+      values.SetString(StPackedDictionaryKey("LogFilePath"), logPath);
       sentence.Format(&values, true);
       message.AppendPrintf("\r\n%S", &sentence);
     }
@@ -312,8 +342,10 @@ void VUpdateEngine::_ShowFailureAlert(const VErrorContext& context) const {
   if (response == ERN_Yes && hasLogFile) {
     VMemoryBuffer<> output;
     VMemoryBuffer<> error;
-    VProcessLauncher::ExecuteCommandLine("xdg-open \"" + PosixPath(logFile) + "\"",
-                                         VProcessLauncher::kDontWait, nullptr, &output, &error);
+    VString command("xdg-open ");
+    AppendQuoted(command, logPath);
+    VProcessLauncher::ExecuteCommandLine(command, VProcessLauncher::kDontWait, nullptr, &output,
+                                         &error);
   }
 }
 
@@ -516,13 +548,14 @@ bool VUpdateEngine::_ComputeTempFolderPath(const VFilePath& source, VFilePath& r
 }
 
 bool VUpdateEngine::_LaunchApplication(const VFilePath& installed) const {
-  VString command("open -a \"");
-  command += PosixPath(installed);
-  command += "\"";
+  VString command("open -a ");
+  VString path;
+  installed.GetPosixPath(path);
+  AppendQuoted(command, path);
   if (fRestartParamsPath.IsValid() && !fRestartParamsPath.IsEmpty()) {
-    command += " --args \"";
-    command += PosixPath(fRestartParamsPath);
-    command += "\"";
+    command += " --args ";
+    fRestartParamsPath.GetPosixPath(path);
+    AppendQuoted(command, path);
     if (fRestartHeadless) command += " --headless";
   } else if (fRestartHeadless) {
     command += " --args --headless";
@@ -571,31 +604,15 @@ const VString BARemoteSharedResources("RemoteSharedResources");
 
 constexpr uint16 kExecuteBits = 0111;
 
-// The bag as an XML document under `root`, in UTF-8.
-VError WriteBagToXMLFile(const VValueBag& bag, const StPackedDictionaryKey& root,
-                         const VFile& file) {
-  VPtrStream stream;
-  VError result = stream.OpenWriting();
-  if (result == VE_OK)
-    result = WriteBagToUTF8StreamInXML(bag, VString(root.GetKeyText()), &stream, false);
-  stream.CloseWriting();
-  const void* data = nullptr;
-  int64 size = 0;
-  if (result == VE_OK && stream.GetUnderlyingData(data, size))
-    result = file.SetContent(data, size_t(size));
-  return result;
-}
-
 }  // namespace
 
 bool VUpdateEngine::_FinishClientCustomization() {
   StErrorContextInstaller errors(true, true);
   // A file that cannot be read or parsed leaves its errors and no object.
   VJSONValue customization;
-  VRefPtr<VFile> file(new VFile(fClientInfoPath), kAdoptRef);
-  customization.LoadFromFile(file.Get(), false);
+  VFile file(fClientInfoPath);
   VString platform;
-  if (!customization.IsObject() ||
+  if (customization.LoadFromFile(&file, false) != VE_OK || !customization.IsObject() ||
       !customization.GetObject()->GetPropertyAsString(BABuildServerPlatform, platform)) {
     _PushRetainedError(CreateUpdaterError(UpdaterError(updater_error::kBadCustomizationFile)));
     return false;
@@ -632,15 +649,16 @@ bool VUpdateEngine::_SetIPAdressOnClientPref(const VJSONObject& customization,
   connection.SetString(kServerPath, serverPath);
   connection.SetString(kCacheFolderName, cacheFolderName);
   connection.SetBool(kRemoteSharedResources, remoteSharedResources);
-  WriteBagToXMLFile(connection, kDatabaseShortcut,
-                    VFile(folderPath, "RivivavUdevar.Roridevu", kFilePathStylePosix));
+  VFile connectionFile(folderPath, "RivivavUdevar.Roridevu", kFilePathStylePosix);
+  WriteBagToFileInXML(connection, VString(kDatabaseShortcut.GetKeyText()), &connectionFile, false);
   return true;
 }
 
 bool VUpdateEngine::_FinishMacClientCustomization(const VJSONObject&) {
   StErrorContextInstaller errors(true, true);
   // The bundle's executable, as its Info.plist names it.
-  VString bundlePath = PosixPath(fUpToDateAppPath);
+  VString bundlePath;
+  fUpToDateAppPath.GetPosixPath(bundlePath);
   std::string error;
   const auto plist = platform::LoadInfoPlist(to_string(bundlePath) + "Contents/Info.plist", error);
   const platform::PropertyListValue* name = plist ? plist->Find("CFBundleExecutable") : nullptr;

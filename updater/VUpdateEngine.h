@@ -11,7 +11,7 @@
 
 namespace zeft {
 
-class ILocalizer;
+class VLocalizationManager;
 class VErrorBase;
 class VErrorContext;
 class VFolder;
@@ -35,8 +35,9 @@ class VUpdateEngine : public VProcessIPC {
   uint32 DoParseCommandLine(VCommandLineParser& parser) override;
 
  private:
-  // Registers the process's localizer, when it has one, as the text source
-  // of the error components the updater reports.
+  // Loads the bundle's localization for the user's language and makes it the
+  // text source of the alert, the type descriptions and the error components
+  // the updater reports.
   void _InitLocalizationManager();
 
   // The update log: false when none was asked for or it could not start.
@@ -71,7 +72,7 @@ class VUpdateEngine : public VProcessIPC {
   VFilePath fUpToDateAppPath;
   VFilePath fInstalledAppPath;
   VLog4jMsgFileLogger* fFileLogger = nullptr;
-  ILocalizer* fLocalizationManager = nullptr;
+  VLocalizationManager* fLocalizationManager = nullptr;
   int32 fPid = -1;
   bool fReportProgressToCaller = false;
   bool fSilent = false;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -99,16 +100,23 @@ TEST(VProcessFrame, StartsManagersInOrderRunsAndTakesThemDown) {
   ProbeRun run = RunProbe({"init-order", "-psn_0_12345", "-ps", "--psn_", "x-psn_"});
   EXPECT_FALSE(run.timedOut);
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out,
-            "check-system-version 14 tasks=0 intl=0\n"
-            "parse-command-line tasks=1 intl=1 running=1 logger=1 [" ZEFT_FRAME_PROBE
-            "] [init-order] [-ps] [--psn_] [x-psn_]\n"
-            "init=1 exit-code=0 signals=1\n"
-            "second-init=1 parses=1\n"
-            "run running=1 errors=0\n"
-            "quit\n"
-            "after-run running=0\n"
-            "after-destruction tasks=0 intl=0 instance=0\n");
+  // The named file systems come after the file kinds and the tasks and
+  // before the class store; at the end the namespace goes before the
+  // managers, the class store after them.
+  EXPECT_EQ(
+      run.out,
+      "check-system-version 14 tasks=0 intl=0 kinds=0 classes=0\n"
+      "resources asked for tasks=1 intl=1 kinds=1 classes=0\n"
+      "parse-command-line tasks=1 intl=1 kinds=1 classes=1 running=1 logger=1 [" ZEFT_FRAME_PROBE
+      "] [init-order] [-ps] [--psn_] [x-psn_]\n"
+      "init=1 exit-code=0 signals=1\n"
+      "second-init=1 parses=1\n"
+      "run running=1 errors=0\n"
+      "quit\n"
+      "after-run running=0\n"
+      "file system released tasks=1 intl=1 kinds=1 classes=1\n"
+      "class store released tasks=0 intl=0 kinds=0 classes=0\n"
+      "after-destruction tasks=0 intl=0 kinds=0 classes=0 instance=0\n");
   EXPECT_EQ(run.err, "");
 }
 
@@ -116,14 +124,15 @@ TEST(VProcessFrame, RefusedCommandLineFailsInitAndRunRaisesErrorFour) {
   ProbeRun run = RunProbe({"failed-init"});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "error: unknown option `failed-init`\n");
-  EXPECT_EQ(run.out,
-            "check-system-version 14 tasks=0 intl=0\n"
-            "parse-command-line tasks=1 intl=1 running=1 logger=1 [" ZEFT_FRAME_PROBE
-            "] [failed-init]\n"
-            "init=0 exit-code=1 signals=0\n"
-            "after-run running=1\n"
-            "last-error 4 VApplication::DoInit failed\n"
-            "after-destruction tasks=0 intl=0 instance=0\n");
+  EXPECT_EQ(
+      run.out,
+      "check-system-version 14 tasks=0 intl=0 kinds=0 classes=0\n"
+      "parse-command-line tasks=1 intl=1 kinds=1 classes=1 running=1 logger=1 [" ZEFT_FRAME_PROBE
+      "] [failed-init]\n"
+      "init=0 exit-code=1 signals=0\n"
+      "after-run running=1\n"
+      "last-error 4 VApplication::DoInit failed\n"
+      "after-destruction tasks=0 intl=0 kinds=0 classes=0 instance=0\n");
 }
 
 TEST(VProcessFrame, HelpEndsInitWithExitCodeZeroAndNoSignals) {
@@ -138,10 +147,64 @@ TEST(VProcessFrame, TooOldASystemStopsStartUpWithAnAlert) {
   ProbeRun run = RunProbe({"old-system"});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out,
-            "check-system-version 14 tasks=0 intl=0\n"
+            "check-system-version 14 tasks=0 intl=0 kinds=0 classes=0\n"
             "alert [Initialization failed] [This application needs at least OS X 10.12]\n"
             "init=0 exit-code=1 signals=0\n"
-            "after-destruction tasks=0 intl=0 instance=0\n");
+            "after-destruction tasks=0 intl=0 kinds=0 classes=0 instance=0\n");
+}
+
+TEST(VProcessFrame, NamedFileSystemsOfTheUserAndTheResources) {
+  char pattern[] = "/tmp/zeft-fs-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string root = pattern;
+  const std::string resources = root + "/Resources/";
+  ASSERT_EQ(::mkdir(resources.c_str(), 0755), 0);
+  const std::string definition = resources + "fileSystems.json";
+  const auto write = [&](const std::string& text) {
+    FILE* file = std::fopen(definition.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs(text.c_str(), file);
+    std::fclose(file);
+  };
+
+  // Without a definition file: the resources alone (and the documents).
+  ProbeRun run = RunProbe({"file-systems", resources});
+  EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("run running=1 errors=0\n"
+                         "file-system .PRODUCT_RESOURCES " +
+                         resources +
+                         " flags=0\n"
+                         "documents-registered=1\n"
+                         "class-store novu object-class=1 other-store=0\n"),
+            std::string::npos)
+      << run.out;
+
+  // The definition file adds its own, also relative to the resources.
+  write("[{\"name\": \"DATA\", \"path\": \"" + root +
+        "/data\"}, {\"name\": \"SUB\", \"parent\": \".PRODUCT_RESOURCES\", \"path\": "
+        "\"sub\", \"writable\": true}]");
+  run = RunProbe({"file-systems", resources});
+  EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("file-system .PRODUCT_RESOURCES " + resources +
+                         " flags=0\n"
+                         "file-system DATA " +
+                         root + "/data/ flags=0\nfile-system SUB " + resources +
+                         "sub/ flags=1\ndocuments-registered=1\n"),
+            std::string::npos)
+      << run.out;
+
+  // A definition that is not JSON stops start-up with the file's error.
+  write("[{\"name\": \"DATA\",");
+  run = RunProbe({"file-systems", resources});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out,
+            "check-system-version 14 tasks=0 intl=0 kinds=0 classes=0\n"
+            "init=0 exit-code=1 signals=0\n"
+            "last-error 687 \n"
+            "after-destruction tasks=0 intl=0 kinds=0 classes=0 instance=0\n");
+  ::unlink(definition.c_str());
+  ::rmdir(resources.c_str());
+  ::rmdir(root.c_str());
 }
 
 TEST(VProcessFrame, InstallFolderCaseCheck) {

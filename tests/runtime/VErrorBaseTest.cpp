@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ErrorTestHelpers.h"
@@ -147,6 +149,25 @@ TEST(VErrorBaseText, RegistrationReplacesAndUnknownUnregistrationIsIgnored) {
   EXPECT_EQ(first.fCalls, 0);
   VErrorBase::UnregisterLocalizer(kComponentUpdater);
   EXPECT_EQ(VErrorBase::GetLocalizer(kComponentUpdater), nullptr);
+}
+
+// A program may unregister its localizer while another task still describes
+// errors (the logger task formats records until it stops).
+TEST(VErrorBaseText, RegistrationWhileAnotherThreadDescribesErrors) {
+  TableLocalizer texts({{MakeVError(kComponentUpdater, 3), "localized"}});
+  std::atomic<bool> stop{false};
+  std::thread describer([&] {
+    while (!stop.load()) {
+      const std::string text = Description(*MakeError(MakeVError(kComponentUpdater, 3)));
+      EXPECT_TRUE(text == "localized" || text.rfind("Error code: 3", 0) == 0) << text;
+    }
+  });
+  for (int i = 0; i < 2000; ++i) {
+    VErrorBase::RegisterLocalizer(kComponentUpdater, &texts);
+    VErrorBase::UnregisterLocalizer(kComponentUpdater);
+  }
+  stop.store(true);
+  describer.join();
 }
 
 // The description used to be whatever the caller's string held when the

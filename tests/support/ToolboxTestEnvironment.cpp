@@ -36,12 +36,14 @@ void ToolboxTestEnvironment::SetUp() {
   // An application object, so that errors raised by code under test are
   // recorded on the tasks' error stacks.
   if (VProcess::sInstance == nullptr) fProcess = new VProcess;
-  // The JSON class store with its root classes, as start-up makes it.
-  VJSONClassStore::Init();
+  // The JSON class store with its root classes, as start-up makes it; the
+  // application object here is never started, so it makes none.
+  if (VJSONClassStore::GetProcessStore() == nullptr) fMadeClassStore = VJSONClassStore::Init();
 }
 
 void ToolboxTestEnvironment::TearDown() {
-  VJSONClassStore::DeInit();
+  if (fMadeClassStore) VJSONClassStore::DeInit();
+  fMadeClassStore = false;
   // The application object goes before the managers it was made after.
   delete fProcess;
   fProcess = nullptr;

@@ -28,6 +28,8 @@ class ToolboxTestEnvironment : public ::testing::Environment {
  private:
   TestAllocator fAllocator;
   VProcess* fProcess = nullptr;
+  // The class store was made here, not by the application's start-up.
+  bool fMadeClassStore = false;
   static TestAllocator sAllocator;
 };
 

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -121,8 +122,23 @@ class UpdaterWorld {
     return text;
   }
 
+  // Runs a copy of the built Updater.app from then on, whose English
+  // localization `edit` changed; the path of the copy's localization file.
+  void UseUpdaterCopy(const std::function<void(std::string&)>& edit) {
+    const fs::path built = fs::path(ZEFT_UPDATER_PATH);
+    const fs::path bundle = built.parent_path().parent_path().parent_path();
+    const fs::path copy = Path("Tools") / bundle.filename();
+    fs::create_directories(copy.parent_path());
+    fs::copy(bundle, copy, fs::copy_options::recursive);
+    const std::string xliff = copy / "Contents/Resources/en.lproj/Updater.xlf";
+    std::string text = Read(xliff);
+    edit(text);
+    std::ofstream(xliff, std::ios::trunc) << text;
+    fUpdater = copy / "Contents/MacOS" / built.filename();
+  }
+
   UpdaterRun Update(std::vector<std::string> arguments, int* childPid = nullptr) const {
-    arguments.insert(arguments.begin(), ZEFT_UPDATER_PATH);
+    arguments.insert(arguments.begin(), fUpdater);
     const std::string out = Path("stdout.txt");
     const std::string error = Path("stderr.txt");
     const std::string home = "HOME=" + Path("home");
@@ -169,6 +185,7 @@ class UpdaterWorld {
 
  private:
   TempFolder fTemp;
+  std::string fUpdater = ZEFT_UPDATER_PATH;
 };
 
 // The log lines' messages, without their numbers, times and sources.
@@ -269,6 +286,25 @@ TEST(UpdaterUpdate, SwapsTheBundlesRelaunchesAndTrashesTheOldOne) {
   EXPECT_EQ(messages.back().rfind("Update successful - ", 0), 0u);
 }
 
+// A Trash that refuses the old bundle after a good relaunch: the bundle is
+// deleted instead and the refusal is only a warning.
+TEST(UpdaterUpdate, ATrashThatRefusesTheOldBundleIsOnlyAWarning) {
+  UpdaterWorld world;
+  // A file where the Trash folder belongs: nothing can be put in it.
+  fs::create_directories(world.Path("home/.local/share"));
+  std::ofstream(world.Path("home/.local/share/Trash")) << "not a folder";
+  const UpdaterRun run = world.UpdateDemo();
+  EXPECT_EQ(run.fExitCode, 0) << run.fError;
+  EXPECT_EQ(world.InstalledVersion(), "2");
+  EXPECT_FALSE(fs::exists(world.Path("Installed/Demo_old0001.app")));
+  EXPECT_EQ(Read(world.Path("home/.local/share/Trash")), "not a folder");
+  const std::string log = world.LogText();
+  EXPECT_NE(log.find("] WARN"), std::string::npos) << log;
+  EXPECT_EQ(log.find("] ERROR"), std::string::npos) << log;
+  EXPECT_TRUE(Contains(LogMessages(log), "Up-to-date application restarted"));
+  EXPECT_EQ(LogMessages(log).back().rfind("Update successful - ", 0), 0u) << log;
+}
+
 TEST(UpdaterUpdate, MissingSameOrNestedBundlesFailWithTwoAndMoveNothing) {
   const struct {
     const char* fName;
@@ -364,6 +400,25 @@ TEST(UpdaterUpdate, AFullDiskRollsBackToTheOldApplication) {
   EXPECT_TRUE(
       Contains(LogMessages(world.LogText()), "Rolling back up-to-date application install"));
   ::umount2(small.c_str(), MNT_DETACH);
+}
+
+// The folder holding the installed bundle cannot be changed (the immutable
+// flag stands in for a read-only folder, whose modes root would ignore):
+// the bundle cannot be moved aside, every retry fails and nothing moves.
+TEST(UpdaterUpdate, AReadOnlyTargetFolderKeepsTheOldApplication) {
+  UpdaterWorld world;
+  if (!SetImmutable(world.Path("Installed"), true))
+    GTEST_SKIP() << "the immutable flag cannot be set here";
+  const UpdaterRun run = world.UpdateDemo({"--silent"});
+  SetImmutable(world.Path("Installed"), false);
+  EXPECT_EQ(run.fExitCode, 2);
+  EXPECT_EQ(world.InstalledVersion(), "1");
+  EXPECT_EQ(Read(world.Path("Installed/Demo.app/Contents/MacOS/demo")), "#!/bin/sh\necho v1\n");
+  EXPECT_EQ(fs::directory_iterator(world.Path("Installed"))->path().filename(), "Demo.app");
+  EXPECT_EQ(std::distance(fs::directory_iterator(world.Path("Installed")), {}), 1);
+  EXPECT_TRUE(world.OpenCalls().empty());
+  EXPECT_TRUE(Contains(LogMessages(world.LogText()), "Up-to-date application install failed"));
+  EXPECT_NE(world.LogText().find("Update failed - "), std::string::npos);
 }
 
 // The bundle holds `count` files, each holding its version.
@@ -463,6 +518,25 @@ TEST(UpdaterUpdate, RestartParametersAndHeadlessModeReachOpen) {
     expected.push_back("");
     EXPECT_EQ(world.OpenCalls(), expected);
   }
+}
+
+// Names that a command line could split or take for an option reach `open`
+// whole: spaces, both quotes, a backslash and a leading '-'.
+TEST(UpdaterUpdate, AwkwardBundleAndParameterNamesReachOpenWhole) {
+  UpdaterWorld world;
+  const std::string name = "-My \"Demo\" App's\\ 2.app";
+  world.MakeBundle("Installed/" + name, "1");
+  world.MakeBundle("Download/" + name, "2");
+  const std::string params = world.Path("-params \"x\" 'y'\\");
+  const UpdaterRun run =
+      world.Update({"--silent", "--log-dir", world.Path("logs"), "--restart-params", params,
+                    world.Path("Installed/" + name), world.Path("Download/" + name)});
+  ASSERT_EQ(run.fExitCode, 0) << run.fError;
+  EXPECT_EQ(Read(world.Path("Installed/" + name + "/Contents/Resources/version.txt")), "2");
+  const std::vector<std::string> open = {"-a", world.Path("Installed/" + name + "/"), "--args",
+                                         params, ""};
+  EXPECT_EQ(world.OpenCalls(), open);
+  EXPECT_TRUE(fs::exists(world.Trashed("-My \"Demo\" App's\\ 2_old0001.app")));
 }
 
 TEST(UpdaterProgress, TheProgressLineIsWrittenOnlyWithACallerLog) {
@@ -582,6 +656,7 @@ TEST(UpdaterClient, ABadCustomizationFileStopsTheUpdateBeforeTheSwap) {
   const struct {
     const char* fName;
     const char* fJSON;
+    bool fBlockDatabase = false;
   } cases[] = {
       {"not JSON", "{ServerPlatform"},
       // Cut short after usable properties: half a file is no file.
@@ -590,17 +665,22 @@ TEST(UpdaterClient, ABadCustomizationFileStopsTheUpdateBeforeTheSwap) {
       {"no platform", R"({"BuildIPAdress":"host"})"},
       {"platform not a string", R"({"ServerPlatform":3})"},
       {"missing file", nullptr},
+      // A file stands where the connection file's folder goes.
+      {"connection file not writable", R"({"ServerPlatform":"x","BuildIPAdress":"host"})", true},
   };
   for (const auto& c : cases) {
     UpdaterWorld world;
     if (c.fJSON != nullptr) std::ofstream(world.Path("client.json")) << c.fJSON;
+    if (c.fBlockDatabase) std::ofstream(world.Path("Download/Demo.app/Contents/Database"));
     const UpdaterRun run =
         world.UpdateDemo({"--silent", "--client-info", world.Path("client.json")});
     EXPECT_EQ(run.fExitCode, 2) << c.fName;
     EXPECT_EQ(world.InstalledVersion(), "1") << c.fName;
     EXPECT_TRUE(world.OpenCalls().empty()) << c.fName;
     for (const char* app : {"Download", "Installed"}) {
-      EXPECT_FALSE(fs::exists(world.Path(app) + "/Demo.app/Contents/Database")) << c.fName;
+      EXPECT_FALSE(
+          fs::exists(world.Path(app) + "/Demo.app/Contents/Database/RivivavUdevar.Roridevu"))
+          << c.fName;
     }
   }
 }
@@ -632,6 +712,33 @@ TEST(UpdaterReport, AFailureWithoutSilentNeverBlocksAndNamesTheLogWritten) {
   EXPECT_NE(Read(named).find("Update failed - "), std::string::npos) << named;
   EXPECT_NE(run.fError.find("The application to update was not found at '"), std::string::npos)
       << run.fError;
+}
+
+// The error texts and the alert's sentence are read from the bundle's
+// localization, not from the texts built into the program.
+TEST(UpdaterReport, TheTextsComeFromTheBundlesLocalization) {
+  UpdaterWorld world;
+  world.UseUpdaterCopy([](std::string& xliff) {
+    for (const auto& [from, to] : {
+             std::pair<std::string, std::string>{
+                 "The application to update was not found at '{path}'.",
+                 "Nothing to update at '{path}'."},
+             {"More information is available in the log file '{LogFilePath}'",
+              "See '{LogFilePath}'"},
+         }) {
+      const size_t at = xliff.find(from);
+      ASSERT_NE(at, std::string::npos) << from;
+      xliff.replace(at, from.size(), to);
+    }
+  });
+  const UpdaterRun run = world.Update({"--log-dir", world.Path("logs"), world.Path("Gone/Demo.app"),
+                                       world.Path("Download/Demo.app")});
+  EXPECT_EQ(run.fExitCode, 2);
+  const std::string gone = "Nothing to update at '";
+  EXPECT_NE(world.LogText().find(gone), std::string::npos) << world.LogText();
+  EXPECT_NE(run.fError.find(gone), std::string::npos) << run.fError;
+  EXPECT_NE(run.fError.find("See '" + world.Path("logs/")), std::string::npos) << run.fError;
+  EXPECT_EQ(run.fError.find("was not found"), std::string::npos) << run.fError;
 }
 
 }  // namespace

@@ -8,8 +8,11 @@
 #include "core/IRefCountable.h"
 #include "core/VString.h"
 #include "files/FileTestSupport.h"
+#include "files/VFileKind.h"
+#include "files/VFileKindManager.h"
 #include "platform/TempFolder.h"
 #include "support/ErrorTestSupport.h"
+#include "xml/VLocalizationManager.h"
 #include "xml/VUTI.h"
 #include "xml/VUTIManager.h"
 
@@ -302,6 +305,75 @@ TEST_F(UTIManagerTest, DeclarationFilesAndFileConformance) {
   const VFilePath image(VString(temp.Path("icon.png").c_str()), kFilePathStylePosix);
   uti->SetImagePath(image);
   EXPECT_TRUE(uti->GetImagePath().GetPath().EqualToStringRaw(image.GetPath()));
+}
+
+// The file kinds that reading a list registers, with the process's
+// file-kind manager up for the test.
+class UTIManagerFileKindsTest : public UTIManagerTest {
+ protected:
+  void SetUp() override { VFileKindManager::Init(); }
+  void TearDown() override { VFileKindManager::DeInit(); }
+
+  static VRefPtr<VFileKind> Kind(const char* identifier) {
+    return VRefPtr<VFileKind>(VFileKindManager::sManager->RetainFileKind(VString(identifier)),
+                              kAdoptRef);
+  }
+  static std::vector<std::string> Texts(const std::vector<VString>& texts) {
+    std::vector<std::string> out;
+    for (const VString& text : texts) out.push_back(to_string(text));
+    return out;
+  }
+};
+
+TEST_F(UTIManagerFileKindsTest, RecordsBecomeFileKindsWithTranslatedDescriptions) {
+  test::TempFolder temp;
+  VRefPtr<VLocalizationManager> localizer(new VLocalizationManager(kDialectEnglishUS), kAdoptRef);
+  const std::string strings = temp.Write("Types.strings", "\"A child\" = \"Un enfant\";\n");
+  localizer->LoadFile(test::FileAt(strings).Get(), false);
+  fManager->SetLocalizationManager(localizer.Get());
+  Load(PropertyList(Declaration("com.x.child", "com.x.parent",
+                                Extensions("chi") + "<key>public.ostype</key><string>CHLD</string>",
+                                "A child") +
+                    Declaration("com.x.parent", "", Extensions("par"), "A parent") +
+                    Declaration("com.x.orphan", "com.x.nowhere", Extensions("orp"), "An orphan")));
+
+  VRefPtr<VFileKind> child = Kind("com.x.child");
+  ASSERT_TRUE(child);
+  EXPECT_EQ(to_string(child->GetDescription()), "Un enfant");
+  EXPECT_EQ(Texts(child->GetExtensions()), std::vector<std::string>{"chi"});
+  EXPECT_EQ(Texts(child->GetOsKinds()), std::vector<std::string>{"CHLD"});
+  std::vector<VString> parentIDs;
+  ASSERT_TRUE(child->GetParentIDs(parentIDs));
+  EXPECT_EQ(Texts(parentIDs), std::vector<std::string>{"com.x.parent"});
+  // No translation: the declared text.
+  VRefPtr<VFileKind> parent = Kind("com.x.parent");
+  ASSERT_TRUE(parent);
+  EXPECT_EQ(to_string(parent->GetDescription()), "A parent");
+  // The kind keeps the parent that no record declares, which the record
+  // itself does not conform to.
+  VRefPtr<VFileKind> orphan = Kind("com.x.orphan");
+  ASSERT_TRUE(orphan);
+  ASSERT_TRUE(orphan->GetParentIDs(parentIDs));
+  EXPECT_EQ(Texts(parentIDs), std::vector<std::string>{"com.x.nowhere"});
+  EXPECT_FALSE(Owner("orp")->ConformsToIdentifier(VString("com.x.nowhere")));
+  // The kinds are found by their tags too.
+  VRefPtr<VFileKind> byExtension(
+      VFileKindManager::sManager->RetainFirstFileKindMatchingWithExtension(VString("CHI")),
+      kAdoptRef);
+  ASSERT_TRUE(byExtension);
+  EXPECT_EQ(to_string(byExtension->GetIdentifier()), "com.x.child");
+  fManager->SetLocalizationManager(nullptr);
+}
+
+TEST_F(UTIManagerFileKindsTest, NothingIsRegisteredWithoutAFileKindManager) {
+  VFileKindManager::DeInit();
+  Load(PropertyList(Declaration("com.x.early", "", Extensions("ear"), "Early")));
+  VFileKindManager::Init();
+  EXPECT_FALSE(Kind("com.x.early"));
+  // The next list registers every record known by then.
+  Load(PropertyList(Declaration("com.x.late", "", Extensions("lat"), "Late")));
+  EXPECT_TRUE(Kind("com.x.early"));
+  EXPECT_TRUE(Kind("com.x.late"));
 }
 
 TEST(VUTIManagerSingleton, CreatedOnceForEveryTaskAndAgainAfterDeInit) {

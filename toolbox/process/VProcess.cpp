@@ -10,8 +10,12 @@
 #include "core/StStringConverter.h"
 #include "core/VIntlMgr.h"
 #include "files/VFile.h"
+#include "files/VFileKindManager.h"
+#include "files/VFileSystem.h"
+#include "files/VFileSystemNamespace.h"
 #include "files/VFolder.h"
 #include "files/VResourceFile.h"
+#include "json/VJSONClassStore.h"
 #include "platform/MainBundle.h"
 #include "process/VSystem.h"
 #include "runtime/ILogger.h"
@@ -44,12 +48,18 @@ int32 FindBuildMark(const VString& version) { return version.Find(VString(kBuild
 
 }  // namespace
 
-VProcess::VProcess() : fLastActivityTime(NowMilliseconds()) { sInstance = this; }
+VProcess::VProcess()
+    : fLastActivityTime(NowMilliseconds()), fFileSystemNamespace(new VFileSystemNamespace) {
+  sInstance = this;
+}
 
 VProcess::~VProcess() {
   SetResourceFile(nullptr);
+  fFileSystemNamespace->Release();
+  fFileSystemNamespace = nullptr;
   SetLogger(nullptr);
   if (fInitialized) _DeInit();
+  if (fMadeClassStore) VJSONClassStore::DeInit();
   if (sInstance == this) sInstance = nullptr;
 }
 
@@ -72,12 +82,20 @@ bool VProcess::_Init(uint32 flags) {
   if (fIntlMgr == nullptr) return false;
   VIntlMgr::SetProcessDefault(fIntlMgr);
   if (!VFile::Init()) return false;
+  if (!VFileKindManager::Init()) return false;
   if (!VResourceFile::Init()) return false;
   // No install-volume check on Linux: see _CheckCaseInsensitiveInstallFolder.
   if (!VTaskMgr::Init(this)) return false;
   if (!VErrorBase::Init()) return false;
   if (!VDebugMgr::Get().Init()) return false;
   if (!VProgressManager::Init()) return false;
+  if (!_Init_FileSystems()) return false;
+  // Every JSON object made from here on takes its class from this store. A
+  // store made before (by a test harness) stays with its maker.
+  if (VJSONClassStore::GetProcessStore() == nullptr) {
+    if (!VJSONClassStore::Init(VString("novu"))) return false;
+    fMadeClassStore = true;
+  }
   if ((flags & kInitCreateLogger) != 0) {
     auto* logger = new VLogger;
     SetLogger(logger);
@@ -89,12 +107,13 @@ bool VProcess::_Init(uint32 flags) {
 
 void VProcess::_DeInit() {
   sInstance = nullptr;
-  VProgressManager::Deinit();
   VDebugMgr::Get().DeInit();
   VErrorBase::DeInit();
   VTaskMgr::DeInit();
   VResourceFile::DeInit();
+  VFileKindManager::DeInit();
   VFile::DeInit();
+  VProgressManager::Deinit();
   if (fIntlMgr != nullptr) {
     if (VIntlMgr::GetProcessDefault() == fIntlMgr) VIntlMgr::SetProcessDefault(nullptr);
     fIntlMgr->Release();
@@ -152,6 +171,31 @@ bool VProcess::DoCheckSystemVersion(SystemVersion version) {
 }
 
 bool VProcess::_Init_CheckSystemVersion() { return DoCheckSystemVersion(MAC_OSX_10_12); }
+
+bool VProcess::_Init_FileSystems() {
+  VError error = VE_OK;
+  VRefPtr<VFolder> documents(VFolder::RetainSystemFolder(kSystemFolderDocuments, false), kAdoptRef);
+  if (documents != nullptr) {
+    error = fFileSystemNamespace->RegisterFileSystem(VString(".USER_HOME_DIRECTORY"),
+                                                     documents.Get(), kFileSystemHidden);
+  }
+  VRefPtr<VFolder> resources;
+  if (error == VE_OK) {
+    resources = VRefPtr<VFolder>(RetainFolder(kFolderResources), kAdoptRef);
+    if (resources != nullptr) {
+      error = fFileSystemNamespace->RegisterFileSystem(VString(".PRODUCT_RESOURCES"),
+                                                       resources.Get(), 0);
+    }
+  }
+  if (error == VE_OK && resources != nullptr) {
+    VRefPtr<VFile> definition(
+        new VFile(resources->GetPath(), VString("fileSystems.json"), kFilePathStyleNative),
+        kAdoptRef);
+    if (definition->Exists())
+      error = fFileSystemNamespace->LoadFromDefinitionFile(definition.Get());
+  }
+  return error == VE_OK;
+}
 
 void VProcess::_DisplayStartupAlert(const VString& title, const VString& message) {
   // No buttons to choose from and no answer awaited.
@@ -381,5 +425,13 @@ VString VProcess::_ReadBundleString(const char* key) {
 }
 
 // ---- end of process logger and log source ----
+
+// ---- Named file systems and JSON classes ----
+
+VJSONClassStore* VProcess::GetClassStore() const { return VJSONClassStore::GetProcessStore(); }
+
+VJSONObject* VProcess::GetClassObject(const VString& storeName, const VString& className) const {
+  return VJSONClassStore::GetProcessClassObject(storeName, className);
+}
 
 }  // namespace zeft

@@ -27,8 +27,11 @@ class ILocalizer;
 class ILogger;
 class VActivityToken;
 class VFile;
+class VFileSystemNamespace;
 class VFolder;
 class VIntlMgr;
+class VJSONClassStore;
+class VJSONObject;
 class VResourceFile;
 
 class VProcess : public VObject, public virtual IMessageable {
@@ -38,7 +41,8 @@ class VProcess : public VObject, public virtual IMessageable {
   static constexpr uint32 kInitCreateLogger = 16;
   static constexpr uint32 kInitCreateFileSystemNotifier = 64;
 
-  // Becomes the process's instance.
+  // Becomes the process's instance; makes the process's file-system
+  // namespace.
   VProcess();
   VProcess(const VProcess&) = delete;
   VProcess& operator=(const VProcess&) = delete;
@@ -128,6 +132,19 @@ class VProcess : public VObject, public virtual IMessageable {
   ILocalizer* GetLocalizer() const { return fLocalizer; }
   void SetLocalizer(ILocalizer* localizer) { fLocalizer = localizer; }
 
+  // ---- Named file systems and JSON classes ----
+  // The process's file-system namespace (lent): after Init it holds
+  // ".USER_HOME_DIRECTORY" (the user's documents, hidden from look-ups
+  // that skip hidden ones), ".PRODUCT_RESOURCES" (the resources folder)
+  // and those that the resources' "fileSystems.json" defines.
+  VFileSystemNamespace* GetFileSystemNamespace() const { return fFileSystemNamespace; }
+  // The process's JSON class store (lent); null before Init made it, or
+  // before anyone else did.
+  VJSONClassStore* GetClassStore() const;
+  // The class object named `className` (retained) when the class store is
+  // named `storeName` exactly; else null.
+  virtual VJSONObject* GetClassObject(const VString& storeName, const VString& className) const;
+
   // ---- Process logger and log source ----
   // The process logger, lent; null when the process has none.
   ILogger* GetLogger() const { return fLogger.load(std::memory_order_acquire); }
@@ -148,6 +165,10 @@ class VProcess : public VObject, public virtual IMessageable {
   virtual bool DoCheckSystemVersion(SystemVersion version);
 
   bool _Init_CheckSystemVersion();
+  // Registers the user's documents and the resources folder as named file
+  // systems, then those of the resources' "fileSystems.json"; false on the
+  // first error (left on the task's error stack).
+  bool _Init_FileSystems();
   // Fails, with an alert, when the resources folder exists under its name
   // and not under the name with the first letter's case swapped, or the
   // reverse. Not part of start-up on Linux, where file systems are
@@ -168,6 +189,9 @@ class VProcess : public VObject, public virtual IMessageable {
   bool fMainTaskIsFiber = false;
   VIntlMgr* fIntlMgr = nullptr;
   ILocalizer* fLocalizer = nullptr;
+  VFileSystemNamespace* fFileSystemNamespace;
+  // Init made the process's class store, which the destructor releases.
+  bool fMadeClassStore = false;
 
   // The bundle's Info.plist string, empty when the key is missing.
   static VString _ReadBundleString(const char* key);

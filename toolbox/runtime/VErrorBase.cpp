@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <new>
+#include <shared_mutex>
 
 #include "process/VProcess.h"
 #include "runtime/VTask.h"
@@ -30,10 +32,17 @@ constinit const StPackedDictionaryKey p3("p3");
 namespace {
 
 // Ordered by the signature read as an unsigned number; neither owns nor
-// retains the localizers.
+// retains the localizers. Registration normally happens before other tasks
+// describe errors, but a program that unregisters while the logger task
+// still formats records must not tear the map: look-ups share the lock.
 std::map<uint32, ILocalizer*>& Localizers() {
   static std::map<uint32, ILocalizer*> sLocalizers;
   return sLocalizers;
+}
+
+std::shared_mutex& LocalizersLock() {
+  static std::shared_mutex sLock;
+  return sLock;
 }
 
 // The four characters of a signature in reading order.
@@ -245,12 +254,17 @@ VError VErrorBase::LoadFromBag(const VValueBag& bag) {
 }
 
 void VErrorBase::RegisterLocalizer(uint32 component, ILocalizer* localizer) {
+  std::unique_lock lock(LocalizersLock());
   Localizers()[component] = localizer;
 }
 
-void VErrorBase::UnregisterLocalizer(uint32 component) { Localizers().erase(component); }
+void VErrorBase::UnregisterLocalizer(uint32 component) {
+  std::unique_lock lock(LocalizersLock());
+  Localizers().erase(component);
+}
 
 ILocalizer* VErrorBase::GetLocalizer(uint32 component) {
+  std::shared_lock lock(LocalizersLock());
   const auto& localizers = Localizers();
   auto it = localizers.find(component);
   return it != localizers.end() ? it->second : nullptr;

@@ -1,10 +1,12 @@
 #include "runtime/VProgressIndicator.h"
 
+#include "files/VStream.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONValue.h"
 #include "runtime/IProgressInfoCollector.h"
 #include "runtime/VMetricsManager.h"
 #include "runtime/VProgressManager.h"
+#include "runtime/VRemoteProgressSessionInfo.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
 #include "values/VValueBag.h"
@@ -18,6 +20,8 @@ constinit const StBagKeyNoDefault<int32, VLong> kSessionCount("SessionCount");
 constinit const StBagKeyNoDefault<VString, VString> kTitle("Title");
 constinit const StBagKeyNoDefault<bool, VBoolean> kCanInterrupt("CanInterrupt");
 constinit const StPackedDictionaryKey kSessionInfoElement("SessionInfo");
+constinit const StBagKeyNoDefault<VUUID, VUUID> kUUID("uuid");
+constinit const StBagKeyNoDefault<uint32, VLong> kVersion("version");
 
 // Fraction done of nested sessions, outermost first; the innermost last.
 template <class Records>
@@ -102,12 +106,19 @@ void VProgressIndicator::BeginSession(long long max, long long startValue, const
   fCurrent._ResetStartTime();
   fCurrent.fCollector = collector;
   fCurrent.SetCollectedObject(nullptr);
+  if (count == 0) fOwnerThread = std::this_thread::get_id();
   fSessionCount.store(count + 1, std::memory_order_relaxed);
   DoBeginSession(count + 1);
 }
 
 void VProgressIndicator::EndSession() {
   StLocker<VCriticalSection> lock(&fSessionLock);
+  if (GetSessionCount() == 0) return;
+  _CloseRemoteSession();
+  _EndOneSession();
+}
+
+void VProgressIndicator::_EndOneSession() {
   const int32 count = GetSessionCount();
   if (count == 0) return;
   _RefreshSnapshotIfRequested();
@@ -144,7 +155,7 @@ bool VProgressIndicator::DoProgress() {
 
 bool VProgressIndicator::_AfterProgress() {
   const bool goOn = DoProgress();
-  if (!goOn || !fCanInterrupt) return goOn;
+  if (!goOn || !fCanInterrupt.load(std::memory_order_relaxed)) return goOn;
   const VTask* task = VTask::GetCurrent();
   return task == nullptr || task->GetState() < kTaskStateDying;
 }
@@ -264,7 +275,7 @@ VError VProgressIndicator::SaveInfoToBag(VValueBag& bag) {
   kUserInfo.Set(bag, fUserInfo);
   kSessionCount.Set(bag, GetSessionCount());
   kTitle.Set(bag, fTitle);
-  kCanInterrupt.Set(bag, fCanInterrupt);
+  kCanInterrupt.Set(bag, fCanInterrupt.load(std::memory_order_relaxed));
   for (const VProgressIndicatorInfo& info : fSaved) AddRecordBag(bag, info);
   if (GetSessionCount() > 0) AddRecordBag(bag, fCurrent);
   return VE_OK;
@@ -274,7 +285,7 @@ VError VProgressIndicator::SaveInfoToBag(VValueBag& bag) {
 
 void VProgressIndicator::UpdateSessionsInfos() { _RequestSnapshot(); }
 
-void VProgressIndicator::_RequestSnapshot() {
+void VProgressIndicator::_RequestSnapshot() const {
   if (GetSessionCount() > 0) fRequested.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -301,7 +312,8 @@ void VProgressIndicator::_BuildSnapshot() {
     first = false;
   }
   collect(fCurrent, fSaved.empty());
-  auto* snapshot = new VRefCountedSessionInfo(std::move(records));
+  auto* snapshot =
+      new VRefCountedSessionInfo(std::move(records), GetChangeCounter(), fSessionsVersion);
   StLocker<VCriticalSection> lock(&fSnapshotLock);
   if (fSnapshot != nullptr) fSnapshot->Release();
   fSnapshot = snapshot;
@@ -315,6 +327,27 @@ VRefCountedSessionInfo* VProgressIndicator::RetainSessionsInfos() const {
 }
 
 bool VProgressIndicator::GetProgressInfo(VProgressSessionInfo& out) {
+  if (IsMirroring()) {
+    // A mirror's records change only under the session lock.
+    if (!fSessionLock.TryToLock()) return false;
+    const int32 count = GetSessionCount();
+    if (count > 0) {
+      out.fFirst = count == 1 ? fCurrent : fSaved.front();
+      out.fSecond = nullptr;
+      out.fThird = nullptr;
+      if (count == 2) out.fSecond = fCurrent;
+      if (count >= 3) {
+        out.fSecond = fSaved.back();
+        out.fThird = fCurrent;
+      }
+      out.fSessionCount = count;
+      out.fRecordCount = std::min<int32>(count, 3);
+      out.fPercentDone = ComputePercentDone();
+      out.fChangeCounter = GetChangeCounter();
+    }
+    fSessionLock.Unlock();
+    return count > 0;
+  }
   _RequestSnapshot();
   VRefPtr<VRefCountedSessionInfo> snapshot(RetainSessionsInfos(), VAdoptRefTag{});
   if (snapshot == nullptr) return false;
@@ -352,6 +385,172 @@ bool VProgressIndicator::GetProgressInfo(const VUUID& uuid, VProgressIndicatorIn
     }
   }
   return found;
+}
+
+// Remote mirroring.
+
+bool VProgressIndicator::GetProgressInfo(VRemoteProgressSessionInfo& out,
+                                         VRemoteProgressSessionInfo* previous) const {
+  if (!fSessionLock.TryToLock()) return false;
+  // Under the lock the count, the saved sessions and the versions hold
+  // still; the current record is the working task's own.
+  const int32 count = GetSessionCount();
+  const bool live = count == 0 || IsMirroring() || fOwnerThread == std::this_thread::get_id();
+  VRefPtr<VRefCountedSessionInfo> snapshot;
+  if (!live) {
+    _RequestSnapshot();
+    snapshot.Adopt(RetainSessionsInfos());
+    if (snapshot == nullptr) {
+      fSessionLock.Unlock();
+      return false;
+    }
+  }
+  std::deque<VProgressIndicatorInfo> snapshotSaved;
+  const VProgressIndicatorInfo* current = &fCurrent;
+  const std::deque<VProgressIndicatorInfo>* saved = &fSaved;
+  int32 sessionCount = count;
+  uint32 changes = GetChangeCounter();
+  uint32 version = fSessionsVersion;
+  if (snapshot != nullptr) {
+    const auto& records = snapshot->GetRecords();
+    for (size_t i = 0; i + 1 < records.size(); ++i) snapshotSaved.push_back(*records[i]);
+    current = records.back();
+    saved = &snapshotSaved;
+    sessionCount = int32(records.size());
+    changes = snapshot->GetChangeCounter();
+    version = snapshot->GetSessionsVersion();
+  }
+  const bool userAbort = fAbortState.load(std::memory_order_relaxed) != 0;
+  const bool canInterrupt = fCanInterrupt.load(std::memory_order_relaxed);
+  out.fFlags = 0;
+  bool wholeStack = true;
+  if (previous != nullptr) {
+    if (previous->fChangesVersion == changes) {
+      fSessionLock.Unlock();
+      return false;
+    }
+    if (userAbort != previous->fUserAbort) {
+      out.fUserAbort = userAbort;
+      out.fFlags |= kRemoteProgressUserAbort;
+      if (canInterrupt != previous->fCanInterrupt) {
+        out.fCanInterrupt = canInterrupt;
+        out.fFlags |= kRemoteProgressUserAbort | kRemoteProgressCanInterrupt;
+      }
+    } else if (canInterrupt != previous->fCanInterrupt) {
+      out.fCanInterrupt = canInterrupt;
+      out.fFlags |= kRemoteProgressCanInterrupt;
+    }
+    const auto& sent = previous->GetRecords();
+    if (sessionCount != 0 && sessionCount == previous->fSessionCount && !sent.empty() &&
+        sent.back().fStartTime == current->fStartTime)
+      wholeStack = false;
+  } else {
+    out.fUserAbort = userAbort;
+    out.fCanInterrupt = canInterrupt;
+    out.fFlags |= kRemoteProgressUserAbort | kRemoteProgressCanInterrupt;
+  }
+  // With no session open no record is sent.
+  if (sessionCount == 0) current = nullptr;
+  out.FromProgressInfo(current, wholeStack && current != nullptr ? saved : nullptr, sessionCount,
+                       changes, version, fRemoteSessionVersion);
+  fSessionLock.Unlock();
+  return true;
+}
+
+void VProgressIndicator::_PushRemoteRecords(const std::deque<VProgressIndicatorInfo>& records) {
+  for (const VProgressIndicatorInfo& record : records) {
+    const int32 count = GetSessionCount();
+    if (count > 0) fSaved.push_back(fCurrent);
+    fCurrent = record;
+    fSessionCount.store(count + 1, std::memory_order_relaxed);
+    DoBeginSession(count + 1);
+  }
+}
+
+void VProgressIndicator::_EndMirroredSessions() {
+  for (int32 n = GetSessionCount() - fBaseDepth; n > 0; --n) _EndOneSession();
+}
+
+void VProgressIndicator::_CleanRemoteSession() {
+  StLocker<VCriticalSection> lock(&fSessionLock);
+  if (IsMirroring()) _EndMirroredSessions();
+}
+
+void VProgressIndicator::_CloseRemoteSession() {
+  StLocker<VCriticalSection> lock(&fSessionLock);
+  if (!IsMirroring()) return;
+  _EndMirroredSessions();
+  fMirroring.store(false, std::memory_order_relaxed);
+}
+
+void VProgressIndicator::UpdateFromRemoteInfo(const VRemoteProgressSessionInfo& info) {
+  StLocker<VCriticalSection> lock(&fSessionLock);
+  const uint32 flags = info.fFlags;
+  const auto& records = info.GetRecords();
+  // An abort, once received, stays.
+  if ((flags & kRemoteProgressUserAbort) != 0 && fAbortState.load(std::memory_order_relaxed) == 0)
+    fAbortState.store(info.fUserAbort ? 1 : 0, std::memory_order_relaxed);
+  if ((flags & kRemoteProgressCanInterrupt) != 0)
+    fCanInterrupt.store(info.fCanInterrupt, std::memory_order_relaxed);
+  if (!IsMirroring()) {
+    if ((flags & kRemoteProgressSessionStack) == 0 || info.fSessionCount == 0 || records.empty())
+      return;
+    fMirroring.store(true, std::memory_order_relaxed);
+    fBaseDepth = GetSessionCount();
+    if (fBaseDepth == 0) fSessionsVersion = info.fSessionVersion;
+    fRemoteSessionVersion = info.fSessionVersion;
+    fChangeCounter.store(info.fChangesVersion, std::memory_order_relaxed);
+    _PushRemoteRecords(records);
+    return;
+  }
+  if (info.fSessionCount == 0 ||
+      (fBaseDepth != 0 && (fBaseDepth < 1 || info.fMasterSessionVersion != fSessionsVersion))) {
+    _CloseRemoteSession();
+    return;
+  }
+  if ((flags & kRemoteProgressCurrentSession) != 0) {
+    if (GetChangeCounter() == info.fChangesVersion || records.empty()) return;
+    fCurrent.UpdateFromRemoteInfo(records.back(), info.GetCurrentUpdateFlags());
+  } else if ((flags & kRemoteProgressSessionStack) != 0) {
+    if (records.empty()) return;
+    if (fRemoteSessionVersion != info.fSessionVersion) {
+      // Another set of sessions: rebuilt once, then followed.
+      _EndMirroredSessions();
+      fSessionsVersion = info.fSessionVersion;
+      fRemoteSessionVersion = info.fSessionVersion;
+      fChangeCounter.store(info.fChangesVersion, std::memory_order_relaxed);
+      _PushRemoteRecords(records);
+      return;
+    }
+    if (GetChangeCounter() == info.fChangesVersion) return;
+    // Sessions the sender ended or began since the last stack.
+    const int32 received = int32(records.size());
+    while (GetSessionCount() - fBaseDepth > received) _EndOneSession();
+    const int32 mirrored = GetSessionCount() - fBaseDepth;
+    if (mirrored < received)
+      _PushRemoteRecords(
+          std::deque<VProgressIndicatorInfo>(records.begin() + mirrored, records.end()));
+    fCurrent = records.back();
+    for (int32 i = 0; i + 1 < received; ++i) fSaved[size_t(fBaseDepth + i)] = records[size_t(i)];
+  } else {
+    return;
+  }
+  fChangeCounter.store(info.fChangesVersion, std::memory_order_relaxed);
+}
+
+VError VProgressIndicator::WriteInfoForRemote(VStream& stream) {
+  const int16 marker = 1;
+  stream.PutWords(&marker, 1);
+  stream.PutValue(fUUID, false);
+  const int32 version = int32(fSessionsVersion);
+  return stream.PutLongs(&version, 1);
+}
+
+VError VProgressIndicator::WriteInfoForRemote(VValueBag& bag, VString& kind) {
+  kUUID.Set(bag, fUUID);
+  kVersion.Set(bag, fSessionsVersion);
+  kind = "VProgressIndicator";
+  return VE_OK;
 }
 
 }  // namespace zeft

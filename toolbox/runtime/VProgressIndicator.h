@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <deque>
+#include <thread>
 
 #include "core/IRefCountable.h"
 #include "core/VObject.h"
@@ -15,6 +16,8 @@
 
 namespace zeft {
 
+class VRemoteProgressSessionInfo;
+class VStream;
 class VValueBag;
 
 class VProgressIndicator : public VObject, public IRefCountable {
@@ -82,7 +85,23 @@ class VProgressIndicator : public VObject, public IRefCountable {
   bool GetProgressInfo(VProgressSessionInfo& out);
   bool GetProgressInfo(const VUUID& uuid, VProgressIndicatorInfo& out) const;
   // Asks for a fresh snapshot when a session is open; for the manager's listing.
-  void _RequestSnapshot();
+  void _RequestSnapshot() const;
+
+  // Remote mirroring: the working side describes what changed since
+  // `previous` (everything without it); false when nothing changed or the
+  // session lock is busy. Read from another task than the one running the
+  // sessions, it describes the latest snapshot, since the working task
+  // changes its current record without a lock.
+  bool GetProgressInfo(VRemoteProgressSessionInfo& out, VRemoteProgressSessionInfo* previous) const;
+  // The mirror side: follows the sessions the information describes.
+  void UpdateFromRemoteInfo(const VRemoteProgressSessionInfo& info);
+  // What the other side needs to create the mirror: UUID and sessions version.
+  VError WriteInfoForRemote(VStream& stream);
+  VError WriteInfoForRemote(VValueBag& bag, VString& kind);
+  bool IsMirroring() const { return fMirroring.load(std::memory_order_relaxed); }
+  // Ends the mirrored sessions, then stops mirroring (Close) or not (Clean).
+  void _CloseRemoteSession();
+  void _CleanRemoteSession();
 
  protected:
   virtual void DoBeginSession(int /*sessionCount*/) {}
@@ -98,7 +117,16 @@ class VProgressIndicator : public VObject, public IRefCountable {
   void _RefreshSnapshotIfRequested();
   void _BuildSnapshot();
   bool _AfterProgress();
-  void _Changed() { fChangeCounter.fetch_add(1, std::memory_order_relaxed); }
+  // The working task is the counter's one writer (a mirror's updates come
+  // under the session lock), so no locked read-modify-write on the hot path.
+  void _Changed() {
+    fChangeCounter.store(fChangeCounter.load(std::memory_order_relaxed) + 1,
+                         std::memory_order_relaxed);
+  }
+  // Under the session lock.
+  void _EndOneSession();
+  void _EndMirroredSessions();
+  void _PushRemoteRecords(const std::deque<VProgressIndicatorInfo>& records);
 
   VUUID fUUID;
   mutable VCriticalSection fSessionLock;
@@ -106,7 +134,14 @@ class VProgressIndicator : public VObject, public IRefCountable {
   VProgressIndicatorInfo fCurrent;
   // Read by other tasks (listing, summaries); written by the owner.
   std::atomic<int32> fSessionCount{0};
-  bool fCanInterrupt = true;
+  // Mirroring state; the flag is read by snapshot readers without the lock.
+  std::atomic<bool> fMirroring{false};
+  uint32 fRemoteSessionVersion = 0;
+  int32 fBaseDepth = 0;
+  // The thread that began the outermost session: the one that may read the
+  // current record live.
+  std::thread::id fOwnerThread;
+  std::atomic<bool> fCanInterrupt{true};
   VString fTitle;
   uint32 fSessionsVersion = 0;
   std::atomic<uint32> fChangeCounter{0};
@@ -114,7 +149,7 @@ class VProgressIndicator : public VObject, public IRefCountable {
   mutable VCriticalSection fSnapshotLock;
   VRefCountedSessionInfo* fSnapshot = nullptr;
   uint32 fServed = 0xFFFFFFFF;
-  std::atomic<uint32> fRequested{0};
+  mutable std::atomic<uint32> fRequested{0};
 };
 
 }  // namespace zeft

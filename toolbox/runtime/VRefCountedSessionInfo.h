@@ -12,17 +12,25 @@ namespace zeft {
 
 class VRefCountedSessionInfo : public VObject, public IRefCountable {
  public:
-  // Takes over the records.
-  explicit VRefCountedSessionInfo(std::vector<VProgressIndicatorInfo*>&& records)
-      : fRecords(std::move(records)) {}
+  // Takes over the records; the indicator's change counter and sessions
+  // version when they were copied.
+  VRefCountedSessionInfo(std::vector<VProgressIndicatorInfo*>&& records, uint32 changeCounter,
+                         uint32 sessionsVersion)
+      : fRecords(std::move(records)),
+        fChangeCounter(changeCounter),
+        fSessionsVersion(sessionsVersion) {}
   ~VRefCountedSessionInfo() override;
   VRefCountedSessionInfo(const VRefCountedSessionInfo&) = delete;
   VRefCountedSessionInfo& operator=(const VRefCountedSessionInfo&) = delete;
 
   const std::vector<VProgressIndicatorInfo*>& GetRecords() const { return fRecords; }
+  uint32 GetChangeCounter() const { return fChangeCounter; }
+  uint32 GetSessionsVersion() const { return fSessionsVersion; }
 
  private:
   const std::vector<VProgressIndicatorInfo*> fRecords;
+  const uint32 fChangeCounter;
+  const uint32 fSessionsVersion;
 };
 
 // A display summary of one indicator: outermost, next-to-innermost and

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "files/VFile.h"
+#include "files/VFileKindManager.h"
 #include "platform/TypeDatabase.h"
+#include "xml/ILocalizer.h"
 #include "xml/VUTIManagerXMLHandlers.h"
 #include "xml/VUTITypeDatabase.h"
 #include "xml/VXMLParser.h"
@@ -115,6 +117,22 @@ void VUTIManager::ProcessExtractedUTIs() {
         b->AddParentUTI(a);
       }
     }
+  }
+  // Every record becomes a private file kind, its description translated;
+  // placeholders still count as parents, so a kind remembers what it
+  // declared itself to conform to.
+  VFileKindManager* kinds = VFileKindManager::sManager;
+  if (kinds == nullptr) return;
+  for (const auto& [id, uti] : fUTIs) {
+    VString description = uti->GetDescription();
+    VString localized;
+    if (fLocalizer != nullptr &&
+        fLocalizer->LocalizeStringWithDotStringsKey(description, localized))
+      description = localized;
+    std::vector<VString> parentIDs;
+    for (const auto& [parentID, parent] : uti->GetParentUTIsMap()) parentIDs.push_back(parentID);
+    kinds->RegisterPrivateFileKind(uti->GetIdentifier(), uti->GetOSTypesVector(), description,
+                                   uti->GetExtensionsVector(), parentIDs);
   }
 }
 

@@ -61,7 +61,10 @@ class VUTIManager : public VObject, public IRefCountable {
   // Parses the file with the declaration reader without linking the
   // records; always false.
   bool AnalyzeXMLFile(const VFile* file);
-  // Links every placeholder parent to the record of its identifier.
+  // Links every placeholder parent to the record of its identifier, then,
+  // when the process has a file-kind manager, registers every record as a
+  // private file kind, its description translated by the localizer's
+  // ".strings" keys.
   void ProcessExtractedUTIs();
 
   static bool UTTypeEqual(const VString& a, const VString& b);

@@ -14,7 +14,16 @@
 #include "core/StStringConverter.h"
 #include "core/VCppMemMgr.h"
 #include "core/VIntlMgr.h"
+#include "files/VFileKindManager.h"
+#include "files/VFileSystem.h"
+#include "files/VFileSystemNamespace.h"
 #include "files/VFolder.h"
+#include "json/IJSONObject.h"
+#include "json/VJSONClass.h"
+#include "json/VJSONClassStore.h"
+#include "json/VJSONObject.h"
+#include "json/VJSONUser.h"
+#include "json/VJSONValue.h"
 #include "platform/AlertPresenter.h"
 #include "process/VCommandLineParser.h"
 #include "process/VProcessIPC.h"
@@ -40,13 +49,31 @@ std::string Flag(bool on) { return on ? "1" : "0"; }
 // Which managers are up.
 std::string Managers() {
   return "tasks=" + Flag(VTaskMgr::IsInited()) +
-         " intl=" + Flag(VIntlMgr::GetProcessDefault() != nullptr);
+         " intl=" + Flag(VIntlMgr::GetProcessDefault() != nullptr) +
+         " kinds=" + Flag(VFileKindManager::sManager != nullptr) +
+         " classes=" + Flag(VJSONClassStore::GetProcessStore() != nullptr);
 }
+
+// Tells which managers are still up when the namespace lets its file
+// systems go.
+class ReportingFolder : public VFolder {
+ public:
+  using VFolder::VFolder;
+  ~ReportingFolder() override { Say("file system released " + Managers()); }
+};
+
+// Tells which managers are still up when the class store lets its
+// classes go.
+class ReportingImplementation : public IJSONObject {
+ public:
+  ~ReportingImplementation() override { Say("class store released " + Managers()); }
+};
 
 bool QuitSignalsInstalled() {
   struct sigaction action = {};
   ::sigaction(SIGINT, nullptr, &action);
-  return action.sa_handler != SIG_DFL;
+  // A shell may have started us with interrupts ignored.
+  return action.sa_handler != SIG_DFL && action.sa_handler != SIG_IGN;
 }
 
 // Alerts are printed, never shown.
@@ -66,12 +93,15 @@ class PrintingPresenter : public platform::AlertPresenter {
 
 class ProbeApplication : public VProcessIPC {
  public:
-  explicit ProbeApplication(std::string scenario) : fScenario(std::move(scenario)) {}
+  ProbeApplication(std::string scenario, std::string resources)
+      : fScenario(std::move(scenario)), fResources(std::move(resources)) {}
 
   int fParses = 0;
 
   // The resources folder named on the command line, if any.
   VFolder* RetainFolder(uint32 kind) const override {
+    if (kind == kFolderResources && fScenario == "init-order")
+      Say("resources asked for " + Managers());
     if (kind != kFolderResources || fResources.empty()) return VProcessIPC::RetainFolder(kind);
     VString path;
     path.FromBlock(fResources.data(), fResources.size(), kCharSetUTF8);
@@ -113,6 +143,8 @@ class ProbeApplication : public VProcessIPC {
     if (fScenario == "sigint-twice") _InterruptTwice();
     if (fScenario == "case-check") Say("case-check=" + Flag(_CheckCaseInsensitiveInstallFolder()));
     if (fScenario == "print-while-interrupted") _PrintWhileInterrupted();
+    if (fScenario == "init-order") _WatchShutDown();
+    if (fScenario == "file-systems") _ListFileSystems();
     if (fScenario == "message-loop") _LoopUntilTerminated();
   }
 
@@ -167,19 +199,73 @@ class ProbeApplication : public VProcessIPC {
     Say("done signals=" + std::to_string(XPosixProcessIPC::GetQuitSignalCount()));
   }
 
+  // A file system of the namespace and an object held by the class store
+  // that say when they go.
+  void _WatchShutDown() {
+    VRefPtr<VFolder> root(new ReportingFolder(VFilePath(VString("/"), kFilePathStylePosix)),
+                          kAdoptRef);
+    GetFileSystemNamespace()->RegisterFileSystem(VString("watched"), root.Get(), 0);
+    VRefPtr<VJSONObject> objectClass(GetClassObject(VString("novu"), VString("Object")), kAdoptRef);
+    VJSONClass* jsonClass = VJSONClass::CastObject(objectClass.Get());
+    if (jsonClass == nullptr) return;
+    auto* implementation = new ReportingImplementation;
+    VRefPtr<VJSONObject> watched(new VJSONObject(nullptr, implementation, true), kAdoptRef);
+    implementation->Release();
+    VJSONObject* prototype = jsonClass->GetPrototype();
+    VJSONUser user(prototype);
+    prototype->SetProperty(VString("watched"), VJSONValue(watched.Get()));
+  }
+
+  // The named file systems start-up registered, in name order.
+  void _ListFileSystems() {
+    VFileSystemMap fileSystems;
+    GetFileSystemNamespace()->RetainMapOfFileSystems(fileSystems, 0);
+    for (const auto& [name, fileSystem] : fileSystems) {
+      if (name.EqualToStringRaw(VString(".USER_HOME_DIRECTORY"))) continue;
+      VString root;
+      fileSystem->GetRoot().GetPosixPath(root);
+      Say("file-system " + to_string(name) + " " + to_string(root) +
+          " flags=" + std::to_string(fileSystem->GetFlags()));
+    }
+    // The user's documents, when there are any, are there but hidden.
+    VRefPtr<VFolder> documents(VFolder::RetainSystemFolder(kSystemFolderDocuments, false),
+                               kAdoptRef);
+    VRefPtr<VFileSystem> home(
+        GetFileSystemNamespace()->RetainFileSystem(VString(".USER_HOME_DIRECTORY"), 0), kAdoptRef);
+    VRefPtr<VFileSystem> visibleHome(
+        GetFileSystemNamespace()->RetainFileSystem(VString(".USER_HOME_DIRECTORY"),
+                                                   kFileSystemLookupSkipHidden),
+        kAdoptRef);
+    Say("documents-registered=" +
+        Flag((documents != nullptr) == (home != nullptr) && visibleHome == nullptr &&
+             (home == nullptr ||
+              home->GetRoot().GetPath().EqualToStringRaw(documents->GetPath().GetPath()))));
+    VRefPtr<VJSONObject> objectClass(GetClassObject(VString("novu"), VString("Object")), kAdoptRef);
+    VRefPtr<VJSONObject> elsewhere(GetClassObject(VString("Novu"), VString("Object")), kAdoptRef);
+    Say("class-store " + to_string(GetClassStore()->GetName()) + " object-class=" +
+        Flag(objectClass != nullptr) + " other-store=" + Flag(elsewhere != nullptr));
+  }
+
   std::string fScenario;
   std::string fResources;
 };
 
-// The exit code of a run: 0 without error, 1 for toolbox error 4 (the
-// initialisation failed), 2 for any other error.
-int ExitCodeOfRun() {
+// Prints the last error of the task's stack, if any, and answers it.
+VErrorBase* ReportLastError() {
   VErrorTaskContext* stack = VTask::GetErrorContext(false);
   VErrorBase* last = stack != nullptr ? stack->GetLast() : nullptr;
-  if (last == nullptr) return 0;
+  if (last == nullptr) return nullptr;
   VString text;
   last->GetBag()->GetString(ErrorBagKeys::p1, text);
   Say("last-error " + std::to_string(ErrorNumber(last->GetError())) + " " + to_string(text));
+  return last;
+}
+
+// The exit code of a run: 0 without error, 1 for toolbox error 4 (the
+// initialisation failed), 2 for any other error.
+int ExitCodeOfRun() {
+  VErrorBase* last = ReportLastError();
+  if (last == nullptr) return 0;
   return last->GetError() == ToolboxError(toolbox_error::kApplicationInitFailed) ? 1 : 2;
 }
 
@@ -195,7 +281,8 @@ int main(int argc, char** argv) {
   XMacSystem::SetSystemTooOldForTesting(scenario == "old-system");
   int exitCode = 0;
   {
-    ProbeApplication application(scenario);
+    // The resources folder of the file-system scenario: start-up reads it.
+    ProbeApplication application(scenario, scenario == "file-systems" && argc > 2 ? argv[2] : "");
     const bool initialized =
         application.Init(VProcess::kInitCreateLogger | VProcess::kInitCreateFileSystemNotifier);
     Say("init=" + Flag(initialized) + " exit-code=" + std::to_string(application.GetExitCode()) +
@@ -209,6 +296,8 @@ int main(int argc, char** argv) {
       Say("after-run running=" + Flag(VProcess::IsRunning()));
       exitCode = ExitCodeOfRun();
     } else {
+      // What the manager that failed left on the stack.
+      if (VTaskMgr::IsInited()) ReportLastError();
       exitCode = application.GetExitCode();
     }
   }
