@@ -60,11 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   zeft::VString out;
   char expected[1024] = {};
-  // Known gap: a right-aligned width and a precision both beyond the cut
-  // may pad differently from the C library; not compared yet.
+  // Sizes that take the C library seconds and gigabytes are not compared;
+  // every width and precision below 5000, alone or together, is.
   const bool huge = format.find("999999999") != std::string::npos ||
-                    format.find("2147483647") != std::string::npos ||
-                    ((shape & 3) == 3 && conversion.size() > 10);
+                    format.find("2147483647") != std::string::npos;
   switch (letter) {
     case 'd':
     case 'i':

@@ -59,8 +59,11 @@ std::string CitmLike() {
   std::string text = "{\"areaNames\":{";
   for (int i = 0; i < 300; ++i) {
     if (i > 0) text += ',';
-    text += "\"" + std::to_string(205705993 + i) + "\":\"Arri\xC3\xA8re-sc\xC3\xA8ne " +
-            std::to_string(i) + "\"";
+    text.append("\"")
+        .append(std::to_string(205705993 + i))
+        .append("\":\"Arri\xC3\xA8re-sc\xC3\xA8ne ")
+        .append(std::to_string(i))
+        .append("\"");
   }
   text += "},\"events\":{";
   for (int i = 0; i < 2500; ++i) {

@@ -156,6 +156,9 @@ TEST_F(VCollatorTest, EqualStringLikeFastScan) {
       {u"a`b", u"A`B", false, true},
       {u"a[b", u"A[B", false, true},
       {u"a[b", u"a{b", false, false},  // only a-z fold
+      // A letter with a combining accent is one character to the collator.
+      {u"E\u0301E", u"E@", true, false},
+      {u"E\u0301E", u"E@", false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "case " << (&c - cases));
@@ -284,9 +287,13 @@ TEST_F(VCollatorTest, EqualityAgreesWithComparison) {
   const struct {
     std::u16string text;
     std::u16string other;
-  } cases[] = {{u"", nul},        {nul, u""},      {u"", u""},
-               {u"E", u"E@"},     {u"E", u"@E@"},  {u"Abc", u"abc"},
-               {u"\u00E9", u"e"}, {u"ab", u"a@b"}, {u"x", u"\u0001"}};
+  } cases[] = {{u"", nul},          {nul, u""},
+               {u"", u""},          {u"E", u"E@"},
+               {u"E", u"@E@"},      {u"Abc", u"abc"},
+               {u"\u00E9", u"e"},   {u"ab", u"a@b"},
+               {u"x", u"\u0001"},   {u"E\u0900E", u"E@E"},
+               {u"E\u0301", u"E"},  {u"E", u"E\u0301"},
+               {u"E\u0301E", u"E@"}};
   for (const auto& c : cases) {
     for (bool diacritical : {false, true}) {
       for (bool onlyAtEnds : {false, true}) {

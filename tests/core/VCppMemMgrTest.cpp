@@ -2,13 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <malloc.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <optional>
 #include <string>
@@ -18,6 +15,7 @@
 #include "core/VErrorCodes.h"
 #include "core/VMemStats.h"
 #include "platform/MainBundle.h"
+#include "platform/TempFolder.h"
 #include "process/VSystem.h"
 #include "runtime/VMemoryHog.h"
 #include "runtime/VTaskMgr.h"
@@ -35,33 +33,23 @@ int32 Tag(const char (&text)[5]) { return int32(FourCC(text)); }
 
 class TempBundle {
  public:
-  TempBundle() {
-    char pattern[] = "/tmp/zeft-memmgr-XXXXXX";
-    fRoot = mkdtemp(pattern);
-    fBundle = fRoot + "/App.app";
-    std::filesystem::create_directories(fBundle + "/Contents");
-  }
-  ~TempBundle() {
-    platform::SetMainBundlePathForTesting("");
-    std::filesystem::remove_all(fRoot);
-  }
+  ~TempBundle() { platform::SetMainBundlePathForTesting(""); }
 
   // Writes Info.plist with "MemoryAllocator" (as a string, or the raw value
   // element when given) and makes this the main bundle.
   void Install(const std::optional<std::string>& valueElement) {
-    std::ofstream plist(fBundle + "/Contents/Info.plist");
-    plist << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-             "<plist version=\"1.0\">\n<dict>\n"
-             "\t<key>CFBundleName</key>\n\t<string>App</string>\n";
-    if (valueElement) plist << "\t<key>MemoryAllocator</key>\n\t" << *valueElement << "\n";
-    plist << "</dict>\n</plist>\n";
-    plist.close();
-    platform::SetMainBundlePathForTesting(fBundle);
+    std::string plist =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<plist version=\"1.0\">\n<dict>\n"
+        "\t<key>CFBundleName</key>\n\t<string>App</string>\n";
+    if (valueElement) plist += "\t<key>MemoryAllocator</key>\n\t" + *valueElement + "\n";
+    plist += "</dict>\n</plist>\n";
+    fFolder.Write("App.app/Contents/Info.plist", plist);
+    platform::SetMainBundlePathForTesting(fFolder.Path("App.app"));
   }
 
  private:
-  std::string fRoot;
-  std::string fBundle;
+  test::TempFolder fFolder;
 };
 
 TEST(VCppMemMgrChoice, InfoPlistSettingPicksTheBackEnd) {

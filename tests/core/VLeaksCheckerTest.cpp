@@ -2,7 +2,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,6 +9,7 @@
 #include <string>
 
 #include "platform/MainBundle.h"
+#include "platform/TempFolder.h"
 #include "runtime/mac/XMacStackCrawl.h"
 
 namespace zeft {
@@ -24,13 +24,10 @@ class CountedLeaksChecker : public VLeaksChecker {
 class VLeaksCheckerFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/zeft-leaks-XXXXXX";
-    fRoot = mkdtemp(pattern);
+    fRoot = fFolder.Path();
+    ASSERT_FALSE(fRoot.empty());
   }
-  void TearDown() override {
-    platform::SetMainBundlePathForTesting("");
-    std::filesystem::remove_all(fRoot);
-  }
+  void TearDown() override { platform::SetMainBundlePathForTesting(""); }
 
   // Opens the dump file for a bundle at fRoot + bundle, closes it and
   // returns its content; `path` receives the file's path.
@@ -48,6 +45,7 @@ class VLeaksCheckerFileTest : public ::testing::Test {
     return content.str();
   }
 
+  test::TempFolder fFolder;
   std::string fRoot;
 };
 

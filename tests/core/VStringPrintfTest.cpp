@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -25,6 +26,17 @@ namespace {
 using test::Text;
 
 std::string UTF8(const VString& s) { return to_string(s); }
+
+// What the C library prints, cut at 1023 bytes like the string (for
+// ASCII results).
+template <class... Args>
+std::string CLibraryCut(const char* format, Args... args) {
+  const int length = std::snprintf(nullptr, 0, format, args...);
+  std::string full(size_t(std::max(length, 0)) + 1, '\0');
+  std::snprintf(full.data(), full.size(), format, args...);
+  full.resize(size_t(std::clamp(length, 0, 1023)));
+  return full;
+}
 
 struct PrintfCase {
   const char* name;
@@ -100,7 +112,9 @@ TEST_F(VStringPrintf, StandardAndObjectConversions) {
       {"trailing percent", [](VString& s) { s.Printf("50%"); }, "50%"},
       // However long its flags, a conversion takes its argument.
       {"long conversion",
-       [](VString& s) { s.Printf(("%" + std::string(70, '0') + "5d|%s").c_str(), 5, "x"); },
+       [](VString& s) {
+         s.Printf(std::string("%").append(70, '0').append("5d|%s").c_str(), 5, "x");
+       },
        "00005|x"},
       {"empty format", [](VString& s) { s.Printf(""); }, ""},
   };
@@ -295,10 +309,7 @@ TEST_F(VStringPrintf, OutputIsCutAtACharacterBoundary) {
 // kept bytes are what the C library gives, without its work or memory.
 TEST_F(VStringPrintf, WidthsAndPrecisionsBeyondTheCutKeepItsBytes) {
   auto expect = [](const VString& s, const char* format, auto... args) {
-    std::string expected(1024, '\0');  // cut at 1023 bytes, like the string
-    expected.resize(
-        size_t(std::min(std::snprintf(expected.data(), expected.size(), format, args...), 1023)));
-    EXPECT_EQ(UTF8(s), expected) << format;
+    EXPECT_EQ(UTF8(s), CLibraryCut(format, args...)) << format;
   };
   const std::string longText(3000, 'q');
   VString s;
@@ -331,13 +342,63 @@ TEST_F(VStringPrintf, WidthsAndPrecisionsBeyondTheCutKeepItsBytes) {
   s.Printf("%2147483647d", 1);
   EXPECT_EQ(UTF8(s), std::string(1023, ' '));
   s.Printf("%-2147483647d|", 5);
-  EXPECT_EQ(UTF8(s), "5" + std::string(1022, ' '));
+  EXPECT_EQ(UTF8(s), std::string("5").append(1022, ' '));
   s.Printf("%.999999999f", 1.0);
-  EXPECT_EQ(UTF8(s), "1." + std::string(1021, '0'));
+  EXPECT_EQ(UTF8(s), std::string("1.").append(1021, '0'));
   s.Printf("%*d", INT_MIN, 3);
-  EXPECT_EQ(UTF8(s), "3" + std::string(1022, ' '));
+  EXPECT_EQ(UTF8(s), std::string("3").append(1022, ' '));
   s.Printf("%99999999999999999999d", 2);
   EXPECT_EQ(UTF8(s), std::string(1023, ' '));
+}
+
+// A right-aligned field whose width and precision are both beyond the
+// bound: the padding is what the full value leaves of the width, as the C
+// library pads it, then cut at 1023 bytes.
+TEST_F(VStringPrintf, RightAlignedWidthAndPrecisionBeyondTheBoundPadLikeTheCLibrary) {
+  const struct {
+    const char* format;
+    double value;
+  } reals[] = {
+      {"%1500.1200f", 7.25},    {"%3500.3000f", 7.25},     {"%3000.2000e", -1.5},
+      {"%01500.1200f", -2.5},   {"% 1200.1150f", 0.1},     {"%+1400.1150a", 1.0},
+      {"%1300.1200g", 1.0 / 3}, {"%#1300.1200g", 1.0 / 3}, {"%2000.1500f", HUGE_VAL},
+      {"%1500.1200F", -NAN},    {"%90000.3000f", 1.0},
+  };
+  for (const auto& c : reals) {
+    VString s;
+    s.Printf(c.format, c.value);
+    EXPECT_EQ(UTF8(s), CLibraryCut(c.format, c.value)) << c.format;
+  }
+  const struct {
+    const char* format;
+    int value;
+  } integers[] = {
+      {"%1500.1200d", -42}, {"%3000.2990x", 0xBEEF}, {"%#1500.1200o", 8},
+      {"%+1200.1150i", 7},  {"%01500.1200u", 3},
+  };
+  for (const auto& c : integers) {
+    VString s;
+    s.Printf(c.format, c.value);
+    EXPECT_EQ(UTF8(s), CLibraryCut(c.format, c.value)) << c.format;
+  }
+  const std::string longText(3000, 't');
+  const std::string mediumText(1500, 'm');
+  const struct {
+    const char* format;
+    const char* value;
+  } texts[] = {
+      {"%1500.1200s", longText.c_str()},
+      {"%2500.2000s", mediumText.c_str()},
+      {"%1500.1200s", "abc"},
+  };
+  for (const auto& c : texts) {
+    VString s;
+    s.Printf(c.format, c.value);
+    EXPECT_EQ(UTF8(s), CLibraryCut(c.format, c.value)) << c.format;
+  }
+  VString s;
+  s.Printf("%*.*f", 5000, 4990, 0.5);
+  EXPECT_EQ(UTF8(s), CLibraryCut("%*.*f", 5000, 4990, 0.5));
 }
 
 TEST_F(VStringPrintf, LongObjectTextsAreKeptWhole) {

@@ -121,9 +121,9 @@ TEST_F(PathConversionWithVolumes, FullPosixToNative) {
   EXPECT_FALSE(ok);
   EXPECT_EQ(ToHFS("/" + std::string(1100, 'a'), true, &ok), u"(failed)");
   // A text the full conversion refuses falls back to the relative walk.
-  VString text = Str(u"/" + std::u16string(1100, u'a'));
+  VString text = Str(std::u16string(u"/").append(1100, u'a'));
   VURL::POSIX_to_HFS(text);
-  EXPECT_EQ(Text(text), u":" + std::u16string(1100, u'a'));
+  EXPECT_EQ(Text(text), std::u16string(u":").append(1100, u'a'));
 }
 
 // Without a volume at "/" nothing converts, and the climb to the parent of

@@ -266,7 +266,7 @@ TEST(VJSONBinaryTest, TextFallsBackToTheBinaryForm) {
   withBinary.GetObject()->SetProperty(VString("again"),
                                       withBinary.GetObject()->GetProperty(VString("a")));
   ASSERT_EQ(withBinary.Stringify(carrier, 0x801), VE_OK);
-  VJSONValue inArray = Parse("[" + to_string(carrier) + "]");
+  VJSONValue inArray = Parse(std::string("[").append(to_string(carrier)).append("]"));
   EXPECT_EQ(Write(inArray), R"([{"a":{"b":1},"again":{"b":1}}])");
   VValueBag bag;
   VJSONImporter bagReader(carrier);

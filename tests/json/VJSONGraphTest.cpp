@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "JSONTestSupport.h"
 #include "json/VJSONUser.h"
 
@@ -161,6 +165,66 @@ TEST(VJSONGraphTest, DeepChainsCollectWithoutRecursion) {
     current.GetArray()->Push(head);  // closes one long cycle
   }
   EXPECT_EQ(live.Arrays(), 0);
+}
+
+TEST(VJSONGraphTest, ParsedTreesStayOutOfGraphsUntilConnected) {
+  StLiveContainers live;
+  {
+    const VJSONValue root = test::Parse(R"({"a":{"b":[{"c":[]}]},"d":[1,2]})");
+    EXPECT_EQ(root.GetObject()->GetGraph(), nullptr);
+    EXPECT_EQ(root.GetProperty(VString("a")).GetObject()->GetGraph(), nullptr);
+  }
+  EXPECT_EQ(live.Objects(), 0);
+  EXPECT_EQ(live.Arrays(), 0);
+}
+
+TEST(VJSONGraphTest, CyclesMadeThroughParsedTreesAreFreed) {
+  // Each way closes a cycle through containers the parser built, which
+  // join a graph only then; everything must still be freed, and the rest
+  // of the tree must stay intact while the cycle lives.
+  const std::string text = R"({"a":{"b":[{"c":[]}]},"d":[1,2]})";
+  auto path = [](const VJSONValue& root, const char* steps) {
+    return root.GetObject()->GetPropertyWithPath(VString(steps));
+  };
+  const std::vector<std::function<void(const VJSONValue&, VJSONValue&)>> ways = {
+      // The innermost array holds the root.
+      [&](const VJSONValue& root, VJSONValue&) { path(root, "a.b[0].c").GetArray()->Push(root); },
+      // An inner object holds itself below a tree parent.
+      [&](const VJSONValue& root, VJSONValue&) {
+        const VJSONValue a = path(root, "a");
+        a.GetObject()->SetOwnProperty(VString("self"), a);
+      },
+      // A new container takes a subtree that then holds it back.
+      [&](const VJSONValue& root, VJSONValue& holder) {
+        holder.GetArray()->Push(path(root, "a.b"));
+        path(root, "a.b[0].c").GetArray()->Push(holder);
+      },
+      // Two parsed trees refer to each other.
+      [&](const VJSONValue& root, VJSONValue& holder) {
+        holder = test::Parse(R"([{"x":[]}])");
+        path(root, "a.b[0]").GetObject()->SetOwnProperty(VString("other"), holder);
+        holder.GetArray()->GetAt(0).GetObject()->SetOwnProperty(VString("back"), root);
+      },
+      // A subtree joins a cyclic graph and leaves it again.
+      [&](const VJSONValue& root, VJSONValue& holder) {
+        holder.GetArray()->Push(holder);
+        holder.GetArray()->Push(path(root, "a"));
+        holder.GetArray()->RemoveAt(1);
+        path(root, "a.b").GetArray()->Push(root);
+      },
+  };
+  StLiveContainers live;
+  for (size_t way = 0; way < ways.size(); ++way) {
+    {
+      const VJSONValue root = test::Parse(text);
+      VJSONValue holder(JSON_array);
+      ways[way](root, holder);
+      EXPECT_EQ(test::Write(root.GetProperty(VString("d"))), "[1,2]") << way;
+      EXPECT_TRUE(path(root, "a.b[0].c").IsArray()) << way;
+    }
+    EXPECT_EQ(live.Objects(), 0) << way;
+    EXPECT_EQ(live.Arrays(), 0) << way;
+  }
 }
 
 TEST(VJSONGraphTest, SharedMemberSetsTheNeedsLockFlag) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -90,6 +91,34 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{"\"\\q\"", 0, true, "\"q\""}, ParseCase{"01", 0, false, ""},
                       ParseCase{"1.", 0, false, ""}, ParseCase{"{\"a\":1,}", 0, false, ""},
                       ParseCase{"[1,2", 0, false, ""}));
+
+TEST(VJSONImporterTest, ManyNamesAndWholeNumbersReadBackExactly) {
+  // More distinct names than the parser keeps for sharing, each met twice,
+  // beside names that come back in every object.
+  std::string text = "[";
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 300; ++i) {
+      if (round != 0 || i != 0) text += ',';
+      text += "{\"n" + std::to_string(i) + "\":" + std::to_string(i) +
+              ",\"\":" + std::to_string(round) + ",\"n\":0}";
+    }
+  }
+  text += "]";
+  const VJSONValue value = Parse(text, 2);
+  ASSERT_TRUE(value.IsArray());
+  EXPECT_EQ(Write(value), text);
+  // Whole numbers on both sides of the digits a double holds exactly read
+  // as the C library reads them, signed zero included.
+  for (const char* word :
+       {"0", "-0", "7", "-7", "999999999999999", "-999999999999999", "1000000000000000",
+        "9007199254740993", "-9007199254740993", "123456789012345678901234567890"}) {
+    const VJSONValue number = Parse(word, 2);
+    ASSERT_TRUE(number.IsNumber()) << word;
+    const double expected = std::strtod(word, nullptr);
+    EXPECT_EQ(number.GetNumber(), expected) << word;
+    EXPECT_EQ(std::signbit(number.GetNumber()), std::signbit(expected)) << word;
+  }
+}
 
 TEST(VJSONImporterTest, ErrorsCarryLineAndPositionOfTheToken) {
   struct Case {

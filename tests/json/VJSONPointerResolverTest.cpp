@@ -69,7 +69,7 @@ TEST(VJSONPointerResolverTest, PointerTable) {
       EXPECT_EQ(ErrorCodes(*resolver), std::vector<int32>{item.error});
       const VJSONValue error = resolver->GetErrors()->GetAt(0);
       EXPECT_EQ(Write(error.GetObject()->GetProperty(VString("pointerURI"))),
-                "\"" + std::string(item.reference) + "\"");
+                std::string("\"").append(item.reference).append("\""));
       EXPECT_EQ(Write(error.GetObject()->GetProperty(VString("component"))), "\"zeft\"");
     } else if (item.value != nullptr) {
       EXPECT_EQ(Write(resolved), item.value);

@@ -31,22 +31,19 @@ bool Exists(const std::string& path) {
 // A scratch folder on another file system than /tmp: /dev/shm when it is one.
 class OtherDevice {
  public:
-  OtherDevice() {
-    char pattern[] = "/dev/shm/zeft-platform-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) return;
-    fPath = pattern;
-    if (StatusOf(fPath).st_dev == StatusOf("/tmp").st_dev) {
-      ::rmdir(pattern);
-      fPath.clear();
-    }
-  }
+  // Read-only folders moved in need the forced delete.
   ~OtherDevice() {
-    if (!fPath.empty()) DeleteTree(fPath, true);
+    if (!fFolder.Path().empty()) DeleteTree(fFolder.Path(), true);
   }
-  const std::string& Path() const { return fPath; }
+  // Empty when there is no such file system.
+  std::string Path() const {
+    if (fFolder.Path().empty() || StatusOf(fFolder.Path()).st_dev == StatusOf("/tmp").st_dev)
+      return {};
+    return fFolder.Path();
+  }
 
  private:
-  std::string fPath;
+  TempFolder fFolder{"/dev/shm"};
 };
 
 class ItemMoverTest : public ::testing::Test {

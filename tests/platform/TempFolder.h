@@ -1,4 +1,5 @@
-// A scratch folder under /tmp for one test, removed with everything in it.
+// A scratch folder for one test (under /tmp unless another parent is
+// given), removed with everything in it.
 #pragma once
 
 #include <stdlib.h>
@@ -12,9 +13,10 @@ namespace zeft::test {
 
 class TempFolder {
  public:
-  TempFolder() {
-    char pattern[] = "/tmp/zeft-platform-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
+  // Path() is empty when the folder could not be made.
+  explicit TempFolder(std::string_view parent = "/tmp") {
+    std::string pattern = std::string(parent) + "/zeft-platform-XXXXXX";
+    const char* made = ::mkdtemp(pattern.data());
     fPath = made != nullptr ? made : "";
   }
   ~TempFolder() {

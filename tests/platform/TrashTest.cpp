@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <ctime>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -154,14 +155,13 @@ class TopFolderTrashTest : public TrashTest {
     fLock = ::open("/tmp/zeft-platform-shm-trash.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     ASSERT_GE(fLock, 0);
     ASSERT_EQ(::flock(fLock, LOCK_EX), 0);
-    char pattern[] = "/dev/shm/zeft-trash-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    fWork = pattern;
+    fWork.emplace("/dev/shm");
+    ASSERT_FALSE(fWork->Path().empty());
     fUid = std::to_string(::geteuid());
   }
   void TearDown() override {
     for (const std::string& path : fMade) DeleteTree(path, true);
-    if (!fWork.empty()) DeleteTree(fWork, true);
+    if (fWork.has_value() && !fWork->Path().empty()) DeleteTree(fWork->Path(), true);
     if (fLock >= 0) ::close(fLock);
     TrashTest::TearDown();
   }
@@ -173,14 +173,15 @@ class TopFolderTrashTest : public TrashTest {
     }
   }
   int fLock = -1;
-  std::string fWork, fUid;
+  std::optional<TempFolder> fWork;
+  std::string fUid;
   std::vector<std::string> fMade;
 };
 
 TEST_F(TopFolderTrashTest, ItemGoesToTheUserTrashOfItsFileSystem) {
   MakeFolderOnce("/dev/shm/.Trash-" + fUid, 0700);
   if (Exists("/dev/shm/.Trash")) GTEST_SKIP() << "/dev/shm/.Trash exists on this machine";
-  const std::string item = fWork + "/item";
+  const std::string item = fWork->Path("item");
   std::ofstream(item) << "shm";
   std::string trashed;
 
@@ -210,7 +211,7 @@ TEST_F(TopFolderTrashTest, StickySharedTrashIsUsedAndAnUnsafeOneIsNot) {
   };
   for (const Case& c : cases) {
     MakeFolderOnce("/dev/shm/.Trash", c.mode);
-    const std::string item = fWork + "/shared-item";
+    const std::string item = fWork->Path("shared-item");
     std::ofstream(item) << "shm";
     std::string trashed;
     ASSERT_FALSE(TrashItem(item, &trashed).Failed()) << c.name;

@@ -13,6 +13,7 @@
 
 #include "core/VString.h"
 #include "files/VFilePath.h"
+#include "platform/TempFolder.h"
 #include "platform/TreeDeleter.h"
 
 namespace zeft::test {
@@ -29,13 +30,11 @@ inline VFilePath PosixPath(const std::string& posix) {
   return VFilePath(text, kFilePathStylePosix);
 }
 
-// A temporary folder, deleted with its content.
+// A temporary folder, deleted with its content; its path ends with '/'.
 class TemporaryFolder {
  public:
-  TemporaryFolder() {
-    char pattern[] = "/tmp/zeft-lib-XXXXXX";
-    fPath = ::mkdtemp(pattern) != nullptr ? std::string(pattern) + "/" : std::string();
-  }
+  TemporaryFolder() : fPath(fFolder.Path().empty() ? std::string() : fFolder.Path() + "/") {}
+  // Read-only folders inside need the forced delete.
   ~TemporaryFolder() {
     if (!fPath.empty()) platform::DeleteTree(fPath, true);
   }
@@ -80,6 +79,7 @@ class TemporaryFolder {
   }
 
  private:
+  TempFolder fFolder;
   std::string fPath;
 };
 

@@ -58,7 +58,8 @@ struct Options {
                        " verbose=" + std::to_string(verbose) + " strict=" + std::to_string(strict) +
                        " retries=" + std::to_string(retries) + " size=" + std::to_string(size) +
                        " log-dir=" + to_string(logDir) + " name=" + to_string(name) + " files=[";
-    for (size_t i = 0; i < files.size(); ++i) text += (i > 0 ? "," : "") + to_string(files[i]);
+    for (size_t i = 0; i < files.size(); ++i)
+      text.append(i > 0 ? "," : "").append(to_string(files[i]));
     return text + "]";
   }
 };

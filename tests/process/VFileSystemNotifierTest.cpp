@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <set>
@@ -18,7 +17,7 @@
 #include "ProcessTestSupport.h"
 #include "core/StStringConverter.h"
 #include "files/VFolder.h"
-#include "platform/TreeDeleter.h"
+#include "platform/TempFolder.h"
 #include "process/mac/XMacFileSystemNotification.h"
 #include "runtime/VTask.h"
 
@@ -50,15 +49,12 @@ class RecordingHandler : public VFileSystemNotifier::IEventHandler {
 class FileSystemNotifierTest : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/zeft-watch-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    fRoot = std::string(pattern) + "/";
+    ASSERT_FALSE(fTemp.Path().empty());
+    fRoot = fTemp.Path() + "/";
     fFolder = VRefPtr<VFolder>(new VFolder(PosixPath(fRoot)), kAdoptRef);
   }
-  void TearDown() override {
-    fNotifier.reset();
-    platform::DeleteTree(fRoot, true);
-  }
+  // The watch ends before the folder goes.
+  void TearDown() override { fNotifier.reset(); }
 
   static void Touch(const std::string& path) {
     const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
@@ -76,6 +72,7 @@ class FileSystemNotifierTest : public testing::Test {
     return true;
   }
 
+  test::TempFolder fTemp;
   std::string fRoot;
   VRefPtr<VFolder> fFolder;
   std::unique_ptr<VFileSystemNotifier> fNotifier = std::make_unique<VFileSystemNotifier>();
@@ -158,6 +155,9 @@ TEST_F(FileSystemNotifierTest, OneWatchPerFolderAndHandler) {
   EXPECT_TRUE(first.fCalls.empty());
   VFolder missing(PosixPath(fRoot + "no-such-folder/"));
   EXPECT_EQ(fNotifier->StartWatchingForChanges(missing, kAll, &first, 20),
+            MakeVError(kComponentPosix, ENOENT));
+  VFolder invalid{VFilePath()};
+  EXPECT_EQ(fNotifier->StartWatchingForChanges(invalid, kAll, &first, 20),
             MakeVError(kComponentPosix, ENOENT));
 }
 

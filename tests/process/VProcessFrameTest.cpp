@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/TempFolder.h"
+
 extern char** environ;
 
 namespace zeft {
@@ -208,9 +210,9 @@ TEST(VProcessFrame, NamedFileSystemsOfTheUserAndTheResources) {
 }
 
 TEST(VProcessFrame, InstallFolderCaseCheck) {
-  char pattern[] = "/tmp/zeft-case-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  const std::string root = std::string(pattern) + "/";
+  test::TempFolder folder;
+  ASSERT_FALSE(folder.Path().empty());
+  const std::string root = folder.Path() + "/";
   const std::string resources = root + "Resources/";
   const std::string alert =
       "alert [Initialization failed] [Please install the application on a case insensitive file "
@@ -226,9 +228,6 @@ TEST(VProcessFrame, InstallFolderCaseCheck) {
   ASSERT_EQ(::mkdir((root + "resources").c_str(), 0755), 0);
   run = RunProbe({"case-check", resources});
   EXPECT_NE(run.out.find("case-check=1\n"), std::string::npos) << run.out;
-  ::rmdir((root + "resources").c_str());
-  ::rmdir(resources.c_str());
-  ::rmdir(root.c_str());
 }
 
 TEST(VProcessFrame, TerminationEndsTheMessageLoop) {

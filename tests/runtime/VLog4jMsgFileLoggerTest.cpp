@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cstring>
+#include <cstdlib>
 // GCC 12 warns falsely inside std::regex's compiler at -O1.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <regex>
@@ -184,51 +184,30 @@ TEST(VLog4jMsgFileLoggerInfos, MessagesSourcesAndDetailsFromRecords) {
   EXPECT_EQ(to_string(message), " ()");
 }
 
-TEST(VLog4jMsgFileLoggerInfos, LabelsOfEveryKey) {
-  const std::pair<const char*, const char*> labels[] = {
-      {"task_id", "task="},
-      {"task_name", "taskName="},
-      {"socket", "socket="},
-      {"local_addr", "localAddr="},
-      {"local_port", "localPort="},
-      {"peer_addr", "peerAddr="},
-      {"peer_port", "peerPort="},
-      {"exchange_id", "exchangeEndpointId="},
-      {"is_blocking", "blocking="},
-      {"is_ssl", "SSL="},
-      {"is_select_io", "selectIO="},
-      {"ms_timeout", "timeout="},
-      {"count_bytes_asked", "asked="},
-      {"count_bytes_sent", "sent="},
-      {"count_bytes_received", "received="},
-      {"ms_spent", "executionTime="},
-      {"dump_offset", "offset="},
-      {"dump_buffer", "data : "},
-      {"file_name", "fileName="},
-      {"line_number", "lineNumber="},
-      {"stack_crawl", "stackCrawl="},
-      {"user_id", "UUID="},
-      {"jobId", "jobId="},
-      {"payload", "payload="},
-      {"elapsed_milliseconds", "elapsed_milliseconds="},
-  };
-  for (const auto& [key, label] : labels) {
-    VRefPtr<VValueBag> record(new VValueBag, kAdoptRef);
-    record->SetString(StPackedDictionaryKey(key, std::strlen(key)), VString("v"));
-    VString source, message;
-    EMessageLevel level = kMessageLevelInfo;
-    VLog4jMsgFileLogger::GetLogInfosFromBag(record.Get(), source, level, message);
-    EXPECT_EQ(to_string(message), std::string(" (") + label + "v)") << key;
-  }
-  // The fields of the line itself are never listed.
-  for (const char* key : {"message", "error_code", "level", "source", "component_signature"}) {
-    VRefPtr<VValueBag> record(new VValueBag, kAdoptRef);
-    record->SetString(StPackedDictionaryKey(key, std::strlen(key)), VString("1"));
-    VString source, message;
-    EMessageLevel level = kMessageLevelInfo;
-    VLog4jMsgFileLogger::GetLogInfosFromBag(record.Get(), source, level, message);
-    EXPECT_EQ(to_string(message).substr(to_string(message).size() - 3), " ()") << key;
-  }
+// The attributes of a record that are not fields of the line follow its
+// message in the record's order, each behind its label or, without one,
+// behind its own key.
+TEST_F(FileLogger, RecordAttributesFollowTheMessageBehindTheirLabels) {
+  VLog4jMsgFileLogger fileLogger = MakeFileLogger();
+  fileLogger.Start();
+  VRefPtr<VValueBag> record(new VValueBag, kAdoptRef);
+  ILoggerBagKeys::user_id.Set(*record, VString("u-1"));
+  ILoggerBagKeys::message.Set(*record, VString("sent"));
+  ILoggerBagKeys::dump_buffer.Set(*record, VString("0A 0B"));
+  ILoggerBagKeys::level.Set(*record, kMessageLevelWarning);
+  ILoggerBagKeys::exchange_id.Set(*record, true);
+  ILoggerBagKeys::source.Set(*record, VString("net"));
+  ILoggerBagKeys::jobId.Set(*record, VString("j7"));
+  fLogger->LogBag(record.Get());
+  fLogger->Flush();
+  fileLogger.Stop();
+
+  const std::vector<std::string> lines = ReadLines(LogPath(1));
+  ASSERT_EQ(lines.size(), 1u);
+  const Line line = Parse(lines[0]);
+  EXPECT_EQ(line.level, "WARN");
+  EXPECT_EQ(line.source, "net");
+  EXPECT_EQ(line.message, "sent (UUID=u-1, data : 0A 0B, exchangeEndpointId=true, jobId=j7)");
 }
 
 TEST_F(FileLogger, StartContinuesTheLastFileOfTheUnbrokenRun) {

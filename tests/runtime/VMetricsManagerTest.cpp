@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/VLong.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONValue.h"
@@ -77,6 +78,33 @@ TEST_F(VMetricsManagerTest, EndedProgressSessionIsRecordedWithItsTitle) {
   EXPECT_EQ(to_string(title), "Copy");
   EXPECT_EQ(data->GetProperty("currentValue").GetNumber(), 4.0);
   collection->Release();
+}
+
+// The session's extra attributes travel as "extraInfo"; a session without
+// any has none.
+TEST_F(VMetricsManagerTest, ProgressRecordCarriesTheExtraAttributes) {
+  fMetrics.StartSession(0, true, false, false);
+  auto* progress = new VProgressIndicator;
+  progress->BeginSession(10, "plain");
+  progress->EndSession();
+  progress->BeginSession(10, "files");
+  progress->SetAttribute("file", VString("a \"b\".txt"));
+  progress->SetAttribute("count", VLong(3));
+  progress->EndSession();
+
+  VJSONArray* collection = fMetrics.CreateCollection();
+  ASSERT_GE(collection->GetCount(), 2u);
+  const VJSONValue plain = collection->GetAt(0).GetObject()->GetProperty("activityData");
+  EXPECT_TRUE(plain.GetObject()->GetProperty("extraInfo").IsUndefined());
+  const VJSONValue data = collection->GetAt(1).GetObject()->GetProperty("activityData");
+  const VJSONValue extraInfo = data.GetObject()->GetProperty("extraInfo");
+  ASSERT_TRUE(extraInfo.IsObject());
+  VString file;
+  EXPECT_TRUE(extraInfo.GetObject()->GetPropertyAsString("file", file));
+  EXPECT_EQ(to_string(file), "a \"b\".txt");
+  EXPECT_EQ(extraInfo.GetObject()->GetProperty("count").GetNumber(), 3.0);
+  collection->Release();
+  progress->Release();
 }
 
 }  // namespace

@@ -72,6 +72,11 @@ void VBoolean::GetXMLString(VString& text, uint32) const {
   text.FromCString(fValue != 0 ? "true" : "false");
 }
 
+VError VBoolean::FromJSONString(const VString& text, uint32) {
+  if (!FromXMLString(text)) Store(0);
+  return VE_OK;
+}
+
 bool VBoolean::FromXMLString(const VString& text) {
   // Letters compare with bit 0x20 set on each unit, so any case is taken.
   auto matches = [&text](const char* word, int32 length) {

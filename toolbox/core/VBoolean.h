@@ -53,6 +53,8 @@ class VBoolean : public VScalarValue<VBoolean, uint8> {
   // "1" and ignores letter case.
   void GetXMLString(VString& text, uint32 options) const override;
   bool FromXMLString(const VString& text) override;
+  // FromXMLString; a text it refuses stores false. Returns 0.
+  VError FromJSONString(const VString& text, uint32 options) override;
 };
 
 }  // namespace zeft

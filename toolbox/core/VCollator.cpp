@@ -14,6 +14,12 @@ bool IsKana(UniChar c) {
 // tab, form feed and carriage return take part.
 bool IsSkippedControl(UniChar c) { return c < 9 || (c >= 14 && c <= 31) || c == 127; }
 
+// The unit at or after `from` that the ASCII LIKE scan looks at (0: none).
+UniChar NextScannedUnit(const UniChar* text, int32 from, int32 length) {
+  while (from < length && IsSkippedControl(text[from])) ++from;
+  return from < length ? text[from] : 0;
+}
+
 UniChar FoldASCIIUpper(UniChar c) { return (c >= u'a' && c <= u'z') ? UniChar(c - 0x20) : c; }
 
 int32 FindUnit(const UniChar* text, int32 from, int32 length, UniChar c) {
@@ -218,8 +224,13 @@ bool VCollator::EqualString_Like(const UniChar* text, int32 textLength, const Un
 
     const bool middleWild = pc == wild && p != 0;  // the last unit was handled above
     const bool literalWild = middleWild && wildOnlyAtEnds;
+    // An ASCII unit followed by a non-ASCII one may be the base of a
+    // combined character (a letter and its accents), which only the
+    // collator can weigh: it takes over from that unit on.
     const bool special = tc > 127 || pc > 127 || tc == u'^' || tc == u'`' || pc == u'^' ||
-                         pc == u'`' || (pc == wild && !literalWild);
+                         pc == u'`' || (pc == wild && !literalWild) ||
+                         NextScannedUnit(text, t + 1, textLength) > 127 ||
+                         NextScannedUnit(pattern, p + 1, patternLength) > 127;
     if (special) {
       // A middle wild character that is literal would become the first
       // unit of the rest of the pattern, where it would count: take the

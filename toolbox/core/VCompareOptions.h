@@ -3,11 +3,13 @@
 // diacritical and begins-with flags, and the tolerance of real numbers.
 #pragma once
 
+#include "core/VErrorCodes.h"
 #include "core/VTypes.h"
 
 namespace zeft {
 
 class VIntlMgr;
+class VJSONObject;
 
 class VCompareOptions {
  public:
@@ -35,6 +37,12 @@ class VCompareOptions {
 
   double GetEpsilon() const { return fEpsilon; }
   void SetEpsilon(double epsilon) { fEpsilon = epsilon; }
+
+  // JSON form (json/VCompareOptionsJSON.cpp): the boolean "diacritical"
+  // only. Reading leaves the flag when the property is missing or not a
+  // boolean. Both return 0, or toolbox error 3 for a null object.
+  VError ToJSON(VJSONObject* object) const;
+  VError FromJSON(VJSONObject* object);
 
  private:
   VIntlMgr* fIntlMgr = nullptr;

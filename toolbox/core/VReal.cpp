@@ -144,6 +144,11 @@ void VReal::RealToJSONString(double value, VString& text) {
 
 void VReal::GetXMLString(VString& text, uint32) const { RealToXMLString(fValue, text); }
 
+VError VReal::FromJSONString(const VString& text, uint32) {
+  if (!FromXMLString(text)) Store(0.0);
+  return VE_OK;
+}
+
 bool VReal::FromXMLString(const VString& text) {
   // Number text is ASCII: any other unit cannot be part of a number, so
   // refusing it here is the same as letting the parse stop on it.

@@ -74,6 +74,8 @@ class VReal : public VScalarValue<VReal, double> {
   // Takes the whole text as a number ("," read as "."); false, and the
   // value left alone, when anything is left over.
   bool FromXMLString(const VString& text) override;
+  // FromXMLString; a text it refuses stores 0.0. Returns 0.
+  VError FromJSONString(const VString& text, uint32 options) override;
 
   // The descriptor: orders NaN below every number.
   class VValueInfo_real : public InfoType {

@@ -92,6 +92,12 @@ class VScalarValue : public VValueSingle {
     return fValue == Load(data);
   }
 
+  // JSON value forms (json/VScalarValueJSON.cpp): the JSON null for a null
+  // value, else a boolean or a number. Reading rounds down to the integer
+  // kinds' width (0 when out of range); the JSON null makes the value null.
+  VError GetJSONValue(VJSONValue& json, uint32 options) const override;
+  VError FromJSONValue(const VJSONValue& json) override;
+
   bool FromValueSameKind(const VValue* other) override {
     fValue = Other(other);
     SetNull(other->IsNull());

@@ -457,7 +457,12 @@ class VString : public VValueSingle {
   static constexpr uint32 kJSONRaw = 0x10;                // no escaping at all
   static constexpr uint32 kJSONEscapeAmpAndApos = 0x400;  // "&" and "'" as \u escapes
   VError GetJSONString(VString& out, uint32 options) const override;
-  VError FromJSONString(const VString& json, uint32 options);
+  VError FromJSONString(const VString& json, uint32 options) override;
+  // The JSON value: null for a null string, else a JSON string; the
+  // options are not used. Reading takes the text form of any JSON value
+  // (json/VStringJSONValue.cpp). Both return 0.
+  VError GetJSONValue(VJSONValue& out, uint32 options) const override;
+  VError FromJSONValue(const VJSONValue& value) override;
   // This string reduced to a JavaScript identifier: letters, digits, "$"
   // and "_" kept, "_" in front of a leading digit.
   void GetCleanJSName(VString& out) const;

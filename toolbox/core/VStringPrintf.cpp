@@ -246,8 +246,8 @@ bool ParseConversion(const char* p, const char* end, Conversion& conv) {
 
 // Formats one value with a width or precision beyond kMaxFieldSize, both
 // cut down so that the kept bytes do not change: a precision to
-// kMaxFieldSize; a width to the output's size plus the length of the value,
-// so that right-aligned padding still fills the whole output.
+// kMaxFieldSize; a width to what keeps the padding the full precision
+// would get, at most the output's size.
 template <class... Value>
 void EmitBounded(Collector& out, const Conversion& conv, int64 width, int64 precision,
                  Value... value) {
@@ -272,14 +272,32 @@ void EmitBounded(Collector& out, const Conversion& conv, int64 width, int64 prec
   *f = 0;
   const int boundedPrecision = int(std::min<int64>(precision, kMaxFieldSize));
   int64 boundedWidth = std::min<int64>(width, kMaxOutputBytes + 1);
-  if (!left && width > boundedWidth) {
-    // The value's own length, without the width.
+  if (!left) {
+    // Right-aligned, the padding comes first: it must be what the full
+    // value's length leaves of the width.
     char noWidth[sizeof(format)];
     std::snprintf(noWidth, sizeof(noWidth), "%.*s%s", int(widthAt - format), format, widthAt + 1);
-    const int valueLength = precision >= 0
-                                ? std::snprintf(nullptr, 0, noWidth, boundedPrecision, value...)
-                                : std::snprintf(nullptr, 0, noWidth, value...);
-    boundedWidth = std::min<int64>(width, kMaxOutputBytes + 1 + std::max(valueLength, 0));
+    auto lengthWith = [&](int64 valuePrecision) -> int64 {
+      const int length = precision >= 0
+                             ? std::snprintf(nullptr, 0, noWidth, int(valuePrecision), value...)
+                             : std::snprintf(nullptr, 0, noWidth, value...);
+      return std::max(length, 0);
+    };
+    const int64 boundedLength = lengthWith(boundedPrecision);
+    int64 fullLength = boundedLength;
+    if (precision > boundedPrecision) {
+      if (std::strchr("sSm", conv.letter) != nullptr) {
+        // A text's precision only cuts it: its length costs no more than
+        // the text itself.
+        fullLength = lengthWith(precision);
+      } else if (lengthWith(boundedPrecision + 1) > boundedLength) {
+        // Beyond the bound, a precision that still counts adds one byte
+        // per unit (digits or zeros); one that no longer does (infinities,
+        // trailing zeros %g drops) adds none.
+        fullLength += precision - boundedPrecision;
+      }
+    }
+    boundedWidth = boundedLength + std::clamp<int64>(width - fullLength, 0, kMaxOutputBytes + 1);
   }
   if (precision >= 0) {
     out.AddFormatted(format, int(boundedWidth), boundedPrecision, value...);

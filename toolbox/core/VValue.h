@@ -1,8 +1,8 @@
 // VValue is the abstract base of every typed value of the toolbox: a null
 // flag, a dirty flag and a 16-bit kind that comes from the value's
 // registered descriptor (VValueInfo). It declares, with neutral defaults,
-// every operation a value may offer: comparisons, raw and stream forms,
-// cloning. The static members are the process-wide registry of kinds.
+// every operation a value may offer: comparisons, JSON, raw and stream
+// forms, cloning. The static members are the process-wide registry of kinds.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +15,7 @@ namespace zeft {
 
 class VBlob;
 class VCompareOptions;
+class VJSONValue;
 class VStream;
 class VString;
 class VValueInfo;
@@ -106,6 +107,14 @@ class VValue : public VObject {
   // This value as a single value, or null (arrays, bags).
   virtual const VValueSingle* IsVValueSingle() const;
   virtual VValueSingle* IsVValueSingle();
+
+  // JSON forms (bodies in json/VValueJSON.cpp). A kind without them raises
+  // toolbox error 2 and returns it; GetJSONValue first makes the JSON value
+  // undefined.
+  virtual VError FromJSONString(const VString& json, uint32 options);
+  virtual VError GetJSONString(VString& out, uint32 options) const;
+  virtual VError FromJSONValue(const VJSONValue& json);
+  virtual VError GetJSONValue(VJSONValue& json, uint32 options) const;
 
   // Comparisons with a value of the same kind (or its stored bytes at an
   // address). The base answers equal for everything.

@@ -76,6 +76,11 @@ VError VValueSingle::GetJSONString(VString& text, uint32 options) const {
   }
 }
 
+VError VValueSingle::FromJSONString(const VString& text, uint32) {
+  FromString(text);
+  return VE_OK;
+}
+
 bool VValueSingle::FromXMLString(const VString& text) {
   FromString(text);
   return true;

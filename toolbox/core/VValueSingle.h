@@ -12,6 +12,7 @@
 namespace zeft {
 
 class VDuration;
+enum JSONType : int32;
 class VString;
 class VTime;
 class VUUID;
@@ -66,7 +67,14 @@ class VValueSingle : public VValue {
   virtual bool FromXMLString(const VString& text);
   // JSON text form (option 0x1: strings between quotation marks): null,
   // true or false, numbers as numbers, anything else as its string form.
-  virtual VError GetJSONString(VString& text, uint32 options) const;
+  VError GetJSONString(VString& text, uint32 options) const override;
+  // The string form read back through FromString; returns 0.
+  VError FromJSONString(const VString& text, uint32 options) override;
+  // A kind without a JSON value form: FromJSONValue clears the value,
+  // GetJSONValue gives the JSON null; both return toolbox error 2 without
+  // raising it (json/VValueJSON.cpp).
+  VError FromJSONValue(const VJSONValue& json) override;
+  VError GetJSONValue(VJSONValue& json, uint32 options) const override;
 
   // Orders this value against any single value (-1, 0, 1, or
   // kCompareUnordered when there is no order).
@@ -77,6 +85,15 @@ class VValueSingle : public VValue {
   // through GetValue, with this value's null state; null when the kind has
   // no descriptor or is not a single value.
   VValueSingle* ConvertTo(uint16 kind) const;
+
+  // The value as a JSON scalar would hold it (json/VValueJSON.cpp), a new
+  // value owned by the caller: integers as a VReal, UUIDs as a VString, a
+  // duration as a VReal of seconds (of milliseconds with `milliseconds`),
+  // anything else a clone.
+  static VValueSingle* ConvertVValueToJSONScalar(const VValueSingle& value, bool milliseconds);
+  // The JSON type a value of `kind` takes: booleans true, reals numbers,
+  // times dates, strings strings; null for every other kind.
+  static JSONType ValueKindToJsonType(uint16 kind);
 
  protected:
   explicit VValueSingle(uint8 initialFlags = 0) : VValue(initialFlags) {}

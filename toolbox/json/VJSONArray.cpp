@@ -66,31 +66,9 @@ VJSONArray::~VJSONArray() {
   if (IsMonitoredTask()) sTaskCounter.fetch_sub(1);
 }
 
-int32 VJSONArray::Retain(const char*) const {
-  if (!HasStorageLocker()) {
-    if (fGraph == nullptr) return IRefCountable::Retain();
-    if (!fGraph->NeedsLock()) {
-      fGraph->AddRetain(1);
-      return IRefCountable::Retain();
-    }
-  }
-  StGraphLocker lock;
-  if (fGraph != nullptr) fGraph->AddRetain(1);
-  return IRefCountable::Retain();
-}
+int32 VJSONArray::Retain(const char*) const { return VJSONGraph::RetainMember(this); }
 
-int32 VJSONArray::Release(const char*) const {
-  const bool shared = HasStorageLocker();
-  if (!shared && fGraph == nullptr) return IRefCountable::Release();
-  StGraphLocker lock(shared || fGraph->NeedsLock());
-  if (fGraph != nullptr) {
-    if (fGraph->HasCycles()) {
-      fGraph->ReleaseGraphDependenciesIfNecessary(const_cast<VJSONArray*>(this));
-    }
-    if (fGraph != nullptr) fGraph->AddRetain(-1);
-  }
-  return IRefCountable::Release();
-}
+int32 VJSONArray::Release(const char*) const { return VJSONGraph::ReleaseMember(this); }
 
 bool VJSONArray::_NeedsGraphLock() const {
   return HasStorageLocker() || (fGraph != nullptr && fGraph->NeedsLock());
@@ -256,6 +234,18 @@ bool VJSONArray::Push(const VJSONValue& value) {
   _Connect(fValues.size() - 1);
   _AdvanceStamp();
   return true;
+}
+
+void VJSONArray::_TakeTreeElements(std::vector<VJSONValue>& from, size_t first) {
+  const auto begin = from.begin() + ptrdiff_t(first);
+  if (fGraph != nullptr || fStamp != nullptr || HasStorageLocker()) {
+    for (auto it = begin; it != from.end(); ++it) Push(*it);
+  } else {
+    fValues.reserve(fValues.size() + size_t(from.end() - begin));
+    fValues.insert(fValues.end(), std::make_move_iterator(begin),
+                   std::make_move_iterator(from.end()));
+  }
+  from.erase(begin, from.end());
 }
 
 bool VJSONArray::SetAt(size_t index, const VJSONValue& value) {

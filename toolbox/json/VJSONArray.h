@@ -49,6 +49,10 @@ class VJSONArray : public VObject, public IRefCountable {
 
   // Changing.
   bool Push(const VJSONValue& value);
+  // For a builder of a new tree (the text parser): moves the values from
+  // `first` on to the end, as Push would append them, keeping a fresh
+  // private array out of the graph.
+  void _TakeTreeElements(std::vector<VJSONValue>& from, size_t first);
   bool SetAt(size_t index, const VJSONValue& value);
   bool SetAt_unchecked(size_t index, const VJSONValue& value);
   void RemoveAt(size_t index, size_t count = 1);

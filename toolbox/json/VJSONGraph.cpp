@@ -57,115 +57,126 @@ bool VJSONGraph::IsSharedContainer(const VJSONObject* object, const VJSONArray* 
 
 // ---------------------------------------------------------------------------
 // Joining
+//
+// A container joins a graph only when a reference is set through Connect;
+// what the text parser builds stays out of any graph, for a tree can free
+// itself by counting alone. Every member's children are members of its
+// graph, and a reference counts in the graph exactly when its holder is a
+// member, so a tree joins whole, with every reference it holds, the first
+// time one of its containers is connected.
 
-void VJSONGraph::CollectReferences(const VJSONObject* object, const VJSONArray* array) {
-  std::vector<Node> pending;
-  auto enter = [&](const Node& node) {
-    bool inserted;
-    if (node.fObject != nullptr) {
-      inserted = fObjects.insert(const_cast<VJSONObject*>(node.fObject)).second;
-    } else {
-      inserted = fArrays.insert(const_cast<VJSONArray*>(node.fArray)).second;
-    }
-    if (!inserted) return;
-    const int32 count =
-        node.fObject != nullptr ? node.fObject->GetRefCount() : node.fArray->GetRefCount();
-    fRetainCounter.fetch_add(uint32(count));
-    pending.push_back(node);
-  };
-  if (object != nullptr || array != nullptr) enter(Node{object, array});
+VJSONGraph** VJSONGraph::_SlotOf(const VJSONObject* object, const VJSONArray* array) {
+  return object != nullptr ? &const_cast<VJSONObject*>(object)->fGraph
+                           : &const_cast<VJSONArray*>(array)->fGraph;
+}
+
+void VJSONGraph::_CountReference(const VJSONObject* object, const VJSONArray* array) {
+  if (object != nullptr) {
+    ++const_cast<VJSONObject*>(object)->fInGraphCount;
+  } else {
+    ++const_cast<VJSONArray*>(array)->fInGraphCount;
+  }
+  fInternalRefs.fetch_add(1);
+}
+
+void VJSONGraph::_Enter(const VJSONObject* object, const VJSONArray* array) {
+  int32 count;
+  if (object != nullptr) {
+    fObjects.insert(const_cast<VJSONObject*>(object));
+    count = object->GetRefCount();
+  } else {
+    fArrays.insert(const_cast<VJSONArray*>(array));
+    count = array->GetRefCount();
+  }
+  Retain();
+  *_SlotOf(object, array) = this;
+  fRetainCounter.fetch_add(uint32(count));
+  if (IsSharedContainer(object, array)) fNeedsLock.store(true);
+}
+
+void VJSONGraph::CollectReferences(const VJSONObject* object, const VJSONArray* array,
+                                   bool reachingAMemberIsACycle) {
+  // The walk may reach members of graphs shared with other tasks.
+  StGraphLocker lock;
+  _Enter(object, array);
+  std::vector<Node> pending{Node{object, array}};
   while (!pending.empty()) {
     const Node node = pending.back();
     pending.pop_back();
     ForEachChild(node, [&](const Node& child) {
-      fInternalRefs.fetch_add(1);
-      enter(child);
+      _CountReference(child.fObject, child.fArray);
+      VJSONGraph* graph = *_SlotOf(child.fObject, child.fArray);
+      if (graph == this) {
+        if (reachingAMemberIsACycle) fHasCycles.store(true);
+      } else if (graph != nullptr) {
+        _Merge(graph);
+      } else {
+        _Enter(child.fObject, child.fArray);
+        pending.push_back(child);
+      }
     });
   }
 }
 
-void VJSONGraph::_CollectObjectReferences(const VJSONObject* object) {
-  CollectReferences(object, nullptr);
-}
-
-void VJSONGraph::_CollectArrayReferences(const VJSONArray* array) {
-  CollectReferences(nullptr, array);
+void VJSONGraph::_Merge(VJSONGraph* other) {
+  other->Retain();  // alive until every member has left it
+  if (other->HasCycles()) fHasCycles.store(true);
+  if (other->NeedsLock()) fNeedsLock.store(true);
+  fRetainCounter.fetch_add(other->fRetainCounter.exchange(0));
+  fInternalRefs.fetch_add(other->fInternalRefs.exchange(0));
+  std::set<VJSONObject*> objects = std::move(other->fObjects);
+  std::set<VJSONArray*> arrays = std::move(other->fArrays);
+  other->fObjects.clear();
+  other->fArrays.clear();
+  for (VJSONObject* object : objects) {
+    fObjects.insert(object);
+    if (object->fGraph != this) {
+      Retain();
+      std::exchange(object->fGraph, this)->Release();
+    }
+  }
+  for (VJSONArray* array : arrays) {
+    fArrays.insert(array);
+    if (array->fGraph != this) {
+      Retain();
+      std::exchange(array->fGraph, this)->Release();
+    }
+  }
+  other->Release();
 }
 
 void VJSONGraph::Connect(VJSONGraph** parentGraph, VJSONGraph** childGraph,
                          const VJSONObject* parentObject, const VJSONArray* parentArray,
                          const VJSONObject* childObject, const VJSONArray* childArray) {
-  if (childObject != nullptr) {
-    ++const_cast<VJSONObject*>(childObject)->fInGraphCount;
+  VJSONGraph* graph = *parentGraph;
+  if (graph == nullptr) {
+    // The parent joins the child's graph, or a new one, with everything it
+    // holds (the new reference included). Outside any graph, the parent is
+    // not reachable from a member: the child's graph gains no cycle, while
+    // a new graph has one when its walk comes back to a container twice.
+    VJSONGraph* joined = parentGraph == childGraph ? nullptr : *childGraph;
+    if (joined != nullptr) {
+      joined->CollectReferences(parentObject, parentArray, false);
+      graph = joined;
+    } else {
+      graph = new VJSONGraph();
+      graph->CollectReferences(parentObject, parentArray, true);
+      graph->Release();  // the members hold it
+    }
   } else {
-    ++const_cast<VJSONArray*>(childArray)->fInGraphCount;
+    graph->_CountReference(childObject, childArray);
+    VJSONGraph* other = *childGraph;
+    if (other == graph) {
+      graph->fHasCycles.store(true);
+    } else if (other != nullptr) {
+      graph->_Merge(other);
+    } else {
+      // Reaching a member from the child may lead back to the parent.
+      graph->CollectReferences(childObject, childArray, true);
+    }
   }
-  const bool childShared = IsSharedContainer(childObject, childArray);
-  if (parentGraph == childGraph) {
-    if (*parentGraph != nullptr) {
-      (*parentGraph)->fHasCycles.store(true);
-      (*parentGraph)->fInternalRefs.fetch_add(1);
-      return;
-    }
-    auto* graph = new VJSONGraph();
-    graph->fHasCycles.store(true);
-    if (childShared) graph->fNeedsLock.store(true);
-    *parentGraph = graph;
-    graph->CollectReferences(parentObject, parentArray);
-    return;
-  }
-  VJSONGraph* gp = *parentGraph;
-  VJSONGraph* gc = *childGraph;
-  const bool parentShared = IsSharedContainer(parentObject, parentArray);
-  if (gp == nullptr && gc == nullptr) {
-    auto* graph = new VJSONGraph();
-    if (childShared || parentShared) graph->fNeedsLock.store(true);
-    *parentGraph = graph;
-    graph->Retain();
-    *childGraph = graph;
-    graph->CollectReferences(parentObject, parentArray);
-    graph->CollectReferences(childObject, childArray);
-  } else if (gp == nullptr) {
-    gc->Retain();
-    *parentGraph = gc;
-    if (parentShared) gc->fNeedsLock.store(true);
-    gc->CollectReferences(parentObject, parentArray);
-  } else if (gc == nullptr) {
-    gp->Retain();
-    *childGraph = gp;
-    if (childShared) gp->fNeedsLock.store(true);
-    gp->fInternalRefs.fetch_add(1);
-    gp->CollectReferences(childObject, childArray);
-  } else if (gp == gc) {
-    gp->fHasCycles.store(true);
-    gp->fInternalRefs.fetch_add(1);
-  } else {
-    // Merge the child's graph into the parent's.
-    gc->Retain();  // alive until every member has left it
-    if (gc->HasCycles()) gp->fHasCycles.store(true);
-    if (gc->NeedsLock()) gp->fNeedsLock.store(true);
-    gp->fRetainCounter.fetch_add(gc->fRetainCounter.exchange(0));
-    gp->fInternalRefs.fetch_add(gc->fInternalRefs.exchange(0));
-    std::set<VJSONObject*> objects = std::move(gc->fObjects);
-    std::set<VJSONArray*> arrays = std::move(gc->fArrays);
-    gc->fObjects.clear();
-    gc->fArrays.clear();
-    for (VJSONObject* object : objects) {
-      gp->fObjects.insert(object);
-      if (object->fGraph != gp) {
-        gp->Retain();
-        std::exchange(object->fGraph, gp)->Release();
-      }
-    }
-    for (VJSONArray* array : arrays) {
-      gp->fArrays.insert(array);
-      if (array->fGraph != gp) {
-        gp->Retain();
-        std::exchange(array->fGraph, gp)->Release();
-      }
-    }
-    gc->Release();
-    gp->fInternalRefs.fetch_add(1);
+  if (IsSharedContainer(parentObject, parentArray) || IsSharedContainer(childObject, childArray)) {
+    graph->fNeedsLock.store(true);
   }
 }
 

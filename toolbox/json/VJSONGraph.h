@@ -10,6 +10,7 @@
 
 #include "core/IRefCountable.h"
 #include "core/VObject.h"
+#include "json/StGraphLocker.h"
 
 namespace zeft {
 
@@ -39,7 +40,12 @@ class VJSONGraph : public VObject, public IRefCountable {
                                       const std::vector<VJSONObject*>& objects,
                                       const std::vector<VJSONArray*>& arrays, int32 visits);
   bool ReleaseGraphDependenciesIfNecessary(IRefCountable* unused);
-  void CollectReferences(const VJSONObject* object, const VJSONArray* array);
+  // The container, and every container it reaches outside this graph, join
+  // it with the references they hold; other graphs met on the way merge into
+  // this one. With `reachingAMemberIsACycle`, meeting a member again marks
+  // the graph as possibly cyclic.
+  void CollectReferences(const VJSONObject* object, const VJSONArray* array,
+                         bool reachingAMemberIsACycle);
 
   bool HasCycles() const { return fHasCycles.load(std::memory_order_relaxed); }
   bool NeedsLock() const { return fNeedsLock.load(std::memory_order_relaxed); }
@@ -52,13 +58,44 @@ class VJSONGraph : public VObject, public IRefCountable {
   void RemoveObject(VJSONObject* object) { fObjects.erase(object); }
   void RemoveArray(VJSONArray* array) { fArrays.erase(array); }
 
+  // The counting of a container (object or array): a member's graph
+  // counts its retains, under the graph lock when the container or its
+  // graph is shared; a release may free the cycles the graph holds.
+  template <class Container>
+  static int32 RetainMember(const Container* container) {
+    VJSONGraph* graph = container->fGraph;
+    if (!container->HasStorageLocker()) {
+      if (graph == nullptr) return container->IRefCountable::Retain();
+      if (!graph->NeedsLock()) {
+        graph->AddRetain(1);
+        return container->IRefCountable::Retain();
+      }
+    }
+    StGraphLocker lock;
+    if (container->fGraph != nullptr) container->fGraph->AddRetain(1);
+    return container->IRefCountable::Retain();
+  }
+  template <class Container>
+  static int32 ReleaseMember(const Container* container) {
+    const bool shared = container->HasStorageLocker();
+    if (!shared && container->fGraph == nullptr) return container->IRefCountable::Release();
+    StGraphLocker lock(shared || container->fGraph->NeedsLock());
+    if (VJSONGraph* graph = container->fGraph) {
+      if (graph->HasCycles()) graph->ReleaseGraphDependenciesIfNecessary(nullptr);
+      if (container->fGraph != nullptr) container->fGraph->AddRetain(-1);
+    }
+    return container->IRefCountable::Release();
+  }
+
   // True when the container is shared in the graph's sense: it has a
   // storage locker, or its implementation declares itself sharable.
   static bool IsSharedContainer(const VJSONObject* object, const VJSONArray* array);
 
  private:
-  void _CollectObjectReferences(const VJSONObject* object);
-  void _CollectArrayReferences(const VJSONArray* array);
+  static VJSONGraph** _SlotOf(const VJSONObject* object, const VJSONArray* array);
+  void _CountReference(const VJSONObject* object, const VJSONArray* array);
+  void _Enter(const VJSONObject* object, const VJSONArray* array);
+  void _Merge(VJSONGraph* other);
   static bool _Walk(const VJSONObject* object, const VJSONArray* array,
                     std::vector<VJSONObject*>& objects, std::vector<VJSONArray*>& arrays,
                     int32& visits, bool* foundTwice);

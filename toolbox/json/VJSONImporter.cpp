@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "core/CLocale.h"
@@ -88,6 +89,16 @@ bool EndsBareWord(UniChar c) {
 // The number text of a word that passed the grammar, in the C locale; the
 // minus sign U+2212 reads as '-'.
 double WordToDouble(const UniChar* units, int32 length) {
+  // Up to 15 digits without fraction or exponent: exact in a double.
+  if (length <= 16) {
+    const bool negative = units[0] == u'-' || units[0] == kMinusSign;
+    int32 i = negative ? 1 : 0;
+    uint64 whole = 0;
+    while (i < length && IsDigit(units[i])) whole = whole * 10 + uint64(units[i++] - u'0');
+    if (i == length && length - (negative ? 1 : 0) <= 15 && length > (negative ? 1 : 0)) {
+      return negative ? -double(whole) : double(whole);
+    }
+  }
   char buffer[128];
   std::string large;
   char* text = buffer;
@@ -167,11 +178,13 @@ UniChar VJSONImporter::_GetNextChar(bool& end) {
 
 void VJSONImporter::_SkipSeparators() {
   const UniChar* end = fStart + fLength;
-  bool atEnd = false;
-  while (fCurrent < end && *fCurrent <= 0x20) _GetNextChar(atEnd);
+  while (fCurrent < end && *fCurrent <= 0x20) {
+    if (*fCurrent == u'\n' || *fCurrent == u'\r') _CountLine(fCurrent);
+    ++fCurrent;
+  }
 }
 
-bool VJSONImporter::_ReadQuoted(VString& word, VError* error) {
+bool VJSONImporter::_ReadQuoted(VError* error) {
   const UniChar* end = fStart + fLength;
   const UniChar* p = fCurrent;
   while (p < end && *p != u'"' && *p != u'\\' && *p != 0) {
@@ -179,11 +192,13 @@ bool VJSONImporter::_ReadQuoted(VString& word, VError* error) {
     ++p;
   }
   if (p < end && *p == u'"') {
-    word.FromUniString(fCurrent, int32(p - fCurrent));
+    // No escape: the word stays in the text.
+    _SetWord(fCurrent, p);
     fCurrent = p + 1;
     return true;
   }
-  std::u16string text(fCurrent, p);
+  std::u16string& text = fDecoded;
+  text.assign(fCurrent, p);
   bool terminated = false;
   while (p < end) {
     const UniChar c = *p++;
@@ -236,7 +251,7 @@ bool VJSONImporter::_ReadQuoted(VString& word, VError* error) {
     }
   }
   fCurrent = p;
-  word.FromUniString(text.data(), int32(text.size()));
+  _SetWord(text.data(), text.data() + text.size());
   if (terminated || (fOptions & kStrict) == 0) return true;
   const VError failure = _Malformed(json_error::kUnterminatedString, "token", VString("\""));
   if (error != nullptr) *error = failure;
@@ -245,7 +260,18 @@ bool VJSONImporter::_ReadQuoted(VString& word, VError* error) {
 
 VJSONImporter::JsonToken VJSONImporter::GetNextJSONToken(VString& word, bool* quoted,
                                                          VError* error) {
-  word.Clear();
+  const JsonToken token = _NextToken(quoted, error);
+  if (fWordUnits != nullptr) {
+    word.FromUniString(fWordUnits, fWordLength);
+  } else {
+    word.Clear();
+  }
+  return token;
+}
+
+VJSONImporter::JsonToken VJSONImporter::_NextToken(bool* quoted, VError* error) {
+  fWordUnits = nullptr;
+  fWordLength = 0;
   if (quoted != nullptr) *quoted = false;
   fTokenStart = fCurrent;
   _SkipSeparators();
@@ -273,13 +299,13 @@ VJSONImporter::JsonToken VJSONImporter::GetNextJSONToken(VString& word, bool* qu
     case u'"':
       ++fCurrent;
       if (quoted != nullptr) *quoted = true;
-      return _ReadQuoted(word, error) ? jsonString : jsonNone;
+      return _ReadQuoted(error) ? jsonString : jsonNone;
     default:
       break;
   }
   const UniChar* begin = fCurrent;
   while (fCurrent<end&& * fCurrent> 0x20 && !EndsBareWord(*fCurrent)) ++fCurrent;
-  word.FromUniString(begin, int32(fCurrent - begin));
+  _SetWord(begin, fCurrent);
   if (fCurrent < end && *fCurrent <= 0x20) {
     bool atEnd = false;
     _GetNextChar(atEnd);  // the blank that ends a word is consumed
@@ -292,27 +318,35 @@ VJSONImporter::JsonToken VJSONImporter::GetNextJSONToken(VError* error) {
 }
 
 bool VJSONImporter::_ParseNumber(const UniChar* text) {
+  const UniChar* end = text;
+  while (*end != 0) ++end;
+  return _IsNumber(text, end);
+}
+
+bool VJSONImporter::_IsNumber(const UniChar* text, const UniChar* end) {
   const UniChar* p = text;
-  if (*p == u'-' || *p == kMinusSign) ++p;
-  if (*p == u'0') {
+  auto at = [&](UniChar c) { return p < end && *p == c; };
+  auto digit = [&] { return p < end && IsDigit(*p); };
+  if (at(u'-') || at(kMinusSign)) ++p;
+  if (at(u'0')) {
     ++p;
-  } else if (IsDigit(*p)) {
-    while (IsDigit(*p)) ++p;
+  } else if (digit()) {
+    while (digit()) ++p;
   } else {
-    return *p == 0 && p != text;  // a lone sign
+    return p == end && p != text;  // a lone sign
   }
-  if (*p == u'.') {
+  if (at(u'.')) {
     ++p;
-    if (!IsDigit(*p)) return false;
-    while (IsDigit(*p)) ++p;
+    if (!digit()) return false;
+    while (digit()) ++p;
   }
-  if (*p == u'e' || *p == u'E') {
+  if (at(u'e') || at(u'E')) {
     ++p;
-    if (*p == u'+' || *p == u'-' || *p == kMinusSign) ++p;
-    if (!IsDigit(*p)) return false;
-    while (IsDigit(*p)) ++p;
+    if (at(u'+') || at(u'-') || at(kMinusSign)) ++p;
+    if (!digit()) return false;
+    while (digit()) ++p;
   }
-  return *p == 0;
+  return p == end;
 }
 
 // ---------------------------------------------------------------------------
@@ -394,14 +428,13 @@ void VJSONImporter::_RecordPath(int32 column) {
 VError VJSONImporter::_ParseValue(VJSONValue& value) {
   bool quoted = false;
   VError error = VE_OK;
-  VString word;
-  const JsonToken token = GetNextJSONToken(word, &quoted, &error);
+  const JsonToken token = _NextToken(&quoted, &error);
   if (error != VE_OK) {
     value.SetUndefined();
     return error;
   }
   if (token == jsonString) {
-    error = _StringToValue(word, quoted, value, kExpectedValue);
+    error = _StringToValue(quoted, value, kExpectedValue);
   } else {
     error = _ParseValueFromToken(token, value, kExpectedValue);
   }
@@ -426,11 +459,10 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
   VJSONValue result(JSON_object);
   VJSONObject* object = result.GetObject();
   VError error = VE_OK;
-  VString key;
   bool quoted = false;
   bool empty = true;
   for (;;) {
-    JsonToken token = GetNextJSONToken(key, &quoted, &error);
+    JsonToken token = _NextToken(&quoted, &error);
     if (error != VE_OK) break;
     if (token == jsonEndObject) {
       if (!empty) error = _Malformed(json_error::kExtraComma, "token", VString("}"));
@@ -440,6 +472,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       error = _InvalidToken(VString(TokenText(token)), empty ? kExpectedKeyOrEnd : kExpectedKey);
       break;
     }
+    VString key = _Key();
     if (!quoted && (fOptions & kStrict) != 0) {
       error = _InvalidToken(key, kExpectedKey);
       break;
@@ -453,7 +486,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       fCurrentPath.AppendString(key);
       _RecordPath(_ColumnOf(key.GetLength() + 2));
     }
-    token = GetNextJSONToken(&error);
+    token = _NextToken(nullptr, &error);
     if (error != VE_OK) break;
     if (token != jsonAssigne) {
       const UniChar* at = fTokenStart;
@@ -464,10 +497,10 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
     VJSONValue member;
     error = _ParseValue(member);
     if (error != VE_OK) break;
-    object->SetProperty(key, member);
+    object->_SetTreeProperty(std::move(key), std::move(member));
     empty = false;
     if (fPaths != nullptr) fCurrentPath = savedPath;
-    token = GetNextJSONToken(&error);
+    token = _NextToken(nullptr, &error);
     if (error != VE_OK) break;
     if (token == jsonEndObject) break;
     if (token != jsonSeparator) {
@@ -495,10 +528,11 @@ VError VJSONImporter::_DecodeBinaryObject(VJSONValue& value) {
 
 VError VJSONImporter::_ParseArray(VJSONValue& value) {
   VJSONValue result(JSON_array);
-  VJSONArray* array = result.GetArray();
   VError error = VE_OK;
-  VString word;
   bool quoted = false;
+  // The elements wait on the importer's stack, so that the array gets them
+  // in one block of the right size.
+  const size_t first = fElements.size();
   size_t index = 0;
   for (;;) {
     VString savedPath;
@@ -509,33 +543,31 @@ VError VJSONImporter::_ParseArray(VJSONValue& value) {
       fCurrentPath.AppendUniChar(u']');
     }
     ++index;
-    const JsonToken token = GetNextJSONToken(word, &quoted, &error);
+    const JsonToken token = _NextToken(&quoted, &error);
     if (error != VE_OK) break;
     if (fPaths != nullptr && (token == jsonBeginObject || token == jsonBeginArray)) {
       _RecordPath(_ColumnOf(1));
     } else if (fPaths != nullptr && token == jsonString) {
       const bool afterQuote = fCurrent > fStart && fCurrent[-1] == u'"';
-      _RecordPath(_ColumnOf(word.GetLength() + (afterQuote ? 2 : 0)));
+      _RecordPath(_ColumnOf(fWordLength + (afterQuote ? 2 : 0)));
     }
-    VJSONValue element;
+    const bool none = fElements.size() == first;
     if (token == jsonEndArray) {
-      if (array->GetCount() != 0) {
-        error = _Malformed(json_error::kExtraComma, "token", VString("]"));
-      }
+      if (!none) error = _Malformed(json_error::kExtraComma, "token", VString("]"));
       break;
     }
+    VJSONValue element;
     if (token == jsonString) {
-      error = _StringToValue(word, quoted, element, kExpectedValueOrEnd);
+      error = _StringToValue(quoted, element, kExpectedValueOrEnd);
     } else if (token == jsonBeginObject || token == jsonBeginArray) {
       error = _ParseValueFromToken(token, element, kExpectedValueOrEnd);
     } else {
-      error = _InvalidToken(VString(TokenText(token)),
-                            array->GetCount() == 0 ? kExpectedValueOrEnd : kExpectedValue);
+      error = _InvalidToken(VString(TokenText(token)), none ? kExpectedValueOrEnd : kExpectedValue);
     }
     if (error != VE_OK) break;
-    array->Push(element);
+    fElements.push_back(std::move(element));
     if (fPaths != nullptr) fCurrentPath = savedPath;
-    const JsonToken next = GetNextJSONToken(&error);
+    const JsonToken next = _NextToken(nullptr, &error);
     if (error != VE_OK) break;
     if (next == jsonEndArray) break;
     if (next != jsonSeparator) {
@@ -545,75 +577,101 @@ VError VJSONImporter::_ParseArray(VJSONValue& value) {
       break;
     }
   }
+  result.GetArray()->_TakeTreeElements(fElements, first);
   value = std::move(result);
   _ShareIfAsked(value);
   return error;
 }
 
-VError VJSONImporter::_StringToValue(const VString& word, bool quoted, VJSONValue& value,
-                                     const char* expected) {
+VError VJSONImporter::_StringToValue(bool quoted, VJSONValue& value, const char* expected) {
+  const UniChar* units = fWordUnits;
+  const int32 length = fWordLength;
   if (quoted) {
-    if ((fOptions & (kMarkedDates | kISODates)) != 0) {
-      VTime time;
-      bool converted = false;
-      const int32 length = word.GetLength();
-      const UniChar* units = word.GetCPointer();
-      if ((fOptions & kMarkedDates) != 0) {
-        if (fNonAmbiguousDates) {
-          if (word.IsNonAmbigousDate()) {
-            time.FromXMLString(word);
-            converted = true;
-          }
-        } else if (length >= 4 && units[0] == u'!' && units[1] == u'!' &&
-                   units[length - 2] == u'!' && units[length - 1] == u'!') {
-          VString inner;
-          word.GetSubString(3, length - 4, inner);
-          time.FromXMLString(inner);
-          converted = true;
-        }
-      }
-      if (!converted && (fOptions & kISODates) != 0 && word.IsISODate()) {
-        time.FromXMLString(word);
-        converted = true;
-      }
-      // A text that does not convert (or gives the zero date, which does not
-      // read back) stays the text it is.
-      if (converted && IsCalendarDate(time)) {
-        value.SetTime(time);
-        return VE_OK;
-      }
-    }
-    value.SetString(word);
+    if ((fOptions & (kMarkedDates | kISODates)) != 0 && _StringToDate(value)) return VE_OK;
+    VString text;
+    text.FromUniString(units, length);
+    value.SetString(text);
     return VE_OK;
   }
-  const int32 length = word.GetLength();
-  const UniChar* units = word.GetCPointer();
-  if (length == 4 && units[0] == u't' && word.EqualToUSASCIICString("true")) {
+  if (length == 4 && units[0] == u't' && units[1] == u'r' && units[2] == u'u' && units[3] == u'e') {
     value.SetBool(true);
     return VE_OK;
   }
-  if (length == 5 && units[0] == u'f' && word.EqualToUSASCIICString("false")) {
+  if (length == 5 && units[0] == u'f' && units[1] == u'a' && units[2] == u'l' && units[3] == u's' &&
+      units[4] == u'e') {
     value.SetBool(false);
     return VE_OK;
   }
-  if (length == 4 && units[0] == u'n' && word.EqualToUSASCIICString("null")) {
+  if (length == 4 && units[0] == u'n' && units[1] == u'u' && units[2] == u'l' && units[3] == u'l') {
     value.SetNull();
     return VE_OK;
   }
   if (length > 0 && (units[0] == u'-' || IsDigit(units[0]))) {
-    if (!_ParseNumber(units)) {
+    if (!_IsNumber(units, units + length)) {
       value.SetUndefined();
-      return _InvalidToken(word, kExpectedNumber);
+      return _InvalidToken(_Word(), kExpectedNumber);
     }
     value.SetNumber(WordToDouble(units, length));
     return VE_OK;
   }
   if ((fOptions & kStrict) != 0) {
     value.SetUndefined();
-    return _InvalidToken(word, expected);
+    return _InvalidToken(_Word(), expected);
   }
-  value.SetString(word);
+  value.SetString(_Word());
   return VE_OK;
+}
+
+bool VJSONImporter::_StringToDate(VJSONValue& value) const {
+  const VString word = _Word();
+  VTime time;
+  bool converted = false;
+  const int32 length = word.GetLength();
+  const UniChar* units = word.GetCPointer();
+  if ((fOptions & kMarkedDates) != 0) {
+    if (fNonAmbiguousDates) {
+      if (word.IsNonAmbigousDate()) {
+        time.FromXMLString(word);
+        converted = true;
+      }
+    } else if (length >= 4 && units[0] == u'!' && units[1] == u'!' && units[length - 2] == u'!' &&
+               units[length - 1] == u'!') {
+      VString inner;
+      word.GetSubString(3, length - 4, inner);
+      time.FromXMLString(inner);
+      converted = true;
+    }
+  }
+  if (!converted && (fOptions & kISODates) != 0 && word.IsISODate()) {
+    time.FromXMLString(word);
+    converted = true;
+  }
+  // A text that does not convert (or gives the zero date, which does not
+  // read back) stays the text it is.
+  if (!converted || !IsCalendarDate(time)) return false;
+  value.SetTime(time);
+  return true;
+}
+
+VString VJSONImporter::_Key() {
+  // A small cache indexed by a hash of the name: repeated names are found
+  // again, names seen once only replace an older entry.
+  constexpr size_t kKeySlots = 128;
+  if (fKeys.empty()) fKeys.resize(kKeySlots);
+  uint32 hash = 2166136261u;
+  for (int32 i = 0; i < fWordLength; ++i) hash = (hash ^ fWordUnits[i]) * 16777619u;
+  VString& slot = fKeys[hash % kKeySlots];
+  if (slot.GetLength() != fWordLength ||
+      std::memcmp(slot.GetCPointer(), fWordUnits, size_t(fWordLength) * sizeof(UniChar)) != 0) {
+    slot.FromUniString(fWordUnits, fWordLength);
+  }
+  return slot;
+}
+
+VString VJSONImporter::_Word() const {
+  VString word;
+  word.FromUniString(fWordUnits, fWordLength);
+  return word;
 }
 
 // ---------------------------------------------------------------------------

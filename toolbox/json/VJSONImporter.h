@@ -4,6 +4,9 @@
 // push toolbox errors 550 to 554 with the line and position of the token.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "core/VErrorCodes.h"
 #include "core/VObject.h"
 #include "core/VString.h"
@@ -75,12 +78,27 @@ class VJSONImporter : public VObject {
   VError _ParseArray(VJSONValue& value);
   // Replaces a binary-form carrier by the value it carries.
   VError _DecodeBinaryObject(VJSONValue& value);
-  VError _StringToValue(const VString& word, bool quoted, VJSONValue& value, const char* expected);
+  // The value of the last word (see _NextToken).
+  VError _StringToValue(bool quoted, VJSONValue& value, const char* expected);
+  bool _StringToDate(VJSONValue& value) const;
+  VString _Word() const;
+  // The word as a property name, sharing its text with the same name read
+  // before it.
+  VString _Key();
   VError _ObjectToBag(VValueBag& bag);
   VError _BinaryObjectToBag(const VString& base64, VValueBag& bag);
   VError _ArrayToBag(VValueBag& bag, const VString& key);
   void _SetBagScalar(VValueBag& bag, const VString& key, const VString& word, bool quoted);
-  bool _ReadQuoted(VString& word, VError* error);
+  // GetNextJSONToken without making a text of the word: the word's units
+  // stay in the text (or in fDecoded when escapes were decoded) until the
+  // next token.
+  JsonToken _NextToken(bool* quoted, VError* error);
+  void _SetWord(const UniChar* begin, const UniChar* end) {
+    fWordUnits = begin;
+    fWordLength = int32(end - begin);
+  }
+  bool _ReadQuoted(VError* error);
+  static bool _IsNumber(const UniChar* text, const UniChar* end);
   void _SkipSeparators();
   void _CountLine(const UniChar* at);
   void _ShareIfAsked(VJSONValue& value);
@@ -106,6 +124,12 @@ class VJSONImporter : public VObject {
   VStorageLocker* fLocker = nullptr;
   bool fNonAmbiguousDates;
   VString fWord;
+  const UniChar* fWordUnits = nullptr;
+  int32 fWordLength = 0;
+  std::u16string fDecoded;
+  std::vector<VString> fKeys;
+  // Elements of the arrays being read, innermost last.
+  std::vector<VJSONValue> fElements;
 };
 
 }  // namespace zeft

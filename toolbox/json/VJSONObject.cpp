@@ -96,31 +96,9 @@ bool VJSONObject::_IsLockRequiring() const {
   return HasStorageLocker() || (fGraph != nullptr && fGraph->NeedsLock());
 }
 
-int32 VJSONObject::Retain(const char*) const {
-  if (!HasStorageLocker()) {
-    if (fGraph == nullptr) return IRefCountable::Retain();
-    if (!fGraph->NeedsLock()) {
-      fGraph->AddRetain(1);
-      return IRefCountable::Retain();
-    }
-  }
-  StGraphLocker lock;
-  if (fGraph != nullptr) fGraph->AddRetain(1);
-  return IRefCountable::Retain();
-}
+int32 VJSONObject::Retain(const char*) const { return VJSONGraph::RetainMember(this); }
 
-int32 VJSONObject::Release(const char*) const {
-  const bool shared = HasStorageLocker();
-  if (!shared && fGraph == nullptr) return IRefCountable::Release();
-  StGraphLocker lock(shared || fGraph->NeedsLock());
-  if (fGraph != nullptr) {
-    if (fGraph->HasCycles()) {
-      fGraph->ReleaseGraphDependenciesIfNecessary(const_cast<VJSONObject*>(this));
-    }
-    if (fGraph != nullptr) fGraph->AddRetain(-1);
-  }
-  return IRefCountable::Release();
-}
+int32 VJSONObject::Release(const char*) const { return VJSONGraph::ReleaseMember(this); }
 
 // ---------------------------------------------------------------------------
 // Reading
@@ -268,16 +246,8 @@ bool VJSONObject::SetProperty(const VString& name, const VJSONValue& value,
     // Removing from a shared object the task does not hold fails.
     return _CheckInUseSilently();
   }
-  if (fImplementation != nullptr) {
-    const EJSONStatus status = fImplementation->IJSON_SetProperty(this, name, value, context);
-    if (status != EJSON_unhandled) return status == EJSON_ok;
-  }
-  if (fClass != nullptr) {
-    if (IJSONClassRegistry* registry = GetClassRegistry()) {
-      const EJSONStatus status = registry->CallSetter(fClass, this, name, value, context);
-      if (status != EJSON_unhandled) return status == EJSON_ok;
-    }
-  }
+  const EJSONStatus status = _SetThroughHooks(name, value, context);
+  if (status != EJSON_unhandled) return status == EJSON_ok;
   VStorageLocker* locker = fLocker.load(std::memory_order_acquire);
   bool lock = _IsLockRequiring();
   if (!lock && (value.IsObject() || value.IsArray())) {
@@ -287,6 +257,37 @@ bool VJSONObject::SetProperty(const VString& name, const VJSONValue& value,
   }
   StJSONLocks locks(lock, locker);
   return _SetOwnProperty(name, value);
+}
+
+EJSONStatus VJSONObject::_SetThroughHooks(const VString& name, const VJSONValue& value,
+                                          VDBLanguageContext* context) {
+  if (fImplementation != nullptr) {
+    const EJSONStatus status = fImplementation->IJSON_SetProperty(this, name, value, context);
+    if (status != EJSON_unhandled) return status;
+  }
+  if (fClass != nullptr) {
+    if (IJSONClassRegistry* registry = GetClassRegistry()) {
+      return registry->CallSetter(fClass, this, name, value, context);
+    }
+  }
+  return EJSON_unhandled;
+}
+
+bool VJSONObject::_SetTreeProperty(VString&& name, VJSONValue&& value) {
+  // Only a fresh private object outside any graph can take the value as a
+  // tree edge, with no locks, stamps or graph counting.
+  if (value.IsUndefined() || fGraph != nullptr || fStamp != nullptr || HasStorageLocker()) {
+    return SetProperty(name, value);
+  }
+  const EJSONStatus status = _SetThroughHooks(name, value, nullptr);
+  if (status != EJSON_unhandled) return status == EJSON_ok;
+  auto [entry, inserted] =
+      fProperties.try_emplace(std::move(name), std::move(value), uint64(fProperties.size()));
+  if (!inserted) {
+    const VJSONValue old = std::move(entry->second.first);
+    entry->second.first = std::move(value);
+  }
+  return true;
 }
 
 bool VJSONObject::_CheckInUseSilently() const {

@@ -110,6 +110,9 @@ class VJSONObject : public VObject, public IRefCountable {
   bool _HasOwnProperty(const VString& name) const;
   bool _SetOwnProperty(const VString& name, const VJSONValue& value);
   void _RemoveOwnProperty(const VString& name);
+  // For a builder of a new tree (the text parser): sets the value as
+  // SetProperty does, keeping a fresh private object out of the graph.
+  bool _SetTreeProperty(VString&& name, VJSONValue&& value);
 
   // Paths, merge and clone.
   static VError ExtractPath(const VString& path, std::vector<VString>& steps);
@@ -165,6 +168,10 @@ class VJSONObject : public VObject, public IRefCountable {
   friend class VJSONPropertyConstOrderedIterator;
 
   bool _IsLockRequiring() const;
+  // What the implementation or the class's setter answer (EJSON_unhandled:
+  // the object's own store takes the value).
+  EJSONStatus _SetThroughHooks(const VString& name, const VJSONValue& value,
+                               VDBLanguageContext* context);
   bool _CheckInUse() const;
   bool _CheckInUseSilently() const;
   void _RemoveEntry(PropertyMap::iterator entry);

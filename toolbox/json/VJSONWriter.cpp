@@ -1,5 +1,7 @@
 #include "json/VJSONWriter.h"
 
+#include <cmath>
+
 #include "core/VReal.h"
 #include "json/JSONStackCheck.h"
 #include "json/VJSONArray.h"
@@ -84,9 +86,56 @@ void VJSONWriter::_Pop() {
 }
 
 VError VJSONWriter::_Finish(VError error, VString& out) {
-  if (error == VE_OK) out.FromUniString(fBuffer.GetCPointer(), fBuffer.GetLength());
+  // The text's block is handed over, not copied.
+  if (error == VE_OK) out.FromString(fBuffer);
   fBuffer.Clear();
   return error;
+}
+
+void VJSONWriter::_AppendNumber(double number) {
+  // The JSON text of a number is its XML text, but for NaN and the
+  // infinities, which JSON has no words for.
+  if (!std::isfinite(number)) {
+    _AppendASCII("null");
+    return;
+  }
+  char chars[VReal::kMaxTextSize];
+  UniChar units[VReal::kMaxTextSize];
+  const size_t length = VReal::RealToXMLChars(number, chars);
+  for (size_t i = 0; i < length; ++i) units[i] = UniChar(uint8(chars[i]));
+  fBuffer.AppendUniChars(units, int32(length));
+}
+
+int32 VJSONWriter::_BeginContainer(const void* container, UniChar opening) {
+  _Push(container);
+  IncrementLevel();
+  const int32 start = fBuffer.GetLength();
+  fBuffer.AppendUniChar(opening);
+  return start;
+}
+
+bool VJSONWriter::_PreviewIsFull(int32 before) {
+  if ((fOptions & kPreview) == 0) return false;
+  if (fLengthWritten > kPreviewLength) return true;
+  fLengthWritten += uint32(fBuffer.GetLength() - before);
+  return false;
+}
+
+VError VJSONWriter::_EndContainer(VError error, int32 start, bool truncated, UniChar closing) {
+  DecrementLevel();
+  _Pop();
+  if (error != VE_OK) {
+    fBuffer.Truncate(start);
+    return error;
+  }
+  if (!truncated) {
+    _AppendIndent();
+    fBuffer.AppendUniChar(closing);
+  } else if (!fEllipsisWritten) {
+    _AppendASCII("...");
+    fEllipsisWritten = true;
+  }
+  return VE_OK;
 }
 
 VError VJSONWriter::StringifyValue(const VJSONValue& value, VString& out) {
@@ -122,12 +171,9 @@ VError VJSONWriter::_WriteValue(const VJSONValue& value) {
       if (error == VE_OK) _Append(fScratch);
       return error;
     }
-    case JSON_number: {
-      VStr<40> text;
-      VReal::RealToJSONString(value.GetNumber(), text);
-      _Append(text);
+    case JSON_number:
+      _AppendNumber(value.GetNumber());
       return VE_OK;
-    }
     case JSON_object:
       // A moved-from value holds no object: written as null.
       if (value.GetObject() == nullptr) {
@@ -164,48 +210,40 @@ VError VJSONWriter::_WriteArray(const VJSONArray* array) {
     _AppendASCII("null");
     return VE_OK;
   }
-  std::vector<VJSONValue> values;
-  array->GetValues(values);
+  // A shared array is written from a copy, taken under its lock; a private
+  // one in place.
+  std::vector<VJSONValue> copy;
+  const bool shared = array->HasStorageLocker();
+  if (shared) array->GetValues(copy);
+  const std::vector<VJSONValue>& values = shared ? copy : array->GetValuesNoLock();
   if (values.empty()) {
     _AppendASCII("[]");
     return VE_OK;
   }
   if (_IsInProgress(array)) return Raise(json_error::kCircular);
   if (!JSONHasStackRoom()) return ToolboxError(toolbox_error::kBufferTooLong);
-  _Push(array);
-  IncrementLevel();
-  const int32 start = fBuffer.GetLength();
-  fBuffer.AppendUniChar(u'[');
+  const int32 start = _BeginContainer(array, u'[');
   VError error = VE_OK;
   bool truncated = false;
+  // Indexed, for writing a container may run native code that changes
+  // the array: containers are held while written.
   for (size_t i = 0; i < values.size(); ++i) {
     if (i > 0) fBuffer.AppendUniChar(u',');
     const int32 before = fBuffer.GetLength();
     _AppendIndent();
-    error = _WriteValue(values[i]);
+    if (values[i].IsObject() || values[i].IsArray()) {
+      const VJSONValue element = values[i];
+      error = _WriteValue(element);
+    } else {
+      error = _WriteValue(values[i]);
+    }
     if (error != VE_OK) break;
-    if ((fOptions & kPreview) != 0) {
-      if (fLengthWritten > kPreviewLength) {
-        truncated = true;
-        break;
-      }
-      fLengthWritten += uint32(fBuffer.GetLength() - before);
+    if (_PreviewIsFull(before)) {
+      truncated = true;
+      break;
     }
   }
-  DecrementLevel();
-  _Pop();
-  if (error != VE_OK) {
-    fBuffer.Truncate(start);
-    return error;
-  }
-  if (!truncated) {
-    _AppendIndent();
-    fBuffer.AppendUniChar(u']');
-  } else if (!fEllipsisWritten) {
-    _AppendASCII("...");
-    fEllipsisWritten = true;
-  }
-  return VE_OK;
+  return _EndContainer(error, start, truncated, u']');
 }
 
 VError VJSONWriter::_WriteObject(const VJSONObject* object) {
@@ -245,22 +283,19 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
     _AppendASCII("{}");
     return VE_OK;
   }
-  _Push(object);
-  IncrementLevel();
-  const int32 start = fBuffer.GetLength();
-  fBuffer.AppendUniChar(u'{');
+  const int32 start = _BeginContainer(object, u'{');
   VError error = VE_OK;
   bool truncated = false;
   bool first = true;
-  VString name;
   for (VJSONPropertyConstOrderedIterator it(object, 0); it.IsValid(); ++it) {
     if (!first) fBuffer.AppendUniChar(u',');
     first = false;
     const int32 before = fBuffer.GetLength();
     _AppendIndent();
-    error = it.GetName().GetJSONString(name, fOptions);
+    // The name is appended before the value reuses the scratch text.
+    error = it.GetName().GetJSONString(fScratch, fOptions);
     if (error != VE_OK) break;
-    _Append(name);
+    _Append(fScratch);
     fBuffer.AppendUniChar(u':');
     if ((fOptions & kIndented) != 0) fBuffer.AppendUniChar(u' ');
     if (const VJSONValue* stored = it.GetStoredValue()) {
@@ -269,28 +304,12 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
       error = _WriteValue(object->GetProperty(it.GetName(), fContext));
     }
     if (error != VE_OK) break;
-    if ((fOptions & kPreview) != 0) {
-      if (fLengthWritten > kPreviewLength) {
-        truncated = true;
-        break;
-      }
-      fLengthWritten += uint32(fBuffer.GetLength() - before);
+    if (_PreviewIsFull(before)) {
+      truncated = true;
+      break;
     }
   }
-  DecrementLevel();
-  _Pop();
-  if (error != VE_OK) {
-    fBuffer.Truncate(start);
-    return error;
-  }
-  if (!truncated) {
-    _AppendIndent();
-    fBuffer.AppendUniChar(u'}');
-  } else if (!fEllipsisWritten) {
-    _AppendASCII("...");
-    fEllipsisWritten = true;
-  }
-  return VE_OK;
+  return _EndContainer(error, start, truncated, u'}');
 }
 
 }  // namespace zeft

@@ -69,6 +69,14 @@ class VJSONWriter : public VObject {
   void _Append(const VString& text);
   void _AppendASCII(const char* text);
   VError _Finish(VError error, VString& out);
+  void _AppendNumber(double number);
+  // The opening of a container's text; the returned start is where the
+  // text is cut back to when writing fails.
+  int32 _BeginContainer(const void* container, UniChar opening);
+  // In a preview, counts the text written since `before`: true once the
+  // preview has enough.
+  bool _PreviewIsFull(int32 before);
+  VError _EndContainer(VError error, int32 start, bool truncated, UniChar closing);
 
   VDBLanguageContext* fContext;
   uint32 fOptions;

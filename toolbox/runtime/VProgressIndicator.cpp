@@ -141,6 +141,14 @@ void VProgressIndicator::DoMetrics() {
   auto* data = new VJSONObject;
   fCurrent.GetJSONObject(*data);
   data->SetProperty("title", VJSONValue(fTitle));
+  if (VValueBag* extraInfo = fCurrent.RetainExtraInfoBag()) {
+    VError error = VE_OK;
+    if (VJSONObject* info = extraInfo->BuildJSONObject(error)) {
+      if (error == VE_OK) data->SetProperty("extraInfo", VJSONValue(info));
+      info->Release();
+    }
+    extraInfo->Release();
+  }
   if (VJSONObject* collected = fCurrent.GetCollectedObject())
     data->SetProperty("subOperations", VJSONValue(collected));
   metrics.BindDatas(record, data);

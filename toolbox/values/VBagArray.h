@@ -14,6 +14,7 @@
 namespace zeft {
 
 class VStream;
+class VString;
 class VValueBag;
 
 class VBagArray : public VObject, public IRefCountable {
@@ -52,6 +53,10 @@ class VBagArray : public VObject, public IRefCountable {
   // Minimal stream form: 32-bit bag count, then each bag's minimal form.
   VError WriteToStreamMinimal(VStream* stream) const;
   VError ReadFromStreamMinimal(VStream* stream);
+
+  // The list as a JSON array of its bags (json/VValueBagJSON.cpp); 0 or the
+  // error of a bag's writer.
+  VError _GetJSONString(VString& out, int& level, bool pretty, uint32 options) const;
 
   // Deepest nesting a stored bag may have: each level of a stream costs
   // stack while reading and afterwards.

@@ -40,6 +40,12 @@ class VBlobWithPtr : public VBlob {
   // Empties, then copies the bytes of an owning blob.
   void FromValue(const VValueSingle& value) override;
 
+  // JSON value (json/VBlobJSON.cpp): a JSON "Blob" object holding a copy of
+  // the bytes. Reading copies the bytes of a "Blob" object; anything else
+  // makes the blob null.
+  VError GetJSONValue(VJSONValue& json, uint32 options) const override;
+  VError FromJSONValue(const VJSONValue& json) override;
+
   // Raw form: a 32-bit size in native order, then the bytes.
   const void* LoadFromPtr(const void* data, bool refOnly) override;
   void* WriteToPtr(void* data, bool refOnly, size_t max) const override;

@@ -145,6 +145,16 @@ void VDuration::FromString(const VString& text) {
   }
 }
 
+VError VDuration::GetJSONString(VString& text, uint32) const {
+  text.FromLong8(fMilliseconds);
+  return VE_OK;
+}
+
+VError VDuration::FromJSONString(const VString& text, uint32) {
+  SetCount(text.GetLong8());
+  return VE_OK;
+}
+
 // ---- ISO 8601 form
 
 void VDuration::GetXMLString(VString& text, uint32 options) const {

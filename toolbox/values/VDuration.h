@@ -66,6 +66,17 @@ class VDuration : public VValueSingle {
   void GetXMLString(VString& text, uint32 options) const override;
   // ISO 8601, else the colon form or seconds; always true.
   bool FromXMLString(const VString& text) override;
+  // JSON text: the count of milliseconds, null or not; reading takes the
+  // text's number as milliseconds. Both return 0.
+  VError GetJSONString(VString& text, uint32 options) const override;
+  VError FromJSONString(const VString& text, uint32 options) override;
+  // JSON value (json/VDurationJSON.cpp): seconds as a number, the
+  // milliseconds with kJSONMilliseconds, "h:mm:ss" with kJSONColonForm;
+  // null for a null duration. Reading takes a number of seconds.
+  static constexpr uint32 kJSONMilliseconds = 0x2;
+  static constexpr uint32 kJSONColonForm = 0x4;
+  VError GetJSONValue(VJSONValue& json, uint32 options) const override;
+  VError FromJSONValue(const VJSONValue& json) override;
 
   // Parts, each truncated toward zero (so all are <= 0 for a negative
   // duration).

@@ -197,6 +197,14 @@ class VTime : public VValueSingle {
   static constexpr uint32 kJSONDateOnlyAtMidnight = 0x200;
   static constexpr uint32 kJSONDateMarks = 0x1000;
   VError GetJSONString(VString& text, uint32 options) const override;
+  // FromXMLString; returns 0.
+  VError FromJSONString(const VString& text, uint32 options) override;
+  // JSON value (json/VTimeJSON.cpp): a JSON date (UTC day only) with
+  // kJSONAsDate, else the JSON text as a string; null for a null time.
+  // Reading takes the text form of any JSON value through FromXMLString.
+  static constexpr uint32 kJSONAsDate = 0x1;
+  VError GetJSONValue(VJSONValue& json, uint32 options) const override;
+  VError FromJSONValue(const VJSONValue& json) override;
   // True when the text had a recognised form (the time may still be null).
   bool FromRfc3339String(const VString& text);
   // RFC 3339, optionally inside "!!" marks; texts with "!" otherwise go to

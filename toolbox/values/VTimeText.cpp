@@ -374,6 +374,11 @@ bool VTime::FromRfc3339String(const VString& text) {
   return true;
 }
 
+VError VTime::FromJSONString(const VString& text, uint32) {
+  FromXMLString(text);
+  return VE_OK;
+}
+
 bool VTime::FromXMLString(const VString& text) {
   const UniChar* units = text.GetCPointer();
   if (text.GetLength() >= 3 && units[0] == u'!' && units[1] == u'!') {

@@ -183,6 +183,12 @@ void VUUID::GetString(VString& text) const {
   text.FromUniString(units, kTextLength);
 }
 
+VError VUUID::GetJSONString(VString& text, uint32 options) const {
+  VString digits;
+  GetString(digits);
+  return digits.GetJSONString(text, options);
+}
+
 void VUUID::GetVUUID(VUUID& target) const { target.FromVUUID(*this); }
 void VUUID::GetValue(VValueSingle& target) const { target.FromVUUID(*this); }
 

@@ -83,6 +83,12 @@ class VUUID : public VValueSingle {
   const uint8* GetBytes() const { return fBytes; }
   // The 32-digit text; 32 zeros for a null UUID.
   void GetString(VString& text) const override;
+  // The 32 digits as JSON string text (option 0x1: between quotes).
+  VError GetJSONString(VString& text, uint32 options) const override;
+  // JSON value (json/VUUIDJSON.cpp): the 32 digits as a string, null for a
+  // null UUID; reading takes the text form of any JSON value.
+  VError GetJSONValue(VJSONValue& json, uint32 options) const override;
+  VError FromJSONValue(const VJSONValue& json) override;
   void GetVUUID(VUUID& target) const override;
   void GetValue(VValueSingle& target) const override;
   // The cached text, made now when `create`; null when there is none.

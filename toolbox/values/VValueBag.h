@@ -20,6 +20,8 @@
 namespace zeft {
 
 class IBaggable;
+class VJSONObject;
+class VJSONValue;
 class VStream;
 class VString;
 class VValueSingle;
@@ -215,6 +217,38 @@ class VValueBag : public VValue, public IRefCountable {
   // True when the text is an XML 1.0 name.
   static bool IsXMLName(const VString& name);
 
+  // --- JSON form (json/VValueBagJSON.cpp) ------------------------------
+  // Attributes become properties (the character data "__CDATA"), element
+  // lists arrays, or objects where the marks below ask for it.
+  // Options of the writer: pretty (line feeds and tab indentation), and a
+  // list of exactly one bag always written as an object. Reading passes
+  // kJSONReadOption on to the importer as its own flag 0x200.
+  static constexpr uint32 kJSONPretty = 0x8;
+  static constexpr uint32 kJSONSingleBagAsObject = 0x20;
+  static constexpr uint32 kJSONReadOption = 0x1000;
+  // Attributes that steer the shape: "____objectunic" marks a sub-bag
+  // read from an object (written back as an object when alone in its
+  // list); a bag with "____FakeArrayElement" is written as that value
+  // alone (a scalar array element). "____objectunic" and
+  // "____property_name_in_jsarray" are never written.
+  // Replaces `out` with the bag's JSON text; 0, or toolbox error 108 when a
+  // bag is nested too deep for the stack (out then holds a partial text).
+  VError GetJSONString(VString& out, uint32 options) const override;
+  // Reads one JSON object into this bag (VJSONImporter::JSONObjectToBag).
+  VError FromJSONString(const VString& json, uint32 options) override;
+  // The bag as a JSON object value; undefined when the compact text does
+  // not parse to an object (0) or the writer or parser failed (its error).
+  VError GetJSONValue(VJSONValue& out, uint32 options) const override;
+  // Reads the value's compact JSON text into this bag.
+  VError FromJSONValue(const VJSONValue& json) override;
+  VError FromBinaryJSONValue(const VJSONValue& json);
+  // The bag's compact text parsed as a new JSON object (the caller
+  // releases it); null otherwise, outError holding the failing step's
+  // error or 0.
+  VJSONObject* BuildJSONObject(VError& outError) const;
+  // The writer of one bag at `level`.
+  VError _GetJSONString(VString& out, int& level, bool pretty, uint32 options) const;
+
  private:
   ElementStore* _GetOrMakeElementStore();
   VError _ReadFromStreamMinimal(VStream* stream, int32 depth, StBagStreamBudget& budget);
@@ -233,5 +267,21 @@ class VValueBag : public VValue, public IRefCountable {
 // boolean, a number (VLong, VLong8, VReal), a UUID, or else a string copy
 // of the text.
 VValueSingle* ParseXMLValue(const VString& text);
+
+// --- JSON form (json/VValueBagJSON.cpp) --------------------------------
+// The text pieces of the bag and bag-array writers. With `pretty` they add
+// line feeds and one tab per level.
+// A line feed.
+void AppendJSONNewline(VString& out, bool pretty);
+// `level` tabs (none below 1).
+void AjustJSONTab(VString& out, int level, bool pretty);
+// A new line at `level`, then "{" (or "["); one level deeper.
+void AppendBeginJSONObject(VString& out, int& level, bool pretty);
+void AppendBeginJSONArray(VString& out, int& level, bool pretty);
+// A new line one level up, then "}" (or "]").
+void AppendEndJSONObject(VString& out, int& level, bool pretty);
+void AppendEndJSONArray(VString& out, int& level, bool pretty);
+// A new line at `level`, the quoted name, then ":" (" : " when pretty).
+void AppendJSONPropertyName(VString& out, int level, bool pretty, const VString& name);
 
 }  // namespace zeft

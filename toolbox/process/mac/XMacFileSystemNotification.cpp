@@ -26,15 +26,6 @@ constexpr uint32_t kFolderEvents = IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB
                                    IN_MOVED_TO | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF |
                                    IN_ONLYDIR | IN_DONT_FOLLOW | IN_EXCL_UNLINK;
 
-std::string PosixPathOf(const VFilePath& path) {
-  VString text;
-  path.GetPosixPath(text);
-  StStringConverter<char> bytes(text, kCharSetUTF8);
-  std::string result(bytes.GetCPointer(), bytes.GetSize());
-  if (result.empty() || result.back() != '/') result.push_back('/');
-  return result;
-}
-
 bool IsBelow(const std::string& path, const std::string& folder) {
   return path.size() >= folder.size() && path.compare(0, folder.size(), folder) == 0;
 }
@@ -155,7 +146,14 @@ VError XMacFileSystemNotification::StartWatchingForChanges(
     const VFilePath& folder, VFileSystemNotifier::EventKind kinds,
     VFileSystemNotifier::IEventHandler* handler, int32 latencyMs) {
   VTask* task = VTaskMgr::IsInited() ? VTask::GetCurrent() : nullptr;
-  const std::string root = PosixPathOf(folder);
+  VString posix;
+  folder.GetPosixPath(posix);
+  // An invalid path has no POSIX form: it names no folder (and must not
+  // become "/", the whole file system).
+  if (posix.IsEmpty()) return MakeVError(kComponentPosix, ENOENT);
+  StStringConverter<char> bytes(posix, kCharSetUTF8);
+  std::string root(bytes.GetCPointer(), bytes.GetSize());
+  if (root.empty() || root.back() != '/') root.push_back('/');
   auto* watch = new XMacChangeData(folder, kinds, task, handler, this, root, latencyMs);
   const int error = _WatchTree(watch, root);
   if (error != 0) {
