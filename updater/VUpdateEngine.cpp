@@ -14,7 +14,6 @@
 #include "core/VMemoryBuffer.h"
 #include "files/VFile.h"
 #include "files/VFolder.h"
-#include "json/VJSONImporter.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONValue.h"
 #include "platform/PropertyList.h"
@@ -609,10 +608,11 @@ constexpr uint16 kExecuteBits = 0111;
 
 bool VUpdateEngine::_FinishClientCustomization() {
   StErrorContextInstaller errors(true, true);
+  // A file that cannot be read or parsed leaves its errors and no object.
   VJSONValue customization;
-  const VFile file(fClientInfoPath);
+  VFile file(fClientInfoPath);
   VString platform;
-  if (VJSONImporter::ParseFile(&file, customization) != VE_OK || !customization.IsObject() ||
+  if (customization.LoadFromFile(&file, false) != VE_OK || !customization.IsObject() ||
       !customization.GetObject()->GetPropertyAsString(BABuildServerPlatform, platform)) {
     _PushRetainedError(CreateUpdaterError(UpdaterError(updater_error::kBadCustomizationFile)));
     return false;

@@ -659,6 +659,8 @@ TEST(UpdaterClient, ABadCustomizationFileStopsTheUpdateBeforeTheSwap) {
     bool fBlockDatabase = false;
   } cases[] = {
       {"not JSON", "{ServerPlatform"},
+      // Cut short after usable properties: half a file is no file.
+      {"cut short", R"({"ServerPlatform":"x","BuildIPAdress":"host")"},
       {"not an object", "[1, 2]"},
       {"no platform", R"({"BuildIPAdress":"host"})"},
       {"platform not a string", R"({"ServerPlatform":3})"},
@@ -675,6 +677,11 @@ TEST(UpdaterClient, ABadCustomizationFileStopsTheUpdateBeforeTheSwap) {
     EXPECT_EQ(run.fExitCode, 2) << c.fName;
     EXPECT_EQ(world.InstalledVersion(), "1") << c.fName;
     EXPECT_TRUE(world.OpenCalls().empty()) << c.fName;
+    for (const char* app : {"Download", "Installed"}) {
+      EXPECT_FALSE(
+          fs::exists(world.Path(app) + "/Demo.app/Contents/Database/RivivavUdevar.Roridevu"))
+          << c.fName;
+    }
   }
 }
 

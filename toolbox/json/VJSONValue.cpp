@@ -527,6 +527,17 @@ VError VJSONValue::ParseFromString(const VString& text, bool convertDates, bool 
   return VJSONImporter::ParseString(text, *this, options);
 }
 
+VError VJSONValue::LoadFromFile(IFile* file, bool convertDates) {
+  const VError error = VJSONImporter::ParseFile(file, *this, convertDates ? 0xC0 : 0);
+  // A half-read file must not pass for a whole one.
+  if (error != VE_OK) SetUndefined();
+  return error;
+}
+
+VError VJSONValue::SaveToFile(IFile* file, uint32 options) const {
+  return VJSONWriter::StringifyValueToFile(file, *this, options);
+}
+
 VError VJSONValue::Stringify(VString& out, uint32 options) const {
   if ((options & VJSONWriter::kBinaryFallback) == 0) {
     VJSONWriter writer(options);

@@ -110,6 +110,13 @@ class VJSONValue : public VObject {
   VError ParseFromString(const VString& text, bool convertDates = false,
                          bool nonAmbiguousDates = false);
   VError Stringify(VString& out, uint32 options = 0x1) const;
+  // Parses the file's text (dates converted with `convertDates`). On
+  // failure the error is returned and the value is left undefined, never
+  // half an object.
+  VError LoadFromFile(IFile* file, bool convertDates);
+  // Writes the value's text as the file's whole content (see
+  // VJSONWriter::StringifyValueToFile).
+  VError SaveToFile(IFile* file, uint32 options) const;
 
   // Comparison.
   int32 CompareTo(const VJSONValue& other, const VCompareOptions& options) const;

@@ -15,6 +15,7 @@
 
 namespace zeft {
 
+class IFile;
 class VDBLanguageContext;
 class VJSONArray;
 class VJSONObject;
@@ -42,6 +43,12 @@ class VJSONWriter : public VObject {
   VError StringifyValue(const VJSONValue& value, VString& out);
   VError StringifyObject(const VJSONObject* object, VString& out);
   VError StringifyArray(const VJSONArray* array, VString& out);
+
+  // Writes the value's text in UTF-8 as the file's whole content. A value
+  // that cannot be written leaves the file untouched, and so does a failed
+  // write of an existing file: the text goes to a file beside it first,
+  // which then replaces it. A null file writes nothing and answers 0.
+  static VError StringifyValueToFile(IFile* file, const VJSONValue& value, uint32 options);
 
   // For native implementations that write their own text.
   void IncrementLevel();

@@ -19,6 +19,7 @@
 namespace zeft {
 
 class ILocalizer;
+class VJSONObject;
 class VValueBag;
 
 // The keys of an error record's bag form and of its parameters.
@@ -88,6 +89,10 @@ class VErrorBase : public VObject, public IRefCountable {
   VError SaveToBag(VValueBag& bag) const;
   // Missing attributes keep the fields (a missing name clears it).
   VError LoadFromBag(const VValueBag& bag);
+  // A new object (the caller releases it) with "errCode" (the signed
+  // number), "componentSignature" and "message" (the description); null
+  // when memory runs out.
+  VJSONObject* CreateJSONObject() const;
 
   // Localizers per component signature. The registry neither owns nor
   // retains them: whoever registers one keeps it alive until it is

@@ -14,6 +14,7 @@
 namespace zeft {
 
 class VErrorBase;
+class VJSONValue;
 class VValueBag;
 
 class VErrorContext : public VObject, public IRefCountable {
@@ -80,6 +81,10 @@ class VErrorContext : public VObject, public IRefCountable {
   // merge). Stops at the first record that does not load and answers its
   // error; error 100 when memory runs out.
   VError LoadFromBag(const VValueBag& bag);
+  // Undefined for an empty level, else an array of the records' JSON
+  // objects, oldest first. Error 100 (the value left as it was) when memory
+  // runs out.
+  VError SaveToJSONArray(VJSONValue& value) const;
 
  private:
   bool _FindAny(std::initializer_list<VError> codes) const;

@@ -102,6 +102,7 @@ VTask::~VTask() {
   if (fErrorContext != nullptr) fErrorContext->Release();
   delete fPlatformTask;
   delete fName;
+  _ReleaseJSONObjects();
   if (fProperties != nullptr) fProperties->Release();
   if (fIntlMgr != nullptr) fIntlMgr->Release();
 }
@@ -167,6 +168,7 @@ void VTask::_Run() {
 void VTask::_Exit() {
   StopMessaging();
   if (VMessageQueue* queue = _GetQueue()) queue->CancelMessages();
+  _ReleaseJSONObjects();
   DisposeAllData();
   fManager->_TaskStopped(this);
 }

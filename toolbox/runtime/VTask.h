@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <functional>
+#include <set>
 #include <vector>
 
 #include "core/DialectCode.h"
@@ -23,6 +24,7 @@ class VErrorBase;
 class VErrorContext;
 class VErrorTaskContext;
 class VIntlMgr;
+class VJSONObject;
 class VMessage;
 class VMessageQueue;
 class VString;
@@ -187,6 +189,12 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
   // Hands every non-null value to its key's destructor and empties the slots.
   void DisposeAllData();
 
+  // JSON objects kept alive (one reference each) until the calling task
+  // ends; registering twice keeps one reference. Nothing without a task.
+  static void RegisterJSONObject(VJSONObject* object);
+  // Drops the registration and its reference; an unknown object is ignored.
+  static void UnregisterJSONObject(VJSONObject* object);
+
   VTaskMgr* GetManager() const { return fManager; }
   XMacTask* GetPlatformTask() const { return fPlatformTask; }
 
@@ -216,6 +224,7 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
   void _Run();
   void _SetStateDead();
   void _ReleaseActivityToken();
+  void _ReleaseJSONObjects();
   // End-of-run clean-up without any change of state.
   void _Exit();
   VMessage* _RetainMessageWithTimeout(int32 timeoutMs, bool* outTimedOut);
@@ -257,6 +266,9 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
   IIdleable* fCallingIdler = nullptr;
   bool fInIdle = false;
   std::vector<void*> fData;
+  // Registered JSON objects, each holding one reference; only this task's
+  // own thread touches them.
+  std::set<VJSONObject*> fJSONObjects;
   // Settings of this task; nothing installs any yet.
   // Owned (one reference), changed only by the task itself; its dialect is
   // mirrored for other tasks.
