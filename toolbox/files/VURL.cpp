@@ -85,13 +85,6 @@ void AppendEscapedBytes(const std::string& bytes, std::u16string& out) {
   }
 }
 
-bool BeginsWith(const VString& text, const char* prefix) {
-  for (int32 i = 0; prefix[i] != 0; ++i) {
-    if (i >= text.GetLength() || text.GetCPointer()[i] != UniChar(uint8(prefix[i]))) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 VURL::VURL(const VString& url, bool encoded) { FromString(url, encoded); }
@@ -236,7 +229,7 @@ bool VURL::FromFilePath(const VFilePath& path) {
     Clear();
     return false;
   }
-  if (BeginsWith(posix, "//")) {
+  if (posix.BeginsWithRawString(VString("//"))) {
     fURL = VString("file:");
   } else {
     fURL = VString("file://");
@@ -263,9 +256,9 @@ bool VURL::FromFilePath(const VString& path, EURLPathStyle style, const VString&
     HFS_to_POSIX(text, true);
   }
   fURL = base;
-  if (BeginsWith(text, "//")) {
+  if (text.BeginsWithRawString(VString("//"))) {
     text.Remove(1, 2);
-  } else if (!BeginsWith(text, "/")) {
+  } else if (!text.BeginsWithRawString(VString("/"))) {
     fURL.AppendUniChar('/');
   }
   fURL.AppendString(text);
