@@ -107,6 +107,11 @@ class XMacFile : public VObject {
   VError Move(const VFilePath& destination, VFile** out, unsigned options) const;
   // Renames `from` to `to`; an existing item at `to` is an error.
   static VError RenamePath(const char* from, const VFilePath& to);
+  // Copies (or moves) the item at `from` to the path `to` itself, outside
+  // the fiber; an existing item at `to` is replaced only when asked.
+  static VError TransferItem(bool copy, const char* from, const VFilePath& to, bool replace);
+  // Moves the item at `path` to the Trash.
+  static VError TrashPath(const char* path);
   VError Rename(const VString& name, VFile** out) const;
   VError Delete() const;
   VError MoveToTrash() const;

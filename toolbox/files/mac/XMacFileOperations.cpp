@@ -168,18 +168,22 @@ VError XMacFile::_CopyOrMove(bool copy, const VFilePath& destination, VFile** ou
     fOwner->GetName(name);
     target.ToSubFile(name);
   }
-  platform::CopyOptions transferOptions;
-  transferOptions.fReplace = (options & kFileOptionReplace) != 0;
+  const VError error = TransferItem(copy, fPosixPath, target, (options & kFileOptionReplace) != 0);
+  if (error == VE_OK && out != nullptr) *out = new VFile(target);
+  return error;
+}
+
+VError XMacFile::TransferItem(bool copy, const char* from, const VFilePath& to, bool replace) {
+  const std::string source = from != nullptr ? from : "";
+  const std::string target = PosixText(to);
+  platform::CopyOptions options;
+  options.fReplace = replace;
   platform::PathError result;
-  const std::string source = fPosixPath != nullptr ? fPosixPath : "";
-  const std::string posixTarget = PosixText(target);
   RunOutsideFiber([&] {
-    result = copy ? platform::CopyItem(source, posixTarget, transferOptions)
-                  : platform::MoveItem(source, posixTarget, transferOptions);
+    result = copy ? platform::CopyItem(source, target, options)
+                  : platform::MoveItem(source, target, options);
   });
-  if (result.Failed()) return PosixResult(result);
-  if (out != nullptr) *out = new VFile(target);
-  return VE_OK;
+  return PosixResult(result);
 }
 
 VError XMacFile::Copy(const VFilePath& destination, VFile** out, unsigned options) const {
@@ -220,9 +224,11 @@ VError XMacFile::Delete() const {
   return ::unlink(fPosixPath) == 0 ? VE_OK : PosixError(errno);
 }
 
-VError XMacFile::MoveToTrash() const {
-  if (fPosixPath == nullptr) return PosixError(ENOENT);
-  return PosixResult(platform::TrashItem(fPosixPath));
+VError XMacFile::MoveToTrash() const { return TrashPath(fPosixPath); }
+
+VError XMacFile::TrashPath(const char* path) {
+  if (path == nullptr) return PosixError(ENOENT);
+  return PosixResult(platform::TrashItem(path));
 }
 
 }  // namespace zeft

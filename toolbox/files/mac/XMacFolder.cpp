@@ -13,10 +13,7 @@
 #include "files/VFilePath.h"
 #include "files/VFolder.h"
 #include "files/mac/XMacFile.h"
-#include "platform/ItemCopier.h"
-#include "platform/ItemMover.h"
 #include "platform/SystemFolders.h"
-#include "platform/Trash.h"
 #include "platform/TreeDeleter.h"
 #include "platform/Workspace.h"
 #include "runtime/VErrorThrow.h"
@@ -29,16 +26,6 @@ VError PosixError(int number) { return MakeVError(kComponentPosix, number); }
 
 VError PosixResult(const platform::PathError& error) {
   return error.Failed() ? PosixError(error.fCode) : VE_OK;
-}
-
-// The POSIX text of `parent`'s sub-folder `name`.
-std::string SubFolderPosixText(const VFolder& parent, const VString& name) {
-  VFilePath path = parent.GetPath();
-  path.ToSubFolder(name);
-  char* text = XMacFile::AllocatePosixPathFromFilePath(path);
-  std::string result = text != nullptr ? text : "";
-  VMemory::DisposePtr(text);
-  return result;
 }
 
 }  // namespace
@@ -93,10 +80,7 @@ VError XMacFolder::DeleteForced() const {
   return PosixResult(result);
 }
 
-VError XMacFolder::MoveToTrash() const {
-  if (fPosixPath == nullptr) return PosixError(ENOENT);
-  return PosixResult(platform::TrashItem(fPosixPath));
-}
+VError XMacFolder::MoveToTrash() const { return XMacFile::TrashPath(fPosixPath); }
 
 VError XMacFolder::RevealInFinder() const {
   if (fPosixPath == nullptr) return PosixError(ENOENT);
@@ -130,28 +114,19 @@ VError XMacFolder::Move(const VFolder& destParent, const VString* name, VFolder*
   VString own;
   if (name == nullptr || name->IsEmpty()) fOwner->GetName(own);
   const VString& destName = (name == nullptr || name->IsEmpty()) ? own : *name;
-  const std::string destination = SubFolderPosixText(destParent, destName);
-  const std::string source = fPosixPath;
-  platform::PathError result;
-  XMacFile::RunOutsideFiber([&] { result = platform::MoveItem(source, destination); });
-  if (result.Failed()) return PosixResult(result);
-  if (out != nullptr) {
-    VFilePath path = destParent.GetPath();
-    *out = new VFolder(path.ToSubFolder(destName));
-  }
-  return VE_OK;
+  VFilePath destination = destParent.GetPath();
+  destination.ToSubFolder(destName);
+  const VError error = XMacFile::TransferItem(false, fPosixPath, destination, false);
+  if (error == VE_OK && out != nullptr) *out = new VFolder(destination);
+  return error;
 }
 
 VError XMacFolder::CopyToFolder(const VFolder& destParent, const VString& name,
                                 bool replace) const {
   if (fPosixPath == nullptr) return PosixError(ENOENT);
-  const std::string destination = SubFolderPosixText(destParent, name);
-  const std::string source = fPosixPath;
-  platform::CopyOptions options;
-  options.fReplace = replace;
-  platform::PathError result;
-  XMacFile::RunOutsideFiber([&] { result = platform::CopyItem(source, destination, options); });
-  return PosixResult(result);
+  VFilePath destination = destParent.GetPath();
+  destination.ToSubFolder(name);
+  return XMacFile::TransferItem(true, fPosixPath, destination, replace);
 }
 
 VError XMacFolder::GetTimeAttributes(VTime* modified, VTime* created, VTime* accessed) const {
