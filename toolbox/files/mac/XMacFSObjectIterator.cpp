@@ -32,11 +32,6 @@ unsigned char TypeOfMode(mode_t mode) {
   return DT_UNKNOWN;
 }
 
-bool LastNameBeginsWithDot(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return path.size() > slash + 1 && path[slash + 1] == '.';
-}
-
 }  // namespace
 
 XMacFSObjectIterator::XMacFSObjectIterator(const VFolder* folder, unsigned options)
@@ -100,7 +95,7 @@ bool XMacFSObjectIterator::GetNextPath(VFilePath& path, void** /*url*/, char* po
       entryPath = target;
       if (entryPath.size() > kMaxPosixPath || entryPath.size() >= size) continue;
     }
-    if (!invisibleToo && LastNameBeginsWithDot(entryPath)) continue;
+    if (!invisibleToo && XMacFile::PosixNameBeginsWithDot(entryPath.c_str())) continue;
 
     const bool isFolder = type == DT_DIR;
     if (isFolder ? (fOptions & kFSIterateFolders) == 0 : (fOptions & kFSIterateFiles) == 0) {
