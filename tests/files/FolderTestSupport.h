@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "FileTestSupport.h"
 #include "core/IRefCountable.h"
 #include "core/VString.h"
 #include "files/VFile.h"
@@ -25,11 +26,6 @@ inline std::string PosixPathOf(const IFileSystemObject& item) {
   VString posix;
   item.GetPlatformPath(posix, kFilePathStylePosix);
   return to_string(posix);
-}
-
-inline bool PathExists(const std::string& path) {
-  struct stat info;
-  return ::lstat(path.c_str(), &info) == 0;
 }
 
 inline mode_t ModeOf(const std::string& path) {

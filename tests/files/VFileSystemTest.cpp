@@ -332,14 +332,14 @@ TEST_F(VFileSystemTest, ATemporaryFileSystemDeletesItsRoot) {
     VRefPtr<VFileSystem> temporary(
         new VFileSystem(VString("T"), Folder("scratch").Get(), kFileSystemTemporary, 0, 0),
         kAdoptRef);
-    EXPECT_TRUE(test::PathExists(fTemp.Path("scratch/sub/file")));
+    EXPECT_TRUE(test::ItemExists(fTemp.Path("scratch/sub/file")));
   }
-  EXPECT_FALSE(test::PathExists(fTemp.Path("scratch")));
+  EXPECT_FALSE(test::ItemExists(fTemp.Path("scratch")));
   {
     VRefPtr<VFileSystem> kept(new VFileSystem(VString("K"), Folder("root").Get(), 0, 0, 0),
                               kAdoptRef);
   }
-  EXPECT_TRUE(test::PathExists(fTemp.Path("root/b")));
+  EXPECT_TRUE(test::ItemExists(fTemp.Path("root/b")));
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ namespace zeft {
 namespace {
 
 using test::FolderTest;
-using test::PathExists;
+using test::ItemExists;
 using test::Utf8;
 
 std::string ReadText(const std::string& path) {
@@ -107,7 +107,7 @@ TEST_F(VFolderSwapTest, SwapRollBackTrashAndForcedDeletion) {
   fTemp.Write("data/Trash/files/Name_old0001.app/Contents/Locked/file", "x");
   ::chmod(fTemp.Path("data/Trash/files/Name_old0001.app/Contents/Locked").c_str(), 0500);
   EXPECT_EQ(trashed->DeleteForced(), VE_OK);
-  EXPECT_FALSE(PathExists(fTemp.Path("data/Trash/files/Name_old0001.app")));
+  EXPECT_FALSE(ItemExists(fTemp.Path("data/Trash/files/Name_old0001.app")));
   EXPECT_TRUE(errors.Errors().empty()) << ::testing::PrintToString(errors.Errors());
 }
 

@@ -29,8 +29,8 @@ namespace zeft {
 namespace {
 
 using test::FolderTest;
+using test::ItemExists;
 using test::ModeOf;
-using test::PathExists;
 using test::Utf8;
 
 VError NativeCode(int number, int32 fallback) {
@@ -86,10 +86,10 @@ TEST_F(VFolderTest, DeleteKeepsFoldersThatAreNotEmpty) {
   EXPECT_EQ(Folder("box")->Delete(false), ToolboxError(toolbox_error::kFolderNotEmpty));
   EXPECT_TRUE(
       test::HasToolboxError(errors.Errors(), toolbox_error::kFolderNotEmpty, "name", "box"));
-  EXPECT_TRUE(PathExists(fTemp.Path("box/.hidden")));
+  EXPECT_TRUE(ItemExists(fTemp.Path("box/.hidden")));
 
   EXPECT_EQ(Folder("box")->Delete(true), VE_OK);
-  EXPECT_FALSE(PathExists(fTemp.Path("box")));
+  EXPECT_FALSE(ItemExists(fTemp.Path("box")));
 
   EXPECT_TRUE(Folder("box")->IsEmpty());
   EXPECT_EQ(Folder("box")->Delete(false), NativeCode(ENOENT, toolbox_error::kFolderCannotDelete));
@@ -118,8 +118,8 @@ TEST_F(VFolderTest, TreeDeletionsNeverFollowLinks) {
     ::symlink("../../../outside/keep.txt", fTemp.Path("tree/a/b/to-file").c_str());
     ASSERT_TRUE(test::MakeDeepTree(fTemp.MakeFolder("tree/deep"), 3, c.sealed ? 2 : 0));
     EXPECT_EQ(c.remove(*Folder("tree")), VE_OK) << c.name;
-    EXPECT_FALSE(PathExists(fTemp.Path("tree"))) << c.name;
-    EXPECT_TRUE(PathExists(fTemp.Path("outside/keep.txt"))) << c.name;
+    EXPECT_FALSE(ItemExists(fTemp.Path("tree"))) << c.name;
+    EXPECT_TRUE(ItemExists(fTemp.Path("outside/keep.txt"))) << c.name;
   }
 }
 
@@ -128,7 +128,7 @@ TEST_F(VFolderTest, DeleteForcedRemovesOwnReadOnlyFoldersAndRestoresTheParent) {
   ::chmod(fTemp.Path("parent/tree/sealed").c_str(), 0500);
   ::chmod(fTemp.Path("parent").c_str(), 0555);
   EXPECT_EQ(Folder("parent/tree")->DeleteForced(), VE_OK);
-  EXPECT_FALSE(PathExists(fTemp.Path("parent/tree")));
+  EXPECT_FALSE(ItemExists(fTemp.Path("parent/tree")));
   EXPECT_EQ(ModeOf(fTemp.Path("parent")), 0555u);
 
   test::ErrorCollector errors;
@@ -194,7 +194,7 @@ TEST_F(VFolderTest, ReplacingCopyTakesTheDestinationsPlaceWhole) {
   fTemp.Write("dest/App.app/Contents/extra", "kept");
   test::ErrorCollector errors;
   EXPECT_NE(Folder("new/App.app")->CopyTo(*Folder("dest"), nullptr, 0), VE_OK);
-  EXPECT_TRUE(PathExists(fTemp.Path("dest/App.app/Contents/extra")));
+  EXPECT_TRUE(ItemExists(fTemp.Path("dest/App.app/Contents/extra")));
 }
 
 TEST_F(VFolderTest, FailedReplacingCopyKeepsTheDestination) {
@@ -229,13 +229,13 @@ TEST_F(VFolderTest, CopyContentsGoesOnAfterErrorsWhenAsked) {
   test::ErrorCollector errors;
   const VError error = Folder("src")->CopyContentsTo(*Folder("dst"), kFolderCopyContinue);
   EXPECT_NE(error, VE_OK);
-  EXPECT_TRUE(PathExists(fTemp.Path("dst/b.txt")));
-  EXPECT_TRUE(PathExists(fTemp.Path("dst/.dot")));
-  EXPECT_TRUE(PathExists(fTemp.Path("dst/sub/c.txt")));
+  EXPECT_TRUE(ItemExists(fTemp.Path("dst/b.txt")));
+  EXPECT_TRUE(ItemExists(fTemp.Path("dst/.dot")));
+  EXPECT_TRUE(ItemExists(fTemp.Path("dst/sub/c.txt")));
 
   EXPECT_EQ(Folder("src")->CopyContentsTo(*Folder("visible"), kFolderCopySkipInvisible), VE_OK);
-  EXPECT_TRUE(PathExists(fTemp.Path("visible/a.txt")));
-  EXPECT_FALSE(PathExists(fTemp.Path("visible/.dot")));
+  EXPECT_TRUE(ItemExists(fTemp.Path("visible/a.txt")));
+  EXPECT_FALSE(ItemExists(fTemp.Path("visible/.dot")));
 }
 
 TEST_F(VFolderTest, IterateReportsWhatTheOptionsSelect) {
@@ -336,7 +336,7 @@ TEST_F(VFolderTest, RenameAndMove) {
   EXPECT_EQ(out, nullptr);
   EXPECT_TRUE(test::HasError(
       errors.Errors(), NativeCode(EEXIST, toolbox_error::kFolderCannotRename), "newname", "two"));
-  EXPECT_TRUE(PathExists(fTemp.Path("r/one/file")));
+  EXPECT_TRUE(ItemExists(fTemp.Path("r/one/file")));
 
   EXPECT_EQ(Folder("r/one")->Rename(Utf8("three"), &out), VE_OK);
   ASSERT_NE(out, nullptr);
@@ -347,7 +347,7 @@ TEST_F(VFolderTest, RenameAndMove) {
   ASSERT_NE(out, nullptr);
   EXPECT_EQ(PosixOf(*out), fTemp.Path("r/two/three/"));
   out->Release();
-  EXPECT_TRUE(PathExists(fTemp.Path("r/two/three/file")));
+  EXPECT_TRUE(ItemExists(fTemp.Path("r/two/three/file")));
 }
 
 TEST_F(VFolderTest, PermissionsAndWritableByAll) {
@@ -401,12 +401,12 @@ TEST_F(VFolderTest, LinksStandForTheFoldersTheyName) {
   EXPECT_EQ(VFolder::ResolveAliasFolder(&folder, false),
             ToolboxError(toolbox_error::kFileAliasIsNotFolder));
   folder->Release();
-  EXPECT_TRUE(PathExists(fTemp.Path("to-file")));
+  EXPECT_TRUE(ItemExists(fTemp.Path("to-file")));
 
   VFolder* made = VFolder::CreateAndResolveAlias(*Folder(), Utf8("dangling"));
   ASSERT_NE(made, nullptr);
   made->Release();
-  EXPECT_FALSE(PathExists(fTemp.Path("dangling")));  // the broken link went
+  EXPECT_FALSE(ItemExists(fTemp.Path("dangling")));  // the broken link went
   made = VFolder::CreateAndResolveAlias(*Folder(), Utf8("plain"));
   ASSERT_NE(made, nullptr);
   EXPECT_EQ(PosixOf(*made), fTemp.Path("plain/"));
