@@ -13,8 +13,6 @@
 namespace zeft {
 namespace {
 
-using test::Utf8Text;
-
 constexpr int64 kDay = VDuration::kMillisecondsPerDay;
 constexpr int64 kHour = VDuration::kMillisecondsPerHour;
 
@@ -23,7 +21,7 @@ std::string ISO(int64 ms, bool null = false) {
   if (null) d.SetNull(true);
   VString text;
   d.GetXMLString(text, VDuration::kXMLOptionISO8601);
-  return Utf8Text(text);
+  return to_string(text);
 }
 
 int64 ReadISO(const char* text) {
@@ -57,10 +55,10 @@ TEST(VDuration, PartsTruncateTowardZero) {
   null.SetNull(true);
   VString formatted;
   null.GetFormattedString(formatted);
-  EXPECT_EQ(Utf8Text(formatted), "-1:-1:-1:-1:-1");
+  EXPECT_EQ(to_string(formatted), "-1:-1:-1:-1:-1");
   formatted.Clear();
   VDuration(90061001).GetFormattedString(formatted);
-  EXPECT_EQ(Utf8Text(formatted), "1:1:1:1:1");
+  EXPECT_EQ(to_string(formatted), "1:1:1:1:1");
 }
 
 TEST(VDuration, WritesISO8601ByteForByte) {
@@ -73,7 +71,7 @@ TEST(VDuration, WritesISO8601ByteForByte) {
   EXPECT_EQ(ISO(2 * kDay), "P2DT0H0M0S");
   VString seconds;
   VDuration(90061001).GetXMLString(seconds, 0);
-  EXPECT_EQ(Utf8Text(seconds), "90061");
+  EXPECT_EQ(to_string(seconds), "90061");
 }
 
 TEST(VDuration, ReadsISO8601) {
@@ -249,7 +247,7 @@ TEST(VDuration, ScalarConversionsCountSeconds) {
 
   VString text;
   VDuration(-42).GetString(text);
-  EXPECT_EQ(Utf8Text(text), "-42");
+  EXPECT_EQ(to_string(text), "-42");
   VDuration nullText(5);
   nullText.SetNull(true);
   nullText.GetString(text);

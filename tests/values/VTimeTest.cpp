@@ -364,7 +364,7 @@ TEST(VTimeLocal, LocalForms) {
   EXPECT_EQ(t.GetLocalUnixTime(), (t.GetMilliseconds() - 210866716800000LL) / 1000);
   VString text;
   t.GetStringLocalTime(text);
-  EXPECT_EQ(test::Utf8Text(text), "2024-07-04 12:30:15:250");
+  EXPECT_EQ(to_string(text), "2024-07-04 12:30:15:250");
   VTime null;
   null.SetNull(true);
   null.GetStringLocalTime(text);

@@ -14,7 +14,6 @@ namespace zeft {
 namespace {
 
 using test::ScopedTimeZone;
-using test::Utf8Text;
 
 VTime Make(int16 y, int16 mo, int16 d, int16 h = 0, int16 mi = 0, int16 s = 0, int16 ms = 0) {
   VTime t;
@@ -25,7 +24,7 @@ VTime Make(int16 y, int16 mo, int16 d, int16 h = 0, int16 mi = 0, int16 s = 0, i
 std::string Rfc3339(const VTime& t, uint32 options) {
   VString text;
   t.GetRfc3339String(text, options);
-  return Utf8Text(text);
+  return to_string(text);
 }
 
 // "yyyy-mm-ddThh:mm:ss.mmmZ" of a time, or "null".
@@ -292,7 +291,7 @@ TEST(VTimeText, XMLForm) {
   EXPECT_FALSE(t.FromXMLString(VString("!!x")));
   VString text;
   Make(2024, 3, 5, 1, 2, 3, 4).GetXMLString(text, VTime::kRfc3339UTC);
-  EXPECT_EQ(Utf8Text(text), "2024-03-05T01:02:03.004Z");
+  EXPECT_EQ(to_string(text), "2024-03-05T01:02:03.004Z");
 }
 
 TEST(VTimeText, NumericParser) {
@@ -319,7 +318,7 @@ TEST(VTimeText, NumericParser) {
   }
   VString simple;
   Make(2024, 3, 5).toSimpleDateString(simple);
-  EXPECT_EQ(Utf8Text(simple), "5!3!2024");
+  EXPECT_EQ(to_string(simple), "5!3!2024");
   VTime null;
   null.SetNull(true);
   null.toSimpleDateString(simple);
@@ -329,7 +328,7 @@ TEST(VTimeText, NumericParser) {
 TEST(VTimeText, Rfc822) {
   VString text;
   Make(2024, 3, 5, 10, 20, 30).GetRfc822String(text);
-  EXPECT_EQ(Utf8Text(text), "Tue, 05 Mar 2024 10:20:30 GMT");
+  EXPECT_EQ(to_string(text), "Tue, 05 Mar 2024 10:20:30 GMT");
   VTime back;
   back.FromRfc822String(text);
   EXPECT_EQ(Describe(back), "2024-03-05T10:20:30.000Z");
@@ -342,7 +341,7 @@ TEST(VTimeText, Rfc822) {
   VTime null;
   null.SetNull(true);
   null.GetRfc822String(text);
-  EXPECT_EQ(Utf8Text(text), ", 00  0000 00:00:00 GMT");
+  EXPECT_EQ(to_string(text), ", 00  0000 00:00:00 GMT");
 }
 
 TEST(VTimeText, CompilerDate) {
@@ -365,14 +364,14 @@ TEST(VTimeText, SystemFormatsHaveADateAndATime) {
   const VTime t = Make(2024, 3, 5, 10, 20, 30);
   VString text;
   t.GetString(text);
-  const std::string s = Utf8Text(text);
+  const std::string s = to_string(text);
   EXPECT_THAT(s, ::testing::ContainsRegex("[0-9].*[0-9] [0-9]{1,2}[^0-9][0-9]{2}"));
   EXPECT_NE(s.find("20"), std::string::npos) << s;
   VString date, time;
   t.FormatByOS(date, time, true);
   EXPECT_FALSE(date.IsEmpty());
   EXPECT_FALSE(time.IsEmpty());
-  EXPECT_EQ(Utf8Text(text), Utf8Text(date) + " " + Utf8Text(time));
+  EXPECT_EQ(to_string(text), to_string(date) + " " + to_string(time));
   VTime null;
   null.SetNull(true);
   null.GetString(text);
@@ -391,13 +390,13 @@ TEST(VTimeText, SystemFormatsFollowTheSettings) {
   const VTime t = Make(2024, 3, 5, 14, 20, 30);
   VString date, time;
   t.FormatByOS(date, time, false);
-  EXPECT_NE(Utf8Text(time).find("9:20"), std::string::npos) << Utf8Text(time);
+  EXPECT_NE(to_string(time).find("9:20"), std::string::npos) << to_string(time);
   t.FormatByOS(date, time, true);
-  EXPECT_EQ(Utf8Text(date), "3/5/24");
-  EXPECT_NE(Utf8Text(time).find("2:20"), std::string::npos) << Utf8Text(time);
+  EXPECT_EQ(to_string(date), "3/5/24");
+  EXPECT_NE(to_string(time).find("2:20"), std::string::npos) << to_string(time);
   VString text;
   t.GetString(text);
-  EXPECT_EQ(Utf8Text(text), Utf8Text(date) + " " + Utf8Text(time));
+  EXPECT_EQ(to_string(text), to_string(date) + " " + to_string(time));
 }
 
 }  // namespace

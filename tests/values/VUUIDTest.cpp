@@ -13,7 +13,6 @@ namespace zeft {
 namespace {
 
 using test::Bytes;
-using test::Utf8Text;
 
 const VUUIDBuffer kSample = {{0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA,
                               0xBB, 0xCC, 0xDD, 0xEE, 0xFF}};
@@ -24,7 +23,7 @@ Bytes BytesOf(const VUUID& u) { return Bytes(u.GetBytes(), u.GetBytes() + 16); }
 std::string TextOf(const VUUID& u) {
   VString text;
   u.GetString(text);
-  return Utf8Text(text);
+  return to_string(text);
 }
 
 TEST(VUUID, TextForm) {
@@ -34,7 +33,7 @@ TEST(VUUID, TextForm) {
   EXPECT_EQ(TextOf(VUUID()), std::string(32, '0'));
   VString xml;
   u.GetXMLString(xml, 0);
-  EXPECT_EQ(Utf8Text(xml), kSampleText);
+  EXPECT_EQ(to_string(xml), kSampleText);
 }
 
 TEST(VUUID, TextReaders) {
@@ -117,10 +116,10 @@ TEST(VUUID, CachedTextFollowsTheBytes) {
   EXPECT_EQ(u.GetCachedConvertedString(false), nullptr);
   VString* cached = u.GetCachedConvertedString(true);
   ASSERT_NE(cached, nullptr);
-  EXPECT_EQ(Utf8Text(*cached), kSampleText);
+  EXPECT_EQ(to_string(*cached), kSampleText);
   u.Regenerate();
-  EXPECT_EQ(Utf8Text(*cached), TextOf(u));
-  EXPECT_NE(Utf8Text(*cached), kSampleText);
+  EXPECT_EQ(to_string(*cached), TextOf(u));
+  EXPECT_NE(to_string(*cached), kSampleText);
   u.Clear();
   EXPECT_TRUE(cached->IsNull());
   EXPECT_EQ(u.GetCachedConvertedString(false), cached);

@@ -46,8 +46,6 @@ inline VError ReadStreamBytes(VValue& value, const Bytes& bytes, bool swap) {
   return error;
 }
 
-inline std::string Utf8Text(const VString& s) { return to_string(s); }
-
 // Puts the process in a time zone for the life of the object and recomputes
 // the cached offsets; the previous zone comes back afterwards.
 class ScopedTimeZone {

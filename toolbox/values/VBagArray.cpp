@@ -139,23 +139,29 @@ VError VBagArray::_ReadFromStreamMinimal(VStream* stream, int32 depth, StBagStre
   } catch (const std::bad_alloc&) {
     return ToolboxError(toolbox_error::kMemoryFull);
   }
-  // A refused stream leaves the array empty, whatever it read before.
-  for (uint32 i = 0; i < count; ++i) {
-    if (!budget.TakeBag()) error = ToolboxError(toolbox_error::kBagStreamCorrupted);
-    VValueBag* bag = error == VE_OK ? new (std::nothrow) VValueBag() : nullptr;
-    if (error == VE_OK && bag == nullptr) error = ToolboxError(toolbox_error::kMemoryFull);
-    if (error == VE_OK) error = bag->_ReadFromStreamMinimal(stream, depth, budget);
-    if (error == VE_OK) {
+  auto readBag = [&]() -> VError {
+    if (!budget.TakeBag()) return ToolboxError(toolbox_error::kBagStreamCorrupted);
+    VValueBag* bag = new (std::nothrow) VValueBag();
+    if (bag == nullptr) return ToolboxError(toolbox_error::kMemoryFull);
+    VError bagError = bag->_ReadFromStreamMinimal(stream, depth, budget);
+    if (bagError == VE_OK) {
       try {
         fBags.push_back(bag);
-        continue;
+        return VE_OK;
       } catch (const std::bad_alloc&) {
-        error = ToolboxError(toolbox_error::kMemoryFull);
+        bagError = ToolboxError(toolbox_error::kMemoryFull);
       }
     }
-    if (bag != nullptr) bag->Release();
-    Destroy();
-    return error;
+    bag->Release();
+    return bagError;
+  };
+  for (uint32 i = 0; i < count; ++i) {
+    error = readBag();
+    if (error != VE_OK) {
+      // A refused stream leaves the array empty, whatever it read before.
+      Destroy();
+      return error;
+    }
   }
   return VE_OK;
 }

@@ -67,11 +67,29 @@ XMacStringCompare::~XMacStringCompare() {
   }
 }
 
+UStringSearch* XMacStringCompare::_OpenSearch(const UniChar* text, int32 textLength,
+                                              const UniChar* pattern, int32 patternLength,
+                                              bool diacritical) {
+  UCollator* collator = fCollators[diacritical];
+  if (collator == nullptr) return nullptr;
+  UErrorCode status = U_ZERO_ERROR;
+  UStringSearch* search = usearch_openFromCollator(AsUChar(pattern), patternLength, AsUChar(text),
+                                                   textLength, collator, nullptr, &status);
+  if (U_SUCCESS(status) && diacritical) {
+    // Candidates are checked for case afterwards (the search ignores the
+    // case level), so overlapping ones must be seen too.
+    usearch_setAttribute(search, USEARCH_OVERLAP, USEARCH_ON, &status);
+  }
+  if (U_FAILURE(status)) {
+    if (search != nullptr) usearch_close(search);
+    return nullptr;
+  }
+  return search;
+}
+
 UStringSearch* XMacStringCompare::_PrepareSearch(const UniChar* text, int32 textLength,
                                                  const UniChar* pattern, int32 patternLength,
                                                  bool diacritical) {
-  UCollator* collator = fCollators[diacritical];
-  if (collator == nullptr) return nullptr;
   UErrorCode status = U_ZERO_ERROR;
   UStringSearch*& search = fSearches[diacritical];
   // The search object keeps pointers to its pattern and text: the pattern
@@ -82,19 +100,8 @@ UStringSearch* XMacStringCompare::_PrepareSearch(const UniChar* text, int32 text
                                         size_t(patternLength)) == 0;
   if (search == nullptr) {
     held.assign(reinterpret_cast<const char16_t*>(pattern), size_t(patternLength));
-    search = usearch_openFromCollator(AsUChar(held.data()), patternLength, AsUChar(text),
-                                      textLength, collator, nullptr, &status);
-    if (U_SUCCESS(status) && diacritical) {
-      // Candidates are checked for case afterwards (the search ignores the
-      // case level), so overlapping ones must be seen too.
-      usearch_setAttribute(search, USEARCH_OVERLAP, USEARCH_ON, &status);
-    }
-    if (U_FAILURE(status)) {
-      if (search != nullptr) usearch_close(search);
-      search = nullptr;
-      held.clear();
-      return nullptr;
-    }
+    search = _OpenSearch(text, textLength, held.data(), patternLength, diacritical);
+    if (search == nullptr) held.clear();
     return search;
   }
   usearch_setText(search, AsUChar(text), textLength, &status);
@@ -125,17 +132,11 @@ int32 XMacStringCompare::FindString(const UniChar* text, int32 textLength, const
     busy.store(false, std::memory_order_release);
     return position;
   }
-  UCollator* collator = fCollators[diacritical];
-  if (collator == nullptr) return 0;
-  UErrorCode status = U_ZERO_ERROR;
-  UStringSearch* search = usearch_openFromCollator(AsUChar(pattern), patternLength, AsUChar(text),
-                                                   textLength, collator, nullptr, &status);
-  if (U_SUCCESS(status) && diacritical)
-    usearch_setAttribute(search, USEARCH_OVERLAP, USEARCH_ON, &status);
-  const int32 position = U_SUCCESS(status) ? _FindMatch(search, text, textLength, pattern,
-                                                        patternLength, diacritical, foundLength)
-                                           : 0;
-  if (search != nullptr) usearch_close(search);
+  UStringSearch* search = _OpenSearch(text, textLength, pattern, patternLength, diacritical);
+  if (search == nullptr) return 0;
+  const int32 position =
+      _FindMatch(search, text, textLength, pattern, patternLength, diacritical, foundLength);
+  usearch_close(search);
   return position;
 }
 

@@ -65,6 +65,10 @@ class XMacStringCompare {
     return CompareResult(ucol_strcoll(collator, reinterpret_cast<const UChar*>(a), aLength,
                                       reinterpret_cast<const UChar*>(b), bLength));
   }
+  // A new search object of one mode over pattern and text; null when it
+  // cannot be made.
+  UStringSearch* _OpenSearch(const UniChar* text, int32 textLength, const UniChar* pattern,
+                             int32 patternLength, bool diacritical);
   // The kept search object of one mode, set to pattern and text; null when
   // it cannot be made. Only the caller that holds the mode's busy flag.
   UStringSearch* _PrepareSearch(const UniChar* text, int32 textLength, const UniChar* pattern,
