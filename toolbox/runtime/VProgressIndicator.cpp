@@ -439,11 +439,8 @@ bool VProgressIndicator::GetProgressInfo(VRemoteProgressSessionInfo& out,
     if (userAbort != previous->fUserAbort) {
       out.fUserAbort = userAbort;
       out.fFlags |= kRemoteProgressUserAbort;
-      if (canInterrupt != previous->fCanInterrupt) {
-        out.fCanInterrupt = canInterrupt;
-        out.fFlags |= kRemoteProgressUserAbort | kRemoteProgressCanInterrupt;
-      }
-    } else if (canInterrupt != previous->fCanInterrupt) {
+    }
+    if (canInterrupt != previous->fCanInterrupt) {
       out.fCanInterrupt = canInterrupt;
       out.fFlags |= kRemoteProgressCanInterrupt;
     }
