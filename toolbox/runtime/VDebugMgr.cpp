@@ -106,20 +106,19 @@ void VDebugMgr::DebugMsg(const VString& message) {
   const bool breakAfter = fBreakOnDebugMsg.load();
   if (fMessagesEnabled.load()) {
     StDebugEvent event;
+    // No event in low-level mode: nothing below may log.
     if (event.Get() != nullptr) {
-      if (!event.Get()->IsLowLevelMode()) {
-        if (fWriteToAssertFile.load()) WriteToAssertFile(message, true, true);
-        ILogger* logger = ProcessLogger();
-        if (logger != nullptr && logger->ShouldLog(kMessageLevelDebug)) {
-          VString text(message);
-          if (!text.IsEmpty() && text.GetUniChar(text.GetLength()) == u'\n')
-            text.Truncate(text.GetLength() - 1);
-          auto* record = new VValueBag;
-          ILoggerBagKeys::message.Set(*record, text);
-          ILoggerBagKeys::level.Set(*record, kMessageLevelDebug);
-          logger->LogBag(record);
-          record->Release();
-        }
+      if (fWriteToAssertFile.load()) WriteToAssertFile(message, true, true);
+      ILogger* logger = ProcessLogger();
+      if (logger != nullptr && logger->ShouldLog(kMessageLevelDebug)) {
+        VString text(message);
+        if (!text.IsEmpty() && text.GetUniChar(text.GetLength()) == u'\n')
+          text.Truncate(text.GetLength() - 1);
+        auto* record = new VValueBag;
+        ILoggerBagKeys::message.Set(*record, text);
+        ILoggerBagKeys::level.Set(*record, kMessageLevelDebug);
+        logger->LogBag(record);
+        record->Release();
       }
       if (fLogInDebugger.load() && fDebuggerPresent.load()) _WriteConsole(message);
     }
