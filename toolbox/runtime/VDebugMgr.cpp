@@ -106,20 +106,19 @@ void VDebugMgr::DebugMsg(const VString& message) {
   const bool breakAfter = fBreakOnDebugMsg.load();
   if (fMessagesEnabled.load()) {
     StDebugEvent event;
+    // No event in low-level mode: nothing below may log.
     if (event.Get() != nullptr) {
-      if (!event.Get()->IsLowLevelMode()) {
-        if (fWriteToAssertFile.load()) WriteToAssertFile(message, true, true);
-        ILogger* logger = ProcessLogger();
-        if (logger != nullptr && logger->ShouldLog(kMessageLevelDebug)) {
-          VString text(message);
-          if (!text.IsEmpty() && text.GetUniChar(text.GetLength()) == u'\n')
-            text.Truncate(text.GetLength() - 1);
-          auto* record = new VValueBag;
-          ILoggerBagKeys::message.Set(*record, text);
-          ILoggerBagKeys::level.Set(*record, kMessageLevelDebug);
-          logger->LogBag(record);
-          record->Release();
-        }
+      if (fWriteToAssertFile.load()) WriteToAssertFile(message, true, true);
+      ILogger* logger = ProcessLogger();
+      if (logger != nullptr && logger->ShouldLog(kMessageLevelDebug)) {
+        VString text(message);
+        if (!text.IsEmpty() && text.GetUniChar(text.GetLength()) == u'\n')
+          text.Truncate(text.GetLength() - 1);
+        auto* record = new VValueBag;
+        ILoggerBagKeys::message.Set(*record, text);
+        ILoggerBagKeys::level.Set(*record, kMessageLevelDebug);
+        logger->LogBag(record);
+        record->Release();
       }
       if (fLogInDebugger.load() && fDebuggerPresent.load()) _WriteConsole(message);
     }
@@ -153,7 +152,7 @@ bool VDebugMgr::AssertFailed(const char* condition, const char* file, int line) 
   StDebugEvent event;
   if (event.Get() == nullptr) return result;
   const std::string site = std::string(file) + std::to_string(line);
-  if (fIgnoreAllAsserts.load() || _IsSiteIgnored(site)) return false;
+  if (fIgnoreAllAsserts.load() || _IsIgnored(fIgnoredSites, site)) return false;
 
   if (fWriteToAssertFile.load()) {
     VString text;
@@ -164,25 +163,7 @@ bool VDebugMgr::AssertFailed(const char* condition, const char* file, int line) 
   if (IDebugMessageHandler* handler = _RetainHandler()) {
     const int32 answer = handler->AssertFailed(*event.Get(), condition, file, line);
     handler->Release();
-    result = false;
-    switch (answer) {
-      case kDebugAnswerBreak:
-        _AbortWithoutDebugger();
-        result = true;
-        break;
-      case kDebugAnswerEnd:
-        Abort();
-      case kDebugAnswerIgnore: {
-        StLocker<VCriticalSection> lock(fLock);
-        fIgnoredSites.insert(site);
-        break;
-      }
-      case kDebugAnswerIgnoreAll:
-        fIgnoreAllAsserts.store(true);
-        break;
-      default:
-        break;
-    }
+    result = _FollowAnswer(answer, fIgnoredSites, site, fIgnoreAllAsserts);
   }
   return result;
 }
@@ -192,7 +173,7 @@ void VDebugMgr::ErrorThrown(VErrorBase* error) {
   if (error != nullptr && fMessagesEnabled.load()) {
     StDebugEvent event;
     if (event.Get() != nullptr) {
-      if (fIgnoreAllErrors.load() || _IsErrorIgnored(error->GetError())) {
+      if (fIgnoreAllErrors.load() || _IsIgnored(fIgnoredErrors, error->GetError())) {
         breakNow = false;
       } else {
         VString dump;
@@ -206,25 +187,7 @@ void VDebugMgr::ErrorThrown(VErrorBase* error) {
         if (IDebugMessageHandler* handler = _RetainHandler()) {
           const int32 answer = handler->ErrorThrown(*event.Get(), error);
           handler->Release();
-          breakNow = false;
-          switch (answer) {
-            case kDebugAnswerBreak:
-              _AbortWithoutDebugger();
-              breakNow = true;
-              break;
-            case kDebugAnswerEnd:
-              Abort();
-            case kDebugAnswerIgnore: {
-              StLocker<VCriticalSection> lock(fLock);
-              fIgnoredErrors.insert(error->GetError());
-              break;
-            }
-            case kDebugAnswerIgnoreAll:
-              fIgnoreAllErrors.store(true);
-              break;
-            default:
-              break;
-          }
+          breakNow = _FollowAnswer(answer, fIgnoredErrors, error->GetError(), fIgnoreAllErrors);
         }
       }
     }
@@ -236,14 +199,32 @@ void VDebugMgr::_AbortWithoutDebugger() {
   if (!fDebuggerPresent.load()) Abort();
 }
 
-bool VDebugMgr::_IsSiteIgnored(const std::string& site) {
+template <class Key>
+bool VDebugMgr::_IsIgnored(const std::set<Key>& ignored, const Key& key) {
   StLocker<VCriticalSection> lock(fLock);
-  return fIgnoredSites.count(site) != 0;
+  return ignored.count(key) != 0;
 }
 
-bool VDebugMgr::_IsErrorIgnored(VError code) {
-  StLocker<VCriticalSection> lock(fLock);
-  return fIgnoredErrors.count(code) != 0;
+template <class Key>
+bool VDebugMgr::_FollowAnswer(int32 answer, std::set<Key>& ignored, const Key& key,
+                              std::atomic<bool>& ignoreAll) {
+  switch (answer) {
+    case kDebugAnswerBreak:
+      _AbortWithoutDebugger();
+      return true;
+    case kDebugAnswerEnd:
+      Abort();
+    case kDebugAnswerIgnore: {
+      StLocker<VCriticalSection> lock(fLock);
+      ignored.insert(key);
+      return false;
+    }
+    case kDebugAnswerIgnoreAll:
+      ignoreAll.store(true);
+      return false;
+    default:
+      return false;
+  }
 }
 
 IDebugMessageHandler* VDebugMgr::_RetainHandler() {

@@ -97,8 +97,14 @@ class VDebugMgr {
  private:
   static VDebugMgr sInstance;
 
-  bool _IsSiteIgnored(const std::string& site);
-  bool _IsErrorIgnored(VError code);
+  // Whether the event `key` names (an assert's site, an error's code) was
+  // ignored by a handler's answer.
+  template <class Key>
+  bool _IsIgnored(const std::set<Key>& ignored, const Key& key);
+  // Follows a handler's answer about the event `key` names; whether to break.
+  template <class Key>
+  bool _FollowAnswer(int32 answer, std::set<Key>& ignored, const Key& key,
+                     std::atomic<bool>& ignoreAll);
   // Retained, or null.
   IDebugMessageHandler* _RetainHandler();
   // A handler's "break" ends the process when no debugger can take it.

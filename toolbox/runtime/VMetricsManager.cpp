@@ -54,7 +54,6 @@ VJSONArray* VMetricsManager::CreateCollection() {
 }
 
 bool VMetricsManager::IsProgressesCollected() {
-  StLocker<VCriticalSection> lock(&fLock);
   return (fKindMask.load(std::memory_order_relaxed) & 4u) != 0;
 }
 

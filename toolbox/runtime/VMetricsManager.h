@@ -42,7 +42,7 @@ class VMetricsManager : public VObject {
 
   VCriticalSection fLock;
   std::vector<VJSONObject*> fItems;
-  // Read without the lock by CreateBind.
+  // Read without the lock by CreateBind and IsProgressesCollected.
   std::atomic<uint64> fMinDuration{0};
   std::atomic<uint32> fKindMask{0};
 };

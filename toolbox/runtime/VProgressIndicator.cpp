@@ -37,6 +37,25 @@ float PercentDone(const Records& outer, const VProgressIndicatorInfo& current) {
   return float(sum + double(current.fValue) / (scale * double(current.fMax)));
 }
 
+// The outermost and the two innermost of the sessions (outermost first, at
+// least one), their count and the fraction done of them all.
+void Summarize(const std::vector<const VProgressIndicatorInfo*>& records,
+               VProgressSessionInfo& out) {
+  const size_t n = records.size();
+  out.fFirst = *records[0];
+  out.fSecond = nullptr;
+  out.fThird = nullptr;
+  if (n == 2) out.fSecond = *records[1];
+  if (n >= 3) {
+    out.fSecond = *records[n - 2];
+    out.fThird = *records[n - 1];
+  }
+  out.fSessionCount = int32(n);
+  out.fRecordCount = int32(std::min<size_t>(n, 3));
+  const std::vector<const VProgressIndicatorInfo*> outer(records.begin(), records.end() - 1);
+  out.fPercentDone = PercentDone(outer, *records.back());
+}
+
 void AddRecordBag(VValueBag& bag, const VProgressIndicatorInfo& info) {
   auto* element = new VValueBag;
   VString kind;
@@ -340,17 +359,10 @@ bool VProgressIndicator::GetProgressInfo(VProgressSessionInfo& out) {
     if (!fSessionLock.TryToLock()) return false;
     const int32 count = GetSessionCount();
     if (count > 0) {
-      out.fFirst = count == 1 ? fCurrent : fSaved.front();
-      out.fSecond = nullptr;
-      out.fThird = nullptr;
-      if (count == 2) out.fSecond = fCurrent;
-      if (count >= 3) {
-        out.fSecond = fSaved.back();
-        out.fThird = fCurrent;
-      }
-      out.fSessionCount = count;
-      out.fRecordCount = std::min<int32>(count, 3);
-      out.fPercentDone = ComputePercentDone();
+      std::vector<const VProgressIndicatorInfo*> records;
+      for (const VProgressIndicatorInfo& info : fSaved) records.push_back(&info);
+      records.push_back(&fCurrent);
+      Summarize(records, out);
       out.fChangeCounter = GetChangeCounter();
     }
     fSessionLock.Unlock();
@@ -359,22 +371,9 @@ bool VProgressIndicator::GetProgressInfo(VProgressSessionInfo& out) {
   _RequestSnapshot();
   VRefPtr<VRefCountedSessionInfo> snapshot(RetainSessionsInfos(), VAdoptRefTag{});
   if (snapshot == nullptr) return false;
-  const auto& records = snapshot->GetRecords();
-  const size_t n = records.size();
-  out.fFirst = nullptr;
-  out.fSecond = nullptr;
-  out.fThird = nullptr;
-  if (n >= 1) out.fFirst = *records[0];
-  if (n == 2) out.fSecond = *records[1];
-  if (n >= 3) {
-    out.fSecond = *records[n - 2];
-    out.fThird = *records[n - 1];
-  }
-  out.fSessionCount = int32(n);
-  out.fRecordCount = int32(std::min<size_t>(n, 3));
   // From the snapshot: the live records belong to the owning task.
-  std::vector<const VProgressIndicatorInfo*> outer(records.begin(), records.end() - 1);
-  out.fPercentDone = n > 0 ? PercentDone(outer, *records.back()) : 0;
+  const auto& records = snapshot->GetRecords();
+  Summarize(std::vector<const VProgressIndicatorInfo*>(records.begin(), records.end()), out);
   out.fChangeCounter = GetChangeCounter();
   return true;
 }
@@ -440,11 +439,8 @@ bool VProgressIndicator::GetProgressInfo(VRemoteProgressSessionInfo& out,
     if (userAbort != previous->fUserAbort) {
       out.fUserAbort = userAbort;
       out.fFlags |= kRemoteProgressUserAbort;
-      if (canInterrupt != previous->fCanInterrupt) {
-        out.fCanInterrupt = canInterrupt;
-        out.fFlags |= kRemoteProgressUserAbort | kRemoteProgressCanInterrupt;
-      }
-    } else if (canInterrupt != previous->fCanInterrupt) {
+    }
+    if (canInterrupt != previous->fCanInterrupt) {
       out.fCanInterrupt = canInterrupt;
       out.fFlags |= kRemoteProgressCanInterrupt;
     }

@@ -53,6 +53,14 @@ void AddExtraInfo(VValueBag& bag, const VValueBag& extra) {
 
 uint32 ElapsedSince(uint32 startTime) { return ProgressClockNow() - startTime; }
 
+// The time `elapsedMs` ago.
+VTime TimeBefore(uint32 elapsedMs) {
+  VTime time;
+  VTime::Now(time);
+  time.AddMilliseconds(-int64(elapsedMs));
+  return time;
+}
+
 // Value over maximum in percent; 0 for an undetermined or empty maximum.
 int64 RatePercent(int64 value, int64 max) {
   if (max <= 0) return 0;
@@ -160,9 +168,7 @@ VValueBag* VProgressIndicatorInfo::RetainExtraInfoBag() const {
 void VProgressIndicatorInfo::GetMessage(VString& out) const {
   if (fMessage.IsEmpty()) return;
   const uint32 elapsed = ElapsedSince(fStartTime);
-  VTime startTime;
-  VTime::Now(startTime);
-  startTime.AddMilliseconds(-int64(elapsed));
+  const VTime startTime = TimeBefore(elapsed);
   VValueBag values;
   values.SetAttribute(StPackedDictionaryKey("maxValue"), VLong8(fMax));
   values.SetAttribute(StPackedDictionaryKey("curValue"), VLong8(fValue));
@@ -178,9 +184,7 @@ VError VProgressIndicatorInfo::GetJSONObject(VJSONObject& out) const {
   VString message;
   GetMessage(message);
   const uint32 elapsed = ElapsedSince(fStartTime);
-  VTime startTime;
-  VTime::Now(startTime);
-  startTime.AddMilliseconds(-int64(elapsed));
+  const VTime startTime = TimeBefore(elapsed);
   VString uuid, startText;
   fUUID.GetString(uuid);
   startTime.GetStringLocalTime(startText);
