@@ -304,7 +304,7 @@ VJSONImporter::JsonToken VJSONImporter::_NextToken(bool* quoted, VError* error) 
       break;
   }
   const UniChar* begin = fCurrent;
-  while (fCurrent<end&& * fCurrent> 0x20 && !EndsBareWord(*fCurrent)) ++fCurrent;
+  while (fCurrent < end && (*fCurrent > 0x20) && !EndsBareWord(*fCurrent)) ++fCurrent;
   _SetWord(begin, fCurrent);
   if (fCurrent < end && *fCurrent <= 0x20) {
     bool atEnd = false;
