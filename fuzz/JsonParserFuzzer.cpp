@@ -1,15 +1,9 @@
 // Feeds arbitrary bytes to the JSON text parser, strict and lenient. A text
 // that parses must write, the written text must parse again strictly, and
 // writing and reading from there on changes nothing.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-
+#include "FuzzSupport.h"
 #include "core/CharSet.h"
 #include "core/VCompareOptions.h"
-#include "core/VCppMemMgr.h"
-#include "core/VObject.h"
-#include "core/VString.h"
 #include "json/VJSONImporter.h"
 #include "json/VJSONValue.h"
 #include "runtime/StErrorContextInstaller.h"
@@ -19,6 +13,7 @@ namespace {
 
 using zeft::VJSONValue;
 using zeft::VString;
+using zeft::fuzz::Require;
 
 bool ParseStrict(const VString& text, zeft::uint32 options, VJSONValue& value) {
   return zeft::VJSONImporter::ParseString(text, value, options | 0x2) == zeft::VE_OK;
@@ -34,34 +29,26 @@ void Check(const VString& text, zeft::uint32 parseOptions) {
   VString written;
   if (value.Stringify(written, writeOptions) != zeft::VE_OK) return;  // a value holding itself
   VJSONValue again;
-  if (!ParseStrict(written, parseOptions, again)) std::abort();
+  Require(ParseStrict(written, parseOptions, again));
   // The first reading may turn a marked text into a date, numbers are
   // written with 14 significant digits and infinities as null: only from
   // the second reading on must nothing change.
   // From there on, writing and reading again changes nothing.
   VString rewritten;
-  if (again.Stringify(rewritten, writeOptions) != zeft::VE_OK) std::abort();
+  Require(again.Stringify(rewritten, writeOptions) == zeft::VE_OK);
   VJSONValue third;
-  if (!ParseStrict(rewritten, parseOptions, third)) std::abort();
-  if (!again.DeepEqualTo(third, exact)) std::abort();
+  Require(ParseStrict(rewritten, parseOptions, third));
+  Require(again.DeepEqualTo(third, exact));
   VString last;
-  if (third.Stringify(last, writeOptions) != zeft::VE_OK || !last.EqualToStringRaw(rewritten)) {
-    std::abort();
-  }
+  Require(third.Stringify(last, writeOptions) == zeft::VE_OK && last.EqualToStringRaw(rewritten));
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  if (zeft::VObject::sCppMemMgr == nullptr) {
-    zeft::VObject::sCppMemMgr = new zeft::VCppMemMgr(zeft::kAllocatorSystem);
-  }
-  // The stack check of deep input reads the current task's stack.
-  if (!zeft::VTaskMgr::IsInited()) zeft::VTaskMgr::Init(nullptr);
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The stack check of deep input reads the current task's stack.
+  static const bool sReady = zeft::VTaskMgr::IsInited() || zeft::VTaskMgr::Init(nullptr);
+  Require(sReady);
   zeft::StErrorContextInstaller errors(false, true);
   VString text;
   text.FromBlock(data, size, zeft::kCharSetUTF8);

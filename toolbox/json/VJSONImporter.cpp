@@ -82,6 +82,14 @@ bool IsCalendarDate(const VTime& time) {
   return year >= 1 && year <= 9999 && month >= 1 && day >= 1;
 }
 
+// The value that the Base64 text of a binary-form carrier stands for.
+VError DecodeBinaryForm(const VString& base64, VJSONValue& value) {
+  VMemoryBuffer<> bytes;
+  base64.DecodeBase64(bytes, false);
+  VJSONBinaryImporter importer(bytes.GetDataPtr(), bytes.GetDataSize());
+  return importer.GetValue(value);
+}
+
 bool EndsBareWord(UniChar c) {
   return c == u'"' || c == u',' || c == u':' || c == u'[' || c == u']' || c == u'{' || c == u'}';
 }
@@ -304,7 +312,7 @@ VJSONImporter::JsonToken VJSONImporter::_NextToken(bool* quoted, VError* error) 
       break;
   }
   const UniChar* begin = fCurrent;
-  while (fCurrent<end&& * fCurrent> 0x20 && !EndsBareWord(*fCurrent)) ++fCurrent;
+  while (fCurrent < end && (*fCurrent > 0x20) && !EndsBareWord(*fCurrent)) ++fCurrent;
   _SetWord(begin, fCurrent);
   if (fCurrent < end && *fCurrent <= 0x20) {
     bool atEnd = false;
@@ -517,11 +525,8 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
 VError VJSONImporter::_DecodeBinaryObject(VJSONValue& value) {
   const VJSONValue carried = value.GetObject()->GetProperty(sBinaryObjectPropertyName);
   if (!carried.IsString()) return VE_OK;
-  VMemoryBuffer<> bytes;
-  VString(carried.GetInlineString(), true).DecodeBase64(bytes, false);
   VJSONValue decoded;
-  VJSONBinaryImporter importer(bytes.GetDataPtr(), bytes.GetDataSize());
-  const VError error = importer.GetValue(decoded);
+  const VError error = DecodeBinaryForm(VString(carried.GetInlineString(), true), decoded);
   if (error == VE_OK) value = std::move(decoded);
   return error;
 }
@@ -779,11 +784,8 @@ VError VJSONImporter::_ArrayToBag(VValueBag& bag, const VString& key) {
 }
 
 VError VJSONImporter::_BinaryObjectToBag(const VString& base64, VValueBag& bag) {
-  VMemoryBuffer<> bytes;
-  base64.DecodeBase64(bytes, false);
   VJSONValue decoded;
-  VJSONBinaryImporter importer(bytes.GetDataPtr(), bytes.GetDataSize());
-  VError error = importer.GetValue(decoded);
+  VError error = DecodeBinaryForm(base64, decoded);
   if (error != VE_OK) return error;
   // The bag form of the value: its text read back as a bag.
   VString text;

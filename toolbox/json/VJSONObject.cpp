@@ -283,10 +283,7 @@ bool VJSONObject::_SetTreeProperty(VString&& name, VJSONValue&& value) {
   if (status != EJSON_unhandled) return status == EJSON_ok;
   auto [entry, inserted] =
       fProperties.try_emplace(std::move(name), std::move(value), uint64(fProperties.size()));
-  if (!inserted) {
-    const VJSONValue old = std::move(entry->second.first);
-    entry->second.first = std::move(value);
-  }
+  if (!inserted) entry->second.first = std::move(value);
   return true;
 }
 

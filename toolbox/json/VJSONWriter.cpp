@@ -100,10 +100,8 @@ void VJSONWriter::_AppendNumber(double number) {
     return;
   }
   char chars[VReal::kMaxTextSize];
-  UniChar units[VReal::kMaxTextSize];
-  const size_t length = VReal::RealToXMLChars(number, chars);
-  for (size_t i = 0; i < length; ++i) units[i] = UniChar(uint8(chars[i]));
-  fBuffer.AppendUniChars(units, int32(length));
+  VReal::RealToXMLChars(number, chars);
+  _AppendASCII(chars);
 }
 
 int32 VJSONWriter::_BeginContainer(const void* container, UniChar opening) {
