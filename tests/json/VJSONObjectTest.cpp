@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "JSONTestSupport.h"
+#include "json/IJSONObject.h"
 #include "json/VJSONPropertyIterator.h"
 #include "json/VJSONUser.h"
 #include "json/VStorageLocker.h"
@@ -106,6 +107,46 @@ TEST(VJSONObjectTest, MergeWithOverwritesInPlaceAndAppends) {
   VJSONValue keep = Parse("{\"a\":1,\"b\":2}");
   keep.GetObject()->MergeWith(source.GetObject(), true);
   EXPECT_EQ(Write(keep), "{\"a\":1,\"b\":2,\"c\":3,\"d\":4}");
+}
+
+// A native implementation answers a deep comparison first: "handled" decides
+// with its answer, "unhandled" lets the properties decide, "error" is unequal.
+class NativeComparison : public IJSONObject {
+ public:
+  NativeComparison(EJSONStatus status, bool equal) : fStatus(status), fEqual(equal) {}
+  EJSONStatus IJSON_DeepEqualTo(const VJSONObject*, const VJSONObject*, bool* outEqual) override {
+    *outEqual = fEqual;
+    return fStatus;
+  }
+
+ private:
+  EJSONStatus fStatus;
+  bool fEqual;
+};
+
+TEST(VJSONObjectTest, NativeDeepComparisonDecidesDefersOrFails) {
+  struct Case {
+    EJSONStatus status;
+    bool nativeAnswer;
+    const char* other;
+    bool expected;
+  };
+  const Case cases[] = {
+      {EJSON_ok, true, "{\"a\":2}", true},          // handled: its answer, whatever the properties
+      {EJSON_ok, false, "{\"a\":1}", false},        // handled: unequal although the same
+      {EJSON_unhandled, false, "{\"a\":1}", true},  // the properties decide
+      {EJSON_unhandled, true, "{\"a\":2}", false},
+      {EJSON_error, true, "{\"a\":1}", false},  // a failed comparison is never equal
+  };
+  for (const Case& c : cases) {
+    VJSONValue mine = Parse("{\"a\":1}");
+    VJSONValue other = Parse(c.other);
+    auto* native = new NativeComparison(c.status, c.nativeAnswer);
+    mine.GetObject()->SetImplementation(native);
+    native->Release();
+    EXPECT_EQ(mine.DeepEqualTo(other, VCompareOptions()), c.expected)
+        << "status " << int(c.status) << " against " << c.other;
+  }
 }
 
 TEST(VJSONObjectTest, TypedGettersAndStamps) {
