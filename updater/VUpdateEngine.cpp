@@ -88,21 +88,6 @@ VString NowText() {
   return date + VString(" - ") + time;
 }
 
-using ErrorList = std::vector<VRefPtr<VErrorBase>>;
-
-// The errors of a context about to close, kept aside.
-void Keep(const StErrorContextInstaller& context, ErrorList& kept) {
-  for (VErrorBase* error : context.GetContext()->GetErrors()) kept.emplace_back(error);
-}
-
-// Pushes kept errors on the current context, oldest first.
-void PushAll(const ErrorList& kept) {
-  for (const VRefPtr<VErrorBase>& error : kept) {
-    error->Retain();
-    _PushRetainedError(error.Get());
-  }
-}
-
 }  // namespace
 
 // The error components whose texts come from the updater's localization.
@@ -412,30 +397,30 @@ void VUpdateEngine::_ApplyUpdate() {
 }
 
 void VUpdateEngine::_DisposeOfOldApplication(const VFolder& old) {
-  ErrorList trashErrors;
+  VErrorContext trashErrors;
   {
     StErrorContextInstaller trash(false, true);
     old.MoveToTrash();
     if (trash.GetLastError() == VE_OK) return;
-    Keep(trash, trashErrors);
+    trashErrors.PushErrors(*trash.GetContext());
   }
-  ErrorList deleteErrors;
+  VErrorContext deleteErrors;
   {
     StErrorContextInstaller forced(false, true);
     old.DeleteForced();
-    Keep(forced, deleteErrors);
+    deleteErrors.PushErrors(*forced.GetContext());
   }
-  if (deleteErrors.empty()) {
+  if (deleteErrors.IsEmpty()) {
     // The old bundle is gone all the same: the Trash's refusal is no failure.
-    for (const VRefPtr<VErrorBase>& error : trashErrors) {
+    for (const VErrorBase* error : trashErrors.GetErrors()) {
       VString text;
       GetErrorText(*error, text);
       Log(kMessageLevelWarning, "%S", &text);
     }
     return;
   }
-  PushAll(trashErrors);
-  PushAll(deleteErrors);
+  VTask::PushErrors(&trashErrors);
+  VTask::PushErrors(&deleteErrors);
 }
 
 bool VUpdateEngine::_WaitForPidToQuit() {
@@ -511,22 +496,22 @@ VFolder* VUpdateEngine::_RenameAside(const VFolder& outdated, const VFilePath& a
   aside.GetFolderName(asideName, true);
   // Each attempt runs in its own context: a rename that succeeds on a retry
   // leaves nothing behind, and only a final failure reports every attempt.
-  ErrorList attempts;
+  VErrorContext attempts;
   for (int32 attempt = 1; attempt <= kRenameAttempts; ++attempt) {
     StErrorContextInstaller errors(false, true);
     VFolder* moved = nullptr;
     if (outdated.Rename(asideName, &moved) == VE_OK && moved != nullptr) return moved;
-    Keep(errors, attempts);
+    attempts.PushErrors(*errors.GetContext());
     if (attempt > 1) {
       VErrorBase* retry = CreateUpdaterError(UpdaterError(updater_error::kRenameAsideFailed));
       retry->GetBag()->SetString(StPackedDictionaryKey("srcPath"), outdated.GetPath().GetPath());
       retry->GetBag()->SetString(StPackedDictionaryKey("dstPath"), aside.GetPath());
-      attempts.emplace_back(retry);
+      attempts.PushError(retry);
       retry->Release();
     }
     if (attempt < kRenameAttempts) VTask::Sleep(kRenameRetryDelay);
   }
-  PushAll(attempts);
+  VTask::PushErrors(&attempts);
   return nullptr;
 }
 
