@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "files/VFolder.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONValue.h"
+#include "platform/DirectoryWalk.h"
 #include "platform/PropertyList.h"
 #include "process/ENotificationResponse.h"
 #include "process/VCommandLineParser.h"
@@ -46,14 +46,8 @@ constexpr uint64 kMaximumWait = 60000;
 
 // A path typed relative to the current folder, made absolute.
 VString AbsolutePosixPath(const VString& text) {
-  if (text.GetUniChar(1) == u'/') return text;
-  char* current = ::getcwd(nullptr, 0);
-  if (current == nullptr) return text;
-  VString absolute(current);
-  std::free(current);
-  absolute.AppendUniChar(u'/');
-  absolute += text;
-  return absolute;
+  const std::string absolute = platform::AbsolutePath(to_string(text));
+  return VString(absolute.data(), absolute.size(), kCharSetUTF8);
 }
 
 // The empty text stands for a path not given.
