@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "files/VFolder.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONValue.h"
+#include "platform/DirectoryWalk.h"
 #include "platform/PropertyList.h"
 #include "process/ENotificationResponse.h"
 #include "process/VCommandLineParser.h"
@@ -46,14 +46,8 @@ constexpr uint64 kMaximumWait = 60000;
 
 // A path typed relative to the current folder, made absolute.
 VString AbsolutePosixPath(const VString& text) {
-  if (text.GetUniChar(1) == u'/') return text;
-  char* current = ::getcwd(nullptr, 0);
-  if (current == nullptr) return text;
-  VString absolute(current);
-  std::free(current);
-  absolute.AppendUniChar(u'/');
-  absolute += text;
-  return absolute;
+  const std::string absolute = platform::AbsolutePath(to_string(text));
+  return VString(absolute.data(), absolute.size(), kCharSetUTF8);
 }
 
 // The empty text stands for a path not given.
@@ -86,21 +80,6 @@ VString NowText() {
   VString time;
   now.FormatByOS(date, time, false);
   return date + VString(" - ") + time;
-}
-
-using ErrorList = std::vector<VRefPtr<VErrorBase>>;
-
-// The errors of a context about to close, kept aside.
-void Keep(const StErrorContextInstaller& context, ErrorList& kept) {
-  for (VErrorBase* error : context.GetContext()->GetErrors()) kept.emplace_back(error);
-}
-
-// Pushes kept errors on the current context, oldest first.
-void PushAll(const ErrorList& kept) {
-  for (const VRefPtr<VErrorBase>& error : kept) {
-    error->Retain();
-    _PushRetainedError(error.Get());
-  }
 }
 
 }  // namespace
@@ -412,30 +391,30 @@ void VUpdateEngine::_ApplyUpdate() {
 }
 
 void VUpdateEngine::_DisposeOfOldApplication(const VFolder& old) {
-  ErrorList trashErrors;
+  VErrorContext trashErrors;
   {
     StErrorContextInstaller trash(false, true);
     old.MoveToTrash();
     if (trash.GetLastError() == VE_OK) return;
-    Keep(trash, trashErrors);
+    trashErrors.PushErrors(*trash.GetContext());
   }
-  ErrorList deleteErrors;
+  VErrorContext deleteErrors;
   {
     StErrorContextInstaller forced(false, true);
     old.DeleteForced();
-    Keep(forced, deleteErrors);
+    deleteErrors.PushErrors(*forced.GetContext());
   }
-  if (deleteErrors.empty()) {
+  if (deleteErrors.IsEmpty()) {
     // The old bundle is gone all the same: the Trash's refusal is no failure.
-    for (const VRefPtr<VErrorBase>& error : trashErrors) {
+    for (const VErrorBase* error : trashErrors.GetErrors()) {
       VString text;
       GetErrorText(*error, text);
       Log(kMessageLevelWarning, "%S", &text);
     }
     return;
   }
-  PushAll(trashErrors);
-  PushAll(deleteErrors);
+  VTask::PushErrors(&trashErrors);
+  VTask::PushErrors(&deleteErrors);
 }
 
 bool VUpdateEngine::_WaitForPidToQuit() {
@@ -511,22 +490,22 @@ VFolder* VUpdateEngine::_RenameAside(const VFolder& outdated, const VFilePath& a
   aside.GetFolderName(asideName, true);
   // Each attempt runs in its own context: a rename that succeeds on a retry
   // leaves nothing behind, and only a final failure reports every attempt.
-  ErrorList attempts;
+  VErrorContext attempts;
   for (int32 attempt = 1; attempt <= kRenameAttempts; ++attempt) {
     StErrorContextInstaller errors(false, true);
     VFolder* moved = nullptr;
     if (outdated.Rename(asideName, &moved) == VE_OK && moved != nullptr) return moved;
-    Keep(errors, attempts);
+    attempts.PushErrors(*errors.GetContext());
     if (attempt > 1) {
       VErrorBase* retry = CreateUpdaterError(UpdaterError(updater_error::kRenameAsideFailed));
       retry->GetBag()->SetString(StPackedDictionaryKey("srcPath"), outdated.GetPath().GetPath());
       retry->GetBag()->SetString(StPackedDictionaryKey("dstPath"), aside.GetPath());
-      attempts.emplace_back(retry);
+      attempts.PushError(retry);
       retry->Release();
     }
     if (attempt < kRenameAttempts) VTask::Sleep(kRenameRetryDelay);
   }
-  PushAll(attempts);
+  VTask::PushErrors(&attempts);
   return nullptr;
 }
 

@@ -6,7 +6,6 @@
 #include <xercesc/framework/Wrapper4InputSource.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/SecurityManager.hpp>
-#include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
 #include <cstring>
@@ -29,6 +28,7 @@
 #include "values/VTime.h"
 #include "xml/IXMLHandler.h"
 #include "xml/VXMLParser.h"
+#include "xml/XercesText.h"
 
 namespace zeft {
 
@@ -63,12 +63,6 @@ VXMLDOMDocument_opaque* DocumentHandle(DOMDocument* document) {
 
 // The library's text as a 0-terminated string: VString keeps a terminator.
 const XMLCh* X(const VString& s) { return s.GetCPointer(); }
-
-VString TextOf(const XMLCh* text) {
-  VString s;
-  if (text != nullptr) s.FromUniString(text, int32(xercesc::XMLString::stringLen(text)));
-  return s;
-}
 
 // The node's document: itself, or its owner.
 DOMDocument* DocumentOfNode(DOMNode* node) {

@@ -37,10 +37,6 @@ VString StringsFilePart(const VString& part) {
 
 }  // namespace
 
-bool VLocalizationManager::LikeLess::operator()(const VString& a, const VString& b) const {
-  return a.CompareToString(b, false) == kCompareLess;
-}
-
 VLocalizationManager::VLocalizationManager(DialectCode language)
     : fLanguage(language), fParser(new VXMLParser) {
   VXMLParser::Init();

@@ -19,6 +19,7 @@
 #include "core/VErrorCodes.h"
 #include "core/VObject.h"
 #include "core/VString.h"
+#include "core/VStringLessCompareLike.h"
 #include "core/VStringLessCompareStrict.h"
 #include "files/VFilePath.h"
 #include "runtime/VCriticalSection.h"
@@ -99,10 +100,6 @@ class VLocalizationManager : public VObject, public IRefCountable, public ILocal
   void _InsertGroupBag(const VString& resname, const VString& restype, VValueBag* bag);
 
  private:
-  // Orders names ignoring case and diacritics.
-  struct LikeLess {
-    bool operator()(const VString& a, const VString& b) const;
-  };
   struct RememberedPath {
     VFilePath fPath;
     bool fAvoidLanguageCheck;
@@ -129,7 +126,7 @@ class VLocalizationManager : public VObject, public IRefCountable, public ILocal
   VLocalizationXMLHandler* fRootHandler;
   std::vector<RememberedPath> fRememberedPaths;
   std::map<VFilePath, VTime, PathLess> fTrackedFiles;
-  std::map<VString, VRefPtr<VValueBag>, LikeLess> fGroupBagsByResname;
+  std::map<VString, VRefPtr<VValueBag>, VStringLessCompareLike> fGroupBagsByResname;
   std::multimap<VString, VRefPtr<VValueBag>, VStringLessCompareStrict> fGroupBagsByRestype;
   std::vector<VRefPtr<VFolder>> fLanguageFolders;
 };

@@ -2,10 +2,6 @@
 
 namespace zeft {
 
-bool VUTIIdentifierLess::operator()(const VString& a, const VString& b) const {
-  return a.CompareToString(b, false) == kCompareLess;
-}
-
 VUTI::~VUTI() { _Detach(); }
 
 bool VUTI::_HasTag(const std::vector<VString>& tags, const VString& tag) {

@@ -14,19 +14,16 @@
 #include "core/IRefCountable.h"
 #include "core/VObject.h"
 #include "core/VString.h"
+#include "core/VStringLessCompareLike.h"
 #include "files/VFilePath.h"
 
 namespace zeft {
 
-// Orders identifiers ignoring case and diacritics.
-struct VUTIIdentifierLess {
-  bool operator()(const VString& a, const VString& b) const;
-};
-
 class VUTI : public VObject, public IRefCountable {
  public:
-  // Each entry holds one reference to its record.
-  using UTIMap = std::map<VString, VUTI*, VUTIIdentifierLess>;
+  // Each entry holds one reference to its record; identifiers match
+  // ignoring case and diacritics.
+  using UTIMap = std::map<VString, VUTI*, VStringLessCompareLike>;
 
   VUTI() = default;
   ~VUTI() override;

@@ -44,6 +44,13 @@ void ParseBag(const VString* xml, const IFile* file, const VString& rootElementN
   }
 }
 
+// The bag as a whole document declared UTF-8, as its files are written.
+VString UTF8DocumentText(const VValueBag& bag, const VString& rootElementName, bool indent) {
+  VString text("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+  bag.DumpXML(text, rootElementName, indent);
+  return text;
+}
+
 }  // namespace
 
 VError WriteBagToStreamInXML(const VValueBag& bag, VStream* stream) {
@@ -69,9 +76,7 @@ VError ReadBagFromStreamInXML(VValueBag& bag, VStream* stream) {
 
 VError WriteBagToUTF8StreamInXML(const VValueBag& bag, const VString& rootElementName,
                                  VStream* stream, bool indent) {
-  VString text;
-  bag.DumpXML(text, rootElementName, indent);
-  text.Insert(VString("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"), 1);
+  const VString text = UTF8DocumentText(bag, rootElementName, indent);
   VMemoryBuffer<> bytes;
   if (!text.ToBuffer(bytes, kCharSetUTF8)) {
     const VError error = ToolboxError(toolbox_error::kTextConversionFailed);
@@ -84,9 +89,7 @@ VError WriteBagToUTF8StreamInXML(const VValueBag& bag, const VString& rootElemen
 VError WriteBagToFileInXML(const VValueBag& bag, const VString& rootElementName, IFile* file,
                            bool indent) {
   if (file == nullptr) return VE_OK;
-  VString text;
-  bag.DumpXML(text, rootElementName, indent);
-  text.Insert(VString("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"), 1);
+  const VString text = UTF8DocumentText(bag, rootElementName, indent);
   const VError error = file->SetContentAsString(text, kCharSetUTF8, kCRModeNone, false);
   if (error != VE_OK) file->Delete();
   return error;

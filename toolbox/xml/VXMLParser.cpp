@@ -30,6 +30,7 @@
 #include "runtime/VErrorThrow.h"
 #include "xml/IXMLHandler.h"
 #include "xml/XMLErrors.h"
+#include "xml/XercesText.h"
 
 namespace zeft {
 
@@ -43,12 +44,6 @@ class LocatingSAXParser : public xercesc::SAXParser {
 
 // The buffer id of documents given in memory.
 constexpr XMLCh kFromMemory[] = u"frommem";
-
-VString TextOf(const XMLCh* text) {
-  VString s;
-  if (text != nullptr) s.FromUniString(text, int32(xercesc::XMLString::stringLen(text)));
-  return s;
-}
 
 // Turns the library's callbacks into calls on the handler stack. The stack
 // holds the handler of every open element, null inside a hidden subtree.
@@ -82,7 +77,7 @@ class SAX_Handlers : public xercesc::XMLDocumentHandler,
       return;
     }
     VStr255 name;
-    _SetText(name, decl.getFullName());
+    SetXercesText(name, decl.getFullName());
     VRefPtr<IXMLHandler> child(top->StartElement(name), kAdoptRef);
     if (!child) {
       if (!isEmpty) fStack.emplace_back();
@@ -95,8 +90,8 @@ class SAX_Handlers : public xercesc::XMLDocumentHandler,
       const xercesc::XMLAttr* attribute = attributes.elementAt(i);
       if (!attribute->getSpecified() && !fOwner.ReportsDefaultedAttributes()) continue;
       if (!_Spend(xercesc::XMLString::stringLen(attribute->getValue()))) return;
-      _SetText(attributeName, attribute->getQName());
-      _SetText(value, attribute->getValue());
+      SetXercesText(attributeName, attribute->getQName());
+      SetXercesText(value, attribute->getValue());
       child->SetAttribute(attributeName, value);
     }
     if (isEmpty) child->EndElement(name);
@@ -107,7 +102,7 @@ class SAX_Handlers : public xercesc::XMLDocumentHandler,
     if (fStopped || fStack.size() <= 1) return;
     if (IXMLHandler* top = fStack.back().Get()) {
       VStr255 name;
-      _SetText(name, decl.getFullName());
+      SetXercesText(name, decl.getFullName());
       top->EndElement(name);
     }
     fStack.pop_back();
@@ -162,10 +157,6 @@ class SAX_Handlers : public xercesc::XMLDocumentHandler,
   void resetErrors() override {}
 
  private:
-  static void _SetText(VString& s, const XMLCh* text) {
-    s.FromUniString(text, text != nullptr ? int32(xercesc::XMLString::stringLen(text)) : 0);
-  }
-
   static void _Push(int32 number, const xercesc::SAXParseException& e) {
     PushXMLError(number, TextOf(e.getMessage()), TextOf(e.getSystemId()), TextOf(e.getPublicId()),
                  e.getLineNumber(), e.getColumnNumber());
