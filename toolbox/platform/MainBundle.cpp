@@ -5,7 +5,7 @@
 #include <mutex>
 #include <optional>
 
-#include "platform/Locale.h"
+#include "platform/ItemKind.h"
 #include "platform/PropertyList.h"
 
 namespace zeft::platform {
