@@ -150,6 +150,13 @@ int ExchangeItems(int fromDir, const std::string& from, int toDir, const std::st
   return 0;
 }
 
+int RenameUnlessTaken(int fromDir, const std::string& from, int toDir, const std::string& to) {
+  if (::renameat2(fromDir, from.c_str(), toDir, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL) return errno;
+  if (::faccessat(toDir, to.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+  return ::renameat(fromDir, from.c_str(), toDir, to.c_str()) == 0 ? 0 : errno;
+}
+
 int SplitItemPath(const std::string& path, std::string& folder, std::string& name) {
   size_t end = path.size();
   while (end > 1 && path[end - 1] == '/') --end;

@@ -59,6 +59,12 @@ std::string TemporaryItemName(const std::string& name);
 // errno value.
 int ExchangeItems(int fromDir, const std::string& from, int toDir, const std::string& to);
 
+// Renames the item `from` of `fromDir` to `to` of `toDir` unless `to`
+// exists (renameat2 RENAME_NOREPLACE); where the file system lacks the
+// flag, after checking that the name is free. 0 or an errno value (EEXIST
+// when the name is taken).
+int RenameUnlessTaken(int fromDir, const std::string& from, int toDir, const std::string& to);
+
 // Splits `path` into its folder ("." for a bare name, "/" at the root) and
 // its last name, trailing slashes ignored. EINVAL when there is no name
 // ("", "/", a last name of "." or "..").

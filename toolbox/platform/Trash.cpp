@@ -138,18 +138,6 @@ std::string BaseName(const std::string& name) {
   return name.substr(0, length);
 }
 
-// Renames without replacing; on a file system without RENAME_NOREPLACE,
-// after checking that the name is free. False with errno set on failure.
-bool MoveUnlessTaken(int fromDir, const std::string& from, int toDir, const std::string& to) {
-  if (::renameat2(fromDir, from.c_str(), toDir, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL) return false;
-  if (::faccessat(toDir, to.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0) {
-    errno = EEXIST;
-    return false;
-  }
-  return ::renameat(fromDir, from.c_str(), toDir, to.c_str()) == 0;
-}
-
 }  // namespace
 
 std::string EncodeTrashPath(const std::string& path) {
@@ -202,11 +190,11 @@ PathError TrashItem(const std::string& path, std::string* trashedPath) {
     }
     int error = WriteAll(recordFd.Get(), record);
     if (int closed = recordFd.Close(); error == 0) error = closed;
-    if (error == 0 && MoveUnlessTaken(folderFd.Get(), name, filesFd.Get(), candidate)) {
+    if (error == 0) error = RenameUnlessTaken(folderFd.Get(), name, filesFd.Get(), candidate);
+    if (error == 0) {
       if (trashedPath != nullptr) *trashedPath = trash + "/files/" + candidate;
       return PathError();
     }
-    if (error == 0) error = errno;
     ::unlinkat(infoFd.Get(), infoName.c_str(), 0);
     if (error == EEXIST) continue;  // a file without its record holds the name
     return PathError(error, error == EIO || error == ENOSPC ? infoPath : path);
