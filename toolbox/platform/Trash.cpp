@@ -119,16 +119,6 @@ PathError OpenTrashFolders(const std::string& trash, FileDescriptor& files, File
   return PathError();
 }
 
-int WriteAll(int fd, const std::string& text) {
-  for (size_t at = 0; at < text.size();) {
-    ssize_t count = ::write(fd, text.data() + at, text.size() - at);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return count < 0 ? errno : EIO;
-    at += size_t(count);
-  }
-  return 0;
-}
-
 // The name cut so that numbered info names still fit NAME_MAX, at a UTF-8
 // character boundary.
 std::string BaseName(const std::string& name) {
