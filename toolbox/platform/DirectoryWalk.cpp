@@ -190,6 +190,18 @@ int MakeFolderPath(const std::string& path, mode_t mode, std::string* failed) {
   return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
 }
 
+std::string JoinPath(const std::string& folder, std::string_view name) {
+  std::string path = folder;
+  if (path.empty() || path.back() != '/') path += '/';
+  path += name;
+  return path;
+}
+
+std::string WithoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
 std::string AbsolutePath(const std::string& path) {
   if (!path.empty() && path[0] == '/') return path;
   std::string working(256, '\0');

@@ -11,6 +11,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/FileDescriptor.h"
@@ -74,6 +75,13 @@ int SplitItemPath(const std::string& path, std::string& folder, std::string& nam
 // `mode`; an existing folder is no error. 0 or an errno value, `failed`
 // naming the folder that could not be made.
 int MakeFolderPath(const std::string& path, mode_t mode, std::string* failed = nullptr);
+
+// `name` joined to `folder` with one slash between ("/" + name when the
+// folder is "" or "/").
+std::string JoinPath(const std::string& folder, std::string_view name);
+
+// `path` without trailing slashes; "/" stays.
+std::string WithoutTrailingSlashes(std::string path);
 
 // `path` made absolute against the working folder (not resolved).
 std::string AbsolutePath(const std::string& path);

@@ -369,8 +369,7 @@ PathError CopyItem(const std::string& source, const std::string& destination,
   const std::string& destinationFolder = transfer.DestinationFolder();
 
   std::string temporaryName = TemporaryItemName(destinationName);
-  std::string temporaryPath =
-      (destinationFolder == "/" ? "" : destinationFolder) + "/" + temporaryName;
+  std::string temporaryPath = JoinPath(destinationFolder, temporaryName);
   Copier copier(options);
   PathError result = copier.Copy(transfer.SourceDir(), transfer.SourceName(), transfer.SourceInfo(),
                                  dir, temporaryName, source, destination);

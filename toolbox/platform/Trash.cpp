@@ -38,10 +38,6 @@ std::string DeletionDate() {
   return text;
 }
 
-std::string Join(const std::string& folder, const std::string& name) {
-  return (folder == "/" ? "" : folder) + "/" + name;
-}
-
 std::string FolderOf(const std::string& path) {
   size_t slash = path.rfind('/');
   return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
@@ -69,7 +65,7 @@ int CheckOwnedFolder(const std::string& path) {
 // The user's trash folder at `topdir` (the top folder of a mount).
 PathError TopdirTrash(const std::string& topdir, std::string& trash) {
   const std::string uid = std::to_string(::geteuid());
-  const std::string shared = Join(topdir, ".Trash");
+  const std::string shared = JoinPath(topdir, ".Trash");
   struct stat info;
   if (::lstat(shared.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
       (info.st_mode & S_ISVTX) != 0) {
@@ -77,7 +73,7 @@ PathError TopdirTrash(const std::string& topdir, std::string& trash) {
     if ((::mkdir(trash.c_str(), S_IRWXU) == 0 || errno == EEXIST) && CheckOwnedFolder(trash) == 0)
       return PathError();
   }
-  trash = Join(topdir, ".Trash-" + uid);
+  trash = JoinPath(topdir, ".Trash-" + uid);
   if (::mkdir(trash.c_str(), S_IRWXU) != 0 && errno != EEXIST) return PathError(errno, trash);
   if (int error = CheckOwnedFolder(trash); error != 0) return PathError(error, trash);
   return PathError();
@@ -164,7 +160,7 @@ PathError TrashItem(const std::string& path, std::string* trashedPath) {
   FileDescriptor filesFd, infoFd;
   if (PathError error = OpenTrashFolders(trash, filesFd, infoFd); error.Failed()) return error;
 
-  const std::string record = "[Trash Info]\nPath=" + EncodeTrashPath(Join(folder, name)) +
+  const std::string record = "[Trash Info]\nPath=" + EncodeTrashPath(JoinPath(folder, name)) +
                              "\nDeletionDate=" + DeletionDate() + "\n";
   const std::string base = BaseName(name);
   for (unsigned number = 1; number <= kMaxNumber; ++number) {
