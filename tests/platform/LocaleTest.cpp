@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TempFolder.h"
+#include "platform/ItemKind.h"
 
 namespace zeft::platform {
 namespace {

@@ -8,6 +8,7 @@
 
 #include "core/ASCIIText.h"
 #include "core/VIntlMgr.h"
+#include "platform/ItemKind.h"
 #include "platform/Locale.h"
 
 namespace zeft {

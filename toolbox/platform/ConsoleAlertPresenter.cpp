@@ -3,23 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include "platform/FileDescriptor.h"
 
 namespace zeft::platform {
-
-namespace {
-
-void WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t written = write(fd, text.data() + done, text.size() - done);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;
-    done += size_t(written);
-  }
-}
-
-}  // namespace
 
 void ConsoleAlertPresenter::_Write(const Alert& alert, bool answered) {
   if (fFD < 0 || fcntl(fFD, F_GETFD) < 0) return;  // closed: nobody to tell

@@ -12,16 +12,15 @@
 #include <string_view>
 #include <thread>
 
+#include "platform/UserEnvironment.h"
+
 extern char** environ;
 
 namespace zeft::platform {
 
 namespace {
 
-bool IsSet(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0';
-}
+bool IsSet(const char* name) { return !GetEnvironmentVariable(name).empty(); }
 
 // The first executable regular file called `name` along PATH.
 std::string FindOnPath(const std::string& name) {

@@ -150,6 +150,13 @@ int ExchangeItems(int fromDir, const std::string& from, int toDir, const std::st
   return 0;
 }
 
+int RenameUnlessTaken(int fromDir, const std::string& from, int toDir, const std::string& to) {
+  if (::renameat2(fromDir, from.c_str(), toDir, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL) return errno;
+  if (::faccessat(toDir, to.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+  return ::renameat(fromDir, from.c_str(), toDir, to.c_str()) == 0 ? 0 : errno;
+}
+
 int SplitItemPath(const std::string& path, std::string& folder, std::string& name) {
   size_t end = path.size();
   while (end > 1 && path[end - 1] == '/') --end;
@@ -181,6 +188,18 @@ int MakeFolderPath(const std::string& path, mode_t mode, std::string* failed) {
   }
   if (::stat(path.c_str(), &info) != 0) return errno;
   return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+}
+
+std::string JoinPath(const std::string& folder, std::string_view name) {
+  std::string path = folder;
+  if (path.empty() || path.back() != '/') path += '/';
+  path += name;
+  return path;
+}
+
+std::string WithoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
 }
 
 std::string AbsolutePath(const std::string& path) {

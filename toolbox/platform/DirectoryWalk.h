@@ -11,6 +11,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/FileDescriptor.h"
@@ -59,6 +60,12 @@ std::string TemporaryItemName(const std::string& name);
 // errno value.
 int ExchangeItems(int fromDir, const std::string& from, int toDir, const std::string& to);
 
+// Renames the item `from` of `fromDir` to `to` of `toDir` unless `to`
+// exists (renameat2 RENAME_NOREPLACE); where the file system lacks the
+// flag, after checking that the name is free. 0 or an errno value (EEXIST
+// when the name is taken).
+int RenameUnlessTaken(int fromDir, const std::string& from, int toDir, const std::string& to);
+
 // Splits `path` into its folder ("." for a bare name, "/" at the root) and
 // its last name, trailing slashes ignored. EINVAL when there is no name
 // ("", "/", a last name of "." or "..").
@@ -68,6 +75,13 @@ int SplitItemPath(const std::string& path, std::string& folder, std::string& nam
 // `mode`; an existing folder is no error. 0 or an errno value, `failed`
 // naming the folder that could not be made.
 int MakeFolderPath(const std::string& path, mode_t mode, std::string* failed = nullptr);
+
+// `name` joined to `folder` with one slash between ("/" + name when the
+// folder is "" or "/").
+std::string JoinPath(const std::string& folder, std::string_view name);
+
+// `path` without trailing slashes; "/" stays.
+std::string WithoutTrailingSlashes(std::string path);
 
 // `path` made absolute against the working folder (not resolved).
 std::string AbsolutePath(const std::string& path);

@@ -1,9 +1,11 @@
-// An owned POSIX file descriptor, closed when the holder goes away.
+// An owned POSIX file descriptor, closed when the holder goes away, and
+// writing a whole text to a descriptor.
 #pragma once
 
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
 
 namespace zeft::platform {
 
@@ -47,5 +49,17 @@ class FileDescriptor {
  private:
   int fFd = -1;
 };
+
+// Writes all of `text` to `fd`, again after an interruption or a short
+// write. 0, or the errno of the failed write (EIO when nothing was taken).
+inline int WriteAll(int fd, std::string_view text) {
+  for (size_t at = 0; at < text.size();) {
+    ssize_t count = ::write(fd, text.data() + at, text.size() - at);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return count < 0 ? errno : EIO;
+    at += size_t(count);
+  }
+  return 0;
+}
 
 }  // namespace zeft::platform

@@ -369,8 +369,7 @@ PathError CopyItem(const std::string& source, const std::string& destination,
   const std::string& destinationFolder = transfer.DestinationFolder();
 
   std::string temporaryName = TemporaryItemName(destinationName);
-  std::string temporaryPath =
-      (destinationFolder == "/" ? "" : destinationFolder) + "/" + temporaryName;
+  std::string temporaryPath = JoinPath(destinationFolder, temporaryName);
   Copier copier(options);
   PathError result = copier.Copy(transfer.SourceDir(), transfer.SourceName(), transfer.SourceInfo(),
                                  dir, temporaryName, source, destination);
@@ -383,14 +382,8 @@ PathError CopyItem(const std::string& source, const std::string& destination,
   }
 
   if (!transfer.Replacing()) {
-    if (::renameat2(dir, temporaryName.c_str(), dir, destinationName.c_str(), RENAME_NOREPLACE) ==
-        0)
-      return PathError();
-    int error = errno;
-    if (error == EINVAL &&
-        ::faccessat(dir, destinationName.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) != 0 &&
-        ::renameat(dir, temporaryName.c_str(), dir, destinationName.c_str()) == 0)
-      return PathError();
+    int error = RenameUnlessTaken(dir, temporaryName, dir, destinationName);
+    if (error == 0) return PathError();
     discard();
     return PathError(error, destination);
   }

@@ -24,6 +24,8 @@ ItemKind GetItemKind(const std::string& path, bool followLinks) {
   return result == 0 ? KindOf(info) : ItemKind::kMissing;
 }
 
+bool IsRegularFile(const std::string& path) { return GetItemKind(path, true) == ItemKind::kFile; }
+
 PathError ResolveLinks(const std::string& path, std::string& target, ItemKind& kind) {
   kind = ItemKind::kMissing;
   char* resolved = ::realpath(path.c_str(), nullptr);

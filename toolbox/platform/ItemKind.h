@@ -15,6 +15,9 @@ enum class ItemKind { kMissing, kFile, kFolder, kLink, kOther };
 // of its final target (kMissing when it dangles), else kLink.
 ItemKind GetItemKind(const std::string& path, bool followLinks);
 
+// Whether `path` names an existing regular file (links followed).
+bool IsRegularFile(const std::string& path);
+
 // The absolute path `path` resolves to, every link in it resolved
 // (realpath, which opens nothing), and the kind of the item found there.
 // ENOENT naming `path` when a link dangles.

@@ -47,11 +47,7 @@ PathError MoveItem(const std::string& source, const std::string& destination,
 
   int error = 0;
   if (!transfer.Replacing()) {
-    if (::renameat2(from, fromName, to, toName, RENAME_NOREPLACE) != 0) {
-      error = errno;
-      // A file system without the flag: the destination was missing a moment ago.
-      if (error == EINVAL && ::renameat(from, fromName, to, toName) == 0) error = 0;
-    }
+    error = RenameUnlessTaken(from, transfer.SourceName(), to, transfer.DestinationName());
   } else if (transfer.RenameReplaces()) {
     if (::renameat(from, fromName, to, toName) != 0) error = errno;
   } else {

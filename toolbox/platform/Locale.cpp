@@ -1,7 +1,6 @@
 #include "platform/Locale.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 #include <unicode/ucal.h>
 #include <unicode/uloc.h>
 #include <unicode/ustring.h>
@@ -15,6 +14,7 @@
 #include <optional>
 
 #include "core/ASCIIText.h"
+#include "platform/ItemKind.h"
 #include "platform/UserEnvironment.h"
 
 namespace zeft::platform {
@@ -30,11 +30,6 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
     if (FoldASCII(uint8(a[i])) != FoldASCII(uint8(b[i]))) return false;
   }
   return true;
-}
-
-bool IsFolder(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // "…/zoneinfo/Europe/Paris" -> "Europe/Paris"; "" when no zoneinfo part.
@@ -204,18 +199,14 @@ std::vector<std::string> FindSubFoldersNamed(const std::string& folder,
   for (const std::string& name : names) {
     const std::string* match = nullptr;
     for (const std::string& entry : entries) {
-      if (!EqualNoCase(entry, name) || !IsFolder(base + entry)) continue;
+      if (!EqualNoCase(entry, name) || GetItemKind(base + entry, true) != ItemKind::kFolder)
+        continue;
       if (match == nullptr || entry == name) match = &entry;
       if (entry == name) break;
     }
     if (match != nullptr) found.push_back(base + *match);
   }
   return found;
-}
-
-bool IsRegularFile(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 }  // namespace zeft::platform

@@ -60,7 +60,4 @@ void SyncDefaultTimeZone();
 std::vector<std::string> FindSubFoldersNamed(const std::string& folder,
                                              const std::vector<std::string>& names);
 
-// Whether `path` names an existing regular file (links followed).
-bool IsRegularFile(const std::string& path);
-
 }  // namespace zeft::platform

@@ -5,7 +5,8 @@
 #include <mutex>
 #include <optional>
 
-#include "platform/Locale.h"
+#include "platform/DirectoryWalk.h"
+#include "platform/ItemKind.h"
 #include "platform/PropertyList.h"
 
 namespace zeft::platform {
@@ -15,24 +16,12 @@ namespace {
 constexpr std::string_view kBundleExtension = ".app";
 constexpr std::string_view kInfoPlistSubpath = "Contents/Info.plist";
 
-std::string Join(const std::string& folder, std::string_view name) {
-  std::string path = folder;
-  if (path.empty() || path.back() != '/') path += '/';
-  path += name;
-  return path;
-}
-
 // The folder part of `path`: "/a/b" -> "/a", "/a" -> "/", "a" -> "".
 std::string ParentOf(const std::string& path) {
   size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return std::string();
   if (slash == 0) return "/";
   return path.substr(0, slash);
-}
-
-std::string WithoutTrailingSlashes(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
 }
 
 bool IsBundleName(std::string_view name) {
@@ -76,7 +65,7 @@ std::string LocateMainBundle(const std::string& executablePath) {
        folder = ParentOf(folder)) {
     std::string_view name(folder);
     name.remove_prefix(folder.find_last_of('/') + 1);
-    if (IsBundleName(name) && IsRegularFile(Join(folder, kInfoPlistSubpath))) return folder;
+    if (IsBundleName(name) && IsRegularFile(JoinPath(folder, kInfoPlistSubpath))) return folder;
   }
   return executableFolder;
 }
@@ -93,7 +82,7 @@ std::string GetMainBundlePath() {
 std::string GetMainBundleInfoPlistPath() {
   std::string bundle = GetMainBundlePath();
   if (bundle.empty()) return std::string();
-  std::string path = Join(bundle, kInfoPlistSubpath);
+  std::string path = JoinPath(bundle, kInfoPlistSubpath);
   return IsRegularFile(path) ? path : std::string();
 }
 

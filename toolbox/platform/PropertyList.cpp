@@ -12,6 +12,8 @@
 #include <memory>
 #include <unordered_map>
 
+#include "core/mac/XMacIntlMgr.h"
+
 namespace zeft::platform {
 
 namespace {
@@ -43,16 +45,6 @@ bool IsReadableDate(double secondsFrom2001) {
   return secondsFrom2001 >= double(INT32_MIN) && secondsFrom2001 < double(INT32_MAX) + 1.0;
 }
 
-// Days from 1970-01-01 of a proleptic Gregorian date.
-int64 DaysFromCivil(int64 year, int64 month, int64 day) {
-  year -= month <= 2;
-  const int64 era = (year >= 0 ? year : year - 399) / 400;
-  const int64 yearOfEra = year - era * 400;
-  const int64 dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64 dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
-}
-
 // Whether the text of an XML <date> element, "yyyy-mm-ddThh:mm:ssZ" with
 // optional white space around it, names a date within the readable range.
 bool IsReadableXMLDate(std::string_view text) {
@@ -73,8 +65,8 @@ bool IsReadableXMLDate(std::string_view text) {
       fields[3] > 23 || fields[4] > 59 || fields[5] > 59) {
     return false;
   }
-  const int64 seconds = DaysFromCivil(fields[0], fields[1], fields[2]) * 86400 + fields[3] * 3600 +
-                        fields[4] * 60 + fields[5];
+  const int64 seconds = XMacIntlMgr::DaysSinceEpoch(fields[0], fields[1], fields[2]) * 86400 +
+                        fields[3] * 3600 + fields[4] * 60 + fields[5];
   return IsReadableDate(double(seconds - kPropertyListEpochOffset));
 }
 

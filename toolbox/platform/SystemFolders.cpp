@@ -19,11 +19,6 @@ namespace {
 // user-dirs.dirs is small; anything longer is not one.
 constexpr std::streamsize kUserDirsMaxSize = 64 * 1024;
 
-std::string WithoutTrailingSlashes(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
 bool IsAbsolute(const std::string& path) { return !path.empty() && path[0] == '/'; }
 
 std::string HomeFolder(const UserEnvironment& environment) {

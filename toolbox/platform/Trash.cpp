@@ -38,10 +38,6 @@ std::string DeletionDate() {
   return text;
 }
 
-std::string Join(const std::string& folder, const std::string& name) {
-  return (folder == "/" ? "" : folder) + "/" + name;
-}
-
 std::string FolderOf(const std::string& path) {
   size_t slash = path.rfind('/');
   return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
@@ -69,7 +65,7 @@ int CheckOwnedFolder(const std::string& path) {
 // The user's trash folder at `topdir` (the top folder of a mount).
 PathError TopdirTrash(const std::string& topdir, std::string& trash) {
   const std::string uid = std::to_string(::geteuid());
-  const std::string shared = Join(topdir, ".Trash");
+  const std::string shared = JoinPath(topdir, ".Trash");
   struct stat info;
   if (::lstat(shared.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
       (info.st_mode & S_ISVTX) != 0) {
@@ -77,7 +73,7 @@ PathError TopdirTrash(const std::string& topdir, std::string& trash) {
     if ((::mkdir(trash.c_str(), S_IRWXU) == 0 || errno == EEXIST) && CheckOwnedFolder(trash) == 0)
       return PathError();
   }
-  trash = Join(topdir, ".Trash-" + uid);
+  trash = JoinPath(topdir, ".Trash-" + uid);
   if (::mkdir(trash.c_str(), S_IRWXU) != 0 && errno != EEXIST) return PathError(errno, trash);
   if (int error = CheckOwnedFolder(trash); error != 0) return PathError(error, trash);
   return PathError();
@@ -119,16 +115,6 @@ PathError OpenTrashFolders(const std::string& trash, FileDescriptor& files, File
   return PathError();
 }
 
-int WriteAll(int fd, const std::string& text) {
-  for (size_t at = 0; at < text.size();) {
-    ssize_t count = ::write(fd, text.data() + at, text.size() - at);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return count < 0 ? errno : EIO;
-    at += size_t(count);
-  }
-  return 0;
-}
-
 // The name cut so that numbered info names still fit NAME_MAX, at a UTF-8
 // character boundary.
 std::string BaseName(const std::string& name) {
@@ -136,18 +122,6 @@ std::string BaseName(const std::string& name) {
   size_t length = NAME_MAX - kNameReserve;
   while (length > 0 && (uint8_t(name[length]) & 0xC0) == 0x80) --length;
   return name.substr(0, length);
-}
-
-// Renames without replacing; on a file system without RENAME_NOREPLACE,
-// after checking that the name is free. False with errno set on failure.
-bool MoveUnlessTaken(int fromDir, const std::string& from, int toDir, const std::string& to) {
-  if (::renameat2(fromDir, from.c_str(), toDir, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL) return false;
-  if (::faccessat(toDir, to.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0) {
-    errno = EEXIST;
-    return false;
-  }
-  return ::renameat(fromDir, from.c_str(), toDir, to.c_str()) == 0;
 }
 
 }  // namespace
@@ -186,7 +160,7 @@ PathError TrashItem(const std::string& path, std::string* trashedPath) {
   FileDescriptor filesFd, infoFd;
   if (PathError error = OpenTrashFolders(trash, filesFd, infoFd); error.Failed()) return error;
 
-  const std::string record = "[Trash Info]\nPath=" + EncodeTrashPath(Join(folder, name)) +
+  const std::string record = "[Trash Info]\nPath=" + EncodeTrashPath(JoinPath(folder, name)) +
                              "\nDeletionDate=" + DeletionDate() + "\n";
   const std::string base = BaseName(name);
   for (unsigned number = 1; number <= kMaxNumber; ++number) {
@@ -202,11 +176,11 @@ PathError TrashItem(const std::string& path, std::string* trashedPath) {
     }
     int error = WriteAll(recordFd.Get(), record);
     if (int closed = recordFd.Close(); error == 0) error = closed;
-    if (error == 0 && MoveUnlessTaken(folderFd.Get(), name, filesFd.Get(), candidate)) {
+    if (error == 0) error = RenameUnlessTaken(folderFd.Get(), name, filesFd.Get(), candidate);
+    if (error == 0) {
       if (trashedPath != nullptr) *trashedPath = trash + "/files/" + candidate;
       return PathError();
     }
-    if (error == 0) error = errno;
     ::unlinkat(infoFd.Get(), infoName.c_str(), 0);
     if (error == EEXIST) continue;  // a file without its record holds the name
     return PathError(error, error == EIO || error == ENOSPC ? infoPath : path);

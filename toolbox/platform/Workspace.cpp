@@ -7,7 +7,7 @@
 #include <cerrno>
 
 #include "platform/DirectoryWalk.h"
-#include "platform/Locale.h"
+#include "platform/ItemKind.h"
 #include "platform/UserEnvironment.h"
 
 extern char** environ;
@@ -25,8 +25,7 @@ constexpr const char kRevealScript[] =
 }  // namespace
 
 bool IsPackage(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+  return GetItemKind(path, true) == ItemKind::kFolder &&
          IsRegularFile(path + "/Contents/Info.plist");
 }
 
