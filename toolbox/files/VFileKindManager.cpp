@@ -18,10 +18,6 @@ void VFileKindManager::DeInit() {
   if (manager != nullptr) manager->Release();
 }
 
-bool VFileKindIdentifierLess::operator()(const VString& a, const VString& b) const {
-  return a.CompareToString(b, false) == kCompareLess;
-}
-
 VFileKindManager::VFileKindManager()
     : fLocalizedStrings{VString("All"), VString("All readable documents")} {}
 

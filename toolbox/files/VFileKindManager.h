@@ -10,14 +10,10 @@
 #include "core/IRefCountable.h"
 #include "core/VObject.h"
 #include "core/VString.h"
+#include "core/VStringLessCompareLike.h"
 #include "files/VFileKind.h"
 
 namespace zeft {
-
-// Identifiers ordered ignoring diacritics and case.
-struct VFileKindIdentifierLess {
-  bool operator()(const VString& a, const VString& b) const;
-};
 
 class VFileKindManager : public VObject, public IRefCountable {
  public:
@@ -55,7 +51,7 @@ class VFileKindManager : public VObject, public IRefCountable {
   void GetLocalizedString(long index, VString& text) const;
 
  private:
-  std::map<VString, VRefPtr<VFileKind>, VFileKindIdentifierLess> fKinds;
+  std::map<VString, VRefPtr<VFileKind>, VStringLessCompareLike> fKinds;
   VString fLocalizedStrings[2];
 };
 
