@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "json/IJSONFunctionContext.h"
+#include "json/JSONClassError.h"
 #include "json/VJSONClassStore.h"
 #include "json/VJSONObject.h"
 #include "runtime/VErrorThrow.h"
@@ -124,7 +125,7 @@ VJSONObject* VJSONBlob::do_instantiate(VJSONObject*, IJSONFunctionContext* conte
   const size_t count = context != nullptr ? context->GetParamCount() : 0;
   if (count == 0) return Create(nullptr, 0);
   if (count > 1) {
-    _ThrowError(MakeVError(kComponentJSONClasses, json_error::kTooManyParams));
+    ThrowJSONClassError(json_error::kTooManyParams);
     return nullptr;
   }
   const JSONBlobParam bytes = context->GetBlobParam(1, false);
@@ -172,7 +173,7 @@ EJSONStatus VJSONBlob::IJSON_GetProperty(VJSONObject*, const VString& name, VJSO
 
 EJSONStatus VJSONBlob::IJSON_SetProperty(VJSONObject*, const VString&, const VJSONValue&,
                                          VDBLanguageContext*) {
-  _ThrowError(MakeVError(kComponentJSONClasses, json_error::kReadOnlyProperty));
+  ThrowJSONClassError(json_error::kReadOnlyProperty);
   return EJSON_error;
 }
 
@@ -204,7 +205,7 @@ EJSONStatus VJSONBlob::IJSON_WriteToBuffer(VMemoryBuffer<>& buffer, VError& outE
 EJSONStatus VJSONBlob::IJSON_GetPropertyByIndex(const VJSONObject*, uint64 index,
                                                 VJSONValue& outValue) {
   if (index >= GetSize()) {
-    _ThrowError(MakeVError(kComponentJSONClasses, json_error::kByteIndexOutOfRange));
+    ThrowJSONClassError(json_error::kByteIndexOutOfRange);
     return EJSON_error;
   }
   outValue.SetNumber(double(static_cast<const uint8*>(GetData())[index]));

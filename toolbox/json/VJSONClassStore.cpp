@@ -5,9 +5,9 @@
 
 #include "files/IFileSystemObject.h"
 #include "json/IJSONClassRegistry.h"
+#include "json/JSONClassError.h"
 #include "json/VJSONMemberFunction.h"
 #include "json/VJSONObject.h"
-#include "runtime/VErrorThrow.h"
 
 namespace zeft {
 
@@ -323,12 +323,12 @@ EJSONStatus VJSONClassStore::IJSON_GetProperty(VJSONObject*, const VString& name
 
 EJSONStatus VJSONClassStore::IJSON_SetProperty(VJSONObject*, const VString&, const VJSONValue&,
                                                VDBLanguageContext*) {
-  _ThrowError(MakeVError(kComponentJSONClasses, json_error::kReadOnlyObject));
+  ThrowJSONClassError(json_error::kReadOnlyObject);
   return EJSON_error;
 }
 
 EJSONStatus VJSONClassStore::IJSON_RemoveProperty(VJSONObject*, const VString&) {
-  _ThrowError(MakeVError(kComponentJSONClasses, json_error::kReadOnlyObject));
+  ThrowJSONClassError(json_error::kReadOnlyObject);
   return EJSON_error;
 }
 
