@@ -1,8 +1,6 @@
 #include "json/IJSONFunctionContext.h"
 
-#include <cmath>
-#include <limits>
-
+#include "core/VScalarValue.h"
 #include "json/JSONClassError.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONBlob.h"
@@ -47,12 +45,7 @@ int32 IJSONFunctionContext::GetLongParam(size_t index) {
     fValid = false;
     ThrowJSONClassError(json_error::kParamNotNumber);
   }
-  // Truncated toward zero, then held to the 32-bit range (NaN gives 0).
-  const double number = value.GetNumber();
-  if (std::isnan(number)) return 0;
-  if (number >= double(std::numeric_limits<int32>::max())) return std::numeric_limits<int32>::max();
-  if (number <= double(std::numeric_limits<int32>::min())) return std::numeric_limits<int32>::min();
-  return int32(number);
+  return SaturatingRealToLong(value.GetNumber());
 }
 
 bool IJSONFunctionContext::GetBoolParam(size_t index) {

@@ -1,9 +1,10 @@
 #include "json/VJSONBlob.h"
 
 #include <algorithm>
-#include <cmath>
+#include <cstring>
 #include <mutex>
 
+#include "core/VScalarValue.h"
 #include "json/IJSONFunctionContext.h"
 #include "json/JSONClassError.h"
 #include "json/VJSONClassStore.h"
@@ -27,14 +28,6 @@ struct BlobClass {
 BlobClass& TheBlobClass() {
   static BlobClass sBlobClass;
   return sBlobClass;
-}
-
-// A number of bytes as a signed 64-bit offset: truncated, NaN as 0, held in range.
-int64 ToOffset(double number) {
-  if (std::isnan(number)) return 0;
-  if (number >= 9223372036854775807.0) return INT64_MAX;
-  if (number <= -9223372036854775808.0) return INT64_MIN;
-  return int64(number);
 }
 
 SharedBuffer* CopyBytes(const void* data, size_t size) {
@@ -136,9 +129,9 @@ EJSONStatus VJSONBlob::do_slice(const VJSONObject*, IJSONFunctionContext* contex
   const VJSONBlob* blob = GetThis(context);
   if (blob == nullptr) return EJSON_error;
   double number = 0;
-  const int64 start = context->GetNumberOptParam(1, number) ? ToOffset(number) : 0;
-  const int64 end =
-      context->GetNumberOptParam(2, number) ? ToOffset(number) : int64(blob->GetSize());
+  const int64 start = context->GetNumberOptParam(1, number) ? SaturatingRealToLong8(number) : 0;
+  const int64 end = context->GetNumberOptParam(2, number) ? SaturatingRealToLong8(number)
+                                                          : int64(blob->GetSize());
   VJSONValue result(JSON_null);
   if (VJSONObject* slice = blob->CreateSlice(start, end)) {
     result.SetObject(slice);
