@@ -1,20 +1,12 @@
 #include "json/IJSONFunctionContext.h"
 
-#include <cmath>
-#include <limits>
-
+#include "core/VScalarValue.h"
+#include "json/JSONClassError.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONBlob.h"
 #include "json/VJSONObject.h"
-#include "runtime/VErrorThrow.h"
 
 namespace zeft {
-
-namespace {
-
-void ThrowParamError(int32 number) { _ThrowError(MakeVError(kComponentJSONClasses, number)); }
-
-}  // namespace
 
 IJSONFunctionContext::~IJSONFunctionContext() = default;
 
@@ -32,7 +24,7 @@ double IJSONFunctionContext::GetNumberParam(size_t index) {
   const VJSONValue value = GetParam(index);
   if (value.IsNumber()) return value.GetNumber();
   fValid = false;
-  ThrowParamError(json_error::kParamNotNumber);
+  ThrowJSONClassError(json_error::kParamNotNumber);
   return value.GetNumber();
 }
 
@@ -43,7 +35,7 @@ bool IJSONFunctionContext::GetNumberOptParam(size_t index, double& outNumber) {
     return true;
   }
   fValid = false;
-  if (!value.IsUndefined()) ThrowParamError(json_error::kParamNotNumber);
+  if (!value.IsUndefined()) ThrowJSONClassError(json_error::kParamNotNumber);
   return false;
 }
 
@@ -51,14 +43,9 @@ int32 IJSONFunctionContext::GetLongParam(size_t index) {
   const VJSONValue value = GetParam(index);
   if (!value.IsNumber()) {
     fValid = false;
-    ThrowParamError(json_error::kParamNotNumber);
+    ThrowJSONClassError(json_error::kParamNotNumber);
   }
-  // Truncated toward zero, then held to the 32-bit range (NaN gives 0).
-  const double number = value.GetNumber();
-  if (std::isnan(number)) return 0;
-  if (number >= double(std::numeric_limits<int32>::max())) return std::numeric_limits<int32>::max();
-  if (number <= double(std::numeric_limits<int32>::min())) return std::numeric_limits<int32>::min();
-  return int32(number);
+  return SaturatingRealToLong(value.GetNumber());
 }
 
 bool IJSONFunctionContext::GetBoolParam(size_t index) {
@@ -72,7 +59,7 @@ bool IJSONFunctionContext::GetBoolParam(size_t index) {
       break;
   }
   fValid = false;
-  ThrowParamError(json_error::kParamNotBoolean);
+  ThrowJSONClassError(json_error::kParamNotBoolean);
   switch (value.GetType()) {
     case JSON_object:
     case JSON_array:
@@ -95,7 +82,7 @@ VString IJSONFunctionContext::GetStringParam(size_t index) {
   const VJSONValue value = GetParam(index);
   if (value.IsString()) return VString(value.GetInlineString());
   fValid = false;
-  ThrowParamError(json_error::kParamNotString);
+  ThrowJSONClassError(json_error::kParamNotString);
   return VString();
 }
 
@@ -103,7 +90,7 @@ VJSONObject* IJSONFunctionContext::GetObjectParam(size_t index) {
   const VJSONValue value = GetParam(index);
   if (value.IsObject()) return value.RetainObject();
   fValid = false;
-  ThrowParamError(json_error::kParamNotContainer);
+  ThrowJSONClassError(json_error::kParamNotContainer);
   return nullptr;
 }
 
@@ -111,7 +98,7 @@ VJSONArray* IJSONFunctionContext::GetArrayParam(size_t index) {
   const VJSONValue value = GetParam(index);
   if (value.IsArray()) return value.RetainArray();
   fValid = false;
-  ThrowParamError(json_error::kParamNotContainer);
+  ThrowJSONClassError(json_error::kParamNotContainer);
   return nullptr;
 }
 
@@ -125,7 +112,7 @@ JSONBlobParam IJSONFunctionContext::GetBlobParam(size_t index, bool optional) {
     return param;
   }
   fValid = false;
-  if (!optional) ThrowParamError(json_error::kParamNotContainer);
+  if (!optional) ThrowJSONClassError(json_error::kParamNotContainer);
   return param;
 }
 

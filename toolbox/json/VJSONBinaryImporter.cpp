@@ -10,6 +10,7 @@
 #include "json/VJSONClassStore.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONObjectFactory.h"
+#include "json/VJSONPointerResolver.h"
 #include "json/VJSONStamp.h"
 #include "runtime/VErrorThrow.h"
 #include "values/VTime.h"
@@ -25,23 +26,6 @@ VError Raise(int32 number) {
 }
 
 VError Truncated() { return Raise(toolbox_error::kStreamEndOfData); }
-
-// A reference step: ~1 is "/", then ~0 is "~".
-void UnescapeStep(VString& step) {
-  if (step.FindUniChar(u'~') == 0) return;
-  VString out;
-  const UniChar* units = step.GetCPointer();
-  const int32 length = step.GetLength();
-  for (int32 i = 0; i < length; ++i) {
-    if (units[i] == u'~' && i + 1 < length && (units[i + 1] == u'1' || units[i + 1] == u'0')) {
-      out.AppendUniChar(units[i + 1] == u'1' ? u'/' : u'~');
-      ++i;
-    } else {
-      out.AppendUniChar(units[i]);
-    }
-  }
-  step = out;
-}
 
 }  // namespace
 
@@ -275,7 +259,7 @@ void VJSONBinaryImporter::_Resolve(const VString& pointer, VJSONValue& value) co
   }
   VJSONValue current = fTop;
   for (VString& step : steps) {
-    UnescapeStep(step);
+    UnescapeJSONPointerToken(step);
     if (const VJSONObject* object = current.GetObject()) {
       current = object->GetOwnProperty(step);
     } else if (const VJSONArray* array = current.GetArray()) {

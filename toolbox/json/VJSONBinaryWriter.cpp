@@ -1,5 +1,6 @@
 #include "json/VJSONBinaryWriter.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -155,19 +156,17 @@ VError VJSONBinaryWriter::_WriteValue(const VJSONValue& value, const Position& p
 
 void VJSONBinaryWriter::_BuildPointer(int64 record, VString& out) const {
   // Up to a top record (no parent), which is "#" itself.
-  std::vector<const Position*> steps;
+  std::vector<VString> steps;
   for (int64 at = record; fRecords[size_t(at)].fParent >= 0; at = fRecords[size_t(at)].fParent) {
-    steps.push_back(&fRecords[size_t(at)].fPosition);
-  }
-  out.FromCString("#");
-  for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
-    if ((*it)->fName != nullptr) {
-      AppendPathStep(out, *(*it)->fName);
+    const Position& position = fRecords[size_t(at)].fPosition;
+    if (position.fName != nullptr) {
+      steps.push_back(*position.fName);
     } else {
-      out.AppendUniChar(u'/');
-      out.AppendLong8(int64((*it)->fIndex));
+      steps.emplace_back().AppendLong8(int64(position.fIndex));
     }
   }
+  std::reverse(steps.begin(), steps.end());
+  BuildPathPointerString(steps, out);
 }
 
 bool VJSONBinaryWriter::_EnterOrRefer(const void* container, bool record, const Position& position,

@@ -1,10 +1,12 @@
 #include "json/VJSONBlob.h"
 
 #include <algorithm>
-#include <cmath>
+#include <cstring>
 #include <mutex>
 
+#include "core/VScalarValue.h"
 #include "json/IJSONFunctionContext.h"
+#include "json/JSONClassError.h"
 #include "json/VJSONClassStore.h"
 #include "json/VJSONObject.h"
 #include "runtime/VErrorThrow.h"
@@ -26,14 +28,6 @@ struct BlobClass {
 BlobClass& TheBlobClass() {
   static BlobClass sBlobClass;
   return sBlobClass;
-}
-
-// A number of bytes as a signed 64-bit offset: truncated, NaN as 0, held in range.
-int64 ToOffset(double number) {
-  if (std::isnan(number)) return 0;
-  if (number >= 9223372036854775807.0) return INT64_MAX;
-  if (number <= -9223372036854775808.0) return INT64_MIN;
-  return int64(number);
 }
 
 SharedBuffer* CopyBytes(const void* data, size_t size) {
@@ -124,7 +118,7 @@ VJSONObject* VJSONBlob::do_instantiate(VJSONObject*, IJSONFunctionContext* conte
   const size_t count = context != nullptr ? context->GetParamCount() : 0;
   if (count == 0) return Create(nullptr, 0);
   if (count > 1) {
-    _ThrowError(MakeVError(kComponentJSONClasses, json_error::kTooManyParams));
+    ThrowJSONClassError(json_error::kTooManyParams);
     return nullptr;
   }
   const JSONBlobParam bytes = context->GetBlobParam(1, false);
@@ -135,9 +129,9 @@ EJSONStatus VJSONBlob::do_slice(const VJSONObject*, IJSONFunctionContext* contex
   const VJSONBlob* blob = GetThis(context);
   if (blob == nullptr) return EJSON_error;
   double number = 0;
-  const int64 start = context->GetNumberOptParam(1, number) ? ToOffset(number) : 0;
-  const int64 end =
-      context->GetNumberOptParam(2, number) ? ToOffset(number) : int64(blob->GetSize());
+  const int64 start = context->GetNumberOptParam(1, number) ? SaturatingRealToLong8(number) : 0;
+  const int64 end = context->GetNumberOptParam(2, number) ? SaturatingRealToLong8(number)
+                                                          : int64(blob->GetSize());
   VJSONValue result(JSON_null);
   if (VJSONObject* slice = blob->CreateSlice(start, end)) {
     result.SetObject(slice);
@@ -172,7 +166,7 @@ EJSONStatus VJSONBlob::IJSON_GetProperty(VJSONObject*, const VString& name, VJSO
 
 EJSONStatus VJSONBlob::IJSON_SetProperty(VJSONObject*, const VString&, const VJSONValue&,
                                          VDBLanguageContext*) {
-  _ThrowError(MakeVError(kComponentJSONClasses, json_error::kReadOnlyProperty));
+  ThrowJSONClassError(json_error::kReadOnlyProperty);
   return EJSON_error;
 }
 
@@ -204,7 +198,7 @@ EJSONStatus VJSONBlob::IJSON_WriteToBuffer(VMemoryBuffer<>& buffer, VError& outE
 EJSONStatus VJSONBlob::IJSON_GetPropertyByIndex(const VJSONObject*, uint64 index,
                                                 VJSONValue& outValue) {
   if (index >= GetSize()) {
-    _ThrowError(MakeVError(kComponentJSONClasses, json_error::kByteIndexOutOfRange));
+    ThrowJSONClassError(json_error::kByteIndexOutOfRange);
     return EJSON_error;
   }
   outValue.SetNumber(double(static_cast<const uint8*>(GetData())[index]));

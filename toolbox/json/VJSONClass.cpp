@@ -1,13 +1,13 @@
 #include "json/VJSONClass.h"
 
 #include "files/IFileSystemObject.h"
+#include "json/JSONClassError.h"
 #include "json/VJSONClassStore.h"
 #include "json/VJSONFunctionContext.h"
 #include "json/VJSONMemberFunction.h"
 #include "json/VJSONUser.h"
 #include "json/VStorageLocker.h"
 #include "runtime/StErrorContextInstaller.h"
-#include "runtime/VErrorThrow.h"
 
 namespace zeft {
 
@@ -31,12 +31,6 @@ const VString VJSONClass::sAliasProperty_path("path");
 std::atomic<uint32> VJSONClass::sSequenceID{0};
 
 namespace {
-
-VError ThrowClassError(int32 number, const VString* p1 = nullptr) {
-  const VError error = MakeVError(kComponentJSONClasses, number);
-  _ThrowError(error, p1);
-  return error;
-}
 
 // A new object holding its own storage locker.
 VJSONObject* NewLockedObject(bool storage) {
@@ -105,7 +99,7 @@ VJSONClass* VJSONClass::Create(VRefPtr<VJSONObject>& outClassObject, const VStri
     superclassObject = store->GetObjectClassObject();
   }
   if (superclassObject != nullptr && CastObject(superclassObject) == nullptr) {
-    ThrowClassError(json_error::kSuperclassNotAClass);
+    ThrowJSONClassError(json_error::kSuperclassNotAClass);
     outClassObject = nullptr;
     return nullptr;
   }
@@ -252,7 +246,7 @@ VJSONObject* VJSONClass::CreateInstance(VJSONObject* classObject, IJSONFunctionC
   VJSONClass* jsonClass = CastObject(classObject);
   if (jsonClass == nullptr || !jsonClass->fSealed) return nullptr;
   if (jsonClass->fInstantiator == nullptr) {
-    ThrowClassError(json_error::kNoInstantiator);
+    ThrowJSONClassError(json_error::kNoInstantiator);
     return nullptr;
   }
   VJSONObject* instance = jsonClass->fInstantiator(classObject, context);
@@ -298,7 +292,7 @@ EJSONStatus VJSONClass::CallConstructor(VJSONObject* instance, IJSONFunctionCont
     if (current != this && current->fConstructor != nullptr) break;
     if (uint32(current->fLevel) <= instance->GetClassLevel()) return EJSON_ok;
   }
-  ThrowClassError(json_error::kSuperConstructorNotCalled);
+  ThrowJSONClassError(json_error::kSuperConstructorNotCalled);
   return EJSON_error;
 }
 
@@ -306,7 +300,7 @@ EJSONStatus VJSONClass::CallSuperConstructor(IJSONFunctionContext* context) {
   VJSONObject* instance = context->GetThisObject();
   VJSONClass* scope = context->GetScopeClass();
   if (scope == nullptr || scope->fLevel == 0 || instance == nullptr) {
-    ThrowClassError(json_error::kSuperConstructorNotAllowed);
+    ThrowJSONClassError(json_error::kSuperConstructorNotAllowed);
     return EJSON_error;
   }
   if (uint32(scope->fLevel) > instance->GetClassLevel()) {
@@ -325,7 +319,7 @@ EJSONStatus VJSONClass::CallSuperConstructor(IJSONFunctionContext* context) {
   VJSONClass* instanceClass = instance->GetClass();
   const uint32 classLevel = instanceClass != nullptr ? uint32(instanceClass->fLevel) : 0;
   if (instance->GetClassLevel() != classLevel || instance->IsInConstruction()) return EJSON_ok;
-  ThrowClassError(json_error::kSuperConstructorNotAllowed);
+  ThrowJSONClassError(json_error::kSuperConstructorNotAllowed);
   return EJSON_error;
 }
 
@@ -335,7 +329,7 @@ VError VJSONClass::FinalizeInstance(VJSONObject* instance) {
   VError error = VE_OK;
   for (VJSONClass* current = instanceClass; current != nullptr; current = current->fSuperclass) {
     if (current->fConstructor != nullptr) {
-      error = ThrowClassError(json_error::kNotConstructed, &current->fName);
+      error = ThrowJSONClassError(json_error::kNotConstructed, &current->fName);
       break;
     }
   }
@@ -375,7 +369,7 @@ EJSONStatus VJSONClass::do_new(const VJSONObject*, IJSONFunctionContext* context
 }
 
 EJSONStatus VJSONClass::do_errorReadOnlyAttribute(const VJSONObject*, IJSONFunctionContext*) {
-  ThrowClassError(json_error::kReadOnlyProperty);
+  ThrowJSONClassError(json_error::kReadOnlyProperty);
   return EJSON_error;
 }
 
@@ -391,7 +385,7 @@ EJSONStatus VJSONClass::do_errorOverridingFinalFunction(const VJSONObject* funct
   if (functionObject != nullptr) {
     functionObject->GetPropertyAsString(VString("_description"), description);
   }
-  ThrowClassError(json_error::kFinalOverridden, &description);
+  ThrowJSONClassError(json_error::kFinalOverridden, &description);
   return EJSON_error;
 }
 
@@ -430,13 +424,13 @@ EJSONStatus VJSONClass::IJSON_GetProperty(VJSONObject*, const VString& name, VJS
 EJSONStatus VJSONClass::IJSON_SetProperty(VJSONObject*, const VString& name, const VJSONValue&,
                                           VDBLanguageContext*) {
   if (!_IsReserved(name)) return EJSON_unhandled;
-  ThrowClassError(json_error::kReadOnlyProperty);
+  ThrowJSONClassError(json_error::kReadOnlyProperty);
   return EJSON_error;
 }
 
 EJSONStatus VJSONClass::IJSON_RemoveProperty(VJSONObject*, const VString& name) {
   if (!_IsReserved(name)) return EJSON_unhandled;
-  ThrowClassError(json_error::kReadOnlyProperty);
+  ThrowJSONClassError(json_error::kReadOnlyProperty);
   return EJSON_error;
 }
 

@@ -5,9 +5,9 @@
 
 #include "files/IFileSystemObject.h"
 #include "json/IJSONClassRegistry.h"
+#include "json/JSONClassError.h"
 #include "json/VJSONMemberFunction.h"
 #include "json/VJSONObject.h"
-#include "runtime/VErrorThrow.h"
 
 namespace zeft {
 
@@ -146,22 +146,20 @@ void VJSONClassStore::AddRootClasses() {
   classClassObject->SetClassLevel(2);
   objectClassObject->SetInConstruction(false);
   classClassObject->SetInConstruction(false);
-  for (VJSONObject* root : {objectClassObject.Get(), classClassObject.Get()}) {
+  // Each table holds its own reference; the roots are never replaced.
+  auto addRoot = [this](int slot, VJSONObject* root, const VString& name) {
     root->Retain();
-    fClasses.emplace(VJSONClass::CastObject(root)->GetName(), root);
+    fClasses.emplace(name, root);
     root->Retain();
-    fVisibleClasses.emplace(VJSONClass::CastObject(root)->GetName(), root);
-  }
-  fRoots[0] = objectClassObject.Get();
-  fRoots[1] = classClassObject.Get();
+    fVisibleClasses.emplace(name, root);
+    fRoots[slot] = root;
+  };
+  addRoot(0, objectClassObject.Get(), kObjectName);
+  addRoot(1, classClassObject.Get(), kClassName);
   VJSONClass* functionClass = VJSONClass::Create(functionClassObject, kFunctionName,
                                                  objectClassObject.Get(), nullptr, fName, 0);
   functionClassObject->SetClassObject(classClassObject.Get());
-  functionClassObject->Retain();
-  fClasses.emplace(kFunctionName, functionClassObject.Get());
-  functionClassObject->Retain();
-  fVisibleClasses.emplace(kFunctionName, functionClassObject.Get());
-  fRoots[2] = functionClassObject.Get();
+  addRoot(2, functionClassObject.Get(), kFunctionName);
   // The roots make no instances through "new": they have no instantiator.
   objectClass->SetFunctions(std::vector<FunctionDescriptor>{}, nullptr, nullptr);
   classClass->SetFunctions({{VJSONClass::sClassProperty_new, &VJSONClass::do_new, 0}}, nullptr,
@@ -323,12 +321,12 @@ EJSONStatus VJSONClassStore::IJSON_GetProperty(VJSONObject*, const VString& name
 
 EJSONStatus VJSONClassStore::IJSON_SetProperty(VJSONObject*, const VString&, const VJSONValue&,
                                                VDBLanguageContext*) {
-  _ThrowError(MakeVError(kComponentJSONClasses, json_error::kReadOnlyObject));
+  ThrowJSONClassError(json_error::kReadOnlyObject);
   return EJSON_error;
 }
 
 EJSONStatus VJSONClassStore::IJSON_RemoveProperty(VJSONObject*, const VString&) {
-  _ThrowError(MakeVError(kComponentJSONClasses, json_error::kReadOnlyObject));
+  ThrowJSONClassError(json_error::kReadOnlyObject);
   return EJSON_error;
 }
 

@@ -1,11 +1,11 @@
 #include "json/VJSONMemberFunction.h"
 
+#include "json/JSONClassError.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONClassStore.h"
 #include "json/VJSONCloner.h"
 #include "json/VJSONFunctionContext.h"
 #include "json/VJSONUser.h"
-#include "runtime/VErrorThrow.h"
 
 namespace zeft {
 
@@ -13,12 +13,8 @@ namespace {
 
 const VString kDescriptionName("_description");
 
-void ThrowNotCallable() {
-  _ThrowError(MakeVError(kComponentJSONClasses, json_error::kNotCallable));
-}
-
 EJSONStatus RefuseChange() {
-  _ThrowError(MakeVError(kComponentJSONClasses, json_error::kReadOnlyProperty));
+  ThrowJSONClassError(json_error::kReadOnlyProperty);
   return EJSON_error;
 }
 
@@ -65,7 +61,7 @@ VJSONObject* VJSONMemberFunction::Create(JSONFunctionRoutine routine, const VStr
 EJSONStatus VJSONMemberFunction::do_call(const VJSONObject*, IJSONFunctionContext* context) {
   VJSONObject* function = context->GetThisObject();
   if (function == nullptr || function->GetImplementation() == nullptr) {
-    ThrowNotCallable();
+    ThrowJSONClassError(json_error::kNotCallable);
     return EJSON_error;
   }
   const std::vector<VJSONValue>* parameters = nullptr;
@@ -78,14 +74,14 @@ EJSONStatus VJSONMemberFunction::do_call(const VJSONObject*, IJSONFunctionContex
     VJSONFunctionContext layered(nullptr, nullptr, context);
     status = function->GetImplementation()->IJSON_CallAsFunction(function, &layered);
   }
-  if (status == EJSON_unhandled) ThrowNotCallable();
+  if (status == EJSON_unhandled) ThrowJSONClassError(json_error::kNotCallable);
   return status;
 }
 
 EJSONStatus VJSONMemberFunction::do_apply(const VJSONObject*, IJSONFunctionContext* context) {
   VJSONObject* function = context->GetThisObject();
   if (function == nullptr || function->GetImplementation() == nullptr) {
-    ThrowNotCallable();
+    ThrowJSONClassError(json_error::kNotCallable);
     context->SetResult(VJSONValue(JSON_undefined), 5);
     return EJSON_error;
   }
@@ -94,7 +90,7 @@ EJSONStatus VJSONMemberFunction::do_apply(const VJSONObject*, IJSONFunctionConte
     list.GetArray()->GetValues(parameters);
   }
   const EJSONStatus status = CallWith(function, context->GetParam(1), parameters, context);
-  if (status == EJSON_unhandled) ThrowNotCallable();
+  if (status == EJSON_unhandled) ThrowJSONClassError(json_error::kNotCallable);
   return status;
 }
 

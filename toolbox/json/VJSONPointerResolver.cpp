@@ -278,9 +278,14 @@ bool VJSONPointerResolver::ResolvePointerString(Context& context, const VJSONVal
   return true;
 }
 
-bool VJSONPointerResolver::ResolveOnePart(Context& context, VJSONValue& current, VString token) {
+void UnescapeJSONPointerToken(VString& token) {
+  if (token.FindUniChar(u'~') == 0) return;
   token.ExchangeRawString(VString("~1"), VString("/"));
   token.ExchangeRawString(VString("~0"), VString("~"));
+}
+
+bool VJSONPointerResolver::ResolveOnePart(Context& context, VJSONValue& current, VString token) {
+  UnescapeJSONPointerToken(token);
   if (current.IsObject() && context.resolveNested) {
     VRefPtr<VJSONPointerResolver> subResolver;
     bool inProgress = false;

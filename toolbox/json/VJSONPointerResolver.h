@@ -82,4 +82,8 @@ class VJSONPointerResolver : public VObject, public IRefCountable {
   VJSONArray* fErrors = nullptr;
 };
 
+// Turns a JSON Pointer reference token back into the name it stands for:
+// "~1" is "/", then "~0" is "~". No percent-decoding.
+void UnescapeJSONPointerToken(VString& token);
+
 }  // namespace zeft

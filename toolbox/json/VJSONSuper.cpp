@@ -1,8 +1,8 @@
 #include "json/VJSONSuper.h"
 
+#include "json/JSONClassError.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONSuperMember.h"
-#include "runtime/VErrorThrow.h"
 
 namespace zeft {
 
@@ -23,12 +23,12 @@ EJSONStatus VJSONSuper::IJSON_GetProperty(VJSONObject*, const VString& name, VJS
 
 EJSONStatus VJSONSuper::IJSON_SetProperty(VJSONObject*, const VString&, const VJSONValue&,
                                           VDBLanguageContext*) {
-  _ThrowError(MakeVError(kComponentJSONClasses, json_error::kReadOnlyObject));
+  ThrowJSONClassError(json_error::kReadOnlyObject);
   return EJSON_error;
 }
 
 EJSONStatus VJSONSuper::IJSON_RemoveProperty(VJSONObject*, const VString&) {
-  _ThrowError(MakeVError(kComponentJSONClasses, json_error::kReadOnlyObject));
+  ThrowJSONClassError(json_error::kReadOnlyObject);
   return EJSON_error;
 }
 

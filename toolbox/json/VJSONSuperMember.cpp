@@ -1,17 +1,17 @@
 #include "json/VJSONSuperMember.h"
 
 #include "json/IJSONFunctionContext.h"
+#include "json/JSONClassError.h"
 #include "json/VJSONClass.h"
 #include "json/VJSONFunctionContext.h"
 #include "json/VJSONObject.h"
-#include "runtime/VErrorThrow.h"
 
 namespace zeft {
 
 namespace {
 
 EJSONStatus Fail(int32 number) {
-  _ThrowError(MakeVError(kComponentJSONClasses, number));
+  ThrowJSONClassError(number);
   return EJSON_error;
 }
 

@@ -1,5 +1,5 @@
 // Filling a text template from a JSON object: "{{path}}" placeholders take
-// the text of the values the paths name.
+// the text of the values the paths name; kept with the JSON model it reads.
 #include "core/VString.h"
 #include "json/VJSONObject.h"
 
