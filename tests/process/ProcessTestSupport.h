@@ -45,20 +45,12 @@ class TemporaryFolder {
 
   // Makes the folders of `relative` (ending '/').
   std::string MakeFolders(const std::string& relative) const {
-    std::string path = fPath;
-    for (size_t start = 0, slash; (slash = relative.find('/', start)) != std::string::npos;
-         start = slash + 1) {
-      path = fPath + relative.substr(0, slash + 1);
-      ::mkdir(path.c_str(), 0755);
-    }
+    fFolder.MakeFolder(relative);
     return fPath + relative;
   }
   std::string Write(const std::string& relative, const std::string& content,
                     mode_t mode = 0644) const {
-    const std::string slashEnded = relative.substr(0, relative.rfind('/') + 1);
-    if (!slashEnded.empty()) MakeFolders(slashEnded);
-    const std::string path = fPath + relative;
-    std::ofstream(path, std::ios::binary) << content;
+    const std::string path = fFolder.Write(relative, content);
     ::chmod(path.c_str(), mode);
     return path;
   }

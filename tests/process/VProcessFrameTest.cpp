@@ -156,9 +156,9 @@ TEST(VProcessFrame, TooOldASystemStopsStartUpWithAnAlert) {
 }
 
 TEST(VProcessFrame, NamedFileSystemsOfTheUserAndTheResources) {
-  char pattern[] = "/tmp/zeft-fs-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  const std::string root = pattern;
+  test::TempFolder folder;
+  ASSERT_FALSE(folder.Path().empty());
+  const std::string root = folder.Path();
   const std::string resources = root + "/Resources/";
   ASSERT_EQ(::mkdir(resources.c_str(), 0755), 0);
   const std::string definition = resources + "fileSystems.json";
@@ -204,9 +204,6 @@ TEST(VProcessFrame, NamedFileSystemsOfTheUserAndTheResources) {
             "init=0 exit-code=1 signals=0\n"
             "last-error 687 \n"
             "after-destruction tasks=0 intl=0 kinds=0 classes=0 instance=0\n");
-  ::unlink(definition.c_str());
-  ::rmdir(resources.c_str());
-  ::rmdir(root.c_str());
 }
 
 TEST(VProcessFrame, InstallFolderCaseCheck) {

@@ -1,9 +1,6 @@
 #include "process/CommandLineArgument.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <limits>
 #include <string>
@@ -14,6 +11,7 @@
 #include "files/VFile.h"
 #include "files/VFolder.h"
 #include "json/VJSONValue.h"
+#include "platform/ItemKind.h"
 #include "runtime/StErrorContextInstaller.h"
 #include "runtime/VTask.h"
 
@@ -117,13 +115,14 @@ bool Argument<VFilePath>::Resolve(VFilePath& target, const VString& value) {
     return false;
   }
   StStringConverter<char> bytes(value, kCharSetUTF8);
-  char resolved[PATH_MAX];
-  if (bytes.IsOK() && ::realpath(bytes.GetCPointer(), resolved) != nullptr) {
+  std::string resolved;
+  platform::ItemKind kind = platform::ItemKind::kMissing;
+  if (bytes.IsOK() &&
+      !platform::ResolveLinks(std::string(bytes.GetCPointer(), bytes.GetSize()), resolved, kind)
+           .Failed()) {
     VString path;
-    path.FromBlock(resolved, std::char_traits<char>::length(resolved), kCharSetUTF8);
-    struct stat status;
-    if (::stat(resolved, &status) == 0 && S_ISDIR(status.st_mode) &&
-        !path.EndsWithRawString(VString("/")))
+    path.FromBlock(resolved.data(), resolved.size(), kCharSetUTF8);
+    if (kind == platform::ItemKind::kFolder && !path.EndsWithRawString(VString("/")))
       path.AppendUniChar('/');
     target.FromFullPath(path, kFilePathStylePosix);
     return true;

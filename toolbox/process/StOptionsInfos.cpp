@@ -21,11 +21,6 @@ constexpr int32 kDescriptionColumn = 29;
 constexpr int32 kOptionTextWidth = 49;
 constexpr int32 kParagraphWidth = 79;
 
-std::u16string Key(const VString& name) {
-  return std::u16string(reinterpret_cast<const char16_t*>(name.GetCPointer()),
-                        size_t(name.GetLength()));
-}
-
 bool IsWrapSeparator(UniChar c) {
   return c == ' ' || c == '.' || c == '\r' || c == '\n' || c == '\t';
 }
@@ -136,7 +131,7 @@ StOptionsInfos::~StOptionsInfos() = default;
 void StOptionsInfos::RegisterOption(bool takesValue, VOptionBase* option) {
   if (option->HasShortName()) fShortOptions[option->GetShortName()] = Entry(option, takesValue);
   if (!option->GetLongName().IsEmpty())
-    fLongOptions[Key(option->GetLongName())] = Entry(option, takesValue);
+    fLongOptions[option->GetLongName()] = Entry(option, takesValue);
   fOptions.emplace_back(option);
 }
 
@@ -157,7 +152,7 @@ VOptionBase* StOptionsInfos::FindShort(UniChar name, bool& takesValue) const {
 }
 
 VOptionBase* StOptionsInfos::FindLong(const VString& name, bool& takesValue) const {
-  auto found = fLongOptions.find(Key(name));
+  auto found = fLongOptions.find(name);
   if (found == fLongOptions.end()) return nullptr;
   takesValue = found->second.second;
   return found->second.first;

@@ -6,11 +6,11 @@
 
 #include <map>
 #include <memory>
-#include <string>
 #include <utility>
 #include <vector>
 
 #include "core/VString.h"
+#include "core/VStringLessCompareStrict.h"
 #include "process/VCommandLineOption.h"
 
 namespace zeft::Private::CommandLineParser {
@@ -54,7 +54,7 @@ class StOptionsInfos {
   using Entry = std::pair<VOptionBase*, bool>;
 
   std::map<UniChar, Entry> fShortOptions;
-  std::map<std::u16string, Entry> fLongOptions;
+  std::map<VString, Entry, VStringLessCompareStrict> fLongOptions;
   std::unique_ptr<VOptionBase> fPositional;
   std::vector<std::unique_ptr<VOptionBase>> fOptions;
   const std::vector<VString>& fArguments;

@@ -1,8 +1,5 @@
 // The manual-page section and the JSON description of the registered
 // options (the help text itself is StOptionsInfos::BuildHelpUsage).
-#include <cstdio>
-
-#include "core/StStringConverter.h"
 #include "process/VCommandLineParser.h"
 
 namespace zeft {
@@ -114,11 +111,10 @@ void VCommandLineParser::PrintAllArguments(bool toStandardError) const {
   VString document;
   ExportAsJSON(&document);
   if (document.IsEmpty()) return;
-  FILE* stream = toStandardError ? stderr : stdout;
-  StStringConverter<char> bytes(document, kCharSetUTF8);
-  std::fwrite(bytes.GetCPointer(), 1, bytes.GetSize(), stream);
-  std::fputc('\n', stream);
-  std::fflush(stream);
+  if (toStandardError)
+    PrintArgumentError(document);
+  else
+    Print(document);
 }
 
 }  // namespace zeft

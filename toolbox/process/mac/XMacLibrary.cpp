@@ -32,6 +32,13 @@ bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+// "Name" of the framework folder ".../Name.framework/".
+std::string FrameworkName(const std::string& folder) {
+  std::string name = folder.substr(0, folder.size() - 1);
+  name = name.substr(name.rfind('/') + 1);
+  return name.substr(0, name.size() - std::char_traits<char>::length(kFrameworkExtension));
+}
+
 // Adds the permission bits the file lacks of `wanted`.
 void AddPermissions(const std::string& file, mode_t wanted) {
   struct stat status;
@@ -53,11 +60,8 @@ void PushLoadError(const VFilePath& path, const char* reason) {
 XMacLibrary::~XMacLibrary() { Unload(); }
 
 void XMacLibrary::RepairFrameworkLinks(const std::string& folder) {
-  std::string name = folder.substr(0, folder.size() - 1);
-  name = name.substr(name.rfind('/') + 1);
-  name = name.substr(0, name.size() - std::char_traits<char>::length(kFrameworkExtension));
   for (const std::string& relative :
-       {std::string("Versions/Current"), std::string("Resources"), name}) {
+       {std::string("Versions/Current"), std::string("Resources"), FrameworkName(folder)}) {
     const std::string item = folder + relative;
     struct stat status;
     // A link needs no repair; a missing item or a real folder holds no
@@ -110,10 +114,7 @@ bool XMacLibrary::Load(const VFilePath& path) {
   std::string executable;
   if (EndsWith(target.substr(0, target.size() - 1), kFrameworkExtension)) {
     RepairFrameworkLinks(target);
-    std::string name = target.substr(0, target.size() - 1);
-    name = name.substr(name.rfind('/') + 1);
-    executable =
-        target + name.substr(0, name.size() - std::char_traits<char>::length(kFrameworkExtension));
+    executable = target + FrameworkName(target);
     AddPermissions(executable, 0500);
   } else {
     std::string error;

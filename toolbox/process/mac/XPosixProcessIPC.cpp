@@ -75,7 +75,7 @@ bool XPosixProcessIPC::Init() {
   };
   for (const Installation& installation : installations) {
     struct sigaction action = {};
-    action.sa_handler = _QuitSignalHandler;
+    action.sa_handler = QuitSignalHandler;
     sigemptyset(&action.sa_mask);
     for (int blocked : installation.blocked) sigaddset(&action.sa_mask, blocked);
     action.sa_flags = int(installation.flags);
@@ -84,7 +84,7 @@ bool XPosixProcessIPC::Init() {
   return true;
 }
 
-void XPosixProcessIPC::_QuitSignalHandler(int signal) {
+void XPosixProcessIPC::QuitSignalHandler(int signal) {
   if (signal != SIGTERM && signal != SIGINT && signal != SIGQUIT) return;
   if (!sActive.load()) return;
   const int savedErrno = errno;

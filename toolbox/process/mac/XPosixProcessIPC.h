@@ -34,7 +34,7 @@ class XPosixProcessIPC : public VObject {
   static uint32 GetQuitSignalCount() { return sQuitSignals.load(); }
 
  private:
-  static void _QuitSignalHandler(int signal);
+  static void QuitSignalHandler(int signal);
   void _Watch();
 
   std::thread fWatcher;
