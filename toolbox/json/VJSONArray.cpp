@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "core/VCompareOptions.h"
+#include "json/JSONClassError.h"
 #include "json/JSONStackCheck.h"
 #include "json/StGraphLocker.h"
 #include "json/VJSONCloner.h"
@@ -77,7 +78,7 @@ bool VJSONArray::_NeedsGraphLock() const {
 bool VJSONArray::_CheckInUse() const {
   VStorageLocker* locker = GetStorageLockerNoRetain();
   if (locker == nullptr || locker->IsInUseByCurrentTask()) return true;
-  _ThrowError(MakeVError(kComponentJSONClasses, json_error::kArrayNotInUse));
+  ThrowJSONClassError(json_error::kArrayNotInUse);
   return false;
 }
 
@@ -393,7 +394,7 @@ void VJSONArray::Sort(IJSONValueComparator* comparator) {
     locker.Reset(GetStorageLockerNoRetain());
   }
   if (locker && !locker->IsInUseByCurrentTask()) {
-    _ThrowError(MakeVError(kComponentJSONClasses, json_error::kArrayNotInUse));
+    ThrowJSONClassError(json_error::kArrayNotInUse);
     return;
   }
   std::vector<size_t> order(fValues.size());

@@ -2,6 +2,7 @@
 
 #include "core/VCompareOptions.h"
 #include "json/IJSONClassRegistry.h"
+#include "json/JSONClassError.h"
 #include "json/JSONStackCheck.h"
 #include "json/StGraphLocker.h"
 #include "json/VJSONArray.h"
@@ -27,12 +28,6 @@ const VString kLockerIDName("__LockerID");
 bool IsMonitoredTask(const std::atomic<int32>& monitored) {
   const int32 task = monitored.load(std::memory_order_relaxed);
   return task != 0 && task == VTask::GetCurrentID();
-}
-
-VError ThrowClassError(int32 number) {
-  const VError error = MakeVError(kComponentJSONClasses, number);
-  _ThrowError(error);
-  return error;
 }
 
 }  // namespace
@@ -229,7 +224,7 @@ bool VJSONObject::GetPropertyAsBool(const VString& name, bool* out) const {
 bool VJSONObject::_CheckInUse() const {
   VStorageLocker* locker = fLocker.load(std::memory_order_acquire);
   if (locker == nullptr || locker->IsInUseByCurrentTask()) return true;
-  ThrowClassError(json_error::kObjectNotInUse);
+  ThrowJSONClassError(json_error::kObjectNotInUse);
   return false;
 }
 
@@ -314,7 +309,7 @@ bool VJSONObject::_SetOwnProperty(const VString& name, const VJSONValue& value) 
       const JSONType type = value.GetType();
       if (type != JSON_null && type != JSON_object && type != JSON_array &&
           type != JSON_undefined) {
-        ThrowClassError(json_error::kScalarInStorage);
+        ThrowJSONClassError(json_error::kScalarInStorage);
         return false;
       }
     }
@@ -567,7 +562,7 @@ bool VJSONObject::IsInstanceOf(const VJSONObject* classObject) const {
                               ? registry->GetClass(classObject->fImplementation)
                               : nullptr;
   if (jsonClass == nullptr) {
-    ThrowClassError(json_error::kNotAClassObject);
+    ThrowJSONClassError(json_error::kNotAClassObject);
     return false;
   }
   return IsInstanceOf(jsonClass);

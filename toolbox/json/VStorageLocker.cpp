@@ -1,5 +1,6 @@
 #include "json/VStorageLocker.h"
 
+#include "json/JSONClassError.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONObject.h"
 #include "runtime/VErrorThrow.h"
@@ -13,7 +14,7 @@ std::atomic<uint32> VStorageLocker::sNextID{1};
 namespace {
 
 bool Refuse(int32 number) {
-  _ThrowError(MakeVError(kComponentJSONClasses, number));
+  ThrowJSONClassError(number);
   return false;
 }
 
