@@ -150,12 +150,14 @@ TEST(VValueBagJSONTest, TextsReadAndWriteBackTheSameShape) {
       "\"nums\":[1,\"two\",false]}",
       "{\"a\":{\"b\":{\"c\":[{\"d\":[1,2]},{\"e\":{}}]}}}",
       "{\"day\":\"2024-03-05\"}",
+      "{\"none\":null,\"empty\":\"\",\"obj\":{\"none\":null}}",
   };
   for (const char* text : texts) {
     VError error = VE_OK;
     auto bag = Read(text, &error);
     EXPECT_EQ(error, VE_OK) << text;
     EXPECT_EQ(JSONText(*bag), text);
+    EXPECT_EQ(JSONText(*VRefPtr<VValueBag>(bag->Clone(), kAdoptRef)), text) << "copy";
     // The pretty text is the same JSON.
     EXPECT_EQ(Write(Parse(JSONText(*bag, VValueBag::kJSONPretty))), Write(Parse(text)));
   }

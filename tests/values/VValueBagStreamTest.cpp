@@ -127,6 +127,20 @@ TEST(VValueBagStreamTest, EmptyBagAndOneBooleanHaveExactBytes) {
   EXPECT_EQ(WriteBag(*bag, true), expected);
 }
 
+// The stream form has no null marker: a null value is written as the
+// empty value of its kind.
+TEST(VValueBagStreamTest, NullValuesWriteTheEmptyForm) {
+  BagRef nulls = NewBag();
+  nulls->SetAttribute("s", VString(true));
+  VLong nullLong(0);
+  nullLong.SetNull(true);
+  nulls->SetAttribute("n", nullLong);
+  BagRef empties = NewBag();
+  empties->SetString("s", VString());
+  empties->SetLong("n", 0);
+  for (bool swap : {false, true}) EXPECT_EQ(WriteBag(*nulls, swap), WriteBag(*empties, swap));
+}
+
 TEST(VValueBagStreamTest, RoundTripsInBothByteOrders) {
   BagRef bag = SampleBag();
   for (bool swap : {false, true}) {

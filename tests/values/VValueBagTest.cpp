@@ -3,14 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/VBoolean.h"
+#include "core/VByte.h"
 #include "core/VLong.h"
+#include "core/VLong8.h"
 #include "core/VReal.h"
 #include "core/VString.h"
+#include "core/VWord.h"
 #include "values/IBaggable.h"
 #include "values/VBagArray.h"
+#include "values/VBlobWithPtr.h"
+#include "values/VDuration.h"
+#include "values/VTime.h"
+#include "values/VUUID.h"
 #include "values/VValueBag.h"
 
 namespace zeft {
@@ -161,6 +171,74 @@ TEST(VValueBagTest, CopiesAreDeep) {
   EXPECT_EQ(n, 1);
   EXPECT_EQ(NameOf(copy->GetUniqueElement("c")), "child");
   EXPECT_TRUE(copy->IsDirty());
+}
+
+// A null attribute reads back null whether it was appended, replaced in
+// place or cached, and in copies; the raw form alone cannot tell a null
+// from an empty value.
+TEST(VValueBagTest, NullAttributesStayNull) {
+  using Maker = std::function<VValueSingle*()>;
+  const struct {
+    const char* kind;
+    Maker make;
+  } kinds[] = {
+      {"boolean", [] { return new VBoolean(true); }},
+      {"byte", [] { return new VByte(7); }},
+      {"word", [] { return new VWord(7); }},
+      {"long", [] { return new VLong(7); }},
+      {"long8", [] { return new VLong8(7); }},
+      {"real", [] { return new VReal(7.5); }},
+      {"duration", [] { return new VDuration(7); }},
+      {"time",
+       [] {
+         auto* time = new VTime;
+         time->FromUTCTime(2024, 3, 5, 10, 0, 0, 0);
+         return time;
+       }},
+      {"string", [] { return new VString("seven"); }},
+      {"uuid", [] { return new VUUID("00112233445566778899AABBCCDDEEFF"); }},
+      {"blob", [] { return new VBlobWithPtr("seven", 5); }},
+  };
+  const StPackedDictionaryKey key("v");
+  for (const auto& kind : kinds) {
+    SCOPED_TRACE(kind.kind);
+    std::unique_ptr<VValueSingle> value(kind.make());
+    std::unique_ptr<VValueSingle> null(kind.make());
+    null->SetNull(true);
+    ASSERT_FALSE(value->IsNull());
+    auto readsNull = [&](const VValueBag& bag) {
+      std::unique_ptr<VValueSingle> out(kind.make());
+      EXPECT_TRUE(bag.GetAttribute(key, *out));
+      VString text("not null");
+      EXPECT_TRUE(bag.GetAttribute(key, text));
+      const VValueSingle* stored = bag.GetAttributeValue(key);
+      return out->IsNull() && text.IsNull() && stored != nullptr && stored->IsNull();
+    };
+
+    BagRef appended = NewBag();
+    appended->SetAttribute(key, *null);
+    appended->SetString("after", VString("x"));
+    EXPECT_TRUE(readsNull(*appended)) << "appended";
+    EXPECT_TRUE(readsNull(*BagRef(appended->Clone(), kAdoptRef))) << "copy of appended";
+
+    // Replaced in place or through a cached value, then packed by the
+    // copy while a later entry grows.
+    BagRef replaced = NewBag();
+    replaced->SetAttribute(key, *value);
+    replaced->SetString("after", VString("x"));
+    replaced->SetAttribute(key, *null);
+    EXPECT_TRUE(readsNull(*replaced)) << "replaced";
+    replaced->SetString("after", VString("longer than before"));
+    EXPECT_TRUE(readsNull(*BagRef(replaced->Clone(), kAdoptRef))) << "copy of replaced";
+
+    replaced->SetAttribute(key, *value);
+    EXPECT_FALSE(replaced->GetAttributeValue(key)->IsNull());
+    BagRef copy(replaced->Clone(), kAdoptRef);
+    std::unique_ptr<VValueSingle> out(kind.make());
+    out->SetNull(true);
+    EXPECT_TRUE(copy->GetAttribute(key, *out));
+    EXPECT_FALSE(out->IsNull()) << "a value set again is no longer null";
+  }
 }
 
 TEST(VValueBagTest, AppendToCDataTurnsOtherValuesIntoText) {

@@ -140,6 +140,7 @@ bool Store::Append(const StPackedDictionaryKey& key, const VValueSingle& value) 
   }
   fSlots[index].fValueOffset = oldWords;
   _WriteEntry(oldWords, value);
+  fSlots[index].fNull = value.IsNull();
   return true;
 }
 
@@ -150,6 +151,7 @@ bool Store::SetExistingValue(const StPackedDictionaryKey& key, const VValueSingl
   if (slot.fCachedValue == nullptr) {
     if (_GetFlatSize(index) == value.GetSpace(0) + 2) {
       _WriteEntry(size_t(slot.fValueOffset), value);
+      slot.fNull = value.IsNull();
       return true;
     }
     VValue* clone = value.Clone();
@@ -165,6 +167,8 @@ bool Store::SetExistingValue(const StPackedDictionaryKey& key, const VValueSingl
       slot.fCachedValue = clone->IsVValueSingle();
     }
   }
+  // Some kinds' copies are never null.
+  if (value.IsNull()) slot.fCachedValue->SetNull(true);
   fNeedsPack = true;
   return true;
 }
@@ -183,6 +187,7 @@ VValueSingle* Store::_LoadCachedValue(size_t index) const {
     delete value;
     return nullptr;
   }
+  if (slot.fNull) single->SetNull(true);
   slot.fCachedValue = single;
   return single;
 }
@@ -191,18 +196,22 @@ bool Store::GetValue(const StPackedDictionaryKey& key, VValueSingle& out) const 
   const size_t index = _Find(key);
   if (index == fSlots.size()) return false;
   const Slot& slot = fSlots[index];
-  if (slot.fCachedValue != nullptr) {
-    slot.fCachedValue->GetValue(out);
-    return true;
+  const VValueSingle* value = slot.fCachedValue;
+  if (value == nullptr) {
+    const size_t offset = size_t(slot.fValueOffset);
+    const uint16 kind = fBackstore[offset];
+    if (VValue::ValueInfoFromValueKind(kind) == nullptr) return true;
+    if (out.GetValueKind() == kind) {
+      out.LoadFromPtr(fBackstore.data() + offset + 1, false);
+      if (slot.fNull) out.SetNull(true);
+      return true;
+    }
+    value = _LoadCachedValue(index);
+    if (value == nullptr) return true;
   }
-  const size_t offset = size_t(slot.fValueOffset);
-  const uint16 kind = fBackstore[offset];
-  if (VValue::ValueInfoFromValueKind(kind) == nullptr) return true;
-  if (out.GetValueKind() == kind) {
-    out.LoadFromPtr(fBackstore.data() + offset + 1, false);
-    return true;
-  }
-  if (const VValueSingle* value = _LoadCachedValue(index)) value->GetValue(out);
+  value->GetValue(out);
+  // Conversions carry no null state.
+  if (value->IsNull()) out.SetNull(true);
   return true;
 }
 
@@ -250,6 +259,7 @@ void Store::_Pack() const {
     if (cached == nullptr) continue;
     if (_GetFlatSize(i) == cached->GetSpace(0) + 2) {
       _WriteEntry(size_t(fSlots[i].fValueOffset), *cached);
+      fSlots[i].fNull = cached->IsNull();
     } else {
       inPlace = false;
     }
@@ -274,7 +284,10 @@ void Store::_Pack() const {
       }
       if (store.size() > kMaxBackstoreWords) return;
       fBackstore.swap(store);
-      for (size_t i = 0; i < fSlots.size(); ++i) fSlots[i].fValueOffset = offsets[i];
+      for (size_t i = 0; i < fSlots.size(); ++i) {
+        fSlots[i].fValueOffset = offsets[i];
+        if (const VValueSingle* cached = fSlots[i].fCachedValue) fSlots[i].fNull = cached->IsNull();
+      }
     } catch (const std::bad_alloc&) {
       // Still needs pack; the cached values stay authoritative.
       return;

@@ -31,6 +31,10 @@ struct _VPackedDictionary_with_backstore_slot<VPackedValue_VValueSingle> {
   uint64 fValueOffset = 0;
   // Owned; when set it is the value and the entry may be stale.
   VValueSingle* fCachedValue = nullptr;
+  // The entry holds a null value: a raw form cannot tell a null from an
+  // empty value, so the slot keeps the flag (in memory only: the stream
+  // form has no room for it).
+  bool fNull = false;
 };
 
 template <class VALUE>
@@ -58,7 +62,8 @@ class VPackedDictionary_with_backstore<VPackedValue_VValueSingle>
   // False when the key is absent; otherwise replaces the value.
   bool SetExistingValue(const StPackedDictionaryKey& key, const VValueSingle& value);
   // False when the key is absent; otherwise the stored value, converted to
-  // out's kind (out is left alone for a kind that is not registered).
+  // out's kind, and null when it is null (out is left alone for a kind
+  // that is not registered).
   bool GetValue(const StPackedDictionaryKey& key, VValueSingle& out) const;
   // Removes the entry when present.
   void Clear(const StPackedDictionaryKey& key);
