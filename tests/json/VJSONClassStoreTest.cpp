@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "JSONClassTestSupport.h"
 #include "JSONTestSupport.h"
@@ -250,6 +251,56 @@ TEST(VJSONClassStoreTest, ThreadsShareTheStore) {
   for (int seed = 0; seed < 4; ++seed) threads.emplace_back(work, seed);
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(failures.load(), 0);
+}
+
+// Objects made while another task starts the store up: an object made once
+// the store is visible has the "Object" class of a complete store; one made
+// before has no class or that same class.
+TEST(VJSONClassStoreTest, StartUpPublishesOnlyACompleteStore) {
+  constexpr int kRounds = 40;
+  constexpr int kMakers = 3;
+  constexpr int kObjectsAfterStartUp = 20;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE(round);
+    VJSONClassStore::DeInit();
+    std::atomic<bool> go{false};
+    std::atomic<int> failures{0};
+    std::vector<VRefPtr<VJSONObject>> early[kMakers];
+    auto make = [&](int maker) {
+      while (!go.load()) std::this_thread::yield();
+      for (int after = 0; after < kObjectsAfterStartUp;) {
+        VJSONClassStore* store = VJSONClassStore::GetProcessStore();
+        VRefPtr<VJSONObject> object(new VJSONObject(nullptr, nullptr, false), kAdoptRef);
+        if (store == nullptr) {
+          early[maker].push_back(object);
+          continue;
+        }
+        ++after;
+        VJSONObject* objectClass = store->GetObjectClassObject();
+        VString name;
+        object->GetClassName(name);
+        if (objectClass == nullptr || object->GetClassObject() != objectClass ||
+            !object->IsGenericObject() || !name.EqualToUSASCIICString("Object") ||
+            VJSONClass::CastObject(store->GetFunctionClassObject()) == nullptr) {
+          ++failures;
+        }
+      }
+    };
+    std::vector<std::thread> makers;
+    for (int maker = 0; maker < kMakers; ++maker) makers.emplace_back(make, maker);
+    go.store(true);
+    ASSERT_TRUE(VJSONClassStore::Init());
+    for (std::thread& maker : makers) maker.join();
+    EXPECT_EQ(failures.load(), 0);
+    VJSONObject* objectClass = Store().GetObjectClassObject();
+    for (const auto& objects : early) {
+      for (const VRefPtr<VJSONObject>& object : objects) {
+        VJSONObject* classObject = object->GetClassObject();
+        EXPECT_TRUE(classObject == nullptr || classObject == objectClass);
+      }
+    }
+  }
+  EXPECT_EQ(Store().GetCount(), 3u);
 }
 
 TEST(VJSONClassStoreTest, ShutDownFreesEveryClassAndStartsAgain) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <new>
 
 #include "files/IFileSystemObject.h"
 #include "json/IJSONClassRegistry.h"
@@ -15,6 +16,10 @@ namespace {
 
 std::atomic<VJSONClassStore*> sProcessStore{nullptr};
 std::mutex sProcessStoreMutex;
+// The store Init is filling, seen only by the task filling it: the roots
+// are made of objects that ask for the store, while other tasks must not
+// reach it before its roots are in place.
+constinit thread_local VJSONClassStore* sStoreInMaking = nullptr;
 
 const VString kObjectName("Object");
 const VString kClassName("Class");
@@ -78,10 +83,20 @@ bool EqualFolded(const VString& a, const VString& b) { return a.CompareToStringR
 bool VJSONClassStore::Init(const VString& name) {
   std::lock_guard<std::mutex> guard(sProcessStoreMutex);
   if (sProcessStore.load() != nullptr) return true;
-  auto* store = new VJSONClassStore(name);
+  VJSONClassStore* store = nullptr;
+  try {
+    store = new VJSONClassStore(name);
+    sStoreInMaking = store;
+    VJSONObject::SetClassRegistry(&sRegistry);
+    store->AddRootClasses();
+  } catch (const std::bad_alloc&) {
+    sStoreInMaking = nullptr;
+    if (store != nullptr) store->Release();
+    return false;
+  }
+  sStoreInMaking = nullptr;
+  // Published complete: the root slots are read without the lock.
   sProcessStore.store(store);
-  VJSONObject::SetClassRegistry(&sRegistry);
-  store->AddRootClasses();
   return true;
 }
 
@@ -94,7 +109,10 @@ void VJSONClassStore::DeInit() {
   store->Release();
 }
 
-VJSONClassStore* VJSONClassStore::GetProcessStore() { return sProcessStore.load(); }
+VJSONClassStore* VJSONClassStore::GetProcessStore() {
+  VJSONClassStore* store = sProcessStore.load();
+  return store != nullptr ? store : sStoreInMaking;
+}
 
 VJSONObject* VJSONClassStore::GetProcessClassObject(const VString& storeName,
                                                     const VString& className) {

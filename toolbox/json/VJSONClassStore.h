@@ -36,8 +36,9 @@ class VJSONClassStore : public VObject, public IJSONObject {
 
   // ---- Process store ----
   // Start-up: makes the process store under `name`, adds its root classes
-  // and lets JSON objects find their classes through it. True on success
-  // (also when it already exists).
+  // and lets JSON objects find their classes through it. Other tasks see
+  // the store only once its roots are complete. True on success (also
+  // when it already exists).
   static bool Init(const VString& name = VString("novu"));
   // Shut-down: detaches the process store from the object model and
   // releases it with every class it holds.
