@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "JSONTestSupport.h"
 #include "core/VCompareOptions.h"
@@ -97,6 +98,23 @@ TEST(VJSONValueTest, ArrayHoldingItselfConvertsWithTheNestedPlaceEmpty) {
   EXPECT_TRUE(HasToolboxError(errors.Errors(), json_error::kCircular));
   array.GetArray()->Clear();
   EXPECT_EQ(to_string((Parse("[1,2,3,[4,5],6]").GetString(text), text)), "1,2,3,4,5,6");
+}
+
+// Every element shares one 2 MB text, so the array's text is measured past
+// the string limit (2^31 units) before anything that size is allocated.
+TEST(VJSONValueTest, ArrayTextPastTheStringLimitFails) {
+  constexpr int32 kUnits = 1 << 20;
+  constexpr int kElements = 2048;
+  const std::vector<UniChar> units(kUnits, u'a');
+  VString big;
+  big.FromUniString(units.data(), kUnits);
+  const VJSONValue element(big);
+  VJSONValue array(JSON_array);
+  for (int i = 0; i < kElements; ++i) array.GetArray()->Push(element);
+  ErrorCollector errors;
+  VString text("before");
+  EXPECT_EQ(array.GetString(text), ToolboxError(toolbox_error::kStringTooLong));
+  EXPECT_TRUE(HasToolboxError(errors.Errors(), toolbox_error::kStringTooLong));
 }
 
 TEST(VJSONValueTest, PathGettersTruncateAndSaturate) {
