@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 
 #include "JSONTestSupport.h"
 #include "json/VJSONUser.h"
@@ -75,6 +76,46 @@ TEST(VStorageLockerTest, TwoTasksTakeTurnsOnASharedObject) {
   VJSONUser user(shared.Get());
   EXPECT_EQ(shared->GetProperty(VString("count")).GetNumber(), 2 * kRounds);
   EXPECT_GT(shared->GetSharedID(), 0) << "no longer fresh once it took a member";
+}
+
+// Waits for the condition, polling, for at most 30 s.
+bool Eventually(const std::function<bool()>& condition) {
+  for (int waited = 0; waited < 30000; ++waited) {
+    if (condition()) return true;
+    VTask::Sleep(1);
+  }
+  return condition();
+}
+
+std::atomic<bool> sWaiterRegistered{false};
+std::atomic<bool> sUseEnded{false};
+
+// The waiter stops between joining the waiting tasks and its wait until
+// the owner has ended its use.
+void HoldWaiterUntilUseEnds(VStorageLocker*) {
+  sWaiterRegistered.store(true);
+  Eventually([] { return sUseEnded.load(); });
+}
+
+TEST(VStorageLockerTest, WakeUpBeforeTheWaitIsNotLost) {
+  VRefPtr<VStorageLocker> locker(new VStorageLocker(), kAdoptRef);
+  ASSERT_TRUE(locker->Use());
+  sWaiterRegistered.store(false);
+  sUseEnded.store(false);
+  VStorageLocker::SetWaitHook(&HoldWaiterUntilUseEnds);
+  std::atomic<int> answer{-1};
+  VTask* waiter = StartTask([&] {
+    const bool had = locker->Use();
+    answer.store(had ? 1 : 0);
+    if (had) locker->EndUse();
+  });
+  EXPECT_TRUE(Eventually([] { return sWaiterRegistered.load(); }));
+  VStorageLocker::SetWaitHook(nullptr);
+  locker->EndUse();
+  sUseEnded.store(true);
+  EXPECT_TRUE(Eventually([&] { return answer.load() >= 0; })) << "the waiter missed its wake-up";
+  EXPECT_EQ(answer.load(), 1);
+  StopTask(waiter);
 }
 
 TEST(VStorageLockerTest, WaiterToldToDieGetsFalse) {

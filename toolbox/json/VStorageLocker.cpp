@@ -10,6 +10,7 @@
 namespace zeft {
 
 std::atomic<uint32> VStorageLocker::sNextID{1};
+std::atomic<VStorageLocker::WaitHook> VStorageLocker::sWaitHook{nullptr};
 
 namespace {
 
@@ -50,6 +51,7 @@ bool VStorageLocker::Use() {
       if (task == nullptr) return false;  // no queue to wait on
       fWaitingTasks.insert(task);
     }
+    if (WaitHook hook = sWaitHook.load()) hook(this);
     // The queue's wake-up latches: an EndUse between the unlock above and
     // this wait still ends it.
     VTask::WaitAndExecuteMessages();

@@ -48,7 +48,14 @@ class VStorageLocker : public VObject, public IRefCountable {
 
   static std::atomic<uint32> sNextID;
 
+  // Test hook, null by default: runs on a task about to wait in Use, after
+  // it joined the waiting tasks and released the lock.
+  using WaitHook = void (*)(VStorageLocker* locker);
+  static void SetWaitHook(WaitHook hook) { sWaitHook.store(hook); }
+
  private:
+  static std::atomic<WaitHook> sWaitHook;
+
   std::set<VTask*> fWaitingTasks;
   mutable VCriticalSection fLock;
   std::atomic<int32> fOwner{0};
