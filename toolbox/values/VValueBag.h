@@ -91,7 +91,8 @@ class VValueBag : public VValue, public IRefCountable {
   // Replaces the value of the name, or adds it. False when the key is
   // invalid or memory runs out.
   bool SetAttribute(const StPackedDictionaryKey& key, const VValueSingle& value);
-  // The value converted to out's kind; false when absent.
+  // The value converted to out's kind (null when it is null); false when
+  // absent.
   bool GetAttribute(const StPackedDictionaryKey& key, VValueSingle& out) const;
   // The value object itself (loaded and cached); null when absent or not
   // loadable.
