@@ -1,8 +1,9 @@
 // The three property iterators of a JSON object. Each visits first the names
 // that the native implementation (and the class's getters) report, then the
-// stored properties: VJSONPropertyIterator in the store's order, holding the
-// object's locker in use; VJSONPropertyConstIterator in the store's order;
-// VJSONPropertyConstOrderedIterator in insertion order, as the writers need.
+// stored properties in the store's order, which is their insertion order:
+// VJSONPropertyIterator holding the object's locker in use;
+// VJSONPropertyConstIterator; VJSONPropertyConstOrderedIterator, which can
+// leave out the listed names, as the writers need.
 #pragma once
 
 #include <vector>
@@ -33,7 +34,7 @@ class VJSONPropertyIterator : public VObject {
   VJSONUser fUser;
   std::vector<VString> fNames;
   size_t fNamePosition = 0;
-  VJSONObject::PropertyMap::iterator fStorePosition;
+  size_t fStorePosition = 0;
 };
 
 class VJSONPropertyConstIterator : public VObject {
@@ -53,7 +54,8 @@ class VJSONPropertyConstIterator : public VObject {
   const VJSONObject* fObject;
   std::vector<VString> fNames;
   size_t fNamePosition = 0;
-  VJSONObject::PropertyMap::const_iterator fStorePosition;
+  // Past the store's end when the stored names were copied into the names.
+  size_t fStorePosition = 0;
 };
 
 class VJSONPropertyConstOrderedIterator : public VObject {
@@ -78,8 +80,9 @@ class VJSONPropertyConstOrderedIterator : public VObject {
  private:
   const VJSONObject* fObject;
   std::vector<VString> fNames;
-  std::vector<const VJSONObject::PropertyMap::value_type*> fOrdered;
   size_t fNamePosition = 0;
+  // The store is in insertion order: its position is the sequence number.
+  // Past the store's end when the stored names were copied into the names.
   size_t fOrderedPosition = 0;
 };
 
