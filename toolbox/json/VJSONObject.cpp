@@ -274,8 +274,10 @@ bool VJSONObject::_SetTreeProperty(VString&& name, VJSONValue&& value) {
   if (value.IsUndefined() || fGraph != nullptr || fStamp != nullptr || HasStorageLocker()) {
     return SetProperty(name, value);
   }
-  const EJSONStatus status = _SetThroughHooks(name, value, nullptr);
-  if (status != EJSON_unhandled) return status == EJSON_ok;
+  if (fImplementation != nullptr || fClass != nullptr) {
+    const EJSONStatus status = _SetThroughHooks(name, value, nullptr);
+    if (status != EJSON_unhandled) return status == EJSON_ok;
+  }
   auto [entry, inserted] = fProperties.Insert(std::move(name), std::move(value));
   if (!inserted) fProperties[entry].fValue = std::move(value);
   return true;

@@ -143,31 +143,9 @@ VJSONPropertyConstOrderedIterator::VJSONPropertyConstOrderedIterator(const VJSON
   }
 }
 
-bool VJSONPropertyConstOrderedIterator::IsValid() const {
-  return fNamePosition < fNames.size() || fOrderedPosition < fObject->fProperties.size();
-}
-
-void VJSONPropertyConstOrderedIterator::Next() {
-  if (fNamePosition < fNames.size()) {
-    ++fNamePosition;
-  } else if (fOrderedPosition < fObject->fProperties.size()) {
-    ++fOrderedPosition;
-  }
-}
-
-const VString& VJSONPropertyConstOrderedIterator::GetName() const {
-  return fNamePosition < fNames.size() ? fNames[fNamePosition]
-                                       : fObject->fProperties[fOrderedPosition].fName;
-}
-
 VJSONValue VJSONPropertyConstOrderedIterator::GetValue(VDBLanguageContext* context) const {
   if (fNamePosition < fNames.size()) return fObject->GetProperty(fNames[fNamePosition], context);
   return fObject->fProperties[fOrderedPosition].fValue;
-}
-
-const VJSONValue* VJSONPropertyConstOrderedIterator::GetStoredValue() const {
-  if (fNamePosition < fNames.size()) return nullptr;
-  return &fObject->fProperties[fOrderedPosition].fValue;
 }
 
 }  // namespace zeft

@@ -66,16 +66,31 @@ class VJSONPropertyConstOrderedIterator : public VObject {
 
   VJSONPropertyConstOrderedIterator(const VJSONObject* object, uint32 options);
 
-  bool IsValid() const;
-  void Next();
+  // Inline: the writers walk every object with this iterator.
+  bool IsValid() const {
+    return fNamePosition < fNames.size() || fOrderedPosition < fObject->fProperties.size();
+  }
+  void Next() {
+    if (fNamePosition < fNames.size()) {
+      ++fNamePosition;
+    } else if (fOrderedPosition < fObject->fProperties.size()) {
+      ++fOrderedPosition;
+    }
+  }
   VJSONPropertyConstOrderedIterator& operator++() {
     Next();
     return *this;
   }
-  const VString& GetName() const;
+  const VString& GetName() const {
+    return fNamePosition < fNames.size() ? fNames[fNamePosition]
+                                         : fObject->fProperties[fOrderedPosition].fName;
+  }
   VJSONValue GetValue(VDBLanguageContext* context = nullptr) const;
   // The stored value at a stored property (no copy), null at a listed name.
-  const VJSONValue* GetStoredValue() const;
+  const VJSONValue* GetStoredValue() const {
+    if (fNamePosition < fNames.size()) return nullptr;
+    return &fObject->fProperties[fOrderedPosition].fValue;
+  }
 
  private:
   const VJSONObject* fObject;
