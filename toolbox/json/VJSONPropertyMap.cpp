@@ -68,12 +68,12 @@ void VJSONPropertyMap::_Allocate(size_t capacity) {
   fSlotShift = slots != 0 ? uint32(32 - std::countr_zero(slots)) : 0;
 }
 
-void VJSONPropertyMap::_Grow(Entry* entries, uint32* hashes, size_t count) {
-  for (size_t i = 0; i < count; ++i) {
+void VJSONPropertyMap::_MoveFrom(Entry* entries, uint32* hashes) {
+  for (size_t i = 0; i < fCount; ++i) {
     new (&fEntries[i]) Entry(std::move(entries[i]));
     entries[i].~Entry();
   }
-  if (count != 0) std::memcpy(fHashes, hashes, count * sizeof(uint32));
+  if (fCount != 0) std::memcpy(fHashes, hashes, fCount * sizeof(uint32));
   ::operator delete(entries);
   _Reindex();
 }

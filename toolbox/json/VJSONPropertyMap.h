@@ -70,8 +70,9 @@ class VJSONPropertyMap {
   // A block for `capacity` entries with its hashes and, when large enough,
   // its index; the entries are not constructed.
   void _Allocate(size_t capacity);
-  // Moves the entries to a block twice as large.
-  void _Grow(Entry* entries, uint32* hashes, size_t count);
+  // Moves the first fCount entries and hashes of the old block into the
+  // new one, frees the old block and indexes the new one.
+  void _MoveFrom(Entry* entries, uint32* hashes);
   static void _Destroy(Entry* entries, size_t count);
 
   Entry* fEntries = nullptr;
@@ -88,20 +89,15 @@ std::pair<size_t, bool> VJSONPropertyMap::Insert(Name&& name, Value&& value) {
   const uint32 hash = name.GetHashValue();
   const size_t found = _Find(name, hash);
   if (found != kNotFound) return {found, false};
-  if (fCount == fCapacity) {
-    // The old block stays alive until the new entry is built: the name or
-    // the value may live in it.
-    Entry* entries = fEntries;
-    uint32* hashes = fHashes;
-    const size_t count = fCount;
-    _Allocate(fCapacity == 0 ? kFirstCapacity : fCapacity * 2);
-    new (&fEntries[count])
-        Entry{VString(std::forward<Name>(name)), VJSONValue(std::forward<Value>(value))};
-    _Grow(entries, hashes, count);
-  } else {
-    new (&fEntries[fCount])
-        Entry{VString(std::forward<Name>(name)), VJSONValue(std::forward<Value>(value))};
-  }
+  // The old block stays alive until the new entry is built: the name or the
+  // value may live in it.
+  const bool grow = fCount == fCapacity;
+  Entry* oldEntries = fEntries;
+  uint32* oldHashes = fHashes;
+  if (grow) _Allocate(fCapacity == 0 ? kFirstCapacity : fCapacity * 2);
+  new (&fEntries[fCount])
+      Entry{VString(std::forward<Name>(name)), VJSONValue(std::forward<Value>(value))};
+  if (grow) _MoveFrom(oldEntries, oldHashes);
   fHashes[fCount] = hash;
   if (fSlots != nullptr) _Index(hash, fCount);
   return {fCount++, true};
