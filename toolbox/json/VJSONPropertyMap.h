@@ -43,7 +43,7 @@ class VJSONPropertyMap {
   void clear();
 
   // The sequence number (position) of the entry of that name, or kNotFound.
-  size_t Find(const VString& name) const { return _Find(name, name.GetHashValue()); }
+  size_t Find(const VString& name) const { return _Find(name, name.VString::GetHashValue()); }
   Entry& operator[](size_t sequence) { return fEntries[sequence]; }
   const Entry& operator[](size_t sequence) const { return fEntries[sequence]; }
 
@@ -86,7 +86,9 @@ class VJSONPropertyMap {
 
 template <class Name, class Value>
 std::pair<size_t, bool> VJSONPropertyMap::Insert(Name&& name, Value&& value) {
-  const uint32 hash = name.GetHashValue();
+  // VString's own hash, whatever the name's dynamic type: stored copies are
+  // plain VStrings.
+  const uint32 hash = name.VString::GetHashValue();
   const size_t found = _Find(name, hash);
   if (found != kNotFound) return {found, false};
   // The old block stays alive until the new entry is built: the name or the
