@@ -30,10 +30,10 @@ void ForEachChild(const Node& node, Visit&& visit) {
   VStorageLocker* locker = LockerOf(node);
   StJSONLocks locks(false, locker);
   if (node.fObject != nullptr) {
-    for (const auto& [name, entry] : node.fObject->GetPropertyMap()) {
-      if (const VJSONObject* object = entry.first.GetObject()) {
+    for (const auto& [name, value] : node.fObject->GetPropertyMap()) {
+      if (const VJSONObject* object = value.GetObject()) {
         visit(Node{object, nullptr});
-      } else if (const VJSONArray* array = entry.first.GetArray()) {
+      } else if (const VJSONArray* array = value.GetArray()) {
         visit(Node{nullptr, array});
       }
     }

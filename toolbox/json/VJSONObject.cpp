@@ -130,9 +130,9 @@ VJSONValue VJSONObject::_GetOwnProperty(const VString& name) const {
   if (VStorageLocker* locker = fLocker.load(std::memory_order_acquire)) {
     if (name.EqualToStringRaw(kLockerIDName)) return VJSONValue(double(locker->GetSharedID()));
   }
-  auto found = fProperties.find(name);
-  if (found == fProperties.end()) return VJSONValue(JSON_undefined);
-  return found->second.first;
+  const size_t found = fProperties.Find(name);
+  if (found == PropertyMap::kNotFound) return VJSONValue(JSON_undefined);
+  return fProperties[found].fValue;
 }
 
 bool VJSONObject::HasOwnProperty(const VString& name) const {
@@ -143,7 +143,7 @@ bool VJSONObject::HasOwnProperty(const VString& name) const {
 
 bool VJSONObject::_HasOwnProperty(const VString& name) const {
   if (HasStorageLocker() && name.EqualToStringRaw(kLockerIDName)) return true;
-  return fProperties.find(name) != fProperties.end();
+  return fProperties.Find(name) != PropertyMap::kNotFound;
 }
 
 bool VJSONObject::HasProperty(const VString& name, VDBLanguageContext* context) const {
@@ -274,11 +274,12 @@ bool VJSONObject::_SetTreeProperty(VString&& name, VJSONValue&& value) {
   if (value.IsUndefined() || fGraph != nullptr || fStamp != nullptr || HasStorageLocker()) {
     return SetProperty(name, value);
   }
-  const EJSONStatus status = _SetThroughHooks(name, value, nullptr);
-  if (status != EJSON_unhandled) return status == EJSON_ok;
-  auto [entry, inserted] =
-      fProperties.try_emplace(std::move(name), std::move(value), uint64(fProperties.size()));
-  if (!inserted) entry->second.first = std::move(value);
+  if (fImplementation != nullptr || fClass != nullptr) {
+    const EJSONStatus status = _SetThroughHooks(name, value, nullptr);
+    if (status != EJSON_unhandled) return status == EJSON_ok;
+  }
+  auto [entry, inserted] = fProperties.Insert(std::move(name), std::move(value));
+  if (!inserted) fProperties[entry].fValue = std::move(value);
   return true;
 }
 
@@ -314,18 +315,19 @@ bool VJSONObject::_SetOwnProperty(const VString& name, const VJSONValue& value) 
       }
     }
   }
-  auto [entry, inserted] = fProperties.try_emplace(name, value, uint64(fProperties.size()));
+  auto [entry, inserted] = fProperties.Insert(name, value);
   if (!inserted) {
     // The old value leaves the store before the graph checks it, so that a
     // cycle through this object does not count that reference twice.
-    VJSONValue old = std::move(entry->second.first);
+    VJSONValue old = std::move(fProperties[entry].fValue);
     if (fGraph != nullptr && (old.GetObject() != nullptr || old.GetArray() != nullptr)) {
       VJSONGraph::Disconnect(fGraph, old);
     }
-    entry = fProperties.try_emplace(name, VJSONValue(), uint64(fProperties.size())).first;
-    entry->second.first = value;
+    // The graph may have emptied the store meanwhile.
+    entry = fProperties.Insert(name, VJSONValue()).first;
+    fProperties[entry].fValue = value;
   }
-  const VJSONValue& stored = entry->second.first;
+  const VJSONValue& stored = fProperties[entry].fValue;
   if (stored.GetObject() != nullptr || stored.GetArray() != nullptr) {
     VJSONGraph::Connect(&fGraph, stored, this, nullptr);
   }
@@ -353,14 +355,10 @@ bool VJSONObject::SetProperties(const std::vector<std::pair<VString, VJSONValue>
   return result;
 }
 
-void VJSONObject::_RemoveEntry(PropertyMap::iterator entry) {
-  const uint64 sequence = entry->second.second;
-  for (auto& [name, other] : fProperties) {
-    if (other.second > sequence) --other.second;
-  }
+void VJSONObject::_RemoveEntry(size_t sequence) {
   // Out of the store before the graph checks it (see _SetOwnProperty).
-  const VJSONValue value = std::move(entry->second.first);
-  fProperties.erase(entry);
+  const VJSONValue value = std::move(fProperties[sequence].fValue);
+  fProperties.RemoveAt(sequence);
   if (fGraph != nullptr && (value.GetObject() != nullptr || value.GetArray() != nullptr)) {
     VJSONGraph::Disconnect(fGraph, value);
   }
@@ -382,8 +380,8 @@ void VJSONObject::RemoveOwnProperty(const VString& name) {
 void VJSONObject::_RemoveOwnProperty(const VString& name) {
   if (!_CheckInUse()) return;
   if (fStamp != nullptr) fStamp->Increment();
-  auto entry = fProperties.find(name);
-  if (entry != fProperties.end()) _RemoveEntry(entry);
+  const size_t entry = fProperties.Find(name);
+  if (entry != PropertyMap::kNotFound) _RemoveEntry(entry);
 }
 
 bool VJSONObject::ClearProperty(const VString& name, VDBLanguageContext* context) {
@@ -418,11 +416,11 @@ void VJSONObject::DisconnectAll() {
   if (fGraph == nullptr) return;
   StGraphLocker lock(_IsLockRequiring());
   int32 count = 0;
-  for (const auto& [name, entry] : fProperties) {
-    if (VJSONObject* object = entry.first.GetObject()) {
+  for (const auto& [name, value] : fProperties) {
+    if (VJSONObject* object = value.GetObject()) {
       --object->fInGraphCount;
       ++count;
-    } else if (VJSONArray* array = entry.first.GetArray()) {
+    } else if (VJSONArray* array = value.GetArray()) {
       --array->fInGraphCount;
       ++count;
     }
@@ -458,8 +456,8 @@ uint32 VJSONObject::GetPropertyStamp(const VString& name) const {
   {
     VStorageLocker* locker = fLocker.load(std::memory_order_acquire);
     StJSONLocks locks(locker != nullptr, locker);
-    auto found = fProperties.find(name);
-    if (found != fProperties.end()) stamp = found->second.first.GetStamp();
+    const size_t found = fProperties.Find(name);
+    if (found != PropertyMap::kNotFound) stamp = fProperties[found].fValue.GetStamp();
   }
   IJSONClassRegistry* registry = GetClassRegistry();
   if (fClass != nullptr && registry != nullptr && registry->HasGetter(fClass, name)) {
@@ -482,8 +480,10 @@ void VJSONObject::TouchPropertyStamp(const VString& name) {
     return;
   }
   if (fStamp != nullptr) fStamp->Increment();
-  auto found = fProperties.find(name);
-  if (found != fProperties.end()) found->second.first.SetStamp(VJSONValue::NextStamp());
+  const size_t found = fProperties.Find(name);
+  if (found != PropertyMap::kNotFound) {
+    fProperties[found].fValue.SetStamp(VJSONValue::NextStamp());
+  }
 }
 
 void VJSONObject::SetJSONStamp(VJSONStamp* stamp) {
@@ -645,10 +645,10 @@ bool VJSONObject::DeepEqualTo(const VJSONObject* other, const VCompareOptions& o
     if (status == EJSON_error) return false;
   }
   if (fProperties.size() != other->fProperties.size()) return false;
-  for (const auto& [name, entry] : fProperties) {
-    auto found = other->fProperties.find(name);
-    if (found == other->fProperties.end()) return false;
-    if (!entry.first.DeepEqualTo(found->second.first, options)) return false;
+  for (const auto& [name, value] : fProperties) {
+    const size_t found = other->fProperties.Find(name);
+    if (found == PropertyMap::kNotFound) return false;
+    if (!value.DeepEqualTo(other->fProperties[found].fValue, options)) return false;
   }
   return true;
 }

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <atomic>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "core/VObject.h"
 #include "core/VString.h"
 #include "json/IJSONObject.h"
+#include "json/VJSONPropertyMap.h"
 #include "json/VJSONValue.h"
 
 namespace zeft {
@@ -35,10 +35,8 @@ struct VJSONPropertyEqual {
 
 class VJSONObject : public VObject, public IRefCountable {
  public:
-  // A stored value and its insertion sequence number.
-  using PropertyEntry = std::pair<VJSONValue, uint64>;
-  using PropertyMap =
-      std::unordered_map<VString, PropertyEntry, VJSONPropertyHash, VJSONPropertyEqual>;
+  // Each stored value's sequence number is its position in the store.
+  using PropertyMap = VJSONPropertyMap;
 
   // A null class object means the class store's "Object" class object.
   explicit VJSONObject(VJSONObject* classObject = nullptr, IJSONObject* implementation = nullptr,
@@ -174,7 +172,7 @@ class VJSONObject : public VObject, public IRefCountable {
                                VDBLanguageContext* context);
   bool _CheckInUse() const;
   bool _CheckInUseSilently() const;
-  void _RemoveEntry(PropertyMap::iterator entry);
+  void _RemoveEntry(size_t sequence);
 
   PropertyMap fProperties;
   VJSONGraph* fGraph = nullptr;

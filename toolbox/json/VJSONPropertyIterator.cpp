@@ -29,42 +29,47 @@ bool IsSharable(const VJSONObject* object) {
   return implementation != nullptr && implementation->IJSON_IsSharable(object, &move);
 }
 
+// The store position of an iterator that visits no stored property.
+constexpr size_t kStoreSkipped = size_t(-1);
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
 
 VJSONPropertyIterator::VJSONPropertyIterator(VJSONObject* object) : fObject(object), fUser(object) {
   if (ReportedNames(object, fNames) == EJSON_unhandled) AppendGetterNames(object, fNames);
-  fStorePosition = fObject->fProperties.begin();
 }
 
 bool VJSONPropertyIterator::IsValid() const {
-  return fNamePosition < fNames.size() || fStorePosition != fObject->fProperties.end();
+  return fNamePosition < fNames.size() || fStorePosition < fObject->fProperties.size();
 }
 
 void VJSONPropertyIterator::Next() {
   if (fNamePosition < fNames.size()) {
     ++fNamePosition;
-  } else if (fStorePosition != fObject->fProperties.end()) {
+  } else if (fStorePosition < fObject->fProperties.size()) {
     ++fStorePosition;
   }
 }
 
 const VString& VJSONPropertyIterator::GetName() const {
-  return fNamePosition < fNames.size() ? fNames[fNamePosition] : fStorePosition->first;
+  return fNamePosition < fNames.size() ? fNames[fNamePosition]
+                                       : fObject->fProperties[fStorePosition].fName;
 }
 
 VJSONValue VJSONPropertyIterator::GetValue(VDBLanguageContext* context) const {
   if (fNamePosition < fNames.size()) return fObject->GetProperty(fNames[fNamePosition], context);
-  return fStorePosition->second.first;
+  return fObject->fProperties[fStorePosition].fValue;
 }
 
 void VJSONPropertyIterator::SetValue(const VJSONValue& value, VDBLanguageContext* context) const {
   if (fNamePosition < fNames.size()) {
     fObject->SetProperty(fNames[fNamePosition], value, context);
   } else if (!value.IsUndefined()) {
-    // Never removes the property under the iterator.
-    fObject->SetProperty(fStorePosition->first, value, context);
+    // Never removes the property under the iterator. The name is copied:
+    // the store may change under a setter.
+    const VString name(fObject->fProperties[fStorePosition].fName);
+    fObject->SetProperty(name, value, context);
   }
 }
 
@@ -73,17 +78,14 @@ void VJSONPropertyIterator::SetValue(const VJSONValue& value, VDBLanguageContext
 VJSONPropertyConstIterator::VJSONPropertyConstIterator(const VJSONObject* object)
     : fObject(object) {
   const EJSONStatus status = ReportedNames(object, fNames);
-  fStorePosition = object->fProperties.end();
-  bool copied = false;
   {
     VStorageLocker* locker = object->GetStorageLockerNoRetain();
     StJSONLocks locks(locker != nullptr, locker);
     if (locker != nullptr || IsSharable(object)) {
-      for (const auto& [name, entry] : object->fProperties) fNames.push_back(name);
-      copied = true;
+      for (const auto& [name, value] : object->fProperties) fNames.push_back(name);
+      fStorePosition = kStoreSkipped;
     }
   }
-  if (!copied) fStorePosition = object->fProperties.begin();
   if (status == EJSON_unhandled) {
     // Getter names go with the names, before the stored properties.
     std::vector<VString> getters;
@@ -93,24 +95,25 @@ VJSONPropertyConstIterator::VJSONPropertyConstIterator(const VJSONObject* object
 }
 
 bool VJSONPropertyConstIterator::IsValid() const {
-  return fNamePosition < fNames.size() || fStorePosition != fObject->fProperties.end();
+  return fNamePosition < fNames.size() || fStorePosition < fObject->fProperties.size();
 }
 
 void VJSONPropertyConstIterator::Next() {
   if (fNamePosition < fNames.size()) {
     ++fNamePosition;
-  } else if (fStorePosition != fObject->fProperties.end()) {
+  } else if (fStorePosition < fObject->fProperties.size()) {
     ++fStorePosition;
   }
 }
 
 const VString& VJSONPropertyConstIterator::GetName() const {
-  return fNamePosition < fNames.size() ? fNames[fNamePosition] : fStorePosition->first;
+  return fNamePosition < fNames.size() ? fNames[fNamePosition]
+                                       : fObject->fProperties[fStorePosition].fName;
 }
 
 VJSONValue VJSONPropertyConstIterator::GetValue(VDBLanguageContext* context) const {
   if (fNamePosition < fNames.size()) return fObject->GetProperty(fNames[fNamePosition], context);
-  return fStorePosition->second.first;
+  return fObject->fProperties[fStorePosition].fValue;
 }
 
 // ---------------------------------------------------------------------------
@@ -121,23 +124,16 @@ VJSONPropertyConstOrderedIterator::VJSONPropertyConstOrderedIterator(const VJSON
   EJSONStatus status = EJSON_unhandled;
   if ((options & kWithoutImplementationNames) == 0) status = ReportedNames(object, fNames);
   VStorageLocker* locker = object->GetStorageLockerNoRetain();
-  const bool copyNames = locker != nullptr || IsSharable(object);
-  {
+  if (locker != nullptr || IsSharable(object)) {
     StJSONLocks locks(locker != nullptr, locker);
     const auto& store = object->fProperties;
-    fOrdered.resize(store.size());
-    for (const auto& entry : store) {
-      if (entry.second.second < fOrdered.size()) fOrdered[entry.second.second] = &entry;
+    std::vector<VString> names;
+    for (const VString& name : fNames) {
+      if (store.Find(name) == VJSONPropertyMap::kNotFound) names.push_back(name);
     }
-    if (copyNames) {
-      std::vector<VString> names;
-      for (const VString& name : fNames) {
-        if (store.find(name) == store.end()) names.push_back(name);
-      }
-      for (const auto* entry : fOrdered) names.push_back(entry->first);
-      fNames.swap(names);
-      fOrdered.clear();
-    }
+    for (const auto& [name, value] : store) names.push_back(name);
+    fNames.swap(names);
+    fOrderedPosition = kStoreSkipped;
   }
   if ((options & kWithoutGetterNames) == 0 && status == EJSON_unhandled) {
     std::vector<VString> getters;
@@ -147,30 +143,9 @@ VJSONPropertyConstOrderedIterator::VJSONPropertyConstOrderedIterator(const VJSON
   }
 }
 
-bool VJSONPropertyConstOrderedIterator::IsValid() const {
-  return fNamePosition < fNames.size() || fOrderedPosition < fOrdered.size();
-}
-
-void VJSONPropertyConstOrderedIterator::Next() {
-  if (fNamePosition < fNames.size()) {
-    ++fNamePosition;
-  } else if (fOrderedPosition < fOrdered.size()) {
-    ++fOrderedPosition;
-  }
-}
-
-const VString& VJSONPropertyConstOrderedIterator::GetName() const {
-  return fNamePosition < fNames.size() ? fNames[fNamePosition] : fOrdered[fOrderedPosition]->first;
-}
-
 VJSONValue VJSONPropertyConstOrderedIterator::GetValue(VDBLanguageContext* context) const {
   if (fNamePosition < fNames.size()) return fObject->GetProperty(fNames[fNamePosition], context);
-  return fOrdered[fOrderedPosition]->second.first;
-}
-
-const VJSONValue* VJSONPropertyConstOrderedIterator::GetStoredValue() const {
-  if (fNamePosition < fNames.size()) return nullptr;
-  return &fOrdered[fOrderedPosition]->second.first;
+  return fObject->fProperties[fOrderedPosition].fValue;
 }
 
 }  // namespace zeft

@@ -1,8 +1,9 @@
 // The three property iterators of a JSON object. Each visits first the names
 // that the native implementation (and the class's getters) report, then the
-// stored properties: VJSONPropertyIterator in the store's order, holding the
-// object's locker in use; VJSONPropertyConstIterator in the store's order;
-// VJSONPropertyConstOrderedIterator in insertion order, as the writers need.
+// stored properties in the store's order, which is their insertion order:
+// VJSONPropertyIterator holding the object's locker in use;
+// VJSONPropertyConstIterator; VJSONPropertyConstOrderedIterator, which can
+// leave out the listed names, as the writers need.
 #pragma once
 
 #include <vector>
@@ -33,7 +34,7 @@ class VJSONPropertyIterator : public VObject {
   VJSONUser fUser;
   std::vector<VString> fNames;
   size_t fNamePosition = 0;
-  VJSONObject::PropertyMap::iterator fStorePosition;
+  size_t fStorePosition = 0;
 };
 
 class VJSONPropertyConstIterator : public VObject {
@@ -53,7 +54,8 @@ class VJSONPropertyConstIterator : public VObject {
   const VJSONObject* fObject;
   std::vector<VString> fNames;
   size_t fNamePosition = 0;
-  VJSONObject::PropertyMap::const_iterator fStorePosition;
+  // Past the store's end when the stored names were copied into the names.
+  size_t fStorePosition = 0;
 };
 
 class VJSONPropertyConstOrderedIterator : public VObject {
@@ -64,22 +66,38 @@ class VJSONPropertyConstOrderedIterator : public VObject {
 
   VJSONPropertyConstOrderedIterator(const VJSONObject* object, uint32 options);
 
-  bool IsValid() const;
-  void Next();
+  // Inline: the writers walk every object with this iterator.
+  bool IsValid() const {
+    return fNamePosition < fNames.size() || fOrderedPosition < fObject->fProperties.size();
+  }
+  void Next() {
+    if (fNamePosition < fNames.size()) {
+      ++fNamePosition;
+    } else if (fOrderedPosition < fObject->fProperties.size()) {
+      ++fOrderedPosition;
+    }
+  }
   VJSONPropertyConstOrderedIterator& operator++() {
     Next();
     return *this;
   }
-  const VString& GetName() const;
+  const VString& GetName() const {
+    return fNamePosition < fNames.size() ? fNames[fNamePosition]
+                                         : fObject->fProperties[fOrderedPosition].fName;
+  }
   VJSONValue GetValue(VDBLanguageContext* context = nullptr) const;
   // The stored value at a stored property (no copy), null at a listed name.
-  const VJSONValue* GetStoredValue() const;
+  const VJSONValue* GetStoredValue() const {
+    if (fNamePosition < fNames.size()) return nullptr;
+    return &fObject->fProperties[fOrderedPosition].fValue;
+  }
 
  private:
   const VJSONObject* fObject;
   std::vector<VString> fNames;
-  std::vector<const VJSONObject::PropertyMap::value_type*> fOrdered;
   size_t fNamePosition = 0;
+  // The store is in insertion order: its position is the sequence number.
+  // Past the store's end when the stored names were copied into the names.
   size_t fOrderedPosition = 0;
 };
 

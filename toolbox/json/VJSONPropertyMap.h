@@ -1,0 +1,108 @@
+// VJSONPropertyMap is the property store of a JSON object: a hash map from
+// name to value that keeps its entries side by side in insertion order, so
+// an entry's position is its sequence number and an ordered walk is a plain
+// loop. Names are matched by their exact UTF-16 units. Small maps are
+// scanned through their hashes; larger ones add an open-addressing index.
+#pragma once
+
+#include <cstddef>
+#include <new>
+#include <utility>
+
+#include "core/VString.h"
+#include "json/VJSONValue.h"
+
+namespace zeft {
+
+class VJSONPropertyMap {
+ public:
+  struct Entry {
+    VString fName;
+    VJSONValue fValue;
+  };
+
+  static constexpr size_t kNotFound = size_t(-1);
+
+  VJSONPropertyMap() = default;
+  VJSONPropertyMap(const VJSONPropertyMap& other);
+  VJSONPropertyMap(VJSONPropertyMap&& other) noexcept { swap(other); }
+  VJSONPropertyMap& operator=(const VJSONPropertyMap& other);
+  VJSONPropertyMap& operator=(VJSONPropertyMap&& other) noexcept;
+  ~VJSONPropertyMap();
+
+  size_t size() const { return fCount; }
+  bool empty() const { return fCount == 0; }
+  // In insertion order.
+  Entry* begin() { return fEntries; }
+  Entry* end() { return fEntries + fCount; }
+  const Entry* begin() const { return fEntries; }
+  const Entry* end() const { return fEntries + fCount; }
+  void swap(VJSONPropertyMap& other) noexcept;
+  // Empties the map; the entries are destroyed after it is empty, so that
+  // what their values release may safely look at the map.
+  void clear();
+
+  // The sequence number (position) of the entry of that name, or kNotFound.
+  size_t Find(const VString& name) const { return _Find(name, name.VString::GetHashValue()); }
+  Entry& operator[](size_t sequence) { return fEntries[sequence]; }
+  const Entry& operator[](size_t sequence) const { return fEntries[sequence]; }
+
+  // Appends the entry unless the name is there already; answers its
+  // sequence number and whether it was added (an existing value is left).
+  template <class Name, class Value>
+  std::pair<size_t, bool> Insert(Name&& name, Value&& value);
+
+  // Removes the entry, moving the later ones down by one; it is destroyed
+  // after the map is consistent again.
+  void RemoveAt(size_t sequence);
+
+ private:
+  // Below this capacity look-ups scan the hashes: no index is kept.
+  static constexpr size_t kIndexedCapacity = 16;
+  static constexpr size_t kFirstCapacity = 4;
+
+  size_t _Find(const VString& name, uint32 hash) const;
+  // Fibonacci hashing: the top bits of the product pick the slot.
+  uint32 _SlotOf(uint32 hash) const { return (hash * 0x9E3779B1u) >> fSlotShift; }
+  uint32 _SlotMask() const { return uint32(fCapacity * 2 - 1); }
+  void _Index(uint32 hash, size_t sequence);
+  void _Reindex();
+  // A block for `capacity` entries with its hashes and, when large enough,
+  // its index; the entries are not constructed.
+  void _Allocate(size_t capacity);
+  // Moves the first fCount entries and hashes of the old block into the
+  // new one, frees the old block and indexes the new one.
+  void _MoveFrom(Entry* entries, uint32* hashes);
+  static void _Destroy(Entry* entries, size_t count);
+
+  Entry* fEntries = nullptr;
+  uint32* fHashes = nullptr;
+  // Sequence number + 1 per slot, 0 for an empty slot; null when unindexed.
+  uint32* fSlots = nullptr;
+  size_t fCount = 0;
+  size_t fCapacity = 0;
+  uint32 fSlotShift = 0;
+};
+
+template <class Name, class Value>
+std::pair<size_t, bool> VJSONPropertyMap::Insert(Name&& name, Value&& value) {
+  // VString's own hash, whatever the name's dynamic type: stored copies are
+  // plain VStrings.
+  const uint32 hash = name.VString::GetHashValue();
+  const size_t found = _Find(name, hash);
+  if (found != kNotFound) return {found, false};
+  // The old block stays alive until the new entry is built: the name or the
+  // value may live in it.
+  const bool grow = fCount == fCapacity;
+  Entry* oldEntries = fEntries;
+  uint32* oldHashes = fHashes;
+  if (grow) _Allocate(fCapacity == 0 ? kFirstCapacity : fCapacity * 2);
+  new (&fEntries[fCount])
+      Entry{VString(std::forward<Name>(name)), VJSONValue(std::forward<Value>(value))};
+  if (grow) _MoveFrom(oldEntries, oldHashes);
+  fHashes[fCount] = hash;
+  if (fSlots != nullptr) _Index(hash, fCount);
+  return {fCount++, true};
+}
+
+}  // namespace zeft
