@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "core/CLocale.h"
 #include "core/VString.h"
@@ -24,6 +25,84 @@ constexpr double kLargestExactWhole = 9007199254740991.0;  // 2^53 - 1
 // Longest number text taken, in bytes.
 constexpr int32 kMaxNumberText = 254;
 
+// Significant digits of the "%.14G" form.
+constexpr int kPrecision = 14;
+
+// The "%.14G" text of a finite number, from its shortest round-trip digits,
+// which are much cheaper to find than digits at a given precision. Up to 14
+// shortest digits are the 14-digit text itself; more are rounded to 14
+// (the true value lies on the same side of the rounding midpoint as the
+// shortest digits, or the midpoint itself, being shorter or closer, would
+// have been chosen), unless they are that midpoint exactly: then nullptr
+// and the caller asks for the digits at that precision. Subnormal numbers,
+// whose shortest digits may be fewer than their 14-digit text, give nullptr
+// too. Answers the end of the text.
+char* ToFourteenDigits(double value, char* text, char* end) {
+  if (std::fabs(value) < std::numeric_limits<double>::min()) return nullptr;
+  char shortest[32];
+  const std::to_chars_result written =
+      std::to_chars(shortest, shortest + sizeof(shortest), value, std::chars_format::scientific);
+  // "-d.ddde+XX": the digits without the point, and the exponent.
+  const char* p = shortest;
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  char digits[24];
+  int count = 0;
+  for (; *p != 'e'; ++p) {
+    if (*p != '.') digits[count++] = *p;
+  }
+  int exponent = 0;
+  std::from_chars(p + (p[1] == '+' ? 2 : 1), written.ptr, exponent);
+  if (count > kPrecision) {
+    if (count == kPrecision + 1 && digits[kPrecision] == '5') return nullptr;
+    const bool up = digits[kPrecision] >= '5';
+    count = kPrecision;
+    if (up) {
+      int i = count - 1;
+      while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+      if (i >= 0) {
+        ++digits[i];
+      } else {
+        digits[0] = '1';
+        ++exponent;
+      }
+    }
+  }
+  while (count > 1 && digits[count - 1] == '0') --count;
+
+  char* out = text;
+  if (negative) *out++ = '-';
+  if (exponent >= -4 && exponent < kPrecision) {
+    if (exponent < 0) {
+      *out++ = '0';
+      *out++ = '.';
+      for (int i = -1; i > exponent; --i) *out++ = '0';
+      std::memcpy(out, digits, size_t(count));
+      out += count;
+    } else {
+      for (int i = 0; i <= exponent; ++i) *out++ = i < count ? digits[i] : '0';
+      if (count > exponent + 1) {
+        *out++ = '.';
+        std::memcpy(out, digits + exponent + 1, size_t(count - exponent - 1));
+        out += count - exponent - 1;
+      }
+    }
+  } else {
+    *out++ = digits[0];
+    if (count > 1) {
+      *out++ = '.';
+      std::memcpy(out, digits + 1, size_t(count - 1));
+      out += count - 1;
+    }
+    *out++ = 'E';
+    *out++ = exponent < 0 ? '-' : '+';
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    if (magnitude < 10) *out++ = '0';
+    out = std::to_chars(out, end, magnitude).ptr;
+  }
+  return out;
+}
+
 // Writes the number for the cases shared by the XML and JSON forms: whole
 // numbers as integers, others with "%.14G" in the C locale, terminated.
 // Answers the length, or 0 for NaN and infinities, which the two forms spell
@@ -31,17 +110,17 @@ constexpr int32 kMaxNumberText = 254;
 size_t RealToChars(double value, char (&text)[VReal::kMaxTextSize]) {
   if (std::isnan(value) || std::isinf(value)) return 0;
   char* const end = text + sizeof(text) - 1;
-  std::to_chars_result result;
+  char* last;
   if (value == std::trunc(value) && std::fabs(value) <= kLargestExactWhole) {
-    result = std::to_chars(text, end, int64(value));  // -0.0 gives "0"
-  } else {
-    result = std::to_chars(text, end, value, std::chars_format::general, 14);
-    for (char* c = text; c != result.ptr; ++c) {
+    last = std::to_chars(text, end, int64(value)).ptr;  // -0.0 gives "0"
+  } else if ((last = ToFourteenDigits(value, text, end)) == nullptr) {
+    last = std::to_chars(text, end, value, std::chars_format::general, kPrecision).ptr;
+    for (char* c = text; c != last; ++c) {
       if (*c == 'e') *c = 'E';
     }
   }
-  *result.ptr = 0;
-  return size_t(result.ptr - text);
+  *last = 0;
+  return size_t(last - text);
 }
 
 }  // namespace

@@ -67,7 +67,15 @@ class VJSONWriter : public VObject {
   void _Pop();
   void _AppendIndent();
   void _Append(const VString& text);
-  void _AppendASCII(const char* text);
+  void _AppendUnit(UniChar unit);
+  // ASCII text of `length` bytes, widened in place.
+  void _AppendASCII(const char* text, size_t length);
+  template <size_t N>
+  void _AppendASCII(const char (&text)[N]) {
+    _AppendASCII(text, N - 1);
+  }
+  // A property name with its colon (and space, indented).
+  VError _AppendName(const VString& name);
   VError _Finish(VError error, VString& out);
   void _AppendNumber(double number);
   // The opening of a container's text; the returned start is where the
