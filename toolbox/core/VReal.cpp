@@ -1,12 +1,12 @@
 #include "core/VReal.h"
 
 #include <locale.h>
+#include <array>
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 
 #include "core/CLocale.h"
 #include "core/VString.h"
@@ -28,47 +28,64 @@ constexpr int32 kMaxNumberText = 254;
 // Significant digits of the "%.14G" form.
 constexpr int kPrecision = 14;
 
-// The "%.14G" text of a finite number, from its shortest round-trip digits,
-// which are much cheaper to find than digits at a given precision. Up to 14
-// shortest digits are the 14-digit text itself; more are rounded to 14
-// (the true value lies on the same side of the rounding midpoint as the
-// shortest digits, or the midpoint itself, being shorter or closer, would
-// have been chosen), unless they are that midpoint exactly: then nullptr
-// and the caller asks for the digits at that precision. Subnormal numbers,
-// whose shortest digits may be fewer than their 14-digit text, give nullptr
-// too. Answers the end of the text.
-char* ToFourteenDigits(double value, char* text, char* end) {
-  if (std::fabs(value) < std::numeric_limits<double>::min()) return nullptr;
-  char shortest[32];
-  const std::to_chars_result written =
-      std::to_chars(shortest, shortest + sizeof(shortest), value, std::chars_format::scientific);
-  // "-d.ddde+XX": the digits without the point, and the exponent.
-  const char* p = shortest;
-  const bool negative = *p == '-';
-  if (negative) ++p;
-  char digits[24];
-  int count = 0;
-  for (; *p != 'e'; ++p) {
-    if (*p != '.') digits[count++] = *p;
-  }
-  int exponent = 0;
-  std::from_chars(p + (p[1] == '+' ? 2 : 1), written.ptr, exponent);
-  if (count > kPrecision) {
-    if (count == kPrecision + 1 && digits[kPrecision] == '5') return nullptr;
-    const bool up = digits[kPrecision] >= '5';
-    count = kPrecision;
-    if (up) {
-      int i = count - 1;
-      while (i >= 0 && digits[i] == '9') digits[i--] = '0';
-      if (i >= 0) {
-        ++digits[i];
-      } else {
-        digits[0] = '1';
-        ++exponent;
-      }
+using uint128 = unsigned __int128;
+
+// Powers of five up to 5^31, which times a 53-bit significand fit 128 bits.
+constexpr int kLargestPowerOfFive = 31;
+constexpr std::array<uint128, kLargestPowerOfFive + 1> kPowersOfFive = [] {
+  std::array<uint128, kLargestPowerOfFive + 1> powers{};
+  powers[0] = 1;
+  for (size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 5;
+  return powers;
+}();
+
+// The "%.14G" text of a finite number from 1E-18 to below 1E+14, the range
+// that numbers mostly come from: its 14 digits are the exact value scaled
+// by a power of ten (significand x 5^k x 2^(k + binary exponent), held in
+// 128 bits) and rounded half to even, as the C library rounds. nullptr for
+// other numbers. Answers the end of the text.
+char* ToFourteenDigits(double value, char* text) {
+  uint64 bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  const int biased = int((bits >> 52) & 0x7FF);
+  if (biased == 0 || biased == 0x7FF) return nullptr;  // zero, subnormal, not finite
+  const uint64 significand = (bits & ((uint64(1) << 52) - 1)) | (uint64(1) << 52);
+  const int binaryExponent = biased - 1075;  // value = significand x 2^binaryExponent
+  constexpr uint64 kLow = 10000000000000;    // 10^13
+  constexpr uint64 kHigh = kLow * 10;
+  // floor((biased - 1023) x log10(2)): the decimal exponent or one less.
+  int exponent = ((biased - 1023) * 78913) >> 18;
+  uint64 digits = 0;
+  bool up = false;
+  for (;;) {
+    const int k = kPrecision - 1 - exponent;
+    if (k < 0 || k > kLargestPowerOfFive) return nullptr;
+    const uint128 scaled = uint128(significand) * kPowersOfFive[size_t(k)];
+    const int shift = -(k + binaryExponent);
+    if (shift <= 0) {
+      // A whole number at this scale; it stays below 10^15.
+      digits = uint64(scaled << -shift);
+      up = false;
+    } else {
+      if (shift >= 128) return nullptr;
+      digits = uint64(scaled >> shift);
+      const uint128 rest = scaled & ((uint128(1) << shift) - 1);
+      const uint128 half = uint128(1) << (shift - 1);
+      up = rest > half || (rest == half && (digits & 1) != 0);
     }
+    if (digits < kHigh) break;
+    ++exponent;  // the estimate was one short
   }
-  while (count > 1 && digits[count - 1] == '0') --count;
+  digits += up ? 1 : 0;
+  if (digits == kHigh) {
+    digits = kLow;
+    ++exponent;
+  }
+  char chars[kPrecision];
+  std::to_chars(chars, chars + kPrecision, digits);
+  int count = kPrecision;
+  while (count > 1 && chars[count - 1] == '0') --count;
+  const bool negative = (bits >> 63) != 0;
 
   char* out = text;
   if (negative) *out++ = '-';
@@ -77,28 +94,30 @@ char* ToFourteenDigits(double value, char* text, char* end) {
       *out++ = '0';
       *out++ = '.';
       for (int i = -1; i > exponent; --i) *out++ = '0';
-      std::memcpy(out, digits, size_t(count));
+      std::memcpy(out, chars, size_t(count));
       out += count;
     } else {
-      for (int i = 0; i <= exponent; ++i) *out++ = i < count ? digits[i] : '0';
+      std::memcpy(out, chars, size_t(exponent + 1));
+      out += exponent + 1;
       if (count > exponent + 1) {
         *out++ = '.';
-        std::memcpy(out, digits + exponent + 1, size_t(count - exponent - 1));
+        std::memcpy(out, chars + exponent + 1, size_t(count - exponent - 1));
         out += count - exponent - 1;
       }
     }
   } else {
-    *out++ = digits[0];
+    // From 1E-18 to 1E+14: two exponent digits.
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    *out++ = chars[0];
     if (count > 1) {
       *out++ = '.';
-      std::memcpy(out, digits + 1, size_t(count - 1));
+      std::memcpy(out, chars + 1, size_t(count - 1));
       out += count - 1;
     }
     *out++ = 'E';
     *out++ = exponent < 0 ? '-' : '+';
-    const int magnitude = exponent < 0 ? -exponent : exponent;
-    if (magnitude < 10) *out++ = '0';
-    out = std::to_chars(out, end, magnitude).ptr;
+    *out++ = char('0' + magnitude / 10);
+    *out++ = char('0' + magnitude % 10);
   }
   return out;
 }
@@ -113,7 +132,7 @@ size_t RealToChars(double value, char (&text)[VReal::kMaxTextSize]) {
   char* last;
   if (value == std::trunc(value) && std::fabs(value) <= kLargestExactWhole) {
     last = std::to_chars(text, end, int64(value)).ptr;  // -0.0 gives "0"
-  } else if ((last = ToFourteenDigits(value, text, end)) == nullptr) {
+  } else if ((last = ToFourteenDigits(value, text)) == nullptr) {
     last = std::to_chars(text, end, value, std::chars_format::general, kPrecision).ptr;
     for (char* c = text; c != last; ++c) {
       if (*c == 'e') *c = 'E';
