@@ -39,6 +39,25 @@ constexpr std::array<uint128, kLargestPowerOfFive + 1> kPowersOfFive = [] {
   return powers;
 }();
 
+// Writes `pairs` x 2 decimal digits of value, leading zeros included.
+void WriteDigitPairs(char* out, uint32 value, int pairs) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  for (int i = pairs - 1; i >= 0; --i) {
+    std::memcpy(out + 2 * i, kPairs + 2 * (value % 100), 2);
+    value /= 100;
+  }
+}
+
+// 1E-18 to 1E+14, the decimal exponents of the numbers written below.
+constexpr int kSmallestExponent = -18;
+constexpr double kPowersOfTen[] = {1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10,
+                                   1e-9,  1e-8,  1e-7,  1e-6,  1e-5,  1e-4,  1e-3,  1e-2,  1e-1,
+                                   1e0,   1e1,   1e2,   1e3,   1e4,   1e5,   1e6,   1e7,   1e8,
+                                   1e9,   1e10,  1e11,  1e12,  1e13,  1e14};
+
 // The "%.14G" text of a finite number from 1E-18 to below 1E+14, the range
 // that numbers mostly come from: its 14 digits are the exact value scaled
 // by a power of ten (significand x 5^k x 2^(k + binary exponent), held in
@@ -53,8 +72,14 @@ char* ToFourteenDigits(double value, char* text) {
   const int binaryExponent = biased - 1075;  // value = significand x 2^binaryExponent
   constexpr uint64 kLow = 10000000000000;    // 10^13
   constexpr uint64 kHigh = kLow * 10;
-  // floor((biased - 1023) x log10(2)): the decimal exponent or one less.
+  // floor((biased - 1023) x log10(2)) is the decimal exponent or one less;
+  // a power of ten tells which. Those below 1 are not exact: the loop
+  // below mends an exponent that is one off either way.
   int exponent = ((biased - 1023) * 78913) >> 18;
+  if (exponent >= kSmallestExponent && exponent < kPrecision &&
+      std::fabs(value) >= kPowersOfTen[size_t(exponent + 1 - kSmallestExponent)]) {
+    ++exponent;
+  }
   uint64 digits = 0;
   bool up = false;
   for (;;) {
@@ -73,36 +98,46 @@ char* ToFourteenDigits(double value, char* text) {
       const uint128 half = uint128(1) << (shift - 1);
       up = rest > half || (rest == half && (digits & 1) != 0);
     }
-    if (digits < kHigh) break;
-    ++exponent;  // the estimate was one short
+    if (digits >= kHigh) {
+      ++exponent;
+    } else if (digits < kLow) {
+      --exponent;
+    } else {
+      break;
+    }
   }
   digits += up ? 1 : 0;
   if (digits == kHigh) {
     digits = kLow;
     ++exponent;
   }
-  char chars[kPrecision];
-  std::to_chars(chars, chars + kPrecision, digits);
+  // The 14 digits, then blocks of 16 bytes copied whole: the text has room
+  // for the longest form (sign, 13 digits, point and a block), and the
+  // bytes behind its end are overwritten or cut by the terminator.
+  char chars[32];
+  WriteDigitPairs(chars, uint32(digits / 100000000), 3);
+  WriteDigitPairs(chars + 6, uint32(digits % 100000000), 4);
   int count = kPrecision;
-  while (count > 1 && chars[count - 1] == '0') --count;
-  const bool negative = (bits >> 63) != 0;
+  while (chars[count - 1] == '0') --count;  // the first digit is not 0
+  constexpr size_t kBlock = 16;
 
   char* out = text;
-  if (negative) *out++ = '-';
+  *out = '-';  // kept by a negative number: signs come in no order a branch predicts
+  out += bits >> 63;
   if (exponent >= -4 && exponent < kPrecision) {
     if (exponent < 0) {
-      *out++ = '0';
-      *out++ = '.';
-      for (int i = -1; i > exponent; --i) *out++ = '0';
-      std::memcpy(out, chars, size_t(count));
+      std::memcpy(out, "0.000000", 8);
+      out += 1 - exponent;
+      std::memcpy(out, chars, kBlock);
       out += count;
     } else {
-      std::memcpy(out, chars, size_t(exponent + 1));
-      out += exponent + 1;
-      if (count > exponent + 1) {
+      const int whole = exponent + 1;
+      std::memcpy(out, chars, kBlock);
+      out += whole;
+      if (count > whole) {
         *out++ = '.';
-        std::memcpy(out, chars + exponent + 1, size_t(count - exponent - 1));
-        out += count - exponent - 1;
+        std::memcpy(out, chars + whole, kBlock);
+        out += count - whole;
       }
     }
   } else {
@@ -111,7 +146,7 @@ char* ToFourteenDigits(double value, char* text) {
     *out++ = chars[0];
     if (count > 1) {
       *out++ = '.';
-      std::memcpy(out, chars + 1, size_t(count - 1));
+      std::memcpy(out, chars + 1, kBlock);
       out += count - 1;
     }
     *out++ = 'E';

@@ -65,20 +65,6 @@ void VJSONWriter::_Append(const VString& text) {
   fBuffer.AppendUniChars(text.GetCPointer(), text.GetLength());
 }
 
-void VJSONWriter::_AppendUnit(UniChar unit) {
-  if (UniChar* room = fBuffer.GetAppendRoom(1)) {
-    *room = unit;
-    fBuffer.AddAppended(1);
-  }
-}
-
-void VJSONWriter::_AppendASCII(const char* text, size_t length) {
-  if (UniChar* room = fBuffer.GetAppendRoom(int32(length))) {
-    for (size_t i = 0; i < length; ++i) room[i] = UniChar(uint8(text[i]));
-    fBuffer.AddAppended(int32(length));
-  }
-}
-
 VError VJSONWriter::_AppendName(const VString& name) {
   const VError error = fBuffer.AppendJSONString(name.GetCPointer(), name.GetLength(), fOptions);
   if (error != VE_OK) return error;
