@@ -58,7 +58,14 @@ void VJSONWriter::AppendIndentString(VString& text) const {
 }
 
 void VJSONWriter::_AppendIndent() {
-  if ((fOptions & kIndented) != 0) fBuffer.AppendString(fIndentation);
+  if ((fOptions & kIndented) == 0) return;
+  // A line break and a few tabs: copied unit by unit, in place.
+  const int32 length = fIndentation.GetLength();
+  if (UniChar* room = fBuffer.GetAppendRoom(length)) {
+    const UniChar* units = fIndentation.GetCPointer();
+    for (int32 i = 0; i < length; ++i) room[i] = units[i];
+    fBuffer.AddAppended(length);
+  }
 }
 
 void VJSONWriter::_Append(const VString& text) {
