@@ -197,11 +197,12 @@ VError VString::AppendJSONString(const UniChar* text, int32 count, uint32 option
     _ThrowError(ToolboxError(toolbox_error::kStringTooLong));
     return ToolboxError(toolbox_error::kStringTooLong);
   }
-  // Room for the text unescaped and its quotes, plus a block for the
-  // whole-block stores below; escapes ask for more as they come.
+  // Room for the text unescaped and its quotes, plus (when escaping) a
+  // block for the whole-block stores below; escapes ask for more as they
+  // come.
   constexpr int32 kBlock = 8;
   const int32 start = fLength;
-  UniChar* dest = GetAppendRoom(count + 2 + kBlock);
+  UniChar* dest = GetAppendRoom(count + 2 + (raw ? 0 : kBlock));
   if (dest == nullptr) return ToolboxError(toolbox_error::kStringTooLong);
   if (quoted) *dest++ = u'"';
   if (raw) {
