@@ -183,7 +183,7 @@ VError VString::GetJSONString(VString& out, uint32 options) const {
 }
 
 VError VString::AppendJSONString(const UniChar* text, int32 count, uint32 options) {
-  if (count <= 0) count = 0;
+  if (count <= 0 || text == nullptr) count = 0;
   if (count > 0 && text >= fString && text < fString + fMaxLength + 1) {
     // The units lie in this string's block, which growing may move.
     VString copy;
