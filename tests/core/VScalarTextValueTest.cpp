@@ -2,10 +2,12 @@
 // and the decimal record converter.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -87,6 +89,57 @@ TEST(VRealText, XMLFormReadsBackItsOwnText) {
       // 14 significant digits.
       EXPECT_NEAR(parsed.GetReal(), c.value, std::fabs(c.value) * 1e-13);
     }
+  }
+}
+
+// The "%.14G" text as the standard library writes it at that precision,
+// whole numbers as integers.
+std::string FourteenDigitText(double value) {
+  char text[64];
+  if (value == std::trunc(value) && std::fabs(value) <= 9007199254740991.0) {
+    return std::string(text, std::to_chars(text, text + sizeof(text), int64(value)).ptr);
+  }
+  std::string out(
+      text, std::to_chars(text, text + sizeof(text), value, std::chars_format::general, 14).ptr);
+  for (char& c : out) c = c == 'e' ? 'E' : c;
+  return out;
+}
+
+TEST(VRealText, MatchesTheFourteenDigitFormEverywhere) {
+  std::vector<double> values = {
+      // Shortest digits that are the rounding midpoint, above and below it.
+      0.100000000000005, 1.000000000000005, 123456789012.345, 0.123456789012345, 1.2345678901234549,
+      1.2345678901234551, 2.5e-5 + 5e-19, 0.500000000000005,
+      // Rounding up across a power of ten, into and out of the exponent form.
+      9.9999999999999951, 99999999999999.95, 9.99999999999996e-5, 9.99999999999994e-5,
+      0.000099999999999999, 1e-5, 1e-4, 0.0001234, 1e15 + 0.5,
+      // Exact ties, rounded half to even.
+      12345678901234.5, 12345678901235.5, -99999999999999.5, 1.00000000000005e-18,
+      // Edges of double.
+      5e-324, 1e-310, 2.2250738585072009e-308, 2.2250738585072014e-308, 1.7976931348623157e308,
+      1e300, 1e-300, 9.5e99, 1e100, 0.1 + 0.2, 2.0 / 3.0, 1e23, 8.41e21, 5e-7, -123.456};
+  std::mt19937_64 random(21);
+  std::uniform_int_distribution<int> digitCount(1, 17);
+  std::uniform_int_distribution<int> exponent(-25, 25);
+  for (int i = 0; i < 60000; ++i) {
+    // Any bit pattern, and decimal texts of every length and scale.
+    double value;
+    const uint64 bits = random();
+    std::memcpy(&value, &bits, sizeof value);
+    if (std::isfinite(value)) values.push_back(value);
+    std::string text = random() % 2 ? "-" : "";
+    const int count = digitCount(random);
+    for (int d = 0; d < count; ++d) text += char('0' + (d == 0 ? 1 + random() % 9 : random() % 10));
+    if (random() % 3 == 0) text.back() = '5';
+    text += "e" + std::to_string(exponent(random));
+    values.push_back(std::strtod(text.c_str(), nullptr));
+  }
+  for (double value : values) {
+    VString xml;
+    VReal::RealToXMLString(value, xml);
+    std::string text;
+    for (int32 i = 0; i < xml.GetLength(); ++i) text += char(xml.GetCPointer()[i]);
+    ASSERT_EQ(text, FourteenDigitText(value)) << std::hexfloat << value;
   }
 }
 

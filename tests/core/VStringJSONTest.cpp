@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "core/VString.h"
 #include "support/StringTestSupport.h"
@@ -82,6 +83,51 @@ TEST(VStringJSON, EscapingIntoItself) {
     ASSERT_EQ(s.GetJSONString(s, options), VE_OK);
     EXPECT_EQ(Text(s), Text(expected));
   }
+}
+
+TEST(VStringJSON, AppendingMatchesEscaping) {
+  std::mt19937 random(5);
+  std::vector<std::u16string> texts = {u"", std::u16string(3000, u'\x01'),
+                                       std::u16string(2000, u'a') + u"\"" + u"\n"};
+  for (int round = 0; round < 400; ++round) {
+    // Escapes sparse or dense, at every place in and across 8-unit blocks.
+    std::u16string text;
+    const int length = int(random() % 70);
+    const unsigned density = 1 + random() % 12;
+    for (int i = 0; i < length; ++i) {
+      const char16_t special[] = {u'"', u'\\', u'\n', u'\x1F', u'\x7F', u'&', u'\''};
+      text += random() % density == 0
+                  ? special[random() % 7]
+                  : char16_t(random() % 2 ? 0x20 + random() % 0x5F : 0x80 + random() % 0xFF80);
+    }
+    texts.push_back(text);
+  }
+  for (const std::u16string& text : texts) {
+    SCOPED_TRACE(Narrow(text.substr(0, 80)));
+    for (uint32 options : {0u, kQuotes, kAmp, kAmp | kQuotes, kRaw, kRaw | kQuotes}) {
+      SCOPED_TRACE(options);
+      VString expected;
+      ASSERT_EQ(Str(text).GetJSONString(expected, options), VE_OK);
+      // Into inline room, a small heap block, and a block shared with
+      // another string, which must keep its text.
+      VStr<4> inlineTarget;
+      inlineTarget.AppendCString("ab");
+      VString heapTarget = Str(u"previous content");
+      VString shared = heapTarget;
+      for (VString* target : {static_cast<VString*>(&inlineTarget), &heapTarget}) {
+        const std::u16string before = Text(*target);
+        ASSERT_EQ(target->AppendJSONString(text.data(), int32(text.size()), options), VE_OK);
+        EXPECT_EQ(Text(*target), before + Text(expected));
+      }
+      EXPECT_EQ(Text(shared), u"previous content");
+    }
+  }
+}
+
+TEST(VStringJSON, AppendingItsOwnText) {
+  VString s = Str(u"a \"quoted\" text\nlong enough for the heap");
+  ASSERT_EQ(s.AppendJSONString(s.GetCPointer() + 2, 8, kQuotes), VE_OK);
+  EXPECT_EQ(Text(s), u"a \"quoted\" text\nlong enough for the heap\"\\\"quoted\\\"\"");
 }
 
 TEST(VStringJSON, LenientReading) {

@@ -1,6 +1,7 @@
 #include "core/VReal.h"
 
 #include <locale.h>
+#include <array>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -24,6 +25,138 @@ constexpr double kLargestExactWhole = 9007199254740991.0;  // 2^53 - 1
 // Longest number text taken, in bytes.
 constexpr int32 kMaxNumberText = 254;
 
+// Significant digits of the "%.14G" form.
+constexpr int kPrecision = 14;
+
+using uint128 = unsigned __int128;
+
+// Powers of five up to 5^31, which times a 53-bit significand fit 128 bits.
+constexpr int kLargestPowerOfFive = 31;
+constexpr std::array<uint128, kLargestPowerOfFive + 1> kPowersOfFive = [] {
+  std::array<uint128, kLargestPowerOfFive + 1> powers{};
+  powers[0] = 1;
+  for (size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 5;
+  return powers;
+}();
+
+// Writes `pairs` x 2 decimal digits of value, leading zeros included.
+void WriteDigitPairs(char* out, uint32 value, int pairs) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  for (int i = pairs - 1; i >= 0; --i) {
+    std::memcpy(out + 2 * i, kPairs + 2 * (value % 100), 2);
+    value /= 100;
+  }
+}
+
+// 1E-18 to 1E+14, the decimal exponents of the numbers written below.
+constexpr int kSmallestExponent = -18;
+constexpr double kPowersOfTen[] = {1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10,
+                                   1e-9,  1e-8,  1e-7,  1e-6,  1e-5,  1e-4,  1e-3,  1e-2,  1e-1,
+                                   1e0,   1e1,   1e2,   1e3,   1e4,   1e5,   1e6,   1e7,   1e8,
+                                   1e9,   1e10,  1e11,  1e12,  1e13,  1e14};
+
+// The "%.14G" text of a finite number from 1E-18 to below 1E+14, the range
+// that numbers mostly come from: its 14 digits are the exact value scaled
+// by a power of ten (significand x 5^k x 2^(k + binary exponent), held in
+// 128 bits) and rounded half to even, as the C library rounds. nullptr for
+// other numbers. Answers the end of the text.
+char* ToFourteenDigits(double value, char* text) {
+  uint64 bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  const int biased = int((bits >> 52) & 0x7FF);
+  if (biased == 0 || biased == 0x7FF) return nullptr;  // zero, subnormal, not finite
+  const uint64 significand = (bits & ((uint64(1) << 52) - 1)) | (uint64(1) << 52);
+  const int binaryExponent = biased - 1075;  // value = significand x 2^binaryExponent
+  constexpr uint64 kLow = 10000000000000;    // 10^13
+  constexpr uint64 kHigh = kLow * 10;
+  // floor((biased - 1023) x log10(2)) is the decimal exponent or one less;
+  // a power of ten tells which. Those below 1 are not exact: the loop
+  // below mends an exponent that is one off either way.
+  int exponent = ((biased - 1023) * 78913) >> 18;
+  if (exponent >= kSmallestExponent && exponent < kPrecision &&
+      std::fabs(value) >= kPowersOfTen[size_t(exponent + 1 - kSmallestExponent)]) {
+    ++exponent;
+  }
+  uint64 digits = 0;
+  bool up = false;
+  for (;;) {
+    const int k = kPrecision - 1 - exponent;
+    if (k < 0 || k > kLargestPowerOfFive) return nullptr;
+    const uint128 scaled = uint128(significand) * kPowersOfFive[size_t(k)];
+    const int shift = -(k + binaryExponent);
+    if (shift <= 0) {
+      // A whole number at this scale; it stays below 10^15.
+      digits = uint64(scaled << -shift);
+      up = false;
+    } else {
+      if (shift >= 128) return nullptr;
+      digits = uint64(scaled >> shift);
+      const uint128 rest = scaled & ((uint128(1) << shift) - 1);
+      const uint128 half = uint128(1) << (shift - 1);
+      up = rest > half || (rest == half && (digits & 1) != 0);
+    }
+    if (digits >= kHigh) {
+      ++exponent;
+    } else if (digits < kLow) {
+      --exponent;
+    } else {
+      break;
+    }
+  }
+  digits += up ? 1 : 0;
+  if (digits == kHigh) {
+    digits = kLow;
+    ++exponent;
+  }
+  // The 14 digits, then blocks of 16 bytes copied whole: the text has room
+  // for the longest form (sign, 13 digits, point and a block), and the
+  // bytes behind its end are overwritten or cut by the terminator.
+  char chars[32];
+  WriteDigitPairs(chars, uint32(digits / 100000000), 3);
+  WriteDigitPairs(chars + 6, uint32(digits % 100000000), 4);
+  int count = kPrecision;
+  while (chars[count - 1] == '0') --count;  // the first digit is not 0
+  constexpr size_t kBlock = 16;
+
+  char* out = text;
+  *out = '-';  // kept by a negative number: signs come in no order a branch predicts
+  out += bits >> 63;
+  if (exponent >= -4 && exponent < kPrecision) {
+    if (exponent < 0) {
+      std::memcpy(out, "0.000000", 8);
+      out += 1 - exponent;
+      std::memcpy(out, chars, kBlock);
+      out += count;
+    } else {
+      const int whole = exponent + 1;
+      std::memcpy(out, chars, kBlock);
+      out += whole;
+      if (count > whole) {
+        *out++ = '.';
+        std::memcpy(out, chars + whole, kBlock);
+        out += count - whole;
+      }
+    }
+  } else {
+    // From 1E-18 to 1E+14: two exponent digits.
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    *out++ = chars[0];
+    if (count > 1) {
+      *out++ = '.';
+      std::memcpy(out, chars + 1, kBlock);
+      out += count - 1;
+    }
+    *out++ = 'E';
+    *out++ = exponent < 0 ? '-' : '+';
+    *out++ = char('0' + magnitude / 10);
+    *out++ = char('0' + magnitude % 10);
+  }
+  return out;
+}
+
 // Writes the number for the cases shared by the XML and JSON forms: whole
 // numbers as integers, others with "%.14G" in the C locale, terminated.
 // Answers the length, or 0 for NaN and infinities, which the two forms spell
@@ -31,17 +164,17 @@ constexpr int32 kMaxNumberText = 254;
 size_t RealToChars(double value, char (&text)[VReal::kMaxTextSize]) {
   if (std::isnan(value) || std::isinf(value)) return 0;
   char* const end = text + sizeof(text) - 1;
-  std::to_chars_result result;
+  char* last;
   if (value == std::trunc(value) && std::fabs(value) <= kLargestExactWhole) {
-    result = std::to_chars(text, end, int64(value));  // -0.0 gives "0"
-  } else {
-    result = std::to_chars(text, end, value, std::chars_format::general, 14);
-    for (char* c = text; c != result.ptr; ++c) {
+    last = std::to_chars(text, end, int64(value)).ptr;  // -0.0 gives "0"
+  } else if ((last = ToFourteenDigits(value, text)) == nullptr) {
+    last = std::to_chars(text, end, value, std::chars_format::general, kPrecision).ptr;
+    for (char* c = text; c != last; ++c) {
       if (*c == 'e') *c = 'E';
     }
   }
-  *result.ptr = 0;
-  return size_t(result.ptr - text);
+  *last = 0;
+  return size_t(last - text);
 }
 
 }  // namespace

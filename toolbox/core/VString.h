@@ -212,6 +212,16 @@ class VString : public VValueSingle {
   void AppendULong8(uint64 n);
   void AppendReal(double r);
   void AppendValue(const VValueSingle& value);
+  // Writing in place at the end: GetAppendRoom answers room for `count`
+  // more units behind the text, or null (error pushed) when the string
+  // cannot hold them; AddAppended then takes in the units written there.
+  // The block grows by half its length at least, so that a text built by
+  // many small appends is copied a few times only.
+  UniChar* GetAppendRoom(int32 count) {
+    if (count <= fMaxLength - fLength && _IsWritable()) return fString + fLength;
+    return _GrowForAppend(count);
+  }
+  void AddAppended(int32 count) { _SetLengthAndTerminate(fLength + count); }
 
   // Inserting, removing, cutting (positions are 1-based).
   void Insert(UniChar c, int32 pos);
@@ -457,6 +467,10 @@ class VString : public VValueSingle {
   static constexpr uint32 kJSONRaw = 0x10;                // no escaping at all
   static constexpr uint32 kJSONEscapeAmpAndApos = 0x400;  // "&" and "'" as \u escapes
   VError GetJSONString(VString& out, uint32 options) const override;
+  // Appends the JSON string text of the `count` units at `text`, as
+  // GetJSONString writes it with the same options; on error 107 this
+  // string is unchanged.
+  VError AppendJSONString(const UniChar* text, int32 count, uint32 options);
   VError FromJSONString(const VString& json, uint32 options) override;
   // The JSON value: null for a null string, else a JSON string; the
   // options are not used. Reading takes the text form of any JSON value
@@ -487,6 +501,8 @@ class VString : public VValueSingle {
   bool _ReallocBuffer(int32 requested, bool keepContent);
   // Makes the buffer writable with room for `size` units.
   bool _EnsureSize(int32 size, bool keepContent);
+  // GetAppendRoom's growth (VStringEdit.cpp).
+  UniChar* _GrowForAppend(int32 count);
   void _ReleaseBuffer();
   // Counted reference to a shareable heap block, or null.
   UniChar* _RetainBuffer() const;

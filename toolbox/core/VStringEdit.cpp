@@ -172,6 +172,18 @@ void VString::AppendUniChars(const UniChar* units, int32 count) {
   _SetLengthAndTerminate(fLength + count);
 }
 
+UniChar* VString::_GrowForAppend(int32 count) {
+  const int64 needed = int64(fLength) + count;
+  if (count < 0 || needed > kMaxLength) {
+    _ThrowError(ToolboxError(toolbox_error::kStringTooLong));
+    return nullptr;
+  }
+  // Near the limit the extra half may not fit where the units still do.
+  const int64 wanted = std::min(kMaxLength - 8, std::max(needed, int64(fLength) + fLength / 2));
+  if (!_EnsureSize(int32(std::max(wanted, needed)), true)) return nullptr;
+  return fString + fLength;
+}
+
 void VString::AppendCString(const char* text) {
   if (text == nullptr) return;
   size_t bytes = 0;

@@ -9,6 +9,10 @@
 #include "core/VString.h"
 #include "runtime/VErrorThrow.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace zeft {
 
 namespace {
@@ -175,6 +179,96 @@ VError VString::GetJSONString(VString& out, uint32 options) const {
   }
   if (quoted) *dest++ = u'"';
   out._SetLengthAndTerminate(int32(dest - out.fString));
+  return VE_OK;
+}
+
+VError VString::AppendJSONString(const UniChar* text, int32 count, uint32 options) {
+  if (count <= 0 || text == nullptr) count = 0;
+  if (count > 0 && text >= fString && text < fString + fMaxLength + 1) {
+    // The units lie in this string's block, which growing may move.
+    VString copy;
+    copy.FromUniString(text, count);
+    if (copy.fLength != count) return ToolboxError(toolbox_error::kStringTooLong);
+    return AppendJSONString(copy.fString, copy.fLength, options);
+  }
+  const bool quoted = (options & kJSONWithQuotes) != 0;
+  const bool raw = (options & kJSONRaw) != 0;
+  if (raw ? int64(count) > 0x7FFFFFFF - 2 : 4 + 6 * int64(count) >= kMaxUnits) {
+    _ThrowError(ToolboxError(toolbox_error::kStringTooLong));
+    return ToolboxError(toolbox_error::kStringTooLong);
+  }
+  // Room for the text unescaped and its quotes, plus (when escaping) a
+  // block for the whole-block stores below; escapes ask for more as they
+  // come.
+  constexpr int32 kBlock = 8;
+  const int32 start = fLength;
+  UniChar* dest = GetAppendRoom(count + 2 + (raw ? 0 : kBlock));
+  if (dest == nullptr) return ToolboxError(toolbox_error::kStringTooLong);
+  if (quoted) *dest++ = u'"';
+  if (raw) {
+    if (count > 0) std::memcpy(dest, text, size_t(count) * sizeof(UniChar));
+    dest += count;
+  } else {
+    const bool escapeAmpAndApos = (options & kJSONEscapeAmpAndApos) != 0;
+    const EscapeForm* forms =
+        escapeAmpAndApos ? kEscapeFormsWithAmpAndApos.data() : kEscapeForms.data();
+    const UniChar* src = text;
+    const UniChar* const end = text + count;
+#if defined(__SSE2__)
+    const __m128i lastControl = _mm_set1_epi16(0x1F);
+    const __m128i quote = _mm_set1_epi16('"');
+    const __m128i backslash = _mm_set1_epi16('\\');
+    const __m128i del = _mm_set1_epi16(0x7F);
+    const __m128i amp = _mm_set1_epi16(escapeAmpAndApos ? '&' : '"');
+    const __m128i apos = _mm_set1_epi16(escapeAmpAndApos ? '\'' : '"');
+    const __m128i zero = _mm_setzero_si128();
+#endif
+    for (;;) {
+      // A run of units written as they are, copied a block at a time:
+      // each block is stored whole and the destination advanced to its
+      // first unit that needs an escape.
+#if defined(__SSE2__)
+      while (end - src >= kBlock) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest), units);
+        const __m128i escaped = _mm_or_si128(
+            _mm_or_si128(
+                _mm_cmpeq_epi16(_mm_subs_epu16(units, lastControl), zero),
+                _mm_or_si128(_mm_cmpeq_epi16(units, quote), _mm_cmpeq_epi16(units, backslash))),
+            _mm_or_si128(_mm_cmpeq_epi16(units, del),
+                         _mm_or_si128(_mm_cmpeq_epi16(units, amp), _mm_cmpeq_epi16(units, apos))));
+        const int mask = _mm_movemask_epi8(escaped);
+        if (mask != 0) {
+          const int plain = __builtin_ctz(mask) / 2;
+          src += plain;
+          dest += plain;
+          break;
+        }
+        src += kBlock;
+        dest += kBlock;
+      }
+#endif
+      while (src < end && (*src >= 0x80 || forms[*src].length == 1)) *dest++ = *src++;
+      if (src == end) break;
+      const EscapeForm& form = forms[*src++];
+      // The rest still fits unescaped with its block, and this escape too.
+      const int64 needed = int64(end - src) + 6 + 1 + kBlock;
+      if (fString + fMaxLength - dest < needed) {
+        // Growing keeps the length's units: count those written so far.
+        fLength = int32(dest - fString);
+        dest = GetAppendRoom(int32(needed));
+        if (dest == nullptr) {
+          fLength = start;
+          fString[start] = 0;
+          return ToolboxError(toolbox_error::kStringTooLong);
+        }
+      }
+      std::memcpy(dest, form.units, sizeof(form.units));
+      dest += form.length;
+    }
+  }
+  if (quoted) *dest++ = u'"';
+  _SetLengthAndTerminate(int32(dest - fString));
   return VE_OK;
 }
 

@@ -83,6 +83,18 @@ inline void NarrowASCIIRun(const UniChar*& src, const UniChar* srcLimit, uint8* 
   const __m128i mask = _mm_set1_epi16(int16(0xFF80));
   const __m128i zero = _mm_setzero_si128();
   size_t written = 1;  // ASCII units known to lie just before src, already written
+  // Sixteen at a time while all are ASCII; the block holding the run's end
+  // goes to the loop below.
+  while (srcLimit - src >= 16 && producedLimit - produced >= 16) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8));
+    const __m128i wide = _mm_and_si128(_mm_or_si128(low, high), mask);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(wide, zero)) != 0xFFFF) break;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(target + produced), _mm_packus_epi16(low, high));
+    src += 16;
+    produced += 16;
+    written += 16;
+  }
   while (srcLimit - src >= 8 && producedLimit - produced >= 8) {
     const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
     const int ascii = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, mask), zero));

@@ -58,14 +58,30 @@ void VJSONWriter::AppendIndentString(VString& text) const {
 }
 
 void VJSONWriter::_AppendIndent() {
-  if ((fOptions & kIndented) != 0) fBuffer.AppendString(fIndentation);
+  if ((fOptions & kIndented) == 0) return;
+  // A line break and a few tabs: copied unit by unit, in place.
+  const int32 length = fIndentation.GetLength();
+  if (UniChar* room = fBuffer.GetAppendRoom(length)) {
+    const UniChar* units = fIndentation.GetCPointer();
+    for (int32 i = 0; i < length; ++i) room[i] = units[i];
+    fBuffer.AddAppended(length);
+  }
 }
 
 void VJSONWriter::_Append(const VString& text) {
   fBuffer.AppendUniChars(text.GetCPointer(), text.GetLength());
 }
 
-void VJSONWriter::_AppendASCII(const char* text) { fBuffer.AppendCString(text); }
+VError VJSONWriter::_AppendName(const VString& name) {
+  const VError error = fBuffer.AppendJSONString(name.GetCPointer(), name.GetLength(), fOptions);
+  if (error != VE_OK) return error;
+  if ((fOptions & kIndented) != 0) {
+    _AppendASCII(": ");
+  } else {
+    _AppendUnit(u':');
+  }
+  return VE_OK;
+}
 
 bool VJSONWriter::_IsInProgress(const void* container) const {
   const size_t scanned = std::min(fInProgress.size(), kScannedDepth);
@@ -100,15 +116,14 @@ void VJSONWriter::_AppendNumber(double number) {
     return;
   }
   char chars[VReal::kMaxTextSize];
-  VReal::RealToXMLChars(number, chars);
-  _AppendASCII(chars);
+  _AppendASCII(chars, VReal::RealToXMLChars(number, chars));
 }
 
 int32 VJSONWriter::_BeginContainer(const void* container, UniChar opening) {
   _Push(container);
   IncrementLevel();
   const int32 start = fBuffer.GetLength();
-  fBuffer.AppendUniChar(opening);
+  _AppendUnit(opening);
   return start;
 }
 
@@ -128,7 +143,7 @@ VError VJSONWriter::_EndContainer(VError error, int32 start, bool truncated, Uni
   }
   if (!truncated) {
     _AppendIndent();
-    fBuffer.AppendUniChar(closing);
+    _AppendUnit(closing);
   } else if (!fEllipsisWritten) {
     _AppendASCII("...");
     fEllipsisWritten = true;
@@ -164,10 +179,8 @@ VError VJSONWriter::_WriteValue(const VJSONValue& value) {
       _AppendASCII("true");
       return VE_OK;
     case JSON_string: {
-      const VString text(value.GetInlineString(), true);
-      const VError error = text.GetJSONString(fScratch, fOptions);
-      if (error == VE_OK) _Append(fScratch);
-      return error;
+      const VInlineString& text = value.GetInlineString();
+      return fBuffer.AppendJSONString(text.fString, text.fLength, fOptions);
     }
     case JSON_number:
       _AppendNumber(value.GetNumber());
@@ -226,7 +239,7 @@ VError VJSONWriter::_WriteArray(const VJSONArray* array) {
   // Indexed, for writing a container may run native code that changes
   // the array: containers are held while written.
   for (size_t i = 0; i < values.size(); ++i) {
-    if (i > 0) fBuffer.AppendUniChar(u',');
+    if (i > 0) _AppendUnit(u',');
     const int32 before = fBuffer.GetLength();
     _AppendIndent();
     if (values[i].IsObject() || values[i].IsArray()) {
@@ -290,12 +303,8 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
     first = false;
     const int32 before = fBuffer.GetLength();
     _AppendIndent();
-    // The name is appended before the value reuses the scratch text.
-    error = it.GetName().GetJSONString(fScratch, fOptions);
+    error = _AppendName(it.GetName());
     if (error != VE_OK) break;
-    _Append(fScratch);
-    fBuffer.AppendUniChar(u':');
-    if ((fOptions & kIndented) != 0) fBuffer.AppendUniChar(u' ');
     if (const VJSONValue* stored = it.GetStoredValue()) {
       error = _WriteValue(*stored);
     } else {

@@ -67,7 +67,25 @@ class VJSONWriter : public VObject {
   void _Pop();
   void _AppendIndent();
   void _Append(const VString& text);
-  void _AppendASCII(const char* text);
+  void _AppendUnit(UniChar unit) {
+    if (UniChar* room = fBuffer.GetAppendRoom(1)) {
+      *room = unit;
+      fBuffer.AddAppended(1);
+    }
+  }
+  // ASCII text of `length` bytes, widened in place.
+  void _AppendASCII(const char* text, size_t length) {
+    if (UniChar* room = fBuffer.GetAppendRoom(int32(length))) {
+      for (size_t i = 0; i < length; ++i) room[i] = UniChar(uint8(text[i]));
+      fBuffer.AddAppended(int32(length));
+    }
+  }
+  template <size_t N>
+  void _AppendASCII(const char (&text)[N]) {
+    _AppendASCII(text, N - 1);
+  }
+  // A property name with its colon (and space, indented).
+  VError _AppendName(const VString& name);
   VError _Finish(VError error, VString& out);
   void _AppendNumber(double number);
   // The opening of a container's text; the returned start is where the
