@@ -1,6 +1,7 @@
 #include "json/VJSONWriter.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "core/VReal.h"
 #include "json/JSONStackCheck.h"
@@ -61,7 +62,7 @@ void VJSONWriter::_AppendIndent() {
   if ((fOptions & kIndented) == 0) return;
   // A line break and a few tabs: copied unit by unit, in place.
   const int32 length = fIndentation.GetLength();
-  if (UniChar* room = fBuffer.GetAppendRoom(length)) {
+  if (UniChar* room = _Room(length)) {
     const UniChar* units = fIndentation.GetCPointer();
     for (int32 i = 0; i < length; ++i) room[i] = units[i];
     fBuffer.AddAppended(length);
@@ -69,7 +70,11 @@ void VJSONWriter::_AppendIndent() {
 }
 
 void VJSONWriter::_Append(const VString& text) {
-  fBuffer.AppendUniChars(text.GetCPointer(), text.GetLength());
+  const int32 length = text.GetLength();
+  if (UniChar* room = _Room(length)) {
+    std::memcpy(room, text.GetCPointer(), size_t(length) * sizeof(UniChar));
+    fBuffer.AddAppended(length);
+  }
 }
 
 VError VJSONWriter::_AppendName(const VString& name) {
@@ -102,6 +107,10 @@ void VJSONWriter::_Pop() {
 }
 
 VError VJSONWriter::_Finish(VError error, VString& out) {
+  // A text that could not take every unit is no JSON text: its string has
+  // pushed why.
+  if (error == VE_OK && fCannotGrow) error = ToolboxError(toolbox_error::kStringTooLong);
+  fCannotGrow = false;
   // The text's block is handed over, not copied.
   if (error == VE_OK) out.FromString(fBuffer);
   fBuffer.Clear();
@@ -299,7 +308,7 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
   bool truncated = false;
   bool first = true;
   for (VJSONPropertyConstOrderedIterator it(object, 0); it.IsValid(); ++it) {
-    if (!first) fBuffer.AppendUniChar(u',');
+    if (!first) _AppendUnit(u',');
     first = false;
     const int32 before = fBuffer.GetLength();
     _AppendIndent();

@@ -67,15 +67,22 @@ class VJSONWriter : public VObject {
   void _Pop();
   void _AppendIndent();
   void _Append(const VString& text);
+  // Room for `count` more units at the end of the text, or null once the
+  // text cannot grow (the string has pushed 107; the write then fails).
+  UniChar* _Room(int32 count) {
+    UniChar* room = fBuffer.GetAppendRoom(count);
+    if (room == nullptr) fCannotGrow = true;
+    return room;
+  }
   void _AppendUnit(UniChar unit) {
-    if (UniChar* room = fBuffer.GetAppendRoom(1)) {
+    if (UniChar* room = _Room(1)) {
       *room = unit;
       fBuffer.AddAppended(1);
     }
   }
   // ASCII text of `length` bytes, widened in place.
   void _AppendASCII(const char* text, size_t length) {
-    if (UniChar* room = fBuffer.GetAppendRoom(int32(length))) {
+    if (UniChar* room = _Room(int32(length))) {
       for (size_t i = 0; i < length; ++i) room[i] = UniChar(uint8(text[i]));
       fBuffer.AddAppended(int32(length));
     }
@@ -109,6 +116,8 @@ class VJSONWriter : public VObject {
   // The text being written, and scratch texts reused across members.
   VString fBuffer;
   VString fScratch;
+  // Set when an append found no room: the text is short of units.
+  bool fCannotGrow = false;
 };
 
 }  // namespace zeft
