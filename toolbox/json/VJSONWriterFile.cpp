@@ -16,12 +16,6 @@ namespace zeft {
 
 namespace {
 
-VError ThrowPosixError(int number, const VString& path) {
-  const VError error = MakeVError(kComponentPosix, number);
-  _ThrowError(error, &path);
-  return error;
-}
-
 VError WriteInPlace(const IFile& file, const VString& text) {
   return file.SetContentAsString(text, kCharSetUTF8, kCRModeNone, false);
 }
@@ -45,11 +39,11 @@ bool CreateSibling(const std::string& target, const struct stat& info, std::stri
 
 VError Flush(const std::string& path, const VString& name) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return ThrowPosixError(errno, name);
+  if (fd < 0) return ThrowPosixError(errno, &name);
   const int result = ::fsync(fd);
   const int number = errno;
   ::close(fd);
-  return result == 0 ? VE_OK : ThrowPosixError(number, name);
+  return result == 0 ? VE_OK : ThrowPosixError(number, &name);
 }
 
 VError ReplaceContent(const IFile& file, const VString& text) {
@@ -73,10 +67,10 @@ VError ReplaceContent(const IFile& file, const VString& text) {
   VRefPtr<IFile> siblingFile(folder->_RetainRelativeIFile(siblingName, kFilePathStylePosix),
                              kAdoptRef);
   VError error = siblingFile.Get() != nullptr ? WriteInPlace(*siblingFile.Get(), text)
-                                              : ThrowPosixError(ENOENT, path);
+                                              : ThrowPosixError(ENOENT, &path);
   if (error == VE_OK) error = Flush(sibling, path);
   if (error == VE_OK && ::rename(sibling.c_str(), target.c_str()) != 0)
-    error = ThrowPosixError(errno, path);
+    error = ThrowPosixError(errno, &path);
   if (error != VE_OK) ::unlink(sibling.c_str());
   return error;
 }

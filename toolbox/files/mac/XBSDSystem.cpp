@@ -79,9 +79,7 @@ VError XBSDSystem::CreateSymbolicLink(const char* target, const char* linkPath) 
   if (symlink(target, linkPath) == 0) return VE_OK;
   const int number = errno;
   if (number == 0) return VE_OK;
-  const VError error = MakeVError(kComponentPosix, number);
-  _ThrowError(error);
-  return error;
+  return ThrowPosixError(number);
 }
 
 }  // namespace zeft

@@ -41,7 +41,7 @@ VError XMacFile::GetUTIString(VString& identifier) const {
   identifier.Clear();
   struct stat info;
   if (fPosixPath == nullptr || ::stat(fPosixPath, &info) != 0) {
-    return MakeVError(kComponentPosix, fPosixPath == nullptr ? ENOENT : errno);
+    return PosixError(fPosixPath == nullptr ? ENOENT : errno);
   }
   if (S_ISDIR(info.st_mode)) {
     identifier.FromCString("public.folder");

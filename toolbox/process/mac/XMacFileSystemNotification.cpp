@@ -150,7 +150,7 @@ VError XMacFileSystemNotification::StartWatchingForChanges(
   folder.GetPosixPath(posix);
   // An invalid path has no POSIX form: it names no folder (and must not
   // become "/", the whole file system).
-  if (posix.IsEmpty()) return MakeVError(kComponentPosix, ENOENT);
+  if (posix.IsEmpty()) return PosixError(ENOENT);
   StStringConverter<char> bytes(posix, kCharSetUTF8);
   std::string root(bytes.GetCPointer(), bytes.GetSize());
   if (root.empty() || root.back() != '/') root.push_back('/');
@@ -159,7 +159,7 @@ VError XMacFileSystemNotification::StartWatchingForChanges(
   if (error != 0) {
     _UnwatchTree(watch, root);
     watch->Release();
-    return MakeVError(kComponentPosix, error);
+    return PosixError(error);
   }
   // The notifier's list takes the creation reference.
   fNotifier->GetWatches().push_back(watch);

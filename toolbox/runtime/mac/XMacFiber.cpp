@@ -30,13 +30,13 @@ XMacFiber* XMacFiber::Create(size_t stackSize, void (*procedure)(void*), void* d
   void* region = mmap(nullptr, size + page, PROT_READ | PROT_WRITE,
                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
   if (region == MAP_FAILED) {
-    _ThrowError(MakeVError(kComponentPosix, errno));
+    ThrowPosixError(errno);
     return nullptr;
   }
   if (mprotect(region, page, PROT_NONE) != 0) {
     const int error = errno;
     munmap(region, size + page);
-    _ThrowError(MakeVError(kComponentPosix, error));
+    ThrowPosixError(error);
     return nullptr;
   }
   auto* fiber = new XMacFiber;
@@ -44,7 +44,7 @@ XMacFiber* XMacFiber::Create(size_t stackSize, void (*procedure)(void*), void* d
     const int error = errno;
     munmap(region, size + page);
     ::operator delete(fiber);  // the semaphore was never made
-    _ThrowError(MakeVError(kComponentPosix, error));
+    ThrowPosixError(error);
     return nullptr;
   }
   fiber->fProcedure = procedure;
@@ -63,7 +63,7 @@ XMacFiber* XMacFiber::Create(size_t stackSize, void (*procedure)(void*), void* d
   if (error != 0) {
     munmap(region, size + page);
     delete fiber;
-    _ThrowError(MakeVError(kComponentPosix, error));
+    ThrowPosixError(error);
     return nullptr;
   }
   fiber->fHasThread = true;
@@ -84,7 +84,7 @@ XMacFiber* XMacFiber::CreateFiberForThread(void* data) {
   if (sem_init(&fiber->fSemaphore, 0, 0) != 0) {
     const int error = errno;
     ::operator delete(fiber);
-    _ThrowError(MakeVError(kComponentPosix, error));
+    ThrowPosixError(error);
     return nullptr;
   }
   fiber->fData = data;

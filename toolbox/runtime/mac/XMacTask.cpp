@@ -155,7 +155,7 @@ XMacTask_preemptive* XMacTask_preemptive::Create(VTask* task) {
 
 bool XMacTask_preemptive::_CreateThread() {
   if (!fSemaphoreMade) {
-    _ThrowError(MakeVError(kComponentPosix, errno));
+    ThrowPosixError(errno);
     return false;
   }
   const size_t page = PageSize();
@@ -165,14 +165,14 @@ bool XMacTask_preemptive::_CreateThread() {
   void* region = mmap(nullptr, size + page, PROT_READ | PROT_WRITE,
                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
   if (region == MAP_FAILED) {
-    _ThrowError(MakeVError(kComponentPosix, errno));
+    ThrowPosixError(errno);
     return false;
   }
   fStackRegion = region;
   fStackRegionSize = size + page;
   // The lowest page stops a stack overflow.
   if (mprotect(region, page, PROT_NONE) != 0) {
-    _ThrowError(MakeVError(kComponentPosix, errno));
+    ThrowPosixError(errno);
     return false;
   }
   fStackSize = size;
@@ -187,7 +187,7 @@ bool XMacTask_preemptive::_CreateThread() {
     pthread_attr_destroy(&attributes);
   }
   if (error != 0) {
-    _ThrowError(MakeVError(kComponentPosix, error));
+    ThrowPosixError(error);
     return false;
   }
   return true;
