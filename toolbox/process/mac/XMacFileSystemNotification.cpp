@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include <cstdlib>
 
 #include "core/StStringConverter.h"
+#include "platform/EventFD.h"
 #include "process/VSystem.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
@@ -45,15 +45,14 @@ XMacFileSystemNotification::XMacChangeData::~XMacChangeData() = default;
 XMacFileSystemNotification::XMacFileSystemNotification(VFileSystemNotifier* notifier)
     : fNotifier(notifier) {
   fInotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  fWake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  fWake = platform::MakeEventFD();
   if (fInotify >= 0 && fWake >= 0) fThread = std::thread([this] { _Run(); });
 }
 
 XMacFileSystemNotification::~XMacFileSystemNotification() {
   fStopping.store(true);
   if (fThread.joinable()) {
-    const uint64_t one = 1;
-    [[maybe_unused]] ssize_t written = ::write(fWake, &one, sizeof one);
+    platform::SignalEventFD(fWake);
     fThread.join();
   }
   if (fInotify >= 0) ::close(fInotify);
