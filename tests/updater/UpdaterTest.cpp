@@ -431,7 +431,7 @@ bool IsCompleteBundle(const std::string& path, const std::string& version, int c
 // the whole old bundle waits beside it under its aside name.
 TEST(UpdaterReliability, AKilledUpdateAlwaysLeavesAWholeApplication) {
   // The updater runs in its own process: the test's allocator changes nothing.
-  if (test::ToolboxTestEnvironment::Allocator() == test::TestAllocator::kBlock)
+  if (test::ToolboxTestEnvironment::Allocator() == kAllocatorBlock)
     GTEST_SKIP() << "the same run as over the default allocator";
   constexpr int kFiles = 2000;
   constexpr int kRuns = 50;
