@@ -66,8 +66,8 @@ VFileKind* XMacFile::CreatePublicFileKind(const VString& identifier) {
       !database->CopyDeclaration(to_string(identifier), declaration)) {
     return nullptr;
   }
-  return VFileKind::Create(identifier, {}, FromUTF8(declaration.description),
-                           FromUTF8(declaration.extensions), FromUTF8(declaration.parents), true);
+  return VFileKind::Create(identifier, {}, FromUTF8(declaration.fDescription),
+                           FromUTF8(declaration.fExtensions), FromUTF8(declaration.fParents), true);
 }
 
 VFileKind* XMacFile::CreatePublicFileKindFromOsKind(const VString& osType) {
