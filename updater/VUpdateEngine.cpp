@@ -16,7 +16,7 @@
 #include "json/VJSONObject.h"
 #include "json/VJSONValue.h"
 #include "platform/DirectoryWalk.h"
-#include "platform/PropertyList.h"
+#include "platform/MainBundle.h"
 #include "process/ENotificationResponse.h"
 #include "process/VCommandLineParser.h"
 #include "process/VComponentManager.h"
@@ -639,12 +639,11 @@ bool VUpdateEngine::_FinishMacClientCustomization(const VJSONObject&) {
   VString bundlePath;
   fUpToDateAppPath.GetPosixPath(bundlePath);
   std::string error;
-  const auto plist = platform::LoadInfoPlist(to_string(bundlePath) + "Contents/Info.plist", error);
-  const platform::PropertyListValue* name = plist ? plist->Find("CFBundleExecutable") : nullptr;
-  if (name == nullptr || name->GetString() == nullptr || name->GetString()->empty()) return true;
+  const std::string name = platform::GetBundleExecutableName(to_string(bundlePath), error);
+  if (name.empty()) return true;
   VFilePath executablePath(fUpToDateAppPath);
   executablePath.ToSubFolder("Contents").ToSubFolder("MacOS");
-  VFile executable(executablePath, VString(name->GetString()->c_str()), kFilePathStylePosix);
+  VFile executable(executablePath, VString(name.c_str()), kFilePathStylePosix);
   uint16 mode = 0;
   if (executable.MAC_GetPermissions(&mode) == VE_OK && (mode & kExecuteBits) != kExecuteBits)
     executable.MAC_SetPermissions(mode | kExecuteBits);

@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <string_view>
 
 #include "core/VCppMemMgr.h"
 #include "core/VObject.h"
+#include "support/AllocatorFlag.h"
 
 namespace {
 
@@ -33,41 +33,12 @@ void ReexecWithStaticTLSSurplus(char** argv) {
   std::perror("cannot run the benchmark again with GLIBC_TUNABLES set");
 }
 
-// Removes the allocator flag from argv; exits on a mistyped allocator name,
-// which must not quietly run the figures over another allocator.
-zeft::EAllocatorKind ParseAllocatorFlag(int& argc, char** argv) {
-  constexpr std::string_view kFlag = "--zeft-allocator=";
-  zeft::EAllocatorKind kind = zeft::kAllocatorSystem;
-  int kept = 1;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg(argv[i]);
-    if (arg.substr(0, kFlag.size()) != kFlag) {
-      argv[kept++] = argv[i];
-      continue;
-    }
-    const std::string_view value = arg.substr(kFlag.size());
-    if (value == "system") {
-      kind = zeft::kAllocatorSystem;
-    } else if (value == "block") {
-      kind = zeft::kAllocatorBlock;
-    } else if (value == "bundle") {
-      kind = zeft::kAllocatorFromBundle;
-    } else {
-      std::fprintf(stderr, "unknown allocator \"%.*s\" (system, block or bundle)\n",
-                   int(value.size()), value.data());
-      std::exit(2);
-    }
-  }
-  argc = kept;
-  argv[argc] = nullptr;
-  return kind;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   ReexecWithStaticTLSSurplus(argv);
-  const zeft::EAllocatorKind kind = ParseAllocatorFlag(argc, argv);
+  const zeft::EAllocatorKind kind =
+      zeft::test::ParseAllocatorFlag(argc, argv, zeft::kAllocatorSystem);
   if (zeft::VObject::sCppMemMgr == nullptr) zeft::VObject::sCppMemMgr = new zeft::VCppMemMgr(kind);
   benchmark::AddCustomContext(
       "zeft_allocator", zeft::VObject::sCppMemMgr->UsesSystemAllocator() ? "system" : "block");

@@ -246,10 +246,10 @@ TEST(VIntlMgrDialects, SystemDialectFromTheLocaleVariables) {
   };
   for (const Case& c : cases) {
     StLocaleEnvironment env(c.env);
-    EXPECT_EQ(VIntlMgr::GetSystemUIDialectCode(), c.first) << c.env.lang << c.env.language;
+    EXPECT_EQ(VIntlMgr::GetSystemUIDialectCode(), c.first) << c.env.fLang << c.env.fLanguage;
     std::vector<DialectCode> all = {5};
     VIntlMgr::GetSystemUIDialectCodes(all);
-    EXPECT_EQ(all, c.all) << c.env.lang << c.env.language;
+    EXPECT_EQ(all, c.all) << c.env.fLang << c.env.fLanguage;
   }
   {
     StLocaleEnvironment env(Lang("ja_JP.UTF-8"));

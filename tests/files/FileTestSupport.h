@@ -32,11 +32,6 @@ inline VRefPtr<VFile> FileAt(const std::string& posix) {
   return VRefPtr<VFile>(new VFile(PosixFilePath(posix)), kAdoptRef);
 }
 
-inline std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 inline bool ItemExists(const std::string& path) {
   struct stat info;
   return ::lstat(path.c_str(), &info) == 0;

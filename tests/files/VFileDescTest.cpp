@@ -20,7 +20,7 @@ namespace {
 using test::ErrorCollector;
 using test::FileAt;
 using test::HasToolboxError;
-using test::ReadAll;
+using test::ReadWholeFile;
 using test::TempFolder;
 
 class VFileDescTest : public ::testing::Test {
@@ -75,7 +75,7 @@ TEST_F(VFileDescTest, PositionMovesOnlyWithTheTransfersAtIt) {
   EXPECT_EQ(desc->GetData(buffer, 1, 35), VE_OK);
   EXPECT_EQ(desc->GetPos(), 11);
   EXPECT_EQ(desc->Flush(), VE_OK);
-  EXPECT_EQ(ReadAll(fPath).substr(0, 12), "Z12345678XYb");
+  EXPECT_EQ(ReadWholeFile(fPath).substr(0, 12), "Z12345678XYb");
   // A position below 0 reads nothing.
   ErrorCollector errors;
   size_t read = 7;
@@ -93,7 +93,7 @@ TEST_F(VFileDescTest, SizeChangesAndReadOnlyRefusal) {
   ErrorCollector errors;
   EXPECT_EQ(desc->SetSize(1), ToolboxError(toolbox_error::kFileCannotSetSize));
   EXPECT_TRUE(HasToolboxError(errors.Errors(), toolbox_error::kFileCannotSetSize, "size", "1"));
-  EXPECT_EQ(ReadAll(fPath), "abc");
+  EXPECT_EQ(ReadWholeFile(fPath), "abc");
 }
 
 // A write stopped by the file-size limit after part of its bytes reports
@@ -118,7 +118,7 @@ TEST_F(VFileDescTest, AFailedWriteCountsTheBytesMoved) {
       },
       false);
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(ReadAll(fPath).size(), 100u);
+  EXPECT_EQ(ReadWholeFile(fPath).size(), 100u);
 }
 
 TEST_F(VFileDescTest, DeletingClosesAndReleases) {

@@ -41,7 +41,7 @@ class FakeTypeDatabase : public platform::TypeDatabase {
     for (std::string id = identifier; !id.empty();) {
       if (id == other) return true;
       auto it = fTypes.find(id);
-      id = it != fTypes.end() && !it->second.parents.empty() ? it->second.parents.front() : "";
+      id = it != fTypes.end() && !it->second.fParents.empty() ? it->second.fParents.front() : "";
     }
     return false;
   }

@@ -20,7 +20,7 @@ namespace {
 
 using test::ErrorCollector;
 using test::FileAt;
-using test::ReadAll;
+using test::ReadWholeFile;
 using test::TempFolder;
 
 constexpr VError kEndOfData = ToolboxError(toolbox_error::kStreamEndOfData);
@@ -91,12 +91,12 @@ TEST_F(VFileStreamTest, WritesAreBufferedAndOverwrittenInPlace) {
   VFileStream& stream = Stream("");
   ASSERT_EQ(stream.OpenWriting(), VE_OK);
   ASSERT_EQ(stream.PutData("12345", 5), VE_OK);
-  EXPECT_EQ(ReadAll(fPath), "");
+  EXPECT_EQ(ReadWholeFile(fPath), "");
   ASSERT_EQ(stream.SetPos(2), VE_OK);
   ASSERT_EQ(stream.PutData("ab", 2), VE_OK);
   EXPECT_EQ(stream.GetSize(), 5);
   ASSERT_EQ(stream.CloseWriting(), VE_OK);
-  EXPECT_EQ(ReadAll(fPath), "12ab5");
+  EXPECT_EQ(ReadWholeFile(fPath), "12ab5");
 }
 
 TEST_F(VFileStreamTest, WritesAndReadsMixingBufferedAndDirectTransfers) {
@@ -123,7 +123,7 @@ TEST_F(VFileStreamTest, WritesAndReadsMixingBufferedAndDirectTransfers) {
     }
     EXPECT_EQ(stream.GetSize(), int64(model.size()));
     ASSERT_EQ(stream.CloseWriting(), VE_OK);
-    EXPECT_EQ(ReadAll(fPath), model);
+    EXPECT_EQ(ReadWholeFile(fPath), model);
 
     ASSERT_EQ(stream.OpenReading(), VE_OK);
     std::string read;
@@ -144,7 +144,7 @@ TEST_F(VFileStreamTest, PositionsAndSizes) {
     VFileStream& stream = Stream("");
     ASSERT_EQ(stream.OpenWriting(), VE_OK);
     ASSERT_EQ(stream.SetPos(100), VE_OK);
-    EXPECT_EQ(ReadAll(fPath).size(), 100u);
+    EXPECT_EQ(ReadWholeFile(fPath).size(), 100u);
     ASSERT_EQ(stream.CloseWriting(), VE_OK);
   }
   {
@@ -152,7 +152,7 @@ TEST_F(VFileStreamTest, PositionsAndSizes) {
     ASSERT_EQ(stream.OpenWriting(), VE_OK);
     ASSERT_EQ(stream.SetSize(3), VE_OK);
     ASSERT_EQ(stream.CloseWriting(true), VE_OK);
-    EXPECT_EQ(ReadAll(fPath), "012");
+    EXPECT_EQ(ReadWholeFile(fPath), "012");
   }
   {
     // The size cuts into bytes not yet written.
@@ -161,7 +161,7 @@ TEST_F(VFileStreamTest, PositionsAndSizes) {
     ASSERT_EQ(stream.PutData("abcdef", 6), VE_OK);
     ASSERT_EQ(stream.SetSize(4), VE_OK);
     ASSERT_EQ(stream.CloseWriting(), VE_OK);
-    EXPECT_EQ(ReadAll(fPath), "abcd");
+    EXPECT_EQ(ReadWholeFile(fPath), "abcd");
   }
   {
     VFileStream& stream = Stream("0123456789");
@@ -215,7 +215,7 @@ TEST_F(VFileStreamTest, TextLinesThroughAFile) {
   ASSERT_EQ(writer.WriteBOM(), VE_OK);
   ASSERT_EQ(writer.PutPrintf("%d-%s\n", 42, "x"), VE_OK);
   ASSERT_EQ(writer.CloseWriting(), VE_OK);
-  EXPECT_EQ(ReadAll(fPath),
+  EXPECT_EQ(ReadWholeFile(fPath),
             "\xEF\xBB\xBF"
             "42-x\r\n");
 }

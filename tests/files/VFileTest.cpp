@@ -32,7 +32,7 @@ using test::HasToolboxError;
 using test::InodeOf;
 using test::ItemExists;
 using test::PosixFilePath;
-using test::ReadAll;
+using test::ReadWholeFile;
 using test::TempFolder;
 
 // Whether `text` has the form of `pattern`, in which '9' stands for a
@@ -107,7 +107,7 @@ TEST_F(VFileTest, ExclusiveOpenOfAFileLockedElsewhereFailsWithoutTruncating) {
       file->Open(kFileAccessReadWriteExclusive, &desc, kFileOptionTruncate | kFileOptionCreate);
   EXPECT_EQ(result, ToolboxError(toolbox_error::kAccessDenied));
   EXPECT_EQ(desc, nullptr);
-  EXPECT_EQ(ReadAll(path), "keep me");
+  EXPECT_EQ(ReadWholeFile(path), "keep me");
   EXPECT_TRUE(HasError(errors.Errors(), kPosixAccessDenied));
   EXPECT_TRUE(HasToolboxError(errors.Errors(), toolbox_error::kAccessDenied, "access", "1"));
   EXPECT_TRUE(HasToolboxError(errors.Errors(), toolbox_error::kAccessDenied, "options", "6"));
@@ -116,7 +116,7 @@ TEST_F(VFileTest, ExclusiveOpenOfAFileLockedElsewhereFailsWithoutTruncating) {
   EXPECT_NE(file->Open(kFileAccessReadWriteShared, &desc, kFileOptionTruncate), VE_OK);
   EXPECT_NE(file->SetContent("new", 3), VE_OK);
   EXPECT_NE(file->AppendContent("new", 3), VE_OK);
-  EXPECT_EQ(ReadAll(path), "keep me");
+  EXPECT_EQ(ReadWholeFile(path), "keep me");
 }
 
 TEST_F(VFileTest, ReadWriteOrReadFallsBackToReadingUnderALock) {
@@ -137,7 +137,7 @@ TEST_F(VFileTest, ReadWriteOrReadFallsBackToReadingUnderALock) {
     EXPECT_NE(desc->PutData("x", 1, 0), VE_OK);
   }
   delete desc;
-  EXPECT_EQ(ReadAll(path), "0123456789");
+  EXPECT_EQ(ReadWholeFile(path), "0123456789");
 }
 
 TEST_F(VFileTest, IsWritableAnswersFalseUnderALockAndLeavesNoError) {
@@ -191,7 +191,7 @@ TEST_F(VFileTest, OpenOptions) {
         false, 10);
     EXPECT_EQ(status, c.opens ? 1 : 0) << c.name << " " << c.options;
     if (c.contentAfter != nullptr) {
-      EXPECT_EQ(ReadAll(fFolder.Path(c.name)), c.contentAfter);
+      EXPECT_EQ(ReadWholeFile(fFolder.Path(c.name)), c.contentAfter);
     }
   }
   EXPECT_FALSE(ItemExists(fFolder.Path("f.txt/..namedfork")));
@@ -211,14 +211,14 @@ TEST_F(VFileTest, CopyOntoItselfFailsAndTouchesNothing) {
     EXPECT_EQ(result, ToolboxError(toolbox_error::kFileCannotCopy)) << destination;
     EXPECT_EQ(copy, nullptr);
     EXPECT_TRUE(HasToolboxError(errors.Errors(), toolbox_error::kFileCannotCopy, "options", "4"));
-    EXPECT_EQ(ReadAll(source), "original") << destination;
+    EXPECT_EQ(ReadWholeFile(source), "original") << destination;
     EXPECT_EQ(InodeOf(source), inode);
   }
   // Through the other file object too.
   ErrorCollector errors;
   EXPECT_EQ(file->CopyFrom(*file, kFileOptionReplace),
             ToolboxError(toolbox_error::kFileCannotCopy));
-  EXPECT_EQ(ReadAll(source), "original");
+  EXPECT_EQ(ReadWholeFile(source), "original");
 }
 
 TEST_F(VFileTest, CopyWithAnInvalidDestinationPushesTwoRecords) {
@@ -242,18 +242,18 @@ TEST_F(VFileTest, CopyIntoAFolderAndWithReplacement) {
   {
     ErrorCollector errors;
     EXPECT_EQ(file->CopyTo(folder, nullptr, 0), ToolboxError(toolbox_error::kFileCannotCopy));
-    EXPECT_EQ(ReadAll(existing), "old");
+    EXPECT_EQ(ReadWholeFile(existing), "old");
   }
   VFile* copy = nullptr;
   ASSERT_EQ(file->CopyTo(folder, &copy, kFileOptionReplace), VE_OK);
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(copy->GetPath().GetPath(), PosixFilePath(existing).GetPath());
   copy->Release();
-  EXPECT_EQ(ReadAll(existing), "new");
+  EXPECT_EQ(ReadWholeFile(existing), "new");
   struct stat info;
   ASSERT_EQ(::stat(existing.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 04755u);
-  EXPECT_EQ(ReadAll(source), "new");
+  EXPECT_EQ(ReadWholeFile(source), "new");
 }
 
 TEST_F(VFileTest, MoveAndRename) {
@@ -271,8 +271,8 @@ TEST_F(VFileTest, MoveAndRename) {
         HasToolboxError(errors.Errors(), toolbox_error::kFileCannotRename, "newname", "b.txt"));
     EXPECT_EQ(file->Move(*FileAt(other)), ToolboxError(toolbox_error::kFileCannotMove));
     EXPECT_EQ(file->Move(*file, kFileOptionReplace), ToolboxError(toolbox_error::kFileCannotMove));
-    EXPECT_EQ(ReadAll(source), "a");
-    EXPECT_EQ(ReadAll(other), "b");
+    EXPECT_EQ(ReadWholeFile(source), "a");
+    EXPECT_EQ(ReadWholeFile(other), "b");
   }
   VFile* renamed = nullptr;
   ASSERT_EQ(file->Rename(VString("c.txt"), &renamed), VE_OK);
@@ -286,7 +286,7 @@ TEST_F(VFileTest, MoveAndRename) {
   ASSERT_EQ(renamed->Move(PosixFilePath(other), &moved, kFileOptionReplace), VE_OK);
   VRefPtr<VFile> heldMoved(moved, kAdoptRef);
   EXPECT_EQ(InodeOf(other), inode);
-  EXPECT_EQ(ReadAll(other), "a");
+  EXPECT_EQ(ReadWholeFile(other), "a");
   EXPECT_FALSE(ItemExists(fFolder.Path("c.txt")));
 }
 
@@ -299,7 +299,7 @@ TEST_F(VFileTest, CreateAndDelete) {
     EXPECT_TRUE(HasToolboxError(errors.Errors(), toolbox_error::kFileCannotCreate, "options", "0"));
   }
   EXPECT_EQ(file->Create(kFileOptionReplace), VE_OK);
-  EXPECT_EQ(ReadAll(path), "");
+  EXPECT_EQ(ReadWholeFile(path), "");
   EXPECT_EQ(file->Delete(), VE_OK);
   EXPECT_FALSE(ItemExists(path));
   ErrorCollector errors;
@@ -318,8 +318,8 @@ TEST_F(VFileTest, MoveToTrashWritesTheTrashRecord) {
   EXPECT_EQ(FileAt(path)->MoveToTrash(), VE_OK);
   platform::SetUserEnvironmentForTesting(nullptr);
   EXPECT_FALSE(ItemExists(path));
-  EXPECT_EQ(ReadAll(fFolder.Path("data/Trash/files/App 1.bin")), "x");
-  const std::string record = ReadAll(fFolder.Path("data/Trash/info/App 1.bin.trashinfo"));
+  EXPECT_EQ(ReadWholeFile(fFolder.Path("data/Trash/files/App 1.bin")), "x");
+  const std::string record = ReadWholeFile(fFolder.Path("data/Trash/info/App 1.bin.trashinfo"));
   EXPECT_TRUE(MatchesForm(record, "[Trash Info]\nPath=" + fFolder.Path("work/App%201.bin") +
                                       "\nDeletionDate=9999-99-99T99:99:99\n"))
       << record;
@@ -341,14 +341,14 @@ TEST_F(VFileTest, SwapRoad) {
   VRefPtr<VFile> heldAside(aside, kAdoptRef);
   fFolder.Write("apps/Name.bin", "half-made");
   ASSERT_EQ(updateFile->CopyTo(*installedFile, kFileOptionReplace), VE_OK);
-  EXPECT_EQ(ReadAll(installed), "new");
+  EXPECT_EQ(ReadWholeFile(installed), "new");
 
   // Roll back: the old file returns under its name.
   ASSERT_EQ(installedFile->Delete(), VE_OK);
   VFile* back = nullptr;
   ASSERT_EQ(aside->Rename(VString("Name.bin"), &back), VE_OK);
   VRefPtr<VFile> heldBack(back, kAdoptRef);
-  EXPECT_EQ(ReadAll(installed), "old");
+  EXPECT_EQ(ReadWholeFile(installed), "old");
 
   // Forward again, then the old one goes to the Trash.
   ASSERT_EQ(installedFile->Rename(VString("Name_old0001.bin"), nullptr), VE_OK);
@@ -356,10 +356,10 @@ TEST_F(VFileTest, SwapRoad) {
   platform::SetUserEnvironmentForTesting(&environment);
   EXPECT_EQ(aside->MoveToTrash(), VE_OK);
   platform::SetUserEnvironmentForTesting(nullptr);
-  EXPECT_EQ(ReadAll(installed), "new");
-  EXPECT_EQ(ReadAll(update), "new");
-  EXPECT_EQ(ReadAll(fFolder.Path("data/Trash/files/Name_old0001.bin")), "old");
-  EXPECT_TRUE(MatchesForm(ReadAll(fFolder.Path("data/Trash/info/Name_old0001.bin.trashinfo")),
+  EXPECT_EQ(ReadWholeFile(installed), "new");
+  EXPECT_EQ(ReadWholeFile(update), "new");
+  EXPECT_EQ(ReadWholeFile(fFolder.Path("data/Trash/files/Name_old0001.bin")), "old");
+  EXPECT_TRUE(MatchesForm(ReadWholeFile(fFolder.Path("data/Trash/info/Name_old0001.bin.trashinfo")),
                           "[Trash Info]\nPath=" + fFolder.Path("apps/Name_old0001.bin") +
                               "\nDeletionDate=9999-99-99T99:99:99\n"));
 }
@@ -381,7 +381,7 @@ TEST_F(VFileTest, WholeContent) {
   EXPECT_EQ(size, 11);
 
   ASSERT_EQ(file->SetContent(nullptr, 0), VE_OK);
-  EXPECT_EQ(ReadAll(fFolder.Path("a/b/c.txt")), "");
+  EXPECT_EQ(ReadWholeFile(fFolder.Path("a/b/c.txt")), "");
   EXPECT_EQ(file->GetContent(buffer), VE_OK);
   EXPECT_EQ(buffer.GetDataSize(), 0u);
 
@@ -516,7 +516,7 @@ TEST_F(VFileTest, FilesAndTheirFolders) {
   EXPECT_TRUE(parent->IsSameFolder(&folderA));
   // A name that climbs out of the folder names a file beside it.
   VFile beside(folderA, VString("../b/App.bin"), kFilePathStylePosix);
-  EXPECT_EQ(test::ReadAll(fFolder.Path("b/App.bin")), "old");
+  EXPECT_EQ(test::ReadWholeFile(fFolder.Path("b/App.bin")), "old");
   EXPECT_TRUE(beside.Exists());
 
   {
@@ -527,7 +527,7 @@ TEST_F(VFileTest, FilesAndTheirFolders) {
   ASSERT_EQ(file.CopyTo(folderB, &copy, kFileOptionReplace), VE_OK);
   VRefPtr<VFile> heldCopy(copy, kAdoptRef);
   EXPECT_TRUE(copy->IsSameFile(&beside));
-  EXPECT_EQ(ReadAll(fFolder.Path("b/App.bin")), "new");
+  EXPECT_EQ(ReadWholeFile(fFolder.Path("b/App.bin")), "new");
 
   VString url;
   EXPECT_EQ(beside.GetRelativeURL(&folderB, url, false), VE_OK);
@@ -538,7 +538,7 @@ TEST_F(VFileTest, FilesAndTheirFolders) {
   ASSERT_EQ(file.Move(folderC, &moved), VE_OK);
   VRefPtr<VFile> heldMoved(moved, kAdoptRef);
   EXPECT_FALSE(ItemExists(source));
-  EXPECT_EQ(ReadAll(fFolder.Path("c/App.bin")), "new");
+  EXPECT_EQ(ReadWholeFile(fFolder.Path("c/App.bin")), "new");
 
   ASSERT_EQ(::symlink("App.bin", fFolder.Path("c/alias").c_str()), 0);
   VRefPtr<VFile> resolved(

@@ -22,12 +22,7 @@ using test::FolderTest;
 using test::ItemExists;
 using test::Utf8;
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test::ReadWholeFile;
 
 class VFolderSwapTest : public FolderTest {
  protected:
@@ -88,8 +83,8 @@ TEST_F(VFolderSwapTest, SwapRollBackTrashAndForcedDeletion) {
   ASSERT_EQ(old->MoveToTrash(), VE_OK);
   EXPECT_FALSE(old->Exists());
   const std::string trash = fTemp.Path("data/Trash");
-  EXPECT_EQ(ReadText(trash + "/files/Name_old0001.app/Contents/version"), "1");
-  const std::string record = ReadText(trash + "/info/Name_old0001.app.trashinfo");
+  EXPECT_EQ(ReadWholeFile(trash + "/files/Name_old0001.app/Contents/version"), "1");
+  const std::string record = ReadWholeFile(trash + "/info/Name_old0001.app.trashinfo");
   const std::string head =
       "[Trash Info]\nPath=" + fTemp.Path("Apps/Name_old0001.app") + "\nDeletionDate=";
   ASSERT_EQ(record.substr(0, head.size()), head);

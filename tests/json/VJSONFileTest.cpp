@@ -26,12 +26,7 @@ VRefPtr<VFile> FileAt(const std::string& path) {
   return VRefPtr<VFile>(new VFile(VString(path.c_str()), kFilePathStylePosix), kAdoptRef);
 }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+using zeft::test::ReadWholeFile;
 
 size_t CountEntries(const std::string& folder) {
   size_t count = 0;
@@ -96,7 +91,7 @@ TEST(VJSONFileTest, SaveWritesTheTextAndReadsBack) {
   const std::string path = scratch.Path("new/deeper/out.json");
   const VJSONValue value = Parse("{\"a\":1,\"b\":[1,2],\"t\":\"\xC3\xA9\\r\\n\"}");
   EXPECT_EQ(value.SaveToFile(FileAt(path).Get(), 0x9), VE_OK);
-  EXPECT_EQ(ReadAll(path),
+  EXPECT_EQ(ReadWholeFile(path),
             "{\n\t\"a\": 1,\n\t\"b\": [\n\t\t1,\n\t\t2\n\t],\n\t\"t\": \"\xC3\xA9\\r\\n\"\n}")
       << "UTF-8 without a mark, missing folders made";
   VJSONValue back;
@@ -112,7 +107,7 @@ TEST(VJSONFileTest, ValueThatCannotBeWrittenLeavesTheFile) {
   ErrorCollector errors;
   EXPECT_EQ(cycle.SaveToFile(FileAt(path).Get(), 0x1), ToolboxError(json_error::kCircular));
   EXPECT_TRUE(test::HasToolboxError(errors.Errors(), json_error::kCircular));
-  EXPECT_EQ(ReadAll(path), "[\"old\"]");
+  EXPECT_EQ(ReadWholeFile(path), "[\"old\"]");
   EXPECT_EQ(CountEntries(scratch.Path()), 1u);
   cycle.GetArray()->Clear();
 }
@@ -133,9 +128,9 @@ TEST(VJSONFileTest, ReplacingKeepsPermissionsLinksAndOtherNames) {
   EXPECT_EQ(Parse("[3]").SaveToFile(FileAt(plain).Get(), 0), VE_OK);
 
   EXPECT_TRUE(std::filesystem::is_symlink(link)) << "the link still points at the real file";
-  EXPECT_EQ(ReadAll(real), "[1]");
-  EXPECT_EQ(ReadAll(first), "[2]") << "both names of the file see the new text";
-  EXPECT_EQ(ReadAll(plain), "[3]");
+  EXPECT_EQ(ReadWholeFile(real), "[1]");
+  EXPECT_EQ(ReadWholeFile(first), "[2]") << "both names of the file see the new text";
+  EXPECT_EQ(ReadWholeFile(plain), "[3]");
   struct stat info;
   ASSERT_EQ(::stat(plain.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);

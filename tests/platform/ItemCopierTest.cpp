@@ -30,9 +30,7 @@ std::vector<std::string> Names(const std::string& folder) {
   return names;
 }
 
-std::string ReadAll(const std::string& path) {
-  return zeft::test::RunCommand("cat " + zeft::test::Quoted(path));
-}
+using zeft::test::ReadWholeFile;
 
 class ItemCopierTest : public ::testing::Test {
  protected:
@@ -101,7 +99,7 @@ TEST_F(ItemCopierTest, CopyOntoItselfFailsAndTouchesNothing) {
       EXPECT_EQ(Listing(fFolder.Path()), before) << c.name;
     }
   }
-  EXPECT_EQ(ReadAll(file), "data");
+  EXPECT_EQ(ReadWholeFile(file), "data");
 }
 
 TEST_F(ItemCopierTest, ExistingDestinationIsKeptOrReplacedWhole) {
@@ -123,7 +121,7 @@ TEST_F(ItemCopierTest, ExistingDestinationIsKeptOrReplacedWhole) {
 
   // A file over a file, and a folder over a file.
   ASSERT_FALSE(CopyItem(fFolder.Path("new/one"), fFolder.Path("old-file"), replace).Failed());
-  EXPECT_EQ(ReadAll(fFolder.Path("old-file")), "1");
+  EXPECT_EQ(ReadWholeFile(fFolder.Path("old-file")), "1");
   ASSERT_FALSE(CopyItem(source, fFolder.Path("old-file"), replace).Failed());
   EXPECT_EQ(Names(fFolder.Path("old-file")), (std::vector<std::string>{"one", "two"}));
   EXPECT_EQ(Names(fFolder.Path()), (std::vector<std::string>{"new", "old", "old-file"}));
@@ -173,7 +171,7 @@ TEST_F(ItemCopierTest, SpecialFilesAreRecreatedNeverOpened) {
   ASSERT_EQ(::lstat((copy + "/pipe").c_str(), &info), 0);
   EXPECT_TRUE(S_ISFIFO(info.st_mode));
   EXPECT_EQ(info.st_mode & 07777, 0640u);
-  EXPECT_EQ(ReadAll(copy + "/file"), "f");
+  EXPECT_EQ(ReadWholeFile(copy + "/file"), "f");
   // A FIFO copied on its own.
   code = zeft::test::RunInChild(
       [&] { return CopyItem(source + "/pipe", fFolder.Path("pipe2")).fCode; }, false, 20);

@@ -135,6 +135,38 @@ TEST_F(MainBundleTest, UnusableInfoPlistAnswersFalse) {
   }
 }
 
+TEST_F(MainBundleTest, BundleExecutableNameIsAPlainFileName) {
+  struct Case {
+    const char* name;
+    const char* entry;  // what follows the key, or null for no key
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"plain name", "<string>Demo</string>", "Demo"},
+      {"no key", nullptr, ""},
+      {"not a string", "<integer>3</integer>", ""},
+      {"empty", "<string></string>", ""},
+      {"a path", "<string>../../Demo</string>", ""},
+      {"the folder itself", "<string>.</string>", ""},
+      {"the parent folder", "<string>..</string>", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string body = "<plist version=\"1.0\"><dict><key>CFBundleName</key><string>Demo</string>";
+    if (c.entry != nullptr) body += std::string("<key>CFBundleExecutable</key>") + c.entry;
+    body += "</dict></plist>";
+    fFolder.Write("Demo.app/Contents/Info.plist", body);
+    std::string error = "stale";
+    EXPECT_EQ(GetBundleExecutableName(fFolder.Path("Demo.app"), error), c.expected);
+    EXPECT_EQ(error, "");
+    // The folder path may end with '/'.
+    EXPECT_EQ(GetBundleExecutableName(fFolder.Path("Demo.app/"), error), c.expected);
+  }
+  std::string error;
+  EXPECT_EQ(GetBundleExecutableName(fFolder.Path("Missing.app"), error), "");
+  EXPECT_NE(error, "");
+}
+
 // The probe program, laid out as a bundle by zeft_add_app_bundle, reads its
 // own bundle; what it prints must match what CMake wrote into Info.plist.
 TEST(BundleProbe, FindsAndReadsItsOwnBundle) {

@@ -1,11 +1,12 @@
 // A scratch folder for one test (under /tmp unless another parent is
-// given), removed with everything in it.
+// given), removed with everything in it, and reading a file back whole.
 #pragma once
 
 #include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -47,5 +48,11 @@ class TempFolder {
  private:
   std::string fPath;
 };
+
+// The whole content of the file at `path`; "" when it cannot be read.
+inline std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 }  // namespace zeft::test

@@ -22,12 +22,7 @@ namespace {
 
 using zeft::test::TempFolder;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream contents;
-  contents << in.rdbuf();
-  return contents.str();
-}
+using zeft::test::ReadWholeFile;
 
 bool Exists(const std::string& path) {
   struct stat info;
@@ -78,8 +73,8 @@ TEST_F(TrashTest, ItemGoesToTheHomeTrashWithItsRecord) {
   const std::string trash = fFolder.Path("data/Trash");
   EXPECT_EQ(trashed, trash + "/files/Old 100% é.app");
   EXPECT_FALSE(Exists(bundle));
-  EXPECT_EQ(ReadFile(trashed + "/Contents/file"), "x");
-  EXPECT_EQ(RecordWithoutDate(ReadFile(trash + "/info/Old 100% é.app.trashinfo")),
+  EXPECT_EQ(ReadWholeFile(trashed + "/Contents/file"), "x");
+  EXPECT_EQ(RecordWithoutDate(ReadWholeFile(trash + "/info/Old 100% é.app.trashinfo")),
             "[Trash Info]\nPath=" + fFolder.Path("work/Old%20100%25%20%C3%A9.app") +
                 "\nDeletionDate=<now>\n");
 }
@@ -97,10 +92,10 @@ TEST_F(TrashTest, TakenNamesAreNumbered) {
   }
   EXPECT_EQ(trashed, (std::vector<std::string>{trash + "/files/a", trash + "/files/a.3",
                                                trash + "/files/a.4"}));
-  EXPECT_EQ(ReadFile(trash + "/files/a.3"), "item 1");
+  EXPECT_EQ(ReadWholeFile(trash + "/files/a.3"), "item 1");
   EXPECT_FALSE(Exists(trash + "/info/a.2.trashinfo"));
   EXPECT_TRUE(Exists(trash + "/info/a.4.trashinfo"));
-  EXPECT_EQ(ReadFile(trash + "/files/a.2"), "left over");
+  EXPECT_EQ(ReadWholeFile(trash + "/files/a.2"), "left over");
 }
 
 TEST_F(TrashTest, TrashFolderFollowsTheEnvironment) {
@@ -193,7 +188,7 @@ TEST_F(TopFolderTrashTest, ItemGoesToTheUserTrashOfItsFileSystem) {
   fMade.push_back(trashed);
   std::string name = trashed.substr(trash.size() + 7);
   fMade.push_back(trash + "/info/" + name + ".trashinfo");
-  EXPECT_EQ(RecordWithoutDate(ReadFile(trash + "/info/" + name + ".trashinfo")),
+  EXPECT_EQ(RecordWithoutDate(ReadWholeFile(trash + "/info/" + name + ".trashinfo")),
             "[Trash Info]\nPath=" + item + "\nDeletionDate=<now>\n");
 }
 

@@ -3,22 +3,19 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/StStringConverter.h"
+#include "platform/TempFolder.h"
 #include "process/VCommandLineParser.h"
 
 namespace zeft {
 namespace {
 
 std::string ReadGolden(const char* name) {
-  std::ifstream file(std::string(ZEFT_PROCESS_GOLDEN_DIR) + "/" + name, std::ios::binary);
-  std::stringstream content;
-  content << file.rdbuf();
-  return content.str();
+  return test::ReadWholeFile(std::string(ZEFT_PROCESS_GOLDEN_DIR) + "/" + name);
 }
 
 // A program with every shape of help entry: paragraphs first and between

@@ -217,7 +217,7 @@ class LocalizationLanguageTest : public testing::Test {
     return VRefPtr<VFolder>(new VFolder(PosixPath(fFolder.Path() + "App.app/")), kAdoptRef);
   }
   void PreferLanguage(const std::string& language) {
-    fEnvironment.language = language;
+    fEnvironment.fLanguage = language;
     platform::SetLocaleEnvironmentForTesting(&fEnvironment);
     platform::SetMainBundlePathForTesting(fFolder.Path() + "App.app");
   }

@@ -38,9 +38,4 @@ inline std::vector<std::string> ReadLines(const std::string& path) {
   return lines;
 }
 
-inline std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 }  // namespace zeft::test

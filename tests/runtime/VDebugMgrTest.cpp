@@ -237,12 +237,7 @@ TEST(VDebugMgrAssertFile, PathCutsTheExtensionOfTheBundleNameOnly) {
   VDebugMgr::Get().DeInit();
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
+using zeft::test::ReadWholeFile;
 
 // The whole life of the file in a fresh process (its first open empties
 // it); any mismatch is reported on stderr.
@@ -262,10 +257,10 @@ std::string AssertFileScenario() {
       "Novu log file opened on (Monday|Tuesday|Wednesday|Thursday|Friday|Saturday|Sunday), "
       "(January|February|March|April|May|June|July|August|September|October|November|"
       "December) [0-9]{2}, [0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2} (AM|PM)\n\nfirst\n");
-  if (!std::regex_match(ReadFile(path), header)) return "first open: " + ReadFile(path);
+  if (!std::regex_match(ReadWholeFile(path), header)) return "first open: " + ReadWholeFile(path);
 
   mgr.WriteToAssertFile(VString("second\n"), true, false);
-  const std::string content = ReadFile(path);
+  const std::string content = ReadWholeFile(path);
   const std::regex withTime(
       "[\\s\\S]*first\n\n[0-9]{2}/[0-9]{2}/[0-9]{2}, [0-9]{2}:[0-9]{2}:[0-9]{2}\nsecond\n");
   if (!std::regex_match(content, withTime)) return "append: " + content;
@@ -273,19 +268,20 @@ std::string AssertFileScenario() {
   // Exactly 10 MiB stays; one byte more is set aside at the next open.
   if (::truncate(path.c_str(), VDebugMgr::kMaxAssertFileSize) != 0) return "cannot grow";
   mgr.WriteToAssertFile(VString("kept"), false, false);
-  if (ReadFile(path).size() != size_t(VDebugMgr::kMaxAssertFileSize) + 4) return "10 MiB kept";
+  if (ReadWholeFile(path).size() != size_t(VDebugMgr::kMaxAssertFileSize) + 4) return "10 MiB kept";
   mgr.WriteToAssertFile(VString("third"), false, false);
   struct stat info {};
   if (::stat((path + "0").c_str(), &info) != 0 || info.st_size != VDebugMgr::kMaxAssertFileSize + 4)
     return "no first rotation";
   const std::regex rotated("2 nth log opened on [A-Z][a-z]+, [A-Z][a-z]+ [^\\n]*\n\nthird");
-  if (!std::regex_match(ReadFile(path), rotated)) return "after rotation: " + ReadFile(path);
+  if (!std::regex_match(ReadWholeFile(path), rotated))
+    return "after rotation: " + ReadWholeFile(path);
 
   // A rename that fails keeps the file and appends to it.
   folder.Write(std::string("Tool_asserts.txt1/occupied"), "x");
   if (::truncate(path.c_str(), VDebugMgr::kMaxAssertFileSize + 1) != 0) return "cannot grow";
   mgr.WriteToAssertFile(VString("fourth"), false, false);
-  const std::string after = ReadFile(path);
+  const std::string after = ReadWholeFile(path);
   if (after.size() != size_t(VDebugMgr::kMaxAssertFileSize) + 1 + 6 ||
       after.compare(0, 19, "2 nth log opened on") != 0)
     return "failed rename emptied the file";
@@ -297,7 +293,7 @@ std::string AssertFileScenario() {
     StErrorContextInstaller keep;
     _ThrowError(ToolboxError(750));
   }
-  const std::string errors = ReadFile(path);
+  const std::string errors = ReadWholeFile(path);
   if (errors.find("Error: ") == std::string::npos || errors.find(":: frame ") == std::string::npos)
     return "error record: " + errors;
   mgr.DeInit();

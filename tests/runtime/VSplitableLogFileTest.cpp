@@ -14,7 +14,7 @@ namespace {
 using test::FileSize;
 using test::FolderOf;
 using test::MakeFileOfSize;
-using test::ReadAll;
+using test::ReadWholeFile;
 using test::TempFolder;
 
 constexpr long long kLimit = VSplitableLogFile::kMaxLogFileSize;
@@ -46,7 +46,7 @@ TEST(VSplitableLogFile, SwitchesOnlyOnceAFileHoldsMoreThanTenMiB) {
   EXPECT_EQ(log.GetLogNumber(), 2);
   log.Close();
   EXPECT_EQ(FileSize(LogPath(folder, 1)), kLimit + 7);
-  EXPECT_EQ(ReadAll(LogPath(folder, 2)), "second line\n");
+  EXPECT_EQ(ReadWholeFile(LogPath(folder, 2)), "second line\n");
 
   // A file left by an earlier run under the next number is emptied.
   MakeFileOfSize(LogPath(folder, 2), kLimit + 1);
@@ -56,7 +56,7 @@ TEST(VSplitableLogFile, SwitchesOnlyOnceAFileHoldsMoreThanTenMiB) {
   EXPECT_EQ(log.CheckLogSize(), 0);
   log.AppendString("fourth\n");
   log.Close();
-  EXPECT_EQ(ReadAll(LogPath(folder, 3)), "fourth\n");
+  EXPECT_EQ(ReadWholeFile(LogPath(folder, 3)), "fourth\n");
 }
 
 TEST(VSplitableLogFile, KeepsOnlyTheMostRecentFilesWhenSwitching) {
@@ -78,7 +78,7 @@ TEST(VSplitableLogFile, KeepsOnlyTheMostRecentFilesWhenSwitching) {
     ASSERT_TRUE(log.Open(false, false));
     log.AppendString("next\n");
     log.Close();
-    EXPECT_EQ(ReadAll(LogPath(folder, c.from + 1)), "next\n");
+    EXPECT_EQ(ReadWholeFile(LogPath(folder, c.from + 1)), "next\n");
     for (int n = 1; n <= c.from; ++n)
       EXPECT_EQ(FileSize(LogPath(folder, n)) >= 0, n != c.deleted)
           << "keep " << c.maxToKeep << ", from " << c.from << ", file " << n;
@@ -99,7 +99,7 @@ TEST(VSplitableLogFile, OpensPastExistingFilesAndCreatesItsFolder) {
   ASSERT_TRUE(deep.Open(true, false));
   deep.AppendString("x");
   deep.Close();
-  EXPECT_EQ(ReadAll(folder.Path("a/b/c/app_1.txt")), "x");
+  EXPECT_EQ(ReadWholeFile(folder.Path("a/b/c/app_1.txt")), "x");
 }
 
 TEST(VSplitableLogFile, FailedOpensWriteNothingAndReportNothing) {
@@ -126,7 +126,7 @@ TEST(VSplitableLogFile, FailedOpensWriteNothingAndReportNothing) {
   EXPECT_TRUE(log.Open(3, false));
   log.AppendString("kept\n");
   log.Close();
-  EXPECT_EQ(ReadAll(LogPath(folder, 3)), "kept\n");
+  EXPECT_EQ(ReadWholeFile(LogPath(folder, 3)), "kept\n");
 }
 
 }  // namespace

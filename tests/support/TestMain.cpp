@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "support/AllocatorFlag.h"
 #include "support/ToolboxTestEnvironment.h"
 
 // Allocation-failure tests need malloc to answer null under the sanitizers
@@ -9,7 +10,8 @@ extern "C" const char* __tsan_default_options() { return "allocator_may_return_n
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  auto allocator = zeft::test::ParseToolboxTestFlags(argc, argv);
+  const zeft::EAllocatorKind allocator =
+      zeft::test::ParseAllocatorFlag(argc, argv, zeft::kAllocatorFromBundle);
   ::testing::AddGlobalTestEnvironment(new zeft::test::ToolboxTestEnvironment(allocator));
   return RUN_ALL_TESTS();
 }

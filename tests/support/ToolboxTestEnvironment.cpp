@@ -1,9 +1,5 @@
 #include "support/ToolboxTestEnvironment.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <string_view>
-
 #include "core/VCppMemMgr.h"
 #include "core/VIntlMgr.h"
 #include "core/VObject.h"
@@ -14,16 +10,11 @@
 
 namespace zeft::test {
 
-TestAllocator ToolboxTestEnvironment::sAllocator = TestAllocator::kFromBundle;
+EAllocatorKind ToolboxTestEnvironment::sAllocator = kAllocatorFromBundle;
 
 void ToolboxTestEnvironment::SetUp() {
   sAllocator = fAllocator;
-  if (VObject::sCppMemMgr == nullptr) {
-    EAllocatorKind kind = kAllocatorFromBundle;
-    if (fAllocator == TestAllocator::kSystem) kind = kAllocatorSystem;
-    if (fAllocator == TestAllocator::kBlock) kind = kAllocatorBlock;
-    VObject::sCppMemMgr = new VCppMemMgr(kind);
-  }
+  if (VObject::sCppMemMgr == nullptr) VObject::sCppMemMgr = new VCppMemMgr(fAllocator);
   // Process-wide international settings, fixed to US English so that
   // collated results do not depend on the machine's locale.
   if (VIntlMgr::GetProcessDefault() == nullptr) {
@@ -71,35 +62,6 @@ StProcessIntlSettings::~StProcessIntlSettings() {
   }
   VIntlMgr::SetProcessDefault(fSaved);
   if (fSaved != nullptr) fSaved->Release();
-}
-
-TestAllocator ParseToolboxTestFlags(int& argc, char** argv) {
-  constexpr std::string_view kFlag = "--zeft-allocator=";
-  TestAllocator allocator = TestAllocator::kFromBundle;
-  int kept = 1;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg(argv[i]);
-    if (arg.substr(0, kFlag.size()) == kFlag) {
-      std::string_view value = arg.substr(kFlag.size());
-      if (value == "system") {
-        allocator = TestAllocator::kSystem;
-      } else if (value == "block") {
-        allocator = TestAllocator::kBlock;
-      } else if (value == "bundle") {
-        allocator = TestAllocator::kFromBundle;
-      } else {
-        // A mistyped name must not quietly run the suite over another allocator.
-        std::fprintf(stderr, "unknown allocator \"%.*s\" (system, block or bundle)\n",
-                     int(value.size()), value.data());
-        std::exit(2);
-      }
-      continue;
-    }
-    argv[kept++] = argv[i];
-  }
-  argc = kept;
-  argv[argc] = nullptr;
-  return allocator;
 }
 
 }  // namespace zeft::test

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/VCppMemMgr.h"
+
 namespace zeft {
 class VIntlMgr;
 class VProcess;
@@ -12,25 +14,22 @@ class VProcess;
 
 namespace zeft::test {
 
-// Which back end the process memory manager uses during the run. Chosen on
-// the test program's command line ("--zeft-allocator=system|block|bundle"),
-// never from the environment.
-enum class TestAllocator { kFromBundle, kSystem, kBlock };
-
 class ToolboxTestEnvironment : public ::testing::Environment {
  public:
-  explicit ToolboxTestEnvironment(TestAllocator allocator) : fAllocator(allocator) {}
+  // `allocator`: the memory manager's back end during the run, chosen on
+  // the test program's command line (see AllocatorFlag.h).
+  explicit ToolboxTestEnvironment(EAllocatorKind allocator) : fAllocator(allocator) {}
   void SetUp() override;
   void TearDown() override;
 
-  static TestAllocator Allocator() { return sAllocator; }
+  static EAllocatorKind Allocator() { return sAllocator; }
 
  private:
-  TestAllocator fAllocator;
+  EAllocatorKind fAllocator;
   VProcess* fProcess = nullptr;
   // The class store was made here, not by the application's start-up.
   bool fMadeClassStore = false;
-  static TestAllocator sAllocator;
+  static EAllocatorKind sAllocator;
 };
 
 // Makes `settings` (null: none) the process-wide international settings for
@@ -54,8 +53,5 @@ class StWithoutIntlSettings : public StProcessIntlSettings {
  public:
   StWithoutIntlSettings() : StProcessIntlSettings(nullptr) {}
 };
-
-// Removes the toolbox's own flags from argv and returns the allocator asked for.
-TestAllocator ParseToolboxTestFlags(int& argc, char** argv);
 
 }  // namespace zeft::test

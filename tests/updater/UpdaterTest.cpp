@@ -29,12 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempFolder;
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+using test::ReadWholeFile;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -105,7 +100,7 @@ class UpdaterWorld {
     ::chmod(script.c_str(), 0755);
   }
   void RemoveOpen() const { fs::remove(Path("bin/open")); }
-  std::vector<std::string> OpenCalls() const { return Lines(Read(Path("open.log"))); }
+  std::vector<std::string> OpenCalls() const { return Lines(ReadWholeFile(Path("open.log"))); }
 
   std::string Trashed(const std::string& name) const {
     return Path("home/.local/share/Trash/files/" + name);
@@ -118,7 +113,7 @@ class UpdaterWorld {
       for (const auto& entry : fs::directory_iterator(Path("logs"))) names.push_back(entry.path());
     std::sort(names.begin(), names.end());
     std::string text;
-    for (const std::string& name : names) text += Read(name);
+    for (const std::string& name : names) text += ReadWholeFile(name);
     return text;
   }
 
@@ -131,7 +126,7 @@ class UpdaterWorld {
     fs::create_directories(copy.parent_path());
     fs::copy(bundle, copy, fs::copy_options::recursive);
     const std::string xliff = copy / "Contents/Resources/en.lproj/Updater.xlf";
-    std::string text = Read(xliff);
+    std::string text = ReadWholeFile(xliff);
     edit(text);
     std::ofstream(xliff, std::ios::trunc) << text;
     fUpdater = copy / "Contents/MacOS" / built.filename();
@@ -165,8 +160,8 @@ class UpdaterWorld {
     int status = 0;
     ::waitpid(pid, &status, 0);
     run.fExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.fOut = Read(out);
-    run.fError = Read(error);
+    run.fOut = ReadWholeFile(out);
+    run.fError = ReadWholeFile(error);
     return run;
   }
 
@@ -180,7 +175,7 @@ class UpdaterWorld {
   }
 
   std::string InstalledVersion() const {
-    return Read(Path("Installed/Demo.app/Contents/Resources/version.txt"));
+    return ReadWholeFile(Path("Installed/Demo.app/Contents/Resources/version.txt"));
   }
 
  private:
@@ -263,8 +258,8 @@ TEST(UpdaterUpdate, SwapsTheBundlesRelaunchesAndTrashesTheOldOne) {
             "Resources/version.txt");
   EXPECT_EQ(Mode(world.Path("Installed/Demo.app/Contents/Resources/version.txt")), 0640u);
   EXPECT_EQ(Mode(world.Path("Installed/Demo.app/Contents/MacOS/demo")), 0755u);
-  EXPECT_EQ(Read(world.Path("Download/Demo.app/Contents/Resources/version.txt")), "2");
-  EXPECT_EQ(Read(world.Trashed("Demo_old0001.app/Contents/Resources/version.txt")), "1");
+  EXPECT_EQ(ReadWholeFile(world.Path("Download/Demo.app/Contents/Resources/version.txt")), "2");
+  EXPECT_EQ(ReadWholeFile(world.Trashed("Demo_old0001.app/Contents/Resources/version.txt")), "1");
   EXPECT_FALSE(fs::exists(world.Path("Installed/Demo_old0001.app")));
 
   const std::vector<std::string> open = {"-a", world.Path("Installed/Demo.app/"), ""};
@@ -297,7 +292,7 @@ TEST(UpdaterUpdate, ATrashThatRefusesTheOldBundleIsOnlyAWarning) {
   EXPECT_EQ(run.fExitCode, 0) << run.fError;
   EXPECT_EQ(world.InstalledVersion(), "2");
   EXPECT_FALSE(fs::exists(world.Path("Installed/Demo_old0001.app")));
-  EXPECT_EQ(Read(world.Path("home/.local/share/Trash")), "not a folder");
+  EXPECT_EQ(ReadWholeFile(world.Path("home/.local/share/Trash")), "not a folder");
   const std::string log = world.LogText();
   EXPECT_NE(log.find("] WARN"), std::string::npos) << log;
   EXPECT_EQ(log.find("] ERROR"), std::string::npos) << log;
@@ -335,8 +330,9 @@ TEST(UpdaterUpdate, TakenAsideNamesAreSkipped) {
   world.MakeBundle("Installed/Demo_old0001.app", "0");
   ASSERT_EQ(world.UpdateDemo().fExitCode, 0);
   EXPECT_EQ(world.InstalledVersion(), "2");
-  EXPECT_EQ(Read(world.Path("Installed/Demo_old0001.app/Contents/Resources/version.txt")), "0");
-  EXPECT_EQ(Read(world.Trashed("Demo_old0002.app/Contents/Resources/version.txt")), "1");
+  EXPECT_EQ(ReadWholeFile(world.Path("Installed/Demo_old0001.app/Contents/Resources/version.txt")),
+            "0");
+  EXPECT_EQ(ReadWholeFile(world.Trashed("Demo_old0002.app/Contents/Resources/version.txt")), "1");
 }
 
 // An installed bundle that cannot be moved for a while: the rename is
@@ -394,7 +390,7 @@ TEST(UpdaterUpdate, AFullDiskRollsBackToTheOldApplication) {
   const UpdaterRun run = world.Update({"--silent", "--log-dir", world.Path("logs"),
                                        small + "/Demo.app", world.Path("Download/Demo.app")});
   EXPECT_EQ(run.fExitCode, 2);
-  EXPECT_EQ(Read(small + "/Demo.app/Contents/Resources/version.txt"), "1");
+  EXPECT_EQ(ReadWholeFile(small + "/Demo.app/Contents/Resources/version.txt"), "1");
   EXPECT_FALSE(fs::exists(small + "/Demo_old0001.app"));
   EXPECT_TRUE(world.OpenCalls().empty());
   EXPECT_TRUE(
@@ -413,7 +409,8 @@ TEST(UpdaterUpdate, AReadOnlyTargetFolderKeepsTheOldApplication) {
   SetImmutable(world.Path("Installed"), false);
   EXPECT_EQ(run.fExitCode, 2);
   EXPECT_EQ(world.InstalledVersion(), "1");
-  EXPECT_EQ(Read(world.Path("Installed/Demo.app/Contents/MacOS/demo")), "#!/bin/sh\necho v1\n");
+  EXPECT_EQ(ReadWholeFile(world.Path("Installed/Demo.app/Contents/MacOS/demo")),
+            "#!/bin/sh\necho v1\n");
   EXPECT_EQ(fs::directory_iterator(world.Path("Installed"))->path().filename(), "Demo.app");
   EXPECT_EQ(std::distance(fs::directory_iterator(world.Path("Installed")), {}), 1);
   EXPECT_TRUE(world.OpenCalls().empty());
@@ -424,9 +421,9 @@ TEST(UpdaterUpdate, AReadOnlyTargetFolderKeepsTheOldApplication) {
 // The bundle holds `count` files, each holding its version.
 bool IsCompleteBundle(const std::string& path, const std::string& version, int count) {
   for (int i = 0; i < count; ++i) {
-    if (Read(path + "/Contents/Resources/f" + std::to_string(i)) != version) return false;
+    if (ReadWholeFile(path + "/Contents/Resources/f" + std::to_string(i)) != version) return false;
   }
-  return Read(path + "/Contents/Resources/version.txt") == version;
+  return ReadWholeFile(path + "/Contents/Resources/version.txt") == version;
 }
 
 // Killed at any moment, the update never leaves the user without a whole
@@ -434,7 +431,7 @@ bool IsCompleteBundle(const std::string& path, const std::string& version, int c
 // the whole old bundle waits beside it under its aside name.
 TEST(UpdaterReliability, AKilledUpdateAlwaysLeavesAWholeApplication) {
   // The updater runs in its own process: the test's allocator changes nothing.
-  if (test::ToolboxTestEnvironment::Allocator() == test::TestAllocator::kBlock)
+  if (test::ToolboxTestEnvironment::Allocator() == kAllocatorBlock)
     GTEST_SKIP() << "the same run as over the default allocator";
   constexpr int kFiles = 2000;
   constexpr int kRuns = 50;
@@ -488,7 +485,8 @@ TEST(UpdaterUpdate, AFailedRelaunchKeepsTheOldBundleAside) {
   const UpdaterRun run = world.UpdateDemo({"--silent"});
   EXPECT_EQ(run.fExitCode, 2);
   EXPECT_EQ(world.InstalledVersion(), "2");
-  EXPECT_EQ(Read(world.Path("Installed/Demo_old0001.app/Contents/Resources/version.txt")), "1");
+  EXPECT_EQ(ReadWholeFile(world.Path("Installed/Demo_old0001.app/Contents/Resources/version.txt")),
+            "1");
   const std::vector<std::string> messages = LogMessages(world.LogText());
   EXPECT_TRUE(Contains(messages, "Up-to-date application restart failed"));
 }
@@ -532,7 +530,8 @@ TEST(UpdaterUpdate, AwkwardBundleAndParameterNamesReachOpenWhole) {
       world.Update({"--silent", "--log-dir", world.Path("logs"), "--restart-params", params,
                     world.Path("Installed/" + name), world.Path("Download/" + name)});
   ASSERT_EQ(run.fExitCode, 0) << run.fError;
-  EXPECT_EQ(Read(world.Path("Installed/" + name + "/Contents/Resources/version.txt")), "2");
+  EXPECT_EQ(ReadWholeFile(world.Path("Installed/" + name + "/Contents/Resources/version.txt")),
+            "2");
   const std::vector<std::string> open = {"-a", world.Path("Installed/" + name + "/"), "--args",
                                          params, ""};
   EXPECT_EQ(world.OpenCalls(), open);
@@ -644,7 +643,7 @@ TEST(UpdaterClient, TheConnectionFileIsWrittenAndTheExecutableMadeExecutable) {
     const std::string file =
         world.Path("Installed/Demo.app/Contents/Database/RivivavUdevar.Roridevu");
     if (c.fConnection != nullptr) {
-      EXPECT_EQ(Read(file), c.fConnection);
+      EXPECT_EQ(ReadWholeFile(file), c.fConnection);
     } else {
       EXPECT_FALSE(fs::exists(file));
     }
@@ -709,7 +708,7 @@ TEST(UpdaterReport, AFailureWithoutSilentNeverBlocksAndNamesTheLogWritten) {
   ASSERT_NE(start, std::string::npos) << run.fError;
   const size_t open = run.fError.find('\'', start);
   const std::string named = run.fError.substr(open + 1, run.fError.find('\'', open + 1) - open - 1);
-  EXPECT_NE(Read(named).find("Update failed - "), std::string::npos) << named;
+  EXPECT_NE(ReadWholeFile(named).find("Update failed - "), std::string::npos) << named;
   EXPECT_NE(run.fError.find("The application to update was not found at '"), std::string::npos)
       << run.fError;
 }

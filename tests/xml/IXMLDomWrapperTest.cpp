@@ -124,7 +124,7 @@ TEST(IXMLDomWrapper, WrittenToFilesAndStreams) {
   const std::string path = temp.Write("doc.xml", "an older and longer content than the document");
   auto file = test::FileAt(path);
   EXPECT_TRUE(DOM::WriteToFile(doc.Node(), *file, false));
-  EXPECT_EQ(test::ReadAll(path), expected);
+  EXPECT_EQ(test::ReadWholeFile(path), expected);
   // A file that cannot be made is a failure.
   EXPECT_FALSE(DOM::WriteToFile(doc.Node(), *test::FileAt(temp.Path("none/doc.xml")), false));
 
@@ -135,7 +135,7 @@ TEST(IXMLDomWrapper, WrittenToFilesAndStreams) {
   EXPECT_TRUE(DOM::SerializeToFile(doc.Node(), stream, size, false));
   EXPECT_EQ(stream.CloseWriting(), VE_OK);
   EXPECT_EQ(size, expected.size());
-  EXPECT_EQ(test::ReadAll(temp.Path("stream.xml")), expected);
+  EXPECT_EQ(test::ReadWholeFile(temp.Path("stream.xml")), expected);
 }
 
 TEST(IXMLDomWrapper, DocumentURLComesFromTheDocumentURI) {

@@ -209,7 +209,7 @@ TEST(VValueBagXMLFile, ConnectionFileBytesAndReadingBack) {
   bag->SetString("host", VString(u"s\u00E9rver"));
   bag->SetLong("port", 19812);
   ASSERT_EQ(WriteBagToFileInXML(*bag, VString("database_shortcut"), file.Get(), false), VE_OK);
-  EXPECT_EQ(test::ReadAll(path),
+  EXPECT_EQ(test::ReadWholeFile(path),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
             "<database_shortcut host=\"s\xC3\xA9rver\" port=\"19812\"/>");
   EXPECT_EQ(WriteBagToFileInXML(*bag, VString("database_shortcut"), nullptr, false), VE_OK);

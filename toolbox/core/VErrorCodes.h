@@ -35,6 +35,8 @@ inline constexpr uint32 kComponentJSONClasses = FourCC("NVRT");
 inline constexpr uint32 kComponentUpdater = FourCC("UPNV");
 
 constexpr VError ToolboxError(int32 number) { return MakeVError(kComponentToolbox, number); }
+// A system call's errno as an error code.
+constexpr VError PosixError(int32 number) { return MakeVError(kComponentPosix, number); }
 
 // Toolbox error numbers (component "zeft").
 namespace toolbox_error {

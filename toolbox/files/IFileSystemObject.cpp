@@ -1,7 +1,11 @@
 #include "files/IFileSystemObject.h"
 
+#include <cerrno>
+#include <string>
+
 #include "core/VFromUnicodeConverter.h"
 #include "core/VTextConverters.h"
+#include "files/mac/XMacFile.h"
 #include "json/VJSONImporter.h"
 #include "json/VJSONValue.h"
 #include "runtime/StErrorContextInstaller.h"
@@ -83,6 +87,31 @@ VError IFile::SetContentAsString(const VString& text, CharSet charSet, ECarriage
   }
   if (converter != nullptr) converter->Release();
   return errors.GetLastError();
+}
+
+VError IFile::ReplaceContentAsString(const VString& text, CharSet charSet,
+                                     ECarriageReturnMode lineEnds, bool withBOM) const {
+  VString path;
+  GetPlatformPath(path, kFilePathStylePosix);
+  const std::string target = to_string(path);
+  if (target.empty() || !XMacFile::IsReplaceable(target.c_str()) || !IsWritable())
+    return SetContentAsString(text, charSet, lineEnds, withBOM);
+  VRefPtr<IFolder> folder(RetainParentFolder(false), kAdoptRef);
+  std::string replacement;
+  if (folder.Get() == nullptr || !XMacFile::CreateReplacement(target.c_str(), replacement))
+    return SetContentAsString(text, charSet, lineEnds, withBOM);
+  const size_t leaf = replacement.rfind('/') + 1;
+  const VString name(replacement.data() + leaf, replacement.size() - leaf, kCharSetUTF8);
+  VRefPtr<IFile> file(folder->_RetainRelativeIFile(name, kFilePathStylePosix), kAdoptRef);
+  VError error = file.Get() != nullptr ? file->SetContentAsString(text, charSet, lineEnds, withBOM)
+                                       : ThrowPosixError(ENOENT, &path);
+  if (error != VE_OK) {
+    XMacFile::DiscardReplacement(replacement);
+  } else if (const int number = XMacFile::CommitReplacement(replacement, target.c_str());
+             number != 0) {
+    error = ThrowPosixError(number, &path);
+  }
+  return error;
 }
 
 VError IFile::GetContentAsJSON(VJSONValue& value, CharSet charSet) const {

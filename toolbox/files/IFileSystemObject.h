@@ -66,6 +66,14 @@ class IFile : public IFileSystemObject {
   // (toolbox error 208).
   VError SetContentAsString(const VString& text, CharSet charSet, ECarriageReturnMode lineEnds,
                             bool withBOM) const;
+  // SetContentAsString that never leaves the old content half replaced:
+  // the text is written into a new file beside this one, flushed to disk
+  // and renamed over it, keeping the file's permissions and owner. Written
+  // in place when there is nothing to lose yet, when replacing would cut a
+  // link or another name off from the new content, or when the file
+  // cannot be written (the write then says why).
+  VError ReplaceContentAsString(const VString& text, CharSet charSet, ECarriageReturnMode lineEnds,
+                                bool withBOM) const;
   // The whole content parsed as JSON (dates without ambiguity); a read
   // failure is returned without parsing.
   VError GetContentAsJSON(VJSONValue& value, CharSet charSet) const;

@@ -77,7 +77,7 @@ ParameterSetter Transfer(const VFilePath& destination, unsigned options) {
   };
 }
 
-bool IsPosix(VError result, int number) { return result == MakeVError(kComponentPosix, number); }
+bool IsPosix(VError result, int number) { return result == PosixError(number); }
 
 }  // namespace
 

@@ -145,8 +145,7 @@ VError VFolder::Delete(bool withContents) const {
   if (!error.Failed()) return VE_OK;
   VFilePath failed;
   XMacFile::GetFilePathFromPosixPath(error.fPath.c_str(), false, failed);
-  return VFileError::ThrowNative(failed.IsValid() ? failed : fPath,
-                                 MakeVError(kComponentPosix, error.fCode),
+  return VFileError::ThrowNative(failed.IsValid() ? failed : fPath, PosixError(error.fCode),
                                  toolbox_error::kFolderCannotDelete);
 }
 
@@ -340,8 +339,7 @@ VError VFolder::CopyTo(const VFolder& destParent, const VString& name, VFolder**
   }
   // A missing folder is no empty one: nothing may stand in its copy's place.
   if (!Exists()) {
-    return VFileError::ThrowNative(fPath, MakeVError(kComponentPosix, ENOENT),
-                                   toolbox_error::kFolderCannotCopy);
+    return VFileError::ThrowNative(fPath, PosixError(ENOENT), toolbox_error::kFolderCannotCopy);
   }
   auto* destination = new VFolder(destParent, name, kFilePathStyleNative);
   VError error = VE_OK;

@@ -1,15 +1,15 @@
 #include "platform/CancellablePoll.h"
 
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
+
+#include "platform/EventFD.h"
 
 namespace zeft::platform {
 
-CancellablePoll::CancellablePoll() : fWakeFD(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+CancellablePoll::CancellablePoll() : fWakeFD(MakeEventFD()) {}
 
 CancellablePoll::~CancellablePoll() {
   if (fWakeFD >= 0) close(fWakeFD);
@@ -33,12 +33,7 @@ CancellablePoll::Result CancellablePoll::Wait(int fd, int timeoutMs) {
 }
 
 void CancellablePoll::Cancel() {
-  if (fWakeFD < 0) return;
-  const uint64_t one = 1;
-  ssize_t written;
-  do {
-    written = write(fWakeFD, &one, sizeof one);
-  } while (written < 0 && errno == EINTR);
+  if (fWakeFD >= 0) SignalEventFD(fWakeFD);
 }
 
 }  // namespace zeft::platform

@@ -3,15 +3,13 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <string_view>
 #include <thread>
 
+#include "platform/ExecutableSearch.h"
 #include "platform/UserEnvironment.h"
 
 extern char** environ;
@@ -21,29 +19,6 @@ namespace zeft::platform {
 namespace {
 
 bool IsSet(const char* name) { return !GetEnvironmentVariable(name).empty(); }
-
-// The first executable regular file called `name` along PATH.
-std::string FindOnPath(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  if (path == nullptr) return std::string();
-  const std::string_view entries(path);
-  size_t start = 0;
-  for (;;) {
-    const size_t colon = entries.find(':', start);
-    const std::string_view folder =
-        entries.substr(start, colon == std::string_view::npos ? colon : colon - start);
-    std::string candidate(folder.empty() ? std::string_view(".") : folder);
-    candidate += '/';
-    candidate += name;
-    struct stat info;
-    if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-        access(candidate.c_str(), X_OK) == 0) {
-      return candidate;
-    }
-    if (colon == std::string_view::npos) return std::string();
-    start = colon + 1;
-  }
-}
 
 void WaitForExit(pid_t pid, int* status) {
   while (waitpid(pid, status, 0) < 0 && errno == EINTR) {
@@ -57,10 +32,11 @@ DialogAlertPresenter::DialogAlertPresenter(std::string program, Kind kind)
 
 bool DialogAlertPresenter::FindForDesktop(std::string& program, Kind& kind) {
   if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) return false;
-  program = FindOnPath("zenity");
+  const std::string path = GetEnvironmentVariable("PATH");
+  program = FindExecutable(path.c_str(), "zenity");
   kind = Kind::kZenity;
   if (program.empty()) {
-    program = FindOnPath("kdialog");
+    program = FindExecutable(path.c_str(), "kdialog");
     kind = Kind::kKdialog;
   }
   return !program.empty();

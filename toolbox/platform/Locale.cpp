@@ -49,20 +49,20 @@ std::string ZoneFromPath(const std::string& path) {
 
 std::vector<std::string> PreferredLanguagesFrom(const LocaleEnvironment& env) {
   std::vector<std::string> names;
-  if (!env.language.empty()) {
+  if (!env.fLanguage.empty()) {
     size_t start = 0;
-    while (start <= env.language.size()) {
-      size_t end = env.language.find(':', start);
-      if (end == std::string::npos) end = env.language.size();
-      if (end > start) names.push_back(env.language.substr(start, end - start));
+    while (start <= env.fLanguage.size()) {
+      size_t end = env.fLanguage.find(':', start);
+      if (end == std::string::npos) end = env.fLanguage.size();
+      if (end > start) names.push_back(env.fLanguage.substr(start, end - start));
       start = end + 1;
     }
-  } else if (!env.lcAll.empty()) {
-    names.push_back(env.lcAll);
-  } else if (!env.lcMessages.empty()) {
-    names.push_back(env.lcMessages);
-  } else if (!env.lang.empty()) {
-    names.push_back(env.lang);
+  } else if (!env.fLcAll.empty()) {
+    names.push_back(env.fLcAll);
+  } else if (!env.fLcMessages.empty()) {
+    names.push_back(env.fLcMessages);
+  } else if (!env.fLang.empty()) {
+    names.push_back(env.fLang);
   }
   std::vector<std::string> tags;
   tags.reserve(names.size());
@@ -77,10 +77,10 @@ std::vector<std::string> GetPreferredLanguages() {
     if (sTestEnvironment.has_value()) {
       env = *sTestEnvironment;
     } else {
-      env.language = GetEnvironmentVariable("LANGUAGE");
-      env.lcAll = GetEnvironmentVariable("LC_ALL");
-      env.lcMessages = GetEnvironmentVariable("LC_MESSAGES");
-      env.lang = GetEnvironmentVariable("LANG");
+      env.fLanguage = GetEnvironmentVariable("LANGUAGE");
+      env.fLcAll = GetEnvironmentVariable("LC_ALL");
+      env.fLcMessages = GetEnvironmentVariable("LC_MESSAGES");
+      env.fLang = GetEnvironmentVariable("LANG");
     }
   }
   return PreferredLanguagesFrom(env);

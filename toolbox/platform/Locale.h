@@ -13,10 +13,10 @@ namespace zeft::platform {
 // The values of the locale variables, as the environment gives them; an
 // unset variable is "".
 struct LocaleEnvironment {
-  std::string language;    // LANGUAGE: a ':'-separated list
-  std::string lcAll;       // LC_ALL
-  std::string lcMessages;  // LC_MESSAGES
-  std::string lang;        // LANG
+  std::string fLanguage;    // LANGUAGE: a ':'-separated list
+  std::string fLcAll;       // LC_ALL
+  std::string fLcMessages;  // LC_MESSAGES
+  std::string fLang;        // LANG
 };
 
 // The user's preferred languages, most preferred first, as canonical BCP 47

@@ -100,6 +100,20 @@ bool GetMainBundleInfoString(const char* key, std::string& out) {
   return true;
 }
 
+std::string GetBundleExecutableName(const std::string& bundlePath, std::string& error) {
+  error.clear();
+  std::string path = bundlePath;
+  if (!path.empty() && path.back() != '/') path += '/';
+  const std::optional<PropertyListValue> info =
+      LoadInfoPlist(path + std::string(kInfoPlistSubpath), error);
+  const PropertyListValue* key = info ? info->Find("CFBundleExecutable") : nullptr;
+  const std::string* name = key != nullptr ? key->GetString() : nullptr;
+  if (name == nullptr || name->empty() || name->find('/') != std::string::npos || *name == "." ||
+      *name == "..")
+    return std::string();
+  return *name;
+}
+
 void SetMainBundlePathForTesting(const std::string& path) {
   TestingOverride& override = Override();
   std::lock_guard<std::mutex> lock(override.fMutex);

@@ -23,6 +23,13 @@ std::string GetMainBundleInfoPlistPath();
 // or the key is absent or not a string.
 bool GetMainBundleInfoString(const char* key, std::string& out);
 
+// The file name that the Info.plist of the bundle at `bundlePath` gives its
+// executable in Contents/MacOS ("CFBundleExecutable"). "" when there is
+// none: `error` then says why the Info.plist could not be read, or stays
+// empty when it names no plain file name (the key absent, not a string,
+// empty, holding '/', "." or "..": the code stays inside the bundle).
+std::string GetBundleExecutableName(const std::string& bundlePath, std::string& error);
+
 // Makes every call above answer for the bundle at `path` instead of the
 // real one; "" goes back to the real one.
 void SetMainBundlePathForTesting(const std::string& path);

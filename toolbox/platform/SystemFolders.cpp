@@ -1,12 +1,9 @@
 #include "platform/SystemFolders.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <fstream>
-#include <vector>
 
 #include "platform/DirectoryWalk.h"
 #include "platform/MainBundle.h"
@@ -23,12 +20,9 @@ bool IsAbsolute(const std::string& path) { return !path.empty() && path[0] == '/
 
 std::string HomeFolder(const UserEnvironment& environment) {
   if (IsAbsolute(environment.fHome)) return WithoutTrailingSlashes(environment.fHome);
-  struct passwd entry;
-  struct passwd* found = nullptr;
-  std::vector<char> buffer(16384);
-  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-      found != nullptr && IsAbsolute(found->pw_dir))
-    return WithoutTrailingSlashes(found->pw_dir);
+  UserAccount account;
+  if (GetUserAccount(account) && IsAbsolute(account.fHome))
+    return WithoutTrailingSlashes(account.fHome);
   return std::string();
 }
 

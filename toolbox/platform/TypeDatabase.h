@@ -11,9 +11,9 @@
 namespace zeft::platform {
 
 struct TypeDeclaration {
-  std::string description;
-  std::vector<std::string> extensions;
-  std::vector<std::string> parents;
+  std::string fDescription;
+  std::vector<std::string> fExtensions;
+  std::vector<std::string> fParents;
 };
 
 class TypeDatabase {

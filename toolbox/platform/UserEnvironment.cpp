@@ -1,5 +1,8 @@
 #include "platform/UserEnvironment.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -10,6 +13,9 @@ namespace {
 
 std::mutex sEnvironmentMutex;
 std::optional<UserEnvironment> sTestEnvironment;
+
+// Room for one user database entry; the system's suggestion when larger.
+constexpr long kUserEntryRoom = 16384;
 
 }  // namespace
 
@@ -28,6 +34,20 @@ UserEnvironment GetUserEnvironment() {
   environment.fDataHome = GetEnvironmentVariable("XDG_DATA_HOME");
   environment.fDisplay = GetEnvironmentVariable("DISPLAY");
   return environment;
+}
+
+bool GetUserAccount(UserAccount& account) {
+  const long suggested = sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::string buffer(size_t(suggested > kUserEntryRoom ? suggested : kUserEntryRoom), '\0');
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr)
+    return false;
+  account.fName = entry.pw_name != nullptr ? entry.pw_name : "";
+  const std::string comment = entry.pw_gecos != nullptr ? entry.pw_gecos : "";
+  account.fFullName = comment.substr(0, comment.find(','));
+  account.fHome = entry.pw_dir != nullptr ? entry.pw_dir : "";
+  return true;
 }
 
 void SetUserEnvironmentForTesting(const UserEnvironment* environment) {

@@ -2,7 +2,8 @@
 // desktop. Only HOME, XDG_DATA_HOME and DISPLAY come from the environment
 // (the toolbox reads no other variable); the cache, configuration and
 // temporary folders take their standard places ($HOME/.cache,
-// $HOME/.config, /tmp) unless a test gives its own values.
+// $HOME/.config, /tmp) unless a test gives its own values. The user's own
+// account (name, home) comes from the user database.
 #pragma once
 
 #include <string>
@@ -24,6 +25,16 @@ UserEnvironment GetUserEnvironment();
 // The value of one environment variable, "" when unset: the platform
 // layer's single reading of the environment.
 std::string GetEnvironmentVariable(const char* name);
+
+// The account of the user running the process, from the user database.
+struct UserAccount {
+  std::string fName;      // the login name
+  std::string fFullName;  // the first field of the comment (GECOS), "" when none
+  std::string fHome;      // the home folder as the database gives it
+};
+
+// False when the database has no entry for the real user id.
+bool GetUserAccount(UserAccount& account);
 
 // Makes GetUserEnvironment answer `environment` instead of the process
 // environment; null goes back to the process environment.

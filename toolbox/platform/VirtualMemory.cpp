@@ -1,8 +1,11 @@
 #include "platform/VirtualMemory.h"
 
+#include <limits.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -96,6 +99,28 @@ int VirtualFree(void* address, size_t size) {
   RemoveLeakScanRoot(address, rounded);
   if (munmap(address, rounded) == 0) return 0;
   return errno;
+}
+
+bool VirtualAllocThreadStack(size_t size, ThreadStack& stack) {
+  const size_t page = GetVMPageSize();
+  const size_t stackSize = RoundUpVMPageSize(std::max(size, size_t(PTHREAD_STACK_MIN)));
+  if (stackSize == 0 || stackSize > SIZE_MAX - page) {
+    errno = ENOMEM;
+    return false;
+  }
+  const size_t regionSize = stackSize + page;
+  void* region = mmap(nullptr, regionSize, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+  if (region == MAP_FAILED) return false;
+  // The lowest page stops a stack overflow.
+  if (mprotect(region, page, PROT_NONE) != 0) {
+    const int error = errno;
+    munmap(region, regionSize);
+    errno = error;
+    return false;
+  }
+  stack = {region, regionSize, static_cast<char*>(region) + page, stackSize};
+  return true;
 }
 
 }  // namespace zeft::platform

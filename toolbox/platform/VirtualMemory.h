@@ -1,6 +1,7 @@
 // Virtual memory of the platform layer: whole pages mapped straight from the
 // kernel (mmap), for the memory manager, which needs them before anything
-// else exists, and for the system facade, which forwards to these calls.
+// else exists, for the system facade, which forwards to these calls, and
+// for the stacks of the threads that run tasks and fibers.
 // Sizes are rounded up to whole pages here.
 #pragma once
 
@@ -25,8 +26,22 @@ void* VirtualAlloc(size_t size, const void* address);
 // limit refuses stays pageable and usable.
 void* VirtualAllocPhysicalMemory(size_t size, const void* address, bool* wired);
 
-// Unmaps (and unwires) a block of VirtualAlloc; 0 on success, else the
-// error number.
+// Unmaps (and unwires) a block of VirtualAlloc or a thread stack's region;
+// 0 on success, else the error number.
 int VirtualFree(void* address, size_t size);
+
+// A thread's stack: `fStackSize` bytes (whole pages) from `fStack`, above
+// one inaccessible page that stops an overflow; the region holding both
+// goes back with VirtualFree(fRegion, fRegionSize).
+struct ThreadStack {
+  void* fRegion = nullptr;
+  size_t fRegionSize = 0;
+  void* fStack = nullptr;
+  size_t fStackSize = 0;
+};
+
+// Maps a stack of at least `size` bytes and of the threads' minimum; false,
+// errno telling why, when the kernel refuses it.
+bool VirtualAllocThreadStack(size_t size, ThreadStack& stack);
 
 }  // namespace zeft::platform

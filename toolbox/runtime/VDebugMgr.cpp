@@ -34,13 +34,7 @@ std::string FormatLocalTime(const char* format) {
   std::tm local{};
   localtime_r(&now, &local);
   char buffer[128];
-  size_t length = 0;
-  if (locale_t c = GetCLocale(); c != nullptr) {
-    length = strftime_l(buffer, sizeof(buffer), format, &local, c);
-  } else {
-    length = std::strftime(buffer, sizeof(buffer), format, &local);
-  }
-  return std::string(buffer, length);
+  return std::string(buffer, FormatTimeInCLocale(buffer, sizeof(buffer), format, local));
 }
 
 void WriteUTF8(FILE* stream, const VString& text) {

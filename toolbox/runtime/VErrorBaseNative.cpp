@@ -15,7 +15,6 @@ struct NativeErrorRow {
 };
 
 constexpr VError Carbon(int32 status) { return MakeVError(kComponentCarbon, status); }
-constexpr VError Posix(int32 number) { return MakeVError(kComponentPosix, number); }
 
 // The first row maps success; the last one is the end marker, whose
 // toolbox error 1 stands for a code the table does not hold.
@@ -32,8 +31,8 @@ constexpr NativeErrorRow kNativeErrors[] = {
     {Carbon(-37), ToolboxError(toolbox_error::kFileInvalidName)},    // bdNamErr
     {Carbon(-54), ToolboxError(toolbox_error::kAccessDenied)},       // permErr
     {Carbon(-128), ToolboxError(toolbox_error::kUserCancelled)},     // userCanceledErr
-    {Posix(2), ToolboxError(toolbox_error::kFileNotFound)},          // ENOENT
-    {Posix(13), ToolboxError(toolbox_error::kAccessDenied)},         // EACCES
+    {PosixError(2), ToolboxError(toolbox_error::kFileNotFound)},     // ENOENT
+    {PosixError(13), ToolboxError(toolbox_error::kAccessDenied)},    // EACCES
     {VE_OK, ToolboxError(toolbox_error::kGeneric)},                  // end marker
 };
 

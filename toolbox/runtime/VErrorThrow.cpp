@@ -28,6 +28,12 @@ void _ThrowError(VError code, const VString* p1, const VString* p2, const VStrin
   }
 }
 
+VError ThrowPosixError(int32 number, const VString* path) {
+  const VError error = PosixError(number);
+  _ThrowError(error, path);
+  return error;
+}
+
 bool _PushRetainedError(VErrorBase* error, VError native) {
   if (error == nullptr) return false;
   if (native != VE_OK) {

@@ -15,6 +15,10 @@ class VString;
 void _ThrowError(VError code, const VString* p1 = nullptr, const VString* p2 = nullptr,
                  const VString* p3 = nullptr);
 
+// Raises a system call's errno (with `path`, when given, as "p1") and
+// returns its code.
+VError ThrowPosixError(int32 number, const VString* path = nullptr);
+
 // Pushes a record the caller built, taking over the caller's reference.
 // With a native code, a plain record of that code goes first, unless the
 // stack filters the record's own code. True when the record was kept.

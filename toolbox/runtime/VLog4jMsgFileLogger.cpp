@@ -250,9 +250,8 @@ const char* VLog4jMsgFileLogger::_FormatNow() {
   if (now != fTimeSecond) {
     std::tm local{};
     localtime_r(&now, &local);
-    size_t length = 0;
-    if (locale_t c = GetCLocale(); c != nullptr)
-      length = strftime_l(fTimeText, sizeof(fTimeText), "%Y-%m-%dT%H:%M:%S", &local, c);
+    const size_t length =
+        FormatTimeInCLocale(fTimeText, sizeof(fTimeText), "%Y-%m-%dT%H:%M:%S", local);
     // Offsets in whole minutes, as the time texts of the toolbox write them.
     long offset = local.tm_gmtoff;
     offset -= offset % 60;

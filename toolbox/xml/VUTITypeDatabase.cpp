@@ -21,14 +21,14 @@ bool VUTITypeDatabase::CopyDeclaration(const std::string& identifier,
                                        platform::TypeDeclaration& declaration) const {
   VRefPtr<VUTI> uti(VUTIManager::GetUTIManager()->RetainUTI(FromUTF8(identifier)), kAdoptRef);
   if (!uti) return false;
-  declaration.description = to_string(uti->GetDescription());
-  declaration.extensions.clear();
+  declaration.fDescription = to_string(uti->GetDescription());
+  declaration.fExtensions.clear();
   for (const VString& extension : uti->GetExtensionsVector()) {
-    declaration.extensions.push_back(to_string(extension));
+    declaration.fExtensions.push_back(to_string(extension));
   }
-  declaration.parents.clear();
+  declaration.fParents.clear();
   for (const auto& [parent, record] : uti->GetParentUTIsMap()) {
-    declaration.parents.push_back(to_string(parent));
+    declaration.fParents.push_back(to_string(parent));
   }
   return true;
 }

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/PropertyList.h"
+#include "platform/MainBundle.h"
 
 extern char** environ;
 
@@ -47,14 +47,10 @@ int main(int argc, char** argv) {
   }
   const std::string plistPath = bundle + "/Contents/Info.plist";
   std::string error;
-  const auto plist = zeft::platform::LoadInfoPlist(plistPath, error);
-  if (!plist) return Fail("cannot read " + plistPath + ": " + error);
-  const zeft::platform::PropertyListValue* name = plist->Find("CFBundleExecutable");
-  if (name == nullptr || name->GetString() == nullptr || name->GetString()->empty() ||
-      name->GetString()->find('/') != std::string::npos) {
-    return Fail(plistPath + " names no executable (CFBundleExecutable)");
-  }
-  const std::string executable = bundle + "/Contents/MacOS/" + *name->GetString();
+  const std::string name = zeft::platform::GetBundleExecutableName(bundle, error);
+  if (!error.empty()) return Fail("cannot read " + plistPath + ": " + error);
+  if (name.empty()) return Fail(plistPath + " names no executable (CFBundleExecutable)");
+  const std::string executable = bundle + "/Contents/MacOS/" + name;
   if (stat(executable.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
       access(executable.c_str(), X_OK) != 0) {
     return Fail("no executable program at " + executable);

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "core/VErrorCodes.h"
@@ -118,6 +119,19 @@ class XMacFile : public VObject {
   // A regular file or a symbolic link (of any target) is there.
   bool Exists() const;
   VError GetPosixPath(VString& path) const;
+  // The item at `target` may be replaced by a new file without losing
+  // anything: a regular file (no link) of one name.
+  static bool IsReplaceable(const char* target);
+  // Makes an empty file beside `target` under a hidden unique name, with the
+  // target's permissions and owner, to take the target's new content before
+  // it replaces it. False, nothing left behind, when `target` is gone, its
+  // folder takes no new file or the owner cannot be kept.
+  static bool CreateReplacement(const char* target, std::string& replacement);
+  // Flushes the written replacement to disk and renames it over `target`;
+  // 0 or the errno, the replacement removed on failure.
+  static int CommitReplacement(const std::string& replacement, const char* target);
+  // Removes a replacement that will not be committed.
+  static void DiscardReplacement(const std::string& replacement);
   // Runs `work` where it blocks no other task: on a thread of its own while
   // a fiber task waits for it, on the calling thread otherwise.
   static void RunOutsideFiber(const std::function<void()>& work);

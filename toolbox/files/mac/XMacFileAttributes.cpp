@@ -37,8 +37,6 @@ constexpr char kHiddenExtensionAttribute[] = "user.zeft.hidden-extension";
 // The room of the first group-list request.
 constexpr int kGroupListCapacity = 100;
 
-VError PosixError(int number) { return MakeVError(kComponentPosix, number); }
-
 // The status of the item (links followed or not) with its inode flags;
 // 0 or the errno.
 int StatItem(const char* path, bool follow, struct statx& info) {

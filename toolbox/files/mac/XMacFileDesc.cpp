@@ -13,8 +13,6 @@ namespace zeft {
 
 namespace {
 
-VError PosixError(int number) { return MakeVError(kComponentPosix, number); }
-
 void YieldTask() {
   if (VTaskMgr::IsInited()) VTaskMgr::sInstance->YieldNow();
 }

@@ -41,7 +41,7 @@ VError XMacFile::GetUTIString(VString& identifier) const {
   identifier.Clear();
   struct stat info;
   if (fPosixPath == nullptr || ::stat(fPosixPath, &info) != 0) {
-    return MakeVError(kComponentPosix, fPosixPath == nullptr ? ENOENT : errno);
+    return PosixError(fPosixPath == nullptr ? ENOENT : errno);
   }
   if (S_ISDIR(info.st_mode)) {
     identifier.FromCString("public.folder");
@@ -66,8 +66,8 @@ VFileKind* XMacFile::CreatePublicFileKind(const VString& identifier) {
       !database->CopyDeclaration(to_string(identifier), declaration)) {
     return nullptr;
   }
-  return VFileKind::Create(identifier, {}, FromUTF8(declaration.description),
-                           FromUTF8(declaration.extensions), FromUTF8(declaration.parents), true);
+  return VFileKind::Create(identifier, {}, FromUTF8(declaration.fDescription),
+                           FromUTF8(declaration.fExtensions), FromUTF8(declaration.fParents), true);
 }
 
 VFileKind* XMacFile::CreatePublicFileKindFromOsKind(const VString& osType) {

@@ -1,5 +1,5 @@
 // The file object's platform operations: construction, open, create, copy,
-// move, rename, delete and trash.
+// move, rename, delete and trash, and the replacement file of a safe save.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -25,8 +25,6 @@
 namespace zeft {
 
 namespace {
-
-VError PosixError(int number) { return MakeVError(kComponentPosix, number); }
 
 VError PosixResult(const platform::PathError& error) {
   return error.Failed() ? PosixError(error.fCode) : VE_OK;
@@ -136,6 +134,44 @@ VError XMacFile::Open(FileAccess access, unsigned options, VFileDesc** out) cons
   *out = new VFileDesc(fOwner, fd, access);
   return VE_OK;
 }
+
+bool XMacFile::IsReplaceable(const char* target) {
+  struct stat info;
+  return ::lstat(target, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1;
+}
+
+bool XMacFile::CreateReplacement(const char* target, std::string& replacement) {
+  struct stat info;
+  if (::lstat(target, &info) != 0) return false;
+  const std::string path(target);
+  const size_t slash = path.rfind('/');
+  replacement = path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".XXXXXX";
+  const int fd = ::mkostemp(replacement.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat made;
+  bool ok = ::fchmod(fd, info.st_mode & 07777) == 0 && ::fstat(fd, &made) == 0;
+  if (ok && (made.st_uid != info.st_uid || made.st_gid != info.st_gid))
+    ok = ::fchown(fd, info.st_uid, info.st_gid) == 0;
+  ::close(fd);
+  if (!ok) DiscardReplacement(replacement);
+  return ok;
+}
+
+int XMacFile::CommitReplacement(const std::string& replacement, const char* target) {
+  int error = 0;
+  const int fd = ::open(replacement.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = errno;
+  } else {
+    if (::fsync(fd) != 0) error = errno;
+    ::close(fd);
+  }
+  if (error == 0 && ::rename(replacement.c_str(), target) != 0) error = errno;
+  if (error != 0) DiscardReplacement(replacement);
+  return error;
+}
+
+void XMacFile::DiscardReplacement(const std::string& replacement) { ::unlink(replacement.c_str()); }
 
 void XMacFile::RunOutsideFiber(const std::function<void()>& work) {
   VTask* task = VTaskMgr::IsInited() ? VTask::GetCurrent() : nullptr;

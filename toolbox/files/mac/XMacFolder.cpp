@@ -22,8 +22,6 @@ namespace zeft {
 
 namespace {
 
-VError PosixError(int number) { return MakeVError(kComponentPosix, number); }
-
 VError PosixResult(const platform::PathError& error) {
   return error.Failed() ? PosixError(error.fCode) : VE_OK;
 }

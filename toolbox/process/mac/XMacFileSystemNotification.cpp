@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include <cstdlib>
 
 #include "core/StStringConverter.h"
+#include "platform/EventFD.h"
 #include "process/VSystem.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
@@ -45,15 +45,14 @@ XMacFileSystemNotification::XMacChangeData::~XMacChangeData() = default;
 XMacFileSystemNotification::XMacFileSystemNotification(VFileSystemNotifier* notifier)
     : fNotifier(notifier) {
   fInotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  fWake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  fWake = platform::MakeEventFD();
   if (fInotify >= 0 && fWake >= 0) fThread = std::thread([this] { _Run(); });
 }
 
 XMacFileSystemNotification::~XMacFileSystemNotification() {
   fStopping.store(true);
   if (fThread.joinable()) {
-    const uint64_t one = 1;
-    [[maybe_unused]] ssize_t written = ::write(fWake, &one, sizeof one);
+    platform::SignalEventFD(fWake);
     fThread.join();
   }
   if (fInotify >= 0) ::close(fInotify);
@@ -150,7 +149,7 @@ VError XMacFileSystemNotification::StartWatchingForChanges(
   folder.GetPosixPath(posix);
   // An invalid path has no POSIX form: it names no folder (and must not
   // become "/", the whole file system).
-  if (posix.IsEmpty()) return MakeVError(kComponentPosix, ENOENT);
+  if (posix.IsEmpty()) return PosixError(ENOENT);
   StStringConverter<char> bytes(posix, kCharSetUTF8);
   std::string root(bytes.GetCPointer(), bytes.GetSize());
   if (root.empty() || root.back() != '/') root.push_back('/');
@@ -159,7 +158,7 @@ VError XMacFileSystemNotification::StartWatchingForChanges(
   if (error != 0) {
     _UnwatchTree(watch, root);
     watch->Release();
-    return MakeVError(kComponentPosix, error);
+    return PosixError(error);
   }
   // The notifier's list takes the creation reference.
   fNotifier->GetWatches().push_back(watch);

@@ -11,7 +11,7 @@
 
 #include "core/StStringConverter.h"
 #include "files/VFileError.h"
-#include "platform/PropertyList.h"
+#include "platform/MainBundle.h"
 #include "runtime/VErrorThrow.h"
 
 namespace zeft {
@@ -118,14 +118,9 @@ bool XMacLibrary::Load(const VFilePath& path) {
     AddPermissions(executable, 0500);
   } else {
     std::string error;
-    const auto info = platform::LoadInfoPlist(target + "Contents/Info.plist", error);
-    const platform::PropertyListValue* key = info ? info->Find("CFBundleExecutable") : nullptr;
-    const std::string* name = key != nullptr ? key->GetString() : nullptr;
-    // A name, never a path: the code stays inside the bundle.
-    if (name == nullptr || name->empty() || name->find('/') != std::string::npos || *name == "." ||
-        *name == "..")
-      return false;
-    executable = target + "Contents/MacOS/" + *name;
+    const std::string name = platform::GetBundleExecutableName(target, error);
+    if (name.empty()) return false;
+    executable = target + "Contents/MacOS/" + name;
   }
   if (!_Open(path, executable)) return false;
   fBundleFolder = target;

@@ -2,7 +2,6 @@
 // system facade, read from /proc, /sys, os-release and the C library.
 #include <cxxabi.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/random.h>
 #include <sys/sysinfo.h>
 #include <sys/utsname.h>
@@ -22,6 +21,7 @@
 #include <utility>
 
 #include "core/VString.h"
+#include "platform/UserEnvironment.h"
 #include "process/mac/XMacSystem.h"
 
 namespace zeft {
@@ -106,21 +106,6 @@ std::set<int> ParseProcessorList(const std::string& list) {
     for (int n = first; n <= last; ++n) processors.insert(n);
   }
   return processors;
-}
-
-bool ReadUserEntry(std::string& name, std::string& fullName) {
-  long size = sysconf(_SC_GETPW_R_SIZE_MAX);
-  if (size < 1024) size = 16384;
-  std::string buffer(size_t(size), '\0');
-  struct passwd entry;
-  struct passwd* found = nullptr;
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) {
-    return false;
-  }
-  name = entry.pw_name != nullptr ? entry.pw_name : "";
-  std::string gecos = entry.pw_gecos != nullptr ? entry.pw_gecos : "";
-  fullName = gecos.substr(0, gecos.find(','));
-  return true;
 }
 
 }  // namespace
@@ -241,14 +226,14 @@ void XMacSystem::GetHostName(VString& out) {
 }
 
 void XMacSystem::GetLoginUserName(VString& out) {
-  std::string name, fullName;
-  if (!ReadUserEntry(name, fullName)) return;
-  SetUTF8(out, fullName.empty() ? name : fullName);
+  platform::UserAccount account;
+  if (!platform::GetUserAccount(account)) return;
+  SetUTF8(out, account.fFullName.empty() ? account.fName : account.fFullName);
 }
 
 void XMacSystem::GetCurrentUserName(VString& out) {
-  std::string name, fullName;
-  if (ReadUserEntry(name, fullName)) SetUTF8(out, name);
+  platform::UserAccount account;
+  if (platform::GetUserAccount(account)) SetUTF8(out, account.fName);
 }
 
 uint32 XMacSystem::ReadNumberOfPhysicalProcessors(bool onlineOnly) {

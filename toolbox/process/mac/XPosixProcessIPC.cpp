@@ -2,13 +2,14 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <mutex>
+#include <string_view>
 
+#include "platform/EventFD.h"
+#include "platform/FileDescriptor.h"
 #include "process/VProcess.h"
 
 namespace zeft {
@@ -19,23 +20,12 @@ std::atomic<uint32> XPosixProcessIPC::sQuitSignals{0};
 
 namespace {
 
-constexpr char kInterruptText[] = "\n (ctrl-c has been received - quit)\n\n";
-
-void WriteAll(int fd, const void* data, size_t size) {
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t written = ::write(fd, bytes, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;
-    bytes += written;
-    size -= size_t(written);
-  }
-}
+constexpr std::string_view kInterruptText = "\n (ctrl-c has been received - quit)\n\n";
 
 int MakeWakeFd() {
   static std::once_flag once;
   static int fd = -1;
-  std::call_once(once, [] { fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK); });
+  std::call_once(once, [] { fd = platform::MakeEventFD(); });
   return fd;
 }
 
@@ -46,9 +36,7 @@ XPosixProcessIPC::XPosixProcessIPC() {
   sWakeFd.store(fd);
   if (fd < 0) return;
   // Wakes left from an earlier watcher are not quit requests to this one.
-  uint64_t stale = 0;
-  while (::read(fd, &stale, sizeof stale) > 0) {
-  }
+  platform::DrainEventFD(fd);
   fWatcher = std::thread([this] { _Watch(); });
   sActive.store(true);
 }
@@ -57,8 +45,7 @@ XPosixProcessIPC::~XPosixProcessIPC() {
   sActive.store(false);
   if (!fWatcher.joinable()) return;
   fStopping.store(true);
-  const uint64_t one = 1;
-  WriteAll(sWakeFd.load(), &one, sizeof one);
+  platform::SignalEventFD(sWakeFd.load());
   fWatcher.join();
 }
 
@@ -88,10 +75,9 @@ void XPosixProcessIPC::QuitSignalHandler(int signal) {
   if (signal != SIGTERM && signal != SIGINT && signal != SIGQUIT) return;
   if (!sActive.load()) return;
   const int savedErrno = errno;
-  if (signal == SIGINT) WriteAll(STDOUT_FILENO, kInterruptText, sizeof kInterruptText - 1);
+  if (signal == SIGINT) platform::WriteAll(STDOUT_FILENO, kInterruptText);
   sQuitSignals.fetch_add(1);
-  const uint64_t one = 1;
-  WriteAll(sWakeFd.load(), &one, sizeof one);
+  platform::SignalEventFD(sWakeFd.load());
   errno = savedErrno;
 }
 
@@ -100,8 +86,7 @@ void XPosixProcessIPC::_Watch() {
   while (!fStopping.load()) {
     struct pollfd wait = {fd, POLLIN, 0};
     if (::poll(&wait, 1, -1) < 0 && errno != EINTR) return;
-    uint64_t count = 0;
-    if (::read(fd, &count, sizeof count) <= 0 || fStopping.load()) continue;
+    if (platform::DrainEventFD(fd) == 0 || fStopping.load()) continue;
     // The base implementation, named: the object may be in its destructor
     // (a derived part already gone) when a late signal arrives.
     if (VProcess* process = VProcess::sInstance) process->VProcess::QuitAsynchronously(nullptr);

@@ -1,10 +1,10 @@
 #include "runtime/mac/XMacFiber.h"
 
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/VirtualMemory.h"
 #include "runtime/VErrorThrow.h"
 #include "runtime/VTask.h"
 
@@ -24,46 +24,36 @@ XMacFiber::~XMacFiber() { sem_destroy(&fSemaphore); }
 XMacFiber* XMacFiber::GetCurrent() { return sCurrent; }
 
 XMacFiber* XMacFiber::Create(size_t stackSize, void (*procedure)(void*), void* data) {
-  const size_t page = size_t(sysconf(_SC_PAGESIZE));
-  if (stackSize < size_t(PTHREAD_STACK_MIN)) stackSize = size_t(PTHREAD_STACK_MIN);
-  const size_t size = (stackSize + page - 1) / page * page;
-  void* region = mmap(nullptr, size + page, PROT_READ | PROT_WRITE,
-                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
-  if (region == MAP_FAILED) {
-    _ThrowError(MakeVError(kComponentPosix, errno));
-    return nullptr;
-  }
-  if (mprotect(region, page, PROT_NONE) != 0) {
-    const int error = errno;
-    munmap(region, size + page);
-    _ThrowError(MakeVError(kComponentPosix, error));
+  platform::ThreadStack stack;
+  if (!platform::VirtualAllocThreadStack(stackSize, stack)) {
+    ThrowPosixError(errno);
     return nullptr;
   }
   auto* fiber = new XMacFiber;
   if (sem_init(&fiber->fSemaphore, 0, 0) != 0) {
     const int error = errno;
-    munmap(region, size + page);
+    platform::VirtualFree(stack.fRegion, stack.fRegionSize);
     ::operator delete(fiber);  // the semaphore was never made
-    _ThrowError(MakeVError(kComponentPosix, error));
+    ThrowPosixError(error);
     return nullptr;
   }
   fiber->fProcedure = procedure;
   fiber->fData = data;
-  fiber->fStackRegion = region;
-  fiber->fStackRegionSize = size + page;
+  fiber->fStackRegion = stack.fRegion;
+  fiber->fStackRegionSize = stack.fRegionSize;
 
   pthread_attr_t attributes;
   int error = pthread_attr_init(&attributes);
   if (error == 0) {
-    error = pthread_attr_setstack(&attributes, static_cast<char*>(region) + page, size);
+    error = pthread_attr_setstack(&attributes, stack.fStack, stack.fStackSize);
     if (error == 0) error = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_JOINABLE);
     if (error == 0) error = pthread_create(&fiber->fThread, &attributes, _ThreadProc, fiber);
     pthread_attr_destroy(&attributes);
   }
   if (error != 0) {
-    munmap(region, size + page);
+    platform::VirtualFree(stack.fRegion, stack.fRegionSize);
     delete fiber;
-    _ThrowError(MakeVError(kComponentPosix, error));
+    ThrowPosixError(error);
     return nullptr;
   }
   fiber->fHasThread = true;
@@ -84,7 +74,7 @@ XMacFiber* XMacFiber::CreateFiberForThread(void* data) {
   if (sem_init(&fiber->fSemaphore, 0, 0) != 0) {
     const int error = errno;
     ::operator delete(fiber);
-    _ThrowError(MakeVError(kComponentPosix, error));
+    ThrowPosixError(error);
     return nullptr;
   }
   fiber->fData = data;
@@ -124,7 +114,7 @@ void XMacFiber::Delete() {
   }
   if (sCurrent == this) return;
   Abort();
-  munmap(fStackRegion, fStackRegionSize);
+  platform::VirtualFree(fStackRegion, fStackRegionSize);
   delete this;
 }
 

@@ -1,6 +1,5 @@
 #include "runtime/mac/XMacTask.h"
 
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/VirtualMemory.h"
 #include "runtime/VErrorThrow.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
@@ -50,8 +50,6 @@ bool ReadThreadTimes(pid_t tid, ThreadTimes& times) {
   times = {user, system, start};
   return true;
 }
-
-size_t PageSize() { return size_t(sysconf(_SC_PAGESIZE)); }
 
 }  // namespace
 
@@ -140,7 +138,7 @@ XMacTask_preemptive::~XMacTask_preemptive() {
       pthread_join(fThread.load(), nullptr);
     }
   }
-  if (fStackRegion != nullptr && !ownThread) munmap(fStackRegion, fStackRegionSize);
+  if (fStackRegion != nullptr && !ownThread) platform::VirtualFree(fStackRegion, fStackRegionSize);
   if (fSemaphoreMade) sem_destroy(&fSemaphore);
 }
 
@@ -155,31 +153,21 @@ XMacTask_preemptive* XMacTask_preemptive::Create(VTask* task) {
 
 bool XMacTask_preemptive::_CreateThread() {
   if (!fSemaphoreMade) {
-    _ThrowError(MakeVError(kComponentPosix, errno));
+    ThrowPosixError(errno);
     return false;
   }
-  const size_t page = PageSize();
-  size_t size = fTask->GetStackSize();
-  if (size < size_t(PTHREAD_STACK_MIN)) size = size_t(PTHREAD_STACK_MIN);
-  size = (size + page - 1) / page * page;
-  void* region = mmap(nullptr, size + page, PROT_READ | PROT_WRITE,
-                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
-  if (region == MAP_FAILED) {
-    _ThrowError(MakeVError(kComponentPosix, errno));
+  platform::ThreadStack stack;
+  if (!platform::VirtualAllocThreadStack(fTask->GetStackSize(), stack)) {
+    ThrowPosixError(errno);
     return false;
   }
-  fStackRegion = region;
-  fStackRegionSize = size + page;
-  // The lowest page stops a stack overflow.
-  if (mprotect(region, page, PROT_NONE) != 0) {
-    _ThrowError(MakeVError(kComponentPosix, errno));
-    return false;
-  }
-  fStackSize = size;
+  fStackRegion = stack.fRegion;
+  fStackRegionSize = stack.fRegionSize;
+  fStackSize = stack.fStackSize;
   pthread_attr_t attributes;
   int error = pthread_attr_init(&attributes);
   if (error == 0) {
-    error = pthread_attr_setstack(&attributes, static_cast<char*>(region) + page, size);
+    error = pthread_attr_setstack(&attributes, stack.fStack, stack.fStackSize);
     if (error == 0) error = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_JOINABLE);
     pthread_t thread;
     if (error == 0) error = pthread_create(&thread, &attributes, _ThreadProc, this);
@@ -187,7 +175,7 @@ bool XMacTask_preemptive::_CreateThread() {
     pthread_attr_destroy(&attributes);
   }
   if (error != 0) {
-    _ThrowError(MakeVError(kComponentPosix, error));
+    ThrowPosixError(error);
     return false;
   }
   return true;
