@@ -56,7 +56,8 @@ VJSONArray::VJSONArray(VStorageLocker* locker) {
 }
 
 VJSONArray::~VJSONArray() {
-  if (VStorageLocker* locker = fLocker.exchange(nullptr)) locker->Release();
+  // Nothing else reaches a dying array: no locked exchange is needed.
+  if (VStorageLocker* locker = fLocker.load(std::memory_order_acquire)) locker->Release();
   if (fStamp != nullptr) fStamp->Release();
   if (fGraph != nullptr) {
     StGraphLocker lock(fGraph->NeedsLock());
