@@ -160,41 +160,41 @@ constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// Reads a number of the grammar from `p` whose value needs no general
-// reader: at most 19 significant digits and either no decimal exponent (one
-// correctly rounded conversion of the integer) or digits worth at most 2^53
-// with a decimal exponent within +-22 (one correctly rounded product or
-// quotient of two exact doubles). Returns where the number ends, or null
-// for anything else, which is left to WordToDouble and the grammar check.
-const UniChar* ReadShortDecimal(const UniChar* p, const UniChar* end, double& out) {
+// Reads a number of the grammar from `p` and returns where it ends, or null
+// where the grammar fails. `exact` tells whether `out` holds its value: a
+// number of at most 19 significant digits with either no decimal exponent
+// (one correctly rounded conversion of the integer) or digits worth at most
+// 2^53 and a decimal exponent within +-22 (one correctly rounded product or
+// quotient of two exact doubles). Other numbers are left to WordToDouble.
+const UniChar* ScanNumber(const UniChar* p, const UniChar* end, double& out, bool& exact) {
   const bool negative = p < end && *p == u'-';
   if (negative) ++p;
   if (p == end || !IsDigit(*p)) return nullptr;
   uint64 digits = 0;
   int32 significant = 0;
   int32 exponent = 0;
-  // Takes a run of digits, each adding `scale` to the exponent; false past
-  // 19 digits (leading zeros are skipped before).
+  exact = true;
+  // Takes a run of digits, each adding `scale` to the exponent (leading
+  // zeros are skipped before); past 19 digits the rest is only skipped.
   auto takeDigits = [&](int32 scale) {
     uint64 four;
     while (end - p >= 4 && (std::memcpy(&four, p, sizeof four), AreFourDigits(four))) {
-      if ((significant += 4) > 19) return false;
+      if ((significant += 4) > 19) exact = false;
       digits = digits * 10000 + uint64((p[0] - u'0') * 1000 + (p[1] - u'0') * 100 +
                                        (p[2] - u'0') * 10 + (p[3] - u'0'));
       exponent += 4 * scale;
       p += 4;
     }
     for (; p < end && IsDigit(*p); ++p) {
-      if (++significant > 19) return false;
+      if (++significant > 19) exact = false;
       digits = digits * 10 + uint64(*p - u'0');
       exponent += scale;
     }
-    return true;
   };
   if (*p == u'0') {
     ++p;
-  } else if (!takeDigits(0)) {
-    return nullptr;
+  } else {
+    takeDigits(0);
   }
   if (p < end && *p == u'.') {
     ++p;
@@ -203,7 +203,7 @@ const UniChar* ReadShortDecimal(const UniChar* p, const UniChar* end, double& ou
       // Zeros before the first significant digit.
       for (; p < end && *p == u'0'; ++p) --exponent;
     }
-    if (!takeDigits(-1)) return nullptr;
+    takeDigits(-1);
   }
   if (p < end && (*p == u'e' || *p == u'E')) {
     ++p;
@@ -211,12 +211,16 @@ const UniChar* ReadShortDecimal(const UniChar* p, const UniChar* end, double& ou
     if (p < end && (*p == u'+' || *p == u'-' || *p == kMinusSign)) minus = *p++ != u'+';
     if (p == end || !IsDigit(*p)) return nullptr;
     int32 written = 0;
-    while (p < end && IsDigit(*p)) {
-      written = written * 10 + int32(*p++ - u'0');
-      if (written > 1000) return nullptr;
+    for (; p < end && IsDigit(*p); ++p) {
+      if (written > 1000) {
+        exact = false;
+      } else {
+        written = written * 10 + int32(*p - u'0');
+      }
     }
     exponent += minus ? -written : written;
   }
+  if (!exact) return p;
   double value;
   if (digits == 0 || exponent == 0) {
     value = double(digits);
@@ -224,7 +228,8 @@ const UniChar* ReadShortDecimal(const UniChar* p, const UniChar* end, double& ou
     value = exponent < 0 ? double(digits) / kExactPowersOfTen[-exponent]
                          : double(digits) * kExactPowersOfTen[exponent];
   } else {
-    return nullptr;
+    exact = false;
+    return p;
   }
   out = negative ? -value : value;
   return p;
@@ -447,7 +452,7 @@ VJSONImporter::JsonToken VJSONImporter::_NextToken(bool* quoted, VError* error) 
   const UniChar* begin = fCurrent;
   if (*begin == u'-' || IsDigit(*begin)) {
     // Most numbers are read in the same pass that finds their end.
-    if (const UniChar* stop = ReadShortDecimal(begin, end, fWordNumber)) {
+    if (const UniChar* stop = ScanNumber(begin, end, fWordNumber, fWordNumberExact)) {
       fCurrent = stop;
       fWordIsNumber = stop == end || EndsBareWord(*stop);
     }
@@ -758,7 +763,7 @@ VError VJSONImporter::_StringToValue(bool quoted, VJSONValue& value, const char*
   }
   if (length > 0 && (units[0] == u'-' || IsDigit(units[0]))) {
     if (fWordIsNumber) {
-      value.SetNumber(fWordNumber);
+      value.SetNumber(fWordNumberExact ? fWordNumber : WordToDouble(units, length));
       return VE_OK;
     }
     if (!_IsNumber(units, units + length)) {

@@ -125,8 +125,10 @@ class VJSONImporter : public VObject {
   VString fWord;
   const UniChar* fWordUnits = nullptr;
   int32 fWordLength = 0;
-  // The last word is a number already read into fWordNumber.
+  // The last word is a number of the grammar, already read into
+  // fWordNumber when fWordNumberExact.
   bool fWordIsNumber = false;
+  bool fWordNumberExact = false;
   double fWordNumber = 0;
   std::u16string fDecoded;
   std::vector<VString> fKeys;
