@@ -420,8 +420,8 @@ VJSONImporter::JsonToken VJSONImporter::_NextToken(bool* quoted, VError* error) 
   fWordIsNumber = false;
   if (quoted != nullptr) *quoted = false;
   fTokenStart = fCurrent;
-  _SkipSeparators();
   const UniChar* end = fStart + fLength;
+  if (fCurrent < end && *fCurrent <= 0x20) _SkipSeparators();
   if (fCurrent >= end) return jsonNone;
   switch (*fCurrent) {
     case u'{':
@@ -614,6 +614,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
   VError error = VE_OK;
   bool quoted = false;
   bool empty = true;
+  bool carriesBinaryForm = false;  // a binary-form carrier names its property
   for (;;) {
     JsonToken token = _NextToken(&quoted, &error);
     if (error != VE_OK) break;
@@ -626,6 +627,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       break;
     }
     VString key = _SharedWord();
+    if (key.EqualToStringRaw(sBinaryObjectPropertyName)) carriesBinaryForm = true;
     if (!quoted && (fOptions & kStrict) != 0) {
       error = _InvalidToken(key, kExpectedKey);
       break;
@@ -662,7 +664,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       break;
     }
   }
-  if (error == VE_OK) error = _DecodeBinaryObject(result);
+  if (error == VE_OK && carriesBinaryForm) error = _DecodeBinaryObject(result);
   value = std::move(result);
   _ShareIfAsked(value);
   return error;
