@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "JSONTestSupport.h"
 #include "core/VLong8.h"
@@ -118,6 +120,120 @@ TEST(VJSONImporterTest, ManyNamesAndWholeNumbersReadBackExactly) {
     EXPECT_EQ(number.GetNumber(), expected) << word;
     EXPECT_EQ(std::signbit(number.GetNumber()), std::signbit(expected)) << word;
   }
+}
+
+TEST(VJSONImporterTest, DecimalsReadBitForBitAsTheCLibraryReadsThem) {
+  // On both sides of what one exact product or quotient can give: 2^53,
+  // 19 significant digits, decimal exponents of +-22, leading zeros.
+  std::vector<std::string> words = {
+      "0.1",
+      "-0.0",
+      "0e5",
+      "-0e-5",
+      "0.5e-3",
+      "123.456",
+      "-123.45678901234",
+      "1e22",
+      "1e23",
+      "1e-22",
+      "1e-23",
+      "9007199254740992e-3",
+      "9007199254740993e-3",
+      "9007199254740993",
+      "1234567890123456789",
+      "12345678901234567890",
+      "1234567890123456789e1",
+      "0.1234567890123456789",
+      "0.12345678901234567890",
+      "0.00000000000000000000000001",
+      "4.35",
+      "3.141592653589793",
+      "0.30000000000000004",
+      "2.2250738585072014e-308",
+      "1.7976931348623157e308",
+      "-1.5E+10",
+      "1E1000",
+      "1e-1000",
+      "10000000000000000000000e-1",
+      "0.000000000000000000000000000000000000000000000000000000000000000000000000000000001"};
+  std::mt19937 random(21);
+  for (int i = 0; i < 20000; ++i) {
+    std::string word = random() % 2 == 0 ? "-" : "";
+    const int whole = 1 + int(random() % 10);
+    const int fraction = int(random() % 12);
+    for (int d = 0; d < whole; ++d) {
+      word += char('0' + (d == 0 && whole > 1 ? 1 + random() % 9 : random() % 10));
+    }
+    if (fraction > 0) word += '.';
+    for (int d = 0; d < fraction; ++d) word += char('0' + random() % 10);
+    if (random() % 2 == 0) word += "e" + std::to_string(int(random() % 61) - 30);
+    words.push_back(word);
+  }
+  std::string text = "[";
+  for (const std::string& word : words) text += (text.size() > 1 ? "," : "") + word;
+  const VJSONValue value = Parse(text + "]", 2);
+  ASSERT_TRUE(value.IsArray());
+  ASSERT_EQ(value.GetArray()->GetCount(), words.size());
+  for (size_t i = 0; i < words.size(); ++i) {
+    const double expected = std::strtod(words[i].c_str(), nullptr);
+    const double read = value.GetArray()->GetAt(i).GetNumber();
+    EXPECT_EQ(std::memcmp(&read, &expected, sizeof read), 0) << words[i] << " read " << read;
+  }
+  // The minus sign U+2212 in the exponent, on the short path and past it.
+  for (const char* word : {"2e\xE2\x88\x92"
+                           "3",
+                           "2e\xE2\x88\x92"
+                           "400",
+                           "123456789012345678901e\xE2\x88\x92"
+                           "2"}) {
+    std::string plain = word;
+    plain.replace(plain.find("\xE2\x88\x92"), 3, "-");
+    const double expected = std::strtod(plain.c_str(), nullptr);
+    const double read = Parse(word, 2).GetNumber();
+    EXPECT_EQ(std::memcmp(&read, &expected, sizeof read), 0) << plain;
+  }
+}
+
+TEST(VJSONImporterTest, QuotedTextsReadWholeWhereverTheirStopsFall) {
+  // Units around the stops that share a byte with a quote or a backslash.
+  const char* const plain[] = {"a", "\xE2\x88\xA2", "\xE8\x80\xA2", "\xEF\xBC\xBC", "\xE5\xB1\x9C"};
+  struct Stop {
+    const char* written;
+    const char* read;
+  };
+  const Stop stops[] = {{"\\\"", "\""},   {"\\n", "\n"}, {"\n", "\n"},
+                        {"\r\n", "\r\n"}, {"\t", "\t"},  {"\\u00e9", "\xC3\xA9"}};
+  for (int before = 0; before < 9; ++before) {
+    for (const Stop& stop : stops) {
+      std::string text, expected;
+      for (int i = 0; i < before; ++i) text += plain[i % 5];
+      expected = text;
+      text += stop.written;
+      expected += stop.read;
+      for (int i = 0; i < 7; ++i) {
+        text += plain[(i + before) % 5];
+        expected += plain[(i + before) % 5];
+      }
+      VJSONImporter importer(VString(("[\"" + text + "\",\n2]").c_str()), 0x2 | 0x8);
+      VJSONValue value;
+      ASSERT_EQ(importer.Parse(value), VE_OK) << text;
+      EXPECT_EQ(to_string(VString(value.GetArray()->GetAt(0).GetInlineString(), true)), expected)
+          << text;
+      // The line breaks inside the text are counted.
+      const int breaks = stop.written[0] == '\n' || stop.written[0] == '\r' ? 1 : 0;
+      const VJSONValue entry = importer.GetPathsLines()->GetProperty(VString("[1]"));
+      EXPECT_EQ(entry.GetProperty(VString("line")).GetNumber(), 2 + breaks) << text;
+    }
+  }
+  // Short values met again share their text; every one still reads back as
+  // it was written when more distinct ones than the parser keeps follow.
+  std::string text = "[";
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < 700; ++i) text += "\"v" + std::to_string(i * (round + 1)) + "\",";
+  }
+  text += "\"v\"]";
+  const VJSONValue values = Parse(text, 2);
+  EXPECT_EQ(Write(values), text);
 }
 
 TEST(VJSONImporterTest, ErrorsCarryLineAndPositionOfTheToken) {

@@ -344,16 +344,23 @@ UniChar* VString::RetainBuffer(int32* outLength, int32* outCapacity) const {
     *outCapacity = fMaxLength;
     return shared;
   }
-  if (VObject::sCppMemMgr == nullptr) return nullptr;
-  int64 units = (int64(fLength) + 4) & ~int64(1);
-  auto* block = static_cast<UniChar*>(
-      VObject::sCppMemMgr->Malloc(size_t(units) * sizeof(UniChar), false, kTagLentString));
+  UniChar* block = NewSharedBuffer(fString, fLength);
   if (block == nullptr) return nullptr;
-  std::memcpy(block, fString, size_t(fLength) * sizeof(UniChar));
-  block[fLength] = 0;
-  SharedCount(block, fLength).store(1);
   *outLength = fLength;
   *outCapacity = fLength;
+  return block;
+}
+
+UniChar* VString::NewSharedBuffer(const UniChar* units, int32 count) {
+  if (count <= 0 || VObject::sCppMemMgr == nullptr) return nullptr;
+  // Room for the units, the terminator and the count at its even index.
+  const int64 size = (int64(count) + 4) & ~int64(1);
+  auto* block = static_cast<UniChar*>(
+      VObject::sCppMemMgr->Malloc(size_t(size) * sizeof(UniChar), false, kTagLentString));
+  if (block == nullptr) return nullptr;
+  std::memcpy(block, units, size_t(count) * sizeof(UniChar));
+  block[count] = 0;
+  SharedCount(block, count).store(1);
   return block;
 }
 

@@ -170,6 +170,9 @@ class VString : public VValueSingle {
   // when shareable, else a new copy with capacity = length); null, 0, 0 for
   // an empty or null string or when the copy cannot be allocated.
   UniChar* RetainBuffer(int32* outLength, int32* outCapacity) const;
+  // A new shared block holding a copy of the units, counted once, with
+  // capacity = count; null for no units or when it cannot be allocated.
+  static UniChar* NewSharedBuffer(const UniChar* units, int32 count);
 
   // Copy, exchange, clear.
   void FromString(const VString& source) override;

@@ -56,7 +56,8 @@ VJSONArray::VJSONArray(VStorageLocker* locker) {
 }
 
 VJSONArray::~VJSONArray() {
-  if (VStorageLocker* locker = fLocker.exchange(nullptr)) locker->Release();
+  // Nothing else reaches a dying array: no locked exchange is needed.
+  if (VStorageLocker* locker = fLocker.load(std::memory_order_acquire)) locker->Release();
   if (fStamp != nullptr) fStamp->Release();
   if (fGraph != nullptr) {
     StGraphLocker lock(fGraph->NeedsLock());
@@ -238,15 +239,14 @@ bool VJSONArray::Push(const VJSONValue& value) {
 }
 
 void VJSONArray::_TakeTreeElements(std::vector<VJSONValue>& from, size_t first) {
-  const auto begin = from.begin() + ptrdiff_t(first);
+  const size_t count = from.size();
   if (fGraph != nullptr || fStamp != nullptr || HasStorageLocker()) {
-    for (auto it = begin; it != from.end(); ++it) Push(*it);
+    for (size_t i = first; i < count; ++i) Push(from[i]);
   } else {
-    fValues.reserve(fValues.size() + size_t(from.end() - begin));
-    fValues.insert(fValues.end(), std::make_move_iterator(begin),
-                   std::make_move_iterator(from.end()));
+    fValues.reserve(fValues.size() + (count - first));
+    for (size_t i = first; i < count; ++i) fValues.emplace_back(std::move(from[i]));
   }
-  from.erase(begin, from.end());
+  from.erase(from.begin() + ptrdiff_t(first), from.end());
 }
 
 bool VJSONArray::SetAt(size_t index, const VJSONValue& value) {

@@ -1,9 +1,14 @@
 #include "json/VJSONImporter.h"
 
+#include <array>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/CLocale.h"
 #include "core/VBoolean.h"
@@ -37,6 +42,10 @@ constexpr char kExpectedObjectStart[] = "{";
 constexpr char kExpectedNumber[] = "+- 0-9 eE";
 
 constexpr UniChar kMinusSign = 0x2212;
+
+// Quoted values up to this length go through the parse's text cache, so
+// that repeated ones share a block.
+constexpr int32 kSharedTextLength = 32;
 
 const VString kLineKey("line");
 const VString kOffsetKey("offset");
@@ -90,23 +99,145 @@ VError DecodeBinaryForm(const VString& base64, VJSONValue& value) {
   return importer.GetValue(value);
 }
 
-bool EndsBareWord(UniChar c) {
-  return c == u'"' || c == u',' || c == u':' || c == u'[' || c == u']' || c == u'{' || c == u'}';
+// Whether any of the four units packed in `word` is a quote, a backslash
+// or a control unit (NUL and the line breaks among them): the units that a
+// quoted text's scan must stop at.
+bool HasSpecialUnit(uint64 word) {
+  constexpr uint64 kOnes = 0x0001000100010001ull;
+  constexpr uint64 kHighBits = 0x8000800080008000ull;
+  auto hasZero = [](uint64 x) { return ((x - kOnes) & ~x & kHighBits) != 0; };
+  const bool control = ((word - kOnes * 0x20) & ~word & kHighBits) != 0;
+  return control || hasZero(word ^ (kOnes * u'"')) || hasZero(word ^ (kOnes * u'\\'));
+}
+
+// The first unit from `p` that is a quote, a backslash or a control unit,
+// or `end`.
+const UniChar* SkipPlainUnits(const UniChar* p, const UniChar* end) {
+#if defined(__SSE2__)
+  const __m128i quote = _mm_set1_epi16(u'"');
+  const __m128i backslash = _mm_set1_epi16(u'\\');
+  const __m128i zero = _mm_setzero_si128();
+  for (; end - p >= 8; p += 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    // Control units are those whose value shifted right by 5 is zero.
+    const __m128i stops =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, quote), _mm_cmpeq_epi16(units, backslash)),
+                     _mm_cmpeq_epi16(_mm_srli_epi16(units, 5), zero));
+    const int mask = _mm_movemask_epi8(stops);
+    if (mask != 0) return p + __builtin_ctz(unsigned(mask)) / 2;
+  }
+#endif
+  for (; end - p >= 4; p += 4) {
+    uint64 word;
+    std::memcpy(&word, p, sizeof word);
+    if (HasSpecialUnit(word)) break;
+  }
+  while (p < end && *p >= 0x20 && *p != u'"' && *p != u'\\') ++p;
+  return p;
+}
+
+// Whether the four units packed in `word` are all ASCII digits.
+bool AreFourDigits(uint64 word) {
+  constexpr uint64 kZeros = 0x0030003000300030ull;
+  constexpr uint64 kAboveNine = 0x7FF67FF67FF67FF6ull;  // a lane above 9 reaches 0x8000
+  const uint64 values = word - kZeros;
+  return ((values | (values + kAboveNine)) & 0x8000800080008000ull) == 0;
+}
+
+// The ASCII units that end a bare word: blanks and controls, and the
+// punctuation of the grammar.
+constexpr auto kEndsBareWord = [] {
+  std::array<bool, 128> ends{};
+  for (int c = 0; c <= 0x20; ++c) ends[size_t(c)] = true;
+  for (const char c : {'"', ',', ':', '[', ']', '{', '}'}) ends[size_t(c)] = true;
+  return ends;
+}();
+
+bool EndsBareWord(UniChar c) { return c < 128 && kEndsBareWord[c]; }
+
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Reads a number of the grammar from `p` and returns where it ends, or null
+// where the grammar fails. `exact` tells whether `out` holds its value: a
+// number of at most 19 significant digits with either no decimal exponent
+// (one correctly rounded conversion of the integer) or digits worth at most
+// 2^53 and a decimal exponent within +-22 (one correctly rounded product or
+// quotient of two exact doubles). Other numbers are left to WordToDouble.
+const UniChar* ScanNumber(const UniChar* p, const UniChar* end, double& out, bool& exact) {
+  const bool negative = p < end && *p == u'-';
+  if (negative) ++p;
+  if (p == end || !IsDigit(*p)) return nullptr;
+  uint64 digits = 0;
+  int32 significant = 0;
+  int32 exponent = 0;
+  exact = true;
+  // Takes a run of digits, each adding `scale` to the exponent (leading
+  // zeros are skipped before); past 19 digits the rest is only skipped.
+  auto takeDigits = [&](int32 scale) {
+    uint64 four;
+    while (end - p >= 4 && (std::memcpy(&four, p, sizeof four), AreFourDigits(four))) {
+      if ((significant += 4) > 19) exact = false;
+      digits = digits * 10000 + uint64((p[0] - u'0') * 1000 + (p[1] - u'0') * 100 +
+                                       (p[2] - u'0') * 10 + (p[3] - u'0'));
+      exponent += 4 * scale;
+      p += 4;
+    }
+    for (; p < end && IsDigit(*p); ++p) {
+      if (++significant > 19) exact = false;
+      digits = digits * 10 + uint64(*p - u'0');
+      exponent += scale;
+    }
+  };
+  if (*p == u'0') {
+    ++p;
+  } else {
+    takeDigits(0);
+  }
+  if (p < end && *p == u'.') {
+    ++p;
+    if (p == end || !IsDigit(*p)) return nullptr;
+    if (digits == 0) {
+      // Zeros before the first significant digit.
+      for (; p < end && *p == u'0'; ++p) --exponent;
+    }
+    takeDigits(-1);
+  }
+  if (p < end && (*p == u'e' || *p == u'E')) {
+    ++p;
+    bool minus = false;
+    if (p < end && (*p == u'+' || *p == u'-' || *p == kMinusSign)) minus = *p++ != u'+';
+    if (p == end || !IsDigit(*p)) return nullptr;
+    int32 written = 0;
+    for (; p < end && IsDigit(*p); ++p) {
+      if (written > 1000) {
+        exact = false;
+      } else {
+        written = written * 10 + int32(*p - u'0');
+      }
+    }
+    exponent += minus ? -written : written;
+  }
+  if (!exact) return p;
+  double value;
+  if (digits == 0 || exponent == 0) {
+    value = double(digits);
+  } else if (digits <= (uint64(1) << 53) && exponent >= -22 && exponent <= 22) {
+    value = exponent < 0 ? double(digits) / kExactPowersOfTen[-exponent]
+                         : double(digits) * kExactPowersOfTen[exponent];
+  } else {
+    exact = false;
+    return p;
+  }
+  out = negative ? -value : value;
+  return p;
 }
 
 // The number text of a word that passed the grammar, in the C locale; the
 // minus sign U+2212 reads as '-'.
 double WordToDouble(const UniChar* units, int32 length) {
-  // Up to 15 digits without fraction or exponent: exact in a double.
-  if (length <= 16) {
-    const bool negative = units[0] == u'-' || units[0] == kMinusSign;
-    int32 i = negative ? 1 : 0;
-    uint64 whole = 0;
-    while (i < length && IsDigit(units[i])) whole = whole * 10 + uint64(units[i++] - u'0');
-    if (i == length && length - (negative ? 1 : 0) <= 15 && length > (negative ? 1 : 0)) {
-      return negative ? -double(whole) : double(whole);
-    }
-  }
   char buffer[128];
   std::string large;
   char* text = buffer;
@@ -195,7 +326,9 @@ void VJSONImporter::_SkipSeparators() {
 bool VJSONImporter::_ReadQuoted(VError* error) {
   const UniChar* end = fStart + fLength;
   const UniChar* p = fCurrent;
-  while (p < end && *p != u'"' && *p != u'\\' && *p != 0) {
+  for (;;) {
+    p = SkipPlainUnits(p, end);
+    if (p == end || *p == u'"' || *p == u'\\' || *p == 0) break;
     if (*p == u'\n' || *p == u'\r') _CountLine(p);
     ++p;
   }
@@ -209,6 +342,10 @@ bool VJSONImporter::_ReadQuoted(VError* error) {
   text.assign(fCurrent, p);
   bool terminated = false;
   while (p < end) {
+    const UniChar* plain = SkipPlainUnits(p, end);
+    text.append(p, plain);
+    p = plain;
+    if (p == end) break;
     const UniChar c = *p++;
     if (c == u'"') {
       terminated = true;
@@ -280,10 +417,11 @@ VJSONImporter::JsonToken VJSONImporter::GetNextJSONToken(VString& word, bool* qu
 VJSONImporter::JsonToken VJSONImporter::_NextToken(bool* quoted, VError* error) {
   fWordUnits = nullptr;
   fWordLength = 0;
+  fWordIsNumber = false;
   if (quoted != nullptr) *quoted = false;
   fTokenStart = fCurrent;
-  _SkipSeparators();
   const UniChar* end = fStart + fLength;
+  if (fCurrent < end && *fCurrent <= 0x20) _SkipSeparators();
   if (fCurrent >= end) return jsonNone;
   switch (*fCurrent) {
     case u'{':
@@ -312,7 +450,14 @@ VJSONImporter::JsonToken VJSONImporter::_NextToken(bool* quoted, VError* error) 
       break;
   }
   const UniChar* begin = fCurrent;
-  while (fCurrent < end && (*fCurrent > 0x20) && !EndsBareWord(*fCurrent)) ++fCurrent;
+  if (*begin == u'-' || IsDigit(*begin)) {
+    // Most numbers are read in the same pass that finds their end.
+    if (const UniChar* stop = ScanNumber(begin, end, fWordNumber, fWordNumberExact)) {
+      fCurrent = stop;
+      fWordIsNumber = stop == end || EndsBareWord(*stop);
+    }
+  }
+  while (fCurrent < end && !EndsBareWord(*fCurrent)) ++fCurrent;
   _SetWord(begin, fCurrent);
   if (fCurrent < end && *fCurrent <= 0x20) {
     bool atEnd = false;
@@ -469,6 +614,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
   VError error = VE_OK;
   bool quoted = false;
   bool empty = true;
+  bool carriesBinaryForm = false;  // a binary-form carrier names its property
   for (;;) {
     JsonToken token = _NextToken(&quoted, &error);
     if (error != VE_OK) break;
@@ -480,14 +626,16 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       error = _InvalidToken(VString(TokenText(token)), empty ? kExpectedKeyOrEnd : kExpectedKey);
       break;
     }
-    VString key = _Key();
+    VString key = _SharedWord();
+    if (key.EqualToStringRaw(sBinaryObjectPropertyName)) carriesBinaryForm = true;
     if (!quoted && (fOptions & kStrict) != 0) {
       error = _InvalidToken(key, kExpectedKey);
       break;
     }
-    VString savedPath;
+    // The path of the enclosing value is what stays after the member's.
+    int32 savedPath = 0;
     if (fPaths != nullptr) {
-      savedPath = fCurrentPath;
+      savedPath = fCurrentPath.GetLength();
       if (!fCurrentPath.IsEmpty() && !key.IsEmpty() && key.GetUniChar(1) != u'[') {
         fCurrentPath.AppendUniChar(u'.');
       }
@@ -507,7 +655,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
     if (error != VE_OK) break;
     object->_SetTreeProperty(std::move(key), std::move(member));
     empty = false;
-    if (fPaths != nullptr) fCurrentPath = savedPath;
+    if (fPaths != nullptr) fCurrentPath.Truncate(savedPath);
     token = _NextToken(nullptr, &error);
     if (error != VE_OK) break;
     if (token == jsonEndObject) break;
@@ -516,7 +664,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       break;
     }
   }
-  if (error == VE_OK) error = _DecodeBinaryObject(result);
+  if (error == VE_OK && carriesBinaryForm) error = _DecodeBinaryObject(result);
   value = std::move(result);
   _ShareIfAsked(value);
   return error;
@@ -540,9 +688,9 @@ VError VJSONImporter::_ParseArray(VJSONValue& value) {
   const size_t first = fElements.size();
   size_t index = 0;
   for (;;) {
-    VString savedPath;
+    int32 savedPath = 0;
     if (fPaths != nullptr) {
-      savedPath = fCurrentPath;
+      savedPath = fCurrentPath.GetLength();
       fCurrentPath.AppendUniChar(u'[');
       fCurrentPath.AppendLong8(int64(index));
       fCurrentPath.AppendUniChar(u']');
@@ -571,7 +719,7 @@ VError VJSONImporter::_ParseArray(VJSONValue& value) {
     }
     if (error != VE_OK) break;
     fElements.push_back(std::move(element));
-    if (fPaths != nullptr) fCurrentPath = savedPath;
+    if (fPaths != nullptr) fCurrentPath.Truncate(savedPath);
     const JsonToken next = _NextToken(nullptr, &error);
     if (error != VE_OK) break;
     if (next == jsonEndArray) break;
@@ -593,9 +741,13 @@ VError VJSONImporter::_StringToValue(bool quoted, VJSONValue& value, const char*
   const int32 length = fWordLength;
   if (quoted) {
     if ((fOptions & (kMarkedDates | kISODates)) != 0 && _StringToDate(value)) return VE_OK;
-    VString text;
-    text.FromUniString(units, length);
-    value.SetString(text);
+    if (length <= kSharedTextLength) {
+      int32 capacity = 0, shared = 0;
+      UniChar* block = _SharedWord().RetainBuffer(&shared, &capacity);
+      value._AdoptString(block, shared, capacity);
+    } else {
+      value._AdoptString(VString::NewSharedBuffer(units, length), length, length);
+    }
     return VE_OK;
   }
   if (length == 4 && units[0] == u't' && units[1] == u'r' && units[2] == u'u' && units[3] == u'e') {
@@ -612,6 +764,10 @@ VError VJSONImporter::_StringToValue(bool quoted, VJSONValue& value, const char*
     return VE_OK;
   }
   if (length > 0 && (units[0] == u'-' || IsDigit(units[0]))) {
+    if (fWordIsNumber) {
+      value.SetNumber(fWordNumberExact ? fWordNumber : WordToDouble(units, length));
+      return VE_OK;
+    }
     if (!_IsNumber(units, units + length)) {
       value.SetUndefined();
       return _InvalidToken(_Word(), kExpectedNumber);
@@ -658,14 +814,27 @@ bool VJSONImporter::_StringToDate(VJSONValue& value) const {
   return true;
 }
 
-VString VJSONImporter::_Key() {
-  // A small cache indexed by a hash of the name: repeated names are found
-  // again, names seen once only replace an older entry.
-  constexpr size_t kKeySlots = 128;
-  if (fKeys.empty()) fKeys.resize(kKeySlots);
-  uint32 hash = 2166136261u;
-  for (int32 i = 0; i < fWordLength; ++i) hash = (hash ^ fWordUnits[i]) * 16777619u;
-  VString& slot = fKeys[hash % kKeySlots];
+const VString& VJSONImporter::_SharedWord() {
+  // A small cache indexed by a hash of the text: repeated names and short
+  // values are found again and share one block, texts seen once only
+  // replace an older entry (a block that values still share stays theirs).
+  constexpr size_t kSlots = 256;
+  if (fKeys.empty()) fKeys.resize(kSlots);
+  const UniChar* units = fWordUnits;
+  int32 left = fWordLength;
+  uint64 hash = uint64(left);
+  constexpr uint64 kMix = 0x9E3779B97F4A7C15ull;
+  for (; left >= 4; left -= 4, units += 4) {
+    uint64 word;
+    std::memcpy(&word, units, sizeof word);
+    hash = (hash ^ word) * kMix;
+  }
+  if (left > 0) {
+    uint64 word = 0;
+    std::memcpy(&word, units, size_t(left) * sizeof(UniChar));
+    hash = (hash ^ word) * kMix;
+  }
+  VString& slot = fKeys[hash >> 56];
   if (slot.GetLength() != fWordLength ||
       std::memcmp(slot.GetCPointer(), fWordUnits, size_t(fWordLength) * sizeof(UniChar)) != 0) {
     slot.FromUniString(fWordUnits, fWordLength);

@@ -82,9 +82,8 @@ class VJSONImporter : public VObject {
   VError _StringToValue(bool quoted, VJSONValue& value, const char* expected);
   bool _StringToDate(VJSONValue& value) const;
   VString _Word() const;
-  // The word as a property name, sharing its text with the same name read
-  // before it.
-  VString _Key();
+  // The word as a text shared with the same name or value read before it.
+  const VString& _SharedWord();
   VError _ObjectToBag(VValueBag& bag);
   VError _BinaryObjectToBag(const VString& base64, VValueBag& bag);
   VError _ArrayToBag(VValueBag& bag, const VString& key);
@@ -126,6 +125,11 @@ class VJSONImporter : public VObject {
   VString fWord;
   const UniChar* fWordUnits = nullptr;
   int32 fWordLength = 0;
+  // The last word is a number of the grammar, already read into
+  // fWordNumber when fWordNumberExact.
+  bool fWordIsNumber = false;
+  bool fWordNumberExact = false;
+  double fWordNumber = 0;
   std::u16string fDecoded;
   std::vector<VString> fKeys;
   // Elements of the arrays being read, innermost last.

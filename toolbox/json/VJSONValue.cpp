@@ -39,7 +39,12 @@ const VString VJSONValue::sObjectString("[object Object]");
 
 namespace {
 
-uint32 NextTag() { return __VInlineString_tag.fetch_add(1, std::memory_order_relaxed); }
+// Bumped without a locked read-modify-write, as the stamps are.
+uint32 NextTag() {
+  const uint32 tag = __VInlineString_tag.load(std::memory_order_relaxed);
+  __VInlineString_tag.store(tag + 1, std::memory_order_relaxed);
+  return tag;
+}
 
 uint32 PackUTCDate(const VTime& time) {
   int16 year, month, day, hour, minute, second, millisecond;
@@ -111,13 +116,6 @@ VJSONValue::VJSONValue(const VJSONValue& other)
   _CopyPayload(other);
 }
 
-VJSONValue::VJSONValue(VJSONValue&& other) noexcept
-    : VObject(), fType(other.fType), fStamp(other.fStamp), fNumber(0) {
-  _MovePayload(other);
-}
-
-VJSONValue::~VJSONValue() { _Dispose(); }
-
 VJSONValue& VJSONValue::operator=(const VJSONValue& other) {
   if (this == &other) return *this;
   // Keep what the other value holds alive even when this value holds its
@@ -167,31 +165,6 @@ void VJSONValue::_CopyPayload(const VJSONValue& other) {
   }
 }
 
-void VJSONValue::_MovePayload(VJSONValue& other) {
-  switch (other.fType) {
-    case JSON_string:
-      fString = other.fString;
-      other.fString = {0, nullptr, 0, other.fString.fTag};
-      break;
-    case JSON_number:
-      fNumber = other.fNumber;
-      break;
-    case JSON_object:
-      fObject = other.fObject;
-      other.fObject = nullptr;
-      break;
-    case JSON_array:
-      fArray = other.fArray;
-      other.fArray = nullptr;
-      break;
-    case JSON_date:
-      fDate = other.fDate;
-      break;
-    default:
-      break;
-  }
-}
-
 void VJSONValue::_Dispose() {
   switch (fType) {
     case JSON_string:
@@ -212,6 +185,13 @@ void VJSONValue::_TakeString(const VString& text) {
   fType = JSON_string;
   fString.fString = text.RetainBuffer(&fString.fLength, &fString.fMaxLength);
   fString.fTag = NextTag();
+}
+
+void VJSONValue::_AdoptString(UniChar* block, int32 length, int32 capacity) {
+  _Dispose();
+  fType = JSON_string;
+  if (block == nullptr) length = capacity = 0;
+  fString = {length, block, capacity, NextTag()};
 }
 
 void VJSONValue::TakeNewStamp() { fStamp = NextStamp(); }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstring>
 #include <unordered_set>
 
 #include "core/VErrorCodes.h"
@@ -38,7 +39,7 @@ enum JSONType : int32 {
 // new payload, it is not an identity).
 extern std::atomic<uint32> __VInlineString_tag;
 
-class VJSONValue : public VObject {
+class VJSONValue final : public VObject {
  public:
   explicit VJSONValue(JSONType type = JSON_undefined);
   explicit VJSONValue(VJSONObject* object);
@@ -48,8 +49,13 @@ class VJSONValue : public VObject {
   explicit VJSONValue(double number);
   explicit VJSONValue(const VTime& time);
   VJSONValue(const VJSONValue& other);
-  VJSONValue(VJSONValue&& other) noexcept;
-  ~VJSONValue() override;
+  VJSONValue(VJSONValue&& other) noexcept : VObject(), fType(other.fType), fStamp(other.fStamp) {
+    _MovePayload(other);
+  }
+  ~VJSONValue() override {
+    // Numbers, dates and the constants hold nothing to give back.
+    if (fType == JSON_string || fType == JSON_object || fType == JSON_array) _Dispose();
+  }
 
   VJSONValue& operator=(const VJSONValue& other);
   VJSONValue& operator=(VJSONValue&& other) noexcept;
@@ -136,9 +142,15 @@ class VJSONValue : public VObject {
   static const VString sFalseString;
   static const VString sObjectString;
 
-  // Process-wide stamp counter: a stamp only signals change.
+  // Process-wide stamp counter: a stamp only signals change. It is bumped
+  // without a locked read-modify-write (every value takes one), so tasks
+  // taking stamps at the same moment may get the same one.
   static std::atomic<uint32> sStamp;
-  static uint32 NextStamp() { return sStamp.fetch_add(1, std::memory_order_relaxed) + 1; }
+  static uint32 NextStamp() {
+    const uint32 stamp = sStamp.load(std::memory_order_relaxed) + 1;
+    sStamp.store(stamp, std::memory_order_relaxed);
+    return stamp;
+  }
 
   // Packs a calendar date as year * 65536 + month * 256 + day.
   static uint32 PackDate(int16 year, int16 month, int16 day) {
@@ -146,9 +158,25 @@ class VJSONValue : public VObject {
   }
 
  private:
+  friend class VJSONImporter;
+
+  // Becomes a string holding the block of that capacity, taking over one
+  // of its counts (a null block gives the empty string).
+  void _AdoptString(UniChar* block, int32 length, int32 capacity);
   void _Dispose();
   void _CopyPayload(const VJSONValue& other);
-  void _MovePayload(VJSONValue& other);
+  // Takes the payload whole; the source keeps its kind but no text or
+  // container.
+  void _MovePayload(VJSONValue& other) {
+    std::memcpy(static_cast<void*>(&fString), &other.fString, sizeof fString);
+    if (other.fType == JSON_string) {
+      other.fString = {0, nullptr, 0, other.fString.fTag};
+    } else if (other.fType == JSON_object) {
+      other.fObject = nullptr;
+    } else if (other.fType == JSON_array) {
+      other.fArray = nullptr;
+    }
+  }
   void _TakeString(const VString& text);
 
   JSONType fType;
