@@ -17,6 +17,7 @@
 
 #include "core/CharSet.h"
 #include "core/VString.h"
+#include "json/VJSONClassStore.h"
 #include "json/VJSONImporter.h"
 #include "json/VJSONValue.h"
 
@@ -147,6 +148,23 @@ void ParseZeft(benchmark::State& state) {
   SetUp(state, int(state.range(0)));
 }
 
+// As programs run: with the process class store installed, every object
+// the parser makes takes the root "Object" class.
+void ParseZeftWithClassStore(benchmark::State& state) {
+  const std::string& text = Document(int(state.range(0)));
+  if (!zeft::VJSONClassStore::Init()) state.SkipWithError("class store");
+  for (auto _ : state) {
+    VString source;
+    source.FromBlock(text.data(), text.size(), zeft::kCharSetUTF8);
+    VJSONValue value;
+    if (zeft::VJSONImporter::ParseString(source, value, 0) != zeft::VE_OK)
+      state.SkipWithError("parse");
+    benchmark::DoNotOptimize(value);
+  }
+  zeft::VJSONClassStore::DeInit();
+  SetUp(state, int(state.range(0)));
+}
+
 void ParseRapidJSON(benchmark::State& state) {
   const std::string& text = Document(int(state.range(0)));
   for (auto _ : state) {
@@ -219,6 +237,7 @@ void StringifyNlohmann(benchmark::State& state) {
 }
 
 BENCHMARK(ParseZeft)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(ParseZeftWithClassStore)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(ParseRapidJSON)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(ParseNlohmann)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(ParseSimdjson)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
