@@ -90,6 +90,7 @@ class VJSONClass : public VObject, public IJSONObject {
   VJSONObject* FindGetter(const VString& name) const;
   VJSONObject* FindSetter(const VString& name) const;
   bool HasGetters() const { return !fGetters.empty(); }
+  bool HasSetters() const { return !fSetters.empty(); }
 
   const VString& GetName() const { return fName; }
   const VString& GetComponentName() const { return fComponentName; }

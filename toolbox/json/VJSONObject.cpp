@@ -6,6 +6,7 @@
 #include "json/JSONStackCheck.h"
 #include "json/StGraphLocker.h"
 #include "json/VJSONArray.h"
+#include "json/VJSONClass.h"
 #include "json/VJSONFunctionContext.h"
 #include "json/VJSONGraph.h"
 #include "json/VJSONStamp.h"
@@ -274,7 +275,8 @@ bool VJSONObject::_SetTreeProperty(VString&& name, VJSONValue&& value) {
   if (value.IsUndefined() || fGraph != nullptr || fStamp != nullptr || HasStorageLocker()) {
     return SetProperty(name, value);
   }
-  if (fImplementation != nullptr || fClass != nullptr) {
+  // Most classes have no setters: their objects skip the setter look-up.
+  if (fImplementation != nullptr || (fClass != nullptr && fClass->HasSetters())) {
     const EJSONStatus status = _SetThroughHooks(name, value, nullptr);
     if (status != EJSON_unhandled) return status == EJSON_ok;
   }
