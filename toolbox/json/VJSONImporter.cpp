@@ -626,7 +626,9 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       error = _InvalidToken(VString(TokenText(token)), empty ? kExpectedKeyOrEnd : kExpectedKey);
       break;
     }
-    VString key = _SharedWord();
+    SharedWord& shared = _SharedWord();
+    const uint32 keyHash = shared.GetHash();
+    VString key = shared.fText;
     if (key.EqualToStringRaw(sBinaryObjectPropertyName)) carriesBinaryForm = true;
     if (!quoted && (fOptions & kStrict) != 0) {
       error = _InvalidToken(key, kExpectedKey);
@@ -653,7 +655,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
     VJSONValue member;
     error = _ParseValue(member);
     if (error != VE_OK) break;
-    object->_SetTreeProperty(std::move(key), std::move(member));
+    object->_SetTreeProperty(std::move(key), keyHash, std::move(member));
     empty = false;
     if (fPaths != nullptr) fCurrentPath.Truncate(savedPath);
     token = _NextToken(nullptr, &error);
@@ -743,7 +745,7 @@ VError VJSONImporter::_StringToValue(bool quoted, VJSONValue& value, const char*
     if ((fOptions & (kMarkedDates | kISODates)) != 0 && _StringToDate(value)) return VE_OK;
     if (length <= kSharedTextLength) {
       int32 capacity = 0, shared = 0;
-      UniChar* block = _SharedWord().RetainBuffer(&shared, &capacity);
+      UniChar* block = _SharedWord().fText.RetainBuffer(&shared, &capacity);
       value._AdoptString(block, shared, capacity);
     } else {
       value._AdoptString(VString::NewSharedBuffer(units, length), length, length);
@@ -814,30 +816,37 @@ bool VJSONImporter::_StringToDate(VJSONValue& value) const {
   return true;
 }
 
-const VString& VJSONImporter::_SharedWord() {
+VJSONImporter::SharedWord& VJSONImporter::_SharedWord() {
   // A small cache indexed by a hash of the text: repeated names and short
   // values are found again and share one block, texts seen once only
   // replace an older entry (a block that values still share stays theirs).
   constexpr size_t kSlots = 256;
   if (fKeys.empty()) fKeys.resize(kSlots);
   const UniChar* units = fWordUnits;
-  int32 left = fWordLength;
-  uint64 hash = uint64(left);
+  const int32 length = fWordLength;
+  uint64 hash = uint64(length);
   constexpr uint64 kMix = 0x9E3779B97F4A7C15ull;
-  for (; left >= 4; left -= 4, units += 4) {
+  if (length >= 4) {
     uint64 word;
-    std::memcpy(&word, units, sizeof word);
+    for (int32 at = 0; at + 4 < length; at += 4) {
+      std::memcpy(&word, units + at, sizeof word);
+      hash = (hash ^ word) * kMix;
+    }
+    // The last four units, overlapping the ones before when the length is
+    // not a multiple of four: whole loads, no partial copies to stall on.
+    std::memcpy(&word, units + length - 4, sizeof word);
+    hash = (hash ^ word) * kMix;
+  } else if (length > 0) {
+    uint64 word = units[0];
+    if (length > 1) word |= uint64(units[1]) << 16;
+    if (length > 2) word |= uint64(units[2]) << 32;
     hash = (hash ^ word) * kMix;
   }
-  if (left > 0) {
-    uint64 word = 0;
-    std::memcpy(&word, units, size_t(left) * sizeof(UniChar));
-    hash = (hash ^ word) * kMix;
-  }
-  VString& slot = fKeys[hash >> 56];
-  if (slot.GetLength() != fWordLength ||
-      std::memcmp(slot.GetCPointer(), fWordUnits, size_t(fWordLength) * sizeof(UniChar)) != 0) {
-    slot.FromUniString(fWordUnits, fWordLength);
+  SharedWord& slot = fKeys[hash >> 56];
+  if (slot.fText.GetLength() != length ||
+      std::memcmp(slot.fText.GetCPointer(), units, size_t(length) * sizeof(UniChar)) != 0) {
+    slot.fText.FromUniString(units, length);
+    slot.fHashed = false;
   }
   return slot;
 }

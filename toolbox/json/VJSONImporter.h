@@ -82,8 +82,21 @@ class VJSONImporter : public VObject {
   VError _StringToValue(bool quoted, VJSONValue& value, const char* expected);
   bool _StringToDate(VJSONValue& value) const;
   VString _Word() const;
+  // A text of the word cache, with its VString hash once a name asked.
+  struct SharedWord {
+    VString fText;
+    uint32 fHash = 0;
+    bool fHashed = false;
+    uint32 GetHash() {
+      if (!fHashed) {
+        fHash = fText.VString::GetHashValue();
+        fHashed = true;
+      }
+      return fHash;
+    }
+  };
   // The word as a text shared with the same name or value read before it.
-  const VString& _SharedWord();
+  SharedWord& _SharedWord();
   VError _ObjectToBag(VValueBag& bag);
   VError _BinaryObjectToBag(const VString& base64, VValueBag& bag);
   VError _ArrayToBag(VValueBag& bag, const VString& key);
@@ -131,7 +144,7 @@ class VJSONImporter : public VObject {
   bool fWordNumberExact = false;
   double fWordNumber = 0;
   std::u16string fDecoded;
-  std::vector<VString> fKeys;
+  std::vector<SharedWord> fKeys;
   // Elements of the arrays being read, innermost last.
   std::vector<VJSONValue> fElements;
 };

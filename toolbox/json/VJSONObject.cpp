@@ -269,7 +269,7 @@ EJSONStatus VJSONObject::_SetThroughHooks(const VString& name, const VJSONValue&
   return EJSON_unhandled;
 }
 
-bool VJSONObject::_SetTreeProperty(VString&& name, VJSONValue&& value) {
+bool VJSONObject::_SetTreeProperty(VString&& name, uint32 nameHash, VJSONValue&& value) {
   // Only a fresh private object outside any graph can take the value as a
   // tree edge, with no locks, stamps or graph counting.
   if (value.IsUndefined() || fGraph != nullptr || fStamp != nullptr || HasStorageLocker()) {
@@ -280,7 +280,7 @@ bool VJSONObject::_SetTreeProperty(VString&& name, VJSONValue&& value) {
     const EJSONStatus status = _SetThroughHooks(name, value, nullptr);
     if (status != EJSON_unhandled) return status == EJSON_ok;
   }
-  auto [entry, inserted] = fProperties.Insert(std::move(name), std::move(value));
+  auto [entry, inserted] = fProperties.InsertHashed(nameHash, std::move(name), std::move(value));
   if (!inserted) fProperties[entry].fValue = std::move(value);
   return true;
 }

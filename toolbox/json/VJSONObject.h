@@ -110,7 +110,8 @@ class VJSONObject : public VObject, public IRefCountable {
   void _RemoveOwnProperty(const VString& name);
   // For a builder of a new tree (the text parser): sets the value as
   // SetProperty does, keeping a fresh private object out of the graph.
-  bool _SetTreeProperty(VString&& name, VJSONValue&& value);
+  // `nameHash` is the name's VString hash.
+  bool _SetTreeProperty(VString&& name, uint32 nameHash, VJSONValue&& value);
 
   // Paths, merge and clone.
   static VError ExtractPath(const VString& path, std::vector<VString>& steps);

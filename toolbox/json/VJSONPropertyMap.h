@@ -50,7 +50,15 @@ class VJSONPropertyMap {
   // Appends the entry unless the name is there already; answers its
   // sequence number and whether it was added (an existing value is left).
   template <class Name, class Value>
-  std::pair<size_t, bool> Insert(Name&& name, Value&& value);
+  std::pair<size_t, bool> Insert(Name&& name, Value&& value) {
+    // VString's own hash, whatever the name's dynamic type: stored copies
+    // are plain VStrings.
+    const uint32 hash = name.VString::GetHashValue();
+    return InsertHashed(hash, std::forward<Name>(name), std::forward<Value>(value));
+  }
+  // Insert for a caller that already knows the name's VString hash.
+  template <class Name, class Value>
+  std::pair<size_t, bool> InsertHashed(uint32 hash, Name&& name, Value&& value);
 
   // Removes the entry, moving the later ones down by one; it is destroyed
   // after the map is consistent again.
@@ -85,10 +93,7 @@ class VJSONPropertyMap {
 };
 
 template <class Name, class Value>
-std::pair<size_t, bool> VJSONPropertyMap::Insert(Name&& name, Value&& value) {
-  // VString's own hash, whatever the name's dynamic type: stored copies are
-  // plain VStrings.
-  const uint32 hash = name.VString::GetHashValue();
+std::pair<size_t, bool> VJSONPropertyMap::InsertHashed(uint32 hash, Name&& name, Value&& value) {
   const size_t found = _Find(name, hash);
   if (found != kNotFound) return {found, false};
   // The old block stays alive until the new entry is built: the name or the
