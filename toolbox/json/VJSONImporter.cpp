@@ -471,9 +471,7 @@ VJSONImporter::JsonToken VJSONImporter::GetNextJSONToken(VError* error) {
 }
 
 bool VJSONImporter::_ParseNumber(const UniChar* text) {
-  const UniChar* end = text;
-  while (*end != 0) ++end;
-  return _IsNumber(text, end);
+  return _IsNumber(text, text + std::char_traits<UniChar>::length(text));
 }
 
 bool VJSONImporter::_IsNumber(const UniChar* text, const UniChar* end) {
