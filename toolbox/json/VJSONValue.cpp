@@ -501,14 +501,24 @@ bool VJSONValue::GetStringByPath(const VJSONValue& value, const VString& path, V
 // ---------------------------------------------------------------------------
 // Text and files
 
+namespace {
+
+// What the parser converts to dates when asked to: marked and ISO texts.
+constexpr uint32 kDateOptions = VJSONImporter::kMarkedDates | VJSONImporter::kISODates;
+
+}  // namespace
+
 VError VJSONValue::ParseFromString(const VString& text, bool convertDates, bool nonAmbiguousDates) {
   uint32 options = 0;
-  if (convertDates) options = nonAmbiguousDates ? 0x240 : 0xC0;
+  if (convertDates) {
+    options = nonAmbiguousDates ? VJSONImporter::kMarkedDates | VJSONImporter::kNonAmbiguousDates
+                                : kDateOptions;
+  }
   return VJSONImporter::ParseString(text, *this, options);
 }
 
 VError VJSONValue::LoadFromFile(IFile* file, bool convertDates) {
-  const VError error = VJSONImporter::ParseFile(file, *this, convertDates ? 0xC0 : 0);
+  const VError error = VJSONImporter::ParseFile(file, *this, convertDates ? kDateOptions : 0);
   // A half-read file must not pass for a whole one.
   if (error != VE_OK) SetUndefined();
   return error;
