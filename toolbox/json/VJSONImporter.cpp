@@ -467,7 +467,7 @@ VJSONImporter::JsonToken VJSONImporter::_NextToken(bool* quoted, VError* error) 
 }
 
 VJSONImporter::JsonToken VJSONImporter::GetNextJSONToken(VError* error) {
-  return GetNextJSONToken(fWord, nullptr, error);
+  return _NextToken(nullptr, error);
 }
 
 bool VJSONImporter::_ParseNumber(const UniChar* text) {

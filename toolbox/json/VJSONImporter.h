@@ -135,7 +135,6 @@ class VJSONImporter : public VObject {
   const UniChar* fLineStart;
   VStorageLocker* fLocker = nullptr;
   bool fNonAmbiguousDates;
-  VString fWord;
   const UniChar* fWordUnits = nullptr;
   int32 fWordLength = 0;
   // The last word is a number of the grammar, already read into
