@@ -9,6 +9,7 @@
 #include <string>
 
 #include "JSONTestSupport.h"
+#include "files/FileTestSupport.h"
 #include "files/VFile.h"
 #include "json/VJSONWriter.h"
 #include "platform/TempFolder.h"
@@ -19,12 +20,9 @@ namespace zeft {
 namespace {
 
 using test::ErrorCollector;
+using test::FileAt;
 using test::Parse;
 using test::Write;
-
-VRefPtr<VFile> FileAt(const std::string& path) {
-  return VRefPtr<VFile>(new VFile(VString(path.c_str()), kFilePathStylePosix), kAdoptRef);
-}
 
 using zeft::test::ReadWholeFile;
 

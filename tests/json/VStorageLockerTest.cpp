@@ -7,6 +7,7 @@
 
 #include "JSONTestSupport.h"
 #include "json/VJSONUser.h"
+#include "runtime/RuntimeTestHelpers.h"
 #include "runtime/VTask.h"
 #include "support/ErrorTestSupport.h"
 
@@ -14,6 +15,7 @@ namespace zeft {
 namespace {
 
 using test::ErrorCollector;
+using test::WaitUntil;
 
 VTask* StartTask(std::function<void()> body) {
   auto* task = new VTask(0, kTaskStylePreemptive, std::move(body));
@@ -78,15 +80,6 @@ TEST(VStorageLockerTest, TwoTasksTakeTurnsOnASharedObject) {
   EXPECT_GT(shared->GetSharedID(), 0) << "no longer fresh once it took a member";
 }
 
-// Waits for the condition, polling, for at most 30 s.
-bool Eventually(const std::function<bool()>& condition) {
-  for (int waited = 0; waited < 30000; ++waited) {
-    if (condition()) return true;
-    VTask::Sleep(1);
-  }
-  return condition();
-}
-
 std::atomic<bool> sWaiterRegistered{false};
 std::atomic<bool> sUseEnded{false};
 
@@ -94,7 +87,7 @@ std::atomic<bool> sUseEnded{false};
 // the owner has ended its use.
 void HoldWaiterUntilUseEnds(VStorageLocker*) {
   sWaiterRegistered.store(true);
-  Eventually([] { return sUseEnded.load(); });
+  WaitUntil([] { return sUseEnded.load(); });
 }
 
 TEST(VStorageLockerTest, WakeUpBeforeTheWaitIsNotLost) {
@@ -109,11 +102,11 @@ TEST(VStorageLockerTest, WakeUpBeforeTheWaitIsNotLost) {
     answer.store(had ? 1 : 0);
     if (had) locker->EndUse();
   });
-  EXPECT_TRUE(Eventually([] { return sWaiterRegistered.load(); }));
+  EXPECT_TRUE(WaitUntil([] { return sWaiterRegistered.load(); }));
   VStorageLocker::SetWaitHook(nullptr);
   locker->EndUse();
   sUseEnded.store(true);
-  EXPECT_TRUE(Eventually([&] { return answer.load() >= 0; })) << "the waiter missed its wake-up";
+  EXPECT_TRUE(WaitUntil([&] { return answer.load() >= 0; })) << "the waiter missed its wake-up";
   EXPECT_EQ(answer.load(), 1);
   StopTask(waiter);
 }

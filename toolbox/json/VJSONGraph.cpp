@@ -124,24 +124,18 @@ void VJSONGraph::_Merge(VJSONGraph* other) {
   if (other->NeedsLock()) fNeedsLock.store(true);
   fRetainCounter.fetch_add(other->fRetainCounter.exchange(0));
   fInternalRefs.fetch_add(other->fInternalRefs.exchange(0));
-  std::set<VJSONObject*> objects = std::move(other->fObjects);
-  std::set<VJSONArray*> arrays = std::move(other->fArrays);
-  other->fObjects.clear();
-  other->fArrays.clear();
-  for (VJSONObject* object : objects) {
-    fObjects.insert(object);
-    if (object->fGraph != this) {
-      Retain();
-      std::exchange(object->fGraph, this)->Release();
+  auto adopt = [this](auto& from, auto& into) {
+    const auto members = std::exchange(from, {});
+    for (auto* member : members) {
+      into.insert(member);
+      if (member->fGraph != this) {
+        Retain();
+        std::exchange(member->fGraph, this)->Release();
+      }
     }
-  }
-  for (VJSONArray* array : arrays) {
-    fArrays.insert(array);
-    if (array->fGraph != this) {
-      Retain();
-      std::exchange(array->fGraph, this)->Release();
-    }
-  }
+  };
+  adopt(other->fObjects, fObjects);
+  adopt(other->fArrays, fArrays);
   other->Release();
 }
 
