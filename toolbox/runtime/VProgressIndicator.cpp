@@ -1,5 +1,7 @@
 #include "runtime/VProgressIndicator.h"
 
+#include <span>
+
 #include "files/VStream.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONValue.h"
@@ -39,8 +41,8 @@ float PercentDone(const Records& outer, const VProgressIndicatorInfo& current) {
 
 // The outermost and the two innermost of the sessions (outermost first, at
 // least one), their count and the fraction done of them all.
-void Summarize(const std::vector<const VProgressIndicatorInfo*>& records,
-               VProgressSessionInfo& out) {
+template <class Info>
+void Summarize(const std::vector<Info*>& records, VProgressSessionInfo& out) {
   const size_t n = records.size();
   out.fFirst = *records[0];
   out.fSecond = nullptr;
@@ -52,8 +54,7 @@ void Summarize(const std::vector<const VProgressIndicatorInfo*>& records,
   }
   out.fSessionCount = int32(n);
   out.fRecordCount = int32(std::min<size_t>(n, 3));
-  const std::vector<const VProgressIndicatorInfo*> outer(records.begin(), records.end() - 1);
-  out.fPercentDone = PercentDone(outer, *records.back());
+  out.fPercentDone = PercentDone(std::span(records.data(), n - 1), *records.back());
 }
 
 void AddRecordBag(VValueBag& bag, const VProgressIndicatorInfo& info) {
