@@ -373,8 +373,7 @@ bool VProgressIndicator::GetProgressInfo(VProgressSessionInfo& out) {
   VRefPtr<VRefCountedSessionInfo> snapshot(RetainSessionsInfos(), VAdoptRefTag{});
   if (snapshot == nullptr) return false;
   // From the snapshot: the live records belong to the owning task.
-  const auto& records = snapshot->GetRecords();
-  Summarize(std::vector<const VProgressIndicatorInfo*>(records.begin(), records.end()), out);
+  Summarize(snapshot->GetRecords(), out);
   out.fChangeCounter = GetChangeCounter();
   return true;
 }
@@ -509,7 +508,7 @@ void VProgressIndicator::UpdateFromRemoteInfo(const VRemoteProgressSessionInfo& 
     return;
   }
   if (info.fSessionCount == 0 ||
-      (fBaseDepth != 0 && (fBaseDepth < 1 || info.fMasterSessionVersion != fSessionsVersion))) {
+      (fBaseDepth != 0 && info.fMasterSessionVersion != fSessionsVersion)) {
     _CloseRemoteSession();
     return;
   }
