@@ -1,5 +1,7 @@
 #include "runtime/VProgressIndicator.h"
 
+#include <span>
+
 #include "files/VStream.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONValue.h"
@@ -39,8 +41,8 @@ float PercentDone(const Records& outer, const VProgressIndicatorInfo& current) {
 
 // The outermost and the two innermost of the sessions (outermost first, at
 // least one), their count and the fraction done of them all.
-void Summarize(const std::vector<const VProgressIndicatorInfo*>& records,
-               VProgressSessionInfo& out) {
+template <class Info>
+void Summarize(const std::vector<Info*>& records, VProgressSessionInfo& out) {
   const size_t n = records.size();
   out.fFirst = *records[0];
   out.fSecond = nullptr;
@@ -52,8 +54,7 @@ void Summarize(const std::vector<const VProgressIndicatorInfo*>& records,
   }
   out.fSessionCount = int32(n);
   out.fRecordCount = int32(std::min<size_t>(n, 3));
-  const std::vector<const VProgressIndicatorInfo*> outer(records.begin(), records.end() - 1);
-  out.fPercentDone = PercentDone(outer, *records.back());
+  out.fPercentDone = PercentDone(std::span(records.data(), n - 1), *records.back());
 }
 
 void AddRecordBag(VValueBag& bag, const VProgressIndicatorInfo& info) {
@@ -372,8 +373,7 @@ bool VProgressIndicator::GetProgressInfo(VProgressSessionInfo& out) {
   VRefPtr<VRefCountedSessionInfo> snapshot(RetainSessionsInfos(), VAdoptRefTag{});
   if (snapshot == nullptr) return false;
   // From the snapshot: the live records belong to the owning task.
-  const auto& records = snapshot->GetRecords();
-  Summarize(std::vector<const VProgressIndicatorInfo*>(records.begin(), records.end()), out);
+  Summarize(snapshot->GetRecords(), out);
   out.fChangeCounter = GetChangeCounter();
   return true;
 }
@@ -508,7 +508,7 @@ void VProgressIndicator::UpdateFromRemoteInfo(const VRemoteProgressSessionInfo& 
     return;
   }
   if (info.fSessionCount == 0 ||
-      (fBaseDepth != 0 && (fBaseDepth < 1 || info.fMasterSessionVersion != fSessionsVersion))) {
+      (fBaseDepth != 0 && info.fMasterSessionVersion != fSessionsVersion)) {
     _CloseRemoteSession();
     return;
   }
