@@ -4,8 +4,6 @@
 
 #include <sys/stat.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 

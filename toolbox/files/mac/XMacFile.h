@@ -23,6 +23,10 @@
 
 namespace zeft {
 
+namespace platform {
+struct PathError;
+}
+
 class VFile;
 class VFileDesc;
 class VFileKind;
@@ -135,6 +139,8 @@ class XMacFile : public VObject {
   // Runs `work` where it blocks no other task: on a thread of its own while
   // a fiber task waits for it, on the calling thread otherwise.
   static void RunOutsideFiber(const std::function<void()>& work);
+  // The error code of a platform file operation's outcome: 0 or its errno.
+  static VError PathResult(const platform::PathError& error);
 
   // ---- Times and attributes (XMacFileAttributes.cpp)
 

@@ -26,10 +26,6 @@ namespace zeft {
 
 namespace {
 
-VError PosixResult(const platform::PathError& error) {
-  return error.Failed() ? PosixError(error.fCode) : VE_OK;
-}
-
 std::string PosixText(const VFilePath& path) {
   char* text = XMacFile::AllocatePosixPathFromFilePath(path);
   std::string result = text != nullptr ? text : "";
@@ -173,6 +169,10 @@ int XMacFile::CommitReplacement(const std::string& replacement, const char* targ
 
 void XMacFile::DiscardReplacement(const std::string& replacement) { ::unlink(replacement.c_str()); }
 
+VError XMacFile::PathResult(const platform::PathError& error) {
+  return error.Failed() ? PosixError(error.fCode) : VE_OK;
+}
+
 void XMacFile::RunOutsideFiber(const std::function<void()>& work) {
   VTask* task = VTaskMgr::IsInited() ? VTask::GetCurrent() : nullptr;
   if (task == nullptr || task->IsPreemptive()) {
@@ -219,7 +219,7 @@ VError XMacFile::TransferItem(bool copy, const char* from, const VFilePath& to, 
     result = copy ? platform::CopyItem(source, target, options)
                   : platform::MoveItem(source, target, options);
   });
-  return PosixResult(result);
+  return PathResult(result);
 }
 
 VError XMacFile::Copy(const VFilePath& destination, VFile** out, unsigned options) const {
@@ -264,7 +264,7 @@ VError XMacFile::MoveToTrash() const { return TrashPath(fPosixPath); }
 
 VError XMacFile::TrashPath(const char* path) {
   if (path == nullptr) return PosixError(ENOENT);
-  return PosixResult(platform::TrashItem(path));
+  return PathResult(platform::TrashItem(path));
 }
 
 }  // namespace zeft

@@ -20,14 +20,6 @@
 
 namespace zeft {
 
-namespace {
-
-VError PosixResult(const platform::PathError& error) {
-  return error.Failed() ? PosixError(error.fCode) : VE_OK;
-}
-
-}  // namespace
-
 XMacFolder::XMacFolder(const char* posixPath) : fPosixPath(XMacFile::CopyPosixPath(posixPath)) {}
 
 XMacFolder::~XMacFolder() { VMemory::DisposePtr(fPosixPath); }
@@ -75,7 +67,7 @@ VError XMacFolder::DeleteForced() const {
         native, ToolboxError(toolbox_error::kFolderCannotSetPermissions));
     _PushRetainedError(new VFileError(fOwner, code), native);
   }
-  return PosixResult(result);
+  return XMacFile::PathResult(result);
 }
 
 VError XMacFolder::MoveToTrash() const { return XMacFile::TrashPath(fPosixPath); }
@@ -209,7 +201,7 @@ VError XMacFolder::RetainSystemFolder(ESystemFolderKind kind, bool create, VFold
   if (kind < 0 || size_t(kind) >= std::size(kFolders) || !kFolders[kind].fExists) return VE_OK;
   std::string text;
   const platform::PathError error = platform::GetSystemFolder(kFolders[kind].fKind, create, text);
-  if (error.Failed()) return PosixResult(error);
+  if (error.Failed()) return XMacFile::PathResult(error);
   if (out != nullptr) {
     text.push_back('/');
     VFilePath path;
