@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -239,12 +237,7 @@ class FakeDialog {
     chmod(fProgram.c_str(), 0755);
   }
   const std::string& Program() const { return fProgram; }
-  std::string Arguments() const {
-    std::ifstream in(fFolder.Path("args"));
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string Arguments() const { return test::ReadWholeFile(fFolder.Path("args")); }
 
  private:
   test::TempFolder fFolder;

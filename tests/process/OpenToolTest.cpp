@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -42,10 +40,8 @@ OpenRun RunOpen(const std::string& arguments) {
 std::string WaitForLine(const std::string& path) {
   const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (std::chrono::steady_clock::now() < limit) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (text.str().find('\n') != std::string::npos) return text.str();
+    const std::string text = test::ReadWholeFile(path);
+    if (text.find('\n') != std::string::npos) return text;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return std::string();

@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "core/VString.h"
@@ -55,10 +53,7 @@ class TemporaryFolder {
     return path;
   }
   std::string Copy(const std::string& from, const std::string& relative, mode_t mode = 0755) const {
-    std::ifstream in(from, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return Write(relative, content.str(), mode);
+    return Write(relative, ReadWholeFile(from), mode);
   }
   // <name>.bundle holding the library as its executable.
   std::string MakeBundle(const std::string& name, const std::string& library) const {

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -159,14 +158,9 @@ TEST(VProcessFrame, NamedFileSystemsOfTheUserAndTheResources) {
   test::TempFolder folder;
   ASSERT_FALSE(folder.Path().empty());
   const std::string root = folder.Path();
-  const std::string resources = root + "/Resources/";
-  ASSERT_EQ(::mkdir(resources.c_str(), 0755), 0);
-  const std::string definition = resources + "fileSystems.json";
+  const std::string resources = folder.MakeFolder("Resources") + "/";
   const auto write = [&](const std::string& text) {
-    FILE* file = std::fopen(definition.c_str(), "w");
-    ASSERT_NE(file, nullptr);
-    std::fputs(text.c_str(), file);
-    std::fclose(file);
+    folder.Write("Resources/fileSystems.json", text);
   };
 
   // Without a definition file: the resources alone (and the documents).

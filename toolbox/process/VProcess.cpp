@@ -173,28 +173,21 @@ bool VProcess::DoCheckSystemVersion(SystemVersion version) {
 bool VProcess::_Init_CheckSystemVersion() { return DoCheckSystemVersion(MAC_OSX_10_12); }
 
 bool VProcess::_Init_FileSystems() {
-  VError error = VE_OK;
   VRefPtr<VFolder> documents(VFolder::RetainSystemFolder(kSystemFolderDocuments, false), kAdoptRef);
-  if (documents != nullptr) {
-    error = fFileSystemNamespace->RegisterFileSystem(VString(".USER_HOME_DIRECTORY"),
-                                                     documents.Get(), kFileSystemHidden);
-  }
-  VRefPtr<VFolder> resources;
-  if (error == VE_OK) {
-    resources = VRefPtr<VFolder>(RetainFolder(kFolderResources), kAdoptRef);
-    if (resources != nullptr) {
-      error = fFileSystemNamespace->RegisterFileSystem(VString(".PRODUCT_RESOURCES"),
-                                                       resources.Get(), 0);
-    }
-  }
-  if (error == VE_OK && resources != nullptr) {
-    VRefPtr<VFile> definition(
-        new VFile(resources->GetPath(), VString("fileSystems.json"), kFilePathStyleNative),
-        kAdoptRef);
-    if (definition->Exists())
-      error = fFileSystemNamespace->LoadFromDefinitionFile(definition.Get());
-  }
-  return error == VE_OK;
+  if (documents != nullptr &&
+      fFileSystemNamespace->RegisterFileSystem(VString(".USER_HOME_DIRECTORY"), documents.Get(),
+                                               kFileSystemHidden) != VE_OK)
+    return false;
+  VRefPtr<VFolder> resources(RetainFolder(kFolderResources), kAdoptRef);
+  if (resources == nullptr) return true;
+  if (fFileSystemNamespace->RegisterFileSystem(VString(".PRODUCT_RESOURCES"), resources.Get(), 0) !=
+      VE_OK)
+    return false;
+  VRefPtr<VFile> definition(
+      new VFile(resources->GetPath(), VString("fileSystems.json"), kFilePathStyleNative),
+      kAdoptRef);
+  return !definition->Exists() ||
+         fFileSystemNamespace->LoadFromDefinitionFile(definition.Get()) == VE_OK;
 }
 
 void VProcess::_DisplayStartupAlert(const VString& title, const VString& message) {
