@@ -47,13 +47,13 @@ const VString VString::sEmpty;
 // ---------------------------------------------------------------------------
 // Shared blocks
 
-void VString::RetainSharedBuffer(UniChar* block, int32 capacity) {
-  SharedCount(block, capacity).fetch_add(1);
+void VString::RetainSharedBuffer(UniChar* block, int32 capacity, int32 counts) {
+  SharedCount(block, capacity).fetch_add(counts);
 }
 
-void VString::ReleaseSharedBuffer(UniChar* block, int32 capacity) {
+void VString::ReleaseSharedBuffer(UniChar* block, int32 capacity, int32 counts) {
   if (block == nullptr) return;
-  if (SharedCount(block, capacity).fetch_sub(1) == 1 && VObject::sCppMemMgr != nullptr) {
+  if (SharedCount(block, capacity).fetch_sub(counts) == counts && VObject::sCppMemMgr != nullptr) {
     VObject::sCppMemMgr->Free(block);
   }
 }
@@ -82,9 +82,9 @@ VString::VString(bool isNull)
 
 VString::VString(InlineRoomTag, UniChar* room, int32 capacity)
     : VValueSingle(kFlagDirty),
+      fInlineCapacity(capacity),
       fString(room),
       fMaxLength(capacity),
-      fInlineCapacity(capacity),
       fInline(room) {
   room[0] = 0;
 }
@@ -195,6 +195,16 @@ VString::VString(const VInlineString& s) : VString() {
   fString = s.fString;
   fLength = s.fLength;
   fMaxLength = s.fMaxLength;
+}
+
+VString::VString(VInlineString&& s) noexcept : VString() {
+  if (s.fString == nullptr) return;
+  fString = s.fString;
+  fLength = s.fLength;
+  fMaxLength = s.fMaxLength;
+  s.fString = nullptr;
+  s.fLength = 0;
+  s.fMaxLength = 0;
 }
 
 VString::VString(const VInlineString& s, bool /*borrow*/) : VString() {

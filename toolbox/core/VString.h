@@ -104,6 +104,8 @@ class VString : public VValueSingle {
   VString(UniChar* buffer, size_t bufferBytes);
   // Shares the record's block (one more count).
   explicit VString(const VInlineString& s);
+  // Takes over the record's count of its block; the record is left empty.
+  explicit VString(VInlineString&& s) noexcept;
   // Borrows the record's block without a count.
   VString(const VInlineString& s, bool borrow);
   ~VString() override;
@@ -160,8 +162,8 @@ class VString : public VValueSingle {
   static int64 ComputeProgressiveResize(int32 currentLength, int32 requested);
 
   // Shared blocks. The count lives at unit index ((capacity + 2) & ~1).
-  static void RetainSharedBuffer(UniChar* block, int32 capacity);
-  static void ReleaseSharedBuffer(UniChar* block, int32 capacity);
+  static void RetainSharedBuffer(UniChar* block, int32 capacity, int32 counts = 1);
+  static void ReleaseSharedBuffer(UniChar* block, int32 capacity, int32 counts = 1);
   static int32 GetSharedBufferCount(const UniChar* block, int32 capacity) {
     UniChar* count = const_cast<UniChar*>(block) + ((capacity + 2) & ~1);
     return std::atomic_ref<int32>(*reinterpret_cast<int32*>(count)).load();
@@ -529,13 +531,15 @@ class VString : public VValueSingle {
   }
 
  private:
+  // The small fields come first: they fill the room the base leaves after
+  // its flags, which keeps a string at 40 bytes.
+  uint8 fBufferFlags = 0;
+  UniChar fInlineUnit[1] = {0};  // the inline room of a plain VString
+  int32 fInlineCapacity = 0;
   UniChar* fString;
   int32 fLength = 0;
   int32 fMaxLength = 0;
-  int32 fInlineCapacity = 0;
   UniChar* fInline;
-  uint8 fBufferFlags = 0;
-  UniChar fInlineUnit[1] = {0};  // the inline room of a plain VString
 };
 
 // A VString with room for N units inside the object.

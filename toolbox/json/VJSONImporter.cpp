@@ -608,14 +608,16 @@ VError VJSONImporter::_ParseValueFromToken(JsonToken token, VJSONValue& value,
 
 VError VJSONImporter::_ParseObject(VJSONValue& value) {
   VJSONValue result(JSON_object);
-  VJSONObject* object = result.GetObject();
   VError error = VE_OK;
   bool quoted = false;
-  bool empty = true;
   bool carriesBinaryForm = false;  // a binary-form carrier names its property
+  // The members wait on the importer's stack, so that the object gets them
+  // in one block of the right size.
+  const size_t first = fMembers.size();
   for (;;) {
     JsonToken token = _NextToken(&quoted, &error);
     if (error != VE_OK) break;
+    const bool empty = fMembers.size() == first;
     if (token == jsonEndObject) {
       if (!empty) error = _Malformed(json_error::kExtraComma, "token", VString("}"));
       break;
@@ -625,8 +627,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       break;
     }
     SharedWord& shared = _SharedWord();
-    const uint32 keyHash = shared.GetHash();
-    VString key = shared.fText;
+    const VString& key = shared.fText;  // until the next word is read
     if (key.EqualToStringRaw(sBinaryObjectPropertyName)) carriesBinaryForm = true;
     if (!quoted && (fOptions & kStrict) != 0) {
       error = _InvalidToken(key, kExpectedKey);
@@ -642,6 +643,8 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       fCurrentPath.AppendString(key);
       _RecordPath(_ColumnOf(key.GetLength() + 2));
     }
+    VJSONPropertyMap::NewEntry member({}, shared.GetHash(), VJSONValue());
+    member.fName.fString = shared.TakeCount(&member.fName.fLength, &member.fName.fMaxLength);
     token = _NextToken(nullptr, &error);
     if (error != VE_OK) break;
     if (token != jsonAssigne) {
@@ -650,11 +653,9 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       error = _InvalidToken(at < fStart + fLength ? VString(*at) : VString(), kExpectedColon);
       break;
     }
-    VJSONValue member;
-    error = _ParseValue(member);
+    error = _ParseValue(member.fValue);
     if (error != VE_OK) break;
-    object->_SetTreeProperty(std::move(key), keyHash, std::move(member));
-    empty = false;
+    fMembers.push_back(std::move(member));
     if (fPaths != nullptr) fCurrentPath.Truncate(savedPath);
     token = _NextToken(nullptr, &error);
     if (error != VE_OK) break;
@@ -664,6 +665,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       break;
     }
   }
+  result.GetObject()->_TakeTreeMembers(fMembers, first);
   if (error == VE_OK && carriesBinaryForm) error = _DecodeBinaryObject(result);
   value = std::move(result);
   _ShareIfAsked(value);
@@ -743,7 +745,7 @@ VError VJSONImporter::_StringToValue(bool quoted, VJSONValue& value, const char*
     if ((fOptions & (kMarkedDates | kISODates)) != 0 && _StringToDate(value)) return VE_OK;
     if (length <= kSharedTextLength) {
       int32 capacity = 0, shared = 0;
-      UniChar* block = _SharedWord().fText.RetainBuffer(&shared, &capacity);
+      UniChar* block = _SharedWord().TakeCount(&shared, &capacity);
       value._AdoptString(block, shared, capacity);
     } else {
       value._AdoptString(VString::NewSharedBuffer(units, length), length, length);
@@ -819,7 +821,7 @@ VJSONImporter::SharedWord& VJSONImporter::_SharedWord() {
   // values are found again and share one block, texts seen once only
   // replace an older entry (a block that values still share stays theirs).
   constexpr size_t kSlots = 256;
-  if (fKeys.empty()) fKeys.resize(kSlots);
+  if (fKeys == nullptr) fKeys = std::make_unique<SharedWord[]>(kSlots);
   const UniChar* units = fWordUnits;
   const int32 length = fWordLength;
   uint64 hash = uint64(length);
@@ -843,10 +845,37 @@ VJSONImporter::SharedWord& VJSONImporter::_SharedWord() {
   SharedWord& slot = fKeys[hash >> 56];
   if (slot.fText.GetLength() != length ||
       std::memcmp(slot.fText.GetCPointer(), units, size_t(length) * sizeof(UniChar)) != 0) {
+    slot.ReleaseSpareCounts();
     slot.fText.FromUniString(units, length);
     slot.fHashed = false;
   }
   return slot;
+}
+
+UniChar* VJSONImporter::SharedWord::TakeCount(int32* outLength, int32* outCapacity) {
+  if (fSpareCounts > 0) {
+    --fSpareCounts;
+    *outLength = fText.GetLength();
+    *outCapacity = fText.GetCapacity();
+    return const_cast<UniChar*>(fText.GetCPointer());
+  }
+  constexpr int32 kBatch = 64;
+  UniChar* block = fText.RetainBuffer(outLength, outCapacity);
+  // Words seen once cost one count, as they would without the batch.
+  if (block != nullptr && block == fText.GetCPointer() && fTakes++ > 0) {
+    VString::RetainSharedBuffer(block, *outCapacity, kBatch);
+    fSpareCounts = kBatch;
+  }
+  return block;
+}
+
+void VJSONImporter::SharedWord::ReleaseSpareCounts() {
+  if (fSpareCounts > 0) {
+    VString::ReleaseSharedBuffer(const_cast<UniChar*>(fText.GetCPointer()), fText.GetCapacity(),
+                                 fSpareCounts);
+  }
+  fSpareCounts = 0;
+  fTakes = 0;
 }
 
 VString VJSONImporter::_Word() const {

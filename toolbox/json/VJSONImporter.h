@@ -4,12 +4,14 @@
 // push toolbox errors 550 to 554 with the line and position of the token.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/VErrorCodes.h"
 #include "core/VObject.h"
 #include "core/VString.h"
+#include "json/VJSONPropertyMap.h"
 #include "json/VJSONValue.h"
 
 namespace zeft {
@@ -84,9 +86,11 @@ class VJSONImporter : public VObject {
   VString _Word() const;
   // A text of the word cache, with its VString hash once a name asked.
   struct SharedWord {
-    VString fText;
-    uint32 fHash = 0;
-    bool fHashed = false;
+    SharedWord() = default;
+    SharedWord(const SharedWord&) = delete;
+    SharedWord& operator=(const SharedWord&) = delete;
+    ~SharedWord() { ReleaseSpareCounts(); }
+
     uint32 GetHash() {
       if (!fHashed) {
         fHash = fText.VString::GetHashValue();
@@ -94,6 +98,18 @@ class VJSONImporter : public VObject {
       }
       return fHash;
     }
+    // One count of the word's block for a new holder (a private copy when
+    // the block cannot be shared; null for the empty word). A word taken
+    // again gets a batch of counts in one step, handed out one by one.
+    UniChar* TakeCount(int32* outLength, int32* outCapacity);
+    // Gives back the counts not handed out, before the word changes.
+    void ReleaseSpareCounts();
+
+    VString fText;
+    uint32 fHash = 0;
+    bool fHashed = false;
+    int32 fTakes = 0;
+    int32 fSpareCounts = 0;
   };
   // The word as a text shared with the same name or value read before it.
   SharedWord& _SharedWord();
@@ -143,9 +159,11 @@ class VJSONImporter : public VObject {
   bool fWordNumberExact = false;
   double fWordNumber = 0;
   std::u16string fDecoded;
-  std::vector<SharedWord> fKeys;
+  std::unique_ptr<SharedWord[]> fKeys;
   // Elements of the arrays being read, innermost last.
   std::vector<VJSONValue> fElements;
+  // Likewise the members of the objects being read.
+  std::vector<VJSONPropertyMap::NewEntry> fMembers;
 };
 
 }  // namespace zeft

@@ -269,20 +269,24 @@ EJSONStatus VJSONObject::_SetThroughHooks(const VString& name, const VJSONValue&
   return EJSON_unhandled;
 }
 
-bool VJSONObject::_SetTreeProperty(VString&& name, uint32 nameHash, VJSONValue&& value) {
-  // Only a fresh private object outside any graph can take the value as a
-  // tree edge, with no locks, stamps or graph counting.
-  if (value.IsUndefined() || fGraph != nullptr || fStamp != nullptr || HasStorageLocker()) {
-    return SetProperty(name, value);
-  }
+void VJSONObject::_TakeTreeMembers(std::vector<PropertyMap::NewEntry>& from, size_t first) {
   // Most classes have no setters: their objects skip the setter look-up.
-  if (fImplementation != nullptr || (fClass != nullptr && fClass->HasSetters())) {
-    const EJSONStatus status = _SetThroughHooks(name, value, nullptr);
-    if (status != EJSON_unhandled) return status == EJSON_ok;
+  const bool hooks = fImplementation != nullptr || (fClass != nullptr && fClass->HasSetters());
+  if (!hooks && _IsTree()) fProperties.Reserve(fProperties.size() + (from.size() - first));
+  for (size_t i = first; i < from.size(); ++i) {
+    PropertyMap::NewEntry& member = from[i];
+    // Only a fresh private object outside any graph can take the value as a
+    // tree edge, with no locks, stamps or graph counting. A setter may have
+    // changed that, so it is asked again for each member.
+    if (member.fValue.IsUndefined() || !_IsTree()) {
+      SetProperty(VString(std::move(member.fName)), member.fValue);
+      continue;
+    }
+    if (hooks && _SetThroughHooks(VString(member.fName), member.fValue, nullptr) != EJSON_unhandled)
+      continue;
+    fProperties.InsertOrAssign(member);
   }
-  auto [entry, inserted] = fProperties.InsertHashed(nameHash, std::move(name), std::move(value));
-  if (!inserted) fProperties[entry].fValue = std::move(value);
-  return true;
+  from.erase(from.begin() + ptrdiff_t(first), from.end());
 }
 
 bool VJSONObject::_CheckInUseSilently() const {

@@ -108,10 +108,11 @@ class VJSONObject : public VObject, public IRefCountable {
   bool _HasOwnProperty(const VString& name) const;
   bool _SetOwnProperty(const VString& name, const VJSONValue& value);
   void _RemoveOwnProperty(const VString& name);
-  // For a builder of a new tree (the text parser): sets the value as
-  // SetProperty does, keeping a fresh private object out of the graph.
-  // `nameHash` is the name's VString hash.
-  bool _SetTreeProperty(VString&& name, uint32 nameHash, VJSONValue&& value);
+  // For a builder of a new tree (the text parser): sets the members from
+  // `first` on in order, as SetProperty does, keeping a fresh private object
+  // out of the graph, and removes them from `from`.
+  void _TakeTreeMembers(std::vector<PropertyMap::NewEntry>& from, size_t first);
+  bool _IsTree() const { return fGraph == nullptr && fStamp == nullptr && !HasStorageLocker(); }
 
   // Paths, merge and clone.
   static VError ExtractPath(const VString& path, std::vector<VString>& steps);

@@ -11,7 +11,7 @@ VJSONPropertyMap::VJSONPropertyMap(const VJSONPropertyMap& other) {
   for (; fCount < other.fCount; ++fCount) {
     new (&fEntries[fCount]) Entry(other.fEntries[fCount]);
   }
-  std::memcpy(fHashes, other.fHashes, fCount * sizeof(uint32));
+  std::memcpy(_Hashes(), other._Hashes(), fCount * sizeof(uint32));
   _Reindex();
 }
 
@@ -38,11 +38,8 @@ VJSONPropertyMap::~VJSONPropertyMap() {
 
 void VJSONPropertyMap::swap(VJSONPropertyMap& other) noexcept {
   std::swap(fEntries, other.fEntries);
-  std::swap(fHashes, other.fHashes);
-  std::swap(fSlots, other.fSlots);
   std::swap(fCount, other.fCount);
   std::swap(fCapacity, other.fCapacity);
-  std::swap(fSlotShift, other.fSlotShift);
 }
 
 void VJSONPropertyMap::clear() {
@@ -57,15 +54,13 @@ void VJSONPropertyMap::_Destroy(Entry* entries, size_t count) {
 void VJSONPropertyMap::_Allocate(size_t capacity) {
   // One block holds the entries, then their hashes, then the index, twice
   // as long as the capacity so that it stays at most half full.
+  // Counts are 32-bit: a map that large could not be held anyway.
+  if (capacity > kMaxCapacity) throw std::bad_alloc();
   const size_t slots = capacity >= kIndexedCapacity ? capacity * 2 : 0;
   static_assert(sizeof(Entry) % alignof(uint32) == 0);
-  auto* block = static_cast<char*>(
+  fEntries = static_cast<Entry*>(
       ::operator new(capacity * sizeof(Entry) + (capacity + slots) * sizeof(uint32)));
-  fEntries = reinterpret_cast<Entry*>(block);
-  fHashes = reinterpret_cast<uint32*>(block + capacity * sizeof(Entry));
-  fSlots = slots != 0 ? fHashes + capacity : nullptr;
-  fCapacity = capacity;
-  fSlotShift = slots != 0 ? uint32(32 - std::countr_zero(slots)) : 0;
+  fCapacity = uint32(capacity);
 }
 
 void VJSONPropertyMap::_MoveFrom(Entry* entries, uint32* hashes) {
@@ -73,46 +68,85 @@ void VJSONPropertyMap::_MoveFrom(Entry* entries, uint32* hashes) {
     new (&fEntries[i]) Entry(std::move(entries[i]));
     entries[i].~Entry();
   }
-  if (fCount != 0) std::memcpy(fHashes, hashes, fCount * sizeof(uint32));
+  if (fCount != 0) std::memcpy(_Hashes(), hashes, fCount * sizeof(uint32));
   ::operator delete(entries);
   _Reindex();
 }
 
 size_t VJSONPropertyMap::_Find(const VString& name, uint32 hash) const {
-  if (fSlots == nullptr) {
+  return _Find(name.GetCPointer(), name.GetLength(), hash);
+}
+
+size_t VJSONPropertyMap::_Find(const UniChar* units, int32 length, uint32 hash) const {
+  const uint32* hashes = _Hashes();
+  const auto matches = [&](size_t i) {
+    const VString& name = fEntries[i].fName;
+    return hashes[i] == hash && name.GetLength() == length &&
+           (length == 0 ||
+            std::memcmp(name.GetCPointer(), units, size_t(length) * sizeof(UniChar)) == 0);
+  };
+  const uint32* slots = _Slots();
+  if (slots == nullptr) {
     for (size_t i = 0; i < fCount; ++i) {
-      if (fHashes[i] == hash && fEntries[i].fName.EqualToStringRaw(name)) return i;
+      if (matches(i)) return i;
     }
     return kNotFound;
   }
   const uint32 mask = _SlotMask();
   for (uint32 slot = _SlotOf(hash);; slot = (slot + 1) & mask) {
-    const uint32 stored = fSlots[slot];
+    const uint32 stored = slots[slot];
     if (stored == 0) return kNotFound;
-    if (fHashes[stored - 1] == hash && fEntries[stored - 1].fName.EqualToStringRaw(name)) {
-      return stored - 1;
-    }
+    if (matches(stored - 1)) return stored - 1;
   }
+}
+
+void VJSONPropertyMap::InsertOrAssign(NewEntry& entry) {
+  const size_t found = _Find(entry.fName.fString, entry.fName.fLength, entry.fHash);
+  if (found != kNotFound) {
+    fEntries[found].fValue = std::move(entry.fValue);
+    return;
+  }
+  if (fCount == fCapacity) _Grow(_NextCapacity());
+  new (&fEntries[fCount]) Entry{VString(std::move(entry.fName)), std::move(entry.fValue)};
+  _Hashes()[fCount] = entry.fHash;
+  if (fCapacity >= kIndexedCapacity) _Index(entry.fHash, fCount);
+  ++fCount;
+}
+
+void VJSONPropertyMap::Reserve(size_t count) {
+  if (count <= fCapacity) return;
+  _Grow(count < kIndexedCapacity ? count : std::bit_ceil(count));
+}
+
+void VJSONPropertyMap::_Grow(size_t capacity) {
+  Entry* oldEntries = fEntries;
+  uint32* oldHashes = _Hashes();
+  _Allocate(capacity);
+  _MoveFrom(oldEntries, oldHashes);
 }
 
 void VJSONPropertyMap::_Index(uint32 hash, size_t sequence) {
   const uint32 mask = _SlotMask();
+  uint32* slots = _Slots();
   uint32 slot = _SlotOf(hash);
-  while (fSlots[slot] != 0) slot = (slot + 1) & mask;
-  fSlots[slot] = uint32(sequence + 1);
+  while (slots[slot] != 0) slot = (slot + 1) & mask;
+  slots[slot] = uint32(sequence + 1);
 }
 
 void VJSONPropertyMap::_Reindex() {
-  if (fSlots == nullptr) return;
-  std::memset(fSlots, 0, (_SlotMask() + size_t(1)) * sizeof(uint32));
-  for (size_t i = 0; i < fCount; ++i) _Index(fHashes[i], i);
+  uint32* slots = _Slots();
+  if (slots == nullptr) return;
+  std::memset(slots, 0, (_SlotMask() + size_t(1)) * sizeof(uint32));
+  const uint32* hashes = _Hashes();
+  for (size_t i = 0; i < fCount; ++i) _Index(hashes[i], i);
 }
 
 void VJSONPropertyMap::RemoveAt(size_t sequence) {
   Entry removed(std::move(fEntries[sequence]));
+  uint32* hashes = _Hashes();
   for (size_t i = sequence + 1; i < fCount; ++i) {
     fEntries[i - 1] = std::move(fEntries[i]);
-    fHashes[i - 1] = fHashes[i];
+    hashes[i - 1] = hashes[i];
   }
   fEntries[--fCount].~Entry();
   _Reindex();

@@ -5,6 +5,7 @@
 // scanned through their hashes; larger ones add an open-addressing index.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <new>
 #include <utility>
@@ -18,6 +19,28 @@ class VJSONPropertyMap {
  public:
   struct Entry {
     VString fName;
+    VJSONValue fValue;
+  };
+
+  // A member read for an object not built yet: the name holds one count of
+  // its block, which the entry made from it takes over.
+  struct NewEntry {
+    NewEntry(VInlineString name, uint32 hash, VJSONValue&& value) noexcept
+        : fName(name), fHash(hash), fValue(std::move(value)) {}
+    NewEntry(NewEntry&& other) noexcept
+        : fName(other.fName), fHash(other.fHash), fValue(std::move(other.fValue)) {
+      other.fName = {0, nullptr, 0, 0};
+    }
+    NewEntry& operator=(NewEntry&& other) noexcept {
+      std::swap(fName, other.fName);
+      fHash = other.fHash;
+      fValue = std::move(other.fValue);
+      return *this;
+    }
+    ~NewEntry() { fName.Dispose(); }
+
+    VInlineString fName;
+    uint32 fHash;
     VJSONValue fValue;
   };
 
@@ -60,6 +83,13 @@ class VJSONPropertyMap {
   template <class Name, class Value>
   std::pair<size_t, bool> InsertHashed(uint32 hash, Name&& name, Value&& value);
 
+  // Appends the entry made from `entry` (taking its name and value) unless
+  // the name is there already, in which case the value replaces the old one.
+  void InsertOrAssign(NewEntry& entry);
+  // Room for `count` entries in all, so that as many inserts allocate
+  // nothing.
+  void Reserve(size_t count);
+
   // Removes the entry, moving the later ones down by one; it is destroyed
   // after the map is consistent again.
   void RemoveAt(size_t sequence);
@@ -68,11 +98,28 @@ class VJSONPropertyMap {
   // Below this capacity look-ups scan the hashes: no index is kept.
   static constexpr size_t kIndexedCapacity = 16;
   static constexpr size_t kFirstCapacity = 4;
+  // The index's slot numbers must fit 32 bits.
+  static constexpr size_t kMaxCapacity = size_t(1) << 30;
 
   size_t _Find(const VString& name, uint32 hash) const;
+  size_t _Find(const UniChar* units, int32 length, uint32 hash) const;
+  // The capacity after the next growth: a power of two, so that an index
+  // can be kept (exact capacities below the index's size stay as they are).
+  size_t _NextCapacity() const {
+    return fCapacity < kFirstCapacity ? kFirstCapacity : std::bit_ceil(size_t(fCapacity) + 1);
+  }
+  // Moves the entries into a block for `capacity` entries.
+  void _Grow(size_t capacity);
   // Fibonacci hashing: the top bits of the product pick the slot.
-  uint32 _SlotOf(uint32 hash) const { return (hash * 0x9E3779B1u) >> fSlotShift; }
-  uint32 _SlotMask() const { return uint32(fCapacity * 2 - 1); }
+  uint32 _SlotOf(uint32 hash) const {
+    return (hash * 0x9E3779B1u) >> (31 - std::countr_zero(fCapacity));
+  }
+  uint32 _SlotMask() const { return fCapacity * 2 - 1; }
+  // The block holds the entries, then their hashes, then (from
+  // kIndexedCapacity on) the index.
+  uint32* _Hashes() const { return reinterpret_cast<uint32*>(fEntries + fCapacity); }
+  // Sequence number + 1 per slot, 0 for an empty slot; null when unindexed.
+  uint32* _Slots() const { return fCapacity >= kIndexedCapacity ? _Hashes() + fCapacity : nullptr; }
   void _Index(uint32 hash, size_t sequence);
   void _Reindex();
   // A block for `capacity` entries with its hashes and, when large enough,
@@ -84,12 +131,8 @@ class VJSONPropertyMap {
   static void _Destroy(Entry* entries, size_t count);
 
   Entry* fEntries = nullptr;
-  uint32* fHashes = nullptr;
-  // Sequence number + 1 per slot, 0 for an empty slot; null when unindexed.
-  uint32* fSlots = nullptr;
-  size_t fCount = 0;
-  size_t fCapacity = 0;
-  uint32 fSlotShift = 0;
+  uint32 fCount = 0;
+  uint32 fCapacity = 0;
 };
 
 template <class Name, class Value>
@@ -100,13 +143,13 @@ std::pair<size_t, bool> VJSONPropertyMap::InsertHashed(uint32 hash, Name&& name,
   // value may live in it.
   const bool grow = fCount == fCapacity;
   Entry* oldEntries = fEntries;
-  uint32* oldHashes = fHashes;
-  if (grow) _Allocate(fCapacity == 0 ? kFirstCapacity : fCapacity * 2);
+  uint32* oldHashes = _Hashes();
+  if (grow) _Allocate(_NextCapacity());
   new (&fEntries[fCount])
       Entry{VString(std::forward<Name>(name)), VJSONValue(std::forward<Value>(value))};
   if (grow) _MoveFrom(oldEntries, oldHashes);
-  fHashes[fCount] = hash;
-  if (fSlots != nullptr) _Index(hash, fCount);
+  _Hashes()[fCount] = hash;
+  if (fCapacity >= kIndexedCapacity) _Index(hash, fCount);
   return {fCount++, true};
 }
 
