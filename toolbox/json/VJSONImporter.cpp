@@ -31,6 +31,27 @@ const VString VJSONImporter::sBinaryObjectPropertyName("__PRIVATE_BINARY_OBJECT"
 
 namespace {
 
+// Equality of two runs of `length` units, in 8-byte steps: most words are
+// short, where a library call costs more than the comparison.
+bool SameUnits(const UniChar* a, const UniChar* b, int32 length) {
+  if (length < 4) {
+    for (int32 i = 0; i < length; ++i) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
+  }
+  uint64 x, y;
+  for (int32 at = 0; at + 4 < length; at += 4) {
+    std::memcpy(&x, a + at, sizeof x);
+    std::memcpy(&y, b + at, sizeof y);
+    if (x != y) return false;
+  }
+  // The last four units, overlapping the ones before.
+  std::memcpy(&x, a + length - 4, sizeof x);
+  std::memcpy(&y, b + length - 4, sizeof y);
+  return x == y;
+}
+
 constexpr char kExpectedValue[] = "\" 0-9 null true false { [";
 constexpr char kExpectedValueOrEnd[] = "\" 0-9 null true false { [ ]";
 constexpr char kExpectedKeyOrEnd[] = "\" }";
@@ -643,7 +664,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       fCurrentPath.AppendString(key);
       _RecordPath(_ColumnOf(key.GetLength() + 2));
     }
-    VJSONPropertyMap::NewEntry member({}, shared.GetHash(), VJSONValue());
+    VJSONPropertyMap::NewEntry member(shared.GetHash());
     member.fName.fString = shared.TakeCount(&member.fName.fLength, &member.fName.fMaxLength);
     token = _NextToken(nullptr, &error);
     if (error != VE_OK) break;
@@ -843,8 +864,7 @@ VJSONImporter::SharedWord& VJSONImporter::_SharedWord() {
     hash = (hash ^ word) * kMix;
   }
   SharedWord& slot = fKeys[hash >> 56];
-  if (slot.fText.GetLength() != length ||
-      std::memcmp(slot.fText.GetCPointer(), units, size_t(length) * sizeof(UniChar)) != 0) {
+  if (slot.fText.GetLength() != length || !SameUnits(slot.fText.GetCPointer(), units, length)) {
     slot.ReleaseSpareCounts();
     slot.fText.FromUniString(units, length);
     slot.fHashed = false;

@@ -25,8 +25,8 @@ class VJSONPropertyMap {
   // A member read for an object not built yet: the name holds one count of
   // its block, which the entry made from it takes over.
   struct NewEntry {
-    NewEntry(VInlineString name, uint32 hash, VJSONValue&& value) noexcept
-        : fName(name), fHash(hash), fValue(std::move(value)) {}
+    // No name yet and an undefined value, both filled in place.
+    explicit NewEntry(uint32 hash) noexcept : fName{0, nullptr, 0, 0}, fHash(hash) {}
     NewEntry(NewEntry&& other) noexcept
         : fName(other.fName), fHash(other.fHash), fValue(std::move(other.fValue)) {
       other.fName = {0, nullptr, 0, 0};
