@@ -122,6 +122,38 @@ TEST(VJSONImporterTest, ManyNamesAndWholeNumbersReadBackExactly) {
   }
 }
 
+TEST(VJSONImporterTest, NamesAndValuesSharedByManyObjectsKeepExactCounts) {
+  // Repeated names and short values share one block; the counts the parser
+  // hands out must match the holders exactly, whatever their number, also
+  // where a repeated name replaces a member.
+  for (int count : {1, 2, 64, 65, 66, 200}) {
+    SCOPED_TRACE(count);
+    std::string text = "[";
+    for (int i = 0; i < count; ++i) {
+      if (i != 0) text += ',';
+      text += R"({"k":"v","k":"w","n":"v"})";
+    }
+    VJSONObject* kept = nullptr;
+    {
+      text += ']';
+      const VJSONValue value = Parse(text);
+      ASSERT_TRUE(value.IsArray());
+      ASSERT_EQ(value.GetArray()->GetCount(), size_t(count));
+      kept = value.GetArray()->GetAt(size_t(count / 2)).RetainObject();
+    }
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(Write(VJSONValue(kept)), R"({"k":"w","n":"v"})");
+    const VJSONPropertyMap& map = kept->GetPropertyMap();
+    for (const auto& [name, value] : map) {
+      EXPECT_EQ(VString::GetSharedBufferCount(name.GetCPointer(), name.GetCapacity()), 1)
+          << to_string(name);
+      const VInlineString& text = value.GetInlineString();
+      EXPECT_EQ(VString::GetSharedBufferCount(text.fString, text.fMaxLength), 1) << to_string(name);
+    }
+    kept->Release();
+  }
+}
+
 TEST(VJSONImporterTest, DecimalsReadBitForBitAsTheCLibraryReadsThem) {
   // On both sides of what one exact product or quotient can give: 2^53,
   // 19 significant digits, decimal exponents of +-22, leading zeros.
@@ -166,11 +198,17 @@ TEST(VJSONImporterTest, DecimalsReadBitForBitAsTheCLibraryReadsThem) {
     }
     if (fraction > 0) word += '.';
     for (int d = 0; d < fraction; ++d) word += char('0' + random() % 10);
-    if (random() % 2 == 0) word += "e" + std::to_string(int(random() % 61) - 30);
+    if (random() % 2 == 0) {
+      word += 'e';
+      word += std::to_string(int(random() % 61) - 30);
+    }
     words.push_back(word);
   }
   std::string text = "[";
-  for (const std::string& word : words) text += (text.size() > 1 ? "," : "") + word;
+  for (const std::string& word : words) {
+    if (text.size() > 1) text += ',';
+    text += word;
+  }
   const VJSONValue value = Parse(text + "]", 2);
   ASSERT_TRUE(value.IsArray());
   ASSERT_EQ(value.GetArray()->GetCount(), words.size());
@@ -296,6 +334,7 @@ TEST(VJSONImporterTest, ErrorKindsAndTheirParameters) {
 TEST(VJSONImporterTest, FailureKeepsThePartialResultOrUndefined) {
   ErrorCollector errors;
   EXPECT_EQ(Write(Parse("[1,2,x", 2)), "[1,2]");
+  EXPECT_EQ(Write(Parse(R"({"a":1,"b":[2,x)", 2)), R"({"a":1})");
   EXPECT_EQ(Parse("[1,2,x", 3).GetType(), JSON_undefined);
   EXPECT_EQ(Parse("").GetType(), JSON_undefined);
 }

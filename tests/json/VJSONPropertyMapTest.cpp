@@ -81,6 +81,35 @@ TEST(VJSONPropertyMapTest, InsertingAnExistingNameKeepsItsPlaceAndValue) {
   }
 }
 
+TEST(VJSONPropertyMapTest, ReservedRoomThenGrowthKeepsEveryEntryFound) {
+  // Exact room below the index's size, then growth past it; and room that
+  // starts indexed.
+  for (const auto& [reserved, count] : {std::pair{3, 3}, {6, 40}, {15, 17}, {20, 20}, {20, 70}}) {
+    SCOPED_TRACE(reserved);
+    VJSONPropertyMap map;
+    map.Reserve(size_t(reserved));
+    std::vector<int> numbers;
+    for (int i = 0; i < count; ++i) {
+      VJSONPropertyMap::NewEntry entry(Name(i).VString::GetHashValue());
+      entry.fName.InitWithString(Name(i));
+      entry.fValue = VJSONValue(double(i));
+      map.InsertOrAssign(entry);
+      numbers.push_back(i);
+    }
+    EXPECT_EQ(CheckedNames(map), Expected(numbers));
+    // A name met again replaces the value in place; its own name is let go.
+    VJSONPropertyMap::NewEntry again(Name(1).VString::GetHashValue());
+    again.fName.InitWithString(Name(1));
+    again.fValue = VJSONValue(JSON_true);
+    map.InsertOrAssign(again);
+    EXPECT_EQ(map.size(), size_t(count));
+    EXPECT_EQ(map[1].fValue.GetType(), JSON_true);
+    EXPECT_EQ(CheckedNames(map), Expected(numbers));
+    const VJSONPropertyMap copy(map);
+    EXPECT_EQ(CheckedNames(copy), Expected(numbers));
+  }
+}
+
 TEST(VJSONPropertyMapTest, FindsNamesWhoseHashesCollide) {
   const std::vector<VString> colliding = CollidingNames(40);
   for (const VString& name : colliding) {
