@@ -39,6 +39,51 @@ TEST(VJSONObjectTest, InsertionOrderSurvivesReplaceAndRemove) {
   EXPECT_EQ(Write(VJSONValue(object.Get())), "{\"z\":4,\"m\":3,\"a\":5}");
 }
 
+TEST(VJSONObjectTest, ParsedObjectsGrowShrinkCopyAndClear) {
+  // A parsed object keeps its first properties in its own block: growing
+  // past them, removing, copying and emptying work as on any object.
+  for (int count : {1, 3, 15, 16, 20}) {
+    SCOPED_TRACE(count);
+    std::string text = "{";
+    std::string names;
+    for (int i = 0; i < count; ++i) {
+      if (i != 0) text += ',';
+      const char name = char('A' + i);
+      text += '"';
+      text += name;
+      text += "\":";
+      text += std::to_string(i);
+      names += name;
+    }
+    text += '}';
+    VJSONValue value = Parse(text);
+    VJSONObject* object = value.GetObject();
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(Names(object), names);
+    for (int i = 0; i < 40; ++i) {
+      VString name("x");
+      name.AppendLong(i);
+      object->SetProperty(name, VJSONValue(double(i)));
+    }
+    object->RemoveProperty(VString("A"));
+    EXPECT_EQ(object->GetProperty(VString("x39")).GetNumber(), 39.0);
+    const UniChar last[2] = {UniChar('A' + count - 1), 0};
+    EXPECT_EQ(object->GetProperty(VString(last)).GetType(),
+              count > 1 ? JSON_number : JSON_undefined);
+    const VJSONObject::PropertyMap copy = object->GetInternalProperties();
+    EXPECT_EQ(copy.size(), size_t(count + 39));
+    object->ClearInternalProperties();
+    EXPECT_TRUE(object->IsEmpty());
+    object->SetProperty(VString("again"), VJSONValue(JSON_true));
+    EXPECT_EQ(Write(value), "{\"again\":true}");
+    EXPECT_EQ(copy[copy.Find(VString("x0"))].fValue.GetNumber(), 0.0);
+    // Emptied in place too, with nothing grown first.
+    VJSONValue small = Parse(text);
+    small.GetObject()->Clear();
+    EXPECT_EQ(Write(small), "{}");
+  }
+}
+
 TEST(VJSONObjectTest, UndefinedRemovesAndClearKeepsThePlace) {
   VJSONValue value = Parse("{\"a\":1,\"s\":\"x\",\"b\":true}");
   VJSONObject* object = value.GetObject();

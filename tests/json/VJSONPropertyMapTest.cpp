@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -107,6 +109,52 @@ TEST(VJSONPropertyMapTest, ReservedRoomThenGrowthKeepsEveryEntryFound) {
     EXPECT_EQ(CheckedNames(map), Expected(numbers));
     const VJSONPropertyMap copy(map);
     EXPECT_EQ(CheckedNames(copy), Expected(numbers));
+  }
+}
+
+TEST(VJSONPropertyMapTest, LentRoomIsLeftWhenTheMapGrowsMovesOrEmpties) {
+  for (int count : {2, 16, 20}) {
+    SCOPED_TRACE(count);
+    std::vector<std::max_align_t> room(
+        VJSONPropertyMap::RoomSize(size_t(count)) / sizeof(std::max_align_t) + 1);
+    auto fill = [&](VJSONPropertyMap& map, int from, int to) {
+      for (int i = from; i < to; ++i) map.Insert(Name(i), VJSONValue(double(i)));
+    };
+    std::vector<int> numbers;
+    for (int i = 0; i < count + 5; ++i) numbers.push_back(i);
+    {
+      // Growth past the room.
+      VJSONPropertyMap map;
+      map.UseRoom(room.data(), size_t(count));
+      fill(map, 0, count);
+      EXPECT_GE(static_cast<const void*>(map.begin()), static_cast<const void*>(room.data()));
+      fill(map, count, count + 5);
+      EXPECT_EQ(CheckedNames(map), Expected(numbers));
+    }
+    {
+      // A move takes the entries out of the room; the lender may go first.
+      VJSONPropertyMap moved;
+      {
+        VJSONPropertyMap map;
+        map.UseRoom(room.data(), size_t(count));
+        fill(map, 0, count);
+        moved = std::move(map);
+        EXPECT_TRUE(map.empty());
+      }
+      std::fill(room.begin(), room.end(), std::max_align_t{});
+      numbers.resize(size_t(count));
+      EXPECT_EQ(CheckedNames(moved), Expected(numbers));
+    }
+    {
+      // Emptied in place, then filled again in a block of its own.
+      VJSONPropertyMap map;
+      map.UseRoom(room.data(), size_t(count));
+      fill(map, 0, count);
+      map.clear();
+      EXPECT_TRUE(map.empty());
+      fill(map, 0, count);
+      EXPECT_EQ(CheckedNames(map), Expected(numbers));
+    }
   }
 }
 

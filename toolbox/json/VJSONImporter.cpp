@@ -628,7 +628,6 @@ VError VJSONImporter::_ParseValueFromToken(JsonToken token, VJSONValue& value,
 }
 
 VError VJSONImporter::_ParseObject(VJSONValue& value) {
-  VJSONValue result(JSON_object);
   VError error = VE_OK;
   bool quoted = false;
   bool carriesBinaryForm = false;  // a binary-form carrier names its property
@@ -686,6 +685,9 @@ VError VJSONImporter::_ParseObject(VJSONValue& value) {
       break;
     }
   }
+  // The object is made once its members are known, with room for them.
+  VJSONValue result;
+  result._AdoptObject(VJSONObject::_NewWithRoom(fMembers.size() - first));
   result.GetObject()->_TakeTreeMembers(fMembers, first);
   if (error == VE_OK && carriesBinaryForm) error = _DecodeBinaryObject(result);
   value = std::move(result);

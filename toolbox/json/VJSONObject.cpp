@@ -269,6 +269,21 @@ EJSONStatus VJSONObject::_SetThroughHooks(const VString& name, const VJSONValue&
   return EJSON_unhandled;
 }
 
+VJSONObject* VJSONObject::_NewWithRoom(size_t propertyCount) {
+  constexpr size_t kAlign = alignof(PropertyMap::Entry);
+  constexpr size_t kRoomOffset = (sizeof(VJSONObject) + kAlign - 1) / kAlign * kAlign;
+  void* block = ::operator new(kRoomOffset + PropertyMap::RoomSize(propertyCount));
+  VJSONObject* object;
+  try {
+    object = new (block) VJSONObject();
+  } catch (...) {
+    ::operator delete(block);
+    throw;
+  }
+  object->fProperties.UseRoom(static_cast<char*>(block) + kRoomOffset, propertyCount);
+  return object;
+}
+
 void VJSONObject::_TakeTreeMembers(std::vector<PropertyMap::NewEntry>& from, size_t first) {
   // Most classes have no setters: their objects skip the setter look-up.
   const bool hooks = fImplementation != nullptr || (fClass != nullptr && fClass->HasSetters());

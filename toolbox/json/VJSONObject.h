@@ -112,6 +112,12 @@ class VJSONObject : public VObject, public IRefCountable {
   // `first` on in order, as SetProperty does, keeping a fresh private object
   // out of the graph, and removes them from `from`.
   void _TakeTreeMembers(std::vector<PropertyMap::NewEntry>& from, size_t first);
+  // A new object (one count) whose first `propertyCount` properties live in
+  // its own block, for a builder that knows them in advance.
+  static VJSONObject* _NewWithRoom(size_t propertyCount);
+  // Objects are made by the global operator new, or with room behind them:
+  // either block is given back whole.
+  static void operator delete(void* block) { ::operator delete(block); }
   bool _IsTree() const { return fGraph == nullptr && fStamp == nullptr && !HasStorageLocker(); }
 
   // Paths, merge and clone.

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <utility>
 
 namespace zeft {
 
@@ -23,7 +24,7 @@ VJSONPropertyMap& VJSONPropertyMap::operator=(const VJSONPropertyMap& other) {
   return *this;
 }
 
-VJSONPropertyMap& VJSONPropertyMap::operator=(VJSONPropertyMap&& other) noexcept {
+VJSONPropertyMap& VJSONPropertyMap::operator=(VJSONPropertyMap&& other) {
   if (this != &other) {
     VJSONPropertyMap taken(std::move(other));
     swap(taken);
@@ -33,16 +34,45 @@ VJSONPropertyMap& VJSONPropertyMap::operator=(VJSONPropertyMap&& other) noexcept
 
 VJSONPropertyMap::~VJSONPropertyMap() {
   _Destroy(fEntries, fCount);
-  ::operator delete(fEntries);
+  if (!fLent) ::operator delete(fEntries);
 }
 
-void VJSONPropertyMap::swap(VJSONPropertyMap& other) noexcept {
+size_t VJSONPropertyMap::RoomSize(size_t count) { return _BlockSize(_CapacityFor(count)); }
+
+void VJSONPropertyMap::UseRoom(void* room, size_t count) {
+  if (fEntries != nullptr || count == 0) return;
+  fEntries = static_cast<Entry*>(room);
+  fCapacity = uint32(_CapacityFor(count));
+  fLent = true;
+  _Reindex();
+}
+
+void VJSONPropertyMap::_LeaveRoom() {
+  if (!fLent) return;
+  Entry* entries = fEntries;
+  uint32* hashes = _Hashes();
+  _Allocate(fCapacity);
+  _MoveFrom(entries, hashes, true);
+}
+
+void VJSONPropertyMap::swap(VJSONPropertyMap& other) {
+  _LeaveRoom();
+  other._LeaveRoom();
   std::swap(fEntries, other.fEntries);
   std::swap(fCount, other.fCount);
   std::swap(fCapacity, other.fCapacity);
 }
 
 void VJSONPropertyMap::clear() {
+  if (fLent) {
+    // The room stays with its owner, unused from now on.
+    Entry* entries = std::exchange(fEntries, nullptr);
+    const size_t count = std::exchange(fCount, 0);
+    fCapacity = 0;
+    fLent = false;
+    _Destroy(entries, count);
+    return;
+  }
   VJSONPropertyMap removed;
   swap(removed);
 }
@@ -52,24 +82,28 @@ void VJSONPropertyMap::_Destroy(Entry* entries, size_t count) {
 }
 
 void VJSONPropertyMap::_Allocate(size_t capacity) {
-  // One block holds the entries, then their hashes, then the index, twice
-  // as long as the capacity so that it stays at most half full.
   // Counts are 32-bit: a map that large could not be held anyway.
   if (capacity > kMaxCapacity) throw std::bad_alloc();
-  const size_t slots = capacity >= kIndexedCapacity ? capacity * 2 : 0;
-  static_assert(sizeof(Entry) % alignof(uint32) == 0);
-  fEntries = static_cast<Entry*>(
-      ::operator new(capacity * sizeof(Entry) + (capacity + slots) * sizeof(uint32)));
+  fEntries = static_cast<Entry*>(::operator new(_BlockSize(capacity)));
   fCapacity = uint32(capacity);
+  fLent = false;
 }
 
-void VJSONPropertyMap::_MoveFrom(Entry* entries, uint32* hashes) {
+size_t VJSONPropertyMap::_BlockSize(size_t capacity) {
+  // The entries, then their hashes, then the index, twice as long as the
+  // capacity so that it stays at most half full.
+  const size_t slots = capacity >= kIndexedCapacity ? capacity * 2 : 0;
+  static_assert(sizeof(Entry) % alignof(uint32) == 0);
+  return capacity * sizeof(Entry) + (capacity + slots) * sizeof(uint32);
+}
+
+void VJSONPropertyMap::_MoveFrom(Entry* entries, uint32* hashes, bool lent) {
   for (size_t i = 0; i < fCount; ++i) {
     new (&fEntries[i]) Entry(std::move(entries[i]));
     entries[i].~Entry();
   }
   if (fCount != 0) std::memcpy(_Hashes(), hashes, fCount * sizeof(uint32));
-  ::operator delete(entries);
+  if (!lent) ::operator delete(entries);
   _Reindex();
 }
 
@@ -115,14 +149,15 @@ void VJSONPropertyMap::InsertOrAssign(NewEntry& entry) {
 
 void VJSONPropertyMap::Reserve(size_t count) {
   if (count <= fCapacity) return;
-  _Grow(count < kIndexedCapacity ? count : std::bit_ceil(count));
+  _Grow(_CapacityFor(count));
 }
 
 void VJSONPropertyMap::_Grow(size_t capacity) {
   Entry* oldEntries = fEntries;
   uint32* oldHashes = _Hashes();
+  const bool lent = fLent;
   _Allocate(capacity);
-  _MoveFrom(oldEntries, oldHashes);
+  _MoveFrom(oldEntries, oldHashes, lent);
 }
 
 void VJSONPropertyMap::_Index(uint32 hash, size_t sequence) {

@@ -48,10 +48,20 @@ class VJSONPropertyMap {
 
   VJSONPropertyMap() = default;
   VJSONPropertyMap(const VJSONPropertyMap& other);
-  VJSONPropertyMap(VJSONPropertyMap&& other) noexcept { swap(other); }
+  // Moves and swaps take the other's block; entries in room lent by an
+  // owner (UseRoom) are moved into a block of their own first, so that no
+  // map outlives the room it points into.
+  VJSONPropertyMap(VJSONPropertyMap&& other) { swap(other); }
   VJSONPropertyMap& operator=(const VJSONPropertyMap& other);
-  VJSONPropertyMap& operator=(VJSONPropertyMap&& other) noexcept;
+  VJSONPropertyMap& operator=(VJSONPropertyMap&& other);
   ~VJSONPropertyMap();
+
+  // Bytes of room that hold `count` entries with their hashes and index.
+  static size_t RoomSize(size_t count);
+  // Makes the empty map keep its first `count` entries in `room` (RoomSize
+  // bytes, aligned for an entry), which its owner keeps alive as long as
+  // the map; growing past it moves the entries to a block of their own.
+  void UseRoom(void* room, size_t count);
 
   size_t size() const { return fCount; }
   bool empty() const { return fCount == 0; }
@@ -60,7 +70,7 @@ class VJSONPropertyMap {
   Entry* end() { return fEntries + fCount; }
   const Entry* begin() const { return fEntries; }
   const Entry* end() const { return fEntries + fCount; }
-  void swap(VJSONPropertyMap& other) noexcept;
+  void swap(VJSONPropertyMap& other);
   // Empties the map; the entries are destroyed after it is empty, so that
   // what their values release may safely look at the map.
   void clear();
@@ -126,13 +136,23 @@ class VJSONPropertyMap {
   // its index; the entries are not constructed.
   void _Allocate(size_t capacity);
   // Moves the first fCount entries and hashes of the old block into the
-  // new one, frees the old block and indexes the new one.
-  void _MoveFrom(Entry* entries, uint32* hashes);
+  // new one, frees the old block unless it was lent, and indexes the new
+  // one.
+  void _MoveFrom(Entry* entries, uint32* hashes, bool lent);
+  // The capacity for `count` entries: exact below the index's size, a
+  // power of two from there on.
+  static size_t _CapacityFor(size_t count) {
+    return count < kIndexedCapacity ? count : std::bit_ceil(count);
+  }
+  static size_t _BlockSize(size_t capacity);
+  // Moves entries kept in lent room into a block of their own.
+  void _LeaveRoom();
   static void _Destroy(Entry* entries, size_t count);
 
   Entry* fEntries = nullptr;
   uint32 fCount = 0;
   uint32 fCapacity = 0;
+  bool fLent = false;  // fEntries is room lent by the owner
 };
 
 template <class Name, class Value>
@@ -144,10 +164,11 @@ std::pair<size_t, bool> VJSONPropertyMap::InsertHashed(uint32 hash, Name&& name,
   const bool grow = fCount == fCapacity;
   Entry* oldEntries = fEntries;
   uint32* oldHashes = _Hashes();
+  const bool lent = fLent;
   if (grow) _Allocate(_NextCapacity());
   new (&fEntries[fCount])
       Entry{VString(std::forward<Name>(name)), VJSONValue(std::forward<Value>(value))};
-  if (grow) _MoveFrom(oldEntries, oldHashes);
+  if (grow) _MoveFrom(oldEntries, oldHashes, lent);
   _Hashes()[fCount] = hash;
   if (fCapacity >= kIndexedCapacity) _Index(hash, fCount);
   return {fCount++, true};

@@ -194,6 +194,12 @@ void VJSONValue::_AdoptString(UniChar* block, int32 length, int32 capacity) {
   fString = {length, block, capacity, NextTag()};
 }
 
+void VJSONValue::_AdoptObject(VJSONObject* object) {
+  _Dispose();
+  fType = JSON_object;
+  fObject = object;
+}
+
 void VJSONValue::TakeNewStamp() { fStamp = NextStamp(); }
 
 VJSONObject* VJSONValue::RetainObject() const {
