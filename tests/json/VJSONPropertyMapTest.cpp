@@ -10,7 +10,13 @@
 namespace zeft {
 namespace {
 
-VString Name(int i) { return VString(("p" + std::to_string(i)).c_str()); }
+std::string NameText(int i) {
+  std::string text = "p";
+  text += std::to_string(i);
+  return text;
+}
+
+VString Name(int i) { return VString(NameText(i).c_str()); }
 
 // Two-unit names a, b with a * 257 + b fixed all have the same hash.
 std::vector<VString> CollidingNames(int count) {
@@ -35,7 +41,7 @@ std::vector<std::string> CheckedNames(const VJSONPropertyMap& map) {
 
 std::vector<std::string> Expected(const std::vector<int>& numbers) {
   std::vector<std::string> names;
-  for (int i : numbers) names.push_back("p" + std::to_string(i));
+  for (int i : numbers) names.push_back(NameText(i));
   return names;
 }
 
