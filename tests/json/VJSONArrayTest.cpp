@@ -43,6 +43,29 @@ TEST(VJSONArrayTest, RemoveAtClampsWithoutOverflow) {
   }
 }
 
+TEST(VJSONArrayTest, ParsedArraysGrowShrinkAndEmptyLikeBuiltOnes) {
+  // A parsed array keeps its elements in its own block at first.
+  VJSONValue value = Parse("[0,1,2]");
+  VJSONArray* array = value.GetArray();
+  ASSERT_NE(array, nullptr);
+  for (int i = 3; i < 10; ++i) array->Push(VJSONValue(double(i)));
+  array->RemoveAt(1, 2);
+  EXPECT_EQ(Write(value), "[0,3,4,5,6,7,8,9]");
+  ASSERT_TRUE(array->Resize(2));
+  ASSERT_TRUE(array->Concatenate(*array));
+  EXPECT_EQ(Write(value), "[0,3,0,3]");
+  array->Clear();
+  array->Push(VJSONValue(JSON_true));
+  EXPECT_EQ(Write(value), "[true]");
+  VJSONValue other = Parse("[[1],[2,3]]");
+  std::vector<VJSONValue> values{VJSONValue(7.0)};
+  other.GetArray()->SwapValues(values);
+  EXPECT_EQ(Write(other), "[7]");
+  VJSONValue small = Parse("[1,2]");
+  ASSERT_TRUE(small.GetArray()->Resize(3, JSON_null));
+  EXPECT_EQ(Write(small), "[1,2,null]");
+}
+
 TEST(VJSONArrayTest, GetAndSetAtTheEnd) {
   VRefPtr<VJSONArray> array = Numbers(3);
   EXPECT_TRUE(array->GetAt(3).IsUndefined());

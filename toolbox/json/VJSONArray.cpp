@@ -1,6 +1,8 @@
 #include "json/VJSONArray.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <new>
 #include <numeric>
 
 #include "core/VCompareOptions.h"
@@ -144,7 +146,7 @@ bool VJSONArray::GetAt(size_t index, VJSONValue& out) const {
 void VJSONArray::GetValues(std::vector<VJSONValue>& out) const {
   VStorageLocker* locker = GetStorageLockerNoRetain();
   StJSONLocks locks(locker != nullptr, locker);
-  out = fValues;
+  out.assign(fValues.begin(), fValues.end());
 }
 
 void VJSONArray::TouchStampAt(size_t index) {
@@ -238,6 +240,22 @@ bool VJSONArray::Push(const VJSONValue& value) {
   return true;
 }
 
+VJSONArray* VJSONArray::_NewWithRoom(size_t count) {
+  constexpr size_t kAlign = alignof(VJSONValue);
+  constexpr size_t kRoomOffset = (sizeof(VJSONArray) + kAlign - 1) / kAlign * kAlign;
+  if (count > (SIZE_MAX - kRoomOffset) / sizeof(VJSONValue)) throw std::bad_alloc();
+  void* block = ::operator new(kRoomOffset + VJSONElements::RoomSize(count));
+  VJSONArray* array;
+  try {
+    array = new (block) VJSONArray();
+  } catch (...) {
+    ::operator delete(block);
+    throw;
+  }
+  array->fValues.UseRoom(static_cast<char*>(block) + kRoomOffset, count);
+  return array;
+}
+
 void VJSONArray::_TakeTreeElements(std::vector<VJSONValue>& from, size_t first) {
   const size_t count = from.size();
   if (fGraph != nullptr || fStamp != nullptr || HasStorageLocker()) {
@@ -294,7 +312,7 @@ void VJSONArray::RemoveAt(size_t index, size_t count) {
     const size_t end = index + std::min(count, fValues.size() - index);
     removed.assign(std::make_move_iterator(fValues.begin() + ptrdiff_t(index)),
                    std::make_move_iterator(fValues.begin() + ptrdiff_t(end)));
-    fValues.erase(fValues.begin() + ptrdiff_t(index), fValues.begin() + ptrdiff_t(end));
+    fValues.erase(fValues.begin() + index, fValues.begin() + end);
     for (const VJSONValue& value : removed) _DisconnectElement(value);
     _AdvanceStamp();
   }
@@ -344,7 +362,7 @@ bool VJSONArray::Resize(size_t count, JSONType fill) {
 }
 
 void VJSONArray::Clear() {
-  std::vector<VJSONValue> removed;
+  VJSONElements removed;
   VStorageLocker* locker = GetStorageLockerNoRetain();
   StJSONLocks locks(_NeedsGraphLock(), locker);
   if (!_CheckInUse()) return;
@@ -354,7 +372,7 @@ void VJSONArray::Clear() {
 }
 
 void VJSONArray::SwapValues(std::vector<VJSONValue>& values) {
-  std::vector<VJSONValue> removed;
+  VJSONElements removed;
   VStorageLocker* locker = GetStorageLockerNoRetain();
   StJSONLocks locks(true, locker);
   if (!_CheckInUse()) return;
@@ -378,7 +396,8 @@ bool VJSONArray::Concatenate(const VJSONArray& other) {
   if (!_CheckInUse()) return false;
   _AdvanceStamp();
   fValues.reserve(fValues.size() + other.fValues.size());
-  const std::vector<VJSONValue> source = other.fValues;  // `other` may be this array
+  // `other` may be this array.
+  const std::vector<VJSONValue> source(other.fValues.begin(), other.fValues.end());
   for (const VJSONValue& value : source) {
     if (!_AssignToLocker(value)) return false;
     fValues.push_back(value);
@@ -445,7 +464,7 @@ void VJSONArray::DisconnectAll(size_t from) { _BulkDisconnect(from, fValues.size
 void VJSONArray::ClearFromGraph() {
   StGraphLocker lock(_NeedsGraphLock());
   _BulkDisconnect(0, fValues.size());
-  std::vector<VJSONValue> removed;
+  VJSONElements removed;
   removed.swap(fValues);
 }
 

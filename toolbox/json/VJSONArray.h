@@ -5,11 +5,13 @@
 #pragma once
 
 #include <atomic>
+#include <span>
 #include <unordered_set>
 #include <vector>
 
 #include "core/IRefCountable.h"
 #include "core/VObject.h"
+#include "json/VJSONElements.h"
 #include "json/VJSONValue.h"
 
 namespace zeft {
@@ -53,6 +55,12 @@ class VJSONArray : public VObject, public IRefCountable {
   // `first` on to the end, as Push would append them, keeping a fresh
   // private array out of the graph.
   void _TakeTreeElements(std::vector<VJSONValue>& from, size_t first);
+  // A new array (one count) whose first `count` elements live in its own
+  // block, for a builder that knows them in advance.
+  static VJSONArray* _NewWithRoom(size_t count);
+  // Arrays are made by the global operator new, or with room behind them:
+  // either block is given back whole.
+  static void operator delete(void* block) { ::operator delete(block); }
   bool SetAt(size_t index, const VJSONValue& value);
   bool SetAt_unchecked(size_t index, const VJSONValue& value);
   void RemoveAt(size_t index, size_t count = 1);
@@ -77,7 +85,7 @@ class VJSONArray : public VObject, public IRefCountable {
   VError Clone(VJSONValue& out, VJSONCloner& cloner) const;
 
   // Without locks, for callers that hold them.
-  const std::vector<VJSONValue>& GetValuesNoLock() const { return fValues; }
+  std::span<const VJSONValue> GetValuesNoLock() const { return {fValues.begin(), fValues.size()}; }
   VJSONGraph* GetGraph() const { return fGraph; }
   bool HasStorageLocker() const { return fLocker.load(std::memory_order_acquire) != nullptr; }
   VStorageLocker* GetStorageLockerNoRetain() const {
@@ -102,7 +110,7 @@ class VJSONArray : public VObject, public IRefCountable {
   void _BulkDisconnect(size_t from, size_t to);
   void _Connect(size_t index);
 
-  std::vector<VJSONValue> fValues;
+  VJSONElements fValues;
   VJSONGraph* fGraph = nullptr;
   uint32 fInGraphCount = 0;
   std::atomic<VStorageLocker*> fLocker{nullptr};

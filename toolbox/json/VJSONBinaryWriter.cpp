@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <span>
 #include <utility>
 
 #include "json/JSONStackCheck.h"
@@ -194,9 +195,10 @@ VError VJSONBinaryWriter::_WriteArray(const VJSONArray* array, bool record,
   if (_EnterOrRefer(array, record, position, index, error)) return error;
   if (!JSONHasStackRoom()) return ToolboxError(toolbox_error::kBufferTooLong);
   std::vector<VJSONValue> copies;
-  if (array->HasStorageLocker()) array->GetValues(copies);
-  const std::vector<VJSONValue>& values =
-      array->HasStorageLocker() ? copies : array->GetValuesNoLock();
+  const bool shared = array->HasStorageLocker();
+  if (shared) array->GetValues(copies);
+  const std::span<const VJSONValue> values =
+      shared ? std::span<const VJSONValue>(copies) : array->GetValuesNoLock();
   uint8 head[5] = {uint8(JSON_array)};
   StoreLittleEndian(uint32(values.size()), head + 1);
   error = _Put(head, sizeof(head));

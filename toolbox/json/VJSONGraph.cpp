@@ -206,7 +206,7 @@ void VJSONGraph::_Empty(VJSONObject* object) {
 }
 
 void VJSONGraph::_Empty(VJSONArray* array) {
-  std::vector<VJSONValue> removed;
+  VJSONElements removed;
   removed.swap(array->fValues);
 }
 

@@ -705,7 +705,6 @@ VError VJSONImporter::_DecodeBinaryObject(VJSONValue& value) {
 }
 
 VError VJSONImporter::_ParseArray(VJSONValue& value) {
-  VJSONValue result(JSON_array);
   VError error = VE_OK;
   bool quoted = false;
   // The elements wait on the importer's stack, so that the array gets them
@@ -755,6 +754,9 @@ VError VJSONImporter::_ParseArray(VJSONValue& value) {
       break;
     }
   }
+  // The array is made once its elements are known, with room for them.
+  VJSONValue result;
+  result._AdoptArray(VJSONArray::_NewWithRoom(fElements.size() - first));
   result.GetArray()->_TakeTreeElements(fElements, first);
   value = std::move(result);
   _ShareIfAsked(value);

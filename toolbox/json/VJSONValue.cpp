@@ -200,6 +200,12 @@ void VJSONValue::_AdoptObject(VJSONObject* object) {
   fObject = object;
 }
 
+void VJSONValue::_AdoptArray(VJSONArray* array) {
+  _Dispose();
+  fType = JSON_array;
+  fArray = array;
+}
+
 void VJSONValue::TakeNewStamp() { fStamp = NextStamp(); }
 
 VJSONObject* VJSONValue::RetainObject() const {

@@ -163,8 +163,9 @@ class VJSONValue final : public VObject {
   // Becomes a string holding the block of that capacity, taking over one
   // of its counts (a null block gives the empty string).
   void _AdoptString(UniChar* block, int32 length, int32 capacity);
-  // Becomes an object value taking over one count of `object`.
+  // Becomes an object or array value taking over one count of it.
   void _AdoptObject(VJSONObject* object);
+  void _AdoptArray(VJSONArray* array);
   void _Dispose();
   void _CopyPayload(const VJSONValue& other);
   // Takes the payload whole; the source keeps its kind but no text or

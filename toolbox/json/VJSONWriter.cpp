@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <span>
 
 #include "core/VReal.h"
 #include "json/JSONStackCheck.h"
@@ -235,7 +236,8 @@ VError VJSONWriter::_WriteArray(const VJSONArray* array) {
   std::vector<VJSONValue> copy;
   const bool shared = array->HasStorageLocker();
   if (shared) array->GetValues(copy);
-  const std::vector<VJSONValue>& values = shared ? copy : array->GetValuesNoLock();
+  const std::span<const VJSONValue> values =
+      shared ? std::span<const VJSONValue>(copy) : array->GetValuesNoLock();
   if (values.empty()) {
     _AppendASCII("[]");
     return VE_OK;
