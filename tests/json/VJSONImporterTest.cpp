@@ -172,6 +172,15 @@ TEST(VJSONImporterTest, DecimalsReadBitForBitAsTheCLibraryReadsThem) {
       "9007199254740992e-3",
       "9007199254740993e-3",
       "9007199254740993",
+      "9007199254740995",
+      "18014398509481986",
+      "18014398509481990",
+      "1801439850948198.6e1",
+      "180143985094819860e-1",
+      "18446744073709551615",
+      "9999999999999999999e19",
+      "9999999999999999999e-19",
+      "1000000000000000001e-19",
       "1234567890123456789",
       "12345678901234567890",
       "1234567890123456789e1",
@@ -189,6 +198,19 @@ TEST(VJSONImporterTest, DecimalsReadBitForBitAsTheCLibraryReadsThem) {
       "10000000000000000000000e-1",
       "0.000000000000000000000000000000000000000000000000000000000000000000000000000000001"};
   std::mt19937 random(21);
+  // Mantissas past 2^53 with short decimal exponents, in both notations.
+  for (int i = 0; i < 20000; ++i) {
+    std::string digits(size_t(16 + random() % 4), '0');
+    for (char& digit : digits) digit = char('0' + random() % 10);
+    digits[0] = char('1' + random() % 9);
+    const int exponent = int(random() % 39) - 19;
+    std::string word = digits;
+    word += 'e';
+    word += std::to_string(exponent);
+    words.push_back(word);
+    const size_t point = size_t(1 + random() % (digits.size() - 1));
+    words.push_back(digits.substr(0, point) + '.' + digits.substr(point));
+  }
   for (int i = 0; i < 20000; ++i) {
     std::string word = random() % 2 == 0 ? "-" : "";
     const int whole = 1 + int(random() % 10);

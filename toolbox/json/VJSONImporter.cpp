@@ -1,7 +1,9 @@
 #include "json/VJSONImporter.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -181,12 +183,55 @@ constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
+// GCC's 128-bit integers, for exact decimal scaling.
+using uint128 = unsigned __int128;
+
+// Exact integer powers of ten up to 10^19, the largest below 2^64.
+constexpr auto kPowersOfTen = [] {
+  std::array<uint64, 20> powers{};
+  uint64 power = 1;
+  for (uint64& p : powers) {
+    p = power;
+    power *= 10;
+  }
+  return powers;
+}();
+
+// The double nearest to value * 2^scale (ties to even), where `value` is
+// exact when `inexact` is false and else lies strictly between value and
+// value + 1. The result must be a normal double.
+double RoundToDouble(uint128 value, bool inexact, int32 scale) {
+  const uint64 high = uint64(value >> 64);
+  const int32 bits =
+      high != 0 ? 128 - std::countl_zero(high) : 64 - std::countl_zero(uint64(value));
+  if (bits <= 53) return std::ldexp(double(uint64(value)), scale);  // `inexact` is then false
+  const int32 shift = bits - 53;
+  uint64 mantissa = uint64(value >> shift);
+  const uint128 rest = value & ((uint128(1) << shift) - 1);
+  const uint128 half = uint128(1) << (shift - 1);
+  if (rest > half || (rest == half && (inexact || (mantissa & 1) != 0))) ++mantissa;
+  return std::ldexp(double(mantissa), scale + shift);
+}
+
+// digits * 10^exponent correctly rounded, for |exponent| from 1 to 19, with
+// 128-bit integer arithmetic: the product is exact, the quotient is taken to
+// at least 63 bits with its remainder deciding the rounding.
+double ScaleExactly(uint64 digits, int32 exponent) {
+  if (exponent > 0) return RoundToDouble(uint128(digits) * kPowersOfTen[exponent], false, 0);
+  const int32 shift = 63 + std::countl_zero(digits);
+  const uint128 numerator = uint128(digits) << shift;
+  const uint64 divisor = kPowersOfTen[-exponent];
+  const uint128 quotient = numerator / divisor;
+  return RoundToDouble(quotient, numerator % divisor != 0, -shift);
+}
+
 // Reads a number of the grammar from `p` and returns where it ends, or null
 // where the grammar fails. `exact` tells whether `out` holds its value: a
 // number of at most 19 significant digits with either no decimal exponent
-// (one correctly rounded conversion of the integer) or digits worth at most
+// (one correctly rounded conversion of the integer), digits worth at most
 // 2^53 and a decimal exponent within +-22 (one correctly rounded product or
-// quotient of two exact doubles). Other numbers are left to WordToDouble.
+// quotient of two exact doubles), or a decimal exponent within +-19 (exact
+// 128-bit arithmetic). Other numbers are left to WordToDouble.
 const UniChar* ScanNumber(const UniChar* p, const UniChar* end, double& out, bool& exact) {
   const bool negative = p < end && *p == u'-';
   if (negative) ++p;
@@ -248,6 +293,8 @@ const UniChar* ScanNumber(const UniChar* p, const UniChar* end, double& out, boo
   } else if (digits <= (uint64(1) << 53) && exponent >= -22 && exponent <= 22) {
     value = exponent < 0 ? double(digits) / kExactPowersOfTen[-exponent]
                          : double(digits) * kExactPowersOfTen[exponent];
+  } else if (exponent >= -19 && exponent <= 19) {
+    value = ScaleExactly(digits, exponent);
   } else {
     exact = false;
     return p;
