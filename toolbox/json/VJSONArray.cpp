@@ -7,6 +7,7 @@
 
 #include "core/VCompareOptions.h"
 #include "json/JSONClassError.h"
+#include "json/JSONRoomBlock.h"
 #include "json/JSONStackCheck.h"
 #include "json/StGraphLocker.h"
 #include "json/VJSONCloner.h"
@@ -241,18 +242,11 @@ bool VJSONArray::Push(const VJSONValue& value) {
 }
 
 VJSONArray* VJSONArray::_NewWithRoom(size_t count) {
-  constexpr size_t kAlign = alignof(VJSONValue);
-  constexpr size_t kRoomOffset = (sizeof(VJSONArray) + kAlign - 1) / kAlign * kAlign;
-  if (count > (SIZE_MAX - kRoomOffset) / sizeof(VJSONValue)) throw std::bad_alloc();
-  void* block = ::operator new(kRoomOffset + VJSONElements::RoomSize(count));
-  VJSONArray* array;
-  try {
-    array = new (block) VJSONArray();
-  } catch (...) {
-    ::operator delete(block);
-    throw;
-  }
-  array->fValues.UseRoom(static_cast<char*>(block) + kRoomOffset, count);
+  if (count > SIZE_MAX / sizeof(VJSONValue)) throw std::bad_alloc();
+  void* room = nullptr;
+  VJSONArray* array =
+      NewWithRoomBehind<VJSONArray>(VJSONElements::RoomSize(count), alignof(VJSONValue), room);
+  array->fValues.UseRoom(room, count);
   return array;
 }
 

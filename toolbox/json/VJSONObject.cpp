@@ -3,6 +3,7 @@
 #include "core/VCompareOptions.h"
 #include "json/IJSONClassRegistry.h"
 #include "json/JSONClassError.h"
+#include "json/JSONRoomBlock.h"
 #include "json/JSONStackCheck.h"
 #include "json/StGraphLocker.h"
 #include "json/VJSONArray.h"
@@ -270,17 +271,10 @@ EJSONStatus VJSONObject::_SetThroughHooks(const VString& name, const VJSONValue&
 }
 
 VJSONObject* VJSONObject::_NewWithRoom(size_t propertyCount) {
-  constexpr size_t kAlign = alignof(PropertyMap::Entry);
-  constexpr size_t kRoomOffset = (sizeof(VJSONObject) + kAlign - 1) / kAlign * kAlign;
-  void* block = ::operator new(kRoomOffset + PropertyMap::RoomSize(propertyCount));
-  VJSONObject* object;
-  try {
-    object = new (block) VJSONObject();
-  } catch (...) {
-    ::operator delete(block);
-    throw;
-  }
-  object->fProperties.UseRoom(static_cast<char*>(block) + kRoomOffset, propertyCount);
+  void* room = nullptr;
+  VJSONObject* object = NewWithRoomBehind<VJSONObject>(PropertyMap::RoomSize(propertyCount),
+                                                       alignof(PropertyMap::Entry), room);
+  object->fProperties.UseRoom(room, propertyCount);
   return object;
 }
 
