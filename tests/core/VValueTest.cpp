@@ -1,11 +1,14 @@
 // The value base: the registry of kinds, the null and dirty flags, the
-// base's neutral defaults, VEmpty and conversion between kinds.
+// base's neutral defaults, VEmpty, conversion between kinds and what every
+// kind's copies keep.
 #include "core/VValue.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "core/CharSet.h"
@@ -20,6 +23,9 @@
 #include "core/VValueMultiple.h"
 #include "core/VWord.h"
 #include "files/VConstPtrStream.h"
+#include "values/VBlobWithPtr.h"
+#include "values/VConstBlobWithPtr.h"
+#include "values/VTime.h"
 
 namespace zeft {
 namespace {
@@ -301,6 +307,84 @@ TEST(VValueMultipleBase, NarrowSettersReachTheWidestOne) {
   EXPECT_EQ(array.Clone(), nullptr);
   EXPECT_EQ(array.GetValueKind(), kValueKindVValue);
   EXPECT_EQ(array.IsVValueSingle(), nullptr);
+}
+
+// One kind of single value: how to make a non-null one and every way to copy
+// it (Clone, the copy constructor and, where the class has one, assignment
+// onto a value of the opposite null state).
+struct CopiedKind {
+  const char* fName;
+  std::function<std::unique_ptr<VValueSingle>()> fMake;
+  std::function<std::vector<std::unique_ptr<VValue>>(const VValueSingle&)> fCopies;
+};
+
+template <class T>
+CopiedKind Kind(const char* name, std::function<T*()> make) {
+  auto copies = [make](const VValueSingle& value) {
+    const T& source = static_cast<const T&>(value);
+    std::vector<std::unique_ptr<VValue>> out;
+    out.emplace_back(source.Clone());
+    out.emplace_back(new T(source));
+    if constexpr (std::is_copy_assignable_v<T>) {
+      std::unique_ptr<T> target(make());
+      target->SetNull(!source.IsNull());
+      *target = source;
+      out.push_back(std::move(target));
+    }
+    return out;
+  };
+  return {name, [make] { return std::unique_ptr<VValueSingle>(make()); }, copies};
+}
+
+// Durations (copies never null) and UUIDs (a clone judges by the bytes)
+// have rules of their own, pinned in their tests.
+TEST(VValueCopies, KeepTheNullStateOfEveryOtherKind) {
+  static const char kBytes[] = "bytes";
+  const CopiedKind kinds[] = {
+      Kind<VEmpty>("empty",
+                   [] {
+                     auto* empty = new VEmpty;
+                     empty->SetNull(false);
+                     return empty;
+                   }),
+      Kind<VBoolean>("boolean", [] { return new VBoolean(1); }),
+      Kind<VByte>("byte", [] { return new VByte(-5); }),
+      Kind<VWord>("word", [] { return new VWord(1234); }),
+      Kind<VLong>("long", [] { return new VLong(-123456); }),
+      Kind<VLong8>("long8", [] { return new VLong8(int64(1) << 40); }),
+      Kind<VReal>("real", [] { return new VReal(2.5); }),
+      Kind<VString>("string", [] { return new VString("abc"); }),
+      Kind<VString>("long string",
+                    [] { return new VString("a text longer than any inline room"); }),
+      Kind<VStr<8>>("inline-room string", [] { return new VStr<8>("abc"); }),
+      Kind<VTime>("time",
+                  [] {
+                    auto* time = new VTime;
+                    time->FromUTCTime(2024, 2, 29, 13, 14, 15, 16);
+                    return time;
+                  }),
+      Kind<VBlobWithPtr>("blob", [] { return new VBlobWithPtr(kBytes, 5); }),
+      Kind<VConstBlobWithPtr>("const blob", [] { return new VConstBlobWithPtr(kBytes, 5); }),
+  };
+  const char* const kWays[] = {"clone", "copy", "assignment"};
+  for (const CopiedKind& kind : kinds) {
+    for (const bool null : {false, true}) {
+      std::unique_ptr<VValueSingle> source = kind.fMake();
+      ASSERT_FALSE(source->IsNull()) << kind.fName;
+      if (null) source->SetNull(true);
+      const std::vector<std::unique_ptr<VValue>> copies = kind.fCopies(*source);
+      for (size_t i = 0; i < copies.size(); ++i) {
+        SCOPED_TRACE(std::string(kind.fName) + (null ? ", null, " : ", not null, ") + kWays[i]);
+        const VValue& copy = *copies[i];
+        EXPECT_EQ(copy.GetValueKind(), source->GetValueKind());
+        EXPECT_EQ(copy.IsNull(), null);
+        EXPECT_TRUE(copy.IsDirty());
+        if (!null) {
+          EXPECT_TRUE(source->EqualToSameKind(&copy, true));
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
+#include <new>
 
 #include "JSONClassTestSupport.h"
 #include "JSONTestSupport.h"
 #include "json/VJSONCloner.h"
 #include "json/VJSONPropertyIterator.h"
 #include "support/ErrorTestSupport.h"
+#include "support/StFailingAllocation.h"
 
 namespace zeft {
 namespace {
@@ -144,6 +147,55 @@ TEST(VJSONBlobTest, ConstructedThroughItsClass) {
   ASSERT_EQ(test::Call(create, blobClass, {VJSONValue(1.0), VJSONValue(2.0)}, &result), EJSON_ok);
   EXPECT_TRUE(result.IsNull());
   EXPECT_TRUE(HasError(errors.Errors(), ClassError(json_error::kTooManyParams)));
+}
+
+// Whichever allocation fails while a Blob object is made, the exception
+// leaves nothing behind (the leak sanitizer checks the program at exit).
+TEST(VJSONBlobTest, FailedAllocationLeavesNothingBehind) {
+  auto source = MakeBlob("0123456789", 10);
+  // Each maker makes its object and drops it; false when nothing was made.
+  auto dropped = [](VJSONObject* object) {
+    return VRefPtr<VJSONObject>(object, kAdoptRef).Get() != nullptr;
+  };
+  const struct {
+    const char* name;
+    std::function<bool()> make;
+  } makers[] = {
+      {"bytes", [&] { return dropped(VJSONBlob::Create("bytes", 5)); }},
+      {"empty", [&] { return dropped(VJSONBlob::Create(nullptr, 0)); }},
+      {"slice",
+       [&] { return dropped(VJSONBlob::CastJSONObject(source.Get())->CreateSlice(2, 5)); }},
+      {"binary form",
+       [] {
+         VRefPtr<VJSONObject> classObject;
+         VError error = VE_OK;
+         const VRefPtr<IJSONObject> blob(
+             VJSONBlob::CreateIJSONObject(nullptr, VJSONBlob::kSignature, "bytes", 5, classObject,
+                                          &error),
+             kAdoptRef);
+         return blob.Get() != nullptr;
+       }},
+  };
+  constexpr int kMaxAllocations = 50;
+  for (const auto& maker : makers) {
+    SCOPED_TRACE(maker.name);
+    bool made = false;
+    for (int nth = 1; nth <= kMaxAllocations && !made; ++nth) {
+      SCOPED_TRACE(nth);
+      test::StFailingAllocation failing(nth);
+      bool answered = false;
+      try {
+        answered = maker.make();
+      } catch (const std::bad_alloc&) {
+      }
+      made = !failing.Failed();
+      if (made) {
+        EXPECT_TRUE(answered);
+      }
+    }
+    EXPECT_TRUE(made) << "never ran without a failing allocation";
+  }
+  EXPECT_EQ(Bytes(source.Get()), "0123456789");
 }
 
 }  // namespace

@@ -5,13 +5,13 @@
 
 #include <cerrno>
 
-#include "StFailingAllocation.h"
 #include "core/VString.h"
 #include "runtime/StErrorContextInstaller.h"
 #include "runtime/VErrorBase.h"
 #include "runtime/VErrorContext.h"
 #include "runtime/VErrorThrow.h"
 #include "support/ErrorTestSupport.h"
+#include "support/StFailingAllocation.h"
 #include "values/VValueBag.h"
 
 namespace zeft {

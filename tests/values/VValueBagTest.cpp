@@ -18,6 +18,7 @@
 #include "values/IBaggable.h"
 #include "values/VBagArray.h"
 #include "values/VBlobWithPtr.h"
+#include "values/VConstBlobWithPtr.h"
 #include "values/VDuration.h"
 #include "values/VTime.h"
 #include "values/VUUID.h"
@@ -239,6 +240,49 @@ TEST(VValueBagTest, NullAttributesStayNull) {
     EXPECT_TRUE(copy->GetAttribute(key, *out));
     EXPECT_FALSE(out->IsNull()) << "a value set again is no longer null";
   }
+}
+
+// A value of another kind or size than the stored one is held as a copy
+// until the next pack; a null one is null there and after the pack.
+TEST(VValueBagTest, NullOfAnotherKindReplacingAnAttributeStaysNull) {
+  const StPackedDictionaryKey key("v");
+  VDuration duration(7);
+  VTime time;
+  time.FromUTCTime(2024, 3, 5, 10, 0, 0, 0);
+  VUUID uuid("00112233445566778899AABBCCDDEEFF");
+  VLong8 number(7);
+  for (VValueSingle* null :
+       std::initializer_list<VValueSingle*>{&duration, &time, &uuid, &number}) {
+    SCOPED_TRACE(null->GetValueKind());
+    null->SetNull(true);
+    BagRef bag = NewBag();
+    bag->SetAttribute(key, VString("a text longer than any fixed-size value"));
+    bag->SetAttribute(key, *null);
+    const VValueSingle* stored = bag->GetAttributeValue(key);
+    ASSERT_NE(stored, nullptr);
+    EXPECT_EQ(stored->GetValueKind(), null->GetValueKind());
+    EXPECT_TRUE(stored->IsNull());
+    BagRef copy(bag->Clone(), kAdoptRef);
+    EXPECT_TRUE(copy->GetAttributeValue(key)->IsNull()) << "packed";
+  }
+}
+
+// Two blob classes share one kind; neither can take the other's bytes in
+// place, so the held copy is replaced instead.
+TEST(VValueBagTest, BlobOfTheOtherClassReplacesAHeldBlob) {
+  const StPackedDictionaryKey key("v");
+  BagRef bag = NewBag();
+  bag->SetAttribute(key, VConstBlobWithPtr("abc", 3));
+  bag->SetAttribute(key, VConstBlobWithPtr("abcdef", 6));
+  bag->SetAttribute(key, VBlobWithPtr("xy", 2));
+  const VValueSingle* stored = bag->GetAttributeValue(key);
+  ASSERT_NE(stored, nullptr);
+  const VBlob* blob = dynamic_cast<const VBlob*>(stored);
+  ASSERT_NE(blob, nullptr);
+  ASSERT_EQ(blob->GetSize(), 2u);
+  char bytes[2] = {};
+  EXPECT_EQ(blob->GetData(bytes, 2, 0, nullptr), VE_OK);
+  EXPECT_EQ(std::string(bytes, 2), "xy");
 }
 
 TEST(VValueBagTest, AppendToCDataTurnsOtherValuesIntoText) {

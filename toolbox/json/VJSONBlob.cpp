@@ -73,21 +73,20 @@ const void* VJSONBlob::GetData() const {
 }
 
 VJSONObject* VJSONBlob::_Wrap(VJSONBlob* blob) {
-  auto* object = new VJSONObject(GetClass(), blob, nullptr, false);
-  blob->Release();
-  return object;
+  // Released here once the object holds its own reference, or when making
+  // the object throws.
+  const VRefPtr<VJSONBlob> held(blob, kAdoptRef);
+  return new VJSONObject(GetClass(), blob, nullptr, false);
 }
 
 VJSONObject* VJSONBlob::Create(const void* data, size_t size) {
   if (size == 0) return _Wrap(new VJSONBlob(nullptr, 0, 0));
-  SharedBuffer* buffer = CopyBytes(data, size);
-  if (buffer == nullptr) {
+  const VRefPtr<SharedBuffer> buffer(CopyBytes(data, size), kAdoptRef);
+  if (buffer.Get() == nullptr) {
     _ThrowError(ToolboxError(toolbox_error::kMemoryFull));
     return nullptr;
   }
-  auto* blob = new VJSONBlob(buffer, 0, size);
-  buffer->Release();
-  return _Wrap(blob);
+  return _Wrap(new VJSONBlob(buffer.Get(), 0, size));
 }
 
 VJSONBlob* VJSONBlob::CastJSONObject(const VJSONObject* object) {
@@ -100,8 +99,8 @@ VJSONBlob* VJSONBlob::GetThis(IJSONFunctionContext* context) {
 
 IJSONObject* VJSONBlob::CreateIJSONObject(VJSONObject*, uint32, const void* data, size_t size,
                                           VRefPtr<VJSONObject>& classObject, VError* error) {
-  SharedBuffer* buffer = CopyBytes(data, size);
-  if (buffer == nullptr) {
+  const VRefPtr<SharedBuffer> buffer(CopyBytes(data, size), kAdoptRef);
+  if (buffer.Get() == nullptr) {
     if (error != nullptr) {
       *error = ToolboxError(toolbox_error::kMemoryFull);
       _ThrowError(*error);
@@ -109,9 +108,7 @@ IJSONObject* VJSONBlob::CreateIJSONObject(VJSONObject*, uint32, const void* data
     return nullptr;
   }
   classObject.Reset(GetClass());
-  auto* blob = new VJSONBlob(buffer, 0, size);
-  buffer->Release();
-  return blob;
+  return new VJSONBlob(buffer.Get(), 0, size);
 }
 
 VJSONObject* VJSONBlob::do_instantiate(VJSONObject*, IJSONFunctionContext* context) {

@@ -158,9 +158,10 @@ bool Store::SetExistingValue(const StPackedDictionaryKey& key, const VValueSingl
     if (clone == nullptr) return false;
     slot.fCachedValue = clone->IsVValueSingle();
   } else if (slot.fCachedValue != &value) {
-    if (slot.fCachedValue->GetValueKind() == value.GetValueKind()) {
-      slot.fCachedValue->FromValueSameKind(&value);
-    } else {
+    // A held value that cannot take the new one in place (another kind, or
+    // another class of the same kind) is replaced by a copy.
+    if (slot.fCachedValue->GetValueKind() != value.GetValueKind() ||
+        !slot.fCachedValue->FromValueSameKind(&value)) {
       VValue* clone = value.Clone();
       if (clone == nullptr) return false;
       delete slot.fCachedValue;

@@ -1,7 +1,8 @@
 // StFailingAllocation makes one plain `new` of the calling thread throw
 // std::bad_alloc while it lives: the nth allocation after its construction.
-// It works through the runtime suite's replacement of the global operator
-// new (StFailingAllocation.cpp), which otherwise forwards to malloc.
+// It works through the replacement of the global operator new in
+// StFailingAllocation.cpp, which otherwise forwards to malloc: only the suites
+// that list that source get it.
 #pragma once
 
 namespace zeft::test {

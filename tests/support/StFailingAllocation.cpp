@@ -1,4 +1,4 @@
-#include "StFailingAllocation.h"
+#include "support/StFailingAllocation.h"
 
 #include <cstdlib>
 #include <new>
