@@ -19,6 +19,7 @@
 #include "files/VFileDesc.h"
 #include "files/VFolder.h"
 #include "platform/ChildProcess.h"
+#include "platform/DirectoryWalk.h"
 #include "platform/UserEnvironment.h"
 #include "support/ErrorTestSupport.h"
 
@@ -254,6 +255,31 @@ TEST_F(VFileTest, CopyIntoAFolderAndWithReplacement) {
   ASSERT_EQ(::stat(existing.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 04755u);
   EXPECT_EQ(ReadWholeFile(source), "new");
+}
+
+// A rename onto a taken name is refused and keeps both files, also where the
+// file system lacks renameat2's flags; onto a free name the file moves.
+TEST_F(VFileTest, RenameNeverReplacesWithOrWithoutRenameFlags) {
+  for (bool unsupported : {false, true}) {
+    SCOPED_TRACE(unsupported ? "without flags" : "with flags");
+    platform::SetRenameFlagsUnsupportedForTesting(unsupported);
+    std::filesystem::remove_all(fFolder.Path("r"));
+    const std::string source = fFolder.Write("r/a.txt", "a");
+    const std::string taken = fFolder.Write("r/b.txt", "b");
+    const ino_t inode = InodeOf(source);
+    auto file = FileAt(source);
+    {
+      ErrorCollector errors;
+      EXPECT_EQ(file->Rename(VString("b.txt"), nullptr),
+                ToolboxError(toolbox_error::kFileCannotRename));
+    }
+    EXPECT_EQ(ReadWholeFile(source), "a");
+    EXPECT_EQ(ReadWholeFile(taken), "b");
+    EXPECT_EQ(file->Rename(VString("c.txt"), nullptr), VE_OK);
+    EXPECT_EQ(InodeOf(fFolder.Path("r/c.txt")), inode);
+    EXPECT_FALSE(ItemExists(source));
+  }
+  platform::SetRenameFlagsUnsupportedForTesting(false);
 }
 
 TEST_F(VFileTest, MoveAndRename) {

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <set>
 #include <string>
 #include <thread>
@@ -18,6 +19,7 @@
 #include "files/VFileError.h"
 #include "files/VURL.h"
 #include "platform/ChildProcess.h"
+#include "platform/DirectoryWalk.h"
 #include "platform/FileTreeMaker.h"
 #include "platform/UserEnvironment.h"
 #include "runtime/VErrorBase.h"
@@ -324,6 +326,33 @@ TEST_F(VFolderTest, IteratorAtItsEndRefusesTimes) {
   EXPECT_EQ(platform.GetTime(nullptr, nullptr, nullptr),
             ToolboxError(toolbox_error::kFileNotFound));
   EXPECT_TRUE(test::HasToolboxError(errors.Errors(), toolbox_error::kFileCannotResolveAlias));
+}
+
+// A folder renamed onto a taken name, even an empty folder, is refused and
+// both stay, also where the file system lacks renameat2's flags; onto a free
+// name it moves with its contents.
+TEST_F(VFolderTest, RenameNeverReplacesWithOrWithoutRenameFlags) {
+  for (bool unsupported : {false, true}) {
+    SCOPED_TRACE(unsupported ? "without flags" : "with flags");
+    platform::SetRenameFlagsUnsupportedForTesting(unsupported);
+    std::filesystem::remove_all(fTemp.Path("r"));
+    fTemp.Write("r/one/file", "1");
+    fTemp.MakeFolder("r/empty");
+    fTemp.Write("r/full/file", "2");
+    for (const char* taken : {"empty", "full"}) {
+      test::ErrorCollector errors;
+      EXPECT_EQ(Folder("r/one")->Rename(Utf8(taken), nullptr),
+                NativeCode(EEXIST, toolbox_error::kFolderCannotRename))
+          << taken;
+    }
+    EXPECT_TRUE(ItemExists(fTemp.Path("r/one/file")));
+    EXPECT_TRUE(ItemExists(fTemp.Path("r/empty")));
+    EXPECT_EQ(test::ReadWholeFile(fTemp.Path("r/full/file")), "2");
+    EXPECT_EQ(Folder("r/one")->Rename(Utf8("three"), nullptr), VE_OK);
+    EXPECT_TRUE(ItemExists(fTemp.Path("r/three/file")));
+    EXPECT_FALSE(ItemExists(fTemp.Path("r/one")));
+  }
+  platform::SetRenameFlagsUnsupportedForTesting(false);
 }
 
 TEST_F(VFolderTest, RenameAndMove) {

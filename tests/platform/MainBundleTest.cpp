@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -68,6 +69,36 @@ TEST_F(MainBundleTest, LocatesTheNearestBundleWithAnInfoPlist) {
     std::string executable = tree.Write(c.executable, "");
     EXPECT_EQ(LocateMainBundle(executable), tree.Path(c.expected));
   }
+}
+
+// A relative executable path is taken from the working folder: a bare name
+// lives in ".", never in "/" nor nowhere.
+TEST_F(MainBundleTest, RelativeExecutablePathsStartFromTheWorkingFolder) {
+  fFolder.Write("Foo.app/Contents/Info.plist", kInfoPlist);
+  fFolder.Write("Foo.app/Contents/MacOS/Foo", "");
+  fFolder.Write("bin/tool", "");
+  fFolder.Write("tool", "");
+  const std::string working = std::filesystem::current_path();
+  std::filesystem::current_path(fFolder.Path());
+  const struct {
+    const char* executable;
+    const char* expected;
+  } cases[] = {
+      {"tool", "."},
+      {"./tool", "."},
+      {"bin/tool", "bin"},
+      {"bin//tool", "bin"},
+      {"Foo.app/Contents/MacOS/Foo", "Foo.app"},
+      {"./Foo.app/Contents/MacOS/Foo", "./Foo.app"},
+      {"/tool", "/"},
+      {"//tool", "/"},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.executable);
+    EXPECT_EQ(LocateMainBundle(c.executable), c.expected);
+  }
+  std::filesystem::current_path(working);
 }
 
 TEST_F(MainBundleTest, InfoPlistMustBeAFile) {

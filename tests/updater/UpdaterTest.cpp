@@ -518,11 +518,12 @@ TEST(UpdaterUpdate, RestartParametersAndHeadlessModeReachOpen) {
   }
 }
 
-// Names that a command line could split or take for an option reach `open`
-// whole: spaces, both quotes, a backslash and a leading '-'.
+// Names that a command line or a shell could split, expand or take for an
+// option reach `open` whole: spaces, both quotes, backslashes, '$', '`',
+// '*' and a leading '-'.
 TEST(UpdaterUpdate, AwkwardBundleAndParameterNamesReachOpenWhole) {
   UpdaterWorld world;
-  const std::string name = "-My \"Demo\" App's\\ 2.app";
+  const std::string name = "-My \"Demo\" $HOME `id` * App's\\ 2\\.app";
   world.MakeBundle("Installed/" + name, "1");
   world.MakeBundle("Download/" + name, "2");
   const std::string params = world.Path("-params \"x\" 'y'\\");
@@ -535,7 +536,34 @@ TEST(UpdaterUpdate, AwkwardBundleAndParameterNamesReachOpenWhole) {
   const std::vector<std::string> open = {"-a", world.Path("Installed/" + name + "/"), "--args",
                                          params, ""};
   EXPECT_EQ(world.OpenCalls(), open);
-  EXPECT_TRUE(fs::exists(world.Trashed("-My \"Demo\" App's\\ 2_old0001.app")));
+  EXPECT_TRUE(fs::exists(world.Trashed("-My \"Demo\" $HOME `id` * App's\\ 2\\_old0001.app")));
+}
+
+// Through the real `open`, the relaunched program is the installed bundle's
+// executable by its exact path, however awkward the bundle's name.
+TEST(UpdaterUpdate, TheRealOpenStartsTheInstalledExecutableByItsExactPath) {
+  UpdaterWorld world;
+  world.RemoveOpen();
+  fs::create_symlink(ZEFT_OPEN_TOOL_PATH, world.Path("bin/open"));
+  const std::string name = "My \"Demo\" $HOME `id` App's\\ 2.app";
+  world.MakeBundle("Installed/" + name, "1");
+  world.MakeBundle("Download/" + name, "2");
+  const std::string ran = world.Path("ran.txt");
+  std::ofstream(world.Path("Download/" + name + "/Contents/MacOS/demo"), std::ios::trunc)
+      << "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > '" << ran << ".tmp'\nmv '" << ran << ".tmp' '"
+      << ran << "'\n";
+  const std::string params = world.Path("params $x 'y'");
+  const UpdaterRun run =
+      world.Update({"--silent", "--log-dir", world.Path("logs"), "--restart-params", params,
+                    world.Path("Installed/" + name), world.Path("Download/" + name)});
+  ASSERT_EQ(run.fExitCode, 0) << run.fError;
+  // The program runs detached: wait for its line (bounded).
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!fs::exists(ran) && std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const std::vector<std::string> started = {
+      world.Path("Installed/" + name + "/Contents/MacOS/demo"), params};
+  EXPECT_EQ(Lines(ReadWholeFile(ran)), started);
 }
 
 TEST(UpdaterProgress, TheProgressLineIsWrittenOnlyWithACallerLog) {

@@ -23,6 +23,18 @@ constexpr size_t kTemporaryNameLength = 200;
 
 std::string ProcPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
+std::atomic<bool> sRenameFlagsUnsupported{false};
+
+// renameat2 with `flags`: 0 or an errno value.
+int RenameWithFlags(int fromDir, const std::string& from, int toDir, const std::string& to,
+                    unsigned flags) {
+  if (sRenameFlagsUnsupported.load(std::memory_order_relaxed)) return EINVAL;
+  return ::renameat2(fromDir, from.c_str(), toDir, to.c_str(), flags) == 0 ? 0 : errno;
+}
+
+// What renameat2 answers where the file system or the kernel lacks a flag.
+bool LacksRenameFlag(int error) { return error == EINVAL || error == ENOSYS; }
+
 }  // namespace
 
 int FolderIsWithin(int folderFd, dev_t device, ino_t inode, bool& within) {
@@ -135,14 +147,12 @@ std::string TemporaryItemName(const std::string& name) {
 }
 
 int ExchangeItems(int fromDir, const std::string& from, int toDir, const std::string& to) {
-  if (::renameat2(fromDir, from.c_str(), toDir, to.c_str(), RENAME_EXCHANGE) == 0) return 0;
-  if (errno != EINVAL) return errno;
+  int error = RenameWithFlags(fromDir, from, toDir, to, RENAME_EXCHANGE);
+  if (!LacksRenameFlag(error)) return error;
   std::string aside = TemporaryItemName(to);
-  if (::renameat2(toDir, to.c_str(), toDir, aside.c_str(), RENAME_NOREPLACE) != 0 &&
-      (errno != EINVAL || ::renameat(toDir, to.c_str(), toDir, aside.c_str()) != 0))
-    return errno;
+  if (error = RenameUnlessTaken(toDir, to, toDir, aside); error != 0) return error;
   if (::renameat(fromDir, from.c_str(), toDir, to.c_str()) != 0) {
-    int error = errno;
+    error = errno;
     ::renameat(toDir, aside.c_str(), toDir, to.c_str());
     return error;
   }
@@ -151,10 +161,40 @@ int ExchangeItems(int fromDir, const std::string& from, int toDir, const std::st
 }
 
 int RenameUnlessTaken(int fromDir, const std::string& from, int toDir, const std::string& to) {
-  if (::renameat2(fromDir, from.c_str(), toDir, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL) return errno;
-  if (::faccessat(toDir, to.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
-  return ::renameat(fromDir, from.c_str(), toDir, to.c_str()) == 0 ? 0 : errno;
+  const int error = RenameWithFlags(fromDir, from, toDir, to, RENAME_NOREPLACE);
+  if (!LacksRenameFlag(error)) return error;
+  // Without the flag, the name is reserved by making an empty item of the
+  // source's kind there, which fails on any existing item; the rename then
+  // replaces only that item. Checking the name first instead would let an
+  // item made between the check and the rename be overwritten.
+  struct stat source;
+  if (::fstatat(fromDir, from.c_str(), &source, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+  const bool folder = S_ISDIR(source.st_mode);
+  struct stat reserved = {};
+  if (folder) {
+    if (::mkdirat(toDir, to.c_str(), S_IRWXU) != 0) return errno;
+  } else {
+    FileDescriptor made(
+        ::openat(toDir, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR));
+    if (!made.IsOpen()) return errno;
+    if (::fstat(made.Get(), &reserved) != 0) reserved.st_ino = 0;
+  }
+  if (::renameat(fromDir, from.c_str(), toDir, to.c_str()) == 0) return 0;
+  const int failed = errno;
+  // Take the reservation back: a folder only while still empty, a file only
+  // while it is still the one made here.
+  struct stat now;
+  if (folder) {
+    ::unlinkat(toDir, to.c_str(), AT_REMOVEDIR);
+  } else if (reserved.st_ino != 0 && ::fstatat(toDir, to.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+             now.st_dev == reserved.st_dev && now.st_ino == reserved.st_ino) {
+    ::unlinkat(toDir, to.c_str(), 0);
+  }
+  return failed;
+}
+
+void SetRenameFlagsUnsupportedForTesting(bool unsupported) {
+  sRenameFlagsUnsupported.store(unsupported, std::memory_order_relaxed);
 }
 
 int SplitItemPath(const std::string& path, std::string& folder, std::string& name) {

@@ -62,9 +62,14 @@ int ExchangeItems(int fromDir, const std::string& from, int toDir, const std::st
 
 // Renames the item `from` of `fromDir` to `to` of `toDir` unless `to`
 // exists (renameat2 RENAME_NOREPLACE); where the file system lacks the
-// flag, after checking that the name is free. 0 or an errno value (EEXIST
-// when the name is taken).
+// flag, by first making an empty item of the source's kind at `to`, which
+// only succeeds where nothing is, and renaming over it. An existing item is
+// never replaced. 0 or an errno value (EEXIST when the name is taken).
 int RenameUnlessTaken(int fromDir, const std::string& from, int toDir, const std::string& to);
+
+// While `unsupported`, RenameUnlessTaken and ExchangeItems act as on a file
+// system without renameat2's flags, so that their fallbacks can be tested.
+void SetRenameFlagsUnsupportedForTesting(bool unsupported);
 
 // Splits `path` into its folder ("." for a bare name, "/" at the root) and
 // its last name, trailing slashes ignored. EINVAL when there is no name

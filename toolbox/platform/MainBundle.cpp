@@ -16,14 +16,6 @@ namespace {
 constexpr std::string_view kBundleExtension = ".app";
 constexpr std::string_view kInfoPlistSubpath = "Contents/Info.plist";
 
-// The folder part of `path`: "/a/b" -> "/a", "/a" -> "/", "a" -> "".
-std::string ParentOf(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return std::string();
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 bool IsBundleName(std::string_view name) {
   return name.size() > kBundleExtension.size() && name.ends_with(kBundleExtension);
 }
@@ -60,12 +52,15 @@ std::string GetExecutablePath() {
 }
 
 std::string LocateMainBundle(const std::string& executablePath) {
-  std::string executableFolder = WithoutTrailingSlashes(ParentOf(executablePath));
-  for (std::string folder = executableFolder; !folder.empty() && folder != "/";
-       folder = ParentOf(folder)) {
-    std::string_view name(folder);
-    name.remove_prefix(folder.find_last_of('/') + 1);
+  std::string executableFolder, name;
+  if (SplitItemPath(executablePath, executableFolder, name) != 0) return std::string();
+  executableFolder = WithoutTrailingSlashes(executableFolder);
+  // Climb until the root or the top of a relative path, where there is no
+  // name left.
+  std::string folder = executableFolder, parent;
+  while (SplitItemPath(folder, parent, name) == 0) {
     if (IsBundleName(name) && IsRegularFile(JoinPath(folder, kInfoPlistSubpath))) return folder;
+    folder = WithoutTrailingSlashes(parent);
   }
   return executableFolder;
 }

@@ -38,17 +38,14 @@ std::string DeletionDate() {
   return text;
 }
 
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
-}
-
 // The device of `path`, or of its nearest existing ancestor.
 int DeviceOf(std::string path, dev_t& device) {
   struct stat info;
   while (::stat(path.c_str(), &info) != 0) {
-    if (errno != ENOENT || path == "/") return errno;
-    path = FolderOf(path);
+    const int error = errno;
+    std::string folder, name;
+    if (error != ENOENT || SplitItemPath(path, folder, name) != 0) return error;
+    path = folder;
   }
   device = info.st_dev;
   return 0;
@@ -91,9 +88,8 @@ PathError FindTrash(const std::string& folder, dev_t device, std::string& trash)
     }
   }
   // The top folder of the item's mount: climb while the device stays.
-  std::string topdir = folder;
-  while (topdir != "/") {
-    std::string parent = FolderOf(topdir);
+  std::string topdir = folder, parent, name;
+  while (SplitItemPath(topdir, parent, name) == 0) {
     struct stat info;
     if (::stat(parent.c_str(), &info) != 0) return PathError(errno, parent);
     if (info.st_dev != device) break;

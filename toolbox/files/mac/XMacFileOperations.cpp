@@ -15,6 +15,7 @@
 #include "files/VFileDesc.h"
 #include "files/VFilePath.h"
 #include "files/mac/XMacFile.h"
+#include "platform/DirectoryWalk.h"
 #include "platform/ItemCopier.h"
 #include "platform/ItemMover.h"
 #include "platform/Trash.h"
@@ -232,17 +233,8 @@ VError XMacFile::Move(const VFilePath& destination, VFile** out, unsigned option
 
 VError XMacFile::RenamePath(const char* from, const VFilePath& to) {
   if (from == nullptr) return PosixError(ENOENT);
-  const std::string target = PosixText(to);
-  if (::renameat2(AT_FDCWD, from, AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return VE_OK;
-  int error = errno;
-  // File systems without RENAME_NOREPLACE: a hard link refuses an existing
-  // name just the same, then the old name goes (folders cannot be linked).
-  if (error == EINVAL && ::link(from, target.c_str()) == 0) {
-    if (::unlink(from) == 0) return VE_OK;
-    error = errno;
-    ::unlink(target.c_str());
-  }
-  return PosixError(error);
+  const int error = platform::RenameUnlessTaken(AT_FDCWD, from, AT_FDCWD, PosixText(to));
+  return error == 0 ? VE_OK : PosixError(error);
 }
 
 VError XMacFile::Rename(const VString& name, VFile** out) const {
