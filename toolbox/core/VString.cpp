@@ -53,7 +53,11 @@ void VString::RetainSharedBuffer(UniChar* block, int32 capacity, int32 counts) {
 
 void VString::ReleaseSharedBuffer(UniChar* block, int32 capacity, int32 counts) {
   if (block == nullptr) return;
-  if (SharedCount(block, capacity).fetch_sub(counts) == counts && VObject::sCppMemMgr != nullptr) {
+  // Counts the caller holds cannot be taken by anyone else: when they are
+  // all the block has, it is freed without a locked decrement.
+  const std::atomic_ref<int32> count = SharedCount(block, capacity);
+  if ((count.load(std::memory_order_acquire) == counts || count.fetch_sub(counts) == counts) &&
+      VObject::sCppMemMgr != nullptr) {
     VObject::sCppMemMgr->Free(block);
   }
 }
