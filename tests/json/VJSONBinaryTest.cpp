@@ -5,6 +5,7 @@
 
 #include "JSONClassTestSupport.h"
 #include "JSONTestSupport.h"
+#include "json/IJSONObject.h"
 #include "json/VJSONBinaryImporter.h"
 #include "json/VJSONBinaryWriter.h"
 #include "json/VJSONBlob.h"
@@ -277,6 +278,31 @@ TEST(VJSONBinaryTest, TextFallsBackToTheBinaryForm) {
   VError error = VE_OK;
   Parse(R"({"__PRIVATE_BINARY_OBJECT":"BQ=="})", 0, &error);
   EXPECT_EQ(error, ToolboxError(toolbox_error::kStreamEndOfData));
+}
+
+// Native code that empties an array while one of its elements is streamed.
+class EmptiesArrayWhenStreamed : public IJSONObject {
+ public:
+  explicit EmptiesArrayWhenStreamed(VJSONArray* array) : fArray(array) {}
+  void IJSON_GetValueToWriteToBuffer(VJSONValue&) override { fArray->Clear(); }
+
+ private:
+  VJSONArray* fArray;  // not counted: the test holds it
+};
+
+TEST(VJSONBinaryTest, ArrayEmptiedWhileStreamedIsNotReadAfterwards) {
+  VJSONValue array(JSON_array);
+  VJSONValue element(JSON_object);
+  auto* native = new EmptiesArrayWhenStreamed(array.GetArray());
+  element.GetObject()->SetImplementation(native);
+  native->Release();
+  array.GetArray()->Push(element);
+  for (int i = 0; i < 8; ++i) array.GetArray()->Push(VJSONValue(VString("later")));
+  VError error = VE_OK;
+  const std::string bytes = Encode(array, &error);
+  EXPECT_EQ(error, VE_OK);
+  EXPECT_EQ(bytes.find("later"), std::string::npos);
+  EXPECT_EQ(array.GetArray()->GetCount(), 0u);
 }
 
 }  // namespace

@@ -197,16 +197,19 @@ VError VJSONBinaryWriter::_WriteArray(const VJSONArray* array, bool record,
   std::vector<VJSONValue> copies;
   const bool shared = array->HasStorageLocker();
   if (shared) array->GetValues(copies);
-  const std::span<const VJSONValue> values =
-      shared ? std::span<const VJSONValue>(copies) : array->GetValuesNoLock();
+  // The elements as they are at each step: native code run while one is
+  // written may change the array.
+  const auto values = [&] {
+    return shared ? std::span<const VJSONValue>(copies) : array->GetValuesNoLock();
+  };
   uint8 head[5] = {uint8(JSON_array)};
-  StoreLittleEndian(uint32(values.size()), head + 1);
+  StoreLittleEndian(uint32(values().size()), head + 1);
   error = _Put(head, sizeof(head));
   const int64 parent = std::exchange(fCurrent, index);
   Position element;
-  for (size_t i = 0; i < values.size() && error == VE_OK; ++i) {
+  for (size_t i = 0; i < values().size() && error == VE_OK; ++i) {
     element.fIndex = i;
-    error = _WriteValue(values[i], element);
+    error = _WriteValue(values()[i], element);
   }
   fCurrent = parent;
   return error;
