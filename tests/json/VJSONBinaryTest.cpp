@@ -298,6 +298,8 @@ TEST(VJSONBinaryTest, ArrayEmptiedWhileStreamedIsNotReadAfterwards) {
   native->Release();
   array.GetArray()->Push(element);
   for (int i = 0; i < 8; ++i) array.GetArray()->Push(VJSONValue(VString("later")));
+  // The array holds the only count of the element it empties itself of.
+  element.SetUndefined();
   VError error = VE_OK;
   const std::string bytes = Encode(array, &error);
   EXPECT_EQ(error, VE_OK);

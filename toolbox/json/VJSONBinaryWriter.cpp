@@ -198,7 +198,7 @@ VError VJSONBinaryWriter::_WriteArray(const VJSONArray* array, bool record,
   const bool shared = array->HasStorageLocker();
   if (shared) array->GetValues(copies);
   // The elements as they are at each step: native code run while one is
-  // written may change the array.
+  // written may change the array, so containers are held while written.
   const auto values = [&] {
     return shared ? std::span<const VJSONValue>(copies) : array->GetValuesNoLock();
   };
@@ -209,7 +209,13 @@ VError VJSONBinaryWriter::_WriteArray(const VJSONArray* array, bool record,
   Position element;
   for (size_t i = 0; i < values().size() && error == VE_OK; ++i) {
     element.fIndex = i;
-    error = _WriteValue(values()[i], element);
+    const VJSONValue& value = values()[i];
+    if (value.IsObject() || value.IsArray()) {
+      const VJSONValue held = value;
+      error = _WriteValue(held, element);
+    } else {
+      error = _WriteValue(value, element);
+    }
   }
   fCurrent = parent;
   return error;
