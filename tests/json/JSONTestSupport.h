@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/VString.h"
+#include "json/IJSONObject.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONImporter.h"
 #include "json/VJSONObject.h"
@@ -47,5 +48,31 @@ class StLiveContainers {
   int32 fObjects;
   int32 fArrays;
 };
+
+// An object whose native code empties `array` whenever it is written, as
+// text or streamed.
+class EmptiesArrayWhenWritten : public IJSONObject {
+ public:
+  explicit EmptiesArrayWhenWritten(VJSONArray* array) : fArray(array) {}
+  EJSONStatus IJSON_Stringify(const VJSONObject*, VJSONWriter&, VString&, VError&) override {
+    fArray->Clear();
+    return EJSON_unhandled;
+  }
+  void IJSON_GetValueToWriteToBuffer(VJSONValue&) override { fArray->Clear(); }
+
+ private:
+  VJSONArray* fArray;  // not counted: the array holds this object
+};
+
+// Fills the empty array with such an object, which only the array holds,
+// followed by texts written after it.
+inline void FillWithItsOwnEmptier(VJSONArray* array) {
+  VJSONValue element(JSON_object);
+  auto* native = new EmptiesArrayWhenWritten(array);
+  element.GetObject()->SetImplementation(native);
+  native->Release();
+  array->Push(element);
+  for (int i = 0; i < 8; ++i) array->Push(VJSONValue(VString("later")));
+}
 
 }  // namespace zeft::test

@@ -5,7 +5,6 @@
 
 #include "JSONClassTestSupport.h"
 #include "JSONTestSupport.h"
-#include "json/IJSONObject.h"
 #include "json/VJSONBinaryImporter.h"
 #include "json/VJSONBinaryWriter.h"
 #include "json/VJSONBlob.h"
@@ -280,26 +279,11 @@ TEST(VJSONBinaryTest, TextFallsBackToTheBinaryForm) {
   EXPECT_EQ(error, ToolboxError(toolbox_error::kStreamEndOfData));
 }
 
-// Native code that empties an array while one of its elements is streamed.
-class EmptiesArrayWhenStreamed : public IJSONObject {
- public:
-  explicit EmptiesArrayWhenStreamed(VJSONArray* array) : fArray(array) {}
-  void IJSON_GetValueToWriteToBuffer(VJSONValue&) override { fArray->Clear(); }
-
- private:
-  VJSONArray* fArray;  // not counted: the test holds it
-};
-
 TEST(VJSONBinaryTest, ArrayEmptiedWhileStreamedIsNotReadAfterwards) {
+  // Native code run while the first element is streamed empties the array,
+  // which held the only count of that element.
   VJSONValue array(JSON_array);
-  VJSONValue element(JSON_object);
-  auto* native = new EmptiesArrayWhenStreamed(array.GetArray());
-  element.GetObject()->SetImplementation(native);
-  native->Release();
-  array.GetArray()->Push(element);
-  for (int i = 0; i < 8; ++i) array.GetArray()->Push(VJSONValue(VString("later")));
-  // The array holds the only count of the element it empties itself of.
-  element.SetUndefined();
+  test::FillWithItsOwnEmptier(array.GetArray());
   VError error = VE_OK;
   const std::string bytes = Encode(array, &error);
   EXPECT_EQ(error, VE_OK);
