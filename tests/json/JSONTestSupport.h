@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <type_traits>
 
 #include "core/VString.h"
 #include "json/IJSONObject.h"
@@ -49,30 +50,45 @@ class StLiveContainers {
   int32 fArrays;
 };
 
-// An object whose native code empties `array` whenever it is written, as
-// text or streamed.
-class EmptiesArrayWhenWritten : public IJSONObject {
+// An object whose native code empties its container (an array or an
+// object) whenever it is written, as text or streamed.
+class EmptiesContainerWhenWritten : public IJSONObject {
  public:
-  explicit EmptiesArrayWhenWritten(VJSONArray* array) : fArray(array) {}
+  explicit EmptiesContainerWhenWritten(VJSONArray* array) : fArray(array) {}
+  explicit EmptiesContainerWhenWritten(VJSONObject* object) : fObject(object) {}
   EJSONStatus IJSON_Stringify(const VJSONObject*, VJSONWriter&, VString&, VError&) override {
-    fArray->Clear();
+    _Empty();
     return EJSON_unhandled;
   }
-  void IJSON_GetValueToWriteToBuffer(VJSONValue&) override { fArray->Clear(); }
+  void IJSON_GetValueToWriteToBuffer(VJSONValue&) override { _Empty(); }
 
  private:
-  VJSONArray* fArray;  // not counted: the array holds this object
+  void _Empty() {
+    if (fArray != nullptr) fArray->Clear();
+    if (fObject != nullptr) fObject->ClearInternalProperties();
+  }
+
+  // Not counted: the container holds this object.
+  VJSONArray* fArray = nullptr;
+  VJSONObject* fObject = nullptr;
 };
 
-// Fills the empty array with such an object, which only the array holds,
-// followed by texts written after it.
-inline void FillWithItsOwnEmptier(VJSONArray* array) {
+// Fills the empty container with such an object, which only the container
+// holds, followed by texts written after it (properties "0" to "7").
+template <class Container>
+void FillWithItsOwnEmptier(Container* container) {
   VJSONValue element(JSON_object);
-  auto* native = new EmptiesArrayWhenWritten(array);
+  auto* native = new EmptiesContainerWhenWritten(container);
   element.GetObject()->SetImplementation(native);
   native->Release();
-  array->Push(element);
-  for (int i = 0; i < 8; ++i) array->Push(VJSONValue(VString("later")));
+  const VString later("later");
+  if constexpr (std::is_same_v<Container, VJSONArray>) {
+    container->Push(element);
+    for (int i = 0; i < 8; ++i) container->Push(VJSONValue(later));
+  } else {
+    container->SetProperty(VString("emptier"), element);
+    for (char i = '0'; i < '8'; ++i) container->SetProperty(VString(UniChar(i)), VJSONValue(later));
+  }
 }
 
 }  // namespace zeft::test

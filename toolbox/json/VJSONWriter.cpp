@@ -321,7 +321,13 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
     error = _AppendName(it.GetName());
     if (error != VE_OK) break;
     if (const VJSONValue* stored = it.GetStoredValue()) {
-      error = _WriteValue(*stored);
+      // Containers are held while written, as array elements are.
+      if (stored->IsObject() || stored->IsArray()) {
+        const VJSONValue held = *stored;
+        error = _WriteValue(held);
+      } else {
+        error = _WriteValue(*stored);
+      }
     } else {
       error = _WriteValue(object->GetProperty(it.GetName(), fContext));
     }
