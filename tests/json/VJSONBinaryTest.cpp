@@ -279,16 +279,22 @@ TEST(VJSONBinaryTest, TextFallsBackToTheBinaryForm) {
   EXPECT_EQ(error, ToolboxError(toolbox_error::kStreamEndOfData));
 }
 
-TEST(VJSONBinaryTest, ArrayEmptiedWhileStreamedIsNotReadAfterwards) {
-  // Native code run while the first element is streamed empties the array,
-  // which held the only count of that element.
+TEST(VJSONBinaryTest, ContainerEmptiedWhileStreamedIsNotReadAfterwards) {
+  // Native code run while the first element or property is streamed
+  // empties the container, which held the only count of that element.
+  const std::string later("l\0a\0t\0e\0r\0", 10);  // as streamed
   VJSONValue array(JSON_array);
   test::FillWithItsOwnEmptier(array.GetArray());
-  VError error = VE_OK;
-  const std::string bytes = Encode(array, &error);
-  EXPECT_EQ(error, VE_OK);
-  EXPECT_EQ(bytes.find("later"), std::string::npos);
+  VJSONValue object(JSON_object);
+  test::FillWithItsOwnEmptier(object.GetObject());
+  for (const VJSONValue* container : {&array, &object}) {
+    VError error = VE_OK;
+    const std::string bytes = Encode(*container, &error);
+    EXPECT_EQ(error, VE_OK);
+    EXPECT_EQ(bytes.find(later), std::string::npos);
+  }
   EXPECT_EQ(array.GetArray()->GetCount(), 0u);
+  EXPECT_TRUE(object.GetObject()->IsEmpty());
 }
 
 }  // namespace

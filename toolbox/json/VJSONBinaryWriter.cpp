@@ -258,7 +258,15 @@ VError VJSONBinaryWriter::_WriteObjectBody(const VJSONObject* object) {
     const VJSONValue* stored = it.GetStoredValue();
     // A stored name lives as long as its object; a listed one is kept here.
     member.fName = stored != nullptr ? &name : &fOwnedNames.emplace_back(name);
-    error = stored != nullptr ? _WriteValue(*stored, member) : _WriteValue(it.GetValue(), member);
+    if (stored == nullptr) {
+      error = _WriteValue(it.GetValue(), member);
+    } else if (stored->IsObject() || stored->IsArray()) {
+      // Held while written: native code may empty the object meanwhile.
+      const VJSONValue held = *stored;
+      error = _WriteValue(held, member);
+    } else {
+      error = _WriteValue(*stored, member);
+    }
   }
   if (error != VE_OK) return error;
   if (signature != 0) {
