@@ -295,6 +295,20 @@ TEST(VJSONBinaryTest, ContainerEmptiedWhileStreamedIsNotReadAfterwards) {
   }
   EXPECT_EQ(array.GetArray()->GetCount(), 0u);
   EXPECT_TRUE(object.GetObject()->IsEmpty());
+  // Met again, the emptier is referred to by the name it was written under.
+  VJSONValue twice(JSON_array);
+  VJSONValue parent(JSON_object);
+  test::FillWithItsOwnEmptier(parent.GetObject());
+  twice.GetArray()->Push(parent);
+  twice.GetArray()->Push(parent.GetObject()->GetProperty(VString("emptier")));
+  VError error = VE_OK;
+  const std::string bytes = Encode(twice, &error);
+  EXPECT_EQ(error, VE_OK);
+  const std::string pointer(
+      "#\0/\0"
+      "0\0/\0e\0m\0p\0t\0i\0e\0r\0",
+      22);
+  EXPECT_NE(bytes.find(pointer), std::string::npos);
 }
 
 }  // namespace

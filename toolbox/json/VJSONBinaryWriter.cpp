@@ -256,17 +256,17 @@ VError VJSONBinaryWriter::_WriteObjectBody(const VJSONObject* object) {
     if (error == VE_OK) error = _PutUnits(name.GetCPointer(), size_t(name.GetLength()));
     if (error != VE_OK) break;
     const VJSONValue* stored = it.GetStoredValue();
-    // A stored name lives as long as its object; a listed one is kept here.
-    member.fName = stored != nullptr ? &name : &fOwnedNames.emplace_back(name);
-    if (stored == nullptr) {
-      error = _WriteValue(it.GetValue(), member);
-    } else if (stored->IsObject() || stored->IsArray()) {
-      // Held while written: native code may empty the object meanwhile.
-      const VJSONValue held = *stored;
-      error = _WriteValue(held, member);
-    } else {
+    if (stored != nullptr && !stored->IsObject() && !stored->IsArray()) {
+      member.fName = &name;  // a scalar's position is not recorded
       error = _WriteValue(*stored, member);
+      continue;
     }
+    // A container and its name are held while it is written, and the name
+    // for as long as references may point to it: native code run meanwhile
+    // may change the object.
+    member.fName = &fOwnedNames.emplace_back(name);
+    const VJSONValue held = stored != nullptr ? *stored : it.GetValue();
+    error = _WriteValue(held, member);
   }
   if (error != VE_OK) return error;
   if (signature != 0) {
