@@ -3,8 +3,10 @@
 #pragma once
 
 #include <string>
+#include <type_traits>
 
 #include "core/VString.h"
+#include "json/IJSONObject.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONImporter.h"
 #include "json/VJSONObject.h"
@@ -47,5 +49,46 @@ class StLiveContainers {
   int32 fObjects;
   int32 fArrays;
 };
+
+// An object whose native code empties its container (an array or an
+// object) whenever it is written, as text or streamed.
+class EmptiesContainerWhenWritten : public IJSONObject {
+ public:
+  explicit EmptiesContainerWhenWritten(VJSONArray* array) : fArray(array) {}
+  explicit EmptiesContainerWhenWritten(VJSONObject* object) : fObject(object) {}
+  EJSONStatus IJSON_Stringify(const VJSONObject*, VJSONWriter&, VString&, VError&) override {
+    _Empty();
+    return EJSON_unhandled;
+  }
+  void IJSON_GetValueToWriteToBuffer(VJSONValue&) override { _Empty(); }
+
+ private:
+  void _Empty() {
+    if (fArray != nullptr) fArray->Clear();
+    if (fObject != nullptr) fObject->ClearInternalProperties();
+  }
+
+  // Not counted: the container holds this object.
+  VJSONArray* fArray = nullptr;
+  VJSONObject* fObject = nullptr;
+};
+
+// Fills the empty container with such an object, which only the container
+// holds, followed by texts written after it (properties "0" to "7").
+template <class Container>
+void FillWithItsOwnEmptier(Container* container) {
+  VJSONValue element(JSON_object);
+  auto* native = new EmptiesContainerWhenWritten(container);
+  element.GetObject()->SetImplementation(native);
+  native->Release();
+  const VString later("later");
+  if constexpr (std::is_same_v<Container, VJSONArray>) {
+    container->Push(element);
+    for (int i = 0; i < 8; ++i) container->Push(VJSONValue(later));
+  } else {
+    container->SetProperty(VString("emptier"), element);
+    for (char i = '0'; i < '8'; ++i) container->SetProperty(VString(UniChar(i)), VJSONValue(later));
+  }
+}
 
 }  // namespace zeft::test

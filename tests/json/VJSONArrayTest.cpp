@@ -171,5 +171,15 @@ TEST(VJSONArrayTest, SortAndConcatenate) {
   EXPECT_EQ(value.GetArray()->GetCount(), 16u);
 }
 
+TEST(VJSONArrayTest, PushingOneOfItsOwnElementsIntoAFullSharedArray) {
+  VRefPtr<VJSONArray> array(new VJSONArray(true), kAdoptRef);
+  VStorageLocker* locker = array->GetStorageLockerNoRetain();
+  ASSERT_TRUE(locker->Use());
+  for (int i = 0; i < 4; ++i) array->Push(VJSONValue(VString("own")));
+  ASSERT_TRUE(array->Push(array->GetValuesNoLock()[1]));
+  EXPECT_EQ(Write(VJSONValue(array.Get())), R"(["own","own","own","own","own"])");
+  locker->EndUse();
+}
+
 }  // namespace
 }  // namespace zeft

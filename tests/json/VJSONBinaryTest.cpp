@@ -279,5 +279,37 @@ TEST(VJSONBinaryTest, TextFallsBackToTheBinaryForm) {
   EXPECT_EQ(error, ToolboxError(toolbox_error::kStreamEndOfData));
 }
 
+TEST(VJSONBinaryTest, ContainerEmptiedWhileStreamedIsNotReadAfterwards) {
+  // Native code run while the first element or property is streamed
+  // empties the container, which held the only count of that element.
+  const std::string later("l\0a\0t\0e\0r\0", 10);  // as streamed
+  VJSONValue array(JSON_array);
+  test::FillWithItsOwnEmptier(array.GetArray());
+  VJSONValue object(JSON_object);
+  test::FillWithItsOwnEmptier(object.GetObject());
+  for (const VJSONValue* container : {&array, &object}) {
+    VError error = VE_OK;
+    const std::string bytes = Encode(*container, &error);
+    EXPECT_EQ(error, VE_OK);
+    EXPECT_EQ(bytes.find(later), std::string::npos);
+  }
+  EXPECT_EQ(array.GetArray()->GetCount(), 0u);
+  EXPECT_TRUE(object.GetObject()->IsEmpty());
+  // Met again, the emptier is referred to by the name it was written under.
+  VJSONValue twice(JSON_array);
+  VJSONValue parent(JSON_object);
+  test::FillWithItsOwnEmptier(parent.GetObject());
+  twice.GetArray()->Push(parent);
+  twice.GetArray()->Push(parent.GetObject()->GetProperty(VString("emptier")));
+  VError error = VE_OK;
+  const std::string bytes = Encode(twice, &error);
+  EXPECT_EQ(error, VE_OK);
+  const std::string pointer(
+      "#\0/\0"
+      "0\0/\0e\0m\0p\0t\0i\0e\0r\0",
+      22);
+  EXPECT_NE(bytes.find(pointer), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zeft

@@ -77,5 +77,23 @@ TEST(VJSONElementsTest, LentRoomIsLeftWhenTheStoreGrowsMovesOrSwaps) {
   }
 }
 
+TEST(VJSONElementsTest, AppendingACopyOfItsOwnValueWhenFull) {
+  // The copy is made before the values move to a larger block, in lent
+  // room as in a block of the store's own.
+  for (bool lent : {true, false}) {
+    SCOPED_TRACE(lent);
+    std::vector<std::max_align_t> room(VJSONElements::RoomSize(3) / sizeof(std::max_align_t) + 1);
+    VJSONElements elements;
+    if (lent) elements.UseRoom(room.data(), 3);
+    elements.push_back(VJSONValue(VString("first")));
+    while (elements.size() < (lent ? 3 : 4)) elements.push_back(VJSONValue(1.0));
+    elements.push_back(elements[0]);
+    ASSERT_EQ(elements.size(), lent ? 4u : 5u);
+    VString text;
+    ASSERT_EQ(elements[elements.size() - 1].GetString(text), VE_OK);
+    EXPECT_EQ(to_string(text), "first");
+  }
+}
+
 }  // namespace
 }  // namespace zeft

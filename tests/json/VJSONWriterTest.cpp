@@ -133,5 +133,18 @@ TEST(VJSONWriterTest, MovedFromContainersWriteAsNull) {
   EXPECT_EQ(array.GetString(text), VE_OK);
 }
 
+TEST(VJSONWriterTest, ContainerEmptiedWhileWrittenEndsWhereItNowEnds) {
+  // Native code run while the first element or property is written empties
+  // the container, which held the only count of that element.
+  VJSONValue array(JSON_array);
+  test::FillWithItsOwnEmptier(array.GetArray());
+  EXPECT_EQ(Write(array), "[{}]");
+  EXPECT_EQ(array.GetArray()->GetCount(), 0u);
+  VJSONValue object(JSON_object);
+  test::FillWithItsOwnEmptier(object.GetObject());
+  EXPECT_EQ(Write(object), R"({"emptier":{}})");
+  EXPECT_TRUE(object.GetObject()->IsEmpty());
+}
+
 }  // namespace
 }  // namespace zeft

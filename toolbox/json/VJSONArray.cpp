@@ -228,8 +228,11 @@ bool VJSONArray::Push(const VJSONValue& value) {
   StJSONLocks locks(_NeedsGraphLock() || IsSharedContainer(value), locker);
   if (!_CheckInUse()) return false;
   if (locker != nullptr) {
+    // Held first: the value may be one of the elements, which the new slot
+    // may move.
+    const VJSONValue held(value);
     fValues.emplace_back(JSON_null);
-    if (!SetAt(fValues.size() - 1, value)) {
+    if (!SetAt(fValues.size() - 1, held)) {
       fValues.pop_back();  // a refused store leaves nothing behind
       return false;
     }

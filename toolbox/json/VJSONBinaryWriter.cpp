@@ -197,16 +197,25 @@ VError VJSONBinaryWriter::_WriteArray(const VJSONArray* array, bool record,
   std::vector<VJSONValue> copies;
   const bool shared = array->HasStorageLocker();
   if (shared) array->GetValues(copies);
-  const std::span<const VJSONValue> values =
-      shared ? std::span<const VJSONValue>(copies) : array->GetValuesNoLock();
+  // The elements as they are at each step: native code run while one is
+  // written may change the array, so containers are held while written.
+  const auto values = [&] {
+    return shared ? std::span<const VJSONValue>(copies) : array->GetValuesNoLock();
+  };
   uint8 head[5] = {uint8(JSON_array)};
-  StoreLittleEndian(uint32(values.size()), head + 1);
+  StoreLittleEndian(uint32(values().size()), head + 1);
   error = _Put(head, sizeof(head));
   const int64 parent = std::exchange(fCurrent, index);
   Position element;
-  for (size_t i = 0; i < values.size() && error == VE_OK; ++i) {
+  for (size_t i = 0; i < values().size() && error == VE_OK; ++i) {
     element.fIndex = i;
-    error = _WriteValue(values[i], element);
+    const VJSONValue& value = values()[i];
+    if (value.IsObject() || value.IsArray()) {
+      const VJSONValue held = value;
+      error = _WriteValue(held, element);
+    } else {
+      error = _WriteValue(value, element);
+    }
   }
   fCurrent = parent;
   return error;
@@ -247,9 +256,17 @@ VError VJSONBinaryWriter::_WriteObjectBody(const VJSONObject* object) {
     if (error == VE_OK) error = _PutUnits(name.GetCPointer(), size_t(name.GetLength()));
     if (error != VE_OK) break;
     const VJSONValue* stored = it.GetStoredValue();
-    // A stored name lives as long as its object; a listed one is kept here.
-    member.fName = stored != nullptr ? &name : &fOwnedNames.emplace_back(name);
-    error = stored != nullptr ? _WriteValue(*stored, member) : _WriteValue(it.GetValue(), member);
+    if (stored != nullptr && !stored->IsObject() && !stored->IsArray()) {
+      member.fName = &name;  // a scalar's position is not recorded
+      error = _WriteValue(*stored, member);
+      continue;
+    }
+    // A container and its name are held while it is written, and the name
+    // for as long as references may point to it: native code run meanwhile
+    // may change the object.
+    member.fName = &fOwnedNames.emplace_back(name);
+    const VJSONValue held = stored != nullptr ? *stored : it.GetValue();
+    error = _WriteValue(held, member);
   }
   if (error != VE_OK) return error;
   if (signature != 0) {

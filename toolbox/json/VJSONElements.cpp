@@ -67,9 +67,12 @@ void VJSONElements::swap(VJSONElements& other) {
   std::swap(fCapacity, other.fCapacity);
 }
 
-void VJSONElements::_Grow(size_t capacity) {
+VJSONValue* VJSONElements::_NewBlock(size_t capacity) {
   if (capacity > kMaxCount) throw std::length_error("too many JSON array elements");
-  auto* values = static_cast<VJSONValue*>(::operator new(capacity * sizeof(VJSONValue)));
+  return static_cast<VJSONValue*>(::operator new(capacity * sizeof(VJSONValue)));
+}
+
+void VJSONElements::_MoveTo(VJSONValue* values, size_t capacity) {
   for (size_t i = 0; i < fCount; ++i) {
     new (values + i) VJSONValue(std::move(fValues[i]));
     fValues[i].~VJSONValue();

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <utility>
 
 #include "json/VJSONValue.h"
@@ -42,10 +43,23 @@ class VJSONElements {
   void reserve(size_t capacity);
   template <class... Args>
   VJSONValue& emplace_back(Args&&... args) {
-    if (fCount == fCapacity) _Grow(fCapacity < 4 ? 4 : fCapacity * 2);
-    VJSONValue* value = new (fValues + fCount) VJSONValue(std::forward<Args>(args)...);
-    ++fCount;
-    return *value;
+    if (fCount < fCapacity) {
+      VJSONValue* value = new (fValues + fCount) VJSONValue(std::forward<Args>(args)...);
+      ++fCount;
+      return *value;
+    }
+    // The new value is made before the others move out of the old block:
+    // it may be a copy of one of them.
+    const size_t capacity = fCapacity < 4 ? 4 : fCapacity * 2;
+    VJSONValue* values = _NewBlock(capacity);
+    try {
+      new (values + fCount) VJSONValue(std::forward<Args>(args)...);
+    } catch (...) {
+      ::operator delete(values);
+      throw;
+    }
+    _MoveTo(values, capacity);
+    return values[fCount++];
   }
   void push_back(const VJSONValue& value) { emplace_back(value); }
   void push_back(VJSONValue&& value) { emplace_back(std::move(value)); }
@@ -60,7 +74,12 @@ class VJSONElements {
   static constexpr size_t kMaxCount = SIZE_MAX / sizeof(VJSONValue);
 
   // Moves the values into a block for `capacity` values.
-  void _Grow(size_t capacity);
+  void _Grow(size_t capacity) { _MoveTo(_NewBlock(capacity), capacity); }
+  // An uninitialised block for `capacity` values.
+  static VJSONValue* _NewBlock(size_t capacity);
+  // Moves the values into `values`, a block for `capacity` values, which
+  // the store takes.
+  void _MoveTo(VJSONValue* values, size_t capacity);
   void _LeaveRoom();
 
   VJSONValue* fValues = nullptr;

@@ -236,9 +236,11 @@ VError VJSONWriter::_WriteArray(const VJSONArray* array) {
   std::vector<VJSONValue> copy;
   const bool shared = array->HasStorageLocker();
   if (shared) array->GetValues(copy);
-  const std::span<const VJSONValue> values =
-      shared ? std::span<const VJSONValue>(copy) : array->GetValuesNoLock();
-  if (values.empty()) {
+  // The elements as they are at each step.
+  const auto values = [&] {
+    return shared ? std::span<const VJSONValue>(copy) : array->GetValuesNoLock();
+  };
+  if (values().empty()) {
     _AppendASCII("[]");
     return VE_OK;
   }
@@ -247,17 +249,19 @@ VError VJSONWriter::_WriteArray(const VJSONArray* array) {
   const int32 start = _BeginContainer(array, u'[');
   VError error = VE_OK;
   bool truncated = false;
-  // Indexed, for writing a container may run native code that changes
-  // the array: containers are held while written.
-  for (size_t i = 0; i < values.size(); ++i) {
+  // Indexed and read again for each element, for writing a container may
+  // run native code that changes the array: containers are held while
+  // written.
+  for (size_t i = 0; i < values().size(); ++i) {
     if (i > 0) _AppendUnit(u',');
     const int32 before = fBuffer.GetLength();
     _AppendIndent();
-    if (values[i].IsObject() || values[i].IsArray()) {
-      const VJSONValue element = values[i];
+    const VJSONValue& value = values()[i];
+    if (value.IsObject() || value.IsArray()) {
+      const VJSONValue element = value;
       error = _WriteValue(element);
     } else {
-      error = _WriteValue(values[i]);
+      error = _WriteValue(value);
     }
     if (error != VE_OK) break;
     if (_PreviewIsFull(before)) {
@@ -317,7 +321,13 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
     error = _AppendName(it.GetName());
     if (error != VE_OK) break;
     if (const VJSONValue* stored = it.GetStoredValue()) {
-      error = _WriteValue(*stored);
+      // Containers are held while written, as array elements are.
+      if (stored->IsObject() || stored->IsArray()) {
+        const VJSONValue held = *stored;
+        error = _WriteValue(held);
+      } else {
+        error = _WriteValue(*stored);
+      }
     } else {
       error = _WriteValue(object->GetProperty(it.GetName(), fContext));
     }
