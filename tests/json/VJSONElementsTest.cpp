@@ -92,6 +92,10 @@ TEST(VJSONElementsTest, AppendingACopyOfItsOwnValueWhenFull) {
     VString text;
     ASSERT_EQ(elements[elements.size() - 1].GetString(text), VE_OK);
     EXPECT_EQ(to_string(text), "first");
+    // Filling with one of its own values while growing.
+    elements.resize(40, elements[0]);
+    ASSERT_EQ(elements[39].GetString(text), VE_OK);
+    EXPECT_EQ(to_string(text), "first");
   }
 }
 

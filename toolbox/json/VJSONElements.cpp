@@ -55,8 +55,10 @@ void VJSONElements::resize(size_t count, const VJSONValue& fill) {
     erase(fValues + count, end());
     return;
   }
+  // `fill` may be one of the values, which growing moves.
+  const VJSONValue value(fill);
   reserve(count);
-  while (fCount < count) emplace_back(fill);
+  while (fCount < count) emplace_back(value);
 }
 
 void VJSONElements::swap(VJSONElements& other) {
