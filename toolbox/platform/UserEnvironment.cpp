@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -36,13 +37,19 @@ UserEnvironment GetUserEnvironment() {
   return environment;
 }
 
-bool GetUserAccount(UserAccount& account) {
+bool GetUserAccount(UserAccount& account) { return GetUserAccount(getuid(), account); }
+
+bool GetUserAccount(uid_t user, UserAccount& account) {
   const long suggested = sysconf(_SC_GETPW_R_SIZE_MAX);
   std::string buffer(size_t(suggested > kUserEntryRoom ? suggested : kUserEntryRoom), '\0');
   struct passwd entry;
   struct passwd* found = nullptr;
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr)
+  if (const int error = getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found);
+      error != 0 || found == nullptr) {
+    errno = error != 0 ? error : ENOENT;
     return false;
+  }
+  account.fGroup = entry.pw_gid;
   account.fName = entry.pw_name != nullptr ? entry.pw_name : "";
   const std::string comment = entry.pw_gecos != nullptr ? entry.pw_gecos : "";
   account.fFullName = comment.substr(0, comment.find(','));

@@ -6,6 +6,8 @@
 // account (name, home) comes from the user database.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace zeft::platform {
@@ -26,15 +28,20 @@ UserEnvironment GetUserEnvironment();
 // layer's single reading of the environment.
 std::string GetEnvironmentVariable(const char* name);
 
-// The account of the user running the process, from the user database.
+// An account of the user database.
 struct UserAccount {
   std::string fName;      // the login name
   std::string fFullName;  // the first field of the comment (GECOS), "" when none
   std::string fHome;      // the home folder as the database gives it
+  gid_t fGroup = 0;       // the primary group
 };
 
-// False when the database has no entry for the real user id.
+// The account of the user running the process (its real user id); false
+// when the database has no entry for it.
 bool GetUserAccount(UserAccount& account);
+// The account of `user`; false with errno set (ENOENT when the database has
+// no entry). Safe to call from several tasks at once.
+bool GetUserAccount(uid_t user, UserAccount& account);
 
 // Makes GetUserEnvironment answer `environment` instead of the process
 // environment; null goes back to the process environment.

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <linux/fs.h>
-#include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -25,6 +24,7 @@
 #include "files/mac/XMacFileDesc.h"
 #include "platform/DirectoryWalk.h"
 #include "platform/ItemKind.h"
+#include "platform/UserEnvironment.h"
 #include "platform/Workspace.h"
 #include "runtime/VErrorThrow.h"
 #include "values/VTime.h"
@@ -237,11 +237,10 @@ VError XMacFile::GetEffectivePermission(const char* path, unsigned& permission) 
     permission = ClassBits(info.stx_mode, 6);
     return VE_OK;
   }
-  errno = 0;
-  const struct passwd* entry = ::getpwuid(user);
-  if (entry == nullptr) return PosixError(errno != 0 ? errno : ENOENT);
+  platform::UserAccount account;
+  if (!platform::GetUserAccount(user, account)) return PosixError(errno);
   std::vector<gid_t> groups;
-  if (!GetUserGroups(entry->pw_name, entry->pw_gid, kGroupListCapacity, groups)) {
+  if (!GetUserGroups(account.fName.c_str(), account.fGroup, kGroupListCapacity, groups)) {
     return PosixError(ENOMEM);
   }
   for (gid_t group : groups) {
