@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "FolderTestSupport.h"
@@ -20,9 +18,8 @@ namespace {
 
 using test::FolderTest;
 using test::ItemExists;
-using test::Utf8;
-
 using test::ReadWholeFile;
+using test::Utf8;
 
 class VFolderSwapTest : public FolderTest {
  protected:

@@ -10,7 +10,6 @@
 #include <ctime>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "TempFolder.h"

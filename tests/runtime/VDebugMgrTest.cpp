@@ -5,11 +5,9 @@
 #include <unistd.h>
 
 #include <clocale>
-#include <fstream>
 // GCC 12 warns falsely inside std::regex's compiler at -O1.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 

@@ -1,8 +1,6 @@
 #include "json/VJSONArray.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <new>
 #include <numeric>
 
 #include "core/VCompareOptions.h"
@@ -245,7 +243,6 @@ bool VJSONArray::Push(const VJSONValue& value) {
 }
 
 VJSONArray* VJSONArray::_NewWithRoom(size_t count) {
-  if (count > SIZE_MAX / sizeof(VJSONValue)) throw std::bad_alloc();
   void* room = nullptr;
   VJSONArray* array =
       NewWithRoomBehind<VJSONArray>(VJSONElements::RoomSize(count), alignof(VJSONValue), room);

@@ -144,12 +144,18 @@ VError VJSONBinaryWriter::_WriteValue(const VJSONValue& value, const Position& p
       StoreLittleEndian(uint64(time.GetMilliseconds()), field + 1);
       return _Put(field, sizeof(field));
     }
-    case JSON_object:
-      if (value.GetObject() == nullptr) return _PutByte(JSON_null);
-      return _WriteObject(value.GetObject(), true, position);
-    case JSON_array:
-      if (value.GetArray() == nullptr) return _PutByte(JSON_null);
-      return _WriteArray(value.GetArray(), true, position);
+    case JSON_object: {
+      // Containers are held while written: native code run meanwhile may
+      // change the array or object `value` lives in.
+      const VRefPtr<VJSONObject> object(value.RetainObject(), kAdoptRef);
+      if (object.Get() == nullptr) return _PutByte(JSON_null);
+      return _WriteObject(object.Get(), true, position);
+    }
+    case JSON_array: {
+      const VRefPtr<VJSONArray> array(value.RetainArray(), kAdoptRef);
+      if (array.Get() == nullptr) return _PutByte(JSON_null);
+      return _WriteArray(array.Get(), true, position);
+    }
     default:
       return VE_OK;
   }
@@ -198,7 +204,7 @@ VError VJSONBinaryWriter::_WriteArray(const VJSONArray* array, bool record,
   const bool shared = array->HasStorageLocker();
   if (shared) array->GetValues(copies);
   // The elements as they are at each step: native code run while one is
-  // written may change the array, so containers are held while written.
+  // written may change the array.
   const auto values = [&] {
     return shared ? std::span<const VJSONValue>(copies) : array->GetValuesNoLock();
   };
@@ -209,13 +215,7 @@ VError VJSONBinaryWriter::_WriteArray(const VJSONArray* array, bool record,
   Position element;
   for (size_t i = 0; i < values().size() && error == VE_OK; ++i) {
     element.fIndex = i;
-    const VJSONValue& value = values()[i];
-    if (value.IsObject() || value.IsArray()) {
-      const VJSONValue held = value;
-      error = _WriteValue(held, element);
-    } else {
-      error = _WriteValue(value, element);
-    }
+    error = _WriteValue(values()[i], element);
   }
   fCurrent = parent;
   return error;
@@ -261,12 +261,10 @@ VError VJSONBinaryWriter::_WriteObjectBody(const VJSONObject* object) {
       error = _WriteValue(*stored, member);
       continue;
     }
-    // A container and its name are held while it is written, and the name
-    // for as long as references may point to it: native code run meanwhile
-    // may change the object.
+    // A container's name is kept for as long as references may point to
+    // it: native code run while it is written may change the object.
     member.fName = &fOwnedNames.emplace_back(name);
-    const VJSONValue held = stored != nullptr ? *stored : it.GetValue();
-    error = _WriteValue(held, member);
+    error = stored != nullptr ? _WriteValue(*stored, member) : _WriteValue(it.GetValue(), member);
   }
   if (error != VE_OK) return error;
   if (signature != 0) {

@@ -24,7 +24,10 @@ class VJSONElements {
   ~VJSONElements();
 
   // Bytes of room that hold `count` values.
-  static size_t RoomSize(size_t count) { return count * sizeof(VJSONValue); }
+  static size_t RoomSize(size_t count) {
+    if (count > kMaxCount) throw std::bad_alloc();
+    return count * sizeof(VJSONValue);
+  }
   // Makes the empty store keep its first `count` values in `room`
   // (RoomSize bytes, aligned for a value), which its owner keeps alive as
   // long as the store; growing past it moves the values to a block of

@@ -195,19 +195,25 @@ VError VJSONWriter::_WriteValue(const VJSONValue& value) {
     case JSON_number:
       _AppendNumber(value.GetNumber());
       return VE_OK;
-    case JSON_object:
-      // A moved-from value holds no object: written as null.
-      if (value.GetObject() == nullptr) {
+    case JSON_object: {
+      // Containers are held while written: native code run meanwhile may
+      // change the array or object `value` lives in. A moved-from value
+      // holds no object: written as null.
+      const VRefPtr<VJSONObject> object(value.RetainObject(), kAdoptRef);
+      if (object.Get() == nullptr) {
         _AppendASCII("null");
         return VE_OK;
       }
-      return _WriteObject(value.GetObject());
-    case JSON_array:
-      if (value.GetArray() == nullptr) {
+      return _WriteObject(object.Get());
+    }
+    case JSON_array: {
+      const VRefPtr<VJSONArray> array(value.RetainArray(), kAdoptRef);
+      if (array.Get() == nullptr) {
         _AppendASCII("null");
         return VE_OK;
       }
-      return _WriteArray(value.GetArray());
+      return _WriteArray(array.Get());
+    }
     case JSON_date: {
       VTime time;
       value.GetTime(time);
@@ -250,19 +256,12 @@ VError VJSONWriter::_WriteArray(const VJSONArray* array) {
   VError error = VE_OK;
   bool truncated = false;
   // Indexed and read again for each element, for writing a container may
-  // run native code that changes the array: containers are held while
-  // written.
+  // run native code that changes the array.
   for (size_t i = 0; i < values().size(); ++i) {
     if (i > 0) _AppendUnit(u',');
     const int32 before = fBuffer.GetLength();
     _AppendIndent();
-    const VJSONValue& value = values()[i];
-    if (value.IsObject() || value.IsArray()) {
-      const VJSONValue element = value;
-      error = _WriteValue(element);
-    } else {
-      error = _WriteValue(value);
-    }
+    error = _WriteValue(values()[i]);
     if (error != VE_OK) break;
     if (_PreviewIsFull(before)) {
       truncated = true;
@@ -321,13 +320,7 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
     error = _AppendName(it.GetName());
     if (error != VE_OK) break;
     if (const VJSONValue* stored = it.GetStoredValue()) {
-      // Containers are held while written, as array elements are.
-      if (stored->IsObject() || stored->IsArray()) {
-        const VJSONValue held = *stored;
-        error = _WriteValue(held);
-      } else {
-        error = _WriteValue(*stored);
-      }
+      error = _WriteValue(*stored);
     } else {
       error = _WriteValue(object->GetProperty(it.GetName(), fContext));
     }

@@ -97,10 +97,8 @@ bool GetMainBundleInfoString(const char* key, std::string& out) {
 
 std::string GetBundleExecutableName(const std::string& bundlePath, std::string& error) {
   error.clear();
-  std::string path = bundlePath;
-  if (!path.empty() && path.back() != '/') path += '/';
   const std::optional<PropertyListValue> info =
-      LoadInfoPlist(path + std::string(kInfoPlistSubpath), error);
+      LoadInfoPlist(JoinPath(bundlePath, kInfoPlistSubpath), error);
   const PropertyListValue* key = info ? info->Find("CFBundleExecutable") : nullptr;
   const std::string* name = key != nullptr ? key->GetString() : nullptr;
   if (name == nullptr || name->empty() || name->find('/') != std::string::npos || *name == "." ||

@@ -123,4 +123,16 @@ bool VirtualAllocThreadStack(size_t size, ThreadStack& stack) {
   return true;
 }
 
+int StartThreadOnStack(const ThreadStack& stack, void* (*procedure)(void*), void* data,
+                       pthread_t& thread) {
+  pthread_attr_t attributes;
+  int error = pthread_attr_init(&attributes);
+  if (error != 0) return error;
+  error = pthread_attr_setstack(&attributes, stack.fStack, stack.fStackSize);
+  if (error == 0) error = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_JOINABLE);
+  if (error == 0) error = pthread_create(&thread, &attributes, procedure, data);
+  pthread_attr_destroy(&attributes);
+  return error;
+}
+
 }  // namespace zeft::platform

@@ -1,9 +1,12 @@
 // Virtual memory of the platform layer: whole pages mapped straight from the
 // kernel (mmap), for the memory manager, which needs them before anything
 // else exists, for the system facade, which forwards to these calls, and
-// for the stacks of the threads that run tasks and fibers.
+// for the stacks of the threads that run tasks and fibers (and starting
+// those threads on them).
 // Sizes are rounded up to whole pages here.
 #pragma once
+
+#include <pthread.h>
 
 #include <cstddef>
 
@@ -43,5 +46,10 @@ struct ThreadStack {
 // Maps a stack of at least `size` bytes and of the threads' minimum; false,
 // errno telling why, when the kernel refuses it.
 bool VirtualAllocThreadStack(size_t size, ThreadStack& stack);
+
+// Starts a joinable thread running `procedure(data)` on `stack`, which must
+// outlive it; 0 or the error number.
+int StartThreadOnStack(const ThreadStack& stack, void* (*procedure)(void*), void* data,
+                       pthread_t& thread);
 
 }  // namespace zeft::platform

@@ -139,11 +139,12 @@ bool XMacFile::IsReplaceable(const char* target) {
 
 bool XMacFile::CreateReplacement(const char* target, std::string& replacement) {
   struct stat info;
-  if (::lstat(target, &info) != 0) return false;
-  const std::string path(target);
-  const size_t slash = path.rfind('/');
-  replacement = path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".XXXXXX";
-  const int fd = ::mkostemp(replacement.data(), O_CLOEXEC);
+  std::string folder, name;
+  if (::lstat(target, &info) != 0 || platform::SplitItemPath(target, folder, name) != 0)
+    return false;
+  replacement = platform::JoinPath(folder, platform::TemporaryItemName(name));
+  const int fd =
+      ::open(replacement.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
   if (fd < 0) return false;
   struct stat made;
   bool ok = ::fchmod(fd, info.st_mode & 07777) == 0 && ::fstat(fd, &made) == 0;

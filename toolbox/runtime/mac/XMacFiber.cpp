@@ -42,15 +42,8 @@ XMacFiber* XMacFiber::Create(size_t stackSize, void (*procedure)(void*), void* d
   fiber->fStackRegion = stack.fRegion;
   fiber->fStackRegionSize = stack.fRegionSize;
 
-  pthread_attr_t attributes;
-  int error = pthread_attr_init(&attributes);
-  if (error == 0) {
-    error = pthread_attr_setstack(&attributes, stack.fStack, stack.fStackSize);
-    if (error == 0) error = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_JOINABLE);
-    if (error == 0) error = pthread_create(&fiber->fThread, &attributes, _ThreadProc, fiber);
-    pthread_attr_destroy(&attributes);
-  }
-  if (error != 0) {
+  if (const int error = platform::StartThreadOnStack(stack, _ThreadProc, fiber, fiber->fThread);
+      error != 0) {
     platform::VirtualFree(stack.fRegion, stack.fRegionSize);
     delete fiber;
     ThrowPosixError(error);

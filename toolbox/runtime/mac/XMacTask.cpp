@@ -164,20 +164,13 @@ bool XMacTask_preemptive::_CreateThread() {
   fStackRegion = stack.fRegion;
   fStackRegionSize = stack.fRegionSize;
   fStackSize = stack.fStackSize;
-  pthread_attr_t attributes;
-  int error = pthread_attr_init(&attributes);
-  if (error == 0) {
-    error = pthread_attr_setstack(&attributes, stack.fStack, stack.fStackSize);
-    if (error == 0) error = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_JOINABLE);
-    pthread_t thread;
-    if (error == 0) error = pthread_create(&thread, &attributes, _ThreadProc, this);
-    if (error == 0) fThread.store(thread);
-    pthread_attr_destroy(&attributes);
-  }
-  if (error != 0) {
+  pthread_t thread;
+  if (const int error = platform::StartThreadOnStack(stack, _ThreadProc, this, thread);
+      error != 0) {
     ThrowPosixError(error);
     return false;
   }
+  fThread.store(thread);
   return true;
 }
 
