@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -146,6 +147,64 @@ TEST(IRefCountable, ConcurrentLastReleasesDestroyExactlyOnce) {
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(zeros, kObjects);
   EXPECT_EQ(destroyed, kObjects);
+}
+
+// Listed in a registry that holds it without a count, as the progress
+// manager holds its indicators; the registry forgets it on its last release.
+class Listed : public IRefCountable {
+ public:
+  Listed(std::mutex& lock, Listed*& registry) : fLock(lock), fRegistry(registry) {}
+
+ protected:
+  void DoOnRefCountZero() override {
+    {
+      std::lock_guard<std::mutex> hold(fLock);
+      if (fRegistry == this) fRegistry = nullptr;
+    }
+    delete this;
+  }
+
+ private:
+  std::mutex& fLock;
+  Listed*& fRegistry;
+};
+
+// A count taken from the registry while the only other one is released
+// either keeps the object alive or finds it already dying (count 1), never
+// lost: a lost one leaves the taker with a deleted object (ASan).
+TEST(IRefCountable, CountTakenFromARegistryDuringTheLastReleaseIsNotLost) {
+  std::mutex lock;
+  Listed* registry = nullptr;
+  std::atomic<bool> done = false;
+  std::thread taker([&] {
+    // Found dying, an object is not counted again: its deletion is under way.
+    const Listed* dying = nullptr;
+    while (!done.load()) {
+      Listed* taken = nullptr;
+      {
+        std::lock_guard<std::mutex> hold(lock);
+        if (registry != nullptr && registry != dying) {
+          if (registry->Retain() > 1) {
+            taken = registry;
+          } else {
+            dying = registry;
+          }
+        }
+      }
+      if (taken != nullptr) taken->Release();
+    }
+  });
+  for (int round = 0; round < 200000; ++round) {
+    auto* listed = new Listed(lock, registry);
+    {
+      std::lock_guard<std::mutex> hold(lock);
+      registry = listed;
+    }
+    listed->Release();
+  }
+  done.store(true);
+  taker.join();
+  EXPECT_EQ(registry, nullptr);
 }
 
 TEST(VRefPtr, HoldsOneReferenceThroughCopiesAndMoves) {

@@ -137,9 +137,7 @@ TEST(VRealText, MatchesTheFourteenDigitFormEverywhere) {
   for (double value : values) {
     VString xml;
     VReal::RealToXMLString(value, xml);
-    std::string text;
-    for (int32 i = 0; i < xml.GetLength(); ++i) text += char(xml.GetCPointer()[i]);
-    ASSERT_EQ(text, FourteenDigitText(value)) << std::hexfloat << value;
+    ASSERT_EQ(to_string(xml), FourteenDigitText(value)) << std::hexfloat << value;
   }
 }
 

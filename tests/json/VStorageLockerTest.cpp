@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
 
 #include "JSONTestSupport.h"
 #include "json/VJSONUser.h"
@@ -15,19 +14,9 @@ namespace zeft {
 namespace {
 
 using test::ErrorCollector;
+using test::StartTask;
+using test::StopTask;
 using test::WaitUntil;
-
-VTask* StartTask(std::function<void()> body) {
-  auto* task = new VTask(0, kTaskStylePreemptive, std::move(body));
-  task->Run();
-  return task;
-}
-
-void StopTask(VTask* task) {
-  task->Kill();
-  EXPECT_TRUE(task->WaitForDeath(30000));
-  task->Release();
-}
 
 TEST(VStorageLockerTest, NestedUsesAndForeignEndUse) {
   VRefPtr<VStorageLocker> locker(new VStorageLocker(), kAdoptRef);
@@ -40,7 +29,7 @@ TEST(VStorageLockerTest, NestedUsesAndForeignEndUse) {
   });
   while (tried.load() < 0) VTask::Sleep(1);
   EXPECT_EQ(tried.load(), 0);
-  StopTask(other);
+  EXPECT_TRUE(StopTask(other));
   locker->EndUse();
   EXPECT_TRUE(locker->IsInUseByCurrentTask());
   locker->EndUse();
@@ -74,7 +63,7 @@ TEST(VStorageLockerTest, TwoTasksTakeTurnsOnASharedObject) {
   });
   work();
   while (!done.load()) VTask::Sleep(1);
-  StopTask(other);
+  EXPECT_TRUE(StopTask(other));
   VJSONUser user(shared.Get());
   EXPECT_EQ(shared->GetProperty(VString("count")).GetNumber(), 2 * kRounds);
   EXPECT_GT(shared->GetSharedID(), 0) << "no longer fresh once it took a member";
@@ -108,7 +97,7 @@ TEST(VStorageLockerTest, WakeUpBeforeTheWaitIsNotLost) {
   sUseEnded.store(true);
   EXPECT_TRUE(WaitUntil([&] { return answer.load() >= 0; })) << "the waiter missed its wake-up";
   EXPECT_EQ(answer.load(), 1);
-  StopTask(waiter);
+  EXPECT_TRUE(StopTask(waiter));
 }
 
 TEST(VStorageLockerTest, WaiterToldToDieGetsFalse) {

@@ -15,15 +15,11 @@ int32 IRefCountable::Retain(const char* /*inDebugInfo*/) const {
 }
 
 int32 IRefCountable::Release(const char* /*inDebugInfo*/) const {
-  // The caller's reference keeps the object alive, so when it is the only
-  // one nobody else can take another meanwhile: the last release needs no
-  // locked decrement (most objects die with one reference).
-  int32 count = 0;
-  if (fRefCount.load(std::memory_order_acquire) == 1) {
-    fRefCount.store(0, std::memory_order_relaxed);
-  } else {
-    count = fRefCount.fetch_sub(1) - 1;
-  }
+  // Always a locked decrement, even for a sole reference: a registry that
+  // holds objects without a count may take one meanwhile (see
+  // VProgressManager), and must then see either the object alive or its
+  // count already at zero.
+  int32 count = fRefCount.fetch_sub(1) - 1;
   assert(count >= 0 && "released more often than retained");
   if (count == 0) {
     // The last reference is gone: nobody else can see the object any more,

@@ -115,9 +115,11 @@ size_t Store::_GetEntryWords(size_t index) const {
   return end - size_t(fSlots[index].fValueOffset);
 }
 
-void Store::_WriteEntry(size_t wordOffset, const VValueSingle& value) const {
+void Store::_WriteEntry(size_t index, const VValueSingle& value) const {
+  const size_t wordOffset = size_t(fSlots[index].fValueOffset);
   fBackstore[wordOffset] = value.GetValueKind();
   value.WriteToPtr(fBackstore.data() + wordOffset + 1, false, 0);
+  fSlots[index].fNull = value.IsNull();
 }
 
 bool Store::Append(const StPackedDictionaryKey& key, const VValueSingle& value) {
@@ -139,8 +141,7 @@ bool Store::Append(const StPackedDictionaryKey& key, const VValueSingle& value) 
     return false;
   }
   fSlots[index].fValueOffset = oldWords;
-  _WriteEntry(oldWords, value);
-  fSlots[index].fNull = value.IsNull();
+  _WriteEntry(index, value);
   return true;
 }
 
@@ -150,8 +151,7 @@ bool Store::SetExistingValue(const StPackedDictionaryKey& key, const VValueSingl
   Slot& slot = fSlots[index];
   if (slot.fCachedValue == nullptr) {
     if (_GetFlatSize(index) == value.GetSpace(0) + 2) {
-      _WriteEntry(size_t(slot.fValueOffset), value);
-      slot.fNull = value.IsNull();
+      _WriteEntry(index, value);
       return true;
     }
     VValue* clone = value.Clone();
@@ -259,8 +259,7 @@ void Store::_Pack() const {
     const VValueSingle* cached = fSlots[i].fCachedValue;
     if (cached == nullptr) continue;
     if (_GetFlatSize(i) == cached->GetSpace(0) + 2) {
-      _WriteEntry(size_t(fSlots[i].fValueOffset), *cached);
-      fSlots[i].fNull = cached->IsNull();
+      _WriteEntry(i, *cached);
     } else {
       inPlace = false;
     }

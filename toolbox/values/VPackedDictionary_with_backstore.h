@@ -104,8 +104,8 @@ class VPackedDictionary_with_backstore<VPackedValue_VValueSingle>
   size_t _GetFlatSize(size_t index) const;
   // Word count of a slot's entry (to the next slot's entry).
   size_t _GetEntryWords(size_t index) const;
-  // Writes kind and raw form at the word offset.
-  void _WriteEntry(size_t wordOffset, const VValueSingle& value) const;
+  // Writes kind and raw form at the slot's offset, and its null flag.
+  void _WriteEntry(size_t index, const VValueSingle& value) const;
   // Loads the slot's value object into its cache when possible.
   VValueSingle* _LoadCachedValue(size_t index) const;
   void _DeleteCachedValues();
