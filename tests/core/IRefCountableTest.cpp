@@ -71,6 +71,18 @@ TEST(IRefCountable, OverriddenZeroHandlerKeepsTheMemory) {
   EXPECT_EQ(object.fZeroCalls, 2);
 }
 
+TEST(IRefCountable, RetainIfAliveRefusesADyingObject) {
+  Recycled object;
+  EXPECT_TRUE(object.RetainIfAlive());
+  EXPECT_EQ(object.GetRefCount(), 2);
+  object.Release();
+  EXPECT_EQ(object.Release(), 0);
+  // Dying: not counted again, and the count stays at zero.
+  EXPECT_FALSE(object.RetainIfAlive());
+  EXPECT_EQ(object.GetRefCount(), 0);
+  EXPECT_EQ(object.fZeroCalls, 1);
+}
+
 TEST(IRefCountable, ReleaseDependenciesIsSeparateFromRelease) {
   std::atomic<int> destroyed = 0;
   auto* probe = new Probe(destroyed);

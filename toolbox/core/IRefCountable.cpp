@@ -29,6 +29,14 @@ int32 IRefCountable::Release(const char* /*inDebugInfo*/) const {
   return count;
 }
 
+bool IRefCountable::RetainIfAlive() const {
+  int32 count = fRefCount.load();
+  while (count > 0) {
+    if (fRefCount.compare_exchange_weak(count, count + 1)) return true;
+  }
+  return false;
+}
+
 void IRefCountable::ReleaseDependencies() {}
 
 void IRefCountable::DoOnRefCountZero() { delete this; }

@@ -26,6 +26,10 @@ class IRefCountable {
   // Reaching zero calls DoOnRefCountZero (by default: delete this).
   virtual int32 Release(const char* inDebugInfo = nullptr) const;
 
+  // Takes a count unless the count has reached zero (the object is dying),
+  // for a registry that holds objects without a count; false then.
+  bool RetainIfAlive() const;
+
   // Drops references that may form cycles. Never called by Release.
   virtual void ReleaseDependencies();
 

@@ -12,11 +12,12 @@ namespace {
 constinit const StPackedDictionaryKey kProgressInfoElement("ProgressInfo");
 
 // Retains an indicator found in the registry unless its last reference is
-// already gone: then its deletion is under way (it waits for the registry
-// lock to unregister) and the extra count we added is simply dropped with it.
+// already gone: its deletion is then under way (it waits for the registry
+// lock to unregister), and counting it again would hand a later look-up an
+// indicator about to be deleted.
 VProgressIndicator* RetainIfLive(VProgressIndicator* indicator) {
   if (indicator == nullptr) return nullptr;
-  return indicator->Retain() > 1 ? indicator : nullptr;
+  return indicator->RetainIfAlive() ? indicator : nullptr;
 }
 
 }  // namespace
