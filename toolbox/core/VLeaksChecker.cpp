@@ -3,6 +3,7 @@
 #include <ctime>
 #include <string>
 
+#include "core/CLocale.h"
 #include "platform/MainBundle.h"
 #include "runtime/mac/XMacStackCrawl.h"
 
@@ -55,7 +56,7 @@ FILE* VLeaksChecker::OpenDumpFile(const char* suffix) const {
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  size_t length = std::strftime(date, sizeof date, "%A, %B %d, %Y %I:%M:%S %p\n", &local);
+  size_t length = FormatTimeInCLocale(date, sizeof date, "%A, %B %d, %Y %I:%M:%S %p\n", local);
   std::fwrite(date, 1, length, file);
 
   if (fLeaksCount == 0)
