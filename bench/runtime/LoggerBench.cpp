@@ -30,9 +30,10 @@ constexpr int kRecordsPerProducer = 20000;
 
 void EnsureProcess() {
   static const bool inited = VTaskMgr::Init(nullptr);
+  // Never started, so made the instance here rather than by Init.
   static VProcess* process = VProcess::sInstance != nullptr ? VProcess::sInstance : new VProcess;
+  VProcess::sInstance = process;
   (void)inited;
-  (void)process;
 }
 
 // A scratch folder for one benchmark, removed afterwards.
