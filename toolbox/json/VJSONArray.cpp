@@ -8,6 +8,7 @@
 #include "json/JSONRoomBlock.h"
 #include "json/JSONStackCheck.h"
 #include "json/StGraphLocker.h"
+#include "json/StJSONTeardown.h"
 #include "json/VJSONCloner.h"
 #include "json/VJSONGraph.h"
 #include "json/VJSONObject.h"
@@ -57,6 +58,7 @@ VJSONArray::VJSONArray(VStorageLocker* locker) {
 }
 
 VJSONArray::~VJSONArray() {
+  StJSONTeardown teardown;
   // Nothing else reaches a dying array: no locked exchange is needed.
   if (VStorageLocker* locker = fLocker.load(std::memory_order_acquire)) locker->Release();
   if (fStamp != nullptr) fStamp->Release();
@@ -67,6 +69,7 @@ VJSONArray::~VJSONArray() {
     std::exchange(fGraph, nullptr)->Release();
   }
   if (IsMonitoredTask()) sTaskCounter.fetch_sub(1);
+  teardown.Dispose(fValues);
 }
 
 int32 VJSONArray::Retain(const char*) const { return VJSONGraph::RetainMember(this); }

@@ -6,6 +6,7 @@
 #include "json/JSONRoomBlock.h"
 #include "json/JSONStackCheck.h"
 #include "json/StGraphLocker.h"
+#include "json/StJSONTeardown.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONClass.h"
 #include "json/VJSONFunctionContext.h"
@@ -73,6 +74,7 @@ VJSONObject::VJSONObject(VJSONObject* classObject, IJSONObject* implementation, 
 }
 
 VJSONObject::~VJSONObject() {
+  StJSONTeardown teardown;
   if (fImplementation != nullptr) fImplementation->IJSON_DoDisconnectDependencies(this);
   if (fGraph != nullptr) {
     StGraphLocker lock(_IsLockRequiring());
@@ -85,6 +87,7 @@ VJSONObject::~VJSONObject() {
   if (fStamp != nullptr) fStamp->Release();
   if (!fUncounted && IsMonitoredTask(sTaskToMonitor)) sTaskCounter.fetch_sub(1);
   if (fClassObject != nullptr) fClassObject->Release();
+  teardown.Dispose(fProperties);
 }
 
 void VJSONObject::DoOnRefCountZero() { delete this; }
