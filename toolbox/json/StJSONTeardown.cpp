@@ -5,50 +5,23 @@
 
 namespace zeft {
 
-namespace {
-
-// The teardowns open on this thread, and the outermost one's list. Both are
-// trivial, so that they outlive every other thread-local that may free a
-// container when its thread ends.
+namespace json_teardown {
 constinit thread_local uint32 tDepth = 0;
 constinit thread_local std::vector<VJSONValue>* tPending = nullptr;
+}  // namespace json_teardown
 
-}  // namespace
-
-StJSONTeardown::StJSONTeardown()
-    : fOutermost(tDepth == 0), fSetsAside(tDepth >= kMaximumDepth) {
-  if (fOutermost) tPending = &fPending;
-  ++tDepth;
-}
-
-StJSONTeardown::~StJSONTeardown() {
-  // Drained while this teardown is still open, so that what the list's
-  // containers hold is set aside again rather than released recursively.
-  if (fOutermost) _Drain();
-  --tDepth;
-  if (fOutermost) tPending = nullptr;
-}
-
-void StJSONTeardown::Dispose(VJSONElements& elements) {
-  if (!fSetsAside) {
-    elements.erase(elements.begin(), elements.end());
-    return;
-  }
+void StJSONTeardown::_SetAsideAll(VJSONElements& elements) {
   for (VJSONValue& value : elements) _SetAside(value);
 }
 
-void StJSONTeardown::Dispose(VJSONPropertyMap& properties) {
-  if (!fSetsAside) {
-    properties.clear();
-    return;
-  }
+void StJSONTeardown::_SetAsideAll(VJSONPropertyMap& properties) {
   for (VJSONPropertyMap::Entry& entry : properties) _SetAside(entry.fValue);
 }
 
 void StJSONTeardown::_SetAside(VJSONValue& value) {
   if (value.GetObject() == nullptr && value.GetArray() == nullptr) return;
   try {
-    tPending->push_back(std::move(value));
+    json_teardown::tPending->push_back(std::move(value));
   } catch (const std::bad_alloc&) {
     // Without memory for the list the value is released where it is.
   }

@@ -16,24 +16,58 @@
 
 namespace zeft {
 
+namespace json_teardown {
+// The teardowns open on this thread, and the outermost one's list. Both are
+// trivial, so that they outlive every other thread-local that may free a
+// container when its thread ends.
+extern constinit thread_local uint32 tDepth;
+extern constinit thread_local std::vector<VJSONValue>* tPending;
+}  // namespace json_teardown
+
+// Inline: every container destructor runs one, on the parse benchmark's
+// hot path.
 class StJSONTeardown {
  public:
-  StJSONTeardown();
-  ~StJSONTeardown();
+  StJSONTeardown()
+      : fOutermost(json_teardown::tDepth == 0), fSetsAside(json_teardown::tDepth >= kMaximumDepth) {
+    if (fOutermost) json_teardown::tPending = &fPending;
+    ++json_teardown::tDepth;
+  }
+  ~StJSONTeardown() {
+    // Drained while this teardown is still open, so that what the list's
+    // containers hold is set aside again rather than released recursively.
+    if (fOutermost && !fPending.empty()) _Drain();
+    --json_teardown::tDepth;
+    if (fOutermost) json_teardown::tPending = nullptr;
+  }
   StJSONTeardown(const StJSONTeardown&) = delete;
   StJSONTeardown& operator=(const StJSONTeardown&) = delete;
 
   // Releases what the elements or properties hold: on the spot at a
   // shallow depth (they are destroyed), otherwise by moving the container
   // values to the outermost list and leaving the rest to their owner.
-  void Dispose(VJSONElements& elements);
-  void Dispose(VJSONPropertyMap& properties);
+  void Dispose(VJSONElements& elements) {
+    if (fSetsAside) {
+      _SetAsideAll(elements);
+    } else {
+      elements.erase(elements.begin(), elements.end());
+    }
+  }
+  void Dispose(VJSONPropertyMap& properties) {
+    if (fSetsAside) {
+      _SetAsideAll(properties);
+    } else {
+      properties.clear();
+    }
+  }
 
   // Nesting beyond this many teardowns sets containers aside.
   static constexpr uint32 kMaximumDepth = 32;
 
  private:
-  void _SetAside(VJSONValue& value);
+  static void _SetAsideAll(VJSONElements& elements);
+  static void _SetAsideAll(VJSONPropertyMap& properties);
+  static void _SetAside(VJSONValue& value);
   void _Drain();
 
   std::vector<VJSONValue> fPending;  // used by the outermost teardown only
