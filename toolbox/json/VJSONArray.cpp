@@ -10,6 +10,7 @@
 #include "json/StGraphLocker.h"
 #include "json/StJSONTeardown.h"
 #include "json/VJSONCloner.h"
+#include "json/VJSONComparedPairs.h"
 #include "json/VJSONGraph.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONStamp.h"
@@ -208,7 +209,16 @@ VError VJSONArray::GetString(VString& out, std::unordered_set<const VJSONArray*>
 }
 
 bool VJSONArray::DeepEqualTo(const VJSONArray* other, const VCompareOptions& options) const {
+  VJSONComparedPairs pairs;
+  return DeepEqualTo(other, options, pairs);
+}
+
+bool VJSONArray::DeepEqualTo(const VJSONArray* other, const VCompareOptions& options,
+                             VJSONComparedPairs& pairs) const {
   if (other == nullptr) return false;
+  if (other == this) return true;
+  const StJSONComparedPair pair(pairs, this, other);
+  if (!pair.Entered()) return true;
   if (!JSONHasStackRoom()) return false;
   VStorageLocker* mine = GetStorageLockerNoRetain();
   VStorageLocker* theirs = other->GetStorageLockerNoRetain();
@@ -216,7 +226,7 @@ bool VJSONArray::DeepEqualTo(const VJSONArray* other, const VCompareOptions& opt
   StJSONLocks theirLocks(theirs != nullptr, theirs);
   if (fValues.size() != other->fValues.size()) return false;
   for (size_t i = 0; i < fValues.size(); ++i) {
-    if (!fValues[i].DeepEqualTo(other->fValues[i], options)) return false;
+    if (!fValues[i].DeepEqualTo(other->fValues[i], options, pairs)) return false;
   }
   return true;
 }

@@ -10,6 +10,7 @@
 #include "json/StGraphLocker.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONBinaryWriter.h"
+#include "json/VJSONComparedPairs.h"
 #include "json/VJSONImporter.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONWriter.h"
@@ -610,13 +611,21 @@ int32 VJSONValue::CompareTo(const VJSONValue& other, const VCompareOptions& opti
 
 bool VJSONValue::DeepEqualTo(const VJSONValue& other, const VCompareOptions& options) const {
   if (fType != other.fType) return false;
+  if (fType != JSON_array && fType != JSON_object) return CompareTo(other, options) == 0;
+  VJSONComparedPairs pairs;
+  return DeepEqualTo(other, options, pairs);
+}
+
+bool VJSONValue::DeepEqualTo(const VJSONValue& other, const VCompareOptions& options,
+                             VJSONComparedPairs& pairs) const {
+  if (fType != other.fType) return false;
   if (fType == JSON_array) {
     if (fArray == nullptr || other.fArray == nullptr) return fArray == other.fArray;
-    return fArray->DeepEqualTo(other.fArray, options);
+    return fArray->DeepEqualTo(other.fArray, options, pairs);
   }
   if (fType == JSON_object) {
     if (fObject == nullptr || other.fObject == nullptr) return fObject == other.fObject;
-    return fObject->DeepEqualTo(other.fObject, options);
+    return fObject->DeepEqualTo(other.fObject, options, pairs);
   }
   return CompareTo(other, options) == 0;
 }
