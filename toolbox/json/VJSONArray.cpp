@@ -7,6 +7,7 @@
 #include "json/JSONClassError.h"
 #include "json/JSONRoomBlock.h"
 #include "json/JSONStackCheck.h"
+#include "json/JSONToolboxError.h"
 #include "json/StGraphLocker.h"
 #include "json/StJSONTeardown.h"
 #include "json/VJSONCloner.h"
@@ -201,8 +202,7 @@ VError VJSONArray::GetString(VString& out, std::unordered_set<const VJSONArray*>
     error = fValues[i].GetString(texts[i], arrays);
   }
   if (!out.Join(texts, u',')) {
-    error = ToolboxError(toolbox_error::kStringTooLong);
-    _ThrowError(error);
+    error = ThrowJSONToolboxError(toolbox_error::kStringTooLong);
   }
   arrays->erase(this);
   return error;

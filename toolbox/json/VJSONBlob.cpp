@@ -7,6 +7,7 @@
 #include "core/VScalarValue.h"
 #include "json/IJSONFunctionContext.h"
 #include "json/JSONClassError.h"
+#include "json/JSONToolboxError.h"
 #include "json/VJSONClassStore.h"
 #include "json/VJSONObject.h"
 #include "runtime/VErrorThrow.h"
@@ -102,8 +103,7 @@ IJSONObject* VJSONBlob::CreateIJSONObject(VJSONObject*, uint32, const void* data
   const VRefPtr<SharedBuffer> buffer(CopyBytes(data, size), kAdoptRef);
   if (buffer.Get() == nullptr) {
     if (error != nullptr) {
-      *error = ToolboxError(toolbox_error::kMemoryFull);
-      _ThrowError(*error);
+      *error = ThrowJSONToolboxError(toolbox_error::kMemoryFull);
     }
     return nullptr;
   }
@@ -184,8 +184,7 @@ EJSONStatus VJSONBlob::IJSON_WriteToBuffer(VMemoryBuffer<>& buffer, VError& outE
   // A payload cut short would read back as another value: refuse it.
   if (!buffer.AddDataAmortized(count, sizeof(count)) ||
       (size != 0 && !buffer.AddDataAmortized(GetData(), size_t(size)))) {
-    outError = ToolboxError(toolbox_error::kMemoryFull);
-    _ThrowError(outError);
+    outError = ThrowJSONToolboxError(toolbox_error::kMemoryFull);
     return EJSON_error;
   }
   outError = VE_OK;

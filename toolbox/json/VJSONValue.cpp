@@ -7,6 +7,7 @@
 #include "core/VReal.h"
 #include "core/VScalarValue.h"
 #include "json/JSONStackCheck.h"
+#include "json/JSONToolboxError.h"
 #include "json/StGraphLocker.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONBinaryWriter.h"
@@ -15,7 +16,6 @@
 #include "json/VJSONObject.h"
 #include "json/VJSONWriter.h"
 #include "runtime/StErrorContextInstaller.h"
-#include "runtime/VErrorThrow.h"
 #include "values/VTime.h"
 
 namespace zeft {
@@ -566,9 +566,7 @@ VError VJSONValue::Stringify(VString& out, uint32 options) const {
   if (error != VE_OK) return error;
   VString base64;
   if (!base64.EncodeBase64(buffer.GetDataPtr(), buffer.GetDataSize(), false)) {
-    error = ToolboxError(toolbox_error::kMemoryFull);
-    _ThrowError(error);
-    return error;
+    return ThrowJSONToolboxError(toolbox_error::kMemoryFull);
   }
   VJSONValue wrapper(JSON_object);
   wrapper.GetObject()->SetProperty(VJSONImporter::sBinaryObjectPropertyName, VJSONValue(base64));
