@@ -39,10 +39,7 @@ SharedBuffer* CopyBytes(const void* data, size_t size) {
 
 }  // namespace
 
-const VString& VJSONBlob::key_size() {
-  static const VString sKey("size");
-  return sKey;
-}
+const VString VJSONBlob::key_size("size");
 
 VJSONObject* VJSONBlob::GetClass() {
   BlobClass& blobClass = TheBlobClass();
@@ -156,7 +153,7 @@ bool VJSONBlob::IJSON_IsSharable(const VJSONObject*, bool* outMove) {
 
 EJSONStatus VJSONBlob::IJSON_GetProperty(VJSONObject*, const VString& name, VJSONValue& outValue,
                                          VDBLanguageContext*) {
-  if (!name.EqualToStringRaw(key_size())) return EJSON_unhandled;
+  if (!name.EqualToStringRaw(key_size)) return EJSON_unhandled;
   outValue.SetNumber(double(GetSize()));
   return EJSON_ok;
 }
@@ -168,7 +165,7 @@ EJSONStatus VJSONBlob::IJSON_SetProperty(VJSONObject*, const VString&, const VJS
 }
 
 EJSONStatus VJSONBlob::IJSON_GetPropertyNames(std::vector<VString>& outNames) {
-  outNames.push_back(key_size());
+  outNames.push_back(key_size);
   return EJSON_ok;
 }
 
