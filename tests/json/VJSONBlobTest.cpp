@@ -91,6 +91,8 @@ TEST(VJSONBlobTest, ReadOnlyBytesAndProperties) {
     names.push_back(to_string(it.GetName()));
   }
   EXPECT_EQ(names, std::vector<std::string>{"size"});
+  EXPECT_EQ(to_string(VJSONBlob::key_size), "size");
+  EXPECT_EQ(blob->GetProperty(VJSONBlob::key_size).GetNumber(), 3.0);
   ErrorCollector errors;
   EXPECT_FALSE(blob->SetProperty(VString("size"), VJSONValue(1.0)));
   EXPECT_TRUE(HasError(errors.Errors(), ClassError(json_error::kReadOnlyProperty)));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -164,6 +165,103 @@ TEST(VJSONGraphTest, DeepChainsCollectWithoutRecursion) {
     }
     current.GetArray()->Push(head);  // closes one long cycle
   }
+  EXPECT_EQ(live.Arrays(), 0);
+}
+
+// The two walks over a root whose properties "x" and "y" hold one array of
+// two objects: the joining walk adds each container once with its count
+// and counts every reference held by an added container; the release
+// check's walk visits the shared array twice.
+TEST(VJSONGraphTest, CollectWalksCountContainersAndReferences) {
+  VJSONValue root(JSON_object);
+  VJSONValue shared(JSON_array);
+  shared.GetArray()->Push(VJSONValue(JSON_object));
+  shared.GetArray()->Push(VJSONValue(JSON_object));
+  root.SetProperty(VString("x"), shared);
+  root.SetProperty(VString("y"), shared);
+  ASSERT_EQ(shared.GetArray()->GetRefCount(), 3);
+
+  std::set<VJSONObject*> objectSet;
+  std::set<VJSONArray*> arraySet;
+  int32 retains = 0;
+  int32 references = 0;
+  VJSONGraph::CollectObjectReferences(root.GetObject(), objectSet, arraySet, retains, references);
+  EXPECT_EQ(objectSet.size(), 3u);
+  EXPECT_EQ(arraySet, std::set<VJSONArray*>{shared.GetArray()});
+  EXPECT_EQ(retains, 1 + 3 + 1 + 1);
+  EXPECT_EQ(references, 4);
+  VJSONGraph::CollectArrayReferences(shared.GetArray(), objectSet, arraySet, retains, references);
+  EXPECT_EQ(retains, 6) << "containers already in the sets are not counted again";
+  EXPECT_EQ(references, 4);
+  objectSet.clear();
+  arraySet.clear();
+  retains = references = 0;
+  VJSONGraph::CollectArrayReferences(shared.GetArray(), objectSet, arraySet, retains, references);
+  EXPECT_EQ(objectSet.size(), 2u);
+  EXPECT_EQ(retains, 3 + 1 + 1);
+  EXPECT_EQ(references, 2);
+
+  struct Walk {
+    const char* name;
+    const VJSONObject* object;
+    const VJSONArray* array;
+    size_t objects;
+    int32 visits;
+    bool foundTwice;
+  };
+  const Walk walks[] = {
+      {"from the root", root.GetObject(), nullptr, 3, 5, true},
+      {"from the array", nullptr, shared.GetArray(), 2, 3, false},
+  };
+  for (const Walk& walk : walks) {
+    SCOPED_TRACE(walk.name);
+    std::vector<VJSONObject*> objects;
+    std::vector<VJSONArray*> arrays;
+    int32 visits = 0;
+    bool foundTwice = false;
+    if (walk.object != nullptr) {
+      VJSONGraph::CollectObjectReferences(walk.object, objects, arrays, visits, &foundTwice);
+    } else {
+      VJSONGraph::CollectArrayReferences(walk.array, objects, arrays, visits, &foundTwice);
+    }
+    EXPECT_EQ(objects.size(), walk.objects);
+    EXPECT_EQ(arrays, std::vector<VJSONArray*>{shared.GetArray()});
+    EXPECT_EQ(visits, walk.visits);
+    EXPECT_EQ(foundTwice, walk.foundTwice);
+  }
+}
+
+// Collecting into a graph: a tree outside any graph joins it whole, a
+// member adds nothing, and a container of another graph brings that graph
+// in; the counts stay balanced, so everything is freed at the end.
+TEST(VJSONGraphTest, CollectReferencesJoinsTreesAndMergesGraphs) {
+  StLiveContainers live;
+  {
+    const VJSONValue tree = test::Parse(R"({"a":[{"b":[]}]})");
+    const VJSONValue loop(JSON_array);
+    loop.GetArray()->Push(loop);
+    ASSERT_EQ(tree.GetObject()->GetGraph(), nullptr);
+    auto* graph = new VJSONGraph();
+    graph->CollectReferences(tree.GetObject(), nullptr);
+    EXPECT_EQ(tree.GetObject()->GetGraph(), graph);
+    EXPECT_EQ(graph->GetObjectCount(), 2u);
+    EXPECT_EQ(graph->GetArrayCount(), 2u);
+    EXPECT_EQ(graph->GetRetainCounter(), 4u);
+    EXPECT_EQ(graph->GetInternalReferences(), 3u);
+    EXPECT_FALSE(graph->HasCycles());
+    const VJSONValue inner = tree.GetProperty(VString("a"));
+    graph->CollectReferences(nullptr, inner.GetArray());
+    EXPECT_EQ(graph->GetRetainCounter(), 5u) << "only the new reference to the member counts";
+    EXPECT_EQ(graph->GetArrayCount(), 2u);
+    graph->CollectReferences(nullptr, loop.GetArray());
+    EXPECT_EQ(loop.GetArray()->GetGraph(), graph);
+    EXPECT_EQ(graph->GetArrayCount(), 3u);
+    EXPECT_EQ(graph->GetRetainCounter(), 7u);
+    EXPECT_EQ(graph->GetInternalReferences(), 4u);
+    EXPECT_TRUE(graph->HasCycles()) << "taken over from the merged graph";
+    graph->Release();  // its members hold it
+  }
+  EXPECT_EQ(live.Objects(), 0);
   EXPECT_EQ(live.Arrays(), 0);
 }
 

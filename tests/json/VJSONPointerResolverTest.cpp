@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "JSONTestSupport.h"
+#include "files/VFileSystem.h"
+#include "files/VFileSystemNamespace.h"
 #include "files/VFolder.h"
 #include "platform/TempFolder.h"
 #include "support/ErrorTestSupport.h"
@@ -56,8 +58,8 @@ TEST(VJSONPointerResolverTest, PointerTable) {
   };
   for (const Case& item : cases) {
     SCOPED_TRACE(item.reference);
-    VRefPtr<VJSONPointerResolver> resolver(new VJSONPointerResolver(document, nullptr, nullptr),
-                                           kAdoptRef);
+    VRefPtr<VJSONPointerResolver> resolver(
+        new VJSONPointerResolver(document, nullptr, nullptr, nullptr), kAdoptRef);
     VJSONValue holder(JSON_object);
     VJSONValue reference(JSON_object);
     reference.GetObject()->SetProperty(VString("$ref"), VJSONValue(VString(item.reference)));
@@ -85,20 +87,20 @@ TEST(VJSONPointerResolverTest, CyclesEnd) {
   {
     // Two references designating each other through a step.
     VJSONValue mutual = Parse(R"({"a":{"$ref":"#/b/x"},"b":{"$ref":"#/a/x"}})");
-    VRefPtr<VJSONPointerResolver> resolver(new VJSONPointerResolver(mutual, nullptr, nullptr),
-                                           kAdoptRef);
+    VRefPtr<VJSONPointerResolver> resolver(
+        new VJSONPointerResolver(mutual, nullptr, nullptr, nullptr), kAdoptRef);
     resolver->ResolveRecursively(mutual, false);
     const std::vector<int32> codes = ErrorCodes(*resolver);
     EXPECT_NE(std::find(codes.begin(), codes.end(), 908), codes.end());
     // References designating each other directly end too.
     VJSONValue direct = Parse(R"({"a":{"$ref":"#/b"},"b":{"$ref":"#/a"}})");
-    VRefPtr<VJSONPointerResolver> chain(new VJSONPointerResolver(direct, nullptr, nullptr),
+    VRefPtr<VJSONPointerResolver> chain(new VJSONPointerResolver(direct, nullptr, nullptr, nullptr),
                                         kAdoptRef);
     chain->ResolveRecursively(direct, false);
     EXPECT_FALSE(ErrorCodes(*chain).empty());
     // A reference to its own container makes a cycle the walk enters once.
     VJSONValue self = Parse(R"({"a":{"$ref":"#"},"b":[{"$ref":"#/b"}]})");
-    VRefPtr<VJSONPointerResolver> again(new VJSONPointerResolver(self, nullptr, nullptr),
+    VRefPtr<VJSONPointerResolver> again(new VJSONPointerResolver(self, nullptr, nullptr, nullptr),
                                         kAdoptRef);
     again->ResolveRecursively(self, false);
     EXPECT_EQ(self.GetObject()->GetProperty(VString("a")).GetObject(), self.GetObject());
@@ -114,8 +116,8 @@ TEST(VJSONPointerResolverTest, CyclesEnd) {
 
 TEST(VJSONPointerResolverTest, PatchModeOverridesTheTarget) {
   VJSONValue document = Parse(R"({"t":{"x":1,"y":3},"r":{"$ref":"#/t","x":2},"q":{"$ref":"#/t"}})");
-  VRefPtr<VJSONPointerResolver> resolver(new VJSONPointerResolver(document, nullptr, nullptr),
-                                         kAdoptRef);
+  VRefPtr<VJSONPointerResolver> resolver(
+      new VJSONPointerResolver(document, nullptr, nullptr, nullptr), kAdoptRef);
   resolver->ResolveRecursively(document, true);
   EXPECT_EQ(Write(document), R"({"t":{"x":1,"y":3},"r":{"x":2,"y":3},"q":{"x":1,"y":3}})");
   EXPECT_EQ(document.GetObject()->GetProperty(VString("q")).GetObject(),
@@ -125,8 +127,8 @@ TEST(VJSONPointerResolverTest, PatchModeOverridesTheTarget) {
 TEST(VJSONPointerResolverTest, ReferencesInsideResolvedValuesAreResolved) {
   VJSONValue document =
       Parse(R"({"defs":{"n":4,"inner":{"v":{"$ref":"#/defs/n"}}},"use":{"$ref":"#/defs/inner"}})");
-  VRefPtr<VJSONPointerResolver> resolver(new VJSONPointerResolver(document, nullptr, nullptr),
-                                         kAdoptRef);
+  VRefPtr<VJSONPointerResolver> resolver(
+      new VJSONPointerResolver(document, nullptr, nullptr, nullptr), kAdoptRef);
   resolver->ResolveRecursively(document, false);
   EXPECT_EQ(Write(document.GetObject()->GetProperty(VString("use"))), R"({"v":4})");
   VJSONValue one(JSON_object);
@@ -148,7 +150,7 @@ TEST(VJSONPointerResolverTest, FilesBesideTheDocument) {
       R"("gone":{"$ref":"missing.json#/x"},"bad":{"$ref":"broken.json"},"abs":{"$ref":"/etc/x.json"}})");
   VRefPtr<VJSONFileCache> cache(new VJSONFileCache(), kAdoptRef);
   VRefPtr<VJSONPointerResolver> resolver(
-      new VJSONPointerResolver(document, base.Get(), cache.Get()), kAdoptRef);
+      new VJSONPointerResolver(document, base.Get(), nullptr, cache.Get()), kAdoptRef);
   std::vector<VRefPtr<IFile>> files;
   resolver->ResolveRecursively(document, false, &files);
   VJSONObject* top = document.GetObject();
@@ -176,6 +178,54 @@ TEST(VJSONPointerResolverTest, FilesBesideTheDocument) {
     EXPECT_EQ(Write(error.GetObject()->GetProperty(VString("referredPath"))),
               expected[i].referredPath);
   }
+}
+
+// With named file systems, "/NAME/rest" names a file of the file system
+// NAME (the namespace's parents too, hidden ones left out), other names are
+// found below the base folder, and a document read that way resolves its
+// own references through the same file systems. Unresolved references are
+// undefined, which the writer leaves out.
+TEST(VJSONPointerResolverTest, DocumentsThroughNamedFileSystems) {
+  test::TempFolder scratch;
+  scratch.Write("lib/data.json", R"({"v":[5],"more":{"$ref":"/outer/far.json#/w"}})");
+  scratch.Write("far/far.json", R"({"w":"far"})");
+  scratch.Write("hidden/h.json", R"({"x":1})");
+  scratch.Write("doc/local.json", R"({"x":"local"})");
+  auto folder = [&](const char* name) {
+    return VRefPtr<VFolder>(
+        new VFolder(VString((scratch.Path() + "/" + name + "/").c_str()), kFilePathStylePosix),
+        kAdoptRef);
+  };
+  VRefPtr<VFileSystemNamespace> outer(new VFileSystemNamespace(), kAdoptRef);
+  ASSERT_EQ(outer->RegisterFileSystem(VString("outer"), folder("far").Get(), 0), VE_OK);
+  VRefPtr<VFileSystemNamespace> inner(new VFileSystemNamespace(outer.Get()), kAdoptRef);
+  ASSERT_EQ(inner->RegisterFileSystem(VString("lib"), folder("lib").Get(), 0), VE_OK);
+  ASSERT_EQ(inner->RegisterFileSystem(VString("hid"), folder("hidden").Get(), kFileSystemHidden),
+            VE_OK);
+  VJSONValue document =
+      Parse(R"({"a":{"$ref":"/lib/data.json#/v/0"},"b":{"$ref":"/lib/data.json#/more"},)"
+            R"("c":{"$ref":"local.json#/x"},"d":{"$ref":"/hid/h.json#/x"},)"
+            R"("e":{"$ref":"/nowhere/x.json"},"f":{"$ref":"/lib/../doc/local.json"}})");
+  VRefPtr<VJSONPointerResolver> resolver(
+      new VJSONPointerResolver(document, folder("doc").Get(), inner.Get(), nullptr), kAdoptRef);
+  resolver->ResolveRecursively(document, false);
+  EXPECT_EQ(Write(document), R"({"a":5,"b":"far","c":"local"})");
+  EXPECT_EQ(ErrorCodes(*resolver), (std::vector<int32>{913, 913, 913}));
+}
+
+// Without file systems, a name beginning with "/" is not looked up at all,
+// and relative names stay POSIX paths below the base folder.
+TEST(VJSONPointerResolverTest, WithoutFileSystemsNamesArePosixRelative) {
+  test::TempFolder scratch;
+  scratch.Write("lib/data.json", R"({"v":5})");
+  VRefPtr<VFolder> base(new VFolder(VString((scratch.Path() + "/").c_str()), kFilePathStylePosix),
+                        kAdoptRef);
+  VJSONValue document = Parse(R"([{"$ref":"lib/data.json#/v"},{"$ref":"/lib/data.json#/v"}])");
+  VRefPtr<VJSONPointerResolver> resolver(
+      new VJSONPointerResolver(document, base.Get(), nullptr, nullptr), kAdoptRef);
+  resolver->ResolveRecursively(document, false);
+  EXPECT_EQ(Write(document), "[5,null]");
+  EXPECT_EQ(ErrorCodes(*resolver), std::vector<int32>{913});
 }
 
 }  // namespace

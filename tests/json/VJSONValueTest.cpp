@@ -63,6 +63,62 @@ TEST(VJSONValueTest, CompareToOrdersKinds) {
   EXPECT_FALSE(VJSONValue(1.0).DeepEqualTo(VJSONValue(JSON_true), options));
 }
 
+// Structures that hold themselves: an array holding itself (and `tail`),
+// an object whose "self" holds it, and two arrays holding each other.
+VJSONValue SelfArray(const char* tail) {
+  VJSONValue array = Parse(tail);
+  array.GetArray()->Push(array);
+  return array;
+}
+VJSONValue SelfObject(const char* members) {
+  VJSONValue object = Parse(members);
+  object.GetObject()->SetProperty(VString("self"), object);
+  return object;
+}
+VJSONValue ArraysHoldingEachOther() {
+  VJSONValue first(JSON_array), second(JSON_array);
+  first.GetArray()->Push(second);
+  second.GetArray()->Push(first);
+  return first;
+}
+
+// Cycles on both sides end the comparison: the same container is equal to
+// itself, a pair met again counts as equal, and a difference anywhere else
+// still tells. No stack guard is reached, so no error is left.
+TEST(VJSONValueTest, DeepEqualToEndsOnCycles) {
+  const VCompareOptions options;
+  struct Case {
+    const char* name;
+    VJSONValue first;
+    VJSONValue second;
+    bool expected;
+  };
+  const VJSONValue same = SelfArray("[1]");
+  const Case cases[] = {
+      {"a=[a] and b=[b]", SelfArray("[]"), SelfArray("[]"), true},
+      {"a and itself", same, same, true},
+      {"one and two arrays in a loop", SelfArray("[]"), ArraysHoldingEachOther(), true},
+      {"a=[1,a] and b=[2,b]", SelfArray("[1]"), SelfArray("[2]"), false},
+      {"a=[a] and b=[b,b]", SelfArray("[]"),
+       [] {
+         VJSONValue twice = SelfArray("[]");
+         twice.GetArray()->Push(twice);
+         return twice;
+       }(),
+       false},
+      {"objects holding themselves", SelfObject(R"({"n":1})"), SelfObject(R"({"n":1})"), true},
+      {"objects holding themselves, apart", SelfObject(R"({"n":1})"), SelfObject(R"({"n":2})"),
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ErrorCollector errors;
+    EXPECT_EQ(c.first.DeepEqualTo(c.second, options), c.expected);
+    EXPECT_EQ(c.second.DeepEqualTo(c.first, options), c.expected);
+    EXPECT_TRUE(errors.Errors().empty());
+  }
+}
+
 TEST(VJSONValueTest, ClearEmptiesWithinTheKind) {
   VJSONValue value(JSON_true);
   value.Clear();

@@ -1,7 +1,7 @@
 #include "json/IJSONObject.h"
 
+#include "json/JSONToolboxError.h"
 #include "json/VJSONValue.h"
-#include "runtime/VErrorThrow.h"
 
 namespace zeft {
 
@@ -35,8 +35,7 @@ EJSONStatus IJSONObject::IJSON_Clone(const VJSONObject*, VJSONCloner&, VJSONValu
 uint32 IJSONObject::IJSON_GetBinarySignature() { return 0; }
 void IJSONObject::IJSON_GetValueToWriteToBuffer(VJSONValue&) {}
 EJSONStatus IJSONObject::IJSON_WriteToBuffer(VMemoryBuffer<>&, VError& outError) {
-  outError = ToolboxError(json_error::kNoBinaryForm);
-  _ThrowError(outError);
+  outError = ThrowJSONToolboxError(json_error::kNoBinaryForm);
   return EJSON_error;
 }
 EJSONStatus IJSONObject::IJSON_GetPropertyNames(std::vector<VString>&) { return EJSON_unhandled; }

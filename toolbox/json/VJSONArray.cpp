@@ -7,8 +7,11 @@
 #include "json/JSONClassError.h"
 #include "json/JSONRoomBlock.h"
 #include "json/JSONStackCheck.h"
+#include "json/JSONToolboxError.h"
 #include "json/StGraphLocker.h"
+#include "json/StJSONTeardown.h"
 #include "json/VJSONCloner.h"
+#include "json/VJSONComparedPairs.h"
 #include "json/VJSONGraph.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONStamp.h"
@@ -57,6 +60,7 @@ VJSONArray::VJSONArray(VStorageLocker* locker) {
 }
 
 VJSONArray::~VJSONArray() {
+  StJSONTeardown teardown;
   // Nothing else reaches a dying array: no locked exchange is needed.
   if (VStorageLocker* locker = fLocker.load(std::memory_order_acquire)) locker->Release();
   if (fStamp != nullptr) fStamp->Release();
@@ -67,6 +71,7 @@ VJSONArray::~VJSONArray() {
     std::exchange(fGraph, nullptr)->Release();
   }
   if (IsMonitoredTask()) sTaskCounter.fetch_sub(1);
+  teardown.Dispose(fValues);
 }
 
 int32 VJSONArray::Retain(const char*) const { return VJSONGraph::RetainMember(this); }
@@ -197,15 +202,23 @@ VError VJSONArray::GetString(VString& out, std::unordered_set<const VJSONArray*>
     error = fValues[i].GetString(texts[i], arrays);
   }
   if (!out.Join(texts, u',')) {
-    error = ToolboxError(toolbox_error::kStringTooLong);
-    _ThrowError(error);
+    error = ThrowJSONToolboxError(toolbox_error::kStringTooLong);
   }
   arrays->erase(this);
   return error;
 }
 
 bool VJSONArray::DeepEqualTo(const VJSONArray* other, const VCompareOptions& options) const {
+  VJSONComparedPairs pairs;
+  return DeepEqualTo(other, options, pairs);
+}
+
+bool VJSONArray::DeepEqualTo(const VJSONArray* other, const VCompareOptions& options,
+                             VJSONComparedPairs& pairs) const {
   if (other == nullptr) return false;
+  if (other == this) return true;
+  const StJSONComparedPair pair(pairs, this, other);
+  if (!pair.Entered()) return true;
   if (!JSONHasStackRoom()) return false;
   VStorageLocker* mine = GetStorageLockerNoRetain();
   VStorageLocker* theirs = other->GetStorageLockerNoRetain();
@@ -213,7 +226,7 @@ bool VJSONArray::DeepEqualTo(const VJSONArray* other, const VCompareOptions& opt
   StJSONLocks theirLocks(theirs != nullptr, theirs);
   if (fValues.size() != other->fValues.size()) return false;
   for (size_t i = 0; i < fValues.size(); ++i) {
-    if (!fValues[i].DeepEqualTo(other->fValues[i], options)) return false;
+    if (!fValues[i].DeepEqualTo(other->fValues[i], options, pairs)) return false;
   }
   return true;
 }

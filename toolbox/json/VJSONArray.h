@@ -17,6 +17,7 @@
 namespace zeft {
 
 class VJSONCloner;
+class VJSONComparedPairs;
 class VJSONGraph;
 class VJSONStamp;
 class VStorageLocker;
@@ -48,6 +49,8 @@ class VJSONArray : public VObject, public IRefCountable {
   int32 GetSharedID() const;
   VError GetString(VString& out, std::unordered_set<const VJSONArray*>* arrays = nullptr) const;
   bool DeepEqualTo(const VJSONArray* other, const VCompareOptions& options) const;
+  bool DeepEqualTo(const VJSONArray* other, const VCompareOptions& options,
+                   VJSONComparedPairs& pairs) const;
 
   // Changing.
   bool Push(const VJSONValue& value);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "json/JSONStackCheck.h"
+#include "json/JSONToolboxError.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONBinaryWriter.h"
 #include "json/VJSONClass.h"
@@ -12,20 +13,13 @@
 #include "json/VJSONObjectFactory.h"
 #include "json/VJSONPointerResolver.h"
 #include "json/VJSONStamp.h"
-#include "runtime/VErrorThrow.h"
 #include "values/VTime.h"
 
 namespace zeft {
 
 namespace {
 
-VError Raise(int32 number) {
-  const VError error = ToolboxError(number);
-  _ThrowError(error);
-  return error;
-}
-
-VError Truncated() { return Raise(toolbox_error::kStreamEndOfData); }
+VError Truncated() { return ThrowJSONToolboxError(toolbox_error::kStreamEndOfData); }
 
 }  // namespace
 
@@ -142,7 +136,7 @@ VError VJSONBinaryImporter::_ReadValue(VJSONValue& value, bool& hasContents) {
       if (fStamp != nullptr) array->SetJSONStamp(fStamp);
       value.SetArray(array);
       array->Release();
-      if (!array->Resize(count)) return Raise(toolbox_error::kMemoryFull);
+      if (!array->Resize(count)) return ThrowJSONToolboxError(toolbox_error::kMemoryFull);
       hasContents = true;
       return VE_OK;
     }

@@ -7,23 +7,17 @@
 #include <utility>
 
 #include "json/JSONStackCheck.h"
+#include "json/JSONToolboxError.h"
 #include "json/StGraphLocker.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONClass.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONPropertyIterator.h"
-#include "runtime/VErrorThrow.h"
 #include "values/VTime.h"
 
 namespace zeft {
 
 namespace {
-
-VError Raise(int32 number) {
-  const VError error = ToolboxError(number);
-  _ThrowError(error);
-  return error;
-}
 
 template <class T>
 void StoreLittleEndian(T value, uint8* out) {
@@ -62,7 +56,7 @@ void VJSONBinaryWriter::BuildPathPointerString(const std::vector<VString>& path,
 
 VError VJSONBinaryWriter::_Put(const void* data, size_t size) {
   if (fBuffer->AddDataAmortized(data, size)) return VE_OK;
-  return Raise(toolbox_error::kMemoryFull);
+  return ThrowJSONToolboxError(toolbox_error::kMemoryFull);
 }
 
 VError VJSONBinaryWriter::_PutU16(uint16 value) {
@@ -251,7 +245,8 @@ VError VJSONBinaryWriter::_WriteObjectBody(const VJSONObject* object) {
        ++it) {
     const VString& name = it.GetName();
     // Lengths from 0x8000 on are markers: such a name cannot be carried.
-    if (name.GetLength() > kMaxNameLength) return Raise(toolbox_error::kStringTooLong);
+    if (name.GetLength() > kMaxNameLength)
+      return ThrowJSONToolboxError(toolbox_error::kStringTooLong);
     error = _PutU16(uint16(name.GetLength()));
     if (error == VE_OK) error = _PutUnits(name.GetCPointer(), size_t(name.GetLength()));
     if (error != VE_OK) break;
@@ -281,7 +276,7 @@ VError VJSONBinaryWriter::_WriteObjectBody(const VJSONObject* object) {
     const VString& component = jsonClass->GetComponentName();
     const VString& name = jsonClass->GetName();
     if (component.GetLength() > 0xFFFF || name.GetLength() > 0xFFFF) {
-      return Raise(toolbox_error::kStringTooLong);
+      return ThrowJSONToolboxError(toolbox_error::kStringTooLong);
     }
     error = _PutU16(kBlockFollows);
     if (error == VE_OK) error = _PutU32(kClassBlockMagic);

@@ -7,6 +7,7 @@
 #include "core/VScalarValue.h"
 #include "json/IJSONFunctionContext.h"
 #include "json/JSONClassError.h"
+#include "json/JSONToolboxError.h"
 #include "json/VJSONClassStore.h"
 #include "json/VJSONObject.h"
 #include "runtime/VErrorThrow.h"
@@ -38,10 +39,7 @@ SharedBuffer* CopyBytes(const void* data, size_t size) {
 
 }  // namespace
 
-const VString& VJSONBlob::key_size() {
-  static const VString sKey("size");
-  return sKey;
-}
+const VString VJSONBlob::key_size("size");
 
 VJSONObject* VJSONBlob::GetClass() {
   BlobClass& blobClass = TheBlobClass();
@@ -102,8 +100,7 @@ IJSONObject* VJSONBlob::CreateIJSONObject(VJSONObject*, uint32, const void* data
   const VRefPtr<SharedBuffer> buffer(CopyBytes(data, size), kAdoptRef);
   if (buffer.Get() == nullptr) {
     if (error != nullptr) {
-      *error = ToolboxError(toolbox_error::kMemoryFull);
-      _ThrowError(*error);
+      *error = ThrowJSONToolboxError(toolbox_error::kMemoryFull);
     }
     return nullptr;
   }
@@ -156,7 +153,7 @@ bool VJSONBlob::IJSON_IsSharable(const VJSONObject*, bool* outMove) {
 
 EJSONStatus VJSONBlob::IJSON_GetProperty(VJSONObject*, const VString& name, VJSONValue& outValue,
                                          VDBLanguageContext*) {
-  if (!name.EqualToStringRaw(key_size())) return EJSON_unhandled;
+  if (!name.EqualToStringRaw(key_size)) return EJSON_unhandled;
   outValue.SetNumber(double(GetSize()));
   return EJSON_ok;
 }
@@ -168,7 +165,7 @@ EJSONStatus VJSONBlob::IJSON_SetProperty(VJSONObject*, const VString&, const VJS
 }
 
 EJSONStatus VJSONBlob::IJSON_GetPropertyNames(std::vector<VString>& outNames) {
-  outNames.push_back(key_size());
+  outNames.push_back(key_size);
   return EJSON_ok;
 }
 
@@ -184,8 +181,7 @@ EJSONStatus VJSONBlob::IJSON_WriteToBuffer(VMemoryBuffer<>& buffer, VError& outE
   // A payload cut short would read back as another value: refuse it.
   if (!buffer.AddDataAmortized(count, sizeof(count)) ||
       (size != 0 && !buffer.AddDataAmortized(GetData(), size_t(size)))) {
-    outError = ToolboxError(toolbox_error::kMemoryFull);
-    _ThrowError(outError);
+    outError = ThrowJSONToolboxError(toolbox_error::kMemoryFull);
     return EJSON_error;
   }
   outError = VE_OK;

@@ -19,7 +19,8 @@ class VJSONBlob : public VObject, public IJSONObject {
   // "JBlb", the blob's signature in the binary form.
   static constexpr uint32 kSignature = 0x4A426C62;
 
-  static const VString& key_size();
+  // "size", the one property name of a Blob object.
+  static const VString key_size;
   // The "Blob" class object (lent), added to the class store on first use.
   static VJSONObject* GetClass();
   // A new Blob object holding a copy of the bytes (one reference); null

@@ -94,8 +94,22 @@ void VJSONGraph::_Enter(const VJSONObject* object, const VJSONArray* array) {
   if (IsSharedContainer(object, array)) fNeedsLock.store(true);
 }
 
-void VJSONGraph::CollectReferences(const VJSONObject* object, const VJSONArray* array,
-                                   bool reachingAMemberIsACycle) {
+void VJSONGraph::CollectReferences(const VJSONObject* object, const VJSONArray* array) {
+  // The walk may reach members of graphs shared with other tasks.
+  StGraphLocker lock;
+  for (const Node& node : {Node{object, nullptr}, Node{nullptr, array}}) {
+    if (node.fObject == nullptr && node.fArray == nullptr) continue;
+    VJSONGraph* graph = *_SlotOf(node.fObject, node.fArray);
+    if (graph == nullptr) {
+      _Collect(node.fObject, node.fArray, true);
+    } else if (graph != this) {
+      _Merge(graph);
+    }
+  }
+}
+
+void VJSONGraph::_Collect(const VJSONObject* object, const VJSONArray* array,
+                          bool reachingAMemberIsACycle) {
   // The walk may reach members of graphs shared with other tasks.
   StGraphLocker lock;
   _Enter(object, array);
@@ -150,11 +164,11 @@ void VJSONGraph::Connect(VJSONGraph** parentGraph, VJSONGraph** childGraph,
     // a new graph has one when its walk comes back to a container twice.
     VJSONGraph* joined = parentGraph == childGraph ? nullptr : *childGraph;
     if (joined != nullptr) {
-      joined->CollectReferences(parentObject, parentArray, false);
+      joined->_Collect(parentObject, parentArray, false);
       graph = joined;
     } else {
       graph = new VJSONGraph();
-      graph->CollectReferences(parentObject, parentArray, true);
+      graph->_Collect(parentObject, parentArray, true);
       graph->Release();  // the members hold it
     }
   } else {
@@ -166,7 +180,7 @@ void VJSONGraph::Connect(VJSONGraph** parentGraph, VJSONGraph** childGraph,
       graph->_Merge(other);
     } else {
       // Reaching a member from the child may lead back to the parent.
-      graph->CollectReferences(childObject, childArray, true);
+      graph->CollectReferences(childObject, childArray);
     }
   }
   if (IsSharedContainer(parentObject, parentArray) || IsSharedContainer(childObject, childArray)) {
@@ -235,10 +249,37 @@ bool VJSONGraph::ReleaseGraphDependenciesIfNecessary(IRefCountable*) {
   return true;
 }
 
-bool VJSONGraph::_Walk(const VJSONObject* object, const VJSONArray* array,
-                       std::vector<VJSONObject*>& objects, std::vector<VJSONArray*>& arrays,
-                       int32& visits, bool* foundTwice) {
-  std::vector<Node> pending{Node{object, array}};
+namespace {
+
+void JoinWalk(const Node& start, std::set<VJSONObject*>& objects, std::set<VJSONArray*>& arrays,
+              int32& retains, int32& internalReferences) {
+  // Adds the node when new, with its count.
+  auto add = [&](const Node& node) {
+    if (node.fObject != nullptr) {
+      if (!objects.insert(const_cast<VJSONObject*>(node.fObject)).second) return false;
+      retains += node.fObject->GetRefCount();
+    } else {
+      if (!arrays.insert(const_cast<VJSONArray*>(node.fArray)).second) return false;
+      retains += node.fArray->GetRefCount();
+    }
+    return true;
+  };
+  if ((start.fObject == nullptr && start.fArray == nullptr) || !add(start)) return;
+  std::vector<Node> pending{start};
+  while (!pending.empty()) {
+    const Node node = pending.back();
+    pending.pop_back();
+    ForEachChild(node, [&](const Node& child) {
+      ++internalReferences;
+      if (add(child)) pending.push_back(child);
+    });
+  }
+}
+
+void ReleaseWalk(const Node& start, std::vector<VJSONObject*>& objects,
+                 std::vector<VJSONArray*>& arrays, int32& visits, bool* foundTwice) {
+  if (start.fObject == nullptr && start.fArray == nullptr) return;
+  std::vector<Node> pending{start};
   while (!pending.empty()) {
     const Node node = pending.back();
     pending.pop_back();
@@ -259,7 +300,33 @@ bool VJSONGraph::_Walk(const VJSONObject* object, const VJSONArray* array,
     }
     ForEachChild(node, [&](const Node& child) { pending.push_back(child); });
   }
-  return true;
+}
+
+}  // namespace
+
+void VJSONGraph::CollectObjectReferences(const VJSONObject* object, std::set<VJSONObject*>& objects,
+                                         std::set<VJSONArray*>& arrays, int32& retains,
+                                         int32& internalReferences) {
+  JoinWalk(Node{object, nullptr}, objects, arrays, retains, internalReferences);
+}
+
+void VJSONGraph::CollectArrayReferences(const VJSONArray* array, std::set<VJSONObject*>& objects,
+                                        std::set<VJSONArray*>& arrays, int32& retains,
+                                        int32& internalReferences) {
+  JoinWalk(Node{nullptr, array}, objects, arrays, retains, internalReferences);
+}
+
+void VJSONGraph::CollectObjectReferences(const VJSONObject* object,
+                                         std::vector<VJSONObject*>& objects,
+                                         std::vector<VJSONArray*>& arrays, int32& visits,
+                                         bool* foundTwice) {
+  ReleaseWalk(Node{object, nullptr}, objects, arrays, visits, foundTwice);
+}
+
+void VJSONGraph::CollectArrayReferences(const VJSONArray* array, std::vector<VJSONObject*>& objects,
+                                        std::vector<VJSONArray*>& arrays, int32& visits,
+                                        bool* foundTwice) {
+  ReleaseWalk(Node{nullptr, array}, objects, arrays, visits, foundTwice);
 }
 
 void VJSONGraph::_ReleaseCheck(VJSONGraph* graph, uint32 inGraphCount, int32 refCount,
@@ -269,7 +336,11 @@ void VJSONGraph::_ReleaseCheck(VJSONGraph* graph, uint32 inGraphCount, int32 ref
   std::vector<VJSONArray*> arrays;
   int32 visits = 0;
   bool foundTwice = false;
-  _Walk(object, array, objects, arrays, visits, &foundTwice);
+  if (object != nullptr) {
+    CollectObjectReferences(object, objects, arrays, visits, &foundTwice);
+  } else {
+    CollectArrayReferences(array, objects, arrays, visits, &foundTwice);
+  }
   if (!foundTwice) return;
   graph->ReleaseDependenciesIfNecessary(nullptr, objects, arrays, visits);
 }

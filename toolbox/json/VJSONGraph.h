@@ -40,12 +40,31 @@ class VJSONGraph : public VObject, public IRefCountable {
                                       const std::vector<VJSONObject*>& objects,
                                       const std::vector<VJSONArray*>& arrays, int32 visits);
   bool ReleaseGraphDependenciesIfNecessary(IRefCountable* unused);
-  // The container, and every container it reaches outside this graph, join
-  // it with the references they hold; other graphs met on the way merge into
-  // this one. With `reachingAMemberIsACycle`, meeting a member again marks
+  // The given containers (either may be null), and every container they
+  // reach outside this graph, join it with the references they hold; other
+  // graphs met on the way merge into this one. Coming back to a member marks
   // the graph as possibly cyclic.
-  void CollectReferences(const VJSONObject* object, const VJSONArray* array,
-                         bool reachingAMemberIsACycle);
+  void CollectReferences(const VJSONObject* object, const VJSONArray* array);
+
+  // The joining walk over plain sets: every container reached from the
+  // object (the array) that is not in the sets yet is added; `retains`
+  // gains its reference count, and `internalReferences` 1 for each
+  // container reference that an added container holds.
+  static void CollectObjectReferences(const VJSONObject* object, std::set<VJSONObject*>& objects,
+                                      std::set<VJSONArray*>& arrays, int32& retains,
+                                      int32& internalReferences);
+  static void CollectArrayReferences(const VJSONArray* array, std::set<VJSONObject*>& objects,
+                                     std::set<VJSONArray*>& arrays, int32& retains,
+                                     int32& internalReferences);
+  // The walk of the release check: each container reached from the object
+  // (the array) is a visit, which adds 1 to `visits`; a container met again
+  // sets `*foundTwice` and is not walked again.
+  static void CollectObjectReferences(const VJSONObject* object, std::vector<VJSONObject*>& objects,
+                                      std::vector<VJSONArray*>& arrays, int32& visits,
+                                      bool* foundTwice);
+  static void CollectArrayReferences(const VJSONArray* array, std::vector<VJSONObject*>& objects,
+                                     std::vector<VJSONArray*>& arrays, int32& visits,
+                                     bool* foundTwice);
 
   bool HasCycles() const { return fHasCycles.load(std::memory_order_relaxed); }
   bool NeedsLock() const { return fNeedsLock.load(std::memory_order_relaxed); }
@@ -96,9 +115,7 @@ class VJSONGraph : public VObject, public IRefCountable {
   void _CountReference(const VJSONObject* object, const VJSONArray* array);
   void _Enter(const VJSONObject* object, const VJSONArray* array);
   void _Merge(VJSONGraph* other);
-  static bool _Walk(const VJSONObject* object, const VJSONArray* array,
-                    std::vector<VJSONObject*>& objects, std::vector<VJSONArray*>& arrays,
-                    int32& visits, bool* foundTwice);
+  void _Collect(const VJSONObject* object, const VJSONArray* array, bool reachingAMemberIsACycle);
   static void _ReleaseCheck(VJSONGraph* graph, uint32 inGraphCount, int32 refCount,
                             const VJSONObject* object, const VJSONArray* array);
   static void _Empty(VJSONObject* object);

@@ -6,8 +6,10 @@
 #include "json/JSONRoomBlock.h"
 #include "json/JSONStackCheck.h"
 #include "json/StGraphLocker.h"
+#include "json/StJSONTeardown.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONClass.h"
+#include "json/VJSONComparedPairs.h"
 #include "json/VJSONFunctionContext.h"
 #include "json/VJSONGraph.h"
 #include "json/VJSONStamp.h"
@@ -73,6 +75,7 @@ VJSONObject::VJSONObject(VJSONObject* classObject, IJSONObject* implementation, 
 }
 
 VJSONObject::~VJSONObject() {
+  StJSONTeardown teardown;
   if (fImplementation != nullptr) fImplementation->IJSON_DoDisconnectDependencies(this);
   if (fGraph != nullptr) {
     StGraphLocker lock(_IsLockRequiring());
@@ -85,6 +88,7 @@ VJSONObject::~VJSONObject() {
   if (fStamp != nullptr) fStamp->Release();
   if (!fUncounted && IsMonitoredTask(sTaskToMonitor)) sTaskCounter.fetch_sub(1);
   if (fClassObject != nullptr) fClassObject->Release();
+  teardown.Dispose(fProperties);
 }
 
 void VJSONObject::DoOnRefCountZero() { delete this; }
@@ -647,7 +651,16 @@ void VJSONObject::GetDescription(VString& text, bool preview, VDBLanguageContext
 // Deep equality
 
 bool VJSONObject::DeepEqualTo(const VJSONObject* other, const VCompareOptions& options) const {
+  VJSONComparedPairs pairs;
+  return DeepEqualTo(other, options, pairs);
+}
+
+bool VJSONObject::DeepEqualTo(const VJSONObject* other, const VCompareOptions& options,
+                              VJSONComparedPairs& pairs) const {
   if (other == nullptr) return false;
+  if (other == this) return true;
+  const StJSONComparedPair pair(pairs, this, other);
+  if (!pair.Entered()) return true;
   if (!JSONHasStackRoom()) return false;
   VStorageLocker* mine = fLocker.load(std::memory_order_acquire);
   VStorageLocker* theirs = other->fLocker.load(std::memory_order_acquire);
@@ -663,7 +676,7 @@ bool VJSONObject::DeepEqualTo(const VJSONObject* other, const VCompareOptions& o
   for (const auto& [name, value] : fProperties) {
     const size_t found = other->fProperties.Find(name);
     if (found == PropertyMap::kNotFound) return false;
-    if (!value.DeepEqualTo(other->fProperties[found].fValue, options)) return false;
+    if (!value.DeepEqualTo(other->fProperties[found].fValue, options, pairs)) return false;
   }
   return true;
 }

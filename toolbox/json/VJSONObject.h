@@ -76,6 +76,8 @@ class VJSONObject : public VObject, public IRefCountable {
   bool GetPropertyAsBool(const VString& name, bool* out) const;
   // Deep equality of own properties; prototypes and order do not count.
   bool DeepEqualTo(const VJSONObject* other, const VCompareOptions& options) const;
+  bool DeepEqualTo(const VJSONObject* other, const VCompareOptions& options,
+                   VJSONComparedPairs& pairs) const;
   // Calls this object as a function; 1 when it has no native implementation
   // (the result is then untouched). Any pointer may be null.
   EJSONStatus CallAsFunction(VJSONObject* thisObject, VJSONArray* thisArray,

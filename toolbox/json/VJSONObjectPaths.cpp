@@ -1,13 +1,13 @@
 // Paths, merging and cloning of JSON objects: operations on a whole object
 // or reaching into nested containers, built on the single-property ones.
 #include "json/JSONPath.h"
+#include "json/JSONToolboxError.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONCloner.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONPropertyIterator.h"
 #include "json/VJSONUser.h"
 #include "json/VStorageLocker.h"
-#include "runtime/VErrorThrow.h"
 
 namespace zeft {
 
@@ -20,12 +20,6 @@ bool isvalidnumber(const VString& text) {
 }
 
 namespace {
-
-VError PathError(int32 number, const VString* parameter = nullptr) {
-  const VError error = ToolboxError(number);
-  _ThrowError(error, parameter);
-  return error;
-}
 
 const VString kLength("length");
 
@@ -44,7 +38,7 @@ VError VJSONObject::ExtractPath(const VString& path, std::vector<VString>& steps
   for (const VString& part : parts) {
     if (part.FindUniChar(u'[') == 0) {
       steps.push_back(part);
-      if (part.IsEmpty()) return PathError(json_error::kPathEmptyStep);
+      if (part.IsEmpty()) return ThrowJSONToolboxError(json_error::kPathEmptyStep);
       continue;
     }
     std::vector<VString> pieces;
@@ -61,7 +55,7 @@ VError VJSONObject::ExtractPath(const VString& path, std::vector<VString>& steps
         if (piece.IsEmpty()) error = json_error::kPathEmptyStep;
       }
       steps.push_back(piece);
-      if (error != VE_OK) return PathError(int32(error));
+      if (error != VE_OK) return ThrowJSONToolboxError(int32(error));
     }
   }
   return VE_OK;
@@ -129,9 +123,9 @@ bool VJSONObject::SetPropertyWithPath(const VString& path, const VJSONValue& val
       current = child;
     } else {
       // Through a value that holds no property: the walk fails.
-      PathError(isvalidnumber(step) ? json_error::kPathIndexThroughScalar
-                                    : json_error::kPathNameThroughScalar,
-                &previous);
+      ThrowJSONToolboxError(isvalidnumber(step) ? json_error::kPathIndexThroughScalar
+                                                : json_error::kPathNameThroughScalar,
+                            &previous);
       return false;
     }
     previous = step;

@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "files/IFileSystemObject.h"
+#include "files/VFileSystemNamespace.h"
 #include "files/VURL.h"
 #include "json/JSONStackCheck.h"
 #include "json/VJSONImporter.h"
@@ -42,9 +43,11 @@ VJSONPointerResolver::Context::Context(bool patchMode) : patch(patchMode) {}
 VJSONPointerResolver::Context::~Context() = default;
 
 VJSONPointerResolver::VJSONPointerResolver(const VJSONValue& root, IFolder* baseFolder,
+                                           VFileSystemNamespace* fileSystems,
                                            VJSONFileCache* fileCache)
-    : fRoot(root), fBaseFolder(baseFolder), fFileCache(fileCache) {
+    : fRoot(root), fBaseFolder(baseFolder), fFileSystems(fileSystems), fFileCache(fileCache) {
   if (fBaseFolder != nullptr) fBaseFolder->Retain();
+  if (fFileSystems != nullptr) fFileSystems->Retain();
   if (fFileCache != nullptr) {
     fFileCache->Retain();
   } else {
@@ -54,6 +57,7 @@ VJSONPointerResolver::VJSONPointerResolver(const VJSONValue& root, IFolder* base
 
 VJSONPointerResolver::~VJSONPointerResolver() {
   if (fBaseFolder != nullptr) fBaseFolder->Release();
+  if (fFileSystems != nullptr) fFileSystems->Release();
   fFileCache->Release();
   if (fErrors != nullptr) fErrors->Release();
 }
@@ -182,7 +186,8 @@ bool VJSONPointerResolver::Resolve(Context& context, VJSONValue& value,
   context.inProgress.pop_back();
   if (value.GetObject() != object) context.visited.erase(object);
   if (resolved) {
-    outSubResolver.Adopt(new VJSONPointerResolver(document, folder.Get(), fFileCache));
+    outSubResolver.Adopt(
+        new VJSONPointerResolver(document, folder.Get(), fFileSystems, fFileCache));
   }
   return true;
 }
@@ -224,7 +229,10 @@ bool VJSONPointerResolver::LoadDocument(Context& context, const VString& uri,
     return true;
   }
   VRefPtr<IFile> file;
-  if (fBaseFolder != nullptr && document.GetUniChar(1) != u'/') {
+  if (fFileSystems != nullptr) {
+    file.Adopt(fFileSystems->RetainFile(
+        document, fBaseFolder, kFileSystemLookupSkipHidden | kFileSystemLookupParents, false));
+  } else if (fBaseFolder != nullptr && document.GetUniChar(1) != u'/') {
     file.Adopt(fBaseFolder->_RetainRelativeIFile(document, kFilePathStylePosix));
   }
   if (!file) {

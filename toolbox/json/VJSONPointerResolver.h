@@ -1,6 +1,7 @@
 // VJSONPointerResolver replaces "$ref" reference objects in a JSON value by
 // the values they designate: a JSON Pointer into the same document or into
-// a JSON file found beside the referring document. Files are parsed once
+// a JSON file found beside the referring document or through named file
+// systems. Files are parsed once
 // per cache. A reference that cannot be resolved becomes undefined and
 // leaves an error object in the resolver's error list; the walk goes on.
 #pragma once
@@ -22,6 +23,7 @@ namespace zeft {
 
 class IFile;
 class IFolder;
+class VFileSystemNamespace;
 class VJSONObject;
 
 class VJSONPointerResolver : public VObject, public IRefCountable {
@@ -43,8 +45,12 @@ class VJSONPointerResolver : public VObject, public IRefCountable {
 
   static const VString sRefPropertyName;
 
-  // Any of the last two may be null (a private cache is made).
-  VJSONPointerResolver(const VJSONValue& root, IFolder* baseFolder, VJSONFileCache* fileCache);
+  // Any of the last three may be null. Document names are found through
+  // `fileSystems` when given ("/NAME/rest" in the file system NAME, other
+  // names below `baseFolder`), else as POSIX paths relative to
+  // `baseFolder`. Without a cache a private one is made.
+  VJSONPointerResolver(const VJSONValue& root, IFolder* baseFolder,
+                       VFileSystemNamespace* fileSystems, VJSONFileCache* fileCache);
   ~VJSONPointerResolver() override;
 
   // Resolves every reference reachable from `value`, in place; `outFiles`
@@ -78,6 +84,7 @@ class VJSONPointerResolver : public VObject, public IRefCountable {
 
   VJSONValue fRoot;
   IFolder* fBaseFolder;
+  VFileSystemNamespace* fFileSystems;
   VJSONFileCache* fFileCache;
   VJSONArray* fErrors = nullptr;
 };

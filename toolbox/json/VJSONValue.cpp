@@ -7,14 +7,15 @@
 #include "core/VReal.h"
 #include "core/VScalarValue.h"
 #include "json/JSONStackCheck.h"
+#include "json/JSONToolboxError.h"
 #include "json/StGraphLocker.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONBinaryWriter.h"
+#include "json/VJSONComparedPairs.h"
 #include "json/VJSONImporter.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONWriter.h"
 #include "runtime/StErrorContextInstaller.h"
-#include "runtime/VErrorThrow.h"
 #include "values/VTime.h"
 
 namespace zeft {
@@ -565,9 +566,7 @@ VError VJSONValue::Stringify(VString& out, uint32 options) const {
   if (error != VE_OK) return error;
   VString base64;
   if (!base64.EncodeBase64(buffer.GetDataPtr(), buffer.GetDataSize(), false)) {
-    error = ToolboxError(toolbox_error::kMemoryFull);
-    _ThrowError(error);
-    return error;
+    return ThrowJSONToolboxError(toolbox_error::kMemoryFull);
   }
   VJSONValue wrapper(JSON_object);
   wrapper.GetObject()->SetProperty(VJSONImporter::sBinaryObjectPropertyName, VJSONValue(base64));
@@ -610,13 +609,21 @@ int32 VJSONValue::CompareTo(const VJSONValue& other, const VCompareOptions& opti
 
 bool VJSONValue::DeepEqualTo(const VJSONValue& other, const VCompareOptions& options) const {
   if (fType != other.fType) return false;
+  if (fType != JSON_array && fType != JSON_object) return CompareTo(other, options) == 0;
+  VJSONComparedPairs pairs;
+  return DeepEqualTo(other, options, pairs);
+}
+
+bool VJSONValue::DeepEqualTo(const VJSONValue& other, const VCompareOptions& options,
+                             VJSONComparedPairs& pairs) const {
+  if (fType != other.fType) return false;
   if (fType == JSON_array) {
     if (fArray == nullptr || other.fArray == nullptr) return fArray == other.fArray;
-    return fArray->DeepEqualTo(other.fArray, options);
+    return fArray->DeepEqualTo(other.fArray, options, pairs);
   }
   if (fType == JSON_object) {
     if (fObject == nullptr || other.fObject == nullptr) return fObject == other.fObject;
-    return fObject->DeepEqualTo(other.fObject, options);
+    return fObject->DeepEqualTo(other.fObject, options, pairs);
   }
   return CompareTo(other, options) == 0;
 }

@@ -18,6 +18,7 @@ namespace zeft {
 class IFile;
 class VCompareOptions;
 class VJSONArray;
+class VJSONComparedPairs;
 class VJSONObject;
 class VTime;
 class VValueSingle;
@@ -126,7 +127,14 @@ class VJSONValue final : public VObject {
 
   // Comparison.
   int32 CompareTo(const VJSONValue& other, const VCompareOptions& options) const;
+  // Containers are equal when their contents are; the same container is
+  // equal to itself, and a pair met again through cycles on both sides
+  // counts as equal, so that cyclic structures compare without recursing
+  // without end.
   bool DeepEqualTo(const VJSONValue& other, const VCompareOptions& options) const;
+  // The same within a comparison under way, which `pairs` records.
+  bool DeepEqualTo(const VJSONValue& other, const VCompareOptions& options,
+                   VJSONComparedPairs& pairs) const;
 
   // The self-exercise (no checks, no callers).
   static void test();

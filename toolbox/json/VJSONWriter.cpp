@@ -6,11 +6,11 @@
 
 #include "core/VReal.h"
 #include "json/JSONStackCheck.h"
+#include "json/JSONToolboxError.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONPropertyIterator.h"
 #include "json/VJSONValue.h"
-#include "runtime/VErrorThrow.h"
 #include "values/VTime.h"
 
 namespace zeft {
@@ -21,12 +21,6 @@ namespace {
 // in-progress list; deeper ones also go to a hash set.
 constexpr size_t kScannedDepth = 32;
 constexpr uint32 kPreviewLength = 512;
-
-VError Raise(int32 number) {
-  const VError error = ToolboxError(number);
-  _ThrowError(error);
-  return error;
-}
 
 }  // namespace
 
@@ -250,7 +244,7 @@ VError VJSONWriter::_WriteArray(const VJSONArray* array) {
     _AppendASCII("[]");
     return VE_OK;
   }
-  if (_IsInProgress(array)) return Raise(json_error::kCircular);
+  if (_IsInProgress(array)) return ThrowJSONToolboxError(json_error::kCircular);
   if (!JSONHasStackRoom()) return ToolboxError(toolbox_error::kBufferTooLong);
   const int32 start = _BeginContainer(array, u'[');
   VError error = VE_OK;
@@ -281,18 +275,18 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
       _AppendASCII("\"[circular]\"");
       return VE_OK;
     }
-    return Raise(json_error::kCircular);
+    return ThrowJSONToolboxError(json_error::kCircular);
   }
   if ((fOptions & kRefuseObjectsTwice) != 0 && !fWritten.insert(object).second) {
-    return Raise(json_error::kMetTwice);
+    return ThrowJSONToolboxError(json_error::kMetTwice);
   }
   if (!JSONHasStackRoom()) return ToolboxError(toolbox_error::kBufferTooLong);
   if ((fOptions & kGenericObjectsOnly) != 0 && !object->IsGenericObject()) {
-    return Raise(json_error::kNotGenericObject);
+    return ThrowJSONToolboxError(json_error::kNotGenericObject);
   }
   if (IJSONObject* implementation = object->GetImplementation()) {
     if ((fOptions & kRefuseBinaryForm) != 0 && implementation->IJSON_GetBinarySignature() != 0) {
-      return Raise(json_error::kHasBinaryForm);
+      return ThrowJSONToolboxError(json_error::kHasBinaryForm);
     }
     _Push(object);
     VString text;

@@ -5,31 +5,27 @@
 #include "core/VString.h"
 #include "core/VValue.h"
 #include "core/VValueSingle.h"
+#include "json/JSONToolboxError.h"
 #include "json/VJSONValue.h"
-#include "runtime/VErrorThrow.h"
 #include "values/VDuration.h"
 
 namespace zeft {
 
-namespace {
-
-VError RaiseNotSupported() {
-  const VError error = ToolboxError(toolbox_error::kNotSupportedByValue);
-  _ThrowError(error);
-  return error;
+VError VValue::FromJSONString(const VString&, uint32) {
+  return ThrowJSONToolboxError(toolbox_error::kNotSupportedByValue);
 }
 
-}  // namespace
+VError VValue::GetJSONString(VString&, uint32) const {
+  return ThrowJSONToolboxError(toolbox_error::kNotSupportedByValue);
+}
 
-VError VValue::FromJSONString(const VString&, uint32) { return RaiseNotSupported(); }
-
-VError VValue::GetJSONString(VString&, uint32) const { return RaiseNotSupported(); }
-
-VError VValue::FromJSONValue(const VJSONValue&) { return RaiseNotSupported(); }
+VError VValue::FromJSONValue(const VJSONValue&) {
+  return ThrowJSONToolboxError(toolbox_error::kNotSupportedByValue);
+}
 
 VError VValue::GetJSONValue(VJSONValue& json, uint32) const {
   json.SetUndefined();
-  return RaiseNotSupported();
+  return ThrowJSONToolboxError(toolbox_error::kNotSupportedByValue);
 }
 
 VError VValueSingle::FromJSONValue(const VJSONValue&) {
