@@ -191,6 +191,12 @@ TEST(VErrorBaseText, ActionDescription) {
   EXPECT_EQ(Text(text), "Check /a/b and retry.");
 }
 
+TEST(VErrorCodes, PosixResultKeepsSuccess) {
+  static_assert(PosixResult(0) == VE_OK);
+  EXPECT_EQ(PosixResult(ENOSPC), MakeVError(kComponentPosix, ENOSPC));
+  EXPECT_EQ(PosixResult(-1), MakeVError(kComponentPosix, -1));
+}
+
 TEST(VErrorBaseText, DumpLines) {
   // Raised outside any task: task 0 without name, and the lines that are
   // empty are left out.
