@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "files/VFile.h"
 #include "runtime/VErrorThrow.h"
 #include "support/ErrorTestSupport.h"
 #include "support/StringTestSupport.h"
@@ -37,15 +38,31 @@ TEST(VFileError, NamesTheItemInItsParameters) {
   }
 }
 
-TEST(VFileError, TextsUseThePath) {
+// A person reads POSIX paths: the description shows every ':' path
+// parameter of a mounted volume as a POSIX path, while the record keeps
+// what was stored.
+TEST(VFileError, TextsUseThePathAsAPosixPath) {
+  // The file classes' start-up installs the conversion, as a program's does.
+  ASSERT_TRUE(VFile::Init());
   VFileError error(VFilePath(Str(u"Root:a:f.txt")), ToolboxError(toolbox_error::kFileNotFound));
   VString text;
   error.GetErrorDescription(text);
   EXPECT_EQ(to_string(text), "Error code: 600 (zeft)");
-  error.GetBag()->SetString(ErrorBagKeys::error_description,
-                            Str(u"Cannot open \u201c{name}\u201d in {path}"));
+  error.GetBag()->SetString(StPackedDictionaryKey("destination"), Str(u"Root:b:c:"));
+  error.GetBag()->SetString(StPackedDictionaryKey("other"), Str(u"Nowhere:x, Root, 12:30"));
+  error.GetBag()->SetString(
+      ErrorBagKeys::error_description,
+      Str(u"Cannot open \u201c{name}\u201d in {path} for {destination}; {other}"));
   error.GetErrorDescription(text);
-  EXPECT_EQ(Text(text), u"Cannot open \u201cf.txt\u201d in Root:a:f.txt");
+  EXPECT_EQ(Text(text),
+            u"Cannot open \u201cf.txt\u201d in /a/f.txt for /b/c/; Nowhere:x, Root, 12:30");
+  const test::ErrorRecord record = test::ReadErrorRecord(error);
+  EXPECT_EQ(record.parameters.at("path"), "Root:a:f.txt");
+  EXPECT_EQ(record.parameters.at("destination"), "Root:b:c:");
+  VFile::DeInit();
+  error.GetErrorDescription(text);
+  EXPECT_EQ(Text(text),
+            u"Cannot open \u201cf.txt\u201d in Root:a:f.txt for Root:b:c:; Nowhere:x, Root, 12:30");
 }
 
 TEST(VFileError, PushedWithTheNativeCode) {
@@ -57,6 +74,9 @@ TEST(VFileError, PushedWithTheNativeCode) {
   EXPECT_TRUE(test::HasToolboxError(errors.Errors(), toolbox_error::kFolderNotFound, "name", "a"));
   EXPECT_TRUE(
       test::HasToolboxError(errors.Errors(), toolbox_error::kFolderNotFound, "path", "Root:a:"));
+  // The native error's text goes with the record, for its description.
+  EXPECT_TRUE(test::HasToolboxError(errors.Errors(), toolbox_error::kFolderNotFound,
+                                    "native_description", strerrordesc_np(2)));
 }
 
 }  // namespace

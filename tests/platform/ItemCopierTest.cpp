@@ -1,5 +1,6 @@
 #include "platform/ItemCopier.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -13,6 +14,7 @@
 #include "ChildProcess.h"
 #include "FileTreeMaker.h"
 #include "TempFolder.h"
+#include "platform/FileDescriptor.h"
 #include "platform/TreeDeleter.h"
 
 namespace zeft::platform {
@@ -190,6 +192,68 @@ TEST_F(ItemCopierTest, LinksAreCopiedAsLinks) {
   // A link given as the item to copy is copied as itself.
   ASSERT_FALSE(CopyItem(source + "/to-outside", fFolder.Path("link-copy")).Failed());
   EXPECT_TRUE(std::filesystem::is_symlink(fFolder.Path("link-copy"), error));
+}
+
+// What `cp -a` keeps beyond modes and times: the names of one item stay
+// names of one copy, and holes stay holes (st_blocks, as `du` counts).
+TEST_F(ItemCopierTest, HardLinksAndSparseFilesAreCopiedAsTheyAre) {
+  const std::string source = fFolder.MakeFolder("tree");
+  const std::string first = fFolder.Write("tree/a/first", "linked");
+  ASSERT_EQ(::link(first.c_str(), fFolder.Path("tree/a/second").c_str()), 0);
+  fFolder.MakeFolder("tree/b/c");
+  ASSERT_EQ(::link(first.c_str(), fFolder.Path("tree/b/c/third").c_str()), 0);
+  // A second name outside the copied tree is not copied with it.
+  const std::string half = fFolder.Write("tree/half", "half");
+  ASSERT_EQ(::link(half.c_str(), fFolder.Path("outside").c_str()), 0);
+  // A link that has two names itself.
+  ASSERT_EQ(::symlink("a/first", fFolder.Path("tree/to-first").c_str()), 0);
+  ASSERT_EQ(::linkat(AT_FDCWD, fFolder.Path("tree/to-first").c_str(), AT_FDCWD,
+                     fFolder.Path("tree/b/to-first").c_str(), 0),
+            0);
+  // Two data ranges in 16 MiB, the rest holes.
+  const std::string sparse = fFolder.Path("tree/sparse");
+  {
+    FileDescriptor out(::open(sparse.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644));
+    ASSERT_TRUE(out.IsOpen());
+    const std::string data(64 * 1024, 's');
+    ASSERT_EQ(::pwrite(out.Get(), data.data(), data.size(), 0), ssize_t(data.size()));
+    ASSERT_EQ(::pwrite(out.Get(), data.data(), data.size(), 4 << 20), ssize_t(data.size()));
+    ASSERT_EQ(::ftruncate(out.Get(), 16 << 20), 0);
+  }
+  const std::string copy = fFolder.Path("copy");
+
+  PathError result = CopyItem(source, copy);
+
+  ASSERT_FALSE(result.Failed()) << result.fCode << " " << result.fPath;
+  EXPECT_EQ(TreeDifferences(source, copy), "");
+  EXPECT_EQ(Listing(copy), Listing(source));
+  struct Case {
+    const char* fPath;
+    nlink_t fLinks;
+    const char* fSameAs;  // another name of the same copy, or null
+  } const kCases[] = {
+      {"a/first", 3, nullptr}, {"a/second", 3, "a/first"}, {"b/c/third", 3, "a/first"},
+      {"half", 1, nullptr},    {"to-first", 2, nullptr},   {"b/to-first", 2, "to-first"},
+  };
+  for (const Case& item : kCases) {
+    SCOPED_TRACE(item.fPath);
+    struct stat info, original;
+    ASSERT_EQ(::lstat((copy + "/" + item.fPath).c_str(), &info), 0);
+    ASSERT_EQ(::lstat((source + "/" + item.fPath).c_str(), &original), 0);
+    EXPECT_EQ(info.st_nlink, item.fLinks);
+    EXPECT_NE(info.st_ino, original.st_ino);
+    if (item.fSameAs != nullptr) {
+      struct stat other;
+      ASSERT_EQ(::lstat((copy + "/" + item.fSameAs).c_str(), &other), 0);
+      EXPECT_EQ(info.st_ino, other.st_ino);
+    }
+  }
+  struct stat copied, original;
+  ASSERT_EQ(::stat((copy + "/sparse").c_str(), &copied), 0);
+  ASSERT_EQ(::stat(sparse.c_str(), &original), 0);
+  EXPECT_EQ(copied.st_size, 16 << 20);
+  EXPECT_EQ(copied.st_blocks, original.st_blocks);
+  EXPECT_LT(copied.st_blocks, 1024);  // 512-byte blocks: far below 16 MiB
 }
 
 TEST_F(ItemCopierTest, DeepTreesWithReadOnlyFoldersAreCopied) {

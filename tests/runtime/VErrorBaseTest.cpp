@@ -13,6 +13,7 @@
 #include "core/VLong.h"
 #include "core/VLong8.h"
 #include "core/VString.h"
+#include "runtime/VErrorThrow.h"
 #include "support/ErrorTestSupport.h"
 #include "values/VBagArray.h"
 #include "values/VValueBag.h"
@@ -189,6 +190,61 @@ TEST(VErrorBaseText, ActionDescription) {
                              VString("Check {path}{gone} and retry."));
   error->GetActionDescription(text);
   EXPECT_EQ(Text(text), "Check /a/b and retry.");
+}
+
+// A localizer that also knows texts by key.
+class KeyedLocalizer : public TableLocalizer {
+ public:
+  KeyedLocalizer(std::map<VError, const char*> texts, std::map<std::string, const char*> keys)
+      : TableLocalizer(std::move(texts)), fKeys(std::move(keys)) {}
+  bool LocalizeStringWithKey(const VString& key, VString& text) override {
+    auto it = fKeys.find(Text(key));
+    if (it == fKeys.end()) return false;
+    text = VString(it->second);
+    return true;
+  }
+
+ private:
+  std::map<std::string, const char*> fKeys;
+};
+
+// A record pushed with its native code carries the native error's text,
+// so that its description can say why: "No space left on device".
+TEST(VErrorBaseText, NativeTextOfARecordPushedWithItsNativeCode) {
+  const char* kCopyFailed = "'{path}' could not be copied: {native_description}.";
+  struct Case {
+    const char* what;
+    VError native;
+    const char* noNativeText;  // the localizer's "NoNativeDescription", when not null
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"a POSIX code", PosixError(ENOSPC), nullptr,
+       "'/x' could not be copied: No space left on device."},
+      {"without native code: the localizer's text", VE_OK, "no further detail is known",
+       "'/x' could not be copied: no further detail is known."},
+      {"a toolbox code is no native one", ToolboxError(605), "unknown",
+       "'/x' could not be copied: unknown."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::map<std::string, const char*> keys;
+    if (c.noNativeText != nullptr) keys["NoNativeDescription"] = c.noNativeText;
+    KeyedLocalizer texts({{ToolboxError(605), kCopyFailed}}, keys);
+    StLocalizerRegistration registration(kComponentToolbox, &texts);
+    test::ErrorCollector errors;
+    auto* error = new VErrorBase(ToolboxError(605));
+    error->GetBag()->SetString(kPath, VString("/x"));
+    VRefPtr<VErrorBase> kept(error);
+    ASSERT_TRUE(_PushRetainedError(error, c.native));
+    EXPECT_EQ(Description(*kept), c.expected);
+  }
+}
+
+TEST(VErrorCodes, PosixResultKeepsSuccess) {
+  static_assert(PosixResult(0) == VE_OK);
+  EXPECT_EQ(PosixResult(ENOSPC), MakeVError(kComponentPosix, ENOSPC));
+  EXPECT_EQ(PosixResult(-1), MakeVError(kComponentPosix, -1));
 }
 
 TEST(VErrorBaseText, DumpLines) {

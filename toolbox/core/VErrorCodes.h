@@ -37,6 +37,9 @@ inline constexpr uint32 kComponentUpdater = FourCC("UPNV");
 constexpr VError ToolboxError(int32 number) { return MakeVError(kComponentToolbox, number); }
 // A system call's errno as an error code.
 constexpr VError PosixError(int32 number) { return MakeVError(kComponentPosix, number); }
+// An errno-style outcome (0 for success, else an errno value) as an error
+// code: success stays VE_OK.
+constexpr VError PosixResult(int32 number) { return number == 0 ? VE_OK : PosixError(number); }
 
 // Toolbox error numbers (component "zeft").
 namespace toolbox_error {

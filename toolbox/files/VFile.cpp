@@ -79,7 +79,20 @@ ParameterSetter Transfer(const VFilePath& destination, unsigned options) {
 
 bool IsPosix(VError result, int number) { return result == PosixError(number); }
 
+// A full ':' path on a mounted volume: its volume name is followed by ':'.
+bool PathTextToPosix(const VString& text, VString& posixPath) {
+  if (text.FindUniChar(':') <= 1) return false;
+  return XMacFile::HFSFullPathToPosix(text, posixPath);
+}
+
 }  // namespace
+
+bool VFile::Init() {
+  VErrorBase::SetPathTextConverter(&PathTextToPosix);
+  return true;
+}
+
+void VFile::DeInit() { VErrorBase::SetPathTextConverter(nullptr); }
 
 VFile::VFile(const VFile& other)
     : VObject(), IFile(), fPath(other.fPath), fFileSystem(other.fFileSystem) {

@@ -41,9 +41,10 @@ class VFile : public VObject, public IFile {
   ~VFile() override;
   VFile& operator=(const VFile&) = delete;
 
-  // Start-up and shut-down hooks of the file classes.
-  static bool Init() { return true; }
-  static void DeInit() {}
+  // Start-up and shut-down hooks of the file classes: error texts show
+  // ':' paths as POSIX paths while the file classes are up.
+  static bool Init();
+  static void DeInit();
 
   // ---- Open, create, copy, move, delete
 

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "platform/DirectoryWalk.h"
@@ -135,6 +137,12 @@ class Copier {
   Failure CopyFile(int sourceDir, const char* name, int destinationDir,
                    const char* destinationName);
   Failure CopyContent(int in, int out, off_t size);
+  // Copies the bytes [from, to) at the same offsets; `end` becomes where the
+  // copy stopped, before `to` when the file shrank meanwhile.
+  Failure CopyRange(int in, int out, off_t from, off_t to, bool& inKernel, off_t& end);
+  // Copies a non-folder entry of the current level, as a new link to its
+  // earlier copy when another name of the same item was copied already.
+  Failure CopyEntry(const std::string& name, const struct stat& info);
   Failure CopyLink(int sourceDir, const char* name, const struct stat& info, int destinationDir,
                    const char* destinationName);
   Failure CopyNode(const struct stat& info, int destinationDir, const char* destinationName);
@@ -149,6 +157,10 @@ class Copier {
   std::vector<char> fBuffer;
   std::vector<Level> fLevels;
   std::string fSourcePath, fDestinationPath;
+  // Where the copy of each item with several names was made, as a path
+  // relative to the copied folder: its other names become links to it.
+  std::map<std::pair<dev_t, ino_t>, std::string> fLinkedCopies;
+  size_t fRootLength = 0;  // of the copied folder's display path
 };
 
 PathError Copier::Copy(int sourceDir, const std::string& sourceName, const struct stat& info,
@@ -156,6 +168,7 @@ PathError Copier::Copy(int sourceDir, const std::string& sourceName, const struc
                        const std::string& sourcePath, const std::string& destinationPath) {
   fSourcePath = sourcePath;
   fDestinationPath = destinationPath;
+  fRootLength = destinationPath.size();
   Failure failure;
   if (!S_ISDIR(info.st_mode)) {
     failure =
@@ -179,8 +192,7 @@ PathError Copier::Copy(int sourceDir, const std::string& sourceName, const struc
             EnterFolder(level.fSource.Get(), name.c_str(), level.fDestination.Get(), name.c_str());
         continue;  // the paths now name the new level's folder
       } else {
-        failure = CopyItemAt(level.fSource.Get(), name.c_str(), entryInfo, level.fDestination.Get(),
-                             name.c_str());
+        failure = CopyEntry(name, entryInfo);
       }
       if (failure.Failed()) break;
       fSourcePath.resize(level.fSourceLength);
@@ -216,6 +228,7 @@ PathError Copier::Copy(int sourceDir, const std::string& sourceName, const struc
     }
   }
   fLevels.clear();
+  fLinkedCopies.clear();
   if (!failure.Failed()) return PathError();
   return PathError(failure.fCode, failure.fAtSource ? fSourcePath : fDestinationPath);
 }
@@ -243,6 +256,29 @@ Failure Copier::EnterFolder(int sourceDir, const char* name, int destinationDir,
   }
   fLevels.push_back(std::move(level));
   return Failure();
+}
+
+Failure Copier::CopyEntry(const std::string& name, const struct stat& info) {
+  Level& level = fLevels.back();
+  if (info.st_nlink < 2)
+    return CopyItemAt(level.fSource.Get(), name.c_str(), info, level.fDestination.Get(),
+                      name.c_str());
+  const std::pair<dev_t, ino_t> key(info.st_dev, info.st_ino);
+  if (auto found = fLinkedCopies.find(key); found != fLinkedCopies.end()) {
+    // The copied folder stays open for the whole walk (level 0).
+    if (::linkat(fLevels.front().fDestination.Get(), found->second.c_str(),
+                 level.fDestination.Get(), name.c_str(), 0) == 0)
+      return Failure();
+    // A path beyond PATH_MAX or a full link count: a separate copy is the
+    // best that can be done.
+    if (errno != ENAMETOOLONG && errno != EMLINK) return Failure::Destination(errno);
+    return CopyItemAt(level.fSource.Get(), name.c_str(), info, level.fDestination.Get(),
+                      name.c_str());
+  }
+  Failure failure =
+      CopyItemAt(level.fSource.Get(), name.c_str(), info, level.fDestination.Get(), name.c_str());
+  if (!failure.Failed()) fLinkedCopies.emplace(key, fDestinationPath.substr(fRootLength + 1));
+  return failure;
 }
 
 Failure Copier::CopyItemAt(int sourceDir, const char* name, const struct stat& info,
@@ -282,10 +318,38 @@ Failure Copier::CopyContent(int in, int out, off_t size) {
     }
     if (errno == EOPNOTSUPP || errno == ENOTTY || errno == ENOSYS) fCloneWorks = false;
   }
-  loff_t inOffset = 0, outOffset = 0;
+  // Only the data is copied, range by range: the holes between stay holes
+  // once the size is set, so a sparse file takes no more room than its
+  // source (a kernel copy alone would write the holes out as zeros).
   bool inKernel = true;
-  while (inOffset < size) {
-    size_t chunk = size_t(std::min<off_t>(size - inOffset, kChunkSize));
+  for (off_t at = 0; at < size;) {
+    off_t data = ::lseek(in, at, SEEK_DATA);
+    off_t hole = size;
+    if (data < 0) {
+      if (errno == ENXIO) break;  // a hole up to the end
+      if (errno != EINVAL && errno != EOPNOTSUPP) return Failure::Source(errno);
+      data = at;  // no hole search here: everything left is data
+    } else {
+      hole = ::lseek(in, data, SEEK_HOLE);
+      if (hole < 0 || hole > size) hole = size;
+    }
+    if (data >= size) break;
+    off_t end = data;
+    if (Failure failure = CopyRange(in, out, data, hole, inKernel, end); failure.Failed())
+      return failure;
+    if (end < hole) {  // the file shrank
+      size = end;
+      break;
+    }
+    at = hole;
+  }
+  return ::ftruncate(out, size) == 0 ? Failure() : Failure::Destination(errno);
+}
+
+Failure Copier::CopyRange(int in, int out, off_t from, off_t to, bool& inKernel, off_t& end) {
+  loff_t inOffset = from, outOffset = from;
+  while (inOffset < to) {
+    size_t chunk = size_t(std::min<off_t>(to - inOffset, kChunkSize));
     ssize_t copied;
     if (inKernel) {
       copied = ::copy_file_range(in, &inOffset, out, &outOffset, chunk, 0);
@@ -298,7 +362,7 @@ Failure Copier::CopyContent(int in, int out, off_t size) {
         return Failure{errno, !IsDestinationError(errno)};
       }
       // Some file systems answer 0 for files they cannot copy this way.
-      if (copied == 0 && inOffset == 0) {
+      if (copied == 0 && inOffset == from) {
         inKernel = false;
         continue;
       }
@@ -323,6 +387,7 @@ Failure Copier::CopyContent(int in, int out, off_t size) {
     fBytes += uint64_t(copied);
     if (!Report()) return Failure::Source(ECANCELED);
   }
+  end = inOffset;
   return Failure();
 }
 

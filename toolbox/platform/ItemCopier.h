@@ -6,14 +6,20 @@
 // - Links are copied as links, never followed, so nothing outside the tree
 //   is reached through one.
 // - File content is cloned (FICLONE) where the file system shares blocks,
-//   else copied in the kernel (copy_file_range), else read and written. A
-//   file is copied up to the size it had when the copy reached it.
+//   else its data ranges (SEEK_DATA, SEEK_HOLE) are copied in the kernel
+//   (copy_file_range), else read and written, so the holes of a sparse
+//   file stay holes. A file is copied up to the size it had when the copy
+//   reached it.
 // - A folder gets its mode and times after its content, so a 0500 folder
 //   is filled before it becomes read-only.
 // - FIFOs and sockets are recreated as new nodes, never opened (opening a
 //   FIFO would wait for a writer); device nodes are recreated too, which
 //   needs privilege: without it the copy fails with EPERM naming the device.
-// - Hard links inside the tree become separate files.
+// - Hard links inside the tree stay links to one copy: an item with
+//   several names is copied once and its other names in the tree link to
+//   that copy (a separate copy only where a link cannot be made: a path
+//   beyond PATH_MAX, a full link count). Names outside the tree are not
+//   followed.
 // - Extended attributes the destination cannot hold, or that the caller may
 //   not set (EPERM, ENOTSUP: trusted and security namespaces, file systems
 //   without them), are left out; every other failure fails the copy.

@@ -1,6 +1,7 @@
 #include "runtime/VErrorBase.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -24,6 +25,7 @@ constinit const StPackedDictionaryKey parameters("parameters");
 constinit const StPackedDictionaryKey error("error");
 constinit const StPackedDictionaryKey error_description("error_description");
 constinit const StPackedDictionaryKey action_description("action_description");
+constinit const StPackedDictionaryKey native_description("native_description");
 constinit const StPackedDictionaryKey p1("p1");
 constinit const StPackedDictionaryKey p2("p2");
 constinit const StPackedDictionaryKey p3("p3");
@@ -44,6 +46,8 @@ std::shared_mutex& LocalizersLock() {
   static std::shared_mutex sLock;
   return sLock;
 }
+
+std::atomic<VErrorBase::PathTextConverter> sPathTextConverter{nullptr};
 
 // The four characters of a signature in reading order.
 void SignatureChars(uint32 signature, char (&chars)[4]) {
@@ -132,30 +136,30 @@ void VErrorBase::GetErrorDescription(VString& text) const {
   if (fError != VE_OK) {
     if (localizer == nullptr || !CallLocalizer(localizer, fError, text)) {
       text.Clear();
-      _GetNativeDescription(text);
+      GetNativeDescription(fError, text);
     }
   }
   if (!text.IsEmpty()) return;
   fBag->GetString(ErrorBagKeys::error_description, text);
   if (!text.IsEmpty()) {
-    text.Format(fBag, true);
+    _FormatWithParameters(text, localizer);
     return;
   }
   GetErrorString(text);
 }
 
-void VErrorBase::_GetNativeDescription(VString& text) const {
+void VErrorBase::GetNativeDescription(VError code, VString& text) {
   // Only POSIX numbers have system texts here; Mach, Carbon and Cocoa codes
   // fall through to the record's own parameters or its error string.
-  if (ErrorComponent(fError) != kComponentPosix) return;
+  if (ErrorComponent(code) != kComponentPosix) return;
   const char* description = nullptr;
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 32))
   // Null for a number the system does not know, as the XSI strerror_r
   // refuses it, rather than glibc's "Unknown error N".
-  description = strerrordesc_np(ErrorNumber(fError));
+  description = strerrordesc_np(ErrorNumber(code));
 #else
   char buffer[1024];
-  const int result = strerror_r(ErrorNumber(fError), buffer, sizeof(buffer));
+  const int result = strerror_r(ErrorNumber(code), buffer, sizeof(buffer));
   // 34 (ERANGE): the text was cut to the buffer, still worth showing.
   if (result == 0 || result == 34) description = buffer;
 #endif
@@ -164,9 +168,49 @@ void VErrorBase::_GetNativeDescription(VString& text) const {
   }
 }
 
+void VErrorBase::SetPathTextConverter(PathTextConverter converter) {
+  sPathTextConverter.store(converter, std::memory_order_release);
+}
+
+void VErrorBase::_FormatWithParameters(VString& text, ILocalizer* localizer) const {
+  const PathTextConverter converter = sPathTextConverter.load(std::memory_order_acquire);
+  VString noNativeText;
+  if (localizer != nullptr && !fBag->AttributeExists(ErrorBagKeys::native_description) &&
+      text.FindRawString(VString("{native_description}")) > 0)
+    localizer->LocalizeStringWithKey(VString("NoNativeDescription"), noNativeText);
+  if (converter == nullptr && noNativeText.IsEmpty()) {
+    text.Format(fBag, true);
+    return;
+  }
+  // A copy: the record keeps its parameters as they were stored.
+  VRefPtr<VValueBag> readable(fBag->Clone(), kAdoptRef);
+  if (readable == nullptr) {
+    text.Format(fBag, true);
+    return;
+  }
+  try {
+    if (converter != nullptr) {
+      VString name, value, posixPath;
+      for (int32 n = 1, count = readable->GetAttributesCount(); n <= count; ++n) {
+        const VValueSingle* attribute = readable->GetNthAttribute(n, &name);
+        if (attribute == nullptr || attribute->GetValueKind() != kValueKindString) continue;
+        attribute->GetString(value);
+        if (converter(value, posixPath))
+          readable->SetString(StPackedDictionaryKey(name), posixPath);
+      }
+    }
+    if (!noNativeText.IsEmpty())
+      readable->SetString(ErrorBagKeys::native_description, noNativeText);
+  } catch (const std::bad_alloc&) {
+    // What could be made readable is; the rest shows as stored.
+  }
+  text.Format(readable.Get(), true);
+}
+
 void VErrorBase::GetActionDescription(VString& text) const {
   text.Clear();
-  if (fBag->GetString(ErrorBagKeys::action_description, text)) text.Format(fBag, true);
+  if (fBag->GetString(ErrorBagKeys::action_description, text))
+    _FormatWithParameters(text, GetLocalizer(ErrorComponent(fError)));
 }
 
 void VErrorBase::GetLocation(VString& text) const {
@@ -273,7 +317,7 @@ ILocalizer* VErrorBase::GetLocalizer(uint32 component) {
 bool VErrorBase::CallLocalizer(ILocalizer* localizer, VError code, VString& text) const {
   if (code == VE_OK) return true;
   if (localizer != nullptr && localizer->LocalizeErrorMessage(code, text)) {
-    text.Format(fBag, true);
+    _FormatWithParameters(text, localizer);
     return true;
   }
   text.Clear();

@@ -35,6 +35,9 @@ extern const StPackedDictionaryKey error;
 // the parameter of that key.
 extern const StPackedDictionaryKey error_description;
 extern const StPackedDictionaryKey action_description;
+// The text of the native error a record was raised with ("No space left
+// on device"), set when the record is pushed with its native code.
+extern const StPackedDictionaryKey native_description;
 // The texts of _ThrowError.
 extern const StPackedDictionaryKey p1;
 extern const StPackedDictionaryKey p2;
@@ -101,6 +104,18 @@ class VErrorBase : public VObject, public IRefCountable {
   static void UnregisterLocalizer(uint32 component);
   static ILocalizer* GetLocalizer(uint32 component);
 
+  // Turns a parameter text that is a full path in the ':' form into the
+  // POSIX path a person reads, answering true; false leaves it for what it
+  // is. The file layer installs it at start-up; descriptions show every
+  // such parameter as a POSIX path while the record keeps what was stored.
+  using PathTextConverter = bool (*)(const VString& text, VString& posixPath);
+  static void SetPathTextConverter(PathTextConverter converter);
+
+  // The platform's text of a native code ("No space left on device" for
+  // POSX 28); empty for other codes and for numbers the platform does not
+  // know.
+  static void GetNativeDescription(VError code, VString& text);
+
   // Native error mapping (VErrorBaseNative.cpp): the toolbox code of a
   // native POSX, CARB, MACH or COCO code, `fallback` being the error of
   // the operation that failed.
@@ -114,8 +129,11 @@ class VErrorBase : public VObject, public IRefCountable {
   bool CallLocalizer(ILocalizer* localizer, VError code, VString& text) const;
 
  private:
-  // The platform's text of a native code; stays empty for other codes.
-  void _GetNativeDescription(VString& text) const;
+  // Replaces the placeholders of `text` from the parameters as a person
+  // reads them: ':' paths become POSIX paths and, for a record raised
+  // without a native code, "native_description" is the localizer's text
+  // "NoNativeDescription" (removed when it has none).
+  void _FormatWithParameters(VString& text, ILocalizer* localizer) const;
 
   VError fError = VE_OK;
   int32 fTaskID = 0;

@@ -45,6 +45,17 @@ bool _PushRetainedError(VErrorBase* error, VError native) {
         // Only the native record is lost; the caller's record still goes.
       }
     }
+    // The record's text can then say why, beside what failed.
+    VString nativeText;
+    VErrorBase::GetNativeDescription(native, nativeText);
+    if (!nativeText.IsEmpty() &&
+        !error->GetBag()->AttributeExists(ErrorBagKeys::native_description)) {
+      try {
+        error->GetBag()->SetString(ErrorBagKeys::native_description, nativeText);
+      } catch (const std::bad_alloc&) {
+        // The record still goes, without the text.
+      }
+    }
   }
   return VTask::PushRetainedError(error);
 }

@@ -21,7 +21,9 @@ VError ThrowPosixError(int32 number, const VString* path = nullptr);
 
 // Pushes a record the caller built, taking over the caller's reference.
 // With a native code, a plain record of that code goes first, unless the
-// stack filters the record's own code. True when the record was kept.
+// stack filters the record's own code, and the record gets the native
+// error's text as its parameter "native_description" (unless it has one).
+// True when the record was kept.
 bool _PushRetainedError(VErrorBase* error, VError native = VE_OK);
 
 }  // namespace zeft

@@ -156,7 +156,7 @@ VError XMacFile::SetPathAttributes(const char* path, bool follow, unsigned attri
   const bool locked = (attributes & kFileAttributeLocked) != 0;
   if (locked == IsImmutable(info)) return VE_OK;
   const int error = SetImmutable(path, follow, info, locked);
-  return error == 0 ? VE_OK : PosixError(error);
+  return PosixResult(error);
 }
 
 VError XMacFile::SetFileAttributes(unsigned attributes) const {
@@ -305,7 +305,7 @@ VError XMacFile::GetVolumeFreeSpace(int64* free, int64* total, bool available,
 VError XMacFile::RevealInFinder() const {
   if (fPosixPath == nullptr) return PosixError(ENOENT);
   const int error = platform::RevealItem(fPosixPath);
-  return error == 0 ? VE_OK : PosixError(error);
+  return PosixResult(error);
 }
 
 bool XMacFile::IsSymbolicLink() const {
@@ -359,7 +359,7 @@ VError XMacFile::CreateSymbolicLink(const VFilePath& target, bool absolute) cons
   ::unlink(fPosixPath);
   const int error = ::symlink(linkText, fPosixPath) == 0 ? 0 : errno;
   VMemory::DisposePtr(linkText);
-  return error == 0 ? VE_OK : PosixError(error);
+  return PosixResult(error);
 }
 
 bool XMacFile::IsAliasFile() const { return IsSymbolicLink(); }

@@ -171,9 +171,7 @@ int XMacFile::CommitReplacement(const std::string& replacement, const char* targ
 
 void XMacFile::DiscardReplacement(const std::string& replacement) { ::unlink(replacement.c_str()); }
 
-VError XMacFile::PathResult(const platform::PathError& error) {
-  return error.Failed() ? PosixError(error.fCode) : VE_OK;
-}
+VError XMacFile::PathResult(const platform::PathError& error) { return PosixResult(error.fCode); }
 
 void XMacFile::RunOutsideFiber(const std::function<void()>& work) {
   VTask* task = VTaskMgr::IsInited() ? VTask::GetCurrent() : nullptr;
@@ -235,7 +233,7 @@ VError XMacFile::Move(const VFilePath& destination, VFile** out, unsigned option
 VError XMacFile::RenamePath(const char* from, const VFilePath& to) {
   if (from == nullptr) return PosixError(ENOENT);
   const int error = platform::RenameUnlessTaken(AT_FDCWD, from, AT_FDCWD, PosixText(to));
-  return error == 0 ? VE_OK : PosixError(error);
+  return PosixResult(error);
 }
 
 VError XMacFile::Rename(const VString& name, VFile** out) const {

@@ -75,7 +75,7 @@ VError XMacFolder::MoveToTrash() const { return XMacFile::TrashPath(fPosixPath);
 VError XMacFolder::RevealInFinder() const {
   if (fPosixPath == nullptr) return PosixError(ENOENT);
   const int error = platform::RevealItem(fPosixPath);
-  return error == 0 ? VE_OK : PosixError(error);
+  return PosixResult(error);
 }
 
 VError XMacFolder::IsHidden(bool& hidden) const {
