@@ -335,34 +335,56 @@ TEST(UpdaterUpdate, TakenAsideNamesAreSkipped) {
   EXPECT_EQ(ReadWholeFile(world.Trashed("Demo_old0002.app/Contents/Resources/version.txt")), "1");
 }
 
-// An installed bundle that cannot be moved for a while: the rename is
+// A folder mounted on itself cannot be renamed while it stays a mount
+// point (EBUSY), which passes once it is unmounted: a failure that a retry
+// mends. False when this user cannot mount.
+bool MountOnItself(const std::string& path) {
+  return ::mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) == 0;
+}
+
+// An installed bundle that cannot be moved for a while: the move is
 // retried every 3 s, five times at most, and an attempt that succeeds
-// leaves no error of the earlier ones behind.
+// leaves no error of the earlier ones behind. A failure that no wait mends
+// (the immutable flag: EPERM) is reported at once.
 TEST(UpdaterUpdate, TheMoveAsideIsRetriedAndOnlyAFinalFailureCounts) {
+  enum Hold { kBusy, kImmutable };
   const struct {
     const char* fName;
+    Hold fHold;
     bool fReleased;
     int fExitCode;
     const char* fInstalled;
+    size_t fRetries;
   } cases[] = {
-      {"released during the first wait", true, 0, "2"},
-      {"never released", false, 2, "1"},
+      {"busy, released during the first wait", kBusy, true, 0, "2", 0},
+      // Each error is logged twice: by the dump and by the process logger.
+      {"busy, never released", kBusy, false, 2, "1", 8},
+      {"immutable: not retried", kImmutable, false, 2, "1", 0},
   };
   for (const auto& c : cases) {
     UpdaterWorld world;
+    const std::string bundle = world.Path("Installed/Demo.app");
+    if (c.fHold == kBusy && !MountOnItself(bundle))
+      GTEST_SKIP() << "a folder cannot be mounted here";
     // The flag on the bundle's own folder forbids renaming it.
-    if (!SetImmutable(world.Path("Installed/Demo.app"), true))
+    if (c.fHold == kImmutable && !SetImmutable(bundle, true))
       GTEST_SKIP() << "the immutable flag cannot be set here";
+    auto release = [&c, bundle] {
+      if (c.fHold == kBusy) ::umount2(bundle.c_str(), MNT_DETACH);
+      if (c.fHold == kImmutable) SetImmutable(bundle, false);
+    };
     std::thread releaser;
     if (c.fReleased) {
-      releaser = std::thread([&world] {
+      releaser = std::thread([&release] {
         std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-        SetImmutable(world.Path("Installed/Demo.app"), false);
+        release();
       });
     }
+    const auto start = std::chrono::steady_clock::now();
     const UpdaterRun run = world.UpdateDemo({"--silent"});
+    const auto took = std::chrono::steady_clock::now() - start;
     if (releaser.joinable()) releaser.join();
-    SetImmutable(world.Path("Installed/Demo.app"), false);
+    if (!c.fReleased) release();
     EXPECT_EQ(run.fExitCode, c.fExitCode) << c.fName;
     EXPECT_EQ(world.InstalledVersion(), c.fInstalled) << c.fName;
     const std::string log = world.LogText();
@@ -370,9 +392,13 @@ TEST(UpdaterUpdate, TheMoveAsideIsRetriedAndOnlyAFinalFailureCounts) {
     for (size_t at = log.find("could not be moved aside to '"); at != std::string::npos;
          at = log.find("could not be moved aside to '", at + 1))
       ++retries;
-    // Each error is logged twice: by the dump and by the process logger.
-    EXPECT_EQ(retries, c.fReleased ? 0u : 8u) << c.fName;
+    EXPECT_EQ(retries, c.fRetries) << c.fName << log;
+    if (c.fHold == kImmutable) {
+      EXPECT_LT(took, std::chrono::seconds(3)) << c.fName;
+    }
     EXPECT_EQ(world.OpenCalls().empty(), !c.fReleased) << c.fName;
+    // Nothing but the bundle, whatever happened: no copy left beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(world.Path("Installed")), {}), 1) << c.fName;
   }
 }
 
