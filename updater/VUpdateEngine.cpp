@@ -185,6 +185,8 @@ uint32 VUpdateEngine::DoParseCommandLine(VCommandLineParser& parser) {
   std::vector<VString> positional;
   bool version = false;
 
+  // The help and error texts below ("tored", "two many", "Restart params"
+  // included) are kept word for word: callers and their users match them.
   parser.AddParagraph(
       "\nNovu Updater\n\t\tUpdates an existing Novu application residing at <path of app to "
       "update> using \t\tnewer versions tored <path of update>\n\n");
@@ -416,6 +418,7 @@ void VUpdateEngine::_ApplyUpdate() {
   _WaitForPidToQuit();
   if (errors.GetLastError() != VE_OK) {
     LogError("External process wait failed");
+    // A second wait error on top of the wait's own, kept as callers count it.
     _PushRetainedError(CreateUpdaterError(UpdaterError(kWaitTimedOut)));
     return;
   }
