@@ -119,8 +119,9 @@ int SwapOnce(const std::string& installed, const std::string& staged, const std:
     return error;
   error = platform::RenameUnlessTaken(AT_FDCWD, staged, AT_FDCWD, installed);
   if (error != 0) {
-    LogInfo("Rolling back up-to-date application install");
+    // Put back before anything that may throw, such as a log line.
     ::rename(aside.c_str(), installed.c_str());
+    LogInfo("Rolling back up-to-date application install");
   }
   return error;
 }
