@@ -19,6 +19,12 @@ const StPackedDictionaryKey kPathKey("path");
 const StPackedDictionaryKey kSourcePathKey("srcPath");
 const StPackedDictionaryKey kDestinationPathKey("dstPath");
 const StPackedDictionaryKey kServiceNameKey("ServiceName");
+const StPackedDictionaryKey kFromKey("from");
+const StPackedDictionaryKey kToKey("to");
+
+// The parameters of the updater's errors that hold a path in native form.
+const StPackedDictionaryKey* const kPathParameters[] = {&kPathKey, &kSourcePathKey,
+                                                        &kDestinationPathKey, &kFromKey, &kToKey};
 
 // The English texts (those of the bundle's English localization), used when
 // no localizer knows the code.
@@ -43,6 +49,9 @@ const char* EnglishDescription(VError code) {
     case kSameOrNestedBundles:
       return "The up-to-date application is the application to update, or lies inside it "
              "('{path}').";
+    case kUpToDateBundleInvalid:
+      return "The up-to-date application '{path}' is not a whole application: it needs a "
+             "readable Contents/Info.plist naming an executable of Contents/MacOS.";
     case kBadCustomizationFile:
       return "The client customization file is not valid: it must be a JSON object with a "
              "\"ServerPlatform\" string.";
@@ -132,6 +141,24 @@ VError ThrowServiceError(VError code, const VString& serviceName) {
 }
 
 void GetErrorText(const VErrorBase& error, VString& text) {
+  if (ErrorComponent(error.GetError()) == kComponentUpdater) {
+    // A person reads POSIX paths: the text is made from a twin whose path
+    // parameters are in that form, the record itself keeps its own.
+    VRefPtr<VErrorBase> twin(CreateUpdaterError(error.GetError()), kAdoptRef);
+    twin->GetBag()->UnionClone(error.GetBag());
+    for (const StPackedDictionaryKey* key : kPathParameters) {
+      VString native;
+      if (!error.GetBag()->GetString(*key, native)) continue;
+      VFilePath path;
+      if (!path.FromFullPath(native, kFilePathStyleNative)) continue;
+      VString posix;
+      path.GetPosixPath(posix);
+      twin->GetBag()->SetString(*key, posix);
+    }
+    twin->GetErrorDescription(text);
+    if (text.IsEmpty()) error.GetErrorString(text);
+    return;
+  }
   error.GetErrorDescription(text);
   if (text.IsEmpty()) error.GetErrorString(text);
 }

@@ -3,7 +3,7 @@
 // through (records of the component "NVUP" handed to the process logger).
 #pragma once
 
-#include "core/VErrorCodes.h"
+#include "UpdaterErrors.h"
 #include "runtime/EMessageLevel.h"
 
 namespace zeft {

@@ -3,7 +3,7 @@
 // alert. The update itself does not use them.
 #pragma once
 
-#include "core/VErrorCodes.h"
+#include "UpdaterErrors.h"
 
 namespace zeft {
 

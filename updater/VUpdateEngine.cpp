@@ -1,10 +1,13 @@
 #include "VUpdateEngine.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,10 +15,12 @@
 #include "core/LocalizeString.h"
 #include "core/VMemoryBuffer.h"
 #include "files/VFile.h"
+#include "files/VFileError.h"
 #include "files/VFolder.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONValue.h"
 #include "platform/DirectoryWalk.h"
+#include "platform/FolderSwap.h"
 #include "platform/MainBundle.h"
 #include "process/ENotificationResponse.h"
 #include "process/VCommandLineParser.h"
@@ -71,6 +76,54 @@ void AppendQuoted(VString& command, const VString& argument) {
     command.AppendUniChar(c);
   }
   command.AppendUniChar(u'"');
+}
+
+// The path as a person and the system read it, without a trailing slash.
+std::string PosixText(const VFilePath& path) {
+  VString posix;
+  path.GetPosixPath(posix);
+  return platform::WithoutTrailingSlashes(to_string(posix));
+}
+
+VString ToVString(const std::string& text) {
+  return VString(text.data(), text.size(), kCharSetUTF8);
+}
+
+VFilePath FolderPathOf(const std::string& posix) {
+  VFilePath path;
+  path.FromFullPath(ToVString(posix + "/"), kFilePathStylePosix);
+  return path;
+}
+
+// Failures no retry mends: waiting for them to pass only delays the report.
+bool IsLastingFailure(int error) {
+  return error == ENAMETOOLONG || error == EROFS || error == EPERM || error == EACCES ||
+         error == ENOSPC;
+}
+
+// One attempt at putting the complete copy `staged` in the place of
+// `installed` and the installed bundle under `aside`: 0, or the errno of the
+// step that failed with everything back where it was.
+int SwapOnce(const std::string& installed, const std::string& staged, const std::string& aside) {
+  int error = platform::ExchangeFolders(staged, installed);
+  if (error == 0) {
+    // The staging name now holds the old bundle.
+    error = platform::RenameUnlessTaken(AT_FDCWD, staged, AT_FDCWD, aside);
+    if (error != 0) platform::ExchangeFolders(staged, installed);
+    return error;
+  }
+  if (!platform::IsExchangeRefused(error)) return error;
+  // A file system that cannot exchange names: two renames, between which
+  // the installed path is empty.
+  if (error = platform::RenameUnlessTaken(AT_FDCWD, installed, AT_FDCWD, aside); error != 0)
+    return error;
+  error = platform::RenameUnlessTaken(AT_FDCWD, staged, AT_FDCWD, installed);
+  if (error != 0) {
+    // Put back before anything that may throw, such as a log line.
+    ::rename(aside.c_str(), installed.c_str());
+    LogInfo("Rolling back up-to-date application install");
+  }
+  return error;
 }
 
 VString NowText() {
@@ -133,6 +186,8 @@ uint32 VUpdateEngine::DoParseCommandLine(VCommandLineParser& parser) {
   std::vector<VString> positional;
   bool version = false;
 
+  // The help and error texts below ("tored", "two many", "Restart params"
+  // included) are kept word for word: callers and their users match them.
   parser.AddParagraph(
       "\nNovu Updater\n\t\tUpdates an existing Novu application residing at <path of app to "
       "update> using \t\tnewer versions tored <path of update>\n\n");
@@ -332,6 +387,7 @@ void VUpdateEngine::_ApplyUpdate() {
   using namespace updater_error;
   StErrorContextInstaller errors(true, true);
 
+  _RecoverFromInterruptedUpdate();
   VFolder outdated(fOutdatedAppPath);
   VFolder upToDate(fUpToDateAppPath);
   if (!outdated.Exists())
@@ -344,6 +400,8 @@ void VUpdateEngine::_ApplyUpdate() {
     _FinishClientCustomization();
     if (errors.GetLastError() != VE_OK) return;
   }
+  // After the customization, which may make the executable executable.
+  if (!_CheckUpToDateBundle()) return;
 
   if (fReportProgressToCaller) {
     _LogProgressToCaller("waitquit", -1);
@@ -361,6 +419,7 @@ void VUpdateEngine::_ApplyUpdate() {
   _WaitForPidToQuit();
   if (errors.GetLastError() != VE_OK) {
     LogError("External process wait failed");
+    // A second wait error on top of the wait's own, kept as callers count it.
     _PushRetainedError(CreateUpdaterError(UpdaterError(kWaitTimedOut)));
     return;
   }
@@ -388,6 +447,108 @@ void VUpdateEngine::_ApplyUpdate() {
     _DisposeOfOldApplication(*old);
     old->Release();
   }
+}
+
+void VUpdateEngine::_RecoverFromInterruptedUpdate() {
+  const std::string installed = PosixText(fInstalledAppPath);
+  std::string folderText;
+  std::string name;
+  if (platform::SplitItemPath(installed, folderText, name) != 0) return;
+  platform::FileDescriptor folder(::open(folderText.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  std::vector<platform::DirectoryEntry> entries;
+  if (!folder.IsOpen() || platform::ReadDirectory(folder.Get(), entries) != 0) return;
+
+  struct stat info;
+  if (::lstat(installed.c_str(), &info) != 0 && errno == ENOENT) {
+    // The aside names are the bundle's name without its extension, "_old",
+    // four digits and the extension; the newest one left is the last moved.
+    VString stem;
+    fInstalledAppPath.GetFolderName(stem, false);
+    VString full;
+    fInstalledAppPath.GetFolderName(full, true);
+    const std::string prefix = to_string(stem) + "_old";
+    const std::string suffix = to_string(full).substr(to_string(stem).size());
+    std::string newest;
+    struct timespec newestTime = {};
+    for (const platform::DirectoryEntry& entry : entries) {
+      const std::string& candidate = entry.fName;
+      if (candidate.size() != prefix.size() + 4 + suffix.size() ||
+          candidate.compare(0, prefix.size(), prefix) != 0 ||
+          candidate.compare(prefix.size() + 4, suffix.size(), suffix) != 0 ||
+          !std::all_of(candidate.begin() + prefix.size(), candidate.begin() + prefix.size() + 4,
+                       [](char c) { return c >= '0' && c <= '9'; }))
+        continue;
+      if (::fstatat(folder.Get(), candidate.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+          !S_ISDIR(info.st_mode))
+        continue;
+      const struct timespec& moved = info.st_ctim;
+      const bool later =
+          newest.empty() || moved.tv_sec > newestTime.tv_sec ||
+          (moved.tv_sec == newestTime.tv_sec && moved.tv_nsec > newestTime.tv_nsec) ||
+          (moved.tv_sec == newestTime.tv_sec && moved.tv_nsec == newestTime.tv_nsec &&
+           candidate > newest);
+      if (later) {
+        newest = candidate;
+        newestTime = moved;
+      }
+    }
+    if (!newest.empty()) {
+      const VString from = ToVString(platform::JoinPath(folderText, newest));
+      const VString to = ToVString(installed);
+      const int error = platform::RenameUnlessTaken(folder.Get(), newest, folder.Get(), name);
+      if (error == 0) {
+        LogInfo(
+            "Put the application set aside by an interrupted update back in place: '%S' to "
+            "'%S'",
+            &from, &to);
+      } else {
+        const VString reason(std::strerror(error));
+        LogError(
+            "The application set aside by an interrupted update could not be put back in "
+            "place: '%S' to '%S' (%S)",
+            &from, &to, &reason);
+      }
+    }
+  }
+
+  for (const platform::DirectoryEntry& entry : entries) {
+    if (!platform::IsTemporaryItemNameOf(entry.fName, name)) continue;
+    if (::fstatat(folder.Get(), entry.fName.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISDIR(info.st_mode))
+      continue;
+    const std::string partial = platform::JoinPath(folderText, entry.fName);
+    const VString partialText = ToVString(partial);
+    StErrorContextInstaller removal(false, true);
+    if (VFolder(FolderPathOf(partial)).DeleteForced() == VE_OK) {
+      LogInfo("Removed the partial copy left by an interrupted update: '%S'", &partialText);
+    } else {
+      LogError("The partial copy left by an interrupted update could not be removed: '%S'",
+               &partialText);
+    }
+  }
+}
+
+bool VUpdateEngine::_CheckUpToDateBundle() {
+  const std::string bundle = PosixText(fUpToDateAppPath);
+  std::string reason;
+  const std::string name = platform::GetBundleExecutableName(bundle, reason);
+  if (!name.empty()) {
+    const std::string executable = platform::JoinPath(bundle + "/Contents/MacOS", name);
+    struct stat info;
+    if (::stat(executable.c_str(), &info) != 0) {
+      reason = "its executable '" + executable + "' cannot be found (" + std::strerror(errno) + ")";
+    } else if (!S_ISREG(info.st_mode) || (info.st_mode & 0111) == 0) {
+      reason = "its executable '" + executable + "' is not an executable file";
+    } else {
+      return true;
+    }
+  } else if (reason.empty()) {
+    reason = "its Info.plist names no executable (CFBundleExecutable)";
+  }
+  const VString because = ToVString(reason);
+  LogError("The up-to-date application is not a whole application: %S", &because);
+  ThrowErrorWithPath(UpdaterError(updater_error::kUpToDateBundleInvalid), fUpToDateAppPath);
+  return false;
 }
 
 void VUpdateEngine::_DisposeOfOldApplication(const VFolder& old) {
@@ -454,47 +615,77 @@ VFolder* VUpdateEngine::_SwapApplications(VFolder& outdated, VFolder& upToDate,
   VFilePath asidePath;
   const VString suffix("old");
   _ComputeTempFolderPath(outdated.GetPath(), asidePath, &suffix);
-  VFolder* aside = _RenameAside(outdated, asidePath);
-  if (aside == nullptr) return nullptr;
 
-  bool done = false;
-  VFolder* parent = installed.RetainParentFolder(false);
-  if (parent != nullptr && !parent->Exists() && parent->CreateRecursive(false) != VE_OK) {
-    ThrowErrorWithPath(UpdaterError(kCreateParentFailed), parent->GetPath());
-  } else if (parent != nullptr) {
-    VString name;
-    installed.GetPath().GetFolderName(name, true);
-    if (upToDate.CopyTo(*parent, name, nullptr, 4) != VE_OK) {
-      VErrorBase* error = CreateUpdaterError(UpdaterError(kCopyIntoPlaceFailed));
-      error->GetBag()->SetString(StPackedDictionaryKey("from"), upToDate.GetPath().GetPath());
-      error->GetBag()->SetString(StPackedDictionaryKey("to"), installed.GetPath().GetPath());
-      _PushRetainedError(error);
-    } else {
-      done = true;
+  VRefPtr<VFolder> parent(installed.RetainParentFolder(false), kAdoptRef);
+  if (parent == nullptr || (!parent->Exists() && parent->CreateRecursive(false) != VE_OK)) {
+    ThrowErrorWithPath(UpdaterError(kCreateParentFailed),
+                       parent != nullptr ? parent->GetPath() : installed.GetPath());
+    return nullptr;
+  }
+
+  // The new bundle is copied whole, and written to disk, in a hidden
+  // folder beside the installed one before anything moves: killed during
+  // the copy, the update leaves the installed bundle as it was and a hidden
+  // folder that the next run removes. The copy sits inside that folder
+  // under its final name, so that the copy's own temporary names stay
+  // inside it too.
+  const std::string installedText = PosixText(installed.GetPath());
+  std::string folderText;
+  std::string name;
+  platform::SplitItemPath(installedText, folderText, name);
+  const std::string stagingText = platform::JoinPath(folderText, platform::TemporaryItemName(name));
+  const VFilePath stagingPath = FolderPathOf(stagingText);
+  VFolder staging(stagingPath);
+  VFilePath staged(stagingPath);
+  staged.ToSubFolder(ToVString(name));
+
+  bool copied = staging.Create() == VE_OK &&
+                upToDate.CopyTo(staging, ToVString(name), nullptr, kFolderCopyReplace) == VE_OK;
+  if (copied) {
+    if (const int error = platform::SyncFileSystemOf(stagingText); error != 0) {
+      VFileError::ThrowNative(staged, PosixError(error), toolbox_error::kFolderCannotCopy);
+      copied = false;
     }
   }
-  if (parent != nullptr) parent->Release();
-  if (done) return aside;
+  if (!copied) {
+    VErrorBase* error = CreateUpdaterError(UpdaterError(kCopyIntoPlaceFailed));
+    error->GetBag()->SetString(StPackedDictionaryKey("from"), upToDate.GetPath().GetPath());
+    error->GetBag()->SetString(StPackedDictionaryKey("to"), installed.GetPath().GetPath());
+    _PushRetainedError(error);
+    LogInfo("Rolling back up-to-date application install");
+    if (staging.Exists()) staging.DeleteForced();
+    return nullptr;
+  }
 
-  LogInfo("Rolling back up-to-date application install");
-  if (installed.Exists()) installed.Delete(true);
-  VString name;
-  outdated.GetPath().GetFolderName(name, true);
-  aside->Rename(name, nullptr);
-  aside->Release();
-  return nullptr;
+  VFolder* aside = _RenameAside(outdated, asidePath, staged);
+  if (aside == nullptr) {
+    staging.DeleteForced();
+    return nullptr;
+  }
+  ::rmdir(stagingText.c_str());
+  // The swap itself on disk before the old bundle leaves for the Trash.
+  platform::SyncFolder(folderText);
+  return aside;
 }
 
-VFolder* VUpdateEngine::_RenameAside(const VFolder& outdated, const VFilePath& aside) {
+VFolder* VUpdateEngine::_RenameAside(const VFolder& outdated, const VFilePath& aside,
+                                     const VFilePath& staged) {
   VString asideName;
   aside.GetFolderName(asideName, true);
-  // Each attempt runs in its own context: a rename that succeeds on a retry
+  const std::string installedText = PosixText(outdated.GetPath());
+  const std::string stagedText = PosixText(staged);
+  const std::string asideText = PosixText(aside);
+  // Each attempt runs in its own context: a swap that succeeds on a retry
   // leaves nothing behind, and only a final failure reports every attempt.
   VErrorContext attempts;
   for (int32 attempt = 1; attempt <= kRenameAttempts; ++attempt) {
     StErrorContextInstaller errors(false, true);
-    VFolder* moved = nullptr;
-    if (outdated.Rename(asideName, &moved) == VE_OK && moved != nullptr) return moved;
+    const int failure = SwapOnce(installedText, stagedText, asideText);
+    if (failure == 0) return new VFolder(aside);
+    VFileError::ThrowNative(outdated.GetPath(), PosixError(failure),
+                            toolbox_error::kFolderCannotRename, [&asideName](VValueBag& bag) {
+                              bag.SetString(StPackedDictionaryKey("newname"), asideName);
+                            });
     attempts.PushErrors(*errors.GetContext());
     if (attempt > 1) {
       VErrorBase* retry = CreateUpdaterError(UpdaterError(updater_error::kRenameAsideFailed));
@@ -503,6 +694,7 @@ VFolder* VUpdateEngine::_RenameAside(const VFolder& outdated, const VFilePath& a
       attempts.PushError(retry);
       retry->Release();
     }
+    if (IsLastingFailure(failure)) break;
     if (attempt < kRenameAttempts) VTask::Sleep(kRenameRetryDelay);
   }
   VTask::PushErrors(&attempts);
@@ -547,6 +739,15 @@ bool VUpdateEngine::_LaunchApplication(const VFilePath& installed) const {
   const int32 result =
       VProcessLauncher::ExecuteCommandLine(command, 0, nullptr, &output, &error, nullptr, nullptr,
                                            &exitStatus, nullptr, nullptr, true, false);
+  if ((result != 0 || exitStatus != 0) && error.GetDataSize() > 0) {
+    // What `open` itself said is the only clue to why the application did
+    // not start.
+    VString said(static_cast<const char*>(error.GetDataPtr()), error.GetDataSize(), kCharSetUTF8);
+    while (!said.IsEmpty() && (said.GetUniChar(said.GetLength()) == u'\n' ||
+                               said.GetUniChar(said.GetLength()) == u'\r'))
+      said.Truncate(said.GetLength() - 1);
+    LogError("The open command wrote: %S", &said);
+  }
   if (result != 0) {
     LogError("Failed to restart updated application (returned error %d - exit status %d)", result,
              exitStatus);

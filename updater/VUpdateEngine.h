@@ -48,13 +48,22 @@ class VUpdateEngine : public VProcessIPC {
   void _ShowFailureAlert(const VErrorContext& context) const;
 
   void _ApplyUpdate();
+  // Undoes what an interrupted run left: puts the newest aside bundle back
+  // when the installed one is missing, and removes the hidden copies made
+  // beside it.
+  void _RecoverFromInterruptedUpdate();
+  // Whether the up-to-date bundle is a whole application: its Info.plist
+  // reads and names an executable of Contents/MacOS. Else an error.
+  bool _CheckUpToDateBundle();
   bool _WaitForPidToQuit();
   // The outdated bundle under its aside name (the caller releases it), or
   // null when the swap failed and was rolled back.
   VFolder* _SwapApplications(VFolder& outdated, VFolder& upToDate, VFolder& installed);
-  // Renames the outdated bundle aside, retrying; the attempts' errors stay
-  // only when every attempt failed.
-  VFolder* _RenameAside(const VFolder& outdated, const VFilePath& aside);
+  // Puts the complete copy `staged` in the outdated bundle's place and the
+  // outdated bundle under `aside`, retrying while the failure may pass; the
+  // attempts' errors stay only when every attempt failed, and then nothing
+  // moved.
+  VFolder* _RenameAside(const VFolder& outdated, const VFilePath& aside, const VFilePath& staged);
   static bool _ComputeTempFolderPath(const VFilePath& source, VFilePath& result,
                                      const VString* suffix);
   bool _LaunchApplication(const VFilePath& installed) const;

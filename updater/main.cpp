@@ -22,6 +22,8 @@ int32 ExitCodeOfRun() {
 int _main() {
   if (VObject::sCppMemMgr == nullptr) {
     VObject::sCppMemMgr = new VCppMemMgr(kAllocatorFromBundle);
+    // The manager's own operator new answers null, not an exception, when
+    // the system has no memory to give.
     if (VObject::sCppMemMgr == nullptr) return 1;
   }
   int32 exitCode;

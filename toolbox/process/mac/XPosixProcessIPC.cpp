@@ -59,6 +59,9 @@ bool XPosixProcessIPC::Init() {
       {SIGTERM, {SIGINT, SIGQUIT}, SA_RESTART},
       {SIGINT, {SIGQUIT, SIGTERM}, SA_RESTART},
       {SIGQUIT, {SIGINT, SIGTERM}, SA_RESTART | SA_RESETHAND},
+      // The terminal that started the program went away: no reason to
+      // stop half-way through its work.
+      {SIGHUP, {SIGINT, SIGTERM}, SA_RESTART},
   };
   for (const Installation& installation : installations) {
     struct sigaction action = {};
@@ -72,7 +75,7 @@ bool XPosixProcessIPC::Init() {
 }
 
 void XPosixProcessIPC::QuitSignalHandler(int signal) {
-  if (signal != SIGTERM && signal != SIGINT && signal != SIGQUIT) return;
+  if (signal != SIGTERM && signal != SIGINT && signal != SIGQUIT && signal != SIGHUP) return;
   if (!sActive.load()) return;
   const int savedErrno = errno;
   if (signal == SIGINT) platform::WriteAll(STDOUT_FILENO, kInterruptText);

@@ -1,7 +1,7 @@
 // XPosixProcessIPC installs the quit signals of a program without a window:
-// SIGTERM, SIGINT and SIGQUIT ask the application to quit (its main task is
-// marked dying; the work in progress goes on to its end), and SIGINT also
-// says so on standard output.
+// SIGTERM, SIGINT, SIGQUIT and SIGHUP ask the application to quit (its main
+// task is marked dying; the work in progress goes on to its end), and SIGINT
+// also says so on standard output.
 //
 // The handler runs on whatever thread the signal lands, at any moment, so
 // it does only async-signal-safe things: write(2) of the ctrl-c text, an
@@ -26,7 +26,7 @@ class XPosixProcessIPC : public VObject {
   XPosixProcessIPC(const XPosixProcessIPC&) = delete;
   XPosixProcessIPC& operator=(const XPosixProcessIPC&) = delete;
 
-  // Installs the handler for SIGTERM, SIGINT and SIGQUIT in that order;
+  // Installs the handler for SIGTERM, SIGINT, SIGQUIT and SIGHUP in that order;
   // false at the first failure, the rest left as they were.
   static bool Init();
 
