@@ -1,6 +1,7 @@
 // Copy and deletion of a 10,000-file, 200 MB tree by the platform layer
 // against the tools and the library that do the same work: `cp -a` and
-// std::filesystem::copy for the copy, `rm -rf` for the deletion.
+// std::filesystem::copy for the copy, `rm -rf` for the deletion, timed in
+// turns with pairwise ratios (see CompareInTurns).
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -13,28 +14,28 @@ namespace {
 
 using namespace zeft::bench;
 
-void BM_CopyItem(benchmark::State& state) {
-  CopyTree(state, [](const std::string& source, const std::string& destination) {
-    return !zeft::platform::CopyItem(source, destination).Failed();
-  });
+void BM_CopyItemInTurns(benchmark::State& state) {
+  CompareInTurns(state,
+                 {{"CopyItem",
+                   [](const std::string& source, const std::string& destination) {
+                     return !zeft::platform::CopyItem(source, destination).Failed();
+                   }},
+                  {"cp -a", CopyWithCpA},
+                  {"std copy", CopyWithStdFilesystem}},
+                 false);
 }
 
-void BM_CpA(benchmark::State& state) { CopyTree(state, CopyWithCpA); }
-
-void BM_StdFilesystemCopy(benchmark::State& state) { CopyTree(state, CopyWithStdFilesystem); }
-
-void BM_DeleteTreeForced(benchmark::State& state) {
-  RemoveTree(state, [](const std::string& path) {
-    return !zeft::platform::DeleteTree(path, true).Failed();
-  });
+void BM_DeleteTreeInTurns(benchmark::State& state) {
+  CompareInTurns(state,
+                 {{"DeleteTree",
+                   [](const std::string& path, const std::string&) {
+                     return !zeft::platform::DeleteTree(path, true).Failed();
+                   }},
+                  {"rm -rf", RemoveWithRmRf}},
+                 true);
 }
-
-void BM_RmRf(benchmark::State& state) { RemoveTree(state, RemoveWithRmRf); }
 
 }  // namespace
 
-BENCHMARK(BM_CopyItem)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_CpA)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_StdFilesystemCopy)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_DeleteTreeForced)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_RmRf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_CopyItemInTurns)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK(BM_DeleteTreeInTurns)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);

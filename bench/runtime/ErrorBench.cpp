@@ -20,9 +20,10 @@ namespace {
 // errors are recorded.
 void EnsureProcess() {
   static const bool inited = VTaskMgr::Init(nullptr);
+  // Never started, so made the instance here rather than by Init.
   static VProcess* process = VProcess::sInstance != nullptr ? VProcess::sInstance : new VProcess;
+  VProcess::sInstance = process;
   (void)inited;
-  (void)process;
 }
 
 void BM_ErrorContext_OpenAndCloseEmpty(benchmark::State& state) {

@@ -1,8 +1,9 @@
 // The tree that the file-tree benchmarks copy and delete (10,000 files,
-// 200 MB, made once in a temporary folder), the timed loops around a copy
-// or a deletion, and the peers they are measured against. Each iteration
-// copies the tree to a fresh destination (or deletes a fresh copy), the
-// preparation untimed.
+// 200 MB, made once in a temporary folder), the peers they are measured
+// against, and the loop that times them in turns. A copy goes to a fresh
+// destination and a deletion removes a fresh copy, the preparation
+// untimed; the disk is synced before each timed step so that no step pays
+// for the writes of the one before.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -12,7 +13,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -90,39 +94,57 @@ inline bool Run(std::vector<const char*> arguments) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-inline void SetBytes(benchmark::State& state) {
-  state.SetBytesProcessed(int64_t(state.iterations()) *
-                          int64_t((kFolders * kFilesPerFolder - kBigFiles) * kSmallFileSize +
-                                  kBigFiles * kBigFileSize));
+// One way of copying (source, destination) or deleting (path, unused).
+struct Contender {
+  std::string name;
+  std::function<bool(const std::string&, const std::string&)> run;
+};
+
+inline double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// Copies the tree with `copy` each iteration, removing the copy untimed.
-template <typename Copy>
-void CopyTree(benchmark::State& state, Copy copy) {
+// Runs every contender `rounds` times in turns, the order rotating each
+// round, and reports the median time of each ("<name> ms") and the median
+// of the ratios of the first one's time to each other's in the same round
+// ("<first>/<name>"). The benchmark's own time is the first one's median.
+inline void CompareInTurns(benchmark::State& state, const std::vector<Contender>& contenders,
+                           bool deletion, int rounds = 5) {
   const SourceTree& tree = Tree();
   if (!tree.Ready()) return state.SkipWithError("cannot make the source tree");
   const std::string destination = tree.Destination();
+  const size_t count = contenders.size();
+  std::vector<std::vector<double>> times(count), ratios(count);
   for (auto _ : state) {
-    if (!copy(tree.Source(), destination)) return state.SkipWithError("copy failed");
-    state.PauseTiming();
-    zeft::platform::DeleteTree(destination, true);
-    state.ResumeTiming();
+    for (int round = 0; round < rounds; ++round) {
+      std::vector<double> seconds(count);
+      for (size_t turn = 0; turn < count; ++turn) {
+        const size_t which = (turn + size_t(round)) % count;
+        if (deletion && zeft::platform::CopyItem(tree.Source(), destination).Failed())
+          return state.SkipWithError("copy failed");
+        ::sync();
+        const auto start = std::chrono::steady_clock::now();
+        const bool done = deletion ? contenders[which].run(destination, std::string())
+                                   : contenders[which].run(tree.Source(), destination);
+        seconds[which] =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (!done) return state.SkipWithError((contenders[which].name + " failed").c_str());
+        if (deletion ? std::filesystem::exists(destination)
+                     : zeft::platform::DeleteTree(destination, true).Failed())
+          return state.SkipWithError("the tree is left behind");
+      }
+      for (size_t i = 0; i < count; ++i) {
+        times[i].push_back(seconds[i]);
+        ratios[i].push_back(seconds[0] / seconds[i]);
+      }
+    }
+    state.SetIterationTime(Median(times[0]));
   }
-  SetBytes(state);
-}
-
-// Deletes a fresh copy of the tree with `remove` each iteration.
-template <typename Remove>
-void RemoveTree(benchmark::State& state, Remove remove) {
-  const SourceTree& tree = Tree();
-  if (!tree.Ready()) return state.SkipWithError("cannot make the source tree");
-  const std::string destination = tree.Destination();
-  for (auto _ : state) {
-    state.PauseTiming();
-    if (zeft::platform::CopyItem(tree.Source(), destination).Failed())
-      return state.SkipWithError("copy failed");
-    state.ResumeTiming();
-    if (!remove(destination)) return state.SkipWithError("deletion failed");
+  for (size_t i = 0; i < count; ++i) {
+    state.counters[contenders[i].name + " ms"] = Median(times[i]) * 1000;
+    if (i > 0) state.counters[contenders[0].name + "/" + contenders[i].name] = Median(ratios[i]);
   }
 }
 
@@ -141,6 +163,8 @@ inline bool CopyWithStdFilesystem(const std::string& source, const std::string& 
   return !error;
 }
 
-inline bool RemoveWithRmRf(const std::string& path) { return Run({"rm", "-rf", path.c_str()}); }
+inline bool RemoveWithRmRf(const std::string& path, const std::string&) {
+  return Run({"rm", "-rf", path.c_str()});
+}
 
 }  // namespace zeft::bench

@@ -1,11 +1,12 @@
 // The XML text of a bag of 1,000 attributes against libxml2's text writer
 // writing the same element into a memory buffer. Both are handed the same
 // values, the numbers as numbers: each formats its own (whole numbers as
-// integers, others with "%.14G", as the bag writes them).
+// integers, others with 14 significant digits, as the bag writes them), the
+// peer with std::to_chars, the quickest formatter the C++ library has.
 #include <benchmark/benchmark.h>
 #include <libxml/xmlwriter.h>
 
-#include <cstdio>
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -88,16 +89,17 @@ void BM_LibXml2TextWriter(benchmark::State& state) {
     xmlTextWriterStartElement(writer, BAD_CAST "record");
     for (size_t i = 0; i < attributes.size(); ++i) {
       const Attribute& a = attributes[i];
-      // The numbers formatted into a local buffer, the cheapest way the C
-      // library has (the writer's own formatted form allocates per call).
+      // The numbers formatted into a local buffer (the writer's own
+      // formatted form allocates per call).
       char number[32];
       const char* value = number;
       switch (i % 3) {
         case 0:
-          std::snprintf(number, sizeof(number), "%d", a.number);
+          *std::to_chars(number, number + sizeof number - 1, a.number).ptr = '\0';
           break;
         case 1:
-          std::snprintf(number, sizeof(number), "%.14G", a.real);
+          *std::to_chars(number, number + sizeof number - 1, a.real, std::chars_format::general, 14)
+               .ptr = '\0';
           break;
         default:
           value = a.text.c_str();

@@ -106,11 +106,11 @@ TEST(VProcessFrame, StartsManagersInOrderRunsAndTakesThemDown) {
   // managers, the class store after them.
   EXPECT_EQ(
       run.out,
-      "check-system-version 14 tasks=0 intl=0 kinds=0 classes=0\n"
+      "check-system-version 14 tasks=0 intl=0 kinds=0 classes=0 instance=0\n"
       "resources asked for tasks=1 intl=1 kinds=1 classes=0\n"
       "parse-command-line tasks=1 intl=1 kinds=1 classes=1 running=1 logger=1 [" ZEFT_FRAME_PROBE
       "] [init-order] [-ps] [--psn_] [x-psn_]\n"
-      "init=1 exit-code=0 signals=1\n"
+      "init=1 exit-code=0 signals=1 instance=1\n"
       "second-init=1 parses=1\n"
       "run running=1 errors=0\n"
       "quit\n"
@@ -127,10 +127,10 @@ TEST(VProcessFrame, RefusedCommandLineFailsInitAndRunRaisesErrorFour) {
   EXPECT_EQ(run.err, "error: unknown option `failed-init`\n");
   EXPECT_EQ(
       run.out,
-      "check-system-version 14 tasks=0 intl=0 kinds=0 classes=0\n"
+      "check-system-version 14 tasks=0 intl=0 kinds=0 classes=0 instance=0\n"
       "parse-command-line tasks=1 intl=1 kinds=1 classes=1 running=1 logger=1 [" ZEFT_FRAME_PROBE
       "] [failed-init]\n"
-      "init=0 exit-code=1 signals=0\n"
+      "init=0 exit-code=1 signals=0 instance=1\n"
       "after-run running=1\n"
       "last-error 4 VApplication::DoInit failed\n"
       "after-destruction tasks=0 intl=0 kinds=0 classes=0 instance=0\n");
@@ -140,7 +140,7 @@ TEST(VProcessFrame, HelpEndsInitWithExitCodeZeroAndNoSignals) {
   ProbeRun run = RunProbe({"help", "--help"});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_NE(run.out.find("Usage: " ZEFT_FRAME_PROBE " [OPTION]... [FILE]...\n"), std::string::npos);
-  EXPECT_NE(run.out.find("init=0 exit-code=0 signals=0\n"), std::string::npos);
+  EXPECT_NE(run.out.find("init=0 exit-code=0 signals=0 instance=1\n"), std::string::npos);
   EXPECT_EQ(run.out.find("run running"), std::string::npos);
 }
 
@@ -148,9 +148,9 @@ TEST(VProcessFrame, TooOldASystemStopsStartUpWithAnAlert) {
   ProbeRun run = RunProbe({"old-system"});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out,
-            "check-system-version 14 tasks=0 intl=0 kinds=0 classes=0\n"
+            "check-system-version 14 tasks=0 intl=0 kinds=0 classes=0 instance=0\n"
             "alert [Initialization failed] [This application needs at least OS X 10.12]\n"
-            "init=0 exit-code=1 signals=0\n"
+            "init=0 exit-code=1 signals=0 instance=1\n"
             "after-destruction tasks=0 intl=0 kinds=0 classes=0 instance=0\n");
 }
 
@@ -194,8 +194,8 @@ TEST(VProcessFrame, NamedFileSystemsOfTheUserAndTheResources) {
   run = RunProbe({"file-systems", resources});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out,
-            "check-system-version 14 tasks=0 intl=0 kinds=0 classes=0\n"
-            "init=0 exit-code=1 signals=0\n"
+            "check-system-version 14 tasks=0 intl=0 kinds=0 classes=0 instance=0\n"
+            "init=0 exit-code=1 signals=0 instance=1\n"
             "last-error 687 \n"
             "after-destruction tasks=0 intl=0 kinds=0 classes=0 instance=0\n");
 }

@@ -1,6 +1,6 @@
 // What the application object answers without running the frame: the test
-// environment's application object, and short-lived ones made on a bundle
-// (each put back as the process's instance after).
+// environment's application object, and short-lived ones made on a bundle,
+// which never become the process's instance since they are not started.
 #include "process/VProcess.h"
 
 #include <gtest/gtest.h>
@@ -40,16 +40,25 @@ class BundleProcess {
   }
   ~BundleProcess() {
     delete fProcess;
-    VProcess::sInstance = fSaved;
     platform::SetMainBundlePathForTesting("");
   }
   VProcess* operator->() const { return fProcess; }
 
  private:
-  VProcess* fSaved = VProcess::sInstance;
   TemporaryFolder fFolder;
   VProcess* fProcess = nullptr;
 };
+
+TEST(VProcessInstance, OnlyInitMakesAProcessTheInstance) {
+  VProcess* const instance = VProcess::sInstance;
+  ASSERT_NE(instance, nullptr);
+  {
+    BundleProcess process("Probe", "1");
+    EXPECT_EQ(VProcess::sInstance, instance);
+  }
+  // Nor does its end take the instance away.
+  EXPECT_EQ(VProcess::sInstance, instance);
+}
 
 TEST(VProcessVersion, ProductVersionIsSplitAtBuild) {
   struct Case {

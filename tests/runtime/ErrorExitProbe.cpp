@@ -50,7 +50,9 @@ int main(int argc, char** argv) {
   if (!VTaskMgr::Init(nullptr)) return 1;
   int exitCode = 0;
   {
+    // Errors are recorded only with an instance; this one is never started.
     VProcess process;
+    VProcess::sInstance = &process;
     if (argc > 1) Raise(argv[1]);
     exitCode = ExitCodeForLastError(VTask::GetCurrent()->GetLastError());
   }

@@ -102,6 +102,76 @@ TEST(VSplitableLogFile, OpensPastExistingFilesAndCreatesItsFolder) {
   EXPECT_EQ(ReadWholeFile(folder.Path("a/b/c/app_1.txt")), "x");
 }
 
+TEST(VSplitableLogFile, FramesEachFileAndSeparatesItsAppends) {
+  TempFolder folder;
+  MakeFileOfSize(LogPath(folder, 1), kLimit - 10);
+  VSplitableLogFile log(FolderOf(folder.Path()), VString("app"), 1, false);
+  log.SetHeader(VString("H\n"));
+  log.SetFooter(VString("F\n"));
+  log.SetLineSeparator(VString("\n"));
+  ASSERT_TRUE(log.Open(false, false));
+  // No separator before the first append after an open, one before each
+  // later append, whichever way it is written.
+  log.AppendString("a");
+  log.AppendString(VString("b"));
+  log.AppendFormattedString("%s", "cccccc");
+  // File 1 is now past the limit: the switch closes it with the footer and
+  // opens file 2 with the header, and its first append stands alone again.
+  log.AppendString("d");
+  EXPECT_EQ(log.GetLogNumber(), 2);
+  log.AppendString("e");
+  log.Close();
+  const std::string first = ReadWholeFile(LogPath(folder, 1));
+  ASSERT_EQ(first.size(), size_t(kLimit + 4));
+  EXPECT_EQ(first.substr(first.size() - 20), std::string(6, '\0') + "H\na\nb\nccccccF\n");
+  EXPECT_EQ(ReadWholeFile(LogPath(folder, 2)), "H\nd\neF\n");
+
+  // Reopened: a header, and no separator before its first append.
+  ASSERT_TRUE(log.Open(false, false));
+  log.AppendString("f");
+  log.Close();
+  EXPECT_EQ(ReadWholeFile(LogPath(folder, 2)), "H\nd\neF\nH\nfF\n");
+}
+
+TEST(VSplitableLogFile, AnExtensionNamesEveryFileItBuilds) {
+  TempFolder folder;
+  const auto logPath = [&](int number) {
+    return folder.Path("app_" + std::to_string(number) + ".log");
+  };
+  MakeFileOfSize(logPath(1), 10);
+  MakeFileOfSize(logPath(2), 10);
+  MakeFileOfSize(LogPath(folder, 3), 10);
+  VSplitableLogFile skipping(FolderOf(folder.Path()), VString("app"), 1, false);
+  skipping.SetFileExtension(VString(".log"));
+  ASSERT_TRUE(skipping.Open(false, true));
+  EXPECT_EQ(skipping.GetLogNumber(), 3);
+  VString name;
+  skipping.GetCurrentFileName(name);
+  EXPECT_EQ(to_string(name), "app_3.log");
+  skipping.Close();
+  EXPECT_EQ(FileSize(logPath(3)), 0);
+  EXPECT_EQ(FileSize(LogPath(folder, 3)), 10);
+
+  // The switch opens and deletes files of the extension, never others.
+  MakeFileOfSize(logPath(3), kLimit + 1);
+  MakeFileOfSize(LogPath(folder, 1), 10);
+  VSplitableLogFile log(FolderOf(folder.Path()), VString("app"), 3, false);
+  log.SetFileExtension(VString(".log"));
+  log.SetMaxLogsToKeep(3);
+  ASSERT_TRUE(log.Open(false, false));
+  log.AppendString("next\n");
+  VFilePath path;
+  log.GetCurrentFilePath(path);
+  log.Close();
+  VString posix;
+  path.GetPosixPath(posix);
+  EXPECT_EQ(to_string(posix), logPath(4));
+  EXPECT_EQ(ReadWholeFile(logPath(4)), "next\n");
+  EXPECT_EQ(FileSize(logPath(1)), -1);
+  EXPECT_EQ(FileSize(LogPath(folder, 1)), 10);
+  EXPECT_EQ(FileSize(logPath(2)), 10);
+}
+
 TEST(VSplitableLogFile, FailedOpensWriteNothingAndReportNothing) {
   TempFolder folder;
   VTask::FlushErrors();

@@ -25,8 +25,13 @@ void ToolboxTestEnvironment::SetUp() {
   // The thread running the tests becomes the main task, as in a program.
   if (!VTaskMgr::IsInited()) VTaskMgr::Init(nullptr);
   // An application object, so that errors raised by code under test are
-  // recorded on the tasks' error stacks.
-  if (VProcess::sInstance == nullptr) fProcess = new VProcess;
+  // recorded on the tasks' error stacks. It is never started (its Init
+  // would bring the managers up a second time), so it is made the
+  // process's instance here rather than by Init.
+  if (VProcess::sInstance == nullptr) {
+    fProcess = new VProcess;
+    VProcess::sInstance = fProcess;
+  }
   // The JSON class store with its root classes, as start-up makes it; the
   // application object here is never started, so it makes none.
   if (VJSONClassStore::GetProcessStore() == nullptr) fMadeClassStore = VJSONClassStore::Init();

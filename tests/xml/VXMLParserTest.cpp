@@ -1,5 +1,6 @@
 // The event parser: the calls handlers receive, hidden subtrees, errors
-// with their position, and the limits that keep hostile documents harmless.
+// with their position and document, and the limits that keep hostile
+// documents harmless.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,6 +9,10 @@
 
 #include "core/VObject.h"
 #include "core/VString.h"
+#include "files/FileTestSupport.h"
+#include "files/IFileSystemObject.h"
+#include "platform/TempFolder.h"
+#include "runtime/VErrorThrow.h"
 #include "support/ErrorTestSupport.h"
 #include "xml/HostileDocuments.h"
 #include "xml/IXMLHandler.h"
@@ -45,6 +50,59 @@ ParseResult ParseBytes(const std::string& xml, uint32 options = 0) {
   result.errors = errors.Errors();
   return result;
 }
+
+ParseResult ParseFile(const IFile* file) {
+  ParseResult result;
+  int alive = 0;
+  ErrorCollector errors;
+  {
+    Recorder* root = new Recorder(&result.log, &alive, "root");
+    VXMLParser parser;
+    result.ok = parser.Parse(file, root, 0);
+    root->Release();
+  }
+  EXPECT_EQ(alive, 0) << "a handler was not released";
+  result.errors = errors.Errors();
+  return result;
+}
+
+// A file that is not on disk: its bytes are in memory, its path is only a
+// name.
+class MemoryFile : public VObject, public IFile {
+ public:
+  MemoryFile(std::string bytes, bool readable) : fBytes(std::move(bytes)), fReadable(readable) {}
+
+  VFilePath GetPath() const override { return VFilePath(); }
+  VFileSystem* GetFileSystem() const override { return nullptr; }
+  void GetPlatformPath(VString& path, FilePathStyle style) const override {
+    path = VString(style == kFilePathStylePosix ? "/in memory/doc.xml" : "in memory:doc.xml");
+  }
+  VString GetPathWithFileSystem() const override { return VString(); }
+  IFolder* RetainParentFolder(bool) const override { return nullptr; }
+  bool Exists() const override { return fReadable; }
+  VError GetTimeAttributes(VTime*, VTime*, VTime*) const override { return VE_OK; }
+  VError GetContent(VMemoryBuffer<>& content) const override {
+    if (!fReadable) {
+      _ThrowError(ToolboxError(toolbox_error::kFileNotFound));
+      return ToolboxError(toolbox_error::kFileNotFound);
+    }
+    content.SetData(fBytes.data(), fBytes.size());
+    return VE_OK;
+  }
+  VError GetData(void*, size_t, size_t*) const override { return VE_OK; }
+  VError SetContent(const void*, size_t) const override { return VE_OK; }
+  VError AppendContent(const void*, size_t) const override { return VE_OK; }
+  VError Delete() const override { return VE_OK; }
+  bool IsWritable() const override { return false; }
+  VError GetSize(int64* size) const override {
+    *size = int64(fBytes.size());
+    return VE_OK;
+  }
+
+ private:
+  std::string fBytes;
+  bool fReadable;
+};
 
 // Joins a log's entries that start with `prefix` " text " into one text.
 std::string JoinedText(const std::vector<std::string>& log, const std::string& owner) {
@@ -221,6 +279,55 @@ TEST(VXMLParser, ExternalEntitiesAndDTDsAreNeverLoaded) {
         HasError(r.errors, kXMLFatal, "message", "unable to open DTD document '/etc/hostname'"));
   }
   EXPECT_TRUE(ParseBytes(dtd, kXMLParseNeverValidate).ok);
+}
+
+TEST(VXMLParserFile, AFileOnDiskIsReadByTheLibraryAndNamedByItsPath) {
+  test::TempFolder temp;
+  // A folder name the library must not mangle: a blank and a non-ASCII
+  // letter.
+  const std::string good = temp.Write("Caf\xC3\xA9 docs/good.xml", "<a x=\"1\">hi</a>");
+  const std::string bad = temp.Write("Caf\xC3\xA9 docs/bad.xml", "<a>\n  <b></a>");
+  ParseResult r = ParseFile(test::FileAt(good).Get());
+  EXPECT_TRUE(r.ok);
+  const std::vector<std::string> expected = {"root start a", "a attr x=1", "a text hi", "a end a"};
+  EXPECT_EQ(r.log, expected);
+  EXPECT_TRUE(r.errors.empty());
+
+  r = ParseFile(test::FileAt(bad).Get());
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(HasError(r.errors, kXMLFatal, "systemID", bad.c_str()));
+  EXPECT_TRUE(HasError(r.errors, kXMLFatal, "line", "2"));
+
+  // A missing file is the library's error too, and names the file.
+  const std::string missing = temp.Path("Caf\xC3\xA9 docs/missing.xml");
+  r = ParseFile(test::FileAt(missing).Get());
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(r.log.empty());
+  EXPECT_TRUE(HasError(r.errors, kXMLFatal, "systemID", missing.c_str()));
+  // No position in the document, rather than one in the library's code.
+  EXPECT_TRUE(HasError(r.errors, kXMLFatal, "line", "0"));
+}
+
+TEST(VXMLParserFile, AnyOtherFileIsReadWholeAndNamedByItsPosixPath) {
+  MemoryFile good("<a x=\"1\"/>", true);
+  ParseResult r = ParseFile(&good);
+  EXPECT_TRUE(r.ok);
+  const std::vector<std::string> expected = {"root start a", "a attr x=1", "a end a"};
+  EXPECT_EQ(r.log, expected);
+
+  MemoryFile bad("<a>\n  <b></a>", true);
+  r = ParseFile(&bad);
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(HasError(r.errors, kXMLFatal, "systemID", "/in memory/doc.xml"));
+  EXPECT_TRUE(HasError(r.errors, kXMLFatal, "line", "2"));
+
+  // Unreadable: no parse, and the reading error is what the stack holds.
+  MemoryFile unreadable("<a/>", false);
+  r = ParseFile(&unreadable);
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(r.log.empty());
+  ASSERT_EQ(r.errors.size(), 1u);
+  EXPECT_EQ(r.errors[0].code, ToolboxError(toolbox_error::kFileNotFound));
 }
 
 }  // namespace

@@ -49,9 +49,7 @@ int32 FindBuildMark(const VString& version) { return version.Find(VString(kBuild
 }  // namespace
 
 VProcess::VProcess()
-    : fLastActivityTime(NowMilliseconds()), fFileSystemNamespace(new VFileSystemNamespace) {
-  sInstance = this;
-}
+    : fLastActivityTime(NowMilliseconds()), fFileSystemNamespace(new VFileSystemNamespace) {}
 
 VProcess::~VProcess() {
   SetResourceFile(nullptr);

@@ -5,7 +5,7 @@
 // international settings and logger, reads the product name and version of
 // the main bundle, and keeps the activity tokens of the tasks at work.
 // Toolbox code that needs the application asks for VProcess::sInstance,
-// which is null before it exists and after it is gone (errors are not
+// which is null before Init and after the object is gone (errors are not
 // recorded then).
 #pragma once
 
@@ -41,8 +41,8 @@ class VProcess : public VObject, public virtual IMessageable {
   static constexpr uint32 kInitCreateLogger = 16;
   static constexpr uint32 kInitCreateFileSystemNotifier = 64;
 
-  // Becomes the process's instance; makes the process's file-system
-  // namespace.
+  // Makes the process's file-system namespace. The object becomes the
+  // process's instance only in Init, right after the system version check.
   VProcess();
   VProcess(const VProcess&) = delete;
   VProcess& operator=(const VProcess&) = delete;

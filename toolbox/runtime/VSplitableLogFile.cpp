@@ -50,7 +50,7 @@ void VSplitableLogFile::BuildLogFileNameWithExt(const VString& name, int32 numbe
 }
 
 void VSplitableLogFile::GetCurrentFileName(VString& name) const {
-  BuildLogFileName(fLogName, fLogNumber, name);
+  BuildLogFileNameWithExt(fLogName, fLogNumber, fFileExtension, name);
 }
 
 void VSplitableLogFile::GetCurrentFilePath(VFilePath& path) const {
@@ -66,7 +66,7 @@ std::string VSplitableLogFile::_BuildPosixPath(int32 number) const {
   fFolderPath.GetPosixPath(path);
   if (path.IsEmpty()) return std::string();
   VString name;
-  BuildLogFileName(fLogName, number, name);
+  BuildLogFileNameWithExt(fLogName, number, fFileExtension, name);
   if (path.GetUniChar(path.GetLength()) != u'/') path.AppendCString("/");
   path.AppendString(name);
   StStringConverter<char> bytes(path, kCharSetUTF8);
@@ -88,13 +88,16 @@ bool VSplitableLogFile::Open(bool truncate, bool skipExisting) {
   const char* mode = truncate ? (fBinary ? "wb" : "w") : (fBinary ? "ab" : "a");
   fStream = std::fopen(path.c_str(), mode);
   fSize = 0;
+  if (fStream == nullptr) return false;
   // Lines are small and many: one write for many lines.
-  if (fStream != nullptr) std::setvbuf(fStream, nullptr, _IOFBF, kStreamBufferSize);
-  if (fStream != nullptr && !truncate) {
+  std::setvbuf(fStream, nullptr, _IOFBF, kStreamBufferSize);
+  if (!truncate) {
     struct stat info {};
     if (::fstat(fileno(fStream), &info) == 0) fSize = long(info.st_size);
   }
-  return fStream != nullptr;
+  fJustOpened = true;
+  if (!fHeader.IsEmpty()) _WriteText(fHeader);
+  return true;
 }
 
 bool VSplitableLogFile::Open(int32 number, bool truncate) {
@@ -104,6 +107,7 @@ bool VSplitableLogFile::Open(int32 number, bool truncate) {
 
 void VSplitableLogFile::Close() {
   if (fStream == nullptr) return;
+  if (!fFooter.IsEmpty()) _WriteText(fFooter);
   if (fStream != stdout) std::fclose(fStream);
   fStream = nullptr;
   fSize = 0;
@@ -139,9 +143,21 @@ void VSplitableLogFile::_Write(const char* bytes, size_t size) {
   fSize += long(::fwrite_unlocked(bytes, 1, size, fStream));
 }
 
+void VSplitableLogFile::_WriteText(const VString& text) {
+  StStringConverter<char> bytes(text, fCharSet);
+  _Write(bytes.GetCPointer(), bytes.GetSize());
+}
+
+void VSplitableLogFile::CheckEndOfLine() {
+  if (fStream == nullptr) return;
+  if (!fJustOpened && !fLineSeparator.IsEmpty()) _WriteText(fLineSeparator);
+  fJustOpened = false;
+}
+
 int VSplitableLogFile::AppendFormattedString(const char* format, ...) {
   CheckLogSize();
   if (fStream == nullptr || format == nullptr) return 0;
+  CheckEndOfLine();
   va_list args;
   va_start(args, format);
   const int written = std::vfprintf(fStream, format, args);
@@ -153,14 +169,15 @@ int VSplitableLogFile::AppendFormattedString(const char* format, ...) {
 void VSplitableLogFile::AppendString(const char* text) {
   CheckLogSize();
   if (fStream == nullptr || text == nullptr) return;
+  CheckEndOfLine();
   _Write(text, std::char_traits<char>::length(text));
 }
 
 void VSplitableLogFile::AppendString(const VString& text) {
   CheckLogSize();
   if (fStream == nullptr) return;
-  StStringConverter<char> bytes(text, fCharSet);
-  _Write(bytes.GetCPointer(), bytes.GetSize());
+  CheckEndOfLine();
+  _WriteText(text);
 }
 
 }  // namespace zeft

@@ -1,8 +1,10 @@
 // VSplitableLogFile is a text log written as a series of numbered files
 // ("<name>_<n>.txt") in one folder: before each append, a file that holds
 // more than 10 MiB is closed and the next number opened, so a line is never
-// split, and only the most recent files are kept. The owner serialises the
-// calls; the class takes no lock.
+// split, and only the most recent files are kept. Optional texts frame each
+// file (a header after every open, a footer before every close) and
+// separate its appends. The owner serialises the calls; the class takes no
+// lock.
 #pragma once
 
 #include <cstdarg>
@@ -57,6 +59,19 @@ class VSplitableLogFile : public VObject {
   void AppendString(const char* text);
   void AppendString(const VString& text);
 
+  // Texts written in the char set, all empty (none) by default: the header
+  // after every open, the footer before every close, the line separator
+  // between two appends to one file. The extension replaces ".txt" in the
+  // names and paths this object builds.
+  void SetHeader(const VString& header) { fHeader = header; }
+  void SetFooter(const VString& footer) { fFooter = footer; }
+  void SetLineSeparator(const VString& separator) { fLineSeparator = separator; }
+  void SetFileExtension(const VString& extension) { fFileExtension = extension; }
+
+  // Writes the line separator unless nothing was appended since the file
+  // was opened; every append calls it first.
+  void CheckEndOfLine();
+
   // The current file's name, and its full path.
   void GetCurrentFileName(VString& name) const;
   void GetCurrentFilePath(VFilePath& path) const;
@@ -71,6 +86,8 @@ class VSplitableLogFile : public VObject {
   // POSIX path (UTF-8) of file `number`; empty without a folder path.
   std::string _BuildPosixPath(int32 number) const;
   void _Write(const char* bytes, size_t size);
+  // Writes the text converted to the char set.
+  void _WriteText(const VString& text);
 
   FILE* fStream = nullptr;
   VFilePath fFolderPath;
@@ -79,6 +96,12 @@ class VSplitableLogFile : public VObject {
   int32 fMaxLogsToKeep;
   CharSet fCharSet = kCharSetUTF8;
   bool fBinary;
+  VString fHeader;
+  VString fFooter;
+  VString fLineSeparator;
+  VString fFileExtension;
+  // Set by an open, cleared by the first append after it.
+  bool fJustOpened = false;
   // Bytes in the open file: its size at the open plus what was written.
   long fSize = 0;
 };

@@ -27,6 +27,7 @@
 #include "files/IFileSystemObject.h"
 #include "files/VFile.h"
 #include "files/VFolder.h"
+#include "runtime/StErrorContextInstaller.h"
 #include "runtime/VErrorThrow.h"
 #include "xml/IXMLHandler.h"
 #include "xml/XMLErrors.h"
@@ -202,12 +203,16 @@ bool VXMLParser::Init() {
 void VXMLParser::DeInit() { xercesc::XMLPlatformUtils::Terminate(); }
 
 bool VXMLParser::Parse(const void* data, size_t size, IXMLHandler* handler, uint32 options) {
-  return _Parse(data, size, false, handler, options);
+  xercesc::MemBufInputSource source(static_cast<const XMLByte*>(data), size, kFromMemory, false);
+  return _Parse(source, size, handler, options);
 }
 
 bool VXMLParser::Parse(const VString& text, IXMLHandler* handler, uint32 options) {
-  return _Parse(text.GetCPointer(), size_t(text.GetLength()) * sizeof(UniChar), true, handler,
-                options);
+  const size_t size = size_t(text.GetLength()) * sizeof(UniChar);
+  xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(text.GetCPointer()), size,
+                                    kFromMemory, false);
+  source.setEncoding(xercesc::XMLUni::fgUTF16LEncodingString);
+  return _Parse(source, size, handler, options);
 }
 
 VXMLParser::~VXMLParser() {
@@ -259,12 +264,27 @@ bool VXMLParser::Parse(const IFile* file, IXMLHandler* handler, uint32 options) 
     _ThrowError(ToolboxError(toolbox_error::kInvalidParameter));
     return false;
   }
+  // The path names the document in the errors of its parse.
+  VString path;
+  file->GetPlatformPath(path, kFilePathStylePosix);
+  if (dynamic_cast<const VFile*>(file) != nullptr) {
+    int64 size = 0;
+    {
+      // A file that cannot be opened is the library's error, which names it.
+      StErrorContextInstaller quiet(false, true);
+      if (file->GetSize(&size) != VE_OK) size = 0;
+    }
+    xercesc::LocalFileInputSource source(path.GetCPointer());
+    return _Parse(source, uint64(size), handler, options);
+  }
   VMemoryBuffer<> content;
   if (file->GetContent(content) != VE_OK) return false;
-  return _Parse(content.GetDataPtr(), content.GetDataSize(), false, handler, options);
+  xercesc::MemBufInputSource source(static_cast<const XMLByte*>(content.GetDataPtr()),
+                                    content.GetDataSize(), path.GetCPointer(), false);
+  return _Parse(source, content.GetDataSize(), handler, options);
 }
 
-bool VXMLParser::_Parse(const void* data, size_t size, bool utf16, IXMLHandler* handler,
+bool VXMLParser::_Parse(xercesc::InputSource& source, uint64 size, IXMLHandler* handler,
                         uint32 options) {
   LocatingSAXParser parser;
   if ((options & kXMLParseValidate) != 0) {
@@ -284,14 +304,11 @@ bool VXMLParser::_Parse(const void* data, size_t size, bool utf16, IXMLHandler* 
   fReportDefaultedAttributes = (options & kXMLParseReportDefaultedAttributes) != 0;
 
   // Up to 16 times the document's size in delivered text, at least 1 Mi units.
-  const uint64 budget = uint64(size) * 16 + (uint64(1) << 20);
+  const uint64 budget = size * 16 + (uint64(1) << 20);
   SAX_Handlers adapter(parser, *this, handler, budget);
   parser.installAdvDocHandler(&adapter);
   parser.setErrorHandler(&adapter);
   parser.setEntityResolver(&adapter);
-
-  xercesc::MemBufInputSource source(static_cast<const XMLByte*>(data), size, kFromMemory, false);
-  if (utf16) source.setEncoding(xercesc::XMLUni::fgUTF16LEncodingString);
 
   bool failed = false;
   xercesc::XMLPScanToken token;
@@ -305,8 +322,10 @@ bool VXMLParser::_Parse(const void* data, size_t size, bool utf16, IXMLHandler* 
     PushXMLError(xml_error::kFatal, VString("out of memory"), VString(), VString(), 0, 0);
     failed = true;
   } catch (const xercesc::XMLException& e) {
-    PushXMLError(xml_error::kFatal, TextOf(e.getMessage()), TextOf(kFromMemory), VString(),
-                 e.getSrcLine(), 0);
+    // The exception's line is one of the library's own sources, not of
+    // the document: the position is unknown.
+    PushXMLError(xml_error::kFatal, TextOf(e.getMessage()), TextOf(source.getSystemId()), VString(),
+                 0, 0);
     failed = true;
   }
   return !failed && !adapter.Stopped() && parser.getErrorCount() == 0;

@@ -6,11 +6,17 @@
 // entity or DTD itself, entity expansion and element nesting are bounded.
 #pragma once
 
+#include <xercesc/util/XercesDefs.hpp>
+
 #include <cstddef>
 
 #include "core/VObject.h"
 #include "core/VString.h"
 #include "core/VTypes.h"
+
+XERCES_CPP_NAMESPACE_BEGIN
+class InputSource;
+XERCES_CPP_NAMESPACE_END
 
 namespace zeft {
 
@@ -50,9 +56,10 @@ class VXMLParser : public VObject {
   // The string's UTF-16 text, whatever encoding the document declares.
   bool Parse(const VString& text, IXMLHandler* handler, uint32 options);
 
-  // The file's whole content (false without parsing when it cannot be
-  // read; the reading error stays on the task's error stack). A null file
-  // is a toolbox error 3.
+  // A file, named by its POSIX path in error records ("systemID"): a
+  // VFile is read by the XML library itself; any other file is read whole
+  // first (false without parsing when it cannot be read; the reading error
+  // stays on the task's error stack). A null file is a toolbox error 3.
   bool Parse(const IFile* file, IXMLHandler* handler, uint32 options);
   // External entities that no handler resolves and whose system
   // identifier begins with `prefix` are read from files inside `folder`.
@@ -72,8 +79,9 @@ class VXMLParser : public VObject {
   bool ReportsDefaultedAttributes() const { return fReportDefaultedAttributes; }
 
  private:
-  // True when the parse ended without any error.
-  bool _Parse(const void* data, size_t size, bool utf16, IXMLHandler* handler, uint32 options);
+  // True when the parse of the source ended without any error. A document
+  // of `size` bytes may deliver at most 16 times as much text.
+  bool _Parse(xercesc::InputSource& source, uint64 size, IXMLHandler* handler, uint32 options);
 
   bool fReportDefaultedAttributes = false;
   VString fEntitiesPrefix;

@@ -110,7 +110,8 @@ class ProbeApplication : public VProcessIPC {
 
  protected:
   bool DoCheckSystemVersion(SystemVersion version) override {
-    Say("check-system-version " + std::to_string(int(version)) + " " + Managers());
+    Say("check-system-version " + std::to_string(int(version)) + " " + Managers() +
+        " instance=" + Flag(VProcess::sInstance == this));
     return VProcessIPC::DoCheckSystemVersion(version);
   }
 
@@ -286,7 +287,8 @@ int main(int argc, char** argv) {
     const bool initialized =
         application.Init(VProcess::kInitCreateLogger | VProcess::kInitCreateFileSystemNotifier);
     Say("init=" + Flag(initialized) + " exit-code=" + std::to_string(application.GetExitCode()) +
-        " signals=" + Flag(QuitSignalsInstalled()));
+        " signals=" + Flag(QuitSignalsInstalled()) +
+        " instance=" + Flag(VProcess::sInstance == &application));
     if (initialized) {
       Say("second-init=" + Flag(application.Init(0)) +
           " parses=" + std::to_string(application.fParses));
