@@ -146,5 +146,36 @@ TEST(VJSONWriterTest, ContainerEmptiedWhileWrittenEndsWhereItNowEnds) {
   EXPECT_TRUE(object.GetObject()->IsEmpty());
 }
 
+TEST(VJSONWriterTest, ContainerDroppedWhileWrittenInsideItIsWrittenWhole) {
+  // Native code two levels down empties the outermost container, which
+  // held the only count of the inner one being written.
+  VJSONValue array(JSON_array);
+  {
+    VJSONValue inner(JSON_array);
+    VJSONValue element(JSON_object);
+    auto* native = new test::EmptiesContainerWhenWritten(array.GetArray());
+    element.GetObject()->SetImplementation(native);
+    native->Release();
+    inner.GetArray()->Push(element);
+    inner.GetArray()->Push(VJSONValue(VString("later")));
+    array.GetArray()->Push(inner);
+  }
+  EXPECT_EQ(Write(array), R"([[{},"later"]])");
+  EXPECT_EQ(array.GetArray()->GetCount(), 0u);
+  VJSONValue object(JSON_object);
+  {
+    VJSONValue inner(JSON_object);
+    VJSONValue element(JSON_object);
+    auto* native = new test::EmptiesContainerWhenWritten(object.GetObject());
+    element.GetObject()->SetImplementation(native);
+    native->Release();
+    inner.GetObject()->SetProperty(VString("emptier"), element);
+    inner.GetObject()->SetProperty(VString("next"), VJSONValue(VString("later")));
+    object.GetObject()->SetProperty(VString("inner"), inner);
+  }
+  EXPECT_EQ(Write(object), R"({"inner":{"emptier":{},"next":"later"}})");
+  EXPECT_TRUE(object.GetObject()->IsEmpty());
+}
+
 }  // namespace
 }  // namespace zeft

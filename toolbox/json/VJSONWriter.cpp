@@ -86,19 +86,41 @@ VError VJSONWriter::_AppendName(const VString& name) {
 bool VJSONWriter::_IsInProgress(const void* container) const {
   const size_t scanned = std::min(fInProgress.size(), kScannedDepth);
   for (size_t i = 0; i < scanned; ++i) {
-    if (fInProgress[i] == container) return true;
+    if (fInProgress[i].fObject == container || fInProgress[i].fArray == container) return true;
   }
   return fInProgress.size() > kScannedDepth && fDeepInProgress.count(container) != 0;
 }
 
-void VJSONWriter::_Push(const void* container) {
-  if (fInProgress.size() >= kScannedDepth) fDeepInProgress.insert(container);
-  fInProgress.push_back(container);
+void VJSONWriter::_Push(const VJSONObject* object) {
+  if (fInProgress.size() >= kScannedDepth) fDeepInProgress.insert(object);
+  fInProgress.push_back({object, nullptr});
+}
+
+void VJSONWriter::_Push(const VJSONArray* array) {
+  if (fInProgress.size() >= kScannedDepth) fDeepInProgress.insert(array);
+  fInProgress.push_back({nullptr, array});
 }
 
 void VJSONWriter::_Pop() {
-  if (fInProgress.size() > kScannedDepth) fDeepInProgress.erase(fInProgress.back());
+  const InProgress top = fInProgress.back();
+  if (fInProgress.size() > kScannedDepth) {
+    fDeepInProgress.erase(top.fObject != nullptr ? static_cast<const void*>(top.fObject)
+                                                 : static_cast<const void*>(top.fArray));
+  }
   fInProgress.pop_back();
+  if (fHeldInProgress > fInProgress.size()) {
+    fHeldInProgress = fInProgress.size();
+    if (top.fObject != nullptr) top.fObject->Release();
+    if (top.fArray != nullptr) top.fArray->Release();
+  }
+}
+
+void VJSONWriter::_HoldInProgress() {
+  for (; fHeldInProgress < fInProgress.size(); ++fHeldInProgress) {
+    const InProgress& entry = fInProgress[fHeldInProgress];
+    if (entry.fObject != nullptr) entry.fObject->Retain();
+    if (entry.fArray != nullptr) entry.fArray->Retain();
+  }
 }
 
 VError VJSONWriter::_Finish(VError error, VString& out) {
@@ -123,7 +145,8 @@ void VJSONWriter::_AppendNumber(double number) {
   _AppendASCII(chars, VReal::RealToXMLChars(number, chars));
 }
 
-int32 VJSONWriter::_BeginContainer(const void* container, UniChar opening) {
+template <class Container>
+int32 VJSONWriter::_BeginContainer(const Container* container, UniChar opening) {
   _Push(container);
   IncrementLevel();
   const int32 start = fBuffer.GetLength();
@@ -189,25 +212,14 @@ VError VJSONWriter::_WriteValue(const VJSONValue& value) {
     case JSON_number:
       _AppendNumber(value.GetNumber());
       return VE_OK;
-    case JSON_object: {
-      // Containers are held while written: native code run meanwhile may
-      // change the array or object `value` lives in. A moved-from value
-      // holds no object: written as null.
-      const VRefPtr<VJSONObject> object(value.RetainObject(), kAdoptRef);
-      if (object.Get() == nullptr) {
-        _AppendASCII("null");
-        return VE_OK;
-      }
-      return _WriteObject(object.Get());
-    }
-    case JSON_array: {
-      const VRefPtr<VJSONArray> array(value.RetainArray(), kAdoptRef);
-      if (array.Get() == nullptr) {
-        _AppendASCII("null");
-        return VE_OK;
-      }
-      return _WriteArray(array.Get());
-    }
+    case JSON_object:
+      // `value` is not read again: native code run while the object is
+      // written may change the container it lives in (containers are held
+      // by _HoldInProgress then). A moved-from value holds no object and
+      // is written as null.
+      return _WriteObject(value.GetObject());
+    case JSON_array:
+      return _WriteArray(value.GetArray());
     case JSON_date: {
       VTime time;
       value.GetTime(time);
@@ -283,6 +295,13 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
   if (!JSONHasStackRoom()) return ToolboxError(toolbox_error::kBufferTooLong);
   if ((fOptions & kGenericObjectsOnly) != 0 && !object->IsGenericObject()) {
     return ThrowJSONToolboxError(json_error::kNotGenericObject);
+  }
+  // Native code runs for an object with an implementation or a class:
+  // the object and the containers around it are held from here on.
+  VRefPtr<const VJSONObject> held;
+  if (object->GetImplementation() != nullptr || object->GetClass() != nullptr) {
+    _HoldInProgress();
+    held = VRefPtr<const VJSONObject>(object);
   }
   if (IJSONObject* implementation = object->GetImplementation()) {
     if ((fOptions & kRefuseBinaryForm) != 0 && implementation->IJSON_GetBinarySignature() != 0) {
