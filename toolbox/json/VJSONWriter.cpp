@@ -22,6 +22,28 @@ namespace {
 constexpr size_t kScannedDepth = 32;
 constexpr uint32 kPreviewLength = 512;
 
+// How many elements ahead of the one written an array's walk asks for.
+constexpr size_t kPrefetchDistance = 8;
+
+// Asks the cache for the block a value points to (its container or its
+// text): the tree's blocks lie apart in memory, and a walk that waits for
+// each in turn spends most of its time waiting.
+void PrefetchTarget(const VJSONValue& value) {
+  switch (value.GetType()) {
+    case JSON_object:
+      __builtin_prefetch(value.GetObject());
+      break;
+    case JSON_array:
+      __builtin_prefetch(value.GetArray());
+      break;
+    case JSON_string:
+      __builtin_prefetch(value.GetInlineString().fString);
+      break;
+    default:
+      break;
+  }
+}
+
 }  // namespace
 
 VJSONWriter::VJSONWriter(VDBLanguageContext* context, uint32 options)
@@ -261,9 +283,13 @@ VError VJSONWriter::_WriteArray(const VJSONArray* array) {
   const int32 start = _BeginContainer(array, u'[');
   VError error = VE_OK;
   bool truncated = false;
+  for (size_t i = 0; i < std::min(values().size(), kPrefetchDistance); ++i) {
+    PrefetchTarget(values()[i]);
+  }
   // Indexed and read again for each element, for writing a container may
   // run native code that changes the array.
   for (size_t i = 0; i < values().size(); ++i) {
+    if (i + kPrefetchDistance < values().size()) PrefetchTarget(values()[i + kPrefetchDistance]);
     if (i > 0) _AppendUnit(u',');
     const int32 before = fBuffer.GetLength();
     _AppendIndent();
@@ -320,6 +346,9 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
   if (object->IsEmpty()) {
     _AppendASCII("{}");
     return VE_OK;
+  }
+  if (held.Get() == nullptr && !object->HasStorageLocker()) {
+    for (const auto& [name, value] : object->GetPropertyMap()) PrefetchTarget(value);
   }
   const int32 start = _BeginContainer(object, u'{');
   VError error = VE_OK;
