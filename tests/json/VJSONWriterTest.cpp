@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "JSONTestSupport.h"
+#include "core/VReal.h"
 #include "support/ErrorTestSupport.h"
 #include "values/VTime.h"
 
@@ -38,6 +39,43 @@ TEST(VJSONWriterTest, ScalarsAndNumbers) {
       {VJSONValue(-HUGE_VAL), "null"},
   };
   for (const Case& c : cases) EXPECT_EQ(Write(c.value), c.text);
+}
+
+TEST(VJSONWriterTest, WholeNumbersAreTheRealText) {
+  // Whole numbers take their own path: their text is still VReal's,
+  // through the largest whole number a double holds exactly and past it.
+  const double numbers[] = {0.0,
+                            -0.0,
+                            1.0,
+                            -1.0,
+                            9.0,
+                            10.0,
+                            -10.0,
+                            99.0,
+                            100.0,
+                            65535.0,
+                            4294967296.0,
+                            99999999999999.0,
+                            100000000000000.0,
+                            -100000000000000.0,
+                            999999999999999.0,
+                            1e15,
+                            1234567890123456.0,
+                            9007199254740991.0,
+                            -9007199254740991.0,
+                            9007199254740992.0,
+                            -9007199254740992.0,
+                            1e16,
+                            1e300,
+                            0.5,
+                            -0.5,
+                            99999999999999.5,
+                            1e-7};
+  for (const double number : numbers) {
+    char chars[VReal::kMaxTextSize];
+    const std::string expected(chars, VReal::RealToXMLChars(number, chars));
+    EXPECT_EQ(Write(VJSONValue(number)), expected) << expected;
+  }
 }
 
 TEST(VJSONWriterTest, NumbersIgnoreTheLocale) {

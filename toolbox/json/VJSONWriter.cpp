@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <span>
 
 #include "core/VReal.h"
@@ -161,6 +162,28 @@ void VJSONWriter::_AppendNumber(double number) {
   // infinities, which JSON has no words for.
   if (!std::isfinite(number)) {
     _AppendASCII("null");
+    return;
+  }
+  // Whole numbers a double holds exactly are written as integers (the
+  // same text as VReal's), digit by digit in place: most numbers of a
+  // document are such.
+  constexpr double kLargestExactWhole = 9007199254740991.0;  // 2^53 - 1
+  const double magnitude = std::fabs(number);
+  if (magnitude <= kLargestExactWhole && number == std::trunc(number)) {
+    UniChar digits[16];
+    UniChar* first = std::end(digits);
+    uint64 rest = uint64(magnitude);
+    do {
+      *--first = UniChar(u'0' + rest % 10);
+      rest /= 10;
+    } while (rest != 0);
+    const bool minus = number < 0;  // -0.0 is written "0"
+    const int32 count = int32(std::end(digits) - first);
+    if (UniChar* room = _Room(count + (minus ? 1 : 0))) {
+      if (minus) *room++ = u'-';
+      std::memcpy(room, first, size_t(count) * sizeof(UniChar));
+      fBuffer.AddAppended(count + (minus ? 1 : 0));
+    }
     return;
   }
   char chars[VReal::kMaxTextSize];
