@@ -409,6 +409,37 @@ TEST(VJSONImporterTest, PathsTableRecordsEveryMember) {
   EXPECT_EQ(paths->GetInternalProperties().size(), 6u);
 }
 
+TEST(VJSONImporterTest, PathsTableCountsLinesAcrossRunsOfBlanks) {
+  // Runs of blanks of every length around the line breaks, which are
+  // counted wherever they fall in a run.
+  const char* const breaks[] = {"", "\n", "\r", "\r\n", "\n\r", "\n\n\t", "\r\r"};
+  for (const int before : {0, 1, 3, 7, 8, 9, 15, 17}) {
+    for (const char* lineBreak : breaks) {
+      for (const int after : {0, 1, 6, 8, 13}) {
+        const std::string blanks =
+            std::string(size_t(before), ' ') + lineBreak + std::string(size_t(after), ' ');
+        const std::string text = "[1," + blanks + "{}]";
+        int32 line = 1;
+        size_t lineStart = 0;
+        for (size_t i = 0; i < text.size(); ++i) {
+          if (text[i] == '\n' || (text[i] == '\r' && text[i + 1] != '\n')) {
+            ++line;
+            lineStart = i + 1;
+          }
+        }
+        VJSONImporter importer(VString(text.c_str()), 0x8);
+        VJSONValue value;
+        ASSERT_EQ(importer.Parse(value), VE_OK) << text;
+        const VJSONValue entry = importer.GetPathsLines()->GetProperty(VString("[1]"));
+        EXPECT_EQ(entry.GetProperty(VString("line")).GetNumber(), line) << text;
+        EXPECT_EQ(entry.GetProperty(VString("offset")).GetNumber(),
+                  double(text.find('{') - lineStart))
+            << text;
+      }
+    }
+  }
+}
+
 TEST(VJSONImporterTest, SharedOptionGivesEveryContainerOneLocker) {
   const VJSONValue value = Parse("{\"a\":[{}],\"b\":{}}", 0x100);
   ASSERT_TRUE(value.IsObject());

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "JSONTestSupport.h"
+#include "core/VReal.h"
 #include "support/ErrorTestSupport.h"
 #include "values/VTime.h"
 
@@ -38,6 +39,43 @@ TEST(VJSONWriterTest, ScalarsAndNumbers) {
       {VJSONValue(-HUGE_VAL), "null"},
   };
   for (const Case& c : cases) EXPECT_EQ(Write(c.value), c.text);
+}
+
+TEST(VJSONWriterTest, WholeNumbersAreTheRealText) {
+  // Whole numbers take their own path: their text is still VReal's,
+  // through the largest whole number a double holds exactly and past it.
+  const double numbers[] = {0.0,
+                            -0.0,
+                            1.0,
+                            -1.0,
+                            9.0,
+                            10.0,
+                            -10.0,
+                            99.0,
+                            100.0,
+                            65535.0,
+                            4294967296.0,
+                            99999999999999.0,
+                            100000000000000.0,
+                            -100000000000000.0,
+                            999999999999999.0,
+                            1e15,
+                            1234567890123456.0,
+                            9007199254740991.0,
+                            -9007199254740991.0,
+                            9007199254740992.0,
+                            -9007199254740992.0,
+                            1e16,
+                            1e300,
+                            0.5,
+                            -0.5,
+                            99999999999999.5,
+                            1e-7};
+  for (const double number : numbers) {
+    char chars[VReal::kMaxTextSize];
+    const std::string expected(chars, VReal::RealToXMLChars(number, chars));
+    EXPECT_EQ(Write(VJSONValue(number)), expected) << expected;
+  }
 }
 
 TEST(VJSONWriterTest, NumbersIgnoreTheLocale) {
@@ -143,6 +181,37 @@ TEST(VJSONWriterTest, ContainerEmptiedWhileWrittenEndsWhereItNowEnds) {
   VJSONValue object(JSON_object);
   test::FillWithItsOwnEmptier(object.GetObject());
   EXPECT_EQ(Write(object), R"({"emptier":{}})");
+  EXPECT_TRUE(object.GetObject()->IsEmpty());
+}
+
+TEST(VJSONWriterTest, ContainerDroppedWhileWrittenInsideItIsWrittenWhole) {
+  // Native code two levels down empties the outermost container, which
+  // held the only count of the inner one being written.
+  VJSONValue array(JSON_array);
+  {
+    VJSONValue inner(JSON_array);
+    VJSONValue element(JSON_object);
+    auto* native = new test::EmptiesContainerWhenWritten(array.GetArray());
+    element.GetObject()->SetImplementation(native);
+    native->Release();
+    inner.GetArray()->Push(element);
+    inner.GetArray()->Push(VJSONValue(VString("later")));
+    array.GetArray()->Push(inner);
+  }
+  EXPECT_EQ(Write(array), R"([[{},"later"]])");
+  EXPECT_EQ(array.GetArray()->GetCount(), 0u);
+  VJSONValue object(JSON_object);
+  {
+    VJSONValue inner(JSON_object);
+    VJSONValue element(JSON_object);
+    auto* native = new test::EmptiesContainerWhenWritten(object.GetObject());
+    element.GetObject()->SetImplementation(native);
+    native->Release();
+    inner.GetObject()->SetProperty(VString("emptier"), element);
+    inner.GetObject()->SetProperty(VString("next"), VJSONValue(VString("later")));
+    object.GetObject()->SetProperty(VString("inner"), inner);
+  }
+  EXPECT_EQ(Write(object), R"({"inner":{"emptier":{},"next":"later"}})");
   EXPECT_TRUE(object.GetObject()->IsEmpty());
 }
 

@@ -385,6 +385,41 @@ UniChar VJSONImporter::_GetNextChar(bool& end) {
 
 void VJSONImporter::_SkipSeparators() {
   const UniChar* end = fStart + fLength;
+  // The space after a colon, alone.
+  if (end - fCurrent >= 2 && *fCurrent == u' ' && fCurrent[1] > 0x20) {
+    ++fCurrent;
+    return;
+  }
+#if defined(__SSE2__)
+  // Pretty-printed text puts a line break and a run of blanks before most
+  // tokens: eight units are looked at in one step, and only the line
+  // breaks among the blanks are looked at alone.
+  const __m128i lastBlank = _mm_set1_epi16(0x20);
+  const __m128i lineFeed = _mm_set1_epi16(u'\n');
+  const __m128i carriageReturn = _mm_set1_epi16(u'\r');
+  const __m128i zero = _mm_setzero_si128();
+  while (end - fCurrent >= 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fCurrent));
+    const uint32 blanks =
+        uint32(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_subs_epu16(units, lastBlank), zero)));
+    // Two mask bits a unit; the blanks before the first other unit.
+    const int leading = std::countr_one(blanks);
+    const uint32 run = leading >= 16 ? 0xFFFF : (1u << leading) - 1;
+    uint32 breaks =
+        uint32(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(units, lineFeed),
+                                              _mm_cmpeq_epi16(units, carriageReturn)))) &
+        run;
+    for (; breaks != 0; breaks &= breaks - 1) {
+      _CountLine(fCurrent + std::countr_zero(breaks) / 2);
+      breaks &= breaks - 1;  // the unit's second bit
+    }
+    if (run != 0xFFFF) {
+      fCurrent += leading / 2;
+      return;
+    }
+    fCurrent += 8;
+  }
+#endif
   while (fCurrent < end && *fCurrent <= 0x20) {
     if (*fCurrent == u'\n' || *fCurrent == u'\r') _CountLine(fCurrent);
     ++fCurrent;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <span>
 
 #include "core/VReal.h"
@@ -21,6 +22,28 @@ namespace {
 // in-progress list; deeper ones also go to a hash set.
 constexpr size_t kScannedDepth = 32;
 constexpr uint32 kPreviewLength = 512;
+
+// How many elements ahead of the one written an array's walk asks for.
+constexpr size_t kPrefetchDistance = 8;
+
+// Asks the cache for the block a value points to (its container or its
+// text): the tree's blocks lie apart in memory, and a walk that waits for
+// each in turn spends most of its time waiting.
+void PrefetchTarget(const VJSONValue& value) {
+  switch (value.GetType()) {
+    case JSON_object:
+      __builtin_prefetch(value.GetObject());
+      break;
+    case JSON_array:
+      __builtin_prefetch(value.GetArray());
+      break;
+    case JSON_string:
+      __builtin_prefetch(value.GetInlineString().fString);
+      break;
+    default:
+      break;
+  }
+}
 
 }  // namespace
 
@@ -86,19 +109,41 @@ VError VJSONWriter::_AppendName(const VString& name) {
 bool VJSONWriter::_IsInProgress(const void* container) const {
   const size_t scanned = std::min(fInProgress.size(), kScannedDepth);
   for (size_t i = 0; i < scanned; ++i) {
-    if (fInProgress[i] == container) return true;
+    if (fInProgress[i].fObject == container || fInProgress[i].fArray == container) return true;
   }
   return fInProgress.size() > kScannedDepth && fDeepInProgress.count(container) != 0;
 }
 
-void VJSONWriter::_Push(const void* container) {
-  if (fInProgress.size() >= kScannedDepth) fDeepInProgress.insert(container);
-  fInProgress.push_back(container);
+void VJSONWriter::_Push(const VJSONObject* object) {
+  if (fInProgress.size() >= kScannedDepth) fDeepInProgress.insert(object);
+  fInProgress.push_back({object, nullptr});
+}
+
+void VJSONWriter::_Push(const VJSONArray* array) {
+  if (fInProgress.size() >= kScannedDepth) fDeepInProgress.insert(array);
+  fInProgress.push_back({nullptr, array});
 }
 
 void VJSONWriter::_Pop() {
-  if (fInProgress.size() > kScannedDepth) fDeepInProgress.erase(fInProgress.back());
+  const InProgress top = fInProgress.back();
+  if (fInProgress.size() > kScannedDepth) {
+    fDeepInProgress.erase(top.fObject != nullptr ? static_cast<const void*>(top.fObject)
+                                                 : static_cast<const void*>(top.fArray));
+  }
   fInProgress.pop_back();
+  if (fHeldInProgress > fInProgress.size()) {
+    fHeldInProgress = fInProgress.size();
+    if (top.fObject != nullptr) top.fObject->Release();
+    if (top.fArray != nullptr) top.fArray->Release();
+  }
+}
+
+void VJSONWriter::_HoldInProgress() {
+  for (; fHeldInProgress < fInProgress.size(); ++fHeldInProgress) {
+    const InProgress& entry = fInProgress[fHeldInProgress];
+    if (entry.fObject != nullptr) entry.fObject->Retain();
+    if (entry.fArray != nullptr) entry.fArray->Retain();
+  }
 }
 
 VError VJSONWriter::_Finish(VError error, VString& out) {
@@ -119,11 +164,34 @@ void VJSONWriter::_AppendNumber(double number) {
     _AppendASCII("null");
     return;
   }
+  // Whole numbers a double holds exactly are written as integers (the
+  // same text as VReal's), digit by digit in place: most numbers of a
+  // document are such.
+  constexpr double kLargestExactWhole = 9007199254740991.0;  // 2^53 - 1
+  const double magnitude = std::fabs(number);
+  if (magnitude <= kLargestExactWhole && number == std::trunc(number)) {
+    UniChar digits[16];
+    UniChar* first = std::end(digits);
+    uint64 rest = uint64(magnitude);
+    do {
+      *--first = UniChar(u'0' + rest % 10);
+      rest /= 10;
+    } while (rest != 0);
+    const bool minus = number < 0;  // -0.0 is written "0"
+    const int32 count = int32(std::end(digits) - first);
+    if (UniChar* room = _Room(count + (minus ? 1 : 0))) {
+      if (minus) *room++ = u'-';
+      std::memcpy(room, first, size_t(count) * sizeof(UniChar));
+      fBuffer.AddAppended(count + (minus ? 1 : 0));
+    }
+    return;
+  }
   char chars[VReal::kMaxTextSize];
   _AppendASCII(chars, VReal::RealToXMLChars(number, chars));
 }
 
-int32 VJSONWriter::_BeginContainer(const void* container, UniChar opening) {
+template <class Container>
+int32 VJSONWriter::_BeginContainer(const Container* container, UniChar opening) {
   _Push(container);
   IncrementLevel();
   const int32 start = fBuffer.GetLength();
@@ -189,25 +257,14 @@ VError VJSONWriter::_WriteValue(const VJSONValue& value) {
     case JSON_number:
       _AppendNumber(value.GetNumber());
       return VE_OK;
-    case JSON_object: {
-      // Containers are held while written: native code run meanwhile may
-      // change the array or object `value` lives in. A moved-from value
-      // holds no object: written as null.
-      const VRefPtr<VJSONObject> object(value.RetainObject(), kAdoptRef);
-      if (object.Get() == nullptr) {
-        _AppendASCII("null");
-        return VE_OK;
-      }
-      return _WriteObject(object.Get());
-    }
-    case JSON_array: {
-      const VRefPtr<VJSONArray> array(value.RetainArray(), kAdoptRef);
-      if (array.Get() == nullptr) {
-        _AppendASCII("null");
-        return VE_OK;
-      }
-      return _WriteArray(array.Get());
-    }
+    case JSON_object:
+      // `value` is not read again: native code run while the object is
+      // written may change the container it lives in (containers are held
+      // by _HoldInProgress then). A moved-from value holds no object and
+      // is written as null.
+      return _WriteObject(value.GetObject());
+    case JSON_array:
+      return _WriteArray(value.GetArray());
     case JSON_date: {
       VTime time;
       value.GetTime(time);
@@ -249,9 +306,13 @@ VError VJSONWriter::_WriteArray(const VJSONArray* array) {
   const int32 start = _BeginContainer(array, u'[');
   VError error = VE_OK;
   bool truncated = false;
+  for (size_t i = 0; i < std::min(values().size(), kPrefetchDistance); ++i) {
+    PrefetchTarget(values()[i]);
+  }
   // Indexed and read again for each element, for writing a container may
   // run native code that changes the array.
   for (size_t i = 0; i < values().size(); ++i) {
+    if (i + kPrefetchDistance < values().size()) PrefetchTarget(values()[i + kPrefetchDistance]);
     if (i > 0) _AppendUnit(u',');
     const int32 before = fBuffer.GetLength();
     _AppendIndent();
@@ -284,6 +345,13 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
   if ((fOptions & kGenericObjectsOnly) != 0 && !object->IsGenericObject()) {
     return ThrowJSONToolboxError(json_error::kNotGenericObject);
   }
+  // Native code runs for an object with an implementation or a class:
+  // the object and the containers around it are held from here on.
+  VRefPtr<const VJSONObject> held;
+  if (object->GetImplementation() != nullptr || object->GetClass() != nullptr) {
+    _HoldInProgress();
+    held = VRefPtr<const VJSONObject>(object);
+  }
   if (IJSONObject* implementation = object->GetImplementation()) {
     if ((fOptions & kRefuseBinaryForm) != 0 && implementation->IJSON_GetBinarySignature() != 0) {
       return ThrowJSONToolboxError(json_error::kHasBinaryForm);
@@ -301,6 +369,9 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
   if (object->IsEmpty()) {
     _AppendASCII("{}");
     return VE_OK;
+  }
+  if (held.Get() == nullptr && !object->HasStorageLocker()) {
+    for (const auto& [name, value] : object->GetPropertyMap()) PrefetchTarget(value);
   }
   const int32 start = _BeginContainer(object, u'{');
   VError error = VE_OK;

@@ -63,8 +63,12 @@ class VJSONWriter : public VObject {
   VError _WriteObject(const VJSONObject* object);
   VError _WriteArray(const VJSONArray* array);
   bool _IsInProgress(const void* container) const;
-  void _Push(const void* container);
+  void _Push(const VJSONObject* object);
+  void _Push(const VJSONArray* array);
   void _Pop();
+  // Holds every container being written before native code runs, which
+  // may change or drop them; a tree that runs none is written unheld.
+  void _HoldInProgress();
   void _AppendIndent();
   void _Append(const VString& text);
   // Room for `count` more units at the end of the text, or null once the
@@ -97,7 +101,8 @@ class VJSONWriter : public VObject {
   void _AppendNumber(double number);
   // The opening of a container's text; the returned start is where the
   // text is cut back to when writing fails.
-  int32 _BeginContainer(const void* container, UniChar opening);
+  template <class Container>
+  int32 _BeginContainer(const Container* container, UniChar opening);
   // In a preview, counts the text written since `before`: true once the
   // preview has enough.
   bool _PreviewIsFull(int32 before);
@@ -108,7 +113,14 @@ class VJSONWriter : public VObject {
   uint32 fLevel = 0;
   VString fIndentUnit;
   VString fIndentation;
-  std::vector<const void*> fInProgress;
+  // The containers being written, outermost first; the first
+  // fHeldInProgress of them are held (retained) until popped.
+  struct InProgress {
+    const VJSONObject* fObject;
+    const VJSONArray* fArray;
+  };
+  std::vector<InProgress> fInProgress;
+  size_t fHeldInProgress = 0;
   std::unordered_set<const void*> fDeepInProgress;
   std::set<const VJSONObject*> fWritten;
   uint32 fLengthWritten = 0;
