@@ -14,7 +14,10 @@
 #include <vector>
 
 #include "FolderTestSupport.h"
+#include "files/mac/XMacFile.h"
+#include "files/mac/XMacVolumes.h"
 #include "support/ErrorTestSupport.h"
+#include "support/StringTestSupport.h"
 #include "values/VTime.h"
 
 namespace zeft {
@@ -117,6 +120,44 @@ TEST_F(VFSObjectIteratorTest, ResolvedLinksNameTheirTargets) {
   VFileIterator it(Folder("via").Get(), kFSIterateFiles);
   ASSERT_TRUE(it.IsValid());
   EXPECT_EQ(test::PosixPathOf(*it.Current()), fTemp.Path("t/sub/inner"));
+}
+
+// An item's ':' path is the full conversion of its POSIX path, whichever
+// volume holds the folder and when an entry is a mount point of its own.
+TEST_F(VFSObjectIteratorTest, ItemPathsAreTheFullConversionsOfTheirPosixPaths) {
+  fTemp.Write("t/a:b", "c");
+  fTemp.Write("t/sub/x:y/leaf", "l");
+  char* real = ::realpath(fTemp.Path("t").c_str(), nullptr);
+  ASSERT_NE(real, nullptr);
+  const std::string t = real;
+  std::free(real);
+  const std::vector<XMacVolumes::VolumeList> lists = {
+      {{"/", "V"}},
+      {{"/", "V"}, {t, "T"}},
+      {{"/", "V"}, {t, "T"}, {t + "/sub", "S"}},
+      {{"/", "V"}, {t + "/sub/", "S"}},
+  };
+  for (const auto& volumes : lists) {
+    XMacVolumes::Get().SetVolumeListProvider([volumes] { return volumes; });
+    size_t seen = 0;
+    Folder("t")->Iterate(
+        [&](IFileAttributeAccessor* accessor) {
+          const IFileSystemObject* item = accessor->GetFile();
+          if (item == nullptr) item = accessor->GetFolder();
+          std::string posix = test::PosixPathOf(*item);
+          const bool folder = posix.back() == '/';
+          if (folder) posix.pop_back();
+          VString expected;
+          EXPECT_TRUE(XMacFile::PosixFullPathToHFS(posix.c_str(), false, expected)) << posix;
+          if (folder) expected.AppendUniChar(':');
+          EXPECT_EQ(test::Text(item->GetPath().GetPath()), test::Text(expected)) << posix;
+          ++seen;
+          return true;
+        },
+        kFSIterateRecursive | kFSIterateFolders | kFSIterateFiles | kFSIterateInvisible);
+    EXPECT_EQ(seen, 13u) << volumes.size();
+  }
+  XMacVolumes::Get().SetVolumeListProvider(nullptr);
 }
 
 TEST_F(VFSObjectIteratorTest, RecursiveIterationByOption) {

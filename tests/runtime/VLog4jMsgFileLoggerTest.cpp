@@ -19,6 +19,7 @@
 #include "runtime/VLogger.h"
 #include "runtime/VSplitableLogFile.h"
 #include "runtime/VTask.h"
+#include "support/StringTestSupport.h"
 #include "values/VValueBag.h"
 
 namespace zeft {
@@ -182,6 +183,54 @@ TEST(VLog4jMsgFileLoggerInfos, MessagesSourcesAndDetailsFromRecords) {
   EXPECT_EQ(to_string(source), id);
   EXPECT_EQ(level, kMessageLevelInfo);
   EXPECT_EQ(to_string(message), " ()");
+}
+
+// A message logged with LogMessage reads in the file as the record that
+// LogMessage stands for would: ASCII or not, cut at a NUL, with a lone
+// surrogate, empty or null, with or without a source of its own.
+TEST_F(FileLogger, MessagesReadAsTheirRecords) {
+  VLog4jMsgFileLogger fileLogger = MakeFileLogger();
+  fileLogger.Start();
+  const VString texts[] = {
+      VString("plain"),
+      test::Str(u"caf\u00E9 \u65E5\U0001F600"),
+      test::Str(std::u16string(u"before\0after", 12)),
+      test::Str(u"lone \xD800 high"),
+      VString(""),
+      VString(),
+  };
+  const VString sources[] = {VString("updater"), test::Str(u"s\u00F6urce"), VString("")};
+  const EMessageLevel levels[] = {kMessageLevelInfo, kMessageLevelError};
+  size_t pairs = 0;
+  for (const VString& text : texts) {
+    for (const VString& source : sources) {
+      for (EMessageLevel level : levels) {
+        fLogger->LogMessage(level, text, source);
+        VRefPtr<VValueBag> record(new VValueBag, kAdoptRef);
+        ILoggerBagKeys::source.Set(
+            *record, source.IsEmpty() ? VProcess::sInstance->GetLogSourceIdentifier() : source);
+        if (level != kDefaultMessageLevel) ILoggerBagKeys::level.Set(*record, level);
+        ILoggerBagKeys::message.Set(*record, text);
+        fLogger->LogBag(record.Get());
+        ++pairs;
+      }
+    }
+  }
+  fLogger->Flush();
+  fileLogger.Stop();
+
+  const std::vector<std::string> lines = ReadLines(LogPath(1));
+  ASSERT_EQ(lines.size(), 2 * pairs);
+  for (size_t i = 0; i < lines.size(); i += 2) {
+    const Line message = Parse(lines[i]);
+    const Line record = Parse(lines[i + 1]);
+    EXPECT_EQ(message.source, record.source) << lines[i];
+    EXPECT_EQ(message.level, record.level) << lines[i];
+    EXPECT_EQ(message.message, record.message) << lines[i];
+  }
+  EXPECT_EQ(Parse(lines[0]).message, "plain ()");
+  // Each text makes twelve lines; the line stops at the NUL.
+  EXPECT_EQ(Parse(lines[2 * 12]).message, "before");
 }
 
 // The attributes of a record that are not fields of the line follow its

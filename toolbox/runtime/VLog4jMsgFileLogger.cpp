@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <ctime>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 
@@ -56,6 +57,31 @@ const std::unordered_map<std::string_view, const char*>& LogBagKeyLabels() {
 
 // Built before any task logs.
 [[maybe_unused]] const auto& sLabelsAtStartUp = LogBagKeyLabels();
+
+// The text as the UTF-8 C string of `converter`, into `out`: ASCII text,
+// the usual kind, is copied unit by unit. The C string ends at a NUL of the
+// text; `whole` tells whether it has none.
+const char* ToUTF8(const VString& text, StStringConverter<char>& converter, std::string& out,
+                   bool& whole) {
+  const UniChar* units = text.GetCPointer();
+  const int32 length = text.GetLength();
+  out.resize(size_t(length));
+  char* bytes = out.data();
+  for (int32 i = 0; i < length; ++i) {
+    const UniChar unit = units[i];
+    if (unit >= 0x80) {
+      whole = VString::UniCStringLength(units) >= length;
+      return converter.ConvertString(text);
+    }
+    if (unit == 0) {
+      whole = false;
+      return out.c_str();
+    }
+    bytes[i] = char(unit);
+  }
+  whole = true;
+  return out.c_str();
+}
 
 }  // namespace
 
@@ -274,7 +300,26 @@ void VLog4jMsgFileLogger::VLog4jLogListener::Put(std::vector<const VValueBag*>& 
   // One pair of converters for the whole batch.
   StStringConverter<char> sourceBytes(source, kCharSetUTF8);
   StStringConverter<char> messageBytes(message, kCharSetUTF8);
+  std::string sourceText;
+  std::string messageText;
   for (const VValueBag* record : records) {
+    // A message's line is its fields as they are: what reading its bag
+    // back would give, without the details, which it has none of.
+    if (const VLogRecord* plain = VLogRecord::AsMessage(record)) {
+      bool whole = true;
+      const char* sourceUTF8 = "";
+      if (plain->HasSource()) {
+        sourceUTF8 = ToUTF8(plain->GetSource(), sourceBytes, sourceText, whole);
+      } else if (VProcess::sInstance != nullptr) {
+        sourceUTF8 =
+            ToUTF8(VProcess::sInstance->GetLogSourceIdentifier(), sourceBytes, sourceText, whole);
+      }
+      const char* messageUTF8 = ToUTF8(plain->GetMessage(), messageBytes, messageText, whole);
+      // The line ends where the message's C string does, as it would with
+      // the " ()" after it in one text.
+      _Log(sourceUTF8, plain->GetLevel(), messageUTF8, whole ? " ()" : "");
+      continue;
+    }
     GetLogInfosFromBag(record, source, level, message);
     _Log(sourceBytes.ConvertString(source), level, messageBytes.ConvertString(message));
   }
@@ -295,7 +340,7 @@ void VLog4jMsgFileLogger::VLog4jLogListener::Log(const char* source, EMessageLev
 }
 
 void VLog4jMsgFileLogger::VLog4jLogListener::_Log(const char* source, EMessageLevel level,
-                                                  const char* message) {
+                                                  const char* message, const char* tail) {
   VLog4jMsgFileLogger& owner = *fOwner;
   if (!owner.IsStarted() || (owner.fMask & MessageLevelMaskBit(level)) == 0 || owner.IsPaused() ||
       owner.fLogFile == nullptr)
@@ -315,7 +360,7 @@ void VLog4jMsgFileLogger::VLog4jLogListener::_Log(const char* source, EMessageLe
     line.push_back(' ');
   }
   line.append(time).append(" [").append(source).append("] ").append(word).append(" - ");
-  line.append(message).push_back('\n');
+  line.append(message).append(tail).push_back('\n');
   owner.fLogFile->AppendString(line.c_str());
 }
 

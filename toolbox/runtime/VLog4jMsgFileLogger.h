@@ -16,6 +16,7 @@
 #include "runtime/EMessageLevel.h"
 #include "runtime/ILogListener.h"
 #include "runtime/VCriticalSection.h"
+#include "runtime/VLogRecord.h"
 #include "values/VTime.h"
 
 namespace zeft {
@@ -28,8 +29,9 @@ class VValueBag;
 class VLog4jMsgFileLogger : public VObject {
  public:
   // The file logger's view of the process logger: a listener embedded in
-  // it (never deleted through its count), referring back to it.
-  class VLog4jLogListener : public VObject, public ILogListener {
+  // it (never deleted through its count), referring back to it. It reads
+  // the process logger's messages from their fields.
+  class VLog4jLogListener : public VObject, public ILogListener, public ILogMessageReader {
    public:
     explicit VLog4jLogListener(VLog4jMsgFileLogger* owner) : fOwner(owner) {}
     void Put(std::vector<const VValueBag*>& records) override;
@@ -41,8 +43,9 @@ class VLog4jMsgFileLogger : public VObject {
     void DoOnRefCountZero() override {}
 
    private:
-    // Log's work; the file logger's lock is held.
-    void _Log(const char* source, EMessageLevel level, const char* message);
+    // Log's work, `tail` going right after the message; the file logger's
+    // lock is held.
+    void _Log(const char* source, EMessageLevel level, const char* message, const char* tail = "");
 
     VLog4jMsgFileLogger* fOwner;
   };

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <mutex>
-#include <utility>
 #include <vector>
 
 #include "core/VErrorCodes.h"
@@ -12,6 +10,7 @@
 #include "process/VSystem.h"
 #include "runtime/ILogListener.h"
 #include "runtime/ILoggerBagKeys.h"
+#include "runtime/VLogRecord.h"
 #include "runtime/VTask.h"
 #include "values/VValueBag.h"
 
@@ -33,102 +32,6 @@ constexpr uint32 kLoggerTaskKind = FourCC("LOGG");
 // there must not wait for room, since the ring drains only after the Put.
 thread_local int32 tInsideListener = 0;
 
-// A record made by LogMessage. Records are made on the producers' threads
-// and dropped on the "Logger" task's at a high rate: when its last
-// reference goes, a record is kept for a later message rather than freed,
-// which spares the allocator that cross-thread traffic. It is emptied when
-// taken again: the task that drops it then only reads its lines, which the
-// producer can take back cheaply.
-class VLogRecord final : public VValueBag {
- public:
-  // A kept record when there is one, else a new one; the caller's
-  // reference.
-  static VLogRecord* Make();
-  // Releases every record; the kept ones join the spares in one step, so
-  // that producers seldom find the spares' lock taken.
-  static void ReleaseBatch(const std::vector<const VValueBag*>& records);
-
- protected:
-  void DoOnRefCountZero() override;
-
- private:
-  // Records kept at most: a full ring and a batch being written.
-  static constexpr size_t kMaxSpares = 2 * size_t(VLogger::kRingSize);
-  // A record whose buffers grew past these (a long message) is freed.
-  static constexpr size_t kMaxKeptValueWords = 512;
-  static constexpr size_t kMaxKeptKeyBytes = 128;
-
-  struct Spares {
-    std::mutex fLock;
-    std::vector<VLogRecord*> fRecords;
-  };
-  // Never destroyed: a record may be dropped during the process's exit.
-  static Spares& GetSpares() {
-    static Spares* sSpares = new Spares;
-    return *sSpares;
-  }
-  // Adds the records to the spares as room allows and frees the others.
-  static void _Keep(VLogRecord* const* records, size_t count);
-
-  // Set during ReleaseBatch: the records dropped meanwhile.
-  static thread_local std::vector<VLogRecord*>* tDropped;
-};
-
-thread_local std::vector<VLogRecord*>* VLogRecord::tDropped = nullptr;
-
-VLogRecord* VLogRecord::Make() {
-  Spares& spares = GetSpares();
-  VLogRecord* record = nullptr;
-  {
-    std::lock_guard<std::mutex> lock(spares.fLock);
-    if (!spares.fRecords.empty()) {
-      record = spares.fRecords.back();
-      spares.fRecords.pop_back();
-    }
-  }
-  if (record == nullptr) return new VLogRecord;
-  // Its count went to zero when it was kept.
-  record->Retain();
-  record->_EmptyKeepingRoom();
-  return record;
-}
-
-void VLogRecord::ReleaseBatch(const std::vector<const VValueBag*>& records) {
-  std::vector<VLogRecord*> dropped;
-  dropped.reserve(records.size());
-  std::vector<VLogRecord*>* outer = std::exchange(tDropped, &dropped);
-  for (const VValueBag* record : records) record->Release();
-  tDropped = outer;
-  _Keep(dropped.data(), dropped.size());
-}
-
-void VLogRecord::_Keep(VLogRecord* const* records, size_t count) {
-  if (count == 0) return;
-  size_t kept = 0;
-  {
-    Spares& spares = GetSpares();
-    std::lock_guard<std::mutex> lock(spares.fLock);
-    kept = std::min(count, kMaxSpares - spares.fRecords.size());
-    spares.fRecords.insert(spares.fRecords.end(), records, records + kept);
-  }
-  for (size_t i = kept; i < count; ++i) delete records[i];
-}
-
-void VLogRecord::DoOnRefCountZero() {
-  const AttributeStore& attributes = GetAttributeStore();
-  if (GetElementStore() != nullptr || attributes.GetBackstore().capacity() > kMaxKeptValueWords ||
-      attributes.GetKeyBuffer().capacity() > kMaxKeptKeyBytes) {
-    delete this;
-    return;
-  }
-  if (tDropped != nullptr) {
-    tDropped->push_back(this);
-  } else {
-    VLogRecord* self = this;
-    _Keep(&self, 1);
-  }
-}
-
 }  // namespace
 
 VLogger::VLogger() : fMask(kDefaultMessageLevelMask) {}
@@ -138,6 +41,7 @@ VLogger::~VLogger() {
     StLocker<VCriticalSection> lock(fLock);
     for (ILogListener* listener : fListeners) listener->Release();
     fListeners.clear();
+    fBagListeners = 0;
     StLocker<VCriticalSection> ring(fRingLock);
     _ReleaseQueued();
   }
@@ -203,10 +107,10 @@ void VLogger::_RequestFlush() {
 
 void VLogger::LogBag(const VValueBag* record) {
   if (record == nullptr || !ShouldLog(ILoggerBagKeys::level.Get(*record))) return;
-  _Enqueue(record);
+  _Enqueue(record, false);
 }
 
-void VLogger::_Enqueue(const VValueBag* record) {
+void VLogger::_Enqueue(const VValueBag* record, bool adopt) {
   StLocker<VCriticalSection> lock(fRingLock);
   if (_IsFull()) {
     // Rather than lose the record, drain the ring here when no batch is
@@ -239,9 +143,12 @@ void VLogger::_Enqueue(const VValueBag* record) {
         break;
       }
     }
-    if (_IsFull()) return;
+    if (_IsFull()) {
+      if (adopt) record->Release();
+      return;
+    }
   }
-  record->Retain();
+  if (!adopt) record->Retain();
   const int32 write = fWritePos.load(std::memory_order_relaxed);
   fRing[write] = record;
   fWritePos.store(Next(write), std::memory_order_release);
@@ -254,26 +161,22 @@ void VLogger::LogMessage(EMessageLevel level, const VString& message, const VStr
   if (!ShouldLog(level)) return;
   VLogRecord* record = VLogRecord::Make();
   if (!source.IsNull() && !source.IsEmpty()) {
-    ILoggerBagKeys::source.Set(*record, source);
+    record->SetMessage(level, message, &source);
   } else {
+    VString value;
     bool found = false;
     VTask* task = VTask::GetCurrent();
     if (const VValueBag* properties = task != nullptr ? task->RetainProperties() : nullptr) {
-      VString value;
-      if (ILoggerBagKeys::source.Get(*properties, value)) {
-        ILoggerBagKeys::source.Set(*record, value);
-        found = true;
-      }
+      found = ILoggerBagKeys::source.Get(*properties, value);
       properties->Release();
     }
-    if (!found && VProcess::sInstance != nullptr)
-      ILoggerBagKeys::source.Set(*record, VProcess::sInstance->GetLogSourceIdentifier());
+    if (!found && VProcess::sInstance != nullptr) {
+      value = VProcess::sInstance->GetLogSourceIdentifier();
+      found = true;
+    }
+    record->SetMessage(level, message, found ? &value : nullptr);
   }
-  // Records of the default level carry no level.
-  if (level != kDefaultMessageLevel) ILoggerBagKeys::level.Set(*record, level);
-  ILoggerBagKeys::message.Set(*record, message);
-  _Enqueue(record);
-  record->Release();
+  _Enqueue(record, true);
 }
 
 void VLogger::_ReleaseQueued() {
@@ -287,6 +190,15 @@ void VLogger::_ReleaseQueued() {
 }
 
 int32 VLogger::Read(std::vector<const VValueBag*>& records, bool lockHeld) {
+  const size_t first = records.size();
+  const int32 count = _Take(records, lockHeld);
+  for (size_t i = first; i < records.size(); ++i) {
+    if (const VLogRecord* message = VLogRecord::AsMessage(records[i])) message->WriteAttributes();
+  }
+  return count;
+}
+
+int32 VLogger::_Take(std::vector<const VValueBag*>& records, bool lockHeld) {
   if (fReadPos.load(std::memory_order_acquire) == fWritePos.load(std::memory_order_acquire))
     return 0;
   if (!lockHeld) fRingLock.Lock();
@@ -304,7 +216,9 @@ int32 VLogger::Read(std::vector<const VValueBag*>& records, bool lockHeld) {
 }
 
 void VLogger::_HandOver(std::vector<const VValueBag*>& records) {
-  if (Read(records, false) == 0) return;
+  // Messages stay unwritten into their bags when every listener reads
+  // them as they are.
+  if ((fBagListeners > 0 ? Read(records, false) : _Take(records, false)) == 0) return;
   ++tInsideListener;
   for (ILogListener* listener : fListeners) listener->Put(records);
   --tInsideListener;
@@ -337,6 +251,7 @@ bool VLogger::AddLogListener(ILogListener* listener) {
   if (std::find(fListeners.begin(), fListeners.end(), listener) != fListeners.end()) return false;
   listener->Retain();
   fListeners.insert(fListeners.begin(), listener);
+  if (dynamic_cast<ILogMessageReader*>(listener) == nullptr) ++fBagListeners;
   return true;
 }
 
@@ -346,6 +261,7 @@ bool VLogger::RemoveLogListener(ILogListener* listener) {
   auto it = std::find(fListeners.begin(), fListeners.end(), listener);
   if (it == fListeners.end()) return false;
   fListeners.erase(it);
+  if (dynamic_cast<ILogMessageReader*>(listener) == nullptr) --fBagListeners;
   listener->Release();
   return true;
 }

@@ -61,7 +61,7 @@ class VLogger : public VObject, public ILogger {
   // Sets or clears mask bit `bit` (low 5 bits used); its previous state.
   bool WithTag(uint32 bit, bool on);
   // Moves every queued record, oldest first, into `records` (the caller
-  // gets their references); the count moved.
+  // gets their references) with its attributes written; the count moved.
   int32 Read(std::vector<const VValueBag*>& records, bool lockHeld);
   static int32 Next(int32 index) { return index < kRingSize - 1 ? index + 1 : 0; }
   // Body of the "Logger" task.
@@ -75,10 +75,13 @@ class VLogger : public VObject, public ILogger {
   // drains the ring and the caller is neither that task nor inside a
   // listener. Ring lock held.
   bool _CanWaitForRoom() const;
-  // Queues an accepted record (LogBag's work after the level test).
-  void _Enqueue(const VValueBag* record);
+  // Queues an accepted record (LogBag's work after the level test). The
+  // ring takes a reference of its own, or the caller's when `adopt` is set.
+  void _Enqueue(const VValueBag* record, bool adopt);
   // Releases every queued record; ring lock held.
   void _ReleaseQueued();
+  // Read's work without writing messages into their attributes.
+  int32 _Take(std::vector<const VValueBag*>& records, bool lockHeld);
   // Reads the queued records into `records` and hands them to every
   // listener; fLock held. The caller releases the records afterwards.
   void _HandOver(std::vector<const VValueBag*>& records);
@@ -101,6 +104,9 @@ class VLogger : public VObject, public ILogger {
   std::atomic<uint32> fMask;
   std::atomic<bool> fStarted{false};
   std::vector<ILogListener*> fListeners;  // under fLock, newest first
+  // Listeners that are no ILogMessageReader, which read messages only
+  // from the attributes; under fLock.
+  int32 fBagListeners = 0;
   std::atomic<VTask*> fTask{nullptr};
   // Set once the task is asked to flush early, cleared by the task.
   std::atomic<bool> fWakeRequested{false};

@@ -12,6 +12,7 @@
 #include "files/VFileSystem.h"
 #include "files/VFolder.h"
 #include "files/mac/XMacFile.h"
+#include "files/mac/XMacVolumes.h"
 #include "platform/ItemKind.h"
 #include "runtime/VErrorThrow.h"
 
@@ -32,6 +33,30 @@ unsigned char TypeOfMode(mode_t mode) {
   return DT_UNKNOWN;
 }
 
+// The ':' text of the entries of the folder at the real path `base` (ending
+// with '/') up to their names: what XMacFile::PosixFullPathToHFS gives for
+// any entry that is not a mount point itself, whose volume is then the
+// folder's. Worked out once per folder instead of once per entry. Empty
+// when the folder lies on no known volume.
+std::string EntryPrefix(const std::string& base) {
+  std::string mountPath;
+  char name[1024 + 1];  // a volume name is at most as long as a path
+  XMacVolumes& volumes = XMacVolumes::Get();
+  if (!volumes.GetMountPathOfPath(base.c_str(), mountPath) ||
+      !volumes.GetVolumeNameFromMountPath(mountPath.c_str(), name, sizeof(name))) {
+    return std::string();
+  }
+  std::string prefix = name;
+  const size_t rest = mountPath.size();
+  if (rest >= base.size() || base[rest] != '/') prefix.push_back(':');
+  // A real path has no empty, "." or ".." components: each '/' is one ':'
+  // and a ':' inside a name becomes '/'.
+  for (size_t i = rest; i < base.size(); ++i) {
+    prefix.push_back(base[i] == '/' ? ':' : base[i] == ':' ? '/' : base[i]);
+  }
+  return prefix;
+}
+
 }  // namespace
 
 XMacFSObjectIterator::XMacFSObjectIterator(const VFolder* folder, unsigned options)
@@ -47,6 +72,7 @@ XMacFSObjectIterator::XMacFSObjectIterator(const VFolder* folder, unsigned optio
   if (fBasePath.empty() || fBasePath.back() != '/') fBasePath.push_back('/');
   if (fBasePath.size() > kMaxPosixPath) return;
   fDirectory = ::opendir(fBasePath.c_str());
+  if (fDirectory != nullptr) fPrefix = EntryPrefix(fBasePath);
 }
 
 VFileSystem* XMacFSObjectIterator::GetFileSystem() const {
@@ -80,6 +106,7 @@ bool XMacFSObjectIterator::GetNextPath(VFilePath& path, void** /*url*/, char* po
       type = TypeOfMode(info.st_mode);
       if (type == DT_UNKNOWN) continue;
     }
+    bool resolved = false;
     if (type == DT_LNK && (fOptions & kFSIterateResolveLinks) != 0) {
       if (!invisibleToo && name[0] == '.') continue;
       std::string target;
@@ -93,6 +120,7 @@ bool XMacFSObjectIterator::GetNextPath(VFilePath& path, void** /*url*/, char* po
         continue;  // only folders and regular files are targets
       }
       entryPath = target;
+      resolved = true;
       if (entryPath.size() > kMaxPosixPath || entryPath.size() >= size) continue;
     }
     if (!invisibleToo && XMacFile::PosixNameBeginsWithDot(entryPath.c_str())) continue;
@@ -102,7 +130,16 @@ bool XMacFSObjectIterator::GetNextPath(VFilePath& path, void** /*url*/, char* po
       continue;
     }
     VString text;
-    if (!XMacFile::PosixFullPathToHFS(entryPath.c_str(), false, text)) continue;
+    // A resolved link may lead anywhere, and a mount point is a volume of
+    // its own: those are converted whole.
+    if (!fPrefix.empty() && !resolved &&
+        !XMacVolumes::Get().GetVolumeNameFromMountPath(entryPath.c_str(), nullptr, 0)) {
+      std::string hfs = fPrefix;
+      for (const char* c = name; *c != 0; ++c) hfs.push_back(*c == ':' ? '/' : *c);
+      text.AppendBlock(hfs.data(), hfs.size(), kCharSetUTF8);
+    } else if (!XMacFile::PosixFullPathToHFS(entryPath.c_str(), false, text)) {
+      continue;
+    }
     if (isFolder) text.AppendUniChar(':');
     path.FromFullPath(text, kFilePathStyleNative);
     // A file system hands out nothing outside its root (a resolved link

@@ -61,6 +61,10 @@ class XMacFSObjectIterator : public VObject {
   std::string fBasePath;  // the folder's real path followed by '/'
   std::string fName;      // the current entry's name, empty when none
   std::string fCurrent;   // the current entry's POSIX path (a link's target when resolved)
+  // The ':' text (UTF-8) that every plain entry's path starts with: the
+  // folder's volume and components, ending with ':'. Empty when the
+  // folder's volume is unknown and each entry is converted on its own.
+  std::string fPrefix;
 };
 
 class XMacFileIterator : public XMacFSObjectIterator {
