@@ -204,7 +204,8 @@ TEST(VValueBagStreamTest, HeaderIsChecked) {
   EXPECT_TRUE(bag->IsEmpty());
 }
 
-TEST(VValueBagStreamTest, ArrayCutShortIsLeftEmpty) {
+// The stream's error ends the read, and the bags read whole before it stay.
+TEST(VValueBagStreamTest, ArrayCutShortKeepsTheBagsReadBefore) {
   VRefPtr<VBagArray> array(new VBagArray(), kAdoptRef);
   for (int32 i = 0; i < 3; ++i) {
     BagRef bag = NewBag();
@@ -223,7 +224,11 @@ TEST(VValueBagStreamTest, ArrayCutShortIsLeftEmpty) {
   ASSERT_EQ(in.OpenReading(), VE_OK);
   VRefPtr<VBagArray> read(new VBagArray(), kAdoptRef);
   EXPECT_EQ(read->ReadFromStreamMinimal(&in), Err(te::kStreamEndOfData));
-  EXPECT_EQ(read->GetCount(), 0);
+  ASSERT_EQ(read->GetCount(), 1);
+  int32 first = -1;
+  EXPECT_TRUE(read->GetNth(1)->GetLong("i", first));
+  EXPECT_EQ(first, 0);
+  EXPECT_EQ(read->GetNth(1)->GetRefCount(), 1);
 }
 
 TEST(VValueBagStreamTest, EveryTruncationFailsAndLeavesTheBagEmpty) {
