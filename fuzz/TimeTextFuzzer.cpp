@@ -46,11 +46,10 @@ void CheckTime(const VString& text) {
 }
 
 void CheckDuration(const VString& text) {
+  // Every text reads, and leaves a duration that is not null.
   zeft::VDuration duration;
-  if (!duration.FromXMLString(text)) {
-    Require(duration.IsNull());
-    return;
-  }
+  duration.SetNull(true);
+  Require(duration.FromXMLString(text));
   Require(!duration.IsNull());
   // The ISO form counts days in 32 bits.
   const zeft::int64 count = duration.ConvertToMilliseconds();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <random>
 #include <string>
 
 #include "core/VCollator_system.h"
@@ -22,6 +24,17 @@ struct CollatorHolder {
   VCollator* operator->() const { return collator; }
   VCollator* collator;
 };
+
+// The units of a text in hexadecimal, for failure messages.
+std::string Hex(const std::u16string& text) {
+  std::string hex = "\"";
+  for (char16_t unit : text) {
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "\\u%04X", unsigned(unit));
+    hex += digits;
+  }
+  return hex + "\"";
+}
 
 class VCollatorTest : public ::testing::Test {
  protected:
@@ -279,9 +292,7 @@ TEST_F(VCollatorTest, CompareStringHandlesEmptyTexts) {
 
 // Equal exactly when the comparison gives 0, so that sorting and look-ups
 // built on the two agree: an empty text against an ignorable character,
-// and a pattern whose wild character matches nothing. (The LIKE scan skips
-// control characters, as its rule says, where the comparison of an empty
-// text does not: those cases check the plain forms only.)
+// and a pattern whose wild character matches nothing.
 TEST_F(VCollatorTest, EqualityAgreesWithComparison) {
   const std::u16string nul(1, u'\0');
   const struct {
@@ -306,11 +317,76 @@ TEST_F(VCollatorTest, EqualityAgreesWithComparison) {
             fCollator->EqualString(P(c.text), textLength, P(c.other), otherLength, diacritical),
             fCollator->CompareString(P(c.text), textLength, P(c.other), otherLength, diacritical) ==
                 0);
-        if (c.text.find(u'\0') != std::u16string::npos ||
-            c.other.find(u'\0') != std::u16string::npos) {
-          continue;
-        }
         EXPECT_EQ(EqualLike(c.text, c.other, diacritical), Like(c.text, c.other, diacritical) == 0);
+      }
+    }
+  }
+}
+
+// LIKE skips control characters in its fast scan; the full rule must skip
+// the same ones, or an empty text would match "\0" by one and not by the
+// other, and a wild character followed by a control would end the pattern
+// for one only.
+TEST_F(VCollatorTest, LikeIgnoresTheSameControlsInBothForms) {
+  const std::u16string nul(1, u'\0');
+  const struct {
+    std::u16string text;
+    std::u16string pattern;
+    bool anywhere;    // options bit 1 clear
+    bool onlyAtEnds;  // options bit 1 set
+  } cases[] = {
+      {u"", nul, true, true},
+      {nul, u"", true, true},
+      {u"E", u"E@\u0001", true, true},
+      {u"E", u"\u0001@\u0001", true, true},
+      {u"E", u"\u007F@", true, true},
+      {u"\u0001E", u"E@E", false, false},
+      {u"E\u0001", u"E", true, true},
+      {u"A\u0001BC", u"abc", true, true},
+      {u"ab", u"\u0001@b\u0001", true, true},
+      {u"ab", u"a\u0001@\u0001b", true, false},
+      // Tab takes part.
+      {u"a\tb", u"a\t@", true, true},
+      {u"ab", u"a\t@", false, false},
+  };
+  for (const auto& c : cases) {
+    for (bool onlyAtEnds : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << "case " << (&c - cases) << " ends only " << onlyAtEnds);
+      SetWildOnlyAtEnds(onlyAtEnds);
+      const bool expected = onlyAtEnds ? c.onlyAtEnds : c.anywhere;
+      EXPECT_EQ(EqualLike(c.text, c.pattern), expected);
+      EXPECT_EQ(Like(c.text, c.pattern) == 0, expected);
+    }
+  }
+}
+
+// Random short texts over units that take every path of the fast scan
+// (ASCII, the units it hands over, controls, the wild character, accents
+// and combining marks): equality and comparison answer alike.
+TEST_F(VCollatorTest, LikeEqualityAgreesWithComparisonOnRandomTexts) {
+  const std::u16string units(u"Ee@@\u0001\u0000\u007F\t\r ^`-.'0\u00E9\u00C9\u0301\u00A0\u3042",
+                             21);
+  std::mt19937 random(32);
+  auto randomText = [&]() {
+    std::u16string text(random() % 7, u' ');
+    for (char16_t& unit : text) unit = units[random() % units.size()];
+    return text;
+  };
+  for (bool diacritical : {false, true}) {
+    for (bool onlyAtEnds : {false, true}) {
+      SetWildOnlyAtEnds(onlyAtEnds);
+      int failures = 0;
+      for (int i = 0; i < 5000 && failures < 5; ++i) {
+        const std::u16string text = randomText();
+        const std::u16string pattern = randomText();
+        const bool equal = EqualLike(text, pattern, diacritical);
+        const CompareResult compared = Like(text, pattern, diacritical);
+        if (equal != (compared == 0)) {
+          ++failures;
+          ADD_FAILURE() << "diacritical " << diacritical << " ends only " << onlyAtEnds << ": "
+                        << Hex(text) << " against " << Hex(pattern) << ": equal " << equal
+                        << ", compared " << compared;
+        }
       }
     }
   }

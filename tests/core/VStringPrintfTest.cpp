@@ -345,10 +345,47 @@ TEST_F(VStringPrintf, WidthsAndPrecisionsBeyondTheCutKeepItsBytes) {
   EXPECT_EQ(UTF8(s), std::string("5").append(1022, ' '));
   s.Printf("%.999999999f", 1.0);
   EXPECT_EQ(UTF8(s), std::string("1.").append(1021, '0'));
-  s.Printf("%*d", INT_MIN, 3);
-  EXPECT_EQ(UTF8(s), std::string("3").append(1022, ' '));
-  s.Printf("%99999999999999999999d", 2);
-  EXPECT_EQ(UTF8(s), std::string(1023, ' '));
+}
+
+// The C library refuses a whole conversion whose width or precision is 2^31
+// or more (EOVERFLOW), a '*' width of INT_MIN included. Such a conversion
+// prints nothing, as every conversion the C library refuses does; its
+// arguments are taken, and the rest of the format is formatted.
+TEST_F(VStringPrintf, ConversionsTheCLibraryRefusesPrintNothing) {
+  int stored = -1;
+  const PrintfCase cases[] = {
+      {"width 2^31", [](VString& s) { s.Printf("%2147483648d", 1); }, ""},
+      {"width beyond 64 bits", [](VString& s) { s.Printf("%99999999999999999999d", 2); }, ""},
+      {"text around", [](VString& s) { s.Printf("a%2147483648d|%d", 1, 2); }, "a|2"},
+      {"precision 2^31", [](VString& s) { s.Printf("%.2147483648f|%s", 1.0, "x"); }, "|x"},
+      {"left-aligned", [](VString& s) { s.Printf("%-4294967297s|", "abc"); }, "|"},
+      {"width and precision", [](VString& s) { s.Printf("%5.2147483648d|", 3); }, "|"},
+      {"text precision", [](VString& s) { s.Printf("%.99999999999s|", "abc"); }, "|"},
+      {"character", [](VString& s) { s.Printf("%2147483648c%c", 'a', 'b'); }, "b"},
+      {"star width INT_MIN", [](VString& s) { s.Printf("%*d|%d", INT_MIN, 3, 4); }, "|4"},
+      {"star precision INT_MIN counts as none", [](VString& s) { s.Printf("%.*d|", INT_MIN, 5); },
+       "5|"},
+      {"count", [&](VString& s) { s.Printf("x%2147483648n%d", &stored, 7); }, "x7"},
+      {"wide character without a multibyte form",
+       [](VString& s) { s.Printf("%lc|%d", wint_t(0xD800), 5); }, "|5"},
+      {"width 2^31 - 1 is kept", [](VString& s) { s.Printf("%2147483647d", 1); },
+       std::string(1023, ' ')},
+  };
+  for (const PrintfCase& c : cases) {
+    VString s("old");
+    c.print(s);
+    EXPECT_EQ(UTF8(s), c.expected) << c.name;
+  }
+  EXPECT_EQ(stored, -1);
+  // What the C library answers for the same conversions.
+  // (The format is made at run time: the compiler refuses the literal.)
+  auto refused = [](const std::string& format, auto... args) {
+    return std::snprintf(nullptr, 0, format.c_str(), args...) < 0;
+  };
+  EXPECT_TRUE(refused("%2147483648d", 1));
+  EXPECT_TRUE(refused("%.2147483648f", 1.0));
+  EXPECT_TRUE(refused("%*d", INT_MIN, 3));
+  EXPECT_TRUE(refused("%lc", wint_t(0xD800)));
 }
 
 // A right-aligned field whose width and precision are both beyond the

@@ -335,6 +335,68 @@ TEST_F(VFileTest, CreateAndDelete) {
   EXPECT_EQ(VFile(VFilePath()).Delete(), ToolboxError(toolbox_error::kFileCannotDelete));
 }
 
+// A path made from the POSIX full path of an existing link names the link's
+// target (links are resolved as the system names the item), so Delete,
+// Rename and MoveToTrash act on the target and leave the link; made from
+// its folder and its name, or when the link dangles, it names the link.
+TEST_F(VFileTest, PosixPathOfALinkNamesItsTarget) {
+  auto fromPosix = [](const std::string& posix) {
+    return VRefPtr<VFile>(new VFile(VString(posix.c_str()), kFilePathStylePosix), kAdoptRef);
+  };
+  auto linkTo = [this](const char* target, const char* link) {
+    EXPECT_EQ(::symlink(target, fFolder.Path(link).c_str()), 0);
+    return fFolder.Path(link);
+  };
+  const std::string deleted = fFolder.Write("deleted.txt", "x");
+  auto file = fromPosix(linkTo("deleted.txt", "to-deleted"));
+  EXPECT_EQ(to_string(file->GetPath().GetPath()), to_string(FileAt(deleted)->GetPath().GetPath()));
+  EXPECT_EQ(file->Delete(), VE_OK);
+  EXPECT_FALSE(ItemExists(deleted));
+  EXPECT_TRUE(ItemExists(fFolder.Path("to-deleted")));
+
+  const std::string renamed = fFolder.Write("renamed.txt", "y");
+  EXPECT_EQ(fromPosix(linkTo("renamed.txt", "to-renamed"))->Rename(VString("new.txt"), nullptr),
+            VE_OK);
+  EXPECT_FALSE(ItemExists(renamed));
+  EXPECT_EQ(ReadWholeFile(fFolder.Path("new.txt")), "y");
+  EXPECT_TRUE(ItemExists(fFolder.Path("to-renamed")));
+
+  platform::UserEnvironment environment;
+  environment.fHome = fFolder.MakeFolder("home");
+  environment.fDataHome = fFolder.Path("data");
+  platform::SetUserEnvironmentForTesting(&environment);
+  const std::string trashed = fFolder.Write("trashed.txt", "z");
+  EXPECT_EQ(fromPosix(linkTo("trashed.txt", "to-trashed"))->MoveToTrash(), VE_OK);
+  platform::SetUserEnvironmentForTesting(nullptr);
+  EXPECT_FALSE(ItemExists(trashed));
+  EXPECT_EQ(ReadWholeFile(fFolder.Path("data/Trash/files/trashed.txt")), "z");
+  EXPECT_TRUE(ItemExists(fFolder.Path("to-trashed")));
+
+  // A folder behind a link likewise.
+  fFolder.MakeFolder("dir");
+  VRefPtr<VFolder> folder(
+      new VFolder(VString(linkTo("dir", "to-dir").c_str()), kFilePathStylePosix), kAdoptRef);
+  EXPECT_EQ(folder->Delete(false), VE_OK);
+  EXPECT_FALSE(ItemExists(fFolder.Path("dir")));
+  EXPECT_TRUE(ItemExists(fFolder.Path("to-dir")));
+  fFolder.MakeFolder("old-dir");
+  VRefPtr<VFolder> moved(
+      new VFolder(VString(linkTo("old-dir", "to-old-dir").c_str()), kFilePathStylePosix),
+      kAdoptRef);
+  EXPECT_EQ(moved->Rename(VString("new-dir"), nullptr), VE_OK);
+  EXPECT_FALSE(ItemExists(fFolder.Path("old-dir")));
+  EXPECT_TRUE(ItemExists(fFolder.Path("new-dir")));
+  EXPECT_TRUE(ItemExists(fFolder.Path("to-old-dir")));
+
+  // The link itself: named through its folder, or dangling.
+  const std::string kept = fFolder.Write("kept.txt", "k");
+  EXPECT_EQ(FileAt(linkTo("kept.txt", "to-kept"))->Delete(), VE_OK);
+  EXPECT_FALSE(ItemExists(fFolder.Path("to-kept")));
+  EXPECT_TRUE(ItemExists(kept));
+  EXPECT_EQ(fromPosix(fFolder.Path("to-deleted"))->Delete(), VE_OK);
+  EXPECT_FALSE(ItemExists(fFolder.Path("to-deleted")));
+}
+
 TEST_F(VFileTest, MoveToTrashWritesTheTrashRecord) {
   platform::UserEnvironment environment;
   environment.fHome = fFolder.MakeFolder("home");

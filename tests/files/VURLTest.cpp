@@ -113,6 +113,40 @@ TEST(VURL, DecodesEscapesNeverLosingBytes) {
   }
 }
 
+// Encoding may decompose first and decoding composes, by the current
+// task's settings, which keep both normal forms as given: a composed and a
+// decomposed name each round-trip to their own bytes, as file names that
+// the file system compares exactly must.
+TEST(VURL, NormalFormsAreThoseOfTheSettings) {
+  const struct {
+    std::u16string text;
+    std::u16string encoded;
+  } cases[] = {
+      {u"\u00E9", u"%C3%A9"},
+      {u"e\u0301", u"e%CC%81"},
+      {u"a b", u"a%20b"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.encoded.begin(), c.encoded.end()));
+    VString normal = Str(c.text);
+    normal.Decompose();
+    VString expected = normal;
+    VURL::Encode(expected, false, false, true, false);
+    VString text = Str(c.text);
+    VURL::Encode(text, false, true, true, false);
+    EXPECT_EQ(Text(text), Text(expected));
+    EXPECT_EQ(Text(text), c.encoded);
+    VURL::Decode(text);
+    EXPECT_EQ(Text(text), c.text);
+    // Without '%' the text is only composed.
+    VString plain = Str(c.text);
+    VString composed = plain;
+    composed.Compose();
+    VURL::Decode(plain);
+    EXPECT_EQ(Text(plain), Text(composed));
+  }
+}
+
 TEST(VURL, NetworkLocationsAndPorts) {
   const struct {
     std::u16string location;

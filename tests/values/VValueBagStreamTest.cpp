@@ -127,18 +127,60 @@ TEST(VValueBagStreamTest, EmptyBagAndOneBooleanHaveExactBytes) {
   EXPECT_EQ(WriteBag(*bag, true), expected);
 }
 
-// The stream form has no null marker: a null value is written as the
-// empty value of its kind.
-TEST(VValueBagStreamTest, NullValuesWriteTheEmptyForm) {
+// A null string is written with the length 0xFFFFFFFF and reads back null,
+// in both byte orders; an empty one stays empty. Other kinds have no room
+// for the flag: a null value is written as the empty value of its kind.
+TEST(VValueBagStreamTest, NullStringsAreMarkedOtherNullsWriteTheEmptyForm) {
   BagRef nulls = NewBag();
   nulls->SetAttribute("s", VString(true));
+  nulls->SetString("e", VString());
+  BagRef replaced = NewBag();
+  replaced->SetString("s", VString("a text first"));
+  replaced->SetString("e", VString());
+  replaced->SetAttribute("s", VString(true));
+  for (bool swap : {false, true}) {
+    SCOPED_TRACE(swap);
+    for (const VValueBag* bag : {nulls.Get(), replaced.Get()}) {
+      const Bytes bytes = WriteBag(*bag, swap);
+      // Header, flags, keys block (4 + 4 + 4 + index flag), word count,
+      // then "s": kind word and its length.
+      const size_t sLength = 8 + 1 + 13 + 4 + 2;
+      ASSERT_GE(bytes.size(), sLength + 4);
+      EXPECT_EQ(Bytes(bytes.begin() + sLength, bytes.begin() + sLength + 4), Bytes(4, 0xFF));
+      BagRef read = NewBag();
+      ASSERT_EQ(ReadBag(bytes, *read, swap), VE_OK);
+      VString text("not null");
+      EXPECT_TRUE(read->GetString("s", text));
+      EXPECT_TRUE(text.IsNull());
+      EXPECT_TRUE(read->GetAttributeValue("s")->IsNull());
+      EXPECT_TRUE(read->GetString("e", text));
+      EXPECT_FALSE(text.IsNull());
+      EXPECT_TRUE(text.IsEmpty());
+      EXPECT_EQ(WriteBag(*read, swap), bytes);
+    }
+  }
+  // Every other kind writes its empty form.
+  BagRef nullLongs = NewBag();
   VLong nullLong(0);
   nullLong.SetNull(true);
-  nulls->SetAttribute("n", nullLong);
-  BagRef empties = NewBag();
-  empties->SetString("s", VString());
-  empties->SetLong("n", 0);
-  for (bool swap : {false, true}) EXPECT_EQ(WriteBag(*nulls, swap), WriteBag(*empties, swap));
+  nullLongs->SetAttribute("n", nullLong);
+  BagRef zeros = NewBag();
+  zeros->SetLong("n", 0);
+  for (bool swap : {false, true}) EXPECT_EQ(WriteBag(*nullLongs, swap), WriteBag(*zeros, swap));
+}
+
+// A JSON null attribute is a null string: it survives the stream.
+TEST(VValueBagStreamTest, JSONNullAttributesReadBackNull) {
+  const char* text = "{\"none\":null,\"empty\":\"\",\"obj\":{\"none\":null}}";
+  BagRef bag = NewBag();
+  ASSERT_EQ(bag->FromJSONString(VString(text), 0), VE_OK);
+  for (bool swap : {false, true}) {
+    BagRef read = NewBag();
+    ASSERT_EQ(ReadBag(WriteBag(*bag, swap), *read, swap), VE_OK);
+    VString json;
+    ASSERT_EQ(read->GetJSONString(json, 0), VE_OK);
+    EXPECT_EQ(to_string(json), text) << swap;
+  }
 }
 
 TEST(VValueBagStreamTest, RoundTripsInBothByteOrders) {
@@ -204,7 +246,8 @@ TEST(VValueBagStreamTest, HeaderIsChecked) {
   EXPECT_TRUE(bag->IsEmpty());
 }
 
-TEST(VValueBagStreamTest, ArrayCutShortIsLeftEmpty) {
+// The stream's error ends the read, and the bags read whole before it stay.
+TEST(VValueBagStreamTest, ArrayCutShortKeepsTheBagsReadBefore) {
   VRefPtr<VBagArray> array(new VBagArray(), kAdoptRef);
   for (int32 i = 0; i < 3; ++i) {
     BagRef bag = NewBag();
@@ -223,7 +266,11 @@ TEST(VValueBagStreamTest, ArrayCutShortIsLeftEmpty) {
   ASSERT_EQ(in.OpenReading(), VE_OK);
   VRefPtr<VBagArray> read(new VBagArray(), kAdoptRef);
   EXPECT_EQ(read->ReadFromStreamMinimal(&in), Err(te::kStreamEndOfData));
-  EXPECT_EQ(read->GetCount(), 0);
+  ASSERT_EQ(read->GetCount(), 1);
+  int32 first = -1;
+  EXPECT_TRUE(read->GetNth(1)->GetLong("i", first));
+  EXPECT_EQ(first, 0);
+  EXPECT_EQ(read->GetNth(1)->GetRefCount(), 1);
 }
 
 TEST(VValueBagStreamTest, EveryTruncationFailsAndLeavesTheBagEmpty) {

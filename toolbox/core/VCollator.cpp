@@ -1,5 +1,7 @@
 #include "core/VCollator.h"
 
+#include <string>
+
 namespace zeft {
 
 namespace {
@@ -18,6 +20,23 @@ bool IsSkippedControl(UniChar c) { return c < 9 || (c >= 14 && c <= 31) || c == 
 UniChar NextScannedUnit(const UniChar* text, int32 from, int32 length) {
   while (from < length && IsSkippedControl(text[from])) ++from;
   return from < length ? text[from] : 0;
+}
+
+bool HasSkippedControl(const UniChar* text, int32 length) {
+  for (int32 i = 0; i < length; ++i) {
+    if (IsSkippedControl(text[i])) return true;
+  }
+  return false;
+}
+
+// The text without the control characters LIKE ignores.
+std::u16string WithoutSkippedControls(const UniChar* text, int32 length) {
+  std::u16string kept;
+  kept.reserve(size_t(length));
+  for (int32 i = 0; i < length; ++i) {
+    if (!IsSkippedControl(text[i])) kept.push_back(text[i]);
+  }
+  return kept;
 }
 
 UniChar FoldASCIIUpper(UniChar c) { return (c >= u'a' && c <= u'z') ? UniChar(c - 0x20) : c; }
@@ -99,6 +118,17 @@ bool VCollator::EndsWithString(const UniChar* text, int32 textLength, const UniC
 CompareResult VCollator::CompareString_Like(const UniChar* text, int32 textLength,
                                             const UniChar* pattern, int32 patternLength,
                                             bool diacritical) {
+  if (textLength < 0 || text == nullptr) textLength = 0;
+  if (patternLength < 0 || pattern == nullptr) patternLength = 0;
+  // The controls EqualString_Like skips are ignored here too, so that the
+  // two answer alike: "" matches "\0", and a wild character followed only
+  // by controls ends the pattern.
+  if (HasSkippedControl(text, textLength) || HasSkippedControl(pattern, patternLength)) {
+    const std::u16string keptText = WithoutSkippedControls(text, textLength);
+    const std::u16string keptPattern = WithoutSkippedControls(pattern, patternLength);
+    return CompareString_Like(keptText.data(), int32(keptText.size()), keptPattern.data(),
+                              int32(keptPattern.size()), diacritical);
+  }
   if ((fOptions & kOptionWildCharOnlyAtEnds) != 0)
     return _CompareString_Like_IgnoreWildCharInMiddle(text, textLength, pattern, patternLength,
                                                       diacritical);
@@ -192,6 +222,11 @@ bool VCollator::EqualString_Like(const UniChar* text, int32 textLength, const Un
   auto whole = [&]() {
     return CompareString_Like(text, textLength, pattern, patternLength, diacritical) == 0;
   };
+  // The pattern's first and last units are those that are not skipped.
+  int32 firstUnit = 0;
+  while (firstUnit < patternLength && IsSkippedControl(pattern[firstUnit])) ++firstUnit;
+  int32 lastUnit = patternLength - 1;
+  while (lastUnit > firstUnit && IsSkippedControl(pattern[lastUnit])) --lastUnit;
 
   int32 t = 0;
   int32 p = 0;
@@ -210,7 +245,7 @@ bool VCollator::EqualString_Like(const UniChar* text, int32 textLength, const Un
         const UniChar c = pattern[q];
         if (IsSkippedControl(c)) continue;
         if (c == wild) {
-          if (wildOnlyAtEnds && q != patternLength - 1) return whole();
+          if (wildOnlyAtEnds && q != lastUnit) return whole();
           continue;
         }
         return c < 127 ? false : whole();
@@ -220,9 +255,9 @@ bool VCollator::EqualString_Like(const UniChar* text, int32 textLength, const Un
 
     const UniChar tc = text[t];
     const UniChar pc = pattern[p];
-    if (pc == wild && p == patternLength - 1) return true;
+    if (pc == wild && p == lastUnit) return true;
 
-    const bool middleWild = pc == wild && p != 0;  // the last unit was handled above
+    const bool middleWild = pc == wild && p != firstUnit;  // the last unit was handled above
     const bool literalWild = middleWild && wildOnlyAtEnds;
     // An ASCII unit followed by a non-ASCII one may be the base of a
     // combined character (a letter and its accents), which only the

@@ -71,11 +71,16 @@ class VCollator : public VObject, public IRefCountable {
   void SetOptions(uint16 options) { fOptions = options; }
   DialectCode GetDialectCode() const { return fDialect; }
 
+  // LIKE ignores the control characters below 9, from 14 to 31 and 127 in
+  // both text and pattern (tab, line feed, vertical tab, form feed and
+  // carriage return count), so that the two calls below always agree.
+
   // 0 when text matches the LIKE pattern, else -1 or 1.
   CompareResult CompareString_Like(const UniChar* text, int32 textLength, const UniChar* pattern,
                                    int32 patternLength, bool diacritical);
-  // Whether text matches the LIKE pattern; plain ASCII is matched without
-  // the collator.
+  // Whether text matches the LIKE pattern, that is, whether
+  // CompareString_Like gives 0; plain ASCII is matched without the
+  // collator.
   bool EqualString_Like(const UniChar* text, int32 textLength, const UniChar* pattern,
                         int32 patternLength, bool diacritical);
 

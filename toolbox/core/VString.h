@@ -354,7 +354,9 @@ class VString : public VValueSingle {
   // objects and take no flags, width or precision: %S a `const VString*`,
   // %A the text of a `const VValueSingle*`, %V the debug text of a
   // `const VObject*` (pass the VObject base when a class has several bases).
-  // The formatted bytes are cut at 1023 on a UTF-8 character boundary.
+  // The formatted bytes are cut at 1023 on a UTF-8 character boundary. A
+  // conversion the C library refuses (a width or precision of 2^31 or more)
+  // prints nothing; the rest of the format is still formatted.
   // Printf and VPrintf replace the content; AppendPrintf and _Printf append.
   void Printf(const char* format, ...);
   void VPrintf(const char* format, va_list args);

@@ -191,9 +191,27 @@ struct Conversion {
   // saturated to the int range.
   char flags[16] = {};
   int width = 0;
+  // A width or precision in the format of 2^31 or more.
+  bool fieldTooLarge = false;
 };
 
 bool IsLength(const char* length, const char* name) { return std::strcmp(length, name) == 0; }
+
+// Adds a decimal digit to a width or precision, saturated to the int
+// range; false once the number is 2^31 or more.
+bool AddDigit(int& number, char digit) {
+  const int64 next = int64(number) * 10 + (digit - '0');
+  number = int(std::min<int64>(next, INT_MAX));
+  return next <= INT_MAX;
+}
+
+// The C library refuses a conversion whose width or precision is 2^31 or
+// more (EOVERFLOW), a '*' width of INT_MIN included, which asks for 2^31
+// left-aligned. Such a conversion prints nothing, as every conversion the
+// C library refuses; its arguments are taken all the same.
+bool IsRefusedField(const Conversion& conv, int starWidth) {
+  return conv.fieldTooLarge || (conv.widthStar && starWidth == INT_MIN);
+}
 
 // Parses the conversion starting with the '%' at `p` (end excluded); false
 // when it is not one the C library defines (positional "$" arguments
@@ -210,8 +228,9 @@ bool ParseConversion(const char* p, const char* end, Conversion& conv) {
     conv.widthStar = true;
     ++q;
   } else {
-    for (; q < end && *q >= '0' && *q <= '9'; ++q)
-      conv.width = int(std::min<int64>(int64(conv.width) * 10 + (*q - '0'), INT_MAX));
+    for (; q < end && *q >= '0' && *q <= '9'; ++q) {
+      if (!AddDigit(conv.width, *q)) conv.fieldTooLarge = true;
+    }
   }
   conv.plain = q == p + 1;
   if (q < end && *q == '.') {
@@ -222,8 +241,9 @@ bool ParseConversion(const char* p, const char* end, Conversion& conv) {
       ++q;
     } else {
       int precision = 0;
-      for (; q < end && *q >= '0' && *q <= '9'; ++q)
-        precision = int(std::min<int64>(int64(precision) * 10 + (*q - '0'), INT_MAX));
+      for (; q < end && *q >= '0' && *q <= '9'; ++q) {
+        if (!AddDigit(precision, *q)) conv.fieldTooLarge = true;
+      }
       if (precision > kMaxPlainPrecision) conv.plain = false;
       conv.precision = precision;
     }
@@ -309,6 +329,7 @@ void EmitBounded(Collector& out, const Conversion& conv, int64 width, int64 prec
 // Formats one value with the conversion's '*' arguments in front of it.
 template <class... Value>
 void Emit(Collector& out, const Conversion& conv, int width, int precision, Value... value) {
+  if (IsRefusedField(conv, width)) return;
   const int64 fieldWidth = conv.widthStar ? width : conv.width;
   // A negative precision argument counts as none.
   const int64 fieldPrecision =
@@ -526,7 +547,9 @@ void FormatConversion(Collector& out, const Conversion& conv, va_list* args, int
       // The count of bytes formatted so far, stored through the pointer
       // (the C library's own %n would count only this one conversion).
       int64 count = out.GetWritten();
-      if (IsLength(len, "hh")) {
+      if (IsRefusedField(conv, width)) {
+        va_arg(*args, void*);
+      } else if (IsLength(len, "hh")) {
         Store<signed char>(args, count);
       } else if (IsLength(len, "h")) {
         Store<short>(args, count);

@@ -7,6 +7,14 @@
 // a native failure into a file error carrying the path, pushed on the task's
 // error stack. The path never changes: rename, move and copy hand back a new
 // VFolder.
+//
+// Links: a path made from the POSIX full path of an existing item names the
+// item as the system does, every symbolic link resolved, the last one
+// included. An object made from the POSIX path of a link therefore names
+// the link's target: Delete, Rename and MoveToTrash on it act on the
+// target, and the link stays, dangling. To act on the link itself, make
+// the path from its folder's path and its name; the path of a dangling
+// link names the link.
 #pragma once
 
 #include <functional>

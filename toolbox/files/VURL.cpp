@@ -561,7 +561,9 @@ void VURL::_RemoveLastPathComponent() {
   _SetPart(path, kURLPartPath);
 }
 
-void VURL::Encode(VString& text, bool keepColon, bool, bool pathSet, bool keepBackslashU) {
+void VURL::Encode(VString& text, bool keepColon, bool decompose, bool pathSet,
+                  bool keepBackslashU) {
+  if (decompose) text.Decompose();
   StStringConverter<char> utf8(text, kCharSetUTF8);
   const char* bytes = utf8.GetCPointer();
   const size_t size = utf8.GetSize();
@@ -588,7 +590,10 @@ void VURL::Encode(VString& text, bool keepColon, bool, bool pathSet, bool keepBa
 }
 
 void VURL::Decode(VString& text) {
-  if (text.FindUniChar('%') == 0) return;
+  if (text.FindUniChar('%') == 0) {
+    text.Compose();
+    return;
+  }
   const UniChar* units = text.GetCPointer();
   const int32 length = text.GetLength();
   std::u16string result;
@@ -612,6 +617,7 @@ void VURL::Decode(VString& text) {
   }
   if (!run.empty()) AppendEscapedBytes(run, result);
   text.FromUniString(result.data(), int32(result.size()));
+  text.Compose();
 }
 
 void VURL::ParseNetLocation(const VString& location, VString* user, VString* password,

@@ -111,12 +111,18 @@ class VURL : public VObject {
   void _RemoveLastPathComponent();
 
   // Percent-encoding of the UTF-8 bytes in the unsafe set chosen (the path
-  // set, else the network-location set without '[' and ']').
+  // set, else the network-location set without '[' and ']'). With
+  // `decompose` the text is first put in the decomposed form of the
+  // current task's settings (VString::Decompose).
   static void Encode(VString& text, bool keepColon, bool decompose, bool pathSet,
                      bool keepBackslashU);
   // '%' and two hexadecimal digits give a byte; a run of bytes reads as
   // UTF-8, a byte that is no part of a UTF-8 character as ISO-8859-1; a '%'
-  // without two hexadecimal digits stays as it is.
+  // without two hexadecimal digits stays as it is. The result, or a text
+  // without '%', is put in the composed form of the current task's
+  // settings (VString::Compose). Those settings keep both forms as they
+  // are, so file names, which the file system compares exactly, come back
+  // with the bytes they were given.
   static void Decode(VString& text);
   static void ParseNetLocation(const VString& location, VString* user, VString* password,
                                VString* host, VString* port);

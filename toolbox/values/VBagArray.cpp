@@ -155,13 +155,11 @@ VError VBagArray::_ReadFromStreamMinimal(VStream* stream, int32 depth, StBagStre
     bag->Release();
     return bagError;
   };
+  // The budget bounds the bags kept as well as those read, so keeping the
+  // bags read before a failure costs no more than reading them did.
   for (uint32 i = 0; i < count; ++i) {
     error = readBag();
-    if (error != VE_OK) {
-      // A refused stream leaves the array empty, whatever it read before.
-      Destroy();
-      return error;
-    }
+    if (error != VE_OK) return error;
   }
   return VE_OK;
 }

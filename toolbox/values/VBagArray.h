@@ -52,6 +52,8 @@ class VBagArray : public VObject, public IRefCountable {
 
   // Minimal stream form: 32-bit bag count, then each bag's minimal form.
   VError WriteToStreamMinimal(VStream* stream) const;
+  // Replaces the bags by those of the stream. A bag whose read fails is
+  // dropped and its error returned; the bags read whole before it stay.
   VError ReadFromStreamMinimal(VStream* stream);
 
   // The list as a JSON array of its bags (json/VValueBagJSON.cpp); 0 or the

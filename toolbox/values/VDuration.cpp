@@ -1,5 +1,6 @@
 #include "values/VDuration.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -26,12 +27,26 @@ int64 TruncateToCount(double milliseconds) {
   return int64(milliseconds);
 }
 
+// Counts read from text are summed exactly in 128 bits, then brought to
+// the nearest 64-bit count: a span too long to count reads as the longest
+// one of its sign, never as a wrapped or refused value.
+using int128 = __int128;
+
+int64 ClampToCount(int128 count) {
+  if (count > INT64_MAX) return INT64_MAX;
+  if (count < INT64_MIN) return INT64_MIN;
+  return int64(count);
+}
+
 // Milliseconds of a real number of seconds read from text, rounded to the
 // nearest: the text's decimal fraction rarely has an exact binary form, so
-// truncating would lose a millisecond on values such as 1.007.
-int64 SecondsToCount(double seconds) {
+// truncating would lose a millisecond on values such as 1.007. Beyond
+// 10^30 ms (far past any 64-bit count, and inside 128 bits) the count
+// stays at that bound; a number that is not finite counts 0.
+int128 SecondsToWideCount(double seconds) {
   if (!std::isfinite(seconds)) return 0;
-  return TruncateToCount(std::round(seconds * 1000.0));
+  constexpr double kBound = 1e30;
+  return int128(std::clamp(std::round(seconds * 1000.0), -kBound, kBound));
 }
 
 // Counts wrap around instead of overflowing: out-of-range input gives a
@@ -57,12 +72,11 @@ int64 SumOfParts(int32 days, int32 hours, int32 minutes, int32 seconds, int32 mi
          int64(seconds) * VDuration::kMillisecondsPerSecond + milliseconds;
 }
 
-// h, m, s and ms read from text, summed with wrapping.
+// h, m, s and ms read from text, summed exactly.
 int64 SumOfTextParts(int64 hours, int64 minutes, int64 seconds, int64 milliseconds) {
-  int64 count = MulWrap(hours, VDuration::kMillisecondsPerHour);
-  count = AddWrap(count, MulWrap(minutes, VDuration::kMillisecondsPerMinute));
-  count = AddWrap(count, MulWrap(seconds, VDuration::kMillisecondsPerSecond));
-  return AddWrap(count, milliseconds);
+  return ClampToCount(int128(hours) * VDuration::kMillisecondsPerHour +
+                      int128(minutes) * VDuration::kMillisecondsPerMinute +
+                      int128(seconds) * VDuration::kMillisecondsPerSecond + milliseconds);
 }
 
 }  // namespace
@@ -131,7 +145,7 @@ void VDuration::FromValue(const VValueSingle& value) {
 void VDuration::FromString(const VString& text) {
   std::vector<VString> texts;
   if (!text.GetSubStrings(u':', texts, true, true) || texts.size() < 2) {
-    FromNbSeconds(text.GetLong8());
+    SetCount(SumOfTextParts(0, 0, text.GetLong8(), 0));
     return;
   }
   std::vector<int64> parts;
@@ -189,17 +203,7 @@ void VDuration::GetXMLString(VString& text, uint32 options) const {
 }
 
 bool VDuration::FromXMLString(const VString& text) {
-  // A count beyond 64 bits is refused: the duration becomes null.
-  auto refuse = [this] {
-    SetNull(true);
-    return false;
-  };
   if (text.IsEmpty() || text.GetCPointer()[0] != u'P') {
-    int64 count = 0;
-    if (text.FindUniChar(u':') == 0 &&
-        __builtin_mul_overflow(text.GetLong8(), kMillisecondsPerSecond, &count)) {
-      return refuse();
-    }
     FromString(text);  // seconds, or the colon form
     return true;
   }
@@ -225,24 +229,12 @@ bool VDuration::FromXMLString(const VString& text) {
       number.AppendUniChar(c);
     }
   }
-  // A year counts 360 days and a month 30; every product and sum is
-  // checked.
-  if (std::isfinite(seconds) && std::fabs(std::round(seconds * 1000.0)) >= 9223372036854775808.0)
-    return refuse();
-  int64 count = SecondsToCount(seconds);
-  const int64 parts[5][2] = {{years, 360 * kMillisecondsPerDay},
-                             {months, 30 * kMillisecondsPerDay},
-                             {days, kMillisecondsPerDay},
-                             {hours, kMillisecondsPerHour},
-                             {minutes, kMillisecondsPerMinute}};
-  for (const auto& part : parts) {
-    int64 product = 0;
-    if (__builtin_mul_overflow(part[0], part[1], &product) ||
-        __builtin_add_overflow(count, product, &count)) {
-      return refuse();
-    }
-  }
-  SetCount(count);
+  // A year counts 360 days and a month 30.
+  const int128 count = SecondsToWideCount(seconds) + int128(years) * (360 * kMillisecondsPerDay) +
+                       int128(months) * (30 * kMillisecondsPerDay) +
+                       int128(days) * kMillisecondsPerDay + int128(hours) * kMillisecondsPerHour +
+                       int128(minutes) * kMillisecondsPerMinute;
+  SetCount(ClampToCount(count));
   return true;
 }
 

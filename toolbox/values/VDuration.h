@@ -59,12 +59,18 @@ class VDuration : public VValueSingle {
   void FromReal(double value) override;
   void FromDuration(const VDuration& other) override;
   void FromValue(const VValueSingle& value) override;
+  // The text readers below never fail: missing numbers count 0, and a
+  // text naming more milliseconds than 64 bits hold reads as the nearest
+  // bound (INT64_MAX or INT64_MIN ms), so a huge span stays the longest
+  // span of its sign instead of wrapping or being lost.
+
   // The colon form: "h:m:s:ms", "h:m:s", "m:s", or a count of seconds.
   void FromString(const VString& text) override;
 
   // Whole seconds, or with kXMLOptionISO8601 the ISO 8601 form.
   void GetXMLString(VString& text, uint32 options) const override;
-  // ISO 8601, else the colon form or seconds; always true.
+  // ISO 8601, else the colon form or seconds; always true, and the
+  // duration is left not null.
   bool FromXMLString(const VString& text) override;
   // JSON text: the count of milliseconds, null or not; reading takes the
   // text's number as milliseconds. Both return 0.

@@ -20,6 +20,13 @@ using Store = VPackedDictionary_with_backstore<VPackedValue_VValueSingle>;
 // Words of an entry whose kind word and raw form take `flatSize` bytes.
 constexpr size_t WordsForFlatSize(size_t flatSize) { return (flatSize + 1) / 2; }
 
+// The stored length that marks a null string in the stream form. A null
+// string is held as an empty one with the slot's null flag; in a stream
+// the empty string's length words carry the flag instead, so that a JSON
+// null attribute still reads back null. The entry keeps its size, and the
+// value reads the same in both byte orders.
+constexpr uint32 kNullStringLength = 0xFFFFFFFF;
+
 uint32 LoadUInt32(const uint8* bytes, bool foreign) {
   uint32 value;
   std::memcpy(&value, bytes, 4);
@@ -42,6 +49,10 @@ bool CheckedRawSize(uint16 kind, const uint8* flat, size_t available, bool forei
   if (kind == kValueKindString || kind == kValueKindBlob) {
     if (available < 4) return false;
     const uint64 count = LoadUInt32(flat, foreign);
+    if (kind == kValueKindString && count == kNullStringLength) {
+      outSize = 4;
+      return true;
+    }
     if (count > uint64(std::numeric_limits<int32>::max())) return false;
     const uint64 size = 4 + count * (kind == kValueKindString ? 2 : 1);
     if (size > available) return false;
@@ -296,29 +307,42 @@ void Store::_Pack() const {
   fNeedsPack = false;
 }
 
+bool Store::_IsMarkedNullString(size_t index) const {
+  const size_t offset = size_t(fSlots[index].fValueOffset);
+  if (!fSlots[index].fNull || fBackstore[offset] != kValueKindString) return false;
+  // Only an empty stored string has the marker's size.
+  return fBackstore[offset + 1] == 0 && fBackstore[offset + 2] == 0;
+}
+
 VError Store::WriteToStream(VStream* stream, bool withIndex) const {
   _Pack();
   _WriteKeysToStream(stream, withIndex);
   PutStreamUInt32(stream, uint32(fBackstore.size()));
   if (fBackstore.empty()) return stream->GetLastError();
-  if (!stream->NeedSwap()) {
+  bool marks = false;
+  for (size_t i = 0; i < fSlots.size() && !marks; ++i) marks = _IsMarkedNullString(i);
+  if (!stream->NeedSwap() && !marks) {
     stream->PutData(fBackstore.data(), fBackstore.size() * 2);
     return stream->GetLastError();
   }
-  // Swapped on a copy: the words in memory stay as they are.
+  // Marked and swapped on a copy: the words in memory stay as they are.
   std::vector<uint16> swapped;
   try {
     swapped = fBackstore;
   } catch (const std::bad_alloc&) {
     return ToolboxError(toolbox_error::kMemoryFull);
   }
-  for (const Slot& slot : fSlots) {
-    const size_t offset = size_t(slot.fValueOffset);
-    const uint16 kind = swapped[offset];
-    swapped[offset] = __builtin_bswap16(kind);
-    if (const VValueInfo* info = VValue::ValueInfoFromValueKind(kind)) {
-      info->ByteSwapPtr(swapped.data() + offset + 1, true);
+  for (size_t i = 0; i < fSlots.size(); ++i) {
+    const size_t offset = size_t(fSlots[i].fValueOffset);
+    if (stream->NeedSwap()) {
+      const uint16 kind = swapped[offset];
+      swapped[offset] = __builtin_bswap16(kind);
+      if (const VValueInfo* info = VValue::ValueInfoFromValueKind(kind)) {
+        info->ByteSwapPtr(swapped.data() + offset + 1, true);
+      }
     }
+    // The marker reads the same in both byte orders.
+    if (_IsMarkedNullString(i)) swapped[offset + 1] = swapped[offset + 2] = 0xFFFF;
   }
   stream->PutData(swapped.data(), swapped.size() * 2);
   return stream->GetLastError();
@@ -366,6 +390,11 @@ VError Store::_ReadBackstore(VStream* stream) {
     size_t rawSize = 0;
     if (!CheckedRawSize(kind, flat, available, foreign, rawSize)) {
       return ToolboxError(toolbox_error::kBagStreamCorrupted);
+    }
+    if (kind == kValueKindString && LoadUInt32(flat, false) == kNullStringLength) {
+      // Held as an empty string whose slot is null.
+      std::memset(flat, 0, 4);
+      slot.fNull = true;
     }
     if (foreign) {
       if (const VValueInfo* info = VValue::ValueInfoFromValueKind(kind)) {

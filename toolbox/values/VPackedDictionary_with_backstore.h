@@ -32,8 +32,9 @@ struct _VPackedDictionary_with_backstore_slot<VPackedValue_VValueSingle> {
   // Owned; when set it is the value and the entry may be stale.
   VValueSingle* fCachedValue = nullptr;
   // The entry holds a null value: a raw form cannot tell a null from an
-  // empty value, so the slot keeps the flag (in memory only: the stream
-  // form has no room for it).
+  // empty value, so the slot keeps the flag. The stream form has room for
+  // it in strings only (a null string's length is written 0xFFFFFFFF);
+  // other null values are written and read back as their empty value.
   bool fNull = false;
 };
 
@@ -106,6 +107,8 @@ class VPackedDictionary_with_backstore<VPackedValue_VValueSingle>
   size_t _GetEntryWords(size_t index) const;
   // Writes kind and raw form at the slot's offset, and its null flag.
   void _WriteEntry(size_t index, const VValueSingle& value) const;
+  // Whether the slot is a null string, written with the null marker.
+  bool _IsMarkedNullString(size_t index) const;
   // Loads the slot's value object into its cache when possible.
   VValueSingle* _LoadCachedValue(size_t index) const;
   void _DeleteCachedValues();
