@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "TempFolder.h"
+#include "core/VTypes.h"
 
 namespace zeft::platform {
 namespace {

@@ -15,9 +15,9 @@
 #include "files/VFileSystem.h"
 #include "files/VURL.h"
 #include "files/VVolumeInfo.h"
+#include "platform/Clock.h"
 #include "platform/DirectoryWalk.h"
 #include "platform/SystemFolders.h"
-#include "process/VSystem.h"
 #include "runtime/StErrorContextInstaller.h"
 #include "runtime/VErrorThrow.h"
 #include "values/VUUID.h"
@@ -308,7 +308,7 @@ VError VFile::GetVolumeFreeSpace(int64* free, int64* total, bool available, unsi
   if (maxAgeMs == 0) {
     result = fFile.GetVolumeFreeSpace(&freeBytes, &totalBytes, available, desc);
   } else {
-    const uint32 now = uint32(VSystem::GetCurrentTime());
+    const uint32 now = uint32(platform::GetCurrentTime());
     auto* cached = static_cast<VolumeSpace*>(fVolumeInfo.exchange(nullptr));
     // The age in both directions, on 32-bit stamps that may wrap.
     const uint32 age = cached == nullptr ? 0 : std::min(now - cached->fStamp, cached->fStamp - now);

@@ -8,10 +8,10 @@
 
 #include "core/VErrorCodes.h"
 #include "core/VString.h"
-#include "process/VProcess.h"
-#include "process/VSystem.h"
+#include "platform/Clock.h"
 #include "runtime/ILogListener.h"
 #include "runtime/ILoggerBagKeys.h"
+#include "runtime/VLoggerHook.h"
 #include "runtime/VTask.h"
 #include "values/VValueBag.h"
 
@@ -227,12 +227,12 @@ void VLogger::_Enqueue(const VValueBag* record) {
         continue;
       }
       const int32 readBefore = fReadPos.load(std::memory_order_relaxed);
-      if (lastProgress == 0) lastProgress = VSystem::GetCurrentTime();
+      if (lastProgress == 0) lastProgress = platform::GetCurrentTime();
       _RequestFlush();
       ++fRoomWaiters;
       fRoomFreed.WaitWithTimeout(&fRingLock, kFlushIntervalMs);
       --fRoomWaiters;
-      const uint64 now = VSystem::GetCurrentTime();
+      const uint64 now = platform::GetCurrentTime();
       if (fReadPos.load(std::memory_order_relaxed) != readBefore) {
         lastProgress = now;
       } else if (now - lastProgress >= uint64(kStopWarningMs)) {
@@ -266,8 +266,9 @@ void VLogger::LogMessage(EMessageLevel level, const VString& message, const VStr
       }
       properties->Release();
     }
-    if (!found && VProcess::sInstance != nullptr)
-      ILoggerBagKeys::source.Set(*record, VProcess::sInstance->GetLogSourceIdentifier());
+    VString processSource;
+    if (!found && VLoggerHook::GetSource(processSource))
+      ILoggerBagKeys::source.Set(*record, processSource);
   }
   // Records of the default level carry no level.
   if (level != kDefaultMessageLevel) ILoggerBagKeys::level.Set(*record, level);
