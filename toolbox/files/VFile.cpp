@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <string>
 
 #include "core/VMemory.h"
@@ -58,7 +59,8 @@ using ParameterSetter = std::function<void(VValueBag&)>;
 // code stands for the native one, so a plain record of it goes first.
 VError Refuse(const VFile* file, int32 code, const ParameterSetter& parameters) {
   const VError error = ToolboxError(code);
-  auto* record = new VFileError(file, error);
+  auto* record = NewErrorRecord<VFileError>(file, error);
+  if (record == nullptr) return error;
   if (parameters) parameters(*record->GetBag());
   _PushRetainedError(record, error);
   return error;
@@ -222,12 +224,17 @@ VError VFile::MoveToTrash() const {
 // ---- Paths
 
 VFolder* VFile::RetainParentFolder(bool sandboxed) const {
-  VFilePath folder;
-  if (!fPath.GetFolder(folder)) return nullptr;
-  if (fFileSystem != nullptr && fFileSystem->IsAuthorized(folder)) {
-    return new VFolder(folder, fFileSystem);
+  // Null is this function's failure answer, out of memory included.
+  try {
+    VFilePath folder;
+    if (!fPath.GetFolder(folder)) return nullptr;
+    if (fFileSystem != nullptr && fFileSystem->IsAuthorized(folder)) {
+      return new VFolder(folder, fFileSystem);
+    }
+    return sandboxed && fFileSystem != nullptr ? nullptr : new VFolder(folder);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
   }
-  return sandboxed && fFileSystem != nullptr ? nullptr : new VFolder(folder);
 }
 
 void VFile::GetPlatformPath(VString& path, FilePathStyle style) const {
@@ -366,7 +373,7 @@ VError VFile::ResolveAliasFile(VFile** file, bool deleteIfUnresolved) {
   if (deleteIfUnresolved) return alias->Delete();
   // No native failure lies under this one: no plain record goes first.
   const VError error = ToolboxError(toolbox_error::kFileAliasIsFolder);
-  _PushRetainedError(new VFileError(alias, error), VE_OK);
+  _PushRetainedError(NewErrorRecord<VFileError>(alias, error), VE_OK);
   return error;
 }
 
