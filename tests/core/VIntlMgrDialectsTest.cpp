@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "../platform/TempFolder.h"
 #include "core/VIntlMgr.h"
 #include "platform/Locale.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "JSONTestSupport.h"
 #include "files/VFolder.h"
-#include "platform/TempFolder.h"
 #include "support/ErrorTestSupport.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

@@ -12,8 +12,8 @@
 
 #include "ChildProcess.h"
 #include "FileTreeMaker.h"
-#include "TempFolder.h"
 #include "platform/TreeDeleter.h"
+#include "support/TempFolder.h"
 
 namespace zeft::platform {
 namespace {
