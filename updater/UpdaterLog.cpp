@@ -85,6 +85,7 @@ VError PushWithParameters(
     std::initializer_list<std::pair<const StPackedDictionaryKey*, VString>> parameters) {
   if (code == VE_OK) return VE_OK;
   VErrorBase* error = CreateUpdaterError(code);
+  if (error == nullptr) return code;
   for (const auto& [key, value] : parameters) error->GetBag()->SetString(*key, value);
   _PushRetainedError(error, VE_OK);
   return code;
@@ -93,7 +94,8 @@ VError PushWithParameters(
 }  // namespace
 
 VErrorBase* CreateUpdaterError(VError code) {
-  VErrorBase* error = new VErrorBase(code);
+  VErrorBase* error = NewErrorRecord<VErrorBase>(code);
+  if (error == nullptr) return nullptr;
   if (const char* english = EnglishDescription(code))
     error->GetBag()->SetString(ErrorBagKeys::error_description, VString(english));
   return error;

@@ -17,7 +17,8 @@ inline constexpr uint32 kUpdaterLogComponent = FourCC("NVUP");
 constexpr VError UpdaterError(int32 number) { return MakeVError(kComponentUpdater, number); }
 
 // A new record for an updater error, with its English description (placeholders
-// filled from its parameters) for when no localizer knows the code.
+// filled from its parameters) for when no localizer knows the code; null when
+// memory runs out.
 VErrorBase* CreateUpdaterError(VError code);
 
 // Formats with VString::VPrintf ("%S" takes a const VString*) and hands the

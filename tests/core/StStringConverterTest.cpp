@@ -9,15 +9,12 @@
 #include <utility>
 
 #include "core/VString.h"
+#include "support/StringTestSupport.h"
 
 namespace zeft {
 namespace {
 
-VString MakeString(const std::u16string& units) {
-  VString s;
-  s.AppendUniChars(units.data(), int32(units.size()));
-  return s;
-}
+using test::Str;
 
 std::string Result(const StStringConverter<char>& c) {
   return std::string(c.GetCPointer(), c.GetSize());
@@ -50,7 +47,7 @@ TEST(StStringConverter, InlineAndHeapResults) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    StStringConverter<char> converter(MakeString(c.text), kCharSetUTF8);
+    StStringConverter<char> converter(Str(c.text), kCharSetUTF8);
     EXPECT_TRUE(converter.IsOK());
     EXPECT_EQ(Result(converter), c.expected);
     EXPECT_EQ(converter.GetCPointer()[converter.GetSize()], '\0');
@@ -73,7 +70,7 @@ TEST(StStringConverter, TrailingLoneHighSurrogate) {
        "A\xF0\x9F\x98\x80"},
   };
   for (const auto& c : cases) {
-    StStringConverter<char> converter(MakeString(c.text), kCharSetUTF8);
+    StStringConverter<char> converter(Str(c.text), kCharSetUTF8);
     EXPECT_TRUE(converter.IsOK());
     EXPECT_EQ(Result(converter), c.expected);
   }
@@ -94,7 +91,7 @@ TEST(StStringConverter, LineEndModes) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(int(c.mode));
-    VString source = MakeString(c.text);
+    VString source = Str(c.text);
     StStringConverter<char> converter(source, kCharSetUTF8, c.mode);
     EXPECT_TRUE(converter.IsOK());
     EXPECT_EQ(Result(converter), c.expected);
@@ -104,7 +101,7 @@ TEST(StStringConverter, LineEndModes) {
 }
 
 TEST(StStringConverter, OtherCharSets) {
-  StStringConverter<char> big(MakeString(u"A\u00E9"), kCharSetUTF16BigEndian);
+  StStringConverter<char> big(Str(u"A\u00E9"), kCharSetUTF16BigEndian);
   EXPECT_TRUE(big.IsOK());
   EXPECT_EQ(Result(big), std::string("\0A\0\xE9", 4));
 
@@ -115,7 +112,7 @@ TEST(StStringConverter, OtherCharSets) {
   ASSERT_EQ(wide.GetSize(), 1200u);
   EXPECT_EQ(std::string(wide.GetCPointer() + 1196, 4), std::string("\0\0\0w", 4));
   // A real error is still one: a lone surrogate has no UTF-32 form.
-  StStringConverter<char> lone(MakeString(std::u16string(200, u'w') + u"\xDC00"), kCharSetUTF32);
+  StStringConverter<char> lone(Str(std::u16string(200, u'w') + u"\xDC00"), kCharSetUTF32);
   EXPECT_FALSE(lone.IsOK());
   EXPECT_EQ(lone.GetSize(), 0u);
   EXPECT_EQ(lone.GetCPointer()[0], '\0');

@@ -16,9 +16,12 @@
 #include "core/VUTF32Converter.h"
 #include "core/VUTF8Converter.h"
 #include "core/VVoidConverter.h"
+#include "support/StringTestSupport.h"
 
 namespace zeft {
 namespace {
+
+using test::Str;
 
 using Bytes = std::vector<uint8>;
 using Units = std::u16string;
@@ -493,12 +496,6 @@ std::vector<Units> RoundTripTexts() {
   return texts;
 }
 
-VString MakeString(const Units& units) {
-  VString s;
-  s.AppendUniChars(units.data(), int32(units.size()));
-  return s;
-}
-
 Units ToUnits(const VString& s) { return Units(s.GetCPointer(), size_t(s.GetLength())); }
 
 TEST(VBuiltinConverters, RoundTripThroughEveryUnicodeSet) {
@@ -509,7 +506,7 @@ TEST(VBuiltinConverters, RoundTripThroughEveryUnicodeSet) {
   for (CharSet set : sets) {
     for (const Units& text : RoundTripTexts()) {
       SCOPED_TRACE(testing::Message() << "set " << int(set) << ", " << text.size() << " units");
-      VString source = MakeString(text);
+      VString source = Str(text);
       std::vector<uint8> bytes(text.size() * 4 + 4);
       int consumed = -1;
       size_t produced = 0;

@@ -15,10 +15,10 @@
 #include "core/VErrorCodes.h"
 #include "core/VMemStats.h"
 #include "platform/MainBundle.h"
-#include "platform/TempFolder.h"
 #include "process/VSystem.h"
 #include "runtime/VMemoryHog.h"
 #include "runtime/VTaskMgr.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

@@ -14,8 +14,6 @@ namespace {
 
 using Ranges = std::vector<std::pair<int32, int32>>;
 
-std::string Str(const VString& s) { return to_string(s); }
-
 // Holds the reference Create hands out.
 VRefPtr<VIntlMgr> Make(DialectCode dialect, DialectCode collatorDialect = kDialectSystem) {
   return VRefPtr<VIntlMgr>(VIntlMgr::Create(dialect, collatorDialect, 1), kAdoptRef);
@@ -51,16 +49,16 @@ TEST(VIntlMgrCreate, DialectsFallBackToTheLanguageThenEnglish) {
 TEST(VIntlMgrCreate, LocaleConventions) {
   VRefPtr<VIntlMgr> us = Make(1033);
   ASSERT_TRUE(us);
-  EXPECT_EQ(Str(us->GetDecimalSeparator()), ".");
-  EXPECT_EQ(Str(us->GetThousandsSeparator()), ",");
-  EXPECT_EQ(Str(us->GetCurrencySymbol()), "$");
-  EXPECT_EQ(Str(us->GetAMString()), "AM");
-  EXPECT_EQ(Str(us->GetPMString()), "PM");
+  EXPECT_EQ(to_string(us->GetDecimalSeparator()), ".");
+  EXPECT_EQ(to_string(us->GetThousandsSeparator()), ",");
+  EXPECT_EQ(to_string(us->GetCurrencySymbol()), "$");
+  EXPECT_EQ(to_string(us->GetAMString()), "AM");
+  EXPECT_EQ(to_string(us->GetPMString()), "PM");
   EXPECT_TRUE(us->UseAmPm());
-  EXPECT_EQ(Str(us->GetTimeSeparator()), ":");
-  EXPECT_EQ(Str(us->GetDateSeparator()), "/");
+  EXPECT_EQ(to_string(us->GetTimeSeparator()), ":");
+  EXPECT_EQ(to_string(us->GetDateSeparator()), "/");
   EXPECT_EQ(us->GetDateOrder(), kDateOrderMDY);
-  EXPECT_EQ(Str(us->GetDatePattern(0)), "M/d/yy");
+  EXPECT_EQ(to_string(us->GetDatePattern(0)), "M/d/yy");
   for (int32 style = 0; style < 4; ++style) {
     EXPECT_FALSE(us->GetDatePattern(style).IsEmpty()) << style;
     EXPECT_FALSE(us->GetTimePattern(style).IsEmpty()) << style;
@@ -70,13 +68,13 @@ TEST(VIntlMgrCreate, LocaleConventions) {
 
   VRefPtr<VIntlMgr> german = Make(1031);
   ASSERT_TRUE(german);
-  EXPECT_EQ(Str(german->GetDecimalSeparator()), ",");
-  EXPECT_EQ(Str(german->GetThousandsSeparator()), ".");
-  EXPECT_EQ(Str(german->GetCurrencySymbol()), "\xE2\x82\xAC");
+  EXPECT_EQ(to_string(german->GetDecimalSeparator()), ",");
+  EXPECT_EQ(to_string(german->GetThousandsSeparator()), ".");
+  EXPECT_EQ(to_string(german->GetCurrencySymbol()), "\xE2\x82\xAC");
   EXPECT_FALSE(german->UseAmPm());
-  EXPECT_EQ(Str(german->GetTimeSeparator()), ":");
+  EXPECT_EQ(to_string(german->GetTimeSeparator()), ":");
   EXPECT_EQ(german->GetDateOrder(), kDateOrderDMY);
-  EXPECT_EQ(Str(german->GetDateSeparator()), ".");
+  EXPECT_EQ(to_string(german->GetDateSeparator()), ".");
 
   VRefPtr<VIntlMgr> japanese = Make(1041);
   ASSERT_TRUE(japanese);
@@ -88,7 +86,7 @@ TEST(VIntlMgrCreate, LocaleConventions) {
 TEST(VIntlMgrCreate, GenericCurrencySignBecomesEuro) {
   VRefPtr<VIntlMgr> spanish = Make(3082);  // "es", no region
   ASSERT_TRUE(spanish);
-  EXPECT_EQ(Str(spanish->GetCurrencySymbol()), "\xE2\x82\xAC");
+  EXPECT_EQ(to_string(spanish->GetCurrencySymbol()), "\xE2\x82\xAC");
 }
 
 TEST(VIntlMgrCreate, CloneCopiesSettingsAndCollator) {
@@ -101,9 +99,9 @@ TEST(VIntlMgrCreate, CloneCopiesSettingsAndCollator) {
   ASSERT_NE(copy->GetCollator(), nullptr);
   EXPECT_NE(copy->GetCollator(), original->GetCollator());
   EXPECT_EQ(copy->GetWildChar(), u'*');
-  EXPECT_EQ(Str(copy->GetDecimalSeparator()), ",");
+  EXPECT_EQ(to_string(copy->GetDecimalSeparator()), ",");
   EXPECT_EQ(copy->GetDateOrder(), kDateOrderDMY);
-  EXPECT_EQ(Str(copy->GetDatePattern(2)), Str(original->GetDatePattern(2)));
+  EXPECT_EQ(to_string(copy->GetDatePattern(2)), to_string(original->GetDatePattern(2)));
   copy->Reset();
   EXPECT_EQ(copy->GetWildChar(), u'@');
   EXPECT_EQ(original->GetWildChar(), u'*');
@@ -136,7 +134,7 @@ TEST(VIntlMgrCreate, ReusesEqualCurrentSettings) {
   EXPECT_NE(same->GetCollator(), current->GetCollator());
   EXPECT_EQ(same->GetWildChar(), u'@');
   EXPECT_EQ(current->GetWildChar(), u'*');
-  EXPECT_EQ(Str(same->GetDecimalSeparator()), ",");
+  EXPECT_EQ(to_string(same->GetDecimalSeparator()), ",");
   VRefPtr<VIntlMgr> other = Make(1031, 1033);
   ASSERT_TRUE(other);
   EXPECT_EQ(other->GetCollator()->GetDialectCode(), 1033u);
@@ -148,9 +146,9 @@ TEST(VIntlMgrStrings, NormalFormsAreLeftToTheSettings) {
   for (const char* form : {"\xC3\xA9t\xC3\xA9", "e\xCC\x81te\xCC\x81"}) {
     VString text(form);
     text.Decompose();
-    EXPECT_EQ(Str(text), form);
+    EXPECT_EQ(to_string(text), form);
     text.Compose();
-    EXPECT_EQ(Str(text), form);
+    EXPECT_EQ(to_string(text), form);
   }
 }
 
@@ -163,21 +161,21 @@ TEST(VIntlMgrStrings, CaseOfStrings) {
   text.ToUpperCase();
   if (current == nullptr) {
     // Without settings only ASCII letters change.
-    EXPECT_EQ(Str(text),
+    EXPECT_EQ(to_string(text),
               "STRA\xC3\x9F"
               "E \xC3\x9C ABC");
   } else {
-    EXPECT_EQ(Str(text), "STRASSE \xC3\x9C ABC");
+    EXPECT_EQ(to_string(text), "STRASSE \xC3\x9C ABC");
   }
-  EXPECT_EQ(Str(shared),
+  EXPECT_EQ(to_string(shared),
             "stra\xC3\x9F"
             "e \xC3\x9C abc");
   text.ToLowerCase();
-  EXPECT_EQ(Str(text).substr(0, 4), "stra");
+  EXPECT_EQ(to_string(text).substr(0, 4), "stra");
   VString digits("123 \xC3\x9F");
   VString copy(digits);
   copy.ToLowerCase();
-  EXPECT_EQ(Str(copy), "123 \xC3\x9F");
+  EXPECT_EQ(to_string(copy), "123 \xC3\x9F");
   VString empty;
   empty.ToUpperCase();
   EXPECT_TRUE(empty.IsEmpty());
@@ -192,7 +190,7 @@ TEST(VIntlMgrStrings, CaseThroughTheCurrentSettings) {
       "stra\xC3\x9F"
       "e");
   text.ToUpperCase();
-  EXPECT_EQ(Str(text), "STRASSE");
+  EXPECT_EQ(to_string(text), "STRASSE");
 }
 
 class VIntlMgrCollation : public ::testing::Test {
@@ -247,7 +245,7 @@ TEST_F(VIntlMgrCollation, ComparisonsGoThroughTheCollator) {
   EXPECT_EQ(fIntl->GetWildChar(), u'@');
   VString signature;
   fIntl->GetStringComparisonAlgorithmSignature(signature);
-  EXPECT_EQ(Str(signature).rfind("system:", 0), 0u);
+  EXPECT_EQ(to_string(signature).rfind("system:", 0), 0u);
 }
 
 TEST_F(VIntlMgrCollation, FindStringsModes) {
@@ -328,10 +326,10 @@ TEST_F(VIntlMgrCollation, StringsCompareThroughTheSettings) {
 TEST_F(VIntlMgrCollation, ExchangeUsesTheMatchedLength) {
   VString text("\xC3\x89t\xC3\xA9 ETE ete");
   text.Exchange(VString("ete"), VString("x"), 1, 0x7FFFFFFF, false, fIntl->GetCollator());
-  EXPECT_EQ(Str(text), "x x x");
+  EXPECT_EQ(to_string(text), "x x x");
   VString once("a-A-a");
   once.Exchange(VString("a"), VString("bb"), 2, 1, false, fIntl->GetCollator());
-  EXPECT_EQ(Str(once), "a-bb-a");
+  EXPECT_EQ(to_string(once), "a-bb-a");
 }
 
 TEST_F(VIntlMgrCollation, WhiteSpacesOfTheSettings) {
@@ -340,7 +338,7 @@ TEST_F(VIntlMgrCollation, WhiteSpacesOfTheSettings) {
   int32 trailing = -1;
   text.RemoveWhiteSpaces(true, true, &leading, &trailing, fIntl.Get(), false);
   // No-break and ideographic spaces count; a tab does not.
-  EXPECT_EQ(Str(text), "a\t");
+  EXPECT_EQ(to_string(text), "a\t");
   EXPECT_EQ(leading, 2);
   EXPECT_EQ(trailing, 1);
 }

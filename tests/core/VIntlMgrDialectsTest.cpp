@@ -5,14 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "../platform/TempFolder.h"
 #include "core/VIntlMgr.h"
 #include "platform/Locale.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {
-
-std::string Str(const VString& s) { return to_string(s); }
 
 // Makes the platform read given locale variables for one test.
 class StLocaleEnvironment {
@@ -37,11 +35,11 @@ TEST(VIntlMgrDialects, TableHoldsEveryRowInOrder) {
   EXPECT_EQ(std::set<DialectCode>(codes.begin(), codes.end()).size(), 151u);
   VString s;
   EXPECT_TRUE(VIntlMgr::GetISO6392LanguageCode(1044, s));
-  EXPECT_EQ(Str(s), "nor");
+  EXPECT_EQ(to_string(s), "nor");
   EXPECT_TRUE(VIntlMgr::GetISO6391LanguageCode(1050, s));
-  EXPECT_EQ(Str(s), "hr");
+  EXPECT_EQ(to_string(s), "hr");
   EXPECT_TRUE(VIntlMgr::GetISO6392LanguageCode(1065, s));
-  EXPECT_EQ(Str(s), "per");
+  EXPECT_EQ(to_string(s), "per");
 
   std::vector<std::pair<VString, DialectCode>> collators;
   VIntlMgr::GetDialectsHavingCollator(collators);
@@ -49,20 +47,20 @@ TEST(VIntlMgrDialects, TableHoldsEveryRowInOrder) {
   // The language of each row's code, which for a repeated code is the
   // first row's.
   EXPECT_EQ(collators[1].second, 1052u);
-  EXPECT_EQ(Str(collators[1].first), "sq");
+  EXPECT_EQ(to_string(collators[1].first), "sq");
   auto serbian = std::find_if(collators.begin(), collators.end(),
-                              [](const auto& p) { return Str(p.first) == "sr"; });
+                              [](const auto& p) { return to_string(p.first) == "sr"; });
   EXPECT_EQ(serbian->second, 2074u);  // the 1050 Serbian row reads "hr"
 }
 
 TEST(VIntlMgrDialects, ColumnsOfOneRow) {
   VString s;
   EXPECT_TRUE(VIntlMgr::GetISOLanguageName(1031, s));
-  EXPECT_EQ(Str(s), "german");
+  EXPECT_EQ(to_string(s), "german");
   EXPECT_TRUE(VIntlMgr::GetISO3166RegionCode(2055, s));
-  EXPECT_EQ(Str(s), "CH");
+  EXPECT_EQ(to_string(s), "CH");
   EXPECT_TRUE(VIntlMgr::GetRFC3066BisSubTagRegionCode(1028, s));
-  EXPECT_EQ(Str(s), "Hant");
+  EXPECT_EQ(to_string(s), "Hant");
   EXPECT_STREQ(VIntlMgr::GetISO6391LanguageCode(1041), "ja");
   EXPECT_STREQ(VIntlMgr::GetISO3166RegionCode(94), "");
   // Empty columns and unknown codes answer false with a cleared string.
@@ -130,19 +128,19 @@ TEST(VIntlMgrDialects, TagsToCodes) {
 TEST(VIntlMgrDialects, CodesToTags) {
   VString s;
   EXPECT_TRUE(VIntlMgr::GetBCP47LanguageCode(1033, s));
-  EXPECT_EQ(Str(s), "en-US");
+  EXPECT_EQ(to_string(s), "en-US");
   EXPECT_TRUE(VIntlMgr::GetBCP47LanguageCode(3082, s));
-  EXPECT_EQ(Str(s), "es");
+  EXPECT_EQ(to_string(s), "es");
   EXPECT_TRUE(VIntlMgr::GetBCP47LanguageCode(1028, s));
-  EXPECT_EQ(Str(s), "zh-TW");
+  EXPECT_EQ(to_string(s), "zh-TW");
   EXPECT_FALSE(VIntlMgr::GetBCP47LanguageCode(6156, s));
   EXPECT_TRUE(s.IsEmpty());
   EXPECT_TRUE(VIntlMgr::GetRFC3066BisLanguageCodeWithDialectCode(2052, s, '_'));
-  EXPECT_EQ(Str(s), "zh_Hans");
+  EXPECT_EQ(to_string(s), "zh_Hans");
   EXPECT_TRUE(VIntlMgr::GetRFC3066BisLanguageCodeWithDialectCode(2057, s, '-'));
-  EXPECT_EQ(Str(s), "en-gb");
+  EXPECT_EQ(to_string(s), "en-gb");
   EXPECT_TRUE(VIntlMgr::GetRFC3066BisLanguageCodeWithDialectCode(1033, s, '-'));
-  EXPECT_EQ(Str(s), "en");
+  EXPECT_EQ(to_string(s), "en");
   EXPECT_FALSE(VIntlMgr::GetRFC3066BisLanguageCodeWithDialectCode(6156, s, '-'));
 }
 
@@ -157,10 +155,10 @@ TEST(VIntlMgrDialects, TagRoundTripsOverTheWholeTable) {
     ASSERT_TRUE(VIntlMgr::GetRFC3066BisLanguageCodeWithDialectCode(code, tag, '-')) << code;
     DialectCode back = 0;
     ASSERT_TRUE(VIntlMgr::GetDialectCodeWithRFC3066BisLanguageCode(tag, back, false, false))
-        << Str(tag);
+        << to_string(tag);
     VString again;
     ASSERT_TRUE(VIntlMgr::GetRFC3066BisLanguageCodeWithDialectCode(back, again, '-'));
-    EXPECT_EQ(Str(again), Str(tag)) << code;
+    EXPECT_EQ(to_string(again), to_string(tag)) << code;
     if (back != code) notBack.insert(code);
   }
   const std::set<DialectCode> expected = {8192, 11264, 2066, 2107, 3131, 5179, 7227};
@@ -289,7 +287,7 @@ TEST(VIntlMgrDialects, LocalizationFolderCandidates) {
     std::vector<VString> names;
     VIntlMgr::GetLocalizationFolderNames(c.dialect, names);
     std::vector<std::string> got;
-    for (const VString& n : names) got.push_back(Str(n));
+    for (const VString& n : names) got.push_back(to_string(n));
     EXPECT_EQ(got, c.names) << c.dialect;
   }
 }
@@ -308,7 +306,7 @@ TEST(VIntlMgrDialects, LocalizationFoldersMatchWithoutCase) {
   ASSERT_TRUE(
       VIntlMgr::GetLocalizationFoldersWithDialect(1036, VString(temp.Path().c_str()), found));
   std::vector<std::string> got;
-  for (const VString& f : found) got.push_back(Str(f));
+  for (const VString& f : found) got.push_back(to_string(f));
   const std::vector<std::string> expected = {"kept", temp.Path("FR.lproj"),
                                              temp.Path("fr_fr.LPROJ"), temp.Path("French.lproj")};
   EXPECT_EQ(got, expected);
@@ -324,10 +322,10 @@ TEST(VIntlMgrDialects, LocalizationFoldersMatchWithoutCase) {
   VString path;
   EXPECT_TRUE(VIntlMgr::GetLocalizationFilePath(VString(temp.Path().c_str()),
                                                 VString("Localizable.strings"), 1036, path));
-  EXPECT_EQ(Str(path), temp.Path("French.lproj/Localizable.strings"));
+  EXPECT_EQ(to_string(path), temp.Path("French.lproj/Localizable.strings"));
   EXPECT_TRUE(VIntlMgr::GetLocalizationFilePath(VString(temp.Path().c_str()),
                                                 VString("Other.strings"), 1036, path));
-  EXPECT_EQ(Str(path), temp.Path("FR.lproj/Other.strings"));
+  EXPECT_EQ(to_string(path), temp.Path("FR.lproj/Other.strings"));
   EXPECT_FALSE(VIntlMgr::GetLocalizationFilePath(VString(temp.Path().c_str()),
                                                  VString("Missing.strings"), 1036, path));
   EXPECT_TRUE(path.IsEmpty());

@@ -11,8 +11,6 @@
 namespace zeft {
 namespace {
 
-std::string Str(const VString& s) { return to_string(s); }
-
 // Pins the process's time zone for one test.
 class StTimeZone {
  public:
@@ -44,7 +42,7 @@ class VIntlMgrFormats : public ::testing::Test {
                      const VString* monthName = nullptr) {
     VString result("stale");
     fIntl.FormatDateTimeWithPattern(fields, VString(pattern), monthName, result);
-    return Str(result);
+    return to_string(result);
   }
   VIntlMgr fIntl{1033, VIntlMgr::kKeywordAlphaNumeric};
 };
@@ -115,14 +113,14 @@ TEST_F(VIntlMgrFormats, NamesInPatterns) {
   ASSERT_TRUE(fIntl.GetWeekDayName(2, false, tuesday));
   ASSERT_TRUE(fIntl.GetWeekDayName(2, true, tuesdayShort));
   ASSERT_GE(tuesday.GetLength(), 2);
-  EXPECT_EQ(Format("MMMM"), Str(march));
-  EXPECT_EQ(Format("MMM"), Str(marchShort));
-  EXPECT_EQ(Format("MMMMM"), Str(march).substr(0, 1));
-  EXPECT_EQ(Format("EEEE"), Str(tuesday));
-  EXPECT_EQ(Format("E"), Str(tuesdayShort));
-  EXPECT_EQ(Format("EEE"), Str(tuesdayShort));
-  EXPECT_EQ(Format("EEEEE"), Str(tuesday).substr(0, 1));
-  EXPECT_EQ(Format("EEEEEE"), Str(tuesday).substr(0, 2));
+  EXPECT_EQ(Format("MMMM"), to_string(march));
+  EXPECT_EQ(Format("MMM"), to_string(marchShort));
+  EXPECT_EQ(Format("MMMMM"), to_string(march).substr(0, 1));
+  EXPECT_EQ(Format("EEEE"), to_string(tuesday));
+  EXPECT_EQ(Format("E"), to_string(tuesdayShort));
+  EXPECT_EQ(Format("EEE"), to_string(tuesdayShort));
+  EXPECT_EQ(Format("EEEEE"), to_string(tuesday).substr(0, 1));
+  EXPECT_EQ(Format("EEEEEE"), to_string(tuesday).substr(0, 2));
 
   VString given("Mars");
   EXPECT_EQ(Format("d MMMM", kMarch5, &given), "5 Mars");
@@ -159,12 +157,12 @@ TEST_F(VIntlMgrFormats, CalendarNames) {
   VString janvier, january;
   ASSERT_TRUE(french.GetMonthName(1, false, janvier));
   ASSERT_TRUE(fIntl.GetMonthName(1, false, january));
-  EXPECT_NE(Str(janvier), Str(january));
+  EXPECT_NE(to_string(janvier), to_string(january));
   VIntlMgr thai(1054, 1);
   VString thaiJanuary, thaiDecember;
   EXPECT_TRUE(thai.GetMonthName(1, false, thaiJanuary));
   EXPECT_TRUE(thai.GetMonthName(12, false, thaiDecember));
-  EXPECT_NE(Str(thaiJanuary), Str(thaiDecember));
+  EXPECT_NE(to_string(thaiJanuary), to_string(thaiDecember));
 }
 
 TEST(VIntlMgrPatternScans, DateOrderAndSeparator) {
@@ -191,7 +189,7 @@ TEST(VIntlMgrPatternScans, DateOrderAndSeparator) {
     VString separator;
     VIntlMgr::ScanDatePattern(VString(c.pattern), order, separator);
     EXPECT_EQ(order, c.order) << c.pattern;
-    EXPECT_EQ(Str(separator), c.separator) << c.pattern;
+    EXPECT_EQ(to_string(separator), c.separator) << c.pattern;
   }
 }
 
@@ -210,7 +208,7 @@ TEST(VIntlMgrPatternScans, AmPmAndTimeSeparator) {
     VString separator;
     VIntlMgr::ScanTimePattern(VString(c.pattern), amPm, separator);
     EXPECT_EQ(amPm, c.amPm) << c.pattern;
-    EXPECT_EQ(Str(separator), c.separator) << c.pattern;
+    EXPECT_EQ(to_string(separator), c.separator) << c.pattern;
   }
 }
 
@@ -218,15 +216,15 @@ TEST_F(VIntlMgrFormats, SystemStyles) {
   StTimeZone zone("Asia/Tokyo");
   VString text;
   fIntl.FormatTime(kMarch5, text, kOSFormatShort, true);
-  EXPECT_NE(Str(text).find("9:07"), std::string::npos) << Str(text);
+  EXPECT_NE(to_string(text).find("9:07"), std::string::npos) << to_string(text);
   fIntl.FormatTime(kMarch5, text, kOSFormatShort, false);  // 18:07 in Tokyo
-  EXPECT_NE(Str(text).find("6:07"), std::string::npos) << Str(text);
+  EXPECT_NE(to_string(text).find("6:07"), std::string::npos) << to_string(text);
   fIntl.FormatTime(kMarch5, text, kOSFormatMedium, true);
-  EXPECT_NE(Str(text).find("9:07:02"), std::string::npos) << Str(text);
+  EXPECT_NE(to_string(text).find("9:07:02"), std::string::npos) << to_string(text);
   fIntl.FormatDate(kMarch5, text, kOSFormatShort, true);
-  EXPECT_EQ(Str(text), "3/5/24");
+  EXPECT_EQ(to_string(text), "3/5/24");
   fIntl.FormatDate(kMarch5, text, kOSFormatLong, true);
-  EXPECT_NE(Str(text).find("2024"), std::string::npos) << Str(text);
+  EXPECT_NE(to_string(text).find("2024"), std::string::npos) << to_string(text);
 
   // Style 5: no time style, so nothing of the time is written.
   text = "stale";
@@ -235,12 +233,12 @@ TEST_F(VIntlMgrFormats, SystemStyles) {
   // An unknown date style leaves the text as it was.
   text = "stale";
   fIntl.FormatDate(kMarch5, text, EOSFormats(5), true);
-  EXPECT_EQ(Str(text), "stale");
+  EXPECT_EQ(to_string(text), "stale");
 
   VString skeleton("yMMMMd");
   fIntl.GetImpl().FormatDateTimeWithTemplate(kMarch5, text, skeleton, true);
-  EXPECT_NE(Str(text).find("2024"), std::string::npos) << Str(text);
-  EXPECT_NE(Str(text).find("5"), std::string::npos) << Str(text);
+  EXPECT_NE(to_string(text).find("2024"), std::string::npos) << to_string(text);
+  EXPECT_NE(to_string(text).find("5"), std::string::npos) << to_string(text);
 }
 
 // A duration is not a moment: one hour reads as one hour in every zone.
@@ -251,7 +249,7 @@ TEST_F(VIntlMgrFormats, DurationsIgnoreTheTimeZone) {
     StTimeZone zone(zones[i]);
     VString text;
     fIntl.FormatDuration(3600000 + 2 * 60000 + 3000, text, kOSFormatMedium);
-    texts[i] = Str(text);
+    texts[i] = to_string(text);
   }
   EXPECT_NE(texts[0].find("1:02:03"), std::string::npos) << texts[0];
   EXPECT_EQ(texts[0], texts[1]);
@@ -260,7 +258,7 @@ TEST_F(VIntlMgrFormats, DurationsIgnoreTheTimeZone) {
   fIntl.FormatDuration(3600000, text, EOSFormats(9));
   EXPECT_TRUE(text.IsEmpty());
   fIntl.FormatDuration(-3600000, text, kOSFormatMedium);
-  EXPECT_NE(Str(text).find("1:00:00"), std::string::npos) << Str(text);
+  EXPECT_NE(to_string(text).find("1:00:00"), std::string::npos) << to_string(text);
 }
 
 // Day of the year, weekday and day number follow the calendar rules of the
@@ -273,7 +271,7 @@ TEST_F(VIntlMgrFormats, CalendarFieldsAgreeWithTimeValues) {
     ASSERT_TRUE(
         fIntl.GetWeekDayName(VTime::ComputeWeekDay(d.year, d.month, d.day), false, weekDay));
     std::string expected = std::to_string(VTime::ComputeYearDay(d.year, d.month, d.day)) + "|" +
-                           Str(weekDay) + "|" +
+                           to_string(weekDay) + "|" +
                            std::to_string(VTime::ComputeJulianDay(d.year, d.month, d.day));
     EXPECT_EQ(Format("D|EEEE|g", d), expected) << d.year << "-" << d.month << "-" << d.day;
   }
@@ -285,13 +283,13 @@ TEST_F(VIntlMgrFormats, TimeValues) {
   time.FromUTCTime(2024, 3, 5, 9, 7, 2, 0);
   VString text;
   fIntl.FormatDateTimeWithPattern(time, VString("yyyy-MM-dd HH:mm"), true, nullptr, text);
-  EXPECT_EQ(Str(text), "2024-03-05 09:07");
+  EXPECT_EQ(to_string(text), "2024-03-05 09:07");
   fIntl.FormatDateTimeWithPattern(time, VString("yyyy-MM-dd HH:mm"), false, nullptr, text);
-  EXPECT_EQ(Str(text), "2024-03-05 18:07");
+  EXPECT_EQ(to_string(text), "2024-03-05 18:07");
   fIntl.FormatDate(time, text, kOSFormatShort, true);
-  EXPECT_EQ(Str(text), "3/5/24");
+  EXPECT_EQ(to_string(text), "3/5/24");
   fIntl.FormatTime(time, text, kOSFormatShort, false);
-  EXPECT_NE(Str(text).find("6:07"), std::string::npos) << Str(text);
+  EXPECT_NE(to_string(text).find("6:07"), std::string::npos) << to_string(text);
   VTime null;
   null.SetNull(true);
   text = "stale";
@@ -300,7 +298,7 @@ TEST_F(VIntlMgrFormats, TimeValues) {
 
   VDuration hour(3600000);
   fIntl.FormatDuration(hour, text, kOSFormatMedium);
-  EXPECT_NE(Str(text).find("1:00:00"), std::string::npos) << Str(text);
+  EXPECT_NE(to_string(text).find("1:00:00"), std::string::npos) << to_string(text);
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "platform/MainBundle.h"
-#include "platform/TempFolder.h"
 #include "runtime/mac/XMacStackCrawl.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

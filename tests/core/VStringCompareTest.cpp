@@ -10,16 +10,13 @@
 #include "core/VCompareOptions.h"
 #include "core/VLong.h"
 #include "core/VString.h"
+#include "support/StringTestSupport.h"
 #include "support/ToolboxTestEnvironment.h"
 
 namespace zeft {
 namespace {
 
-VString S(std::u16string_view text) {
-  VString s;
-  s.FromUniString(text.data(), int32(text.size()));
-  return s;
-}
+using test::Str;
 
 // The pointer form of a text, aligned like stored values.
 struct Stored {
@@ -47,50 +44,50 @@ TEST(VStringCompare, RawAndASCIICase) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.a.size() << "/" << c.b.size());
-    EXPECT_EQ(S(c.a).CompareToStringRaw(S(c.b)), c.raw);
-    EXPECT_EQ(S(c.a).CompareToStringRawCase(S(c.b)), c.rawCase);
-    EXPECT_EQ(S(c.a).EqualToStringRaw(S(c.b)), c.raw == 0);
+    EXPECT_EQ(Str(c.a).CompareToStringRaw(Str(c.b)), c.raw);
+    EXPECT_EQ(Str(c.a).CompareToStringRawCase(Str(c.b)), c.rawCase);
+    EXPECT_EQ(Str(c.a).EqualToStringRaw(Str(c.b)), c.raw == 0);
   }
 }
 
 TEST(VStringCompare, USASCIICString) {
-  EXPECT_TRUE(S(u"abc").EqualToUSASCIICString("abc"));
-  EXPECT_FALSE(S(u"abcd").EqualToUSASCIICString("abc"));
-  EXPECT_FALSE(S(u"ab").EqualToUSASCIICString("abc"));
+  EXPECT_TRUE(Str(u"abc").EqualToUSASCIICString("abc"));
+  EXPECT_FALSE(Str(u"abcd").EqualToUSASCIICString("abc"));
+  EXPECT_FALSE(Str(u"ab").EqualToUSASCIICString("abc"));
   EXPECT_TRUE(VString().EqualToUSASCIICString(""));
   // High bytes are widened as signed and never match Latin-1 letters.
-  EXPECT_FALSE(S(u"\u00E9").EqualToUSASCIICString("\xE9"));
-  EXPECT_TRUE(S(u"\uFFE9").EqualToUSASCIICString("\xE9"));
+  EXPECT_FALSE(Str(u"\u00E9").EqualToUSASCIICString("\xE9"));
+  EXPECT_TRUE(Str(u"\uFFE9").EqualToUSASCIICString("\xE9"));
 }
 
 TEST(VStringCompare, WithoutCollationDiacriticalDecidesCase) {
   // A thread without a task reads the process settings: none here.
   test::StWithoutIntlSettings noSettings;
   std::thread foreign([] {
-    EXPECT_EQ(S(u"ABC").CompareToString(S(u"abc"), false), 0);
-    EXPECT_EQ(S(u"ABC").CompareToString(S(u"abc"), true), -1);
-    EXPECT_TRUE(S(u"Hello").EqualToString(S(u"hELLO")));
-    EXPECT_FALSE(S(u"Hello").EqualToString(S(u"hELLO"), true));
-    EXPECT_EQ(S(u"b").CompareToString(S(u"abc")), 1);
+    EXPECT_EQ(Str(u"ABC").CompareToString(Str(u"abc"), false), 0);
+    EXPECT_EQ(Str(u"ABC").CompareToString(Str(u"abc"), true), -1);
+    EXPECT_TRUE(Str(u"Hello").EqualToString(Str(u"hELLO")));
+    EXPECT_FALSE(Str(u"Hello").EqualToString(Str(u"hELLO"), true));
+    EXPECT_EQ(Str(u"b").CompareToString(Str(u"abc")), 1);
 
     // LIKE patterns with the wild character "@".
-    EXPECT_TRUE(S(u"abcdef").EqualToString_Like(S(u"abc@")));
-    EXPECT_TRUE(S(u"abcdef").EqualToString_Like(S(u"@def")));
-    EXPECT_TRUE(S(u"abcdef").EqualToString_Like(S(u"@cd@")));
-    EXPECT_TRUE(S(u"abcdef").EqualToString_Like(S(u"a@c@f")));
-    EXPECT_TRUE(VString().EqualToString_Like(S(u"@")));
-    EXPECT_TRUE(S(u"ABC").EqualToString_Like(S(u"abc"), false));
-    EXPECT_FALSE(S(u"ABC").EqualToString_Like(S(u"abc"), true));
-    EXPECT_FALSE(S(u"xab").EqualToString_Like(S(u"ab@")));
-    EXPECT_EQ(S(u"abcdef").CompareToString_Like(S(u"ab@")), 0);
-    EXPECT_NE(S(u"xab").CompareToString_Like(S(u"ab@")), 0);
+    EXPECT_TRUE(Str(u"abcdef").EqualToString_Like(Str(u"abc@")));
+    EXPECT_TRUE(Str(u"abcdef").EqualToString_Like(Str(u"@def")));
+    EXPECT_TRUE(Str(u"abcdef").EqualToString_Like(Str(u"@cd@")));
+    EXPECT_TRUE(Str(u"abcdef").EqualToString_Like(Str(u"a@c@f")));
+    EXPECT_TRUE(VString().EqualToString_Like(Str(u"@")));
+    EXPECT_TRUE(Str(u"ABC").EqualToString_Like(Str(u"abc"), false));
+    EXPECT_FALSE(Str(u"ABC").EqualToString_Like(Str(u"abc"), true));
+    EXPECT_FALSE(Str(u"xab").EqualToString_Like(Str(u"ab@")));
+    EXPECT_EQ(Str(u"abcdef").CompareToString_Like(Str(u"ab@")), 0);
+    EXPECT_NE(Str(u"xab").CompareToString_Like(Str(u"ab@")), 0);
   });
   foreign.join();
 }
 
 TEST(VStringCompare, ValueSlotsAndStoredForms) {
-  VString ab = S(u"ab");
-  VString abc = S(u"abc");
+  VString ab = Str(u"ab");
+  VString abc = Str(u"abc");
   Stored storedAb(u"ab");
   Stored storedAbc(u"abc");
 
@@ -116,8 +113,8 @@ TEST(VStringCompare, ValueSlotsAndStoredForms) {
 }
 
 TEST(VStringCompare, OptionsBeginsWithCutsDifferently) {
-  VString ab = S(u"ab");
-  VString abc = S(u"abc");
+  VString ab = Str(u"ab");
+  VString abc = Str(u"abc");
   Stored storedAbc(u"abc");
   VCompareOptions options;
   options.SetDiacritical(true);
@@ -137,15 +134,15 @@ TEST(VStringCompare, OptionsBeginsWithCutsDifferently) {
   EXPECT_TRUE(abc.EqualToSameKindWithOptions(&ab, options) == false);
   EXPECT_TRUE(abc.EqualToSameKindPtrWithOptions(Stored(u"ab@").data(), options));
   options.SetDiacritical(false);
-  EXPECT_TRUE(S(u"ABC").EqualToSameKindPtrWithOptions(Stored(u"ab@").data(), options));
+  EXPECT_TRUE(Str(u"ABC").EqualToSameKindPtrWithOptions(Stored(u"ab@").data(), options));
 }
 
 TEST(VStringCompare, AgainstOtherKindsThroughTheirText) {
   VLong number;
   number.FromLong(42);
-  EXPECT_EQ(S(u"42").CompareTo(number, true), 0);
-  EXPECT_EQ(S(u"5").CompareTo(number, true), 1);
-  EXPECT_EQ(S(u"42").CompareTo(S(u"43"), true), -1);
+  EXPECT_EQ(Str(u"42").CompareTo(number, true), 0);
+  EXPECT_EQ(Str(u"5").CompareTo(number, true), 1);
+  EXPECT_EQ(Str(u"42").CompareTo(Str(u"43"), true), -1);
 }
 
 TEST(VStringHash, Rules) {
@@ -154,27 +151,27 @@ TEST(VStringHash, Rules) {
   uint32 h = 2;
   h = h * 257 + u'a';
   h = h * 257 + u'b';
-  EXPECT_EQ(S(u"ab").GetHashValue(), (h << 2) + h);
+  EXPECT_EQ(Str(u"ab").GetHashValue(), (h << 2) + h);
 
   std::u16string seventeen(17, u'k');
-  VString base = S(seventeen);
+  VString base = Str(seventeen);
   seventeen[8] = u'Z';  // the ninth unit is not read
-  EXPECT_EQ(S(seventeen).GetHashValue(), base.GetHashValue());
+  EXPECT_EQ(Str(seventeen).GetHashValue(), base.GetHashValue());
   seventeen[7] = u'Z';
-  EXPECT_NE(S(seventeen).GetHashValue(), base.GetHashValue());
+  EXPECT_NE(Str(seventeen).GetHashValue(), base.GetHashValue());
 
   std::u16string twenty(20, u'q');
-  VString twentyBase = S(twenty);
+  VString twentyBase = Str(twenty);
   for (int i = 8; i < 12; ++i) twenty[size_t(i)] = u'!';  // units 9 to 12
-  EXPECT_EQ(S(twenty).GetHashValue(), twentyBase.GetHashValue());
+  EXPECT_EQ(Str(twenty).GetHashValue(), twentyBase.GetHashValue());
   twenty[19] = u'!';
-  EXPECT_NE(S(twenty).GetHashValue(), twentyBase.GetHashValue());
+  EXPECT_NE(Str(twenty).GetHashValue(), twentyBase.GetHashValue());
 
   // Shifts of 32 or more wrap to n % 32.
   std::u16string thirtyTwo(32, u'z');
   uint32 h32 = 32;
   for (int i = 0; i < 16; ++i) h32 = h32 * 257 + u'z';
-  EXPECT_EQ(S(thirtyTwo).GetHashValue(), h32 + h32);
+  EXPECT_EQ(Str(thirtyTwo).GetHashValue(), h32 + h32);
 }
 
 }  // namespace

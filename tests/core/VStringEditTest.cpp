@@ -15,15 +15,11 @@
 namespace zeft {
 namespace {
 
+using test::Str;
+
 using test::Text;
 
 using namespace std::literals;
-
-VString S(std::u16string_view text) {
-  VString s;
-  s.FromUniString(text.data(), int32(text.size()));
-  return s;
-}
 
 // ---------------------------------------------------------------------------
 // Editing
@@ -41,8 +37,8 @@ TEST(VStringEdit, EditingEdgeCases) {
       {"insert char at 1", u"abc", [](VString& s) { s.Insert(u'x', 1); }, u"xabc"},
       {"insert char 0 does nothing", u"abc", [](VString& s) { s.Insert(UniChar(0), 1); }, u"abc"},
       {"insert char at 0 does nothing", u"abc", [](VString& s) { s.Insert(u'x', 0); }, u"abc"},
-      {"insert string in middle", u"abef", [](VString& s) { s.Insert(S(u"cd"), 3); }, u"abcdef"},
-      {"insert string past end", u"ab", [](VString& s) { s.Insert(S(u"cd"), 9); }, u"abcd"},
+      {"insert string in middle", u"abef", [](VString& s) { s.Insert(Str(u"cd"), 3); }, u"abcdef"},
+      {"insert string past end", u"ab", [](VString& s) { s.Insert(Str(u"cd"), 9); }, u"abcd"},
       {"insert itself", u"ab", [](VString& s) { s.Insert(s, 2); }, u"aabb"},
       {"remove to end", u"abcdef", [](VString& s) { s.Remove(2, 100); }, u"a"},
       {"remove past end", u"abcdef", [](VString& s) { s.Remove(7, 1); }, u"abcdef"},
@@ -54,12 +50,12 @@ TEST(VStringEdit, EditingEdgeCases) {
        u"ab\xD83D"},
       {"truncate negative", u"abc", [](VString& s) { s.Truncate(-4); }, u""},
       {"truncate longer", u"abc", [](VString& s) { s.Truncate(10); }, u"abc"},
-      {"replace to end", u"abcdef", [](VString& s) { s.Replace(S(u"XY"), 5, 10); }, u"abcdXY"},
-      {"replace grows", u"abcdef", [](VString& s) { s.Replace(S(u"XY"), 2, 1); }, u"aXYcdef"},
-      {"replace shrinks", u"abcdef", [](VString& s) { s.Replace(S(u"X"), 2, 3); }, u"aXef"},
-      {"replace same size", u"abcdef", [](VString& s) { s.Replace(S(u"XY"), 3, 2); }, u"abXYef"},
-      {"replace count 0", u"abcdef", [](VString& s) { s.Replace(S(u"XY"), 3, 0); }, u"abcdef"},
-      {"replace past end", u"abcdef", [](VString& s) { s.Replace(S(u"XY"), 7, 1); }, u"abcdef"},
+      {"replace to end", u"abcdef", [](VString& s) { s.Replace(Str(u"XY"), 5, 10); }, u"abcdXY"},
+      {"replace grows", u"abcdef", [](VString& s) { s.Replace(Str(u"XY"), 2, 1); }, u"aXYcdef"},
+      {"replace shrinks", u"abcdef", [](VString& s) { s.Replace(Str(u"X"), 2, 3); }, u"aXef"},
+      {"replace same size", u"abcdef", [](VString& s) { s.Replace(Str(u"XY"), 3, 2); }, u"abXYef"},
+      {"replace count 0", u"abcdef", [](VString& s) { s.Replace(Str(u"XY"), 3, 0); }, u"abcdef"},
+      {"replace past end", u"abcdef", [](VString& s) { s.Replace(Str(u"XY"), 7, 1); }, u"abcdef"},
       {"replace with itself", u"abc", [](VString& s) { s.Replace(s, 2, 1); }, u"aabcc"},
       {"substring middle", u"abcdef", [](VString& s) { s.SubString(2, 3); }, u"bcd"},
       {"substring count cut", u"abcdef", [](VString& s) { s.SubString(4, 100); }, u"def"},
@@ -95,13 +91,13 @@ TEST(VStringEdit, EditingEdgeCases) {
   };
   for (const EditCase& c : cases) {
     SCOPED_TRACE(c.name);
-    VString s = S(c.before);
+    VString s = Str(c.before);
     c.edit(s);
     EXPECT_EQ(Text(s), std::u16string(c.after));
     EXPECT_EQ(s.GetCPointer()[s.GetLength()], 0);
 
     // The same edit on a copy that shares its block leaves the original.
-    VString shared = S(c.before);
+    VString shared = Str(c.before);
     shared.EnsureSize(40);
     VString original = shared;
     ASSERT_EQ(original.GetCPointer(), shared.GetCPointer());
@@ -112,8 +108,8 @@ TEST(VStringEdit, EditingEdgeCases) {
 }
 
 TEST(VStringEdit, SubStringsBeforeAndAfter) {
-  VString s = S(u"abcdef");
-  VString dest = S(u"old");
+  VString s = Str(u"abcdef");
+  VString dest = Str(u"old");
   s.GetSubString(3, 0, dest);
   EXPECT_EQ(Text(dest), u"");
   s.GetSubString(3, 100, dest);
@@ -133,7 +129,7 @@ TEST(VStringEdit, SubStringsBeforeAndAfter) {
 }
 
 TEST(VStringEdit, SingleCharacters) {
-  VString s = S(u"abc");
+  VString s = Str(u"abc");
   EXPECT_EQ(s.GetUniChar(1), u'a');
   EXPECT_EQ(s.GetUniChar(0), 0);
   EXPECT_EQ(s.GetUniChar(4), 0);
@@ -146,7 +142,7 @@ TEST(VStringEdit, SingleCharacters) {
 }
 
 TEST(VStringEdit, ExchangeCharDoesNotCopyWhenAbsent) {
-  VString a = S(u"abcdefghijklmnopqrstuvwxyz");
+  VString a = Str(u"abcdefghijklmnopqrstuvwxyz");
   a.EnsureSize(40);
   VString b = a;
   b.Exchange(u'#', u'!');
@@ -154,7 +150,7 @@ TEST(VStringEdit, ExchangeCharDoesNotCopyWhenAbsent) {
 }
 
 TEST(VStringEdit, RemoveWhiteSpacesReportsCounts) {
-  VString s = S(u" \t a b \t");
+  VString s = Str(u" \t a b \t");
   int32 leading = -1;
   int32 trailing = -1;
   s.RemoveWhiteSpaces(true, true, &leading, &trailing);
@@ -162,13 +158,13 @@ TEST(VStringEdit, RemoveWhiteSpacesReportsCounts) {
   EXPECT_EQ(leading, 3);
   EXPECT_EQ(trailing, 2);
 
-  VString white = S(u" \t  ");
+  VString white = Str(u" \t  ");
   white.RemoveWhiteSpaces(true, true, &leading, &trailing);
   EXPECT_EQ(Text(white), u"");
   EXPECT_EQ(leading, 4);
   EXPECT_EQ(trailing, 0);
 
-  VString side = S(u" x ");
+  VString side = Str(u" x ");
   leading = -1;
   trailing = -1;
   side.RemoveWhiteSpaces(false, true, &leading, &trailing);
@@ -180,7 +176,7 @@ TEST(VStringEdit, RemoveWhiteSpacesReportsCounts) {
 // Searching
 
 TEST(VStringSearch, EdgeCases) {
-  VString abca = S(u"abca");
+  VString abca = Str(u"abca");
   EXPECT_EQ(abca.FindUniChar(u'a', 3, true), 1);
   EXPECT_EQ(abca.FindUniChar(u'a', 3, false), 4);
   EXPECT_EQ(abca.FindUniChar(u'a', -5, false), 1);
@@ -189,39 +185,39 @@ TEST(VStringSearch, EdgeCases) {
 
   EXPECT_EQ(abca.FindRawString(VString(), 1), 1);
   EXPECT_EQ(abca.FindRawString(VString(), 3), 3);
-  EXPECT_EQ(abca.FindRawString(S(u"bca"), 3), 0);  // longer than the rest
-  EXPECT_EQ(abca.FindRawString(S(u"ca"), 1), 3);
-  EXPECT_EQ(abca.FindRawString(S(u"a"), 2), 4);
-  EXPECT_EQ(abca.FindRawString(S(u"a"), 0), 0);
-  EXPECT_EQ(abca.FindRawString(S(u"a"), 9), 0);
+  EXPECT_EQ(abca.FindRawString(Str(u"bca"), 3), 0);  // longer than the rest
+  EXPECT_EQ(abca.FindRawString(Str(u"ca"), 1), 3);
+  EXPECT_EQ(abca.FindRawString(Str(u"a"), 2), 4);
+  EXPECT_EQ(abca.FindRawString(Str(u"a"), 0), 0);
+  EXPECT_EQ(abca.FindRawString(Str(u"a"), 9), 0);
   EXPECT_EQ(VString::FindRawString(u"x", 1, u"", 0), 1);
   EXPECT_EQ(VString::FindRawString(u"", 0, u"x", 1), 0);
 
-  EXPECT_TRUE(abca.BeginsWithRawString(S(u"ab")));
+  EXPECT_TRUE(abca.BeginsWithRawString(Str(u"ab")));
   EXPECT_TRUE(abca.BeginsWithRawString(VString()));
-  EXPECT_FALSE(abca.BeginsWithRawString(S(u"abcab")));
-  EXPECT_TRUE(abca.EndsWithRawString(S(u"ca")));
-  EXPECT_FALSE(abca.EndsWithRawString(S(u"Ca")));
+  EXPECT_FALSE(abca.BeginsWithRawString(Str(u"abcab")));
+  EXPECT_TRUE(abca.EndsWithRawString(Str(u"ca")));
+  EXPECT_FALSE(abca.EndsWithRawString(Str(u"Ca")));
 
   // Without international settings: raw with diacritical set, ASCII letters
   // folded with it clear. Starts outside 1 .. length + 1 are refused.
-  VString text = S(u"Hello World");
-  EXPECT_EQ(text.Find(S(u"world"), 1, false), 7);
-  EXPECT_EQ(text.Find(S(u"world"), 1, true), 0);
-  EXPECT_EQ(text.Find(S(u"o"), 6, true), 8);
-  EXPECT_EQ(text.Find(S(u"o"), 0, true), 0);
-  EXPECT_EQ(text.Find(S(u"o"), 13, true), 0);
-  EXPECT_EQ(text.Find(S(u"o"), -3, true), 0);
-  EXPECT_TRUE(text.BeginsWith(S(u"HELLO")));
-  EXPECT_FALSE(text.BeginsWith(S(u"HELLO"), true));
-  EXPECT_TRUE(text.EndsWith(S(u"WORLD")));
+  VString text = Str(u"Hello World");
+  EXPECT_EQ(text.Find(Str(u"world"), 1, false), 7);
+  EXPECT_EQ(text.Find(Str(u"world"), 1, true), 0);
+  EXPECT_EQ(text.Find(Str(u"o"), 6, true), 8);
+  EXPECT_EQ(text.Find(Str(u"o"), 0, true), 0);
+  EXPECT_EQ(text.Find(Str(u"o"), 13, true), 0);
+  EXPECT_EQ(text.Find(Str(u"o"), -3, true), 0);
+  EXPECT_TRUE(text.BeginsWith(Str(u"HELLO")));
+  EXPECT_FALSE(text.BeginsWith(Str(u"HELLO"), true));
+  EXPECT_TRUE(text.EndsWith(Str(u"WORLD")));
 }
 
 TEST(VStringSearch, SimilarToString) {
-  EXPECT_DOUBLE_EQ(S(u"abcd").SimilarToString(S(u"axcy")), 0.5);
-  EXPECT_DOUBLE_EQ(S(u"abcd").SimilarToString(VString()), 0.0);
-  EXPECT_DOUBLE_EQ(VString().SimilarToString(S(u"abcd")), 0.0);
-  EXPECT_DOUBLE_EQ(S(u"ab").SimilarToString(S(u"xxaxxbxx")), 1.0);
+  EXPECT_DOUBLE_EQ(Str(u"abcd").SimilarToString(Str(u"axcy")), 0.5);
+  EXPECT_DOUBLE_EQ(Str(u"abcd").SimilarToString(VString()), 0.0);
+  EXPECT_DOUBLE_EQ(VString().SimilarToString(Str(u"abcd")), 0.0);
+  EXPECT_DOUBLE_EQ(Str(u"ab").SimilarToString(Str(u"xxaxxbxx")), 1.0);
 }
 
 TEST(VStringSearch, RawFindMatchesStdFindOnRandomText) {
@@ -246,7 +242,7 @@ TEST(VStringSearch, RawFindMatchesStdFindOnRandomText) {
       size_t expected = std::u16string_view(text).find(pattern, size_t(start - 1));
       int32 want = expected == std::u16string_view::npos ? 0 : int32(expected) + 1;
       if (size_t(start - 1) > text.size()) want = 0;
-      EXPECT_EQ(S(text).FindRawString(S(pattern), start), want);
+      EXPECT_EQ(Str(text).FindRawString(Str(pattern), start), want);
     }
   }
 }
@@ -280,10 +276,11 @@ TEST(VStringExchange, RawExchangeStrategies) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    VString s = S(c.text);
+    VString s = Str(c.text);
     s.EnsureSize(64);
     VString other = s;
-    EXPECT_EQ(s.ExchangeRawString(S(c.pattern), S(c.replacement), c.start, c.maxCount), c.count);
+    EXPECT_EQ(s.ExchangeRawString(Str(c.pattern), Str(c.replacement), c.start, c.maxCount),
+              c.count);
     EXPECT_EQ(Text(s), std::u16string(c.result));
     EXPECT_EQ(Text(other), std::u16string(c.text));
   }
@@ -305,21 +302,21 @@ TEST(VStringExchange, RawExchangeAgainstReference) {
       expected.replace(at, pattern.size(), replacement);
       ++count;
     }
-    VString s = S(text);
-    EXPECT_EQ(s.ExchangeRawString(S(pattern), S(replacement), 1, maxCount), count);
+    VString s = Str(text);
+    EXPECT_EQ(s.ExchangeRawString(Str(pattern), Str(replacement), 1, maxCount), count);
     EXPECT_EQ(Text(s), expected);
   }
 }
 
 TEST(VStringExchange, ExchangeWithoutCollation) {
-  VString s = S(u"One one ONE");
-  s.Exchange(S(u"one"), S(u"1"), 1, 10, false);
+  VString s = Str(u"One one ONE");
+  s.Exchange(Str(u"one"), Str(u"1"), 1, 10, false);
   EXPECT_EQ(Text(s), u"1 1 1");
-  VString exact = S(u"One one ONE");
-  exact.Exchange(S(u"one"), S(u"1"), 1, 10, true);
+  VString exact = Str(u"One one ONE");
+  exact.Exchange(Str(u"one"), Str(u"1"), 1, 10, true);
   EXPECT_EQ(Text(exact), u"One 1 ONE");
-  VString limited = S(u"a-a-a-a");
-  limited.Exchange(S(u"a"), S(u"bb"), 3, 2, true);
+  VString limited = Str(u"a-a-a-a");
+  limited.Exchange(Str(u"a"), Str(u"bb"), 3, 2, true);
   EXPECT_EQ(Text(limited), u"a-bb-bb-a");
 }
 
@@ -350,10 +347,10 @@ TEST(VStringLineEnds, ModesAndConversions) {
     EXPECT_EQ(Text(s), std::u16string(c.result));
   }
 
-  EXPECT_EQ(S(u"a\r").GetCarriageReturnMode(kCRModeLF), kCRModeCR);
-  EXPECT_EQ(S(u"a\r\nb").GetCarriageReturnMode(kCRModeLF), kCRModeCRLF);
-  EXPECT_EQ(S(u"a\nb\r").GetCarriageReturnMode(kCRModeCR), kCRModeLF);
-  EXPECT_EQ(S(u"ab").GetCarriageReturnMode(kCRModeCR), kCRModeCR);
+  EXPECT_EQ(Str(u"a\r").GetCarriageReturnMode(kCRModeLF), kCRModeCR);
+  EXPECT_EQ(Str(u"a\r\nb").GetCarriageReturnMode(kCRModeLF), kCRModeCRLF);
+  EXPECT_EQ(Str(u"a\nb\r").GetCarriageReturnMode(kCRModeCR), kCRModeLF);
+  EXPECT_EQ(Str(u"ab").GetCarriageReturnMode(kCRModeCR), kCRModeCR);
 }
 
 TEST(VStringLineEnds, UnitArraysWithLimitedRoom) {

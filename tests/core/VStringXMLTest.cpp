@@ -12,15 +12,11 @@
 namespace zeft {
 namespace {
 
+using test::Str;
+
 using test::Text;
 
 using namespace std::literals;
-
-VString S(std::u16string_view text) {
-  VString s;
-  s.FromUniString(text.data(), int32(text.size()));
-  return s;
-}
 
 struct XMLCase {
   std::u16string_view input;
@@ -44,7 +40,7 @@ TEST(VStringXML, EscapesMarkupAndOptionallyControls) {
       {true, u"\0\x02"sv, u"\0&#x02;"sv},
   };
   for (const auto& tc : cases) {
-    VString s = S(tc.c.input);
+    VString s = Str(tc.c.input);
     s.TranscodeToXML(tc.escapeControls);
     EXPECT_EQ(Text(s), tc.c.expected) << "escapeControls=" << tc.escapeControls;
     EXPECT_FALSE(s.IsNull());
@@ -79,14 +75,14 @@ TEST(VStringXML, UnescapesEntitiesAndCharacterReferences) {
       {u"&lt;\0&gt;"sv, u"<\0>"sv},
   };
   for (const XMLCase& tc : cases) {
-    VString s = S(tc.input);
+    VString s = Str(tc.input);
     s.TranscodeFromXML();
     EXPECT_EQ(Text(s), tc.expected) << std::string(tc.input.begin(), tc.input.end());
   }
 }
 
 TEST(VStringXML, NothingToChangeKeepsBufferAndFlags) {
-  VString s = S(u"plain text \u00E9 without markup, long enough to live on the heap");
+  VString s = Str(u"plain text \u00E9 without markup, long enough to live on the heap");
   s.SetDirty(false);
   const UniChar* before = s.GetCPointer();
   s.TranscodeToXML(true);
@@ -105,14 +101,14 @@ TEST(VStringXML, NothingToChangeKeepsBufferAndFlags) {
   EXPECT_FALSE(empty.IsNull());
   EXPECT_TRUE(empty.IsEmpty());
 
-  VString changed = S(u"<");
+  VString changed = Str(u"<");
   changed.SetDirty(false);
   changed.TranscodeToXML();
   EXPECT_TRUE(changed.IsDirty());
 }
 
 TEST(VStringXML, ValueFormsEscapeAndUnescape) {
-  VString source = S(u"1 < 2 & \x01");
+  VString source = Str(u"1 < 2 & \x01");
   VString xml;
   source.GetXMLString(xml, 1);
   EXPECT_EQ(Text(xml), u"1 &lt; 2 &amp; \x01");
@@ -141,7 +137,7 @@ TEST(VStringXML, RoundTripOfRandomStrings) {
     std::u16string original;
     for (int i = size(random); i > 0; --i) original += char16_t(alphabet[pick(random)]);
     for (bool controls : {false, true}) {
-      VString s = S(original);
+      VString s = Str(original);
       s.TranscodeToXML(controls);
       s.TranscodeFromXML();
       ASSERT_EQ(Text(s), original) << "round " << round << " controls " << controls;

@@ -11,21 +11,18 @@
 #include "core/VFromUnicodeConverter.h"
 #include "core/VString.h"
 #include "core/VToUnicodeConverter.h"
+#include "support/StringTestSupport.h"
 
 namespace zeft {
 namespace {
+
+using test::Str;
 
 std::u16string ToUnits(const VString& s) {
   return std::u16string(s.GetCPointer(), size_t(s.GetLength()));
 }
 
 std::u16string Widen(const char* ascii) { return std::u16string(ascii, ascii + strlen(ascii)); }
-
-VString MakeString(const std::u16string& units) {
-  VString s;
-  s.AppendUniChars(units.data(), int32(units.size()));
-  return s;
-}
 
 // Every name of the table, grouped by the set and MIBenum it resolves to.
 // Names listed under two sets resolve to the first (x-mac-ce, x-mac-chinesesimp).
@@ -163,7 +160,7 @@ TEST(VTextConverters, NamesCompareASCIICaseInsensitively) {
       {u"unknown", 0},
   };
   for (const auto& c : cases) {
-    VString name = MakeString(c.name);
+    VString name = Str(c.name);
     EXPECT_EQ(tc->GetCharSetFromName(name), CharSet(c.set))
         << std::string(c.name.begin(), c.name.end());
   }
@@ -417,7 +414,7 @@ TEST(VTextConverters, ConvertToVStringReplacesTheTarget) {
 
 TEST(VTextConverters, ConvertFromVString) {
   VTextConverters* tc = VTextConverters::Get();
-  VString source = MakeString(u"a\u00E9\U0001F600");
+  VString source = Str(u"a\u00E9\U0001F600");
   uint8 out[16];
   int consumed = 0;
   size_t produced = 0;

@@ -11,7 +11,7 @@
 #include "core/VString.h"
 #include "files/VFile.h"
 #include "files/VFilePath.h"
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace zeft::test {
 

@@ -13,7 +13,7 @@
 #include "core/VString.h"
 #include "files/VFile.h"
 #include "files/VFolder.h"
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace zeft::test {
 

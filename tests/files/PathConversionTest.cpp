@@ -12,8 +12,8 @@
 #include "files/VURL.h"
 #include "files/mac/XMacFile.h"
 #include "files/mac/XMacVolumes.h"
-#include "platform/TempFolder.h"
 #include "support/StringTestSupport.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "core/VIntlMgr.h"
 #include "files/VFilePath.h"
-#include "platform/TempFolder.h"
 #include "support/StringTestSupport.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

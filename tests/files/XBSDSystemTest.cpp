@@ -10,9 +10,9 @@
 #include <string>
 
 #include "files/VFilePath.h"
-#include "platform/TempFolder.h"
 #include "support/ErrorTestSupport.h"
 #include "support/StringTestSupport.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

@@ -12,8 +12,8 @@
 #include "json/VJSONBinaryImporter.h"
 #include "json/VJSONBinaryWriter.h"
 #include "json/VJSONBlob.h"
-#include "platform/TempFolder.h"
 #include "support/ErrorTestSupport.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

@@ -12,9 +12,9 @@
 #include "files/FileTestSupport.h"
 #include "files/VFile.h"
 #include "json/VJSONWriter.h"
-#include "platform/TempFolder.h"
 #include "runtime/VTask.h"
 #include "support/ErrorTestSupport.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

@@ -6,8 +6,8 @@
 #include "files/VFileSystem.h"
 #include "files/VFileSystemNamespace.h"
 #include "files/VFolder.h"
-#include "platform/TempFolder.h"
 #include "support/ErrorTestSupport.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "TempFolder.h"
 #include "platform/FileDescriptor.h"
+#include "support/TempFolder.h"
 
 namespace zeft::platform {
 namespace {

@@ -13,9 +13,9 @@
 
 #include "ChildProcess.h"
 #include "FileTreeMaker.h"
-#include "TempFolder.h"
 #include "platform/FileDescriptor.h"
 #include "platform/TreeDeleter.h"
+#include "support/TempFolder.h"
 
 namespace zeft::platform {
 namespace {

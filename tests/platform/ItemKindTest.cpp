@@ -8,7 +8,7 @@
 #include <string>
 
 #include "ChildProcess.h"
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace zeft::platform {
 namespace {

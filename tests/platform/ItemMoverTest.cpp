@@ -8,8 +8,8 @@
 #include <string>
 
 #include "FileTreeMaker.h"
-#include "TempFolder.h"
 #include "platform/TreeDeleter.h"
+#include "support/TempFolder.h"
 
 namespace zeft::platform {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "TempFolder.h"
 #include "platform/ItemKind.h"
+#include "support/TempFolder.h"
 
 namespace zeft::platform {
 namespace {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace zeft::platform {
 namespace {

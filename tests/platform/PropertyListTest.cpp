@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "TempFolder.h"
+#include "core/VTypes.h"
+#include "support/TempFolder.h"
 
 namespace zeft::platform {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "TempFolder.h"
 #include "platform/MainBundle.h"
 #include "platform/UserEnvironment.h"
+#include "support/TempFolder.h"
 
 namespace zeft::platform {
 namespace {

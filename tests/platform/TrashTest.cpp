@@ -12,9 +12,9 @@
 #include <optional>
 #include <string>
 
-#include "TempFolder.h"
 #include "platform/TreeDeleter.h"
 #include "platform/UserEnvironment.h"
+#include "support/TempFolder.h"
 
 namespace zeft::platform {
 namespace {

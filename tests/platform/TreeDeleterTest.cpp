@@ -13,7 +13,7 @@
 
 #include "ChildProcess.h"
 #include "FileTreeMaker.h"
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace zeft::platform {
 namespace {

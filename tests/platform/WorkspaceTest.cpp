@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <string>
 
-#include "TempFolder.h"
 #include "platform/UserEnvironment.h"
+#include "support/TempFolder.h"
 
 namespace zeft::platform {
 namespace {

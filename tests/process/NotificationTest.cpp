@@ -12,12 +12,12 @@
 #include "platform/AlertPresenter.h"
 #include "platform/ConsoleAlertPresenter.h"
 #include "platform/DialogAlertPresenter.h"
-#include "platform/TempFolder.h"
 #include "process/VSystem.h"
 #include "process/mac/XMacSystem.h"
 #include "runtime/VDebugContext.h"
 #include "runtime/VErrorBase.h"
 #include "runtime/VNotificationDebugMessageHandler.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/TempFolder.h"
 #include "process/VProcessLauncher.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

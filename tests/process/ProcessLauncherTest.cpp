@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "files/VFilePath.h"
-#include "platform/TempFolder.h"
 #include "support/ErrorTestSupport.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

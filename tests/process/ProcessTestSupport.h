@@ -11,8 +11,8 @@
 
 #include "core/VString.h"
 #include "files/VFilePath.h"
-#include "platform/TempFolder.h"
 #include "platform/TreeDeleter.h"
+#include "support/TempFolder.h"
 
 namespace zeft::test {
 

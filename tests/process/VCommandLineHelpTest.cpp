@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/StStringConverter.h"
-#include "platform/TempFolder.h"
 #include "process/VCommandLineParser.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

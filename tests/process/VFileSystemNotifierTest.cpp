@@ -17,9 +17,9 @@
 #include "ProcessTestSupport.h"
 #include "core/StStringConverter.h"
 #include "files/VFolder.h"
-#include "platform/TempFolder.h"
 #include "process/mac/XMacFileSystemNotification.h"
 #include "runtime/VTask.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 
 extern char** environ;
 

@@ -13,11 +13,11 @@
 #include "TestLogger.h"
 #include "core/VString.h"
 #include "platform/MainBundle.h"
-#include "platform/TempFolder.h"
 #include "process/VProcess.h"
 #include "runtime/ILoggerBagKeys.h"
 #include "runtime/VErrorBase.h"
 #include "runtime/VTask.h"
+#include "support/TempFolder.h"
 #include "values/VBagArray.h"
 #include "values/VValueBag.h"
 

@@ -16,13 +16,13 @@
 #include "core/VString.h"
 #include "platform/Debugger.h"
 #include "platform/MainBundle.h"
-#include "platform/TempFolder.h"
 #include "runtime/IDebugMessageHandler.h"
 #include "runtime/ILoggerBagKeys.h"
 #include "runtime/StErrorContextInstaller.h"
 #include "runtime/VErrorBase.h"
 #include "runtime/VErrorThrow.h"
 #include "runtime/VTask.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

@@ -49,7 +49,7 @@ void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(
 
 namespace zeft::test {
 
-StFailingAllocation::StFailingAllocation(int nth) {
+StFailingAllocation::StFailingAllocation(int nth) : fNth(nth) {
   tCountdown = nth;
   tFailed = false;
 }
@@ -57,5 +57,7 @@ StFailingAllocation::StFailingAllocation(int nth) {
 StFailingAllocation::~StFailingAllocation() { tCountdown = 0; }
 
 bool StFailingAllocation::Failed() const { return tFailed; }
+
+int StFailingAllocation::Made() const { return tFailed ? fNth : fNth - tCountdown; }
 
 }  // namespace zeft::test

@@ -18,6 +18,12 @@ class StFailingAllocation {
   // Whether the allocation failed, that is, whether the code under test
   // made at least `nth` allocations.
   bool Failed() const;
+  // The allocations made since construction, the failing one included; with
+  // an `nth` out of reach, what an operation allocates when nothing fails.
+  int Made() const;
+
+ private:
+  int fNth;
 };
 
 }  // namespace zeft::test

@@ -9,7 +9,7 @@
 #include "UpdaterLog.h"
 #include "core/VString.h"
 #include "files/VFilePath.h"
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 #include "runtime/StErrorContextInstaller.h"
 #include "runtime/VErrorBase.h"
 #include "runtime/VErrorContext.h"

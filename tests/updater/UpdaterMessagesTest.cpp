@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 #include "support/ToolboxTestEnvironment.h"
 
 namespace zeft {

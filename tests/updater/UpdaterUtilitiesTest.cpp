@@ -7,8 +7,8 @@
 #include "UpdaterUtilities.h"
 #include "files/VFilePath.h"
 #include "files/VFolder.h"
-#include "platform/TempFolder.h"
 #include "support/ErrorTestSupport.h"
+#include "support/TempFolder.h"
 
 namespace zeft {
 namespace {

@@ -21,17 +21,13 @@
 namespace zeft {
 namespace {
 
+using test::Str;
+
 using test::Text;
 
 using BagRef = VRefPtr<VValueBag>;
 
 BagRef NewBag() { return BagRef(new VValueBag, kAdoptRef); }
-
-VString U(std::u16string_view text) {
-  VString s;
-  s.FromUniString(text.data(), int32(text.size()));
-  return s;
-}
 
 std::string Dump(const VValueBag& bag, const char* name, bool indent) {
   VString out;
@@ -57,7 +53,7 @@ TEST(VValueBagXML, AttributesWithoutChildrenOrText) {
 
 TEST(VValueBagXML, AttributeValuesKeepLineBreaksAndDropWhatXMLCannotCarry) {
   BagRef bag = NewBag();
-  bag->SetString("v", U(u"l1\nl2\tx\r\x01\"<'\xD83D\xDE00\xDC00\xFFFE!"));
+  bag->SetString("v", Str(u"l1\nl2\tx\r\x01\"<'\xD83D\xDE00\xDC00\xFFFE!"));
   bag->SetBool("t", true);
   bag->SetReal("r", 2.5);
   EXPECT_EQ(
@@ -129,9 +125,9 @@ TEST(VValueBagXML, CharacterData) {
   };
   for (const auto& tc : cases) {
     BagRef bag = NewBag();
-    bag->SetCData(U(tc.text));
-    EXPECT_EQ(Dump(*bag, "t", true), tc.indented) << to_string(U(tc.text));
-    EXPECT_EQ(Dump(*bag, "t", false), tc.flat) << to_string(U(tc.text));
+    bag->SetCData(Str(tc.text));
+    EXPECT_EQ(Dump(*bag, "t", true), tc.indented) << to_string(Str(tc.text));
+    EXPECT_EQ(Dump(*bag, "t", false), tc.flat) << to_string(Str(tc.text));
   }
 }
 
@@ -211,7 +207,7 @@ TEST(VValueBagXML, InvalidNamesAreSkipped) {
       {u"", false},
   };
   for (const auto& tc : names) {
-    EXPECT_EQ(VValueBag::IsXMLName(U(tc.name)), tc.valid) << to_string(U(tc.name));
+    EXPECT_EQ(VValueBag::IsXMLName(Str(tc.name)), tc.valid) << to_string(Str(tc.name));
   }
 }
 
@@ -227,9 +223,9 @@ TEST(VValueBagXML, NeedsEscapeSequence) {
       {u"plain", true, false}, {u"\t", false, false},  {u"x<", true, true},
   };
   for (const auto& tc : cases) {
-    bool result = tc.withSet ? VValueBag::NeedsEscapeSequence(U(tc.text), kSet, kSet + 2)
-                             : VValueBag::NeedsEscapeSequence(U(tc.text), nullptr, nullptr);
-    EXPECT_EQ(result, tc.expected) << to_string(U(tc.text)) << " withSet=" << tc.withSet;
+    bool result = tc.withSet ? VValueBag::NeedsEscapeSequence(Str(tc.text), kSet, kSet + 2)
+                             : VValueBag::NeedsEscapeSequence(Str(tc.text), nullptr, nullptr);
+    EXPECT_EQ(result, tc.expected) << to_string(Str(tc.text)) << " withSet=" << tc.withSet;
   }
 }
 
@@ -266,15 +262,15 @@ TEST(VValueBagXML, ParseXMLValueTypesTheText) {
       {u"NaN", kValueKindReal, std::nan("")},
   };
   for (const auto& tc : cases) {
-    std::unique_ptr<VValueSingle> value(ParseXMLValue(U(tc.text)));
+    std::unique_ptr<VValueSingle> value(ParseXMLValue(Str(tc.text)));
     ASSERT_NE(value, nullptr);
-    EXPECT_EQ(value->GetValueKind(), tc.kind) << to_string(U(tc.text));
+    EXPECT_EQ(value->GetValueKind(), tc.kind) << to_string(Str(tc.text));
     if (std::isnan(tc.number)) {
-      EXPECT_TRUE(std::isnan(value->GetReal())) << to_string(U(tc.text));
+      EXPECT_TRUE(std::isnan(value->GetReal())) << to_string(Str(tc.text));
     } else if (tc.kind == kValueKindLong8) {
-      EXPECT_EQ(value->GetLong8(), tc.exact) << to_string(U(tc.text));
+      EXPECT_EQ(value->GetLong8(), tc.exact) << to_string(Str(tc.text));
     } else {
-      EXPECT_EQ(value->GetReal(), tc.number) << to_string(U(tc.text));
+      EXPECT_EQ(value->GetReal(), tc.number) << to_string(Str(tc.text));
     }
   }
 }
@@ -305,7 +301,7 @@ TEST(VValueBagXML, ParseXMLValueKeepsOtherTextsAsStrings) {
       u"0x10",
   };
   for (std::u16string_view text : texts) {
-    VString source = U(text);
+    VString source = Str(text);
     std::unique_ptr<VValueSingle> value(ParseXMLValue(source));
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(value->GetValueKind(), kValueKindString) << to_string(source);
@@ -334,12 +330,13 @@ TEST(VValueBagXML, ParseXMLValueReadsUUIDs) {
       {u"0123456789ABCDEF0123456789ABCDEG", false},
   };
   for (const auto& tc : cases) {
-    std::unique_ptr<VValueSingle> value(ParseXMLValue(U(tc.text)));
+    std::unique_ptr<VValueSingle> value(ParseXMLValue(Str(tc.text)));
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(value->GetValueKind(), tc.isUUID ? kValueKindUUID : kValueKindString)
-        << to_string(U(tc.text));
+        << to_string(Str(tc.text));
   }
-  std::unique_ptr<VValueSingle> value(ParseXMLValue(U(u"{01234567-89AB-CDEF-0123-456789abcdef}")));
+  std::unique_ptr<VValueSingle> value(
+      ParseXMLValue(Str(u"{01234567-89AB-CDEF-0123-456789abcdef}")));
   VString text;
   value->GetString(text);
   EXPECT_EQ(to_string(text), "0123456789ABCDEF0123456789ABCDEF");

@@ -13,8 +13,8 @@
 #include "core/VString.h"
 #include "files/FileTestSupport.h"
 #include "files/VFolder.h"
-#include "platform/TempFolder.h"
 #include "support/StringTestSupport.h"
+#include "support/TempFolder.h"
 #include "values/VValueBag.h"
 #include "xml/VLocalizationManager.h"
 

@@ -11,7 +11,7 @@
 #include "core/VString.h"
 #include "files/FileTestSupport.h"
 #include "files/IFileSystemObject.h"
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 #include "runtime/VErrorThrow.h"
 #include "support/ErrorTestSupport.h"
 #include "xml/HostileDocuments.h"

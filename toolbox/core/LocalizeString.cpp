@@ -1,15 +1,23 @@
 #include "core/LocalizeString.h"
 
-#include "process/VProcess.h"
-#include "xml/ILocalizer.h"
+#include <atomic>
 
 namespace zeft {
 
+namespace {
+
+std::atomic<LocalizeStringHook> sLocalizeStringHook{nullptr};
+
+}  // namespace
+
+void SetLocalizeStringHook(LocalizeStringHook hook) {
+  sLocalizeStringHook.store(hook, std::memory_order_release);
+}
+
 VString LocalizeString(const VString& key, const char* defaultText) {
   VString result;
-  VProcess* process = VProcess::sInstance;
-  ILocalizer* localizer = process != nullptr ? process->GetLocalizer() : nullptr;
-  if (localizer != nullptr && localizer->LocalizeStringWithKey(key, result)) return result;
+  const LocalizeStringHook hook = sLocalizeStringHook.load(std::memory_order_acquire);
+  if (hook != nullptr && hook(key, result)) return result;
   result.Clear();
   if (defaultText != nullptr) result.FromCString(defaultText);
   return result;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <string>
 
 #include "core/VMemory.h"
@@ -15,9 +16,9 @@
 #include "files/VFileSystem.h"
 #include "files/VURL.h"
 #include "files/VVolumeInfo.h"
+#include "platform/Clock.h"
 #include "platform/DirectoryWalk.h"
 #include "platform/SystemFolders.h"
-#include "process/VSystem.h"
 #include "runtime/StErrorContextInstaller.h"
 #include "runtime/VErrorThrow.h"
 #include "values/VUUID.h"
@@ -58,7 +59,8 @@ using ParameterSetter = std::function<void(VValueBag&)>;
 // code stands for the native one, so a plain record of it goes first.
 VError Refuse(const VFile* file, int32 code, const ParameterSetter& parameters) {
   const VError error = ToolboxError(code);
-  auto* record = new VFileError(file, error);
+  auto* record = NewErrorRecord<VFileError>(file, error);
+  if (record == nullptr) return error;
   if (parameters) parameters(*record->GetBag());
   _PushRetainedError(record, error);
   return error;
@@ -235,12 +237,17 @@ VError VFile::MoveToTrash() const {
 // ---- Paths
 
 VFolder* VFile::RetainParentFolder(bool sandboxed) const {
-  VFilePath folder;
-  if (!fPath.GetFolder(folder)) return nullptr;
-  if (fFileSystem != nullptr && fFileSystem->IsAuthorized(folder)) {
-    return new VFolder(folder, fFileSystem);
+  // Null is this function's failure answer, out of memory included.
+  try {
+    VFilePath folder;
+    if (!fPath.GetFolder(folder)) return nullptr;
+    if (fFileSystem != nullptr && fFileSystem->IsAuthorized(folder)) {
+      return new VFolder(folder, fFileSystem);
+    }
+    return sandboxed && fFileSystem != nullptr ? nullptr : new VFolder(folder);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
   }
-  return sandboxed && fFileSystem != nullptr ? nullptr : new VFolder(folder);
 }
 
 void VFile::GetPlatformPath(VString& path, FilePathStyle style) const {
@@ -321,7 +328,7 @@ VError VFile::GetVolumeFreeSpace(int64* free, int64* total, bool available, unsi
   if (maxAgeMs == 0) {
     result = fFile.GetVolumeFreeSpace(&freeBytes, &totalBytes, available, desc);
   } else {
-    const uint32 now = uint32(VSystem::GetCurrentTime());
+    const uint32 now = uint32(platform::GetCurrentTime());
     auto* cached = static_cast<VolumeSpace*>(fVolumeInfo.exchange(nullptr));
     // The age in both directions, on 32-bit stamps that may wrap.
     const uint32 age = cached == nullptr ? 0 : std::min(now - cached->fStamp, cached->fStamp - now);
@@ -379,7 +386,7 @@ VError VFile::ResolveAliasFile(VFile** file, bool deleteIfUnresolved) {
   if (deleteIfUnresolved) return alias->Delete();
   // No native failure lies under this one: no plain record goes first.
   const VError error = ToolboxError(toolbox_error::kFileAliasIsFolder);
-  _PushRetainedError(new VFileError(alias, error), VE_OK);
+  _PushRetainedError(NewErrorRecord<VFileError>(alias, error), VE_OK);
   return error;
 }
 

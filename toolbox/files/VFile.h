@@ -21,6 +21,7 @@
 #include "core/IRefCountable.h"
 #include "core/VErrorCodes.h"
 #include "core/VObject.h"
+#include "files/FileOptions.h"
 #include "files/IFileSystemObject.h"
 #include "files/VFilePath.h"
 #include "files/VFolder.h"
@@ -58,10 +59,10 @@ class VFile : public VObject, public IFile {
 
   // A new open file that the caller deletes; `out` is cleared first.
   VError Open(FileAccess access, VFileDesc** out, unsigned options = 0) const;
-  // An empty file; an existing one is an error unless option 4 replaces it.
+  // An empty file; an existing one is an error unless kFileOptionReplace replaces it.
   VError Create(unsigned options = 0) const;
   // Copies to `destination` (or into it under this name when it is a
-  // folder path). With option 4 an existing destination is replaced; a
+  // folder path). With kFileOptionReplace an existing destination is replaced; a
   // destination that is this very file fails and nothing is touched.
   VError CopyTo(const VFilePath& destination, VFile** out, unsigned options = 0) const;
   VError CopyTo(const VFile& destination, unsigned options = 0) const;

@@ -29,8 +29,9 @@ VFileDesc::~VFileDesc() {
 VError VFileDesc::_Fail(VError result, int32 fallback, const size_t* count, const int64* offset,
                         const int64* sizeAsked) const {
   const VError code = VErrorBase::EncodedNativeErrorToVError(result, ToolboxError(fallback));
-  VFileError* error =
-      fFile != nullptr ? new VFileError(fFile, code) : new VFileError(VFilePath(), code);
+  VFileError* error = fFile != nullptr ? NewErrorRecord<VFileError>(fFile, code)
+                                       : NewErrorRecord<VFileError>(VFilePath(), code);
+  if (error == nullptr) return code;
   VValueBag* bag = error->GetBag();
   if (count != nullptr) bag->SetLong(kCountKey, int32(*count));
   if (offset != nullptr) bag->SetLong8(kOffsetKey, *offset);

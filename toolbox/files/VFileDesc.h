@@ -9,7 +9,7 @@
 
 #include "core/VErrorCodes.h"
 #include "core/VObject.h"
-#include "files/mac/XMacFile.h"
+#include "files/FileOptions.h"
 #include "files/mac/XMacFileDesc.h"
 
 namespace zeft {

@@ -39,7 +39,8 @@ VError VFileError::ThrowNative(const VFilePath& path, VError result, int32 code,
                                const std::function<void(VValueBag&)>& parameters) {
   if (!IsNativeError(result)) return result;
   const VError error = VErrorBase::EncodedNativeErrorToVError(result, ToolboxError(code));
-  auto* record = new VFileError(path, error);
+  VFileError* record = NewErrorRecord<VFileError>(path, error);
+  if (record == nullptr) return error;
   if (parameters) parameters(*record->GetBag());
   _PushRetainedError(record, result);
   return error;

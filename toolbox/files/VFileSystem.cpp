@@ -38,8 +38,8 @@ VFileSystem* VFileSystem::Create(const VString& name, IFolder* root, unsigned in
                                  uint64 quota, uint64 used, VError* error) {
   if (name.IsNull() || name.IsEmpty() || name.FindUniChar(u'/') > 0) {
     const VError code = ToolboxError(toolbox_error::kFileSystemInvalidName);
-    auto* record = new VErrorBase(code);
-    record->GetBag()->SetString(StPackedDictionaryKey("name"), name);
+    auto* record = NewErrorRecord<VErrorBase>(code);
+    if (record != nullptr) record->GetBag()->SetString(StPackedDictionaryKey("name"), name);
     _PushRetainedError(record);
     if (error != nullptr) *error = code;
     return nullptr;

@@ -208,8 +208,9 @@ VError VFileSystemNamespace::LoadFromDefinitionFile(VFile* file) {
   VJSONValue value;
   if (VJSONImporter::ParseFile(file, value, kDefinitionParseOptions) != VE_OK) {
     const VError error = ToolboxError(toolbox_error::kFileSystemInvalidDefinition);
-    auto* record = new VErrorBase(error);
-    record->GetBag()->SetString(StPackedDictionaryKey("path"), file->GetPath().GetPath());
+    auto* record = NewErrorRecord<VErrorBase>(error);
+    if (record != nullptr)
+      record->GetBag()->SetString(StPackedDictionaryKey("path"), file->GetPath().GetPath());
     _PushRetainedError(record);
     return error;
   }

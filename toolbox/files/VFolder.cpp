@@ -136,7 +136,7 @@ VError VFolder::Delete(bool withContents) const {
   }
   if (!withContents) {
     const VError code = ToolboxError(toolbox_error::kFolderNotEmpty);
-    _PushRetainedError(new VFileError(this, code), code);
+    _PushRetainedError(NewErrorRecord<VFileError>(this, code), code);
     return code;
   }
   // One fd-relative walk that never follows a link; the error names the
@@ -325,8 +325,8 @@ VError VFolder::CopyTo(const VFolder& destParent, VFolder** out, unsigned option
 
 VError VFolder::_RefuseCopyInto(const VFolder& dest) const {
   const VError code = ToolboxError(toolbox_error::kFolderCannotCopy);
-  auto* record = new VFileError(this, code);
-  record->GetBag()->SetString(kDestinationKey, dest.GetPath().GetPath());
+  auto* record = NewErrorRecord<VFileError>(this, code);
+  if (record != nullptr) record->GetBag()->SetString(kDestinationKey, dest.GetPath().GetPath());
   _PushRetainedError(record);
   return code;
 }
@@ -532,7 +532,7 @@ VError VFolder::ResolveAliasFolder(VFolder** folder, bool deleteInvalid) {
   }
   if (deleteInvalid) return alias->Delete();
   const VError code = ToolboxError(toolbox_error::kFileAliasIsNotFolder);
-  _PushRetainedError(new VFileError(&given, code));
+  _PushRetainedError(NewErrorRecord<VFileError>(&given, code));
   return code;
 }
 

@@ -107,7 +107,7 @@ class VFolder : public VObject, public IFolder {
   // An empty name keeps the folder's own.
   VError Move(const VFolder& destParent, const VString& name, VFolder** out) const;
   VError CopyTo(const VFolder& destParent, VFolder** out, unsigned options = 0) const;
-  // Copies the folder into `destParent` under `name`. With option 4 an
+  // Copies the folder into `destParent` under `name`. With kFolderCopyReplace an
   // existing destination is replaced whole once the copy is complete; a
   // destination that is this folder, holds it or lies inside it fails (660)
   // and nothing is touched. `out` receives the destination, even on failure.

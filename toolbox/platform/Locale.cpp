@@ -7,13 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <mutex>
 #include <optional>
 
-#include "core/ASCIIText.h"
 #include "platform/ItemKind.h"
 #include "platform/UserEnvironment.h"
 
@@ -24,10 +24,14 @@ namespace {
 std::mutex sLocaleMutex;
 std::optional<LocaleEnvironment> sTestEnvironment;
 
+// ASCII letters folded to lower case; other bytes as they are, whatever the
+// C library's locale.
+std::uint8_t FoldASCII(std::uint8_t c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+
 bool EqualNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (FoldASCII(uint8(a[i])) != FoldASCII(uint8(b[i]))) return false;
+    if (FoldASCII(std::uint8_t(a[i])) != FoldASCII(std::uint8_t(b[i]))) return false;
   }
   return true;
 }

@@ -7,12 +7,13 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <unordered_map>
 
-#include "core/mac/XMacIntlMgr.h"
+#include "platform/Clock.h"
 
 namespace zeft::platform {
 
@@ -21,7 +22,7 @@ namespace {
 constexpr std::string_view kBinaryMagic = "bplist";
 constexpr std::string_view kBinaryMagicVersion = "bplist00";
 // Seconds from 1970-01-01 to 2001-01-01, the epoch of property-list dates.
-constexpr int64 kPropertyListEpochOffset = 978307200;
+constexpr std::int64_t kPropertyListEpochOffset = 978307200;
 
 std::string TooDeepError() {
   return "the property list nests arrays and dictionaries deeper than " +
@@ -51,7 +52,7 @@ bool IsReadableXMLDate(std::string_view text) {
   while (!text.empty() && std::strchr(" \t\r\n", text.front()) != nullptr) text.remove_prefix(1);
   while (!text.empty() && std::strchr(" \t\r\n", text.back()) != nullptr) text.remove_suffix(1);
   if (text.size() != 20) return false;
-  int64 fields[6] = {};
+  std::int64_t fields[6] = {};
   const size_t starts[6] = {0, 5, 8, 11, 14, 17};
   const size_t widths[6] = {4, 2, 2, 2, 2, 2};
   for (int k = 0; k < 6; ++k) {
@@ -65,8 +66,8 @@ bool IsReadableXMLDate(std::string_view text) {
       fields[3] > 23 || fields[4] > 59 || fields[5] > 59) {
     return false;
   }
-  const int64 seconds = XMacIntlMgr::DaysSinceEpoch(fields[0], fields[1], fields[2]) * 86400 +
-                        fields[3] * 3600 + fields[4] * 60 + fields[5];
+  const std::int64_t seconds = DaysSinceEpoch(fields[0], fields[1], fields[2]) * 86400 +
+                               fields[3] * 3600 + fields[4] * 60 + fields[5];
   return IsReadableDate(double(seconds - kPropertyListEpochOffset));
 }
 
@@ -160,11 +161,12 @@ bool CheckXMLNesting(std::string_view text, std::string& error) {
 }
 
 // Reads the big-endian unsigned number of `width` (1..8) bytes at `offset`.
-bool ReadBigEndian(std::string_view bytes, uint64 offset, unsigned width, uint64& out) {
+bool ReadBigEndian(std::string_view bytes, std::uint64_t offset, unsigned width,
+                   std::uint64_t& out) {
   if (width == 0 || width > 8 || offset > bytes.size() || bytes.size() - offset < width)
     return false;
   out = 0;
-  for (unsigned k = 0; k < width; ++k) out = (out << 8) | uint8(bytes[size_t(offset) + k]);
+  for (unsigned k = 0; k < width; ++k) out = (out << 8) | std::uint8_t(bytes[size_t(offset) + k]);
   return true;
 }
 
@@ -185,9 +187,9 @@ class BinaryShapeCheck {
       return false;
     }
     size_t trailer = fBytes.size() - kTrailerSize;
-    fOffsetSize = uint8(fBytes[trailer + 6]);
-    fRefSize = uint8(fBytes[trailer + 7]);
-    uint64 top = 0;
+    fOffsetSize = std::uint8_t(fBytes[trailer + 6]);
+    fRefSize = std::uint8_t(fBytes[trailer + 7]);
+    std::uint64_t top = 0;
     if (fOffsetSize < 1 || fOffsetSize > 8 || fRefSize < 1 || fRefSize > 8 ||
         !ReadBigEndian(fBytes, trailer + 8, 8, fObjectCount) ||
         !ReadBigEndian(fBytes, trailer + 16, 8, top) ||
@@ -209,30 +211,30 @@ class BinaryShapeCheck {
 
  private:
   struct Container {
-    uint64 fObject = 0;
-    uint64 fRefs = 0;      // position of the first reference
-    uint64 fRefCount = 0;  // references to follow
-    uint64 fKeyCount = 0;  // the first references are keys (dictionaries)
-    uint64 fNext = 0;
-    uint8 fChildDepth = 0;
-    uint32 fValues = 1;  // itself and its expanded children so far
-    uint64 fBytes = 0;   // string and data bytes of its expanded children
+    std::uint64_t fObject = 0;
+    std::uint64_t fRefs = 0;      // position of the first reference
+    std::uint64_t fRefCount = 0;  // references to follow
+    std::uint64_t fKeyCount = 0;  // the first references are keys (dictionaries)
+    std::uint64_t fNext = 0;
+    std::uint8_t fChildDepth = 0;
+    std::uint32_t fValues = 1;  // itself and its expanded children so far
+    std::uint64_t fBytes = 0;   // string and data bytes of its expanded children
   };
 
   // Where the object starts; false when its offset is out of range.
-  bool ObjectOffset(uint64 object, uint64& offset) const {
+  bool ObjectOffset(std::uint64_t object, std::uint64_t& offset) const {
     return ReadBigEndian(fBytes, fTableOffset + object * fOffsetSize, fOffsetSize, offset) &&
            offset >= kBinaryMagicVersion.size() && offset < fTableOffset;
   }
 
   // The element count of the object whose marker is at `offset` (the low
   // nibble, or the integer object after it), and where its content starts.
-  bool ReadCount(uint64 offset, uint64& count, uint64& position) const {
-    count = uint8(fBytes[size_t(offset)]) & 0x0F;
+  bool ReadCount(std::uint64_t offset, std::uint64_t& count, std::uint64_t& position) const {
+    count = std::uint8_t(fBytes[size_t(offset)]) & 0x0F;
     position = offset + 1;
     if (count != 0x0F) return true;
     if (position >= fBytes.size()) return false;
-    uint8 intMarker = uint8(fBytes[size_t(position)]);
+    std::uint8_t intMarker = std::uint8_t(fBytes[size_t(position)]);
     if ((intMarker >> 4) != 0x1 || (intMarker & 0x0F) > 3) return false;
     unsigned width = 1u << (intMarker & 0x0F);
     if (!ReadBigEndian(fBytes, position + 1, width, count)) return false;
@@ -242,17 +244,18 @@ class BinaryShapeCheck {
 
   // Finds the object's references, or a leaf's bytes of string or data.
   // False when the object is malformed.
-  bool Inspect(uint64 object, bool& isContainer, Container& container, uint64& leafBytes,
-               std::string& error) {
-    uint64 offset = 0;
+  bool Inspect(std::uint64_t object, bool& isContainer, Container& container,
+               std::uint64_t& leafBytes, std::string& error) {
+    std::uint64_t offset = 0;
     if (!ObjectOffset(object, offset)) return false;
-    uint8 type = uint8(fBytes[size_t(offset)]) >> 4;
+    std::uint8_t type = std::uint8_t(fBytes[size_t(offset)]) >> 4;
     isContainer = type == 0xA || type == 0xC || type == 0xD;
     leafBytes = 0;
     if (type == 0x3) {  // a date: a big-endian double of seconds from 2001
-      uint64 bits = 0;
+      std::uint64_t bits = 0;
       double seconds = 0;
-      if (uint8(fBytes[size_t(offset)]) != 0x33 || !ReadBigEndian(fBytes, offset + 1, 8, bits))
+      if (std::uint8_t(fBytes[size_t(offset)]) != 0x33 ||
+          !ReadBigEndian(fBytes, offset + 1, 8, bits))
         return false;
       std::memcpy(&seconds, &bits, sizeof(seconds));
       if (!IsReadableDate(seconds)) {
@@ -261,16 +264,16 @@ class BinaryShapeCheck {
       }
     }
     if (type == 0x4 || type == 0x5 || type == 0x6) {  // data, ASCII and UTF-16 strings
-      uint64 count = 0;
-      uint64 position = 0;
+      std::uint64_t count = 0;
+      std::uint64_t position = 0;
       if (!ReadCount(offset, count, position) || count > fBytes.size()) return false;
       leafBytes = count * (type == 0x6 ? 2 : 1);
     }
     if (!isContainer) return true;
-    uint64 count = 0;
-    uint64 position = 0;
+    std::uint64_t count = 0;
+    std::uint64_t position = 0;
     if (!ReadCount(offset, count, position)) return false;
-    uint64 perEntry = type == 0xD ? 2 : 1;  // dictionaries list keys, then values
+    std::uint64_t perEntry = type == 0xD ? 2 : 1;  // dictionaries list keys, then values
     if (count > fBytes.size() || position > fTableOffset ||
         count * perEntry * fRefSize > fTableOffset - position)
       return false;
@@ -284,37 +287,37 @@ class BinaryShapeCheck {
   // Dictionary keys must be strings (ASCII or UTF-16) without a NUL: the
   // parser aborts the process on a UTF-16 key holding one, and cuts an
   // ASCII one short (two keys could then become the same).
-  bool IsValidKey(uint64 object) const {
-    uint64 offset = 0;
-    uint64 count = 0;
-    uint64 position = 0;
+  bool IsValidKey(std::uint64_t object) const {
+    std::uint64_t offset = 0;
+    std::uint64_t count = 0;
+    std::uint64_t position = 0;
     if (!ObjectOffset(object, offset) || !ReadCount(offset, count, position)) return false;
-    uint8 type = uint8(fBytes[size_t(offset)]) >> 4;
+    std::uint8_t type = std::uint8_t(fBytes[size_t(offset)]) >> 4;
     if (type != 0x5 && type != 0x6) return false;
-    uint64 unit = type == 0x5 ? 1 : 2;
+    std::uint64_t unit = type == 0x5 ? 1 : 2;
     if (position > fTableOffset || count > (fTableOffset - position) / unit) return false;
-    for (uint64 k = 0; k < count; ++k) {
+    for (std::uint64_t k = 0; k < count; ++k) {
       size_t at = size_t(position + k * unit);
       if (fBytes[at] == 0 && (unit == 1 || fBytes[at + 1] == 0)) return false;
     }
     return true;
   }
 
-  bool Walk(uint64 top, std::string& error) {
+  bool Walk(std::uint64_t top, std::string& error) {
     const std::string malformed = "malformed binary property list";
-    enum : uint8 { kUnseen, kOpen, kDone };
-    std::vector<uint8> state(fObjectCount, kUnseen);
-    std::vector<uint8> depth(fObjectCount, 0);
-    std::vector<uint32> values(fObjectCount, 0);
-    std::vector<uint64> bytes(fObjectCount, 0);
+    enum : std::uint8_t { kUnseen, kOpen, kDone };
+    std::vector<std::uint8_t> state(fObjectCount, kUnseen);
+    std::vector<std::uint8_t> depth(fObjectCount, 0);
+    std::vector<std::uint32_t> values(fObjectCount, 0);
+    std::vector<std::uint64_t> bytes(fObjectCount, 0);
     std::vector<Container> stack;
     stack.reserve(kPropertyListMaxDepth);
-    constexpr uint32 kTooMany = uint32(kPropertyListMaxValues) + 1;
-    constexpr uint64 kTooManyBytes = uint64(kPropertyListMaxExpandedBytes) + 1;
+    constexpr std::uint32_t kTooMany = std::uint32_t(kPropertyListMaxValues) + 1;
+    constexpr std::uint64_t kTooManyBytes = std::uint64_t(kPropertyListMaxExpandedBytes) + 1;
 
     // Visits `object`; when it is finished already (a leaf or a walked
     // container) its figures are added to the parent on the stack.
-    auto visit = [&](uint64 object) -> bool {
+    auto visit = [&](std::uint64_t object) -> bool {
       if (state[object] == kOpen) {
         error = "the binary property list refers to itself";
         return false;
@@ -322,7 +325,7 @@ class BinaryShapeCheck {
       if (state[object] == kUnseen) {
         bool isContainer = false;
         Container container;
-        uint64 leafBytes = 0;
+        std::uint64_t leafBytes = 0;
         if (!Inspect(object, isContainer, container, leafBytes, error)) {
           if (error.empty()) error = malformed;
           return false;
@@ -343,8 +346,9 @@ class BinaryShapeCheck {
       if (!stack.empty()) {
         Container& parent = stack.back();
         parent.fChildDepth = std::max(parent.fChildDepth, depth[object]);
-        parent.fValues = std::min<uint64>(uint64(parent.fValues) + values[object], kTooMany);
-        parent.fBytes = std::min<uint64>(parent.fBytes + bytes[object], kTooManyBytes);
+        parent.fValues =
+            std::min<std::uint64_t>(std::uint64_t(parent.fValues) + values[object], kTooMany);
+        parent.fBytes = std::min<std::uint64_t>(parent.fBytes + bytes[object], kTooManyBytes);
       }
       return true;
     };
@@ -353,7 +357,7 @@ class BinaryShapeCheck {
     while (!stack.empty()) {
       Container& current = stack.back();
       if (current.fNext < current.fRefCount) {
-        uint64 child = 0;
+        std::uint64_t child = 0;
         ReadBigEndian(fBytes, current.fRefs + current.fNext * fRefSize, fRefSize,
                       child);  // in range: checked
         bool isKey = current.fNext < current.fKeyCount;
@@ -365,8 +369,8 @@ class BinaryShapeCheck {
         if (!visit(child)) return false;
         continue;
       }
-      uint64 object = current.fObject;
-      depth[object] = uint8(current.fChildDepth + 1);
+      std::uint64_t object = current.fObject;
+      depth[object] = std::uint8_t(current.fChildDepth + 1);
       values[object] = current.fValues;
       bytes[object] = current.fBytes;
       state[object] = kDone;
@@ -387,8 +391,8 @@ class BinaryShapeCheck {
   std::string_view fBytes;
   unsigned fOffsetSize = 0;
   unsigned fRefSize = 0;
-  uint64 fObjectCount = 0;
-  uint64 fTableOffset = 0;
+  std::uint64_t fObjectCount = 0;
+  std::uint64_t fTableOffset = 0;
 };
 
 struct PlistDeleter {
@@ -416,7 +420,8 @@ class TreeConverter {
       case PLIST_UINT: {
         uint64_t value = 0;
         plist_get_uint_val(node, &value);
-        out = PropertyListValue::FromInteger(int64(value));  // negative numbers come as their bits
+        out = PropertyListValue::FromInteger(
+            std::int64_t(value));  // negative numbers come as their bits
         return true;
       }
       case PLIST_REAL: {
@@ -445,7 +450,7 @@ class TreeConverter {
         int32_t microseconds = 0;
         // In range: checked before parsing. Microseconds count forwards.
         plist_get_date_val(node, &seconds, &microseconds);
-        int64 whole = int64(seconds) + kPropertyListEpochOffset;
+        std::int64_t whole = std::int64_t(seconds) + kPropertyListEpochOffset;
         if (microseconds < 0) {
           whole -= 1;
           microseconds += 1000000;
@@ -590,7 +595,7 @@ std::optional<PropertyListValue> LoadPropertyList(const std::string& path, std::
     error = "\"" + path + "\" is not a regular file";
     return std::nullopt;
   }
-  if (uint64(info.st_size) > kPropertyListMaxFileSize) {
+  if (std::uint64_t(info.st_size) > kPropertyListMaxFileSize) {
     error =
         "\"" + path + "\" is larger than " + std::to_string(kPropertyListMaxFileSize) + " bytes";
     return std::nullopt;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,8 +14,6 @@
 #include <utility>
 #include <variant>
 #include <vector>
-
-#include "core/VTypes.h"
 
 namespace zeft::platform {
 
@@ -31,11 +30,11 @@ class PropertyListValue {
 
   // A point in time, UTC, counted from 1970-01-01T00:00:00Z.
   struct Date {
-    int64 fSeconds = 0;
-    int32 fMicroseconds = 0;
+    std::int64_t fSeconds = 0;
+    std::int32_t fMicroseconds = 0;
     bool operator==(const Date&) const = default;
   };
-  using Data = std::vector<uint8>;
+  using Data = std::vector<std::uint8_t>;
   using Array = std::vector<PropertyListValue>;
   // Entries in file order; keys are unique (a repeated key keeps the place
   // of its first entry and the value of its last).
@@ -48,7 +47,7 @@ class PropertyListValue {
     return PropertyListValue(std::in_place, std::move(value));
   }
   // Integers are signed 64-bit; larger unsigned ones keep their bits.
-  static PropertyListValue FromInteger(int64 value) {
+  static PropertyListValue FromInteger(std::int64_t value) {
     return PropertyListValue(std::in_place, value);
   }
   static PropertyListValue FromReal(double value) {
@@ -72,7 +71,7 @@ class PropertyListValue {
 
   // Each returns null when the value is of another type.
   const std::string* GetString() const noexcept { return std::get_if<std::string>(&fStorage); }
-  const int64* GetInteger() const noexcept { return std::get_if<int64>(&fStorage); }
+  const std::int64_t* GetInteger() const noexcept { return std::get_if<std::int64_t>(&fStorage); }
   const double* GetReal() const noexcept { return std::get_if<double>(&fStorage); }
   const bool* GetBoolean() const noexcept { return std::get_if<bool>(&fStorage); }
   const Date* GetDate() const noexcept { return std::get_if<Date>(&fStorage); }
@@ -86,7 +85,8 @@ class PropertyListValue {
   bool operator==(const PropertyListValue&) const = default;
 
  private:
-  using Storage = std::variant<std::string, int64, double, bool, Date, Data, Array, Dictionary>;
+  using Storage =
+      std::variant<std::string, std::int64_t, double, bool, Date, Data, Array, Dictionary>;
 
   template <class T>
   PropertyListValue(std::in_place_t, T&& value)

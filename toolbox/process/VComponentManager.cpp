@@ -236,7 +236,7 @@ VError VComponentManager::RegisterComponentLibrary(const VFilePath& path) {
   VRefPtr<VLibrary> library(new VLibrary(path), kAdoptRef);
   if (!library->Load()) {
     _PushRetainedError(
-        new VFileError(path, ToolboxError(toolbox_error::kComponentLibraryUnloadable)));
+        NewErrorRecord<VFileError>(path, ToolboxError(toolbox_error::kComponentLibraryUnloadable)));
     return ToolboxError(toolbox_error::kMemoryFull);
   }
   auto main = reinterpret_cast<MainProc>(library->GetProcAddress(VString("Main")));

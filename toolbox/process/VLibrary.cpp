@@ -1,5 +1,7 @@
 #include "process/VLibrary.h"
 
+#include <new>
+
 #include "files/VFile.h"
 #include "files/VFolder.h"
 
@@ -21,7 +23,13 @@ VLibrary::~VLibrary() { Unload(); }
 
 bool VLibrary::Load() {
   StLocker<VCriticalSection> lock(fLock);
-  if (!fLoaded) fLoaded = fPlatform.Load(fPath);
+  if (fLoaded) return true;
+  // Out of memory on the way is a failed load that leaves nothing open.
+  try {
+    fLoaded = fPlatform.Load(fPath);
+  } catch (const std::bad_alloc&) {
+    fPlatform.Unload();
+  }
   return fLoaded;
 }
 

@@ -5,8 +5,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 #include <string>
 
+#include "core/LocalizeString.h"
 #include "core/StStringConverter.h"
 #include "core/VIntlMgr.h"
 #include "files/VFile.h"
@@ -24,9 +26,11 @@
 #include "runtime/VErrorBase.h"
 #include "runtime/VErrorThrow.h"
 #include "runtime/VLogger.h"
+#include "runtime/VLoggerHook.h"
 #include "runtime/VProgressManager.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
+#include "xml/ILocalizer.h"
 
 namespace zeft {
 
@@ -46,10 +50,57 @@ void Trim(VString& text) {
 // 1-based position of "build " (compared through the collator), 0 if none.
 int32 FindBuildMark(const VString& version) { return version.Find(VString(kBuildMark), 1, false); }
 
+// Taken by SetLogger around its swap and by the logger hook around its
+// retain, so that the hook never retains a logger being released.
+std::mutex sLoggerMutex;
+
+// The hooks through which the layers below reach the application object.
+// They follow VProcess::sInstance, and are installed while any application
+// object exists (objects may nest, a test's inside the harness's).
+std::mutex sHookMutex;
+int sHookUsers = 0;
+
+ILogger* RetainProcessLogger() {
+  std::lock_guard<std::mutex> lock(sLoggerMutex);
+  VProcess* process = VProcess::sInstance;
+  ILogger* logger = process != nullptr ? process->GetLogger() : nullptr;
+  if (logger != nullptr) logger->Retain();
+  return logger;
+}
+
+bool ProcessLogSource(VString& source) {
+  VProcess* process = VProcess::sInstance;
+  if (process == nullptr) return false;
+  source = process->GetLogSourceIdentifier();
+  return true;
+}
+
+bool ProcessLocalizeString(const VString& key, VString& text) {
+  VProcess* process = VProcess::sInstance;
+  ILocalizer* localizer = process != nullptr ? process->GetLocalizer() : nullptr;
+  return localizer != nullptr && localizer->LocalizeStringWithKey(key, text);
+}
+
+void InstallHooks() {
+  std::lock_guard<std::mutex> lock(sHookMutex);
+  if (sHookUsers++ > 0) return;
+  VLoggerHook::Install(&RetainProcessLogger, &ProcessLogSource);
+  SetLocalizeStringHook(&ProcessLocalizeString);
+}
+
+void RemoveHooks() {
+  std::lock_guard<std::mutex> lock(sHookMutex);
+  if (--sHookUsers > 0) return;
+  SetLocalizeStringHook(nullptr);
+  VLoggerHook::Install(nullptr, nullptr);
+}
+
 }  // namespace
 
 VProcess::VProcess()
-    : fLastActivityTime(NowMilliseconds()), fFileSystemNamespace(new VFileSystemNamespace) {}
+    : fLastActivityTime(NowMilliseconds()), fFileSystemNamespace(new VFileSystemNamespace) {
+  InstallHooks();
+}
 
 VProcess::~VProcess() {
   SetResourceFile(nullptr);
@@ -59,6 +110,7 @@ VProcess::~VProcess() {
   if (fInitialized) _DeInit();
   if (fMadeClassStore) VJSONClassStore::DeInit();
   if (sInstance == this) sInstance = nullptr;
+  RemoveHooks();
 }
 
 // ---- Start-up, run and quit ----
@@ -401,7 +453,11 @@ ILogger* VProcess::GetLogger(EMessageLevel level) const {
 
 void VProcess::SetLogger(ILogger* logger) {
   if (logger != nullptr) logger->Retain();
-  ILogger* previous = fLogger.exchange(logger, std::memory_order_acq_rel);
+  ILogger* previous = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(sLoggerMutex);
+    previous = fLogger.exchange(logger, std::memory_order_acq_rel);
+  }
   if (previous != nullptr) previous->Release();
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/VString.h"
 #include "files/mac/XBSDSystem.h"
+#include "platform/Clock.h"
 #include "platform/VirtualMemory.h"
 #include "process/mac/XMacSystem.h"
 
@@ -45,33 +46,13 @@ std::string CompactSpaces(const std::string& text) {
   return compact;
 }
 
-// The zone's offsets from UTC in seconds, computed on first use.
-std::atomic<int32> sGMTOffset{0};
-std::atomic<int32> sGMTOffsetWithDayLight{0};
-std::atomic<bool> sGMTOffsetValid{false};
-
-void StoreGMTOffsets() {
-  int32 offset = 0;
-  int32 withDaylight = 0;
-  XMacSystem::UpdateGMTOffset(&offset, &withDaylight);
-  sGMTOffset.store(offset);
-  sGMTOffsetWithDayLight.store(withDaylight);
-}
-
 }  // namespace
 
 uint64 VSystem::GetCurrentTime() { return XMacSystem::GetCurrentTime(); }
 
 uint32 VSystem::GetCurrentTicks() { return XMacSystem::GetCurrentTicks(); }
 
-uint32 VSystem::GetCurrentDeltaTicks(uint32 since) {
-  // The shorter way round the 32-bit circle, so that a count that wrapped
-  // between the two readings still gives the small distance.
-  const uint32 now = GetCurrentTicks();
-  const uint32 forward = now - since;
-  const uint32 backward = since - now;
-  return forward < backward ? forward : backward;
-}
+uint32 VSystem::GetCurrentDeltaTicks(uint32 since) { return platform::GetCurrentDeltaTicks(since); }
 
 uint32 VSystem::GetNumberOfLogicalProcessors() {
   uint32 count = sLogicalProcessors.load(std::memory_order_relaxed);
@@ -147,19 +128,13 @@ void VSystem::LocalToUTCTime(int16* dateTime) { XMacSystem::LocalToUTCTime(dateT
 
 void VSystem::UTCToLocalTime(int16* dateTime) { XMacSystem::UTCToLocalTime(dateTime); }
 
-int32 VSystem::GetGMTOffset(bool withDaylight) {
-  if (!sGMTOffsetValid.load()) {
-    StoreGMTOffsets();
-    sGMTOffsetValid.store(true);
-  }
-  return withDaylight ? sGMTOffsetWithDayLight.load() : sGMTOffset.load();
-}
+int32 VSystem::GetGMTOffset(bool withDaylight) { return platform::GetGMTOffset(withDaylight); }
 
-void VSystem::UpdateGMTOffset() { StoreGMTOffsets(); }
+void VSystem::UpdateGMTOffset() { platform::UpdateGMTOffset(); }
 
 void VSystem::SystemDateTimeChanged() {
   XMacSystem::ResetSystemTimeZone();
-  StoreGMTOffsets();
+  platform::UpdateGMTOffset();
 }
 
 bool VSystem::Init() {

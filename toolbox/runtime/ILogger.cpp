@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "core/VString.h"
-#include "process/VProcess.h"
 #include "runtime/ILoggerBagKeys.h"
 #include "runtime/VErrorBase.h"
+#include "runtime/VLoggerHook.h"
 #include "runtime/VTask.h"
 #include "runtime/mac/XMacStackCrawl.h"
 #include "values/VValueBag.h"
@@ -43,8 +43,7 @@ void ILogger::LogErrorIfNecessary(const VErrorBase* error) {
     if (ILoggerBagKeys::jobId.Get(*properties, value)) ILoggerBagKeys::jobId.Set(*record, value);
     properties->Release();
   }
-  if (!hasSource && VProcess::sInstance != nullptr)
-    ILoggerBagKeys::source.Set(*record, VProcess::sInstance->GetLogSourceIdentifier());
+  if (!hasSource && VLoggerHook::GetSource(text)) ILoggerBagKeys::source.Set(*record, text);
 
   text.Clear();
   error->GetStackCrawl(text);

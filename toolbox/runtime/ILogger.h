@@ -1,7 +1,8 @@
 // ILogger is what a logger offers: it takes log records (VValueBags named
 // by ILoggerBagKeys), filters them by level and hands them to its
 // listeners. It also turns error records and failed assertions into log
-// records. The process logger is reached through VProcess::GetLogger.
+// records. The layers below the application frame reach the process logger
+// through VLoggerHook.
 #pragma once
 
 #include <atomic>

@@ -12,11 +12,11 @@
 #include "core/VString.h"
 #include "platform/Debugger.h"
 #include "platform/MainBundle.h"
-#include "process/VProcess.h"
 #include "runtime/IDebugMessageHandler.h"
 #include "runtime/ILogger.h"
 #include "runtime/ILoggerBagKeys.h"
 #include "runtime/VErrorBase.h"
+#include "runtime/VLoggerHook.h"
 #include "runtime/VTask.h"
 #include "runtime/mac/XMacStackCrawl.h"
 #include "values/VValueBag.h"
@@ -40,10 +40,6 @@ std::string FormatLocalTime(const char* format) {
 void WriteUTF8(FILE* stream, const VString& text) {
   StStringConverter<char> bytes(text, kCharSetUTF8);
   std::fwrite(bytes.GetCPointer(), 1, bytes.GetSize(), stream);
-}
-
-ILogger* ProcessLogger() {
-  return VProcess::sInstance != nullptr ? VProcess::sInstance->GetLogger() : nullptr;
 }
 
 // The calling task's debug context while it handles one event, null when
@@ -103,8 +99,8 @@ void VDebugMgr::DebugMsg(const VString& message) {
     // No event in low-level mode: nothing below may log.
     if (event.Get() != nullptr) {
       if (fWriteToAssertFile.load()) WriteToAssertFile(message, true, true);
-      ILogger* logger = ProcessLogger();
-      if (logger != nullptr && logger->ShouldLog(kMessageLevelDebug)) {
+      VRefPtr<ILogger> logger = VLoggerHook::RetainLogger();
+      if (logger && logger->ShouldLog(kMessageLevelDebug)) {
         VString text(message);
         if (!text.IsEmpty() && text.GetUniChar(text.GetLength()) == u'\n')
           text.Truncate(text.GetLength() - 1);
@@ -153,7 +149,8 @@ bool VDebugMgr::AssertFailed(const char* condition, const char* file, int line) 
     text.Printf("Assert Failed: %s, %s, %d\n", condition, file, line);
     WriteToAssertFile(text, true, true);
   }
-  if (ILogger* logger = ProcessLogger()) logger->LogAssertIfNecessary(condition, file, line);
+  if (VRefPtr<ILogger> logger = VLoggerHook::RetainLogger())
+    logger->LogAssertIfNecessary(condition, file, line);
   if (IDebugMessageHandler* handler = _RetainHandler()) {
     const int32 answer = handler->AssertFailed(*event.Get(), condition, file, line);
     handler->Release();
@@ -176,7 +173,8 @@ void VDebugMgr::ErrorThrown(VErrorBase* error) {
         text += dump;
         text.AppendUniChar(u'\n');
         if (fWriteToAssertFile.load()) WriteToAssertFile(text, true, true);
-        if (ILogger* logger = ProcessLogger()) logger->LogErrorIfNecessary(error);
+        if (VRefPtr<ILogger> logger = VLoggerHook::RetainLogger())
+          logger->LogErrorIfNecessary(error);
         if (fLogInDebugger.load() && fDebuggerPresent.load()) _WriteConsole(text);
         if (IDebugMessageHandler* handler = _RetainHandler()) {
           const int32 answer = handler->ErrorThrown(*event.Get(), error);

@@ -10,6 +10,7 @@
 #include <shared_mutex>
 
 #include "process/VProcess.h"
+#include "runtime/VErrorThrow.h"
 #include "runtime/VTask.h"
 #include "values/VBagArray.h"
 #include "values/VValueBag.h"
@@ -344,11 +345,8 @@ void VErrorImported::GetLocation(VString& text) const {
 }
 
 VError vThrowUserGeneratedError(VError code, const VString& message) {
-  try {
-    VTask::PushRetainedError(new VErrorUserGenerated(code, message));
-  } catch (const std::bad_alloc&) {
-    // Out of memory for the record itself: the caller still gets its code.
-  }
+  // Out of memory for the record itself: the caller still gets its code.
+  VTask::PushRetainedError(NewErrorRecord<VErrorUserGenerated>(code, message));
   return code;
 }
 

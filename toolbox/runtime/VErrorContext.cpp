@@ -4,9 +4,9 @@
 #include <new>
 
 #include "core/VString.h"
-#include "process/VProcess.h"
 #include "runtime/ILogger.h"
 #include "runtime/VErrorBase.h"
+#include "runtime/VLoggerHook.h"
 #include "values/VBagArray.h"
 #include "values/VValueBag.h"
 
@@ -110,8 +110,8 @@ bool VErrorContext::_FindAny(std::initializer_list<VError> codes) const {
 }
 
 void VErrorContext::SendErrorsToLogger() const {
-  ILogger* logger = VProcess::sInstance != nullptr ? VProcess::sInstance->GetLogger() : nullptr;
-  if (logger == nullptr) return;
+  const VRefPtr<ILogger> logger = VLoggerHook::RetainLogger();
+  if (!logger) return;
   // A snapshot: a logger that raises an error while logging pushes it into
   // this very level when it is the task's top level.
   ErrorList errors;

@@ -16,16 +16,14 @@ void _ThrowError(VError code, const VString* p1, const VString* p2, const VStrin
   if (VProcess::sInstance == nullptr) return;
   // Without a task there is no stack to push on: make no record at all.
   if (VTask::GetCurrent() == nullptr) return;
-  try {
-    VRefPtr<VErrorBase> error(new VErrorBase(code), kAdoptRef);
-    VValueBag* parameters = error->GetBag();
-    if (p1 != nullptr) parameters->SetString(ErrorBagKeys::p1, *p1);
-    if (p2 != nullptr) parameters->SetString(ErrorBagKeys::p2, *p2);
-    if (p3 != nullptr) parameters->SetString(ErrorBagKeys::p3, *p3);
-    VTask::PushRetainedError(error.Forget());
-  } catch (const std::bad_alloc&) {
-    // Out of memory for the record itself: the caller still returns its code.
-  }
+  // Out of memory for the record itself: the caller still returns its code.
+  VErrorBase* error = NewErrorRecord<VErrorBase>(code);
+  if (error == nullptr) return;
+  VValueBag* parameters = error->GetBag();
+  if (p1 != nullptr) parameters->SetString(ErrorBagKeys::p1, *p1);
+  if (p2 != nullptr) parameters->SetString(ErrorBagKeys::p2, *p2);
+  if (p3 != nullptr) parameters->SetString(ErrorBagKeys::p3, *p3);
+  VTask::PushRetainedError(error);
 }
 
 VError ThrowPosixError(int32 number, const VString* path) {
@@ -39,11 +37,8 @@ bool _PushRetainedError(VErrorBase* error, VError native) {
   if (native != VE_OK) {
     VErrorTaskContext* stack = VTask::GetErrorContext(false);
     if (stack == nullptr || !stack->IsErrorFiltered(error->GetError())) {
-      try {
-        VTask::PushRetainedError(new VErrorBase(native));
-      } catch (const std::bad_alloc&) {
-        // Only the native record is lost; the caller's record still goes.
-      }
+      // Only the native record may be lost; the caller's record still goes.
+      VTask::PushRetainedError(NewErrorRecord<VErrorBase>(native));
     }
     // The record's text can then say why, beside what failed.
     VString nativeText;

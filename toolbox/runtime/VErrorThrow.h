@@ -2,6 +2,9 @@
 // common way every facility reports a failure besides returning its code.
 #pragma once
 
+#include <new>
+#include <utility>
+
 #include "core/VErrorCodes.h"
 
 namespace zeft {
@@ -18,6 +21,19 @@ void _ThrowError(VError code, const VString* p1 = nullptr, const VString* p2 = n
 // Raises a system call's errno (with `path`, when given, as "p1") and
 // returns its code.
 VError ThrowPosixError(int32 number, const VString* path = nullptr);
+
+// Makes an error record: the one way the toolbox makes them, so that
+// raising an error never lets std::bad_alloc out. Null when the record, or
+// what its constructor allocates, cannot be had: the caller then drops the
+// record and still returns its own code.
+template <class Record, class... Args>
+Record* NewErrorRecord(Args&&... args) noexcept {
+  try {
+    return new Record(std::forward<Args>(args)...);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 
 // Pushes a record the caller built, taking over the caller's reference.
 // With a native code, a plain record of that code goes first, unless the

@@ -10,9 +10,9 @@
 #include "core/StStringConverter.h"
 #include "files/VFile.h"
 #include "files/VFolder.h"
-#include "process/VProcess.h"
 #include "runtime/ILogger.h"
 #include "runtime/ILoggerBagKeys.h"
+#include "runtime/VLoggerHook.h"
 #include "runtime/VSplitableLogFile.h"
 #include "values/VValueBag.h"
 
@@ -128,9 +128,8 @@ void VLog4jMsgFileLogger::Start(int32 firstNumber) {
     }
   }
   // Attached without our lock: the process logger's lock comes first.
-  if (startedNow && VProcess::sInstance != nullptr) {
-    if (ILogger* logger = VProcess::sInstance->GetLogger()) {
-      logger->Retain();
+  if (startedNow) {
+    if (ILogger* logger = VLoggerHook::RetainLogger().Forget()) {
       fAttachedTo = logger;
       logger->AddLogListener(&fListener);
     }
@@ -251,8 +250,7 @@ void VLog4jMsgFileLogger::GetLogInfosFromBag(const VValueBag* record, VString& s
     }
   }
   if (!hasComponent) component = uint32(errorCode >> 32);
-  if (!hasSource && VProcess::sInstance != nullptr)
-    source = VProcess::sInstance->GetLogSourceIdentifier();
+  if (!hasSource) VLoggerHook::GetSource(source);
   if (component != 0) {
     if (!source.IsEmpty()) source.AppendCString(".");
     source.AppendOsType(component);

@@ -6,11 +6,11 @@
 
 #include "core/VErrorCodes.h"
 #include "core/VString.h"
-#include "process/VProcess.h"
-#include "process/VSystem.h"
+#include "platform/Clock.h"
 #include "runtime/ILogListener.h"
 #include "runtime/ILoggerBagKeys.h"
 #include "runtime/VLogRecord.h"
+#include "runtime/VLoggerHook.h"
 #include "runtime/VTask.h"
 #include "values/VValueBag.h"
 
@@ -131,12 +131,12 @@ void VLogger::_Enqueue(const VValueBag* record, bool adopt) {
         continue;
       }
       const int32 readBefore = fReadPos.load(std::memory_order_relaxed);
-      if (lastProgress == 0) lastProgress = VSystem::GetCurrentTime();
+      if (lastProgress == 0) lastProgress = platform::GetCurrentTime();
       _RequestFlush();
       ++fRoomWaiters;
       fRoomFreed.WaitWithTimeout(&fRingLock, kFlushIntervalMs);
       --fRoomWaiters;
-      const uint64 now = VSystem::GetCurrentTime();
+      const uint64 now = platform::GetCurrentTime();
       if (fReadPos.load(std::memory_order_relaxed) != readBefore) {
         lastProgress = now;
       } else if (now - lastProgress >= uint64(kStopWarningMs)) {
@@ -170,10 +170,7 @@ void VLogger::LogMessage(EMessageLevel level, const VString& message, const VStr
       found = ILoggerBagKeys::source.Get(*properties, value);
       properties->Release();
     }
-    if (!found && VProcess::sInstance != nullptr) {
-      value = VProcess::sInstance->GetLogSourceIdentifier();
-      found = true;
-    }
+    if (!found) found = VLoggerHook::GetSource(value);
     record->SetMessage(level, message, found ? &value : nullptr);
   }
   _Enqueue(record, true);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "process/VSystem.h"
+#include "platform/Clock.h"
 #include "runtime/IMessageable.h"
 #include "runtime/VMessageQueue.h"
 #include "runtime/VMessagingContext.h"
@@ -178,7 +178,7 @@ bool VMessage::_PostAndWait(IMessageable* target, int32 timeoutMs, bool withoutL
   if (caller == nullptr || target == nullptr || IsInFlight()) return false;
   VMessageQueue* replyQueue = caller->RetainMessageQueue();
   if (VMessageQueue* old = fReplyQueue.exchange(replyQueue)) old->Release();
-  const uint64 start = VSystem::GetCurrentTime();
+  const uint64 start = platform::GetCurrentTime();
 
   VMessagingContext* context = target->RetainMessagingContext();
   VTask* targetTask = RetainValidTask(context);
@@ -187,7 +187,7 @@ bool VMessage::_PostAndWait(IMessageable* target, int32 timeoutMs, bool withoutL
     const bool entered = caller->_EnterWait(kTaskWaitForMessageExecution);
     do {
       const int64 remaining =
-          withoutLimit ? 1000 : timeoutMs - int64(VSystem::GetCurrentTime() - start);
+          withoutLimit ? 1000 : timeoutMs - int64(platform::GetCurrentTime() - start);
       if (remaining <= 0) break;
       VTask::ExecuteMessagesWithTimeout(int32(std::min<int64>(remaining, 1000)), true);
       if (Answered() || Aborted()) break;

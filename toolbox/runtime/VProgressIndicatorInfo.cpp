@@ -7,7 +7,7 @@
 #include "core/VLong8.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONValue.h"
-#include "process/VSystem.h"
+#include "platform/Clock.h"
 #include "runtime/VTaskMgr.h"
 #include "values/VBagArray.h"
 #include "values/VDuration.h"
@@ -70,7 +70,7 @@ int64 RatePercent(int64 value, int64 max) {
 
 }  // namespace
 
-uint32 ProgressClockNow() { return uint32(VSystem::GetCurrentTime()); }
+uint32 ProgressClockNow() { return uint32(platform::GetCurrentTime()); }
 
 VProgressIndicatorInfo::VProgressIndicatorInfo() : fTaskID(VTaskMgr::GetCurrentTaskID()) {
   fUUID.Regenerate();

@@ -5,7 +5,7 @@
 
 #include <sched.h>
 
-#include "process/VSystem.h"
+#include "platform/Clock.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
 
@@ -77,13 +77,13 @@ bool VSyncEvent::Lock(int32 timeoutMs) {
     if (IsUnlocked()) return true;
     int32 lastStamp = _ReadStamp();
     fFiberWaiters.fetch_add(1);
-    const uint64 start = VSystem::GetCurrentTime();
+    const uint64 start = platform::GetCurrentTime();
     int32 remaining = timeoutMs;
     bool result = false;
     while (remaining > 0) {
       VTaskMgr::sInstance->CurrentFiberWaitFlagWithTimeout(&fStamp, lastStamp, remaining);
       const int32 stamp = _ReadStamp();
-      const int64 elapsed = int64(VSystem::GetCurrentTime() - start);
+      const int64 elapsed = int64(platform::GetCurrentTime() - start);
       if (stamp == lastStamp || elapsed >= timeoutMs) {
         // The scheduler may return early; the flag decides, not the stamp.
         result = IsUnlocked();

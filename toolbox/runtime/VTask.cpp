@@ -8,9 +8,9 @@
 
 #include "core/VIntlMgr.h"
 #include "core/VString.h"
+#include "platform/Clock.h"
 #include "process/VActivityToken.h"
 #include "process/VProcess.h"
-#include "process/VSystem.h"
 #include "runtime/IFiberScheduler.h"
 #include "runtime/IIdleable.h"
 #include "runtime/StErrorContextInstaller.h"
@@ -211,7 +211,7 @@ void VTask::Exit(VTask* task) {
 bool VTask::IsDying(int32* outTicksSinceKill) const {
   const bool dying = GetState() >= kTaskStateDying;
   if (outTicksSinceKill != nullptr) {
-    *outTicksSinceKill = dying ? int32(VSystem::GetCurrentDeltaTicks(fKillTick.load())) : 0;
+    *outTicksSinceKill = dying ? int32(platform::GetCurrentDeltaTicks(fKillTick.load())) : 0;
   }
   return dying;
 }
@@ -232,7 +232,7 @@ bool VTask::IsCurrentMain() {
 }
 
 bool VTask::IsResponding() const {
-  return int64(VSystem::GetCurrentTime() - fLastPumpTime.load()) < 1000;
+  return int64(platform::GetCurrentTime() - fLastPumpTime.load()) < 1000;
 }
 
 void VTask::SetName(const VString& name) {
@@ -340,14 +340,14 @@ void VTask::Kill() {
     }
   }
   if (GetState() <= kTaskStateDying) DoPrepareToDie();
-  const uint32 now = VSystem::GetCurrentTicks();
+  const uint32 now = platform::GetCurrentTicks();
   if (_CompareAndSwapState(kTaskStateRunning, kTaskStateDying)) fKillTick.store(now);
 }
 
 bool VTask::WaitForDeath(int32 timeoutMs) {
   VTask* caller = GetCurrent();
   if (caller == this) return false;
-  const uint64 start = VSystem::GetCurrentTime();
+  const uint64 start = platform::GetCurrentTime();
   VMessageQueue* registered = nullptr;
   fManager->Lock();
   if (GetState() != kTaskStateDead) {
@@ -361,7 +361,7 @@ bool VTask::WaitForDeath(int32 timeoutMs) {
 
   const bool entered = caller != nullptr && caller->_EnterWait(kTaskWaitForDeath);
   while (GetState() != kTaskStateDead) {
-    const int64 elapsed = int64(VSystem::GetCurrentTime() - start);
+    const int64 elapsed = int64(platform::GetCurrentTime() - start);
     if (elapsed >= timeoutMs) break;
     if (caller != nullptr) {
       // The death signals the caller's queue and ends this wait early.
@@ -459,16 +459,16 @@ void VTask::WaitAndExecuteMessages(int32 timeoutMs, bool* outTimedOut) {
     return;
   }
   const uint32 wakeCounter = task->fQueueWakeCounter.load();
-  const uint64 start = VSystem::GetCurrentTime();
+  const uint64 start = platform::GetCurrentTime();
   while (task->GetState() < kTaskStateDying) {
     if (task->fQueueWakeCounter.load() != wakeCounter) break;
-    const int64 elapsed = int64(VSystem::GetCurrentTime() - start);
+    const int64 elapsed = int64(platform::GetCurrentTime() - start);
     const int32 slice = int32(std::min<int64>(timeoutMs - elapsed, 1000));
     bool timedOut = false;
     VMessage* message = task->_RetainMessageWithTimeout(slice, &timedOut);
     if (message == nullptr && !timedOut) break;  // woken without a message
     task->_ExecuteMessages(message, true);
-    if (int64(VSystem::GetCurrentTime() - start) >= timeoutMs) {
+    if (int64(platform::GetCurrentTime() - start) >= timeoutMs) {
       report(message != nullptr || timedOut);
       return;
     }
@@ -513,19 +513,19 @@ bool VTask::_ExecuteMessages(VMessage* first, bool allowIdle) {
       VMessageQueue* queue = _GetQueue();
       message = queue != nullptr ? queue->RetainMessage() : nullptr;
     }
-    fLastPumpTime.store(VSystem::GetCurrentTime());
+    fLastPumpTime.store(platform::GetCurrentTime());
     return true;
   }
-  if (allowIdle && !fInIdle && VSystem::GetCurrentDeltaTicks(fLastIdleTick) > fIdleInterval) {
+  if (allowIdle && !fInIdle && platform::GetCurrentDeltaTicks(fLastIdleTick) > fIdleInterval) {
     _CheckIdleEvents();
   }
-  fLastPumpTime.store(VSystem::GetCurrentTime());
+  fLastPumpTime.store(platform::GetCurrentTime());
   return false;
 }
 
 bool VTask::_CheckIdleEvents() {
   fInIdle = true;
-  fLastIdleTick = VSystem::GetCurrentTicks();
+  fLastIdleTick = platform::GetCurrentTicks();
   DoIdle();
   CallIdlers();
   fManager->_CheckDelayedMessages();

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "core/VString.h"
-#include "process/VSystem.h"
+#include "platform/Clock.h"
 #include "runtime/IFiberScheduler.h"
 #include "runtime/VDebugMgr.h"
 #include "runtime/VMessage.h"
@@ -212,7 +212,7 @@ bool VTaskMgr::KillAllTasks(int32 timeoutMs) {
   };
   VTask* current = VTask::GetCurrent();
   if (current == nullptr || current != fMainTask) return onlyMainLeft();
-  const uint64 start = VSystem::GetCurrentTime();
+  const uint64 start = platform::GetCurrentTime();
   for (;;) {
     {
       std::lock_guard guard(fLock);
@@ -223,7 +223,7 @@ bool VTaskMgr::KillAllTasks(int32 timeoutMs) {
     PurgeDeadTasks();
     YieldNow();
     VTask::ExecuteMessages(false);
-    if (onlyMainLeft() || int64(VSystem::GetCurrentTime() - start) >= timeoutMs) break;
+    if (onlyMainLeft() || int64(platform::GetCurrentTime() - start) >= timeoutMs) break;
   }
   return onlyMainLeft();
 }
@@ -238,7 +238,7 @@ void VTaskMgr::_TaskStarted(VTask* task) {
 void VTaskMgr::_TaskStopped(VTask* task) { fPlatform.TaskStopped(task); }
 
 bool VTaskMgr::RegisterDelayedMessage(VMessage* message, int32 delayMs) {
-  return _RegisterDelayedMessage(message, delayMs, VSystem::GetCurrentTicks());
+  return _RegisterDelayedMessage(message, delayMs, platform::GetCurrentTicks());
 }
 
 bool VTaskMgr::_RegisterDelayedMessage(VMessage* message, int32 delayMs, uint32 nowTicks) {
@@ -252,7 +252,7 @@ bool VTaskMgr::_RegisterDelayedMessage(VMessage* message, int32 delayMs, uint32 
   return true;
 }
 
-void VTaskMgr::_CheckDelayedMessages() { _CheckDelayedMessages(VSystem::GetCurrentTicks()); }
+void VTaskMgr::_CheckDelayedMessages() { _CheckDelayedMessages(platform::GetCurrentTicks()); }
 
 void VTaskMgr::_CheckDelayedMessages(uint32 nowTicks) {
   for (;;) {

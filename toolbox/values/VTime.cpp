@@ -6,7 +6,7 @@
 
 #include "core/VString.h"
 #include "files/VStream.h"
-#include "process/VSystem.h"
+#include "platform/Clock.h"
 
 namespace zeft {
 
@@ -177,7 +177,7 @@ void VTime::_FromLocalFields(int16* dateTime) {
       return;
     }
   }
-  VSystem::LocalToUTCTime(dateTime);
+  platform::LocalToUTCTime(dateTime);
   FromUTCTime(dateTime[kYear], dateTime[kMonth], dateTime[kDay], dateTime[kHour], dateTime[kMinute],
               dateTime[kSecond], dateTime[kMillisecond]);
 }
@@ -190,14 +190,14 @@ void VTime::FromLocalTime(int16 year, int16 month, int16 day, int16 hour, int16 
 
 void VTime::Now(VTime& time) {
   int16 dateTime[kFieldCount];
-  VSystem::GetSystemUTCTime(dateTime);
+  platform::GetSystemUTCTime(dateTime);
   time.FromUTCTime(dateTime[kYear], dateTime[kMonth], dateTime[kDay], dateTime[kHour],
                    dateTime[kMinute], dateTime[kSecond], dateTime[kMillisecond]);
 }
 
 void VTime::FromSystemTime() {
   int16 dateTime[kFieldCount];
-  VSystem::GetSystemUTCTime(dateTime);
+  platform::GetSystemUTCTime(dateTime);
   fYear = dateTime[kYear];
   fMonth = uint8(dateTime[kMonth]);
   fDay = uint8(dateTime[kDay]);
@@ -208,9 +208,9 @@ void VTime::FromSystemTime() {
 
 void VTime::FromToday(int32 milliseconds) {
   int16 dateTime[kFieldCount];
-  VSystem::GetSystemLocalTime(dateTime);
+  platform::GetSystemLocalTime(dateTime);
   dateTime[kHour] = dateTime[kMinute] = dateTime[kSecond] = dateTime[kMillisecond] = 0;
-  VSystem::LocalToUTCTime(dateTime);
+  platform::LocalToUTCTime(dateTime);
   FromUTCTime(dateTime[kYear], dateTime[kMonth], dateTime[kDay], dateTime[kHour], dateTime[kMinute],
               dateTime[kSecond], dateTime[kMillisecond]);
   AddMilliseconds(milliseconds);
@@ -425,7 +425,7 @@ void VTime::GetLocalTime(int16& year, int16& month, int16& day, int16& hour, int
                          int16& second, int16& millisecond) const {
   int16 f[kFieldCount];
   _GetUTCFields(f);
-  VSystem::UTCToLocalTime(f);
+  platform::UTCToLocalTime(f);
   year = f[kYear];
   month = f[kMonth];
   day = f[kDay];

@@ -12,7 +12,7 @@
 #include "core/CharSet.h"
 #include "core/VIntlMgr.h"
 #include "core/VString.h"
-#include "process/VSystem.h"
+#include "platform/Clock.h"
 #include "runtime/VTask.h"
 #include "values/VTime.h"
 
@@ -150,12 +150,12 @@ void VTime::GetRfc3339String(VString& text, uint32 options) const {
   int64 offset = 0;
   if (!utc) {
     const int64 utcSeconds = SecondsOfFields(f);
-    VSystem::UTCToLocalTime(f);
+    platform::UTCToLocalTime(f);
     if (withOffset) {
       // The offset in force at the instant written; a time of day without a
       // date has no instant and takes the present one.
       if (f[kYear] == 0 && f[kMonth] == 0 && f[kDay] == 0) {
-        offset = VSystem::GetGMTOffset(true);
+        offset = platform::GetGMTOffset(true);
       } else {
         // Offsets are written in whole minutes (local mean time had
         // seconds): the local fields are those of the written offset, so
@@ -406,7 +406,7 @@ void VTime::FormatByOS(VString& date, VString& time, bool utc) const {
     return;
   }
   // Without international settings: numeric forms in the asked zone.
-  if (!utc) VSystem::UTCToLocalTime(f);
+  if (!utc) platform::UTCToLocalTime(f);
   char buffer[64];
   std::snprintf(buffer, sizeof(buffer), "%04d-%02d-%02d", f[kYear], f[kMonth], f[kDay]);
   date.FromCString(buffer);
@@ -429,7 +429,7 @@ void VTime::GetStringLocalTime(VString& text) const {
   if (IsNull()) return;
   int16 f[kFieldCount];
   _GetUTCFields(f);
-  VSystem::UTCToLocalTime(f);
+  platform::UTCToLocalTime(f);
   char buffer[255];
   std::snprintf(buffer, sizeof(buffer), "%04d-%02d-%02d %02d:%02d:%02d:%03d", f[kYear], f[kMonth],
                 f[kDay], f[kHour], f[kMinute], f[kSecond], f[kMillisecond]);

@@ -10,7 +10,8 @@ namespace zeft {
 
 void PushXMLError(int32 number, const VString& message, const VString& systemID,
                   const VString& publicID, uint64_t line, uint64_t column) {
-  VErrorBase* error = new VErrorBase(MakeVError(kComponentXML, number));
+  VErrorBase* error = NewErrorRecord<VErrorBase>(MakeVError(kComponentXML, number));
+  if (error == nullptr) return;
   VValueBag* bag = error->GetBag();
   bag->SetString("message", message);
   bag->SetString("systemID", systemID);

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "core/VIntlMgr.h"
+#include "platform/Clock.h"
 #include "platform/Locale.h"
 
 namespace zeft {
@@ -135,12 +136,7 @@ bool ReadSymbols(UDateFormat* format, UDateFormatSymbolType type, int32 first,
 }  // namespace
 
 int64 XMacIntlMgr::DaysSinceEpoch(int64 year, int64 month, int64 day) {
-  year -= month <= 2 ? 1 : 0;
-  int64 era = (year >= 0 ? year : year - 399) / 400;
-  int64 yearOfEra = year - era * 400;
-  int64 dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  int64 dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
+  return platform::DaysSinceEpoch(year, month, day);
 }
 
 XMacIntlMgr::XMacIntlMgr(DialectCode dialect) : fDialect(dialect) {}

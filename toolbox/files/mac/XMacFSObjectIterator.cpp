@@ -157,9 +157,10 @@ bool XMacFSObjectIterator::GetNextPath(VFilePath& path, void** /*url*/, char* po
 VError XMacFSObjectIterator::GetTime(VTime* modified, VTime* created, VTime* accessed) {
   if (fName.empty()) {
     VFileError* error =
-        fFolder != nullptr
-            ? new VFileError(fFolder, ToolboxError(toolbox_error::kFileCannotResolveAlias))
-            : new VFileError(VFilePath(), ToolboxError(toolbox_error::kFileCannotResolveAlias));
+        fFolder != nullptr ? NewErrorRecord<VFileError>(
+                                 fFolder, ToolboxError(toolbox_error::kFileCannotResolveAlias))
+                           : NewErrorRecord<VFileError>(
+                                 VFilePath(), ToolboxError(toolbox_error::kFileCannotResolveAlias));
     _PushRetainedError(error);
     return ToolboxError(toolbox_error::kFileNotFound);
   }

@@ -370,7 +370,7 @@ VError XMacFile::ResolveAlias(VFilePath& target) const {
   if (::lstat(fPosixPath, &info) != 0) return PosixError(errno);
   if (!S_ISLNK(info.st_mode)) {
     const VError error = ToolboxError(toolbox_error::kFileCannotResolveAlias);
-    if (fOwner != nullptr) _PushRetainedError(new VFileError(fOwner, error), error);
+    if (fOwner != nullptr) _PushRetainedError(NewErrorRecord<VFileError>(fOwner, error), error);
     return error;
   }
   // realpath opens nothing, so a link to a FIFO never blocks here.

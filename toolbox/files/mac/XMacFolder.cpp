@@ -65,7 +65,7 @@ VError XMacFolder::DeleteForced() const {
     const VError native = PosixError(restore.fCode);
     const VError code = VErrorBase::EncodedNativeErrorToVError(
         native, ToolboxError(toolbox_error::kFolderCannotSetPermissions));
-    _PushRetainedError(new VFileError(fOwner, code), native);
+    _PushRetainedError(NewErrorRecord<VFileError>(fOwner, code), native);
   }
   return XMacFile::PathResult(result);
 }

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "process/VSystem.h"
+#include "platform/Clock.h"
 
 namespace zeft {
 
@@ -99,7 +99,7 @@ void XMacVolumes::SetClock(Clock clock) {
 }
 
 void XMacVolumes::_ReloadCacheIfNecessary() {
-  const uint32 now = fClock ? fClock() : uint32(VSystem::GetCurrentTime());
+  const uint32 now = fClock ? fClock() : uint32(platform::GetCurrentTime());
   // The first look-up always lists the volumes, whatever the clock reads.
   if (fLoaded && uint32(now - fLastReload) <= kReloadInterval) return;
   fNamesByMountPath.clear();

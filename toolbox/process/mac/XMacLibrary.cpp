@@ -47,7 +47,8 @@ void AddPermissions(const std::string& file, mode_t wanted) {
 }
 
 void PushLoadError(const VFilePath& path, const char* reason) {
-  auto* error = new VFileError(path, ToolboxError(toolbox_error::kLibraryCannotLoad));
+  auto* error = NewErrorRecord<VFileError>(path, ToolboxError(toolbox_error::kLibraryCannotLoad));
+  if (error == nullptr) return;
   VString text;
   if (reason != nullptr)
     text.FromBlock(reason, std::char_traits<char>::length(reason), kCharSetUTF8);
