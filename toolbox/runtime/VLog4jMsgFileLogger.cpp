@@ -308,9 +308,8 @@ void VLog4jMsgFileLogger::VLog4jLogListener::Put(std::vector<const VValueBag*>& 
       const char* sourceUTF8 = "";
       if (plain->HasSource()) {
         sourceUTF8 = ToUTF8(plain->GetSource(), sourceBytes, sourceText, whole);
-      } else if (VProcess::sInstance != nullptr) {
-        sourceUTF8 =
-            ToUTF8(VProcess::sInstance->GetLogSourceIdentifier(), sourceBytes, sourceText, whole);
+      } else if (VString processSource; VLoggerHook::GetSource(processSource)) {
+        sourceUTF8 = ToUTF8(processSource, sourceBytes, sourceText, whole);
       }
       const char* messageUTF8 = ToUTF8(plain->GetMessage(), messageBytes, messageText, whole);
       // The line ends where the message's C string does, as it would with
