@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/TempFolder.h"
+#include "support/RepeatCount.h"
 #include "support/ToolboxTestEnvironment.h"
 
 namespace zeft {
@@ -434,7 +435,8 @@ TEST(UpdaterReliability, AKilledUpdateAlwaysLeavesAWholeApplication) {
   if (test::ToolboxTestEnvironment::Allocator() == kAllocatorBlock)
     GTEST_SKIP() << "the same run as over the default allocator";
   constexpr int kFiles = 2000;
-  constexpr int kRuns = 50;
+  // Fifty rounds in the full run, ten in CI.
+  const int kRuns = test::RepeatCount(50, 10);
   std::mt19937 random(20261210);
   int oldInPlace = 0, newInPlace = 0, oldAside = 0;
   for (int round = 0; round < kRuns; ++round) {
