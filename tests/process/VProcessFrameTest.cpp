@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/RepeatCount.h"
 #include "support/TempFolder.h"
 
 extern char** environ;
@@ -243,9 +244,9 @@ TEST(VProcessFrame, TwoInterruptsPrintTwiceAndTheRunGoesToItsEnd) {
 }
 
 TEST(VProcessFrame, InterruptsWhileTheMainThreadPrintsNeverDeadlock) {
-  // Two hundred runs, eight at a time; a handler that took the standard
-  // output lock would hang some of them.
-  constexpr int kRuns = 200;
+  // Two hundred runs (forty in CI), eight at a time; a handler that took
+  // the standard output lock would hang some of them.
+  const int kRuns = test::RepeatCount(200, 40);
   constexpr int kParallel = 8;
   int finished = 0;
   while (finished < kRuns) {

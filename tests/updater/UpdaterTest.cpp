@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/RepeatCount.h"
 #include "support/TempFolder.h"
 #include "support/ToolboxTestEnvironment.h"
 
@@ -569,7 +570,8 @@ TEST(UpdaterReliability, AKilledUpdateAlwaysLeavesAWholeApplicationAndARerunFini
   ASSERT_EQ(updates.FullRun().fExitCode, 0) << updates.FullRun().fError;
   std::printf("an uninterrupted update takes %lld ms\n",
               static_cast<long long>(updates.Length().count() / 1000));
-  constexpr int kRuns = 20;
+  // Fifty rounds in the full run, twenty in CI.
+  const int kRuns = test::RepeatCount(50, 20);
   int oldInPlace = 0;
   int newInPlace = 0;
   for (int round = 0; round < kRuns; ++round) {
@@ -600,7 +602,8 @@ TEST(UpdaterReliability, AHangUpLetsTheUpdateFinish) {
     GTEST_SKIP() << "the same run as over the default allocator";
   InterruptedUpdates updates;
   ASSERT_EQ(updates.FullRun().fExitCode, 0) << updates.FullRun().fError;
-  constexpr int kRuns = 20;
+  // Fifty rounds in the full run, twenty in CI.
+  const int kRuns = test::RepeatCount(50, 20);
   for (int round = 0; round < kRuns; ++round) {
     UpdaterWorld world(InterruptedUpdates::Parent());
     InterruptedUpdates::Fill(world);
