@@ -9,10 +9,10 @@
 #include "UpdaterLog.h"
 #include "core/VString.h"
 #include "files/VFilePath.h"
-#include "support/TempFolder.h"
 #include "runtime/StErrorContextInstaller.h"
 #include "runtime/VErrorBase.h"
 #include "runtime/VErrorContext.h"
+#include "support/TempFolder.h"
 #include "values/VValueBag.h"
 
 namespace zeft {
