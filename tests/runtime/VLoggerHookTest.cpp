@@ -46,6 +46,9 @@ TEST(VLoggerHook, OutlivesANestedApplicationObject) {
   VProcess* saved = VProcess::sInstance;
   {
     auto* nested = new VProcess;
+    // As its Init would make it: an application object only becomes the
+    // instance once it starts.
+    VProcess::sInstance = nested;
     EXPECT_FALSE(VLoggerHook::RetainLogger());
     delete nested;
     VProcess::sInstance = saved;
