@@ -1,14 +1,30 @@
-// The updater's error numbers (component "UPNV") beyond those that
-// core/VErrorCodes.h lists. Callers and the bundle's localization files
-// know these numbers: they never change meaning.
+// The updater's error component "UPNV" and its error numbers. Callers and
+// the bundle's localization files know these numbers: they never change
+// meaning.
 #pragma once
 
 #include "core/VErrorCodes.h"
 
-namespace zeft::updater_error {
+namespace zeft {
 
+inline constexpr uint32 kComponentUpdater = FourCC("UPNV");
+
+namespace updater_error {
+inline constexpr int32 kWaitTimedOut = 1;
+inline constexpr int32 kUpToDateBundleMissing = 2;
+inline constexpr int32 kOutdatedBundleMissing = 3;
+inline constexpr int32 kFileCopyFailed = 8;
+inline constexpr int32 kRenameAsideFailed = 11;
+inline constexpr int32 kCreateParentFailed = 12;
+inline constexpr int32 kCopyIntoPlaceFailed = 13;
+inline constexpr int32 kSameOrNestedBundles = 14;
 // The up-to-date bundle is no whole application (no Contents/Info.plist
 // naming an executable file of Contents/MacOS).
 inline constexpr int32 kUpToDateBundleInvalid = 15;
+inline constexpr int32 kBadCustomizationFile = 41;
+inline constexpr int32 kInstallFailed = 100;
+inline constexpr int32 kLogStartFailed = 101;
+inline constexpr int32 kRelaunchFailed = 120;
+}  // namespace updater_error
 
-}  // namespace zeft::updater_error
+}  // namespace zeft

@@ -15,6 +15,10 @@ using namespace zeft;
 
 namespace {
 
+// The error component of an application built on the toolbox: the toolbox
+// knows no texts of its own for it.
+constexpr uint32 kApplicationComponent = FourCC("UPNV");
+
 int ExitCodeForLastError(VError error) {
   if (error == VE_OK) return 0;
   return error == ToolboxError(toolbox_error::kApplicationInitFailed) ? 1 : 2;
@@ -33,7 +37,7 @@ void Raise(const char* what) {
     _ThrowError(ToolboxError(toolbox_error::kApplicationInitFailed));
   } else if (std::strcmp(what, "kept-in-silent-context") == 0) {
     StErrorContextInstaller context(true, true);
-    _ThrowError(MakeVError(kComponentUpdater, 3));
+    _ThrowError(MakeVError(kApplicationComponent, 3));
   } else if (std::strcmp(what, "dropped-context") == 0) {
     StErrorContextInstaller context(false, false);
     _ThrowError(ToolboxError(toolbox_error::kFileNotFound));

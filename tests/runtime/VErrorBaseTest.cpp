@@ -21,6 +21,10 @@
 namespace zeft {
 namespace {
 
+// The error component of an application built on the toolbox: the toolbox
+// knows no texts of its own for it.
+constexpr uint32 kApplicationComponent = FourCC("UPNV");
+
 using test::RunOnNewTask;
 using test::RunOnPlainThread;
 using test::StLocalizerRegistration;
@@ -59,7 +63,7 @@ TEST(VErrorBaseText, ErrorStringAndLocationOfEachComponent) {
       {ToolboxError(600), "Error code: 600 (zeft)", "zeftcore"},
       {MakeVError(kComponentCarbon, -43), "Error code: -43 (CARB)", "component: 'CARB'"},
       {MakeVError(kComponentPosix, ENOENT), "Error code: 2 (POSX)", "component: 'POSX'"},
-      {MakeVError(kComponentUpdater, 14), "Error code: 14 (UPNV)", "component: 'UPNV'"},
+      {MakeVError(kApplicationComponent, 14), "Error code: 14 (UPNV)", "component: 'UPNV'"},
       {MakeVError(kComponentXML, 7), "Error code: 7 (xmlc)", "component: 'xmlc'"},
       {MakeVError(kComponentMach, int32(0x80000001)), "Error code: -2147483647 (MACH)",
        "component: 'MACH'"},
@@ -140,32 +144,32 @@ TEST(VErrorBaseText, UnregisteredLocalizerIsNoLongerAsked) {
 }
 
 TEST(VErrorBaseText, RegistrationReplacesAndUnknownUnregistrationIsIgnored) {
-  TableLocalizer first({{MakeVError(kComponentUpdater, 3), "first"}});
-  TableLocalizer second({{MakeVError(kComponentUpdater, 3), "second"}});
-  VErrorBase::RegisterLocalizer(kComponentUpdater, &first);
-  VErrorBase::RegisterLocalizer(kComponentUpdater, &second);
+  TableLocalizer first({{MakeVError(kApplicationComponent, 3), "first"}});
+  TableLocalizer second({{MakeVError(kApplicationComponent, 3), "second"}});
+  VErrorBase::RegisterLocalizer(kApplicationComponent, &first);
+  VErrorBase::RegisterLocalizer(kApplicationComponent, &second);
   VErrorBase::UnregisterLocalizer(FourCC("none"));
-  EXPECT_EQ(VErrorBase::GetLocalizer(kComponentUpdater), &second);
-  EXPECT_EQ(Description(*MakeError(MakeVError(kComponentUpdater, 3))), "second");
+  EXPECT_EQ(VErrorBase::GetLocalizer(kApplicationComponent), &second);
+  EXPECT_EQ(Description(*MakeError(MakeVError(kApplicationComponent, 3))), "second");
   EXPECT_EQ(first.fCalls, 0);
-  VErrorBase::UnregisterLocalizer(kComponentUpdater);
-  EXPECT_EQ(VErrorBase::GetLocalizer(kComponentUpdater), nullptr);
+  VErrorBase::UnregisterLocalizer(kApplicationComponent);
+  EXPECT_EQ(VErrorBase::GetLocalizer(kApplicationComponent), nullptr);
 }
 
 // A program may unregister its localizer while another task still describes
 // errors (the logger task formats records until it stops).
 TEST(VErrorBaseText, RegistrationWhileAnotherThreadDescribesErrors) {
-  TableLocalizer texts({{MakeVError(kComponentUpdater, 3), "localized"}});
+  TableLocalizer texts({{MakeVError(kApplicationComponent, 3), "localized"}});
   std::atomic<bool> stop{false};
   std::thread describer([&] {
     while (!stop.load()) {
-      const std::string text = Description(*MakeError(MakeVError(kComponentUpdater, 3)));
+      const std::string text = Description(*MakeError(MakeVError(kApplicationComponent, 3)));
       EXPECT_TRUE(text == "localized" || text.rfind("Error code: 3", 0) == 0) << text;
     }
   });
   for (int i = 0; i < 2000; ++i) {
-    VErrorBase::RegisterLocalizer(kComponentUpdater, &texts);
-    VErrorBase::UnregisterLocalizer(kComponentUpdater);
+    VErrorBase::RegisterLocalizer(kApplicationComponent, &texts);
+    VErrorBase::UnregisterLocalizer(kApplicationComponent);
   }
   stop.store(true);
   describer.join();
@@ -419,8 +423,8 @@ TEST(VErrorBase, UserGeneratedAndImportedRecords) {
   VString dump;
   {
     test::ErrorCollector collector;
-    EXPECT_EQ(vThrowUserGeneratedError(MakeVError(kComponentUpdater, 41), VString("Bad file.")),
-              MakeVError(kComponentUpdater, 41));
+    EXPECT_EQ(vThrowUserGeneratedError(MakeVError(kApplicationComponent, 41), VString("Bad file.")),
+              MakeVError(kApplicationComponent, 41));
     records = collector.Errors();
     VErrorBase* last = VTask::GetErrorContext(false)->GetLast();
     ASSERT_NE(last, nullptr);
@@ -428,7 +432,7 @@ TEST(VErrorBase, UserGeneratedAndImportedRecords) {
     last->DumpToString(dump);
   }
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].code, MakeVError(kComponentUpdater, 41));
+  EXPECT_EQ(records[0].code, MakeVError(kApplicationComponent, 41));
   EXPECT_EQ(Text(description), "Bad file.");
   EXPECT_EQ(Text(dump), "Bad file.");
 

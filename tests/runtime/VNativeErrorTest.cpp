@@ -7,6 +7,10 @@
 namespace zeft {
 namespace {
 
+// The error component of an application built on the toolbox: the toolbox
+// knows no texts of its own for it.
+constexpr uint32 kApplicationComponent = FourCC("UPNV");
+
 constexpr VError Carbon(int32 status) { return MakeVError(kComponentCarbon, status); }
 constexpr VError Posix(int32 number) { return MakeVError(kComponentPosix, number); }
 
@@ -59,8 +63,8 @@ TEST(NativeErrorMapping, Fallbacks) {
        MakeVError(kComponentCocoa, 0)},
       {"toolbox error 1 gives the fallback", ToolboxError(1), ToolboxError(657), ToolboxError(657)},
       {"other toolbox errors pass", ToolboxError(600), ToolboxError(657), ToolboxError(600)},
-      {"other components pass", MakeVError(kComponentUpdater, 1), kFallback,
-       MakeVError(kComponentUpdater, 1)},
+      {"other components pass", MakeVError(kApplicationComponent, 1), kFallback,
+       MakeVError(kApplicationComponent, 1)},
       {"success passes", VE_OK, kFallback, VE_OK},
   };
   for (const Case& c : cases) {

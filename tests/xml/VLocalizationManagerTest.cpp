@@ -23,6 +23,9 @@ namespace zeft {
 using namespace toolbox_error;
 namespace {
 
+// The error component of an application built on the toolbox.
+constexpr uint32 kApplicationComponent = FourCC("UPNV");
+
 using test::FileAt;
 using test::PosixFilePath;
 using test::TempFolder;
@@ -217,7 +220,7 @@ TEST_F(VLocalizationManagerTest, ErrorMessagesAreLookedUpByComponentAndNumber) {
   VString text("untouched");
   EXPECT_TRUE(fManager->LocalizeErrorMessage(ToolboxError(kFileNotFound), text));
   EXPECT_EQ(Text(text), u"Not found.");
-  EXPECT_TRUE(fManager->LocalizeErrorMessage(MakeVError(kComponentUpdater, -5), text));
+  EXPECT_TRUE(fManager->LocalizeErrorMessage(MakeVError(kApplicationComponent, -5), text));
   EXPECT_EQ(Text(text), u"Negative.");
   text = VString("untouched");
   EXPECT_FALSE(fManager->LocalizeErrorMessage(ToolboxError(601), text));
@@ -316,7 +319,8 @@ TEST(UpdaterLocalizationTest, EveryUpdaterErrorHasAnEnglishText) {
       manager->LoadDefaultLocalizationFolders(FolderAt(std::string(ZEFT_UPDATER_RESOURCES)).Get()));
   for (int32 code : {1, 2, 3, 8, 11, 12, 13, 14, 41, 100, 101, 120}) {
     VString text;
-    EXPECT_TRUE(manager->LocalizeErrorMessage(MakeVError(kComponentUpdater, code), text)) << code;
+    EXPECT_TRUE(manager->LocalizeErrorMessage(MakeVError(kApplicationComponent, code), text))
+        << code;
     EXPECT_FALSE(text.IsEmpty()) << code;
   }
   EXPECT_EQ(Lookup(*manager, "MoreInformationsAvailableInLogFile"),

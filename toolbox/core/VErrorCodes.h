@@ -32,7 +32,6 @@ inline constexpr uint32 kComponentCarbon = FourCC("CARB");
 inline constexpr uint32 kComponentCocoa = FourCC("COCO");
 inline constexpr uint32 kComponentXML = FourCC("xmlc");
 inline constexpr uint32 kComponentJSONClasses = FourCC("NVRT");
-inline constexpr uint32 kComponentUpdater = FourCC("UPNV");
 
 constexpr VError ToolboxError(int32 number) { return MakeVError(kComponentToolbox, number); }
 // A system call's errno as an error code.
@@ -189,21 +188,5 @@ inline constexpr int32 kFinalOverridden = -10750;
 inline constexpr int32 kNotConstructed = -10751;
 inline constexpr int32 kLockerInUseElsewhere = -10753;
 }  // namespace json_error
-
-// Updater error numbers (component "UPNV").
-namespace updater_error {
-inline constexpr int32 kWaitTimedOut = 1;
-inline constexpr int32 kUpToDateBundleMissing = 2;
-inline constexpr int32 kOutdatedBundleMissing = 3;
-inline constexpr int32 kFileCopyFailed = 8;
-inline constexpr int32 kRenameAsideFailed = 11;
-inline constexpr int32 kCreateParentFailed = 12;
-inline constexpr int32 kCopyIntoPlaceFailed = 13;
-inline constexpr int32 kSameOrNestedBundles = 14;
-inline constexpr int32 kBadCustomizationFile = 41;
-inline constexpr int32 kInstallFailed = 100;
-inline constexpr int32 kLogStartFailed = 101;
-inline constexpr int32 kRelaunchFailed = 120;
-}  // namespace updater_error
 
 }  // namespace zeft
