@@ -19,6 +19,7 @@
 #include "runtime/VLogger.h"
 #include "runtime/VSplitableLogFile.h"
 #include "runtime/VTask.h"
+#include "support/RepeatCount.h"
 #include "support/StringTestSupport.h"
 #include "values/VValueBag.h"
 
@@ -336,17 +337,18 @@ TEST_F(FileLogger, StoppingWhileTheLoggerTaskWritesNeitherBlocksNorBreaksLines) 
     ASSERT_TRUE(std::regex_match(line, kLine)) << line;
 }
 
-// 8 tasks x 100,000 records: every one reaches the files, split past 10 MiB
-// without a broken line, in each producer's order and with rising numbers.
+// 8 tasks x 100,000 records (25,000 with bounded counts, still past one
+// split): every one reaches the files, split past 10 MiB without a broken
+// line, in each producer's order and with rising numbers.
 TEST_F(FileLogger, ManyProducersLoseNothingAcrossSplits) {
   constexpr int kProducers = 8;
-  constexpr int kEach = 100000;
+  const int kEach = test::RepeatCount(100000, 25000);
   VLog4jMsgFileLogger fileLogger = MakeFileLogger();
   fileLogger.Start();
   std::vector<VTask*> tasks;
   for (int p = 0; p < kProducers; ++p) {
     tasks.push_back(test::StartTask(
-        [this, p] {
+        [this, p, kEach] {
           const std::string prefix = "producer " + std::to_string(p) + " record ";
           for (int i = 0; i < kEach; ++i)
             fLogger->LogMessage(kMessageLevelInfo, VString((prefix + std::to_string(i)).c_str()),
