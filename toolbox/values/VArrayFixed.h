@@ -1,8 +1,14 @@
-// VArrayFixed<T> holds what the value arrays of plain machine numbers
-// share (bytes, words, longs, long8s, reals, time stamps, milliseconds):
-// positional access with neutral answers outside the array, the searches,
-// the element order, the QSort-based sort and the whole-array stream
-// transfer. Each typed array on top of it names its own element API.
+// VArrayFixed is the one template behind the value arrays of plain machine
+// numbers (bytes, words, longs, long8s, reals, time stamps, milliseconds),
+// as VScalarValue is behind the scalars. DERIVED is the array class (its
+// descriptor sInfo), T the element as held, ELEMENT the single value class
+// of one element, GET and PUT that value's getter and setter of the element
+// type (VValueSingle::GetLong and FromLong, or GetDuration and FromDuration
+// for the kinds held as the raw form of an object). The template gives
+// positional access with neutral answers outside the array, the exchange
+// with single values, the searches, the element order, the QSort-based
+// sort, copies and the whole-array stream transfer; each array class adds
+// only its typed element API.
 #pragma once
 
 #include <algorithm>
@@ -12,15 +18,69 @@
 #include <utility>
 
 #include "core/VErrorCodes.h"
+#include "core/VValueSingle.h"
 #include "files/VStream.h"
 #include "values/VArraySort.h"
 #include "values/VArrayValue.h"
 
 namespace zeft {
 
-template <class T>
+template <class DERIVED, class T, class ELEMENT, auto GET, auto PUT>
 class VArrayFixed : public VArrayValue {
+  // GET either answers the number (GetLong) or fills an ELEMENT
+  // (GetDuration); the latter kinds hold the element's raw form.
+  static constexpr bool kHeldAsNumber =
+      std::is_invocable_r_v<T, decltype(GET), const VValueSingle&>;
+
  public:
+  // What the typed Find takes: the number, or the element's single value.
+  using Key = std::conditional_t<kHeldAsNumber, T, const ELEMENT&>;
+
+  const VValueInfo* GetValueInfo() const override { return &DERIVED::sInfo; }
+  uint16 GetElemValueKind() const override { return ELEMENT::sInfo.GetKind(); }
+  bool CanBeEvaluated() const override { return true; }
+
+  void FromValue(const VValueSingle& value, int32 position) override {
+    SetAt(NumberOf(value), position);
+  }
+  void GetValue(VValueSingle& out, int32 position) const override {
+    if constexpr (kHeldAsNumber) {
+      (out.*PUT)(GetAt(position));
+    } else {
+      (out.*PUT)(ElementAt(position));
+    }
+  }
+  VValueSingle* CloneValue(int32 position) const override {
+    ELEMENT* value = new ELEMENT();
+    GetValue(*value, position);
+    return value;
+  }
+  // Numbers: the element against the value's number. The other kinds
+  // compare as their single values do (diacritical passed on).
+  CompareResult CompareTo(const VValueSingle& value, bool diacritical,
+                          int32 position) const override {
+    if constexpr (kHeldAsNumber) {
+      return CompareAt(NumberOf(value), position);
+    } else {
+      return ElementAt(position).CompareTo(value, diacritical);
+    }
+  }
+
+  // Exact comparisons of the numbers as held (no tolerance for reals,
+  // stamps unsigned, durations by milliseconds).
+  int32 Find(const VValueSingle& value, int32 start, uint8 forward,
+             CompareMethod method) const override {
+    return FindNumber(NumberOf(value), start, forward, method);
+  }
+  virtual int32 Find(Key value, int32 start, uint8 forward, CompareMethod method) const {
+    return FindNumber(Held(value), start, forward, method);
+  }
+
+  VError ReadFromStream(VStream* stream, int32 /*param*/) override { return ReadNumbers(stream); }
+  VError WriteToStream(VStream* stream, int32 param) const override {
+    return WriteNumbers(stream, param);
+  }
+
   // ISortable: the plain order of the numbers.
   void SwapElements(uint8* data, int32 i, int32 j) override {
     T* elements = reinterpret_cast<T*>(data);
@@ -47,6 +107,11 @@ class VArrayFixed : public VArrayValue {
  protected:
   explicit VArrayFixed(int32 count) : VArrayValue(sizeof(T)) {
     if (count > 0) SetCount(count);
+  }
+  VArrayFixed(const VArrayFixed& other) : VArrayValue(sizeof(T)) { Copy(other); }
+  VArrayFixed& operator=(const VArrayFixed& other) {
+    Copy(other);
+    return *this;
   }
 
   T At(int32 index) const {
@@ -103,6 +168,29 @@ class VArrayFixed : public VArrayValue {
     return best;
   }
 
+  // The value's number through GET.
+  static T NumberOf(const VValueSingle& value) {
+    if constexpr (kHeldAsNumber) {
+      return (value.*GET)();
+    } else {
+      ELEMENT element;
+      (value.*GET)(element);
+      return Held(element);
+    }
+  }
+  static T Held(T number) { return number; }
+  static T Held(const ELEMENT& element) {
+    T held;
+    element.WriteToPtr(&held, false, sizeof(T));
+    return held;
+  }
+  // The element as its single value (the neutral value outside the array).
+  ELEMENT ElementAt(int32 position) const {
+    const T held = GetAt(position);
+    return ELEMENT(&held, false);
+  }
+
+ private:
   // The shared frame followed by the block, in the stream's byte order.
   VError WriteNumbers(VStream* stream, int32 param) const {
     WriteStreamHeader(stream, param);
@@ -125,7 +213,6 @@ class VArrayFixed : public VArrayValue {
                                 });
   }
 
- private:
   static VError PutNumbers(VStream* stream, const T* data, int32 count) {
     if constexpr (sizeof(T) == 1) {
       return stream->PutData(data, size_t(count));
