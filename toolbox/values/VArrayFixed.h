@@ -1,14 +1,12 @@
-// VArrayFixed is the one template behind the value arrays of plain machine
+// VArrayFixed is the one template behind the value arrays of machine
 // numbers (bytes, words, longs, long8s, reals, time stamps, milliseconds),
-// as VScalarValue is behind the scalars. DERIVED is the array class (its
-// descriptor sInfo), T the element as held, ELEMENT the single value class
-// of one element, GET and PUT that value's getter and setter of the element
-// type (VValueSingle::GetLong and FromLong, or GetDuration and FromDuration
-// for the kinds held as the raw form of an object). The template gives
-// positional access with neutral answers outside the array, the exchange
-// with single values, the searches, the element order, the QSort-based
-// sort, copies and the whole-array stream transfer; each array class adds
-// only its typed element API.
+// as VScalarValue is behind the scalars: element access with neutral
+// answers outside the array, the exchange with single values, searches,
+// order, the QSort-based sort, copies and the whole-array stream transfer.
+// DERIVED is the array class (its sInfo), T the element as held, ELEMENT
+// the single value of one element, GET and PUT that value's getter and
+// setter of the element type (VValueSingle::GetLong and FromLong, or
+// GetDuration and FromDuration). Each array class adds its typed API.
 #pragma once
 
 #include <algorithm>
@@ -76,9 +74,26 @@ class VArrayFixed : public VArrayValue {
     return FindNumber(Held(value), start, forward, method);
   }
 
-  VError ReadFromStream(VStream* stream, int32 /*param*/) override { return ReadNumbers(stream); }
+  // The shared frame followed by the block, in the stream's byte order.
   VError WriteToStream(VStream* stream, int32 param) const override {
-    return WriteNumbers(stream, param);
+    WriteStreamHeader(stream, param);
+    if (fCount > 0) PutNumbers(stream, reinterpret_cast<const T*>(fData), fCount);
+    return stream->GetLastError();
+  }
+  VError ReadFromStream(VStream* stream, int32 /*param*/) override {
+    int32 count = 0;
+    VError error = ReadStreamCount(stream, count);
+    if (error != VE_OK) return error;
+    return ReadElementsInChunks(stream, count,
+                                [](VArrayValue& array, VStream* s, int32 first, int32 n) -> VError {
+                                  T* data = reinterpret_cast<T*>(array.LockAndGetData()) + first;
+                                  int32 got = n;
+                                  VError e = GetNumbers(s, data, &got);
+                                  array.UnlockData();
+                                  if (e == VE_OK && got != n)
+                                    e = ToolboxError(toolbox_error::kStreamEndOfData);
+                                  return e;
+                                });
   }
 
   // ISortable: the plain order of the numbers.
@@ -126,8 +141,6 @@ class VArrayFixed : public VArrayValue {
     std::memcpy(fData + size_t(position - 1) * sizeof(T), &value, sizeof(T));
   }
 
-  CompareResult CompareAt(T value, int32 position) const { return Order(GetAt(position), value); }
-
   int32 FindNumber(T value, int32 start, uint8 forward, CompareMethod method) const {
     if (fCount == 0 || !ValidIndex(start)) return -1;
     if (method < kFindGreaterOrEqual || method > kFindLessOrEqual) return start;
@@ -168,6 +181,8 @@ class VArrayFixed : public VArrayValue {
     return best;
   }
 
+ private:
+  CompareResult CompareAt(T value, int32 position) const { return Order(GetAt(position), value); }
   // The value's number through GET.
   static T NumberOf(const VValueSingle& value) {
     if constexpr (kHeldAsNumber) {
@@ -178,6 +193,7 @@ class VArrayFixed : public VArrayValue {
       return Held(element);
     }
   }
+  // What the array holds for a number or a single value: its raw form.
   static T Held(T number) { return number; }
   static T Held(const ELEMENT& element) {
     T held;
@@ -188,29 +204,6 @@ class VArrayFixed : public VArrayValue {
   ELEMENT ElementAt(int32 position) const {
     const T held = GetAt(position);
     return ELEMENT(&held, false);
-  }
-
- private:
-  // The shared frame followed by the block, in the stream's byte order.
-  VError WriteNumbers(VStream* stream, int32 param) const {
-    WriteStreamHeader(stream, param);
-    if (fCount > 0) PutNumbers(stream, reinterpret_cast<const T*>(fData), fCount);
-    return stream->GetLastError();
-  }
-  VError ReadNumbers(VStream* stream) {
-    int32 count = 0;
-    VError error = ReadStreamCount(stream, count);
-    if (error != VE_OK) return error;
-    return ReadElementsInChunks(stream, count,
-                                [](VArrayValue& array, VStream* s, int32 first, int32 n) -> VError {
-                                  T* data = reinterpret_cast<T*>(array.LockAndGetData()) + first;
-                                  int32 got = n;
-                                  VError e = GetNumbers(s, data, &got);
-                                  array.UnlockData();
-                                  if (e == VE_OK && got != n)
-                                    e = ToolboxError(toolbox_error::kStreamEndOfData);
-                                  return e;
-                                });
   }
 
   static VError PutNumbers(VStream* stream, const T* data, int32 count) {
