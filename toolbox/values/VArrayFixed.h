@@ -153,19 +153,7 @@ class VArrayFixed : public VArrayValue {
 
   int32 QuickFindNumber(T value) const {
     if (fData == nullptr) return -1;
-    int32 low = 0;
-    int32 high = fCount - 1;
-    while (low <= high) {
-      const int32 middle = low + (high - low) / 2;
-      const CompareResult r = Order(value, At(middle));
-      if (r == kCompareEqual) return middle + 1;
-      if (r == kCompareLess) {
-        high = middle - 1;
-      } else {
-        low = middle + 1;
-      }
-    }
-    return -1;
+    return array_sort::BinarySearch(fCount, [&](int32 index) { return Order(value, At(index)); });
   }
 
   // The largest element, or the smallest number of T for an empty array.
