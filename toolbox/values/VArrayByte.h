@@ -1,54 +1,38 @@
-// VArrayByte is the value array of signed bytes (kind 101), held as
-// machine numbers in one block so that streams transfer and QSort sorts
-// them whole.
+// VArrayByte is the value array of signed bytes (kind 101),
+// held as machine numbers in one block so that streams transfer and QSort
+// sorts them whole.
 #pragma once
 
+#include "core/VByte.h"
 #include "values/VArrayFixed.h"
 
 namespace zeft {
 
-class VArrayByte : public VArrayFixed<int8> {
+class VArrayByte final
+    : public VArrayFixed<VArrayByte, int8, VByte, &VValueSingle::GetByte, &VValueSingle::FromByte> {
  public:
   using InfoType = VValueInfo_array<VArrayByte, kValueKindArrayByte, int8>;
   static const InfoType sInfo;
 
   // `count` elements of 0.
-  explicit VArrayByte(int32 count = 0);
-  VArrayByte(const VArrayByte& other);
-  VArrayByte& operator=(const VArrayByte& other) {
-    Copy(other);
-    return *this;
-  }
-  ~VArrayByte() override = default;
-
-  const VValueInfo* GetValueInfo() const override { return &sInfo; }
-  uint16 GetElemValueKind() const override { return kValueKindByte; }
+  explicit VArrayByte(int32 count = 0) : VArrayFixed(count) {}
   VArrayByte* Clone() const override { return new VArrayByte(*this); }
-  bool CanBeEvaluated() const override { return true; }
 
   // Nothing outside 1 to the count; the getter answers 0 there.
-  void FromByte(int8 value, int32 position) override;
-  virtual int8 GetByte(int32 position) const;
+  void FromByte(int8 value, int32 position) override { SetAt(value, position); }
+  virtual int8 GetByte(int32 position) const { return GetAt(position); }
 
-  void FromValue(const VValueSingle& value, int32 position) override;
-  void GetValue(VValueSingle& out, int32 position) const override;
-  VValueSingle* CloneValue(int32 position) const override;
-  CompareResult CompareTo(const VValueSingle& value, bool diacritical,
-                          int32 position) const override;
-
-  // Exact comparisons of numbers.
+  // Searches with the value's word, of which the low 8 bits are kept
+  // (where FromValue takes the value's byte).
+  using VArrayFixed::Find;
   int32 Find(const VValueSingle& value, int32 start, uint8 forward,
              CompareMethod method) const override;
-  virtual int32 Find(int8 value, int32 start, uint8 forward, CompareMethod method) const;
   // Binary search of an array sorted in ascending order; -1 when absent.
   int32 QuickFind(int8 value) const { return QuickFindNumber(value); }
   // An empty array answers the smallest (GetMax) and largest (GetMin)
   // number of the type.
   int8 GetMax() const { return MaxNumber(); }
   int8 GetMin() const { return MinNumber(); }
-
-  VError ReadFromStream(VStream* stream, int32 param) override;
-  VError WriteToStream(VStream* stream, int32 param) const override;
 };
 
 }  // namespace zeft

@@ -1,8 +1,12 @@
-// VArrayFixed<T> holds what the value arrays of plain machine numbers
-// share (bytes, words, longs, long8s, reals, time stamps, milliseconds):
-// positional access with neutral answers outside the array, the searches,
-// the element order, the QSort-based sort and the whole-array stream
-// transfer. Each typed array on top of it names its own element API.
+// VArrayFixed is the one template behind the value arrays of machine
+// numbers (bytes, words, longs, long8s, reals, time stamps, milliseconds),
+// as VScalarValue is behind the scalars: element access with neutral
+// answers outside the array, the exchange with single values, searches,
+// order, the QSort-based sort, copies and the whole-array stream transfer.
+// DERIVED is the array class (its sInfo), T the element as held, ELEMENT
+// the single value of one element, GET and PUT that value's getter and
+// setter of the element type (VValueSingle::GetLong and FromLong, or
+// GetDuration and FromDuration). Each array class adds its typed API.
 #pragma once
 
 #include <algorithm>
@@ -12,15 +16,86 @@
 #include <utility>
 
 #include "core/VErrorCodes.h"
+#include "core/VValueSingle.h"
 #include "files/VStream.h"
 #include "values/VArraySort.h"
 #include "values/VArrayValue.h"
 
 namespace zeft {
 
-template <class T>
+template <class DERIVED, class T, class ELEMENT, auto GET, auto PUT>
 class VArrayFixed : public VArrayValue {
+  // GET either answers the number (GetLong) or fills an ELEMENT
+  // (GetDuration); the latter kinds hold the element's raw form.
+  static constexpr bool kHeldAsNumber =
+      std::is_invocable_r_v<T, decltype(GET), const VValueSingle&>;
+
  public:
+  // What the typed Find takes: the number, or the element's single value.
+  using Key = std::conditional_t<kHeldAsNumber, T, const ELEMENT&>;
+
+  const VValueInfo* GetValueInfo() const override { return &DERIVED::sInfo; }
+  uint16 GetElemValueKind() const override { return ELEMENT::sInfo.GetKind(); }
+  bool CanBeEvaluated() const override { return true; }
+
+  void FromValue(const VValueSingle& value, int32 position) override {
+    SetAt(NumberOf(value), position);
+  }
+  void GetValue(VValueSingle& out, int32 position) const override {
+    if constexpr (kHeldAsNumber) {
+      (out.*PUT)(GetAt(position));
+    } else {
+      (out.*PUT)(ElementAt(position));
+    }
+  }
+  VValueSingle* CloneValue(int32 position) const override {
+    ELEMENT* value = new ELEMENT();
+    GetValue(*value, position);
+    return value;
+  }
+  // Numbers: the element against the value's number. The other kinds
+  // compare as their single values do (diacritical passed on).
+  CompareResult CompareTo(const VValueSingle& value, bool diacritical,
+                          int32 position) const override {
+    if constexpr (kHeldAsNumber) {
+      return CompareAt(NumberOf(value), position);
+    } else {
+      return ElementAt(position).CompareTo(value, diacritical);
+    }
+  }
+
+  // Exact comparisons of the numbers as held (no tolerance for reals,
+  // stamps unsigned, durations by milliseconds).
+  int32 Find(const VValueSingle& value, int32 start, uint8 forward,
+             CompareMethod method) const override {
+    return FindNumber(NumberOf(value), start, forward, method);
+  }
+  virtual int32 Find(Key value, int32 start, uint8 forward, CompareMethod method) const {
+    return FindNumber(Held(value), start, forward, method);
+  }
+
+  // The shared frame followed by the block, in the stream's byte order.
+  VError WriteToStream(VStream* stream, int32 param) const override {
+    WriteStreamHeader(stream, param);
+    if (fCount > 0) PutNumbers(stream, reinterpret_cast<const T*>(fData), fCount);
+    return stream->GetLastError();
+  }
+  VError ReadFromStream(VStream* stream, int32 /*param*/) override {
+    int32 count = 0;
+    VError error = ReadStreamCount(stream, count);
+    if (error != VE_OK) return error;
+    return ReadElementsInChunks(stream, count,
+                                [](VArrayValue& array, VStream* s, int32 first, int32 n) -> VError {
+                                  T* data = reinterpret_cast<T*>(array.LockAndGetData()) + first;
+                                  int32 got = n;
+                                  VError e = GetNumbers(s, data, &got);
+                                  array.UnlockData();
+                                  if (e == VE_OK && got != n)
+                                    e = ToolboxError(toolbox_error::kStreamEndOfData);
+                                  return e;
+                                });
+  }
+
   // ISortable: the plain order of the numbers.
   void SwapElements(uint8* data, int32 i, int32 j) override {
     T* elements = reinterpret_cast<T*>(data);
@@ -48,6 +123,11 @@ class VArrayFixed : public VArrayValue {
   explicit VArrayFixed(int32 count) : VArrayValue(sizeof(T)) {
     if (count > 0) SetCount(count);
   }
+  VArrayFixed(const VArrayFixed& other) : VArrayValue(sizeof(T)) { Copy(other); }
+  VArrayFixed& operator=(const VArrayFixed& other) {
+    Copy(other);
+    return *this;
+  }
 
   T At(int32 index) const {
     T value;
@@ -61,8 +141,6 @@ class VArrayFixed : public VArrayValue {
     std::memcpy(fData + size_t(position - 1) * sizeof(T), &value, sizeof(T));
   }
 
-  CompareResult CompareAt(T value, int32 position) const { return Order(GetAt(position), value); }
-
   int32 FindNumber(T value, int32 start, uint8 forward, CompareMethod method) const {
     if (fCount == 0 || !ValidIndex(start)) return -1;
     if (method < kFindGreaterOrEqual || method > kFindLessOrEqual) return start;
@@ -75,19 +153,7 @@ class VArrayFixed : public VArrayValue {
 
   int32 QuickFindNumber(T value) const {
     if (fData == nullptr) return -1;
-    int32 low = 0;
-    int32 high = fCount - 1;
-    while (low <= high) {
-      const int32 middle = low + (high - low) / 2;
-      const CompareResult r = Order(value, At(middle));
-      if (r == kCompareEqual) return middle + 1;
-      if (r == kCompareLess) {
-        high = middle - 1;
-      } else {
-        low = middle + 1;
-      }
-    }
-    return -1;
+    return array_sort::BinarySearch(fCount, [&](int32 index) { return Order(value, At(index)); });
   }
 
   // The largest element, or the smallest number of T for an empty array.
@@ -103,29 +169,31 @@ class VArrayFixed : public VArrayValue {
     return best;
   }
 
-  // The shared frame followed by the block, in the stream's byte order.
-  VError WriteNumbers(VStream* stream, int32 param) const {
-    WriteStreamHeader(stream, param);
-    if (fCount > 0) PutNumbers(stream, reinterpret_cast<const T*>(fData), fCount);
-    return stream->GetLastError();
+ private:
+  CompareResult CompareAt(T value, int32 position) const { return Order(GetAt(position), value); }
+  // The value's number through GET.
+  static T NumberOf(const VValueSingle& value) {
+    if constexpr (kHeldAsNumber) {
+      return (value.*GET)();
+    } else {
+      ELEMENT element;
+      (value.*GET)(element);
+      return Held(element);
+    }
   }
-  VError ReadNumbers(VStream* stream) {
-    int32 count = 0;
-    VError error = ReadStreamCount(stream, count);
-    if (error != VE_OK) return error;
-    return ReadElementsInChunks(stream, count,
-                                [](VArrayValue& array, VStream* s, int32 first, int32 n) -> VError {
-                                  T* data = reinterpret_cast<T*>(array.LockAndGetData()) + first;
-                                  int32 got = n;
-                                  VError e = GetNumbers(s, data, &got);
-                                  array.UnlockData();
-                                  if (e == VE_OK && got != n)
-                                    e = ToolboxError(toolbox_error::kStreamEndOfData);
-                                  return e;
-                                });
+  // What the array holds for a number or a single value: its raw form.
+  static T Held(T number) { return number; }
+  static T Held(const ELEMENT& element) {
+    T held;
+    element.WriteToPtr(&held, false, sizeof(T));
+    return held;
+  }
+  // The element as its single value (the neutral value outside the array).
+  ELEMENT ElementAt(int32 position) const {
+    const T held = GetAt(position);
+    return ELEMENT(&held, false);
   }
 
- private:
   static VError PutNumbers(VStream* stream, const T* data, int32 count) {
     if constexpr (sizeof(T) == 1) {
       return stream->PutData(data, size_t(count));

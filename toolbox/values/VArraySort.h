@@ -88,6 +88,27 @@ void SortRange(int32 lo, int32 hi, Compare&& compare, Exchange&& exchange) {
   }
 }
 
+// The 1-based position of an element equal to the value in a range of
+// `count` elements sorted in ascending order, or -1. compare(index) orders
+// the value against the element at that 0-based index: 0 equal, -1 before
+// it; any other result (1, or unordered) searches after it.
+template <class Compare>
+int32 BinarySearch(int32 count, Compare&& compare) {
+  int32 low = 0;
+  int32 high = count - 1;
+  while (low <= high) {
+    const int32 middle = low + (high - low) / 2;
+    const int32 r = compare(middle);
+    if (r == 0) return middle + 1;
+    if (r == -1) {
+      high = middle - 1;
+    } else {
+      low = middle + 1;
+    }
+  }
+  return -1;
+}
+
 }  // namespace array_sort
 
 // Sorts `count` numbers from `base` in ascending order, or descending when

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "files/VStream.h"
+#include "values/VArraySort.h"
 
 namespace zeft {
 
@@ -133,22 +134,11 @@ int32 VArrayString::Find(const VString& value, int32 start, uint8 forward,
 
 int32 VArrayString::QuickFind(const VString& value) const {
   if (fData == nullptr) return -1;
-  int32 low = 0;
-  int32 high = fCount - 1;
-  while (low <= high) {
-    const int32 middle = low + (high - low) / 2;
-    const VString* string = _GetElement(middle);
+  return array_sort::BinarySearch(fCount, [&](int32 index) -> int32 {
+    const VString* string = _GetElement(index);
     // A null element sorts before every string.
-    const CompareResult r =
-        string == nullptr ? kCompareBigger : value.CompareToString(*string, false);
-    if (r == kCompareEqual) return middle + 1;
-    if (r == kCompareLess) {
-      high = middle - 1;
-    } else {
-      low = middle + 1;
-    }
-  }
-  return -1;
+    return string == nullptr ? kCompareBigger : value.CompareToString(*string, false);
+  });
 }
 
 void VArrayString::SwapElements(uint8* data, int32 i, int32 j) {
