@@ -19,6 +19,7 @@ TEST(AsideName, MakesTheBundleNameWithTagAndNumberBeforeItsExtension) {
       {"Demo.app", "old", 9999, "Demo_old9999.app"},
       {"My.Demo.app", "old", 12, "My.Demo_old0012.app"},
       {"Demo", "old", 3, "Demo_old0003"},
+      {"Demo.", "old", 2, "Demo_old0002."},
       {".app", "old", 1, "_old0001.app"},
       {"Démo.app", "old", 1, "Démo_old0001.app"},
       {"Demo.app", "", 7, "Demo0007.app"},
