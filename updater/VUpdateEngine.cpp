@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "AsideName.h"
 #include "UpdaterLog.h"
 #include "core/LocalizeString.h"
 #include "core/VMemoryBuffer.h"
@@ -48,6 +49,8 @@ namespace {
 constexpr int32 kRenameAttempts = 5;
 constexpr uint32 kRenameRetryDelay = 3000;
 constexpr uint64 kMaximumWait = 60000;
+// The tag of the names the outdated bundle is set aside under.
+constexpr const char* kAsideTag = "old";
 
 // A path typed relative to the current folder, made absolute.
 VString AbsolutePosixPath(const VString& text) {
@@ -460,24 +463,15 @@ void VUpdateEngine::_RecoverFromInterruptedUpdate() {
 
   struct stat info;
   if (::lstat(installed.c_str(), &info) != 0 && errno == ENOENT) {
-    // The aside names are the bundle's name without its extension, "_old",
-    // four digits and the extension; the newest one left is the last moved.
-    VString stem;
-    fInstalledAppPath.GetFolderName(stem, false);
+    // The newest aside bundle left is the last one moved.
     VString full;
     fInstalledAppPath.GetFolderName(full, true);
-    const std::string prefix = to_string(stem) + "_old";
-    const std::string suffix = to_string(full).substr(to_string(stem).size());
+    const std::string bundleName = to_string(full);
     std::string newest;
     struct timespec newestTime = {};
     for (const platform::DirectoryEntry& entry : entries) {
       const std::string& candidate = entry.fName;
-      if (candidate.size() != prefix.size() + 4 + suffix.size() ||
-          candidate.compare(0, prefix.size(), prefix) != 0 ||
-          candidate.compare(prefix.size() + 4, suffix.size(), suffix) != 0 ||
-          !std::all_of(candidate.begin() + prefix.size(), candidate.begin() + prefix.size() + 4,
-                       [](char c) { return c >= '0' && c <= '9'; }))
-        continue;
+      if (!IsAsideName(candidate, bundleName, kAsideTag)) continue;
       if (::fstatat(folder.Get(), candidate.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
           !S_ISDIR(info.st_mode))
         continue;
@@ -613,7 +607,7 @@ VFolder* VUpdateEngine::_SwapApplications(VFolder& outdated, VFolder& upToDate,
   }
 
   VFilePath asidePath;
-  const VString suffix("old");
+  const VString suffix(kAsideTag);
   _ComputeTempFolderPath(outdated.GetPath(), asidePath, &suffix);
 
   VRefPtr<VFolder> parent(installed.RetainParentFolder(false), kAdoptRef);
@@ -703,16 +697,13 @@ VFolder* VUpdateEngine::_RenameAside(const VFolder& outdated, const VFilePath& a
 
 bool VUpdateEngine::_ComputeTempFolderPath(const VFilePath& source, VFilePath& result,
                                            const VString* suffix) {
-  for (int32 n = 1; n <= 9999; ++n) {
+  VString full;
+  source.GetFolderName(full, true);
+  const std::string bundleName = to_string(full);
+  const std::string tag = suffix != nullptr ? to_string(*suffix) : std::string();
+  for (int n = 1; n <= kMaxAsideNumber; ++n) {
     result.FromFilePath(source);
-    VString name;
-    source.GetFolderName(name, false);
-    if (suffix != nullptr && !suffix->IsEmpty()) {
-      name.AppendPrintf("_%S%04d", suffix, n);
-    } else {
-      name.AppendPrintf("%04d", n);
-    }
-    result.SetFolderName(name, false);
+    result.SetFolderName(ToVString(MakeAsideName(bundleName, tag, n)), true);
     if (!VFolder(result).Exists()) return true;
   }
   return false;

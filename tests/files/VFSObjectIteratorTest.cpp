@@ -1,7 +1,8 @@
 // Folder and file iterators: which entries each combination of options
 // yields (invisible entries, links to folders and files, dangling links,
 // pipes and links to them), the descent of a recursive iteration, the
-// positions of items, restarting, and the times of the current entry.
+// positions of items, restarting, the times of the current entry, and
+// iterations whose allocations fail.
 #include "files/VFSObjectIterator.h"
 
 #include <fcntl.h>
@@ -10,6 +11,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <limits>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -17,6 +20,7 @@
 #include "files/mac/XMacFile.h"
 #include "files/mac/XMacVolumes.h"
 #include "support/ErrorTestSupport.h"
+#include "support/StFailingAllocation.h"
 #include "support/StringTestSupport.h"
 #include "values/VTime.h"
 
@@ -24,6 +28,7 @@ namespace zeft {
 namespace {
 
 using test::FolderTest;
+using test::StFailingAllocation;
 using Names = std::vector<std::string>;
 
 // The last component of an item's POSIX path (a folder's without its '/').
@@ -262,6 +267,50 @@ TEST_F(VFSObjectIteratorTest, TimesOfTheCurrentEntry) {
             std::make_pair(int64(1100000000250), int64(1000000000000)));
   EXPECT_EQ(modifiedOf("link-plain", kFSIterateFiles),
             std::make_pair(int64(1300000000000), int64(1200000000000)));
+}
+
+// Runs `iterate` with its nth allocation failing, for each n until one run
+// allocates fewer: every failure comes out as std::bad_alloc, and the folder
+// is left with the references it had. What else a failure leaks, the leak
+// sanitizer reports at exit.
+template <class Iterate>
+void FailEachAllocation(const VFolder& folder, Iterate iterate) {
+  const int32 references = folder.GetRefCount();
+  int failures = 0;
+  for (int nth = 1;; ++nth) {
+    bool failed = false;
+    try {
+      StFailingAllocation failing(nth);
+      iterate();
+      failed = failing.Failed();
+    } catch (const std::bad_alloc&) {
+      failed = true;
+    }
+    ASSERT_EQ(folder.GetRefCount(), references) << "allocation " << nth;
+    if (!failed) break;
+    ++failures;
+  }
+  EXPECT_GT(failures, 10) << "the iteration allocates";
+}
+
+TEST_F(VFSObjectIteratorTest, AFailingAllocationAtAnyStepLeaksNothing) {
+  const VRefPtr<VFolder> folder = Folder("t");
+  for (const unsigned options : {0u, kFSIterateInvisible | kFSIterateResolveLinks}) {
+    SCOPED_TRACE(options);
+    FailEachAllocation(*folder, [&] {
+      VFileIterator files(folder.Get(), kFSIterateFiles | options);
+      for (; files.IsValid(); ++files) {
+      }
+      files.Restart();
+      VFolderIterator folders(folder.Get(), kFSIterateFolders | options);
+      for (; folders.IsValid(); ++folders) {
+      }
+    });
+    FailEachAllocation(*folder, [&] {
+      folder->Iterate([](IFileAttributeAccessor*) { return true; },
+                      kFSIterateRecursive | kFSIterateFiles | kFSIterateFolders | options);
+    });
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 
@@ -45,6 +46,23 @@ TEST(Clock, ClocksAgree) {
   ReadGMTOffsets(&offset, &withDaylight);
   EXPECT_EQ(GetGMTOffset(true), withDaylight);
   EXPECT_EQ(GetGMTOffset(false), offset);
+}
+
+// The instant of a local date-time is the one its UTC conversion names,
+// in whatever zone the tests run (midday: never in a daylight-saving gap).
+TEST(Clock, LocalToUnixTimeNamesTheInstantOfTheUTCConversion) {
+  const std::int16_t cases[][7] = {
+      {1970, 1, 2, 12, 0, 0, 0},   {2000, 2, 29, 12, 30, 15, 999}, {2024, 7, 4, 12, 0, 59, 0},
+      {2038, 1, 19, 12, 14, 7, 0}, {1999, 12, 31, 12, 59, 59, 0},  {2024, 1, 31, 11, 0, 0, 0},
+  };
+  for (const auto& local : cases) {
+    std::int16_t utc[7];
+    std::copy(local, local + 7, utc);
+    LocalToUTCTime(utc);
+    const std::int64_t expected =
+        DaysSinceEpoch(utc[0], utc[1], utc[2]) * 86400 + utc[3] * 3600 + utc[4] * 60 + utc[5];
+    EXPECT_EQ(LocalToUnixTime(local), expected) << local[0] << "-" << local[1] << "-" << local[2];
+  }
 }
 
 }  // namespace

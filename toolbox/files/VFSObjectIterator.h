@@ -7,6 +7,7 @@
 // current entry and its times to the visitors of VFolder::Iterate.
 #pragma once
 
+#include <new>
 #include <type_traits>
 
 #include "core/VErrorCodes.h"
@@ -59,9 +60,15 @@ class FileAttributeAccessor : public IFileAttributeAccessor {
 template <class T, class P>
 class VFSObjectIterator : public VObject {
  public:
+  // Lets std::bad_alloc pass, holding nothing then.
   VFSObjectIterator(const VFolder* folder, unsigned options) : fFolder(folder), fOptions(options) {
     if (fFolder != nullptr) fFolder->Retain();
-    _Init();
+    try {
+      _Init();
+    } catch (const std::bad_alloc&) {
+      if (fFolder != nullptr) fFolder->Release();
+      throw;
+    }
   }
   ~VFSObjectIterator() override {
     _End();
@@ -79,7 +86,7 @@ class VFSObjectIterator : public VObject {
   // The accessor of the current entry, null when the enumeration is over.
   IFileAttributeAccessor* GetAccessor() const { return fAccessor; }
 
-  // Moves to the next item.
+  // Moves to the next item. On std::bad_alloc the current item stays.
   VFSObjectIterator& operator++() {
     if (fEnumerator != nullptr) {
       _SetCurrent(fEnumerator->Next());
@@ -91,7 +98,8 @@ class VFSObjectIterator : public VObject {
     }
     return *this;
   }
-  // Starts again from the first item.
+  // Starts again from the first item; after std::bad_alloc the iteration
+  // is over.
   void Restart() {
     _End();
     _Init();
@@ -104,9 +112,15 @@ class VFSObjectIterator : public VObject {
     // A file enumeration never yields folders, a folder enumeration no files.
     const unsigned kinds = kFSIterateFiles | kFSIterateFolders;
     const unsigned own = std::is_same_v<T, VFile> ? kFSIterateFiles : kFSIterateFolders;
-    fEnumerator = new P(fFolder, (fOptions & ~kinds) | (fOptions & own));
-    fAccessor = new FileAttributeAccessor<P>(fEnumerator);
-    _SetCurrent(fEnumerator->Next());
+    try {
+      fEnumerator = new P(fFolder, (fOptions & ~kinds) | (fOptions & own));
+      fAccessor = new FileAttributeAccessor<P>(fEnumerator);
+      _SetCurrent(fEnumerator->Next());
+    } catch (const std::bad_alloc&) {
+      // A start that fails half-way ends the iteration.
+      _End();
+      throw;
+    }
     if (fCurrent == nullptr) {
       _End();
     } else {

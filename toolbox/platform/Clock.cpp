@@ -82,13 +82,17 @@ void GetSystemUTCTime(std::int16_t* dateTime) { GetSystemTime(dateTime, false); 
 
 void GetSystemLocalTime(std::int16_t* dateTime) { GetSystemTime(dateTime, true); }
 
-void LocalToUTCTime(std::int16_t* dateTime) {
-  if (IsTimeOfDayOnly(dateTime)) return;
+std::int64_t LocalToUnixTime(const std::int16_t* dateTime) {
   struct tm fields;
   FieldsToTm(dateTime, fields);
   // Let the zone's rules at that date decide whether daylight saving applies.
   fields.tm_isdst = -1;
-  const time_t instant = mktime(&fields);
+  return std::int64_t(mktime(&fields));
+}
+
+void LocalToUTCTime(std::int16_t* dateTime) {
+  if (IsTimeOfDayOnly(dateTime)) return;
+  const time_t instant = time_t(LocalToUnixTime(dateTime));
   struct tm utc;
   if (gmtime_r(&instant, &utc) == nullptr) return;
   TmToFields(utc, dateTime);

@@ -30,6 +30,11 @@ void GetSystemLocalTime(std::int16_t* dateTime);
 void LocalToUTCTime(std::int16_t* dateTime);
 void UTCToLocalTime(std::int16_t* dateTime);
 
+// Seconds from 1970-01-01 UTC to the local date-time of the array, with the
+// zone's rules at that date; -1 when the system cannot tell. The
+// millisecond is not read.
+std::int64_t LocalToUnixTime(const std::int16_t* dateTime);
+
 // The system zone's offsets from UTC now, in seconds (east positive): with
 // daylight saving and without it (one hour less while daylight saving is in
 // effect).

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 
 namespace zeft::platform {
 
@@ -28,10 +29,11 @@ bool IsRegularFile(const std::string& path) { return GetItemKind(path, true) == 
 
 PathError ResolveLinks(const std::string& path, std::string& target, ItemKind& kind) {
   kind = ItemKind::kMissing;
-  char* resolved = ::realpath(path.c_str(), nullptr);
+  // Held so that a failing copy into `target` still frees it.
+  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                             &std::free);
   if (resolved == nullptr) return PathError(errno, path);
-  target = resolved;
-  std::free(resolved);
+  target = resolved.get();
   struct stat info;
   if (::lstat(target.c_str(), &info) != 0) return PathError(errno, target);
   kind = KindOf(info);

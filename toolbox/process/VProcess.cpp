@@ -19,6 +19,7 @@
 #include "files/VResourceFile.h"
 #include "json/VJSONClassStore.h"
 #include "platform/MainBundle.h"
+#include "process/VActivityToken.h"
 #include "process/VSystem.h"
 #include "runtime/ILogger.h"
 #include "runtime/StErrorContextInstaller.h"
@@ -27,6 +28,7 @@
 #include "runtime/VErrorThrow.h"
 #include "runtime/VLogger.h"
 #include "runtime/VLoggerHook.h"
+#include "runtime/VProcessHook.h"
 #include "runtime/VProgressManager.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
@@ -81,10 +83,18 @@ bool ProcessLocalizeString(const VString& key, VString& text) {
   return localizer != nullptr && localizer->LocalizeStringWithKey(key, text);
 }
 
+bool ProcessStarted() { return VProcess::sInstance != nullptr; }
+
+IRefCountable* NewProcessActivityToken(const VString& name) {
+  if (VProcess::sInstance == nullptr) return nullptr;
+  return new VActivityToken(name);
+}
+
 void InstallHooks() {
   std::lock_guard<std::mutex> lock(sHookMutex);
   if (sHookUsers++ > 0) return;
   VLoggerHook::Install(&RetainProcessLogger, &ProcessLogSource);
+  VProcessHook::Install(&ProcessStarted, &NewProcessActivityToken);
   SetLocalizeStringHook(&ProcessLocalizeString);
 }
 
@@ -92,6 +102,7 @@ void RemoveHooks() {
   std::lock_guard<std::mutex> lock(sHookMutex);
   if (--sHookUsers > 0) return;
   SetLocalizeStringHook(nullptr);
+  VProcessHook::Install(nullptr, nullptr);
   VLoggerHook::Install(nullptr, nullptr);
 }
 

@@ -9,8 +9,8 @@
 #include <new>
 #include <shared_mutex>
 
-#include "process/VProcess.h"
 #include "runtime/VErrorThrow.h"
+#include "runtime/VProcessHook.h"
 #include "runtime/VTask.h"
 #include "values/VBagArray.h"
 #include "values/VValueBag.h"
@@ -101,9 +101,9 @@ void VErrorBase::DeInit() {}
 CharSet VErrorBase::DebugDump(char* buffer, int& size) const {
   if (buffer == nullptr || size <= 0) {
     size = 0;
-    return VProcess::sInstance != nullptr ? kCharSetUTF16 : kCharSetUTF8;
+    return VProcessHook::HasProcess() ? kCharSetUTF16 : kCharSetUTF8;
   }
-  if (VProcess::sInstance != nullptr) {
+  if (VProcessHook::HasProcess()) {
     VString dump;
     DumpToString(dump);
     const int32 units = std::min(dump.GetLength(), int32(size / 2));

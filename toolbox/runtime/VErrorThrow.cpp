@@ -3,9 +3,9 @@
 #include <new>
 
 #include "core/VString.h"
-#include "process/VProcess.h"
 #include "runtime/VErrorBase.h"
 #include "runtime/VErrorTaskContext.h"
+#include "runtime/VProcessHook.h"
 #include "runtime/VTask.h"
 #include "values/VValueBag.h"
 
@@ -13,7 +13,7 @@ namespace zeft {
 
 void _ThrowError(VError code, const VString* p1, const VString* p2, const VString* p3) {
   // Before the application object exists there is no one to report to.
-  if (VProcess::sInstance == nullptr) return;
+  if (!VProcessHook::HasProcess()) return;
   // Without a task there is no stack to push on: make no record at all.
   if (VTask::GetCurrent() == nullptr) return;
   // Out of memory for the record itself: the caller still returns its code.

@@ -9,8 +9,6 @@
 #include "core/VIntlMgr.h"
 #include "core/VString.h"
 #include "platform/Clock.h"
-#include "process/VActivityToken.h"
-#include "process/VProcess.h"
 #include "runtime/IFiberScheduler.h"
 #include "runtime/IIdleable.h"
 #include "runtime/StErrorContextInstaller.h"
@@ -20,6 +18,7 @@
 #include "runtime/VErrorTaskContext.h"
 #include "runtime/VMessage.h"
 #include "runtime/VMessageQueue.h"
+#include "runtime/VProcessHook.h"
 #include "runtime/VTaskMgr.h"
 #include "runtime/mac/XMacTask.h"
 #include "runtime/mac/XMacTaskMgr.h"
@@ -125,12 +124,12 @@ bool VTask::Run() {
   if (!_CompareAndSwapState(kTaskStateCreated, kTaskStateRunRequested)) return false;
   // Tokens register with the application object; without one (early start-up,
   // late shut-down) there is nobody to keep busy.
-  if (VProcess::Get() != nullptr) {
+  if (VProcessHook::HasProcess()) {
     VString name;
     GetName(name);
     VString text("Running task ");
     text.AppendString(name);
-    fActivityToken.store(new VActivityToken(text), std::memory_order_release);
+    fActivityToken.store(VProcessHook::NewActivityToken(text).Forget(), std::memory_order_release);
   }
   fManager->RegisterTask(this);
   const bool ok = fPlatformTask->Run();
@@ -174,7 +173,7 @@ void VTask::_Exit() {
 }
 
 void VTask::_ReleaseActivityToken() {
-  if (VActivityToken* token = fActivityToken.exchange(nullptr, std::memory_order_acq_rel)) {
+  if (IRefCountable* token = fActivityToken.exchange(nullptr, std::memory_order_acq_rel)) {
     token->Release();
   }
 }

@@ -19,7 +19,6 @@
 namespace zeft {
 
 class IIdleable;
-class VActivityToken;
 class VErrorBase;
 class VErrorContext;
 class VErrorTaskContext;
@@ -251,7 +250,7 @@ class VTask : public VObject, public IMessageable, public IRefCountable {
   std::function<void()> fBody;
   VString* fName = nullptr;  // under the manager's lock
   // Held from Run until the task is dead: the application is busy meanwhile.
-  std::atomic<VActivityToken*> fActivityToken{nullptr};
+  std::atomic<IRefCountable*> fActivityToken{nullptr};
   const VValueBag* fProperties = nullptr;  // under the manager's lock
   std::atomic<VMessageQueue*> fQueue{nullptr};
   std::atomic<uint32> fQueueWakeCounter{0};

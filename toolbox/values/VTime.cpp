@@ -1,7 +1,5 @@
 #include "values/VTime.h"
 
-#include <time.h>
-
 #include <cstring>
 
 #include "core/VString.h"
@@ -464,15 +462,7 @@ VDuration VTime::GetLocalDurationSinceMidnight() const {
 int64 VTime::GetLocalUnixTime() const {
   int16 f[kFieldCount];
   GetLocalTime(f[kYear], f[kMonth], f[kDay], f[kHour], f[kMinute], f[kSecond], f[kMillisecond]);
-  struct tm fields = {};
-  fields.tm_year = f[kYear] - 1900;
-  fields.tm_mon = f[kMonth] - 1;
-  fields.tm_mday = f[kDay];
-  fields.tm_hour = f[kHour];
-  fields.tm_min = f[kMinute];
-  fields.tm_sec = f[kSecond];
-  fields.tm_isdst = -1;
-  return int64(mktime(&fields));
+  return platform::LocalToUnixTime(f);
 }
 
 // ---- Calendar rules

@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 #include "files/VFile.h"
 #include "files/VFileError.h"
@@ -65,14 +67,17 @@ XMacFSObjectIterator::XMacFSObjectIterator(const VFolder* folder, unsigned optio
   if (path == nullptr || *path == 0) return;
   // Entries are named under the folder's real path: a folder reached
   // through a link yields paths inside the link's target.
-  char* real = ::realpath(path, nullptr);
+  // Held so that a failing allocation below frees it.
+  const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path, nullptr), &std::free);
   if (real == nullptr) return;
-  fBasePath = real;
-  std::free(real);
+  fBasePath = real.get();
   if (fBasePath.empty() || fBasePath.back() != '/') fBasePath.push_back('/');
   if (fBasePath.size() > kMaxPosixPath) return;
+  // Worked out before the folder is opened: a constructor that throws
+  // after opening it would never close it.
+  std::string prefix = EntryPrefix(fBasePath);
   fDirectory = ::opendir(fBasePath.c_str());
-  if (fDirectory != nullptr) fPrefix = EntryPrefix(fBasePath);
+  if (fDirectory != nullptr) fPrefix = std::move(prefix);
 }
 
 VFileSystem* XMacFSObjectIterator::GetFileSystem() const {

@@ -1,0 +1,24 @@
+// The names under which the updater sets an outdated bundle aside in its
+// folder: the bundle's name without its extension, "_", a tag, a four-digit
+// number and the extension ("Demo.app" set aside as "old" gives
+// "Demo_old0001.app"). The swap builds them and the recovery of an
+// interrupted update recognises them; both go through here so that the
+// recovery always finds what a swap left.
+#pragma once
+
+#include <string>
+
+namespace zeft {
+
+// The highest number an aside name carries.
+inline constexpr int kMaxAsideNumber = 9999;
+
+// The aside name numbered `number` (1 to kMaxAsideNumber) of the bundle
+// named `bundleName`; an empty tag leaves out the "_" too. UTF-8.
+std::string MakeAsideName(const std::string& bundleName, const std::string& tag, int number);
+
+// Whether `name` is an aside name of the bundle named `bundleName` with
+// that tag, whatever its four digits. Exact byte comparison, as for paths.
+bool IsAsideName(const std::string& name, const std::string& bundleName, const std::string& tag);
+
+}  // namespace zeft
