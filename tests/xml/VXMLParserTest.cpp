@@ -258,6 +258,58 @@ TEST(VXMLParser, NestingIsBounded) {
   EXPECT_TRUE(HasError(deep.errors, kXMLFatal, "line", "1"));
 }
 
+// Keeps the strings it is given, as a handler that stores names and values
+// does: they must stay whole after the events that delivered them.
+class KeepingHandler : public VObject, public IXMLHandler {
+ public:
+  IXMLHandler* StartElement(const VString& name) override {
+    fKept.push_back(name);
+    Retain();
+    return this;
+  }
+  void EndElement(const VString& name) override { fKept.push_back(name); }
+  void SetAttribute(const VString& name, const VString& value) override {
+    fKept.push_back(name);
+    fKept.push_back(value);
+  }
+  void SetText(const VString& text) override { fKept.push_back(text); }
+
+  std::vector<VString> fKept;
+};
+
+TEST(VXMLParser, KeptNamesValuesAndTextsStayWhole) {
+  // More distinct element names than the parser remembers at once, each
+  // element seen twice, in every namespace and validation mode.
+  std::string xml = "<root>";
+  std::vector<std::string> expected = {"root"};
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 150; ++i) {
+      const std::string name = "p:e" + std::to_string(i);
+      const std::string attribute = "a" + std::to_string(i);
+      const std::string value = "v" + std::to_string(i * 7 + round);
+      const std::string start =
+          "<" + name + " xmlns:p=\"urn:p\" " + attribute + "=\"" + value + " &amp; caf\xC3\xA9\"";
+      xml += start + ">t" + std::to_string(i) + "</" + name + ">" + start + "/>";
+      for (int copy = 0; copy < 2; ++copy) {
+        expected.insert(expected.end(),
+                        {name, "xmlns:p", "urn:p", attribute, value + " & caf\xC3\xA9"});
+        if (copy == 0) expected.push_back("t" + std::to_string(i));
+        expected.push_back(name);
+      }
+    }
+  }
+  xml += "</root>";
+  expected.push_back("root");
+  for (uint32 options : {uint32(kXMLParseNeverValidate), uint32(kXMLParseNamespaces)}) {
+    VRefPtr<KeepingHandler> handler(new KeepingHandler, kAdoptRef);
+    VXMLParser parser;
+    ASSERT_TRUE(parser.Parse(xml.data(), xml.size(), handler.Get(), options)) << options;
+    std::vector<std::string> kept;
+    for (const VString& s : handler->fKept) kept.push_back(to_string(s));
+    EXPECT_EQ(kept, expected) << options;
+  }
+}
+
 TEST(VXMLParser, ExternalEntitiesAndDTDsAreNeverLoaded) {
   // Whatever the options, the library opens no file a document names: the
   // reference fails with an error instead.

@@ -173,10 +173,10 @@ void VLocalizationUnitReader::CheckPlatformTag(const VString& value, bool includ
   if (include ? !mac : mac) excluded = true;
 }
 
-VString VLocalizationUnitReader::_Text() const {
+const VString& VLocalizationUnitReader::_Text() const {
   if (!fTarget.IsNull()) return fTarget;
   if (!fSource.IsNull()) return fSource;
-  return VString();
+  return VString::sEmpty;
 }
 
 VLocalizationTransUnitHandler::VLocalizationTransUnitHandler(bool replace,
@@ -210,7 +210,7 @@ void VLocalizationTransUnitHandler::EndElement(const VString& elementName) {
   fElementName.Clear();
   if (!unitEnd || fExcluded) return;
 
-  const VString text = _Text();
+  const VString& text = _Text();
   if (fBag != nullptr) {
     fBag->SetString(StPackedDictionaryKey("target"), text);
     fParentBag->AddElement(StPackedDictionaryKey("trans-unit"), fBag);

@@ -68,7 +68,7 @@ class VLocalizationUnitReader : public VObject, public IXMLHandler {
   VLocalizationUnitReader(const std::vector<VString>& resnames, VValueBag* parentBag);
   ~VLocalizationUnitReader() override;
   // The target text, else the source text, else empty.
-  VString _Text() const;
+  const VString& _Text() const;
 
   VValueBag* fParentBag;
   VValueBag* fBag = nullptr;

@@ -4,7 +4,6 @@
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/framework/XMLDocumentHandler.hpp>
 #include <xercesc/framework/XMLElementDecl.hpp>
-#include <xercesc/framework/XMLPScanToken.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/parsers/SAXParser.hpp>
 #include <xercesc/sax/EntityResolver.hpp>
@@ -19,6 +18,7 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include <deque>
+#include <utility>
 #include <vector>
 
 #include "core/IRefCountable.h"
@@ -52,14 +52,15 @@ class SAX_Handlers : public xercesc::XMLDocumentHandler,
                      public xercesc::EntityResolver,
                      public xercesc::ErrorHandler {
  public:
-  SAX_Handlers(LocatingSAXParser& parser, const VXMLParser& owner, IXMLHandler* root,
-               uint64 textBudget)
-      : fParser(parser), fOwner(owner), fTextBudget(textBudget) {
+  SAX_Handlers(LocatingSAXParser& parser, const VXMLParser& owner, const XMLCh* documentID,
+               IXMLHandler* root, uint64 textBudget)
+      : fParser(parser), fOwner(owner), fDocumentID(documentID), fTextBudget(textBudget) {
     fStack.emplace_back(root);
   }
 
-  // Set when the parse must end at once (nesting or expansion too deep).
-  bool Stopped() const { return fStopped; }
+  // Thrown out of the library's parse when it must end at once (nesting
+  // or expansion too deep); the error is already on the error stack.
+  struct Stopped {};
 
   // XMLDocumentHandler.
   void startElement(const xercesc::XMLElementDecl& decl, const unsigned int /*uriId*/,
@@ -67,60 +68,55 @@ class SAX_Handlers : public xercesc::XMLDocumentHandler,
                     const xercesc::RefVectorOf<xercesc::XMLAttr>& attributes,
                     const XMLSize_t attributeCount, const bool isEmpty,
                     const bool /*isRoot*/) override {
-    if (fStopped) return;
     if (!isEmpty && fStack.size() > size_t(VXMLParser::kMaxNesting)) {
       _Stop(u"element nesting is deeper than the parser allows");
-      return;
     }
     IXMLHandler* top = fStack.back().Get();
     if (top == nullptr) {
       if (!isEmpty) fStack.emplace_back();
       return;
     }
-    VStr255 name;
-    SetXercesText(name, decl.getFullName());
+    const VString& name = _NameOf(decl);
     VRefPtr<IXMLHandler> child(top->StartElement(name), kAdoptRef);
     if (!child) {
       if (!isEmpty) fStack.emplace_back();
       return;
     }
     if (!isEmpty) fStack.push_back(child);
-    VStr255 attributeName;
-    VStr255 value;
     for (XMLSize_t i = 0; i < attributeCount; ++i) {
       const xercesc::XMLAttr* attribute = attributes.elementAt(i);
       if (!attribute->getSpecified() && !fOwner.ReportsDefaultedAttributes()) continue;
-      if (!_Spend(xercesc::XMLString::stringLen(attribute->getValue()))) return;
-      SetXercesText(attributeName, attribute->getQName());
-      SetXercesText(value, attribute->getValue());
-      child->SetAttribute(attributeName, value);
+      const XMLCh* value = attribute->getValue();
+      const XMLSize_t length = xercesc::XMLString::stringLen(value);
+      _Spend(length);
+      // The handler reads both texts in place: they stay the library's
+      // until the next event, and a handler that keeps one copies it.
+      const XMLCh* qName = attribute->getQName();
+      child->SetAttribute(Borrowed(qName, xercesc::XMLString::stringLen(qName)),
+                          Borrowed(value, length));
     }
     if (isEmpty) child->EndElement(name);
   }
 
   void endElement(const xercesc::XMLElementDecl& decl, const unsigned int /*uriId*/,
                   const bool /*isRoot*/, const XMLCh* const /*prefixName*/) override {
-    if (fStopped || fStack.size() <= 1) return;
-    if (IXMLHandler* top = fStack.back().Get()) {
-      VStr255 name;
-      SetXercesText(name, decl.getFullName());
-      top->EndElement(name);
-    }
+    if (fStack.size() <= 1) return;
+    if (IXMLHandler* top = fStack.back().Get()) top->EndElement(_NameOf(decl));
     fStack.pop_back();
   }
 
   void docCharacters(const XMLCh* const chars, const XMLSize_t length,
                      const bool /*cdataSection*/) override {
-    if (fStopped) return;
     IXMLHandler* top = fStack.back().Get();
-    if (top == nullptr || !_Spend(length)) return;
-    VStr255 text;
-    text.FromUniString(chars, int32(length));
-    top->SetText(text);
+    if (top == nullptr) return;
+    _Spend(length);
+    // One string for every run: its room is reused from run to run.
+    fText.FromUniString(chars, int32(length));
+    top->SetText(fText);
   }
 
   void docPI(const XMLCh* const target, const XMLCh* const data) override {
-    if (fStopped || target == nullptr || data == nullptr) return;
+    if (target == nullptr || data == nullptr) return;
     if (IXMLHandler* top = fStack.back().Get())
       top->processingInstruction(TextOf(target), TextOf(data));
   }
@@ -158,35 +154,58 @@ class SAX_Handlers : public xercesc::XMLDocumentHandler,
   void resetErrors() override {}
 
  private:
-  static void _Push(int32 number, const xercesc::SAXParseException& e) {
-    PushXMLError(number, TextOf(e.getMessage()), TextOf(e.getSystemId()), TextOf(e.getPublicId()),
+  // A document that cannot be opened has no position: its error names the
+  // document itself.
+  void _Push(int32 number, const xercesc::SAXParseException& e) const {
+    const XMLCh* systemID = e.getSystemId();
+    if (systemID == nullptr || *systemID == 0) systemID = fDocumentID;
+    PushXMLError(number, TextOf(e.getMessage()), TextOf(systemID), TextOf(e.getPublicId()),
                  e.getLineNumber(), e.getColumnNumber());
+  }
+
+  // A string over the library's 0-terminated text, without copying it.
+  static VString Borrowed(const XMLCh* text, XMLSize_t length) {
+    return VString(const_cast<UniChar*>(text), int32(length), size_t(-1));
+  }
+
+  // The element's name, made once per element declaration of the parse:
+  // handlers that keep it share its buffer instead of copying it.
+  const VString& _NameOf(const xercesc::XMLElementDecl& decl) {
+    for (const auto& [known, name] : fNames) {
+      if (known == &decl) return name;
+    }
+    if (fNames.size() >= kMaxKnownNames) fNames.clear();
+    fNames.emplace_back(&decl, TextOf(decl.getFullName()));
+    return fNames.back().second;
   }
 
   // Charges delivered text to the budget; entity references cannot blow a
   // small document up into gigabytes of text.
-  bool _Spend(XMLSize_t units) {
-    if (units > fTextBudget) {
-      _Stop(u"the document expands to more text than the parser allows");
-      return false;
-    }
+  void _Spend(XMLSize_t units) {
+    if (units > fTextBudget) _Stop(u"the document expands to more text than the parser allows");
     fTextBudget -= units;
-    return true;
   }
 
-  void _Stop(const char16_t* message) {
+  // Records the error and unwinds out of the library's parse.
+  [[noreturn]] void _Stop(const char16_t* message) {
     const xercesc::Locator* locator = fParser.GetLocator();
     PushXMLError(xml_error::kFatal, VString(message), TextOf(locator->getSystemId()),
                  TextOf(locator->getPublicId()), locator->getLineNumber(),
                  locator->getColumnNumber());
-    fStopped = true;
+    throw Stopped();
   }
+
+  // Names are looked up in order of first use; a document with more
+  // distinct element names than this starts over.
+  static constexpr size_t kMaxKnownNames = 64;
 
   LocatingSAXParser& fParser;
   const VXMLParser& fOwner;
+  const XMLCh* fDocumentID;
   std::deque<VRefPtr<IXMLHandler>> fStack;
+  std::vector<std::pair<const xercesc::XMLElementDecl*, VString>> fNames;
+  VString fText;
   uint64 fTextBudget;
-  bool fStopped = false;
 };
 
 }  // namespace
@@ -305,19 +324,16 @@ bool VXMLParser::_Parse(xercesc::InputSource& source, uint64 size, IXMLHandler* 
 
   // Up to 16 times the document's size in delivered text, at least 1 Mi units.
   const uint64 budget = size * 16 + (uint64(1) << 20);
-  SAX_Handlers adapter(parser, *this, handler, budget);
+  SAX_Handlers adapter(parser, *this, source.getSystemId(), handler, budget);
   parser.installAdvDocHandler(&adapter);
   parser.setErrorHandler(&adapter);
   parser.setEntityResolver(&adapter);
 
   bool failed = false;
-  xercesc::XMLPScanToken token;
   try {
-    if (parser.parseFirst(source, token)) {
-      while (!adapter.Stopped() && parser.parseNext(token)) {
-      }
-    }
-    if (adapter.Stopped()) parser.parseReset(token);
+    parser.parse(source);
+  } catch (const SAX_Handlers::Stopped&) {
+    failed = true;
   } catch (const xercesc::OutOfMemoryException&) {
     PushXMLError(xml_error::kFatal, VString("out of memory"), VString(), VString(), 0, 0);
     failed = true;
@@ -328,7 +344,7 @@ bool VXMLParser::_Parse(xercesc::InputSource& source, uint64 size, IXMLHandler* 
                  0, 0);
     failed = true;
   }
-  return !failed && !adapter.Stopped() && parser.getErrorCount() == 0;
+  return !failed && parser.getErrorCount() == 0;
 }
 
 }  // namespace zeft
