@@ -548,6 +548,9 @@ TEST(VJSONImporterTest, UTF8BytesReadAsTheirDecodedText) {
       "{\"\xC3\xA9\":1,\"a\":2,\"a\":3}", " \t\r\n[ 1 , 2 ]\n", "\"top\"", "0", "-0", "{\"a\":1} x",
       "[\"!!2024-03-01T00:00:00Z!!\",\"2024-03-01\",\"2024-03-01T10:00:00Z\"]",
       "[\"a\tb\x01\",\"line\nbreak\",\"\\b\\f\\r\"]",
+      // Runs of blanks and controls of every length between tokens.
+      "{\n" + std::string(40, ' ') + "\"a\" :  \t[1,\n" + std::string(15, '\t') + "2,\x01\x1F" +
+          std::string(16, ' ') + "3" + std::string(17, '\r') + "]\n}" + std::string(33, ' '),
       // Bytes VString does not decode as one character.
       "\"a\377b\"", "\"\xC3\"", "\"\xE2\x82\"", "\"\xC0\xAF\"", "\"\xE0\x80\xAF\"", "\"\x80\"",
       "\"\xED\xA0\x80\xED\xB0\x80\"", "\"\xF4\x90\x80\x80\"", "\"\xF8\x88\x80\x80\x80\"",

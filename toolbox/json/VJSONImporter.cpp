@@ -1130,7 +1130,29 @@ VError VJSONImporter::ParseUTF8(const void* bytes, size_t length, VJSONValue& va
 
 void VJSONImporter::_SkipUTF8Blanks() {
   // The UTF-16 reading takes every control as a blank between tokens.
-  while (fBytes < fBytesEnd && *fBytes <= 0x20) ++fBytes;
+  const uint8* p = fBytes;
+  const uint8* const end = fBytesEnd;
+  if (p == end || *p > 0x20) return;
+  // The space after a colon or a comma, alone.
+  if (end - p >= 2 && p[1] > 0x20) {
+    fBytes = p + 1;
+    return;
+  }
+#if defined(__SSE2__)
+  // Indentation: sixteen bytes at a time.
+  const __m128i lastBlank = _mm_set1_epi8(0x20);
+  for (; end - p >= 16; p += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i blanks = _mm_cmpeq_epi8(_mm_max_epu8(bytes, lastBlank), lastBlank);
+    const uint32 others = ~uint32(_mm_movemask_epi8(blanks)) & 0xFFFF;
+    if (others != 0) {
+      fBytes = p + std::countr_zero(others);
+      return;
+    }
+  }
+#endif
+  while (p < end && *p <= 0x20) ++p;
+  fBytes = p;
 }
 
 bool VJSONImporter::_ReadUTF8Quoted() {
