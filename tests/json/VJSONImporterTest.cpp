@@ -14,8 +14,11 @@
 #include "core/CharSet.h"
 #include "core/VLong8.h"
 #include "core/VReal.h"
+#include "files/FileTestSupport.h"
+#include "files/VFile.h"
 #include "json/VJSONPropertyIterator.h"
 #include "support/ErrorTestSupport.h"
+#include "support/TempFolder.h"
 #include "values/VTime.h"
 #include "values/VValueBag.h"
 
@@ -610,6 +613,51 @@ TEST(VJSONImporterTest, UTF8BytesReadAsTheirDecodedTextAfterRandomEdits) {
     ExpectSameOutcome(bytes);
     if (::testing::Test::HasFailure()) return;
   }
+}
+
+TEST(VJSONImporterTest, FileReadsAsItsTextDecodedWithItsMark) {
+  using namespace std::string_literals;
+  const std::string cases[] = {
+      "{\"a\":[1,\"\xC3\xA9\"]}", "\xEF\xBB\xBF{\"a\":1}", "\xEF\xBB\xBF{\"a\":1\n \"b\":2}",
+      "[1,\n2 3]", "\xEF\xBB\xBF", "", "[\"a\xFF\"]", "\xEF\xBB\xBF\xEF\xBB\xBF[1]",
+      // UTF-16 text, which its mark announces.
+      "\xFF\xFE[\0\"\0\xE9\0\"\0]\0"s, "\xFE\xFF\0[\0\"\0\xE9\0\"\0]"s, "\xFF\xFE[\0,\0"s};
+  test::TempFolder scratch;
+  for (const std::string& bytes : cases) {
+    const std::string path = scratch.Write("in.json", bytes);
+    VRefPtr<VFile> file = test::FileAt(path);
+    for (const uint32 options : {0x0u, 0x2u}) {
+      // What the file's text decoded as a string gives, the file's path
+      // naming the source of errors.
+      std::string expected;
+      {
+        ErrorCollector errors;
+        VString text;
+        ASSERT_EQ(file->GetContentAsString(text, kCharSetUTF8, kCRModeNone), VE_OK);
+        VJSONValue value;
+        const VError error = VJSONImporter::ParseString(text, value, options);
+        expected = std::to_string(error) + " " + Describe(value);
+        for (test::ErrorRecord record : errors.Errors()) {
+          if (record.parameters.count("source") != 0) record.parameters["source"] = path + ", ";
+          expected += " | " + ::testing::PrintToString(record);
+        }
+      }
+      ErrorCollector errors;
+      VJSONValue value;
+      const VError error = VJSONImporter::ParseFile(file.Get(), value, options);
+      std::string outcome = std::to_string(error) + " " + Describe(value);
+      for (const test::ErrorRecord& record : errors.Errors()) {
+        outcome += " | " + ::testing::PrintToString(record);
+      }
+      EXPECT_EQ(outcome, expected) << ::testing::PrintToString(bytes) << " options " << options;
+    }
+  }
+  // An unreadable file gives the read's error and leaves the value.
+  ErrorCollector errors;
+  VJSONValue value(1.0);
+  EXPECT_NE(VJSONImporter::ParseFile(test::FileAt(scratch.Path("missing.json")).Get(), value),
+            VE_OK);
+  EXPECT_EQ(value.GetNumber(), 1.0);
 }
 
 TEST(VJSONImporterTest, ObjectToBag) {

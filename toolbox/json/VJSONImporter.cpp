@@ -1104,6 +1104,11 @@ bool SameBytes(const uint8* p, const uint8* end, const char* word, size_t length
 
 VError VJSONImporter::ParseUTF8(const void* bytes, size_t length, VJSONValue& value,
                                 uint32 options) {
+  return _ParseUTF8(bytes, length, value, options, VString());
+}
+
+VError VJSONImporter::_ParseUTF8(const void* bytes, size_t length, VJSONValue& value,
+                                 uint32 options, const VString& sourceName) {
   // Paths need the line and column of every member, which the UTF-16
   // reading counts; a text too long for a VString fails there.
   if ((options & kRecordPaths) == 0 && length < size_t(std::numeric_limits<int32>::max()) &&
@@ -1125,7 +1130,9 @@ VError VJSONImporter::ParseUTF8(const void* bytes, size_t length, VJSONValue& va
   }
   VString text;
   text.FromBlock(bytes, length, kCharSetUTF8);
-  return ParseString(text, value, options);
+  VJSONImporter importer(text, options);
+  importer.fSourceName = sourceName;
+  return importer.Parse(value);
 }
 
 void VJSONImporter::_SkipUTF8Blanks() {

@@ -2,6 +2,8 @@
 // objects and arrays, or straight into a VValueBag. A hand-written tokenizer
 // over the UTF-16 units in place feeds a recursive-descent parser; failures
 // push toolbox errors 550 to 554 with the line and position of the token.
+// UTF-8 bytes (ParseUTF8, files) are read in place when they are plain
+// JSON, and through their decoded text otherwise.
 #pragma once
 
 #include <memory>
@@ -121,6 +123,9 @@ class VJSONImporter : public VObject {
   // and answers false on anything else (a lenient form, an error, bytes it
   // would not decode as VString does), leaving that text to the UTF-16
   // reading, which then decides the result and reports the errors.
+  // ParseUTF8 naming the source in parse errors.
+  static VError _ParseUTF8(const void* bytes, size_t length, VJSONValue& value, uint32 options,
+                           const VString& sourceName);
   bool _ReadUTF8Value(VJSONValue& value);
   bool _ReadUTF8Object(VJSONValue& value);
   bool _ReadUTF8Array(VJSONValue& value);
