@@ -43,6 +43,15 @@ void Check(const VString& text, zeft::uint32 parseOptions) {
   Require(third.Stringify(last, writeOptions) == zeft::VE_OK && last.EqualToStringRaw(rewritten));
 }
 
+// Reading the bytes in place gives what reading their decoded text gives.
+void CheckInPlace(const uint8_t* data, size_t size, const VString& text, zeft::uint32 options) {
+  VJSONValue fromText, inPlace;
+  const zeft::VError textError = zeft::VJSONImporter::ParseString(text, fromText, options);
+  Require(zeft::VJSONImporter::ParseUTF8(data, size, inPlace, options) == textError);
+  VString a, b;
+  Require(fromText.Stringify(a, 0x1) == inPlace.Stringify(b, 0x1) && a.EqualToStringRaw(b));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -55,5 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(text, 0);
   Check(text, 0x2);
   Check(text, 0xC0);
+  CheckInPlace(data, size, text, 0);
+  CheckInPlace(data, size, text, 0x2);
   return 0;
 }

@@ -71,9 +71,7 @@ class ClassStore {
 // ---- Parse
 
 bool ParseZeftOnce(const std::string& text, VJSONValue& value) {
-  VString source;
-  source.FromBlock(text.data(), text.size(), zeft::kCharSetUTF8);
-  return zeft::VJSONImporter::ParseString(source, value, 0) == zeft::VE_OK;
+  return zeft::VJSONImporter::ParseUTF8(text.data(), text.size(), value, 0) == zeft::VE_OK;
 }
 
 void ParseZeft(benchmark::State& state, bool classStore) {

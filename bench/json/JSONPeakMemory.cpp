@@ -67,10 +67,9 @@ int Child(const std::string& parser, const std::string& path) {
   bool ok = false;
   if (parser == "zeft") {
     zeft::VObject::sCppMemMgr = new zeft::VCppMemMgr(zeft::kAllocatorSystem);
-    zeft::VString source;
-    source.FromBlock(text.data(), text.size(), zeft::kCharSetUTF8);
     zeft::VJSONValue value;
-    ok = zeft::VJSONImporter::ParseString(source, value, 0) == zeft::VE_OK && value.IsArray();
+    ok = zeft::VJSONImporter::ParseUTF8(text.data(), text.size(), value, 0) == zeft::VE_OK &&
+         value.IsArray();
     std::printf("%ld %ld %ld\n", program, read, PeakBytes());
   } else {
     rapidjson::Document document;

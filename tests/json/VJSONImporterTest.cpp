@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -10,9 +11,14 @@
 #include <vector>
 
 #include "JSONTestSupport.h"
+#include "core/CharSet.h"
 #include "core/VLong8.h"
 #include "core/VReal.h"
+#include "files/FileTestSupport.h"
+#include "files/VFile.h"
+#include "json/VJSONPropertyIterator.h"
 #include "support/ErrorTestSupport.h"
+#include "support/TempFolder.h"
 #include "values/VTime.h"
 #include "values/VValueBag.h"
 
@@ -466,6 +472,196 @@ TEST(VJSONImporterTest, DeepNestingFailsCleanly) {
   for (int i = 0; i < 200000; ++i) objects += "{\"a\":";
   EXPECT_EQ(Parse(objects, 1, &error).GetType(), JSON_undefined);
   EXPECT_EQ(error, ToolboxError(toolbox_error::kBufferTooLong));
+}
+
+// Everything a parse leaves, exactly: the value (numbers to the bit, texts
+// to the unit, members in order), the result and the errors raised.
+std::string Describe(const VJSONValue& value) {
+  char buffer[64];
+  switch (value.GetType()) {
+    case JSON_number:
+      std::snprintf(buffer, sizeof buffer, "%a", value.GetNumber());
+      return buffer;
+    case JSON_string: {
+      const VString text(value.GetInlineString(), true);
+      std::string units = "\"";
+      for (int32 i = 0; i < text.GetLength(); ++i) {
+        std::snprintf(buffer, sizeof buffer, "%04x ", unsigned(text.GetCPointer()[i]));
+        units += buffer;
+      }
+      return units + "\"";
+    }
+    case JSON_date: {
+      VTime time;
+      value.GetTime(time);
+      return "date " + std::to_string(time.GetMilliseconds());
+    }
+    case JSON_array: {
+      std::string items = "[";
+      for (size_t i = 0; i < value.GetArray()->GetCount(); ++i) {
+        items += Describe(value.GetArray()->GetAt(i)) + ",";
+      }
+      return items + "]";
+    }
+    case JSON_object: {
+      std::string members = "{";
+      if (value.GetObject()->GetSharedID() > 0) members += "shared ";
+      for (VJSONPropertyConstIterator it(value.GetObject()); it.IsValid(); ++it) {
+        members += to_string(it.GetName()) + ":" + Describe(it.GetValue()) + ",";
+      }
+      return members + "}";
+    }
+    default:
+      return "type " + std::to_string(int(value.GetType()));
+  }
+}
+
+std::string ParseOutcome(const std::string& bytes, uint32 options, bool inPlace) {
+  ErrorCollector errors;
+  VJSONValue value;
+  VError error;
+  if (inPlace) {
+    error = VJSONImporter::ParseUTF8(bytes.data(), bytes.size(), value, options);
+  } else {
+    VString text;
+    text.FromBlock(bytes.data(), bytes.size(), kCharSetUTF8);
+    error = VJSONImporter::ParseString(text, value, options);
+  }
+  std::string outcome = std::to_string(error) + " " + Describe(value);
+  for (const test::ErrorRecord& record : errors.Errors()) {
+    outcome += " | " + ::testing::PrintToString(record);
+  }
+  return outcome;
+}
+
+// Reading UTF-8 bytes in place gives what reading their VString gives.
+void ExpectSameOutcome(const std::string& bytes) {
+  for (const uint32 options : {0x0u, 0x1u, 0x2u, 0x4u, 0xC0u, 0x100u, 0x282u}) {
+    EXPECT_EQ(ParseOutcome(bytes, options, true), ParseOutcome(bytes, options, false))
+        << ::testing::PrintToString(bytes) << " options " << options;
+  }
+}
+
+TEST(VJSONImporterTest, UTF8BytesReadAsTheirDecodedText) {
+  using namespace std::string_literals;
+  const std::string cases[] = {
+      // Well formed.
+      "{\"a\":[1,-2.5e3,true,false,null,\"x\\u00e9\\ud83d\\ude00\\n\\t\\\"\\\\\\/\"],\"b\":{}}",
+      "[\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xE6\x97\xA5\xE6\x9C\xAC\",\"\xC3\xA9t\xC3\xA9\"]",
+      "{\"\xC3\xA9\":1,\"a\":2,\"a\":3}", " \t\r\n[ 1 , 2 ]\n", "\"top\"", "0", "-0", "{\"a\":1} x",
+      "[\"!!2024-03-01T00:00:00Z!!\",\"2024-03-01\",\"2024-03-01T10:00:00Z\"]",
+      "[\"a\tb\x01\",\"line\nbreak\",\"\\b\\f\\r\"]",
+      // Runs of blanks and controls of every length between tokens.
+      "{\n" + std::string(40, ' ') + "\"a\" :  \t[1,\n" + std::string(15, '\t') + "2,\x01\x1F" +
+          std::string(16, ' ') + "3" + std::string(17, '\r') + "]\n}" + std::string(33, ' '),
+      // Bytes VString does not decode as one character.
+      "\"a\377b\"", "\"\xC3\"", "\"\xE2\x82\"", "\"\xC0\xAF\"", "\"\xE0\x80\xAF\"", "\"\x80\"",
+      "\"\xED\xA0\x80\xED\xB0\x80\"", "\"\xF4\x90\x80\x80\"", "\"\xF8\x88\x80\x80\x80\"",
+      "\"\xFE\xFF\"", "[1,\3772]", "\xEF\xBB\xBF[1]", "[1] \xFF", "[1] \xE2\x82", "[\"a\"]\xC3",
+      "[\xC3\xA9]", "{\xC3\xA9:1}", "\"\xC3\xA9",
+      // Escapes cut short or out of the grammar.
+      "\"\\u12\"", "\"\\u12", "\"\\", "\"abc", "\"\\uZZ41\"", "\"\\u00zzb\"", "\"\\u0000x\"",
+      "\"\\q\"", "\"\\\xC3\xA9\"", "\"\\\n\"", "\"\\ud83d\"", "\"\\ude00\\ud83d\"", "\"\\u00E9\"",
+      // NUL.
+      "[1,\0 2]"s, "\"a\0b\""s, "\"\\\0\""s, "\0"s, "[\"a\"\0]"s,
+      // Numbers.
+      "1e400", "-1e-400", "123456789012345678901234567890", "1" + std::string(400, '0'),
+      "0." + std::string(400, '0') + "1", "1e99999999999", "4.9e-324", "1.7976931348623157e308",
+      "0.1", "9007199254740993", "-", "01", "1.", "1e", ".5", "+1", "12abc", "1\xE2\x88\x92",
+      "1e\342\210\2225", "\342\210\2225", "[1e5,-0.0,1E+2,2e-3]",
+      // Bare words and tokens out of place.
+      "[hello]", "{a:1}", "[truex]", "[tru]", "nul", "TRUE", "[true\"x\"]", "[/*]",
+      // Errors.
+      "", "   ", "[1 2]", "{\"a\" 1}", "[1,]", "{\"a\":1,}", "]", "}", ":", ",", "[1,2",
+      "{\"a\":1 \"b\":2}", "{\"a\":1,\n  \"b\" 2}", "{\"a\":1,\r\n  \"b\" 2}", "{\"a\"",
+      "{\"a\":", "{,}", "[,]", "{\"a\"::1}",
+      // The binary form's carrier.
+      "{\"__PRIVATE_BINARY_OBJECT\":\"!!!\"}", "{\"__PRIVATE_BINARY_OBJECT\":1}",
+      std::string(100, '[') + std::string(100, ']')};
+  for (const std::string& bytes : cases) ExpectSameOutcome(bytes);
+}
+
+TEST(VJSONImporterTest, UTF8BytesReadAsTheirDecodedTextAtDeepNesting) {
+  // Deeper than the stack allows, and a deep value that fits.
+  ExpectSameOutcome(std::string(300000, '['));
+  ExpectSameOutcome(std::string(100000, '[') + "1" + std::string(100000, ']'));
+}
+
+TEST(VJSONImporterTest, UTF8BytesReadAsTheirDecodedTextAfterRandomEdits) {
+  // A text of every form, edited at random with the bytes that matter to
+  // the two readings.
+  const std::string base =
+      "{\"name\":\"caf\xC3\xA9 \xF0\x9F\x98\x80\",\"n\":[0,-1.5e-3,12345678901234567890,1e300],"
+      "\"t\":true,\"f\":false,\"z\":null,\"e\":\"\\u00e9\\n\\\"\\\\\",\"o\":{\"a\":{}},"
+      "\"l\":[\"\xE6\x97\xA5\",[],[[1]]],\"d\":\"!!2024-03-01T00:00:00Z!!\"}";
+  const char pool[] = "\"\\{}[],: \n\t\x01\x00\x80\xBF\xC3\xE2\xF0\xFFu0e-.+9aZ";
+  std::mt19937 random(20261210);
+  for (int round = 0; round < 1000; ++round) {
+    std::string bytes = base;
+    const int edits = 1 + int(random() % 4);
+    for (int e = 0; e < edits; ++e) {
+      const size_t at = random() % (bytes.size() + 1);
+      const char byte = pool[random() % (sizeof pool - 1)];
+      switch (random() % 3) {
+        case 0:
+          bytes.insert(at, 1, byte);
+          break;
+        case 1:
+          if (at < bytes.size()) bytes.erase(at, 1);
+          break;
+        default:
+          if (at < bytes.size()) bytes[at] = byte;
+          break;
+      }
+    }
+    ExpectSameOutcome(bytes);
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+TEST(VJSONImporterTest, FileReadsAsItsTextDecodedWithItsMark) {
+  using namespace std::string_literals;
+  const std::string cases[] = {
+      "{\"a\":[1,\"\xC3\xA9\"]}", "\xEF\xBB\xBF{\"a\":1}", "\xEF\xBB\xBF{\"a\":1\n \"b\":2}",
+      "[1,\n2 3]", "\xEF\xBB\xBF", "", "[\"a\xFF\"]", "\xEF\xBB\xBF\xEF\xBB\xBF[1]",
+      // UTF-16 text, which its mark announces.
+      "\xFF\xFE[\0\"\0\xE9\0\"\0]\0"s, "\xFE\xFF\0[\0\"\0\xE9\0\"\0]"s, "\xFF\xFE[\0,\0"s};
+  test::TempFolder scratch;
+  for (const std::string& bytes : cases) {
+    const std::string path = scratch.Write("in.json", bytes);
+    VRefPtr<VFile> file = test::FileAt(path);
+    for (const uint32 options : {0x0u, 0x2u}) {
+      // What the file's text decoded as a string gives, the file's path
+      // naming the source of errors.
+      std::string expected;
+      {
+        ErrorCollector errors;
+        VString text;
+        ASSERT_EQ(file->GetContentAsString(text, kCharSetUTF8, kCRModeNone), VE_OK);
+        VJSONValue value;
+        const VError error = VJSONImporter::ParseString(text, value, options);
+        expected = std::to_string(error) + " " + Describe(value);
+        for (test::ErrorRecord record : errors.Errors()) {
+          if (record.parameters.count("source") != 0) record.parameters["source"] = path + ", ";
+          expected += " | " + ::testing::PrintToString(record);
+        }
+      }
+      ErrorCollector errors;
+      VJSONValue value;
+      const VError error = VJSONImporter::ParseFile(file.Get(), value, options);
+      std::string outcome = std::to_string(error) + " " + Describe(value);
+      for (const test::ErrorRecord& record : errors.Errors()) {
+        outcome += " | " + ::testing::PrintToString(record);
+      }
+      EXPECT_EQ(outcome, expected) << ::testing::PrintToString(bytes) << " options " << options;
+    }
+  }
+  // An unreadable file gives the read's error and leaves the value.
+  ErrorCollector errors;
+  VJSONValue value(1.0);
+  EXPECT_NE(VJSONImporter::ParseFile(test::FileAt(scratch.Path("missing.json")).Get(), value),
+            VE_OK);
+  EXPECT_EQ(value.GetNumber(), 1.0);
 }
 
 TEST(VJSONImporterTest, ObjectToBag) {

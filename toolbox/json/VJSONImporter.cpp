@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #if defined(__SSE2__)
@@ -167,6 +168,31 @@ bool AreFourDigits(uint64 word) {
   return ((values | (values + kAboveNine)) & 0x8000800080008000ull) == 0;
 }
 
+// The same for four bytes.
+bool AreFourDigits(uint32 word) {
+  constexpr uint32 kZeros = 0x30303030u;
+  constexpr uint32 kAboveNine = 0x76767676u;  // a lane above 9 reaches 0x80
+  const uint32 values = word - kZeros;
+  return ((values | (values + kAboveNine)) & 0x80808080u) == 0;
+}
+
+// The four units from `p` packed in one word, for AreFourDigits.
+inline uint64 FourUnits(const UniChar* p) {
+  uint64 word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+inline uint32 FourUnits(const uint8* p) {
+  uint32 word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+// The minus sign U+2212 only exists as a unit of UTF-16 text; the UTF-8
+// reading leaves its bytes to the UTF-16 one.
+inline bool IsMinusSign(UniChar c) { return c == kMinusSign; }
+inline bool IsMinusSign(uint8) { return false; }
+
 // The ASCII units that end a bare word: blanks and controls, and the
 // punctuation of the grammar.
 constexpr auto kEndsBareWord = [] {
@@ -232,7 +258,8 @@ double ScaleExactly(uint64 digits, int32 exponent) {
 // 2^53 and a decimal exponent within +-22 (one correctly rounded product or
 // quotient of two exact doubles), or a decimal exponent within +-19 (exact
 // 128-bit arithmetic). Other numbers are left to WordToDouble.
-const UniChar* ScanNumber(const UniChar* p, const UniChar* end, double& out, bool& exact) {
+template <class Unit>
+const Unit* ScanNumber(const Unit* p, const Unit* end, double& out, bool& exact) {
   const bool negative = p < end && *p == u'-';
   if (negative) ++p;
   if (p == end || !IsDigit(*p)) return nullptr;
@@ -243,8 +270,7 @@ const UniChar* ScanNumber(const UniChar* p, const UniChar* end, double& out, boo
   // Takes a run of digits, each adding `scale` to the exponent (leading
   // zeros are skipped before); past 19 digits the rest is only skipped.
   auto takeDigits = [&](int32 scale) {
-    uint64 four;
-    while (end - p >= 4 && (std::memcpy(&four, p, sizeof four), AreFourDigits(four))) {
+    while (end - p >= 4 && AreFourDigits(FourUnits(p))) {
       if ((significant += 4) > 19) exact = false;
       digits = digits * 10000 + uint64((p[0] - u'0') * 1000 + (p[1] - u'0') * 100 +
                                        (p[2] - u'0') * 10 + (p[3] - u'0'));
@@ -274,7 +300,7 @@ const UniChar* ScanNumber(const UniChar* p, const UniChar* end, double& out, boo
   if (p < end && (*p == u'e' || *p == u'E')) {
     ++p;
     bool minus = false;
-    if (p < end && (*p == u'+' || *p == u'-' || *p == kMinusSign)) minus = *p++ != u'+';
+    if (p < end && (*p == u'+' || *p == u'-' || IsMinusSign(*p))) minus = *p++ != u'+';
     if (p == end || !IsDigit(*p)) return nullptr;
     int32 written = 0;
     for (; p < end && IsDigit(*p); ++p) {
@@ -305,7 +331,8 @@ const UniChar* ScanNumber(const UniChar* p, const UniChar* end, double& out, boo
 
 // The number text of a word that passed the grammar, in the C locale; the
 // minus sign U+2212 reads as '-'.
-double WordToDouble(const UniChar* units, int32 length) {
+template <class Unit>
+double WordToDouble(const Unit* units, int32 length) {
   char buffer[128];
   std::string large;
   char* text = buffer;
@@ -313,7 +340,7 @@ double WordToDouble(const UniChar* units, int32 length) {
     large.resize(size_t(length) + 1);
     text = large.data();
   }
-  for (int32 i = 0; i < length; ++i) text[i] = units[i] == kMinusSign ? '-' : char(units[i]);
+  for (int32 i = 0; i < length; ++i) text[i] = IsMinusSign(units[i]) ? '-' : char(units[i]);
   text[length] = 0;
   if (length == 1 && text[0] == '-') return 0;  // a lone minus reads as 0
   double value = 0;
@@ -988,6 +1015,364 @@ VString VJSONImporter::_Word() const {
   VString word;
   word.FromUniString(fWordUnits, fWordLength);
   return word;
+}
+
+// ---------------------------------------------------------------------------
+// UTF-8 text
+
+namespace {
+
+// The first byte from `p` that is a quote, a backslash, a control byte or
+// not ASCII, or `end`.
+const uint8* SkipPlainBytes(const uint8* p, const uint8* end) {
+#if defined(__SSE2__)
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i space = _mm_set1_epi8(0x20);
+  for (; end - p >= 16; p += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    // As signed bytes, controls and non-ASCII bytes are both below a space.
+    const __m128i stops =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+                     _mm_cmplt_epi8(bytes, space));
+    const int mask = _mm_movemask_epi8(stops);
+    if (mask != 0) return p + __builtin_ctz(unsigned(mask));
+  }
+#endif
+  while (p < end && *p >= 0x20 && *p < 0x80 && *p != '"' && *p != '\\') ++p;
+  return p;
+}
+
+// Appends ASCII bytes as units.
+void AppendWidened(std::u16string& text, const uint8* begin, const uint8* end) {
+  const size_t at = text.size();
+  const size_t count = size_t(end - begin);
+  text.resize(at + count);
+  UniChar* out = text.data() + at;
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 16 <= count; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(bytes, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(bytes, zero));
+  }
+#endif
+  for (; i < count; ++i) out[i] = begin[i];
+}
+
+bool IsContinuation(uint8 byte) { return (byte & 0xC0) == 0x80; }
+
+// Decodes the sequence at `p` (its lead byte not ASCII) onto the text and
+// returns the byte behind it, or null for a sequence that VString's
+// decoder does not take as one character (it keeps such bytes as units of
+// their own value, which the UTF-16 reading then sees).
+const uint8* AppendSequence(std::u16string& text, const uint8* p, const uint8* end) {
+  const uint8 lead = *p;
+  const ptrdiff_t left = end - p;
+  if (lead >= 0xC2 && lead < 0xE0) {
+    if (left < 2 || !IsContinuation(p[1])) return nullptr;
+    text.push_back(UniChar(((lead & 0x1F) << 6) | (p[1] & 0x3F)));
+    return p + 2;
+  }
+  if ((lead & 0xF0) == 0xE0) {
+    if (left < 3 || !IsContinuation(p[1]) || !IsContinuation(p[2])) return nullptr;
+    const uint32 value = (uint32(lead & 0x0F) << 12) | (uint32(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+    if (value < 0x800) return nullptr;
+    text.push_back(UniChar(value));  // a surrogate's bytes give the surrogate, as in VString
+    return p + 3;
+  }
+  if (lead >= 0xF0 && lead < 0xF5) {
+    if (left < 4 || !IsContinuation(p[1]) || !IsContinuation(p[2]) || !IsContinuation(p[3])) {
+      return nullptr;
+    }
+    const uint32 value = (uint32(lead & 0x07) << 18) | (uint32(p[1] & 0x3F) << 12) |
+                         (uint32(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
+    if (value < 0x10000 || value >= 0x110000) return nullptr;
+    text.push_back(UniChar(0xD800 + ((value - 0x10000) >> 10)));
+    text.push_back(UniChar(0xDC00 + ((value - 0x10000) & 0x3FF)));
+    return p + 4;
+  }
+  return nullptr;
+}
+
+bool SameBytes(const uint8* p, const uint8* end, const char* word, size_t length) {
+  return size_t(end - p) == length && std::memcmp(p, word, length) == 0;
+}
+
+}  // namespace
+
+VError VJSONImporter::ParseUTF8(const void* bytes, size_t length, VJSONValue& value,
+                                uint32 options) {
+  return _ParseUTF8(bytes, length, value, options, VString());
+}
+
+VError VJSONImporter::_ParseUTF8(const void* bytes, size_t length, VJSONValue& value,
+                                 uint32 options, const VString& sourceName) {
+  // Paths need the line and column of every member, which the UTF-16
+  // reading counts; a text too long for a VString fails there.
+  if ((options & kRecordPaths) == 0 && length < size_t(std::numeric_limits<int32>::max()) &&
+      bytes != nullptr) {
+    VJSONImporter reader{VString(), options};
+    reader.fBytes = static_cast<const uint8*>(bytes);
+    reader.fBytesEnd = reader.fBytes + length;
+    VJSONValue result;
+    if (reader._ReadUTF8Value(result)) {
+      // What follows the value is not read, but a byte VString would not
+      // decode alike could change the text as a whole: only ASCII passes.
+      const uint8* rest = reader.fBytes;
+      while (rest < reader.fBytesEnd && *rest < 0x80) ++rest;
+      if (rest == reader.fBytesEnd) {
+        value = std::move(result);
+        return VE_OK;
+      }
+    }
+  }
+  VString text;
+  text.FromBlock(bytes, length, kCharSetUTF8);
+  VJSONImporter importer(text, options);
+  importer.fSourceName = sourceName;
+  return importer.Parse(value);
+}
+
+void VJSONImporter::_SkipUTF8Blanks() {
+  // The UTF-16 reading takes every control as a blank between tokens.
+  const uint8* p = fBytes;
+  const uint8* const end = fBytesEnd;
+  if (p == end || *p > 0x20) return;
+  // The space after a colon or a comma, alone.
+  if (end - p >= 2 && p[1] > 0x20) {
+    fBytes = p + 1;
+    return;
+  }
+#if defined(__SSE2__)
+  // Indentation: sixteen bytes at a time.
+  const __m128i lastBlank = _mm_set1_epi8(0x20);
+  for (; end - p >= 16; p += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i blanks = _mm_cmpeq_epi8(_mm_max_epu8(bytes, lastBlank), lastBlank);
+    const uint32 others = ~uint32(_mm_movemask_epi8(blanks)) & 0xFFFF;
+    if (others != 0) {
+      fBytes = p + std::countr_zero(others);
+      return;
+    }
+  }
+#endif
+  while (p < end && *p <= 0x20) ++p;
+  fBytes = p;
+}
+
+bool VJSONImporter::_ReadUTF8Quoted() {
+  const uint8* p = fBytes;
+  const uint8* const end = fBytesEnd;
+  std::u16string& text = fDecoded;
+  text.clear();
+  for (;;) {
+    const uint8* plain = SkipPlainBytes(p, end);
+    AppendWidened(text, p, plain);
+    p = plain;
+    if (p == end) return false;  // unterminated
+    const uint8 c = *p;
+    if (c == '"') break;
+    if (c >= 0x80) {
+      p = AppendSequence(text, p, end);
+      if (p == nullptr) return false;
+      continue;
+    }
+    if (c != '\\') {
+      // A control byte stays in the text, but NUL, which the UTF-16
+      // reading drops.
+      if (c != 0) text.push_back(c);
+      ++p;
+      continue;
+    }
+    if (end - p < 2) return false;
+    const uint8 e = p[1];
+    p += 2;
+    switch (e) {
+      case 'b':
+        text.push_back(0x08);
+        break;
+      case 'f':
+        text.push_back(0x0C);
+        break;
+      case 'n':
+        text.push_back(0x0A);
+        break;
+      case 'r':
+        text.push_back(0x0D);
+        break;
+      case 't':
+        text.push_back(0x09);
+        break;
+      case 'u': {
+        // Four hex digits; the UTF-16 reading decides the other forms.
+        if (end - p < 4) return false;
+        uint32 unit = 0;
+        for (int k = 0; k < 4; ++k) {
+          const int digit = HexDigit(p[k]);
+          if (digit < 0) return false;
+          unit = (unit << 4) | uint32(digit);
+        }
+        p += 4;
+        if (unit != 0) text.push_back(UniChar(unit));  // \u0000 is dropped
+        break;
+      }
+      default:
+        // Any other escaped ASCII character stands for itself.
+        if (e >= 0x80) return false;
+        if (e != 0) text.push_back(e);
+        break;
+    }
+  }
+  if (text.size() >= size_t(std::numeric_limits<int32>::max())) return false;
+  fBytes = p + 1;
+  _SetWord(text.data(), text.data() + text.size());
+  return true;
+}
+
+bool VJSONImporter::_ReadUTF8Value(VJSONValue& value) {
+  _SkipUTF8Blanks();
+  if (fBytes == fBytesEnd) return false;
+  const uint8* const begin = fBytes;
+  switch (*begin) {
+    case '{':
+    case '[':
+      // Silently: the UTF-16 reading reports the depth.
+      if (!JSONHasStackRoomSilently()) return false;
+      ++fBytes;
+      return *begin == '{' ? _ReadUTF8Object(value) : _ReadUTF8Array(value);
+    case '"':
+      ++fBytes;
+      if (!_ReadUTF8Quoted()) return false;
+      return _StringToValue(true, value, kExpectedValue) == VE_OK;
+    default:
+      break;
+  }
+  if (*begin == '-' || IsDigit(*begin)) {
+    double number = 0;
+    bool exact = false;
+    const uint8* stop = ScanNumber(begin, fBytesEnd, number, exact);
+    if (stop == nullptr || (stop < fBytesEnd && !EndsBareWord(*stop))) return false;
+    fBytes = stop;
+    value.SetNumber(exact ? number : WordToDouble(begin, int32(stop - begin)));
+    return true;
+  }
+  const uint8* stop = begin;
+  while (stop < fBytesEnd && !EndsBareWord(*stop)) ++stop;
+  if (SameBytes(begin, stop, "true", 4)) {
+    value.SetBool(true);
+  } else if (SameBytes(begin, stop, "false", 5)) {
+    value.SetBool(false);
+  } else if (SameBytes(begin, stop, "null", 4)) {
+    value.SetNull();
+  } else {
+    return false;  // a bare word, or a token out of place
+  }
+  fBytes = stop;
+  return true;
+}
+
+bool VJSONImporter::_ReadUTF8Object(VJSONValue& value) {
+  const size_t first = fMembers.size();
+  bool ok = true;
+  _SkipUTF8Blanks();
+  if (fBytes < fBytesEnd && *fBytes == '}') {
+    ++fBytes;
+  } else {
+    for (;;) {
+      _SkipUTF8Blanks();
+      if (fBytes == fBytesEnd || *fBytes != '"') {
+        ok = false;
+        break;
+      }
+      ++fBytes;
+      if (!_ReadUTF8Quoted()) {
+        ok = false;
+        break;
+      }
+      SharedWord& shared = _SharedWord();
+      // A binary-form carrier may fail to decode: the UTF-16 reading
+      // reports that.
+      if (shared.fText.EqualToStringRaw(sBinaryObjectPropertyName)) {
+        ok = false;
+        break;
+      }
+      VJSONPropertyMap::NewEntry member(shared.GetHash());
+      member.fName.fString = shared.TakeCount(&member.fName.fLength, &member.fName.fMaxLength);
+      _SkipUTF8Blanks();
+      if (fBytes == fBytesEnd || *fBytes != ':') {
+        ok = false;
+        break;
+      }
+      ++fBytes;
+      if (!_ReadUTF8Value(member.fValue)) {
+        ok = false;
+        break;
+      }
+      fMembers.push_back(std::move(member));
+      _SkipUTF8Blanks();
+      if (fBytes < fBytesEnd && *fBytes == ',') {
+        ++fBytes;
+        continue;
+      }
+      if (fBytes < fBytesEnd && *fBytes == '}') {
+        ++fBytes;
+        break;
+      }
+      ok = false;
+      break;
+    }
+  }
+  if (!ok) {
+    fMembers.erase(fMembers.begin() + ptrdiff_t(first), fMembers.end());
+    return false;
+  }
+  VJSONValue result;
+  result._AdoptObject(VJSONObject::_NewWithRoom(fMembers.size() - first));
+  result.GetObject()->_TakeTreeMembers(fMembers, first);
+  value = std::move(result);
+  _ShareIfAsked(value);
+  return true;
+}
+
+bool VJSONImporter::_ReadUTF8Array(VJSONValue& value) {
+  const size_t first = fElements.size();
+  bool ok = true;
+  _SkipUTF8Blanks();
+  if (fBytes < fBytesEnd && *fBytes == ']') {
+    ++fBytes;
+  } else {
+    for (;;) {
+      VJSONValue element;
+      if (!_ReadUTF8Value(element)) {
+        ok = false;
+        break;
+      }
+      fElements.push_back(std::move(element));
+      _SkipUTF8Blanks();
+      if (fBytes < fBytesEnd && *fBytes == ',') {
+        ++fBytes;
+        continue;
+      }
+      if (fBytes < fBytesEnd && *fBytes == ']') {
+        ++fBytes;
+        break;
+      }
+      ok = false;
+      break;
+    }
+  }
+  if (!ok) {
+    fElements.erase(fElements.begin() + ptrdiff_t(first), fElements.end());
+    return false;
+  }
+  VJSONValue result;
+  result._AdoptArray(VJSONArray::_NewWithRoom(fElements.size() - first));
+  result.GetArray()->_TakeTreeElements(fElements, first);
+  value = std::move(result);
+  _ShareIfAsked(value);
+  return true;
 }
 
 // ---------------------------------------------------------------------------

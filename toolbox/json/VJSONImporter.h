@@ -2,6 +2,8 @@
 // objects and arrays, or straight into a VValueBag. A hand-written tokenizer
 // over the UTF-16 units in place feeds a recursive-descent parser; failures
 // push toolbox errors 550 to 554 with the line and position of the token.
+// UTF-8 bytes (ParseUTF8, files) are read in place when they are plain
+// JSON, and through their decoded text otherwise.
 #pragma once
 
 #include <memory>
@@ -56,6 +58,10 @@ class VJSONImporter : public VObject {
   // naming the source in parse errors. A null file gives undefined and 0; a
   // read error is returned as it is, the value unchanged.
   static VError ParseFile(const IFile* file, VJSONValue& value, uint32 options = 0);
+  // Parses UTF-8 bytes as ParseString parses the same bytes decoded into a
+  // VString (kCharSetUTF8), with the same result and errors, but reads the
+  // bytes in place: only texts and names are converted to UTF-16.
+  static VError ParseUTF8(const void* bytes, size_t length, VJSONValue& value, uint32 options = 0);
   // Reads the text, which must be an object, into the bag.
   VError JSONObjectToBag(VValueBag& bag);
   // Lent; null without kRecordPaths.
@@ -113,6 +119,19 @@ class VJSONImporter : public VObject {
   };
   // The word as a text shared with the same name or value read before it.
   SharedWord& _SharedWord();
+  // The reading of UTF-8 bytes in place. It takes the common forms only
+  // and answers false on anything else (a lenient form, an error, bytes it
+  // would not decode as VString does), leaving that text to the UTF-16
+  // reading, which then decides the result and reports the errors.
+  // ParseUTF8 naming the source in parse errors.
+  static VError _ParseUTF8(const void* bytes, size_t length, VJSONValue& value, uint32 options,
+                           const VString& sourceName);
+  bool _ReadUTF8Value(VJSONValue& value);
+  bool _ReadUTF8Object(VJSONValue& value);
+  bool _ReadUTF8Array(VJSONValue& value);
+  // The quoted text from fBytes (past its quote) as the word, in fDecoded.
+  bool _ReadUTF8Quoted();
+  void _SkipUTF8Blanks();
   VError _ObjectToBag(VValueBag& bag);
   VError _BinaryObjectToBag(const VString& base64, VValueBag& bag);
   VError _ArrayToBag(VValueBag& bag, const VString& key);
@@ -159,6 +178,9 @@ class VJSONImporter : public VObject {
   bool fWordNumberExact = false;
   double fWordNumber = 0;
   std::u16string fDecoded;
+  // The UTF-8 bytes still to read, and their end.
+  const uint8* fBytes = nullptr;
+  const uint8* fBytesEnd = nullptr;
   std::unique_ptr<SharedWord[]> fKeys;
   // Elements of the arrays being read, innermost last.
   std::vector<VJSONValue> fElements;
