@@ -95,6 +95,8 @@ class VJSONWriter : public VObject {
   void _AppendASCII(const char (&text)[N]) {
     _AppendASCII(text, N - 1);
   }
+  // A text as a JSON string, escaped and quoted as the options say.
+  VError _AppendString(const UniChar* text, int32 count, int32 after);
   // A property name with its colon (and space, indented).
   VError _AppendName(const VString& name);
   VError _Finish(VError error, VString& out);
