@@ -1,5 +1,6 @@
 #include "json/VJSONWriter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -13,6 +14,7 @@
 #include "json/VJSONObject.h"
 #include "json/VJSONPropertyIterator.h"
 #include "json/VJSONValue.h"
+#include "runtime/StErrorContextInstaller.h"
 #include "values/VTime.h"
 
 #if defined(__SSE2__)
@@ -37,6 +39,18 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+// Asks the cache for the lines of a container's first values (at most a
+// few lines: a walk asks for the later ones as it goes), so that they
+// arrive together rather than one after the other as they are read.
+template <class T>
+void PrefetchBlock(const T* begin, const T* end, size_t maxLines = 16) {
+  constexpr size_t kLine = 64;
+  const char* first = reinterpret_cast<const char*>(begin);
+  const size_t bytes =
+      std::min(size_t(reinterpret_cast<const char*>(end) - first), maxLines * kLine);
+  for (size_t offset = 0; offset < bytes; offset += kLine) __builtin_prefetch(first + offset);
+}
+
 // Asks the cache for the block a value points to (its container or its
 // text): the tree's blocks lie apart in memory, and a walk that waits for
 // each in turn spends most of its time waiting.
@@ -57,9 +71,11 @@ void PrefetchTarget(const VJSONValue& value) {
       __builtin_prefetch(block + 128);
       break;
     }
-    case JSON_string:
-      __builtin_prefetch(value.GetInlineString().fString);
+    case JSON_string: {
+      const VInlineString& text = value.GetInlineString();
+      if (text.fString != nullptr) PrefetchBlock(text.fString, text.fString + text.fLength + 1, 4);
       break;
+    }
     default:
       break;
   }
@@ -163,6 +179,19 @@ void VJSONWriter::InsertIndentString(VString& text) const {
 
 void VJSONWriter::AppendIndentString(VString& text) const {
   if ((fOptions & kIndented) != 0) text.AppendString(fIndentation);
+}
+
+UniChar* VJSONWriter::_Grow(int32 count) {
+  const int32 length = fBuffer.GetLength();
+  if (count >= 0 && count <= 0x3FFFFFFF && length <= 0x3FFFFFFF - count) {
+    // Doubling is a wish: when memory is short for it, the string's own
+    // growth below still gets what is needed, and only its failure counts.
+    StErrorContextInstaller quiet(false, true);
+    fBuffer.EnsureSize(std::max(length + count, std::min(2 * length, 0x3FFFFFFF)));
+  }
+  UniChar* room = fBuffer.GetAppendRoom(count);
+  if (room == nullptr) fCannotGrow = true;
+  return room;
 }
 
 void VJSONWriter::_AppendIndent() {
@@ -430,6 +459,7 @@ VError VJSONWriter::_WriteArray(const VJSONArray* array) {
   const int32 start = _BeginContainer(array, u'[');
   VError error = VE_OK;
   bool truncated = false;
+  PrefetchBlock(values().data(), values().data() + values().size());
   for (size_t i = 0; i < std::min(values().size(), kPrefetchDistance); ++i) {
     PrefetchTarget(values()[i]);
   }
@@ -502,6 +532,7 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
     // are all there is, walked in place. Indexed and read again for each
     // property, for writing a value may run native code that changes them.
     const VJSONPropertyMap& properties = object->GetPropertyMap();
+    PrefetchBlock(properties.begin(), properties.end());
     for (size_t i = 0; i < std::min(properties.size(), kPrefetchDistance); ++i) {
       PrefetchTarget(properties[i].fValue);
     }
