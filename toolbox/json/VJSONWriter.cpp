@@ -8,6 +8,7 @@
 #include <span>
 
 #include "core/VReal.h"
+#include "json/IJSONClassRegistry.h"
 #include "json/JSONStackCheck.h"
 #include "json/JSONToolboxError.h"
 #include "json/VJSONArray.h"
@@ -149,6 +150,17 @@ bool CopyIfNoEscape(const UniChar* text, int32 count, UniChar* dest) {
   return true;
 }
 #endif
+
+// Whether writing the object itself runs native code: its implementation,
+// or its class's getters, which the property walk lists and reads. A class
+// without getters (every object has one while the class store is there)
+// adds nothing to the stored properties.
+bool RunsNativeCode(const VJSONObject* object) {
+  if (object->GetImplementation() != nullptr) return true;
+  if (object->GetClass() == nullptr) return false;
+  IJSONClassRegistry* registry = VJSONObject::GetClassRegistry();
+  return registry != nullptr && registry->HasGetters(object->GetClass());
+}
 
 }  // namespace
 
@@ -499,10 +511,10 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
   if ((fOptions & kGenericObjectsOnly) != 0 && !object->IsGenericObject()) {
     return ThrowJSONToolboxError(json_error::kNotGenericObject);
   }
-  // Native code runs for an object with an implementation or a class:
-  // the object and the containers around it are held from here on.
+  // Native code runs for an object with an implementation or a class with
+  // getters: the object and the containers around it are held from here on.
   VRefPtr<const VJSONObject> held;
-  if (object->GetImplementation() != nullptr || object->GetClass() != nullptr) {
+  if (RunsNativeCode(object)) {
     _HoldInProgress();
     held = VRefPtr<const VJSONObject>(object);
   }
