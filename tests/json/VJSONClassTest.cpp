@@ -115,6 +115,25 @@ TEST(VJSONClassTest, AccessorsReadAndWriteThroughFunctions) {
   EXPECT_FALSE(bare->IsEmpty()) << "a class with getters";
 }
 
+TEST(VJSONClassTest, WrittenInstancesListTheirGettersAlone) {
+  // An instance of a class without getters is written with its stored
+  // properties only; one inside it whose class has a getter lists the
+  // getter first and runs it.
+  auto plain = MakeClass("Plain", {});
+  auto point = MakeClass("Point", {{VString("get x"), &GetPlusOne, 0}});
+  auto outer = NewInstance(plain.Get());
+  auto inner = NewInstance(point.Get());
+  ASSERT_NE(outer.Get(), nullptr);
+  ASSERT_NE(inner.Get(), nullptr);
+  inner->SetOwnProperty(VString("stored"), VJSONValue(41.0));
+  outer->SetOwnProperty(VString("a"), VJSONValue(1.0));
+  outer->SetOwnProperty(VString("inner"), VJSONValue(inner.Get()));
+  outer->SetOwnProperty(VString("b"), VJSONValue(VString("end")));
+  EXPECT_EQ(test::Write(VJSONValue(outer.Get())),
+            R"({"a":1,"inner":{"x":42,"stored":41},"b":"end"})");
+  EXPECT_EQ(test::Write(VJSONValue(NewInstance(plain.Get()).Get())), "{}");
+}
+
 TEST(VJSONClassTest, SubclassInheritsWhatWasSealedBefore) {
   VRefPtr<VJSONObject> baseObject;
   VJSONClass* base =

@@ -95,6 +95,39 @@ TEST(VJSONWriterTest, StringsEscapes) {
   EXPECT_EQ(Write(VJSONValue(VString("ab")), 0), "ab");
 }
 
+TEST(VJSONWriterTest, StringsOfEveryShortLengthAreEscapedAsVStringDoes) {
+  // Texts are copied in pieces of eight, four and two units: a unit to
+  // escape or to keep is put at every position of texts of every length
+  // around those sizes, as a value and as a name, and the writer's text
+  // must be VString's escaping of it.
+  const UniChar units[] = {0x00, 0x08, 0x0A, 0x1F,   u'"',   u'\\',  0x7F,  0x20,
+                           u'/', u'&', 0x80, 0xD800, 0xDFFF, 0x2028, 0xFFFF};
+  for (int32 length = 0; length <= 34; ++length) {
+    for (int32 position = 0; position < std::max(length, int32(1)); ++position) {
+      for (const UniChar unit : units) {
+        VString text;
+        for (int32 i = 0; i < length; ++i)
+          text.AppendUniChar(i == position ? unit : UniChar(u'a' + i % 26));
+        VString escaped;
+        ASSERT_EQ(text.GetJSONString(escaped, VString::kJSONWithQuotes), VE_OK);
+        VJSONValue value(text);
+        VString written;
+        ASSERT_EQ(value.Stringify(written, 0x1), VE_OK);
+        EXPECT_EQ(written, escaped)
+            << "length " << length << " position " << position << " unit " << int(unit);
+        VJSONValue object(JSON_object);
+        object.GetObject()->SetProperty(text, VJSONValue(JSON_null));
+        ASSERT_EQ(object.Stringify(written, 0x1), VE_OK);
+        VString expected(u"{");
+        expected.AppendString(escaped);
+        expected.AppendString(VString(u":null}"));
+        EXPECT_EQ(written, expected)
+            << "length " << length << " position " << position << " unit " << int(unit);
+      }
+    }
+  }
+}
+
 TEST(VJSONWriterTest, IndentedForm) {
   const VJSONValue value = Parse("{\"a\":1,\"b\":[1,2],\"c\":{},\"d\":[]}");
   EXPECT_EQ(Write(value, 0x9),

@@ -1,18 +1,26 @@
 #include "json/VJSONWriter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <span>
 
 #include "core/VReal.h"
+#include "json/IJSONClassRegistry.h"
 #include "json/JSONStackCheck.h"
 #include "json/JSONToolboxError.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONPropertyIterator.h"
 #include "json/VJSONValue.h"
+#include "runtime/StErrorContextInstaller.h"
 #include "values/VTime.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace zeft {
 
@@ -26,23 +34,132 @@ constexpr uint32 kPreviewLength = 512;
 // How many elements ahead of the one written an array's walk asks for.
 constexpr size_t kPrefetchDistance = 8;
 
+// "00" to "99", for writing whole numbers two digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Asks the cache for the lines of a container's first values (at most a
+// few lines: a walk asks for the later ones as it goes), so that they
+// arrive together rather than one after the other as they are read.
+template <class T>
+void PrefetchBlock(const T* begin, const T* end, size_t maxLines = 16) {
+  constexpr size_t kLine = 64;
+  const char* first = reinterpret_cast<const char*>(begin);
+  const size_t bytes =
+      std::min(size_t(reinterpret_cast<const char*>(end) - first), maxLines * kLine);
+  for (size_t offset = 0; offset < bytes; offset += kLine) __builtin_prefetch(first + offset);
+}
+
 // Asks the cache for the block a value points to (its container or its
 // text): the tree's blocks lie apart in memory, and a walk that waits for
 // each in turn spends most of its time waiting.
 void PrefetchTarget(const VJSONValue& value) {
   switch (value.GetType()) {
-    case JSON_object:
-      __builtin_prefetch(value.GetObject());
+    case JSON_object: {
+      const char* block = reinterpret_cast<const char*>(value.GetObject());
+      __builtin_prefetch(block);
+      __builtin_prefetch(block + 64);
+      __builtin_prefetch(block + 128);
+      __builtin_prefetch(block + 192);
       break;
-    case JSON_array:
-      __builtin_prefetch(value.GetArray());
+    }
+    case JSON_array: {
+      const char* block = reinterpret_cast<const char*>(value.GetArray());
+      __builtin_prefetch(block);
+      __builtin_prefetch(block + 64);
+      __builtin_prefetch(block + 128);
       break;
-    case JSON_string:
-      __builtin_prefetch(value.GetInlineString().fString);
+    }
+    case JSON_string: {
+      const VInlineString& text = value.GetInlineString();
+      if (text.fString != nullptr) PrefetchBlock(text.fString, text.fString + text.fLength + 1, 4);
       break;
+    }
     default:
       break;
   }
+}
+
+#if defined(__SSE2__)
+// A byte mask of the units among eight that JSON escapes: the controls,
+// DEL, the quote and the backslash.
+int EscapedUnits(__m128i units) {
+  const __m128i controls =
+      _mm_cmpeq_epi16(_mm_subs_epu16(units, _mm_set1_epi16(0x1F)), _mm_setzero_si128());
+  const __m128i marks = _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16('"')),
+                                     _mm_cmpeq_epi16(units, _mm_set1_epi16('\\')));
+  return _mm_movemask_epi8(
+      _mm_or_si128(_mm_or_si128(controls, marks), _mm_cmpeq_epi16(units, _mm_set1_epi16(0x7F))));
+}
+
+// Copies the `count` units to `dest` when none needs an escape, which is
+// the case of most names and texts; answers false, with `dest` partly
+// written, as soon as one does. Short texts are read as two overlapping
+// pieces rather than unit by unit.
+bool CopyIfNoEscape(const UniChar* text, int32 count, UniChar* dest) {
+  if (count >= 8) {
+    int32 i = 0;
+    for (; i + 8 <= count; i += 8) {
+      const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+      if (EscapedUnits(units) != 0) return false;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), units);
+    }
+    if (i < count) {
+      const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + count - 8));
+      if (EscapedUnits(units) != 0) return false;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + count - 8), units);
+    }
+    return true;
+  }
+  if (count >= 4) {
+    const __m128i head = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text));
+    const __m128i tail = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + count - 4));
+    if ((EscapedUnits(_mm_unpacklo_epi64(head, tail))) != 0) return false;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dest), head);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dest + count - 4), tail);
+    return true;
+  }
+  // Fewer than four: each unit, with no loop branch to mispredict.
+  uint32 pieces[2] = {0x00410041, 0x00410041};  // "AA", needing no escape
+  if (count >= 2) {
+    std::memcpy(&pieces[0], text, 4);
+    std::memcpy(&pieces[1], text + count - 2, 4);
+  } else if (count == 1) {
+    std::memcpy(&pieces[0], text, 2);
+  }
+  if (EscapedUnits(_mm_set_epi32(0x00410041, 0x00410041, int(pieces[1]), int(pieces[0]))) != 0) {
+    return false;
+  }
+  if (count >= 2) {
+    std::memcpy(dest, &pieces[0], 4);
+    std::memcpy(dest + count - 2, &pieces[1], 4);
+  } else if (count == 1) {
+    std::memcpy(dest, &pieces[0], 2);
+  }
+  return true;
+}
+#else
+bool CopyIfNoEscape(const UniChar* text, int32 count, UniChar* dest) {
+  for (int32 i = 0; i < count; ++i) {
+    const UniChar c = text[i];
+    if (c < 0x20 || c == u'"' || c == u'\\' || c == 0x7F) return false;
+    dest[i] = c;
+  }
+  return true;
+}
+#endif
+
+// Whether writing the object itself runs native code: its implementation,
+// or its class's getters, which the property walk lists and reads. A class
+// without getters (every object has one while the class store is there)
+// adds nothing to the stored properties.
+bool RunsNativeCode(const VJSONObject* object) {
+  if (object->GetImplementation() != nullptr) return true;
+  if (object->GetClass() == nullptr) return false;
+  IJSONClassRegistry* registry = VJSONObject::GetClassRegistry();
+  return registry != nullptr && registry->HasGetters(object->GetClass());
 }
 
 }  // namespace
@@ -76,6 +193,19 @@ void VJSONWriter::AppendIndentString(VString& text) const {
   if ((fOptions & kIndented) != 0) text.AppendString(fIndentation);
 }
 
+UniChar* VJSONWriter::_Grow(int32 count) {
+  const int32 length = fBuffer.GetLength();
+  if (count >= 0 && count <= 0x3FFFFFFF && length <= 0x3FFFFFFF - count) {
+    // Doubling is a wish: when memory is short for it, the string's own
+    // growth below still gets what is needed, and only its failure counts.
+    StErrorContextInstaller quiet(false, true);
+    fBuffer.EnsureSize(std::max(length + count, std::min(2 * length, 0x3FFFFFFF)));
+  }
+  UniChar* room = fBuffer.GetAppendRoom(count);
+  if (room == nullptr) fCannotGrow = true;
+  return room;
+}
+
 void VJSONWriter::_AppendIndent() {
   if ((fOptions & kIndented) == 0) return;
   // A line break and a few tabs: copied unit by unit, in place.
@@ -95,10 +225,35 @@ void VJSONWriter::_Append(const VString& text) {
   }
 }
 
+VError VJSONWriter::_AppendString(const UniChar* text, int32 count, int32 after) {
+  // Quoted texts with the escapes JSON must have are written here; the
+  // other forms, texts with escapes and texts in the writer's own block
+  // (which growing would move) are left to VString. `after` units of room
+  // are kept behind the closing quote for the caller.
+  constexpr uint32 kOtherForms = VString::kJSONRaw | VString::kJSONEscapeAmpAndApos;
+  constexpr int32 kLongestCopied = 0x3FFFFFFF;
+  const UniChar* block = fBuffer.GetCPointer();
+  if ((fOptions & (kQuoted | kOtherForms)) == kQuoted && text != nullptr && count >= 0 &&
+      count <= kLongestCopied &&
+      !(std::less_equal<const UniChar*>()(block, text) &&
+        std::less<const UniChar*>()(text, block + fBuffer.GetLength() + 1))) {
+    UniChar* room = _Room(count + 2 + after);
+    if (room == nullptr) return ToolboxError(toolbox_error::kStringTooLong);
+    if (CopyIfNoEscape(text, count, room + 1)) {
+      room[0] = u'"';
+      room[count + 1] = u'"';
+      fBuffer.AddAppended(count + 2);
+      return VE_OK;
+    }
+  }
+  return fBuffer.AppendJSONString(text, count, fOptions);
+}
+
 VError VJSONWriter::_AppendName(const VString& name) {
-  const VError error = fBuffer.AppendJSONString(name.GetCPointer(), name.GetLength(), fOptions);
+  const bool indented = (fOptions & kIndented) != 0;
+  const VError error = _AppendString(name.GetCPointer(), name.GetLength(), indented ? 2 : 1);
   if (error != VE_OK) return error;
-  if ((fOptions & kIndented) != 0) {
+  if (indented) {
     _AppendASCII(": ");
   } else {
     _AppendUnit(u':');
@@ -173,10 +328,20 @@ void VJSONWriter::_AppendNumber(double number) {
     UniChar digits[16];
     UniChar* first = std::end(digits);
     uint64 rest = uint64(magnitude);
-    do {
-      *--first = UniChar(u'0' + rest % 10);
-      rest /= 10;
-    } while (rest != 0);
+    // Two digits a division, most significant last.
+    while (rest >= 100) {
+      const char* pair = kDigitPairs + (rest % 100) * 2;
+      rest /= 100;
+      *--first = UniChar(pair[1]);
+      *--first = UniChar(pair[0]);
+    }
+    if (rest >= 10) {
+      const char* pair = kDigitPairs + rest * 2;
+      *--first = UniChar(pair[1]);
+      *--first = UniChar(pair[0]);
+    } else {
+      *--first = UniChar(u'0' + rest);
+    }
     const bool minus = number < 0;  // -0.0 is written "0"
     const int32 count = int32(std::end(digits) - first);
     if (UniChar* room = _Room(count + (minus ? 1 : 0))) {
@@ -252,7 +417,7 @@ VError VJSONWriter::_WriteValue(const VJSONValue& value) {
       return VE_OK;
     case JSON_string: {
       const VInlineString& text = value.GetInlineString();
-      return fBuffer.AppendJSONString(text.fString, text.fLength, fOptions);
+      return _AppendString(text.fString, text.fLength, 0);
     }
     case JSON_number:
       _AppendNumber(value.GetNumber());
@@ -306,6 +471,7 @@ VError VJSONWriter::_WriteArray(const VJSONArray* array) {
   const int32 start = _BeginContainer(array, u'[');
   VError error = VE_OK;
   bool truncated = false;
+  PrefetchBlock(values().data(), values().data() + values().size());
   for (size_t i = 0; i < std::min(values().size(), kPrefetchDistance); ++i) {
     PrefetchTarget(values()[i]);
   }
@@ -345,10 +511,10 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
   if ((fOptions & kGenericObjectsOnly) != 0 && !object->IsGenericObject()) {
     return ThrowJSONToolboxError(json_error::kNotGenericObject);
   }
-  // Native code runs for an object with an implementation or a class:
-  // the object and the containers around it are held from here on.
+  // Native code runs for an object with an implementation or a class with
+  // getters: the object and the containers around it are held from here on.
   VRefPtr<const VJSONObject> held;
-  if (object->GetImplementation() != nullptr || object->GetClass() != nullptr) {
+  if (RunsNativeCode(object)) {
     _HoldInProgress();
     held = VRefPtr<const VJSONObject>(object);
   }
@@ -370,12 +536,36 @@ VError VJSONWriter::_WriteObject(const VJSONObject* object) {
     _AppendASCII("{}");
     return VE_OK;
   }
-  if (held.Get() == nullptr && !object->HasStorageLocker()) {
-    for (const auto& [name, value] : object->GetPropertyMap()) PrefetchTarget(value);
-  }
   const int32 start = _BeginContainer(object, u'{');
   VError error = VE_OK;
   bool truncated = false;
+  if (held.Get() == nullptr && !object->HasStorageLocker()) {
+    // No native code lists names for this object: its stored properties
+    // are all there is, walked in place. Indexed and read again for each
+    // property, for writing a value may run native code that changes them.
+    const VJSONPropertyMap& properties = object->GetPropertyMap();
+    PrefetchBlock(properties.begin(), properties.end());
+    for (size_t i = 0; i < std::min(properties.size(), kPrefetchDistance); ++i) {
+      PrefetchTarget(properties[i].fValue);
+    }
+    for (size_t i = 0; i < properties.size(); ++i) {
+      if (i + kPrefetchDistance < properties.size()) {
+        PrefetchTarget(properties[i + kPrefetchDistance].fValue);
+      }
+      if (i > 0) _AppendUnit(u',');
+      const int32 before = fBuffer.GetLength();
+      _AppendIndent();
+      const VJSONPropertyMap::Entry& entry = properties[i];
+      error = _AppendName(entry.fName);
+      if (error == VE_OK) error = _WriteValue(entry.fValue);
+      if (error != VE_OK) break;
+      if (_PreviewIsFull(before)) {
+        truncated = true;
+        break;
+      }
+    }
+    return _EndContainer(error, start, truncated, u'}');
+  }
   bool first = true;
   for (VJSONPropertyConstOrderedIterator it(object, 0); it.IsValid(); ++it) {
     if (!first) _AppendUnit(u',');

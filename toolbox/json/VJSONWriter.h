@@ -74,10 +74,14 @@ class VJSONWriter : public VObject {
   // Room for `count` more units at the end of the text, or null once the
   // text cannot grow (the string has pushed 107; the write then fails).
   UniChar* _Room(int32 count) {
-    UniChar* room = fBuffer.GetAppendRoom(count);
-    if (room == nullptr) fCannotGrow = true;
-    return room;
+    if (count <= fBuffer.GetCapacity() - fBuffer.GetLength()) {
+      if (UniChar* room = fBuffer.GetAppendRoom(count)) return room;
+    }
+    return _Grow(count);
   }
+  // _Room's growth: the text's block at least doubles, so that a long
+  // text is copied as few times as possible.
+  UniChar* _Grow(int32 count);
   void _AppendUnit(UniChar unit) {
     if (UniChar* room = _Room(1)) {
       *room = unit;
@@ -95,6 +99,8 @@ class VJSONWriter : public VObject {
   void _AppendASCII(const char (&text)[N]) {
     _AppendASCII(text, N - 1);
   }
+  // A text as a JSON string, escaped and quoted as the options say.
+  VError _AppendString(const UniChar* text, int32 count, int32 after);
   // A property name with its colon (and space, indented).
   VError _AppendName(const VString& name);
   VError _Finish(VError error, VString& out);
