@@ -123,6 +123,24 @@ TEST(VValueBagJSONTest, AttributesAndTheirValues) {
   EXPECT_EQ(error, VE_OK);
 }
 
+// A null character data reads as a null attribute does, and writes back
+// as null; only the quoted word is the text "null".
+TEST(VValueBagJSONTest, NullCDataReadsAsNull) {
+  auto bag = Read("{\"__CDATA\":null}");
+  const VValueSingle* cdata = bag->GetAttributeValue(VValueBag::CDataAttributeName());
+  ASSERT_NE(cdata, nullptr);
+  EXPECT_TRUE(cdata->IsNull());
+  VString text;
+  bag->GetCData(text);
+  EXPECT_EQ(to_string(text), "");
+  EXPECT_EQ(JSONText(*bag), "{\"__CDATA\":null}");
+
+  auto quoted = Read("{\"__CDATA\":\"null\"}");
+  quoted->GetCData(text);
+  EXPECT_EQ(to_string(text), "null");
+  EXPECT_EQ(JSONText(*quoted), "{\"__CDATA\":\"null\"}");
+}
+
 TEST(VValueBagJSONTest, PrettyTextIndentsWithTabs) {
   EXPECT_EQ(JSONText(*NewBag(), VValueBag::kJSONPretty), "\n{\n}");
   auto bag = NewBag();

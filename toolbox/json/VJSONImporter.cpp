@@ -1527,7 +1527,12 @@ VError VJSONImporter::_ObjectToBag(VValueBag& bag) {
       error = _BinaryObjectToBag(word, bag);
       if (error != VE_OK) return error;
     } else if (token == jsonString && key.EqualToUSASCIICString("__CDATA")) {
-      bag.SetString(VValueBag::CDataAttributeName(), word);
+      // A null character data is read as a null attribute is.
+      if (!quoted && word.EqualToUSASCIICString("null")) {
+        bag.SetAttribute(VValueBag::CDataAttributeName(), VString(true));
+      } else {
+        bag.SetString(VValueBag::CDataAttributeName(), word);
+      }
     } else if (token == jsonString) {
       _SetBagScalar(bag, key, word, quoted);
     } else {
