@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -275,6 +276,39 @@ TEST(VStringSharing, CopySharesWriteUnsharesEachBlockFreedOnce) {
     EXPECT_GT(StCountingMemMgr::Used(), withOne);
   }
   EXPECT_EQ(StCountingMemMgr::Used(), before);
+}
+
+// Growth resizes a block where it lies only when no other string reads it:
+// a shared block is copied and left whole to its other holders, and a
+// block grown far past the system's remapping size keeps every unit.
+TEST(VStringSharing, GrowthResizesInPlaceOnlyAnUnsharedBlock) {
+  const std::u16string original = Text(Long(100));
+  const VString piece = Long(4096, u'a');
+  const std::u16string pieceText = Text(piece);
+  for (const bool counted : {false, true}) {
+    SCOPED_TRACE(counted ? "block allocator" : "the test's allocator");
+    std::optional<StCountingMemMgr> memory;
+    if (counted) memory.emplace();
+    const size_t before = StCountingMemMgr::Used();
+    {
+      VString a = Long(100);
+      VString b(a);
+      const UniChar* shared = b.GetCPointer();
+      std::u16string expected = original;
+      for (int i = 0; i < 200; ++i) {
+        a.AppendString(piece);
+        expected += pieceText;
+      }
+      EXPECT_EQ(b.GetCPointer(), shared);
+      EXPECT_EQ(ShareCount(b), 1);
+      EXPECT_EQ(Text(b), original);
+      EXPECT_EQ(ShareCount(a), 1);
+      EXPECT_EQ(Text(a), expected);
+    }
+    if (counted) {
+      EXPECT_EQ(StCountingMemMgr::Used(), before);
+    }
+  }
 }
 
 TEST(VStringSharing, InlineAndNullSourcesAreCopied) {

@@ -298,14 +298,23 @@ bool VString::_ReallocBuffer(int32 requested, bool keepContent) {
       RaiseStringTooLong();
       return fMaxLength >= requested && _IsWritable();
     }
+    // A block that no other string reads is resized where it lies when the
+    // allocator can (the system's remaps a large one instead of copying it
+    // and touching fresh pages), as a growing text does again and again.
+    const bool resizeInPlace =
+        keepContent && !IsInline() && (fBufferFlags & kBufferExternal) == 0 && _IsWritable();
     auto* block = static_cast<UniChar*>(
-        VObject::sCppMemMgr->Malloc(size_t(size) * sizeof(UniChar), false, kTagString));
+        resizeInPlace
+            ? VObject::sCppMemMgr->Realloc(fString, size_t(size) * sizeof(UniChar))
+            : VObject::sCppMemMgr->Malloc(size_t(size) * sizeof(UniChar), false, kTagString));
     if (block == nullptr) {
       RaiseStringTooLong();
       return false;
     }
-    std::memcpy(block, fString, size_t(keep) * sizeof(UniChar));
-    _ReleaseBuffer();
+    if (!resizeInPlace) {
+      std::memcpy(block, fString, size_t(keep) * sizeof(UniChar));
+      _ReleaseBuffer();
+    }
     fString = block;
     fBufferFlags = 0;
     fMaxLength = int32(size - 3);
