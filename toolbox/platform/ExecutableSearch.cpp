@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace zeft::platform {
 
@@ -27,10 +28,10 @@ bool IsExecutable(const std::string& candidate) {
 std::string FindExecutable(const char* searchPath, const std::string& name) {
   if (name.empty() || name.size() > kMaxCandidate) return std::string();
   if (name.find('/') != std::string::npos) {
-    char* resolved = realpath(name.c_str(), nullptr);
+    const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(name.c_str(), nullptr),
+                                                               &std::free);
     if (resolved == nullptr) return std::string();
-    std::string candidate(resolved);
-    std::free(resolved);
+    std::string candidate(resolved.get());
     return IsExecutable(candidate) ? candidate : std::string();
   }
   if (searchPath == nullptr || searchPath[0] == 0) return std::string();

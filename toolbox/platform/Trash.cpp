@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 
 #include "platform/DirectoryWalk.h"
 #include "platform/FileDescriptor.h"
@@ -141,10 +142,10 @@ PathError TrashItem(const std::string& path, std::string* trashedPath) {
   std::string folder, name;
   const std::string absolute = AbsolutePath(path);
   if (int error = SplitItemPath(absolute, folder, name); error != 0) return PathError(error, path);
-  char* resolved = ::realpath(folder.c_str(), nullptr);
+  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(folder.c_str(), nullptr),
+                                                             &std::free);
   if (resolved == nullptr) return PathError(errno, folder);
-  folder = resolved;
-  std::free(resolved);
+  folder = resolved.get();
   FileDescriptor folderFd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!folderFd.IsOpen()) return PathError(errno, folder);
   struct stat info;

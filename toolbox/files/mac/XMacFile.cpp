@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "core/StStringConverter.h"
@@ -159,10 +160,10 @@ bool XMacFile::PosixFullPathToHFS(const char* posixPath, bool itself, VString& h
   // The item itself is taken as the system names it, links resolved.
   std::string used = given;
   if (itself) {
-    char* resolved = realpath(given.c_str(), nullptr);
+    const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(given.c_str(), nullptr),
+                                                               &std::free);
     if (resolved == nullptr) return ConvertFromParent(given, hfsPath);
-    used = resolved;
-    std::free(resolved);
+    used = resolved.get();
     if (given.back() == '/' && used.back() != '/') used.push_back('/');
     if (used.size() > kMaxPosixPath) return false;
   }
