@@ -15,12 +15,12 @@
 #include <string>
 
 #include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/framework/XMLDocumentHandler.hpp>
 #include <xercesc/framework/XMLElementDecl.hpp>
 #include <xercesc/parsers/SAXParser.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
+#include "XercesPeer.h"
 #include "core/DialectCode.h"
 #include "core/IRefCountable.h"
 #include "files/VFile.h"
@@ -123,7 +123,7 @@ void BM_LibXml2SAXReadXLIFF(benchmark::State& state) {
 }
 
 // What the Xerces callbacks build: the same map, in the library's UTF-16.
-class XercesXLIFFHandler : public xercesc::XMLDocumentHandler {
+class XercesXLIFFHandler : public bench::XercesEventsBase {
  public:
   std::map<std::u16string, std::u16string> strings;
 
@@ -154,16 +154,6 @@ class XercesXLIFFHandler : public xercesc::XMLDocumentHandler {
   void docCharacters(const XMLCh* const text, const XMLSize_t length, const bool) override {
     if (fInTarget) fText.append(text, length);
   }
-  void docPI(const XMLCh* const, const XMLCh* const) override {}
-  void XMLDecl(const XMLCh* const, const XMLCh* const, const XMLCh* const,
-               const XMLCh* const) override {}
-  void docComment(const XMLCh* const) override {}
-  void ignorableWhitespace(const XMLCh* const, const XMLSize_t, const bool) override {}
-  void startDocument() override {}
-  void endDocument() override {}
-  void resetDocument() override {}
-  void startEntityReference(const xercesc::XMLEntityDecl&) override {}
-  void endEntityReference(const xercesc::XMLEntityDecl&) override {}
 
  private:
   std::u16string fResname;
@@ -178,13 +168,8 @@ void BM_XercesSAXReadXLIFF(benchmark::State& state) {
     VString text;
     file.GetContentAsString(text, kCharSetUTF8, kCRModeNone);
     xercesc::SAXParser parser;
-    parser.setValidationScheme(xercesc::SAXParser::Val_Never);
-    parser.setLoadExternalDTD(false);
-    parser.setDoNamespaces(false);
-    parser.setDisableDefaultEntityResolution(true);
     xercesc::SecurityManager security;
-    security.setEntityExpansionLimit(VXMLParser::kMaxEntityExpansions);
-    parser.setSecurityManager(&security);
+    bench::SetUpAsTheToolbox(parser, security);
     XercesXLIFFHandler handler;
     parser.installAdvDocHandler(&handler);
     xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(text.GetCPointer()),
