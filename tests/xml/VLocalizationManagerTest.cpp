@@ -163,6 +163,35 @@ TEST_F(VLocalizationManagerTest, UnitsAreStoredUnderCodesGroupsAndObjectURLs) {
   }
 }
 
+TEST_F(VLocalizationManagerTest, KeysMatchExactlyAmongThousands) {
+  // Keys differing in case, in one middle unit, or only by a longer tail
+  // stay apart; long object URLs sharing their ends too.
+  std::string body;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string n = std::to_string(i);
+    body += Unit("Key_" + n, "lower " + n) + Unit("KEY_" + n, "upper " + n);
+    body += "<group resname=\"[Window]\"><group resname=\"Pane" + n + "Pane\">" +
+            Unit("Button_Label", "url " + n) + "</group></group>";
+  }
+  body += Unit("K\xC3\xA9y", "accented");
+  ASSERT_EQ(Load("many.xlf", Xliff(File("en-US", body))), VE_OK);
+
+  for (int i = 0; i < 3000; i += 7) {
+    const std::string n = std::to_string(i);
+    EXPECT_EQ(Lookup(*fManager, ("Key_" + n).c_str()), Text(VString(("lower " + n).c_str())));
+    EXPECT_EQ(Lookup(*fManager, ("KEY_" + n).c_str()), Text(VString(("upper " + n).c_str())));
+    const std::string url = "[Window]#}[{@Pane" + n + "Pane#}[{@Button_Label";
+    EXPECT_EQ(Lookup(*fManager, url.c_str()), Text(VString(("url " + n).c_str())));
+  }
+  EXPECT_EQ(Lookup(*fManager, "Key_3000"), u"(none)");
+  EXPECT_EQ(Lookup(*fManager, "key_1"), u"(none)");
+  EXPECT_EQ(Lookup(*fManager, "Key_"), u"(none)");
+  EXPECT_EQ(Lookup(*fManager, "Key"), u"(none)");
+  VString accented;
+  ASSERT_TRUE(fManager->LocalizeStringWithKey(VString(u"K\u00E9y"), accented));
+  EXPECT_EQ(Text(accented), u"accented");
+}
+
 TEST_F(VLocalizationManagerTest, GroupBagsAreKeptByResnameAndRestype) {
   const std::string body =
       "<group resname=\"Menu\" restype=\"menu\" id=\"9\">"
