@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -160,6 +161,33 @@ TEST_F(VLocalizationManagerTest, UnitsAreStoredUnderCodesGroupsAndObjectURLs) {
   EXPECT_EQ(Lookup(*fManager, "V"), u"nested");
   for (const char* group : {"Inner", "Outer"}) {
     EXPECT_TRUE(fManager->GetOrderedStringsOfGroup(VString(group), strings)) << group;
+  }
+}
+
+TEST_F(VLocalizationManagerTest, UnitTextComesFromItsOwnSourceOrTarget) {
+  struct Case {
+    const char* content;
+    const char16_t* text;
+  };
+  const Case cases[] = {
+      {"<source>s</source><target>t</target>", u"t"},
+      {"<target>t</target><source>s</source>", u"t"},
+      {"<source/><target>t</target>", u"t"},
+      {"<source>s</source><target/>", u"s"},
+      {"<source>a &amp; b</source>", u"a & b"},
+      {"<source>s</source><note>n</note>", u"s"},
+      {"<source>s</source><alt-trans><target>x</target></alt-trans>", u"s"},
+      {"<source>s</source><alt-trans><source>y</source></alt-trans><target>t</target>", u"t"},
+  };
+  std::string body;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    body +=
+        "<trans-unit resname=\"k" + std::to_string(i) + "\">" + cases[i].content + "</trans-unit>";
+  }
+  ASSERT_EQ(Load("texts.xlf", Xliff(File("en-US", body))), VE_OK);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(Lookup(*fManager, ("k" + std::to_string(i)).c_str()), cases[i].text)
+        << cases[i].content;
   }
 }
 
