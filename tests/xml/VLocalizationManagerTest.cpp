@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -161,6 +162,62 @@ TEST_F(VLocalizationManagerTest, UnitsAreStoredUnderCodesGroupsAndObjectURLs) {
   for (const char* group : {"Inner", "Outer"}) {
     EXPECT_TRUE(fManager->GetOrderedStringsOfGroup(VString(group), strings)) << group;
   }
+}
+
+TEST_F(VLocalizationManagerTest, UnitTextComesFromItsOwnSourceOrTarget) {
+  struct Case {
+    const char* content;
+    const char16_t* text;
+  };
+  const Case cases[] = {
+      {"<source>s</source><target>t</target>", u"t"},
+      {"<target>t</target><source>s</source>", u"t"},
+      {"<source/><target>t</target>", u"t"},
+      {"<source>s</source><target/>", u"s"},
+      {"<source>a &amp; b</source>", u"a & b"},
+      {"<source>s</source><note>n</note>", u"s"},
+      {"<source>s</source><alt-trans><target>x</target></alt-trans>", u"s"},
+      {"<source>s</source><alt-trans><source>y</source></alt-trans><target>t</target>", u"t"},
+  };
+  std::string body;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    body +=
+        "<trans-unit resname=\"k" + std::to_string(i) + "\">" + cases[i].content + "</trans-unit>";
+  }
+  ASSERT_EQ(Load("texts.xlf", Xliff(File("en-US", body))), VE_OK);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(Lookup(*fManager, ("k" + std::to_string(i)).c_str()), cases[i].text)
+        << cases[i].content;
+  }
+}
+
+TEST_F(VLocalizationManagerTest, KeysMatchExactlyAmongThousands) {
+  // Keys differing in case, in one middle unit, or only by a longer tail
+  // stay apart; long object URLs sharing their ends too.
+  std::string body;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string n = std::to_string(i);
+    body += Unit("Key_" + n, "lower " + n) + Unit("KEY_" + n, "upper " + n);
+    body += "<group resname=\"[Window]\"><group resname=\"Pane" + n + "Pane\">" +
+            Unit("Button_Label", "url " + n) + "</group></group>";
+  }
+  body += Unit("K\xC3\xA9y", "accented");
+  ASSERT_EQ(Load("many.xlf", Xliff(File("en-US", body))), VE_OK);
+
+  for (int i = 0; i < 3000; i += 7) {
+    const std::string n = std::to_string(i);
+    EXPECT_EQ(Lookup(*fManager, ("Key_" + n).c_str()), Text(VString(("lower " + n).c_str())));
+    EXPECT_EQ(Lookup(*fManager, ("KEY_" + n).c_str()), Text(VString(("upper " + n).c_str())));
+    const std::string url = "[Window]#}[{@Pane" + n + "Pane#}[{@Button_Label";
+    EXPECT_EQ(Lookup(*fManager, url.c_str()), Text(VString(("url " + n).c_str())));
+  }
+  EXPECT_EQ(Lookup(*fManager, "Key_3000"), u"(none)");
+  EXPECT_EQ(Lookup(*fManager, "key_1"), u"(none)");
+  EXPECT_EQ(Lookup(*fManager, "Key_"), u"(none)");
+  EXPECT_EQ(Lookup(*fManager, "Key"), u"(none)");
+  VString accented;
+  ASSERT_TRUE(fManager->LocalizeStringWithKey(VString(u"K\u00E9y"), accented));
+  EXPECT_EQ(Text(accented), u"accented");
 }
 
 TEST_F(VLocalizationManagerTest, GroupBagsAreKeptByResnameAndRestype) {

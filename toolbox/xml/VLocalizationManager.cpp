@@ -298,9 +298,21 @@ void VLocalizationManager::RetainGroupBagsByRestype(const VString& restype,
   for (auto it = first; it != last; ++it) bags.push_back(it->second);
 }
 
+size_t VLocalizationManager::StrictKeyHash::operator()(const VString& key) const {
+  // FNV-1a over every unit before the first 0 one, so that keys the
+  // equality takes as one hash alike, and long keys sharing their ends
+  // (object URLs) still spread.
+  const UniChar* units = key.GetCPointer();
+  uint64 hash = 14695981039346656037ULL;
+  for (int32 i = 0; i < key.GetLength() && units[i] != 0; ++i) {
+    hash = (hash ^ units[i]) * 1099511628211ULL;
+  }
+  return size_t(hash);
+}
+
 bool VLocalizationManager::_InsertString(StringMap& table, const VString& key, const VString& text,
                                          bool replace) {
-  auto [it, inserted] = table.emplace(key, text);
+  auto [it, inserted] = table.try_emplace(key, text);
   if (!inserted && replace) it->second = text;
   return true;
 }

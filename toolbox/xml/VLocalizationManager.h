@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <map>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -109,7 +110,19 @@ class VLocalizationManager : public VObject, public IRefCountable, public ILocal
       return a.GetPath().CompareToStringRaw(b.GetPath()) == kCompareLess;
     }
   };
-  using StringMap = std::map<VString, VString, VStringLessCompareStrict>;
+  // The key tables are only ever searched, never walked in order: a hash
+  // table spares the dozen comparisons an ordered insertion costs. Keys
+  // are the same when VStringLessCompareStrict finds neither less, that is
+  // when their units agree up to the first 0 unit.
+  struct StrictKeyHash {
+    size_t operator()(const VString& key) const;
+  };
+  struct StrictKeyEqual {
+    bool operator()(const VString& a, const VString& b) const {
+      return a.CompareToStringRaw(b) == kCompareEqual;
+    }
+  };
+  using StringMap = std::unordered_map<VString, VString, StrictKeyHash, StrictKeyEqual>;
 
   VError _LoadFile(const VFile* file, bool fromScan, bool avoidLanguageCheck);
   void _Remember(const VFilePath& path, bool avoidLanguageCheck);

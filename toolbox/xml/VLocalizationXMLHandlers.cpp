@@ -18,11 +18,7 @@ VLocalizationXMLHandler::VLocalizationXMLHandler(VLocalizationManager* manager)
     : fManager(manager) {}
 
 IXMLHandler* VLocalizationXMLHandler::StartElement(const VString& elementName) {
-  if (elementName.EqualToUSASCIICString("file")) {
-    fElementName = elementName;
-  } else {
-    fElementName.Clear();
-  }
+  fInFile = elementName.EqualToUSASCIICString("file");
   if (fAccept || fAvoidLanguageCheck) {
     if (elementName.EqualToUSASCIICString("group")) {
       return new VLocalizationGroupHandler(fReplace, fManager);
@@ -36,8 +32,7 @@ IXMLHandler* VLocalizationXMLHandler::StartElement(const VString& elementName) {
 }
 
 void VLocalizationXMLHandler::SetAttribute(const VString& name, const VString& value) {
-  if (!fElementName.EqualToUSASCIICString("file") ||
-      !name.EqualToUSASCIICString("target-language")) {
+  if (!fInFile || !name.EqualToUSASCIICString("target-language")) {
     return;
   }
   VString language;
@@ -145,13 +140,33 @@ void VLocalizationUnitReader::SetAttribute(const VString& name, const VString& v
 }
 
 void VLocalizationUnitReader::SetText(const VString& text) {
-  if (fElementName.EqualToUSASCIICString("source")) {
+  if (fTextRun == TextRun::kSource) {
     if (fSource.IsNull()) fSource.SetNull(false);
     fSource.AppendString(text);
-  } else if (fElementName.EqualToUSASCIICString("target")) {
+  } else if (fTextRun == TextRun::kTarget) {
     if (fTarget.IsNull()) fTarget.SetNull(false);
     fTarget.AppendString(text);
   }
+}
+
+bool VLocalizationUnitReader::_StartTextElement(const VString& elementName) {
+  if (elementName.EqualToUSASCIICString("source")) {
+    fTextRun = TextRun::kSource;
+  } else if (elementName.EqualToUSASCIICString("target")) {
+    fTextRun = TextRun::kTarget;
+  } else {
+    fTextRun = TextRun::kNone;
+    return false;
+  }
+  ++fOpenTexts;
+  return true;
+}
+
+bool VLocalizationUnitReader::_EndsOwnElement() {
+  fTextRun = TextRun::kNone;
+  if (fOpenTexts == 0) return true;
+  --fOpenTexts;
+  return false;
 }
 
 void VLocalizationUnitReader::CheckPlatformTag(const VString& value, bool include, bool& excluded) {
@@ -193,8 +208,7 @@ VLocalizationTransUnitHandler::VLocalizationTransUnitHandler(uint32 groupID,
       fGroupID(groupID) {}
 
 IXMLHandler* VLocalizationTransUnitHandler::StartElement(const VString& elementName) {
-  fElementName = elementName;
-  if (elementName.EqualToUSASCIICString("source") || elementName.EqualToUSASCIICString("target")) {
+  if (_StartTextElement(elementName)) {
     Retain();
     return this;
   }
@@ -204,11 +218,8 @@ IXMLHandler* VLocalizationTransUnitHandler::StartElement(const VString& elementN
   return nullptr;
 }
 
-void VLocalizationTransUnitHandler::EndElement(const VString& elementName) {
-  const bool unitEnd =
-      !elementName.EqualToUSASCIICString("source") && !elementName.EqualToUSASCIICString("target");
-  fElementName.Clear();
-  if (!unitEnd || fExcluded) return;
+void VLocalizationTransUnitHandler::EndElement(const VString& /*elementName*/) {
+  if (!_EndsOwnElement() || fExcluded) return;
 
   const VString& text = _Text();
   if (fBag != nullptr) {
@@ -245,18 +256,15 @@ VLocalizationAltTransHandler::VLocalizationAltTransHandler(const std::vector<VSt
     : VLocalizationUnitReader(resnames, unitBag) {}
 
 IXMLHandler* VLocalizationAltTransHandler::StartElement(const VString& elementName) {
-  fElementName = elementName;
-  if (elementName.EqualToUSASCIICString("source") || elementName.EqualToUSASCIICString("target")) {
+  if (_StartTextElement(elementName)) {
     Retain();
     return this;
   }
   return nullptr;
 }
 
-void VLocalizationAltTransHandler::EndElement(const VString& elementName) {
-  const bool altEnd = elementName.EqualToUSASCIICString("alt-trans");
-  fElementName.Clear();
-  if (!altEnd || fExcluded || fBag == nullptr) return;
+void VLocalizationAltTransHandler::EndElement(const VString& /*elementName*/) {
+  if (!_EndsOwnElement() || fExcluded || fBag == nullptr) return;
   fBag->SetString(StPackedDictionaryKey("target"), _Text());
   fParentBag->AddElement(StPackedDictionaryKey("alt-trans"), fBag);
 }

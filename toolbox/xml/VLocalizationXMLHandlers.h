@@ -33,7 +33,8 @@ class VLocalizationXMLHandler : public VObject, public IXMLHandler {
   bool fAccept = false;
   bool fReplace = true;
   bool fAvoidLanguageCheck = false;
-  VString fElementName;
+  // Whether the element whose attributes come next is a "file".
+  bool fInFile = false;
 };
 
 class VLocalizationGroupHandler : public VObject, public IXMLHandler {
@@ -78,7 +79,18 @@ class VLocalizationUnitReader : public VObject, public IXMLHandler {
   VString fTarget;
   bool fExcluded = false;
   std::vector<VString> fResnames;
-  VString fElementName;
+  // Which text the runs go to: that of the element last started here, so
+  // nothing after an inline element inside "source" or "target" counts.
+  enum class TextRun : uint8 { kNone, kSource, kTarget };
+  TextRun fTextRun = TextRun::kNone;
+  // The "source" and "target" elements open in this handler: an end
+  // element with none open ends the handler's own element.
+  int32 fOpenTexts = 0;
+  // Starts a "source" or "target" element (this handler takes its text),
+  // else hides it; true for the text elements.
+  bool _StartTextElement(const VString& elementName);
+  // Closes a text element; true when the end is the handler's own.
+  bool _EndsOwnElement();
 };
 
 class VLocalizationTransUnitHandler : public VLocalizationUnitReader {
