@@ -107,9 +107,7 @@ void VJSONPropertyMap::_MoveFrom(Entry* entries, uint32* hashes, bool lent) {
   _Reindex();
 }
 
-size_t VJSONPropertyMap::_Find(const VString& wanted, uint32 hash) const {
-  const UniChar* units = wanted.GetCPointer();
-  const int32 length = wanted.GetLength();
+size_t VJSONPropertyMap::_Find(const UniChar* units, int32 length, uint32 hash) const {
   const uint32* hashes = _Hashes();
   const auto matches = [&](size_t i) {
     const VString& name = fEntries[i].fName;
@@ -133,10 +131,18 @@ size_t VJSONPropertyMap::_Find(const VString& wanted, uint32 hash) const {
 }
 
 void VJSONPropertyMap::InsertOrAssign(NewEntry& entry) {
-  // The value is taken only when the entry is added.
-  const auto [sequence, added] =
-      InsertHashed(entry.fHash, VString(std::move(entry.fName)), std::move(entry.fValue));
-  if (!added) fEntries[sequence].fValue = std::move(entry.fValue);
+  const size_t found = _Find(entry.fName.fString, entry.fName.fLength, entry.fHash);
+  if (found != kNotFound) {
+    fEntries[found].fValue = std::move(entry.fValue);
+    return;
+  }
+  // The entry is built in place from the name's record: no string in
+  // between takes the count first.
+  if (fCount == fCapacity) _Grow(_NextCapacity());
+  new (&fEntries[fCount]) Entry{VString(std::move(entry.fName)), std::move(entry.fValue)};
+  _Hashes()[fCount] = entry.fHash;
+  if (fCapacity >= kIndexedCapacity) _Index(entry.fHash, fCount);
+  ++fCount;
 }
 
 void VJSONPropertyMap::Reserve(size_t count) {

@@ -111,7 +111,10 @@ class VJSONPropertyMap {
   // The index's slot numbers must fit 32 bits.
   static constexpr size_t kMaxCapacity = size_t(1) << 30;
 
-  size_t _Find(const VString& name, uint32 hash) const;
+  size_t _Find(const VString& name, uint32 hash) const {
+    return _Find(name.GetCPointer(), name.GetLength(), hash);
+  }
+  size_t _Find(const UniChar* units, int32 length, uint32 hash) const;
   // The capacity after the next growth: a power of two, so that an index
   // can be kept (exact capacities below the index's size stay as they are).
   size_t _NextCapacity() const {
