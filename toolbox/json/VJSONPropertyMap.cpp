@@ -131,18 +131,11 @@ size_t VJSONPropertyMap::_Find(const UniChar* units, int32 length, uint32 hash) 
 }
 
 void VJSONPropertyMap::InsertOrAssign(NewEntry& entry) {
-  const size_t found = _Find(entry.fName.fString, entry.fName.fLength, entry.fHash);
-  if (found != kNotFound) {
-    fEntries[found].fValue = std::move(entry.fValue);
-    return;
-  }
-  // The entry is built in place from the name's record: no string in
-  // between takes the count first.
-  if (fCount == fCapacity) _Grow(_NextCapacity());
-  new (&fEntries[fCount]) Entry{VString(std::move(entry.fName)), std::move(entry.fValue)};
-  _Hashes()[fCount] = entry.fHash;
-  if (fCapacity >= kIndexedCapacity) _Index(entry.fHash, fCount);
-  ++fCount;
+  // The entry is built from the name's record itself, with no string in
+  // between; the value is taken only when the entry is added.
+  const auto [sequence, added] =
+      InsertHashed(entry.fHash, std::move(entry.fName), std::move(entry.fValue));
+  if (!added) fEntries[sequence].fValue = std::move(entry.fValue);
 }
 
 void VJSONPropertyMap::Reserve(size_t count) {

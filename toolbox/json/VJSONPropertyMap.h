@@ -114,6 +114,9 @@ class VJSONPropertyMap {
   size_t _Find(const VString& name, uint32 hash) const {
     return _Find(name.GetCPointer(), name.GetLength(), hash);
   }
+  size_t _Find(const VInlineString& name, uint32 hash) const {
+    return _Find(name.fString, name.fLength, hash);
+  }
   size_t _Find(const UniChar* units, int32 length, uint32 hash) const;
   // The capacity after the next growth: a power of two, so that an index
   // can be kept (exact capacities below the index's size stay as they are).
