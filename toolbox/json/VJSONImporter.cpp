@@ -107,6 +107,25 @@ int HexDigit(UniChar c) {
   return -1;
 }
 
+// The unit a one-letter escape (\b \f \n \r \t) stands for; -1 for any
+// other letter.
+int OneLetterEscape(UniChar letter) {
+  switch (letter) {
+    case u'b':
+      return 0x08;
+    case u'f':
+      return 0x0C;
+    case u'n':
+      return 0x0A;
+    case u'r':
+      return 0x0D;
+    case u't':
+      return 0x09;
+    default:
+      return -1;
+  }
+}
+
 bool IsCalendarDate(const VTime& time) {
   if (time.IsNull()) return false;
   int16 year, month, day, hour, minute, second, millisecond;
@@ -489,40 +508,23 @@ bool VJSONImporter::_ReadQuoted(VError* error) {
     }
     if (p >= end) break;  // a backslash ends the text: unterminated
     const UniChar e = *p++;
-    switch (e) {
-      case u'b':
-        text.push_back(0x08);
-        break;
-      case u'f':
-        text.push_back(0x0C);
-        break;
-      case u'n':
-        text.push_back(0x0A);
-        break;
-      case u'r':
-        text.push_back(0x0D);
-        break;
-      case u't':
-        text.push_back(0x09);
-        break;
-      case u'u': {
-        if (end - p < 4) {
-          p = end;
-          break;
-        }
-        uint32 unit = 0;
-        for (int k = 0; k < 4; ++k) {
-          const int digit = HexDigit(p[k]);
-          if (digit >= 0) unit = (unit << 4) | uint32(digit);
-        }
-        p += 4;
-        if (unit != 0) text.push_back(UniChar(unit));
-        break;
+    if (const int unit = OneLetterEscape(e); unit >= 0) {
+      text.push_back(UniChar(unit));
+    } else if (e == u'u') {
+      if (end - p < 4) {
+        p = end;
+        continue;
       }
-      default:
-        if (e == u'\n' || e == u'\r') _CountLine(p - 1);
-        if (e != 0) text.push_back(e);
-        break;
+      uint32 unit = 0;
+      for (int k = 0; k < 4; ++k) {
+        const int digit = HexDigit(p[k]);
+        if (digit >= 0) unit = (unit << 4) | uint32(digit);
+      }
+      p += 4;
+      if (unit != 0) text.push_back(UniChar(unit));
+    } else {
+      if (e == u'\n' || e == u'\r') _CountLine(p - 1);
+      if (e != 0) text.push_back(e);
     }
   }
   fCurrent = p;
@@ -1189,40 +1191,23 @@ bool VJSONImporter::_ReadUTF8Quoted() {
     if (end - p < 2) return false;
     const uint8 e = p[1];
     p += 2;
-    switch (e) {
-      case 'b':
-        text.push_back(0x08);
-        break;
-      case 'f':
-        text.push_back(0x0C);
-        break;
-      case 'n':
-        text.push_back(0x0A);
-        break;
-      case 'r':
-        text.push_back(0x0D);
-        break;
-      case 't':
-        text.push_back(0x09);
-        break;
-      case 'u': {
-        // Four hex digits; the UTF-16 reading decides the other forms.
-        if (end - p < 4) return false;
-        uint32 unit = 0;
-        for (int k = 0; k < 4; ++k) {
-          const int digit = HexDigit(p[k]);
-          if (digit < 0) return false;
-          unit = (unit << 4) | uint32(digit);
-        }
-        p += 4;
-        if (unit != 0) text.push_back(UniChar(unit));  // \u0000 is dropped
-        break;
+    if (const int unit = OneLetterEscape(e); unit >= 0) {
+      text.push_back(UniChar(unit));
+    } else if (e == 'u') {
+      // Four hex digits; the UTF-16 reading decides the other forms.
+      if (end - p < 4) return false;
+      uint32 unit = 0;
+      for (int k = 0; k < 4; ++k) {
+        const int digit = HexDigit(p[k]);
+        if (digit < 0) return false;
+        unit = (unit << 4) | uint32(digit);
       }
-      default:
-        // Any other escaped ASCII character stands for itself.
-        if (e >= 0x80) return false;
-        if (e != 0) text.push_back(e);
-        break;
+      p += 4;
+      if (unit != 0) text.push_back(UniChar(unit));  // \u0000 is dropped
+    } else {
+      // Any other escaped ASCII character stands for itself.
+      if (e >= 0x80) return false;
+      if (e != 0) text.push_back(e);
     }
   }
   if (text.size() >= size_t(std::numeric_limits<int32>::max())) return false;
