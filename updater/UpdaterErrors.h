@@ -21,6 +21,14 @@ inline constexpr int32 kSameOrNestedBundles = 14;
 // The up-to-date bundle is no whole application (no Contents/Info.plist
 // naming an executable file of Contents/MacOS).
 inline constexpr int32 kUpToDateBundleInvalid = 15;
+// Another run holds the installed bundle's lock: nothing was touched.
+inline constexpr int32 kUpdateInProgress = 16;
+// A move of the swap failed and so did its undo: the two bundles are whole
+// but each under the other's or a hidden name, until the next run.
+inline constexpr int32 kSwapStoppedHalfway = 17;
+// The installed bundle's lock could not be taken for another reason than
+// another run holding it.
+inline constexpr int32 kLockFailed = 18;
 inline constexpr int32 kBadCustomizationFile = 41;
 inline constexpr int32 kInstallFailed = 100;
 inline constexpr int32 kLogStartFailed = 101;

@@ -52,6 +52,14 @@ const char* EnglishDescription(VError code) {
     case kUpToDateBundleInvalid:
       return "The up-to-date application '{path}' is not a whole application: it needs a "
              "readable Contents/Info.plist naming an executable of Contents/MacOS.";
+    case kUpdateInProgress:
+      return "Another update of '{path}' is in progress.";
+    case kSwapStoppedHalfway:
+      return "The update stopped halfway and could not be undone: the application to update is "
+             "at '{srcPath}' and the up-to-date application at '{dstPath}'. Run the update "
+             "again to finish it.";
+    case kLockFailed:
+      return "The update of '{path}' could not be locked against other updates.";
     case kBadCustomizationFile:
       return "The client customization file is not valid: it must be a JSON object with a "
              "\"ServerPlatform\" string.";

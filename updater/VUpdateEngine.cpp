@@ -8,10 +8,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "AsideName.h"
+#include "SwapRecord.h"
 #include "UpdaterLog.h"
 #include "core/LocalizeString.h"
 #include "core/VMemoryBuffer.h"
@@ -22,6 +24,7 @@
 #include "json/VJSONValue.h"
 #include "platform/DirectoryWalk.h"
 #include "platform/FolderSwap.h"
+#include "platform/ItemNameLock.h"
 #include "platform/MainBundle.h"
 #include "process/ENotificationResponse.h"
 #include "process/VCommandLineParser.h"
@@ -99,34 +102,154 @@ VFilePath FolderPathOf(const std::string& posix) {
 }
 
 // Failures no retry mends: waiting for them to pass only delays the report.
+// EEXIST comes back only once every aside name is taken.
 bool IsLastingFailure(int error) {
   return error == ENAMETOOLONG || error == EROFS || error == EPERM || error == EACCES ||
-         error == ENOSPC;
+         error == ENOSPC || error == EEXIST;
 }
 
+// Renames `from` to `aside`, or to the next free aside name that
+// `nextAside` gives when the name is taken: a taken name is no failure
+// that a wait mends. 0 or an errno value; `aside` names the last name tried.
+int RenameToFreeAside(const std::string& from, std::string& aside,
+                      const std::function<bool(std::string&)>& nextAside) {
+  for (int tries = 0; tries < kMaxAsideNumber; ++tries) {
+    const int error = platform::RenameUnlessTaken(AT_FDCWD, from, AT_FDCWD, aside);
+    if (error != EEXIST) return error;
+    if (!nextAside(aside)) break;
+  }
+  return EEXIST;
+}
+
+// Where one attempt at the swap left the bundles.
+struct SwapAttempt {
+  int fError = 0;       // 0, or the errno of the move that failed
+  bool fUndone = true;  // false when that move could not be undone either
+  std::string fOldAt;   // then, where the outdated bundle is
+  std::string fNewAt;   // and where the up-to-date one is
+};
+
 // One attempt at putting the complete copy `staged` in the place of
-// `installed` and the installed bundle under `aside`: 0, or the errno of the
-// step that failed with everything back where it was.
-int SwapOnce(const std::string& installed, const std::string& staged, const std::string& aside) {
-  int error = platform::ExchangeFolders(staged, installed);
-  if (error == 0) {
+// `installed` and the installed bundle under a free aside name (`aside`,
+// else the next that `nextAside` gives). When a move fails, everything is
+// put back where it was, unless putting back fails too: then nothing more
+// moves and the attempt says where the bundles are.
+SwapAttempt SwapOnce(const std::string& installed, const std::string& staged, std::string& aside,
+                     const std::function<bool(std::string&)>& nextAside) {
+  SwapAttempt attempt;
+  attempt.fError = platform::ExchangeFolders(staged, installed);
+  if (attempt.fError == 0) {
     // The staging name now holds the old bundle.
-    error = platform::RenameUnlessTaken(AT_FDCWD, staged, AT_FDCWD, aside);
-    if (error != 0) platform::ExchangeFolders(staged, installed);
-    return error;
+    attempt.fError = RenameToFreeAside(staged, aside, nextAside);
+    if (attempt.fError != 0 && platform::ExchangeFolders(staged, installed) != 0) {
+      attempt.fUndone = false;
+      attempt.fOldAt = staged;
+      attempt.fNewAt = installed;
+    }
+    return attempt;
   }
-  if (!platform::IsExchangeRefused(error)) return error;
+  if (!platform::IsExchangeRefused(attempt.fError)) return attempt;
   // A file system that cannot exchange names: two renames, between which
-  // the installed path is empty.
-  if (error = platform::RenameUnlessTaken(AT_FDCWD, installed, AT_FDCWD, aside); error != 0)
-    return error;
-  error = platform::RenameUnlessTaken(AT_FDCWD, staged, AT_FDCWD, installed);
-  if (error != 0) {
-    // Put back before anything that may throw, such as a log line.
-    ::rename(aside.c_str(), installed.c_str());
-    LogInfo("Rolling back up-to-date application install");
+  // the installed path is empty and only the swap record tells the next
+  // run where its bundle went.
+  if (attempt.fError = RenameToFreeAside(installed, aside, nextAside); attempt.fError != 0)
+    return attempt;
+  attempt.fError = platform::RenameUnlessTaken(AT_FDCWD, staged, AT_FDCWD, installed);
+  if (attempt.fError != 0 &&
+      platform::RenameUnlessTaken(AT_FDCWD, aside, AT_FDCWD, installed) != 0) {
+    attempt.fUndone = false;
+    attempt.fOldAt = aside;
+    attempt.fNewAt = staged;
   }
-  return error;
+  return attempt;
+}
+
+// The error saying where a swap that could not be undone left the bundles.
+void PushStoppedHalfway(const std::string& oldAt, const std::string& newAt) {
+  VErrorBase* error = CreateUpdaterError(UpdaterError(updater_error::kSwapStoppedHalfway));
+  if (error == nullptr) return;
+  error->GetBag()->SetString(StPackedDictionaryKey("srcPath"), FolderPathOf(oldAt).GetPath());
+  error->GetBag()->SetString(StPackedDictionaryKey("dstPath"), FolderPathOf(newAt).GetPath());
+  _PushRetainedError(error);
+}
+
+// Undoes what the interrupted run whose hidden staging folder is
+// `stagingName` (in the open folder `folder`) left: when its swap record
+// shows it moved the installed bundle `name`, that bundle is put back in
+// place, from the staging folder or from its aside name; then the staging
+// folder, which holds only copies that run made, is removed. False, with
+// an error saying where the bundles are, when the installed bundle stays in
+// the staging folder (which then stays too).
+bool RecoverStagingFolder(int folder, const std::string& folderText, const std::string& stagingName,
+                          const std::string& name,
+                          const std::vector<platform::DirectoryEntry>& entries) {
+  const std::string installed = platform::JoinPath(folderText, name);
+  const std::string staging = platform::JoinPath(folderText, stagingName);
+  const std::string inStaging = platform::JoinPath(staging, name);
+  platform::FileDescriptor stagingFd(
+      ::openat(folder, stagingName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  SwapRecord record;
+  if (stagingFd.IsOpen() && record.Read(stagingFd.Get())) {
+    ItemIdentity atInstalled;
+    ItemIdentity staged;
+    const bool installedThere = GetItemIdentity(folder, name, atInstalled);
+    const bool oldInStaging =
+        GetItemIdentity(stagingFd.Get(), name, staged) && staged == record.fInstalled;
+    std::string from;
+    int error = 0;
+    if (oldInStaging) {
+      // Exchanged, but not yet set aside.
+      from = inStaging;
+      if (!installedThere) {
+        error = platform::RenameUnlessTaken(stagingFd.Get(), name, folder, name);
+      } else if (atInstalled == record.fStaged) {
+        error = platform::ExchangeFolders(inStaging, installed);
+      } else {
+        error = EEXIST;
+      }
+    } else if (!installedThere) {
+      // Set aside by two renames, the second not made.
+      for (const platform::DirectoryEntry& entry : entries) {
+        ItemIdentity identity;
+        if (IsAsideName(entry.fName, name, kAsideTag) &&
+            GetItemIdentity(folder, entry.fName, identity) && identity == record.fInstalled) {
+          from = platform::JoinPath(folderText, entry.fName);
+          error = platform::RenameUnlessTaken(folder, entry.fName, folder, name);
+          break;
+        }
+      }
+    }
+    if (!from.empty()) {
+      const VString fromText = ToVString(from);
+      const VString toText = ToVString(installed);
+      if (error == 0) {
+        LogInfo(
+            "Put the application set aside by an interrupted update back in place: '%S' to "
+            "'%S'",
+            &fromText, &toText);
+      } else {
+        const VString reason(std::strerror(error));
+        LogError(
+            "The application set aside by an interrupted update could not be put back in "
+            "place: '%S' to '%S' (%S)",
+            &fromText, &toText, &reason);
+        if (oldInStaging) {
+          PushStoppedHalfway(inStaging, installed);
+          return false;
+        }
+      }
+    }
+  }
+  stagingFd.Reset();
+  const VString stagingText = ToVString(staging);
+  StErrorContextInstaller removal(false, true);
+  if (VFolder(FolderPathOf(staging)).DeleteForced() == VE_OK) {
+    LogInfo("Removed the partial copy left by an interrupted update: '%S'", &stagingText);
+  } else {
+    LogError("The partial copy left by an interrupted update could not be removed: '%S'",
+             &stagingText);
+  }
+  return true;
 }
 
 VString NowText() {
@@ -390,7 +513,14 @@ void VUpdateEngine::_ApplyUpdate() {
   using namespace updater_error;
   StErrorContextInstaller errors(true, true);
 
-  _RecoverFromInterruptedUpdate();
+  // Held until the old bundle is disposed of; the kernel lets go should
+  // this run die first.
+  platform::ItemNameLock lock;
+  if (!_LockInstalledBundle(lock)) return;
+  if (lock.IsLocked() && !_RecoverFromInterruptedUpdate()) {
+    LogError("Up-to-date application install failed");
+    return;
+  }
   VFolder outdated(fOutdatedAppPath);
   VFolder upToDate(fUpToDateAppPath);
   if (!outdated.Exists())
@@ -430,6 +560,11 @@ void VUpdateEngine::_ApplyUpdate() {
   LogInfo("Proceeding with up-to-date application install...");
   VFolder installed(fInstalledAppPath);
   VFolder* old = _SwapApplications(outdated, upToDate, installed);
+  if (errors.GetLastError() == UpdaterError(kSwapStoppedHalfway)) {
+    // Its error says where the two bundles are: no other may hide it.
+    LogError("Up-to-date application install stopped halfway");
+    return;
+  }
   if (errors.GetLastError() != VE_OK) {
     LogError("Up-to-date application install failed");
     _PushRetainedError(CreateUpdaterError(UpdaterError(kInstallFailed)));
@@ -452,74 +587,52 @@ void VUpdateEngine::_ApplyUpdate() {
   }
 }
 
-void VUpdateEngine::_RecoverFromInterruptedUpdate() {
+bool VUpdateEngine::_LockInstalledBundle(platform::ItemNameLock& lock) {
+  using namespace updater_error;
+  const std::string installed = PosixText(fInstalledAppPath);
+  const int error = lock.TryLock(installed);
+  if (error == 0) return true;
+  if (error == EWOULDBLOCK) {
+    ThrowErrorWithPath(UpdaterError(kUpdateInProgress), fInstalledAppPath);
+    return false;
+  }
+  std::string folder;
+  std::string name;
+  if (platform::SplitItemPath(installed, folder, name) == 0 &&
+      ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+    // A folder this run cannot change (missing, read-only, not ours):
+    // neither this run nor another of this user can move anything there,
+    // and the update fails on its own terms.
+    const VString reason(std::strerror(error));
+    LogInfo("The update goes on without its lock, which its folder cannot hold (%S)", &reason);
+    return true;
+  }
+  VFilePath lockPath;
+  lockPath.FromFullPath(
+      ToVString(platform::JoinPath(folder, platform::ItemNameLock::LockFileName(name))),
+      kFilePathStylePosix);
+  VFileError::ThrowNative(lockPath, PosixError(error), toolbox_error::kFileCannotCreate);
+  ThrowErrorWithPath(UpdaterError(kLockFailed), fInstalledAppPath);
+  return false;
+}
+
+bool VUpdateEngine::_RecoverFromInterruptedUpdate() {
   const std::string installed = PosixText(fInstalledAppPath);
   std::string folderText;
   std::string name;
-  if (platform::SplitItemPath(installed, folderText, name) != 0) return;
+  if (platform::SplitItemPath(installed, folderText, name) != 0) return true;
   platform::FileDescriptor folder(::open(folderText.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   std::vector<platform::DirectoryEntry> entries;
-  if (!folder.IsOpen() || platform::ReadDirectory(folder.Get(), entries) != 0) return;
-
-  struct stat info;
-  if (::lstat(installed.c_str(), &info) != 0 && errno == ENOENT) {
-    // The newest aside bundle left is the last one moved.
-    VString full;
-    fInstalledAppPath.GetFolderName(full, true);
-    const std::string bundleName = to_string(full);
-    std::string newest;
-    struct timespec newestTime = {};
-    for (const platform::DirectoryEntry& entry : entries) {
-      const std::string& candidate = entry.fName;
-      if (!IsAsideName(candidate, bundleName, kAsideTag)) continue;
-      if (::fstatat(folder.Get(), candidate.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-          !S_ISDIR(info.st_mode))
-        continue;
-      const struct timespec& moved = info.st_ctim;
-      const bool later =
-          newest.empty() || moved.tv_sec > newestTime.tv_sec ||
-          (moved.tv_sec == newestTime.tv_sec && moved.tv_nsec > newestTime.tv_nsec) ||
-          (moved.tv_sec == newestTime.tv_sec && moved.tv_nsec == newestTime.tv_nsec &&
-           candidate > newest);
-      if (later) {
-        newest = candidate;
-        newestTime = moved;
-      }
-    }
-    if (!newest.empty()) {
-      const VString from = ToVString(platform::JoinPath(folderText, newest));
-      const VString to = ToVString(installed);
-      const int error = platform::RenameUnlessTaken(folder.Get(), newest, folder.Get(), name);
-      if (error == 0) {
-        LogInfo(
-            "Put the application set aside by an interrupted update back in place: '%S' to "
-            "'%S'",
-            &from, &to);
-      } else {
-        const VString reason(std::strerror(error));
-        LogError(
-            "The application set aside by an interrupted update could not be put back in "
-            "place: '%S' to '%S' (%S)",
-            &from, &to, &reason);
-      }
-    }
-  }
-
+  if (!folder.IsOpen() || platform::ReadDirectory(folder.Get(), entries) != 0) return true;
   for (const platform::DirectoryEntry& entry : entries) {
-    if (!platform::IsTemporaryItemNameOf(entry.fName, name)) continue;
-    if (::fstatat(folder.Get(), entry.fName.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+    struct stat info;
+    if (!platform::IsTemporaryItemNameOf(entry.fName, name) ||
+        ::fstatat(folder.Get(), entry.fName.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
         !S_ISDIR(info.st_mode))
       continue;
-    const std::string partial = platform::JoinPath(folderText, entry.fName);
-    const VString partialText = ToVString(partial);
-    StErrorContextInstaller removal(false, true);
-    if (VFolder(FolderPathOf(partial)).DeleteForced() == VE_OK) {
-      LogInfo("Removed the partial copy left by an interrupted update: '%S'", &partialText);
-    } else {
-      LogError("The partial copy left by an interrupted update could not be removed: '%S'",
-               &partialText);
-    }
+    if (!RecoverStagingFolder(folder.Get(), folderText, entry.fName, name, entries)) return false;
   }
+  return true;
 }
 
 bool VUpdateEngine::_CheckUpToDateBundle() {
@@ -635,8 +748,19 @@ VFolder* VUpdateEngine::_SwapApplications(VFolder& outdated, VFolder& upToDate,
 
   bool copied = staging.Create() == VE_OK &&
                 upToDate.CopyTo(staging, ToVString(name), nullptr, kFolderCopyReplace) == VE_OK;
+  platform::FileDescriptor stagingFd;
   if (copied) {
-    if (const int error = platform::SyncFileSystemOf(stagingText); error != 0) {
+    // The swap record goes to disk with the copy, before anything moves.
+    platform::FileDescriptor folder(::open(folderText.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    stagingFd.Reset(::open(stagingText.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    SwapRecord record;
+    int error = platform::SyncFileSystemOf(stagingText);
+    if (error == 0 && (!folder.IsOpen() || !stagingFd.IsOpen())) error = errno;
+    if (error == 0 && (!GetItemIdentity(folder.Get(), name, record.fInstalled) ||
+                       !GetItemIdentity(stagingFd.Get(), name, record.fStaged)))
+      error = errno;
+    if (error == 0) error = record.Write(stagingFd.Get());
+    if (error != 0) {
       VFileError::ThrowNative(staged, PosixError(error), toolbox_error::kFolderCannotCopy);
       copied = false;
     }
@@ -651,36 +775,56 @@ VFolder* VUpdateEngine::_SwapApplications(VFolder& outdated, VFolder& upToDate,
     return nullptr;
   }
 
-  VFolder* aside = _RenameAside(outdated, asidePath, staged);
+  bool stoppedHalfway = false;
+  VFolder* aside = _RenameAside(outdated, asidePath, staged, stoppedHalfway);
   if (aside == nullptr) {
+    // Halfway, the staging folder may hold the old bundle: it stays, with
+    // its record, for the next run's recovery.
+    if (stoppedHalfway) return nullptr;
+    LogInfo("Rolling back up-to-date application install");
+    stagingFd.Reset();
     staging.DeleteForced();
     return nullptr;
   }
+  SwapRecord::Remove(stagingFd.Get());
+  stagingFd.Reset();
   ::rmdir(stagingText.c_str());
   // The swap itself on disk before the old bundle leaves for the Trash.
   platform::SyncFolder(folderText);
   return aside;
 }
 
-VFolder* VUpdateEngine::_RenameAside(const VFolder& outdated, const VFilePath& aside,
-                                     const VFilePath& staged) {
-  VString asideName;
-  aside.GetFolderName(asideName, true);
+VFolder* VUpdateEngine::_RenameAside(const VFolder& outdated, VFilePath& aside,
+                                     const VFilePath& staged, bool& stoppedHalfway) {
+  stoppedHalfway = false;
   const std::string installedText = PosixText(outdated.GetPath());
   const std::string stagedText = PosixText(staged);
-  const std::string asideText = PosixText(aside);
+  std::string asideText = PosixText(aside);
+  const VString suffix(kAsideTag);
+  const auto nextAside = [&outdated, &suffix](std::string& next) {
+    VFilePath path;
+    if (!_ComputeTempFolderPath(outdated.GetPath(), path, &suffix)) return false;
+    next = PosixText(path);
+    return true;
+  };
   // Each attempt runs in its own context: a swap that succeeds on a retry
   // leaves nothing behind, and only a final failure reports every attempt.
   VErrorContext attempts;
+  SwapAttempt result;
   for (int32 attempt = 1; attempt <= kRenameAttempts; ++attempt) {
     StErrorContextInstaller errors(false, true);
-    const int failure = SwapOnce(installedText, stagedText, asideText);
-    if (failure == 0) return new VFolder(aside);
-    VFileError::ThrowNative(outdated.GetPath(), PosixError(failure),
+    result = SwapOnce(installedText, stagedText, asideText, nextAside);
+    aside = FolderPathOf(asideText);
+    if (result.fError == 0) return new VFolder(aside);
+    VString asideName;
+    aside.GetFolderName(asideName, true);
+    VFileError::ThrowNative(outdated.GetPath(), PosixError(result.fError),
                             toolbox_error::kFolderCannotRename, [&asideName](VValueBag& bag) {
                               bag.SetString(StPackedDictionaryKey("newname"), asideName);
                             });
     attempts.PushErrors(*errors.GetContext());
+    // Neither a retry nor a rollback: either might move the wrong bundle.
+    if (!result.fUndone) break;
     if (attempt > 1) {
       VErrorBase* retry = CreateUpdaterError(UpdaterError(updater_error::kRenameAsideFailed));
       retry->GetBag()->SetString(StPackedDictionaryKey("srcPath"), outdated.GetPath().GetPath());
@@ -688,10 +832,14 @@ VFolder* VUpdateEngine::_RenameAside(const VFolder& outdated, const VFilePath& a
       attempts.PushError(retry);
       retry->Release();
     }
-    if (IsLastingFailure(failure)) break;
+    if (IsLastingFailure(result.fError)) break;
     if (attempt < kRenameAttempts) VTask::Sleep(kRenameRetryDelay);
   }
   VTask::PushErrors(&attempts);
+  if (!result.fUndone) {
+    PushStoppedHalfway(result.fOldAt, result.fNewAt);
+    stoppedHalfway = true;
+  }
   return nullptr;
 }
 
@@ -704,7 +852,10 @@ bool VUpdateEngine::_ComputeTempFolderPath(const VFilePath& source, VFilePath& r
   for (int n = 1; n <= kMaxAsideNumber; ++n) {
     result.FromFilePath(source);
     result.SetFolderName(ToVString(MakeAsideName(bundleName, tag, n)), true);
-    if (!VFolder(result).Exists()) return true;
+    // Taken by anything at all, a file or a dangling link too, the name is
+    // not free.
+    struct stat info;
+    if (::lstat(PosixText(result).c_str(), &info) != 0 && errno == ENOENT) return true;
   }
   return false;
 }

@@ -18,6 +18,10 @@ class VFolder;
 class VJSONObject;
 class VLog4jMsgFileLogger;
 
+namespace platform {
+class ItemNameLock;
+}
+
 class VUpdateEngine : public VProcessIPC {
  public:
   VUpdateEngine();
@@ -48,10 +52,16 @@ class VUpdateEngine : public VProcessIPC {
   void _ShowFailureAlert(const VErrorContext& context) const;
 
   void _ApplyUpdate();
-  // Undoes what an interrupted run left: puts the newest aside bundle back
-  // when the installed one is missing, and removes the hidden copies made
-  // beside it.
-  void _RecoverFromInterruptedUpdate();
+  // Takes the installed bundle's lock, which keeps any other run of the
+  // updater off this bundle; false, with an error, when another run holds
+  // it or it cannot be taken. A run in a folder it cannot change goes on
+  // without it.
+  bool _LockInstalledBundle(platform::ItemNameLock& lock);
+  // Undoes what an interrupted run left, under the lock: puts back the
+  // installed bundle that a run's swap record shows it moved, and removes
+  // the hidden copies made beside it. False, with an error saying where the
+  // bundles are, when the installed bundle could not be put back.
+  bool _RecoverFromInterruptedUpdate();
   // Whether the up-to-date bundle is a whole application: its Info.plist
   // reads and names an executable of Contents/MacOS. Else an error.
   bool _CheckUpToDateBundle();
@@ -60,10 +70,13 @@ class VUpdateEngine : public VProcessIPC {
   // null when the swap failed and was rolled back.
   VFolder* _SwapApplications(VFolder& outdated, VFolder& upToDate, VFolder& installed);
   // Puts the complete copy `staged` in the outdated bundle's place and the
-  // outdated bundle under `aside`, retrying while the failure may pass; the
-  // attempts' errors stay only when every attempt failed, and then nothing
-  // moved.
-  VFolder* _RenameAside(const VFolder& outdated, const VFilePath& aside, const VFilePath& staged);
+  // outdated bundle under `aside` (the next free aside name when that one
+  // is taken), retrying while the failure may pass; the attempts' errors
+  // stay only when every attempt failed, and then nothing moved, unless
+  // putting a failed move back failed too: then `stoppedHalfway` is set
+  // and an error says where the bundles are.
+  VFolder* _RenameAside(const VFolder& outdated, VFilePath& aside, const VFilePath& staged,
+                        bool& stoppedHalfway);
   static bool _ComputeTempFolderPath(const VFilePath& source, VFilePath& result,
                                      const VString* suffix);
   bool _LaunchApplication(const VFilePath& installed) const;

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "UpdaterWorld.h"
 #include "support/RepeatCount.h"
 #include "support/TempFolder.h"
 #include "support/ToolboxTestEnvironment.h"
@@ -28,16 +29,15 @@ namespace zeft {
 namespace {
 
 namespace fs = std::filesystem;
-using test::TempFolder;
-
+using test::Contains;
+using test::HiddenItems;
+using test::InterruptedUpdates;
+using test::Lines;
+using test::LogMessages;
 using test::ReadWholeFile;
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using test::SameTree;
+using test::UpdaterRun;
+using test::UpdaterWorld;
 
 mode_t Mode(const std::string& path) {
   struct stat info = {};
@@ -58,149 +58,6 @@ bool SetImmutable(const std::string& path, bool on) {
   }
   ::close(fd);
   return done;
-}
-
-struct UpdaterRun {
-  int fExitCode = -1;
-  std::string fOut;
-  std::string fError;
-};
-
-// A scratch world: HOME, an "open" that records its arguments, an
-// installed v1 bundle and a downloaded v2 bundle.
-class UpdaterWorld {
- public:
-  // In a scratch folder under `parent`.
-  explicit UpdaterWorld(const std::string& parent = "/tmp") : fTemp(parent) {
-    fs::create_directories(fTemp.Path("home"));
-    fs::create_directories(fTemp.Path("bin"));
-    SetOpenExitStatus(0);
-    MakeBundle("Installed/Demo.app", "1");
-    MakeBundle("Download/Demo.app", "2");
-  }
-
-  std::string Path(const std::string& relative) const { return fTemp.Path(relative); }
-
-  void MakeBundle(const std::string& relative, const std::string& version) const {
-    fTemp.Write(relative + "/Contents/Info.plist",
-                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-                "<key>CFBundleExecutable</key><string>demo</string>"
-                "<key>CFBundleShortVersionString</key><string>" +
-                    version + "</string></dict></plist>\n");
-    const std::string executable =
-        fTemp.Write(relative + "/Contents/MacOS/demo", "#!/bin/sh\necho v" + version + "\n");
-    ::chmod(executable.c_str(), 0755);
-    fTemp.Write(relative + "/Contents/Resources/version.txt", version);
-  }
-
-  // The recording `open`: appends one line per argument, then a blank line.
-  void SetOpenExitStatus(int status) const {
-    const std::string script =
-        fTemp.Write("bin/open", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" +
-                                    Path("open.log") + "'\necho >> '" + Path("open.log") +
-                                    "'\nexit " + std::to_string(status) + "\n");
-    ::chmod(script.c_str(), 0755);
-  }
-  void RemoveOpen() const { fs::remove(Path("bin/open")); }
-  std::vector<std::string> OpenCalls() const { return Lines(ReadWholeFile(Path("open.log"))); }
-
-  std::string Trashed(const std::string& name) const {
-    return Path("home/.local/share/Trash/files/" + name);
-  }
-
-  // The text of every log file of the log folder, in name order.
-  std::string LogText() const {
-    std::vector<std::string> names;
-    if (fs::exists(Path("logs")))
-      for (const auto& entry : fs::directory_iterator(Path("logs"))) names.push_back(entry.path());
-    std::sort(names.begin(), names.end());
-    std::string text;
-    for (const std::string& name : names) text += ReadWholeFile(name);
-    return text;
-  }
-
-  // Runs a copy of the built Updater.app from then on, whose English
-  // localization `edit` changed; the path of the copy's localization file.
-  void UseUpdaterCopy(const std::function<void(std::string&)>& edit) {
-    const fs::path built = fs::path(ZEFT_UPDATER_PATH);
-    const fs::path bundle = built.parent_path().parent_path().parent_path();
-    const fs::path copy = Path("Tools") / bundle.filename();
-    fs::create_directories(copy.parent_path());
-    fs::copy(bundle, copy, fs::copy_options::recursive);
-    const std::string xliff = copy / "Contents/Resources/en.lproj/Updater.xlf";
-    std::string text = ReadWholeFile(xliff);
-    edit(text);
-    std::ofstream(xliff, std::ios::trunc) << text;
-    fUpdater = copy / "Contents/MacOS" / built.filename();
-  }
-
-  UpdaterRun Update(std::vector<std::string> arguments, int* childPid = nullptr) const {
-    arguments.insert(arguments.begin(), fUpdater);
-    const std::string out = Path("stdout.txt");
-    const std::string error = Path("stderr.txt");
-    const std::string home = "HOME=" + Path("home");
-    const std::string path = "PATH=" + Path("bin") + ":/usr/bin:/bin";
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    std::vector<char*> envp = {const_cast<char*>(home.c_str()), const_cast<char*>(path.c_str()),
-                               const_cast<char*>("LANG=C"), nullptr};
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::chdir(fTemp.Path().c_str());
-      const int in = ::open("/dev/null", O_RDONLY);
-      const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int e = ::open(error.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(in, 0);
-      ::dup2(o, 1);
-      ::dup2(e, 2);
-      ::execve(argv[0], argv.data(), envp.data());
-      ::_exit(127);
-    }
-    if (childPid != nullptr) *childPid = pid;
-    UpdaterRun run;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.fExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.fOut = ReadWholeFile(out);
-    run.fError = ReadWholeFile(error);
-    return run;
-  }
-
-  // The two bundles in the usual order, with the log folder.
-  UpdaterRun UpdateDemo(std::vector<std::string> more = {}) const {
-    std::vector<std::string> arguments = {"--log-dir", Path("logs")};
-    arguments.insert(arguments.end(), more.begin(), more.end());
-    arguments.push_back(Path("Installed/Demo.app"));
-    arguments.push_back(Path("Download/Demo.app"));
-    return Update(arguments);
-  }
-
-  std::string InstalledVersion() const {
-    return ReadWholeFile(Path("Installed/Demo.app/Contents/Resources/version.txt"));
-  }
-
- private:
-  TempFolder fTemp;
-  std::string fUpdater = ZEFT_UPDATER_PATH;
-};
-
-// The log lines' messages, without their numbers, times and sources.
-std::vector<std::string> LogMessages(const std::string& text) {
-  std::vector<std::string> messages;
-  for (const std::string& line : Lines(text)) {
-    const size_t dash = line.find(" - ");
-    if (dash == std::string::npos) continue;
-    std::string message = line.substr(dash + 3);
-    if (message.size() >= 3 && message.substr(message.size() - 3) == " ()")
-      message.resize(message.size() - 3);
-    messages.push_back(message);
-  }
-  return messages;
-}
-
-bool Contains(const std::vector<std::string>& lines, const std::string& wanted) {
-  return std::find(lines.begin(), lines.end(), wanted) != lines.end();
 }
 
 TEST(UpdaterCommandLine, VersionPrintsTheBundleVersionAndUpdatesNothing) {
@@ -327,14 +184,39 @@ TEST(UpdaterUpdate, MissingSameOrNestedBundlesFailWithTwoAndMoveNothing) {
   }
 }
 
+// A name taken by anything is skipped at once, with no retry and its
+// taker untouched.
 TEST(UpdaterUpdate, TakenAsideNamesAreSkipped) {
-  UpdaterWorld world;
-  world.MakeBundle("Installed/Demo_old0001.app", "0");
-  ASSERT_EQ(world.UpdateDemo().fExitCode, 0);
-  EXPECT_EQ(world.InstalledVersion(), "2");
-  EXPECT_EQ(ReadWholeFile(world.Path("Installed/Demo_old0001.app/Contents/Resources/version.txt")),
-            "0");
-  EXPECT_EQ(ReadWholeFile(world.Trashed("Demo_old0002.app/Contents/Resources/version.txt")), "1");
+  const struct {
+    const char* fName;
+    std::function<void(const UpdaterWorld&, const std::string&)> fTake;
+  } cases[] = {
+      {"a folder", [](const UpdaterWorld& world,
+                      const std::string&) { world.MakeBundle("Installed/Demo_old0001.app", "0"); }},
+      {"a file",
+       [](const UpdaterWorld&, const std::string& taken) { std::ofstream(taken) << "0"; }},
+      {"a link to nothing",
+       [](const UpdaterWorld&, const std::string& taken) { fs::create_symlink("Gone", taken); }},
+  };
+  for (const auto& c : cases) {
+    UpdaterWorld world;
+    const std::string taken = world.Path("Installed/Demo_old0001.app");
+    c.fTake(world, taken);
+    const fs::file_status before = fs::symlink_status(taken);
+    ASSERT_EQ(world.UpdateDemo().fExitCode, 0) << c.fName << world.LogText();
+    EXPECT_EQ(world.InstalledVersion(), "2") << c.fName;
+    EXPECT_EQ(fs::symlink_status(taken).type(), before.type()) << c.fName;
+    if (fs::is_regular_file(fs::symlink_status(taken))) {
+      EXPECT_EQ(ReadWholeFile(taken), "0") << c.fName;
+    }
+    if (fs::is_directory(fs::symlink_status(taken))) {
+      EXPECT_EQ(ReadWholeFile(taken + "/Contents/Resources/version.txt"), "0") << c.fName;
+    }
+    EXPECT_EQ(ReadWholeFile(world.Trashed("Demo_old0002.app/Contents/Resources/version.txt")), "1")
+        << c.fName;
+    EXPECT_EQ(world.LogText().find("could not be moved aside"), std::string::npos)
+        << c.fName << world.LogText();
+  }
 }
 
 // A folder mounted on itself cannot be renamed while it stays a mount
@@ -446,119 +328,6 @@ TEST(UpdaterUpdate, AReadOnlyTargetFolderKeepsTheOldApplication) {
   EXPECT_NE(world.LogText().find("Update failed - "), std::string::npos);
 }
 
-// Whether the two trees hold the same names, kinds, modes, link targets
-// and file contents.
-bool SameTree(const std::string& left, const std::string& right) {
-  auto listing = [](const std::string& root) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(root, error), end; !error && it != end;
-         it.increment(error))
-      names.push_back(fs::relative(it->path(), root).string());
-    std::sort(names.begin(), names.end());
-    return error ? std::vector<std::string>{"?"} : names;
-  };
-  const std::vector<std::string> names = listing(left);
-  if (names != listing(right) || !fs::is_directory(left)) return false;
-  for (const std::string& name : names) {
-    const std::string a = left + "/" + name;
-    const std::string b = right + "/" + name;
-    struct stat first = {};
-    struct stat second = {};
-    if (::lstat(a.c_str(), &first) != 0 || ::lstat(b.c_str(), &second) != 0) return false;
-    if (first.st_mode != second.st_mode) return false;
-    if (S_ISLNK(first.st_mode) && fs::read_symlink(a) != fs::read_symlink(b)) return false;
-    if (S_ISREG(first.st_mode) && ReadWholeFile(a) != ReadWholeFile(b)) return false;
-  }
-  return true;
-}
-
-// The hidden items of a folder: what an interrupted update may leave.
-std::vector<std::string> HiddenItems(const std::string& folder) {
-  std::vector<std::string> hidden;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    const std::string name = entry.path().filename();
-    if (name[0] == '.') hidden.push_back(name);
-  }
-  return hidden;
-}
-
-// Interrupts updates of bundles whose copy lasts a good part of a second,
-// at random moments over the length of an uninterrupted update.
-class InterruptedUpdates {
- public:
-  static constexpr int kFiles = 1500;
-
-  // Memory, where there is a file system in it: the disk of a shared
-  // machine would make each round slow, and kill -9 spares what is written
-  // either way.
-  static std::string Parent() { return fs::is_directory("/dev/shm") ? "/dev/shm" : "/tmp"; }
-
-  InterruptedUpdates() {
-    UpdaterWorld world(Parent());
-    Fill(world);
-    const auto start = std::chrono::steady_clock::now();
-    fFullRun = world.UpdateDemo({"--silent"});
-    fLength = std::chrono::duration_cast<std::chrono::microseconds>(
-        std::chrono::steady_clock::now() - start);
-  }
-
-  const UpdaterRun& FullRun() const { return fFullRun; }
-  std::chrono::microseconds Length() const { return fLength; }
-
-  // The bundles of `world` made big: v1 installed, its twin kept aside as
-  // the reference, v2 downloaded.
-  static void Fill(const UpdaterWorld& world) {
-    world.MakeBundle("Reference/Demo.app", "1");
-    for (int i = 0; i < kFiles; ++i) {
-      const std::string name = "/Contents/Resources/f" + std::to_string(i);
-      const std::string text = std::to_string(i) + std::string(4096, 'x');
-      std::ofstream(world.Path("Installed/Demo.app") + name) << "1:" << text;
-      std::ofstream(world.Path("Reference/Demo.app") + name) << "1:" << text;
-      std::ofstream(world.Path("Download/Demo.app") + name) << "2:" << text;
-    }
-  }
-
-  // Starts the update of a filled world, sends `signal` at a random moment
-  // (after the log opened, but for SIGKILL) and waits for the updater's
-  // end; its exit code, -1 when killed.
-  int Interrupt(const UpdaterWorld& world, int signal) {
-    const std::string installed = world.Path("Installed/Demo.app");
-    const std::string download = world.Path("Download/Demo.app");
-    const std::string logs = world.Path("logs");
-    const std::string home = "HOME=" + world.Path("home");
-    const std::string path = "PATH=" + world.Path("bin") + ":/usr/bin:/bin";
-    const pid_t updater = ::fork();
-    if (updater == 0) {
-      const int null = ::open("/dev/null", O_RDWR);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-      const char* argv[] = {ZEFT_UPDATER_PATH, "--silent",       "--log-dir", logs.c_str(),
-                            installed.c_str(), download.c_str(), nullptr};
-      const char* envp[] = {home.c_str(), path.c_str(), nullptr};
-      ::execve(argv[0], const_cast<char**>(argv), const_cast<char**>(envp));
-      ::_exit(127);
-    }
-    if (signal != SIGKILL) {
-      // Other signals are the program's to handle once it runs: they are
-      // sent after it opened its log.
-      for (int wait = 0; wait < 10000 && !fs::exists(logs); ++wait)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(
-        std::uniform_int_distribution<int64_t>(0, fLength.count())(fRandom)));
-    ::kill(updater, signal);
-    int status = 0;
-    ::waitpid(updater, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
- private:
-  UpdaterRun fFullRun;
-  std::chrono::microseconds fLength{0};
-  std::mt19937 fRandom{20261210};
-};
-
 // Killed at any moment, the update leaves the installed path holding the
 // whole old or the whole new application, and the same command run again
 // finishes the update and leaves nothing hidden behind.
@@ -576,7 +345,7 @@ TEST(UpdaterReliability, AKilledUpdateAlwaysLeavesAWholeApplicationAndARerunFini
   int newInPlace = 0;
   for (int round = 0; round < kRuns; ++round) {
     UpdaterWorld world(InterruptedUpdates::Parent());
-    InterruptedUpdates::Fill(world);
+    updates.Prepare(world);
     updates.Interrupt(world, SIGKILL);
     const std::string installed = world.Path("Installed/Demo.app");
     if (SameTree(installed, world.Path("Reference/Demo.app"))) {
@@ -606,7 +375,7 @@ TEST(UpdaterReliability, AHangUpLetsTheUpdateFinish) {
   const int kRuns = test::RepeatCount(50, 20);
   for (int round = 0; round < kRuns; ++round) {
     UpdaterWorld world(InterruptedUpdates::Parent());
-    InterruptedUpdates::Fill(world);
+    updates.Prepare(world);
     EXPECT_EQ(updates.Interrupt(world, SIGHUP), 0) << "round " << round << ": " << world.LogText();
     const std::string installed = world.Path("Installed/Demo.app");
     EXPECT_TRUE(SameTree(installed, world.Path("Download/Demo.app"))) << "round " << round;
@@ -674,75 +443,6 @@ TEST(UpdaterUpdate, AnUpToDateFolderThatIsNoApplicationMovesNothing) {
               std::string::npos)
         << c.fName << log;
     EXPECT_NE(log.find("Update failed - "), std::string::npos) << c.fName;
-  }
-}
-
-// What an interrupted run left is undone before anything else: hidden
-// copies of this bundle go, an aside bundle comes back when the installed
-// one is missing, and the update then goes through.
-TEST(UpdaterUpdate, WhatAnInterruptedRunLeftIsUndoneFirst) {
-  const struct {
-    const char* fName;
-    bool fInstalledMissing;
-    std::vector<std::string> fAsideVersions;  // of Demo_old0001.app, Demo_old0002.app...
-    const char* fTrashedVersion;              // what the update moved to the Trash
-    std::vector<std::string> fAsideLeft;      // aside names still there after the update
-  } cases[] = {
-      {"hidden copies only", false, {}, "1", {}},
-      {"installed missing, one aside", true, {"1"}, "1", {}},
-      // The newest aside bundle is the last one moved, here the second.
-      {"installed missing, two asides", true, {"0", "1"}, "1", {"Demo_old0001.app"}},
-  };
-  for (const auto& c : cases) {
-    UpdaterWorld world;
-    const std::string folder = world.Path("Installed/");
-    // Partial copies of this bundle, and look-alikes that are not.
-    const std::vector<std::string> partial = {".Demo.app.zeft-0123456789ab",
-                                              ".Demo.app.zeft-a1b2c3d4e5f6"};
-    const std::vector<std::string> others = {".Demo.app.zeft-0123", ".Other.app.zeft-0123456789ab",
-                                             ".Demo.app.zeft-0123456789AB"};
-    for (const std::string& name : partial) world.MakeBundle("Installed/" + name, "2");
-    fs::create_directories(world.Path("Installed/" + partial[0] + "/Contents/locked"));
-    ::chmod(world.Path("Installed/" + partial[0] + "/Contents/locked").c_str(), 0);
-    for (const std::string& name : others) std::ofstream(folder + name) << "keep";
-    for (size_t i = 0; i < c.fAsideVersions.size(); ++i) {
-      const std::string name = "Demo_old000" + std::to_string(i + 1) + ".app";
-      world.MakeBundle("Installed/" + name, c.fAsideVersions[i]);
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    if (c.fInstalledMissing) fs::remove_all(world.Path("Installed/Demo.app"));
-
-    const UpdaterRun run = world.UpdateDemo({"--silent"});
-    EXPECT_EQ(run.fExitCode, 0) << c.fName << world.LogText();
-    EXPECT_EQ(world.InstalledVersion(), "2") << c.fName;
-    EXPECT_EQ(ReadWholeFile(world.Trashed("Demo_old" +
-                                          std::string(c.fAsideLeft.empty() ? "0001" : "0002") +
-                                          ".app/Contents/Resources/version.txt")),
-              c.fTrashedVersion)
-        << c.fName;
-    std::vector<std::string> left;
-    for (const auto& entry : fs::directory_iterator(folder))
-      left.push_back(entry.path().filename());
-    std::sort(left.begin(), left.end());
-    std::vector<std::string> expected = others;
-    expected.push_back("Demo.app");
-    expected.insert(expected.end(), c.fAsideLeft.begin(), c.fAsideLeft.end());
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(left, expected) << c.fName;
-
-    const std::vector<std::string> messages = LogMessages(world.LogText());
-    for (const std::string& name : partial) {
-      EXPECT_TRUE(Contains(messages, "Removed the partial copy left by an interrupted update: '" +
-                                         folder + name + "'"))
-          << c.fName << world.LogText();
-    }
-    if (c.fInstalledMissing) {
-      const std::string aside = c.fAsideVersions.size() == 1 ? "0001" : "0002";
-      EXPECT_TRUE(Contains(
-          messages, "Put the application set aside by an interrupted update back in place: '" +
-                        folder + "Demo_old" + aside + ".app' to '" + folder + "Demo.app'"))
-          << c.fName << world.LogText();
-    }
   }
 }
 

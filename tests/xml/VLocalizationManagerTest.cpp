@@ -374,7 +374,7 @@ TEST(UpdaterLocalizationTest, EveryUpdaterErrorHasAnEnglishText) {
   VRefPtr<VLocalizationManager> manager(new VLocalizationManager(kDialectEnglishUS), kAdoptRef);
   ASSERT_TRUE(
       manager->LoadDefaultLocalizationFolders(FolderAt(std::string(ZEFT_UPDATER_RESOURCES)).Get()));
-  for (int32 code : {1, 2, 3, 8, 11, 12, 13, 14, 41, 100, 101, 120}) {
+  for (int32 code : {1, 2, 3, 8, 11, 12, 13, 14, 15, 16, 17, 18, 41, 100, 101, 120}) {
     VString text;
     EXPECT_TRUE(manager->LocalizeErrorMessage(MakeVError(kApplicationComponent, code), text))
         << code;

@@ -18,8 +18,11 @@ namespace zeft::platform {
 namespace {
 
 constexpr size_t kDirectoryBufferSize = 32 * 1024;
-// The longest piece of an item's name kept in a temporary name beside it.
-constexpr size_t kTemporaryNameLength = 200;
+// The longest stand-in for an item's name in the hidden names made beside
+// it: with the ".zeft-" tags, a hidden name then stays within NAME_MAX.
+constexpr size_t kHiddenStemLength = 200;
+// The hex digits of the hash that ends the stem of a longer name.
+constexpr size_t kStemHashDigits = 16;
 
 std::string ProcPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
@@ -130,9 +133,20 @@ int OpenSubFolder(int dirFd, const char* name, bool unlock, FileDescriptor& fold
   return 0;
 }
 
+std::string HiddenNameStem(const std::string& name) {
+  if (name.size() <= kHiddenStemLength) return name;
+  // Its first bytes (whole UTF-8 characters) and a hash of the whole name
+  // (64-bit FNV-1a), so that names alike in their first bytes stay apart.
+  size_t length = kHiddenStemLength - kStemHashDigits - 1;
+  while (length > 0 && (uint8_t(name[length]) & 0xC0) == 0x80) --length;
+  uint64_t hash = 0xcbf29ce484222325u;
+  for (const char c : name) hash = (hash ^ uint8_t(c)) * 0x100000001b3u;
+  char digits[kStemHashDigits + 1];
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+  return name.substr(0, length) + "~" + digits;
+}
+
 std::string TemporaryItemName(const std::string& name) {
-  size_t length = std::min(name.size(), kTemporaryNameLength);
-  while (length > 0 && length < name.size() && (uint8_t(name[length]) & 0xC0) == 0x80) --length;
   uint8_t random[6] = {};
   if (::getrandom(random, sizeof random, 0) != ssize_t(sizeof random)) {
     static std::atomic<uint64_t> sCounter{0};
@@ -142,7 +156,7 @@ std::string TemporaryItemName(const std::string& name) {
   char suffix[2 * sizeof random + 1];
   for (size_t i = 0; i < sizeof random; ++i) std::snprintf(suffix + 2 * i, 3, "%02x", random[i]);
   std::string temporary(1, '.');
-  temporary.append(name, 0, length).append(".zeft-").append(suffix);
+  temporary.append(HiddenNameStem(name)).append(".zeft-").append(suffix);
   return temporary;
 }
 

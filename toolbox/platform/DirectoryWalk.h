@@ -50,8 +50,15 @@ bool LacksOwnerAccess(const struct stat& info);
 // fchmod, also for a descriptor opened with O_PATH (through /proc).
 int ChangeMode(int fd, mode_t mode);
 
+// What stands for `name` in the hidden names made beside it: the name
+// itself, or for a name longer than 200 bytes its first bytes and a hash of
+// the whole, so that the hidden names of two items never match each other
+// however many bytes their names share.
+std::string HiddenNameStem(const std::string& name);
+
 // A hidden name, unique in practice, for an item made beside `name` (a
-// copy in progress, an item set aside).
+// copy in progress, an item set aside): "." + HiddenNameStem(name) +
+// ".zeft-" + 12 random hex digits.
 std::string TemporaryItemName(const std::string& name);
 
 // Exchanges the items `from` of `fromDir` and `to` of `toDir` atomically

@@ -1,0 +1,347 @@
+// A scratch world for running the built updater from outside (HOME, a
+// recording `open`, an installed and a downloaded bundle), what its tests
+// read back (log messages, trees, hidden items), and updates interrupted at
+// random moments.
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "support/TempFolder.h"
+
+namespace zeft::test {
+
+namespace fs = std::filesystem;
+
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+struct UpdaterRun {
+  int fExitCode = -1;
+  std::string fOut;
+  std::string fError;
+};
+
+// A scratch world: HOME, an "open" that records its arguments, an
+// installed v1 bundle and a downloaded v2 bundle.
+class UpdaterWorld {
+ public:
+  // In a scratch folder under `parent`.
+  explicit UpdaterWorld(const std::string& parent = "/tmp") : fTemp(parent) {
+    fs::create_directories(fTemp.Path("home"));
+    fs::create_directories(fTemp.Path("bin"));
+    SetOpenExitStatus(0);
+    MakeBundle("Installed/Demo.app", "1");
+    MakeBundle("Download/Demo.app", "2");
+  }
+
+  std::string Path(const std::string& relative) const { return fTemp.Path(relative); }
+
+  void MakeBundle(const std::string& relative, const std::string& version) const {
+    fTemp.Write(relative + "/Contents/Info.plist",
+                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                "<key>CFBundleExecutable</key><string>demo</string>"
+                "<key>CFBundleShortVersionString</key><string>" +
+                    version + "</string></dict></plist>\n");
+    const std::string executable =
+        fTemp.Write(relative + "/Contents/MacOS/demo", "#!/bin/sh\necho v" + version + "\n");
+    ::chmod(executable.c_str(), 0755);
+    fTemp.Write(relative + "/Contents/Resources/version.txt", version);
+  }
+
+  // The recording `open`: appends one line per argument, then a blank line.
+  void SetOpenExitStatus(int status) const {
+    const std::string script =
+        fTemp.Write("bin/open", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" +
+                                    Path("open.log") + "'\necho >> '" + Path("open.log") +
+                                    "'\nexit " + std::to_string(status) + "\n");
+    ::chmod(script.c_str(), 0755);
+  }
+  void RemoveOpen() const { fs::remove(Path("bin/open")); }
+  std::vector<std::string> OpenCalls() const { return Lines(ReadWholeFile(Path("open.log"))); }
+
+  std::string Trashed(const std::string& name) const {
+    return Path("home/.local/share/Trash/files/" + name);
+  }
+
+  // The text of every log file of the log folder, in name order.
+  std::string LogText() const {
+    std::vector<std::string> names;
+    if (fs::exists(Path("logs")))
+      for (const auto& entry : fs::directory_iterator(Path("logs"))) names.push_back(entry.path());
+    std::sort(names.begin(), names.end());
+    std::string text;
+    for (const std::string& name : names) text += ReadWholeFile(name);
+    return text;
+  }
+
+  // Runs a copy of the built Updater.app from then on, whose English
+  // localization `edit` changed.
+  void UseUpdaterCopy(const std::function<void(std::string&)>& edit) {
+    const std::string xliff = CopyUpdater() + "/Contents/Resources/en.lproj/Updater.xlf";
+    std::string text = ReadWholeFile(xliff);
+    edit(text);
+    std::ofstream(xliff, std::ios::trunc) << text;
+  }
+
+  // Runs, from then on, the updater whose renames fail as `faults` say:
+  // the rename-faults build in a copy of Updater.app, with each of the
+  // `faults` ("NAME=VALUE") in its environment (see RenameFaults.cpp).
+  void UseRenameFaults(const std::vector<std::string>& faults) {
+    if (fUpdater == ZEFT_UPDATER_PATH) {
+      CopyUpdater();
+      fs::copy_file(ZEFT_UPDATER_RENAME_FAULTS_PATH, fUpdater,
+                    fs::copy_options::overwrite_existing);
+    }
+    fFaults = faults;
+  }
+
+  const std::string& Updater() const { return fUpdater; }
+
+  // The environment each run gets: a scratch HOME, the recording `open`
+  // first on PATH, the C locale, and the faults asked for.
+  std::vector<std::string> Environment() const {
+    std::vector<std::string> environment = {"HOME=" + Path("home"),
+                                            "PATH=" + Path("bin") + ":/usr/bin:/bin", "LANG=C"};
+    environment.insert(environment.end(), fFaults.begin(), fFaults.end());
+    return environment;
+  }
+
+  // Starts the updater with `arguments` in the world's folder; its standard
+  // output and error go to files named after `run`. Its pid.
+  pid_t Start(std::vector<std::string> arguments, const std::string& run = "std") const {
+    arguments.insert(arguments.begin(), fUpdater);
+    const std::string out = Path(run + "out.txt");
+    const std::string error = Path(run + "err.txt");
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> environment = Environment();
+    std::vector<char*> envp;
+    for (std::string& variable : environment) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::chdir(fTemp.Path().c_str());
+      const int in = ::open("/dev/null", O_RDONLY);
+      const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int e = ::open(error.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(in, 0);
+      ::dup2(o, 1);
+      ::dup2(e, 2);
+      ::execve(argv[0], argv.data(), envp.data());
+      ::_exit(127);
+    }
+    return pid;
+  }
+
+  // Waits for the updater started as `pid` for `run`; what it did.
+  UpdaterRun Wait(pid_t pid, const std::string& run = "std") const {
+    UpdaterRun outcome;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    outcome.fExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome.fOut = ReadWholeFile(Path(run + "out.txt"));
+    outcome.fError = ReadWholeFile(Path(run + "err.txt"));
+    return outcome;
+  }
+
+  UpdaterRun Update(std::vector<std::string> arguments) const {
+    return Wait(Start(std::move(arguments)));
+  }
+
+  // The two bundles in the usual order, with the log folder.
+  UpdaterRun UpdateDemo(std::vector<std::string> more = {}) const {
+    std::vector<std::string> arguments = {"--log-dir", Path("logs")};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    arguments.push_back(Path("Installed/Demo.app"));
+    arguments.push_back(Path("Download/Demo.app"));
+    return Update(arguments);
+  }
+
+  std::string InstalledVersion() const {
+    return ReadWholeFile(Path("Installed/Demo.app/Contents/Resources/version.txt"));
+  }
+
+ private:
+  // Copies the built Updater.app into the world and runs the copy from then
+  // on; the copy's path.
+  std::string CopyUpdater() {
+    const fs::path built = fs::path(ZEFT_UPDATER_PATH);
+    const fs::path bundle = built.parent_path().parent_path().parent_path();
+    const fs::path copy = Path("Tools") / bundle.filename();
+    if (!fs::exists(copy)) {
+      fs::create_directories(copy.parent_path());
+      fs::copy(bundle, copy, fs::copy_options::recursive);
+    }
+    fUpdater = copy / "Contents/MacOS" / built.filename();
+    return copy;
+  }
+
+  TempFolder fTemp;
+  std::string fUpdater = ZEFT_UPDATER_PATH;
+  std::vector<std::string> fFaults;
+};
+
+// The log lines' messages, without their numbers, times and sources.
+inline std::vector<std::string> LogMessages(const std::string& text) {
+  std::vector<std::string> messages;
+  for (const std::string& line : Lines(text)) {
+    const size_t dash = line.find(" - ");
+    if (dash == std::string::npos) continue;
+    std::string message = line.substr(dash + 3);
+    if (message.size() >= 3 && message.substr(message.size() - 3) == " ()")
+      message.resize(message.size() - 3);
+    messages.push_back(message);
+  }
+  return messages;
+}
+
+inline bool Contains(const std::vector<std::string>& lines, const std::string& wanted) {
+  return std::find(lines.begin(), lines.end(), wanted) != lines.end();
+}
+
+// Whether the two trees hold the same names, kinds, modes, link targets
+// and file contents.
+inline bool SameTree(const std::string& left, const std::string& right) {
+  auto listing = [](const std::string& root) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(root, error), end; !error && it != end;
+         it.increment(error))
+      names.push_back(fs::relative(it->path(), root).string());
+    std::sort(names.begin(), names.end());
+    return error ? std::vector<std::string>{"?"} : names;
+  };
+  const std::vector<std::string> names = listing(left);
+  if (names != listing(right) || !fs::is_directory(left)) return false;
+  for (const std::string& name : names) {
+    const std::string a = left + "/" + name;
+    const std::string b = right + "/" + name;
+    struct stat first = {};
+    struct stat second = {};
+    if (::lstat(a.c_str(), &first) != 0 || ::lstat(b.c_str(), &second) != 0) return false;
+    if (first.st_mode != second.st_mode) return false;
+    if (S_ISLNK(first.st_mode) && fs::read_symlink(a) != fs::read_symlink(b)) return false;
+    if (S_ISREG(first.st_mode) && ReadWholeFile(a) != ReadWholeFile(b)) return false;
+  }
+  return true;
+}
+
+// The hidden items of a folder: what an interrupted update may leave.
+inline std::vector<std::string> HiddenItems(const std::string& folder) {
+  std::vector<std::string> hidden;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename();
+    if (name[0] == '.') hidden.push_back(name);
+  }
+  return hidden;
+}
+
+// Interrupts updates of bundles whose copy lasts a good part of a second,
+// at random moments over the length of an uninterrupted update.
+class InterruptedUpdates {
+ public:
+  static constexpr int kFiles = 1500;
+
+  // Memory, where there is a file system in it: the disk of a shared
+  // machine would make each round slow, and kill -9 spares what is written
+  // either way.
+  static std::string Parent() { return fs::is_directory("/dev/shm") ? "/dev/shm" : "/tmp"; }
+
+  // Measures the length of an uninterrupted update; `prepare` sets up each
+  // world (the updater it runs) before it is filled.
+  explicit InterruptedUpdates(std::function<void(UpdaterWorld&)> prepare = nullptr)
+      : fPrepare(std::move(prepare)) {
+    UpdaterWorld world(Parent());
+    Prepare(world);
+    const auto start = std::chrono::steady_clock::now();
+    fFullRun = world.UpdateDemo({"--silent"});
+    fLength = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - start);
+  }
+
+  const UpdaterRun& FullRun() const { return fFullRun; }
+  std::chrono::microseconds Length() const { return fLength; }
+
+  // Sets up `world` as every world of these updates: prepared, then filled.
+  void Prepare(UpdaterWorld& world) const {
+    if (fPrepare) fPrepare(world);
+    Fill(world);
+  }
+
+  // The bundles of `world` made big: v1 installed, its twin kept aside as
+  // the reference, v2 downloaded.
+  static void Fill(const UpdaterWorld& world) {
+    world.MakeBundle("Reference/Demo.app", "1");
+    for (int i = 0; i < kFiles; ++i) {
+      const std::string name = "/Contents/Resources/f" + std::to_string(i);
+      const std::string text = std::to_string(i) + std::string(4096, 'x');
+      std::ofstream(world.Path("Installed/Demo.app") + name) << "1:" << text;
+      std::ofstream(world.Path("Reference/Demo.app") + name) << "1:" << text;
+      std::ofstream(world.Path("Download/Demo.app") + name) << "2:" << text;
+    }
+  }
+
+  // Starts the update of a filled world, sends `signal` at a random moment
+  // (after the log opened, but for SIGKILL) and waits for the updater's
+  // end; its exit code, -1 when killed.
+  int Interrupt(const UpdaterWorld& world, int signal) {
+    const std::string installed = world.Path("Installed/Demo.app");
+    const std::string download = world.Path("Download/Demo.app");
+    const std::string logs = world.Path("logs");
+    std::vector<std::string> environment = world.Environment();
+    std::vector<char*> envp;
+    for (std::string& variable : environment) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    const pid_t updater = ::fork();
+    if (updater == 0) {
+      const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      const char* argv[] = {world.Updater().c_str(), "--silent",       "--log-dir", logs.c_str(),
+                            installed.c_str(),       download.c_str(), nullptr};
+      ::execve(argv[0], const_cast<char**>(argv), envp.data());
+      ::_exit(127);
+    }
+    if (signal != SIGKILL) {
+      // Other signals are the program's to handle once it runs: they are
+      // sent after it opened its log.
+      for (int wait = 0; wait < 10000 && !fs::exists(logs); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(
+        std::uniform_int_distribution<int64_t>(0, fLength.count())(fRandom)));
+    ::kill(updater, signal);
+    int status = 0;
+    ::waitpid(updater, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  std::function<void(UpdaterWorld&)> fPrepare;
+  UpdaterRun fFullRun;
+  std::chrono::microseconds fLength{0};
+  std::mt19937 fRandom{20261210};
+};
+
+}  // namespace zeft::test
