@@ -6,6 +6,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <string>
@@ -254,6 +255,59 @@ TEST_F(ItemCopierTest, HardLinksAndSparseFilesAreCopiedAsTheyAre) {
   EXPECT_EQ(copied.st_size, 16 << 20);
   EXPECT_EQ(copied.st_blocks, original.st_blocks);
   EXPECT_LT(copied.st_blocks, 1024);  // 512-byte blocks: far below 16 MiB
+}
+
+// Makes the hard links of every copy fail with `error` while it lives.
+class StHardLinkError {
+ public:
+  explicit StHardLinkError(int error) { SetHardLinkErrorForTesting(error); }
+  ~StHardLinkError() { SetHardLinkErrorForTesting(0); }
+  StHardLinkError(const StHardLinkError&) = delete;
+  StHardLinkError& operator=(const StHardLinkError&) = delete;
+};
+
+// Where the destination refuses a link, whatever the reason, each name of
+// an item gets a separate copy and the tree is copied all the same.
+TEST_F(ItemCopierTest, NamesThatCannotBeLinkedGetSeparateCopies) {
+  const std::string source = fFolder.MakeFolder("tree");
+  const std::string first = fFolder.Write("tree/a/first", "linked");
+  ASSERT_EQ(::link(first.c_str(), fFolder.Path("tree/a/second").c_str()), 0);
+  fFolder.MakeFolder("tree/b");
+  ASSERT_EQ(::link(first.c_str(), fFolder.Path("tree/b/third").c_str()), 0);
+  const struct {
+    const char* fName;
+    int fError;
+  } kErrors[] = {
+      {"EPERM", EPERM},   {"EXDEV", EXDEV},   {"EOPNOTSUPP", EOPNOTSUPP},
+      {"EMLINK", EMLINK}, {"EACCES", EACCES}, {"ENAMETOOLONG", ENAMETOOLONG},
+  };
+  for (const auto& error : kErrors) {
+    SCOPED_TRACE(error.fName);
+    const std::string copy = fFolder.Path(std::string("copy-") + error.fName);
+    PathError result;
+    {
+      StHardLinkError refused(error.fError);
+      result = CopyItem(source, copy);
+    }
+
+    if (result.Failed()) {
+      ADD_FAILURE() << "copy failed: " << result.fCode << " " << result.fPath;
+      continue;
+    }
+    EXPECT_EQ(TreeDifferences(source, copy), "");
+    EXPECT_EQ(Listing(copy), Listing(source));
+    std::vector<ino_t> inodes;
+    for (const char* name : {"a/first", "a/second", "b/third"}) {
+      SCOPED_TRACE(name);
+      const std::string path = copy + "/" + name;
+      EXPECT_EQ(ReadWholeFile(path), "linked");
+      struct stat info;
+      ASSERT_EQ(::lstat(path.c_str(), &info), 0);
+      EXPECT_EQ(info.st_nlink, 1u);
+      EXPECT_EQ(std::count(inodes.begin(), inodes.end(), info.st_ino), 0);
+      inodes.push_back(info.st_ino);
+    }
+  }
 }
 
 TEST_F(ItemCopierTest, DeepTreesWithReadOnlyFoldersAreCopied) {

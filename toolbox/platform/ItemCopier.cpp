@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <map>
 #include <utility>
@@ -28,6 +29,14 @@ constexpr size_t kOpenLevels = 64;
 // Bytes per copy_file_range call: the progress hook hears of each chunk.
 constexpr size_t kChunkSize = 16 * 1024 * 1024;
 constexpr size_t kBufferSize = 1024 * 1024;
+
+std::atomic<int> sHardLinkError{0};
+
+// linkat: 0 or an errno value.
+int MakeHardLink(int fromDir, const char* from, int toDir, const char* to) {
+  if (int error = sHardLinkError.load(std::memory_order_relaxed); error != 0) return error;
+  return ::linkat(fromDir, from, toDir, to, 0) == 0 ? 0 : errno;
+}
 
 // A failed step and the side it failed on.
 struct Failure {
@@ -141,7 +150,8 @@ class Copier {
   // copy stopped, before `to` when the file shrank meanwhile.
   Failure CopyRange(int in, int out, off_t from, off_t to, bool& inKernel, off_t& end);
   // Copies a non-folder entry of the current level, as a new link to its
-  // earlier copy when another name of the same item was copied already.
+  // earlier copy when another name of the same item was copied already
+  // (a separate copy where the link cannot be made).
   Failure CopyEntry(const std::string& name, const struct stat& info);
   Failure CopyLink(int sourceDir, const char* name, const struct stat& info, int destinationDir,
                    const char* destinationName);
@@ -266,12 +276,12 @@ Failure Copier::CopyEntry(const std::string& name, const struct stat& info) {
   const std::pair<dev_t, ino_t> key(info.st_dev, info.st_ino);
   if (auto found = fLinkedCopies.find(key); found != fLinkedCopies.end()) {
     // The copied folder stays open for the whole walk (level 0).
-    if (::linkat(fLevels.front().fDestination.Get(), found->second.c_str(),
-                 level.fDestination.Get(), name.c_str(), 0) == 0)
+    if (MakeHardLink(fLevels.front().fDestination.Get(), found->second.c_str(),
+                     level.fDestination.Get(), name.c_str()) == 0)
       return Failure();
-    // A path beyond PATH_MAX or a full link count: a separate copy is the
-    // best that can be done.
-    if (errno != ENAMETOOLONG && errno != EMLINK) return Failure::Destination(errno);
+    // Whatever keeps the link from being made (a file system without hard
+    // links, a path beyond PATH_MAX, a full link count...), a separate copy
+    // is the best that can be done, and the copy goes on.
     return CopyItemAt(level.fSource.Get(), name.c_str(), info, level.fDestination.Get(),
                       name.c_str());
   }
@@ -423,6 +433,10 @@ Failure Copier::CopyNode(const struct stat& info, int destinationDir, const char
 }
 
 }  // namespace
+
+void SetHardLinkErrorForTesting(int error) {
+  sHardLinkError.store(error, std::memory_order_relaxed);
+}
 
 PathError CopyItem(const std::string& source, const std::string& destination,
                    const CopyOptions& options) {

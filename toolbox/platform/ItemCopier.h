@@ -17,9 +17,10 @@
 //   needs privilege: without it the copy fails with EPERM naming the device.
 // - Hard links inside the tree stay links to one copy: an item with
 //   several names is copied once and its other names in the tree link to
-//   that copy (a separate copy only where a link cannot be made: a path
-//   beyond PATH_MAX, a full link count). Names outside the tree are not
-//   followed.
+//   that copy. Where a link cannot be made, whatever the reason (a file
+//   system without hard links, a path beyond PATH_MAX, a full link count),
+//   that name gets a separate copy and the copy goes on. Names outside the
+//   tree are not followed.
 // - Extended attributes the destination cannot hold, or that the caller may
 //   not set (EPERM, ENOTSUP: trusted and security namespaces, file systems
 //   without them), are left out; every other failure fails the copy.
@@ -58,5 +59,10 @@ struct CopyOptions {
 // when the destination to replace holds the source.
 PathError CopyItem(const std::string& source, const std::string& destination,
                    const CopyOptions& options = {});
+
+// While not 0, every hard link a copy makes fails with this errno value, as
+// on a file system that refuses them, so that the separate copies made
+// instead can be tested.
+void SetHardLinkErrorForTesting(int error);
 
 }  // namespace zeft::platform
