@@ -338,6 +338,35 @@ TEST_F(VStringPrintf, WidthsAndPrecisionsBeyondTheCutKeepItsBytes) {
   s.Printf("%.*f", 3000, 0.1);
   expect(s, "%.*f", 3000, 0.1);
 
+  // A long double's decimal exponent reaches 4932, beyond the bound: %Lg
+  // still writes fixed style while the exponent is below the precision
+  // asked for, exponent style from there on.
+  const long double e1199 = std::ldexp(1.0L, 3986);  // 8.0e+1199
+  const struct {
+    const char* format;
+    long double value;
+  } longReals[] = {
+      {"%.1512Lg", e1199},
+      {"%.1512LG", -e1199},
+      {"%.1200Lg", e1199},
+      {"%.1199Lg", e1199},
+      {"%2000.1512Lg", e1199},
+      {"%#2000.1512LG", e1199},
+      {"%-1300.1512Lg|", -e1199},
+      {"%+01600.1300Lg", e1199},
+      {"%.1512Lg", std::ldexp(1.0L, 16000)},  // 3.0e+4816
+      {"%.5000LG", std::numeric_limits<long double>::max()},
+      {"%.3000Lg", std::numeric_limits<long double>::infinity()},
+      {"%.1512Lg", 0.1L},
+      {"%.1512Lg", std::numeric_limits<long double>::denorm_min()},
+  };
+  for (const auto& c : longReals) {
+    s.Printf(c.format, c.value);
+    expect(s, c.format, c.value);
+  }
+  s.Printf("%.*Lg", 1512, e1199);
+  expect(s, "%.*Lg", 1512, e1199);
+
   // Sizes that would take seconds and gigabytes.
   s.Printf("%2147483647d", 1);
   EXPECT_EQ(UTF8(s), std::string(1023, ' '));
@@ -402,6 +431,21 @@ TEST_F(VStringPrintf, RightAlignedWidthAndPrecisionBeyondTheBoundPadLikeTheCLibr
       {"%1500.1200F", -NAN},    {"%90000.3000f", 1.0},
   };
   for (const auto& c : reals) {
+    VString s;
+    s.Printf(c.format, c.value);
+    EXPECT_EQ(UTF8(s), CLibraryCut(c.format, c.value)) << c.format;
+  }
+  // A long double's digits may go on past the bound, and %g drops the
+  // trailing zeros of those it writes.
+  const struct {
+    const char* format;
+    long double value;
+  } longReals[] = {
+      {"%1500.1110Lg", std::ldexp(1.0L, 3705)},    // to 1101 digits: ...350
+      {"%02496.3522Lg", std::ldexp(1.0L, -2830)},  // 1979 digits
+      {"%#02496.3522Lg", std::ldexp(1.0L, -2830)},
+  };
+  for (const auto& c : longReals) {
     VString s;
     s.Printf(c.format, c.value);
     EXPECT_EQ(UTF8(s), CLibraryCut(c.format, c.value)) << c.format;

@@ -12,13 +12,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cfloat>
 #include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <tuple>
+#include <type_traits>
 
 #include "core/VCppMemMgr.h"
 #include "core/VFromUnicodeConverter.h"
@@ -41,8 +45,14 @@ constexpr int kMaxPlainPrecision = 40;
 // Widths and precisions beyond this are cut down before the C library sees
 // them: the output is cut at kMaxOutputBytes anyway, and a double's exact
 // decimal expansion ends within 1,075 fraction digits, so the bytes kept
-// are the same while the work and memory stay bounded.
+// are the same while the work and memory stay bounded. (A long double's
+// decimal exponent goes beyond: %Lg picks its style before the cut.)
 constexpr int kMaxFieldSize = 1100;
+// Significant digits of a long double's exact decimal expansion, at most:
+// each binary fraction digit adds a factor of 5 (under 0.7 decimal digit)
+// to the mantissa's. Beyond this precision %Lg writes nothing more.
+constexpr int kMaxLongDoubleDigits =
+    (LDBL_MANT_DIG - LDBL_MIN_EXP) * 7 / 10 + LDBL_MANT_DIG * 3 / 10 + 2;
 
 // Bytes a string takes in UTF-8, as the standard library's encoder writes
 // it.
@@ -264,6 +274,16 @@ bool ParseConversion(const char* p, const char* end, Conversion& conv) {
   return true;
 }
 
+// The digits a long double has before its decimal point when more than
+// kMaxFieldSize of them, else 0.
+int64 LongIntegerDigits(long double value) {
+  // Below 2^3300 a value has fewer than 1000 digits; above 2^64 it is an
+  // integer, which %.0Lf writes exactly.
+  if (!std::isfinite(value) || std::ilogb(value) < 3 * kMaxFieldSize) return 0;
+  const int digits = std::snprintf(nullptr, 0, "%.0Lf", std::fabs(value));
+  return digits > kMaxFieldSize ? digits : 0;
+}
+
 // Formats one value with a width or precision beyond kMaxFieldSize, both
 // cut down so that the kept bytes do not change: a precision to
 // kMaxFieldSize; a width to what keeps the padding the full precision
@@ -271,6 +291,23 @@ bool ParseConversion(const char* p, const char* end, Conversion& conv) {
 template <class... Value>
 void EmitBounded(Collector& out, const Conversion& conv, int64 width, int64 precision,
                  Value... value) {
+  constexpr bool kLongDouble = std::is_same_v<std::tuple<Value...>, std::tuple<long double>>;
+  const bool general = conv.letter == 'g' || conv.letter == 'G';
+  const bool alternate = std::strchr(conv.flags, '#') != nullptr;
+  if constexpr (kLongDouble) {
+    // %g writes fixed style while the decimal exponent is below the
+    // precision. A long double's exponent may lie between the cut precision
+    // and the one asked for: the value is then an integer whose digits all
+    // fit, written as %.0f, or with '#' as %#f with the zeros that make up
+    // the precision.
+    const int64 digits = general && precision > kMaxFieldSize ? LongIntegerDigits(value...) : 0;
+    if (digits != 0 && digits <= precision) {
+      Conversion fixed = conv;
+      fixed.letter = 'f';
+      EmitBounded(out, fixed, width, alternate ? precision - digits : 0, value...);
+      return;
+    }
+  }
   bool left = std::strchr(conv.flags, '-') != nullptr;
   if (width < 0) {
     left = true;
@@ -310,6 +347,10 @@ void EmitBounded(Collector& out, const Conversion& conv, int64 width, int64 prec
         // A text's precision only cuts it: its length costs no more than
         // the text itself.
         fullLength = lengthWith(precision);
+      } else if (kLongDouble && general && !alternate) {
+        // %g drops trailing zeros, and a long double's expansion may end
+        // anywhere past the bound: its length is measured.
+        fullLength = lengthWith(std::min<int64>(precision, kMaxLongDoubleDigits));
       } else if (lengthWith(boundedPrecision + 1) > boundedLength) {
         // Beyond the bound, a precision that still counts adds one byte
         // per unit (digits or zeros); one that no longer does (infinities,
