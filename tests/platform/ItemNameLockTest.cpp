@@ -18,14 +18,8 @@ namespace zeft::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using test::SortedNames;
 using test::TempFolder;
-
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 TEST(ItemNameLock, OneHolderPerNameAndNoneLeftBehind) {
   TempFolder temp;
@@ -33,7 +27,7 @@ TEST(ItemNameLock, OneHolderPerNameAndNoneLeftBehind) {
   ItemNameLock first;
   ASSERT_EQ(first.TryLock(demo), 0);
   EXPECT_TRUE(first.IsLocked());
-  EXPECT_EQ(Names(temp.Path()), std::vector<std::string>{".Demo.app.zeft-lock"});
+  EXPECT_EQ(SortedNames(temp.Path()), std::vector<std::string>{".Demo.app.zeft-lock"});
 
   ItemNameLock second;
   EXPECT_EQ(second.TryLock(demo), EWOULDBLOCK);
@@ -49,8 +43,8 @@ TEST(ItemNameLock, OneHolderPerNameAndNoneLeftBehind) {
   second.Unlock();
   other.Unlock();
   elsewhere.Unlock();
-  EXPECT_EQ(Names(temp.Path()), std::vector<std::string>{"Sub"});
-  EXPECT_TRUE(Names(temp.Path("Sub")).empty());
+  EXPECT_EQ(SortedNames(temp.Path()), std::vector<std::string>{"Sub"});
+  EXPECT_TRUE(SortedNames(temp.Path("Sub")).empty());
 }
 
 TEST(ItemNameLock, RefusesWhatCannotHoldALock) {
@@ -77,7 +71,7 @@ TEST(ItemNameLock, LongNamesSharingTheirFirstBytesHaveLocksOfTheirOwn) {
   ItemNameLock second;
   ASSERT_EQ(first.TryLock(temp.Path(shared + "-1.app")), 0);
   EXPECT_EQ(second.TryLock(temp.Path(shared + "-2.app")), 0);
-  for (const std::string& name : Names(temp.Path())) EXPECT_LE(name.size(), 255u);
+  for (const std::string& name : SortedNames(temp.Path())) EXPECT_LE(name.size(), 255u);
 }
 
 // Holders that come and go from many threads at once: the lock file one
@@ -103,7 +97,7 @@ TEST(ItemNameLock, HoldersComingAndGoingNeverOverlap) {
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(overlaps.load(), 0);
   EXPECT_GT(taken.load(), 0);
-  EXPECT_TRUE(Names(temp.Path()).empty());
+  EXPECT_TRUE(SortedNames(temp.Path()).empty());
 }
 
 }  // namespace

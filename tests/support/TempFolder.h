@@ -1,14 +1,18 @@
 // A scratch folder for one test (under /tmp unless another parent is
-// given), removed with everything in it, and reading a file back whole.
+// given), removed with everything in it, reading a file back whole and
+// listing a folder.
 #pragma once
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
 namespace zeft::test {
 
@@ -48,6 +52,17 @@ class TempFolder {
  private:
   std::string fPath;
 };
+
+// The names in the folder at `path`, sorted; none when it cannot be read.
+inline std::vector<std::string> SortedNames(const std::string& path) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(path, error), end; !error && it != end;
+       it.increment(error))
+    names.push_back(it->path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 // The whole content of the file at `path`; "" when it cannot be read.
 inline std::string ReadWholeFile(const std::string& path) {

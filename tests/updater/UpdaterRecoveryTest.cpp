@@ -31,6 +31,7 @@ using test::InterruptedUpdates;
 using test::LogMessages;
 using test::ReadWholeFile;
 using test::SameTree;
+using test::SortedNames;
 using test::UpdaterRun;
 using test::UpdaterWorld;
 
@@ -50,13 +51,6 @@ void WriteRecord(const UpdaterWorld& world, const std::string& installed,
   ASSERT_TRUE(GetItemIdentity(folder.Get(), installed, record.fInstalled)) << installed;
   ASSERT_TRUE(GetItemIdentity(folder.Get(), staged, record.fStaged)) << staged;
   ASSERT_EQ(record.Write(staging.Get()), 0);
-}
-
-std::vector<std::string> Listing(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // The installed bundle is missing (deleted, moved, a wrong path) and the
@@ -88,7 +82,7 @@ TEST(UpdaterRecovery, FoldersThatOnlyLookSetAsideAreNeverTouched) {
                            world.Path(std::string("Reference/") + name)))
           << c.fName << " " << name;
     }
-    EXPECT_EQ(Listing(world.Path("Installed")),
+    EXPECT_EQ(SortedNames(world.Path("Installed")),
               (std::vector<std::string>{"Demo_old0003.app", "Demo_old2019.app"}))
         << c.fName;
     EXPECT_FALSE(fs::exists(world.Path("home/.local/share/Trash"))) << c.fName;
@@ -152,7 +146,7 @@ TEST(UpdaterRecovery, WhatAnInterruptedRunLeftIsUndoneFirst) {
     EXPECT_TRUE(SameTree(world.Trashed(c.fTrashedAs), world.Path("Reference/Demo.app"))) << c.fName;
     expected.push_back("Demo.app");
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(Listing(folder), expected) << c.fName;
+    EXPECT_EQ(SortedNames(folder), expected) << c.fName;
 
     const std::vector<std::string> messages = LogMessages(world.LogText());
     for (const std::string& name : partial) {
@@ -252,7 +246,8 @@ TEST(UpdaterRecovery, AFailedUndoStopsInPlaceAndTheNextRunFinishes) {
     EXPECT_TRUE(SameTree(installed, world.Path("Download/Demo.app"))) << c.fName;
     EXPECT_TRUE(SameTree(world.Trashed("Demo_old0001.app"), world.Path("Reference/Demo.app")))
         << c.fName;
-    EXPECT_EQ(Listing(world.Path("Installed")), std::vector<std::string>{"Demo.app"}) << c.fName;
+    EXPECT_EQ(SortedNames(world.Path("Installed")), std::vector<std::string>{"Demo.app"})
+        << c.fName;
   }
 }
 
