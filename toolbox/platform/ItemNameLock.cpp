@@ -37,10 +37,11 @@ int ItemNameLock::TryLock(const std::string& path) {
   if (!folder.IsOpen()) return errno;
   const std::string lockName = LockFileName(name);
   for (int round = 0; round < kLockRounds; ++round) {
-    // Read-only is enough for flock, and opens a lock file another user
-    // left; O_NOFOLLOW, so that a link put in its place leads nowhere.
+    // Read-only is enough for flock; readable by all, so that another user
+    // allowed to change the folder can take the lock after us. O_NOFOLLOW,
+    // so that a link put in its place leads nowhere.
     FileDescriptor file(::openat(folder.Get(), lockName.c_str(),
-                                 O_RDONLY | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600));
+                                 O_RDONLY | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0644));
     if (!file.IsOpen()) return errno;
     struct stat locked;
     if (::fstat(file.Get(), &locked) != 0) return errno;
