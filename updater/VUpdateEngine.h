@@ -77,6 +77,8 @@ class VUpdateEngine : public VProcessIPC {
   // and an error says where the bundles are.
   VFolder* _RenameAside(const VFolder& outdated, VFilePath& aside, const VFilePath& staged,
                         bool& stoppedHalfway);
+  // The first numbered aside name of `source` that nothing at all takes (a
+  // file or a link counts); false when every number is taken.
   static bool _ComputeTempFolderPath(const VFilePath& source, VFilePath& result,
                                      const VString* suffix);
   bool _LaunchApplication(const VFilePath& installed) const;
