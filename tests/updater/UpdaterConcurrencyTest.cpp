@@ -88,10 +88,13 @@ TEST(UpdaterConcurrency, OfTwoUpdatersOfOneBundleOneInstallsAWholeCopyTheOtherSt
   }
   const size_t entries = CountEntries(world.Path("Download/Demo.app"));
   ASSERT_GE(entries, 20000u);
-  // The relaunch records how many items the relaunched bundle holds.
+  // The relaunch records how many items the relaunched bundle holds, then
+  // lasts 2 s, which the winner spends holding its lock: a second run
+  // started within half a lone update's length meets it however much
+  // faster the copy goes than when it was timed.
   const std::string open = world.Path("bin/open");
   std::ofstream(open, std::ios::trunc)
-      << "#!/bin/sh\nfind \"$2\" | wc -l >> '" << world.Path("open.log") << "'\n";
+      << "#!/bin/sh\nfind \"$2\" | wc -l >> '" << world.Path("open.log") << "'\nsleep 2\n";
   ::chmod(open.c_str(), 0755);
 
   const auto reset = [&world] {
