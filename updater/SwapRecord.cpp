@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
+#include <string>
 #include <string_view>
+#include <system_error>
 
 #include "platform/FileDescriptor.h"
 
@@ -29,25 +32,17 @@ std::string Line(const char* label, const ItemIdentity& identity) {
 // Reads "<label> <device> <inode>\n" at the front of `text`, decimal digits
 // only, and moves past it.
 bool ReadLine(std::string_view& text, std::string_view label, ItemIdentity& identity) {
-  if (text.substr(0, label.size()) != label || text.size() <= label.size() ||
-      text[label.size()] != ' ')
-    return false;
-  text.remove_prefix(label.size() + 1);
+  if (text.substr(0, label.size() + 1) != std::string(label) + " ") return false;
+  const char* at = text.data() + label.size() + 1;
+  const char* const end = text.data() + text.size();
   unsigned long long numbers[2] = {};
   for (int i = 0; i < 2; ++i) {
-    size_t digits = 0;
-    unsigned long long value = 0;
-    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
-      const unsigned digit = unsigned(text[digits] - '0');
-      if (value > (~0ULL - digit) / 10) return false;
-      value = value * 10 + digit;
-      ++digits;
-    }
-    const char separator = i == 0 ? ' ' : '\n';
-    if (digits == 0 || digits >= text.size() || text[digits] != separator) return false;
-    numbers[i] = value;
-    text.remove_prefix(digits + 1);
+    // Unsigned: no sign, no blank, no overflow is taken.
+    const auto [next, failed] = std::from_chars(at, end, numbers[i]);
+    if (failed != std::errc() || next == end || *next != (i == 0 ? ' ' : '\n')) return false;
+    at = next + 1;
   }
+  text.remove_prefix(size_t(at - text.data()));
   identity.fDevice = dev_t(numbers[0]);
   identity.fInode = ino_t(numbers[1]);
   return identity.fDevice == numbers[0] && identity.fInode == numbers[1];
@@ -88,13 +83,7 @@ bool SwapRecord::Read(int stagingFd) {
     return false;
   char buffer[kMaximumSize + 1];
   size_t size = 0;
-  while (size < sizeof buffer) {
-    const ssize_t count = ::read(file.Get(), buffer + size, sizeof buffer - size);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) return false;
-    if (count == 0) break;
-    size += size_t(count);
-  }
+  if (platform::ReadUpTo(file.Get(), buffer, sizeof buffer, size) != 0) return false;
   std::string_view text(buffer, size);
   if (text.substr(0, kFirstLine.size()) != kFirstLine) return false;
   text.remove_prefix(kFirstLine.size());

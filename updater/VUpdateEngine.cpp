@@ -166,11 +166,8 @@ SwapAttempt SwapOnce(const std::string& installed, const std::string& staged, st
 
 // The error saying where a swap that could not be undone left the bundles.
 void PushStoppedHalfway(const std::string& oldAt, const std::string& newAt) {
-  VErrorBase* error = CreateUpdaterError(UpdaterError(updater_error::kSwapStoppedHalfway));
-  if (error == nullptr) return;
-  error->GetBag()->SetString(StPackedDictionaryKey("srcPath"), FolderPathOf(oldAt).GetPath());
-  error->GetBag()->SetString(StPackedDictionaryKey("dstPath"), FolderPathOf(newAt).GetPath());
-  _PushRetainedError(error);
+  ThrowErrorWithPaths(UpdaterError(updater_error::kSwapStoppedHalfway), FolderPathOf(oldAt),
+                      FolderPathOf(newAt));
 }
 
 // Undoes what the interrupted run whose hidden staging folder is
@@ -751,12 +748,13 @@ VFolder* VUpdateEngine::_SwapApplications(VFolder& outdated, VFolder& upToDate,
   platform::FileDescriptor stagingFd;
   if (copied) {
     // The swap record goes to disk with the copy, before anything moves.
-    platform::FileDescriptor folder(::open(folderText.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    stagingFd.Reset(::open(stagingText.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    SwapRecord record;
     int error = platform::SyncFileSystemOf(stagingText);
-    if (error == 0 && (!folder.IsOpen() || !stagingFd.IsOpen())) error = errno;
-    if (error == 0 && (!GetItemIdentity(folder.Get(), name, record.fInstalled) ||
+    if (error == 0) {
+      stagingFd.Reset(::open(stagingText.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      if (!stagingFd.IsOpen()) error = errno;
+    }
+    SwapRecord record;
+    if (error == 0 && (!GetItemIdentity(AT_FDCWD, installedText, record.fInstalled) ||
                        !GetItemIdentity(stagingFd.Get(), name, record.fStaged)))
       error = errno;
     if (error == 0) error = record.Write(stagingFd.Get());

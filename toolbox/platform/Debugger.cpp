@@ -8,23 +8,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/FileDescriptor.h"
+
 namespace zeft::platform {
 
 bool IsDebuggerAttached() {
-  const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  FileDescriptor status(::open("/proc/self/status", O_RDONLY | O_CLOEXEC));
+  if (!status.IsOpen()) return false;
   char buffer[4096];
   size_t filled = 0;
-  ssize_t got = 0;
-  while (filled < sizeof(buffer) - 1 &&
-         (got = ::read(fd, buffer + filled, sizeof(buffer) - 1 - filled)) != 0) {
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    filled += size_t(got);
-  }
-  ::close(fd);
+  // What was read before a failure is still read.
+  ReadUpTo(status.Get(), buffer, sizeof(buffer) - 1, filled);
   buffer[filled] = '\0';
   const char* field = std::strstr(buffer, "\nTracerPid:");
   if (field == nullptr) return false;

@@ -1,5 +1,5 @@
 // An owned POSIX file descriptor, closed when the holder goes away, and
-// writing a whole text to a descriptor.
+// reading and writing whole buffers through a descriptor.
 #pragma once
 
 #include <unistd.h>
@@ -58,6 +58,21 @@ inline int WriteAll(int fd, std::string_view text) {
     if (count < 0 && errno == EINTR) continue;
     if (count <= 0) return count < 0 ? errno : EIO;
     at += size_t(count);
+  }
+  return 0;
+}
+
+// Reads from `fd` into `buffer` until `size` bytes are in or the file
+// ends, again after an interruption or a short read; `filled` says how
+// many came. 0, or the errno of the failed read.
+inline int ReadUpTo(int fd, char* buffer, size_t size, size_t& filled) {
+  filled = 0;
+  while (filled < size) {
+    ssize_t count = ::read(fd, buffer + filled, size - filled);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) return errno;
+    if (count == 0) break;
+    filled += size_t(count);
   }
   return 0;
 }

@@ -14,6 +14,7 @@
 #include <unordered_map>
 
 #include "platform/Clock.h"
+#include "platform/FileDescriptor.h"
 
 namespace zeft::platform {
 
@@ -604,18 +605,16 @@ std::optional<PropertyListValue> LoadPropertyList(const std::string& path, std::
   std::string bytes(size_t(info.st_size) + 1, '\0');
   size_t filled = 0;
   for (;;) {
-    if (filled == bytes.size()) {
-      if (bytes.size() > kPropertyListMaxFileSize) break;
-      bytes.resize(std::min(bytes.size() * 2, kPropertyListMaxFileSize + 1));
-    }
-    ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      error = "cannot read \"" + path + "\": " + ErrnoText(errno);
+    size_t got = 0;
+    if (const int failed = ReadUpTo(fd, bytes.data() + filled, bytes.size() - filled, got);
+        failed != 0) {
+      error = "cannot read \"" + path + "\": " + ErrnoText(failed);
       return std::nullopt;
     }
-    if (got == 0) break;
-    filled += size_t(got);
+    filled += got;
+    // Short of the buffer's end, the file ended.
+    if (filled < bytes.size() || bytes.size() > kPropertyListMaxFileSize) break;
+    bytes.resize(std::min(bytes.size() * 2, kPropertyListMaxFileSize + 1));
   }
   bytes.resize(filled);
   if (bytes.size() > kPropertyListMaxFileSize) {
