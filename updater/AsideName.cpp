@@ -1,6 +1,5 @@
 #include "AsideName.h"
 
-#include <algorithm>
 #include <cstdio>
 
 namespace zeft {
@@ -30,16 +29,20 @@ std::string MakeAsideName(const std::string& bundleName, const std::string& tag,
   return prefix + digits + extension;
 }
 
-bool IsAsideName(const std::string& name, const std::string& bundleName, const std::string& tag) {
+int AsideNumber(const std::string& name, const std::string& bundleName, const std::string& tag) {
   std::string prefix;
   std::string extension;
   SplitName(bundleName, tag, prefix, extension);
   if (name.size() != prefix.size() + kDigits + extension.size() ||
       name.compare(0, prefix.size(), prefix) != 0 ||
       name.compare(prefix.size() + kDigits, extension.size(), extension) != 0)
-    return false;
-  const auto digits = name.begin() + std::string::difference_type(prefix.size());
-  return std::all_of(digits, digits + kDigits, [](char c) { return c >= '0' && c <= '9'; });
+    return -1;
+  int number = 0;
+  for (size_t i = prefix.size(); i < prefix.size() + kDigits; ++i) {
+    if (name[i] < '0' || name[i] > '9') return -1;
+    number = number * 10 + (name[i] - '0');
+  }
+  return number;
 }
 
 }  // namespace zeft

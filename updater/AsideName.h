@@ -1,9 +1,8 @@
 // The names under which the updater sets an outdated bundle aside in its
 // folder: the bundle's name without its extension, "_", a tag, a four-digit
 // number and the extension ("Demo.app" set aside as "old" gives
-// "Demo_old0001.app"). The swap builds them and the recovery of an
-// interrupted update recognises them; both go through here so that the
-// recovery always finds what a swap left.
+// "Demo_old0001.app"). The swap builds them and records which one it uses,
+// so that the recovery of an interrupted update looks under that name only.
 #pragma once
 
 #include <string>
@@ -17,8 +16,9 @@ inline constexpr int kMaxAsideNumber = 9999;
 // named `bundleName`; an empty tag leaves out the "_" too. UTF-8.
 std::string MakeAsideName(const std::string& bundleName, const std::string& tag, int number);
 
-// Whether `name` is an aside name of the bundle named `bundleName` with
-// that tag, whatever its four digits. Exact byte comparison, as for paths.
-bool IsAsideName(const std::string& name, const std::string& bundleName, const std::string& tag);
+// The number of `name` when it is an aside name of the bundle named
+// `bundleName` with that tag (its four digits, 0 to 9999), else -1. Exact
+// byte comparison, as for paths.
+int AsideNumber(const std::string& name, const std::string& bundleName, const std::string& tag);
 
 }  // namespace zeft

@@ -11,88 +11,176 @@
 #include <string_view>
 #include <system_error>
 
+#include "AsideName.h"
 #include "platform/FileDescriptor.h"
 
 namespace zeft {
 
 namespace {
 
-constexpr std::string_view kFirstLine = "zeft swap record 1\n";
+constexpr std::string_view kFirstLine = "zeft swap record 2\n";
+// What the previous version wrote: device and inode numbers, no aside name.
+constexpr std::string_view kFirstLineVersion1 = "zeft swap record 1\n";
 // A whole record is far shorter: anything longer is not one.
 constexpr size_t kMaximumSize = 256;
+// Where a new record is written before it takes the record's name.
+constexpr const char* kNewFileName = ".zeft-swap-record.new";
 
 std::string Line(const char* label, const ItemIdentity& identity) {
-  char line[96];
-  std::snprintf(line, sizeof line, "%s %llu %llu\n", label,
-                static_cast<unsigned long long>(identity.fDevice),
-                static_cast<unsigned long long>(identity.fInode));
+  char line[128];
+  if (identity.fHasBirthTime) {
+    std::snprintf(line, sizeof line, "%s %llu %lld.%09u\n", label,
+                  static_cast<unsigned long long>(identity.fInode),
+                  static_cast<long long>(identity.fBirthSeconds), identity.fBirthNanoseconds);
+  } else {
+    std::snprintf(line, sizeof line, "%s %llu -\n", label,
+                  static_cast<unsigned long long>(identity.fInode));
+  }
   return line;
 }
 
-// Reads "<label> <device> <inode>\n" at the front of `text`, decimal digits
-// only, and moves past it.
-bool ReadLine(std::string_view& text, std::string_view label, ItemIdentity& identity) {
-  if (text.substr(0, label.size() + 1) != std::string(label) + " ") return false;
-  const char* at = text.data() + label.size() + 1;
+// Reads the number of type T at the front of `text`, which must be
+// followed by `next`, and moves past both.
+template <typename T>
+bool ReadNumber(std::string_view& text, T& number, char next) {
   const char* const end = text.data() + text.size();
-  unsigned long long numbers[2] = {};
-  for (int i = 0; i < 2; ++i) {
-    // Unsigned: no sign, no blank, no overflow is taken.
-    const auto [next, failed] = std::from_chars(at, end, numbers[i]);
-    if (failed != std::errc() || next == end || *next != (i == 0 ? ' ' : '\n')) return false;
-    at = next + 1;
+  // No blank and no plus sign are taken; a minus sign only by signed types.
+  const auto [after, failed] = std::from_chars(text.data(), end, number);
+  if (failed != std::errc() || after == end || *after != next) return false;
+  text.remove_prefix(size_t(after - text.data()) + 1);
+  return true;
+}
+
+bool ReadLabel(std::string_view& text, std::string_view label) {
+  if (text.size() <= label.size() || text.substr(0, label.size()) != label ||
+      text[label.size()] != ' ')
+    return false;
+  text.remove_prefix(label.size() + 1);
+  return true;
+}
+
+// Reads "<label> <inode> <birth>\n", the birth time being "-" or
+// "<seconds>.<nine digits>", and moves past it.
+bool ReadIdentity(std::string_view& text, std::string_view label, ItemIdentity& identity) {
+  ItemIdentity read;
+  if (!ReadLabel(text, label) || !ReadNumber(text, read.fInode, ' ')) return false;
+  if (text.substr(0, 2) == "-\n") {
+    text.remove_prefix(2);
+  } else {
+    read.fHasBirthTime = true;
+    if (!ReadNumber(text, read.fBirthSeconds, '.')) return false;
+    // Exactly nine digits.
+    std::string_view nanoseconds = text.substr(0, 10);
+    if (nanoseconds.size() != 10 || nanoseconds[9] != '\n' ||
+        !ReadNumber(nanoseconds, read.fBirthNanoseconds, '\n') || !nanoseconds.empty())
+      return false;
+    text.remove_prefix(10);
   }
-  text.remove_prefix(size_t(at - text.data()));
-  identity.fDevice = dev_t(numbers[0]);
-  identity.fInode = ino_t(numbers[1]);
-  return identity.fDevice == numbers[0] && identity.fInode == numbers[1];
+  identity = read;
+  return true;
+}
+
+// Reads the previous version's "<label> <device> <inode>\n"; the device
+// number is not kept.
+bool ReadVersion1Identity(std::string_view& text, std::string_view label, ItemIdentity& identity) {
+  unsigned long long device = 0;
+  ItemIdentity read;
+  if (!ReadLabel(text, label) || !ReadNumber(text, device, ' ') ||
+      !ReadNumber(text, read.fInode, '\n'))
+    return false;
+  identity = read;
+  return true;
+}
+
+bool Parse(std::string_view text, SwapRecord& record) {
+  SwapRecord read;
+  if (text.substr(0, kFirstLineVersion1.size()) == kFirstLineVersion1) {
+    text.remove_prefix(kFirstLineVersion1.size());
+    if (!ReadVersion1Identity(text, "installed", read.fInstalled) ||
+        !ReadVersion1Identity(text, "staged", read.fStaged) || !text.empty())
+      return false;
+    record = read;
+    return true;
+  }
+  if (text.substr(0, kFirstLine.size()) != kFirstLine) return false;
+  text.remove_prefix(kFirstLine.size());
+  if (!ReadIdentity(text, "installed", read.fInstalled) ||
+      !ReadIdentity(text, "staged", read.fStaged) || !ReadLabel(text, "aside") ||
+      !ReadNumber(text, read.fAsideNumber, '\n') || !text.empty() || read.fAsideNumber < 0 ||
+      read.fAsideNumber > kMaxAsideNumber)
+    return false;
+  record = read;
+  return true;
 }
 
 }  // namespace
 
+bool ItemIdentity::Matches(const ItemIdentity& other) const {
+  if (fInode != other.fInode) return false;
+  if (!fHasBirthTime || !other.fHasBirthTime) return true;
+  return fBirthSeconds == other.fBirthSeconds && fBirthNanoseconds == other.fBirthNanoseconds;
+}
+
 bool GetItemIdentity(int dirFd, const std::string& name, ItemIdentity& identity) {
-  struct stat info;
-  if (::fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
-  identity.fDevice = info.st_dev;
-  identity.fInode = info.st_ino;
+  struct statx info;
+  if (::statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &info) != 0)
+    return false;
+  identity = ItemIdentity();
+  identity.fInode = info.stx_ino;
+  if ((info.stx_mask & STATX_BTIME) != 0) {
+    identity.fHasBirthTime = true;
+    identity.fBirthSeconds = info.stx_btime.tv_sec;
+    identity.fBirthNanoseconds = info.stx_btime.tv_nsec;
+  }
   return true;
 }
 
 int SwapRecord::Write(int stagingFd) const {
-  const std::string text =
-      std::string(kFirstLine) + Line("installed", fInstalled) + Line("staged", fStaged);
-  platform::FileDescriptor file(::openat(stagingFd, kFileName,
+  const std::string text = std::string(kFirstLine) + Line("installed", fInstalled) +
+                           Line("staged", fStaged) + "aside " + std::to_string(fAsideNumber) + "\n";
+  // Written whole under another name, then renamed over the record: a run
+  // killed meanwhile leaves the earlier record whole.
+  if (::unlinkat(stagingFd, kNewFileName, 0) != 0 && errno != ENOENT) return errno;
+  platform::FileDescriptor file(::openat(stagingFd, kNewFileName,
                                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                                          S_IRUSR | S_IWUSR));
   if (!file.IsOpen()) return errno;
   int error = platform::WriteAll(file.Get(), text);
   if (error == 0 && ::fsync(file.Get()) != 0) error = errno;
   if (const int closed = file.Close(); error == 0) error = closed;
+  if (error == 0 && ::renameat(stagingFd, kNewFileName, stagingFd, kFileName) != 0) error = errno;
+  if (error != 0) {
+    ::unlinkat(stagingFd, kNewFileName, 0);
+    return error;
+  }
   // The record's name too must be on disk before anything moves.
-  if (error == 0 && ::fsync(stagingFd) != 0) error = errno;
-  if (error != 0) ::unlinkat(stagingFd, kFileName, 0);
-  return error;
+  return ::fsync(stagingFd) == 0 ? 0 : errno;
 }
 
-bool SwapRecord::Read(int stagingFd) {
+SwapRecord::ReadResult SwapRecord::Read(int stagingFd, int* error) {
+  const auto unreadable = [error](int code) {
+    if (error != nullptr) *error = code;
+    return ReadResult::kUnreadable;
+  };
+  // O_NONBLOCK: a FIFO put there must not hold the run.
   platform::FileDescriptor file(
       ::openat(stagingFd, kFileName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!file.IsOpen()) {
+    if (errno == ENOENT) return ReadResult::kNone;
+    // A link, which no run makes.
+    if (errno == ELOOP) return ReadResult::kDamaged;
+    return unreadable(errno);
+  }
   struct stat info;
-  if (!file.IsOpen() || ::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      info.st_size > off_t(kMaximumSize))
-    return false;
+  if (::fstat(file.Get(), &info) != 0) return unreadable(errno);
+  if (info.st_uid != ::geteuid() || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    return ReadResult::kForeign;
+  if (!S_ISREG(info.st_mode) || info.st_size > off_t(kMaximumSize)) return ReadResult::kDamaged;
   char buffer[kMaximumSize + 1];
   size_t size = 0;
-  if (platform::ReadUpTo(file.Get(), buffer, sizeof buffer, size) != 0) return false;
-  std::string_view text(buffer, size);
-  if (text.substr(0, kFirstLine.size()) != kFirstLine) return false;
-  text.remove_prefix(kFirstLine.size());
-  SwapRecord read;
-  if (!ReadLine(text, "installed", read.fInstalled) || !ReadLine(text, "staged", read.fStaged) ||
-      !text.empty())
-    return false;
-  *this = read;
-  return true;
+  if (const int failed = platform::ReadUpTo(file.Get(), buffer, sizeof buffer, size); failed != 0)
+    return unreadable(failed);
+  return Parse(std::string_view(buffer, size), *this) ? ReadResult::kRead : ReadResult::kDamaged;
 }
 
 int SwapRecord::Remove(int stagingFd) {

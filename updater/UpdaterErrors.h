@@ -29,6 +29,12 @@ inline constexpr int32 kSwapStoppedHalfway = 17;
 // The installed bundle's lock could not be taken for another reason than
 // another run holding it.
 inline constexpr int32 kLockFailed = 18;
+// Something other than a regular file has the lock file's name: nothing
+// was touched.
+inline constexpr int32 kLockFileInTheWay = 19;
+// An interrupted run's swap record is there but cannot be read: where that
+// run left the installed bundle is unknown, so nothing was touched.
+inline constexpr int32 kSwapRecordUnreadable = 20;
 inline constexpr int32 kBadCustomizationFile = 41;
 inline constexpr int32 kInstallFailed = 100;
 inline constexpr int32 kLogStartFailed = 101;

@@ -60,6 +60,14 @@ const char* EnglishDescription(VError code) {
              "again to finish it.";
     case kLockFailed:
       return "The update of '{path}' could not be locked against other updates.";
+    case kLockFileInTheWay:
+      return "The update cannot be locked against other updates: '{path}' has the name of "
+             "its lock file and is not a plain file. Nothing was changed; remove it, then "
+             "run the update again.";
+    case kSwapRecordUnreadable:
+      return "The record that an interrupted update left in '{path}' cannot be read, so "
+             "where that update left the application to update is not known. Nothing was "
+             "changed; once the record can be read, run the update again.";
     case kBadCustomizationFile:
       return "The client customization file is not valid: it must be a JSON object with a "
              "\"ServerPlatform\" string.";

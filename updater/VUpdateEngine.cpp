@@ -108,12 +108,19 @@ bool IsLastingFailure(int error) {
          error == ENOSPC || error == EEXIST;
 }
 
+// Called with the aside name a move is about to take, before it moves: 0,
+// or an errno value that stops the move.
+using AsideRecorder = std::function<int(const std::string&)>;
+
 // Renames `from` to `aside`, or to the next free aside name that
 // `nextAside` gives when the name is taken: a taken name is no failure
-// that a wait mends. 0 or an errno value; `aside` names the last name tried.
+// that a wait mends. Each name is recorded before it is tried. 0 or an
+// errno value; `aside` names the last name tried.
 int RenameToFreeAside(const std::string& from, std::string& aside,
-                      const std::function<bool(std::string&)>& nextAside) {
+                      const std::function<bool(std::string&)>& nextAside,
+                      const AsideRecorder& recordAside) {
   for (int tries = 0; tries < kMaxAsideNumber; ++tries) {
+    if (const int error = recordAside(aside); error != 0) return error;
     const int error = platform::RenameUnlessTaken(AT_FDCWD, from, AT_FDCWD, aside);
     if (error != EEXIST) return error;
     if (!nextAside(aside)) break;
@@ -135,12 +142,13 @@ struct SwapAttempt {
 // put back where it was, unless putting back fails too: then nothing more
 // moves and the attempt says where the bundles are.
 SwapAttempt SwapOnce(const std::string& installed, const std::string& staged, std::string& aside,
-                     const std::function<bool(std::string&)>& nextAside) {
+                     const std::function<bool(std::string&)>& nextAside,
+                     const AsideRecorder& recordAside) {
   SwapAttempt attempt;
   attempt.fError = platform::ExchangeFolders(staged, installed);
   if (attempt.fError == 0) {
     // The staging name now holds the old bundle.
-    attempt.fError = RenameToFreeAside(staged, aside, nextAside);
+    attempt.fError = RenameToFreeAside(staged, aside, nextAside, recordAside);
     if (attempt.fError != 0 && platform::ExchangeFolders(staged, installed) != 0) {
       attempt.fUndone = false;
       attempt.fOldAt = staged;
@@ -152,7 +160,8 @@ SwapAttempt SwapOnce(const std::string& installed, const std::string& staged, st
   // A file system that cannot exchange names: two renames, between which
   // the installed path is empty and only the swap record tells the next
   // run where its bundle went.
-  if (attempt.fError = RenameToFreeAside(installed, aside, nextAside); attempt.fError != 0)
+  if (attempt.fError = RenameToFreeAside(installed, aside, nextAside, recordAside);
+      attempt.fError != 0)
     return attempt;
   attempt.fError = platform::RenameUnlessTaken(AT_FDCWD, staged, AT_FDCWD, installed);
   if (attempt.fError != 0 &&
@@ -170,72 +179,142 @@ void PushStoppedHalfway(const std::string& oldAt, const std::string& newAt) {
                       FolderPathOf(newAt));
 }
 
+// Whether the item of status `info` belongs to this run's user and no one
+// else may change it: only then can what it holds be trusted to be what a
+// run of this user left.
+bool IsOwnAndPrivate(const struct stat& info) {
+  return info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+void LogLeftInPlace(const char* why, const std::string& staging) {
+  const VString text = ToVString(staging);
+  const VString reason(why);
+  LogInfo("Left in place a hidden folder that %S: '%S'", &reason, &text);
+}
+
+enum class PutBack {
+  kNothing,       // nothing of the record's is out of place
+  kDone,          // the installed bundle is back in place
+  kStopped,       // it could not be put back: an error says where it is
+  kUnrecognised,  // the staging folder holds something the record does not name
+};
+
+// Puts back the installed bundle that the swap recorded in the staging
+// folder `stagingFd` moved, when the state of the items shows where that
+// swap stopped:
+// - its copy left the staging folder: every move was made, nothing to do;
+// - the installed bundle is in the staging folder: exchanged, not yet set
+//   aside; it is exchanged (or renamed) back;
+// - the copy is still there, the installed path is empty and the installed
+//   bundle has the aside name recorded: set aside, the copy not yet renamed
+//   into place; it is renamed back.
+// Nothing else is moved, whatever it looks like.
+PutBack PutBackWhatTheSwapMoved(int folder, int stagingFd, const std::string& folderText,
+                                const std::string& staging, const std::string& name,
+                                const SwapRecord& record) {
+  const std::string installed = platform::JoinPath(folderText, name);
+  const std::string inStaging = platform::JoinPath(staging, name);
+  ItemIdentity atInstalled;
+  ItemIdentity staged;
+  const bool installedThere = GetItemIdentity(folder, name, atInstalled);
+  if (!GetItemIdentity(stagingFd, name, staged)) return PutBack::kNothing;
+  std::string from;
+  std::string oldAt;
+  std::string newAt;
+  int error = 0;
+  if (staged.Matches(record.fInstalled)) {
+    from = oldAt = inStaging;
+    newAt = installed;
+    if (!installedThere) {
+      error = platform::RenameUnlessTaken(stagingFd, name, folder, name);
+    } else if (atInstalled.Matches(record.fStaged)) {
+      error = platform::ExchangeFolders(inStaging, installed);
+    } else {
+      error = EEXIST;
+    }
+  } else if (staged.Matches(record.fStaged)) {
+    if (installedThere || record.fAsideNumber == 0) return PutBack::kNothing;
+    const std::string asideName = MakeAsideName(name, kAsideTag, record.fAsideNumber);
+    ItemIdentity aside;
+    if (!GetItemIdentity(folder, asideName, aside) || !aside.Matches(record.fInstalled))
+      return PutBack::kNothing;
+    from = oldAt = platform::JoinPath(folderText, asideName);
+    newAt = inStaging;
+    error = platform::RenameUnlessTaken(folder, asideName, folder, name);
+  } else {
+    return PutBack::kUnrecognised;
+  }
+  const VString fromText = ToVString(from);
+  const VString toText = ToVString(installed);
+  if (error == 0) {
+    LogInfo("Put the application set aside by an interrupted update back in place: '%S' to '%S'",
+            &fromText, &toText);
+    return PutBack::kDone;
+  }
+  const VString reason(std::strerror(error));
+  LogError(
+      "The application set aside by an interrupted update could not be put back in place: '%S' "
+      "to '%S' (%S)",
+      &fromText, &toText, &reason);
+  PushStoppedHalfway(oldAt, newAt);
+  return PutBack::kStopped;
+}
+
 // Undoes what the interrupted run whose hidden staging folder is
 // `stagingName` (in the open folder `folder`) left: when its swap record
-// shows it moved the installed bundle `name`, that bundle is put back in
-// place, from the staging folder or from its aside name; then the staging
-// folder, which holds only copies that run made, is removed. False, with
-// an error saying where the bundles are, when the installed bundle stays in
-// the staging folder (which then stays too).
+// shows it moved the installed bundle `name` and stopped before the end,
+// that bundle is put back in place; then the staging folder, which holds
+// only copies that run made, is removed. A staging folder of another user,
+// or one that others may change, is left as it is, and so is one whose
+// record cannot be trusted or does not match what it holds. False, with an
+// error, when the run must stop: the installed bundle could not be put
+// back, or the record cannot be read (both stay for the next run).
 bool RecoverStagingFolder(int folder, const std::string& folderText, const std::string& stagingName,
-                          const std::string& name,
-                          const std::vector<platform::DirectoryEntry>& entries) {
-  const std::string installed = platform::JoinPath(folderText, name);
+                          const std::string& name) {
   const std::string staging = platform::JoinPath(folderText, stagingName);
-  const std::string inStaging = platform::JoinPath(staging, name);
+  // O_NOFOLLOW and O_DIRECTORY: nothing but a folder is opened, and
+  // nothing put in its place can hold the run.
   platform::FileDescriptor stagingFd(
       ::openat(folder, stagingName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat info;
+  if (!stagingFd.IsOpen() || ::fstat(stagingFd.Get(), &info) != 0 || !IsOwnAndPrivate(info)) {
+    LogLeftInPlace("another user made, or that others may change", staging);
+    return true;
+  }
   SwapRecord record;
-  if (stagingFd.IsOpen() && record.Read(stagingFd.Get())) {
-    ItemIdentity atInstalled;
-    ItemIdentity staged;
-    const bool installedThere = GetItemIdentity(folder, name, atInstalled);
-    const bool oldInStaging =
-        GetItemIdentity(stagingFd.Get(), name, staged) && staged == record.fInstalled;
-    std::string from;
-    int error = 0;
-    if (oldInStaging) {
-      // Exchanged, but not yet set aside.
-      from = inStaging;
-      if (!installedThere) {
-        error = platform::RenameUnlessTaken(stagingFd.Get(), name, folder, name);
-      } else if (atInstalled == record.fStaged) {
-        error = platform::ExchangeFolders(inStaging, installed);
-      } else {
-        error = EEXIST;
-      }
-    } else if (!installedThere) {
-      // Set aside by two renames, the second not made.
-      for (const platform::DirectoryEntry& entry : entries) {
-        ItemIdentity identity;
-        if (IsAsideName(entry.fName, name, kAsideTag) &&
-            GetItemIdentity(folder, entry.fName, identity) && identity == record.fInstalled) {
-          from = platform::JoinPath(folderText, entry.fName);
-          error = platform::RenameUnlessTaken(folder, entry.fName, folder, name);
-          break;
-        }
-      }
+  int readError = 0;
+  switch (record.Read(stagingFd.Get(), &readError)) {
+    case SwapRecord::ReadResult::kNone:
+      // Killed while copying: nothing had moved yet.
+      break;
+    case SwapRecord::ReadResult::kForeign:
+      LogLeftInPlace(
+          "holds a record of an interrupted update that another user made, or that "
+          "others may change",
+          staging);
+      return true;
+    case SwapRecord::ReadResult::kDamaged:
+      LogLeftInPlace("holds a damaged record of an interrupted update", staging);
+      return true;
+    case SwapRecord::ReadResult::kUnreadable: {
+      const VString text = ToVString(staging);
+      const VString reason(std::strerror(readError));
+      LogError("The record of an interrupted update in '%S' cannot be read (%S)", &text, &reason);
+      ThrowErrorWithPath(UpdaterError(updater_error::kSwapRecordUnreadable), FolderPathOf(staging));
+      return false;
     }
-    if (!from.empty()) {
-      const VString fromText = ToVString(from);
-      const VString toText = ToVString(installed);
-      if (error == 0) {
-        LogInfo(
-            "Put the application set aside by an interrupted update back in place: '%S' to "
-            "'%S'",
-            &fromText, &toText);
-      } else {
-        const VString reason(std::strerror(error));
-        LogError(
-            "The application set aside by an interrupted update could not be put back in "
-            "place: '%S' to '%S' (%S)",
-            &fromText, &toText, &reason);
-        if (oldInStaging) {
-          PushStoppedHalfway(inStaging, installed);
+    case SwapRecord::ReadResult::kRead:
+      switch (PutBackWhatTheSwapMoved(folder, stagingFd.Get(), folderText, staging, name, record)) {
+        case PutBack::kStopped:
           return false;
-        }
+        case PutBack::kUnrecognised:
+          LogLeftInPlace("holds items its record of an interrupted update does not name", staging);
+          return true;
+        case PutBack::kNothing:
+        case PutBack::kDone:
+          break;
       }
-    }
+      break;
   }
   stagingFd.Reset();
   const VString stagingText = ToVString(staging);
@@ -595,20 +674,36 @@ bool VUpdateEngine::_LockInstalledBundle(platform::ItemNameLock& lock) {
   }
   std::string folder;
   std::string name;
-  if (platform::SplitItemPath(installed, folder, name) == 0 &&
-      ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+  const bool split = platform::SplitItemPath(installed, folder, name) == 0;
+  VFilePath lockPath;
+  if (split) {
+    lockPath.FromFullPath(
+        ToVString(platform::JoinPath(folder, platform::ItemNameLock::LockFileName(name))),
+        kFilePathStylePosix);
+  }
+  if (split && error == EEXIST) {
+    ThrowErrorWithPath(UpdaterError(kLockFileInTheWay), lockPath);
+    return false;
+  }
+  const VString reason(std::strerror(error));
+  if (platform::ItemNameLock::LocksUnsupported(error)) {
+    // Refusing every update there would leave the application out of date
+    // for good. Without the lock, no run can tell another's hidden copy
+    // from one left by a run that died: those are left alone.
+    LogInfo(
+        "The update goes on without its lock, which the file system does not provide (%S); "
+        "nothing left by an interrupted update is undone",
+        &reason);
+    return true;
+  }
+  if (split && ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
     // A folder this run cannot change (missing, read-only, not ours):
     // neither this run nor another of this user can move anything there,
     // and the update fails on its own terms.
-    const VString reason(std::strerror(error));
     LogInfo("The update goes on without its lock, which its folder cannot hold (%S)", &reason);
     return true;
   }
-  VFilePath lockPath;
-  lockPath.FromFullPath(
-      ToVString(platform::JoinPath(folder, platform::ItemNameLock::LockFileName(name))),
-      kFilePathStylePosix);
-  VFileError::ThrowNative(lockPath, PosixError(error), toolbox_error::kFileCannotCreate);
+  if (split) VFileError::ThrowNative(lockPath, PosixError(error), toolbox_error::kFileCannotCreate);
   ThrowErrorWithPath(UpdaterError(kLockFailed), fInstalledAppPath);
   return false;
 }
@@ -627,7 +722,7 @@ bool VUpdateEngine::_RecoverFromInterruptedUpdate() {
         ::fstatat(folder.Get(), entry.fName.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
         !S_ISDIR(info.st_mode))
       continue;
-    if (!RecoverStagingFolder(folder.Get(), folderText, entry.fName, name, entries)) return false;
+    if (!RecoverStagingFolder(folder.Get(), folderText, entry.fName, name)) return false;
   }
   return true;
 }
@@ -719,6 +814,8 @@ VFolder* VUpdateEngine::_SwapApplications(VFolder& outdated, VFolder& upToDate,
   VFilePath asidePath;
   const VString suffix(kAsideTag);
   _ComputeTempFolderPath(outdated.GetPath(), asidePath, &suffix);
+  VString asideName;
+  asidePath.GetFolderName(asideName, true);
 
   VRefPtr<VFolder> parent(installed.RetainParentFolder(false), kAdoptRef);
   if (parent == nullptr || (!parent->Exists() && parent->CreateRecursive(false) != VE_OK)) {
@@ -743,9 +840,17 @@ VFolder* VUpdateEngine::_SwapApplications(VFolder& outdated, VFolder& upToDate,
   VFilePath staged(stagingPath);
   staged.ToSubFolder(ToVString(name));
 
-  bool copied = staging.Create() == VE_OK &&
-                upToDate.CopyTo(staging, ToVString(name), nullptr, kFolderCopyReplace) == VE_OK;
+  // Only this user may change the staging folder, whatever the umask: the
+  // recovery of an interrupted run trusts no other.
+  const bool made = ::mkdir(stagingText.c_str(), S_IRWXU) == 0;
+  bool copied = made && ::chmod(stagingText.c_str(), S_IRWXU) == 0;
+  if (!copied) {
+    VFileError::ThrowNative(stagingPath, PosixError(errno), toolbox_error::kFolderCannotCreate);
+  } else {
+    copied = upToDate.CopyTo(staging, ToVString(name), nullptr, kFolderCopyReplace) == VE_OK;
+  }
   platform::FileDescriptor stagingFd;
+  SwapRecord record;
   if (copied) {
     // The swap record goes to disk with the copy, before anything moves.
     int error = platform::SyncFileSystemOf(stagingText);
@@ -753,10 +858,10 @@ VFolder* VUpdateEngine::_SwapApplications(VFolder& outdated, VFolder& upToDate,
       stagingFd.Reset(::open(stagingText.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
       if (!stagingFd.IsOpen()) error = errno;
     }
-    SwapRecord record;
     if (error == 0 && (!GetItemIdentity(AT_FDCWD, installedText, record.fInstalled) ||
                        !GetItemIdentity(stagingFd.Get(), name, record.fStaged)))
       error = errno;
+    record.fAsideNumber = std::max(0, AsideNumber(to_string(asideName), name, kAsideTag));
     if (error == 0) error = record.Write(stagingFd.Get());
     if (error != 0) {
       VFileError::ThrowNative(staged, PosixError(error), toolbox_error::kFolderCannotCopy);
@@ -769,12 +874,28 @@ VFolder* VUpdateEngine::_SwapApplications(VFolder& outdated, VFolder& upToDate,
     error->GetBag()->SetString(StPackedDictionaryKey("to"), installed.GetPath().GetPath());
     _PushRetainedError(error);
     LogInfo("Rolling back up-to-date application install");
-    if (staging.Exists()) staging.DeleteForced();
+    // Only a folder this run made: the name may have been another's.
+    if (made) staging.DeleteForced();
     return nullptr;
   }
 
+  // The aside name each move is about to take goes into the record first:
+  // where the two renames stop halfway, the next run finds the installed
+  // bundle under that name, and under no other.
+  const AsideRecorder recordAside = [&record, &stagingFd, &name](const std::string& aside) {
+    std::string folder;
+    std::string asideName;
+    platform::SplitItemPath(aside, folder, asideName);
+    const int number = std::max(0, AsideNumber(asideName, name, kAsideTag));
+    if (number == record.fAsideNumber) return 0;
+    SwapRecord next = record;
+    next.fAsideNumber = number;
+    const int error = next.Write(stagingFd.Get());
+    if (error == 0) record = next;
+    return error;
+  };
   bool stoppedHalfway = false;
-  VFolder* aside = _RenameAside(outdated, asidePath, staged, stoppedHalfway);
+  VFolder* aside = _RenameAside(outdated, asidePath, staged, recordAside, stoppedHalfway);
   if (aside == nullptr) {
     // Halfway, the staging folder may hold the old bundle: it stays, with
     // its record, for the next run's recovery.
@@ -793,7 +914,9 @@ VFolder* VUpdateEngine::_SwapApplications(VFolder& outdated, VFolder& upToDate,
 }
 
 VFolder* VUpdateEngine::_RenameAside(const VFolder& outdated, VFilePath& aside,
-                                     const VFilePath& staged, bool& stoppedHalfway) {
+                                     const VFilePath& staged,
+                                     const std::function<int(const std::string&)>& recordAside,
+                                     bool& stoppedHalfway) {
   stoppedHalfway = false;
   const std::string installedText = PosixText(outdated.GetPath());
   const std::string stagedText = PosixText(staged);
@@ -811,7 +934,7 @@ VFolder* VUpdateEngine::_RenameAside(const VFolder& outdated, VFilePath& aside,
   SwapAttempt result;
   for (int32 attempt = 1; attempt <= kRenameAttempts; ++attempt) {
     StErrorContextInstaller errors(false, true);
-    result = SwapOnce(installedText, stagedText, asideText, nextAside);
+    result = SwapOnce(installedText, stagedText, asideText, nextAside, recordAside);
     aside = FolderPathOf(asideText);
     if (result.fError == 0) return new VFolder(aside);
     VString asideName;

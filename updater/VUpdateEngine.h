@@ -5,6 +5,9 @@
 // log and, on failure, an alert.
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "core/IRefCountable.h"
 #include "files/VFilePath.h"
 #include "process/VProcessIPC.h"
@@ -71,11 +74,13 @@ class VUpdateEngine : public VProcessIPC {
   VFolder* _SwapApplications(VFolder& outdated, VFolder& upToDate, VFolder& installed);
   // Puts the complete copy `staged` in the outdated bundle's place and the
   // outdated bundle under `aside` (the next free aside name when that one
-  // is taken), retrying while the failure may pass; the attempts' errors
-  // stay only when every attempt failed, and then nothing moved, unless
-  // putting a failed move back failed too: then `stoppedHalfway` is set
-  // and an error says where the bundles are.
+  // is taken), retrying while the failure may pass; `recordAside` is told
+  // each aside name before a move takes it, and its error stops that move.
+  // The attempts' errors stay only when every attempt failed, and then
+  // nothing moved, unless putting a failed move back failed too: then
+  // `stoppedHalfway` is set and an error says where the bundles are.
   VFolder* _RenameAside(const VFolder& outdated, VFilePath& aside, const VFilePath& staged,
+                        const std::function<int(const std::string&)>& recordAside,
                         bool& stoppedHalfway);
   // The first numbered aside name of `source` that nothing at all takes (a
   // file or a link counts); false when every number is taken.

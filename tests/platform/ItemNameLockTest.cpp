@@ -1,12 +1,17 @@
 #include "platform/ItemNameLock.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,14 +57,67 @@ TEST(ItemNameLock, RefusesWhatCannotHoldALock) {
   ItemNameLock lock;
   EXPECT_EQ(lock.TryLock(temp.Path("Gone/Demo.app")), ENOENT);
   EXPECT_EQ(lock.TryLock("/"), EINVAL);
-  // Something that is not ours at the lock file's name is never followed
-  // nor taken for one.
-  fs::create_symlink(temp.Path("target"), temp.Path(".Link.app.zeft-lock"));
-  EXPECT_EQ(lock.TryLock(temp.Path("Link.app")), ELOOP);
-  EXPECT_FALSE(fs::exists(temp.Path("target")));
-  fs::create_directories(temp.Path(".Folder.app.zeft-lock"));
-  EXPECT_EQ(lock.TryLock(temp.Path("Folder.app")), EISDIR);
   EXPECT_FALSE(lock.IsLocked());
+}
+
+// Only a regular file is ever taken for the lock file: anything else with
+// its name is refused at once, never followed, opened or waited on (a FIFO
+// would hold an open for reading until a writer came), and left as it is.
+TEST(ItemNameLock, RefusesAnythingButARegularFileAtTheLockFilesName) {
+  TempFolder temp;
+  const std::string file = temp.Write("file", "keep");
+  const struct {
+    const char* fName;
+    std::function<bool(const std::string&)> fMake;
+  } cases[] = {
+      {"a folder", [](const std::string& at) { return ::mkdir(at.c_str(), 0755) == 0; }},
+      {"a link to nothing",
+       [](const std::string& at) { return ::symlink("nowhere", at.c_str()) == 0; }},
+      {"a link to a file",
+       [&file](const std::string& at) { return ::symlink(file.c_str(), at.c_str()) == 0; }},
+      {"a FIFO", [](const std::string& at) { return ::mkfifo(at.c_str(), 0666) == 0; }},
+      {"a socket",
+       [](const std::string& at) {
+         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+         sockaddr_un address = {};
+         address.sun_family = AF_UNIX;
+         if (at.size() >= sizeof address.sun_path) return false;
+         std::strcpy(address.sun_path, at.c_str());
+         const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+         ::close(fd);
+         return bound;
+       }},
+  };
+  for (const auto& c : cases) {
+    const std::string item = temp.MakeFolder(c.fName) + "/Demo.app";
+    const std::string lockFile = temp.Path(std::string(c.fName) + "/.Demo.app.zeft-lock");
+    ASSERT_TRUE(c.fMake(lockFile)) << c.fName;
+    struct stat before = {};
+    ASSERT_EQ(::lstat(lockFile.c_str(), &before), 0);
+    ItemNameLock lock;
+    EXPECT_EQ(lock.TryLock(item), EEXIST) << c.fName;
+    EXPECT_FALSE(lock.IsLocked()) << c.fName;
+    struct stat after = {};
+    ASSERT_EQ(::lstat(lockFile.c_str(), &after), 0) << c.fName;
+    EXPECT_EQ(after.st_ino, before.st_ino) << c.fName;
+    EXPECT_EQ(after.st_mode, before.st_mode) << c.fName;
+  }
+  EXPECT_EQ(test::ReadWholeFile(file), "keep");
+}
+
+// The lock file is readable by all whatever the umask, so that another
+// user allowed to replace the item can take the lock that a holder killed
+// under a strict umask left behind.
+TEST(ItemNameLock, TheLockFileIsReadableByAllWhateverTheUmask) {
+  TempFolder temp;
+  const mode_t umask = ::umask(077);
+  ItemNameLock lock;
+  const int locked = lock.TryLock(temp.Path("Demo.app"));
+  ::umask(umask);
+  ASSERT_EQ(locked, 0);
+  struct stat info = {};
+  ASSERT_EQ(::stat(temp.Path(".Demo.app.zeft-lock").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0644u);
 }
 
 // Names longer than a hidden name can hold get locks of their own however

@@ -27,28 +27,41 @@ TEST(AsideName, MakesTheBundleNameWithTagAndNumberBeforeItsExtension) {
   for (const Case& c : cases) {
     const std::string made = MakeAsideName(c.bundle, c.tag, c.number);
     EXPECT_EQ(made, c.made) << c.bundle;
-    EXPECT_TRUE(IsAsideName(made, c.bundle, c.tag)) << made;
+    EXPECT_EQ(AsideNumber(made, c.bundle, c.tag), c.number) << made;
   }
 }
 
-TEST(AsideName, RecognisesOnlyAsideNamesOfTheBundle) {
+TEST(AsideName, RecognisesOnlyAsideNamesOfTheBundleAndReadsTheirNumber) {
   struct Case {
     const char* name;
-    bool recognised;
+    int number;  // -1: not an aside name of Demo.app
   };
   const Case cases[] = {
-      {"Demo_old0001.app", true},   {"Demo_old0000.app", true},      {"Demo_old9999.app", true},
-      {"Demo.app", false},          {"Demo_old001.app", false},      {"Demo_old00001.app", false},
-      {"Demo_old000a.app", false},  {"Demo_old-001.app", false},     {"Demo_old0001.App", false},
-      {"demo_old0001.app", false},  {"Demo_new0001.app", false},     {"Demo0001.app", false},
-      {"Demo_old0001", false},      {"Demo_old0001.app.zip", false}, {"Other_old0001.app", false},
-      {"XDemo_old0001.app", false}, {"Demo_old0001.app ", false},    {"", false},
+      {"Demo_old0001.app", 1},
+      {"Demo_old0000.app", 0},
+      {"Demo_old9999.app", 9999},
+      {"Demo_old2019.app", 2019},
+      {"Demo.app", -1},
+      {"Demo_old001.app", -1},
+      {"Demo_old00001.app", -1},
+      {"Demo_old000a.app", -1},
+      {"Demo_old-001.app", -1},
+      {"Demo_old0001.App", -1},
+      {"demo_old0001.app", -1},
+      {"Demo_new0001.app", -1},
+      {"Demo0001.app", -1},
+      {"Demo_old0001", -1},
+      {"Demo_old0001.app.zip", -1},
+      {"Other_old0001.app", -1},
+      {"XDemo_old0001.app", -1},
+      {"Demo_old0001.app ", -1},
+      {"", -1},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(IsAsideName(c.name, "Demo.app", "old"), c.recognised) << '"' << c.name << '"';
+    EXPECT_EQ(AsideNumber(c.name, "Demo.app", "old"), c.number) << '"' << c.name << '"';
   // An extensionless bundle's aside names carry none either.
-  EXPECT_TRUE(IsAsideName("Demo_old0002", "Demo", "old"));
-  EXPECT_FALSE(IsAsideName("Demo_old0002.app", "Demo", "old"));
+  EXPECT_EQ(AsideNumber("Demo_old0002", "Demo", "old"), 2);
+  EXPECT_EQ(AsideNumber("Demo_old0002.app", "Demo", "old"), -1);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -12,7 +13,25 @@
 namespace zeft {
 namespace {
 
+using test::SortedNames;
 using test::TempFolder;
+
+using ReadResult = SwapRecord::ReadResult;
+
+ItemIdentity Identity(uint64_t inode, int64_t seconds, uint32_t nanoseconds) {
+  ItemIdentity identity;
+  identity.fInode = inode;
+  identity.fHasBirthTime = true;
+  identity.fBirthSeconds = seconds;
+  identity.fBirthNanoseconds = nanoseconds;
+  return identity;
+}
+
+ItemIdentity Identity(uint64_t inode) {
+  ItemIdentity identity;
+  identity.fInode = inode;
+  return identity;
+}
 
 class SwapRecordTest : public ::testing::Test {
  protected:
@@ -25,55 +44,133 @@ class SwapRecordTest : public ::testing::Test {
   platform::FileDescriptor fFolder;
 };
 
-TEST_F(SwapRecordTest, ReadsBackWhatWasWrittenAndIsGoneOnceRemoved) {
+// A record is replaced whole by the next one (the swap writes one per
+// aside name it is about to take), and nothing of the writing is left.
+TEST_F(SwapRecordTest, ReadsBackWhatWasWrittenReplacedWholeAndIsGoneOnceRemoved) {
   SwapRecord written;
-  written.fInstalled = {dev_t(0xFFFFFFFFFFFFFFFFull), ino_t(1)};
-  written.fStaged = {dev_t(2049), ino_t(0xFFFFFFFFFFFFFFFFull)};
+  written.fInstalled = Identity(0xFFFFFFFFFFFFFFFFull, -12345, 999999999);
+  written.fStaged = Identity(2);
+  written.fAsideNumber = 1;
   ASSERT_EQ(written.Write(fFolder.Get()), 0);
   SwapRecord read;
-  ASSERT_TRUE(read.Read(fFolder.Get()));
+  ASSERT_EQ(read.Read(fFolder.Get()), ReadResult::kRead);
   EXPECT_EQ(read.fInstalled, written.fInstalled);
   EXPECT_EQ(read.fStaged, written.fStaged);
-  // Only one record per staging folder: a second is refused, not merged.
-  EXPECT_EQ(written.Write(fFolder.Get()), EEXIST);
+  EXPECT_EQ(read.fAsideNumber, 1);
+
+  written.fAsideNumber = 9999;
+  written.fStaged = Identity(3, 1700000000, 5);
+  ASSERT_EQ(written.Write(fFolder.Get()), 0);
+  ASSERT_EQ(read.Read(fFolder.Get()), ReadResult::kRead);
+  EXPECT_EQ(read.fStaged, written.fStaged);
+  EXPECT_EQ(read.fAsideNumber, 9999);
+  EXPECT_EQ(SortedNames(fTemp.Path()), std::vector<std::string>{SwapRecord::kFileName});
+  struct stat info = {};
+  ASSERT_EQ(::stat(fTemp.Path(SwapRecord::kFileName).c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+
   EXPECT_EQ(SwapRecord::Remove(fFolder.Get()), 0);
-  EXPECT_FALSE(read.Read(fFolder.Get()));
+  EXPECT_EQ(read.Read(fFolder.Get()), ReadResult::kNone);
 }
 
-// A record cut short, damaged or not a record at all proves nothing: it
-// reads as no record, and leaves the one read into untouched.
-TEST_F(SwapRecordTest, ADamagedRecordReadsAsNone) {
-  const std::string whole = "zeft swap record 1\ninstalled 5 6\nstaged 7 8\n";
+// Anything but a whole record, or something that is not a file at all,
+// reads as damaged (a FIFO without waiting for a writer), and leaves the
+// record read into untouched.
+TEST_F(SwapRecordTest, ADamagedRecordReadsAsDamaged) {
+  const std::string whole = "zeft swap record 2\ninstalled 5 100.000000001\nstaged 7 -\naside 12\n";
+  const auto with = [&whole](const std::string& from, const std::string& to) {
+    std::string text = whole;
+    return text.replace(text.find(from), from.size(), to);
+  };
   const struct {
     const char* fName;
     std::string fText;
   } cases[] = {
       {"empty", ""},
-      {"first line only", "zeft swap record 1\n"},
-      {"cut in a number", whole.substr(0, whole.size() - 3)},
+      {"first line only", "zeft swap record 2\n"},
+      {"cut in a number", whole.substr(0, whole.size() - 2)},
       {"no last line feed", whole.substr(0, whole.size() - 1)},
-      {"another version", "zeft swap record 2\ninstalled 5 6\nstaged 7 8\n"},
-      {"lines swapped", "zeft swap record 1\nstaged 7 8\ninstalled 5 6\n"},
-      {"a sign", "zeft swap record 1\ninstalled -5 6\nstaged 7 8\n"},
-      {"a blank too many", "zeft swap record 1\ninstalled  5 6\nstaged 7 8\n"},
-      {"a number beyond 64 bits",
-       "zeft swap record 1\ninstalled 18446744073709551616 6\n"
-       "staged 7 8\n"},
+      {"another version", with("record 2", "record 3")},
+      {"lines swapped", "zeft swap record 2\nstaged 7 -\ninstalled 5 -\naside 12\n"},
+      {"no aside line", with("aside 12\n", "")},
+      {"an aside number beyond four digits", with("aside 12", "aside 10000")},
+      {"a negative aside number", with("aside 12", "aside -1")},
+      {"a sign on an inode", with("installed 5", "installed -5")},
+      {"a blank too many", with("installed 5", "installed  5")},
+      {"eight digits of nanoseconds", with("100.000000001", "100.00000001")},
+      {"ten digits of nanoseconds", with("100.000000001", "100.0000000001")},
+      {"a birth time without its dot", with("100.000000001", "100")},
+      {"a number beyond 64 bits", with("installed 5", "installed 18446744073709551616")},
       {"something after", whole + "x"},
-      {"a NUL for a blank", std::string(whole).replace(whole.find(" 6"), 1, 1, '\0')},
+      {"a NUL for a blank", with("staged 7", std::string("staged\0"
+                                                         "7",
+                                                         8))},
       {"far too long", whole + std::string(4096, '\n')},
   };
   for (const auto& c : cases) {
     fTemp.Write(SwapRecord::kFileName, c.fText);
     SwapRecord read;
-    read.fInstalled = {1, 2};
-    EXPECT_FALSE(read.Read(fFolder.Get())) << c.fName;
-    EXPECT_EQ(read.fInstalled, (ItemIdentity{1, 2})) << c.fName;
+    read.fInstalled = Identity(1);
+    EXPECT_EQ(read.Read(fFolder.Get()), ReadResult::kDamaged) << c.fName;
+    EXPECT_EQ(read.fInstalled, Identity(1)) << c.fName;
   }
-  ::unlinkat(fFolder.Get(), SwapRecord::kFileName, 0);
-  ::mkdirat(fFolder.Get(), SwapRecord::kFileName, 0700);
+  fTemp.Write(SwapRecord::kFileName, whole);
   SwapRecord read;
-  EXPECT_FALSE(read.Read(fFolder.Get())) << "a folder";
+  ASSERT_EQ(read.Read(fFolder.Get()), ReadResult::kRead);
+  EXPECT_EQ(read.fInstalled, Identity(5, 100, 1));
+  EXPECT_EQ(read.fStaged, Identity(7));
+
+  const std::string record = fTemp.Path(SwapRecord::kFileName);
+  const struct {
+    const char* fName;
+    int (*fMake)(const char*);
+  } kinds[] = {
+      {"a folder", [](const char* at) { return ::mkdir(at, 0700); }},
+      {"a link", [](const char* at) { return ::symlink("elsewhere", at); }},
+      {"a FIFO", [](const char* at) { return ::mkfifo(at, 0600); }},
+  };
+  for (const auto& kind : kinds) {
+    ::unlink(record.c_str());
+    ::rmdir(record.c_str());
+    ASSERT_EQ(kind.fMake(record.c_str()), 0) << kind.fName;
+    EXPECT_EQ(read.Read(fFolder.Get()), ReadResult::kDamaged) << kind.fName;
+  }
+}
+
+// The previous version's record still tells where its run left the
+// installed bundle: its device numbers are dropped, and it names no aside
+// name.
+TEST_F(SwapRecordTest, AnEarlierVersionsRecordIsReadWithoutItsDevices) {
+  fTemp.Write(SwapRecord::kFileName, "zeft swap record 1\ninstalled 2049 5\nstaged 2049 6\n");
+  SwapRecord read;
+  ASSERT_EQ(read.Read(fFolder.Get()), ReadResult::kRead);
+  EXPECT_EQ(read.fInstalled, Identity(5));
+  EXPECT_EQ(read.fStaged, Identity(6));
+  EXPECT_EQ(read.fAsideNumber, 0);
+  fTemp.Write(SwapRecord::kFileName,
+              "zeft swap record 1\ninstalled 2049 5\nstaged 2049 6\naside 1\n");
+  EXPECT_EQ(read.Read(fFolder.Get()), ReadResult::kDamaged);
+}
+
+// A record that others may change, or another user's, is not taken for
+// this user's, however well formed.
+TEST_F(SwapRecordTest, ARecordOthersMayChangeOrAnotherUsersIsForeign) {
+  SwapRecord written;
+  written.fInstalled = Identity(5);
+  written.fStaged = Identity(6);
+  written.fAsideNumber = 1;
+  ASSERT_EQ(written.Write(fFolder.Get()), 0);
+  const std::string record = fTemp.Path(SwapRecord::kFileName);
+  SwapRecord read;
+  for (const mode_t mode : {0620, 0602, 0666}) {
+    ASSERT_EQ(::chmod(record.c_str(), mode), 0);
+    EXPECT_EQ(read.Read(fFolder.Get()), ReadResult::kForeign) << std::oct << mode;
+  }
+  ASSERT_EQ(::chmod(record.c_str(), 0644), 0);
+  EXPECT_EQ(read.Read(fFolder.Get()), ReadResult::kRead);
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+  ASSERT_EQ(::chown(record.c_str(), 65534, 65534), 0);
+  EXPECT_EQ(read.Read(fFolder.Get()), ReadResult::kForeign);
 }
 
 TEST_F(SwapRecordTest, ItemIdentityFollowsAnItemThroughARenameButNotALink) {
@@ -83,12 +180,36 @@ TEST_F(SwapRecordTest, ItemIdentityFollowsAnItemThroughARenameButNotALink) {
   ASSERT_EQ(::renameat(fFolder.Get(), "Demo.app", fFolder.Get(), "Demo_old0001.app"), 0);
   ItemIdentity after;
   ASSERT_TRUE(GetItemIdentity(fFolder.Get(), "Demo_old0001.app", after));
-  EXPECT_EQ(after, before);
+  EXPECT_TRUE(after.Matches(before));
   ASSERT_EQ(::symlinkat("Demo_old0001.app", fFolder.Get(), "Demo.app"), 0);
   ItemIdentity link;
   ASSERT_TRUE(GetItemIdentity(fFolder.Get(), "Demo.app", link));
-  EXPECT_NE(link, before);
+  EXPECT_FALSE(link.Matches(before));
   EXPECT_FALSE(GetItemIdentity(fFolder.Get(), "Gone.app", link));
+}
+
+// An inode number given again to a new item is told apart by its birth
+// time, where both sides know one; without one, the number decides.
+TEST(ItemIdentity, MatchesByInodeAndByBirthTimeWhereBothKnowIt) {
+  const struct {
+    const char* fName;
+    ItemIdentity fLeft;
+    ItemIdentity fRight;
+    bool fMatches;
+  } cases[] = {
+      {"the same item", Identity(5, 100, 7), Identity(5, 100, 7), true},
+      {"its number given again", Identity(5, 100, 7), Identity(5, 200, 7), false},
+      {"its number given again in the same second", Identity(5, 100, 7), Identity(5, 100, 8),
+       false},
+      {"another item", Identity(5, 100, 7), Identity(6, 100, 7), false},
+      {"one birth time unknown", Identity(5, 100, 7), Identity(5), true},
+      {"both unknown", Identity(5), Identity(5), true},
+      {"both unknown, another item", Identity(5), Identity(6), false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.fLeft.Matches(c.fRight), c.fMatches) << c.fName;
+    EXPECT_EQ(c.fRight.Matches(c.fLeft), c.fMatches) << c.fName;
+  }
 }
 
 }  // namespace

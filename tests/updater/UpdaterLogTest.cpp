@@ -45,11 +45,12 @@ std::map<int32, std::string> LocalizedTexts() {
 // the bundle's English text, for every code the updater raises.
 TEST(UpdaterErrorTexts, TheBuiltInEnglishTextsAreTheBundlesOwn) {
   using namespace updater_error;
-  const int32 codes[] = {
-      kWaitTimedOut,          kUpToDateBundleMissing, kOutdatedBundleMissing, kFileCopyFailed,
-      kRenameAsideFailed,     kCreateParentFailed,    kCopyIntoPlaceFailed,   kSameOrNestedBundles,
-      kUpToDateBundleInvalid, kUpdateInProgress,      kSwapStoppedHalfway,    kLockFailed,
-      kBadCustomizationFile,  kInstallFailed,         kLogStartFailed,        kRelaunchFailed};
+  const int32 codes[] = {kWaitTimedOut,        kUpToDateBundleMissing, kOutdatedBundleMissing,
+                         kFileCopyFailed,      kRenameAsideFailed,     kCreateParentFailed,
+                         kCopyIntoPlaceFailed, kSameOrNestedBundles,   kUpToDateBundleInvalid,
+                         kUpdateInProgress,    kSwapStoppedHalfway,    kLockFailed,
+                         kLockFileInTheWay,    kSwapRecordUnreadable,  kBadCustomizationFile,
+                         kInstallFailed,       kLogStartFailed,        kRelaunchFailed};
   const std::map<int32, std::string> localized = LocalizedTexts();
   EXPECT_EQ(localized.size(), std::size(codes));
   for (int32 code : codes) {

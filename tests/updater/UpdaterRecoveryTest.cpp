@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,15 +43,17 @@ const std::string kStaging = ".Demo.app.zeft-0123456789ab";
 
 // Writes into the staging folder kStaging of Installed/ the swap record of
 // a run whose installed bundle is now at `installed` and whose copy is at
-// `staged` (both of Installed/).
-void WriteRecord(const UpdaterWorld& world, const std::string& installed,
-                 const std::string& staged) {
+// `staged` (both of Installed/), and which sets the installed bundle aside
+// under the aside name numbered `aside`.
+void WriteRecord(const UpdaterWorld& world, const std::string& installed, const std::string& staged,
+                 int aside = 1) {
   platform::FileDescriptor folder(::open(world.Path("Installed").c_str(), O_RDONLY | O_DIRECTORY));
   platform::FileDescriptor staging(
       ::open(world.Path("Installed/" + kStaging).c_str(), O_RDONLY | O_DIRECTORY));
   SwapRecord record;
   ASSERT_TRUE(GetItemIdentity(folder.Get(), installed, record.fInstalled)) << installed;
   ASSERT_TRUE(GetItemIdentity(folder.Get(), staged, record.fStaged)) << staged;
+  record.fAsideNumber = aside;
   ASSERT_EQ(record.Write(staging.Get()), 0);
 }
 
@@ -132,7 +136,7 @@ TEST(UpdaterRecovery, WhatAnInterruptedRunLeftIsUndoneFirst) {
       world.MakeBundle("Installed/Demo_old0001.app", "0");
       expected.push_back("Demo_old0001.app");
       fs::rename(folder + "Demo.app", folder + "Demo_old0002.app");
-      WriteRecord(world, "Demo_old0002.app", kStaging + "/Demo.app");
+      WriteRecord(world, "Demo_old0002.app", kStaging + "/Demo.app", 2);
     } else if (c.fLeft == kExchanged) {
       ASSERT_EQ(::renameat2(AT_FDCWD, (folder + "Demo.app").c_str(), AT_FDCWD,
                             (folder + kStaging + "/Demo.app").c_str(), RENAME_EXCHANGE),
@@ -218,7 +222,7 @@ TEST(UpdaterRecovery, AFailedUndoStopsInPlaceAndTheNextRunFinishes) {
   for (const auto& c : cases) {
     UpdaterWorld world;
     world.MakeBundle("Reference/Demo.app", "1");
-    world.UseRenameFaults(c.fFaults);
+    world.UseFaults(c.fFaults);
     const UpdaterRun stuck = world.UpdateDemo({"--silent"});
     EXPECT_EQ(stuck.fExitCode, 2) << c.fName;
     EXPECT_TRUE(world.OpenCalls().empty()) << c.fName;
@@ -241,13 +245,281 @@ TEST(UpdaterRecovery, AFailedUndoStopsInPlaceAndTheNextRunFinishes) {
     EXPECT_NE(world.LogText().find(sentence), std::string::npos) << c.fName << world.LogText();
     EXPECT_NE(world.LogText().find("INFO - Update failed - "), std::string::npos) << c.fName;
 
-    world.UseRenameFaults(c.fNextFaults);
+    world.UseFaults(c.fNextFaults);
     EXPECT_EQ(world.UpdateDemo({"--silent"}).fExitCode, 0) << c.fName << world.LogText();
     EXPECT_TRUE(SameTree(installed, world.Path("Download/Demo.app"))) << c.fName;
     EXPECT_TRUE(SameTree(world.Trashed("Demo_old0001.app"), world.Path("Reference/Demo.app")))
         << c.fName;
     EXPECT_EQ(SortedNames(world.Path("Installed")), std::vector<std::string>{"Demo.app"})
         << c.fName;
+  }
+}
+
+// Where a killed run left the old bundle.
+enum class OldAt { kStaging, kAside };
+
+// Runs the world's update in the faults build with `faults`, which must
+// kill it: the state it leaves is a real run's, stopped at a chosen step,
+// with the old bundle where `oldAt` says and the installed path holding
+// the new one, or nothing after a rename aside.
+void KillUpdate(UpdaterWorld& world, const std::vector<std::string>& faults, OldAt oldAt) {
+  world.UseFaults(faults);
+  ASSERT_EQ(world.UpdateDemo({"--silent"}).fExitCode, -1) << world.LogText();
+  world.UseFaults({});
+  const std::string installed = world.Path("Installed/Demo.app");
+  if (oldAt == OldAt::kStaging) {
+    bool staged = false;
+    for (const std::string& name : HiddenItems(world.Path("Installed")))
+      staged = staged || SameTree(world.Path("Installed/" + name + "/Demo.app"),
+                                  world.Path("Reference/Demo.app"));
+    EXPECT_TRUE(staged) << "the old bundle is not in the staging folder";
+  } else {
+    EXPECT_TRUE(
+        SameTree(world.Path("Installed/Demo_old0001.app"), world.Path("Reference/Demo.app")));
+  }
+  EXPECT_TRUE(!fs::exists(installed) || SameTree(installed, world.Path("Download/Demo.app")));
+}
+
+// Makes the folder of the aside bundle `from` (of Installed/) the user's
+// own folder `to`: the same item (its inode and birth time, as when the
+// file system gives a freed inode number to a new folder) under another
+// aside name, with the user's files in it.
+void MakeUsersFolderOf(const UpdaterWorld& world, const std::string& from, const std::string& to) {
+  fs::rename(world.Path("Installed/" + from), world.Path("Installed/" + to));
+  for (const auto& entry : fs::directory_iterator(world.Path("Installed/" + to)))
+    fs::remove_all(entry.path());
+  world.MakeBundle("Installed/" + to, "mine");
+  world.MakeBundle("Reference/" + to, "mine");
+}
+
+// A run stopped at a real step of either swap leaves its record; what the
+// next run does depends on that step, not on what merely looks like the
+// bundle that run moved. Where the user replaced the set-aside bundle with
+// a folder of their own that has its identity (a freed inode number given
+// again) under another aside name, that folder is never put in place: the
+// update fails as for any missing bundle and the user's folder stays whole.
+TEST(UpdaterRecovery, AStaleRecordPutsBackOnlyWhatItsRunLeftHalfway) {
+  const std::vector<std::string> exchangeKilled = {"ZEFT_TEST_KILLED_AFTER_EXCHANGE=1"};
+  const std::vector<std::string> asideKilled = {"ZEFT_TEST_KILLED_AFTER_MOVE_TO=Demo_old*"};
+  const std::vector<std::string> renamesKilled = {"ZEFT_TEST_EXCHANGE_REFUSED=1",
+                                                  "ZEFT_TEST_KILLED_AFTER_MOVE_TO=Demo_old*"};
+  const struct {
+    const char* fName;
+    std::vector<std::string> fKilledBy;
+    OldAt fOldAt;
+    bool fUserTakesAside;  // the user's own folder takes the aside bundle's identity
+    bool fUserDeletesInstalled;
+    bool fUpdated;  // else the run fails with the bundle not found
+  } cases[] = {
+      {"exchanged, not set aside", exchangeKilled, OldAt::kStaging, false, false, true},
+      {"set aside by the exchange: complete", asideKilled, OldAt::kAside, false, false, true},
+      {"complete; the user's folder took the aside bundle's identity", asideKilled, OldAt::kAside,
+       true, true, false},
+      {"set aside by rename, not replaced", renamesKilled, OldAt::kAside, false, false, true},
+      {"set aside by rename; the user's folder took the aside bundle's identity", renamesKilled,
+       OldAt::kAside, true, false, false},
+  };
+  for (const auto& c : cases) {
+    UpdaterWorld world;
+    world.MakeBundle("Reference/Demo.app", "1");
+    KillUpdate(world, c.fKilledBy, c.fOldAt);
+    if (c.fUserDeletesInstalled) fs::remove_all(world.Path("Installed/Demo.app"));
+    if (c.fUserTakesAside) MakeUsersFolderOf(world, "Demo_old0001.app", "Demo_old2019.app");
+
+    const UpdaterRun run = world.UpdateDemo({"--silent"});
+    EXPECT_EQ(HiddenItems(world.Path("Installed")), std::vector<std::string>{}) << c.fName;
+    if (c.fUpdated) {
+      EXPECT_EQ(run.fExitCode, 0) << c.fName << world.LogText();
+      EXPECT_TRUE(SameTree(world.Path("Installed/Demo.app"), world.Path("Download/Demo.app")))
+          << c.fName;
+      // The old bundle in the Trash, or beside the new one where the
+      // killed run had set it aside already.
+      const std::string old = fs::exists(world.Trashed("Demo_old0001.app"))
+                                  ? world.Trashed("Demo_old0001.app")
+                                  : world.Path("Installed/Demo_old0001.app");
+      EXPECT_TRUE(SameTree(old, world.Path("Reference/Demo.app"))) << c.fName;
+      continue;
+    }
+    EXPECT_EQ(run.fExitCode, 2) << c.fName << world.LogText();
+    EXPECT_NE(world.LogText().find("The application to update was not found at '" +
+                                   world.Path("Installed/Demo.app/") + "'"),
+              std::string::npos)
+        << c.fName << world.LogText();
+    EXPECT_EQ(SortedNames(world.Path("Installed")), std::vector<std::string>{"Demo_old2019.app"})
+        << c.fName;
+    EXPECT_TRUE(SameTree(world.Path("Installed/Demo_old2019.app"),
+                         world.Path("Reference/Demo_old2019.app")))
+        << c.fName;
+    EXPECT_FALSE(fs::exists(world.Path("home/.local/share/Trash/files"))) << c.fName;
+    EXPECT_TRUE(world.OpenCalls().empty()) << c.fName;
+  }
+}
+
+// Putting back the bundle that a killed run moved fails: nothing more
+// moves or is deleted, the record and the staging folder stay, the error
+// says which path holds which bundle, and the next run finishes.
+TEST(UpdaterRecovery, AFailedPutBackStopsInPlaceAndTheNextRunFinishes) {
+  const struct {
+    const char* fName;
+    std::vector<std::string> fKilledBy;
+    std::vector<std::string> fPutBackFails;
+    OldAt fOldAt;
+  } cases[] = {
+      {"exchanged, not set aside",
+       {"ZEFT_TEST_KILLED_AFTER_EXCHANGE=1"},
+       {"ZEFT_TEST_EXCHANGE_FAILS_FROM=1"},
+       OldAt::kStaging},
+      {"set aside by rename, not replaced",
+       {"ZEFT_TEST_EXCHANGE_REFUSED=1", "ZEFT_TEST_KILLED_AFTER_MOVE_TO=Demo_old*"},
+       {"ZEFT_TEST_EXCHANGE_REFUSED=1", "ZEFT_TEST_RENAME_TO_FAILS=Demo.app"},
+       OldAt::kAside},
+  };
+  for (const auto& c : cases) {
+    UpdaterWorld world;
+    world.MakeBundle("Reference/Demo.app", "1");
+    KillUpdate(world, c.fKilledBy, c.fOldAt);
+    std::vector<std::string> staging;
+    for (const std::string& name : HiddenItems(world.Path("Installed")))
+      if (name.find("zeft-lock") == std::string::npos) staging.push_back(name);
+    ASSERT_EQ(staging.size(), 1u) << c.fName;
+    const std::string stagingPath = world.Path("Installed/" + staging[0]);
+    const std::string staged = stagingPath + "/Demo.app";
+    const std::string installed = world.Path("Installed/Demo.app");
+    const std::string aside = world.Path("Installed/Demo_old0001.app");
+    const bool exchanged = c.fOldAt == OldAt::kStaging;
+    const std::string oldAt = exchanged ? staged : aside;
+    const std::string newAt = exchanged ? installed : staged;
+
+    world.UseFaults(c.fPutBackFails);
+    for (int failure = 0; failure < 2; ++failure) {
+      const UpdaterRun stuck = world.UpdateDemo({"--silent"});
+      EXPECT_EQ(stuck.fExitCode, 2) << c.fName;
+      const std::string sentence =
+          "The update stopped halfway and could not be undone: the application to update is at "
+          "'" +
+          oldAt + "/' and the up-to-date application at '" + newAt +
+          "/'. Run the update again to finish it.";
+      EXPECT_NE(world.LogText().find(sentence), std::string::npos) << c.fName << world.LogText();
+      EXPECT_TRUE(SameTree(oldAt, world.Path("Reference/Demo.app"))) << c.fName;
+      EXPECT_TRUE(SameTree(newAt, world.Path("Download/Demo.app"))) << c.fName;
+      EXPECT_TRUE(fs::exists(stagingPath + "/" + SwapRecord::kFileName)) << c.fName;
+      EXPECT_TRUE(world.OpenCalls().empty()) << c.fName;
+      fs::remove_all(world.Path("logs"));
+    }
+
+    world.UseFaults({});
+    EXPECT_EQ(world.UpdateDemo({"--silent"}).fExitCode, 0) << c.fName << world.LogText();
+    EXPECT_TRUE(SameTree(installed, world.Path("Download/Demo.app"))) << c.fName;
+    EXPECT_TRUE(SameTree(world.Trashed("Demo_old0001.app"), world.Path("Reference/Demo.app")))
+        << c.fName;
+    EXPECT_EQ(SortedNames(world.Path("Installed")), std::vector<std::string>{"Demo.app"})
+        << c.fName;
+  }
+}
+
+// A record that is there but cannot be read is never taken for none: the
+// staging folder may hold the installed bundle. The run stops, names the
+// folder and leaves it; once the record reads, the next run finishes.
+TEST(UpdaterRecovery, AnUnreadableRecordStopsTheRunAndKeepsItsFolder) {
+  const struct {
+    const char* fName;
+    int fError;
+  } cases[] = {{"an I/O error", EIO}, {"no permission", EACCES}};
+  for (const auto& c : cases) {
+    UpdaterWorld world;
+    world.MakeBundle("Reference/Demo.app", "1");
+    KillUpdate(world, {"ZEFT_TEST_KILLED_AFTER_EXCHANGE=1"}, OldAt::kStaging);
+    std::string staging;
+    for (const std::string& name : HiddenItems(world.Path("Installed")))
+      if (name.find("zeft-lock") == std::string::npos) staging = world.Path("Installed/" + name);
+    ASSERT_FALSE(staging.empty()) << c.fName;
+
+    world.UseFaults(
+        {"ZEFT_TEST_OPEN_FAILS=" + std::to_string(c.fError) + ":" + SwapRecord::kFileName});
+    const UpdaterRun stuck = world.UpdateDemo({"--silent"});
+    EXPECT_EQ(stuck.fExitCode, 2) << c.fName;
+    EXPECT_NE(world.LogText().find("The record that an interrupted update left in '" + staging +
+                                   "/' cannot be read"),
+              std::string::npos)
+        << c.fName << world.LogText();
+    EXPECT_TRUE(SameTree(staging + "/Demo.app", world.Path("Reference/Demo.app"))) << c.fName;
+    EXPECT_TRUE(SameTree(world.Path("Installed/Demo.app"), world.Path("Download/Demo.app")))
+        << c.fName;
+    EXPECT_TRUE(world.OpenCalls().empty()) << c.fName;
+
+    world.UseFaults({});
+    EXPECT_EQ(world.UpdateDemo({"--silent"}).fExitCode, 0) << c.fName << world.LogText();
+    EXPECT_TRUE(SameTree(world.Trashed("Demo_old0001.app"), world.Path("Reference/Demo.app")))
+        << c.fName;
+    EXPECT_EQ(SortedNames(world.Path("Installed")), std::vector<std::string>{"Demo.app"})
+        << c.fName;
+  }
+}
+
+// In a folder that others may write, a neighbour plants a staging folder
+// whose record names the victim's installed bundle and the neighbour's
+// own. Unless the folder and its record are the running user's and no one
+// else's to change, they are left as they are and logged: the neighbour's
+// bundle never takes the victim's place, even when the update then fails.
+TEST(UpdaterRecovery, HiddenFoldersOfOtherUsersOrOpenToOthersAreLeftAlone) {
+  const struct {
+    const char* fName;
+    bool fNeedsRoot;
+    std::function<bool(const std::string& staging, const std::string& record)> fPlant;
+  } cases[] = {
+      {"another user's folder", true,
+       [](const std::string& staging, const std::string& record) {
+         bool given = true;
+         for (const auto& entry : fs::recursive_directory_iterator(staging))
+           given = given && ::lchown(entry.path().c_str(), 65534, 65534) == 0;
+         return given && ::chown(staging.c_str(), 65534, 65534) == 0;
+       }},
+      {"another user's record in a folder of this user", true,
+       [](const std::string&, const std::string& record) {
+         return ::chown(record.c_str(), 65534, 65534) == 0;
+       }},
+      {"a folder that others may write", false,
+       [](const std::string& staging, const std::string&) {
+         return ::chmod(staging.c_str(), 0777) == 0;
+       }},
+      {"a folder that its group may write", false,
+       [](const std::string& staging, const std::string&) {
+         return ::chmod(staging.c_str(), 0770) == 0;
+       }},
+      {"a record that others may write", false,
+       [](const std::string&, const std::string& record) {
+         return ::chmod(record.c_str(), 0666) == 0;
+       }},
+  };
+  for (const auto& c : cases) {
+    if (c.fNeedsRoot && ::geteuid() != 0) {
+      std::printf("skipped \"%s\": only root can give files to another user\n", c.fName);
+      continue;
+    }
+    UpdaterWorld world;
+    world.MakeBundle("Reference/Demo.app", "1");
+    world.MakeBundle("Installed/" + kStaging + "/Demo.app", "neighbour");
+    world.MakeBundle("Reference/Neighbour.app", "neighbour");
+    WriteRecord(world, kStaging + "/Demo.app", "Demo.app");
+    const std::string staging = world.Path("Installed/" + kStaging);
+    ASSERT_TRUE(c.fPlant(staging, staging + "/" + SwapRecord::kFileName)) << c.fName;
+    // A broken download: the update fails after the recovery.
+    fs::remove(world.Path("Download/Demo.app/Contents/Info.plist"));
+
+    const UpdaterRun run = world.UpdateDemo({"--silent"});
+    EXPECT_EQ(run.fExitCode, 2) << c.fName;
+    EXPECT_TRUE(SameTree(world.Path("Installed/Demo.app"), world.Path("Reference/Demo.app")))
+        << c.fName;
+    EXPECT_TRUE(SameTree(staging + "/Demo.app", world.Path("Reference/Neighbour.app"))) << c.fName;
+    EXPECT_TRUE(fs::exists(staging + "/" + SwapRecord::kFileName)) << c.fName;
+    const std::vector<std::string> left = LogMessages(world.LogText());
+    EXPECT_TRUE(std::any_of(left.begin(), left.end(),
+                            [&staging](const std::string& line) {
+                              return line.rfind("Left in place a hidden folder that ", 0) == 0 &&
+                                     line.find("'" + staging + "'") != std::string::npos;
+                            }))
+        << c.fName << world.LogText();
+    EXPECT_FALSE(fs::exists(world.Path("home/.local/share/Trash"))) << c.fName;
   }
 }
 
@@ -260,7 +532,7 @@ TEST(UpdaterReliability, AKilledTwoRenameUpdateIsFinishedByARerun) {
   if (test::ToolboxTestEnvironment::Allocator() == kAllocatorBlock)
     GTEST_SKIP() << "the same run as over the default allocator";
   InterruptedUpdates updates(
-      [](UpdaterWorld& world) { world.UseRenameFaults({"ZEFT_TEST_EXCHANGE_REFUSED=1"}); });
+      [](UpdaterWorld& world) { world.UseFaults({"ZEFT_TEST_EXCHANGE_REFUSED=1"}); });
   ASSERT_EQ(updates.FullRun().fExitCode, 0) << updates.FullRun().fError;
   // Fifty rounds in the full run, fifteen in CI.
   const int kRuns = test::RepeatCount(50, 15);

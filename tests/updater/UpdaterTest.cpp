@@ -36,6 +36,7 @@ using test::Lines;
 using test::LogMessages;
 using test::ReadWholeFile;
 using test::SameTree;
+using test::SortedNames;
 using test::UpdaterRun;
 using test::UpdaterWorld;
 
@@ -257,17 +258,20 @@ TEST(UpdaterUpdate, TheMoveAsideIsRetriedAndOnlyAFinalFailureCounts) {
       if (c.fHold == kBusy) ::umount2(bundle.c_str(), MNT_DETACH);
       if (c.fHold == kImmutable) SetImmutable(bundle, false);
     };
-    std::thread releaser;
+    // The updater's moves and long waits, in order.
+    const std::string transcript = world.Path("transcript.txt");
+    world.UseFaults({"ZEFT_TEST_TRANSCRIPT=" + transcript});
+    const pid_t updater = world.Start(
+        {"--silent", "--log-dir", world.Path("logs"), bundle, world.Path("Download/Demo.app")});
     if (c.fReleased) {
-      releaser = std::thread([&release] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-        release();
-      });
+      // Released once the first move has failed: during the wait after it.
+      const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+      while (ReadWholeFile(transcript).find("move " + bundle + " 16\n") == std::string::npos &&
+             std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      release();
     }
-    const auto start = std::chrono::steady_clock::now();
-    const UpdaterRun run = world.UpdateDemo({"--silent"});
-    const auto took = std::chrono::steady_clock::now() - start;
-    if (releaser.joinable()) releaser.join();
+    const UpdaterRun run = world.Wait(updater);
     if (!c.fReleased) release();
     EXPECT_EQ(run.fExitCode, c.fExitCode) << c.fName;
     EXPECT_EQ(world.InstalledVersion(), c.fInstalled) << c.fName;
@@ -277,12 +281,31 @@ TEST(UpdaterUpdate, TheMoveAsideIsRetriedAndOnlyAFinalFailureCounts) {
          at = log.find("could not be moved aside to '", at + 1))
       ++retries;
     EXPECT_EQ(retries, c.fRetries) << c.fName << log;
+    // The moves of the bundle and the waits, in order (the copy's own and
+    // the Trash's moves are left out).
+    std::vector<std::string> moves;
+    for (const std::string& line : Lines(ReadWholeFile(transcript))) {
+      if (line.rfind("wait ", 0) == 0 || line.rfind("move " + bundle + " ", 0) == 0 ||
+          line.rfind("move " + world.Path("Installed/Demo_old"), 0) == 0)
+        moves.push_back(line);
+    }
+    const std::string aside = world.Path("Installed/Demo_old0001.app");
+    if (c.fReleased) {
+      // The exchange refused while the bundle was busy (EBUSY), one wait,
+      // then the exchange and the move aside.
+      EXPECT_EQ(moves, (std::vector<std::string>{"move " + bundle + " 16", "wait 3000",
+                                                 "move " + bundle + " 0", "move " + aside + " 0"}))
+          << c.fName;
+    }
     if (c.fHold == kImmutable) {
-      EXPECT_LT(took, std::chrono::seconds(3)) << c.fName;
+      // Refused (EPERM) and reported at once: no wait, no other attempt.
+      EXPECT_EQ(moves, std::vector<std::string>{"move " + bundle + " 1"}) << c.fName;
     }
     EXPECT_EQ(world.OpenCalls().empty(), !c.fReleased) << c.fName;
-    // Nothing but the bundle, whatever happened: no copy left beside it.
-    EXPECT_EQ(std::distance(fs::directory_iterator(world.Path("Installed")), {}), 1) << c.fName;
+    // Nothing but the bundle, whatever happened: no copy or lock file left
+    // beside it.
+    EXPECT_EQ(SortedNames(world.Path("Installed")), std::vector<std::string>{"Demo.app"})
+        << c.fName;
   }
 }
 
@@ -569,11 +592,19 @@ TEST(UpdaterProgress, TheProgressLineIsWrittenOnlyWithACallerLog) {
 // right after the progress line, while the updater still waits.
 TEST(UpdaterProgress, TheCallerSeesEndOfFileWhileTheUpdaterWaits) {
   UpdaterWorld world;
+  // The process waited for lives until the test closes its pipe: the
+  // updater is still waiting whenever the test looks.
+  int holdFds[2];
+  ASSERT_EQ(::pipe(holdFds), 0);
   const pid_t sleeper = ::fork();
   if (sleeper == 0) {
-    ::usleep(1500 * 1000);
+    ::close(holdFds[1]);
+    char byte;
+    while (::read(holdFds[0], &byte, 1) > 0) {
+    }
     ::_exit(0);
   }
+  ::close(holdFds[0]);
   int pipeFds[2];
   ASSERT_EQ(::pipe(pipeFds), 0);
   const std::string home = "HOME=" + world.Path("home");
@@ -583,6 +614,7 @@ TEST(UpdaterProgress, TheCallerSeesEndOfFileWhileTheUpdaterWaits) {
   const std::string download = world.Path("Download/Demo.app");
   const pid_t updater = ::fork();
   if (updater == 0) {
+    ::close(holdFds[1]);
     ::dup2(pipeFds[1], 1);
     ::close(pipeFds[0]);
     ::close(pipeFds[1]);
@@ -601,6 +633,7 @@ TEST(UpdaterProgress, TheCallerSeesEndOfFileWhileTheUpdaterWaits) {
   int status = 0;
   EXPECT_EQ(::waitpid(updater, &status, WNOHANG), 0);
   EXPECT_EQ(out, "waitquit,-1\n");
+  ::close(holdFds[1]);
   ::waitpid(sleeper, nullptr, 0);
   ASSERT_EQ(::waitpid(updater, &status, 0), updater);
   EXPECT_EQ(WEXITSTATUS(status), 0);

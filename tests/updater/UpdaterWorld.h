@@ -5,6 +5,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -103,19 +104,42 @@ class UpdaterWorld {
     std::ofstream(xliff, std::ios::trunc) << text;
   }
 
-  // Runs, from then on, the updater whose renames fail as `faults` say:
-  // the rename-faults build in a copy of Updater.app, with each of the
-  // `faults` ("NAME=VALUE") in its environment (see RenameFaults.cpp).
-  void UseRenameFaults(const std::vector<std::string>& faults) {
+  // Runs, from then on, the updater whose system calls fail, stop or are
+  // recorded as `faults` say: the faults build in a copy of Updater.app,
+  // with each of the `faults` ("NAME=VALUE") in its environment (see
+  // UpdaterFaults.cpp).
+  void UseFaults(const std::vector<std::string>& faults) {
     if (fUpdater == ZEFT_UPDATER_PATH) {
       CopyUpdater();
-      fs::copy_file(ZEFT_UPDATER_RENAME_FAULTS_PATH, fUpdater,
-                    fs::copy_options::overwrite_existing);
+      fs::copy_file(ZEFT_UPDATER_FAULTS_PATH, fUpdater, fs::copy_options::overwrite_existing);
     }
     fFaults = faults;
   }
 
   const std::string& Updater() const { return fUpdater; }
+
+  // Runs the updater, from then on, with `mask` as its umask.
+  void SetUmask(mode_t mask) { fUmask = mask; }
+
+  // Runs the updater, from then on, as the user `uid` of the group `gid`
+  // (only root may), and gives that user the world: its folder and all
+  // that it holds but `keep` (of the world's folder), which stays whose it
+  // is. False when this process cannot.
+  bool RunAs(uid_t uid, gid_t gid, const std::vector<std::string>& keep = {}) {
+    if (::geteuid() != 0) return false;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(fTemp.Path(), error), end; !error && it != end;
+         it.increment(error)) {
+      const std::string relative = fs::relative(it->path(), fTemp.Path()).string();
+      if (std::find(keep.begin(), keep.end(), relative) == keep.end() &&
+          ::lchown(it->path().c_str(), uid, gid) != 0)
+        return false;
+    }
+    if (error || ::chown(fTemp.Path().c_str(), uid, gid) != 0) return false;
+    fUid = uid;
+    fGid = gid;
+    return true;
+  }
 
   // The environment each run gets: a scratch HOME, the recording `open`
   // first on PATH, the C locale, and the faults asked for.
@@ -141,6 +165,10 @@ class UpdaterWorld {
     envp.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
+      if (fUmask != kNoUmask) ::umask(fUmask);
+      if (fUid != kNoUser &&
+          (::setgroups(0, nullptr) != 0 || ::setgid(fGid) != 0 || ::setuid(fUid) != 0))
+        ::_exit(126);
       ::chdir(fTemp.Path().c_str());
       const int in = ::open("/dev/null", O_RDONLY);
       const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -159,6 +187,31 @@ class UpdaterWorld {
     UpdaterRun outcome;
     int status = 0;
     ::waitpid(pid, &status, 0);
+    outcome.fExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome.fOut = ReadWholeFile(Path(run + "out.txt"));
+    outcome.fError = ReadWholeFile(Path(run + "err.txt"));
+    return outcome;
+  }
+
+  // Waits for the updater started as `pid` for `run`, but no longer than
+  // `limit`: one still running then is killed and reported with the exit
+  // code -2. Only for a run that must end by itself, as a guard against a
+  // hang: the limit is far beyond any run.
+  UpdaterRun WaitAtMost(pid_t pid, std::chrono::seconds limit,
+                        const std::string& run = "std") const {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        UpdaterRun hung = Wait(pid, run);
+        hung.fExitCode = -2;
+        return hung;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    UpdaterRun outcome;
     outcome.fExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     outcome.fOut = ReadWholeFile(Path(run + "out.txt"));
     outcome.fError = ReadWholeFile(Path(run + "err.txt"));
@@ -197,9 +250,15 @@ class UpdaterWorld {
     return copy;
   }
 
+  static constexpr mode_t kNoUmask = mode_t(-1);
+  static constexpr uid_t kNoUser = uid_t(-1);
+
   TempFolder fTemp;
   std::string fUpdater = ZEFT_UPDATER_PATH;
   std::vector<std::string> fFaults;
+  mode_t fUmask = kNoUmask;
+  uid_t fUid = kNoUser;
+  gid_t fGid = 0;
 };
 
 // The log lines' messages, without their numbers, times and sources.
@@ -325,8 +384,10 @@ class InterruptedUpdates {
     }
     if (signal != SIGKILL) {
       // Other signals are the program's to handle once it runs: they are
-      // sent after it opened its log.
-      for (int wait = 0; wait < 10000 && !fs::exists(logs); ++wait)
+      // sent after it opened its log (bounded only as a guard against a
+      // hang: a loaded machine may take long to start it).
+      const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+      while (!fs::exists(logs) && std::chrono::steady_clock::now() < limit)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     std::this_thread::sleep_for(std::chrono::microseconds(

@@ -18,14 +18,57 @@ namespace {
 // come and go meanwhile.
 constexpr int kLockRounds = 100;
 
+// The lock file's mode whatever the umask: a holder that dies leaves its
+// file behind, and another user who may replace the item must still be
+// able to open it to take the lock.
+constexpr mode_t kLockFileMode = 0644;
+
 bool SameItem(const struct stat& left, const struct stat& right) {
   return left.st_dev == right.st_dev && left.st_ino == right.st_ino;
+}
+
+// Opens the lock file `name` of `folderFd`, made here when missing. For
+// writing where the caller may (NFS locks only what is open for writing),
+// else for reading. Never opens anything but a regular file, and never
+// waits: EEXIST when something else has the name. ENOENT when it went
+// between two looks.
+int OpenLockFile(int folderFd, const std::string& name, FileDescriptor& file) {
+  // O_NOFOLLOW, so that a link put in its place leads nowhere; O_NOCTTY
+  // and O_NONBLOCK, so that nothing put there between the look and the
+  // open can take the process over or hold it.
+  constexpr int kFlags = O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+  file.Reset(::openat(folderFd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | kFlags, kLockFileMode));
+  if (file.IsOpen()) {
+    // A file system without modes keeps its own: the lock works all the same.
+    ::fchmod(file.Get(), kLockFileMode);
+    return 0;
+  }
+  if (errno != EEXIST) return errno;
+  // Something is there: only a regular file is opened, so that a FIFO, a
+  // device or a socket is never opened at all.
+  struct stat info;
+  if (::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+  if (!S_ISREG(info.st_mode)) return EEXIST;
+  file.Reset(::openat(folderFd, name.c_str(), O_RDWR | kFlags));
+  if (!file.IsOpen() && errno == EACCES)
+    file.Reset(::openat(folderFd, name.c_str(), O_RDONLY | kFlags));
+  if (!file.IsOpen()) {
+    // Replaced by something else between the look and the open.
+    if (errno == ELOOP || errno == EISDIR || errno == ENXIO) return EEXIST;
+    return errno;
+  }
+  if (::fstat(file.Get(), &info) != 0) return errno;
+  return S_ISREG(info.st_mode) ? 0 : EEXIST;
 }
 
 }  // namespace
 
 std::string ItemNameLock::LockFileName(const std::string& name) {
   return "." + HiddenNameStem(name) + ".zeft-lock";
+}
+
+bool ItemNameLock::LocksUnsupported(int error) {
+  return error == ENOLCK || error == EOPNOTSUPP || error == EBADF;
 }
 
 int ItemNameLock::TryLock(const std::string& path) {
@@ -37,15 +80,12 @@ int ItemNameLock::TryLock(const std::string& path) {
   if (!folder.IsOpen()) return errno;
   const std::string lockName = LockFileName(name);
   for (int round = 0; round < kLockRounds; ++round) {
-    // Read-only is enough for flock; readable by all, so that another user
-    // allowed to change the folder can take the lock after us. O_NOFOLLOW,
-    // so that a link put in its place leads nowhere.
-    FileDescriptor file(::openat(folder.Get(), lockName.c_str(),
-                                 O_RDONLY | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0644));
-    if (!file.IsOpen()) return errno;
+    FileDescriptor file;
+    const int error = OpenLockFile(folder.Get(), lockName, file);
+    if (error == ENOENT) continue;  // removed by its holder meanwhile
+    if (error != 0) return error;
     struct stat locked;
     if (::fstat(file.Get(), &locked) != 0) return errno;
-    if (!S_ISREG(locked.st_mode)) return EEXIST;
     if (::flock(file.Get(), LOCK_EX | LOCK_NB) != 0) return errno;
     // The holder before us removes its file before it lets go: a file we
     // opened before that removal is locked but no longer the lock.
