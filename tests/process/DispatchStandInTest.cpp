@@ -17,6 +17,7 @@
 #include "platform/ProcessExitWatcher.h"
 #include "platform/TimerService.h"
 #include "platform/WaitGroup.h"
+#include "support/ThreadState.h"
 
 extern char** environ;
 
@@ -24,6 +25,8 @@ namespace zeft {
 namespace {
 
 using std::chrono::milliseconds;
+
+constexpr int64_t kAnHour = 3600000;
 
 // Waits up to ten seconds for the flag.
 bool WaitFor(const std::atomic<bool>& flag) {
@@ -45,35 +48,44 @@ TEST(TimerService, CallbacksRunInDeadlineOrderOnTheServiceThread) {
   std::vector<int> order;
   std::atomic<bool> done{false};
   std::thread::id ranOn;
-  service.Schedule(60, [&] {
-    order.push_back(3);
-    done.store(true);
-  });
-  service.Schedule(20, [&] { order.push_back(2); });
+  // Scheduled first, due last: an hour is more than any scheduling delay.
+  const auto last = service.Schedule(kAnHour, [&] { order.push_back(3); });
   service.Schedule(0, [&] {
     order.push_back(1);
     ranOn = std::this_thread::get_id();
   });
+  service.Schedule(20, [&] {
+    order.push_back(2);
+    done.store(true);
+  });
   ASSERT_TRUE(WaitFor(done));
-  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(order, (std::vector<int>{1, 2}));
+  EXPECT_TRUE(service.Cancel(last)) << "the latest deadline did not wait for its turn";
   EXPECT_NE(ranOn, std::this_thread::get_id());
 }
 
 TEST(TimerService, CancelledTimersNeverRunAndCancelWaitsForARunningOne) {
   platform::TimerService service;
-  std::atomic<bool> ran{false};
-  const auto id = service.Schedule(50, [&] { ran.store(true); });
-  EXPECT_TRUE(service.Cancel(id));
-  EXPECT_FALSE(service.Cancel(id));
-
+  const pid_t caller = gettid();
   std::atomic<bool> started{false};
+  std::atomic<bool> cancelling{false};
   std::atomic<bool> finished{false};
+  // Holds the service's thread until the caller is parked in Cancel.
   const auto slow = service.Schedule(0, [&] {
     started.store(true);
-    std::this_thread::sleep_for(milliseconds(100));
+    while (!cancelling.load()) std::this_thread::yield();
+    test::WaitUntilAsleep(caller);
     finished.store(true);
   });
   ASSERT_TRUE(WaitFor(started));
+
+  // Due at once, but the thread is taken: cancelled before it could run.
+  std::atomic<bool> ran{false};
+  const auto id = service.Schedule(0, [&] { ran.store(true); });
+  EXPECT_TRUE(service.Cancel(id));
+  EXPECT_FALSE(service.Cancel(id));
+
+  cancelling.store(true);
   EXPECT_FALSE(service.Cancel(slow));
   EXPECT_TRUE(finished.load()) << "Cancel returned while the callback ran";
 
@@ -89,7 +101,11 @@ TEST(TimerService, CancelledTimersNeverRunAndCancelWaitsForARunningOne) {
   });
   scheduled.store(true);
   EXPECT_TRUE(WaitFor(selfCancelled));
-  std::this_thread::sleep_for(milliseconds(80));
+
+  // Due after the cancelled timer: had that one stayed, it would have run first.
+  std::atomic<bool> later{false};
+  service.Schedule(0, [&] { later.store(true); });
+  ASSERT_TRUE(WaitFor(later));
   EXPECT_FALSE(ran.load());
 }
 
@@ -119,14 +135,16 @@ TEST(ProcessExitWatcher, ReportsTheEndWithoutReaping) {
 }
 
 TEST(ProcessExitWatcher, CancelStopsWatchingAtOnce) {
-  const pid_t pid = Spawn("/bin/sleep", "10");
+  // Lives far longer than the bound below, which only tells a watcher that
+  // waited for the end from one that did not.
+  const pid_t pid = Spawn("/bin/sleep", "120");
   ASSERT_GT(pid, 0);
   std::atomic<bool> ended{false};
   const auto start = std::chrono::steady_clock::now();
   {
     platform::ProcessExitWatcher watcher(pid, [&] { ended.store(true); });
   }
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
   EXPECT_FALSE(ended.load());
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
@@ -165,10 +183,21 @@ TEST(PipeReader, DeliversEverythingInOrderThenTheEnd) {
 TEST(PipeReader, StopEndsReadingBeforeTheEnd) {
   int fds[2];
   ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+  std::atomic<pid_t> readerThread{0};
+  std::atomic<bool> received{false};
   std::atomic<int> doneError{-1};
   {
-    platform::PipeReader reader(fds[0], nullptr, [&](int error) { doneError.store(error); });
-    std::this_thread::sleep_for(milliseconds(20));
+    platform::PipeReader reader(
+        fds[0],
+        [&](const void*, size_t) {
+          readerThread.store(gettid());
+          received.store(true);
+        },
+        [&](int error) { doneError.store(error); });
+    // A first byte tells which thread reads; Stop comes once it waits for more.
+    EXPECT_EQ(write(fds[1], "x", 1), 1);
+    EXPECT_TRUE(WaitFor(received));
+    EXPECT_TRUE(test::WaitUntilAsleep(readerThread.load()));
     reader.Stop();
   }
   EXPECT_EQ(doneError.load(), ECANCELED);
@@ -178,12 +207,15 @@ TEST(PipeReader, StopEndsReadingBeforeTheEnd) {
 TEST(WaitGroup, WaitReturnsWhenEveryPieceHasLeft) {
   platform::WaitGroup group;
   group.Wait();  // nothing in: at once
+  const pid_t waiter = gettid();
   std::atomic<int> left{0};
   std::vector<std::thread> threads;
   for (int i = 0; i < 3; ++i) {
     group.Enter();
+    // One after the other, each once the waiter is parked in Wait.
     threads.emplace_back([&, i] {
-      std::this_thread::sleep_for(milliseconds(10 * (i + 1)));
+      while (left.load() != i) std::this_thread::yield();
+      test::WaitUntilAsleep(waiter);
       left.fetch_add(1);
       group.Leave();
     });
