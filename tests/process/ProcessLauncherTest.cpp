@@ -9,15 +9,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "files/VFilePath.h"
+#include "platform/TimerService.h"
 #include "support/ErrorTestSupport.h"
 #include "support/TempFolder.h"
 
@@ -317,25 +318,24 @@ TEST(ProcessLauncherRun, AHundredLaunchesLeaveNoDescriptorBehind) {
 
 TEST(ProcessLauncherChild, SignalsAndStopsAreToldApart) {
   VProcessLauncher launcher;
-  launcher.CreateArgumentsFromFullCommandLine(VString("/bin/sleep 10"));
+  launcher.CreateArgumentsFromFullCommandLine(VString("/bin/sleep 120"));  // ended below
   ASSERT_EQ(launcher.Start(), 0);
   const pid_t pid = launcher.GetPid();
   ASSERT_GT(pid, 0);
-  // Stopped and continued children still run and stay known.
+  // Stopped and continued children still run and stay known. Each change is
+  // waited for, and left for the launcher to see.
+  siginfo_t info{};
   kill(pid, SIGSTOP);
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_EQ(waitid(P_PID, id_t(pid), &info, WSTOPPED | WNOWAIT), 0);
   EXPECT_TRUE(launcher.IsRunning());
   EXPECT_EQ(launcher.GetPid(), pid);
   kill(pid, SIGCONT);
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_EQ(waitid(P_PID, id_t(pid), &info, WCONTINUED | WNOWAIT), 0);
   EXPECT_TRUE(launcher.IsRunning());
   EXPECT_EQ(launcher.GetPid(), pid);
 
   kill(pid, SIGKILL);
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (launcher.IsRunning() && std::chrono::steady_clock::now() < limit) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  ASSERT_EQ(waitid(P_PID, id_t(pid), &info, WEXITED | WNOWAIT), 0);
   EXPECT_FALSE(launcher.IsRunning());
   EXPECT_EQ(launcher.GetExitStatus(), -127);
   EXPECT_EQ(launcher.GetPid(), 0);
@@ -347,25 +347,62 @@ TEST(ProcessLauncherChild, KillProcessRefusesGroupIds) {
   }
 }
 
+// Keeps the process's timer thread busy, so that no timer fires, until
+// released (at the latest when it goes).
+class TimerHold {
+ public:
+  TimerHold() {
+    platform::TimerService::Get().Schedule(0, [state = fState] {
+      state->fHeld.store(true);
+      state->fHeld.notify_all();
+      state->fReleased.wait(false);
+    });
+    fState->fHeld.wait(false);
+  }
+  ~TimerHold() { Release(); }
+  void Release() {
+    fState->fReleased.store(true);
+    fState->fReleased.notify_all();
+  }
+
+ private:
+  struct State {
+    std::atomic<bool> fHeld{false};
+    std::atomic<bool> fReleased{false};
+  };
+  // Shared with the callback, which may outlive a test that failed early.
+  std::shared_ptr<State> fState = std::make_shared<State>();
+};
+
 TEST(ProcessLauncherChild, TheWaitTimeKillsAChildThatRunsTooLong) {
   test::ErrorCollector errors;
   VProcessLauncher launcher;
-  launcher.CreateArgumentsFromFullCommandLine(VString("/bin/sleep 10"));
+  // Only the kill ends it within the test.
+  launcher.CreateArgumentsFromFullCommandLine(VString("/bin/sleep 120"));
   launcher.SetWaitClosingChildProcess(100);
   ASSERT_EQ(launcher.Start(), 0);
-  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(launcher.Shutdown(), 0);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
   EXPECT_TRUE(test::HasToolboxError(errors.Errors(), 8));
   EXPECT_EQ(launcher.GetExitStatus(), -127);
 
-  // A child that ends in time raises nothing, and its timer never fires later.
+  // A child that ends in time raises nothing, and its timer never fires
+  // later. The timers are held until it has ended: in time however slowly
+  // it runs.
   errors.Flush();
-  launcher.CreateArgumentsFromFullCommandLine(VString("/bin/true"));
-  launcher.SetWaitClosingChildProcess(150);
-  ASSERT_EQ(launcher.Start(), 0);
-  EXPECT_EQ(launcher.Shutdown(), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  {
+    TimerHold hold;
+    launcher.CreateArgumentsFromFullCommandLine(VString("/bin/true"));
+    launcher.SetWaitClosingChildProcess(150);
+    ASSERT_EQ(launcher.Start(), 0);
+    EXPECT_EQ(launcher.Shutdown(), 0);
+  }
+  // Due after the kill timer: once it ran, that timer would have fired.
+  std::atomic<bool> later{false};
+  platform::TimerService::Get().Schedule(150, [&] {
+    later.store(true);
+    later.notify_all();
+  });
+  later.wait(false);
   launcher.SetWaitClosingChildProcess(0);
   EXPECT_EQ(launcher.Shutdown(), 0);
   EXPECT_TRUE(errors.Errors().empty());
@@ -375,18 +412,20 @@ TEST(ProcessLauncherChild, TheWaitTimeKillsAChildThatRunsTooLong) {
 TEST(ProcessLauncherChild, UnwaitedChildrenAreReapedByALaterStart) {
   int32 status = -5;
   VProcessLauncher* running = nullptr;
-  ASSERT_EQ(VProcessLauncher::ExecuteCommandLine(VString("/bin/sleep 0.2"),
+  // Runs until the test ends it.
+  ASSERT_EQ(VProcessLauncher::ExecuteCommandLine(VString("/bin/sleep 120"),
                                                  VProcessLauncher::kDontWait, nullptr, nullptr,
                                                  nullptr, nullptr, nullptr, &status, &running),
             0);
   ASSERT_NE(running, nullptr);
   EXPECT_EQ(status, 0);  // still running
   const pid_t pid = running->GetPid();
-  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(running->Shutdown(), 0);  // returns at once, the child goes on
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
   delete running;
   siginfo_t info{};
+  EXPECT_EQ(waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT), 0);
+  EXPECT_EQ(info.si_pid, 0) << "the child did not go on";
+  kill(pid, SIGKILL);
   ASSERT_EQ(waitid(P_PID, id_t(pid), &info, WEXITED | WNOWAIT), 0);  // now a zombie
   CommandRun next("/bin/true");
   EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), -1) << "not reaped";
