@@ -32,9 +32,10 @@ struct ProbeRun {
 
 // Runs the probe with the arguments; with `interruptWhen`, sends SIGINT as
 // soon as that text appears on its standard output. A run that does not
-// end within the time-out is killed and reported.
+// end within the time-out (a hang: a run takes well under a second) is
+// killed and reported.
 ProbeRun RunProbe(const std::vector<std::string>& arguments, const std::string& interruptWhen = "",
-                  int timeoutMs = 20000) {
+                  int timeoutMs = 60000) {
   ProbeRun run;
   int outPipe[2];
   int errPipe[2];

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -32,6 +33,7 @@
 #include "runtime/ILogger.h"
 #include "runtime/VErrorBase.h"
 #include "runtime/VErrorTaskContext.h"
+#include "runtime/VFunctionMessage.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
 
@@ -170,18 +172,24 @@ class ProbeApplication : public VProcessIPC {
       while (XPosixProcessIPC::GetQuitSignalCount() < wanted)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    for (int i = 0; i < 5000 && IsRunning(); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The quit request is made on the watcher's thread.
+    while (IsRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     Say("run goes on running=" + Flag(IsRunning()));
   }
 
-  // The frame's own message loop, ended by a termination signal.
+  // The frame's own message loop, ended by a termination signal sent once
+  // the loop has run a message.
   void _LoopUntilTerminated() {
-    std::thread sender([] {
+    std::atomic<bool> looping{false};
+    VFunctionMessage::PostToMainTask([&looping] {
+      looping.store(true);
+      looping.notify_all();
+    });
+    std::thread sender([&looping] {
       sigset_t all;
       sigfillset(&all);
       ::pthread_sigmask(SIG_BLOCK, &all, nullptr);
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      looping.wait(false);
       ::kill(::getpid(), SIGTERM);
     });
     VProcessIPC::DoRun();
@@ -189,13 +197,16 @@ class ProbeApplication : public VProcessIPC {
     Say("loop ended signals=" + std::to_string(XPosixProcessIPC::GetQuitSignalCount()));
   }
 
-  // Busy standard output (its lock taken all the time) while the driver
-  // sends an interrupt.
+  // Busy standard output (its lock taken all the time) from before the
+  // driver sends an interrupt until the handler has run. The driver reads
+  // as it goes, so a full pipe keeps the count of lines low; the cap only
+  // bounds the output of a run whose interrupt never comes.
   void _PrintWhileInterrupted() {
     Say("ready");
-    for (int i = 0; i < 2000; ++i) std::printf("line %d of the work in progress\n", i);
+    for (int i = 0; i < 1000000 && XPosixProcessIPC::GetQuitSignalCount() == 0; ++i)
+      std::printf("line %d of the work in progress\n", i);
     std::fflush(stdout);
-    for (int i = 0; i < 5000 && XPosixProcessIPC::GetQuitSignalCount() == 0; ++i)
+    while (XPosixProcessIPC::GetQuitSignalCount() == 0)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     Say("done signals=" + std::to_string(XPosixProcessIPC::GetQuitSignalCount()));
   }
