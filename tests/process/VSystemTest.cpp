@@ -42,14 +42,19 @@ TEST(VSystemClock, TicksAreSixtiethsOfTheSameClock) {
   EXPECT_LE(ticks, after * 60 / 1000 + 1);
 }
 
+// GetCurrentDeltaTicks(now + offset), where now is the tick the clock
+// showed all along the call: read again when it ticked over meanwhile.
+uint32 DeltaFromNow(uint32 offset) {
+  for (;;) {
+    const uint32 now = VSystem::GetCurrentTicks();
+    const uint32 delta = VSystem::GetCurrentDeltaTicks(now + offset);
+    if (VSystem::GetCurrentTicks() == now) return delta;
+  }
+}
+
 TEST(VSystemClock, DeltaTicksIsTheDistanceEitherWay) {
-  uint32 now = VSystem::GetCurrentTicks();
-  uint32 later = now + 100000;
-  uint32 delta = VSystem::GetCurrentDeltaTicks(later);
-  EXPECT_LE(delta, 100000u);
-  EXPECT_GE(delta, 100000u - 1000u);
-  uint32 earlier = now - 50;
-  EXPECT_GE(VSystem::GetCurrentDeltaTicks(earlier), 50u);
+  EXPECT_EQ(DeltaFromNow(100000), 100000u);
+  EXPECT_EQ(DeltaFromNow(uint32(-50)), 50u);
 }
 
 TEST(VSystemProcessors, LogicalCountIsPositiveAndStable) {
@@ -162,13 +167,11 @@ TEST_F(VirtualMemoryTest, PhysicalMemoryHintOverALiveMappingFails) {
 TEST(VSystemClock, DeltaTicksAroundTheWrap) {
   // Distances are taken the short way round the 32-bit circle: a count that
   // wrapped since `since` still gives the small distance.
-  const uint32 now = VSystem::GetCurrentTicks();
-  EXPECT_LE(VSystem::GetCurrentDeltaTicks(now + 0x80000010u), 0x7FFFFFF0u + 1000u);
-  EXPECT_GE(VSystem::GetCurrentDeltaTicks(now + 0x80000010u), 0x7FFFFFF0u - 1000u);
-  EXPECT_LE(VSystem::GetCurrentDeltaTicks(now + 5), 5u);
-  EXPECT_GE(VSystem::GetCurrentDeltaTicks(now + 5), 4u);
-  EXPECT_GE(VSystem::GetCurrentDeltaTicks(now - 5), 5u);
-  EXPECT_LE(VSystem::GetCurrentDeltaTicks(now - 5), 6u);
+  struct Case {
+    uint32 offset;
+    uint32 distance;
+  } cases[] = {{0x80000010u, 0x7FFFFFF0u}, {5, 5}, {uint32(-5), 5}};
+  for (const Case& c : cases) EXPECT_EQ(DeltaFromNow(c.offset), c.distance) << c.offset;
 }
 
 TEST(VSystemClock, ProfilingCounterAndDelay) {
@@ -327,7 +330,7 @@ bool Contains(const std::vector<int32>& pids, int32 pid) {
 }
 
 TEST(VSystemProcesses, ListAppendsRunningProcessesButNotZombies) {
-  ChildProcess sleeper({"/bin/sleep", "10"});
+  ChildProcess sleeper({"/bin/sleep", "120"});  // ended by the test
   ChildProcess quitter({"/bin/true"});
   ASSERT_GT(sleeper.Pid(), 0);
   ASSERT_GT(quitter.Pid(), 0);
@@ -376,7 +379,7 @@ TEST(VSystemProcesses, WaitForProcessReasons) {
   EXPECT_FALSE(VSystem::WaitForProcess(1, 0, &reason));
   EXPECT_EQ(reason, VSystem::EWFP_NoSuchChild);
 
-  ChildProcess sleeper({"/bin/sleep", "10"});
+  ChildProcess sleeper({"/bin/sleep", "120"});  // ended by the test
   ASSERT_GT(sleeper.Pid(), 0);
   EXPECT_FALSE(VSystem::WaitForProcess(sleeper.Pid(), 0, &reason));
   EXPECT_EQ(reason, VSystem::EWFP_StillRunning);
