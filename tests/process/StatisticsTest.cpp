@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <time.h>
 
 #include <atomic>
 #include <chrono>
@@ -55,12 +56,21 @@ TEST(SystemStatistics, ProcessorUseNeedsTwoSamples) {
 }
 
 TEST(SystemStatistics, ApplicationProcessorUseIsAShareOfTheMachine) {
+  // The share is taken once the spinner has had a tenth of a second of
+  // processor time, however long the machine made it wait for that.
+  std::atomic<bool> busy{false};
   std::atomic<bool> stop{false};
   std::thread spinner([&] {
     while (!stop.load()) {
+      timespec used{};
+      if (!busy.load() && clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used) == 0 &&
+          (used.tv_sec > 0 || used.tv_nsec >= 100000000)) {
+        busy.store(true);
+        busy.notify_all();
+      }
     }
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  busy.wait(false);
   const double share = VSystem::GetApplicationProcessorsPercentageUse();
   stop.store(true);
   spinner.join();
