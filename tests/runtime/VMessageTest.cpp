@@ -1,6 +1,7 @@
 #include "runtime/VMessage.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "runtime/VMessageQueue.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
+#include "support/ThreadState.h"
 
 namespace zeft {
 namespace {
@@ -200,8 +202,9 @@ TEST_F(VMessageTest, CancelKeepsTheOrderOfTheOthers) {
 
 TEST_F(VMessageTest, QueueWokenWithoutMessageReturnsNull) {
   auto* queue = new VMessageQueue;
-  std::thread waker([queue] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const pid_t waiter = gettid();
+  std::thread waker([queue, waiter] {
+    test::WaitUntilAsleep(waiter);  // in the wait below
     queue->SetEvent();
   });
   bool timedOut = true;

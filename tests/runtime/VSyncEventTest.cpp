@@ -1,6 +1,7 @@
 #include "runtime/VSyncEvent.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -8,6 +9,7 @@
 
 #include "RuntimeTestHelpers.h"
 #include "runtime/VTask.h"
+#include "support/ThreadState.h"
 
 namespace zeft {
 namespace {
@@ -63,12 +65,14 @@ TEST(VSyncEventTest, TimedWaitSurvivesWakeUpsThatFindTheEventClosed) {
   for (int round = 0; round < 5; ++round) {
     VSyncEvent event;
     std::atomic<int> result{-1};
-    std::atomic<bool> waiting{false};
+    std::atomic<pid_t> waiting{0};
     std::thread waiter([&] {
-      waiting.store(true);
+      waiting.store(gettid());
       result.store(event.Lock(60000) ? 1 : 0);
     });
-    ASSERT_TRUE(WaitUntil([&] { return waiting.load(); }));
+    // The pulses come once the waiter is parked in Lock.
+    ASSERT_TRUE(WaitUntil([&] { return waiting.load() != 0; }));
+    EXPECT_TRUE(test::WaitUntilAsleep(waiting.load()));
     for (int pulse = 0; pulse < 50; ++pulse) {
       event.Unlock();
       event.Reset();
