@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
 
 #include "RuntimeTestHelpers.h"
 #include "process/VSystem.h"
@@ -22,12 +23,17 @@ class CountingIdler : public IIdleable {
  public:
   ~CountingIdler() override { StopIdling(); }
   std::atomic<int> fCalls{0};
-  std::atomic<bool> fSlow{false};
+  // Holds the next call until the idler has left its task's list: a
+  // destruction on another task then always meets a call in progress.
+  std::atomic<bool> fHold{false};
+  std::atomic<bool> fHeld{false};
 
  protected:
   void DoIdle() override {
     fCalls.fetch_add(1);
-    if (fSlow.load()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (!fHold.load()) return;
+    fHeld.store(true);
+    while (GetIdlingTask()->HasIdler(this)) std::this_thread::yield();
   }
 };
 
@@ -79,12 +85,17 @@ TEST(IIdleableTest, DestroyedOnAnotherTaskLeavesNoDanglingEntry) {
   VTask* owner = StartTask();
   for (int round = 0; round < 20; ++round) {
     auto idler = std::make_unique<CountingIdler>();
-    idler->fSlow.store(true);
     idler->StartIdling(owner);
     ASSERT_TRUE(WaitUntil([&] { return idler->fCalls.load() > 0; }));
-    idler.reset();  // on the main task, while the owner keeps idling
+    idler->fHold.store(true);
+    ASSERT_TRUE(WaitUntil([&] { return idler->fHeld.load(); }));
+    idler.reset();  // on the main task, inside the owner's idle call
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  // Two more passes over the owner's list, which would reach a dangling entry.
+  CountingIdler later;
+  later.StartIdling(owner);
+  EXPECT_TRUE(WaitUntil([&] { return later.fCalls.load() >= 2; }));
+  later.StopIdling();
   EXPECT_TRUE(StopTask(owner));
 }
 
