@@ -159,13 +159,15 @@ TEST_F(DelayedMessageTest, IsDueAfterItsDelayInTicks) {
 TEST_F(DelayedMessageTest, PostToWithDelayWaitsForTheIdlePass) {
   fReceiver.SetMessagingTask(VTask::GetCurrentID());
   auto* message = new VMessage;
+  // Due a second (60 ticks) after the post, which lies between these two.
+  const uint32 before = VSystem::GetCurrentTicks();
   EXPECT_TRUE(message->PostTo(&fReceiver, false, 1000));
   EXPECT_TRUE(message->PostTo(&fReceiver, false, 1000)) << "in flight: accepted, not posted twice";
+  const uint32 after = VSystem::GetCurrentTicks();
   EXPECT_EQ(VTaskMgr::sInstance->CountMessagesFor(&fReceiver), 1);
-  const uint32 now = VSystem::GetCurrentTicks();
-  DeliverAt(now);
+  DeliverAt(before);
   EXPECT_EQ(fReceiver.fCount.load(), 0);
-  DeliverAt(now + 62);
+  DeliverAt(after + 61);
   EXPECT_EQ(fReceiver.fCount.load(), 1);
   EXPECT_TRUE(message->Answered());
   message->Release();
