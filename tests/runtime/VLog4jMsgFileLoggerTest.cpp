@@ -49,6 +49,12 @@ class FileLogger : public ::testing::Test {
     return fFolder.Path("run_" + std::to_string(number) + ".txt");
   }
   VLog4jMsgFileLogger MakeFileLogger() { return {FolderOf(fFolder.Path()), VString("run")}; }
+  // The size of every log file together.
+  long long LoggedBytes() const {
+    long long total = 0;
+    for (int n = 1; FileSize(LogPath(n)) >= 0; ++n) total += FileSize(LogPath(n));
+    return total;
+  }
 
   TempFolder fFolder;
   VRefPtr<VLogger> fLogger;
@@ -323,12 +329,15 @@ TEST_F(FileLogger, StoppingWhileTheLoggerTaskWritesNeitherBlocksNorBreaksLines) 
           fLogger->LogMessage(kMessageLevelInfo, VString("busy"), VString("p"));
       },
       test::kSmallStack);
+  long long written = 0;
   for (int round = 0; round < 20; ++round) {
     VLog4jMsgFileLogger fileLogger = MakeFileLogger();
     fileLogger.Start();
     EXPECT_TRUE(fileLogger.IsStarted());
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // Stopped once the logger task writes for it.
+    EXPECT_TRUE(test::WaitUntil([&] { return LoggedBytes() > written; }));
     fileLogger.Stop();
+    written = LoggedBytes();
   }
   done.store(true);
   EXPECT_TRUE(test::StopTask(producer));
