@@ -277,7 +277,11 @@ bool RecoverStagingFolder(int folder, const std::string& folderText, const std::
   platform::FileDescriptor stagingFd(
       ::openat(folder, stagingName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   struct stat info;
-  if (!stagingFd.IsOpen() || ::fstat(stagingFd.Get(), &info) != 0 || !IsOwnAndPrivate(info)) {
+  if (!stagingFd.IsOpen() || ::fstat(stagingFd.Get(), &info) != 0) {
+    LogLeftInPlace("could not be opened", staging);
+    return true;
+  }
+  if (!IsOwnAndPrivate(info)) {
     LogLeftInPlace("another user made, or that others may change", staging);
     return true;
   }

@@ -29,8 +29,8 @@ bool SameItem(const struct stat& left, const struct stat& right) {
 
 // Opens the lock file `name` of `folderFd`, made here when missing. For
 // writing where the caller may (NFS locks only what is open for writing),
-// else for reading. Never opens anything but a regular file, and never
-// waits: EEXIST when something else has the name. ENOENT when it went
+// else for reading (another user's file, a read-only file system). Never opens anything but a
+// regular file, and never waits: EEXIST when something else has the name. ENOENT when it went
 // between two looks.
 int OpenLockFile(int folderFd, const std::string& name, FileDescriptor& file) {
   // O_NOFOLLOW, so that a link put in its place leads nowhere; O_NOCTTY
@@ -50,7 +50,7 @@ int OpenLockFile(int folderFd, const std::string& name, FileDescriptor& file) {
   if (::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return errno;
   if (!S_ISREG(info.st_mode)) return EEXIST;
   file.Reset(::openat(folderFd, name.c_str(), O_RDWR | kFlags));
-  if (!file.IsOpen() && errno == EACCES)
+  if (!file.IsOpen() && (errno == EACCES || errno == EROFS))
     file.Reset(::openat(folderFd, name.c_str(), O_RDONLY | kFlags));
   if (!file.IsOpen()) {
     // Replaced by something else between the look and the open.
