@@ -280,6 +280,26 @@ void KillUpdate(UpdaterWorld& world, const std::vector<std::string>& faults, Old
   EXPECT_TRUE(!fs::exists(installed) || SameTree(installed, world.Path("Download/Demo.app")));
 }
 
+// The staging folder an interrupted run left in Installed/ (its only
+// hidden item but the lock file); "" when there is none.
+std::string StagingFolder(const UpdaterWorld& world) {
+  std::string staging;
+  for (const std::string& name : HiddenItems(world.Path("Installed")))
+    if (name != ".Demo.app.zeft-lock") staging = world.Path("Installed/" + name);
+  return staging;
+}
+
+// The next run, without faults, finishes the update: the new bundle in
+// place, the old one in the Trash and nothing else left in Installed/.
+void ExpectARerunFinishes(UpdaterWorld& world, const char* name) {
+  world.UseFaults({});
+  EXPECT_EQ(world.UpdateDemo({"--silent"}).fExitCode, 0) << name << world.LogText();
+  EXPECT_TRUE(SameTree(world.Path("Installed/Demo.app"), world.Path("Download/Demo.app"))) << name;
+  EXPECT_TRUE(SameTree(world.Trashed("Demo_old0001.app"), world.Path("Reference/Demo.app")))
+      << name;
+  EXPECT_EQ(SortedNames(world.Path("Installed")), std::vector<std::string>{"Demo.app"}) << name;
+}
+
 // Makes the folder of the aside bundle `from` (of Installed/) the user's
 // own folder `to`: the same item (its inode and birth time, as when the
 // file system gives a freed inode number to a new folder) under another
@@ -378,11 +398,8 @@ TEST(UpdaterRecovery, AFailedPutBackStopsInPlaceAndTheNextRunFinishes) {
     UpdaterWorld world;
     world.MakeBundle("Reference/Demo.app", "1");
     KillUpdate(world, c.fKilledBy, c.fOldAt);
-    std::vector<std::string> staging;
-    for (const std::string& name : HiddenItems(world.Path("Installed")))
-      if (name.find("zeft-lock") == std::string::npos) staging.push_back(name);
-    ASSERT_EQ(staging.size(), 1u) << c.fName;
-    const std::string stagingPath = world.Path("Installed/" + staging[0]);
+    const std::string stagingPath = StagingFolder(world);
+    ASSERT_FALSE(stagingPath.empty()) << c.fName;
     const std::string staged = stagingPath + "/Demo.app";
     const std::string installed = world.Path("Installed/Demo.app");
     const std::string aside = world.Path("Installed/Demo_old0001.app");
@@ -407,13 +424,7 @@ TEST(UpdaterRecovery, AFailedPutBackStopsInPlaceAndTheNextRunFinishes) {
       fs::remove_all(world.Path("logs"));
     }
 
-    world.UseFaults({});
-    EXPECT_EQ(world.UpdateDemo({"--silent"}).fExitCode, 0) << c.fName << world.LogText();
-    EXPECT_TRUE(SameTree(installed, world.Path("Download/Demo.app"))) << c.fName;
-    EXPECT_TRUE(SameTree(world.Trashed("Demo_old0001.app"), world.Path("Reference/Demo.app")))
-        << c.fName;
-    EXPECT_EQ(SortedNames(world.Path("Installed")), std::vector<std::string>{"Demo.app"})
-        << c.fName;
+    ExpectARerunFinishes(world, c.fName);
   }
 }
 
@@ -429,9 +440,7 @@ TEST(UpdaterRecovery, AnUnreadableRecordStopsTheRunAndKeepsItsFolder) {
     UpdaterWorld world;
     world.MakeBundle("Reference/Demo.app", "1");
     KillUpdate(world, {"ZEFT_TEST_KILLED_AFTER_EXCHANGE=1"}, OldAt::kStaging);
-    std::string staging;
-    for (const std::string& name : HiddenItems(world.Path("Installed")))
-      if (name.find("zeft-lock") == std::string::npos) staging = world.Path("Installed/" + name);
+    const std::string staging = StagingFolder(world);
     ASSERT_FALSE(staging.empty()) << c.fName;
 
     world.UseFaults(
@@ -447,12 +456,7 @@ TEST(UpdaterRecovery, AnUnreadableRecordStopsTheRunAndKeepsItsFolder) {
         << c.fName;
     EXPECT_TRUE(world.OpenCalls().empty()) << c.fName;
 
-    world.UseFaults({});
-    EXPECT_EQ(world.UpdateDemo({"--silent"}).fExitCode, 0) << c.fName << world.LogText();
-    EXPECT_TRUE(SameTree(world.Trashed("Demo_old0001.app"), world.Path("Reference/Demo.app")))
-        << c.fName;
-    EXPECT_EQ(SortedNames(world.Path("Installed")), std::vector<std::string>{"Demo.app"})
-        << c.fName;
+    ExpectARerunFinishes(world, c.fName);
   }
 }
 
