@@ -5,17 +5,16 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#include "platform/FileDescriptor.h"
 
 namespace zeft::test {
 
@@ -68,21 +67,16 @@ inline std::vector<std::string> SortedNames(const std::string& path) {
 }
 
 // The whole content of the file at `path`; "" when it cannot be read.
-// Read straight into the result: through streams, the tests' unoptimised
+// Read a buffer at a time: through streams, the tests' unoptimised
 // sanitizer builds spend seconds on the trees some tests compare.
 inline std::string ReadWholeFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::string();
+  platform::FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   std::string content;
-  struct stat info;
-  if (::fstat(fd, &info) == 0 && info.st_size > 0) content.reserve(size_t(info.st_size));
   char buffer[16384];
-  for (ssize_t count; (count = ::read(fd, buffer, sizeof buffer)) != 0;) {
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) break;
-    content.append(buffer, size_t(count));
-  }
-  ::close(fd);
+  size_t filled = sizeof buffer;
+  while (file.IsOpen() && filled == sizeof buffer &&
+         platform::ReadUpTo(file.Get(), buffer, sizeof buffer, filled) == 0)
+    content.append(buffer, filled);
   return content;
 }
 

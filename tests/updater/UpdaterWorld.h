@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -280,27 +279,6 @@ inline bool Contains(const std::vector<std::string>& lines, const std::string& w
   return std::find(lines.begin(), lines.end(), wanted) != lines.end();
 }
 
-// Whether the files at `left` and `right` hold the same bytes, compared a
-// buffer at a time (the kill tests compare thousands of files each round).
-inline bool SameContent(const std::string& left, const std::string& right) {
-  const int a = ::open(left.c_str(), O_RDONLY | O_CLOEXEC);
-  const int b = ::open(right.c_str(), O_RDONLY | O_CLOEXEC);
-  bool same = a >= 0 && b >= 0;
-  static thread_local char first[16384];
-  static thread_local char second[16384];
-  while (same) {
-    // Regular files of a scratch folder: a read returns what is asked for
-    // until the end.
-    const ssize_t count = ::read(a, first, sizeof first);
-    same = count >= 0 && ::read(b, second, sizeof second) == count &&
-           std::memcmp(first, second, size_t(count)) == 0;
-    if (count <= 0) break;
-  }
-  if (a >= 0) ::close(a);
-  if (b >= 0) ::close(b);
-  return same;
-}
-
 // Whether the two trees hold the same names, kinds, modes, link targets
 // and file contents.
 inline bool SameTree(const std::string& left, const std::string& right) {
@@ -323,7 +301,8 @@ inline bool SameTree(const std::string& left, const std::string& right) {
     if (::lstat(a.c_str(), &first) != 0 || ::lstat(b.c_str(), &second) != 0) return false;
     if (first.st_mode != second.st_mode) return false;
     if (S_ISLNK(first.st_mode) && fs::read_symlink(a) != fs::read_symlink(b)) return false;
-    if (S_ISREG(first.st_mode) && (first.st_size != second.st_size || !SameContent(a, b)))
+    if (S_ISREG(first.st_mode) &&
+        (first.st_size != second.st_size || ReadWholeFile(a) != ReadWholeFile(b)))
       return false;
   }
   return true;
@@ -341,14 +320,9 @@ inline std::vector<std::string> HiddenItems(const std::string& folder) {
 
 // Writes `text` as the whole new file `path`.
 inline void WriteFile(const std::string& path, const std::string& text) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  for (size_t at = 0; at < text.size();) {
-    const ssize_t count = ::write(fd, text.data() + at, text.size() - at);
-    if (count <= 0) break;
-    at += size_t(count);
-  }
-  ::close(fd);
+  platform::FileDescriptor file(
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (file.IsOpen()) platform::WriteAll(file.Get(), text);
 }
 
 // Interrupts updates of bundles whose copy lasts a good part of a second,
