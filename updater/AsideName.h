@@ -12,6 +12,9 @@ namespace zeft {
 // The highest number an aside name carries.
 inline constexpr int kMaxAsideNumber = 9999;
 
+// The tag of the names the outdated bundle is set aside under.
+inline constexpr const char* kOutdatedAsideTag = "old";
+
 // The aside name numbered `number` (1 to kMaxAsideNumber) of the bundle
 // named `bundleName`; an empty tag leaves out the "_" too. UTF-8.
 std::string MakeAsideName(const std::string& bundleName, const std::string& tag, int number);

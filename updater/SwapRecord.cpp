@@ -18,13 +18,23 @@ namespace zeft {
 
 namespace {
 
-constexpr std::string_view kFirstLine = "zeft swap record 2\n";
-// What the previous version wrote: device and inode numbers, no aside name.
+constexpr std::string_view kFirstLine = "zeft swap record 3\n";
+// What earlier versions wrote, once their copy was whole: version 2 the
+// same identities and aside number without the folder's own identity and a
+// stage, version 1 device and inode numbers and no aside name.
+constexpr std::string_view kFirstLineVersion2 = "zeft swap record 2\n";
 constexpr std::string_view kFirstLineVersion1 = "zeft swap record 1\n";
 // A whole record is far shorter: anything longer is not one.
-constexpr size_t kMaximumSize = 256;
+constexpr size_t kMaximumSize = 512;
 // Where a new record is written before it takes the record's name.
 constexpr const char* kNewFileName = ".zeft-swap-record.new";
+
+constexpr struct {
+  SwapRecord::Stage fStage;
+  std::string_view fName;
+} kStages[] = {{SwapRecord::Stage::kCopying, "copying"},
+               {SwapRecord::Stage::kSwapping, "swapping"},
+               {SwapRecord::Stage::kPuttingBack, "putting-back"}};
 
 std::string Line(const char* label, const ItemIdentity& identity) {
   char line[128];
@@ -92,23 +102,49 @@ bool ReadVersion1Identity(std::string_view& text, std::string_view label, ItemId
   return true;
 }
 
+// Reads "<label> <inode> <birth>\n" lines for the identities and the
+// "aside <number>\n" line of the swapping stages, and nothing after them.
+bool ReadSwapLines(std::string_view text, SwapRecord& read) {
+  return ReadIdentity(text, "installed", read.fInstalled) &&
+         ReadIdentity(text, "staged", read.fStaged) && ReadLabel(text, "aside") &&
+         ReadNumber(text, read.fAsideNumber, '\n') && text.empty() && read.fAsideNumber >= 0 &&
+         read.fAsideNumber <= kMaxAsideNumber;
+}
+
+bool ReadStage(std::string_view& text, SwapRecord::Stage& stage) {
+  if (!ReadLabel(text, "stage")) return false;
+  for (const auto& known : kStages) {
+    if (text.substr(0, known.fName.size()) == known.fName &&
+        text.substr(known.fName.size(), 1) == "\n") {
+      stage = known.fStage;
+      text.remove_prefix(known.fName.size() + 1);
+      return true;
+    }
+  }
+  return false;
+}
+
 bool Parse(std::string_view text, SwapRecord& record) {
   SwapRecord read;
   if (text.substr(0, kFirstLineVersion1.size()) == kFirstLineVersion1) {
     text.remove_prefix(kFirstLineVersion1.size());
+    read.fVersion = 1;
     if (!ReadVersion1Identity(text, "installed", read.fInstalled) ||
         !ReadVersion1Identity(text, "staged", read.fStaged) || !text.empty())
       return false;
-    record = read;
-    return true;
-  }
-  if (text.substr(0, kFirstLine.size()) != kFirstLine) return false;
-  text.remove_prefix(kFirstLine.size());
-  if (!ReadIdentity(text, "installed", read.fInstalled) ||
-      !ReadIdentity(text, "staged", read.fStaged) || !ReadLabel(text, "aside") ||
-      !ReadNumber(text, read.fAsideNumber, '\n') || !text.empty() || read.fAsideNumber < 0 ||
-      read.fAsideNumber > kMaxAsideNumber)
+  } else if (text.substr(0, kFirstLineVersion2.size()) == kFirstLineVersion2) {
+    text.remove_prefix(kFirstLineVersion2.size());
+    read.fVersion = 2;
+    if (!ReadSwapLines(text, read)) return false;
+  } else if (text.substr(0, kFirstLine.size()) == kFirstLine) {
+    text.remove_prefix(kFirstLine.size());
+    if (!ReadStage(text, read.fStage) || !ReadIdentity(text, "staging", read.fStaging))
+      return false;
+    if (read.fStage == SwapRecord::Stage::kCopying ? !text.empty() : !ReadSwapLines(text, read))
+      return false;
+  } else {
     return false;
+  }
   record = read;
   return true;
 }
@@ -123,8 +159,8 @@ bool ItemIdentity::Matches(const ItemIdentity& other) const {
 
 bool GetItemIdentity(int dirFd, const std::string& name, ItemIdentity& identity) {
   struct statx info;
-  if (::statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &info) != 0)
-    return false;
+  const int flags = name.empty() ? AT_EMPTY_PATH : AT_SYMLINK_NOFOLLOW;
+  if (::statx(dirFd, name.c_str(), flags, STATX_INO | STATX_BTIME, &info) != 0) return false;
   identity = ItemIdentity();
   identity.fInode = info.stx_ino;
   if ((info.stx_mask & STATX_BTIME) != 0) {
@@ -135,9 +171,19 @@ bool GetItemIdentity(int dirFd, const std::string& name, ItemIdentity& identity)
   return true;
 }
 
+bool SwapRecord::Marks(const ItemIdentity& folder) const {
+  return fVersion < kVersion || fStaging.Matches(folder);
+}
+
 int SwapRecord::Write(int stagingFd) const {
-  const std::string text = std::string(kFirstLine) + Line("installed", fInstalled) +
-                           Line("staged", fStaged) + "aside " + std::to_string(fAsideNumber) + "\n";
+  std::string text = std::string(kFirstLine);
+  for (const auto& known : kStages)
+    if (known.fStage == fStage) text.append("stage ").append(known.fName).append("\n");
+  text += Line("staging", fStaging);
+  if (fStage != Stage::kCopying) {
+    text += Line("installed", fInstalled) + Line("staged", fStaged) + "aside " +
+            std::to_string(fAsideNumber) + "\n";
+  }
   // Written whole under another name, then renamed over the record: a run
   // killed meanwhile leaves the earlier record whole.
   if (::unlinkat(stagingFd, kNewFileName, 0) != 0 && errno != ENOENT) return errno;
@@ -184,7 +230,9 @@ SwapRecord::ReadResult SwapRecord::Read(int stagingFd, int* error) {
 }
 
 int SwapRecord::Remove(int stagingFd) {
-  return ::unlinkat(stagingFd, kFileName, 0) == 0 ? 0 : errno;
+  for (const char* name : {kNewFileName, kFileName})
+    if (::unlinkat(stagingFd, name, 0) != 0 && errno != ENOENT) return errno;
+  return 0;
 }
 
 }  // namespace zeft

@@ -1,10 +1,12 @@
-// The record an update keeps in its hidden staging folder while it moves
-// the installed bundle: which items the installed bundle and its staged
-// replacement were when the moves began, and under which aside name the
-// installed bundle is set aside. It is on disk before each move that
+// The record an update keeps in its hidden staging folder: it marks that
+// very folder as the updater's own from the moment it is made, and, once
+// the copy in it is whole, says which items the installed bundle and its
+// staged replacement were when the moves began and under which aside name
+// the installed bundle is set aside. It is on disk before each step that
 // depends on it and removed after the last, so that the recovery of an
-// interrupted run can tell from it how far that run got, and puts back
-// only the bundle that run moved, from where that run moved it.
+// interrupted run can tell from it whose folder it is and how far that run
+// got, and puts back only the bundle that run moved, from where that run
+// moved it.
 #pragma once
 
 #include <cstdint>
@@ -29,22 +31,50 @@ struct ItemIdentity {
 };
 
 // The identity of the item `name` of the open folder `dirFd`, a link not
-// followed; false when nothing is there.
+// followed, or of the open item `dirFd` itself when `name` is empty; false
+// when nothing is there.
 bool GetItemIdentity(int dirFd, const std::string& name, ItemIdentity& identity);
 
 struct SwapRecord {
   // Its name in the staging folder.
   static constexpr const char* kFileName = ".zeft-swap-record";
+  // The version this updater writes. Versions 1 and 2, which earlier
+  // versions wrote once their copy was whole, are still read: they name
+  // neither their folder nor a stage (they are of the swapping stage), and
+  // version 1 no aside name either.
+  static constexpr int kVersion = 3;
 
+  enum class Stage {
+    // The folder was just made, and the copy is going into it: nothing of
+    // the installed bundle has moved. Only fStaging is recorded.
+    kCopying,
+    // The copy is whole and the moves of the swap may have begun.
+    kSwapping,
+    // A recovery is putting the installed bundle back by exchanging it
+    // with what stands at the installed path: whatever the staging folder
+    // then holds under the bundle's name stood at the installed path, and
+    // is never deleted.
+    kPuttingBack,
+  };
+
+  int fVersion = kVersion;
+  Stage fStage = Stage::kSwapping;
+  // The staging folder itself (version 3 on).
+  ItemIdentity fStaging;
   ItemIdentity fInstalled;
   ItemIdentity fStaged;
   // The number of the aside name the installed bundle takes, or took, on
-  // its way out; 0 when the record does not say (one of an earlier version).
+  // its way out; 0 when the record does not say (one of version 1).
   int fAsideNumber = 0;
 
-  // Writes the record into the open staging folder `stagingFd`, replacing
-  // any earlier one in one step, and flushes it and the folder to disk. 0
-  // or an errno value.
+  // Whether the record marks the staging folder whose identity is
+  // `folder` as the updater's: one of this version must name that very
+  // folder; one of an earlier version names none.
+  bool Marks(const ItemIdentity& folder) const;
+
+  // Writes the record, in this version, into the open staging folder
+  // `stagingFd`, replacing any earlier one in one step, and flushes it and
+  // the folder to disk. 0 or an errno value.
   int Write(int stagingFd) const;
 
   enum class ReadResult {
@@ -64,7 +94,8 @@ struct SwapRecord {
   // the result is kRead.
   ReadResult Read(int stagingFd, int* error = nullptr);
 
-  // Removes the record of the staging folder. 0 or an errno value.
+  // Removes the record of the staging folder, and what an interrupted
+  // write of it left. 0 or an errno value.
   static int Remove(int stagingFd);
 };
 

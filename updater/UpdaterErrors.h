@@ -35,6 +35,9 @@ inline constexpr int32 kLockFileInTheWay = 19;
 // An interrupted run's swap record is there but cannot be read: where that
 // run left the installed bundle is unknown, so nothing was touched.
 inline constexpr int32 kSwapRecordUnreadable = 20;
+// An interrupted update left the installed bundle under its aside name,
+// and something else stands at the installed path: nothing was moved.
+inline constexpr int32 kInstalledPathTaken = 21;
 inline constexpr int32 kBadCustomizationFile = 41;
 inline constexpr int32 kInstallFailed = 100;
 inline constexpr int32 kLogStartFailed = 101;

@@ -58,6 +58,11 @@ const char* EnglishDescription(VError code) {
       return "The update stopped halfway and could not be undone: the application to update is "
              "at '{srcPath}' and the up-to-date application at '{dstPath}'. Run the update "
              "again to finish it.";
+    case kInstalledPathTaken:
+      return "An interrupted update left the application to update at '{srcPath}' and the "
+             "up-to-date application at '{dstPath}', but '{path}' stands where the "
+             "application belongs. Nothing was moved; move '{path}' away, then run the update "
+             "again to put the application back and finish the update.";
     case kLockFailed:
       return "The update of '{path}' could not be locked against other updates.";
     case kLockFileInTheWay:
@@ -154,6 +159,13 @@ VError ThrowErrorWithPaths(VError code, const VFilePath& source, const VFilePath
       code, {{&kSourcePathKey, source.GetPath()}, {&kDestinationPathKey, destination.GetPath()}});
 }
 
+VError ThrowErrorWithPaths(VError code, const VFilePath& source, const VFilePath& destination,
+                           const VFilePath& path) {
+  return PushWithParameters(code, {{&kSourcePathKey, source.GetPath()},
+                                   {&kDestinationPathKey, destination.GetPath()},
+                                   {&kPathKey, path.GetPath()}});
+}
+
 VError ThrowServiceError(VError code, const VString& serviceName) {
   return PushWithParameters(code, {{&kServiceNameKey, serviceName}});
 }
@@ -179,6 +191,16 @@ void GetErrorText(const VErrorBase& error, VString& text) {
   }
   error.GetErrorDescription(text);
   if (text.IsEmpty()) error.GetErrorString(text);
+}
+
+VString ToVString(const std::string& text) {
+  return VString(text.data(), text.size(), kCharSetUTF8);
+}
+
+VFilePath FolderPathOf(const std::string& posix) {
+  VFilePath path;
+  path.FromFullPath(ToVString(posix + "/"), kFilePathStylePosix);
+  return path;
 }
 
 }  // namespace zeft

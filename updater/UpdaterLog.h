@@ -3,6 +3,8 @@
 // through (records of the component "NVUP" handed to the process logger).
 #pragma once
 
+#include <string>
+
 #include "UpdaterErrors.h"
 #include "runtime/EMessageLevel.h"
 
@@ -32,9 +34,17 @@ void LogDebug(const char* format, ...);
 // in their native form; return the code.
 VError ThrowErrorWithPath(VError code, const VFilePath& path);
 VError ThrowErrorWithPaths(VError code, const VFilePath& source, const VFilePath& destination);
+// The same with a third path, the parameter "path".
+VError ThrowErrorWithPaths(VError code, const VFilePath& source, const VFilePath& destination,
+                           const VFilePath& path);
 VError ThrowServiceError(VError code, const VString& serviceName);
 
 // The text of an error: its description, else its error string.
 void GetErrorText(const VErrorBase& error, VString& text);
+
+// UTF-8 text (a POSIX path) as a string, for the log's "%S".
+VString ToVString(const std::string& text);
+// The folder at the POSIX path `posix`, as error parameters name it.
+VFilePath FolderPathOf(const std::string& posix);
 
 }  // namespace zeft

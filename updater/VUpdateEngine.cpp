@@ -8,12 +8,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "AsideName.h"
-#include "SwapRecord.h"
+#include "StagingFolder.h"
 #include "UpdaterLog.h"
 #include "core/LocalizeString.h"
 #include "core/VMemoryBuffer.h"
@@ -23,7 +22,6 @@
 #include "json/VJSONObject.h"
 #include "json/VJSONValue.h"
 #include "platform/DirectoryWalk.h"
-#include "platform/FolderSwap.h"
 #include "platform/ItemNameLock.h"
 #include "platform/MainBundle.h"
 #include "process/ENotificationResponse.h"
@@ -52,8 +50,6 @@ namespace {
 constexpr int32 kRenameAttempts = 5;
 constexpr uint32 kRenameRetryDelay = 3000;
 constexpr uint64 kMaximumWait = 60000;
-// The tag of the names the outdated bundle is set aside under.
-constexpr const char* kAsideTag = "old";
 
 // A path typed relative to the current folder, made absolute.
 VString AbsolutePosixPath(const VString& text) {
@@ -91,245 +87,11 @@ std::string PosixText(const VFilePath& path) {
   return platform::WithoutTrailingSlashes(to_string(posix));
 }
 
-VString ToVString(const std::string& text) {
-  return VString(text.data(), text.size(), kCharSetUTF8);
-}
-
-VFilePath FolderPathOf(const std::string& posix) {
-  VFilePath path;
-  path.FromFullPath(ToVString(posix + "/"), kFilePathStylePosix);
-  return path;
-}
-
 // Failures no retry mends: waiting for them to pass only delays the report.
 // EEXIST comes back only once every aside name is taken.
 bool IsLastingFailure(int error) {
   return error == ENAMETOOLONG || error == EROFS || error == EPERM || error == EACCES ||
          error == ENOSPC || error == EEXIST;
-}
-
-// Called with the aside name a move is about to take, before it moves: 0,
-// or an errno value that stops the move.
-using AsideRecorder = std::function<int(const std::string&)>;
-
-// Renames `from` to `aside`, or to the next free aside name that
-// `nextAside` gives when the name is taken: a taken name is no failure
-// that a wait mends. Each name is recorded before it is tried. 0 or an
-// errno value; `aside` names the last name tried.
-int RenameToFreeAside(const std::string& from, std::string& aside,
-                      const std::function<bool(std::string&)>& nextAside,
-                      const AsideRecorder& recordAside) {
-  for (int tries = 0; tries < kMaxAsideNumber; ++tries) {
-    if (const int error = recordAside(aside); error != 0) return error;
-    const int error = platform::RenameUnlessTaken(AT_FDCWD, from, AT_FDCWD, aside);
-    if (error != EEXIST) return error;
-    if (!nextAside(aside)) break;
-  }
-  return EEXIST;
-}
-
-// Where one attempt at the swap left the bundles.
-struct SwapAttempt {
-  int fError = 0;       // 0, or the errno of the move that failed
-  bool fUndone = true;  // false when that move could not be undone either
-  std::string fOldAt;   // then, where the outdated bundle is
-  std::string fNewAt;   // and where the up-to-date one is
-};
-
-// One attempt at putting the complete copy `staged` in the place of
-// `installed` and the installed bundle under a free aside name (`aside`,
-// else the next that `nextAside` gives). When a move fails, everything is
-// put back where it was, unless putting back fails too: then nothing more
-// moves and the attempt says where the bundles are.
-SwapAttempt SwapOnce(const std::string& installed, const std::string& staged, std::string& aside,
-                     const std::function<bool(std::string&)>& nextAside,
-                     const AsideRecorder& recordAside) {
-  SwapAttempt attempt;
-  attempt.fError = platform::ExchangeFolders(staged, installed);
-  if (attempt.fError == 0) {
-    // The staging name now holds the old bundle.
-    attempt.fError = RenameToFreeAside(staged, aside, nextAside, recordAside);
-    if (attempt.fError != 0 && platform::ExchangeFolders(staged, installed) != 0) {
-      attempt.fUndone = false;
-      attempt.fOldAt = staged;
-      attempt.fNewAt = installed;
-    }
-    return attempt;
-  }
-  if (!platform::IsExchangeRefused(attempt.fError)) return attempt;
-  // A file system that cannot exchange names: two renames, between which
-  // the installed path is empty and only the swap record tells the next
-  // run where its bundle went.
-  if (attempt.fError = RenameToFreeAside(installed, aside, nextAside, recordAside);
-      attempt.fError != 0)
-    return attempt;
-  attempt.fError = platform::RenameUnlessTaken(AT_FDCWD, staged, AT_FDCWD, installed);
-  if (attempt.fError != 0 &&
-      platform::RenameUnlessTaken(AT_FDCWD, aside, AT_FDCWD, installed) != 0) {
-    attempt.fUndone = false;
-    attempt.fOldAt = aside;
-    attempt.fNewAt = staged;
-  }
-  return attempt;
-}
-
-// The error saying where a swap that could not be undone left the bundles.
-void PushStoppedHalfway(const std::string& oldAt, const std::string& newAt) {
-  ThrowErrorWithPaths(UpdaterError(updater_error::kSwapStoppedHalfway), FolderPathOf(oldAt),
-                      FolderPathOf(newAt));
-}
-
-// Whether the item of status `info` belongs to this run's user and no one
-// else may change it: only then can what it holds be trusted to be what a
-// run of this user left.
-bool IsOwnAndPrivate(const struct stat& info) {
-  return info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
-}
-
-void LogLeftInPlace(const char* why, const std::string& staging) {
-  const VString text = ToVString(staging);
-  const VString reason(why);
-  LogInfo("Left in place a hidden folder that %S: '%S'", &reason, &text);
-}
-
-enum class PutBack {
-  kNothing,       // nothing of the record's is out of place
-  kDone,          // the installed bundle is back in place
-  kStopped,       // it could not be put back: an error says where it is
-  kUnrecognised,  // the staging folder holds something the record does not name
-};
-
-// Puts back the installed bundle that the swap recorded in the staging
-// folder `stagingFd` moved, when the state of the items shows where that
-// swap stopped:
-// - its copy left the staging folder: every move was made, nothing to do;
-// - the installed bundle is in the staging folder: exchanged, not yet set
-//   aside; it is exchanged (or renamed) back;
-// - the copy is still there, the installed path is empty and the installed
-//   bundle has the aside name recorded: set aside, the copy not yet renamed
-//   into place; it is renamed back.
-// Nothing else is moved, whatever it looks like.
-PutBack PutBackWhatTheSwapMoved(int folder, int stagingFd, const std::string& folderText,
-                                const std::string& staging, const std::string& name,
-                                const SwapRecord& record) {
-  const std::string installed = platform::JoinPath(folderText, name);
-  const std::string inStaging = platform::JoinPath(staging, name);
-  ItemIdentity atInstalled;
-  ItemIdentity staged;
-  const bool installedThere = GetItemIdentity(folder, name, atInstalled);
-  if (!GetItemIdentity(stagingFd, name, staged)) return PutBack::kNothing;
-  std::string from;
-  std::string oldAt;
-  std::string newAt;
-  int error = 0;
-  if (staged.Matches(record.fInstalled)) {
-    from = oldAt = inStaging;
-    newAt = installed;
-    if (!installedThere) {
-      error = platform::RenameUnlessTaken(stagingFd, name, folder, name);
-    } else if (atInstalled.Matches(record.fStaged)) {
-      error = platform::ExchangeFolders(inStaging, installed);
-    } else {
-      error = EEXIST;
-    }
-  } else if (staged.Matches(record.fStaged)) {
-    if (installedThere || record.fAsideNumber == 0) return PutBack::kNothing;
-    const std::string asideName = MakeAsideName(name, kAsideTag, record.fAsideNumber);
-    ItemIdentity aside;
-    if (!GetItemIdentity(folder, asideName, aside) || !aside.Matches(record.fInstalled))
-      return PutBack::kNothing;
-    from = oldAt = platform::JoinPath(folderText, asideName);
-    newAt = inStaging;
-    error = platform::RenameUnlessTaken(folder, asideName, folder, name);
-  } else {
-    return PutBack::kUnrecognised;
-  }
-  const VString fromText = ToVString(from);
-  const VString toText = ToVString(installed);
-  if (error == 0) {
-    LogInfo("Put the application set aside by an interrupted update back in place: '%S' to '%S'",
-            &fromText, &toText);
-    return PutBack::kDone;
-  }
-  const VString reason(std::strerror(error));
-  LogError(
-      "The application set aside by an interrupted update could not be put back in place: '%S' "
-      "to '%S' (%S)",
-      &fromText, &toText, &reason);
-  PushStoppedHalfway(oldAt, newAt);
-  return PutBack::kStopped;
-}
-
-// Undoes what the interrupted run whose hidden staging folder is
-// `stagingName` (in the open folder `folder`) left: when its swap record
-// shows it moved the installed bundle `name` and stopped before the end,
-// that bundle is put back in place; then the staging folder, which holds
-// only copies that run made, is removed. A staging folder of another user,
-// or one that others may change, is left as it is, and so is one whose
-// record cannot be trusted or does not match what it holds. False, with an
-// error, when the run must stop: the installed bundle could not be put
-// back, or the record cannot be read (both stay for the next run).
-bool RecoverStagingFolder(int folder, const std::string& folderText, const std::string& stagingName,
-                          const std::string& name) {
-  const std::string staging = platform::JoinPath(folderText, stagingName);
-  // O_NOFOLLOW and O_DIRECTORY: nothing but a folder is opened, and
-  // nothing put in its place can hold the run.
-  platform::FileDescriptor stagingFd(
-      ::openat(folder, stagingName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  struct stat info;
-  if (!stagingFd.IsOpen() || ::fstat(stagingFd.Get(), &info) != 0) {
-    LogLeftInPlace("could not be opened", staging);
-    return true;
-  }
-  if (!IsOwnAndPrivate(info)) {
-    LogLeftInPlace("another user made, or that others may change", staging);
-    return true;
-  }
-  SwapRecord record;
-  int readError = 0;
-  switch (record.Read(stagingFd.Get(), &readError)) {
-    case SwapRecord::ReadResult::kNone:
-      // Killed while copying: nothing had moved yet.
-      break;
-    case SwapRecord::ReadResult::kForeign:
-      LogLeftInPlace(
-          "holds a record of an interrupted update that another user made, or that "
-          "others may change",
-          staging);
-      return true;
-    case SwapRecord::ReadResult::kDamaged:
-      LogLeftInPlace("holds a damaged record of an interrupted update", staging);
-      return true;
-    case SwapRecord::ReadResult::kUnreadable: {
-      const VString text = ToVString(staging);
-      const VString reason(std::strerror(readError));
-      LogError("The record of an interrupted update in '%S' cannot be read (%S)", &text, &reason);
-      ThrowErrorWithPath(UpdaterError(updater_error::kSwapRecordUnreadable), FolderPathOf(staging));
-      return false;
-    }
-    case SwapRecord::ReadResult::kRead:
-      switch (PutBackWhatTheSwapMoved(folder, stagingFd.Get(), folderText, staging, name, record)) {
-        case PutBack::kStopped:
-          return false;
-        case PutBack::kUnrecognised:
-          LogLeftInPlace("holds items its record of an interrupted update does not name", staging);
-          return true;
-        case PutBack::kNothing:
-        case PutBack::kDone:
-          break;
-      }
-      break;
-  }
-  stagingFd.Reset();
-  const VString stagingText = ToVString(staging);
-  StErrorContextInstaller removal(false, true);
-  if (VFolder(FolderPathOf(staging)).DeleteForced() == VE_OK) {
-    LogInfo("Removed the partial copy left by an interrupted update: '%S'", &stagingText);
-  } else {
-    LogError("The partial copy left by an interrupted update could not be removed: '%S'",
-             &stagingText);
-  }
-  return true;
 }
 
 VString NowText() {
@@ -713,22 +475,7 @@ bool VUpdateEngine::_LockInstalledBundle(platform::ItemNameLock& lock) {
 }
 
 bool VUpdateEngine::_RecoverFromInterruptedUpdate() {
-  const std::string installed = PosixText(fInstalledAppPath);
-  std::string folderText;
-  std::string name;
-  if (platform::SplitItemPath(installed, folderText, name) != 0) return true;
-  platform::FileDescriptor folder(::open(folderText.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  std::vector<platform::DirectoryEntry> entries;
-  if (!folder.IsOpen() || platform::ReadDirectory(folder.Get(), entries) != 0) return true;
-  for (const platform::DirectoryEntry& entry : entries) {
-    struct stat info;
-    if (!platform::IsTemporaryItemNameOf(entry.fName, name) ||
-        ::fstatat(folder.Get(), entry.fName.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISDIR(info.st_mode))
-      continue;
-    if (!RecoverStagingFolder(folder.Get(), folderText, entry.fName, name)) return false;
-  }
-  return true;
+  return StagingFolder::RecoverInterruptedSwaps(PosixText(fInstalledAppPath));
 }
 
 bool VUpdateEngine::_CheckUpToDateBundle() {
@@ -816,7 +563,7 @@ VFolder* VUpdateEngine::_SwapApplications(VFolder& outdated, VFolder& upToDate,
   }
 
   VFilePath asidePath;
-  const VString suffix(kAsideTag);
+  const VString suffix(kOutdatedAsideTag);
   _ComputeTempFolderPath(outdated.GetPath(), asidePath, &suffix);
   VString asideName;
   asidePath.GetFolderName(asideName, true);
@@ -835,40 +582,27 @@ VFolder* VUpdateEngine::_SwapApplications(VFolder& outdated, VFolder& upToDate,
   // under its final name, so that the copy's own temporary names stay
   // inside it too.
   const std::string installedText = PosixText(installed.GetPath());
-  std::string folderText;
+  StagingFolder staging;
+  const int made = staging.Make(installedText);
+  bool copied = made == 0;
   std::string name;
+  std::string folderText;
   platform::SplitItemPath(installedText, folderText, name);
-  const std::string stagingText = platform::JoinPath(folderText, platform::TemporaryItemName(name));
-  const VFilePath stagingPath = FolderPathOf(stagingText);
-  VFolder staging(stagingPath);
-  VFilePath staged(stagingPath);
-  staged.ToSubFolder(ToVString(name));
-
-  // Only this user may change the staging folder, whatever the umask: the
-  // recovery of an interrupted run trusts no other.
-  const bool made = ::mkdir(stagingText.c_str(), S_IRWXU) == 0;
-  bool copied = made && ::chmod(stagingText.c_str(), S_IRWXU) == 0;
   if (!copied) {
-    VFileError::ThrowNative(stagingPath, PosixError(errno), toolbox_error::kFolderCannotCreate);
+    VFileError::ThrowNative(FolderPathOf(staging.Path()), PosixError(made),
+                            toolbox_error::kFolderCannotCreate);
   } else {
-    copied = upToDate.CopyTo(staging, ToVString(name), nullptr, kFolderCopyReplace) == VE_OK;
+    copied = upToDate.CopyTo(VFolder(FolderPathOf(staging.Path())), ToVString(name), nullptr,
+                             kFolderCopyReplace) == VE_OK;
   }
-  platform::FileDescriptor stagingFd;
-  SwapRecord record;
   if (copied) {
-    // The swap record goes to disk with the copy, before anything moves.
-    int error = platform::SyncFileSystemOf(stagingText);
-    if (error == 0) {
-      stagingFd.Reset(::open(stagingText.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-      if (!stagingFd.IsOpen()) error = errno;
-    }
-    if (error == 0 && (!GetItemIdentity(AT_FDCWD, installedText, record.fInstalled) ||
-                       !GetItemIdentity(stagingFd.Get(), name, record.fStaged)))
-      error = errno;
-    record.fAsideNumber = std::max(0, AsideNumber(to_string(asideName), name, kAsideTag));
-    if (error == 0) error = record.Write(stagingFd.Get());
+    // The record of the swap goes to disk with the copy, before anything
+    // moves.
+    const int error =
+        staging.BeginSwap(std::max(0, AsideNumber(to_string(asideName), name, kOutdatedAsideTag)));
     if (error != 0) {
-      VFileError::ThrowNative(staged, PosixError(error), toolbox_error::kFolderCannotCopy);
+      VFileError::ThrowNative(FolderPathOf(staging.StagedPath()), PosixError(error),
+                              toolbox_error::kFolderCannotCopy);
       copied = false;
     }
   }
@@ -878,74 +612,52 @@ VFolder* VUpdateEngine::_SwapApplications(VFolder& outdated, VFolder& upToDate,
     error->GetBag()->SetString(StPackedDictionaryKey("to"), installed.GetPath().GetPath());
     _PushRetainedError(error);
     LogInfo("Rolling back up-to-date application install");
-    // Only a folder this run made: the name may have been another's.
-    if (made) staging.DeleteForced();
+    if (made == 0) staging.Remove();
     return nullptr;
   }
 
-  // The aside name each move is about to take goes into the record first:
-  // where the two renames stop halfway, the next run finds the installed
-  // bundle under that name, and under no other.
-  const AsideRecorder recordAside = [&record, &stagingFd, &name](const std::string& aside) {
-    std::string folder;
-    std::string asideName;
-    platform::SplitItemPath(aside, folder, asideName);
-    const int number = std::max(0, AsideNumber(asideName, name, kAsideTag));
-    if (number == record.fAsideNumber) return 0;
-    SwapRecord next = record;
-    next.fAsideNumber = number;
-    const int error = next.Write(stagingFd.Get());
-    if (error == 0) record = next;
-    return error;
-  };
   bool stoppedHalfway = false;
-  VFolder* aside = _RenameAside(outdated, asidePath, staged, recordAside, stoppedHalfway);
+  VFolder* aside = _RenameAside(outdated, asidePath, staging, stoppedHalfway);
   if (aside == nullptr) {
     // Halfway, the staging folder may hold the old bundle: it stays, with
     // its record, for the next run's recovery.
     if (stoppedHalfway) return nullptr;
     LogInfo("Rolling back up-to-date application install");
-    stagingFd.Reset();
-    staging.DeleteForced();
+    staging.Remove();
     return nullptr;
   }
-  SwapRecord::Remove(stagingFd.Get());
-  stagingFd.Reset();
-  ::rmdir(stagingText.c_str());
-  // The swap itself on disk before the old bundle leaves for the Trash.
-  platform::SyncFolder(folderText);
+  staging.Finish();
   return aside;
 }
 
 VFolder* VUpdateEngine::_RenameAside(const VFolder& outdated, VFilePath& aside,
-                                     const VFilePath& staged,
-                                     const std::function<int(const std::string&)>& recordAside,
-                                     bool& stoppedHalfway) {
+                                     StagingFolder& staging, bool& stoppedHalfway) {
   stoppedHalfway = false;
-  const std::string installedText = PosixText(outdated.GetPath());
-  const std::string stagedText = PosixText(staged);
-  std::string asideText = PosixText(aside);
-  const VString suffix(kAsideTag);
+  VString asideName;
+  aside.GetFolderName(asideName, true);
+  std::string asideText = to_string(asideName);
+  const VString suffix(kOutdatedAsideTag);
   const auto nextAside = [&outdated, &suffix](std::string& next) {
     VFilePath path;
     if (!_ComputeTempFolderPath(outdated.GetPath(), path, &suffix)) return false;
-    next = PosixText(path);
+    VString name;
+    path.GetFolderName(name, true);
+    next = to_string(name);
     return true;
   };
   // Each attempt runs in its own context: a swap that succeeds on a retry
   // leaves nothing behind, and only a final failure reports every attempt.
   VErrorContext attempts;
-  SwapAttempt result;
+  StagingFolder::SwapAttempt result;
   for (int32 attempt = 1; attempt <= kRenameAttempts; ++attempt) {
     StErrorContextInstaller errors(false, true);
-    result = SwapOnce(installedText, stagedText, asideText, nextAside, recordAside);
-    aside = FolderPathOf(asideText);
+    result = staging.Swap(asideText, nextAside);
+    aside = outdated.GetPath();
+    aside.SetFolderName(ToVString(asideText), true);
     if (result.fError == 0) return new VFolder(aside);
-    VString asideName;
-    aside.GetFolderName(asideName, true);
     VFileError::ThrowNative(outdated.GetPath(), PosixError(result.fError),
-                            toolbox_error::kFolderCannotRename, [&asideName](VValueBag& bag) {
-                              bag.SetString(StPackedDictionaryKey("newname"), asideName);
+                            toolbox_error::kFolderCannotRename, [&asideText](VValueBag& bag) {
+                              bag.SetString(StPackedDictionaryKey("newname"), ToVString(asideText));
                             });
     attempts.PushErrors(*errors.GetContext());
     // Neither a retry nor a rollback: either might move the wrong bundle.
@@ -962,7 +674,8 @@ VFolder* VUpdateEngine::_RenameAside(const VFolder& outdated, VFilePath& aside,
   }
   VTask::PushErrors(&attempts);
   if (!result.fUndone) {
-    PushStoppedHalfway(result.fOldAt, result.fNewAt);
+    ThrowErrorWithPaths(UpdaterError(updater_error::kSwapStoppedHalfway),
+                        FolderPathOf(result.fOldAt), FolderPathOf(result.fNewAt));
     stoppedHalfway = true;
   }
   return nullptr;

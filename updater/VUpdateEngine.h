@@ -5,9 +5,6 @@
 // log and, on failure, an alert.
 #pragma once
 
-#include <functional>
-#include <string>
-
 #include "core/IRefCountable.h"
 #include "files/VFilePath.h"
 #include "process/VProcessIPC.h"
@@ -20,6 +17,7 @@ class VErrorContext;
 class VFolder;
 class VJSONObject;
 class VLog4jMsgFileLogger;
+class StagingFolder;
 
 namespace platform {
 class ItemNameLock;
@@ -72,15 +70,13 @@ class VUpdateEngine : public VProcessIPC {
   // The outdated bundle under its aside name (the caller releases it), or
   // null when the swap failed and was rolled back.
   VFolder* _SwapApplications(VFolder& outdated, VFolder& upToDate, VFolder& installed);
-  // Puts the complete copy `staged` in the outdated bundle's place and the
-  // outdated bundle under `aside` (the next free aside name when that one
-  // is taken), retrying while the failure may pass; `recordAside` is told
-  // each aside name before a move takes it, and its error stops that move.
-  // The attempts' errors stay only when every attempt failed, and then
-  // nothing moved, unless putting a failed move back failed too: then
+  // Puts the complete copy that `staging` holds in the outdated bundle's
+  // place and the outdated bundle under `aside` (the next free aside name
+  // when that one is taken), retrying while the failure may pass. The
+  // attempts' errors stay only when every attempt failed, and then nothing
+  // moved, unless putting a failed move back failed too: then
   // `stoppedHalfway` is set and an error says where the bundles are.
-  VFolder* _RenameAside(const VFolder& outdated, VFilePath& aside, const VFilePath& staged,
-                        const std::function<int(const std::string&)>& recordAside,
+  VFolder* _RenameAside(const VFolder& outdated, VFilePath& aside, StagingFolder& staging,
                         bool& stoppedHalfway);
   // The first numbered aside name of `source` that nothing at all takes (a
   // file or a link counts); false when every number is taken.

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/FileDescriptor.h"
 #include "platform/TreeDeleter.h"
 #include "platform/UserEnvironment.h"
 #include "support/TempFolder.h"
@@ -76,6 +77,32 @@ TEST_F(TrashTest, ItemGoesToTheHomeTrashWithItsRecord) {
   EXPECT_EQ(RecordWithoutDate(ReadWholeFile(trash + "/info/Old 100% é.app.trashinfo")),
             "[Trash Info]\nPath=" + fFolder.Path("work/Old%20100%25%20%C3%A9.app") +
                 "\nDeletionDate=<now>\n");
+}
+
+// An item reached through its open folder is trashed even though the
+// folder was renamed meanwhile, under the name and with the origin given.
+TEST_F(TrashTest, AnItemOfAnOpenFolderIsTrashedWithTheRecordedPath) {
+  fFolder.Write("work/.hidden/Demo.app/Contents/file", "x");
+  FileDescriptor hidden(
+      ::open(fFolder.Path("work/.hidden").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  ASSERT_TRUE(hidden.IsOpen());
+  ASSERT_EQ(::rename(fFolder.Path("work/.hidden").c_str(), fFolder.Path("work/.moved").c_str()), 0);
+  std::string trashed;
+
+  PathError result =
+      TrashItemAt(hidden.Get(), "Demo.app", fFolder.Path("work/Installed.app"), &trashed);
+
+  ASSERT_FALSE(result.Failed()) << result.fCode << " " << result.fPath;
+  const std::string trash = fFolder.Path("data/Trash");
+  EXPECT_EQ(trashed, trash + "/files/Installed.app");
+  EXPECT_EQ(ReadWholeFile(trashed + "/Contents/file"), "x");
+  EXPECT_FALSE(Exists(fFolder.Path("work/.moved/Demo.app")));
+  EXPECT_EQ(RecordWithoutDate(ReadWholeFile(trash + "/info/Installed.app.trashinfo")),
+            "[Trash Info]\nPath=" + fFolder.Path("work/Installed.app") + "\nDeletionDate=<now>\n");
+
+  PathError missing = TrashItemAt(hidden.Get(), "Demo.app", fFolder.Path("work/Installed.app"));
+  EXPECT_EQ(missing.fCode, ENOENT);
+  EXPECT_EQ(missing.fPath, fFolder.Path("work/Installed.app"));
 }
 
 TEST_F(TrashTest, TakenNamesAreNumbered) {

@@ -44,24 +44,38 @@ class SwapRecordTest : public ::testing::Test {
   platform::FileDescriptor fFolder;
 };
 
-// A record is replaced whole by the next one (the swap writes one per
-// aside name it is about to take), and nothing of the writing is left.
+// A record is replaced whole by the next one (a run writes one when it
+// makes its folder, one when the copy is whole and one per aside name it is
+// about to take), and nothing of the writing is left.
 TEST_F(SwapRecordTest, ReadsBackWhatWasWrittenReplacedWholeAndIsGoneOnceRemoved) {
   SwapRecord written;
+  written.fStage = SwapRecord::Stage::kCopying;
+  written.fStaging = Identity(41, 1700000000, 12);
+  ASSERT_EQ(written.Write(fFolder.Get()), 0);
+  SwapRecord read;
+  ASSERT_EQ(read.Read(fFolder.Get()), ReadResult::kRead);
+  EXPECT_EQ(read.fVersion, SwapRecord::kVersion);
+  EXPECT_EQ(read.fStage, SwapRecord::Stage::kCopying);
+  EXPECT_EQ(read.fStaging, written.fStaging);
+
+  written.fStage = SwapRecord::Stage::kSwapping;
   written.fInstalled = Identity(0xFFFFFFFFFFFFFFFFull, -12345, 999999999);
   written.fStaged = Identity(2);
   written.fAsideNumber = 1;
   ASSERT_EQ(written.Write(fFolder.Get()), 0);
-  SwapRecord read;
   ASSERT_EQ(read.Read(fFolder.Get()), ReadResult::kRead);
+  EXPECT_EQ(read.fStage, SwapRecord::Stage::kSwapping);
+  EXPECT_EQ(read.fStaging, written.fStaging);
   EXPECT_EQ(read.fInstalled, written.fInstalled);
   EXPECT_EQ(read.fStaged, written.fStaged);
   EXPECT_EQ(read.fAsideNumber, 1);
 
+  written.fStage = SwapRecord::Stage::kPuttingBack;
   written.fAsideNumber = 9999;
   written.fStaged = Identity(3, 1700000000, 5);
   ASSERT_EQ(written.Write(fFolder.Get()), 0);
   ASSERT_EQ(read.Read(fFolder.Get()), ReadResult::kRead);
+  EXPECT_EQ(read.fStage, SwapRecord::Stage::kPuttingBack);
   EXPECT_EQ(read.fStaged, written.fStaged);
   EXPECT_EQ(read.fAsideNumber, 9999);
   EXPECT_EQ(SortedNames(fTemp.Path()), std::vector<std::string>{SwapRecord::kFileName});
@@ -69,15 +83,20 @@ TEST_F(SwapRecordTest, ReadsBackWhatWasWrittenReplacedWholeAndIsGoneOnceRemoved)
   ASSERT_EQ(::stat(fTemp.Path(SwapRecord::kFileName).c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0600u);
 
+  // What a write killed before its rename leaves goes with the record.
+  fTemp.Write(".zeft-swap-record.new", "zeft swap");
   EXPECT_EQ(SwapRecord::Remove(fFolder.Get()), 0);
   EXPECT_EQ(read.Read(fFolder.Get()), ReadResult::kNone);
+  EXPECT_EQ(SortedNames(fTemp.Path()), std::vector<std::string>{});
 }
 
 // Anything but a whole record, or something that is not a file at all,
 // reads as damaged (a FIFO without waiting for a writer), and leaves the
 // record read into untouched.
 TEST_F(SwapRecordTest, ADamagedRecordReadsAsDamaged) {
-  const std::string whole = "zeft swap record 2\ninstalled 5 100.000000001\nstaged 7 -\naside 12\n";
+  const std::string whole =
+      "zeft swap record 3\nstage swapping\nstaging 9 -\ninstalled 5 100.000000001\nstaged 7 -\n"
+      "aside 12\n";
   const auto with = [&whole](const std::string& from, const std::string& to) {
     std::string text = whole;
     return text.replace(text.find(from), from.size(), to);
@@ -87,11 +106,21 @@ TEST_F(SwapRecordTest, ADamagedRecordReadsAsDamaged) {
     std::string fText;
   } cases[] = {
       {"empty", ""},
-      {"first line only", "zeft swap record 2\n"},
+      {"first line only", "zeft swap record 3\n"},
       {"cut in a number", whole.substr(0, whole.size() - 2)},
       {"no last line feed", whole.substr(0, whole.size() - 1)},
-      {"another version", with("record 2", "record 3")},
-      {"lines swapped", "zeft swap record 2\nstaged 7 -\ninstalled 5 -\naside 12\n"},
+      {"another version", with("record 3", "record 4")},
+      {"an earlier version's lines under this version", with("stage swapping\nstaging 9 -\n", "")},
+      {"no stage", with("stage swapping\n", "")},
+      {"an unknown stage", with("swapping", "moving")},
+      {"a stage cut short", with("swapping", "swap")},
+      {"no staging folder", with("staging 9 -\n", "")},
+      {"identities after a copying stage", with("swapping", "copying")},
+      {"a copying stage with an aside number",
+       "zeft swap record 3\nstage copying\nstaging 9 -\n"
+       "aside 1\n"},
+      {"lines swapped",
+       with("installed 5 100.000000001\nstaged 7 -\n", "staged 7 -\ninstalled 5 100.000000001\n")},
       {"no aside line", with("aside 12\n", "")},
       {"an aside number beyond four digits", with("aside 12", "aside 10000")},
       {"a negative aside number", with("aside 12", "aside -1")},
@@ -117,6 +146,7 @@ TEST_F(SwapRecordTest, ADamagedRecordReadsAsDamaged) {
   fTemp.Write(SwapRecord::kFileName, whole);
   SwapRecord read;
   ASSERT_EQ(read.Read(fFolder.Get()), ReadResult::kRead);
+  EXPECT_EQ(read.fStaging, Identity(9));
   EXPECT_EQ(read.fInstalled, Identity(5, 100, 1));
   EXPECT_EQ(read.fStaged, Identity(7));
 
@@ -137,16 +167,40 @@ TEST_F(SwapRecordTest, ADamagedRecordReadsAsDamaged) {
   }
 }
 
-// The previous version's record still tells where its run left the
-// installed bundle: its device numbers are dropped, and it names no aside
-// name.
-TEST_F(SwapRecordTest, AnEarlierVersionsRecordIsReadWithoutItsDevices) {
-  fTemp.Write(SwapRecord::kFileName, "zeft swap record 1\ninstalled 2049 5\nstaged 2049 6\n");
+// A record of this version marks only the folder it names; the records of
+// earlier versions, written once their copy was whole, name none and still
+// tell where their run left the installed bundle: version 2 with its aside
+// number, version 1 without (its device numbers dropped).
+TEST_F(SwapRecordTest, ARecordMarksItsOwnFolderAndEarlierVersionsAreStillRead) {
+  SwapRecord written;
+  written.fStage = SwapRecord::Stage::kCopying;
+  written.fStaging = Identity(41, 100, 7);
+  ASSERT_EQ(written.Write(fFolder.Get()), 0);
   SwapRecord read;
   ASSERT_EQ(read.Read(fFolder.Get()), ReadResult::kRead);
-  EXPECT_EQ(read.fInstalled, Identity(5));
-  EXPECT_EQ(read.fStaged, Identity(6));
-  EXPECT_EQ(read.fAsideNumber, 0);
+  EXPECT_TRUE(read.Marks(Identity(41, 100, 7)));
+  EXPECT_FALSE(read.Marks(Identity(41, 200, 7)));
+  EXPECT_FALSE(read.Marks(Identity(42, 100, 7)));
+
+  const struct {
+    const char* fName;
+    const char* fText;
+    int fVersion;
+    int fAsideNumber;
+  } cases[] = {
+      {"version 2", "zeft swap record 2\ninstalled 5 100.000000001\nstaged 6 -\naside 3\n", 2, 3},
+      {"version 1", "zeft swap record 1\ninstalled 2049 5\nstaged 2049 6\n", 1, 0},
+  };
+  for (const auto& c : cases) {
+    fTemp.Write(SwapRecord::kFileName, c.fText);
+    ASSERT_EQ(read.Read(fFolder.Get()), ReadResult::kRead) << c.fName;
+    EXPECT_EQ(read.fVersion, c.fVersion) << c.fName;
+    EXPECT_EQ(read.fStage, SwapRecord::Stage::kSwapping) << c.fName;
+    EXPECT_EQ(read.fInstalled.fInode, 5u) << c.fName;
+    EXPECT_EQ(read.fStaged, Identity(6)) << c.fName;
+    EXPECT_EQ(read.fAsideNumber, c.fAsideNumber) << c.fName;
+    EXPECT_TRUE(read.Marks(Identity(41, 100, 7))) << c.fName;
+  }
   fTemp.Write(SwapRecord::kFileName,
               "zeft swap record 1\ninstalled 2049 5\nstaged 2049 6\naside 1\n");
   EXPECT_EQ(read.Read(fFolder.Get()), ReadResult::kDamaged);
@@ -186,6 +240,12 @@ TEST_F(SwapRecordTest, ItemIdentityFollowsAnItemThroughARenameButNotALink) {
   ASSERT_TRUE(GetItemIdentity(fFolder.Get(), "Demo.app", link));
   EXPECT_FALSE(link.Matches(before));
   EXPECT_FALSE(GetItemIdentity(fFolder.Get(), "Gone.app", link));
+  // An empty name: the open folder itself.
+  platform::FileDescriptor opened(
+      ::openat(fFolder.Get(), "Demo_old0001.app", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  ItemIdentity self;
+  ASSERT_TRUE(GetItemIdentity(opened.Get(), "", self));
+  EXPECT_EQ(self, after);
 }
 
 // An inode number given again to a new item is told apart by its birth

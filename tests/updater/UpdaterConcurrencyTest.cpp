@@ -44,6 +44,7 @@ TEST(UpdaterConcurrency, ALockedBundleIsLeftAloneAndOthersBesideItAreNot) {
   world.MakeBundle("Installed/Other.app", "1");
   const std::string leftover = ".Demo.app.zeft-0123456789ab";
   world.MakeBundle("Installed/" + leftover + "/Demo.app", "2");
+  ASSERT_TRUE(test::MarkAsStaging(world.Path("Installed/" + leftover)));
   platform::ItemNameLock lock;
   ASSERT_EQ(lock.TryLock(world.Path("Installed/Demo.app")), 0);
 

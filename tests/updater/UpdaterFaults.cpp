@@ -22,9 +22,9 @@
 //   ZEFT_TEST_PAUSE_GATE=PATH: before making its Nth folder, the program
 //   makes the file MARK and waits until GATE exists;
 // - ZEFT_TEST_TRANSCRIPT=PATH: the main thread's moves ("move TARGET
-//   ERRNO", the target as given, absolute or relative to a folder, and 0
-//   for success) and its waits of a second or more ("wait MILLISECONDS")
-//   are appended to PATH, one line each.
+//   ERRNO", the target's absolute path, and 0 for success) and its waits of
+//   a second or more ("wait MILLISECONDS") are appended to PATH, one line
+//   each.
 // Everything else goes to the kernel unchanged.
 #include <dlfcn.h>
 #include <errno.h>
@@ -83,6 +83,17 @@ void Transcribe(const std::string& line) {
   errno = saved;
 }
 
+// The absolute path of `path`, given relative to the open folder `dirFd`.
+std::string AbsoluteTarget(int dirFd, const char* path) {
+  if (path[0] == '/') return path;
+  char folder[4096];
+  const std::string link =
+      dirFd == AT_FDCWD ? "/proc/self/cwd" : "/proc/self/fd/" + std::to_string(dirFd);
+  const ssize_t size = ::readlink(link.c_str(), folder, sizeof folder);
+  if (size <= 0 || size_t(size) >= sizeof folder) return path;
+  return std::string(folder, size_t(size)) + "/" + path;
+}
+
 int Rename(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
   int result = 0;
   if ((flags & RENAME_EXCHANGE) != 0) {
@@ -97,7 +108,11 @@ int Rename(int fromDir, const char* from, int toDir, const char* to, unsigned fl
     result = Fail(EIO);
   }
   if (result == 0) result = int(::syscall(SYS_renameat2, fromDir, from, toDir, to, flags));
-  Transcribe("move " + std::string(to) + " " + std::to_string(result == 0 ? 0 : errno));
+  if (::getenv("ZEFT_TEST_TRANSCRIPT") != nullptr) {
+    const int error = result == 0 ? 0 : errno;
+    Transcribe("move " + AbsoluteTarget(toDir, to) + " " + std::to_string(error));
+    errno = error;
+  }
   const bool killed = (flags & RENAME_EXCHANGE) != 0
                           ? ::getenv("ZEFT_TEST_KILLED_AFTER_EXCHANGE") != nullptr
                           : Matches("ZEFT_TEST_KILLED_AFTER_MOVE_TO", to);

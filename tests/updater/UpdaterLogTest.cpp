@@ -45,12 +45,12 @@ std::map<int32, std::string> LocalizedTexts() {
 // the bundle's English text, for every code the updater raises.
 TEST(UpdaterErrorTexts, TheBuiltInEnglishTextsAreTheBundlesOwn) {
   using namespace updater_error;
-  const int32 codes[] = {kWaitTimedOut,        kUpToDateBundleMissing, kOutdatedBundleMissing,
-                         kFileCopyFailed,      kRenameAsideFailed,     kCreateParentFailed,
-                         kCopyIntoPlaceFailed, kSameOrNestedBundles,   kUpToDateBundleInvalid,
-                         kUpdateInProgress,    kSwapStoppedHalfway,    kLockFailed,
-                         kLockFileInTheWay,    kSwapRecordUnreadable,  kBadCustomizationFile,
-                         kInstallFailed,       kLogStartFailed,        kRelaunchFailed};
+  const int32 codes[] = {
+      kWaitTimedOut,          kUpToDateBundleMissing, kOutdatedBundleMissing, kFileCopyFailed,
+      kRenameAsideFailed,     kCreateParentFailed,    kCopyIntoPlaceFailed,   kSameOrNestedBundles,
+      kUpToDateBundleInvalid, kUpdateInProgress,      kSwapStoppedHalfway,    kLockFailed,
+      kLockFileInTheWay,      kSwapRecordUnreadable,  kInstalledPathTaken,    kBadCustomizationFile,
+      kInstallFailed,         kLogStartFailed,        kRelaunchFailed};
   const std::map<int32, std::string> localized = LocalizedTexts();
   EXPECT_EQ(localized.size(), std::size(codes));
   for (int32 code : codes) {
@@ -68,30 +68,37 @@ TEST(UpdaterErrorTexts, TheBuiltInEnglishTextsAreTheBundlesOwn) {
 TEST(UpdaterErrorTexts, TextsShowPosixPathsAndRecordsKeepTheirOwn) {
   const VFilePath folder(VString("/tmp/x/Apps/Large.app/"), kFilePathStylePosix);
   const VFilePath file(VString("/tmp/x/Apps/a b.txt"), kFilePathStylePosix);
+  const VFilePath hidden(VString("/tmp/x/Apps/.Large.app.zeft-0123456789ab/Large.app/"),
+                         kFilePathStylePosix);
   const struct {
     VError fCode;
-    bool fTwoPaths;
+    int fPaths;
+    const char* fStoredKey;  // the parameter that holds `folder`
     const char* fText;
   } cases[] = {
-      {UpdaterError(updater_error::kOutdatedBundleMissing), false,
+      {UpdaterError(updater_error::kOutdatedBundleMissing), 1, "path",
        "The application to update was not found at '/tmp/x/Apps/Large.app/'."},
-      {UpdaterError(updater_error::kFileCopyFailed), true,
+      {UpdaterError(updater_error::kFileCopyFailed), 2, "dstPath",
        "The file '/tmp/x/Apps/a b.txt' could not be copied to '/tmp/x/Apps/Large.app/'."},
+      {UpdaterError(updater_error::kInstalledPathTaken), 3, "srcPath",
+       "An interrupted update left the application to update at '/tmp/x/Apps/Large.app/' and the "
+       "up-to-date application at '/tmp/x/Apps/.Large.app.zeft-0123456789ab/Large.app/', but "
+       "'/tmp/x/Apps/a b.txt' stands where the application belongs. Nothing was moved; move "
+       "'/tmp/x/Apps/a b.txt' away, then run the update again to put the application back and "
+       "finish the update."},
   };
   for (const auto& c : cases) {
     StErrorContextInstaller errors(false, true);
-    if (c.fTwoPaths) {
-      ThrowErrorWithPaths(c.fCode, file, folder);
-    } else {
-      ThrowErrorWithPath(c.fCode, folder);
-    }
+    if (c.fPaths == 1) ThrowErrorWithPath(c.fCode, folder);
+    if (c.fPaths == 2) ThrowErrorWithPaths(c.fCode, file, folder);
+    if (c.fPaths == 3) ThrowErrorWithPaths(c.fCode, folder, hidden, file);
     const VErrorBase* error = errors.GetContext()->GetLast();
     ASSERT_NE(error, nullptr);
     VString text;
     GetErrorText(*error, text);
     EXPECT_EQ(to_string(text), c.fText);
     VString stored;
-    error->GetBag()->GetString(StPackedDictionaryKey(c.fTwoPaths ? "dstPath" : "path"), stored);
+    error->GetBag()->GetString(StPackedDictionaryKey(c.fStoredKey), stored);
     EXPECT_EQ(stored, folder.GetPath());
   }
 }

@@ -23,6 +23,8 @@
 #include <utility>
 #include <vector>
 
+#include "SwapRecord.h"
+#include "platform/FileDescriptor.h"
 #include "support/TempFolder.h"
 
 namespace zeft::test {
@@ -316,6 +318,32 @@ inline std::vector<std::string> HiddenItems(const std::string& folder) {
     if (name[0] == '.') hidden.push_back(name);
   }
   return hidden;
+}
+
+// The hidden items of a folder, but the folders that a run killed between
+// making its staging folder and marking it as its own leaves: holding
+// nothing, or only the unfinished record. No later run may remove these.
+inline std::vector<std::string> HiddenItemsButUnmarkedFolders(const std::string& folder) {
+  std::vector<std::string> hidden;
+  for (const std::string& name : HiddenItems(folder)) {
+    const fs::path path = fs::path(folder) / name;
+    bool unmarked = fs::is_directory(fs::symlink_status(path));
+    if (unmarked)
+      for (const auto& entry : fs::directory_iterator(path))
+        unmarked = unmarked && entry.path().filename() == ".zeft-swap-record.new";
+    if (!unmarked) hidden.push_back(name);
+  }
+  return hidden;
+}
+
+// Marks the folder at `path` as a staging folder that a run made and was
+// copying into when it stopped, as the run's first record does.
+inline bool MarkAsStaging(const std::string& path) {
+  platform::FileDescriptor staging(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  SwapRecord record;
+  record.fStage = SwapRecord::Stage::kCopying;
+  return staging.IsOpen() && GetItemIdentity(staging.Get(), "", record.fStaging) &&
+         record.Write(staging.Get()) == 0;
 }
 
 // Writes `text` as the whole new file `path`.

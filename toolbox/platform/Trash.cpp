@@ -148,18 +148,30 @@ PathError TrashItem(const std::string& path, std::string* trashedPath) {
   folder = resolved.get();
   FileDescriptor folderFd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!folderFd.IsOpen()) return PathError(errno, folder);
+  // A missing item is named as the caller named it.
   struct stat info;
   if (::fstatat(folderFd.Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
     return PathError(errno, path);
+  return TrashItemAt(folderFd.Get(), name, JoinPath(folder, name), trashedPath);
+}
+
+PathError TrashItemAt(int dirFd, const std::string& name, const std::string& recordedPath,
+                      std::string* trashedPath) {
+  std::string folder, recordedName;
+  if (int error = SplitItemPath(recordedPath, folder, recordedName); error != 0)
+    return PathError(error, recordedPath);
+  struct stat info;
+  if (::fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+    return PathError(errno, recordedPath);
 
   std::string trash;
   if (PathError error = FindTrash(folder, info.st_dev, trash); error.Failed()) return error;
   FileDescriptor filesFd, infoFd;
   if (PathError error = OpenTrashFolders(trash, filesFd, infoFd); error.Failed()) return error;
 
-  const std::string record = "[Trash Info]\nPath=" + EncodeTrashPath(JoinPath(folder, name)) +
+  const std::string record = "[Trash Info]\nPath=" + EncodeTrashPath(recordedPath) +
                              "\nDeletionDate=" + DeletionDate() + "\n";
-  const std::string base = BaseName(name);
+  const std::string base = BaseName(recordedName);
   for (unsigned number = 1; number <= kMaxNumber; ++number) {
     std::string candidate = number == 1 ? base : base + "." + std::to_string(number);
     std::string infoName = candidate + kInfoExtension;
@@ -173,14 +185,14 @@ PathError TrashItem(const std::string& path, std::string* trashedPath) {
     }
     int error = WriteAll(recordFd.Get(), record);
     if (int closed = recordFd.Close(); error == 0) error = closed;
-    if (error == 0) error = RenameUnlessTaken(folderFd.Get(), name, filesFd.Get(), candidate);
+    if (error == 0) error = RenameUnlessTaken(dirFd, name, filesFd.Get(), candidate);
     if (error == 0) {
       if (trashedPath != nullptr) *trashedPath = trash + "/files/" + candidate;
       return PathError();
     }
     ::unlinkat(infoFd.Get(), infoName.c_str(), 0);
     if (error == EEXIST) continue;  // a file without its record holds the name
-    return PathError(error, error == EIO || error == ENOSPC ? infoPath : path);
+    return PathError(error, error == EIO || error == ENOSPC ? infoPath : recordedPath);
   }
   return PathError(EEXIST, trash + "/files/" + base);
 }

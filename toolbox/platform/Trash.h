@@ -25,6 +25,13 @@ namespace zeft::platform {
 // `trashedPath`, when given, receives the item's path in the trash.
 PathError TrashItem(const std::string& path, std::string* trashedPath = nullptr);
 
+// Moves the item `name` of the open folder `dirFd` to its trash, whatever
+// name the folder has meanwhile; `recordedPath`, an absolute path, is the
+// place the trash records the item came from (a file manager puts it back
+// there) and whose mount chooses the trash with the item's own device.
+PathError TrashItemAt(int dirFd, const std::string& name, const std::string& recordedPath,
+                      std::string* trashedPath = nullptr);
+
 // The percent-encoded form of a path in a .trashinfo record: bytes outside
 // the unreserved characters of RFC 2396 and '/' become %XX.
 std::string EncodeTrashPath(const std::string& path);
