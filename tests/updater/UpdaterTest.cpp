@@ -353,9 +353,10 @@ TEST(UpdaterUpdate, AReadOnlyTargetFolderKeepsTheOldApplication) {
 
 // Killed at any moment, the update leaves the installed path holding the
 // whole old or the whole new application, and the same command run again
-// finishes the update and leaves nothing hidden behind, but a staging
-// folder killed in the instant between being made and being marked, which
-// no run can tell from a folder of the user's.
+// finishes the update and leaves nothing hidden behind, but an empty
+// staging folder killed in the instant between being made and being
+// marked, or between its record's removal and its own, which no run can
+// tell from a folder of the user's.
 TEST(UpdaterReliability, AKilledUpdateAlwaysLeavesAWholeApplicationAndARerunFinishesIt) {
   // The updater runs in its own process: the test's allocator changes nothing.
   if (test::ToolboxTestEnvironment::Allocator() == kAllocatorBlock)

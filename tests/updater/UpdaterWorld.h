@@ -320,9 +320,10 @@ inline std::vector<std::string> HiddenItems(const std::string& folder) {
   return hidden;
 }
 
-// The hidden items of a folder, but the folders that a run killed between
-// making its staging folder and marking it as its own leaves: holding
-// nothing, or only the unfinished record. No later run may remove these.
+// The hidden items of a folder, but the unmarked staging folders that a
+// run killed between making its staging folder and marking it as its own,
+// or between removing the record and the folder, leaves: holding nothing,
+// or only the unfinished record. No later run may remove these.
 inline std::vector<std::string> HiddenItemsButUnmarkedFolders(const std::string& folder) {
   std::vector<std::string> hidden;
   for (const std::string& name : HiddenItems(folder)) {
