@@ -31,12 +31,6 @@ bool IsOwnAndPrivate(const struct stat& info) {
   return info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-// The error saying where a swap that could not be undone left the bundles.
-void PushStoppedHalfway(const std::string& oldAt, const std::string& newAt) {
-  ThrowErrorWithPaths(UpdaterError(updater_error::kSwapStoppedHalfway), FolderPathOf(oldAt),
-                      FolderPathOf(newAt));
-}
-
 // The item at `path` as an error names it: a folder, or a file.
 VFilePath ItemPathOf(const std::string& path) {
   struct stat info;
@@ -65,6 +59,11 @@ void LogNotPutBack(const std::string& from, const std::string& to, int error) {
 
 }  // namespace
 
+void PushStoppedHalfway(const std::string& oldAt, const std::string& newAt) {
+  ThrowErrorWithPaths(UpdaterError(updater_error::kSwapStoppedHalfway), FolderPathOf(oldAt),
+                      FolderPathOf(newAt));
+}
+
 std::string StagingFolder::StagedPath() const { return platform::JoinPath(fPath, fName); }
 
 std::string StagingFolder::InstalledPath() const { return platform::JoinPath(fFolderPath, fName); }
@@ -91,37 +90,41 @@ int StagingFolder::Make(const std::string& installed) {
   }
   // Only this user may change it, whatever the umask: the recovery of an
   // interrupted run trusts no other.
+  SwapRecord mark;
+  mark.fStage = SwapRecord::Stage::kCopying;
   int error = ::fchmod(fStaging.Get(), S_IRWXU) == 0 ? 0 : errno;
-  fRecord = SwapRecord();
-  fRecord.fStage = SwapRecord::Stage::kCopying;
-  if (error == 0 && !GetItemIdentity(fStaging.Get(), "", fRecord.fStaging)) error = errno;
-  if (error == 0) error = fRecord.Write(fStaging.Get());
+  if (error == 0 && !GetItemIdentity(fStaging.Get(), "", mark.fStaging)) error = errno;
+  if (error == 0) error = Commit(mark);
   if (error != 0) Remove();
   return error;
 }
 
-int StagingFolder::BeginSwap(int asideNumber) {
-  // The copy and the folder holding it on disk before anything moves.
-  if (::syncfs(fStaging.Get()) != 0) return errno;
-  SwapRecord record = fRecord;
-  record.fStage = SwapRecord::Stage::kSwapping;
-  record.fAsideNumber = asideNumber;
-  if (!GetItemIdentity(fFolder.Get(), fName, record.fInstalled) ||
-      !GetItemIdentity(fStaging.Get(), fName, record.fStaged))
-    return errno;
-  if (const int error = record.Write(fStaging.Get()); error != 0) return error;
-  fRecord = record;
-  return 0;
-}
-
-int StagingFolder::RecordAside(const std::string& aside) {
-  const int number = std::max(0, AsideNumber(aside, fName, kOutdatedAsideTag));
-  if (number == fRecord.fAsideNumber) return 0;
-  SwapRecord next = fRecord;
-  next.fAsideNumber = number;
+int StagingFolder::Commit(const SwapRecord& next) {
   if (const int error = next.Write(fStaging.Get()); error != 0) return error;
   fRecord = next;
   return 0;
+}
+
+int StagingFolder::AsideNumberOf(const std::string& aside) const {
+  return std::max(0, AsideNumber(aside, fName, kOutdatedAsideTag));
+}
+
+int StagingFolder::BeginSwap(const std::string& aside) {
+  // The copy and the folder holding it on disk before anything moves.
+  if (::syncfs(fStaging.Get()) != 0) return errno;
+  SwapRecord next = fRecord;
+  next.fStage = SwapRecord::Stage::kSwapping;
+  next.fAsideNumber = AsideNumberOf(aside);
+  if (!GetItemIdentity(fFolder.Get(), fName, next.fInstalled) ||
+      !GetItemIdentity(fStaging.Get(), fName, next.fStaged))
+    return errno;
+  return Commit(next);
+}
+
+int StagingFolder::RecordAside(const std::string& aside) {
+  SwapRecord next = fRecord;
+  next.fAsideNumber = AsideNumberOf(aside);
+  return next.fAsideNumber == fRecord.fAsideNumber ? 0 : Commit(next);
 }
 
 int StagingFolder::RenameToFreeAside(int fromDir, const std::string& from, std::string& aside,
@@ -355,22 +358,14 @@ bool StagingFolder::MoveBack(int fromDir, const std::string& from, const std::st
   return RemoveLeftover();
 }
 
-int StagingFolder::WriteStage(SwapRecord::Stage stage) {
-  SwapRecord record = fRecord;
-  record.fVersion = SwapRecord::kVersion;
-  record.fStage = stage;
-  if (const int error = record.Write(fStaging.Get()); error != 0) return error;
-  fRecord = record;
-  return 0;
-}
-
 bool StagingFolder::ExchangeBack() {
   // From the exchange on, the staging folder holds what stood at the
   // installed path: the record says so first, so that no later run
   // deletes it.
-  int error = fRecord.fStage == SwapRecord::Stage::kPuttingBack
-                  ? 0
-                  : WriteStage(SwapRecord::Stage::kPuttingBack);
+  SwapRecord next = fRecord;
+  next.fVersion = SwapRecord::kVersion;
+  next.fStage = SwapRecord::Stage::kPuttingBack;
+  int error = fRecord.fStage == SwapRecord::Stage::kPuttingBack ? 0 : Commit(next);
   if (error == 0) error = platform::ExchangeFolders(fStaging.Get(), fName, fFolder.Get(), fName);
   if (error != 0) {
     LogNotPutBack(StagedPath(), InstalledPath(), error);

@@ -73,9 +73,10 @@ class StagingFolder {
 
   // The copy (the folder's item of the bundle's name) is whole: writes it
   // and the folder to disk, then records the identities of the installed
-  // bundle and of the copy and the number of the aside name the installed
-  // bundle is to take (stage swapping). 0 or an errno value.
-  int BeginSwap(int asideNumber);
+  // bundle and of the copy and the aside name `aside` (of the bundle's
+  // folder) the installed bundle is to take (stage swapping). 0 or an
+  // errno value.
+  int BeginSwap(const std::string& aside);
 
   // Where one attempt at the swap left the bundles.
   struct SwapAttempt {
@@ -115,8 +116,11 @@ class StagingFolder {
 
   // What the item `name` of the open folder `dirFd` is to the record.
   Item What(int dirFd, const std::string& name) const;
-  // Rewrites the record with `stage`, in this version.
-  int WriteStage(SwapRecord::Stage stage);
+  // Writes `next` over the record and makes it this folder's. 0 or an
+  // errno value, the record unchanged.
+  int Commit(const SwapRecord& next);
+  // The number a record keeps of the aside name `aside` (0 for none).
+  int AsideNumberOf(const std::string& aside) const;
   // Records that the next move takes the aside name `aside`.
   int RecordAside(const std::string& aside);
   // Renames the item `from` of `fromDir` to `aside`, or to the next free
@@ -150,5 +154,10 @@ class StagingFolder {
   std::string fPath;
   SwapRecord fRecord;
 };
+
+// Pushes the error saying where a swap that could not be undone left the
+// bundles: the outdated one at the POSIX path `oldAt`, the up-to-date one
+// at `newAt`.
+void PushStoppedHalfway(const std::string& oldAt, const std::string& newAt);
 
 }  // namespace zeft

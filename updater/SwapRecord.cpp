@@ -26,8 +26,6 @@ constexpr std::string_view kFirstLineVersion2 = "zeft swap record 2\n";
 constexpr std::string_view kFirstLineVersion1 = "zeft swap record 1\n";
 // A whole record is far shorter: anything longer is not one.
 constexpr size_t kMaximumSize = 512;
-// Where a new record is written before it takes the record's name.
-constexpr const char* kNewFileName = ".zeft-swap-record.new";
 
 constexpr struct {
   SwapRecord::Stage fStage;

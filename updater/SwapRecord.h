@@ -38,6 +38,9 @@ bool GetItemIdentity(int dirFd, const std::string& name, ItemIdentity& identity)
 struct SwapRecord {
   // Its name in the staging folder.
   static constexpr const char* kFileName = ".zeft-swap-record";
+  // Where each record is written whole before it takes that name: a run
+  // killed meanwhile may leave it, unfinished.
+  static constexpr const char* kNewFileName = ".zeft-swap-record.new";
   // The version this updater writes. Versions 1 and 2, which earlier
   // versions wrote once their copy was whole, are still read: they name
   // neither their folder nor a stage (they are of the swapping stage), and

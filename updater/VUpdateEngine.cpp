@@ -585,21 +585,19 @@ VFolder* VUpdateEngine::_SwapApplications(VFolder& outdated, VFolder& upToDate,
   StagingFolder staging;
   const int made = staging.Make(installedText);
   bool copied = made == 0;
-  std::string name;
-  std::string folderText;
-  platform::SplitItemPath(installedText, folderText, name);
   if (!copied) {
     VFileError::ThrowNative(FolderPathOf(staging.Path()), PosixError(made),
                             toolbox_error::kFolderCannotCreate);
   } else {
-    copied = upToDate.CopyTo(VFolder(FolderPathOf(staging.Path())), ToVString(name), nullptr,
+    VString name;
+    installed.GetPath().GetFolderName(name, true);
+    copied = upToDate.CopyTo(VFolder(FolderPathOf(staging.Path())), name, nullptr,
                              kFolderCopyReplace) == VE_OK;
   }
   if (copied) {
     // The record of the swap goes to disk with the copy, before anything
     // moves.
-    const int error =
-        staging.BeginSwap(std::max(0, AsideNumber(to_string(asideName), name, kOutdatedAsideTag)));
+    const int error = staging.BeginSwap(to_string(asideName));
     if (error != 0) {
       VFileError::ThrowNative(FolderPathOf(staging.StagedPath()), PosixError(error),
                               toolbox_error::kFolderCannotCopy);
@@ -674,8 +672,7 @@ VFolder* VUpdateEngine::_RenameAside(const VFolder& outdated, VFilePath& aside,
   }
   VTask::PushErrors(&attempts);
   if (!result.fUndone) {
-    ThrowErrorWithPaths(UpdaterError(updater_error::kSwapStoppedHalfway),
-                        FolderPathOf(result.fOldAt), FolderPathOf(result.fNewAt));
+    PushStoppedHalfway(result.fOldAt, result.fNewAt);
     stoppedHalfway = true;
   }
   return nullptr;

@@ -84,7 +84,7 @@ TEST_F(SwapRecordTest, ReadsBackWhatWasWrittenReplacedWholeAndIsGoneOnceRemoved)
   EXPECT_EQ(info.st_mode & 07777, 0600u);
 
   // What a write killed before its rename leaves goes with the record.
-  fTemp.Write(".zeft-swap-record.new", "zeft swap");
+  fTemp.Write(SwapRecord::kNewFileName, "zeft swap");
   EXPECT_EQ(SwapRecord::Remove(fFolder.Get()), 0);
   EXPECT_EQ(read.Read(fFolder.Get()), ReadResult::kNone);
   EXPECT_EQ(SortedNames(fTemp.Path()), std::vector<std::string>{});

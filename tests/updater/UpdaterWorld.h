@@ -331,7 +331,7 @@ inline std::vector<std::string> HiddenItemsButUnmarkedFolders(const std::string&
     bool unmarked = fs::is_directory(fs::symlink_status(path));
     if (unmarked)
       for (const auto& entry : fs::directory_iterator(path))
-        unmarked = unmarked && entry.path().filename() == ".zeft-swap-record.new";
+        unmarked = unmarked && entry.path().filename() == SwapRecord::kNewFileName;
     if (!unmarked) hidden.push_back(name);
   }
   return hidden;

@@ -121,48 +121,16 @@ std::string BaseName(const std::string& name) {
   return name.substr(0, length);
 }
 
-}  // namespace
-
-std::string EncodeTrashPath(const std::string& path) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string encoded;
-  for (unsigned char c : path) {
-    if (IsUnreserved(c)) {
-      encoded += char(c);
-    } else {
-      encoded += '%';
-      encoded += kHex[c >> 4];
-      encoded += kHex[c & 15];
-    }
-  }
-  return encoded;
-}
-
-PathError TrashItem(const std::string& path, std::string* trashedPath) {
-  std::string folder, name;
-  const std::string absolute = AbsolutePath(path);
-  if (int error = SplitItemPath(absolute, folder, name); error != 0) return PathError(error, path);
-  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(folder.c_str(), nullptr),
-                                                             &std::free);
-  if (resolved == nullptr) return PathError(errno, folder);
-  folder = resolved.get();
-  FileDescriptor folderFd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!folderFd.IsOpen()) return PathError(errno, folder);
-  // A missing item is named as the caller named it.
-  struct stat info;
-  if (::fstatat(folderFd.Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-    return PathError(errno, path);
-  return TrashItemAt(folderFd.Get(), name, JoinPath(folder, name), trashedPath);
-}
-
-PathError TrashItemAt(int dirFd, const std::string& name, const std::string& recordedPath,
-                      std::string* trashedPath) {
+// Trashes the item `name` of the open folder `dirFd`, recording
+// `recordedPath` as its origin; errors about the item name `displayPath`.
+PathError TrashItemIn(int dirFd, const std::string& name, const std::string& recordedPath,
+                      const std::string& displayPath, std::string* trashedPath) {
   std::string folder, recordedName;
   if (int error = SplitItemPath(recordedPath, folder, recordedName); error != 0)
     return PathError(error, recordedPath);
   struct stat info;
   if (::fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-    return PathError(errno, recordedPath);
+    return PathError(errno, displayPath);
 
   std::string trash;
   if (PathError error = FindTrash(folder, info.st_dev, trash); error.Failed()) return error;
@@ -192,9 +160,44 @@ PathError TrashItemAt(int dirFd, const std::string& name, const std::string& rec
     }
     ::unlinkat(infoFd.Get(), infoName.c_str(), 0);
     if (error == EEXIST) continue;  // a file without its record holds the name
-    return PathError(error, error == EIO || error == ENOSPC ? infoPath : recordedPath);
+    return PathError(error, error == EIO || error == ENOSPC ? infoPath : displayPath);
   }
   return PathError(EEXIST, trash + "/files/" + base);
+}
+
+}  // namespace
+
+std::string EncodeTrashPath(const std::string& path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (unsigned char c : path) {
+    if (IsUnreserved(c)) {
+      encoded += char(c);
+    } else {
+      encoded += '%';
+      encoded += kHex[c >> 4];
+      encoded += kHex[c & 15];
+    }
+  }
+  return encoded;
+}
+
+PathError TrashItem(const std::string& path, std::string* trashedPath) {
+  std::string folder, name;
+  const std::string absolute = AbsolutePath(path);
+  if (int error = SplitItemPath(absolute, folder, name); error != 0) return PathError(error, path);
+  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(folder.c_str(), nullptr),
+                                                             &std::free);
+  if (resolved == nullptr) return PathError(errno, folder);
+  folder = resolved.get();
+  FileDescriptor folderFd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!folderFd.IsOpen()) return PathError(errno, folder);
+  return TrashItemIn(folderFd.Get(), name, JoinPath(folder, name), path, trashedPath);
+}
+
+PathError TrashItemAt(int dirFd, const std::string& name, const std::string& recordedPath,
+                      std::string* trashedPath) {
+  return TrashItemIn(dirFd, name, recordedPath, recordedPath, trashedPath);
 }
 
 }  // namespace zeft::platform
