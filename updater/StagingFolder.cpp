@@ -24,13 +24,6 @@ namespace {
 
 constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-// Whether the item of status `info` belongs to this run's user and no one
-// else may change it: only then can what it holds be trusted to be what a
-// run of this user left.
-bool IsOwnAndPrivate(const struct stat& info) {
-  return info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
-}
-
 // The item at `path` as an error names it: a folder, or a file.
 VFilePath ItemPathOf(const std::string& path) {
   struct stat info;

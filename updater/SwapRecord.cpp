@@ -149,6 +149,10 @@ bool Parse(std::string_view text, SwapRecord& record) {
 
 }  // namespace
 
+bool IsOwnAndPrivate(const struct stat& info) {
+  return info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 bool ItemIdentity::Matches(const ItemIdentity& other) const {
   if (fInode != other.fInode) return false;
   if (!fHasBirthTime || !other.fHasBirthTime) return true;
@@ -217,8 +221,7 @@ SwapRecord::ReadResult SwapRecord::Read(int stagingFd, int* error) {
   }
   struct stat info;
   if (::fstat(file.Get(), &info) != 0) return unreadable(errno);
-  if (info.st_uid != ::geteuid() || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-    return ReadResult::kForeign;
+  if (!IsOwnAndPrivate(info)) return ReadResult::kForeign;
   if (!S_ISREG(info.st_mode) || info.st_size > off_t(kMaximumSize)) return ReadResult::kDamaged;
   char buffer[kMaximumSize + 1];
   size_t size = 0;

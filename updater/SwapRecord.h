@@ -9,6 +9,8 @@
 // moved it.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <string>
 
@@ -29,6 +31,11 @@ struct ItemIdentity {
   bool Matches(const ItemIdentity& other) const;
   bool operator==(const ItemIdentity&) const = default;
 };
+
+// Whether the item of status `info` belongs to this process's user and no
+// one else may change it: only then can what it holds be trusted to be
+// what a run of this user left.
+bool IsOwnAndPrivate(const struct stat& info);
 
 // The identity of the item `name` of the open folder `dirFd`, a link not
 // followed, or of the open item `dirFd` itself when `name` is empty; false
