@@ -15,6 +15,11 @@ inline constexpr int kMaxAsideNumber = 9999;
 // The tag of the names the outdated bundle is set aside under.
 inline constexpr const char* kOutdatedAsideTag = "old";
 
+// The tag of the names under which what stood in the bundle's place is
+// kept, in sight, when a recovery puts the bundle back and the Trash
+// refuses that item.
+inline constexpr const char* kKeptAsideTag = "kept";
+
 // The aside name numbered `number` (1 to kMaxAsideNumber) of the bundle
 // named `bundleName`; an empty tag leaves out the "_" too. UTF-8.
 std::string MakeAsideName(const std::string& bundleName, const std::string& tag, int number);

@@ -187,12 +187,17 @@ platform::PathError StagingFolder::Remove() {
   if (const int error = platform::ReadDirectory(fStaging.Get(), entries); error != 0)
     return platform::PathError(error, fPath);
   for (const platform::DirectoryEntry& entry : entries) {
+    // The record marks the folder as this updater's: it goes last, so that
+    // a run cut at any point of the removal leaves a folder that the next
+    // run still knows as its own and removes.
+    if (entry.fName == SwapRecord::kFileName || entry.fName == SwapRecord::kNewFileName) continue;
     platform::PathError error = platform::DeleteTreeAt(fStaging.Get(), entry.fName, true,
                                                        platform::JoinPath(fPath, entry.fName));
     if (error.Failed()) return error;
   }
-  if (const int error = RemoveEmptied(); error != 0) return platform::PathError(error, fPath);
-  return platform::PathError();
+  int error = SwapRecord::Remove(fStaging.Get());
+  if (error == 0) error = RemoveEmptied();
+  return error == 0 ? platform::PathError() : platform::PathError(error, fPath);
 }
 
 bool StagingFolder::RecoverInterruptedSwaps(const std::string& installed) {
@@ -290,9 +295,11 @@ bool StagingFolder::RecoverSwap() {
   if (inStaging == Item::kNone) return RemoveLeftover();
   if (inStaging == Item::kInstalled) {
     // Exchanged with the copy, not yet set aside.
-    if (What(fFolder.Get(), fName) == Item::kNone)
-      return MoveBack(fStaging.Get(), fName, StagedPath(), InstalledPath());
-    return ExchangeBack();
+    const Item inPlace = What(fFolder.Get(), fName);
+    // The installed path is empty: where the up-to-date copy went is not
+    // known.
+    if (inPlace == Item::kNone) return MoveBack(fStaging.Get(), fName, StagedPath(), "");
+    return ExchangeBack(inPlace == Item::kStaged);
   }
   // What an earlier put-back exchanged out of the installed path.
   if (fRecord.fStage == SwapRecord::Stage::kPuttingBack) return TrashWhatStoodInPlace();
@@ -343,15 +350,27 @@ bool StagingFolder::MoveBack(int fromDir, const std::string& from, const std::st
                              const std::string& newAt) {
   const int error = platform::RenameUnlessTaken(fromDir, from, fFolder.Get(), fName);
   if (error != 0) {
-    LogNotPutBack(fromPath, InstalledPath(), error);
-    PushStoppedHalfway(fromPath, newAt);
+    PushNotPutBack(fromPath, newAt, error);
     return false;
   }
   LogPutBack(fromPath, InstalledPath());
   return RemoveLeftover();
 }
 
-bool StagingFolder::ExchangeBack() {
+void StagingFolder::PushNotPutBack(const std::string& fromPath, const std::string& newAt,
+                                   int error) const {
+  LogNotPutBack(fromPath, InstalledPath(), error);
+  if (!newAt.empty()) {
+    PushStoppedHalfway(fromPath, newAt);
+    return;
+  }
+  // Whatever stands at the installed path, if anything, is not called the
+  // up-to-date application.
+  ThrowErrorWithPaths(UpdaterError(updater_error::kPutBackFailed), FolderPathOf(fromPath),
+                      ItemPathOf(InstalledPath()));
+}
+
+bool StagingFolder::ExchangeBack(bool copyInPlace) {
   // From the exchange on, the staging folder holds what stood at the
   // installed path: the record says so first, so that no later run
   // deletes it.
@@ -361,8 +380,7 @@ bool StagingFolder::ExchangeBack() {
   int error = fRecord.fStage == SwapRecord::Stage::kPuttingBack ? 0 : Commit(next);
   if (error == 0) error = platform::ExchangeFolders(fStaging.Get(), fName, fFolder.Get(), fName);
   if (error != 0) {
-    LogNotPutBack(StagedPath(), InstalledPath(), error);
-    PushStoppedHalfway(StagedPath(), InstalledPath());
+    PushNotPutBack(StagedPath(), copyInPlace ? InstalledPath() : "", error);
     return false;
   }
   LogPutBack(StagedPath(), InstalledPath());
@@ -374,18 +392,36 @@ bool StagingFolder::TrashWhatStoodInPlace() {
     std::string trashed;
     const platform::PathError error =
         platform::TrashItemAt(fStaging.Get(), fName, InstalledPath(), &trashed);
-    if (error.Failed()) {
-      // Kept, never deleted; the update goes on with the bundle back in
-      // place.
-      LogLeftInPlace(std::string("holds what stood in the application's place, which could "
-                                 "not be moved to the Trash (") +
-                     std::strerror(error.fCode) + ")");
-      return true;
-    }
+    if (error.Failed()) return KeepWhatStoodInPlace(error.fCode);
     const VString trashedText = ToVString(trashed);
     LogInfo("Moved what stood in the application's place to the Trash: '%S'", &trashedText);
   }
   return RemoveLeftover();
+}
+
+bool StagingFolder::KeepWhatStoodInPlace(int trashError) {
+  // Kept, never deleted, and not under a hidden name that nobody knows of:
+  // beside the bundle, under the first free name of its own, and the user
+  // is told where, log folder or not. The update goes on.
+  std::string kept;
+  int error = EEXIST;
+  for (int number = 1; number <= kMaxAsideNumber && error == EEXIST; ++number) {
+    kept = MakeAsideName(fName, kKeptAsideTag, number);
+    error = platform::RenameUnlessTaken(fStaging.Get(), fName, fFolder.Get(), kept);
+  }
+  // Its new name on disk before the record that marks the folder goes.
+  if (error == 0) ::fsync(fFolder.Get());
+  // Where even that fails, it stays here with the record, and every run
+  // says so again until one moves it.
+  const VString installedText = ToVString(InstalledPath());
+  const VString reason(std::strerror(trashError));
+  const VString keptText =
+      ToVString(error == 0 ? platform::JoinPath(fFolderPath, kept) : StagedPath());
+  LogAndTell(
+      "What stood where the application '%S' belongs could not be moved to the Trash (%S); it is "
+      "kept at '%S'.",
+      &installedText, &reason, &keptText);
+  return error == 0 ? RemoveLeftover() : true;
 }
 
 bool StagingFolder::RemoveLeftover() {

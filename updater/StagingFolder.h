@@ -34,14 +34,23 @@
 //                                                      all kept
 //   swapping                  X is S, A is not I       folder removed
 //   swapping                  X anything else          left in place, logged
-//   putting-back              X anything else          X to the Trash
+//   putting-back              X anything else          X to the Trash, or
+//                                                      where it refuses X,
+//                                                      X beside P as
+//                                                      Name_kept0001.app
 //   putting-back              X gone                   record and folder
 //                                                      removed
 //
-// Nothing that stood at the installed path is ever deleted: in the
+// Nothing that stood at the installed path is ever deleted, nor kept under
+// a hidden name without a word: where the Trash refuses it, the sentence
+// saying where it is kept goes to standard error and to the log. In the
 // putting-back stage only the record is removed, and a folder that still
 // holds more is left in place. A put-back that fails stops the run in
-// place (error 17) with the record kept for the next run.
+// place (error 17, or 22 where the up-to-date copy is not known to stand
+// at P) with the record kept for the next run.
+//
+// A folder is removed with its record last: a removal cut at any point
+// leaves the folder marked, for the next run to remove.
 #pragma once
 
 #include <functional>
@@ -102,7 +111,7 @@ class StagingFolder {
   void Finish();
 
   // After a failure that left the installed bundle in place: removes the
-  // folder and everything in it.
+  // folder and everything in it, the record last.
   platform::PathError Remove();
 
   // Undoes what interrupted runs left beside the installed bundle at the
@@ -138,11 +147,20 @@ class StagingFolder {
   // Finds the aside name that holds the installed bundle.
   bool FindAside(std::string& aside) const;
   // Renames the installed bundle, the item `from` of `fromDir` at `fromPath`,
-  // back to the installed path; `newAt` says where the up-to-date one is.
+  // back to the installed path; `newAt` says where the up-to-date one is,
+  // "" when that is not known.
   bool MoveBack(int fromDir, const std::string& from, const std::string& fromPath,
                 const std::string& newAt);
-  bool ExchangeBack();
+  // Exchanges the installed bundle in the staging folder with what stands
+  // at the installed path: the up-to-date copy when `copyInPlace`.
+  bool ExchangeBack(bool copyInPlace);
+  // Logs and pushes the error of a put-back from `fromPath` that failed
+  // with `error`, naming the up-to-date copy only where `newAt` says.
+  void PushNotPutBack(const std::string& fromPath, const std::string& newAt, int error) const;
   bool TrashWhatStoodInPlace();
+  // What stood at the installed path, which the Trash refused with the
+  // errno `trashError`, goes beside the bundle under a visible name.
+  bool KeepWhatStoodInPlace(int trashError);
   bool RemoveLeftover();
   void LogLeftInPlace(const std::string& why) const;
 

@@ -104,8 +104,9 @@ struct SwapRecord {
   // the result is kRead.
   ReadResult Read(int stagingFd, int* error = nullptr);
 
-  // Removes the record of the staging folder, and what an interrupted
-  // write of it left. 0 or an errno value.
+  // Removes what an interrupted write of the record left, then the record
+  // itself: a removal cut between the two leaves the folder marked. 0 or an
+  // errno value.
   static int Remove(int stagingFd);
 };
 

@@ -38,6 +38,10 @@ inline constexpr int32 kSwapRecordUnreadable = 20;
 // An interrupted update left the installed bundle under its aside name,
 // and something else stands at the installed path: nothing was moved.
 inline constexpr int32 kInstalledPathTaken = 21;
+// Putting back the installed bundle that an interrupted update left out of
+// place failed, and what stands at the installed path is not known to be
+// the up-to-date copy: nothing was moved.
+inline constexpr int32 kPutBackFailed = 22;
 inline constexpr int32 kBadCustomizationFile = 41;
 inline constexpr int32 kInstallFailed = 100;
 inline constexpr int32 kLogStartFailed = 101;

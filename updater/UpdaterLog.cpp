@@ -1,6 +1,8 @@
 #include "UpdaterLog.h"
 
 #include <cstdarg>
+#include <cstdio>
+#include <string>
 
 #include "core/VString.h"
 #include "files/VFilePath.h"
@@ -63,6 +65,10 @@ const char* EnglishDescription(VError code) {
              "up-to-date application at '{dstPath}', but '{path}' stands where the "
              "application belongs. Nothing was moved; move '{path}' away, then run the update "
              "again to put the application back and finish the update.";
+    case kPutBackFailed:
+      return "An interrupted update left the application to update at '{srcPath}', and it "
+             "could not be put back at '{dstPath}'. Nothing was moved; run the update again to "
+             "put it back and finish the update.";
     case kLockFailed:
       return "The update of '{path}' could not be locked against other updates.";
     case kLockFileInTheWay:
@@ -87,18 +93,22 @@ const char* EnglishDescription(VError code) {
   }
 }
 
-void LogV(EMessageLevel level, const char* format, va_list args) {
+void LogMessage(EMessageLevel level, const VString& message) {
   VProcess* process = VProcess::Get();
   ILogger* logger = process != nullptr ? process->GetLogger() : nullptr;
   if (logger == nullptr) return;
-  VString message;
-  message.VPrintf(format, args);
   VValueBag* record = new VValueBag;
   ILoggerBagKeys::message.Set(*record, message);
   if (level != ILoggerBagKeys::level.GetDefault()) ILoggerBagKeys::level.Set(*record, level);
   ILoggerBagKeys::component_signature.Set(*record, kUpdaterLogComponent);
   logger->LogBag(record);
   record->Release();
+}
+
+void LogV(EMessageLevel level, const char* format, va_list args) {
+  VString message;
+  message.VPrintf(format, args);
+  LogMessage(level, message);
 }
 
 VError PushWithParameters(
@@ -148,6 +158,18 @@ void LogDebug(const char* format, ...) {
   va_start(args, format);
   LogV(kMessageLevelDebug, format, args);
   va_end(args);
+}
+
+void LogAndTell(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  VString message;
+  message.VPrintf(format, args);
+  va_end(args);
+  LogMessage(kMessageLevelWarning, message);
+  const std::string line = to_string(message) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
 }
 
 VError ThrowErrorWithPath(VError code, const VFilePath& path) {

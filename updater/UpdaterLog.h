@@ -29,6 +29,9 @@ void Log(EMessageLevel level, const char* format, ...);
 void LogError(const char* format, ...);
 void LogInfo(const char* format, ...);
 void LogDebug(const char* format, ...);
+// Logs the sentence as a warning and writes it on standard error too: for
+// what the user must learn of a run even when no log folder was given.
+void LogAndTell(const char* format, ...);
 
 // Push an error for `code` (nothing for 0) whose parameters name the paths
 // in their native form; return the code.

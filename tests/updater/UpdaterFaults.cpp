@@ -14,6 +14,8 @@
 //   pattern has succeeded;
 // - ZEFT_TEST_KILLED_AFTER_EXCHANGE: the same, as soon as an exchange has
 //   succeeded;
+// - ZEFT_TEST_KILLED_AFTER_REMOVAL_OF=PATTERN: the same, as soon as an
+//   unlinkat of a last name matching the pattern has succeeded;
 // - ZEFT_TEST_OPEN_FAILS=ERRNO:PATTERN: every openat of a last name matching
 //   the pattern fails with that errno;
 // - ZEFT_TEST_FLOCK_FAILS=ERRNO: every flock fails with that errno, as on a
@@ -172,6 +174,12 @@ int flock(int fd, int operation) noexcept {
   if (const char* fails = ::getenv("ZEFT_TEST_FLOCK_FAILS"); fails != nullptr)
     return Fail(::atoi(fails));
   return int(::syscall(SYS_flock, fd, operation));
+}
+
+int unlinkat(int dirFd, const char* path, int flags) noexcept {
+  const int result = int(::syscall(SYS_unlinkat, dirFd, path, flags));
+  if (result == 0 && Matches("ZEFT_TEST_KILLED_AFTER_REMOVAL_OF", path)) ::raise(SIGKILL);
+  return result;
 }
 
 int mkdirat(int dirFd, const char* path, mode_t mode) noexcept {

@@ -49,8 +49,8 @@ TEST(UpdaterErrorTexts, TheBuiltInEnglishTextsAreTheBundlesOwn) {
       kWaitTimedOut,          kUpToDateBundleMissing, kOutdatedBundleMissing, kFileCopyFailed,
       kRenameAsideFailed,     kCreateParentFailed,    kCopyIntoPlaceFailed,   kSameOrNestedBundles,
       kUpToDateBundleInvalid, kUpdateInProgress,      kSwapStoppedHalfway,    kLockFailed,
-      kLockFileInTheWay,      kSwapRecordUnreadable,  kInstalledPathTaken,    kBadCustomizationFile,
-      kInstallFailed,         kLogStartFailed,        kRelaunchFailed};
+      kLockFileInTheWay,      kSwapRecordUnreadable,  kInstalledPathTaken,    kPutBackFailed,
+      kBadCustomizationFile,  kInstallFailed,         kLogStartFailed,        kRelaunchFailed};
   const std::map<int32, std::string> localized = LocalizedTexts();
   EXPECT_EQ(localized.size(), std::size(codes));
   for (int32 code : codes) {

@@ -270,9 +270,10 @@ enum class OldAt { kStaging, kAside };
 // Runs the world's update in the faults build with `faults`, which must
 // kill it: the state it leaves is a real run's, stopped at a chosen step,
 // with the old bundle (whose twin it keeps as Reference/Demo.app) where
-// `oldAt` says and the installed path holding the new one, or nothing
-// after a rename aside.
-void KillUpdate(UpdaterWorld& world, const std::vector<std::string>& faults, OldAt oldAt) {
+// `oldAt` says (under the aside name `aside` when set aside) and the
+// installed path holding the new one, or nothing after a rename aside.
+void KillUpdate(UpdaterWorld& world, const std::vector<std::string>& faults, OldAt oldAt,
+                const std::string& aside = "Demo_old0001.app") {
   world.MakeBundle("Reference/Demo.app", "1");
   world.UseFaults(faults);
   ASSERT_EQ(world.UpdateDemo({"--silent"}).fExitCode, -1) << world.LogText();
@@ -285,8 +286,7 @@ void KillUpdate(UpdaterWorld& world, const std::vector<std::string>& faults, Old
                                   world.Path("Reference/Demo.app"));
     EXPECT_TRUE(staged) << "the old bundle is not in the staging folder";
   } else {
-    EXPECT_TRUE(
-        SameTree(world.Path("Installed/Demo_old0001.app"), world.Path("Reference/Demo.app")));
+    EXPECT_TRUE(SameTree(world.Path("Installed/" + aside), world.Path("Reference/Demo.app")));
   }
   EXPECT_TRUE(!fs::exists(installed) || SameTree(installed, world.Path("Download/Demo.app")));
 }
@@ -301,28 +301,40 @@ std::string StagingFolder(const UpdaterWorld& world) {
 }
 
 // The next run, without faults, finishes the update: the new bundle in
-// place, the old one in the Trash and nothing else left in Installed/.
-void ExpectARerunFinishes(UpdaterWorld& world, const char* name) {
+// place, the old one in the Trash as `trashedAs` and nothing else left in
+// Installed/ but the `kept` items.
+void ExpectARerunFinishes(UpdaterWorld& world, const char* name,
+                          const std::string& trashedAs = "Demo_old0001.app",
+                          std::vector<std::string> kept = {}) {
   world.UseFaults({});
   EXPECT_EQ(world.UpdateDemo({"--silent"}).fExitCode, 0) << name << world.LogText();
   EXPECT_TRUE(SameTree(world.Path("Installed/Demo.app"), world.Path("Download/Demo.app"))) << name;
-  EXPECT_TRUE(SameTree(world.Trashed("Demo_old0001.app"), world.Path("Reference/Demo.app")))
-      << name;
-  EXPECT_EQ(SortedNames(world.Path("Installed")), std::vector<std::string>{"Demo.app"}) << name;
+  EXPECT_TRUE(SameTree(world.Trashed(trashedAs), world.Path("Reference/Demo.app"))) << name;
+  kept.push_back("Demo.app");
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(SortedNames(world.Path("Installed")), kept) << name;
 }
 
 // Runs the world's update twice, each run stopping in place: exit code 2,
-// `sentence` in its log, the old bundle whole at `oldAt` and the new one at
-// `newAt`, the record of the staging folder `staging` kept and nothing
-// relaunched.
+// `sentence` in its log, the old bundle whole at `oldAt`, at `newAt` the
+// twin of `newIs` of the world (nothing when it is ""), the record of the
+// staging folder `staging` kept and nothing relaunched. Where the
+// up-to-date copy is not at `newAt`, its log must not say `newAt` is.
 void ExpectTwoRunsStopInPlace(UpdaterWorld& world, const char* name, const std::string& sentence,
                               const std::string& oldAt, const std::string& newAt,
-                              const std::string& staging) {
+                              const std::string& staging,
+                              const std::string& newIs = "Download/Demo.app") {
   for (int run = 0; run < 2; ++run) {
     EXPECT_EQ(world.UpdateDemo({"--silent"}).fExitCode, 2) << name;
     EXPECT_NE(world.LogText().find(sentence), std::string::npos) << name << world.LogText();
+    if (newIs != "Download/Demo.app") {
+      EXPECT_EQ(world.LogText().find("up-to-date application at '" + newAt), std::string::npos)
+          << name << world.LogText();
+    }
     EXPECT_TRUE(SameTree(oldAt, world.Path("Reference/Demo.app"))) << name;
-    EXPECT_TRUE(SameTree(newAt, world.Path("Download/Demo.app"))) << name;
+    EXPECT_TRUE(newIs.empty() ? !fs::exists(fs::symlink_status(newAt))
+                              : SameTree(newAt, world.Path(newIs)))
+        << name;
     EXPECT_TRUE(fs::exists(staging + "/" + SwapRecord::kFileName)) << name;
     EXPECT_TRUE(world.OpenCalls().empty()) << name;
     fs::remove_all(world.Path("logs"));
@@ -403,24 +415,45 @@ TEST(UpdaterRecovery, AStaleRecordPutsBackOnlyWhatItsRunLeftHalfway) {
   }
 }
 
+// What stands at the installed path when a put-back begins.
+enum class InPlace { kCopy, kMine, kNothing };
+
 // Putting back the bundle that a killed run moved fails: nothing more
 // moves or is deleted, the record and the staging folder stay, the error
-// says which path holds which bundle, and the next run finishes.
+// says which path holds which bundle, and the next run finishes. What
+// stands at the installed path is called the up-to-date application only
+// where it is the killed run's copy: a bundle the user put there, or an
+// empty path, is not.
 TEST(UpdaterRecovery, AFailedPutBackStopsInPlaceAndTheNextRunFinishes) {
+  const std::vector<std::string> exchangeKilled = {"ZEFT_TEST_KILLED_AFTER_EXCHANGE=1"};
   const struct {
     const char* fName;
     std::vector<std::string> fKilledBy;
     std::vector<std::string> fPutBackFails;
     OldAt fOldAt;
+    InPlace fInPlace;
   } cases[] = {
       {"exchanged, not set aside",
-       {"ZEFT_TEST_KILLED_AFTER_EXCHANGE=1"},
+       exchangeKilled,
        {"ZEFT_TEST_EXCHANGE_FAILS_FROM=1"},
-       OldAt::kStaging},
+       OldAt::kStaging,
+       InPlace::kCopy},
       {"set aside by rename, not replaced",
        {"ZEFT_TEST_EXCHANGE_REFUSED=1", "ZEFT_TEST_KILLED_AFTER_MOVE_TO=Demo_old*"},
        {"ZEFT_TEST_EXCHANGE_REFUSED=1", "ZEFT_TEST_RENAME_TO_FAILS=Demo.app"},
-       OldAt::kAside},
+       OldAt::kAside,
+       InPlace::kCopy},
+      // A full disk: the record cannot be set to the put-back's stage.
+      {"exchanged; the user's bundle in place; the record cannot be rewritten",
+       exchangeKilled,
+       {"ZEFT_TEST_OPEN_FAILS=28:" + std::string(SwapRecord::kNewFileName)},
+       OldAt::kStaging,
+       InPlace::kMine},
+      {"exchanged; the installed path emptied; the rename back fails",
+       exchangeKilled,
+       {"ZEFT_TEST_RENAME_TO_FAILS=Demo.app"},
+       OldAt::kStaging,
+       InPlace::kNothing},
   };
   for (const auto& c : cases) {
     UpdaterWorld world;
@@ -433,14 +466,71 @@ TEST(UpdaterRecovery, AFailedPutBackStopsInPlaceAndTheNextRunFinishes) {
     const bool exchanged = c.fOldAt == OldAt::kStaging;
     const std::string oldAt = exchanged ? staged : aside;
     const std::string newAt = exchanged ? installed : staged;
+    std::string newIs = "Download/Demo.app";
+    std::string sentence =
+        "The update stopped halfway and could not be undone: the application to "
+        "update is at '" +
+        oldAt + "/' and the up-to-date application at '" + newAt +
+        "/'. Run the update again to finish it.";
+    if (c.fInPlace != InPlace::kCopy) {
+      fs::remove_all(installed);
+      newIs = "";
+      if (c.fInPlace == InPlace::kMine) {
+        world.MakeBundle("Installed/Demo.app", "3");
+        world.MakeBundle("Reference/Mine.app", "3");
+        newIs = "Reference/Mine.app";
+      }
+      sentence = "An interrupted update left the application to update at '" + oldAt +
+                 "/', and it could not be put back at '" + installed +
+                 "/'. Nothing was moved; run the update again to put it back and finish the "
+                 "update.";
+    }
 
     world.UseFaults(c.fPutBackFails);
-    ExpectTwoRunsStopInPlace(world, c.fName,
-                             "The update stopped halfway and could not be undone: the application "
-                             "to update is at '" +
-                                 oldAt + "/' and the up-to-date application at '" + newAt +
-                                 "/'. Run the update again to finish it.",
-                             oldAt, newAt, stagingPath);
+    ExpectTwoRunsStopInPlace(world, c.fName, sentence, oldAt, newAt, stagingPath, newIs);
+
+    ExpectARerunFinishes(world, c.fName);
+    if (c.fInPlace == InPlace::kMine) {
+      EXPECT_TRUE(SameTree(world.Trashed("Demo.app"), world.Path("Reference/Mine.app"))) << c.fName;
+    }
+  }
+}
+
+// A staging folder is removed with its record last: a run cut at any
+// point of the removal, by a recovery or after its own failed copy, leaves
+// a folder that the next run still knows as its own; that run removes it
+// whole and finishes the update.
+TEST(UpdaterRecovery, ARemovalCutAnywhereLeavesAFolderTheNextRunRemoves) {
+  const struct {
+    const char* fName;
+    bool fByRecovery;       // else the removal after the run's own failed copy
+    const char* fCutAfter;  // the name whose removal the cut follows
+  } cases[] = {
+      {"a recovery, cut after its first removal", true, "Info.plist"},
+      {"a recovery, cut after the copy", true, "Demo.app"},
+      {"a recovery, cut after the unfinished record", true, SwapRecord::kNewFileName},
+      {"a failed copy's removal, cut after the copy", false, "Demo.app"},
+  };
+  for (const auto& c : cases) {
+    UpdaterWorld world;
+    world.MakeBundle("Reference/Demo.app", "1");
+    const std::string cut = std::string("ZEFT_TEST_KILLED_AFTER_REMOVAL_OF=") + c.fCutAfter;
+    if (c.fByRecovery) {
+      // A run stopped just before its exchange while it rewrote its
+      // record: the whole copy, the record of the swap and the unfinished
+      // next one.
+      world.MakeBundle("Installed/" + kStaging + "/Demo.app", "2");
+      WriteRecord(world, "Demo.app", kStaging + "/Demo.app");
+      test::WriteFile(world.Path("Installed/" + kStaging + "/") + SwapRecord::kNewFileName,
+                      "zeft swap record 3\nstage swa");
+      world.UseFaults({cut});
+    } else {
+      world.UseFaults({"ZEFT_TEST_OPEN_FAILS=5:version.txt", cut});
+    }
+    ASSERT_EQ(world.UpdateDemo({"--silent"}).fExitCode, -1) << c.fName << world.LogText();
+    ASSERT_FALSE(StagingFolder(world).empty()) << c.fName;
+    EXPECT_TRUE(SameTree(world.Path("Installed/Demo.app"), world.Path("Reference/Demo.app")))
+        << c.fName;
 
     ExpectARerunFinishes(world, c.fName);
   }
@@ -642,17 +732,22 @@ TEST(UpdaterRecovery, AFolderNamedLikeAStagingFolderGoesOnlyWhereARunMarkedIt) {
 // deleted, whatever identity it shows (where the file system keeps no
 // birth time, a bundle the user installed there may carry the killed
 // copy's freed inode number): it goes to the Trash, as an outdated bundle
-// does, or, while the Trash refuses it, stays in the staging folder, named
-// in the log, for the next run to move to the Trash.
+// does. Where the Trash refuses it, it is kept beside the bundle under a
+// name in sight, and standard error says where, for a user who gave no log
+// folder; should that name be refused too, it stays in the staging folder,
+// every run says so, and the first run the Trash takes it moves it there.
 TEST(UpdaterRecovery, APutBackNeverDeletesWhatStoodAtTheInstalledPath) {
   const struct {
     const char* fName;
     bool fCopysIdentity;  // the user's bundle is the killed run's copy, refilled
     bool fTrashRefuses;
+    bool fKeptNameFails;  // the name in sight cannot be given
   } cases[] = {
-      {"the user's bundle, with the copy's identity", true, false},
-      {"the user's bundle, with an identity of its own", false, false},
-      {"the user's bundle, with the copy's identity, while the Trash refuses it", true, true},
+      {"the user's bundle, with the copy's identity", true, false, false},
+      {"the user's bundle, with an identity of its own", false, false, false},
+      {"the user's bundle, with the copy's identity, while the Trash refuses it", true, true,
+       false},
+      {"the same, and no name in sight can be given", true, true, true},
   };
   for (const auto& c : cases) {
     UpdaterWorld world;
@@ -676,23 +771,56 @@ TEST(UpdaterRecovery, APutBackNeverDeletesWhatStoodAtTheInstalledPath) {
       fs::create_directories(world.Path("home/.local/share"));
       test::WriteFile(trash, "no folder");
     }
+    if (c.fKeptNameFails) world.UseFaults({"ZEFT_TEST_RENAME_TO_FAILS=Demo_kept*"});
+    // Without a log folder: the exit code and standard error are all the
+    // user learns.
+    const auto update = [&world, &installed] {
+      return world.Update({"--silent", installed, world.Path("Download/Demo.app")});
+    };
 
-    const UpdaterRun run = world.UpdateDemo({"--silent"});
-    EXPECT_EQ(run.fExitCode, 0) << c.fName << world.LogText();
+    const UpdaterRun run = update();
+    EXPECT_EQ(run.fExitCode, 0) << c.fName << run.fError;
     EXPECT_TRUE(SameTree(installed, world.Path("Download/Demo.app"))) << c.fName;
-    if (c.fTrashRefuses) {
-      EXPECT_TRUE(SameTree(staging + "/Demo.app", world.Path("Reference/Mine.app"))) << c.fName;
-      EXPECT_TRUE(LoggedLeftInPlace(world,
-                                    "holds what stood in the application's place, which could "
-                                    "not be moved to the Trash (",
-                                    staging))
-          << c.fName << world.LogText();
-      fs::remove(trash);
-      EXPECT_EQ(world.UpdateDemo({"--silent"}).fExitCode, 0) << c.fName << world.LogText();
-    } else {
+    if (!c.fTrashRefuses) {
+      EXPECT_EQ(run.fError, "") << c.fName;
       EXPECT_TRUE(SameTree(world.Trashed("Demo_old0001.app"), world.Path("Reference/Demo.app")))
           << c.fName;
+      EXPECT_TRUE(SameTree(world.Trashed("Demo.app"), world.Path("Reference/Mine.app"))) << c.fName;
+      EXPECT_EQ(SortedNames(world.Path("Installed")), std::vector<std::string>{"Demo.app"})
+          << c.fName;
+      continue;
     }
+    const std::string kept =
+        c.fKeptNameFails ? staging + "/Demo.app" : world.Path("Installed/Demo_kept0001.app");
+    const auto told = [&](const std::string& error) {
+      const std::string start = "What stood where the application '" + installed +
+                                "' belongs could not be moved to the Trash (";
+      const std::string end = "); it is kept at '" + kept + "'.\n";
+      return error.rfind(start, 0) == 0 && error.size() > start.size() + end.size() &&
+             error.compare(error.size() - end.size(), end.size(), end) == 0;
+    };
+    EXPECT_TRUE(told(run.fError)) << c.fName << run.fError;
+    EXPECT_TRUE(SameTree(kept, world.Path("Reference/Mine.app"))) << c.fName;
+    if (!c.fKeptNameFails) {
+      // In sight, it is the user's: later runs leave it and say nothing.
+      fs::remove(trash);
+      const UpdaterRun next = update();
+      EXPECT_EQ(next.fExitCode, 0) << c.fName << next.fError;
+      EXPECT_EQ(next.fError, "") << c.fName;
+      EXPECT_TRUE(SameTree(kept, world.Path("Reference/Mine.app"))) << c.fName;
+      EXPECT_EQ(SortedNames(world.Path("Installed")),
+                (std::vector<std::string>{"Demo.app", "Demo_kept0001.app"}))
+          << c.fName;
+      continue;
+    }
+    const UpdaterRun again = update();
+    EXPECT_EQ(again.fExitCode, 0) << c.fName << again.fError;
+    EXPECT_TRUE(told(again.fError)) << c.fName << again.fError;
+    fs::remove(trash);
+    world.UseFaults({});
+    const UpdaterRun last = update();
+    EXPECT_EQ(last.fExitCode, 0) << c.fName << last.fError;
+    EXPECT_EQ(last.fError, "") << c.fName;
     EXPECT_TRUE(SameTree(world.Trashed("Demo.app"), world.Path("Reference/Mine.app"))) << c.fName;
     EXPECT_EQ(SortedNames(world.Path("Installed")), std::vector<std::string>{"Demo.app"})
         << c.fName;
@@ -702,7 +830,9 @@ TEST(UpdaterRecovery, APutBackNeverDeletesWhatStoodAtTheInstalledPath) {
 // The records that earlier versions wrote, of a two-rename swap cut
 // between its renames: the installed bundle waits under its aside name
 // (looked for by identity where the record names none) and the copy in
-// the staging folder. The next run puts the bundle back and finishes.
+// the staging folder. The next run puts the bundle back and finishes. The
+// first aside name holds a folder of the user's, so that the bundle waits
+// under the second: only a search finds it there.
 TEST(UpdaterRecovery, AnEarlierVersionsRecordOfASwapCutBetweenItsRenamesIsFinished) {
   const struct {
     const char* fName;
@@ -717,24 +847,29 @@ TEST(UpdaterRecovery, AnEarlierVersionsRecordOfASwapCutBetweenItsRenamesIsFinish
       {"version 2: inodes and the aside number",
        [](const struct stat& installed, const struct stat& staged) {
          return "zeft swap record 2\ninstalled " + std::to_string(installed.st_ino) +
-                " -\nstaged " + std::to_string(staged.st_ino) + " -\naside 1\n";
+                " -\nstaged " + std::to_string(staged.st_ino) + " -\naside 2\n";
        }},
   };
   for (const auto& c : cases) {
     UpdaterWorld world;
+    for (const char* at : {"Installed/Demo_old0001.app", "Reference/Demo_old0001.app"})
+      world.MakeBundle(at, "mine");
     KillUpdate(world, {"ZEFT_TEST_EXCHANGE_REFUSED=1", "ZEFT_TEST_KILLED_AFTER_MOVE_TO=Demo_old*"},
-               OldAt::kAside);
+               OldAt::kAside, "Demo_old0002.app");
     const std::string staging = StagingFolder(world);
     ASSERT_FALSE(staging.empty()) << c.fName;
     struct stat installed = {};
     struct stat staged = {};
-    ASSERT_EQ(::stat(world.Path("Installed/Demo_old0001.app").c_str(), &installed), 0);
+    ASSERT_EQ(::stat(world.Path("Installed/Demo_old0002.app").c_str(), &installed), 0);
     ASSERT_EQ(::stat((staging + "/Demo.app").c_str(), &staged), 0);
     const std::string record = staging + "/" + SwapRecord::kFileName;
     fs::remove(record);
     test::WriteFile(record, c.fText(installed, staged));
 
-    ExpectARerunFinishes(world, c.fName);
+    ExpectARerunFinishes(world, c.fName, "Demo_old0002.app", {"Demo_old0001.app"});
+    EXPECT_TRUE(SameTree(world.Path("Installed/Demo_old0001.app"),
+                         world.Path("Reference/Demo_old0001.app")))
+        << c.fName;
   }
 }
 
