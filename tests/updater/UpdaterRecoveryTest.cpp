@@ -44,6 +44,15 @@ using test::UpdaterWorld;
 // names it.
 const std::string kStaging = ".Demo.app.zeft-0123456789ab";
 
+// The world's tree of which the up-to-date bundle is a twin.
+const std::string kUpToDateTwin = "Download/Demo.app";
+
+// Whether `text` begins with `start` and ends with `end`, apart.
+bool StartsAndEndsWith(const std::string& text, const std::string& start, const std::string& end) {
+  return text.size() >= start.size() + end.size() && text.compare(0, start.size(), start) == 0 &&
+         text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 // Writes into the staging folder kStaging of Installed/ the swap record of
 // a run whose installed bundle is now at `installed` and whose copy is at
 // `staged` (both of Installed/), and which sets the installed bundle aside
@@ -323,11 +332,11 @@ void ExpectARerunFinishes(UpdaterWorld& world, const char* name,
 void ExpectTwoRunsStopInPlace(UpdaterWorld& world, const char* name, const std::string& sentence,
                               const std::string& oldAt, const std::string& newAt,
                               const std::string& staging,
-                              const std::string& newIs = "Download/Demo.app") {
+                              const std::string& newIs = kUpToDateTwin) {
   for (int run = 0; run < 2; ++run) {
     EXPECT_EQ(world.UpdateDemo({"--silent"}).fExitCode, 2) << name;
     EXPECT_NE(world.LogText().find(sentence), std::string::npos) << name << world.LogText();
-    if (newIs != "Download/Demo.app") {
+    if (newIs != kUpToDateTwin) {
       EXPECT_EQ(world.LogText().find("up-to-date application at '" + newAt), std::string::npos)
           << name << world.LogText();
     }
@@ -466,7 +475,7 @@ TEST(UpdaterRecovery, AFailedPutBackStopsInPlaceAndTheNextRunFinishes) {
     const bool exchanged = c.fOldAt == OldAt::kStaging;
     const std::string oldAt = exchanged ? staged : aside;
     const std::string newAt = exchanged ? installed : staged;
-    std::string newIs = "Download/Demo.app";
+    std::string newIs = kUpToDateTwin;
     std::string sentence =
         "The update stopped halfway and could not be undone: the application to "
         "update is at '" +
@@ -640,10 +649,8 @@ bool LoggedLeftInPlace(const UpdaterWorld& world, const std::string& why, const 
   const std::vector<std::string> lines = LogMessages(world.LogText());
   const std::string start = "Left in place a hidden folder that " + why;
   const std::string end = ": '" + path + "'";
-  return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
-    return line.rfind(start, 0) == 0 && line.size() >= end.size() &&
-           line.compare(line.size() - end.size(), end.size(), end) == 0;
-  });
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const std::string& line) { return StartsAndEndsWith(line, start, end); });
 }
 
 // Renames `from` to `to` as the user `uid`, which must be allowed to.
@@ -793,11 +800,10 @@ TEST(UpdaterRecovery, APutBackNeverDeletesWhatStoodAtTheInstalledPath) {
     const std::string kept =
         c.fKeptNameFails ? staging + "/Demo.app" : world.Path("Installed/Demo_kept0001.app");
     const auto told = [&](const std::string& error) {
-      const std::string start = "What stood where the application '" + installed +
-                                "' belongs could not be moved to the Trash (";
-      const std::string end = "); it is kept at '" + kept + "'.\n";
-      return error.rfind(start, 0) == 0 && error.size() > start.size() + end.size() &&
-             error.compare(error.size() - end.size(), end.size(), end) == 0;
+      return StartsAndEndsWith(error,
+                               "What stood where the application '" + installed +
+                                   "' belongs could not be moved to the Trash (",
+                               "); it is kept at '" + kept + "'.\n");
     };
     EXPECT_TRUE(told(run.fError)) << c.fName << run.fError;
     EXPECT_TRUE(SameTree(kept, world.Path("Reference/Mine.app"))) << c.fName;
